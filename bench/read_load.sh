@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Reading plus Load on the largest structure of the shared data set (GroEL-GroES 1AON).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+data="${TESSMOL_SHARED_DATA:-../shared/data}"
+build="${TESSMOL_BUILD_DIR:-build}"
+scripts/build.sh >/dev/null
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+gunzip -c "$data/pdb/large/1AON.pdb.gz" > "$tmp/1AON.pdb"
+for run in 1 2 3; do
+  echo "run $run:"
+  "$build/bin/bench_read_load" "$tmp/1AON.pdb"
+done

@@ -1,0 +1,20 @@
+// tessmol-cli: Tessmol's analyses for scripts, batch runs and clusters.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/read.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Tessmol: residue-by-residue evaluation of protein structures", "tessmol-cli"};
+  app.require_subcommand(1);
+  int status = 0;
+  tessmol::cli::SetupRead(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    // Help and version are successes; every other parse error is bad usage.
+    return code == 0 ? 0 : 2;
+  }
+  return status;
+}

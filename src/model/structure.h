@@ -1,0 +1,193 @@
+// The in-memory model of one protein structure: plain value records in file order that
+// refer to one another by index, plus the fixed code tables (residue types, atom classes,
+// environment classes).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessmol {
+
+// ---- code tables -------------------------------------------------------------------
+
+inline constexpr int kResidueTypeCount = 20;  // score table columns
+inline constexpr int kUnknownResidueType = 21;
+inline constexpr int kEnvironmentCount = 18;  // score table rows
+inline constexpr int kKavelinUnknownEnv = 18;
+inline constexpr float kProbeRadius = 1.4f;
+inline constexpr int kAtomClassCount = 7;
+
+// Three-letter names of residue types 0 to 19; the column order of every score table.
+inline constexpr std::array<std::string_view, kResidueTypeCount> kResidueNames = {
+    "TRP", "PHE", "TYR", "LEU", "ILE", "VAL", "MET", "ALA", "GLY", "PRO",
+    "CYS", "THR", "SER", "GLN", "ASN", "GLU", "ASP", "HIS", "LYS", "ARG"};
+
+// Accessible area of CA plus side chain of each fully exposed residue type (square
+// angstrom): the reference for buried area and relative exposure.
+inline constexpr std::array<float, kResidueTypeCount> kReferenceSideArea = {
+    245.26375f, 189.15985f, 208.92958f, 159.79398f, 156.16229f, 123.11399f, 172.16957f,
+    60.89286f,  45.032845f, 136.5512f,  98.295326f, 108.914f,   95.026894f, 144.73444f,
+    125.60748f, 152.16052f, 110.35441f, 152.41766f, 162.61354f, 199.13228f};
+
+// Profiles-3D environment class names 0 to 17; the row order of every score table.
+inline constexpr std::array<std::string_view, kEnvironmentCount> kEnvironmentNames = {
+    "B1a", "B1b", "B1", "B2a", "B2b", "B2", "B3a", "B3b", "B3",
+    "P1a", "P1b", "P1", "P2a", "P2b", "P2", "Ea",  "Eb",  "E"};
+
+enum ResidueType : int32_t {
+  kTrp = 0, kPhe, kTyr, kLeu, kIle, kVal, kMet, kAla, kGly, kPro,
+  kCys, kThr, kSer, kGln, kAsn, kGlu, kAsp, kHis, kLys, kArg
+};
+
+// Type code of a three-letter name, compared exactly; 21 for every other name.
+int32_t ResidueTypeOf(std::string_view name);
+
+struct AtomClassInfo {
+  float vdwRadius;
+  float radius;      // van der Waals radius plus the probe
+  float sphereArea;  // 4 pi radius^2, computed in 32-bit floats
+  bool polar;
+};
+
+// Radius, sphere area and polarity of atom class 0 to 6. A class outside that range gets
+// the radius of class 0 and no polarity of its own (callers keep the atom's flag).
+AtomClassInfo AtomClassOf(int32_t atomClass);
+
+// ---- records -----------------------------------------------------------------------
+
+struct FloatPair {
+  float f1 = 0.0f;
+  float f2 = 0.0f;
+};
+
+struct SecondaryRange {
+  int32_t firstResSeq = 0;
+  int32_t lastResSeq = 0;
+  char chainId = ' ';
+};
+
+struct Chain {
+  int32_t firstResidue = 0;
+  int32_t lastResidue = 0;  // inclusive
+  char chainId = ' ';
+};
+
+// A reference to a protein atom or a heteroatom of the same structure, packed in 32 bits
+// so that neighbour lists stay compact.
+class AtomRef {
+ public:
+  static AtomRef Protein(int32_t index) { return AtomRef(index); }
+  static AtomRef Hetero(int32_t index) { return AtomRef(-index - 1); }
+  bool hetero() const { return value_ < 0; }
+  int32_t index() const { return value_ < 0 ? -value_ - 1 : value_; }
+  bool operator==(const AtomRef&) const = default;
+  auto operator<=>(const AtomRef&) const = default;
+
+ private:
+  explicit AtomRef(int32_t value) : value_(value) {}
+  int32_t value_;
+};
+
+struct Atom {
+  std::string name;
+  char chainId = ' ';
+  int32_t index = 0;
+  int32_t serial = 0;
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+  int32_t resSeq = 0;
+  int32_t atomClass = 0;
+  float radius = 0.0f;
+  float sphereArea = 0.0f;
+  float sasa = 0.0f;
+  bool polar = false;
+  bool hetero = false;
+  uint32_t contactPoints = 0;
+  uint32_t polarPoints = 0;
+  std::vector<AtomRef> neighbours;     // nearest first
+  std::vector<float> neighbourDist2;  // parallel to neighbours
+};
+
+struct HetAtom : Atom {
+  HetAtom() {
+    polar = true;
+    hetero = true;
+  }
+  std::string residueName;
+};
+
+struct Residue {
+  Residue() = default;
+  Residue(std::string residueName, int32_t sequenceNumber, char chain)
+      : chainId(chain), resSeq(sequenceNumber), name(std::move(residueName)) {}
+
+  char chainId = ' ';
+  int32_t secStruct = 2;  // 1 helix, 0 sheet, 2 neither
+  int32_t resSeq = 0;
+  char iCode = ' ';  // insertion code: 52, 52A and 52B are three residues
+  std::string name;
+  bool transmembrane = false;
+  int32_t caIndex = -1, cIndex = -1, nIndex = -1, oIndex = -1;
+  std::vector<int32_t> sideChain;
+  int32_t type = kUnknownResidueType;
+  int32_t polarPoints = 0;
+  int32_t contactPoints = 0;
+  float areaBuried = 0.0f;
+  float fractionPolar = 0.0f;
+  float kavelinFP = 0.0f;
+  float sideSASA = 0.0f;
+  float mainSASA = 0.0f;
+  int32_t profEnv = 0;
+  int32_t kavelinEnv = 0;
+  float solventScore = 0.0f;
+  float kavelinScore = 0.0f;
+  float overallScore = 0.0f;
+  float movingSolventScore = 0.0f;
+  float movingKavelinScore = 0.0f;
+
+  bool HasMainChain() const { return caIndex >= 0 && cIndex >= 0 && nIndex >= 0 && oIndex >= 0; }
+};
+
+struct Structure {
+  std::vector<SecondaryRange> sheets;
+  std::vector<SecondaryRange> helices;
+  std::vector<Atom> atoms;
+  std::vector<Residue> residues;
+  std::vector<Chain> chains;
+  std::vector<HetAtom> hetAtoms;
+  float totalSASA = 0.0f;
+  float averageScore = 0.0f;
+  float totalScore = 0.0f;
+  std::array<FloatPair, 3> xyzExtremities{};
+
+  // The atom behind a neighbour reference.
+  const Atom& AtomAt(AtomRef ref) const {
+    return ref.hetero() ? static_cast<const Atom&>(hetAtoms[ref.index()]) : atoms[ref.index()];
+  }
+
+  // Indices of the residues of chain k, in order. Empty when k is out of range; the
+  // caller that can show messages reports "Internal error: Chain index not found!".
+  std::vector<int32_t> ChainResidues(size_t k) const;
+  void CloseLastChain(int32_t lastResidue);
+  void OpenChain(int32_t firstResidue, char chainId);
+
+  // Residue indices from `from` up to but not including `to`.
+  std::vector<int32_t> ResiduesInRange(int32_t from, int32_t to) const;
+
+  // Every maximal run of consecutive transmembrane residues, in residue order.
+  std::vector<SecondaryRange> TransmembraneSegments() const;
+
+  // Mean overall score of the residues; 0 for a structure without residues.
+  float AverageOverallScore() const;
+};
+
+inline constexpr std::string_view kChainIndexNotFound = "Internal error: Chain index not found!";
+
+// Adds a protein atom that will get `index` in `atoms` to its residue: sets the atom's
+// class, radius, sphere area and polarity and records it as main chain or side chain.
+// The residue's type must already be set.
+void AddAtomToResidue(Atom& atom, Residue& residue, int32_t index);
+
+}  // namespace tessmol

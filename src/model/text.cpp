@@ -1,0 +1,104 @@
+#include "model/text.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <locale>
+#include <sstream>
+
+namespace tessmol {
+
+namespace {
+
+bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view SkipSpace(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsCSpace(text[i])) ++i;
+  return text.substr(i);
+}
+
+}  // namespace
+
+int32_t ParseInt(std::string_view text) {
+  text = SkipSpace(text);
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+    if (value > std::numeric_limits<int32_t>::max()) {
+      value = std::numeric_limits<int32_t>::max() + int64_t{1};
+      break;
+    }
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min()) value = std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+double ParseReal(std::string_view text) {
+  text = SkipSpace(text);
+  if (!text.empty() && text[0] == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text[0] == '-') return 0.0;  // "+-1" is no number
+  }
+  double value = 0.0;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value,
+                                std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value alone on overflow or underflow; the C library gives
+    // a huge value or 0, and a huge coordinate is no more use than a NaN.
+    return 0.0;
+  }
+  if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
+  return value;
+}
+
+std::string_view Field(std::string_view line, size_t first, size_t count) {
+  if (first >= line.size()) return {};
+  return line.substr(first, count);
+}
+
+bool ReadLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+std::vector<std::string> SplitFields(std::string_view line) {
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == '\t') {
+      fields.emplace_back();
+    } else {
+      fields.back().push_back(c);
+    }
+  }
+  return fields;
+}
+
+std::string FormatNumber(double value) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << value;
+  return out.str();
+}
+
+std::string FormatFixed(double value, int decimals) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out.setf(std::ios::fixed, std::ios::floatfield);
+  out.precision(decimals);
+  out << value;
+  return out.str();
+}
+
+}  // namespace tessmol

@@ -1,0 +1,42 @@
+// Small text helpers shared by every reader of the system's own files and of PDB files.
+// Conversions behave like the C library's (leading blanks skipped, longest valid prefix,
+// 0 when there is none) but never depend on the process locale: a desktop program runs
+// under the user's locale, where strtod may expect a decimal comma.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessmol {
+
+// Integer prefix of `text` after leading white space; 0 when there are no digits.
+// Values beyond 32 bits saturate instead of overflowing.
+int32_t ParseInt(std::string_view text);
+
+// Decimal prefix of `text` after leading white space; 0 when there is no number.
+// Infinities and NaN read as 0: no caller can do anything sensible with them.
+double ParseReal(std::string_view text);
+
+// The substring of `line` starting at column `first` (from 0) with `count` characters,
+// cut short at the end of the line; empty when the field starts beyond the line.
+std::string_view Field(std::string_view line, size_t first, size_t count);
+
+// One line up to the next newline, without the newline and without a carriage return
+// in front of it. Returns false at the end of the stream when nothing was read.
+bool ReadLine(std::istream& in, std::string& line);
+
+// Splits a line at every TAB; blanks are part of fields. A line without TAB is one field,
+// an empty line one empty field, a line ending in TAB ends with an empty field.
+std::vector<std::string> SplitFields(std::string_view line);
+
+// A number as a standard stream writes it by default: six significant digits, no trailing
+// zeros, exponent form for very large or small magnitudes; always in the C locale.
+std::string FormatNumber(double value);
+
+// printf-style "%f" (six decimals), independent of the locale.
+std::string FormatFixed(double value, int decimals = 6);
+
+}  // namespace tessmol

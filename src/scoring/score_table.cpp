@@ -1,0 +1,169 @@
+#include "scoring/score_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "model/text.h"
+
+namespace tessmol {
+
+const ScoreValues& BuiltInScores() {
+  // Rows B1a B1b B1 B2a B2b B2 B3a B3b B3 P1a P1b P1 P2a P2b P2 Ea Eb E; columns TRP to ARG.
+  static const ScoreValues table = {
+    1.11f, 1.28f, 0.27f, 1.3f, 1.11f, 0.74f, 1.26f, -0.77f, -2.22f, -1.56f, -0.43f, -1.72f, -2.43f, -1.38f, -1.76f, -2.15f, -2.48f, -0.34f, -1.37f, -1.8f,
+    0.92f, 0.96f, 0.17f, 1.07f, 1.5f, 1.18f, 0.51f, -1.05f, -2.35f, -0.77f, -0.45f, -1.27f, -2.56f, -2.03f, -2.18f, -1.59f, -1.8f, -2.26f, -3.04f, -1.52f,
+    0.96f, 1.4f, 0.52f, 1.06f, 0.93f, 1.0f, 0.91f, -0.54f, -2.78f, 0.59f, -0.59f, -1.41f, -2.99f, -0.84f, -2.61f, -2.01f, -2.63f, -0.61f, -2.78f, -2.35f,
+    1.01f, 0.87f, 0.86f, 0.71f, 0.55f, 0.41f, 1.02f, -0.65f, -2.04f, -0.97f, 0.15f, -0.67f, -1.33f, 0.16f, -0.48f, -0.58f, -0.8f, 0.82f, -0.94f, -0.11f,
+    0.83f, 1.32f, 1.3f, 0.36f, 1.08f, 0.81f, 0.49f, -1.52f, -2.22f, -0.86f, -0.72f, -1.14f, -0.82f, -0.79f, -0.26f, -0.2f, -2.08f, -0.05f, -0.83f, -0.41f,
+    1.62f, 1.04f, 1.14f, 0.77f, 0.81f, 0.66f, 1.0f, -0.81f, -1.71f, -0.07f, -0.62f, -1.03f, -1.23f, -0.87f, -0.56f, -1.13f, -1.7f, 0.54f, -2.12f, -0.44f,
+    0.86f, -0.22f, 0.5f, 0.16f, -0.02f, -0.29f, 0.87f, -0.44f, -1.09f, -1.11f, -1.38f, -0.69f, -1.01f, 0.16f, -0.07f, 0.09f, -0.43f, 0.61f, 0.56f, 1.1f,
+    0.07f, 0.37f, 1.09f, 0.14f, 0.26f, 0.16f, -0.68f, -1.08f, -2.29f, -0.01f, -0.79f, -0.1f, -0.71f, 0.52f, -0.33f, -0.42f, -0.76f, 0.8f, 0.35f, 0.84f,
+    1.12f, 0.71f, 1.25f, 0.29f, -0.54f, -0.4f, 0.23f, -0.87f, -0.61f, -0.11f, -0.98f, -0.48f, -0.61f, 0.1f, 0.09f, -0.46f, -0.83f, 1.04f, 0.08f, 0.71f,
+    -1.29f, -0.85f, -0.88f, -0.3f, -0.06f, 0.3f, -0.42f, 0.76f, -0.46f, -0.41f, 0.95f, 0.39f, 0.47f, -0.32f, -0.58f, -0.43f, -0.28f, -0.91f, -0.5f, -0.51f,
+    0.34f, -0.61f, -0.09f, -0.81f, 0.09f, 0.44f, -0.4f, 0.59f, -0.22f, -0.65f, 1.28f, 0.95f, 0.49f, -2.38f, -0.92f, -0.68f, -0.61f, -0.53f, -2.01f, -0.89f,
+    -1.25f, -1.29f, -1.4f, -0.33f, -0.28f, -0.09f, -0.9f, 0.49f, -0.39f, 0.64f, 1.29f, 0.55f, 0.59f, -0.57f, -0.26f, -0.59f, 0.34f, -1.21f, -0.72f, -0.88f,
+    -1.09f, -1.35f, -0.55f, -0.46f, -0.59f, -0.62f, -0.27f, -0.02f, -0.58f, -0.25f, -0.7f, -0.13f, -0.38f, 0.62f, -0.02f, 0.2f, 0.29f, 0.17f, 0.66f, 0.56f,
+    -0.71f, -0.56f, -0.3f, -1.33f, -0.35f, 0.08f, -0.76f, -0.52f, -0.87f, -1.01f, -0.87f, 0.79f, 0.49f, 0.1f, 0.0f, 0.41f, -0.03f, -0.49f, 0.55f, 0.19f,
+    -0.42f, -0.84f, -0.43f, -0.68f, -0.94f, -0.74f, -0.83f, -0.25f, -0.42f, 0.44f, -0.81f, 0.08f, 0.17f, 0.25f, 0.51f, 0.28f, 0.51f, 0.2f, 0.47f, 0.24f,
+    -1.26f, -1.81f, -1.7f, -1.37f, -2.36f, -1.25f, -0.9f, 0.44f, 0.63f, 0.05f, -0.17f, -0.2f, 0.16f, 0.29f, 0.32f, 0.6f, 0.44f, -0.06f, 0.07f, -0.2f,
+    0.81f, -0.83f, -0.03f, -1.6f, -1.39f, -1.66f, -0.62f, 0.14f, 1.75f, -0.88f, -0.04f, -0.17f, 0.65f, -0.12f, 0.01f, -0.37f, -0.3f, -0.76f, -1.54f, -1.12f,
+    -2.06f, -1.63f, -1.04f, -1.14f, -1.63f, 0.8f, -1.3f, 0.14f, 1.1f, 0.25f, -0.35f, 0.08f, 0.34f, -0.03f, 0.41f, 0.04f, 0.23f, -0.41f, -0.1f, -0.41f,
+  };
+  return table;
+}
+
+ScoreTable::ScoreTable() : scores(BuiltInScores()) { counts.fill(1); }
+
+bool ScoreTable::LoadTable(const std::string& path, const std::string& name) {
+  fileName = name;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return false;
+  ScoreValues loaded = scores;
+  float loadedGradient = gradient;
+  float loadedIntercept = yIntercept;
+  int row = 0;
+  std::string line;
+  bool readable = true;
+  while (true) {
+    if (!ReadLine(in, line)) {
+      readable = in.eof();  // a folder opens but fails on the first read
+      break;
+    }
+    const std::vector<std::string> fields = SplitFields(line);
+    if (fields[0] == "SCORES") {
+      size_t valueCount = fields.size() - 1;
+      if (valueCount > 0 && fields.back().empty()) --valueCount;
+      // Rows past the 18th and values past the 20th have no cell and are left out.
+      if (row < kEnvironmentCount) {
+        for (size_t c = 0; c < valueCount && c < kResidueTypeCount; ++c) {
+          loaded[row * kResidueTypeCount + c] = static_cast<float>(ParseReal(fields[c + 1]));
+        }
+      }
+      ++row;
+    } else if (fields[0] == "GRADIENT" && fields.size() >= 2) {
+      loadedGradient = static_cast<float>(ParseReal(fields[1]));
+    } else if (fields[0] == "YINTERCEPT" && fields.size() >= 2) {
+      loadedIntercept = static_cast<float>(ParseReal(fields[1]));
+    }
+  }
+  if (!readable) return false;
+  scores = loaded;
+  gradient = loadedGradient;
+  yIntercept = loadedIntercept;
+  return true;
+}
+
+bool ScoreTable::SaveTable(const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) return false;
+  FitExpectedScoreCurve();
+  for (int r = 0; r < kEnvironmentCount; ++r) {
+    out << "SCORES";
+    for (int c = 0; c < kResidueTypeCount; ++c) out << '\t' << FormatNumber(Score(r, c));
+    out << "\t\n";
+  }
+  out << "GRADIENT\t" << FormatNumber(gradient) << '\n';
+  out << "YINTERCEPT\t" << FormatNumber(yIntercept) << '\n';
+  for (const ScoreSample& sample : samples) out << "FILEPATH\t" << sample.filePath << '\n';
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+float ScoreTable::ExpectedResidueScore(int32_t n) const {
+  if (n <= 0) return 0.0f;
+  const long double logN = std::log(static_cast<long double>(n));
+  return static_cast<float>(std::exp(static_cast<long double>(gradient) * logN + yIntercept) / n);
+}
+
+void ScoreTable::AddStructure(const Structure& structure, const std::string& path) {
+  for (const Residue& residue : structure.residues) {
+    if (residue.type < 0 || residue.type >= kResidueTypeCount) continue;
+    const int32_t env = residue.transmembrane ? residue.kavelinEnv : residue.profEnv;
+    if (env < 0 || env >= kEnvironmentCount) continue;
+    ++counts[env * kResidueTypeCount + residue.type];
+  }
+  ScoreSample sample;
+  // A structure whose total score is not positive has no logarithm; it keeps its FILEPATH
+  // line but stays out of the fit (FitExpectedScoreCurve skips non-finite values).
+  sample.logTotalScore = static_cast<float>(std::log(static_cast<double>(structure.totalScore)));
+  sample.residueCount = static_cast<int32_t>(structure.residues.size());
+  sample.filePath = path;
+  samples.push_back(std::move(sample));
+}
+
+void ScoreTable::ComputeScores() {
+  std::array<double, kResidueTypeCount> columnTotal{};
+  double total = 0.0;
+  for (int r = 0; r < kEnvironmentCount; ++r) {
+    for (int c = 0; c < kResidueTypeCount; ++c) {
+      columnTotal[c] += counts[r * kResidueTypeCount + c];
+      total += counts[r * kResidueTypeCount + c];
+    }
+  }
+  for (int r = 0; r < kEnvironmentCount; ++r) {
+    for (int c = 0; c < kResidueTypeCount; ++c) {
+      const double count = counts[r * kResidueTypeCount + c];
+      scores[r * kResidueTypeCount + c] =
+          static_cast<float>(std::log((count / columnTotal[c]) / (columnTotal[c] / total)));
+    }
+  }
+}
+
+void ScoreTable::FitExpectedScoreCurve() {
+  std::vector<std::pair<double, double>> points;  // (ln total score, ln residue count)
+  for (const ScoreSample& sample : samples) {
+    if (!std::isfinite(sample.logTotalScore) || sample.residueCount <= 0) continue;
+    points.emplace_back(sample.logTotalScore, std::log(static_cast<double>(sample.residueCount)));
+  }
+  if (points.size() < 2) return;
+  // Every structure of one length: no slope to fit.
+  if (std::all_of(points.begin(), points.end(), [&](const auto& p) { return p.second == points[0].second; })) {
+    return;
+  }
+  const double n = static_cast<double>(points.size());
+  double sumX = 0.0, sumY = 0.0;
+  for (const auto& [x, y] : points) {
+    sumX += x;
+    sumY += y;
+  }
+  const float meanX = static_cast<float>(sumX / n);
+  const float meanY = static_cast<float>(sumY / n);
+  double sxx = 0.0, syy = 0.0, sxy = 0.0;
+  for (const auto& [x, y] : points) {
+    sxx += (x - meanX) * (x - meanX);
+    syy += (y - meanY) * (y - meanY);
+    sxy += (x - meanX) * (y - meanY);
+  }
+  if (sxx <= 0.0) {
+    gradient = 0.0f;
+  } else {
+    const double r = sxy / std::sqrt(sxx * syy);
+    const float sx = static_cast<float>(std::sqrt(sxx / n));
+    const float sy = static_cast<float>(std::sqrt(syy / n));
+    gradient = static_cast<float>(r * sx / sy);
+  }
+  yIntercept = meanX - gradient * meanY;
+}
+
+}  // namespace tessmol

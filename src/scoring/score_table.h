@@ -1,0 +1,60 @@
+// Score tables: for each of the 18 environment classes and 20 residue types the score a
+// residue of that type earns in that class, plus the two coefficients of the expected
+// score curve ln S = yIntercept + gradient ln L.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/structure.h"
+
+namespace tessmol {
+
+inline constexpr int kScoreCells = kEnvironmentCount * kResidueTypeCount;
+using ScoreValues = std::array<float, kScoreCells>;  // cell (row, column) at 20 row + column
+
+// The built-in Profiles-3D table, in force whenever no table file could be read.
+const ScoreValues& BuiltInScores();
+inline constexpr float kBuiltInGradient = 1.008f;
+inline constexpr float kBuiltInYIntercept = -0.83f;
+
+struct ScoreSample {
+  float logTotalScore = 0.0f;
+  int32_t residueCount = 0;
+  std::string filePath;
+};
+
+class ScoreTable {
+ public:
+  ScoreTable();
+
+  // Reads a table file. `name` becomes fileName first, even when the file cannot be read;
+  // on failure nothing else changes. Counts and samples are never touched.
+  bool LoadTable(const std::string& path, const std::string& name);
+  // Fits the expected-score curve to the samples and writes the table.
+  bool SaveTable(const std::string& path);
+  // Expected average residue score of a structure with n residues.
+  float ExpectedResidueScore(int32_t n) const;
+
+  // Custom scoring: counts residues per class and type, and keeps one sample per
+  // structure for the expected-score fit.
+  void AddStructure(const Structure& structure, const std::string& path);
+  // Replaces the scores by the log-odds of the counts.
+  void ComputeScores();
+  // Least-squares fit of ln(total score) on ln(residue count) over the samples. With
+  // fewer than two samples or all of one length there is no line; the curve is kept.
+  void FitExpectedScoreCurve();
+
+  float Score(int32_t row, int32_t column) const { return scores[row * kResidueTypeCount + column]; }
+
+  ScoreValues scores{};
+  float gradient = kBuiltInGradient;
+  float yIntercept = kBuiltInYIntercept;
+  std::array<int32_t, kScoreCells> counts{};
+  std::vector<ScoreSample> samples;
+  std::string fileName;
+};
+
+}  // namespace tessmol

@@ -1,0 +1,370 @@
+#include "model/pdb_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+using test::DataPath;
+using test::ReadPdb;
+
+Structure ReadText(const std::string& text, bool* isNMR = nullptr) {
+  PdbReader reader(test::StandardHetRadii());
+  std::istringstream in(text);
+  reader.Read(in);
+  if (isNMR) *isNMR = reader.isNMR();
+  return reader.structure();
+}
+
+// An ATOM line in the fixed columns.
+std::string AtomLine(int serial, const std::string& name, char alt, const std::string& res, char chain,
+                     int resSeq, char iCode, float x, float y, float z, const std::string& record = "ATOM  ") {
+  char buffer[100];
+  std::snprintf(buffer, sizeof buffer, "%-6s%5d %-4s%c%-3s %c%4d%c   %8.3f%8.3f%8.3f  1.00  0.00\n",
+                record.c_str(), serial, name.c_str(), alt, res.c_str(), chain, resSeq, iCode, x, y, z);
+  return buffer;
+}
+
+// ---- counts against an independent reading of the files -----------------------------
+
+class ReaderCounts : public testing::TestWithParam<std::string> {};
+
+TEST_P(ReaderCounts, AgreeWithAnIndependentCount) {
+  const std::string path = DataPath(GetParam());
+  const test::CommandResult oracle =
+      test::RunCommand("awk -f " + std::string(TESSMOL_TEST_SOURCE) + "/model/pdb_counts.awk " + path);
+  ASSERT_EQ(oracle.status, 0);
+  std::istringstream counts(oracle.out);
+  size_t atoms = 0, residues = 0, het = 0;
+  counts >> atoms >> residues >> het;
+  const Structure s = ReadPdb(path).structure;
+  EXPECT_EQ(s.atoms.size(), atoms);
+  EXPECT_EQ(s.residues.size(), residues);
+  EXPECT_EQ(s.hetAtoms.size(), het);
+  // Every atom is registered with exactly one residue, and indices match positions.
+  std::vector<int> owners(s.atoms.size(), 0);
+  for (const Residue& r : s.residues) {
+    for (int32_t i : {r.nIndex, r.caIndex, r.cIndex, r.oIndex}) {
+      if (i >= 0) ++owners[i];
+    }
+    for (int32_t i : r.sideChain) ++owners[i];
+  }
+  for (size_t i = 0; i < s.atoms.size(); ++i) {
+    EXPECT_EQ(owners[i], 1) << "atom " << i;
+    EXPECT_EQ(s.atoms[i].index, static_cast<int32_t>(i));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RealFiles, ReaderCounts,
+                         testing::Values("1UBQ.pdb", "1CRN.pdb", "1U19.pdb", "4HHB.pdb", "1AKI.pdb",
+                                         "5PTI.pdb", "1EJG.pdb", "1A8O.pdb", "2SRC.pdb", "1D3Z.pdb",
+                                         "2JO4.pdb", "2BEG.pdb", "1LVZ.pdb", "biopython_disordered.pdb",
+                                         "freesasa_icode.pdb", "freesasa_alt_model_twochain.pdb",
+                                         "freesasa_3bzd_trimmed.pdb", "freesasa_empty_model.pdb"),
+                         [](const auto& info) {
+                           std::string name = info.param.substr(0, info.param.find('.'));
+                           for (char& c : name) {
+                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+// ---- chains -----------------------------------------------------------------------------
+
+TEST(ReaderChains, TerLinesSeparateChains) {
+  const Structure s = ReadPdb(DataPath("4HHB.pdb")).structure;
+  ASSERT_EQ(s.chains.size(), 4u);
+  const char ids[4] = {'A', 'B', 'C', 'D'};
+  for (size_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(s.chains[k].chainId, ids[k]);
+    for (int32_t r = s.chains[k].firstResidue; r <= s.chains[k].lastResidue; ++r) {
+      EXPECT_EQ(s.residues[r].chainId, ids[k]);
+    }
+    if (k > 0) {
+      EXPECT_EQ(s.chains[k].firstResidue, s.chains[k - 1].lastResidue + 1);
+    }
+  }
+  EXPECT_EQ(s.chains[0].firstResidue, 0);
+  EXPECT_EQ(s.chains[3].lastResidue, static_cast<int32_t>(s.residues.size()) - 1);
+  // Haemoglobin: 141 residues in the alpha chains, 146 in the beta chains.
+  EXPECT_EQ(s.chains[0].lastResidue - s.chains[0].firstResidue + 1, 141);
+  EXPECT_EQ(s.chains[1].lastResidue - s.chains[1].firstResidue + 1, 146);
+}
+
+TEST(ReaderChains, ChainsWithoutTerSplitAtTheFirstResidueOfTheNext) {
+  const Structure s = ReadPdb(DataPath("freesasa_alt_model_twochain.pdb")).structure;
+  ASSERT_EQ(s.chains.size(), 2u);
+  EXPECT_EQ(s.chains[0].chainId, 'A');
+  EXPECT_EQ(s.chains[0].firstResidue, 0);
+  EXPECT_EQ(s.chains[0].lastResidue, 1);
+  EXPECT_EQ(s.chains[1].chainId, 'B');
+  EXPECT_EQ(s.chains[1].firstResidue, 2);
+  EXPECT_EQ(s.chains[1].lastResidue, 3);
+  EXPECT_EQ(s.ChainResidues(1), (std::vector<int32_t>{2, 3}));
+  EXPECT_TRUE(s.ChainResidues(2).empty());
+}
+
+TEST(ReaderChains, HetatmLinesInsideAChainOpenAnotherChainEntry) {
+  // 1A8O writes its selenomethionines (MSE 185, 214, 215) as HETATM between ATOM lines:
+  // chain A comes in three runs, and each run is a chain entry of its own.
+  const Structure s = ReadPdb(DataPath("1A8O.pdb")).structure;
+  ASSERT_EQ(s.chains.size(), 3u);
+  for (const Chain& c : s.chains) EXPECT_EQ(c.chainId, 'A');
+  EXPECT_EQ(s.residues[s.chains[0].lastResidue].resSeq, 184);
+  EXPECT_EQ(s.residues[s.chains[1].firstResidue].resSeq, 186);
+  EXPECT_EQ(s.residues[s.chains[1].lastResidue].resSeq, 213);
+  EXPECT_EQ(s.residues[s.chains[2].firstResidue].resSeq, 216);
+  for (size_t k = 1; k < s.chains.size(); ++k) {
+    EXPECT_EQ(s.chains[k].firstResidue, s.chains[k - 1].lastResidue + 1);
+  }
+}
+
+TEST(ReaderChains, AChangeOfChainAloneStartsAResidue) {
+  const std::string text = AtomLine(1, "N", ' ', "GLY", 'A', 5, ' ', 0, 0, 0) +
+                           AtomLine(2, "CA", ' ', "GLY", 'A', 5, ' ', 1, 0, 0) +
+                           AtomLine(3, "N", ' ', "GLY", 'B', 5, ' ', 2, 0, 0) +
+                           AtomLine(4, "CA", ' ', "GLY", 'B', 5, ' ', 3, 0, 0) +
+                           AtomLine(5, "N", ' ', "GLY", 'B', 6, ' ', 4, 0, 0);
+  const Structure s = ReadText(text);
+  ASSERT_EQ(s.residues.size(), 3u);
+  EXPECT_EQ(s.residues[1].chainId, 'B');
+  ASSERT_EQ(s.chains.size(), 2u);
+  EXPECT_EQ(s.chains[1].firstResidue, 1);
+  EXPECT_EQ(s.chains[1].lastResidue, 2);
+}
+
+// ---- the first model only -------------------------------------------------------------
+
+TEST(ReaderModels, SolutionNmrEntriesGiveTheFirstModelOnly) {
+  for (const char* name : {"1D3Z.pdb", "2JO4.pdb", "2BEG.pdb"}) {
+    SCOPED_TRACE(name);
+    const auto result = ReadPdb(DataPath(name));
+    EXPECT_FALSE(result.isNMR);  // "SOLUTION NMR" does not hold NMR in columns 10 to 12
+    const test::CommandResult firstModel = test::RunCommand(
+        "awk '/^ENDMDL/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath(name));
+    EXPECT_EQ(result.structure.atoms.size(), std::stoul(firstModel.out));
+    // No two atoms of one residue share a name, as they would if models were stacked.
+    for (const Residue& r : result.structure.residues) {
+      std::set<std::string> names;
+      for (int32_t i : r.sideChain) EXPECT_TRUE(names.insert(result.structure.atoms[i].name).second);
+    }
+  }
+}
+
+TEST(ReaderModels, MultiChainNmrEntriesKeepEveryChainOfTheFirstModel) {
+  const Structure s = ReadPdb(DataPath("2BEG.pdb")).structure;
+  ASSERT_EQ(s.chains.size(), 5u);
+  for (size_t k = 0; k < 5; ++k) {
+    EXPECT_EQ(s.chains[k].chainId, "ABCDE"[k]);
+    EXPECT_EQ(s.chains[k].lastResidue - s.chains[k].firstResidue + 1, 26);  // residues 17-42
+  }
+}
+
+TEST(ReaderModels, NmrInColumnsTenToTwelveSetsTheFlag) {
+  bool isNMR = false;
+  const std::string model1 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 1, 1);
+  const std::string model2 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 9, 9, 9);
+  Structure s = ReadText("EXPDTA    NMR\nMODEL        1\n" + model1 + "ENDMDL\nMODEL        2\n" + model2 +
+                             "ENDMDL\n",
+                         &isNMR);
+  EXPECT_TRUE(isNMR);
+  ASSERT_EQ(s.atoms.size(), 1u);
+  EXPECT_FLOAT_EQ(s.atoms[0].x, 1.0f);
+  ReadText("EXPDTA    SOLID-STATE NMR\n", &isNMR);
+  EXPECT_FALSE(isNMR);
+}
+
+TEST(ReaderModels, AnEmptyFirstModelDoesNotHideTheNext) {
+  const Structure s = ReadText("MODEL        1\nENDMDL\nMODEL        2\n" +
+                               AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 1, 1) + "ENDMDL\n");
+  EXPECT_EQ(s.atoms.size(), 1u);
+}
+
+// ---- alternate locations and insertion codes -----------------------------------------
+
+TEST(ReaderAltLocs, TheFirstConformerOfEachResidueIsKept) {
+  const Structure s = ReadPdb(DataPath("biopython_disordered.pdb")).structure;
+  for (const Residue& r : s.residues) {
+    std::set<std::string> names;
+    for (int32_t i : {r.nIndex, r.caIndex, r.cIndex, r.oIndex}) {
+      if (i >= 0) names.insert(s.atoms[i].name);
+    }
+    for (int32_t i : r.sideChain) {
+      EXPECT_TRUE(names.insert(s.atoms[i].name).second) << r.name << r.resSeq << " " << s.atoms[i].name;
+    }
+  }
+  // ARG 27: CZ without a letter comes first and stays; NH1 and NH2 of conformer B are kept
+  // because B is the first letter met in the residue.
+  const auto arg = std::find_if(s.residues.begin(), s.residues.end(), [](const Residue& r) { return r.resSeq == 27; });
+  ASSERT_NE(arg, s.residues.end());
+  EXPECT_EQ(arg->sideChain.size(), 7u);  // CB CG CD NE CZ NH1 NH2
+  const Atom& nh1 = s.atoms[arg->sideChain[5]];
+  EXPECT_EQ(nh1.name, "NH1");
+  EXPECT_FLOAT_EQ(nh1.x, 61.262f);
+}
+
+TEST(ReaderAltLocs, HighResolutionEntryWithAnisouLines) {
+  // Crambin at 0.54 A: two conformers of most atoms, each followed by an ANISOU line.
+  const Structure s = ReadPdb(DataPath("1EJG.pdb")).structure;
+  EXPECT_EQ(s.residues.size(), 46u);
+  ASSERT_EQ(s.chains.size(), 1u);
+  EXPECT_EQ(s.chains[0].lastResidue, 45);
+  EXPECT_FLOAT_EQ(s.atoms[s.residues[0].nIndex].x, 16.885f);  // conformer A
+  // Residue 22 is PRO in conformer A and SER in conformer B: the PRO atoms stay.
+  EXPECT_EQ(s.residues[21].name, "PRO");
+  EXPECT_EQ(s.residues[21].sideChain.size(), 3u + 7u);  // CB CG CD and seven hydrogens
+}
+
+TEST(ReaderInsertionCodes, EachCodeIsItsOwnResidue) {
+  const Structure s = ReadPdb(DataPath("freesasa_icode.pdb")).structure;
+  ASSERT_EQ(s.residues.size(), 5u);
+  const char codes[5] = {' ', 'A', 'B', 'C', ' '};
+  const char* names[5] = {"MET", "GLN", "ILE", "PHE", "VAL"};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(s.residues[i].iCode, codes[i]);
+    EXPECT_EQ(s.residues[i].name, names[i]);
+    EXPECT_EQ(s.residues[i].type, ResidueTypeOf(names[i]));
+  }
+  EXPECT_EQ(s.residues[3].resSeq, 1);
+}
+
+// ---- secondary structure -------------------------------------------------------------
+
+TEST(ReaderSecondaryStructure, HelixAndSheetRangesTypeTheResidues) {
+  const Structure s = ReadPdb(DataPath("1UBQ.pdb")).structure;
+  // 1UBQ: HELIX 1 ILE 23 - GLU 34; SHEET strands include MET 1 - THR 7.
+  for (const Residue& r : s.residues) {
+    if (r.resSeq >= 23 && r.resSeq <= 34) {
+      EXPECT_EQ(r.secStruct, 1) << r.resSeq;
+    }
+    if (r.resSeq >= 1 && r.resSeq <= 7) {
+      EXPECT_EQ(r.secStruct, 0) << r.resSeq;
+    }
+  }
+  EXPECT_EQ(s.residues[70].secStruct, 0);  // strand 66-72
+  EXPECT_EQ(s.residues[75].secStruct, 2);  // GLY 76
+}
+
+TEST(ReaderSecondaryStructure, AnAtomLineRightAfterAHelixRunIsRead) {
+  const std::string helix = "HELIX    1   1 GLY A    1  GLY A    2  1                                   2\n";
+  const std::string sheet = "SHEET    1   A 2 GLY A   2  GLY A   2  0\n";
+  const Structure s = ReadText(helix + AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 2, 3) + sheet +
+                               AtomLine(2, "N", ' ', "GLY", 'A', 2, ' ', 4, 5, 6));
+  ASSERT_EQ(s.atoms.size(), 2u);
+  ASSERT_EQ(s.residues.size(), 2u);
+  EXPECT_EQ(s.residues[0].secStruct, 1);
+  EXPECT_EQ(s.residues[1].secStruct, 0);  // a sheet wins over a helix
+}
+
+TEST(ReaderSecondaryStructure, RangesAfterTheAtomsTypeNothing) {
+  const Structure s = ReadText(AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 2, 3) +
+                               "HELIX    1   1 GLY A    1  GLY A    2  1\n");
+  ASSERT_EQ(s.helices.size(), 1u);
+  EXPECT_EQ(s.residues[0].secStruct, 2);
+}
+
+// ---- heteroatoms, bounding box ---------------------------------------------------------
+
+TEST(ReaderHetAtoms, RadiiAndPolarityFromTheTable) {
+  const Structure s = ReadPdb(DataPath("4HHB.pdb")).structure;
+  ASSERT_FALSE(s.hetAtoms.empty());
+  const HetAtom& iron = s.hetAtoms[0];
+  EXPECT_EQ(iron.name, "FE  ");
+  EXPECT_EQ(iron.residueName, "HEM");
+  EXPECT_FLOAT_EQ(iron.radius, 1.4f + 2.44f);
+  EXPECT_TRUE(iron.polar);
+  const HetAtom& carbon = s.hetAtoms[1];
+  EXPECT_EQ(carbon.name, " CHA");
+  EXPECT_FLOAT_EQ(carbon.radius, 1.4f + 1.70f);
+  EXPECT_FALSE(carbon.polar);
+  for (const HetAtom& h : s.hetAtoms) {
+    EXPECT_TRUE(h.hetero);
+    if (h.residueName == "HOH") {
+      EXPECT_FLOAT_EQ(h.radius, 1.4f + 1.52f);
+      EXPECT_TRUE(h.polar);
+    }
+  }
+  // Heteroatoms carry the number of protein atoms read before them.
+  const test::CommandResult before = test::RunCommand(
+      "awk '/^HETATM/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath("4HHB.pdb"));
+  EXPECT_EQ(iron.index, std::stoi(before.out));
+}
+
+TEST(ReaderHetAtoms, UnknownKeysGetTheDefaultRadius) {
+  const Structure s = ReadText(AtomLine(1, "XX1", ' ', "LIG", 'A', 1, ' ', 0, 0, 0, "HETATM"));
+  ASSERT_EQ(s.hetAtoms.size(), 1u);
+  EXPECT_FLOAT_EQ(s.hetAtoms[0].radius, 2.8f);
+  EXPECT_FLOAT_EQ(s.hetAtoms[0].sphereArea, 2.8f * 2.8f * 12.566371f);
+}
+
+TEST(ReaderBoundingBox, SpansTheAtomsAndTheOrigin) {
+  const Structure s = ReadPdb(DataPath("1CRN.pdb")).structure;
+  for (int axis = 0; axis < 3; ++axis) {
+    float low = 0.0f, high = 0.0f;
+    for (const Atom& a : s.atoms) {
+      const float v = axis == 0 ? a.x : axis == 1 ? a.y : a.z;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    EXPECT_EQ(s.xyzExtremities[axis].f1, low);
+    EXPECT_EQ(s.xyzExtremities[axis].f2, high);
+  }
+  // The box always holds the origin, even when every atom lies at positive coordinates.
+  const Structure positive = ReadText(AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 3, 4, 5) +
+                                      AtomLine(2, "CA", ' ', "GLY", 'A', 1, ' ', 6, 7, 8));
+  for (int axis = 0; axis < 3; ++axis) EXPECT_EQ(positive.xyzExtremities[axis].f1, 0.0f);
+  EXPECT_EQ(positive.xyzExtremities[2].f2, 8.0f);
+}
+
+// ---- bad input ----------------------------------------------------------------------
+
+TEST(ReaderBadInput, NeverCrashesAndKeepsWhatItCan) {
+  EXPECT_TRUE(ReadText("").atoms.empty());
+  EXPECT_TRUE(ReadText("\n\n\r\n").atoms.empty());
+  // Lines shorter than their fields read the missing fields as empty.
+  Structure s = ReadText("ATOM\nATOM      1  CA\nHETATM\nHELIX\nSHEET\nEXPDTA\n");
+  EXPECT_EQ(s.atoms.size(), 2u);
+  EXPECT_EQ(s.atoms[1].name, "CA");
+  EXPECT_EQ(s.atoms[0].chainId, '\0');
+  EXPECT_EQ(s.hetAtoms.size(), 1u);
+  EXPECT_EQ(s.helices.size(), 1u);
+  EXPECT_EQ(s.sheets.size(), 1u);
+  // Non-numeric fields read as 0; text beyond column 80 is ignored.
+  s = ReadText("ATOM   abcd  N   GLY A  xy    abcdefghijklmnop-1.0000 " + std::string(200, 'Z') + "\n");
+  ASSERT_EQ(s.atoms.size(), 1u);
+  EXPECT_EQ(s.atoms[0].serial, 0);
+  EXPECT_EQ(s.atoms[0].resSeq, 0);
+  EXPECT_FLOAT_EQ(s.atoms[0].x, 0.0f);
+  EXPECT_FLOAT_EQ(s.atoms[0].z, -1.0f);
+  // Binary bytes and NaN coordinates.
+  std::string binary = "ATOM  ";
+  for (int c = 0; c < 256; ++c) binary.push_back(static_cast<char>(c));
+  s = ReadText(binary + "\nATOM      1  N   GLY A   1         nan     inf    -inf\n");
+  for (const Atom& a : s.atoms) {
+    EXPECT_TRUE(std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z));
+  }
+}
+
+TEST(ReaderBadInput, FoldersMissingFilesAndEmptyPathsDoNotOpen) {
+  PdbReader reader(test::StandardHetRadii());
+  EXPECT_FALSE(reader.Open(""));
+  EXPECT_FALSE(reader.Open(TESSMOL_TEST_DATA));
+  EXPECT_FALSE(reader.Open(DataPath("no_such_file.pdb")));
+  reader.Read();  // nothing open: nothing read
+  EXPECT_TRUE(reader.structure().atoms.empty());
+  const auto empty = ReadPdb(DataPath("biopython_header.pdb"));
+  EXPECT_TRUE(empty.opened);
+  EXPECT_TRUE(empty.structure.atoms.empty());
+  EXPECT_TRUE(empty.structure.residues.empty());
+}
+
+}  // namespace
+}  // namespace tessmol

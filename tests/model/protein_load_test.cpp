@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "model/protein.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+// All pairs, no grid: the neighbours of every atom with their squared distances, sorted.
+std::vector<std::pair<float, AtomRef>> BruteForce(const Structure& s, AtomRef self, bool withHet) {
+  const Atom& a = s.AtomAt(self);
+  std::vector<std::pair<float, AtomRef>> found;
+  auto test = [&](const Atom& b, AtomRef ref) {
+    if (ref == self) return;
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    const float d2 = dx * dx + dy * dy + dz * dz;
+    const float reach = a.radius + b.radius;
+    if (d2 < reach * reach) found.emplace_back(d2, ref);
+  };
+  for (size_t i = 0; i < s.atoms.size(); ++i) test(s.atoms[i], AtomRef::Protein(int32_t(i)));
+  if (withHet) {
+    for (size_t i = 0; i < s.hetAtoms.size(); ++i) test(s.hetAtoms[i], AtomRef::Hetero(int32_t(i)));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+void ExpectListsMatchBruteForce(const Protein& protein) {
+  const Structure& s = protein.structure;
+  const bool withHet = !protein.ignoreHeteroAtoms;
+  size_t pairs = 0;
+  auto check = [&](AtomRef ref) {
+    const Atom& atom = s.AtomAt(ref);
+    const auto expected = BruteForce(s, ref, withHet);
+    ASSERT_EQ(atom.neighbours.size(), expected.size()) << "atom " << ref.index() << " het " << ref.hetero();
+    ASSERT_EQ(atom.neighbourDist2.size(), expected.size());
+    for (size_t n = 0; n < expected.size(); ++n) {
+      EXPECT_EQ(atom.neighbours[n], expected[n].second);
+      EXPECT_EQ(atom.neighbourDist2[n], expected[n].first);
+      if (n > 0) {
+        EXPECT_LE(atom.neighbourDist2[n - 1], atom.neighbourDist2[n]);
+      }
+    }
+    pairs += expected.size();
+  };
+  for (size_t i = 0; i < s.atoms.size(); ++i) check(AtomRef::Protein(int32_t(i)));
+  for (size_t i = 0; i < s.hetAtoms.size(); ++i) {
+    if (withHet) {
+      check(AtomRef::Hetero(int32_t(i)));
+    } else {
+      EXPECT_TRUE(s.hetAtoms[i].neighbours.empty());
+    }
+  }
+  EXPECT_GT(pairs, s.atoms.size() * 10);  // a packed protein: many overlaps per atom
+}
+
+TEST(ProteinLoad, NeighbourListsEqualAnAllPairsSearch) {
+  // Rhodopsin: 5492 atoms, 456 heteroatoms (retinal, lipids, waters, zinc, mercury).
+  ExpectListsMatchBruteForce(test::LoadedProtein("1U19.pdb", false));
+}
+
+TEST(ProteinLoad, IgnoredHeteroatomsAreNobodysNeighbours) {
+  const Protein protein = test::LoadedProtein("1U19.pdb", true);
+  ExpectListsMatchBruteForce(protein);
+  for (const Atom& a : protein.structure.atoms) {
+    for (AtomRef ref : a.neighbours) EXPECT_FALSE(ref.hetero());
+  }
+}
+
+TEST(ProteinLoad, WaterNextToTheSurfaceIsAProteinNeighbour) {
+  const Protein protein = test::LoadedProtein("1UBQ.pdb", false);
+  size_t waterContacts = 0;
+  for (const Atom& a : protein.structure.atoms) {
+    for (AtomRef ref : a.neighbours) {
+      if (ref.hetero() && protein.structure.hetAtoms[ref.index()].residueName == "HOH") ++waterContacts;
+    }
+  }
+  EXPECT_GT(waterContacts, 50u);
+}
+
+TEST(ProteinLoad, HeteroatomsWidenTheBoxUnlessIgnored) {
+  Protein with = test::LoadedProtein("1UBQ.pdb", false);
+  Protein without = test::LoadedProtein("1UBQ.pdb", true);
+  const Structure read = test::ReadPdb(test::DataPath("1UBQ.pdb")).structure;
+  for (int axis = 0; axis < 3; ++axis) {
+    EXPECT_EQ(without.structure.xyzExtremities[axis].f1, read.xyzExtremities[axis].f1);
+    EXPECT_EQ(without.structure.xyzExtremities[axis].f2, read.xyzExtremities[axis].f2);
+    EXPECT_LE(with.structure.xyzExtremities[axis].f1, read.xyzExtremities[axis].f1);
+    EXPECT_GE(with.structure.xyzExtremities[axis].f2, read.xyzExtremities[axis].f2);
+  }
+  float lowestWater = 0.0f;
+  for (const HetAtom& h : with.structure.hetAtoms) lowestWater = std::min(lowestWater, h.x);
+  EXPECT_EQ(with.structure.xyzExtremities[0].f1, std::min(lowestWater, read.xyzExtremities[0].f1));
+}
+
+Atom MakeAtom(float x, float y, float z, int atomClass) {
+  Atom a;
+  a.x = x;
+  a.y = y;
+  a.z = z;
+  a.atomClass = atomClass;
+  const AtomClassInfo info = AtomClassOf(atomClass);
+  a.radius = info.radius;
+  a.sphereArea = info.sphereArea;
+  return a;
+}
+
+TEST(ProteinLoad, TouchingSpheresAreNotNeighbours) {
+  Protein protein;
+  // Two class-4 atoms (radius 2.8): 5.6 apart they touch, 5.5 apart they overlap.
+  protein.structure.atoms = {MakeAtom(0, 0, 0, 4), MakeAtom(5.5f, 0, 0, 4), MakeAtom(0, 5.6f, 0, 4)};
+  for (int i = 0; i < 3; ++i) protein.structure.atoms[i].index = i;
+  protein.structure.xyzExtremities = {FloatPair{0, 5.5f}, FloatPair{0, 5.6f}, FloatPair{0, 0}};
+  RecordingFeedback feedback;
+  protein.Load(feedback);
+  const auto& atoms = protein.structure.atoms;
+  ASSERT_EQ(atoms[0].neighbours.size(), 1u);
+  EXPECT_EQ(atoms[0].neighbours[0], AtomRef::Protein(1));
+  EXPECT_FLOAT_EQ(atoms[0].neighbourDist2[0], 30.25f);
+  EXPECT_TRUE(atoms[2].neighbours.empty());
+  EXPECT_EQ(feedback.progressTexts, std::vector<std::string>{"Loading Protein..."});
+  EXPECT_EQ(feedback.progressEnds, 1);
+}
+
+TEST(ProteinLoad, LargeHeteroatomsAreFoundAcrossCells) {
+  // A heteroatom of radius 4.2 overlaps an atom 7.5 angstrom away, further than one 7.0
+  // angstrom cell: the grid widens its cells so the pair is still found.
+  Protein protein;
+  protein.structure.atoms = {MakeAtom(0, 0, 0, 0), MakeAtom(20, 0, 0, 0)};
+  protein.structure.atoms[1].index = 1;
+  HetAtom big;
+  big.x = 7.5f;
+  big.radius = 4.2f;
+  protein.structure.hetAtoms.push_back(big);
+  protein.structure.xyzExtremities = {FloatPair{0, 20}, FloatPair{0, 0}, FloatPair{0, 0}};
+  SilentFeedback quiet;
+  protein.Load(quiet);
+  ASSERT_EQ(protein.structure.atoms[0].neighbours.size(), 1u);
+  EXPECT_TRUE(protein.structure.atoms[0].neighbours[0].hetero());
+}
+
+TEST(ProteinLoad, FarAwayCoordinatesNeedNoHugeGrid) {
+  // A coordinate field may hold 99999999: the grid must not allocate the box's volume.
+  Protein protein;
+  const float far = 99999999.0f;
+  protein.structure.atoms = {MakeAtom(-9999999.0f, 0, 0, 0), MakeAtom(far, far, far, 0),
+                             MakeAtom(1, 1, 1, 0), MakeAtom(2, 2, 2, 0)};
+  for (int i = 0; i < 4; ++i) protein.structure.atoms[i].index = i;
+  protein.structure.xyzExtremities[0] = FloatPair{-9999999.0f, far};
+  protein.structure.xyzExtremities[1] = FloatPair{0, far};
+  protein.structure.xyzExtremities[2] = FloatPair{0, far};
+  SilentFeedback quiet;
+  protein.Load(quiet);
+  EXPECT_TRUE(protein.structure.atoms[0].neighbours.empty());
+  EXPECT_EQ(protein.structure.atoms[2].neighbours.size(), 1u);
+}
+
+TEST(StructureQueries, TransmembraneSegmentsAndAverages) {
+  Structure s;
+  for (int i = 0; i < 8; ++i) s.residues.emplace_back("ALA", 10 + i, i < 5 ? 'A' : 'B');
+  for (int i : {1, 2, 4, 5, 7}) s.residues[i].transmembrane = true;
+  const auto segments = s.TransmembraneSegments();
+  ASSERT_EQ(segments.size(), 3u);
+  EXPECT_EQ(segments[0].firstResSeq, 11);
+  EXPECT_EQ(segments[0].lastResSeq, 12);
+  EXPECT_EQ(segments[1].firstResSeq, 14);  // runs are not split at chain boundaries
+  EXPECT_EQ(segments[1].lastResSeq, 15);
+  EXPECT_EQ(segments[1].chainId, 'A');
+  EXPECT_EQ(segments[2].firstResSeq, 17);
+  EXPECT_EQ(s.ResiduesInRange(2, 5), (std::vector<int32_t>{2, 3, 4}));
+  EXPECT_TRUE(s.ResiduesInRange(5, 5).empty());
+  EXPECT_EQ(Structure().AverageOverallScore(), 0.0f);
+  for (int i = 0; i < 8; ++i) s.residues[i].overallScore = float(i);
+  EXPECT_FLOAT_EQ(s.AverageOverallScore(), 3.5f);
+}
+
+}  // namespace
+}  // namespace tessmol

@@ -1,0 +1,76 @@
+#include "model/text.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <sstream>
+
+namespace tessmol {
+namespace {
+
+TEST(TextConversion, BehavesLikeTheCLibrary) {
+  EXPECT_EQ(ParseInt("  42"), 42);
+  EXPECT_EQ(ParseInt(" -17xyz"), -17);
+  EXPECT_EQ(ParseInt("+8"), 8);
+  EXPECT_EQ(ParseInt("abc"), 0);
+  EXPECT_EQ(ParseInt(""), 0);
+  EXPECT_EQ(ParseInt("99999999999999"), 2147483647);
+  EXPECT_EQ(ParseInt("-99999999999999"), -2147483647 - 1);
+
+  EXPECT_DOUBLE_EQ(ParseReal("  27.340"), 27.34);
+  EXPECT_DOUBLE_EQ(ParseReal("-0.83"), -0.83);
+  EXPECT_DOUBLE_EQ(ParseReal("1.5e-05"), 1.5e-05);
+  EXPECT_DOUBLE_EQ(ParseReal("3.5abc"), 3.5);
+  EXPECT_DOUBLE_EQ(ParseReal("+2"), 2.0);
+  EXPECT_DOUBLE_EQ(ParseReal("x1"), 0.0);
+  EXPECT_DOUBLE_EQ(ParseReal(""), 0.0);
+  // Values no coordinate or score can take read as 0 instead of poisoning the sums.
+  EXPECT_DOUBLE_EQ(ParseReal("nan"), 0.0);
+  EXPECT_DOUBLE_EQ(ParseReal("inf"), 0.0);
+  EXPECT_DOUBLE_EQ(ParseReal("1e999"), 0.0);
+}
+
+TEST(TextConversion, IgnoresTheProcessLocale) {
+  // A desktop session may run under a locale whose decimal separator is a comma.
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) std::setlocale(LC_NUMERIC, "C");
+  EXPECT_DOUBLE_EQ(ParseReal("1.25"), 1.25);
+  EXPECT_EQ(FormatNumber(1.25), "1.25");
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(TextFields, ShortLinesGiveEmptyFields) {
+  EXPECT_EQ(Field("ATOM      1", 6, 5), "    1");
+  EXPECT_EQ(Field("ATOM  ", 6, 5), "");
+  EXPECT_EQ(Field("ATOM   12", 6, 5), " 12");
+  EXPECT_EQ(Field("", 0, 3), "");
+}
+
+TEST(TextFields, SplitFieldsKeepsEmptyFields) {
+  EXPECT_EQ(SplitFields(""), std::vector<std::string>{""});
+  EXPECT_EQ(SplitFields("one"), std::vector<std::string>{"one"});
+  EXPECT_EQ(SplitFields("a\tb"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(SplitFields("a\t\tb\t"), (std::vector<std::string>{"a", "", "b", ""}));
+  EXPECT_EQ(SplitFields(" C\t1.7 "), (std::vector<std::string>{" C", "1.7 "}));
+}
+
+TEST(TextLines, CarriageReturnsAreDropped) {
+  std::istringstream in("first\r\nsecond\nthird\r\n\r\nlast");
+  std::string line;
+  std::vector<std::string> lines;
+  while (ReadLine(in, line)) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"first", "second", "third", "", "last"}));
+}
+
+TEST(TextNumbers, StreamDefaultForm) {
+  EXPECT_EQ(FormatNumber(1.11f), "1.11");
+  EXPECT_EQ(FormatNumber(-0.77f), "-0.77");
+  EXPECT_EQ(FormatNumber(1.0), "1");
+  EXPECT_EQ(FormatNumber(1.5e-05), "1.5e-05");
+  EXPECT_EQ(FormatNumber(1234567.0), "1.23457e+06");
+  EXPECT_EQ(FormatFixed(2.5), "2.500000");
+}
+
+}  // namespace
+}  // namespace tessmol

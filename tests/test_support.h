@@ -1,0 +1,75 @@
+// Helpers shared by the test programs: paths to the real structures, reading them, and
+// running external oracles.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "model/het_atom_radii.h"
+#include "model/pdb_reader.h"
+#include "model/protein.h"
+#include "surface/het_radii_file.h"
+
+namespace tessmol::test {
+
+inline std::string DataPath(const std::string& name) { return std::string(TESSMOL_TEST_DATA) + "/" + name; }
+inline std::string ProgramFolder() { return TESSMOL_PROGRAM_FOLDER; }
+
+inline const HetAtomRadii& StandardHetRadii() {
+  static const HetAtomRadii table = [] {
+    HetAtomRadii t;
+    SilentFeedback quiet;
+    LoadHetAtomRadii(ProgramFolder() + kHetRadiiFile, t, quiet);
+    return t;
+  }();
+  return table;
+}
+
+struct ReadStructureResult {
+  Structure structure;
+  bool isNMR = false;
+  bool opened = false;
+};
+
+inline ReadStructureResult ReadPdb(const std::string& path) {
+  PdbReader reader(StandardHetRadii());
+  ReadStructureResult result;
+  result.opened = reader.Open(path);
+  reader.Read();
+  reader.Close();
+  result.structure = reader.structure();
+  result.isNMR = reader.isNMR();
+  return result;
+}
+
+inline Protein LoadedProtein(const std::string& name, bool ignoreHet) {
+  Protein protein;
+  protein.structure = ReadPdb(DataPath(name)).structure;
+  protein.fileName = name;
+  protein.ignoreHeteroAtoms = ignoreHet;
+  SilentFeedback quiet;
+  protein.Load(quiet);
+  return protein;
+}
+
+// Standard output of a shell command, and its exit status.
+struct CommandResult {
+  std::string out;
+  int status = -1;
+};
+
+inline CommandResult RunCommand(const std::string& command) {
+  CommandResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+  const int raw = pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+}  // namespace tessmol::test
