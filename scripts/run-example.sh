@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 build="${TESSMOL_BUILD_DIR:-build}"
-"$build/bin/tessmol-cli" read tests/data/1U19.pdb
+"$build/bin/tessmol-cli" analyse tests/data/1U19.pdb

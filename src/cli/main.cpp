@@ -2,12 +2,14 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cli/analyse.h"
 #include "cli/read.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Tessmol: residue-by-residue evaluation of protein structures", "tessmol-cli"};
   app.require_subcommand(1);
   int status = 0;
+  tessmol::cli::SetupAnalyse(app, status);
   tessmol::cli::SetupRead(app, status);
   try {
     app.parse(argc, argv);

@@ -1,0 +1,28 @@
+// Residue environments (Profiles-3D classes) and the two scores of every residue.
+#pragma once
+
+#include "model/protein.h"
+#include "scoring/score_table.h"
+
+namespace tessmol {
+
+inline constexpr float kExposedLimit = 40.0f;   // buried area below: exposed (E)
+inline constexpr float kBuriedLimit = 114.0f;   // at or above: buried (B); between: partly (P)
+inline constexpr float kB1Limit = 0.45f;        // fraction polar limits of B1, B2, B3
+inline constexpr float kB2Limit = 0.58f;
+inline constexpr float kP1Limit = 0.67f;        // fraction polar limit of P1, P2
+
+// Environment class 0 to 17 from a burial value, a polarity value and the secondary
+// structure (1 helix, 0 sheet, anything else neither).
+int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secStruct);
+
+// Profiles-3D class and solvent score from the residue's own burial; KAVELIN class and
+// score as if its whole side chain lay in the bilayer. Residues of no standard type get
+// KAVELIN class 18 and zero scores.
+void ScoreResidues(Protein& protein, const ScoreValues& table);
+
+// Overall score of every residue (KAVELIN inside a transmembrane segment, solvent score
+// elsewhere), the total, and the average (0 for a structure without residues).
+void SumScores(Protein& protein);
+
+}  // namespace tessmol

@@ -1,0 +1,38 @@
+// Solvent accessible surface area by sampling points on every atom's expanded sphere
+// (van der Waals radius plus a 1.4 angstrom probe) and testing them against the spheres
+// of the atom's neighbours, nearest first. The same test counts the points that touch
+// another residue or the solvent, and how many of those touch a polar atom or solvent:
+// the residue's fraction polar.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "model/feedback.h"
+#include "model/protein.h"
+#include "surface/sphere_points.h"
+
+namespace tessmol {
+
+inline constexpr const char* kCalculatingSasa = "Calculating solvent accessible surface area...";
+
+struct SasaSettings {
+  int threads = 0;               // 0: one per core
+  std::ostream* log = nullptr;   // the log file; nothing is logged when null
+  std::ostream* note = nullptr;  // receives the name of the point file read
+};
+
+// Reads the point set of `resolution` (0 to 5) from `programFolder` and runs the pass.
+// Returns false, with a message, when the point set is empty: no area can be measured
+// with no points, and the structure keeps the values it had.
+bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,
+                   const SasaSettings& settings = {});
+
+// The pass with a point set in hand. The neighbour lists of Protein::Load must exist.
+// Every atom's result depends only on the input, so any number of threads gives
+// bit-identical areas and counts.
+bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
+                   const SasaSettings& settings = {});
+
+}  // namespace tessmol

@@ -1,0 +1,25 @@
+// Point sets on the unit sphere at which every atom's expanded sphere is sampled.
+#pragma once
+
+#include <array>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tessmol {
+
+using SpherePoint = std::array<float, 3>;
+
+inline constexpr int kSasaResolutionCount = 6;
+
+// File of resolution option 0 to 5 relative to the program folder ("/Sphere_Points/..."),
+// empty for any other option; and the number of points it promises.
+std::string SpherePointFile(int resolution);
+int SpherePointCount(int resolution);
+
+// Reads a point set: line 1 the number of points N, then 3N lines x1, y1, z1, x2, ...
+// A file that cannot be read gives an empty set; missing coordinate lines read as 0.
+// `note`, when given, receives "using spherical code file " + path.
+std::vector<SpherePoint> ReadSpherePoints(const std::string& path, std::ostream* note = nullptr);
+
+}  // namespace tessmol

@@ -1,0 +1,272 @@
+#include "surface/sasa.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "surface/environment.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+const std::vector<SpherePoint>& Points(int resolution) {
+  static std::vector<std::vector<SpherePoint>> sets(kSasaResolutionCount);
+  if (sets[resolution].empty()) sets[resolution] = ReadSpherePoints(test::ProgramFolder() + SpherePointFile(resolution));
+  return sets[resolution];
+}
+
+// A hand-built structure: atoms typed by the same rules as the reader's.
+struct Builder {
+  Protein protein;
+  Residue& AddResidue(const std::string& name, int resSeq, char chain = 'A') {
+    Residue r(name, resSeq, chain);
+    r.type = ResidueTypeOf(name);
+    protein.structure.residues.push_back(r);
+    return protein.structure.residues.back();
+  }
+  void AddAtom(const std::string& name, float x, float y, float z) {
+    Residue& r = protein.structure.residues.back();
+    Atom a;
+    a.name = name;
+    a.x = x;
+    a.y = y;
+    a.z = z;
+    a.resSeq = r.resSeq;
+    a.chainId = r.chainId;
+    const auto index = static_cast<int32_t>(protein.structure.atoms.size());
+    a.index = index;
+    AddAtomToResidue(a, r, index);
+    protein.structure.atoms.push_back(a);
+  }
+  void AddHet(float x, float y, float z, float radius, bool polar, int resSeq) {
+    HetAtom h;
+    h.x = x;
+    h.y = y;
+    h.z = z;
+    h.radius = radius;
+    h.polar = polar;
+    h.resSeq = resSeq;
+    protein.structure.hetAtoms.push_back(h);
+  }
+  void Load() {
+    Structure& s = protein.structure;
+    s.xyzExtremities = {};
+    auto widen = [&](const Atom& a) {
+      const float c[3] = {a.x, a.y, a.z};
+      for (int k = 0; k < 3; ++k) {
+        s.xyzExtremities[k].f1 = std::min(s.xyzExtremities[k].f1, c[k]);
+        s.xyzExtremities[k].f2 = std::max(s.xyzExtremities[k].f2, c[k]);
+      }
+    };
+    for (const Atom& a : s.atoms) widen(a);
+    SilentFeedback quiet;
+    protein.Load(quiet);
+  }
+};
+
+TEST(SasaAtoms, AnIsolatedAtomIsWhollyExposed) {
+  Builder b;
+  b.AddResidue("GLY", 1);
+  b.AddAtom("CA", 10, 10, 10);
+  b.Load();
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(b.protein, Points(5), quiet));
+  const Atom& a = b.protein.structure.atoms[0];
+  EXPECT_EQ(a.sasa, a.sphereArea);
+  EXPECT_EQ(a.contactPoints, 1002u);
+  EXPECT_EQ(a.polarPoints, 1002u);
+}
+
+TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
+  // One sample point straight up: with the atom at the origin (radius 3.4) it lies at
+  // z = 3.4. A neighbour of radius 2 centred 2 to the side has it exactly on its sphere.
+  Builder b;
+  b.AddResidue("GLY", 1);
+  b.AddAtom("CA", 0, 0, 0);
+  b.AddHet(2.0f, 0.0f, 3.4f, 2.0f, true, 7);
+  b.Load();
+  ASSERT_EQ(b.protein.structure.atoms[0].neighbours.size(), 1u);
+  const std::vector<SpherePoint> up = {{0.0f, 0.0f, 1.0f}};
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
+  EXPECT_EQ(b.protein.structure.atoms[0].sasa, b.protein.structure.atoms[0].sphereArea);
+  // A hair closer and the point is covered.
+  b.protein.structure.hetAtoms[0].x = 1.999f;
+  b.protein.structure.atoms[0].neighbours.clear();
+  b.protein.structure.atoms[0].neighbourDist2.clear();
+  b.Load();
+  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
+  EXPECT_EQ(b.protein.structure.atoms[0].sasa, 0.0f);
+  EXPECT_EQ(b.protein.structure.atoms[0].contactPoints, 1u);
+  EXPECT_EQ(b.protein.structure.atoms[0].polarPoints, 1u);
+}
+
+TEST(SasaAtoms, TheNearestCoveringNeighbourDecidesContactAndPolarity) {
+  // The point at z = 3.4 is covered by an apolar carbon of another residue (nearer) and a
+  // polar water further away: it counts as a contact but not as polar.
+  Builder b;
+  b.AddResidue("GLY", 1);
+  b.AddAtom("CA", 0, 0, 0);
+  b.AddHet(0.0f, 1.0f, 4.5f, 3.0f, false, 2);  // carbon-like, nearer
+  b.AddHet(0.0f, -2.0f, 5.0f, 3.0f, true, 3);  // water-like, further
+  b.Load();
+  const auto& atom = b.protein.structure.atoms[0];
+  ASSERT_EQ(atom.neighbours.size(), 2u);
+  ASSERT_EQ(atom.neighbours[0], AtomRef::Hetero(0));
+  const std::vector<SpherePoint> up = {{0.0f, 0.0f, 1.0f}};
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
+  EXPECT_EQ(atom.contactPoints, 1u);
+  EXPECT_EQ(atom.polarPoints, 0u);
+  // Covered by an atom of its own residue number: neither contact nor polar.
+  b.protein.structure.hetAtoms[0].resSeq = 1;
+  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
+  EXPECT_EQ(atom.contactPoints, 0u);
+  EXPECT_EQ(atom.polarPoints, 0u);
+}
+
+TEST(SasaResidues, SumsFractionsAndWarnings) {
+  Builder b;
+  b.AddResidue("GLY", 1);  // a lone glycine: its CA is its side chain
+  b.AddAtom("N", 0, 0, 0);
+  b.AddAtom("CA", 1.46f, 0, 0);
+  b.AddAtom("C", 2.0f, 1.42f, 0);
+  b.AddAtom("O", 1.3f, 2.4f, 0);
+  b.AddResidue("ALA", 2);  // no C: missing main chain
+  b.AddAtom("N", 30, 0, 0);
+  b.AddAtom("CA", 31.46f, 0, 0);
+  b.AddAtom("CB", 32, -1.4f, 0);
+  b.AddResidue("MSE", 3);  // no standard type
+  b.AddAtom("N", 60, 0, 0);
+  b.AddAtom("CA", 61.46f, 0, 0);
+  b.AddAtom("C", 62.0f, 1.42f, 0);
+  b.AddAtom("O", 61.3f, 2.4f, 0);
+  b.Load();
+  std::ostringstream log;
+  SasaSettings settings;
+  settings.log = &log;
+  b.protein.fileName = "made.pdb";
+  SilentFeedback quiet;
+  const auto cwdFiles = std::distance(std::filesystem::directory_iterator("."), {});
+  ASSERT_TRUE(CalculateSASA(b.protein, Points(3), quiet, settings));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), cwdFiles);  // no stray files
+  const Structure& s = b.protein.structure;
+  const Residue& gly = s.residues[0];
+  EXPECT_EQ(gly.sideSASA, s.atoms[gly.caIndex].sasa);
+  EXPECT_EQ(gly.mainSASA, s.atoms[gly.cIndex].sasa + s.atoms[gly.oIndex].sasa + s.atoms[gly.nIndex].sasa);
+  EXPECT_FLOAT_EQ(gly.areaBuried, 45.032845f - gly.sideSASA);
+  EXPECT_LT(gly.areaBuried, 0.0f);  // a lone glycine is more exposed than in the reference state
+  EXPECT_EQ(gly.fractionPolar, 1.0f);  // every contact is solvent
+  const Residue& ala = s.residues[1];
+  EXPECT_EQ(ala.mainSASA, 0.0f);
+  EXPECT_EQ(ala.sideSASA, s.atoms[ala.sideChain[0]].sasa);  // CA left out, CB counted
+  EXPECT_EQ(ala.contactPoints, 1 + static_cast<int32_t>(s.atoms[ala.sideChain[0]].contactPoints));
+  const Residue& mse = s.residues[2];
+  EXPECT_EQ(mse.areaBuried, 0.0f);
+  EXPECT_EQ(mse.fractionPolar, 0.0f);
+  EXPECT_EQ(mse.kavelinFP, 0.0f);
+  float total = 0.0f;
+  for (const Residue& r : s.residues) {
+    total += r.mainSASA;
+    total += r.sideSASA;
+  }
+  EXPECT_EQ(s.totalSASA, total);
+  EXPECT_EQ(log.str(),
+            "Creating structure made.pdb...\n"
+            "Warning!! - residue ALA2 missing main chain atoms. Scores may be incorrect\n"
+            "Warning!! Unknown residue type, residue: 3 chain: A\n");
+}
+
+TEST(SasaResidues, NoContactsGiveAFractionPolarOfZero) {
+  // A heteroatom with the residue's own number engulfs the whole residue.
+  Builder b;
+  b.AddResidue("ALA", 1);
+  for (const char* name : {"N", "CA", "C", "O", "CB"}) b.AddAtom(name, 0, 0, 0);
+  b.AddHet(0, 0, 0, 6.0f, true, 1);
+  b.Load();
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(b.protein, Points(0), quiet));
+  const Residue& r = b.protein.structure.residues[0];
+  EXPECT_EQ(r.contactPoints, 0);
+  EXPECT_EQ(r.fractionPolar, 0.0f);
+  EXPECT_FALSE(std::isnan(r.kavelinFP));
+}
+
+TEST(SasaPass, AnEmptyPointSetRefusesToRun) {
+  Protein protein = test::LoadedProtein("1CRN.pdb", true);
+  protein.structure.totalSASA = 123.0f;
+  RecordingFeedback feedback;
+  EXPECT_FALSE(CalculateSASA(protein, std::vector<SpherePoint>{}, feedback));
+  ASSERT_EQ(feedback.messages.size(), 1u);
+  EXPECT_NE(feedback.messages[0].find("sphere point set is empty"), std::string::npos);
+  EXPECT_EQ(protein.structure.totalSASA, 123.0f);
+  EXPECT_FALSE(CalculateSASA(protein, 2, "/no/such/folder", feedback));
+  EXPECT_NE(feedback.messages[1].find("/no/such/folder/Sphere_Points/maxvol.3.252.txt"), std::string::npos);
+  EXPECT_FALSE(CalculateSASA(protein, 9, test::ProgramFolder(), feedback));
+  EXPECT_EQ(feedback.messages.size(), 3u);
+  EXPECT_EQ(protein.structure.totalSASA, 123.0f);
+}
+
+TEST(SasaPass, ResultsDoNotDependOnTheNumberOfThreads) {
+  auto run = [](int threads) {
+    Protein protein = test::LoadedProtein("1U19.pdb", false);
+    SasaSettings settings;
+    settings.threads = threads;
+    RecordingFeedback feedback;
+    EXPECT_TRUE(CalculateSASA(protein, Points(2), feedback, settings));
+    EXPECT_EQ(feedback.progressTexts, std::vector<std::string>{kCalculatingSasa});
+    EXPECT_TRUE(std::is_sorted(feedback.percents.begin(), feedback.percents.end()));
+    EXPECT_GE(feedback.percents.size(), 2u);
+    EXPECT_EQ(feedback.progressEnds, 1);
+    return protein;
+  };
+  const Protein one = run(1);
+  for (int threads : {2, 3}) {
+    const Protein many = run(threads);
+    const auto& a = one.structure.atoms;
+    const auto& b = many.structure.atoms;
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+      ASSERT_EQ(std::memcmp(&a[i].sasa, &b[i].sasa, sizeof(float)), 0) << i;
+      ASSERT_EQ(a[i].contactPoints, b[i].contactPoints);
+      ASSERT_EQ(a[i].polarPoints, b[i].polarPoints);
+    }
+    EXPECT_EQ(std::memcmp(&one.structure.totalSASA, &many.structure.totalSASA, sizeof(float)), 0);
+  }
+}
+
+TEST(SasaPass, RunningAgainGivesTheSameValues) {
+  Protein protein = test::LoadedProtein("1CRN.pdb", true);
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(protein, Points(1), quiet));
+  const float first = protein.structure.totalSASA;
+  ASSERT_TRUE(CalculateSASA(protein, Points(5), quiet));
+  ASSERT_TRUE(CalculateSASA(protein, Points(1), quiet));
+  EXPECT_EQ(protein.structure.totalSASA, first);
+}
+
+TEST(SasaPass, BoundWatersCoverTheSurfaceAndArePolar) {
+  Protein dry = test::LoadedProtein("1UBQ.pdb", true);
+  Protein wet = test::LoadedProtein("1UBQ.pdb", false);
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(dry, Points(2), quiet));
+  ASSERT_TRUE(CalculateSASA(wet, Points(2), quiet));
+  EXPECT_LT(wet.structure.totalSASA, dry.structure.totalSASA * 0.8f);
+  // Waters take surface from the protein, but a point they cover is polar: no residue
+  // becomes less polar, and the ones with bound waters become more so.
+  int morePolar = 0;
+  for (size_t i = 0; i < dry.structure.residues.size(); ++i) {
+    const float before = dry.structure.residues[i].fractionPolar;
+    const float after = wet.structure.residues[i].fractionPolar;
+    EXPECT_GE(after, before - 1e-6f) << i;
+    if (after > before + 0.01f) ++morePolar;
+  }
+  EXPECT_GT(morePolar, 10);
+}
+
+}  // namespace
+}  // namespace tessmol
