@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
               protein.structure.hetAtoms.size(), protein.structure.residues.size(), pairs / atoms);
   std::printf("read %.3f s  load %.3f s  total %.3f s\n", std::chrono::duration<double>(t1 - t0).count(),
               std::chrono::duration<double>(t2 - t1).count(), std::chrono::duration<double>(t2 - t0).count());
-  std::printf("peak memory %.1f MiB, %.0f bytes per atom\n", usage.ru_maxrss / 1024.0, usage.ru_maxrss * 1024.0 / atoms);
+  std::printf("peak memory %.1f MiB, %.0f bytes per atom\n", usage.ru_maxrss / 1024.0,
+              usage.ru_maxrss * 1024.0 / atoms);
   return 0;
 }

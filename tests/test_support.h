@@ -14,8 +14,12 @@
 
 namespace tessmol::test {
 
-inline std::string DataPath(const std::string& name) { return std::string(TESSMOL_TEST_DATA) + "/" + name; }
-inline std::string ProgramFolder() { return TESSMOL_PROGRAM_FOLDER; }
+inline std::string DataPath(const std::string& name) {
+  return std::string(TESSMOL_TEST_DATA) + "/" + name;
+}
+inline std::string ProgramFolder() {
+  return TESSMOL_PROGRAM_FOLDER;
+}
 
 inline const HetAtomRadii& StandardHetRadii() {
   static const HetAtomRadii table = [] {

@@ -20,11 +20,15 @@ namespace {
 
 using Vec = std::array<double, 3>;
 
-Vec Sub(const Vec& a, const Vec& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Vec Sub(const Vec& a, const Vec& b) {
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
 Vec Cross(const Vec& a, const Vec& b) {
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
-double Dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Dot(const Vec& a, const Vec& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 Vec Normalised(const Vec& a) {
   const double n = std::sqrt(Dot(a, a));
   return {a[0] / n, a[1] / n, a[2] / n};

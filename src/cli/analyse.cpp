@@ -83,11 +83,13 @@ int Run(const AnalyseOptions& options) {
 
 void SetupAnalyse(CLI::App& app, int& status) {
   auto options = std::make_shared<AnalyseOptions>();
-  CLI::App* analyse = app.add_subcommand("analyse", "Surface areas, environments and scores of PDB structures");
+  CLI::App* analyse =
+      app.add_subcommand("analyse", "Surface areas, environments and scores of PDB structures");
   analyse->alias("analyze");
   analyse->add_option("FILE", options->files, "PDB structure files")->required();
-  analyse->add_option("--resolution", options->resolution,
-                      "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")
+  analyse
+      ->add_option("--resolution", options->resolution,
+                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")
       ->check(CLI::Range(0, 5))
       ->capture_default_str();
   analyse->add_flag("--ignore-het", options->ignoreHet, "Leave heteroatoms (ligands, ions, waters) out");

@@ -10,7 +10,9 @@ namespace tessmol::cli {
 
 namespace {
 
-std::string ChainLabel(char id) { return id == ' ' || id == '\0' ? std::string("(blank)") : std::string(1, id); }
+std::string ChainLabel(char id) {
+  return id == ' ' || id == '\0' ? std::string("(blank)") : std::string(1, id);
+}
 
 void PrintRanges(const char* title, const std::vector<SecondaryRange>& ranges) {
   std::cout << title << ": " << ranges.size() << '\n';
@@ -29,9 +31,9 @@ void PrintStructure(const std::string& path, const ReadResult& result) {
   for (const Chain& chain : s.chains) {
     const Residue& first = s.residues[chain.firstResidue];
     const Residue& last = s.residues[chain.lastResidue];
-    std::cout << "  chain " << ChainLabel(chain.chainId) << ": residues " << first.resSeq
-              << '-' << last.resSeq << " (" << chain.lastResidue - chain.firstResidue + 1
-              << " residues, index " << chain.firstResidue << '-' << chain.lastResidue << ")\n";
+    std::cout << "  chain " << ChainLabel(chain.chainId) << ": residues " << first.resSeq << '-'
+              << last.resSeq << " (" << chain.lastResidue - chain.firstResidue + 1 << " residues, index "
+              << chain.firstResidue << '-' << chain.lastResidue << ")\n";
   }
   std::cout << "Residues: " << s.residues.size() << '\n';
   std::cout << "Atoms: " << s.atoms.size() << '\n';

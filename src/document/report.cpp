@@ -18,17 +18,19 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "           Chain           Residues",
   };
   for (const SecondaryRange& domain : s.TransmembraneSegments()) {
-    lines.push_back(std::string(13, ' ') + (domain.chainId == '\0' ? ' ' : domain.chainId) + std::string(21, ' ') +
-                    std::to_string(domain.firstResSeq) + "  -  " + std::to_string(domain.lastResSeq));
+    lines.push_back(std::string(13, ' ') + (domain.chainId == '\0' ? ' ' : domain.chainId) +
+                    std::string(21, ' ') + std::to_string(domain.firstResSeq) + "  -  " +
+                    std::to_string(domain.lastResSeq));
   }
   return lines;
 }
 
 const std::vector<std::string>& ResidueTableHeadings() {
   static const std::vector<std::string> headings = {
-      "Index",     "Residue",   "Chain", "No.",           "Area Buried",   "Fraction Polar",
-      "KAVELIN FP", "Category", "KAVELIN Cat", "Main SASA", "Side SASA",   "SASA",
-      "Solvent Score", "KAVELIN Score", "Overall Score", "is transmembrane"};
+      "Index",         "Residue",        "Chain",         "No.",
+      "Area Buried",   "Fraction Polar", "KAVELIN FP",    "Category",
+      "KAVELIN Cat",   "Main SASA",      "Side SASA",     "SASA",
+      "Solvent Score", "KAVELIN Score",  "Overall Score", "is transmembrane"};
   return headings;
 }
 
@@ -37,22 +39,14 @@ std::vector<std::string> ResidueTableRow(const Structure& structure, size_t inde
   const float sasa = r.sideSASA + r.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
   const char chain = r.chainId == '\0' ? ' ' : r.chainId;
-  return {std::to_string(index),
-          r.name,
-          std::string(1, chain),
-          std::to_string(r.resSeq),
-          FormatFixed(r.areaBuried),
-          FormatFixed(r.fractionPolar),
-          FormatFixed(r.kavelinFP),
-          std::to_string(r.profEnv),
-          std::to_string(r.kavelinEnv),
-          FormatFixed(r.mainSASA),
-          FormatFixed(r.sideSASA),
-          FormatFixed(sasa),
-          FormatFixed(r.solventScore),
-          FormatFixed(r.kavelinScore),
-          FormatFixed(r.overallScore),
-          r.transmembrane ? "1" : "0"};
+  return {std::to_string(index),        r.name,
+          std::string(1, chain),        std::to_string(r.resSeq),
+          FormatFixed(r.areaBuried),    FormatFixed(r.fractionPolar),
+          FormatFixed(r.kavelinFP),     std::to_string(r.profEnv),
+          std::to_string(r.kavelinEnv), FormatFixed(r.mainSASA),
+          FormatFixed(r.sideSASA),      FormatFixed(sasa),
+          FormatFixed(r.solventScore),  FormatFixed(r.kavelinScore),
+          FormatFixed(r.overallScore),  r.transmembrane ? "1" : "0"};
 }
 
 }  // namespace tessmol

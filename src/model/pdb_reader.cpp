@@ -134,8 +134,7 @@ void PdbReader::ReadAtomLine(const std::string& line) {
     currentChainId_ = '*';
     current_ = makeResidue();
     currentAltLoc_ = ' ';
-  } else if (atom.resSeq != current_.resSeq || atom.chainId != current_.chainId ||
-             iCode != current_.iCode) {
+  } else if (atom.resSeq != current_.resSeq || atom.chainId != current_.chainId || iCode != current_.iCode) {
     const auto count = static_cast<int32_t>(structure_.residues.size());
     if (current_.chainId != currentChainId_) {
       currentChainId_ = current_.chainId;
@@ -152,9 +151,7 @@ void PdbReader::ReadAtomLine(const std::string& line) {
   if (altLoc != ' ' && altLoc != '\0') {
     if (currentAltLoc_ == ' ') currentAltLoc_ = altLoc;
     if (altLoc != currentAltLoc_) return;
-    auto sameName = [&](int32_t index) {
-      return index >= 0 && structure_.atoms[index].name == atom.name;
-    };
+    auto sameName = [&](int32_t index) { return index >= 0 && structure_.atoms[index].name == atom.name; };
     if (sameName(current_.nIndex) || sameName(current_.caIndex) || sameName(current_.cIndex) ||
         sameName(current_.oIndex)) {
       return;

@@ -22,9 +22,8 @@ AtomClassInfo MakeClass(float vdw, bool polar) {
 
 AtomClassInfo AtomClassOf(int32_t atomClass) {
   static const std::array<AtomClassInfo, kAtomClassCount> classes = {
-      MakeClass(2.0f, false),  MakeClass(1.5f, false), MakeClass(1.85f, false),
-      MakeClass(1.5f, true),   MakeClass(1.4f, true),  MakeClass(1.85f, false),
-      MakeClass(1.85f, false)};
+      MakeClass(2.0f, false), MakeClass(1.5f, false),  MakeClass(1.85f, false), MakeClass(1.5f, true),
+      MakeClass(1.4f, true),  MakeClass(1.85f, false), MakeClass(1.85f, false)};
   if (atomClass < 0 || atomClass >= kAtomClassCount) return classes[0];
   return classes[atomClass];
 }
@@ -81,17 +80,28 @@ namespace {
 // carbonyl-like carbons of the amides and acids and all of ALA class 1.
 int32_t SideChainCarbonClass(const std::string& name, int32_t type) {
   switch (type) {
-    case kTrp: case kPhe: case kTyr: case kHis:
+    case kTrp:
+    case kPhe:
+    case kTyr:
+    case kHis:
       return name == "CB" ? 0 : 2;
-    case kLeu: case kIle: case kVal: case kPro: case kThr: case kSer: case kLys:
+    case kLeu:
+    case kIle:
+    case kVal:
+    case kPro:
+    case kThr:
+    case kSer:
+    case kLys:
       return 0;
     case kMet:
       return name == "SD" ? 5 : 0;
     case kCys:
       return name == "SG" ? 6 : 0;
-    case kGln: case kGlu:
+    case kGln:
+    case kGlu:
       return name == "CD" ? 1 : 0;
-    case kAsn: case kAsp:
+    case kAsn:
+    case kAsp:
       return name == "CG" ? 1 : 0;
     case kArg:
       return name == "CZ" ? 2 : 0;

@@ -38,8 +38,26 @@ inline constexpr std::array<std::string_view, kEnvironmentCount> kEnvironmentNam
     "P1a", "P1b", "P1", "P2a", "P2b", "P2", "Ea",  "Eb",  "E"};
 
 enum ResidueType : int32_t {
-  kTrp = 0, kPhe, kTyr, kLeu, kIle, kVal, kMet, kAla, kGly, kPro,
-  kCys, kThr, kSer, kGln, kAsn, kGlu, kAsp, kHis, kLys, kArg
+  kTrp = 0,
+  kPhe,
+  kTyr,
+  kLeu,
+  kIle,
+  kVal,
+  kMet,
+  kAla,
+  kGly,
+  kPro,
+  kCys,
+  kThr,
+  kSer,
+  kGln,
+  kAsn,
+  kGlu,
+  kAsp,
+  kHis,
+  kLys,
+  kArg
 };
 
 // Type code of a three-letter name, compared exactly; 21 for every other name.
@@ -106,7 +124,7 @@ struct Atom {
   bool hetero = false;
   uint32_t contactPoints = 0;
   uint32_t polarPoints = 0;
-  std::vector<AtomRef> neighbours;     // nearest first
+  std::vector<AtomRef> neighbours;    // nearest first
   std::vector<float> neighbourDist2;  // parallel to neighbours
 };
 

@@ -51,8 +51,7 @@ double ParseReal(std::string_view text) {
     if (!text.empty() && text[0] == '-') return 0.0;  // "+-1" is no number
   }
   double value = 0.0;
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value,
-                                std::chars_format::general);
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {
     // from_chars leaves the value alone on overflow or underflow; the C library gives
     // a huge value or 0, and a huge coordinate is no more use than a NaN.

@@ -6,11 +6,11 @@
 
 namespace tessmol {
 
-inline constexpr float kExposedLimit = 40.0f;   // buried area below: exposed (E)
-inline constexpr float kBuriedLimit = 114.0f;   // at or above: buried (B); between: partly (P)
-inline constexpr float kB1Limit = 0.45f;        // fraction polar limits of B1, B2, B3
+inline constexpr float kExposedLimit = 40.0f;  // buried area below: exposed (E)
+inline constexpr float kBuriedLimit = 114.0f;  // at or above: buried (B); between: partly (P)
+inline constexpr float kB1Limit = 0.45f;       // fraction polar limits of B1, B2, B3
 inline constexpr float kB2Limit = 0.58f;
-inline constexpr float kP1Limit = 0.67f;        // fraction polar limit of P1, P2
+inline constexpr float kP1Limit = 0.67f;  // fraction polar limit of P1, P2
 
 // Environment class 0 to 17 from a burial value, a polarity value and the secondary
 // structure (1 helix, 0 sheet, anything else neither).

@@ -84,7 +84,8 @@ void SumResidues(Protein& protein, std::ostream* log) {
       r.polarPoints = static_cast<int32_t>(s.atoms[r.caIndex].polarPoints);
     } else {
       if (log) {
-        *log << "Warning!! - residue " << r.name << r.resSeq << " missing main chain atoms. Scores may be incorrect\n";
+        *log << "Warning!! - residue " << r.name << r.resSeq
+             << " missing main chain atoms. Scores may be incorrect\n";
       }
       r.contactPoints = 1;
       r.polarPoints = 1;
@@ -99,7 +100,8 @@ void SumResidues(Protein& protein, std::ostream* log) {
       r.areaBuried = 0.0f;
       r.fractionPolar = 0.0f;
       r.kavelinFP = 0.0f;
-      if (log) *log << "Warning!! Unknown residue type, residue: " << r.resSeq << " chain: " << r.chainId << '\n';
+      if (log)
+        *log << "Warning!! Unknown residue type, residue: " << r.resSeq << " chain: " << r.chainId << '\n';
     } else {
       const float reference = kReferenceSideArea[r.type];
       r.areaBuried = reference - r.sideSASA;
@@ -120,13 +122,14 @@ bool CalculateSASA(Protein& protein, int resolution, const std::string& programF
                    const SasaSettings& settings) {
   const std::string file = SpherePointFile(resolution);
   const std::string path = programFolder + file;
-  const std::vector<SpherePoint> points = file.empty() ? std::vector<SpherePoint>{}
-                                                        : ReadSpherePoints(path, settings.note);
+  const std::vector<SpherePoint> points =
+      file.empty() ? std::vector<SpherePoint>{} : ReadSpherePoints(path, settings.note);
   if (points.empty()) {
-    feedback.ShowMessage(file.empty() ? "Error: There is no sphere point set for resolution " +
-                                            std::to_string(resolution) + ". Surface areas were not calculated."
-                                      : "Error: Could not read sphere points from " + path +
-                                            ". Surface areas were not calculated.");
+    feedback.ShowMessage(file.empty()
+                             ? "Error: There is no sphere point set for resolution " +
+                                   std::to_string(resolution) + ". Surface areas were not calculated."
+                             : "Error: Could not read sphere points from " + path +
+                                   ". Surface areas were not calculated.");
     return false;
   }
   return CalculateSASA(protein, points, feedback, settings);

@@ -1,12 +1,18 @@
 // The command-line program as a user runs it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "test_support.h"
 
 namespace tessmol {
 namespace {
 
-std::string Cli(const std::string& args) { return std::string(TESSMOL_CLI) + " " + args; }
+std::string Cli(const std::string& args) {
+  return std::string(TESSMOL_CLI) + " " + args;
+}
 
 TEST(CliRead, DescribesTheBundledRhodopsin) {
   const auto result = test::RunCommand(Cli("read " + test::DataPath("1U19.pdb")));
@@ -37,6 +43,109 @@ TEST(CliRead, BadUsageExitsWithTwo) {
   EXPECT_EQ(test::RunCommand(Cli("read 2>/dev/null")).status, 2);
   EXPECT_EQ(test::RunCommand(Cli("frobnicate 2>/dev/null")).status, 2);
   EXPECT_EQ(test::RunCommand(Cli("--help >/dev/null")).status, 0);
+}
+
+}  // namespace
+}  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+TEST(CliAnalyse, PrintsTheSummaryLinesInOrder) {
+  const auto result = test::RunCommand(Cli("analyse --ignore-het " + test::DataPath("1CRN.pdb")));
+  ASSERT_EQ(result.status, 0);
+  const auto lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[0], "Protein summary for 1CRN.pdb:");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], "Number of chains: 1");
+  EXPECT_EQ(lines[3], "Number of Residues: 46");
+  EXPECT_EQ(lines[4].rfind("Total Solvent Accessible Surface Area: ", 0), 0u);
+  EXPECT_EQ(lines[5].rfind("Average Residue Score: ", 0), 0u);
+  EXPECT_EQ(lines[5].size() - lines[5].find('.') - 1, 6u);  // "%f": six decimals
+  EXPECT_EQ(lines[6], "");
+  EXPECT_EQ(lines[7], "Predicted Transmembrane Domains:");
+  EXPECT_EQ(lines[8], "           Chain           Residues");
+}
+
+TEST(CliAnalyse, ResidueTableAsTabSeparatedValues) {
+  const auto result =
+      test::RunCommand(Cli("analyse --residues --resolution 1 --threads 2 " + test::DataPath("1UBQ.pdb")));
+  ASSERT_EQ(result.status, 0);
+  const auto lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 9u + 1u + 1u + 76u);
+  EXPECT_EQ(lines[10],
+            "Index\tResidue\tChain\tNo.\tArea Buried\tFraction Polar\tKAVELIN FP\tCategory\tKAVELIN Cat\t"
+            "Main SASA\tSide SASA\tSASA\tSolvent Score\tKAVELIN Score\tOverall Score\tis transmembrane");
+  double total = 0.0;
+  for (size_t i = 11; i < lines.size(); ++i) {
+    std::vector<std::string> cells;
+    std::istringstream row(lines[i]);
+    std::string cell;
+    while (std::getline(row, cell, '\t')) cells.push_back(cell);
+    ASSERT_EQ(cells.size(), 16u);
+    EXPECT_EQ(cells[0], std::to_string(i - 11));
+    EXPECT_EQ(cells[2], "A");
+    EXPECT_NEAR(std::stod(cells[11]), std::stod(cells[9]) + std::stod(cells[10]), 3e-5);  // a float sum
+    EXPECT_EQ(cells[14], cells[12]);  // nothing is transmembrane: overall = solvent score
+    EXPECT_EQ(cells[15], "0");
+    total += std::stod(cells[11]);
+  }
+  EXPECT_EQ(lines[11].substr(0, 10), "0\tMET\tA\t1\t");
+  const std::string area = lines[4].substr(lines[4].find(": ") + 2);
+  EXPECT_NEAR(total, std::stod(area), 0.01);
+}
+
+TEST(CliAnalyse, UnreadableFilesAreNamedAndTheRestAnalysed) {
+  const std::string missing = test::DataPath("missing.pdb");
+  const std::string empty = test::DataPath("freesasa_empty_model.pdb");
+  const auto result =
+      test::RunCommand(Cli("analyse " + missing + " " + empty + " " + test::DataPath("1CRN.pdb") + " " +
+                           test::DataPath("1UBQ.pdb") + " 2>&1"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find(missing), std::string::npos);
+  EXPECT_NE(result.out.find(empty), std::string::npos);
+  EXPECT_NE(result.out.find("Protein summary for 1CRN.pdb:"), std::string::npos);
+  EXPECT_NE(result.out.find("Protein summary for 1UBQ.pdb:"), std::string::npos);
+}
+
+TEST(CliAnalyse, BadOptionsExitWithTwo) {
+  const std::string file = " " + test::DataPath("1CRN.pdb") + " 2>&1";
+  for (const char* bad : {"--resolution 6", "--resolution -1", "--resolution x", "--threads -2", "--bogus"}) {
+    const auto result = test::RunCommand(Cli(std::string("analyse ") + bad + file));
+    EXPECT_EQ(result.status, 2) << bad;
+    EXPECT_EQ(result.out.find("Protein summary"), std::string::npos) << bad;
+  }
+}
+
+TEST(CliAnalyse, ThreadCountsGiveTheSameOutput) {
+  const std::string args = " --residues --resolution 3 " + test::DataPath("4HHB.pdb");
+  const auto one = test::RunCommand(Cli("analyse --threads 1" + args));
+  const auto three = test::RunCommand(Cli("analyse --threads 3" + args));
+  ASSERT_EQ(one.status, 0);
+  EXPECT_EQ(one.out, three.out);
+}
+
+TEST(CliAnalyse, WritesTheWarningsToTheLogFile) {
+  const std::string log =
+      std::filesystem::temp_directory_path() / ("tessmol_log_" + std::to_string(::getpid()));
+  std::filesystem::remove(log);
+  // 1A8O's selenomethionines are HETATM, so its ATOM residues are all standard; 2JO4
+  // carries acetyl and amide caps as residues of no standard type.
+  const auto result = test::RunCommand(Cli("analyse --log " + log + " " + test::DataPath("2JO4.pdb")));
+  ASSERT_EQ(result.status, 0);
+  std::ifstream in(log);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text.rfind("Creating structure 2JO4.pdb...\n", 0), 0u);
+  std::filesystem::remove(log);
 }
 
 }  // namespace

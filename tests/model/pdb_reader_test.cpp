@@ -26,7 +26,8 @@ Structure ReadText(const std::string& text, bool* isNMR = nullptr) {
 
 // An ATOM line in the fixed columns.
 std::string AtomLine(int serial, const std::string& name, char alt, const std::string& res, char chain,
-                     int resSeq, char iCode, float x, float y, float z, const std::string& record = "ATOM  ") {
+                     int resSeq, char iCode, float x, float y, float z,
+                     const std::string& record = "ATOM  ") {
   char buffer[100];
   std::snprintf(buffer, sizeof buffer, "%-6s%5d %-4s%c%-3s %c%4d%c   %8.3f%8.3f%8.3f  1.00  0.00\n",
                 record.c_str(), serial, name.c_str(), alt, res.c_str(), chain, resSeq, iCode, x, y, z);
@@ -148,8 +149,8 @@ TEST(ReaderModels, SolutionNmrEntriesGiveTheFirstModelOnly) {
     SCOPED_TRACE(name);
     const auto result = ReadPdb(DataPath(name));
     EXPECT_FALSE(result.isNMR);  // "SOLUTION NMR" does not hold NMR in columns 10 to 12
-    const test::CommandResult firstModel = test::RunCommand(
-        "awk '/^ENDMDL/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath(name));
+    const test::CommandResult firstModel =
+        test::RunCommand("awk '/^ENDMDL/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath(name));
     EXPECT_EQ(result.structure.atoms.size(), std::stoul(firstModel.out));
     // No two atoms of one residue share a name, as they would if models were stacked.
     for (const Residue& r : result.structure.residues) {
@@ -172,9 +173,8 @@ TEST(ReaderModels, NmrInColumnsTenToTwelveSetsTheFlag) {
   bool isNMR = false;
   const std::string model1 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 1, 1);
   const std::string model2 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 9, 9, 9);
-  Structure s = ReadText("EXPDTA    NMR\nMODEL        1\n" + model1 + "ENDMDL\nMODEL        2\n" + model2 +
-                             "ENDMDL\n",
-                         &isNMR);
+  Structure s = ReadText(
+      "EXPDTA    NMR\nMODEL        1\n" + model1 + "ENDMDL\nMODEL        2\n" + model2 + "ENDMDL\n", &isNMR);
   EXPECT_TRUE(isNMR);
   ASSERT_EQ(s.atoms.size(), 1u);
   EXPECT_FLOAT_EQ(s.atoms[0].x, 1.0f);
@@ -203,7 +203,8 @@ TEST(ReaderAltLocs, TheFirstConformerOfEachResidueIsKept) {
   }
   // ARG 27: CZ without a letter comes first and stays; NH1 and NH2 of conformer B are kept
   // because B is the first letter met in the residue.
-  const auto arg = std::find_if(s.residues.begin(), s.residues.end(), [](const Residue& r) { return r.resSeq == 27; });
+  const auto arg =
+      std::find_if(s.residues.begin(), s.residues.end(), [](const Residue& r) { return r.resSeq == 27; });
   ASSERT_NE(arg, s.residues.end());
   EXPECT_EQ(arg->sideChain.size(), 7u);  // CB CG CD NE CZ NH1 NH2
   const Atom& nh1 = s.atoms[arg->sideChain[5]];
@@ -293,8 +294,8 @@ TEST(ReaderHetAtoms, RadiiAndPolarityFromTheTable) {
     }
   }
   // Heteroatoms carry the number of protein atoms read before them.
-  const test::CommandResult before = test::RunCommand(
-      "awk '/^HETATM/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath("4HHB.pdb"));
+  const test::CommandResult before =
+      test::RunCommand("awk '/^HETATM/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath("4HHB.pdb"));
   EXPECT_EQ(iron.index, std::stoi(before.out));
 }
 

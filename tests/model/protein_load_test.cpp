@@ -145,8 +145,8 @@ TEST(ProteinLoad, FarAwayCoordinatesNeedNoHugeGrid) {
   // A coordinate field may hold 99999999: the grid must not allocate the box's volume.
   Protein protein;
   const float far = 99999999.0f;
-  protein.structure.atoms = {MakeAtom(-9999999.0f, 0, 0, 0), MakeAtom(far, far, far, 0),
-                             MakeAtom(1, 1, 1, 0), MakeAtom(2, 2, 2, 0)};
+  protein.structure.atoms = {MakeAtom(-9999999.0f, 0, 0, 0), MakeAtom(far, far, far, 0), MakeAtom(1, 1, 1, 0),
+                             MakeAtom(2, 2, 2, 0)};
   for (int i = 0; i < 4; ++i) protein.structure.atoms[i].index = i;
   protein.structure.xyzExtremities[0] = FloatPair{-9999999.0f, far};
   protein.structure.xyzExtremities[1] = FloatPair{0, far};

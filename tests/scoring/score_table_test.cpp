@@ -47,13 +47,15 @@ TEST_F(ScoreTableFiles, WriteAndReadBack) {
   ScoreTable written;
   for (int i = 0; i < kScoreCells; ++i) written.scores[i] = std::sin(float(i)) * 3.0f;
   written.scores[7] = 1.5e-05f;
-  written.samples = {{std::log(40.0f), 100, "/data/a.pdb"}, {std::log(70.0f), 200, "/data/b.pdb"},
+  written.samples = {{std::log(40.0f), 100, "/data/a.pdb"},
+                     {std::log(70.0f), 200, "/data/b.pdb"},
                      {std::log(150.0f), 400, "/data/c.pdb"}};
   const std::string path = (folder_ / "round.stb").string();
   ASSERT_TRUE(written.SaveTable(path));
   ScoreTable read;
   ASSERT_TRUE(read.LoadTable(path, "round.stb"));
-  for (int i = 0; i < kScoreCells; ++i) EXPECT_NEAR(read.scores[i], written.scores[i], 5e-6f * std::abs(written.scores[i]) + 1e-9f);
+  for (int i = 0; i < kScoreCells; ++i)
+    EXPECT_NEAR(read.scores[i], written.scores[i], 5e-6f * std::abs(written.scores[i]) + 1e-9f);
   EXPECT_NEAR(read.gradient, written.gradient, 1e-5f);
   EXPECT_NEAR(read.yIntercept, written.yIntercept, 1e-5f);
   EXPECT_TRUE(read.samples.empty());  // FILEPATH lines are written, never read
@@ -108,7 +110,7 @@ TEST_F(ScoreTableFiles, ShortLinesCrlfAndCaseSensitiveKeywords) {
   for (int c = 0; c < 5; ++c) EXPECT_EQ(table.Score(0, c), float(c + 1));
   for (int c = 5; c < 20; ++c) EXPECT_EQ(table.Score(0, c), before[c]);
   EXPECT_EQ(table.Score(1, 0), -1.5f);
-  EXPECT_EQ(table.Score(1, 1), 0.0f);  // no number reads as 0
+  EXPECT_EQ(table.Score(1, 1), 0.0f);        // no number reads as 0
   EXPECT_EQ(table.Score(1, 2), before[22]);  // the empty field after the last TAB is no value
   for (int r = 2; r < 18; ++r) EXPECT_EQ(table.Score(r, 0), before[r * 20]);
   EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not

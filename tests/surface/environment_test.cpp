@@ -20,18 +20,19 @@ TEST(Environment, ClassBoundaries) {
   EXPECT_EQ(ClassifyEnvironment(80.0f, 0.67f, 2), 14);   // P2
   EXPECT_EQ(ClassifyEnvironment(-50.0f, 1.0f, 2), 17);   // more exposed than the reference
   // Suffixes: helix a, sheet b, anything else none.
-  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, 1), 15);   // Ea
-  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, 0), 16);   // Eb
-  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, 7), 17);   // E
-  EXPECT_EQ(ClassifyEnvironment(150.0f, 0.1f, 1), 0);   // B1a
-  EXPECT_EQ(ClassifyEnvironment(150.0f, 0.5f, 0), 4);   // B2b
-  EXPECT_EQ(ClassifyEnvironment(150.0f, 0.9f, 1), 6);   // B3a
-  EXPECT_EQ(ClassifyEnvironment(60.0f, 0.1f, 0), 10);   // P1b
-  EXPECT_EQ(ClassifyEnvironment(60.0f, 0.9f, 1), 12);   // P2a
+  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, 1), 15);  // Ea
+  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, 0), 16);  // Eb
+  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, 7), 17);  // E
+  EXPECT_EQ(ClassifyEnvironment(150.0f, 0.1f, 1), 0);  // B1a
+  EXPECT_EQ(ClassifyEnvironment(150.0f, 0.5f, 0), 4);  // B2b
+  EXPECT_EQ(ClassifyEnvironment(150.0f, 0.9f, 1), 6);  // B3a
+  EXPECT_EQ(ClassifyEnvironment(60.0f, 0.1f, 0), 10);  // P1b
+  EXPECT_EQ(ClassifyEnvironment(60.0f, 0.9f, 1), 12);  // P2a
   EXPECT_EQ(kEnvironmentNames[ClassifyEnvironment(60.0f, 0.9f, 0)], "P2b");
 }
 
-Protein OneResidue(const std::string& name, int secStruct, float areaBuried, float fractionPolar, float kavelinFP) {
+Protein OneResidue(const std::string& name, int secStruct, float areaBuried, float fractionPolar,
+                   float kavelinFP) {
   Protein p;
   Residue r(name, 1, 'A');
   r.type = ResidueTypeOf(name);

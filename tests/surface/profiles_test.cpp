@@ -44,8 +44,9 @@ TEST_P(PublishedBehaviour, CorrectStructuresScoreWellAndShiftedOnesDoNot) {
   const float correct = AverageScore(file, 0);
   const float shift5 = AverageScore(file, 5);
   const float shift20 = AverageScore(file, 20);
-  std::printf("%s  residues %zu  expected %.3f  correct %.3f (%.2f of expected)  shift 5: %.3f  shift 20: %.3f\n",
-              file.c_str(), length, expected, correct, correct / expected, shift5, shift20);
+  std::printf(
+      "%s  residues %zu  expected %.3f  correct %.3f (%.2f of expected)  shift 5: %.3f  shift 20: %.3f\n",
+      file.c_str(), length, expected, correct, correct / expected, shift5, shift20);
   EXPECT_GT(correct, 0.0f);
   EXPECT_GE(correct, 0.45f * expected);
   // Clearly lower: at most 70 % of the correct score (measured: 1 % to 63 %).

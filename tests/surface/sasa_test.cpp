@@ -15,7 +15,8 @@ namespace {
 
 const std::vector<SpherePoint>& Points(int resolution) {
   static std::vector<std::vector<SpherePoint>> sets(kSasaResolutionCount);
-  if (sets[resolution].empty()) sets[resolution] = ReadSpherePoints(test::ProgramFolder() + SpherePointFile(resolution));
+  if (sets[resolution].empty())
+    sets[resolution] = ReadSpherePoints(test::ProgramFolder() + SpherePointFile(resolution));
   return sets[resolution];
 }
 
@@ -159,7 +160,7 @@ TEST(SasaResidues, SumsFractionsAndWarnings) {
   EXPECT_EQ(gly.sideSASA, s.atoms[gly.caIndex].sasa);
   EXPECT_EQ(gly.mainSASA, s.atoms[gly.cIndex].sasa + s.atoms[gly.oIndex].sasa + s.atoms[gly.nIndex].sasa);
   EXPECT_FLOAT_EQ(gly.areaBuried, 45.032845f - gly.sideSASA);
-  EXPECT_LT(gly.areaBuried, 0.0f);  // a lone glycine is more exposed than in the reference state
+  EXPECT_LT(gly.areaBuried, 0.0f);     // a lone glycine is more exposed than in the reference state
   EXPECT_EQ(gly.fractionPolar, 1.0f);  // every contact is solvent
   const Residue& ala = s.residues[1];
   EXPECT_EQ(ala.mainSASA, 0.0f);
