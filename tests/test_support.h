@@ -77,3 +77,36 @@ inline CommandResult RunCommand(const std::string& command) {
 }
 
 }  // namespace tessmol::test
+
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace tessmol::test {
+
+// A fresh folder that is the current folder while the object lives; result files, which
+// the pipeline writes to the current folder, land there.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    static int counter = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("tessmol_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(path_);
+  }
+  ~ScratchFolder() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path previous_;
+};
+
+}  // namespace tessmol::test

@@ -5,9 +5,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "model/pdb_reader.h"
+#include "document/report.h"
 #include "model/program_folder.h"
-#include "surface/het_radii_file.h"
 
 namespace tessmol::cli {
 
@@ -16,6 +15,7 @@ TerminalFeedback::TerminalFeedback() : terminal_(isatty(STDERR_FILENO) != 0) {}
 void TerminalFeedback::ShowMessage(const std::string& text) {
   if (terminal_ && percent_ >= 0) std::cerr << "\r\033[K";
   std::cerr << text << '\n';
+  percent_ = -1;
 }
 
 void TerminalFeedback::BeginProgress(const std::string& text) {
@@ -35,30 +35,65 @@ void TerminalFeedback::EndProgress() {
   percent_ = -1;
 }
 
-Session::Session() : programFolder(ExecutableFolder()) {
-  LoadHetAtomRadii(programFolder + kHetRadiiFile, hetRadii, feedback);
+void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
+  command
+      .add_option("--score-table", options.scoreTable,
+                  "Score table (.stb) to score with instead of Default.stb")
+      ->check(CLI::ExistingFile);
+  command.add_option("--log", options.logPath,
+                     "Log file of the surface-area pass (default: temp/Logfile.log beside the program)");
 }
 
-ReadResult ReadStructure(const std::string& path, const HetAtomRadii& hetRadii) {
-  ReadResult result;
-  PdbReader reader(hetRadii);
-  if (!reader.Open(path)) {
-    result.error = "Error: cannot read " + path;
-    return result;
+void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
+  command
+      .add_option("--resolution", options.resolution,
+                  "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")
+      ->check(CLI::Range(0, 5))
+      ->capture_default_str();
+  command.add_flag("--ignore-het", options.ignoreHet, "Leave heteroatoms (ligands, ions, waters) out");
+  command.add_option("--threads", options.threads, "Threads for the surface-area pass (0: one per core)")
+      ->check(CLI::Range(0, 1024))
+      ->capture_default_str();
+  AddTableOptions(command, options);
+}
+
+Session::Session(const AnalysisOptions& options) : state_(ExecutableFolder()) {
+  doc_ = std::make_unique<CTessmolDoc>(state_, feedback_);
+  CTessmolDoc& doc = *doc_;
+  doc.generalOptions.sasaResolution = options.resolution;
+  doc.generalOptions.ignoreHeteroAtoms = options.ignoreHet ? 1 : 0;
+  doc.sasaThreads = options.threads;
+  if (!options.logPath.empty() && !state_.OpenLog(options.logPath)) {
+    std::cerr << "Error: cannot write the log file " << options.logPath << '\n';
+    ready_ = false;
   }
-  reader.Read();
-  reader.Close();
-  result.isNMR = reader.isNMR();
-  result.modelsSkipped = reader.modelsSkipped();
-  if (reader.structure().atoms.empty()) {
-    result.error = "Error: no atoms in " + path;
-    return result;
+  if (!options.scoreTable.empty() && !doc.LoadScoreTable(options.scoreTable)) {
+    std::cerr << "Error: cannot read the score table " << options.scoreTable << '\n';
+    ready_ = false;
   }
-  Protein protein;
-  protein.structure = std::move(reader.structure());
-  protein.fileName = std::filesystem::path(path).filename().string();
-  result.protein = std::move(protein);
-  return result;
+}
+
+void PrintTabbed(const std::vector<std::string>& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) std::cout << (i ? "\t" : "") << cells[i];
+  std::cout << '\n';
+}
+
+void PrintSummary(const Protein& protein, bool residues) {
+  for (const std::string& line : SummaryLines(protein)) std::cout << line << '\n';
+  if (residues) {
+    std::cout << '\n';
+    PrintTabbed(ResidueTableHeadings());
+    for (size_t i = 0; i < protein.structure.residues.size(); ++i) {
+      PrintTabbed(ResidueTableRow(protein.structure, i));
+    }
+  }
+  std::cout.flush();
+}
+
+void PrintAnalysisList(const std::vector<AnalysisEntry>& entries) {
+  PrintTabbed(AnalysisListHeadings());
+  for (size_t i = 0; i < entries.size(); ++i) PrintTabbed(AnalysisListRow(entries, i));
+  std::cout.flush();
 }
 
 }  // namespace tessmol::cli

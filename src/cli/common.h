@@ -1,14 +1,15 @@
-// What every sub-command of tessmol-cli shares: the program's data, the way it talks to
-// the user, and reading a structure file.
+// What the sub-commands of tessmol-cli share: how they talk to the user, the options of
+// the analysis, and the document they drive.
 #pragma once
 
-#include <iosfwd>
-#include <optional>
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "document/process_state.h"
+#include "document/tessmol_doc.h"
 #include "model/feedback.h"
-#include "model/het_atom_radii.h"
-#include "model/protein.h"
 
 namespace tessmol::cli {
 
@@ -27,21 +28,37 @@ class TerminalFeedback : public Feedback {
   int percent_ = -1;
 };
 
-struct Session {
-  Session();
-  std::string programFolder;
-  HetAtomRadii hetRadii;
-  TerminalFeedback feedback;
+struct AnalysisOptions {
+  int resolution = 2;
+  bool ignoreHet = false;
+  int threads = 0;
+  std::string scoreTable;
+  std::string logPath;
 };
 
-// Reads a PDB file; an error message that names the file when it cannot be read or
-// holds no atom.
-struct ReadResult {
-  std::optional<Protein> protein;
-  bool isNMR = false;
-  bool modelsSkipped = false;
-  std::string error;
+// --resolution, --ignore-het, --threads, --score-table, --log.
+void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
+// Only --score-table and --log, for commands that measure nothing.
+void AddTableOptions(CLI::App& command, AnalysisOptions& options);
+
+// One document over the program's data, set up as the options say.
+class Session {
+ public:
+  explicit Session(const AnalysisOptions& options);
+  // False, after saying why on stderr, when a table or log the user named cannot be used.
+  bool ready() const { return ready_; }
+  CTessmolDoc& doc() { return *doc_; }
+  TerminalFeedback& feedback() { return feedback_; }
+
+ private:
+  ProcessState state_;
+  TerminalFeedback feedback_;
+  std::unique_ptr<CTessmolDoc> doc_;
+  bool ready_ = true;
 };
-ReadResult ReadStructure(const std::string& path, const HetAtomRadii& hetRadii);
+
+void PrintTabbed(const std::vector<std::string>& cells);
+void PrintSummary(const Protein& protein, bool residues);
+void PrintAnalysisList(const std::vector<AnalysisEntry>& entries);
 
 }  // namespace tessmol::cli

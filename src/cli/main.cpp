@@ -3,13 +3,18 @@
 #include <iostream>
 
 #include "cli/analyse.h"
+#include "cli/multi.h"
 #include "cli/read.h"
+#include "cli/stored.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Tessmol: residue-by-residue evaluation of protein structures", "tessmol-cli"};
   app.require_subcommand(1);
   int status = 0;
   tessmol::cli::SetupAnalyse(app, status);
+  tessmol::cli::SetupMulti(app, status);
+  tessmol::cli::SetupRecalc(app, status);
+  tessmol::cli::SetupShow(app, status);
   tessmol::cli::SetupRead(app, status);
   try {
     app.parse(argc, argv);

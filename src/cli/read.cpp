@@ -1,10 +1,13 @@
 #include "cli/read.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
-#include "cli/common.h"
+#include "model/pdb_reader.h"
+#include "model/program_folder.h"
 #include "model/text.h"
+#include "surface/het_radii_file.h"
 
 namespace tessmol::cli {
 
@@ -22,11 +25,11 @@ void PrintRanges(const char* title, const std::vector<SecondaryRange>& ranges) {
   }
 }
 
-void PrintStructure(const std::string& path, const ReadResult& result) {
-  const Structure& s = result.protein->structure;
-  std::cout << "Structure " << result.protein->fileName << " (" << path << ")\n";
-  std::cout << "Read as NMR: " << (result.isNMR ? "yes" : "no") << '\n';
-  if (result.modelsSkipped) std::cout << "Models: first model read, later models skipped\n";
+void PrintStructure(const std::string& path, const PdbReader& reader) {
+  const Structure& s = reader.structure();
+  std::cout << "Structure " << std::filesystem::path(path).filename().string() << " (" << path << ")\n";
+  std::cout << "Read as NMR: " << (reader.isNMR() ? "yes" : "no") << '\n';
+  if (reader.modelsSkipped()) std::cout << "Models: first model read, later models skipped\n";
   std::cout << "Chains: " << s.chains.size() << '\n';
   for (const Chain& chain : s.chains) {
     const Residue& first = s.residues[chain.firstResidue];
@@ -56,18 +59,26 @@ void SetupRead(CLI::App& app, int& status) {
   CLI::App* read = app.add_subcommand("read", "Show what was read from PDB files");
   read->add_option("FILE", *files, "PDB structure files")->required();
   read->callback([files, &status]() {
-    Session session;
+    HetAtomRadii radii;
+    SilentFeedback quiet;  // a missing radius file only changes heteroatom radii, not what is read
+    LoadHetAtomRadii(ExecutableFolder() + kHetRadiiFile, radii, quiet);
     bool first = true;
     for (const std::string& path : *files) {
-      ReadResult result = ReadStructure(path, session.hetRadii);
-      if (!result.protein) {
-        std::cerr << result.error << '\n';
+      PdbReader reader(radii);
+      if (!reader.Open(path)) {
+        std::cerr << "Error: cannot read " << path << '\n';
+        status = 1;
+        continue;
+      }
+      reader.Read();
+      if (reader.structure().atoms.empty()) {
+        std::cerr << "Error: no atoms in " << path << '\n';
         status = 1;
         continue;
       }
       if (!first) std::cout << '\n';
       first = false;
-      PrintStructure(path, result);
+      PrintStructure(path, reader);
     }
   });
 }

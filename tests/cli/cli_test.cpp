@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "scoring/score_table.h"
 #include "test_support.h"
 
 namespace tessmol {
@@ -13,6 +14,17 @@ namespace {
 std::string Cli(const std::string& args) {
   return std::string(TESSMOL_CLI) + " " + args;
 }
+
+// The program writes result files to the current folder: run every test in a scratch one.
+class ScratchEnvironment : public testing::Environment {
+ public:
+  void SetUp() override { scratch_ = std::make_unique<test::ScratchFolder>(); }
+  void TearDown() override { scratch_.reset(); }
+
+ private:
+  std::unique_ptr<test::ScratchFolder> scratch_;
+};
+const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new ScratchEnvironment);
 
 TEST(CliRead, DescribesTheBundledRhodopsin) {
   const auto result = test::RunCommand(Cli("read " + test::DataPath("1U19.pdb")));
@@ -146,6 +158,80 @@ TEST(CliAnalyse, WritesTheWarningsToTheLogFile) {
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text.rfind("Creating structure 2JO4.pdb...\n", 0), 0u);
   std::filesystem::remove(log);
+}
+
+}  // namespace
+}  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+std::vector<std::vector<std::string>> Table(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    std::string cell;
+    while (std::getline(row, cell, '\t')) cells.push_back(cell);
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
+  const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("biopython_header.pdb") + " " +
+                            test::DataPath("1UBQ.pdb") + " " + test::DataPath("1AKI.pdb");
+  const auto result =
+      test::RunCommand(Cli("multi --jobs 2 --custom-table custom.stb " + files + " 2>err.txt"));
+  EXPECT_EQ(result.status, 1);
+  const auto rows = Table(result.out);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"Index", "Structure", "Score Table", "Aver Res Score", "SCalc",
+                                               "Cmptble Res Score"}));
+  for (size_t i = 1; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), 6u);
+    EXPECT_EQ(rows[i][0], std::to_string(i - 1));
+    EXPECT_EQ(rows[i][2], "Default.stb");
+    EXPECT_NEAR(std::stod(rows[i][5]), std::stod(rows[i][4]) * 0.45, 1e-6);
+    if (i > 1) {
+      EXPECT_GE(std::stod(rows[i - 1][3]), std::stod(rows[i][3]));
+    }
+    EXPECT_TRUE(std::filesystem::exists(rows[i][1]));
+  }
+  std::ifstream err("err.txt");
+  const std::string errors((std::istreambuf_iterator<char>(err)), {});
+  EXPECT_NE(errors.find("biopython_header.pdb"), std::string::npos);
+  ScoreTable custom;
+  EXPECT_TRUE(custom.LoadTable("custom.stb", "custom.stb"));
+  EXPECT_NE(custom.scores, BuiltInScores());
+}
+
+TEST(CliStored, ShowAndRecalcReadResultFiles) {
+  ASSERT_EQ(test::RunCommand(Cli("analyse --resolution 1 " + test::DataPath("1CRN.pdb"))).status, 0);
+  const auto shown = test::RunCommand(Cli("show --residues 1CRN.tsm"));
+  ASSERT_EQ(shown.status, 0);
+  EXPECT_EQ(
+      shown.out.rfind("Protein summary for 1CRN.tsm:\n\nNumber of chains: 1\nNumber of Residues: 46\n", 0),
+      0u);
+  EXPECT_EQ(Table(shown.out).size(), 9u + 1u + 1u + 46u);
+  // Rescore against a table in which every score is one higher.
+  ScoreTable shifted;
+  for (float& v : shifted.scores) v += 1.0f;
+  ASSERT_TRUE(shifted.SaveTable("plus_one.stb"));
+  const auto before = Table(test::RunCommand(Cli("recalc 1CRN.tsm")).out);
+  const auto after = Table(test::RunCommand(Cli("recalc --score-table plus_one.stb 1CRN.tsm")).out);
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[1][2], "plus_one.stb");
+  EXPECT_NEAR(std::stod(after[1][3]), std::stod(before[1][3]) + 1.0, 1e-5);
+  // A damaged result file is reported with its line, and the exit status says so.
+  std::ofstream("bad.tsm") << "STRUCTURE\t1\t1\nwhat\n";
+  const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2"), std::string::npos);
+  EXPECT_EQ(test::RunCommand(Cli("show missing.tsm 2>/dev/null")).status, 1);
+  EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm 2>/dev/null")).status, 2);
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+// What every document of one running program shares: where the program's data lives, the
+// log file, the score table with which residues are scored, and the heteroatom radii.
+// The application makes one and hands it to each document; tests make a fresh one per case.
+#pragma once
+
+#include <fstream>
+#include <string>
+
+#include "model/feedback.h"
+#include "model/het_atom_radii.h"
+#include "scoring/score_table.h"
+
+namespace tessmol {
+
+class ProcessState {
+ public:
+  // `programFolder` is the folder of the data files, without a trailing separator.
+  explicit ProcessState(std::string programFolder);
+
+  const std::string& programFolder() const { return programFolder_; }
+
+  // The log file of the surface-area pass; null while none is open.
+  std::ostream* logFile() { return logFile_.is_open() ? &logFile_ : nullptr; }
+  bool OpenLog(const std::string& path);
+  void CloseLog() { logFile_.close(); }
+
+  // Documents register themselves so the log closes with the last of them, not the first.
+  void AttachDocument() { ++documents_; }
+  void DetachDocument();
+
+  ScoreValues scoringTable;
+  HetAtomRadii hetAtomRadii;
+
+ private:
+  std::string programFolder_;
+  std::ofstream logFile_;
+  int documents_ = 0;
+};
+
+}  // namespace tessmol

@@ -1,0 +1,346 @@
+#include "document/tessmol_doc.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "document/result_file.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program folder of its own for each test, with the data files it asks for.
+fs::path MakeProgramFolder(const test::ScratchFolder& scratch, bool defaultTable = true, bool radii = true) {
+  const fs::path folder = scratch.path() / "program";
+  fs::create_directories(folder / "Tessmol_Files");
+  fs::copy(test::ProgramFolder() + "/Sphere_Points", folder / "Sphere_Points", fs::copy_options::recursive);
+  if (defaultTable) fs::copy(test::ProgramFolder() + "/Tessmol_Files/Default.stb", folder / "Tessmol_Files");
+  if (radii) fs::copy(test::ProgramFolder() + "/Tessmol_Files/HETAtom_Radii.txt", folder / "Tessmol_Files");
+  return folder;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+TEST(DocumentStartUp, DefaultTableRadiiAndLog) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  state.scoringTable.fill(7.0f);
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  EXPECT_TRUE(feedback.messages.empty());
+  EXPECT_EQ(doc.scoreTable.fileName, "Default.stb");
+  EXPECT_EQ(state.scoringTable, BuiltInScores());
+  EXPECT_FALSE(state.hetAtomRadii.empty());
+  EXPECT_EQ(doc.workFolder, state.programFolder() + "/temp/");
+  EXPECT_NE(state.logFile(), nullptr);
+  EXPECT_TRUE(fs::exists(doc.workFolder + "Logfile.log"));
+  EXPECT_EQ(doc.generalOptions.sasaResolution, 2);
+  EXPECT_FALSE(doc.structureLoaded);
+}
+
+TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
+  test::ScratchFolder scratch;
+  const fs::path folder = MakeProgramFolder(scratch, false, false);
+  std::ofstream(folder / "temp") << "a file where the log folder should be";
+  ProcessState state(folder.string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  // The built-in table is in force; the radius file and the log are reported.
+  EXPECT_EQ(state.scoringTable, BuiltInScores());
+  EXPECT_FLOAT_EQ(doc.scoreTable.gradient, 1.008f);
+  ASSERT_EQ(feedback.messages.size(), 2u);
+  EXPECT_EQ(feedback.messages[0],
+            "Error: Could not find file " + folder.string() +
+                "/Tessmol_Files/HETAtom_Radii.txt  Heteroatoms will not be processed correctly");
+  EXPECT_EQ(feedback.messages[1], "Error: Could not find LogFile.Log");
+  EXPECT_EQ(state.logFile(), nullptr);
+  // The work goes on without a log.
+  EXPECT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
+  EXPECT_EQ(doc.entries.size(), 1u);
+}
+
+TEST(DocumentStartUp, TheLogStaysOpenUntilTheLastDocumentCloses) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  SilentFeedback quiet;
+  auto first = std::make_unique<CTessmolDoc>(state, quiet);
+  CTessmolDoc second(state, quiet);
+  ASSERT_EQ(first->OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
+  first.reset();
+  ASSERT_EQ(second.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
+  ASSERT_NE(state.logFile(), nullptr);
+  state.logFile()->flush();
+  const std::string log = ReadAll(second.workFolder + "Logfile.log");
+  EXPECT_NE(log.find("Creating structure 1CRN.pdb...\n"), std::string::npos);
+  EXPECT_NE(log.find("Creating structure 1UBQ.pdb...\n"), std::string::npos);
+}
+
+TEST(DocumentPipeline, OpeningAStructureAddsARowAndAResultFile) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
+  EXPECT_EQ(doc.title, "1CRN.pdb");
+  EXPECT_EQ(doc.logText, "Opening " + test::DataPath("1CRN.pdb") + "... \nProcessing Structure...\n");
+  EXPECT_TRUE(doc.structureLoaded);
+  EXPECT_EQ(doc.currentEntry, 0);
+  ASSERT_EQ(doc.entries.size(), 1u);
+  const AnalysisEntry& e = doc.entries[0];
+  EXPECT_EQ(e.resultName, "1CRN.tsm");
+  EXPECT_EQ(e.resultPath, "./1CRN.tsm");
+  EXPECT_EQ(e.scoreTableName, "Default.stb");
+  EXPECT_EQ(e.averageScore, doc.protein.structure.averageScore);
+  EXPECT_FLOAT_EQ(e.expectedScore, doc.scoreTable.ExpectedResidueScore(46));
+  EXPECT_EQ(doc.protein.structure.residues.size(), 46u);
+  EXPECT_EQ(feedback.documentChanges, 1);
+  Structure stored;
+  ASSERT_EQ(ReadResult(stored, "1CRN.tsm"), 0);
+  EXPECT_EQ(stored.residues.size(), 46u);
+  // A file without atoms: the protein stays, the title and the flag change.
+  EXPECT_EQ(doc.OpenStructure(test::DataPath("biopython_header.pdb")), CTessmolDoc::OpenResult::kNoAtoms);
+  EXPECT_EQ(doc.title, "biopython_header.pdb");
+  EXPECT_EQ(doc.protein.fileName, "1CRN.pdb");
+  EXPECT_EQ(doc.entries.size(), 1u);
+  EXPECT_EQ(doc.OpenStructure(test::DataPath("missing.pdb")), CTessmolDoc::OpenResult::kNoAtoms);
+  // Ignore HeteroAtoms applies to the next structure opened.
+  doc.generalOptions.ignoreHeteroAtoms = 1;
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
+  EXPECT_TRUE(doc.protein.ignoreHeteroAtoms);
+  EXPECT_EQ(doc.currentEntry, 1);
+}
+
+TEST(DocumentPipeline, ResultNamesAndAnUnwritableResultFile) {
+  EXPECT_EQ(ResultNameFor("1abc.pdb"), "1abc.tsm");
+  EXPECT_EQ(ResultNameFor("1abc.ent"), "1abc.tsm");
+  EXPECT_EQ(ResultNameFor("x.pdb1"), "x.ptsm");
+  EXPECT_EQ(ResultNameFor("ab"), "abtsm");
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  fs::create_directory("1CRN.tsm");
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
+  EXPECT_EQ(feedback.messages, std::vector<std::string>{kResultFileFailed});
+  EXPECT_EQ(doc.entries.size(), 1u);  // the row stays
+  EXPECT_EQ(feedback.documentChanges, 1);
+}
+
+TEST(DocumentPipeline, NoSpherePointsNoAnalysis) {
+  test::ScratchFolder scratch;
+  const fs::path folder = MakeProgramFolder(scratch);
+  fs::remove_all(folder / "Sphere_Points");
+  ProcessState state(folder.string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  EXPECT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kFailed);
+  EXPECT_TRUE(doc.entries.empty());
+  ASSERT_EQ(feedback.messages.size(), 1u);
+  EXPECT_NE(feedback.messages[0].find("Sphere_Points/maxvol.3.252.txt"), std::string::npos);
+}
+
+bool NonIncreasing(const std::vector<AnalysisEntry>& entries) {
+  for (size_t i = 1; i < entries.size(); ++i) {
+    if (entries[i - 1].averageScore < entries[i].averageScore) return false;
+  }
+  return true;
+}
+
+TEST(MultipleAnalysis, RowsOfAllRunsSortedAndUnreadableFilesSkipped) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
+  MultipleAnalysisRequest request;
+  request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("biopython_header.pdb"),
+                       test::DataPath("missing.pdb"), test::DataPath("1AKI.pdb")};
+  const auto skipped = doc.AnalyseMultiple(request);
+  EXPECT_EQ(skipped, (std::vector<std::string>{request.filePaths[1], request.filePaths[2]}));
+  EXPECT_EQ(doc.entries.size(), 3u);
+  EXPECT_TRUE(NonIncreasing(doc.entries));
+  request.filePaths = {test::DataPath("1UBQ.pdb"), test::DataPath("4HHB.pdb")};
+  doc.AnalyseMultiple(request);
+  EXPECT_EQ(doc.entries.size(), 5u);
+  EXPECT_TRUE(NonIncreasing(doc.entries));
+  EXPECT_EQ(doc.protein.fileName, "1U19.pdb");  // the shown protein is not touched
+  EXPECT_EQ(doc.currentEntry, 0);
+  for (const AnalysisEntry& e : doc.entries) EXPECT_TRUE(fs::exists(e.resultPath)) << e.resultPath;
+  EXPECT_TRUE(feedback.messages.empty());
+}
+
+TEST(MultipleAnalysis, ParallelJobsGiveTheSameRowsFilesAndTable) {
+  const std::vector<std::string> files = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"),
+                                          test::DataPath("1AKI.pdb"), test::DataPath("5PTI.pdb"),
+                                          test::DataPath("2JO4.pdb")};
+  auto run = [&](int jobs, std::vector<std::string>& fileTexts) {
+    test::ScratchFolder scratch;
+    ProcessState state(MakeProgramFolder(scratch).string());
+    SilentFeedback quiet;
+    CTessmolDoc doc(state, quiet);
+    MultipleAnalysisRequest request{files, true, "custom.stb"};
+    doc.AnalyseMultiple(request, jobs);
+    fileTexts.clear();
+    for (const AnalysisEntry& e : doc.entries) fileTexts.push_back(ReadAll(e.resultPath));
+    std::string table = ReadAll("custom.stb");
+    // FILEPATH lines name the work folder, which differs between the two runs.
+    table = table.substr(0, table.find("FILEPATH"));
+    fileTexts.push_back(table);
+    return doc.entries;
+  };
+  std::vector<std::string> one, two;
+  const auto serial = run(1, one);
+  const auto parallel = run(3, two);
+  ASSERT_EQ(serial.size(), 5u);
+  ASSERT_EQ(parallel.size(), serial.size());
+  for (size_t i = 0; i < serial.size(); ++i) {
+    EXPECT_EQ(serial[i].resultName, parallel[i].resultName);
+    EXPECT_EQ(serial[i].averageScore, parallel[i].averageScore);
+    EXPECT_EQ(serial[i].expectedScore, parallel[i].expectedScore);
+  }
+  EXPECT_EQ(one, two);
+}
+
+TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  SilentFeedback quiet;
+  CTessmolDoc doc(state, quiet);
+  const std::vector<std::string> names = {"1CRN.pdb", "1UBQ.pdb", "1AKI.pdb", "4HHB.pdb", "1U19.pdb"};
+  MultipleAnalysisRequest request;
+  for (size_t i = 0; i < 3; ++i) request.filePaths.push_back(test::DataPath(names[i]));
+  request.createCustomTable = true;
+  request.customTablePath = "first.stb";
+  doc.AnalyseMultiple(request);
+  request.filePaths = {test::DataPath(names[3]), test::DataPath(names[4])};
+  request.customTablePath = "second.stb";
+  doc.AnalyseMultiple(request);
+
+  // Counts by hand from the stored residues of all five structures, each cell from 1.
+  double counts[18][20];
+  for (auto& row : counts) std::fill(std::begin(row), std::end(row), 1.0);
+  std::vector<std::pair<double, double>> samples;  // (ln total score, ln residues)
+  for (const AnalysisEntry& e : doc.entries) {
+    Structure s;
+    ASSERT_EQ(ReadResult(s, e.resultPath), 0);
+    double total = 0;
+    for (const Residue& r : s.residues) {
+      total += r.overallScore;
+      if (r.type == 21) continue;
+      counts[r.transmembrane ? r.kavelinEnv : r.profEnv][r.type] += 1;
+    }
+    samples.emplace_back(std::log(total), std::log(double(s.residues.size())));
+  }
+  double column[20] = {}, all = 0;
+  for (int r = 0; r < 18; ++r) {
+    for (int c = 0; c < 20; ++c) {
+      column[c] += counts[r][c];
+      all += counts[r][c];
+    }
+  }
+  ScoreTable derived;
+  ASSERT_TRUE(derived.LoadTable("second.stb", "second.stb"));
+  for (int r = 0; r < 18; ++r) {
+    for (int c = 0; c < 20; ++c) {
+      EXPECT_NEAR(derived.Score(r, c), std::log(counts[r][c] * all / (column[c] * column[c])), 2e-5)
+          << r << " " << c;
+    }
+  }
+  // The expected-score line fitted by least squares through the five structures.
+  double mx = 0, my = 0;
+  for (auto [x, y] : samples) {
+    mx += x / 5;
+    my += y / 5;
+  }
+  double sxy = 0, syy = 0;
+  for (auto [x, y] : samples) {
+    sxy += (x - mx) * (y - my);
+    syy += (y - my) * (y - my);
+  }
+  EXPECT_NEAR(derived.gradient, sxy / syy, 1e-3);
+  EXPECT_NEAR(derived.yIntercept, mx - sxy / syy * my, 1e-2);
+  // Two runs accumulate: the second table names all five structures.
+  const std::string text = ReadAll("second.stb");
+  size_t filepaths = 0;
+  for (size_t at = text.find("FILEPATH"); at != std::string::npos; at = text.find("FILEPATH", at + 1))
+    ++filepaths;
+  EXPECT_EQ(filepaths, 5u);
+  EXPECT_NE(text.find("FILEPATH\t" + doc.workFolder + "1CRN.pdb\n"), std::string::npos);
+  // Scoring goes on with the loaded table until the new one is loaded.
+  EXPECT_EQ(state.scoringTable, BuiltInScores());
+  EXPECT_EQ(doc.scoreTable.fileName, "Default.stb");
+}
+
+TEST(Recalculation, AnotherTableChangesRowsAndFiles) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  MultipleAnalysisRequest request;
+  request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
+  doc.AnalyseMultiple(request);
+  const std::vector<AnalysisEntry> before = doc.entries;
+  ASSERT_TRUE(doc.LoadEntry(1, before[1].resultName));
+  const float shownBefore = doc.protein.structure.averageScore;
+
+  // A table with every score shifted by +1: every residue's score rises by exactly 1.
+  ScoreTable shifted;
+  for (float& v : shifted.scores) v += 1.0f;
+  shifted.gradient = 1.1f;
+  ASSERT_TRUE(shifted.SaveTable("shifted.stb"));
+  ASSERT_TRUE(doc.LoadScoreTable("shifted.stb"));
+  // Rows are not rescored by loading a table.
+  EXPECT_EQ(doc.entries[0].scoreTableName, "Default.stb");
+  ASSERT_TRUE(doc.RecalculateProfiles({0, 2}));
+  for (int i : {0, 2}) {
+    EXPECT_NEAR(doc.entries[i].averageScore, before[i].averageScore + 1.0f, 1e-4);
+    EXPECT_EQ(doc.entries[i].scoreTableName, "shifted.stb");
+    EXPECT_NE(doc.entries[i].expectedScore, before[i].expectedScore);
+    Structure stored;
+    ASSERT_EQ(ReadResult(stored, doc.entries[i].resultPath), 0);
+    EXPECT_NEAR(stored.averageScore, doc.entries[i].averageScore, 1e-5);
+    EXPECT_EQ(ReadAll(doc.entries[i].resultPath).find("\nATOM\t"), std::string::npos);
+  }
+  EXPECT_EQ(doc.entries[1].averageScore, before[1].averageScore);  // not ticked
+  // The shown protein keeps its scores until its row is loaded again.
+  EXPECT_EQ(doc.protein.structure.averageScore, shownBefore);
+  ASSERT_TRUE(doc.LoadEntry(0, doc.entries[0].resultName));
+  EXPECT_NEAR(doc.protein.structure.averageScore, doc.entries[0].averageScore, 1e-5);
+}
+
+TEST(Recalculation, AFormatErrorStopsAtThatRow) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  MultipleAnalysisRequest request;
+  request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
+  doc.AnalyseMultiple(request);
+  std::ofstream(doc.entries[1].resultPath, std::ios::binary) << "STRUCTURE\t1\t2\nnonsense\nEND";
+  ScoreTable shifted;
+  for (float& v : shifted.scores) v += 1.0f;
+  ASSERT_TRUE(shifted.SaveTable("shifted.stb"));
+  doc.LoadScoreTable("shifted.stb");
+  const auto before = doc.entries;
+  const int changes = feedback.documentChanges;
+  EXPECT_FALSE(doc.RecalculateProfiles({0, 1, 2}));
+  EXPECT_EQ(feedback.messages, std::vector<std::string>{"Error: Format error in .tsm file on line 2"});
+  EXPECT_NE(doc.entries[0].averageScore, before[0].averageScore);  // done before the damaged row
+  EXPECT_EQ(doc.entries[2].averageScore, before[2].averageScore);  // never reached
+  EXPECT_EQ(feedback.documentChanges, changes);
+  // Loading the damaged row leaves the protein as it was.
+  ASSERT_TRUE(doc.LoadEntry(0, "first"));
+  EXPECT_FALSE(doc.LoadEntry(1, "damaged"));
+  EXPECT_EQ(doc.protein.fileName, "first");
+  EXPECT_FALSE(doc.LoadEntry(7, "no such row"));
+}
+
+}  // namespace
+}  // namespace tessmol
