@@ -102,7 +102,7 @@ CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path) {
   return OpenResult::kOpened;
 }
 
-void CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
+bool CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
   AnalysisEntry entry;
   entry.resultName = ResultNameFor(analysed.fileName);
   entry.averageScore = analysed.structure.averageScore;
@@ -111,7 +111,9 @@ void CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
       scoreTable.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = "./" + entry.resultName;
   entries.push_back(entry);
-  if (!WriteResult(analysed.structure, entry.resultPath)) feedback_.ShowMessage(kResultFileFailed);
+  if (WriteResult(analysed.structure, entry.resultPath)) return true;
+  feedback_.ShowMessage(kResultFileFailed);
+  return false;
 }
 
 std::vector<std::string> CTessmolDoc::AnalyseMultiple(const MultipleAnalysisRequest& request, int jobs) {

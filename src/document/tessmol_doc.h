@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/process_state.h"
+#include "document/spanner_params.h"
 #include "model/feedback.h"
 #include "model/protein.h"
 #include "scoring/score_table.h"
@@ -63,8 +64,9 @@ class CTessmolDoc {
   // protein as it was (the desktop then shows its file dialog again).
   OpenResult OpenStructure(const std::string& path);
 
-  // Appends a row for an analysed protein and writes its result file.
-  void AddSummaryEntry(const Protein& analysed);
+  // Appends a row for an analysed protein and writes its result file; false (after the
+  // message) when the file could not be written. The row stays either way.
+  bool AddSummaryEntry(const Protein& analysed);
 
   // The multiple analysis: every readable file analysed, a row each, the list sorted.
   // With `jobs` above 1 the files are analysed in parallel; rows, result files and the
@@ -88,6 +90,9 @@ class CTessmolDoc {
 
   // Threads for the surface-area pass of single structures (0: one per core).
   int sasaThreads = 0;
+  // Helix models are also written to ./helixtest.pdb for inspection.
+  bool writeHelixInspection = true;
+  Spanner2DParams spanner2DParams;
 
   Protein protein;
   std::string logText;

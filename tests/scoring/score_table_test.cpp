@@ -184,3 +184,40 @@ TEST(CustomScores, LogOddsOfTheCounts) {
 
 }  // namespace
 }  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+TEST(CustomScores, StructuresWithoutAPositiveTotalStayOutOfTheFit) {
+  test::ScratchFolder scratch;
+  ScoreTable table;
+  Structure s;
+  for (int n : {50, 200}) {
+    s.residues.assign(n, Residue("ALA", 1, 'A'));
+    s.totalScore = static_cast<float>(std::exp(-0.5 + 0.9 * std::log(double(n))));
+    table.AddStructure(s, "good" + std::to_string(n));
+  }
+  s.residues.assign(120, Residue("ALA", 1, 'A'));
+  s.totalScore = -3.0f;
+  table.AddStructure(s, "negative");
+  s.totalScore = 0.0f;
+  table.AddStructure(s, "zero");
+  ASSERT_TRUE(table.SaveTable("fit.stb"));
+  EXPECT_NEAR(table.gradient, 0.9f, 1e-4f);
+  EXPECT_NEAR(table.yIntercept, -0.5f, 1e-4f);
+  std::ifstream in("fit.stb");
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("FILEPATH\tnegative\nFILEPATH\tzero\n"), std::string::npos);
+  // Only one usable structure: the previous curve stays.
+  ScoreTable lone;
+  s.totalScore = 10.0f;
+  lone.AddStructure(s, "one");
+  s.totalScore = -1.0f;
+  lone.AddStructure(s, "other");
+  lone.FitExpectedScoreCurve();
+  EXPECT_EQ(lone.gradient, kBuiltInGradient);
+  EXPECT_EQ(lone.yIntercept, kBuiltInYIntercept);
+}
+
+}  // namespace
+}  // namespace tessmol

@@ -1,0 +1,36 @@
+#include "transmembrane/fasta.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "model/text.h"
+
+namespace tessmol {
+
+FastaFile ReadFasta(const std::string& path) {
+  FastaFile result;
+  std::error_code error;
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
+    result.status = FastaStatus::kCannotOpen;
+    return result;
+  }
+  std::string line;
+  if (!ReadLine(in, line) || line.empty() || line[0] != '>') {
+    result.status = FastaStatus::kNotFasta;
+    return result;
+  }
+  result.sequences.emplace_back();
+  while (ReadLine(in, line)) {
+    if (line.empty()) continue;
+    if (line[0] == '>') {
+      result.sequences.emplace_back();
+    } else {
+      result.sequences.back() += line;
+    }
+  }
+  return result;
+}
+
+}  // namespace tessmol
