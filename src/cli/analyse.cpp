@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/common.h"
+#include "transmembrane/spanner.h"
 
 namespace tessmol::cli {
 
@@ -13,6 +14,7 @@ struct AnalyseArgs {
   std::vector<std::string> files;
   AnalysisOptions options;
   bool residues = false;
+  bool spanner3d = false;
 };
 
 int Run(const AnalyseArgs& args) {
@@ -34,6 +36,10 @@ int Run(const AnalyseArgs& args) {
       case CTessmolDoc::OpenResult::kOpened:
         break;
     }
+    if (args.spanner3d && !RunSpanner3D(doc)) {
+      std::cerr << "Error: Spanner3D failed on " << path << '\n';
+      status = 1;
+    }
     if (!first) std::cout << '\n';
     first = false;
     PrintSummary(doc.protein, args.residues);
@@ -51,6 +57,9 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->add_option("FILE", args->files, "PDB structure files")->required();
   AddAnalysisOptions(*analyse, args->options);
   analyse->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
+  analyse->add_flag("--spanner3d", args->spanner3d,
+                    "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
+  AddSpannerOptions(*analyse, args->options.spanner);
   analyse->callback([args, &status]() { status = Run(*args); });
 }
 

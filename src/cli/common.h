@@ -29,6 +29,7 @@ class TerminalFeedback : public Feedback {
 };
 
 struct AnalysisOptions {
+  Spanner2DParams spanner;
   int resolution = 2;
   bool ignoreHet = false;
   int threads = 0;
@@ -40,6 +41,8 @@ struct AnalysisOptions {
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
+// The twelve parameters of the transmembrane scan, named as they are.
+void AddSpannerOptions(CLI::App& command, Spanner2DParams& params);
 
 // One document over the program's data, set up as the options say.
 class Session {
@@ -58,6 +61,7 @@ class Session {
 };
 
 void PrintTabbed(const std::vector<std::string>& cells);
+void PrintResidueTable(const Protein& protein);
 void PrintSummary(const Protein& protein, bool residues);
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries);
 

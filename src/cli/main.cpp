@@ -5,6 +5,7 @@
 #include "cli/analyse.h"
 #include "cli/multi.h"
 #include "cli/read.h"
+#include "cli/spanner2d.h"
 #include "cli/stored.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   tessmol::cli::SetupMulti(app, status);
   tessmol::cli::SetupRecalc(app, status);
   tessmol::cli::SetupShow(app, status);
+  tessmol::cli::SetupSpanner2D(app, status);
   tessmol::cli::SetupRead(app, status);
   try {
     app.parse(argc, argv);
