@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
   freesasa gemmi
+  toppred emboss
 )
 
 missing=()

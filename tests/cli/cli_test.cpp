@@ -1,6 +1,7 @@
 // The command-line program as a user runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -232,6 +233,57 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2"), std::string::npos);
   EXPECT_EQ(test::RunCommand(Cli("show missing.tsm 2>/dev/null")).status, 1);
   EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm 2>/dev/null")).status, 2);
+}
+
+}  // namespace
+}  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
+  const auto result = test::RunCommand(Cli("spanner2d " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
+  ASSERT_EQ(result.status, 0);
+  const auto lines = Lines(result.out);
+  ASSERT_GE(lines.size(), 13u);
+  EXPECT_EQ(lines[0], "Protein summary for bacteriorhodopsin_4xxjA.fasta:");
+  EXPECT_EQ(lines[3], "Number of Residues: 269");
+  EXPECT_EQ(lines[8], "           Chain           Residues");
+  // Domain lines: 13 blanks, the chain, 21 blanks, first "  -  " last.
+  EXPECT_EQ(lines[9].substr(0, 35), std::string(13, ' ') + "A" + std::string(21, ' '));
+  EXPECT_NE(lines[9].find("  -  "), std::string::npos);
+  const size_t heading = std::find(lines.begin() + 9, lines.end(), "") - lines.begin();
+  ASSERT_LT(heading + 2, lines.size());
+  EXPECT_EQ(lines[heading + 1].rfind("Index\tStructure", 0), 0u);
+  EXPECT_EQ(lines[heading + 2].rfind("0\tbacteriorhodopsin_4xxjA.fatsm\tDefault.stb\t", 0), 0u);
+  EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.fatsm"));
+  EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));  // only with --inspection
+}
+
+TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
+  const std::string fasta = " " + test::DataPath("rhodopsin_1gzmA.fasta") + " >/dev/null 2>&1";
+  for (const char* bad : {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0",
+                          "--movingAverage 101", "--tmLengthMin -3", "--kavelinMin abc"}) {
+    EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + bad + fasta)).status, 2) << bad;
+  }
+  for (const char* good : {"--minAreaDifference 1", "--minAreaDifference 10", "--movingAverage 1",
+                           "--movingAverage 100 --tmLengthMin 40 --tmLengthMax 12"}) {
+    EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + good + fasta)).status, 0) << good;
+  }
+  EXPECT_EQ(test::RunCommand(Cli("analyse --spanner3d --movingAverage 0" + fasta)).status, 2);
+}
+
+TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
+  const auto result = test::RunCommand(Cli("analyse --spanner3d --residues " + test::DataPath("1U19.pdb")));
+  ASSERT_EQ(result.status, 0);
+  const auto lines = Lines(result.out);
+  size_t domains = 0, flagged = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind(std::string(13, ' '), 0) == 0) ++domains;
+    if (line.size() > 2 && line.substr(line.size() - 2) == "\t1") ++flagged;
+  }
+  EXPECT_GE(domains, 10u);  // seven helices in each of the two chains, some merged
+  EXPECT_GT(flagged, 300u);
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Spanner2D on the 328 alpha-helical membrane protein chains of the shared data set,
+# scored against their structure-derived segments side by side with four published
+# predictors (predictions shipped with the data) and with TopPred and EMBOSS tmap run here
+# on the same sequences. Also prints Spanner2D's throughput.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+data="$(realpath "${TESSMOL_SHARED_DATA:-../shared/data}")/tm"
+build="$(pwd)/${TESSMOL_BUILD_DIR:-build}"
+resolution="${RESOLUTION:-2}"
+scripts/build.sh >/dev/null
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+mkdir "$tmp/seq"
+# One FASTA file per chain, in the order of the set.
+awk -v dir="$tmp/seq" '/^>/ { id = substr($1, 2); file = dir "/" id ".fasta"; print id > (dir "/order.txt") }
+                       { print > file }' "$data/train328.fasta"
+mapfile -t ids < "$tmp/seq/order.txt"
+files=()
+for id in "${ids[@]}"; do files+=("$tmp/seq/$id.fasta"); done
+residues=$(grep -v '^>' "$data/train328.fasta" | tr -d '\n\r' | wc -c)
+
+cd "$tmp"
+start=$(date +%s.%N)
+"$build/bin/tessmol-cli" spanner2d --residues --resolution "$resolution" "${files[@]}" > spanner2d.out 2> spanner2d.err
+end=$(date +%s.%N)
+awk -v s="$start" -v e="$end" -v n="$residues" -v c="${#files[@]}" 'BEGIN {
+  printf "Spanner2D: %d chains, %d residues in %.1f s: %.0f residues/s\n", c, n, e - s, n / (e - s) }'
+
+# Predictions in the 3-line layout: the last column of each model's residue table.
+awk -F'\t' '
+  /^Protein summary for / { if (id != "") print id "\n" seq "\n" labels; id = ">" substr($0, 21); sub(/\.fasta:$/, "", id); seq = ""; labels = ""; next }
+  NF == 16 && $1 ~ /^[0-9]+$/ { labels = labels $16; seq = seq "X" }
+  END { if (id != "") print id "\n" seq "\n" labels }' spanner2d.out > spanner2d.3line
+
+# TopPred: every candidate segment (certain and putative).
+for id in "${ids[@]}"; do
+  seq=$(grep -v '^>' "seq/$id.fasta" | tr -d '\n\r')
+  toppred -g none -t none "seq/$id.fasta" < /dev/null 2>/dev/null |
+    awk -v id="$id" -v n="${#seq}" '
+      /^ *[0-9]+ +[0-9]+ - [0-9]+/ { from[++k] = $2; to[k] = $4 }
+      END { s = ""; for (i = 1; i <= n; i++) { c = "0"; for (j = 1; j <= k; j++) if (i >= from[j] && i <= to[j]) c = "1"; s = s c }
+            print ">" id; print "X"; print s }'
+done > toppred.3line
+
+# EMBOSS tmap, one sequence at a time (it expects an alignment otherwise).
+for id in "${ids[@]}"; do
+  seq=$(grep -v '^>' "seq/$id.fasta" | tr -d '\n\r')
+  tmap -sequences "seq/$id.fasta" -outfile stdout -graph none -auto 2>/dev/null |
+    awk -v id="$id" -v n="${#seq}" '
+      /^# Sequence: / { block++ }
+      block == 1 && /^ +[0-9]+ +[0-9]+ +[0-9]+ / { from[++k] = $1; to[k] = $2 }
+      END { s = ""; for (i = 1; i <= n; i++) { c = "0"; for (j = 1; j <= k; j++) if (i >= from[j] && i <= to[j]) c = "1"; s = s c }
+            print ">" id; print "X"; print s }'
+done > tmap.3line
+
+"$build/bin/bench_tm_score" "$data/train328.truth.3line" \
+  Spanner2D=spanner2d.3line TopPred=toppred.3line tmap=tmap.3line \
+  Phobius="$data/train328.phobius.3line" Philius="$data/train328.philius.3line" \
+  TOPCONS="$data/train328.topcons.3line" PureseqTM="$data/train328.purestm.3line"
