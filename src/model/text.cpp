@@ -84,20 +84,19 @@ std::vector<std::string> SplitFields(std::string_view line) {
   return fields;
 }
 
+// to_chars with a precision formats as printf's %g and %f do in the C locale, which is
+// what a default standard stream writes, without building a stream for every number.
 std::string FormatNumber(double value) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out << value;
-  return out.str();
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return std::string(buffer, result.ptr);
 }
 
 std::string FormatFixed(double value, int decimals) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out.setf(std::ios::fixed, std::ios::floatfield);
-  out.precision(decimals);
-  out << value;
-  return out.str();
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (result.ec != std::errc()) return "nan";
+  return std::string(buffer, result.ptr);
 }
 
 }  // namespace tessmol
