@@ -1,0 +1,145 @@
+#include "app/child_frame.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include "app/options_sheet.h"
+#include "document/report.h"
+#include "transmembrane/spanner.h"
+#include "views/ma_list_view.h"
+#include "views/multi_dlg.h"
+#include "views/prot_sum_view.h"
+#include "views/table_view.h"
+
+namespace tessmol {
+
+CChildFrame::CChildFrame(std::shared_ptr<DocumentSession> session, QWidget* parent)
+    : QWidget(parent), session_(std::move(session)) {
+  const QSize area = parent != nullptr ? parent->size() : QSize(1000, 700);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  main_ = new QSplitter(Qt::Horizontal, this);
+  auto* left = new QSplitter(Qt::Vertical, main_);
+  auto* right = new QSplitter(Qt::Vertical, main_);
+  list_ = new CMAListView(left);
+  summary_ = new CProtSumView(left);
+  chart_ = new QWidget(right);  // the chart pane's place
+  chart_->setObjectName(QStringLiteral("chart"));
+  chart_->setAutoFillBackground(true);
+  chart_->setBackgroundRole(QPalette::Base);
+  chart_->setFocusPolicy(Qt::StrongFocus);
+  table_ = new CTableView(right);
+  main_->addWidget(left);
+  main_->addWidget(right);
+  main_->setChildrenCollapsible(false);
+  left->setMinimumWidth(20);
+  main_->setSizes({480, std::max(20, area.width() - 480)});
+  left->setSizes({area.height() / 2, area.height() / 2});
+  right->setSizes({area.height() / 2, area.height() / 2});
+  layout->addWidget(main_);
+
+  connect(session_.get(), &DocumentSession::Changed, this, &CChildFrame::RefreshViews);
+  connect(session_.get(), &DocumentSession::TitleChanged, this, &CChildFrame::UpdateTitle);
+  connect(list_, &CMAListView::EntryActivated, this, &CChildFrame::OnEntryActivated);
+  setFocusProxy(list_);  // the analysis list is the active view
+  UpdateTitle();
+  RefreshViews();
+}
+
+void CChildFrame::UpdateTitle() { setWindowTitle(session_->title); }
+
+void CChildFrame::RefreshViews() {
+  list_->Fill(doc().entries);
+  RefreshStructureViews();
+}
+
+void CChildFrame::RefreshStructureViews() {
+  QStringList lines;
+  if (doc().structureLoaded) {
+    for (const std::string& line : SummaryLines(doc().protein)) lines << QString::fromStdString(line);
+  }
+  summary_->SetLines(lines);
+  table_->FillTable(&doc().protein.structure);
+  chart_->update();
+}
+
+void CChildFrame::OnFileOpen() {
+  DialogService& dialogs = session_->dialogs();
+  while (true) {
+    const auto path = dialogs.OpenFile(
+        this, QStringLiteral("Open"),
+        QStringLiteral("PDB Files (*.pdb *.ent);;Tessmol Files (*.tsm);;Text Files (*.txt);;All Files (*)"));
+    if (!path) return;
+    if (OpenPath(*path)) return;
+    // A file without atoms: ask again.
+  }
+}
+
+bool CChildFrame::OpenPath(const QString& path) {
+  const CTessmolDoc::OpenResult result = doc().OpenStructure(path.toStdString());
+  session_->title = QString::fromStdString(doc().title);
+  emit session_->TitleChanged();
+  if (result == CTessmolDoc::OpenResult::kNoAtoms) return false;
+  if (result == CTessmolDoc::OpenResult::kOpened) emit StructureOpened(path);
+  return true;
+}
+
+void CChildFrame::OnLoadScoreTable() {
+  const auto path = session_->dialogs().OpenFile(this, QStringLiteral("Load Score Table"),
+                                                 QStringLiteral("Score Table Files (*.stb);;All Files (*)"));
+  if (path) doc().LoadScoreTable(path->toStdString());
+}
+
+void CChildFrame::OnAnalyseMultiple() {
+  MultiDlg dialog(session_->dialogs(), this);
+  // Cancelling writes nothing, even when a custom table path was chosen in the dialog.
+  if (session_->dialogs().Run(dialog) != QDialog::Accepted) return;
+  MultipleAnalysisRequest request;
+  for (const QString& path : dialog.filePaths) request.filePaths.push_back(path.toStdString());
+  request.createCustomTable = dialog.createCustomTable && !dialog.customTablePath.isEmpty();
+  request.customTablePath = dialog.customTablePath.toStdString();
+  doc().AnalyseMultiple(request);
+}
+
+void CChildFrame::OnRecalculateSelected() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::vector<int> rows = list_->CheckedRows();
+  doc().RecalculateProfiles(rows);
+  QApplication::restoreOverrideCursor();
+}
+
+void CChildFrame::OnSelectAll() { list_->OnSelectAll(); }
+
+void CChildFrame::OnSpanner3D() { RunSpanner3D(doc()); }
+
+void CChildFrame::OnSpanner2D() {
+  const QStringList paths = session_->dialogs().OpenFiles(
+      this, QStringLiteral("Spanner2D"), QStringLiteral("Files in FASTA format (*.txt *.fasta *.fa);;All Files (*)"));
+  if (paths.isEmpty()) return;
+  std::vector<std::string> files;
+  for (const QString& p : paths) files.push_back(p.toStdString());
+  RunSpanner2D(doc(), files);
+}
+
+void CChildFrame::OnOptions() {
+  OptionsSheet sheet(session_->dialogs(), doc(), this);
+  session_->dialogs().Run(sheet);
+}
+
+void CChildFrame::OnEntryActivated(int index, const QString& name) {
+  if (doc().LoadEntry(index, name.toStdString())) RefreshStructureViews();
+}
+
+void CChildFrame::FocusNextPane(bool forward) {
+  const QList<QWidget*> panes = {list_, chart_, summary_, table_};
+  int current = -1;
+  for (int i = 0; i < panes.size(); ++i) {
+    if (panes[i]->hasFocus() || panes[i]->isAncestorOf(QApplication::focusWidget())) current = i;
+  }
+  const int next = (current + (forward ? 1 : panes.size() - 1)) % panes.size();
+  panes[next]->setFocus();
+}
+
+}  // namespace tessmol

@@ -1,0 +1,65 @@
+// One document window: the analysis list (top left), the protein summary (bottom left),
+// the chart (top right) and the residue table (bottom right) in nested splitters, and the
+// commands that act on its document.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "app/document_session.h"
+
+class QSplitter;
+
+namespace tessmol {
+
+class CMAListView;
+class CProtSumView;
+class CTableView;
+
+class CChildFrame : public QWidget {
+  Q_OBJECT
+
+ public:
+  CChildFrame(std::shared_ptr<DocumentSession> session, QWidget* parent = nullptr);
+
+  DocumentSession& session() { return *session_; }
+  std::shared_ptr<DocumentSession> sharedSession() { return session_; }
+  CTessmolDoc& doc() { return session_->doc(); }
+  CMAListView* listView() const { return list_; }
+  CProtSumView* summaryView() const { return summary_; }
+  QWidget* chartView() const { return chart_; }
+  CTableView* tableView() const { return table_; }
+  QSplitter* mainSplitter() const { return main_; }
+
+  // Document commands; each asks what it needs through the dialog seam.
+  void OnFileOpen();
+  bool OpenPath(const QString& path);  // the pipeline for a path already chosen
+  void OnLoadScoreTable();
+  void OnAnalyseMultiple();
+  void OnRecalculateSelected();
+  void OnSelectAll();
+  void OnSpanner3D();
+  void OnSpanner2D();
+  void OnOptions();
+  void OnEntryActivated(int index, const QString& name);
+  // F6 and Shift+F6: the next or previous pane takes the focus.
+  void FocusNextPane(bool forward);
+
+  void RefreshViews();
+  // The summary and the table only (a double-click leaves the list as it is).
+  void RefreshStructureViews();
+
+ signals:
+  void StructureOpened(const QString& path);
+
+ private:
+  void UpdateTitle();
+  std::shared_ptr<DocumentSession> session_;
+  QSplitter* main_;
+  CMAListView* list_;
+  CProtSumView* summary_;
+  QWidget* chart_;
+  CTableView* table_;
+};
+
+}  // namespace tessmol

@@ -1,0 +1,66 @@
+// The main window: a multiple-document area holding one child frame per document window,
+// with the menus of the two states (no document, a document), the toolbar, the status bar
+// and the recent-file list.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+#include "document/process_state.h"
+#include "views/dialog_service.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QLabel;
+
+namespace tessmol {
+
+class CChildFrame;
+class DocumentSession;
+
+inline constexpr const char* kSettingsKey = "Tessmol - Orrinwell Productions";
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  CMainFrame(ProcessState& state, DialogService& dialogs);
+  ~CMainFrame() override;
+
+  // File New: a new document in its own window.
+  CChildFrame* NewDocument();
+  // A new document window on which the structure at `path` is opened.
+  CChildFrame* OpenInNewDocument(const QString& path);
+  CChildFrame* ActiveFrame() const;
+  QMdiArea* mdiArea() const { return mdi_; }
+  // The titles of the menus in the menu bar now.
+  QStringList MenuTitles() const;
+  QAction* FindAction(const QString& text) const;
+  QStringList RecentFiles() const;
+
+  void OnAbout();
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void UpdateMenus();
+  void AddRecentFile(const QString& path);
+  void RebuildRecentMenu();
+  CChildFrame* AddFrame(std::shared_ptr<DocumentSession> session);
+  template <typename F>
+  void OnFrame(F f);
+
+  ProcessState& state_;
+  DialogService& dialogs_;
+  QMdiArea* mdi_;
+  int documentNumber_ = 0;
+  QList<QMenu*> mainMenus_;
+  QList<QMenu*> documentMenus_;
+  QMenu* recentMain_ = nullptr;
+  QMenu* recentDocument_ = nullptr;
+  QList<QAction*> allActions_;
+};
+
+}  // namespace tessmol

@@ -1,0 +1,183 @@
+#include "app/options_sheet.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "model/text.h"
+
+namespace tessmol {
+
+GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(QStringLiteral("Working Directory:"), this));
+  directory_ = new QLineEdit(QString::fromStdString(values.workingDirectory), this);
+  row->addWidget(directory_, 1);
+  auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+  row->addWidget(browse);
+  layout->addLayout(row);
+  ignoreHet_ = new QCheckBox(QStringLiteral("Ignore HeteroAtoms"), this);
+  ignoreHet_->setChecked(values.ignoreHeteroAtoms != 0);
+  layout->addWidget(ignoreHet_);
+  auto* group = new QGroupBox(QStringLiteral("Solvent Accessiblt Surface Area (SASA) resolution"), this);
+  auto* groupLayout = new QVBoxLayout(group);
+  resolution_ = new QButtonGroup(this);
+  const char* labels[6] = {"Very Low - 92 points per atom",     "Low - 162 points per atom",
+                           "Medium - 252 points per atom",      "High - 392 points per atom",
+                           "Very High - 482 points per atom",   "Ultra High - 1002 points per atom"};
+  for (int i = 0; i < 6; ++i) {
+    auto* button = new QRadioButton(QString::fromLatin1(labels[i]), group);
+    resolution_->addButton(button, i);
+    groupLayout->addWidget(button);
+  }
+  if (QAbstractButton* chosen = resolution_->button(values.sasaResolution)) chosen->setChecked(true);
+  layout->addWidget(group);
+  layout->addStretch();
+  connect(browse, &QPushButton::clicked, this, [this, &dialogs]() {
+    if (auto folder = dialogs.ChooseFolder(this, QStringLiteral("Working Directory"), directory_->text())) {
+      directory_->setText(*folder);
+    }
+  });
+}
+
+GeneralOptions GeneralOpts::Values() const {
+  GeneralOptions values;
+  values.workingDirectory = directory_->text().toStdString();
+  values.ignoreHeteroAtoms = ignoreHet_->isChecked() ? 1 : 0;
+  values.sasaResolution = std::max(0, resolution_->checkedId());
+  return values;
+}
+
+namespace {
+
+QString Number(double value) { return QString::fromStdString(FormatNumber(value)); }
+
+}  // namespace
+
+Spanner2DParam::Spanner2DParam(const Spanner2DParams& v, QWidget* parent) : QWidget(parent) {
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(QStringLiteral("min"), this), 4, 1);
+  grid->addWidget(new QLabel(QStringLiteral("max"), this), 4, 2);
+  auto makeField = [&](int id, double value, int row, int column) {
+    auto* edit = new QLineEdit(Number(value), this);
+    edit->setFixedWidth(80);
+    edit->setObjectName(QStringLiteral("field%1").arg(id));
+    fields_[static_cast<size_t>(id - 1049)] = edit;
+    grid->addWidget(edit, row, column);
+  };
+  auto label = [&](const char* text, int row) { grid->addWidget(new QLabel(QString::fromLatin1(text), this), row, 0); };
+  label("Minimum Area difference...............", 0);
+  makeField(1049, v.minAreaDifference, 0, 1);
+  label("Moving Average...........................", 1);
+  makeField(1051, v.movingAverage, 1, 1);
+  label("Minimum Difference......................", 2);
+  makeField(1050, v.minDifference, 2, 1);
+  label("Minimum ave. SASA per residue....", 3);
+  makeField(1052, v.minAveSASA, 3, 1);
+  label("Transmembrane Length.................", 5);
+  makeField(1053, v.tmLengthMin, 5, 1);
+  makeField(1054, v.tmLengthMax, 5, 2);
+  label("Ave KAVELIN score range..............", 6);
+  makeField(1055, v.kavelinMin, 6, 1);
+  makeField(1056, v.kavelinMax, 6, 2);
+  label("Ave. 3D-Profiles score range..........", 7);
+  makeField(1057, v.profilesMin, 7, 1);
+  makeField(1058, v.profilesMax, 7, 2);
+  label("Transmem length/area Difference..", 8);
+  makeField(1059, v.lengthAreaMin, 8, 1);
+  makeField(1060, v.lengthAreaMax, 8, 2);
+  auto* reference = new QGroupBox(QStringLiteral("Reference"), this);
+  auto* note = new QLabel(
+      QStringLiteral("Defaults chosen on alpha-helical membrane proteins of known structure: "
+                     "KAVELIN scores clearly above 3D-profile scores over 12 to 40 residues."),
+      reference);
+  note->setWordWrap(true);
+  (new QVBoxLayout(reference))->addWidget(note);
+  grid->addWidget(reference, 0, 3, 4, 1);
+  grid->setRowStretch(9, 1);
+}
+
+bool Spanner2DParam::Read(Spanner2DParams& out, QString& error) {
+  Spanner2DParams v = out;
+  const QLocale c = QLocale::c();
+  auto readFloat = [&](int id, float& target, std::optional<std::pair<float, float>> range) {
+    bool ok = false;
+    const float value = c.toFloat(field(id)->text().trimmed(), &ok);
+    if (!ok) {
+      error = QStringLiteral("Please enter a number.");
+    } else if (range && (value < range->first || value > range->second)) {
+      error = QStringLiteral("Please enter a number between %1 and %2.").arg(range->first).arg(range->second);
+      ok = false;
+    }
+    if (!ok) field(id)->setFocus();
+    target = value;
+    return ok;
+  };
+  auto readUnsigned = [&](int id, uint32_t& target, std::optional<std::pair<uint32_t, uint32_t>> range) {
+    bool ok = false;
+    const uint value = c.toUInt(field(id)->text().trimmed(), &ok);
+    if (!ok) {
+      error = QStringLiteral("Please enter a positive integer.");
+    } else if (range && (value < range->first || value > range->second)) {
+      error = QStringLiteral("Please enter an integer between %1 and %2.").arg(range->first).arg(range->second);
+      ok = false;
+    }
+    if (!ok) field(id)->setFocus();
+    target = value;
+    return ok;
+  };
+  // The page's own order of reading, each field checked right after it is read.
+  const bool ok = readFloat(1049, v.minAreaDifference, std::make_pair(1.0f, 10.0f)) &&
+                  readUnsigned(1051, v.movingAverage, std::make_pair(1u, 100u)) &&
+                  readFloat(1052, v.minAveSASA, std::nullopt) && readUnsigned(1053, v.tmLengthMin, std::nullopt) &&
+                  readUnsigned(1054, v.tmLengthMax, std::nullopt) && readFloat(1055, v.kavelinMin, std::nullopt) &&
+                  readFloat(1056, v.kavelinMax, std::nullopt) && readFloat(1057, v.profilesMin, std::nullopt) &&
+                  readFloat(1058, v.profilesMax, std::nullopt) && readFloat(1059, v.lengthAreaMin, std::nullopt) &&
+                  readFloat(1060, v.lengthAreaMax, std::nullopt) && readFloat(1050, v.minDifference, std::nullopt);
+  if (ok) out = v;
+  return ok;
+}
+
+OptionsSheet::OptionsSheet(DialogService& dialogs, CTessmolDoc& doc, QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs), doc_(doc) {
+  setWindowTitle(QStringLiteral("Tessmol"));
+  // The working directory shown is always the document's work folder.
+  doc_.generalOptions.workingDirectory = doc_.workFolder;
+  auto* layout = new QVBoxLayout(this);
+  tabs_ = new QTabWidget(this);
+  general_ = new GeneralOpts(dialogs, doc_.generalOptions, tabs_);
+  spanner_ = new Spanner2DParam(doc_.spanner2DParams, tabs_);
+  tabs_->addTab(general_, QStringLiteral("General"));
+  tabs_->addTab(spanner_, QStringLiteral("Spanner 2D"));
+  layout->addWidget(tabs_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &OptionsSheet::OnOk);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void OptionsSheet::OnOk() {
+  Spanner2DParams params = doc_.spanner2DParams;
+  QString error;
+  if (!spanner_->Read(params, error)) {
+    tabs_->setCurrentWidget(spanner_);
+    dialogs_.Message(this, error);
+    return;  // the sheet stays open
+  }
+  doc_.spanner2DParams = params;
+  doc_.generalOptions = general_->Values();
+  accept();
+}
+
+}  // namespace tessmol

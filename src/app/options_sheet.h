@@ -1,0 +1,63 @@
+// The options sheet "Tessmol": the "General" page (working directory, heteroatoms, surface
+// resolution) and the "Spanner 2D" page (the twelve scan parameters). The values live in
+// the document; the pages show them and write them back when the sheet is accepted.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "document/tessmol_doc.h"
+#include "views/dialog_service.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+class QTabWidget;
+
+namespace tessmol {
+
+class GeneralOpts : public QWidget {
+ public:
+  GeneralOpts(DialogService& dialogs, const GeneralOptions& values, QWidget* parent = nullptr);
+  GeneralOptions Values() const;
+  QLineEdit* directoryEdit() const { return directory_; }
+  QCheckBox* ignoreHetBox() const { return ignoreHet_; }
+  QButtonGroup* resolutionGroup() const { return resolution_; }
+
+ private:
+  QLineEdit* directory_;
+  QCheckBox* ignoreHet_;
+  QButtonGroup* resolution_;
+};
+
+class Spanner2DParam : public QWidget {
+ public:
+  Spanner2DParam(const Spanner2DParams& values, QWidget* parent = nullptr);
+  // Reads the fields in the page's order, each checked as it is read. On the first bad
+  // field: false, `error` says why, and that field has the focus.
+  bool Read(Spanner2DParams& values, QString& error);
+  // Fields by the edit control numbers 1049 to 1060.
+  QLineEdit* field(int controlId) const { return fields_.at(static_cast<size_t>(controlId - 1049)); }
+
+ private:
+  std::array<QLineEdit*, 12> fields_{};
+};
+
+class OptionsSheet : public QDialog {
+ public:
+  OptionsSheet(DialogService& dialogs, CTessmolDoc& doc, QWidget* parent = nullptr);
+  GeneralOpts* general() const { return general_; }
+  Spanner2DParam* spanner() const { return spanner_; }
+  QTabWidget* tabs() const { return tabs_; }
+  // OK: every page's fields into the document, unless a field is refused.
+  void OnOk();
+
+ private:
+  DialogService& dialogs_;
+  CTessmolDoc& doc_;
+  QTabWidget* tabs_;
+  GeneralOpts* general_;
+  Spanner2DParam* spanner_;
+};
+
+}  // namespace tessmol

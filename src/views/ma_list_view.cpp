@@ -1,0 +1,64 @@
+#include "views/ma_list_view.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+namespace tessmol {
+
+CMAListView::CMAListView(QWidget* parent) : QTableWidget(parent) {
+  const std::vector<std::string> headings = AnalysisListHeadings();
+  setColumnCount(static_cast<int>(headings.size()));
+  QStringList labels;
+  for (const std::string& h : headings) labels << QString::fromStdString(h);
+  setHorizontalHeaderLabels(labels);
+  const int widths[6] = {40, 80, 100, 80, 70, 110};
+  for (int c = 0; c < 6; ++c) setColumnWidth(c, widths[c]);
+  horizontalHeader()->setSectionsMovable(true);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  verticalHeader()->hide();
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  setShowGrid(true);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void CMAListView::Fill(const std::vector<AnalysisEntry>& entries) {
+  clearContents();
+  setRowCount(static_cast<int>(entries.size()));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::vector<std::string> cells = AnalysisListRow(entries, i);
+    for (size_t c = 0; c < cells.size(); ++c) {
+      auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+      if (c == 0) {
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+      }
+      setItem(static_cast<int>(i), static_cast<int>(c), item);
+    }
+  }
+}
+
+std::vector<int> CMAListView::CheckedRows() const {
+  std::vector<int> rows;
+  for (int r = 0; r < rowCount(); ++r) {
+    if (item(r, 0) != nullptr && item(r, 0)->checkState() == Qt::Checked) rows.push_back(r);
+  }
+  return rows;
+}
+
+void CMAListView::OnSelectAll() {
+  for (int r = 0; r < rowCount(); ++r) {
+    if (item(r, 0) != nullptr) item(r, 0)->setCheckState(Qt::Checked);
+  }
+}
+
+void CMAListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTableWidget::mouseDoubleClickEvent(event);
+  const int row = currentRow();
+  if (row < 0 || row >= rowCount() || item(row, 1) == nullptr) return;  // no row selected: nothing to load
+  emit EntryActivated(row, item(row, 1)->text());
+}
+
+}  // namespace tessmol

@@ -1,0 +1,36 @@
+// The residue table: one row per residue with its identity, areas, classes and scores.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTableView>
+
+#include "model/structure.h"
+
+namespace tessmol {
+
+// Rows straight from the document's structure; cells are formatted when shown.
+class ResidueTableModel : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+  void SetStructure(const Structure* structure);
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  const Structure* structure_ = nullptr;
+};
+
+class CTableView : public QTableView {
+ public:
+  explicit CTableView(QWidget* parent = nullptr);
+  // Fills the rows again from `structure` (null: no rows).
+  void FillTable(const Structure* structure);
+  ResidueTableModel& model() { return model_; }
+
+ private:
+  ResidueTableModel model_;
+};
+
+}  // namespace tessmol
