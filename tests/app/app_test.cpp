@@ -1,0 +1,343 @@
+// The desktop program driven as a user would, on the offscreen platform. File dialogs,
+// message boxes and modal dialogs are answered from a script through the dialog seam.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QtTest>
+#include <deque>
+#include <fstream>
+#include <functional>
+
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "app/options_sheet.h"
+#include "document/report.h"
+#include "test_support.h"
+#include "views/ma_list_view.h"
+#include "views/multi_dlg.h"
+#include "views/prot_sum_view.h"
+#include "views/table_view.h"
+
+using namespace tessmol;
+
+namespace {
+
+// Answers every question from queues the test fills; an unexpected question fails.
+class ScriptedDialogs : public DialogService {
+ public:
+  // An empty answer is a cancelled dialog.
+  std::deque<QString> openFile;
+  std::deque<QStringList> openFiles;
+  std::deque<QString> saveFile;
+  std::deque<std::function<int(QDialog&)>> run;
+  QStringList messages;
+  int questions = 0;
+
+  std::optional<QString> OpenFile(QWidget*, const QString&, const QString&) override {
+    ++questions;
+    return Pop(openFile);
+  }
+  QStringList OpenFiles(QWidget*, const QString&, const QString&) override {
+    ++questions;
+    if (openFiles.empty()) return {};
+    QStringList answer = openFiles.front();
+    openFiles.pop_front();
+    return answer;
+  }
+  std::optional<QString> SaveFile(QWidget*, const QString&, const QString&, const QString&) override {
+    ++questions;
+    return Pop(saveFile);
+  }
+  std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
+    ++questions;
+    return QStringLiteral("/chosen/folder");
+  }
+  void Message(QWidget*, const QString& text) override { messages << text; }
+  static std::optional<QString> Pop(std::deque<QString>& queue) {
+    if (queue.empty()) return std::nullopt;
+    const QString answer = queue.front();
+    queue.pop_front();
+    if (answer.isEmpty()) return std::nullopt;
+    return answer;
+  }
+  int Run(QDialog& dialog) override {
+    if (run.empty()) return QDialog::Rejected;
+    auto script = run.front();
+    run.pop_front();
+    return script(dialog);
+  }
+};
+
+QString Data(const char* name) { return QString::fromStdString(test::DataPath(name)); }
+
+QStringList Expected(const std::vector<std::string>& lines) {
+  QStringList out;
+  for (const std::string& l : lines) out << QString::fromStdString(l);
+  return out;
+}
+
+}  // namespace
+
+class AppTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<test::ScratchFolder> scratch_;
+  std::unique_ptr<ProcessState> state_;
+  std::unique_ptr<ScriptedDialogs> dialogs_;
+  std::unique_ptr<CMainFrame> frame_;
+
+  CChildFrame& Open(const char* name) {
+    CChildFrame* child = frame_->ActiveFrame();
+    if (child == nullptr) child = frame_->NewDocument();
+    dialogs_->openFile.push_back(Data(name));
+    child->OnFileOpen();
+    return *child;
+  }
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void init() {
+    scratch_ = std::make_unique<test::ScratchFolder>();
+    QSettings(QString::fromLatin1(kSettingsKey), QStringLiteral("Tessmol")).clear();
+    state_ = std::make_unique<ProcessState>(test::ProgramFolder());
+    dialogs_ = std::make_unique<ScriptedDialogs>();
+    frame_ = std::make_unique<CMainFrame>(*state_, *dialogs_);
+    frame_->showMaximized();
+    frame_->NewDocument();
+  }
+
+  void cleanup() {
+    frame_.reset();
+    dialogs_.reset();
+    state_.reset();
+    scratch_.reset();
+  }
+
+  void startUpShowsOneDocumentWithFourPanes() {
+    QVERIFY(frame_->isMaximized());
+    QCOMPARE(frame_->mdiArea()->subWindowList().size(), 1);
+    CChildFrame* child = frame_->ActiveFrame();
+    QVERIFY(child != nullptr);
+    QCOMPARE(child->windowTitle(), QStringLiteral("Tessmol1"));
+    QSplitter* main = child->mainSplitter();
+    QCOMPARE(main->count(), 2);
+    auto* left = qobject_cast<QSplitter*>(main->widget(0));
+    auto* right = qobject_cast<QSplitter*>(main->widget(1));
+    QVERIFY(left && right);
+    QCOMPARE(left->widget(0), static_cast<QWidget*>(child->listView()));
+    QCOMPARE(left->widget(1), static_cast<QWidget*>(child->summaryView()));
+    QCOMPARE(right->widget(0), child->chartView());
+    QCOMPARE(right->widget(1), static_cast<QWidget*>(child->tableView()));
+    QVERIFY(qAbs(main->sizes().first() - 480) <= 4);  // the ideal width, less the splitter's frame
+    QCOMPARE(child->focusProxy(), static_cast<QWidget*>(child->listView()));
+    QCOMPARE(frame_->MenuTitles(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Tools", "Chart", "&Help", "Testing"}));
+    // Headings and no rows while nothing is analysed; a blank summary.
+    QCOMPARE(child->listView()->columnCount(), 6);
+    QCOMPARE(child->listView()->rowCount(), 0);
+    QCOMPARE(child->tableView()->model().columnCount(), 16);
+    QCOMPARE(child->tableView()->model().rowCount(), 0);
+    QVERIFY(child->summaryView()->lines().isEmpty());
+    QVERIFY(dialogs_->messages.isEmpty());
+    QCOMPARE(frame_->FindAction(QStringLiteral("S&panner2D"))->statusTip(),
+             QStringLiteral("Predict Transmembrane domain from amino acid sequence"));
+    QCOMPARE(frame_->FindAction(QStringLiteral("&Open..."))->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    // Without a document only File, View and Help remain.
+    frame_->mdiArea()->closeAllSubWindows();
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(frame_->MenuTitles(), (QStringList{"&File", "&View", "&Help"}));
+  }
+
+  void openingAStructureFillsTheViews() {
+    CChildFrame* child = frame_->ActiveFrame();
+    dialogs_->openFile = {Data("biopython_header.pdb"), Data("1CRN.pdb")};
+    child->OnFileOpen();
+    QCOMPARE(dialogs_->questions, 2);  // the file without atoms brought the dialog back
+    const CTessmolDoc& doc = child->doc();
+    QCOMPARE(child->windowTitle(), QStringLiteral("1CRN.pdb"));
+    QCOMPARE(child->summaryView()->lines(), Expected(SummaryLines(doc.protein)));
+    QCOMPARE(child->tableView()->model().rowCount(), 46);
+    const std::vector<std::string> row = ResidueTableRow(doc.protein.structure, 10);
+    for (int c = 0; c < 16; ++c) {
+      QCOMPARE(child->tableView()->model().index(10, c).data().toString(), QString::fromStdString(row[size_t(c)]));
+    }
+    QCOMPARE(child->listView()->rowCount(), 1);
+    const std::vector<std::string> entry = AnalysisListRow(doc.entries, 0);
+    for (int c = 0; c < 6; ++c) QCOMPARE(child->listView()->item(0, c)->text(), QString::fromStdString(entry[size_t(c)]));
+    QVERIFY(child->session().feedback().progressShown > 0);
+    QCOMPARE(frame_->RecentFiles(), QStringList{QFileInfo(Data("1CRN.pdb")).absoluteFilePath()});
+    // Cancelling the dialog changes nothing.
+    child->OnFileOpen();
+    QCOMPARE(child->doc().entries.size(), size_t(1));
+  }
+
+  void aSecondDocumentLeavesTheFirstAsItWas() {
+    CChildFrame& first = Open("1CRN.pdb");
+    const QStringList before = first.summaryView()->lines();
+    CChildFrame* second = frame_->NewDocument();
+    dialogs_->openFile.push_back(Data("1UBQ.pdb"));
+    second->OnFileOpen();
+    QCOMPARE(frame_->mdiArea()->subWindowList().size(), 2);
+    QCOMPARE(first.summaryView()->lines(), before);
+    QCOMPARE(second->summaryView()->lines().first(), QStringLiteral("Protein summary for 1UBQ.pdb:"));
+    QCOMPARE(first.doc().entries.size(), size_t(1));
+  }
+
+  void optionsKeepTheirValuesAndTheSpannerPageValidates() {
+    CChildFrame* child = frame_->ActiveFrame();
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
+      if (sheet.windowTitle() != QStringLiteral("Tessmol")) return int(QDialog::Rejected);
+      sheet.general()->ignoreHetBox()->setChecked(true);
+      sheet.general()->resolutionGroup()->button(5)->setChecked(true);
+      sheet.general()->directoryEdit()->setText(QStringLiteral("/somewhere/else"));
+      sheet.spanner()->field(1053)->setText(QStringLiteral("15"));
+      sheet.OnOk();
+      return sheet.result();
+    });
+    child->OnOptions();
+    CTessmolDoc& doc = child->doc();
+    QCOMPARE(doc.generalOptions.ignoreHeteroAtoms, 1);
+    QCOMPARE(doc.generalOptions.sasaResolution, 5);
+    QCOMPARE(doc.spanner2DParams.tmLengthMin, 15u);
+    // Shown again: the values chosen, but the working directory is the work folder.
+    bool checked = false;
+    dialogs_->run.push_back([&](QDialog& dialog) {
+      auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
+      checked = sheet.general()->ignoreHetBox()->isChecked() &&
+                sheet.general()->resolutionGroup()->checkedId() == 5 &&
+                sheet.general()->directoryEdit()->text() == QString::fromStdString(doc.workFolder) &&
+                sheet.spanner()->field(1053)->text() == QStringLiteral("15");
+      return int(QDialog::Rejected);
+    });
+    child->OnOptions();
+    QVERIFY(checked);
+    // Refused and accepted values of the two checked fields.
+    struct Case {
+      int id;
+      const char* text;
+      bool accepted;
+    };
+    const Case cases[] = {{1049, "0", false}, {1049, "11", false}, {1051, "0", false}, {1051, "101", false},
+                          {1049, "x", false}, {1049, "1", true},   {1049, "10", true},  {1051, "1", true},
+                          {1051, "100", true}};
+    for (const Case& c : cases) {
+      int result = -1;
+      dialogs_->messages.clear();
+      dialogs_->run.push_back([&](QDialog& dialog) {
+        auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
+        sheet.spanner()->field(c.id)->setText(QString::fromLatin1(c.text));
+        sheet.OnOk();
+        result = sheet.result();
+        return result;
+      });
+      child->OnOptions();
+      QCOMPARE(result == QDialog::Accepted, c.accepted);
+      QCOMPARE(dialogs_->messages.isEmpty(), c.accepted);
+    }
+    QCOMPARE(doc.spanner2DParams.movingAverage, 100u);
+    QCOMPARE(doc.spanner2DParams.minAreaDifference, 10.0f);
+  }
+
+  void multipleAnalysisRecalculationAndDoubleClick() {
+    CChildFrame* child = frame_->ActiveFrame();
+    CTessmolDoc& doc = child->doc();
+    dialogs_->openFiles.push_back({Data("1CRN.pdb"), Data("1UBQ.pdb")});
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& multi = dynamic_cast<MultiDlg&>(dialog);
+      multi.OnAdd();
+      if (multi.fileList()->count() != 2 || multi.fileList()->item(0)->text() != QStringLiteral("1CRN.pdb")) {
+        return int(QDialog::Rejected);
+      }
+      QTest::mouseClick(multi.runButton(), Qt::LeftButton);
+      return multi.result();
+    });
+    child->OnAnalyseMultiple();
+    QCOMPARE(doc.entries.size(), size_t(2));
+    QVERIFY(doc.entries[0].averageScore >= doc.entries[1].averageScore);
+    QCOMPARE(child->listView()->rowCount(), 2);
+
+    // Ticking "Create Custom Scoring System", choosing a path, then cancelling: nothing written.
+    dialogs_->saveFile.push_back(QStringLiteral("custom.stb"));
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& multi = dynamic_cast<MultiDlg&>(dialog);
+      QTest::mouseClick(multi.customTableBox(), Qt::LeftButton);
+      return multi.customTableBox()->isChecked() ? int(QDialog::Rejected) : -1;
+    });
+    child->OnAnalyseMultiple();
+    QVERIFY(!QFileInfo::exists(QStringLiteral("custom.stb")));
+    QCOMPARE(doc.entries.size(), size_t(2));
+
+    // Another table, Select All, Recalculate: every row rescored with it.
+    ScoreTable shifted;
+    for (float& v : shifted.scores) v += 1.0f;
+    QVERIFY(shifted.SaveTable("plus_one.stb"));
+    dialogs_->openFile.push_back(QStringLiteral("plus_one.stb"));
+    child->OnLoadScoreTable();
+    const auto before = doc.entries;
+    child->OnSelectAll();
+    QCOMPARE(child->listView()->CheckedRows(), (std::vector<int>{0, 1}));
+    child->OnRecalculateSelected();
+    for (size_t i = 0; i < 2; ++i) {
+      QCOMPARE(doc.entries[i].scoreTableName, std::string("plus_one.stb"));
+      QVERIFY(qAbs(doc.entries[i].averageScore - (before[i].averageScore + 1.0f)) < 1e-4f);
+      QCOMPARE(child->listView()->item(int(i), 2)->text(), QStringLiteral("plus_one.stb"));
+    }
+    // A double-click on the second row shows its structure in the summary and the table.
+    QTableWidget* list = child->listView();
+    list->selectRow(1);
+    const QRect cell = list->visualItemRect(list->item(1, 1));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    const QString name = QString::fromStdString(doc.entries[1].resultName);
+    QCOMPARE(child->summaryView()->lines().first(), QStringLiteral("Protein summary for %1:").arg(name));
+    QCOMPARE(child->tableView()->model().rowCount(), int(doc.protein.structure.residues.size()));
+  }
+
+  void spannerCommandsShowTheirDomains() {
+    CChildFrame& child = Open("1U19.pdb");
+    child.doc().writeHelixInspection = false;
+    const int linesBefore = child.summaryView()->lines().size();
+    QCOMPARE(linesBefore, 9);
+    child.OnSpanner3D();
+    QCOMPARE(child.summaryView()->lines(), Expected(SummaryLines(child.doc().protein)));
+    QVERIFY(child.summaryView()->lines().size() > linesBefore + 5);
+    // The summary can be scrolled to its last domain.
+    child.summaryView()->resize(200, 100);
+    child.summaryView()->SetLines(child.summaryView()->lines());
+    QVERIFY(child.summaryView()->verticalScrollBar()->maximum() > 0);
+
+    dialogs_->openFiles.push_back({Data("bacteriorhodopsin_4xxjA.fasta")});
+    child.OnSpanner2D();
+    QCOMPARE(child.doc().entries.size(), size_t(2));
+    QCOMPARE(child.listView()->rowCount(), 2);
+    QCOMPARE(child.listView()->item(1, 1)->text(), QStringLiteral("bacteriorhodopsin_4xxjA.fatsm"));
+    // The shown structure stays the open one.
+    QCOMPARE(child.summaryView()->lines().first(), QStringLiteral("Protein summary for 1U19.pdb:"));
+  }
+
+  void messagesUseTheTextsOfTheCore() {
+    CChildFrame* child = frame_->ActiveFrame();
+    child->OnSpanner3D();
+    QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("Error no structure selected")});
+    dialogs_->run.push_back([](QDialog& dialog) {
+      return dialog.windowTitle() == QStringLiteral("About Tessmol") ? int(QDialog::Accepted) : -1;
+    });
+    frame_->OnAbout();
+    QVERIFY(dialogs_->run.empty());
+  }
+};
+
+QTEST_MAIN(AppTest)
+#include "app_test.moc"
