@@ -1,0 +1,252 @@
+#include "chart/chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "model/text.h"
+
+namespace tessmol {
+
+namespace {
+
+// Loops over labels and ticks never run longer than this, whatever the options say.
+constexpr int kMaxMarks = 10000;
+
+int ToPixel(double value) {
+  // Truncation toward zero, kept inside what an int and a drawing surface can take.
+  if (!std::isfinite(value)) return 0;
+  return static_cast<int>(std::clamp(value, -1.0e7, 1.0e7));
+}
+
+double Score(const Residue& r, int series) {
+  return series == 0 ? r.solventScore : series == 1 ? r.kavelinScore : r.overallScore;
+}
+
+}  // namespace
+
+VerticalScale ComputeVerticalScale(const Structure& structure) {
+  float low = 0.0f, high = 0.0f;
+  for (const Residue& r : structure.residues) {
+    low = std::min({low, r.solventScore, r.kavelinScore});
+    high = std::max({high, r.solventScore, r.kavelinScore});
+  }
+  return {low, high - low};
+}
+
+ChartGeometry::ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount)
+    : rect_(rect), yMin_(scale.yMin), yRange_(scale.yRange > 0.0f ? scale.yRange : 1.0), residueCount_(residueCount) {}
+
+int ChartGeometry::Y(double score) const {
+  const double b = rect_.bottom;
+  return ToPixel((b - 10) - (score - yMin_) * (b - 20) / yRange_);
+}
+
+int ChartGeometry::X(int64_t position) const {
+  if (residueCount_ <= 0) return 40;
+  const int64_t width = rect_.right - rect_.left;
+  return static_cast<int>(40 + (width - 40) * position / residueCount_);
+}
+
+std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptions& axis) {
+  const auto count = static_cast<int32_t>(structure.residues.size());
+  std::vector<Chain> chains;
+  if (axis.automatic) {
+    for (Chain c : structure.chains) {
+      c.firstResidue = std::max(c.firstResidue, 0);
+      c.lastResidue = std::min(c.lastResidue, count - 1);
+      chains.push_back(c);
+    }
+    return chains;
+  }
+  bool started = false;
+  Chain current;
+  const auto from = static_cast<uint32_t>(axis.fromResidue);
+  const auto to = static_cast<uint32_t>(axis.toResidue);
+  for (int32_t i = 0; i < count; ++i) {
+    const Residue& r = structure.residues[i];
+    const auto number = static_cast<uint32_t>(r.resSeq);
+    if (!started && number >= from && r.chainId == axis.fromChain) {
+      started = true;
+      current = {i, i, r.chainId};
+    } else if (number >= to && r.chainId == axis.toChain) {
+      if (!started) continue;
+      current.lastResidue = i;
+      chains.push_back(current);
+      return chains;
+    } else if (!started) {
+      continue;
+    }
+    if (r.chainId != current.chainId) {
+      current.lastResidue = i - 1;
+      chains.push_back(current);
+      current = {i, i, r.chainId};
+    }
+  }
+  return chains;  // the To residue never came: the open range is dropped
+}
+
+std::vector<double> MovingAverage(const Structure& structure, const Chain& chain, int series, int window) {
+  window = std::max(window, 1);
+  const int behind = window % 2 == 1 ? (window - 1) / 2 : window / 2;
+  const int ahead = window % 2 == 1 ? (window - 1) / 2 : window / 2 - 1;
+  std::vector<double> values;
+  for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i) {
+    double sum = Score(structure.residues[i], series);
+    int added = 1;
+    for (int k = 1; k <= behind && i - k >= chain.firstResidue; ++k, ++added) sum += Score(structure.residues[i - k], series);
+    for (int k = 1; k <= ahead && i + k <= chain.lastResidue; ++k, ++added) sum += Score(structure.residues[i + k], series);
+    values.push_back(sum / added);
+  }
+  return values;
+}
+
+std::string ScoreLabel(double value) {
+  const std::string text = FormatFixed(value);
+  return text.substr(0, value >= 0.0 ? 3 : 4);
+}
+
+void DrawChart(DrawingSurface& surface, const ChartInput& input) {
+  const PlotRect& rc = input.rect;
+  const Pen axisPen{1, 0, 0, 0};
+  surface.SetPen(axisPen);
+  surface.MoveTo(rc.right, rc.top);
+  surface.LineTo(rc.right, rc.bottom);
+  surface.LineTo(rc.left, rc.bottom);
+  surface.LineTo(rc.left, rc.top);
+  surface.LineTo(rc.right, rc.top);
+  if (!input.structureLoaded || input.structure == nullptr) return;
+  const Structure& s = *input.structure;
+  const ChartOptions& options = input.options;
+
+  const std::vector<Chain> chains = ChainsToDraw(s, options.axes[0]);
+  int64_t total = 0;
+  for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
+  const ChartGeometry g(rc, ComputeVerticalScale(s), static_cast<int>(total));
+  const int y0 = g.Y(0.0);
+  surface.MoveTo(rc.left + 30, y0);
+  surface.LineTo(rc.right - rc.left - 10, y0);
+  surface.MoveTo(rc.left + 30, rc.top + 10);
+  surface.LineTo(rc.left + 30, rc.bottom - 10);
+
+  const int64_t width = rc.right - rc.left;
+  int64_t g0 = 0;
+  for (const Chain& chain : chains) {
+    const int n = std::max(0, chain.lastResidue - chain.firstResidue + 1);
+    if (n == 0 || total == 0) continue;
+    const int xc = g.X(g0);
+    for (int k = 0; k < 3; ++k) {
+      const ChartSeriesOptions& series = options.series[k];
+      if (!series.show) continue;
+      surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
+      const std::vector<double> values = MovingAverage(s, chain, k, series.movingAverage);
+      for (int i = 0; i < n; ++i) {
+        const int x = g.X(g0 + i), y = g.Y(values[i]);
+        if (i == 0) {
+          surface.MoveTo(x, y);
+        } else {
+          surface.LineTo(x, y);
+        }
+      }
+    }
+    surface.SetPen({3, 0, 0, 0});
+    for (int i = 0; i < n; ++i) {
+      if (!s.residues[chain.firstResidue + i].transmembrane) continue;
+      surface.MoveTo(g.X(g0 + i), rc.top + 10);
+      surface.LineTo(g.X(g0 + i + 1), rc.top + 10);
+    }
+    g0 += n;
+
+    surface.SetPen(axisPen);
+    surface.Text(xc, y0 + 40, std::string(" Chain ") + chain.chainId + " -->", TextAlign::kLeftTop);
+    surface.MoveTo(xc, rc.top + 10);
+    surface.LineTo(xc, rc.bottom - 10);
+
+    const ChartAxisOptions& residueAxis = options.axes[0];
+    const auto unit = static_cast<int64_t>(residueAxis.unitInterval);
+    const auto step = static_cast<int64_t>(static_cast<double>(width - 40) * residueAxis.unitInterval / total);
+    // A unit below 1 has no multiples to mark, and a step below a pixel never advances.
+    if (residueAxis.showUnits && unit > 0 && step > 0) {
+      int j = -1;
+      for (int i = 0; i < n; ++i) {
+        if (static_cast<uint32_t>(s.residues[chain.firstResidue + i].resSeq) % static_cast<uint64_t>(unit) == 0) {
+          j = i;
+          break;
+        }
+      }
+      if (j >= 0) {
+        int64_t xt = xc + ((width - 50) / total) * j;
+        double v = s.residues[chain.firstResidue + j].resSeq;
+        const int64_t end = (width - 40) * g0 / total;
+        for (int marks = 0; xt < end && marks < kMaxMarks; ++marks) {
+          surface.Text(static_cast<int>(xt), y0 + 20, std::to_string(static_cast<int64_t>(v)), TextAlign::kCentreTop);
+          surface.MoveTo(static_cast<int>(xt), y0);
+          surface.LineTo(static_cast<int>(xt), y0 + 10);
+          v = std::trunc(v + residueAxis.unitInterval);
+          xt += step;
+        }
+      }
+    }
+
+    const ChartAxisOptions& scoreAxis = options.axes[1];
+    if (scoreAxis.showUnits && scoreAxis.unitInterval > 0.0f) {
+      double v = 0.0;
+      for (int marks = 0; g.Y(v) - 10 > rc.top + 10 && marks < kMaxMarks; ++marks) {
+        surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
+        v += scoreAxis.unitInterval;
+      }
+      v = -scoreAxis.unitInterval;
+      for (int marks = 0; g.Y(v) - 10 < rc.bottom - 10 && marks < kMaxMarks; ++marks) {
+        surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
+        v -= scoreAxis.unitInterval;
+      }
+    }
+  }
+
+  if (input.showLegend) {
+    int d = 0;
+    for (int k = 2; k >= 0; --k) {
+      const ChartSeriesOptions& series = options.series[k];
+      if (!series.show) continue;
+      surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
+      surface.MoveTo(50, rc.bottom - 40 - d);
+      surface.LineTo(70, rc.bottom - 40 - d);
+      surface.Text(80, rc.bottom - 50 - d, kSeriesNames[k], TextAlign::kLeftTop);
+      d += 20;
+    }
+  }
+}
+
+int HitTestPlot(const PlotRect& r, int x, int y) {
+  auto near = [](int a, int b, int d) { return a > b - d && a < b + d; };
+  if (near(x, r.right, 2) && near(y, r.top, 2)) return 5;
+  if (near(x, r.left, 2) && near(y, r.bottom, 2)) return 7;
+  if (near(x, r.left, 2) && near(y, r.top, 2)) return 4;
+  if (near(x, r.right, 2) && near(y, r.bottom, 2)) return 6;
+  if (near(x, r.right, 4)) return 1;
+  if (near(x, r.left, 2)) return 0;
+  if (near(y, r.top, 4)) return 2;
+  if (near(y, r.bottom, 2)) return 3;
+  return 8;
+}
+
+bool DragRightEdge(PlotRect& rect, int x, int scrollWidth) {
+  if (x < rect.left + 300) return false;
+  if (x > scrollWidth - 30) {
+    rect.right = x + 10;
+    return true;
+  }
+  rect.right = x;
+  return false;
+}
+
+bool DragBottomEdge(PlotRect& rect, int y, int scrollHeight) {
+  if (y <= scrollHeight - 30) {
+    if (y > rect.top + 100) rect.bottom = y;
+    return false;
+  }
+  rect.bottom += 10;
+  return true;
+}
+
+}  // namespace tessmol

@@ -1,0 +1,75 @@
+// The chart of scores along the sequence: a moving-average curve per score series, one
+// block per chain side by side, the transmembrane bar along the top, residue ticks, score
+// labels and a legend. Everything here is plain computation and drawing calls; the panes,
+// the printer and the image writers only supply a DrawingSurface.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "chart/chart_options.h"
+#include "chart/drawing_surface.h"
+#include "model/structure.h"
+
+namespace tessmol {
+
+struct PlotRect {
+  int left = 10, top = 10, right = 10, bottom = 10;
+};
+
+// Score range of the vertical axis: the lowest and highest Profiles-3D and KAVELIN scores,
+// with 0 always inside.
+struct VerticalScale {
+  float yMin = 0.0f;
+  float yRange = 0.0f;
+};
+VerticalScale ComputeVerticalScale(const Structure& structure);
+
+// The pixel mapping of one drawing. A range of 0 (all scores 0) maps as a range of 1 so
+// the drawing stays finite.
+class ChartGeometry {
+ public:
+  ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount);
+  int Y(double score) const;
+  int X(int64_t position) const;  // residue position across the drawn chains
+  int residueCount() const { return residueCount_; }
+
+ private:
+  PlotRect rect_;
+  double yMin_, yRange_;
+  int residueCount_;
+};
+
+// The chains drawn: all of them, or the custom range of the residue axis.
+std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptions& residueAxis);
+
+// Moving average of series k (0 solvent, 1 KAVELIN, 2 overall) at every residue of a
+// chain, the window cut at the chain's ends.
+std::vector<double> MovingAverage(const Structure& structure, const Chain& chain, int series, int window);
+
+// The first characters of a score label: 3 for values of 0 and above, 4 below.
+std::string ScoreLabel(double value);
+
+struct ChartInput {
+  const Structure* structure = nullptr;
+  bool structureLoaded = false;
+  ChartOptions options;
+  bool showLegend = true;
+  PlotRect rect;
+};
+
+inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"};
+
+void DrawChart(DrawingSurface& surface, const ChartInput& input);
+
+// Mouse handling of the plot's edges: which edge or corner is under the point (0 left,
+// 1 right, 2 top, 3 bottom, 4 top-left, 5 top-right, 6 bottom-right, 7 bottom-left, 8 none).
+int HitTestPlot(const PlotRect& rect, int x, int y);
+// Dragging the right edge to x: the plot keeps at least 300 pixels of width. Returns
+// whether the scrollable area must grow (then R lies 10 past x).
+bool DragRightEdge(PlotRect& rect, int x, int scrollWidth);
+// Dragging the bottom edge to y: the plot keeps more than 100 pixels of height. Returns
+// whether the scrollable area must grow.
+bool DragBottomEdge(PlotRect& rect, int y, int scrollHeight);
+
+}  // namespace tessmol

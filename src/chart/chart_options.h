@@ -1,0 +1,49 @@
+// The chart's options: one record per score series (Profiles-3D, KAVELIN, overall) and
+// one per axis (residues, scores), read from the chart options file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "model/feedback.h"
+
+namespace tessmol {
+
+struct ChartSeriesOptions {
+  bool show = true;
+  int32_t lineThickness = 1;
+  int32_t movingAverage = 10;
+  int32_t red = 0, green = 0, blue = 0;
+};
+
+struct ChartAxisOptions {
+  bool showUnits = true;
+  float unitInterval = 1.0f;
+  bool automatic = true;
+  int32_t fromResidue = 0;
+  int32_t toResidue = 0;
+  char fromChain = ' ';
+  char toChain = ' ';
+  float minimum = 0.0f;
+  float maximum = 0.0f;
+};
+
+struct ChartOptions {
+  std::array<ChartSeriesOptions, 3> series;  // 0 Profiles-3D, 1 KAVELIN, 2 overall
+  std::array<ChartAxisOptions, 2> axes;      // 0 residues (horizontal), 1 scores (vertical)
+};
+
+inline constexpr const char* kChartOptionsFile = "/Tessmol_Files/ChartOptions.opt";
+
+// The text written when the options file is missing.
+const std::string& DefaultChartOptionsText();
+// The options that text describes.
+ChartOptions DefaultChartOptions();
+
+// Loads `options` from the file at `path`. A missing file is reported, created with the
+// default text and read; records missing from a file leave `options` as they were.
+// False when the file could neither be read nor created.
+bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& feedback);
+
+}  // namespace tessmol

@@ -1,0 +1,26 @@
+// What the chart draws on: solid pens, lines and text at a point. The screen, the printer,
+// image files and SVG files each implement it, so one drawing serves them all.
+#pragma once
+
+#include <string>
+
+namespace tessmol {
+
+struct Pen {
+  int width = 1;
+  int red = 0, green = 0, blue = 0;
+  bool operator==(const Pen&) const = default;
+};
+
+enum class TextAlign { kLeftTop, kCentreTop };
+
+class DrawingSurface {
+ public:
+  virtual ~DrawingSurface() = default;
+  virtual void SetPen(const Pen& pen) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void LineTo(int x, int y) = 0;
+  virtual void Text(int x, int y, const std::string& text, TextAlign align) = 0;
+};
+
+}  // namespace tessmol

@@ -1,0 +1,317 @@
+#include "chart/chart.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "chart/svg_surface.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+struct Segment {
+  Pen pen;
+  int x1, y1, x2, y2;
+};
+struct Label {
+  int x, y;
+  std::string text;
+  TextAlign align;
+};
+
+class RecordingSurface : public DrawingSurface {
+ public:
+  void SetPen(const Pen& p) override { pen = p; }
+  void MoveTo(int x, int y) override {
+    cx = x;
+    cy = y;
+  }
+  void LineTo(int x, int y) override {
+    segments.push_back({pen, cx, cy, x, y});
+    cx = x;
+    cy = y;
+  }
+  void Text(int x, int y, const std::string& text, TextAlign align) override { labels.push_back({x, y, text, align}); }
+  std::vector<Segment> segments;
+  std::vector<Label> labels;
+  Pen pen;
+  int cx = 0, cy = 0;
+};
+
+Structure Ramp(int n, char chain = 'A', float base = 0.0f) {
+  Structure s;
+  for (int i = 0; i < n; ++i) {
+    Residue r("ALA", i + 1, chain);
+    r.solventScore = base + float(i);
+    r.kavelinScore = base - float(i) / 2;
+    r.overallScore = r.solventScore;
+    s.residues.push_back(r);
+  }
+  s.chains.push_back({0, n - 1, chain});
+  return s;
+}
+
+TEST(ChartMath, MovingAveragesAreCutAtChainEnds) {
+  const Structure s = Ramp(30);
+  const Chain& c = s.chains[0];
+  const auto raw = MovingAverage(s, c, 0, 1);
+  for (int i = 0; i < 30; ++i) EXPECT_DOUBLE_EQ(raw[i], i);
+  // A window of 10: five behind, the residue, four ahead. Scores 0..29 at residue 15: 10..19.
+  EXPECT_DOUBLE_EQ(MovingAverage(s, c, 0, 10)[15], (10 + 19) / 2.0);
+  // A window of 11 at the first residue: the residue and the five ahead.
+  EXPECT_DOUBLE_EQ(MovingAverage(s, c, 0, 11)[0], (0 + 1 + 2 + 3 + 4 + 5) / 6.0);
+  // At the last residue of a chain nothing from beyond it is taken.
+  EXPECT_DOUBLE_EQ(MovingAverage(s, c, 0, 3)[29], (28 + 29) / 2.0);
+  EXPECT_DOUBLE_EQ(MovingAverage(s, c, 1, 1)[4], -2.0);
+  EXPECT_DOUBLE_EQ(MovingAverage(s, c, 0, 0)[7], 7.0);  // a window below 1 is a window of 1
+}
+
+TEST(ChartMath, VerticalScaleAndPixels) {
+  Structure s = Ramp(5, 'A', 1.0f);
+  for (Residue& r : s.residues) r.kavelinScore = 2.0f;
+  const VerticalScale scale = ComputeVerticalScale(s);
+  EXPECT_EQ(scale.yMin, 0.0f);  // all scores positive: the bottom is 0
+  EXPECT_EQ(scale.yRange, 5.0f);
+  const PlotRect rect{10, 10, 510, 310};
+  const ChartGeometry g(rect, scale, 100);
+  EXPECT_EQ(g.Y(0.0), 300);         // (B - 10)
+  EXPECT_EQ(g.Y(5.0), 300 - 290);   // the top of the range: (B - 20) above
+  EXPECT_EQ(g.X(0), 40);
+  EXPECT_EQ(g.X(50), 40 + (500 - 40) * 50 / 100);
+  // A flat structure has no range: it maps as a range of 1 instead of dividing by 0.
+  const ChartGeometry flat(rect, VerticalScale{0.0f, 0.0f}, 0);
+  EXPECT_EQ(flat.Y(0.0), 300);
+  EXPECT_EQ(flat.X(7), 40);
+}
+
+TEST(ChartMath, LabelTexts) {
+  EXPECT_EQ(ScoreLabel(12.5), "12.");
+  EXPECT_EQ(ScoreLabel(-2.5), "-2.5");
+  EXPECT_EQ(ScoreLabel(1.0), "1.0");
+  EXPECT_EQ(ScoreLabel(0.0), "0.0");
+}
+
+TEST(ChartMath, CustomRangesOfTheResidueAxis) {
+  Structure s = Ramp(10, 'A');
+  const Structure b = Ramp(10, 'B');
+  for (Residue r : b.residues) s.residues.push_back(r);
+  s.chains.push_back({10, 19, 'B'});
+  ChartAxisOptions axis;
+  axis.automatic = false;
+  axis.fromChain = 'A';
+  axis.fromResidue = 4;
+  axis.toChain = 'B';
+  axis.toResidue = 3;
+  const auto ranges = ChainsToDraw(s, axis);
+  ASSERT_EQ(ranges.size(), 2u);
+  EXPECT_EQ(ranges[0].firstResidue, 3);  // residue number 4 of chain A
+  EXPECT_EQ(ranges[0].lastResidue, 9);
+  EXPECT_EQ(ranges[1].chainId, 'B');
+  EXPECT_EQ(ranges[1].firstResidue, 10);
+  EXPECT_EQ(ranges[1].lastResidue, 12);  // residue number 3 of chain B
+  // The To residue never found: ranges closed by a change of chain stay, the open one goes.
+  axis.toResidue = 99;
+  ASSERT_EQ(ChainsToDraw(s, axis).size(), 1u);
+  EXPECT_EQ(ChainsToDraw(s, axis)[0].lastResidue, 9);
+  EXPECT_TRUE(ChainsToDraw(Ramp(10, 'B'), axis).empty());
+  axis.automatic = true;
+  EXPECT_EQ(ChainsToDraw(s, axis).size(), 2u);
+}
+
+ChartInput Input(const Structure& s) {
+  ChartInput in;
+  in.structure = &s;
+  in.structureLoaded = true;
+  in.options = DefaultChartOptions();
+  in.rect = {10, 10, 610, 410};
+  return in;
+}
+
+TEST(ChartDrawing, NothingButTheFrameWithoutAStructure) {
+  const Structure s = Ramp(20);
+  ChartInput in = Input(s);
+  in.structureLoaded = false;
+  RecordingSurface surface;
+  DrawChart(surface, in);
+  EXPECT_EQ(surface.segments.size(), 4u);
+  EXPECT_TRUE(surface.labels.empty());
+  // A custom range that is never found: frame, zero line and axis only.
+  in.structureLoaded = true;
+  in.options.axes[0].automatic = false;
+  in.options.axes[0].fromChain = 'A';
+  in.options.axes[0].toChain = 'Z';
+  in.showLegend = false;
+  RecordingSurface custom;
+  DrawChart(custom, in);
+  EXPECT_EQ(custom.segments.size(), 6u);
+  EXPECT_TRUE(custom.labels.empty());
+}
+
+TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
+  Structure s = Ramp(60);
+  for (int i = 20; i < 30; ++i) s.residues[i].transmembrane = true;
+  ChartInput in = Input(s);
+  RecordingSurface surface;
+  DrawChart(surface, in);
+  const Pen blue{1, 0, 0, 255}, red{1, 255, 0, 0};
+  int blueSegments = 0, redSegments = 0, bar = 0;
+  for (const Segment& seg : surface.segments) {
+    if (seg.pen == blue) ++blueSegments;
+    if (seg.pen == red) ++redSegments;
+    if (seg.pen.width == 3) {
+      ++bar;
+      EXPECT_EQ(seg.y1, 20);  // T + 10
+    }
+  }
+  EXPECT_EQ(blueSegments, 59 + 1);  // the curve and its legend line
+  EXPECT_EQ(redSegments, 59 + 1);
+  EXPECT_EQ(bar, 10);
+  bool chainLabel = false, tick20 = false, tick40 = false;
+  std::vector<std::string> legend;
+  for (const Label& l : surface.labels) {
+    if (l.text == " Chain A -->") chainLabel = true;
+    if (l.text == "20") tick20 = true;
+    if (l.text == "40") tick40 = true;
+    if (l.text == "KAVELIN" || l.text == "Profiles 3D" || l.text == "Overall") legend.push_back(l.text);
+  }
+  EXPECT_TRUE(chainLabel);
+  EXPECT_TRUE(tick20 && tick40);
+  EXPECT_EQ(legend, (std::vector<std::string>{"KAVELIN", "Profiles 3D"}));  // overall hidden by default
+  // Hide KAVELIN: the Profiles-3D entry closes up to the bottom place.
+  in.options.series[1].show = false;
+  RecordingSurface fewer;
+  DrawChart(fewer, in);
+  for (const Label& l : fewer.labels) {
+    if (l.text == "Profiles 3D") {
+      EXPECT_EQ(l.y, 410 - 50);
+    }
+    EXPECT_NE(l.text, "KAVELIN");
+  }
+}
+
+TEST(ChartDrawing, DegenerateOptionsStayFinite) {
+  Structure flat = Ramp(10);
+  for (Residue& r : flat.residues) r.solventScore = r.kavelinScore = r.overallScore = 0.0f;
+  ChartInput in = Input(flat);
+  in.options.axes[0].unitInterval = 0.0f;  // no multiples of 0
+  in.options.axes[1].unitInterval = 0.0f;  // labels would never advance
+  RecordingSurface surface;
+  DrawChart(surface, in);
+  for (const Segment& seg : surface.segments) {
+    EXPECT_LT(std::abs(seg.y1), 1000);
+    EXPECT_LT(std::abs(seg.y2), 1000);
+  }
+  // A huge residue count makes the tick step truncate to 0 pixels: no endless loop.
+  Structure long_ = Ramp(5000);
+  in = Input(long_);
+  in.options.axes[0].unitInterval = 1.0f;
+  RecordingSurface ticks;
+  DrawChart(ticks, in);
+  EXPECT_LT(ticks.labels.size(), 20000u);
+  // A tiny score interval is bounded too.
+  in.options.axes[1].unitInterval = 1e-6f;
+  RecordingSurface labels;
+  DrawChart(labels, in);
+  EXPECT_LE(labels.labels.size(), 20100u);
+  // No chains at all.
+  Structure none;
+  none.residues.push_back(Residue("ALA", 1, 'A'));
+  in = Input(none);
+  RecordingSurface empty;
+  DrawChart(empty, in);
+  EXPECT_EQ(empty.segments.size(), 6u + 2u);  // frame, zero line, axis and the legend lines
+}
+
+TEST(ChartMouse, EdgesCornersAndDragLimits) {
+  const PlotRect r{10, 10, 610, 410};
+  EXPECT_EQ(HitTestPlot(r, 611, 9), 5);
+  EXPECT_EQ(HitTestPlot(r, 10, 410), 7);
+  EXPECT_EQ(HitTestPlot(r, 11, 11), 4);
+  EXPECT_EQ(HitTestPlot(r, 609, 409), 6);
+  EXPECT_EQ(HitTestPlot(r, 613, 200), 1);
+  EXPECT_EQ(HitTestPlot(r, 12, 200), 8);  // the left edge allows only 2 pixels
+  EXPECT_EQ(HitTestPlot(r, 11, 200), 0);
+  EXPECT_EQ(HitTestPlot(r, 300, 13), 2);
+  EXPECT_EQ(HitTestPlot(r, 300, 411), 3);
+  EXPECT_EQ(HitTestPlot(r, 300, 200), 8);
+  PlotRect d = r;
+  EXPECT_FALSE(DragRightEdge(d, 309, 2000));  // less than 300 from the left edge
+  EXPECT_EQ(d.right, 610);
+  EXPECT_FALSE(DragRightEdge(d, 310, 2000));
+  EXPECT_EQ(d.right, 310);
+  EXPECT_TRUE(DragRightEdge(d, 1990, 2000));  // near the end of the scroll area: it grows
+  EXPECT_EQ(d.right, 2000);
+  EXPECT_FALSE(DragBottomEdge(d, 110, 2000));  // 100 below the top: unchanged
+  EXPECT_EQ(d.bottom, 410);
+  EXPECT_FALSE(DragBottomEdge(d, 111, 2000));
+  EXPECT_EQ(d.bottom, 111);
+  EXPECT_TRUE(DragBottomEdge(d, 1980, 2000));
+  EXPECT_EQ(d.bottom, 121);
+}
+
+class ChartOptionsFile : public testing::Test {
+ protected:
+  test::ScratchFolder scratch;
+  std::string Write(const std::string& text) {
+    std::ofstream("opts.opt", std::ios::binary) << text;
+    return "opts.opt";
+  }
+};
+
+TEST_F(ChartOptionsFile, AMissingFileIsCreatedWithTheDefaults) {
+  ChartOptions options;
+  options.series[0].red = 99;
+  RecordingFeedback feedback;
+  ASSERT_TRUE(LoadChartOptions("new.opt", options, feedback));
+  ASSERT_EQ(feedback.messages.size(), 1u);
+  EXPECT_EQ(feedback.messages[0],
+            "File Error:\tCan not find chart options file 'new.opt'\n\tCreating file with default values");
+  std::ifstream in("new.opt", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), DefaultChartOptionsText());
+  EXPECT_EQ(options.series[0].blue, 255);  // Profiles-3D blue
+  EXPECT_EQ(options.series[0].red, 0);
+  EXPECT_EQ(options.series[1].red, 255);  // KAVELIN red
+  EXPECT_FALSE(options.series[2].show);   // overall hidden
+  EXPECT_EQ(options.axes[0].unitInterval, 20.0f);
+  EXPECT_EQ(options.axes[1].unitInterval, 1.0f);
+  EXPECT_EQ(options.axes[0].fromChain, ' ');
+  // A folder where the file should be: it can be neither read nor made.
+  std::filesystem::create_directory("dir.opt");
+  RecordingFeedback failing;
+  EXPECT_FALSE(LoadChartOptions("no/such/dir/x.opt", options, failing));
+  EXPECT_EQ(failing.messages.size(), 3u);
+  EXPECT_EQ(failing.messages[1], "Error: Couldn't create file");
+  EXPECT_EQ(failing.messages[2], "Error - Chart may not initialise properly\nplease shut down program and re-open");
+}
+
+TEST_F(ChartOptionsFile, RecordsKeysAndShortFiles) {
+  ChartOptions options = DefaultChartOptions();
+  SilentFeedback quiet;
+  ASSERT_TRUE(LoadChartOptions(Write("junk\noverall\n1\nOVERALL\r\n1\n4\n3\n10\n20\n30\n"), options, quiet));
+  EXPECT_TRUE(options.series[2].show);
+  EXPECT_EQ(options.series[2].lineThickness, 4);
+  EXPECT_EQ(options.series[2].blue, 30);
+  EXPECT_EQ(options.series[0].blue, 255);  // untouched
+  ASSERT_TRUE(LoadChartOptions(Write("XAXIS\n0\n5.5\n0\n12\n80\n\nB\n"), options, quiet));
+  EXPECT_FALSE(options.axes[0].showUnits);
+  EXPECT_EQ(options.axes[0].unitInterval, 5.5f);
+  EXPECT_EQ(options.axes[0].fromChain, '\0');  // an empty line
+  EXPECT_EQ(options.axes[0].toChain, 'B');
+  EXPECT_EQ(options.axes[0].minimum, 0.0f);  // cut short: empty lines
+}
+
+TEST(ChartSvg, WritesAWellFormedDocument) {
+  const Structure s = Ramp(30);
+  SvgSurface svg(640, 420);
+  DrawChart(svg, Input(s));
+  const std::string text = svg.Finish();
+  EXPECT_EQ(text.rfind("<?xml", 0), 0u);
+  EXPECT_NE(text.find("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"420\""), std::string::npos);
+  EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);
+  EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
+}
+
+}  // namespace
+}  // namespace tessmol
