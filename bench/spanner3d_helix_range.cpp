@@ -43,7 +43,9 @@ std::vector<Segment> Predicted(const tessmol::Structure& s) {
   return segments;
 }
 
-int Overlap(Segment a, Segment b) { return std::max(0, std::min(a.second, b.second) - std::max(a.first, b.first) + 1); }
+int Overlap(Segment a, Segment b) {
+  return std::max(0, std::min(a.second, b.second) - std::max(a.first, b.first) + 1);
+}
 
 }  // namespace
 
@@ -104,9 +106,11 @@ int main(int argc, char** argv) {
     std::printf("\n");
   }
   for (int r = 0; r < 2; ++r) {
-    std::printf("%-12s recall %.2f (%d of %d), precision %.2f (%d of %d predicted segments on an annotated one)\n",
-                names[r], totalAnnotated ? double(totalFound[r]) / totalAnnotated : 0.0, totalFound[r], totalAnnotated,
-                totalPredicted[r] ? double(totalTrue[r]) / totalPredicted[r] : 0.0, totalTrue[r], totalPredicted[r]);
+    std::printf(
+        "%-12s recall %.2f (%d of %d), precision %.2f (%d of %d predicted segments on an annotated one)\n",
+        names[r], totalAnnotated ? double(totalFound[r]) / totalAnnotated : 0.0, totalFound[r],
+        totalAnnotated, totalPredicted[r] ? double(totalTrue[r]) / totalPredicted[r] : 0.0, totalTrue[r],
+        totalPredicted[r]);
   }
   return 0;
 }

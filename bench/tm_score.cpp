@@ -12,7 +12,8 @@
 
 namespace {
 
-std::map<std::string, std::string> ReadLabels(const std::string& path, std::vector<std::string>* order = nullptr) {
+std::map<std::string, std::string> ReadLabels(const std::string& path,
+                                              std::vector<std::string>* order = nullptr) {
   std::map<std::string, std::string> labels;
   std::ifstream in(path);
   std::string id, sequence, label;
@@ -37,7 +38,9 @@ std::vector<Segment> Segments(const std::string& labels) {
   return segments;
 }
 
-int Overlap(Segment a, Segment b) { return std::max(0, std::min(a.second, b.second) - std::max(a.first, b.first) + 1); }
+int Overlap(Segment a, Segment b) {
+  return std::max(0, std::min(a.second, b.second) - std::max(a.first, b.first) + 1);
+}
 
 }  // namespace
 
@@ -48,7 +51,8 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> ids;
   const auto truth = ReadLabels(argv[1], &ids);
-  std::printf("%-12s %8s %9s %9s %10s %8s\n", "predictor", "chains", "recall", "precision", "all right", "Q2");
+  std::printf("%-12s %8s %9s %9s %10s %8s\n", "predictor", "chains", "recall", "precision", "all right",
+              "Q2");
   for (int a = 2; a < argc; ++a) {
     const std::string arg = argv[a];
     const size_t eq = arg.find('=');
@@ -84,9 +88,10 @@ int main(int argc, char** argv) {
         if ((q == '1') == (t[i] == '1')) ++agree;
       }
     }
-    std::printf("%-12s %8d %9.3f %9.3f %10.3f %8.3f\n", name.c_str(), chains, annotated ? double(found) / annotated : 0.0,
-                predictedCount ? double(found) / predictedCount : 0.0, chains ? double(perfect) / chains : 0.0,
-                residues ? double(agree) / residues : 0.0);
+    std::printf("%-12s %8d %9.3f %9.3f %10.3f %8.3f\n", name.c_str(), chains,
+                annotated ? double(found) / annotated : 0.0,
+                predictedCount ? double(found) / predictedCount : 0.0,
+                chains ? double(perfect) / chains : 0.0, residues ? double(agree) / residues : 0.0);
   }
   return 0;
 }

@@ -9,7 +9,7 @@ packages=(
   libcli11-dev
   freesasa gemmi
   toppred emboss
-  qt6-base-dev xvfb xauth
+  qt6-base-dev xvfb xauth fonts-dejavu-core
 )
 
 missing=()

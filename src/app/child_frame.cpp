@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QSplitter>
 #include <QVBoxLayout>
 
 #include "app/options_sheet.h"
 #include "document/report.h"
 #include "transmembrane/spanner.h"
+#include "views/chart_view.h"
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"
 #include "views/prot_sum_view.h"
@@ -25,11 +29,7 @@ CChildFrame::CChildFrame(std::shared_ptr<DocumentSession> session, QWidget* pare
   auto* right = new QSplitter(Qt::Vertical, main_);
   list_ = new CMAListView(left);
   summary_ = new CProtSumView(left);
-  chart_ = new QWidget(right);  // the chart pane's place
-  chart_->setObjectName(QStringLiteral("chart"));
-  chart_->setAutoFillBackground(true);
-  chart_->setBackgroundRole(QPalette::Base);
-  chart_->setFocusPolicy(Qt::StrongFocus);
+  chart_ = new CChartView(session_->doc(), session_->dialogs(), right);
   table_ = new CTableView(right);
   main_->addWidget(left);
   main_->addWidget(right);
@@ -48,7 +48,9 @@ CChildFrame::CChildFrame(std::shared_ptr<DocumentSession> session, QWidget* pare
   RefreshViews();
 }
 
-void CChildFrame::UpdateTitle() { setWindowTitle(session_->title); }
+void CChildFrame::UpdateTitle() {
+  setWindowTitle(session_->title);
+}
 
 void CChildFrame::RefreshViews() {
   list_->Fill(doc().entries);
@@ -62,7 +64,7 @@ void CChildFrame::RefreshStructureViews() {
   }
   summary_->SetLines(lines);
   table_->FillTable(&doc().protein.structure);
-  chart_->update();
+  chart_->OnUpdate();
 }
 
 void CChildFrame::OnFileOpen() {
@@ -110,13 +112,18 @@ void CChildFrame::OnRecalculateSelected() {
   QApplication::restoreOverrideCursor();
 }
 
-void CChildFrame::OnSelectAll() { list_->OnSelectAll(); }
+void CChildFrame::OnSelectAll() {
+  list_->OnSelectAll();
+}
 
-void CChildFrame::OnSpanner3D() { RunSpanner3D(doc()); }
+void CChildFrame::OnSpanner3D() {
+  RunSpanner3D(doc());
+}
 
 void CChildFrame::OnSpanner2D() {
   const QStringList paths = session_->dialogs().OpenFiles(
-      this, QStringLiteral("Spanner2D"), QStringLiteral("Files in FASTA format (*.txt *.fasta *.fa);;All Files (*)"));
+      this, QStringLiteral("Spanner2D"),
+      QStringLiteral("Files in FASTA format (*.txt *.fasta *.fa);;All Files (*)"));
   if (paths.isEmpty()) return;
   std::vector<std::string> files;
   for (const QString& p : paths) files.push_back(p.toStdString());
@@ -126,6 +133,25 @@ void CChildFrame::OnSpanner2D() {
 void CChildFrame::OnOptions() {
   OptionsSheet sheet(session_->dialogs(), doc(), this);
   session_->dialogs().Run(sheet);
+}
+
+void CChildFrame::OnChartOptions() {
+  chart_->OnChartOptions();
+}
+
+void CChildFrame::OnPrint() {
+  QPrinter printer;
+  printer.setFromTo(1, 2);
+  QPrintDialog dialog(&printer, this);
+  dialog.setMinMax(1, 2);
+  if (session_->dialogs().Run(dialog) == QDialog::Accepted) chart_->Print(printer);
+}
+
+void CChildFrame::OnPrintPreview() {
+  QPrinter printer;
+  QPrintPreviewDialog preview(&printer, this);
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { chart_->Print(*p); });
+  session_->dialogs().Run(preview);
 }
 
 void CChildFrame::OnEntryActivated(int index, const QString& name) {

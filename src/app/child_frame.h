@@ -12,6 +12,7 @@ class QSplitter;
 
 namespace tessmol {
 
+class CChartView;
 class CMAListView;
 class CProtSumView;
 class CTableView;
@@ -27,7 +28,7 @@ class CChildFrame : public QWidget {
   CTessmolDoc& doc() { return session_->doc(); }
   CMAListView* listView() const { return list_; }
   CProtSumView* summaryView() const { return summary_; }
-  QWidget* chartView() const { return chart_; }
+  CChartView* chartView() const { return chart_; }
   CTableView* tableView() const { return table_; }
   QSplitter* mainSplitter() const { return main_; }
 
@@ -41,6 +42,9 @@ class CChildFrame : public QWidget {
   void OnSpanner3D();
   void OnSpanner2D();
   void OnOptions();
+  void OnChartOptions();
+  void OnPrint();
+  void OnPrintPreview();
   void OnEntryActivated(int index, const QString& name);
   // F6 and Shift+F6: the next or previous pane takes the focus.
   void FocusNextPane(bool forward);
@@ -58,7 +62,7 @@ class CChildFrame : public QWidget {
   QSplitter* main_;
   CMAListView* list_;
   CProtSumView* summary_;
-  QWidget* chart_;
+  CChartView* chart_;
   CTableView* table_;
 };
 

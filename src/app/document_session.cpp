@@ -32,11 +32,15 @@ void DesktopFeedback::EndProgress() {
   Repaint();
 }
 
-void DesktopFeedback::DocumentChanged() { emit session_.Changed(); }
+void DesktopFeedback::DocumentChanged() {
+  emit session_.Changed();
+}
 
 // The computation runs on this thread: let windows repaint, but take no user input that
 // could start another command or close the document under it.
-void DesktopFeedback::Repaint() { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+void DesktopFeedback::Repaint() {
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 DocumentSession::DocumentSession(ProcessState& state, DialogService& dialogs, QWidget* messageParent,
                                  const QString& documentTitle)

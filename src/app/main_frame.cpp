@@ -9,6 +9,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -24,7 +26,9 @@ namespace {
 
 constexpr int kRecentFiles = 4;
 
-QSettings Settings() { return QSettings(QString::fromLatin1(kSettingsKey), QStringLiteral("Tessmol")); }
+QSettings Settings() {
+  return QSettings(QString::fromLatin1(kSettingsKey), QStringLiteral("Tessmol"));
+}
 
 }  // namespace
 
@@ -86,10 +90,12 @@ void CMainFrame::BuildActions() {
     return a;
   };
   // File
-  QAction* newDoc = action(QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")), QStringLiteral("Create a new document"));
+  QAction* newDoc = action(QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")),
+                           QStringLiteral("Create a new document"));
   newDoc->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
   connect(newDoc, &QAction::triggered, this, [this]() { NewDocument(); });
-  QAction* open = action(QStringLiteral("&Open..."), QKeySequence(QStringLiteral("Ctrl+O")), QStringLiteral("Open an existing document"));
+  QAction* open = action(QStringLiteral("&Open..."), QKeySequence(QStringLiteral("Ctrl+O")),
+                         QStringLiteral("Open an existing document"));
   open->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
   connect(open, &QAction::triggered, this, [this]() {
     // Without a document, Open makes one to open the structure in.
@@ -98,15 +104,22 @@ void CMainFrame::BuildActions() {
     frame->OnFileOpen();
   });
   action(QStringLiteral("&Close"));
-  connect(FindAction(QStringLiteral("&Close")), &QAction::triggered, this, [this]() { mdi_->closeActiveSubWindow(); });
+  connect(FindAction(QStringLiteral("&Close")), &QAction::triggered, this,
+          [this]() { mdi_->closeActiveSubWindow(); });
   QAction* save = action(QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
   save->setEnabled(false);  // results live in their .tsm files; the document itself stores nothing
   save->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
   action(QStringLiteral("Save &As..."))->setEnabled(false);
   QAction* print = action(QStringLiteral("&Print..."), QKeySequence(QStringLiteral("Ctrl+P")));
-  print->setEnabled(false);
-  action(QStringLiteral("Print Pre&view"))->setEnabled(false);
-  action(QStringLiteral("P&rint Setup..."))->setEnabled(false);
+  print->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+  connect(print, &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnPrint(); }); });
+  connect(action(QStringLiteral("Print Pre&view")), &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.OnPrintPreview(); }); });
+  connect(action(QStringLiteral("P&rint Setup...")), &QAction::triggered, this, [this]() {
+    QPrinter printer;
+    QPageSetupDialog setup(&printer, this);
+    dialogs_.Run(setup);
+  });
   connect(action(QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
   // Edit: offered, handled by nothing.
   action(QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")))->setEnabled(false);
@@ -129,22 +142,28 @@ void CMainFrame::BuildActions() {
   connect(action(QStringLiteral("&Tile")), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
   connect(action(QStringLiteral("&Arrange Icons")), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
   // Tools
-  connect(action(QStringLiteral("Spanner3D")), &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnSpanner3D(); }); });
-  connect(action(QStringLiteral("S&panner2D"), {}, QStringLiteral("Predict Transmembrane domain from amino acid sequence")),
+  connect(action(QStringLiteral("Spanner3D")), &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.OnSpanner3D(); }); });
+  connect(action(QStringLiteral("S&panner2D"), {},
+                 QStringLiteral("Predict Transmembrane domain from amino acid sequence")),
           &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnSpanner2D(); }); });
   connect(action(QStringLiteral("&Load Score Table")), &QAction::triggered, this,
           [this]() { OnFrame([](CChildFrame& f) { f.OnLoadScoreTable(); }); });
   connect(action(QStringLiteral("&Analyse Multiple Structures"), {},
-                 QStringLiteral("Select array of structures to score and/or create a customised scoring system based on selection")),
+                 QStringLiteral("Select array of structures to score and/or create a customised scoring "
+                                "system based on selection")),
           &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnAnalyseMultiple(); }); });
   connect(action(QStringLiteral("Recalculate Selected Profiles"), {},
-                 QStringLiteral("Recalculate the profiles for the selected proteins using the current scoring table")),
-          &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnRecalculateSelected(); }); });
+                 QStringLiteral(
+                     "Recalculate the profiles for the selected proteins using the current scoring table")),
+          &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.OnRecalculateSelected(); }); });
   connect(action(QStringLiteral("Select All")), &QAction::triggered, this,
           [this]() { OnFrame([](CChildFrame& f) { f.OnSelectAll(); }); });
-  connect(action(QStringLiteral("&Options")), &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnOptions(); }); });
-  // Chart options arrive with the chart pane.
-  action(QStringLiteral("Options"))->setEnabled(false);
+  connect(action(QStringLiteral("&Options")), &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.OnOptions(); }); });
+  connect(action(QStringLiteral("Options")), &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.OnChartOptions(); }); });
   QAction* about = action(QStringLiteral("&About Tessmol..."));
   about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
   connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
@@ -152,10 +171,12 @@ void CMainFrame::BuildActions() {
   // Pane keys.
   auto* next = new QAction(this);
   next->setShortcut(QKeySequence(Qt::Key_F6));
-  connect(next, &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(true); }); });
+  connect(next, &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(true); }); });
   auto* previous = new QAction(this);
   previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
-  connect(previous, &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(false); }); });
+  connect(previous, &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(false); }); });
   addAction(next);
   addAction(previous);
 
@@ -196,8 +217,8 @@ void CMainFrame::BuildMenus() {
   menu(QStringLiteral("&Help"), {"&About Tessmol..."}, mainMenus_);
 
   QMenu* docFile = menu(QStringLiteral("&File"),
-                        {"&New", "&Open...", "&Close", "&Save", "Save &As...", "", "&Print...", "Print Pre&view",
-                         "P&rint Setup...", ""},
+                        {"&New", "&Open...", "&Close", "&Save", "Save &As...", "", "&Print...",
+                         "Print Pre&view", "P&rint Setup...", ""},
                         documentMenus_);
   recentDocument_ = docFile->addMenu(QStringLiteral("Recent File"));
   docFile->addSeparator();
@@ -205,7 +226,8 @@ void CMainFrame::BuildMenus() {
   menu(QStringLiteral("&Edit"), {"&Undo", "", "Cu&t", "&Copy", "&Paste"}, documentMenus_);
   menu(QStringLiteral("&View"), {"&Toolbar", "&Status Bar"}, documentMenus_);
   menu(QStringLiteral("&Window"), {"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}, documentMenus_);
-  QMenu* tools = menu(QStringLiteral("&Tools"), {"Spanner3D", "S&panner2D", "&Load Score Table"}, documentMenus_);
+  QMenu* tools =
+      menu(QStringLiteral("&Tools"), {"Spanner3D", "S&panner2D", "&Load Score Table"}, documentMenus_);
   QMenu* multiple = tools->addMenu(QStringLiteral("Multiple Analysis"));
   multiple->addAction(FindAction(QStringLiteral("&Analyse Multiple Structures")));
   multiple->addAction(FindAction(QStringLiteral("Recalculate Selected Profiles")));
@@ -229,7 +251,9 @@ QStringList CMainFrame::MenuTitles() const {
   return titles;
 }
 
-QStringList CMainFrame::RecentFiles() const { return Settings().value(QStringLiteral("Recent File List")).toStringList(); }
+QStringList CMainFrame::RecentFiles() const {
+  return Settings().value(QStringLiteral("Recent File List")).toStringList();
+}
 
 void CMainFrame::AddRecentFile(const QString& path) {
   QStringList files = RecentFiles();

@@ -18,7 +18,8 @@
 
 namespace tessmol {
 
-GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, QWidget* parent) : QWidget(parent) {
+GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, QWidget* parent)
+    : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
   row->addWidget(new QLabel(QStringLiteral("Working Directory:"), this));
@@ -33,9 +34,9 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, Q
   auto* group = new QGroupBox(QStringLiteral("Solvent Accessiblt Surface Area (SASA) resolution"), this);
   auto* groupLayout = new QVBoxLayout(group);
   resolution_ = new QButtonGroup(this);
-  const char* labels[6] = {"Very Low - 92 points per atom",     "Low - 162 points per atom",
-                           "Medium - 252 points per atom",      "High - 392 points per atom",
-                           "Very High - 482 points per atom",   "Ultra High - 1002 points per atom"};
+  const char* labels[6] = {"Very Low - 92 points per atom",   "Low - 162 points per atom",
+                           "Medium - 252 points per atom",    "High - 392 points per atom",
+                           "Very High - 482 points per atom", "Ultra High - 1002 points per atom"};
   for (int i = 0; i < 6; ++i) {
     auto* button = new QRadioButton(QString::fromLatin1(labels[i]), group);
     resolution_->addButton(button, i);
@@ -61,7 +62,9 @@ GeneralOptions GeneralOpts::Values() const {
 
 namespace {
 
-QString Number(double value) { return QString::fromStdString(FormatNumber(value)); }
+QString Number(double value) {
+  return QString::fromStdString(FormatNumber(value));
+}
 
 }  // namespace
 
@@ -76,7 +79,9 @@ Spanner2DParam::Spanner2DParam(const Spanner2DParams& v, QWidget* parent) : QWid
     fields_[static_cast<size_t>(id - 1049)] = edit;
     grid->addWidget(edit, row, column);
   };
-  auto label = [&](const char* text, int row) { grid->addWidget(new QLabel(QString::fromLatin1(text), this), row, 0); };
+  auto label = [&](const char* text, int row) {
+    grid->addWidget(new QLabel(QString::fromLatin1(text), this), row, 0);
+  };
   label("Minimum Area difference...............", 0);
   makeField(1049, v.minAreaDifference, 0, 1);
   label("Moving Average...........................", 1);
@@ -98,10 +103,10 @@ Spanner2DParam::Spanner2DParam(const Spanner2DParams& v, QWidget* parent) : QWid
   makeField(1059, v.lengthAreaMin, 8, 1);
   makeField(1060, v.lengthAreaMax, 8, 2);
   auto* reference = new QGroupBox(QStringLiteral("Reference"), this);
-  auto* note = new QLabel(
-      QStringLiteral("Defaults chosen on alpha-helical membrane proteins of known structure: "
-                     "KAVELIN scores clearly above 3D-profile scores over 12 to 40 residues."),
-      reference);
+  auto* note =
+      new QLabel(QStringLiteral("Defaults chosen on alpha-helical membrane proteins of known structure: "
+                                "KAVELIN scores clearly above 3D-profile scores over 12 to 40 residues."),
+                 reference);
   note->setWordWrap(true);
   (new QVBoxLayout(reference))->addWidget(note);
   grid->addWidget(reference, 0, 3, 4, 1);
@@ -130,7 +135,8 @@ bool Spanner2DParam::Read(Spanner2DParams& out, QString& error) {
     if (!ok) {
       error = QStringLiteral("Please enter a positive integer.");
     } else if (range && (value < range->first || value > range->second)) {
-      error = QStringLiteral("Please enter an integer between %1 and %2.").arg(range->first).arg(range->second);
+      error =
+          QStringLiteral("Please enter an integer between %1 and %2.").arg(range->first).arg(range->second);
       ok = false;
     }
     if (!ok) field(id)->setFocus();
@@ -138,13 +144,14 @@ bool Spanner2DParam::Read(Spanner2DParams& out, QString& error) {
     return ok;
   };
   // The page's own order of reading, each field checked right after it is read.
-  const bool ok = readFloat(1049, v.minAreaDifference, std::make_pair(1.0f, 10.0f)) &&
-                  readUnsigned(1051, v.movingAverage, std::make_pair(1u, 100u)) &&
-                  readFloat(1052, v.minAveSASA, std::nullopt) && readUnsigned(1053, v.tmLengthMin, std::nullopt) &&
-                  readUnsigned(1054, v.tmLengthMax, std::nullopt) && readFloat(1055, v.kavelinMin, std::nullopt) &&
-                  readFloat(1056, v.kavelinMax, std::nullopt) && readFloat(1057, v.profilesMin, std::nullopt) &&
-                  readFloat(1058, v.profilesMax, std::nullopt) && readFloat(1059, v.lengthAreaMin, std::nullopt) &&
-                  readFloat(1060, v.lengthAreaMax, std::nullopt) && readFloat(1050, v.minDifference, std::nullopt);
+  const bool ok =
+      readFloat(1049, v.minAreaDifference, std::make_pair(1.0f, 10.0f)) &&
+      readUnsigned(1051, v.movingAverage, std::make_pair(1u, 100u)) &&
+      readFloat(1052, v.minAveSASA, std::nullopt) && readUnsigned(1053, v.tmLengthMin, std::nullopt) &&
+      readUnsigned(1054, v.tmLengthMax, std::nullopt) && readFloat(1055, v.kavelinMin, std::nullopt) &&
+      readFloat(1056, v.kavelinMax, std::nullopt) && readFloat(1057, v.profilesMin, std::nullopt) &&
+      readFloat(1058, v.profilesMax, std::nullopt) && readFloat(1059, v.lengthAreaMin, std::nullopt) &&
+      readFloat(1060, v.lengthAreaMax, std::nullopt) && readFloat(1050, v.minDifference, std::nullopt);
   if (ok) out = v;
   return ok;
 }

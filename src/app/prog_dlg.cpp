@@ -18,9 +18,17 @@ ProgDlg::ProgDlg() : QDialog(nullptr) {
   setMinimumWidth(360);
 }
 
-void ProgDlg::SetText(const QString& text) { label_->setText(text); }
-void ProgDlg::SetPos(int percent) { bar_->setValue(percent); }
-QString ProgDlg::text() const { return label_->text(); }
-int ProgDlg::pos() const { return bar_->value(); }
+void ProgDlg::SetText(const QString& text) {
+  label_->setText(text);
+}
+void ProgDlg::SetPos(int percent) {
+  bar_->setValue(percent);
+}
+QString ProgDlg::text() const {
+  return label_->text();
+}
+int ProgDlg::pos() const {
+  return bar_->value();
+}
 
 }  // namespace tessmol

@@ -35,7 +35,10 @@ VerticalScale ComputeVerticalScale(const Structure& structure) {
 }
 
 ChartGeometry::ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount)
-    : rect_(rect), yMin_(scale.yMin), yRange_(scale.yRange > 0.0f ? scale.yRange : 1.0), residueCount_(residueCount) {}
+    : rect_(rect),
+      yMin_(scale.yMin),
+      yRange_(scale.yRange > 0.0f ? scale.yRange : 1.0),
+      residueCount_(residueCount) {}
 
 int ChartGeometry::Y(double score) const {
   const double b = rect_.bottom;
@@ -94,8 +97,10 @@ std::vector<double> MovingAverage(const Structure& structure, const Chain& chain
   for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i) {
     double sum = Score(structure.residues[i], series);
     int added = 1;
-    for (int k = 1; k <= behind && i - k >= chain.firstResidue; ++k, ++added) sum += Score(structure.residues[i - k], series);
-    for (int k = 1; k <= ahead && i + k <= chain.lastResidue; ++k, ++added) sum += Score(structure.residues[i + k], series);
+    for (int k = 1; k <= behind && i - k >= chain.firstResidue; ++k, ++added)
+      sum += Score(structure.residues[i - k], series);
+    for (int k = 1; k <= ahead && i + k <= chain.lastResidue; ++k, ++added)
+      sum += Score(structure.residues[i + k], series);
     values.push_back(sum / added);
   }
   return values;
@@ -164,12 +169,14 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
 
     const ChartAxisOptions& residueAxis = options.axes[0];
     const auto unit = static_cast<int64_t>(residueAxis.unitInterval);
-    const auto step = static_cast<int64_t>(static_cast<double>(width - 40) * residueAxis.unitInterval / total);
+    const auto step =
+        static_cast<int64_t>(static_cast<double>(width - 40) * residueAxis.unitInterval / total);
     // A unit below 1 has no multiples to mark, and a step below a pixel never advances.
     if (residueAxis.showUnits && unit > 0 && step > 0) {
       int j = -1;
       for (int i = 0; i < n; ++i) {
-        if (static_cast<uint32_t>(s.residues[chain.firstResidue + i].resSeq) % static_cast<uint64_t>(unit) == 0) {
+        if (static_cast<uint32_t>(s.residues[chain.firstResidue + i].resSeq) % static_cast<uint64_t>(unit) ==
+            0) {
           j = i;
           break;
         }
@@ -179,7 +186,8 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
         double v = s.residues[chain.firstResidue + j].resSeq;
         const int64_t end = (width - 40) * g0 / total;
         for (int marks = 0; xt < end && marks < kMaxMarks; ++marks) {
-          surface.Text(static_cast<int>(xt), y0 + 20, std::to_string(static_cast<int64_t>(v)), TextAlign::kCentreTop);
+          surface.Text(static_cast<int>(xt), y0 + 20, std::to_string(static_cast<int64_t>(v)),
+                       TextAlign::kCentreTop);
           surface.MoveTo(static_cast<int>(xt), y0);
           surface.LineTo(static_cast<int>(xt), y0 + 10);
           v = std::trunc(v + residueAxis.unitInterval);

@@ -46,21 +46,37 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
 
 void AddSpannerOptions(CLI::App& command, Spanner2DParams& p) {
   const char* group = "Transmembrane scan";
-  command.add_option("--minAreaDifference", p.minAreaDifference, "Area between the curves over a window must exceed it (1 to 10)")
-      ->check(CLI::Range(1.0f, 10.0f))->capture_default_str()->group(group);
+  command
+      .add_option("--minAreaDifference", p.minAreaDifference,
+                  "Area between the curves over a window must exceed it (1 to 10)")
+      ->check(CLI::Range(1.0f, 10.0f))
+      ->capture_default_str()
+      ->group(group);
   command.add_option("--movingAverage", p.movingAverage, "Width of the moving averages (1 to 100)")
-      ->check(CLI::Range(1u, 100u))->capture_default_str()->group(group);
-  command.add_option("--minDifference", p.minDifference, "Least KAVELIN minus Profiles-3D average at every residue")
-      ->capture_default_str()->group(group);
+      ->check(CLI::Range(1u, 100u))
+      ->capture_default_str()
+      ->group(group);
+  command
+      .add_option("--minDifference", p.minDifference,
+                  "Least KAVELIN minus Profiles-3D average at every residue")
+      ->capture_default_str()
+      ->group(group);
   command.add_option("--minAveSASA", p.minAveSASA, "Mean side-chain area of a window must exceed it")
-      ->capture_default_str()->group(group);
+      ->capture_default_str()
+      ->group(group);
   command.add_option("--tmLengthMin", p.tmLengthMin, "Shortest window")->capture_default_str()->group(group);
   command.add_option("--tmLengthMax", p.tmLengthMax, "Longest window")->capture_default_str()->group(group);
-  command.add_option("--kavelinMin", p.kavelinMin, "Window mean KAVELIN average above")->capture_default_str()->group(group);
+  command.add_option("--kavelinMin", p.kavelinMin, "Window mean KAVELIN average above")
+      ->capture_default_str()
+      ->group(group);
   command.add_option("--kavelinMax", p.kavelinMax, "and below")->capture_default_str()->group(group);
-  command.add_option("--profilesMin", p.profilesMin, "Window mean Profiles-3D average above")->capture_default_str()->group(group);
+  command.add_option("--profilesMin", p.profilesMin, "Window mean Profiles-3D average above")
+      ->capture_default_str()
+      ->group(group);
   command.add_option("--profilesMax", p.profilesMax, "and below")->capture_default_str()->group(group);
-  command.add_option("--lengthAreaMin", p.lengthAreaMin, "Window length divided by area above")->capture_default_str()->group(group);
+  command.add_option("--lengthAreaMin", p.lengthAreaMin, "Window length divided by area above")
+      ->capture_default_str()
+      ->group(group);
   command.add_option("--lengthAreaMax", p.lengthAreaMax, "and below")->capture_default_str()->group(group);
 }
 
@@ -101,7 +117,8 @@ void PrintTabbed(const std::vector<std::string>& cells) {
 
 void PrintResidueTable(const Protein& protein) {
   PrintTabbed(ResidueTableHeadings());
-  for (size_t i = 0; i < protein.structure.residues.size(); ++i) PrintTabbed(ResidueTableRow(protein.structure, i));
+  for (size_t i = 0; i < protein.structure.residues.size(); ++i)
+    PrintTabbed(ResidueTableRow(protein.structure, i));
 }
 
 void PrintSummary(const Protein& protein, bool residues) {

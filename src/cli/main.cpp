@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/analyse.h"
+#include "cli/chart_png.h"
 #include "cli/multi.h"
 #include "cli/read.h"
 #include "cli/spanner2d.h"
@@ -25,5 +26,6 @@ int main(int argc, char** argv) {
     // Help and version are successes; every other parse error is bad usage.
     return code == 0 ? 0 : 2;
   }
+  tessmol::cli::ShutdownChartRendering();
   return status;
 }

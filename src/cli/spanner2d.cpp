@@ -44,8 +44,10 @@ int Run(const Spanner2DArgs& args) {
 void SetupSpanner2D(CLI::App& app, int& status) {
   auto args = std::make_shared<Spanner2DArgs>();
   CLI::App* command = app.add_subcommand(
-      "spanner2d", "Predict transmembrane segments from FASTA sequences with ideal-helix models; writes NAME.tsm");
-  command->add_option("FILE", args->files, "FASTA files (one model per file, one chain per sequence)")->required();
+      "spanner2d",
+      "Predict transmembrane segments from FASTA sequences with ideal-helix models; writes NAME.tsm");
+  command->add_option("FILE", args->files, "FASTA files (one model per file, one chain per sequence)")
+      ->required();
   AddAnalysisOptions(*command, args->options);
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");

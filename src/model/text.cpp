@@ -94,7 +94,8 @@ std::string FormatNumber(double value) {
 
 std::string FormatFixed(double value, int decimals) {
   char buffer[400];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   if (result.ec != std::errc()) return "nan";
   return std::string(buffer, result.ptr);
 }

@@ -5,7 +5,8 @@
 
 namespace tessmol {
 
-std::optional<QString> QtDialogService::OpenFile(QWidget* parent, const QString& title, const QString& filter) {
+std::optional<QString> QtDialogService::OpenFile(QWidget* parent, const QString& title,
+                                                 const QString& filter) {
   const QString path = QFileDialog::getOpenFileName(parent, title, QString(), filter);
   if (path.isEmpty()) return std::nullopt;
   return path;
@@ -24,7 +25,8 @@ std::optional<QString> QtDialogService::SaveFile(QWidget* parent, const QString&
   return dialog.selectedFiles().first();
 }
 
-std::optional<QString> QtDialogService::ChooseFolder(QWidget* parent, const QString& title, const QString& start) {
+std::optional<QString> QtDialogService::ChooseFolder(QWidget* parent, const QString& title,
+                                                     const QString& start) {
   const QString folder = QFileDialog::getExistingDirectory(parent, title, start);
   if (folder.isEmpty()) return std::nullopt;
   return folder;
@@ -34,6 +36,8 @@ void QtDialogService::Message(QWidget* parent, const QString& text) {
   QMessageBox::information(parent, QStringLiteral("Tessmol"), text);
 }
 
-int QtDialogService::Run(QDialog& dialog) { return dialog.exec(); }
+int QtDialogService::Run(QDialog& dialog) {
+  return dialog.exec();
+}
 
 }  // namespace tessmol

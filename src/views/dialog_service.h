@@ -21,7 +21,8 @@ class DialogService {
   virtual QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter) = 0;
   virtual std::optional<QString> SaveFile(QWidget* parent, const QString& title, const QString& filter,
                                           const QString& defaultSuffix) = 0;
-  virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& start) = 0;
+  virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
+                                              const QString& start) = 0;
   virtual void Message(QWidget* parent, const QString& text) = 0;
   // Shows a modal dialog and returns its result code (QDialog::Accepted or Rejected).
   virtual int Run(QDialog& dialog) = 0;

@@ -80,9 +80,9 @@ void MultiDlg::OnRemove() {
 void MultiDlg::OnCustomTableClicked() {
   TransferControls();
   if (!createCustomTable) return;  // unticking keeps the chosen path
-  const auto path = dialogs_.SaveFile(this, QStringLiteral("Create Custom Scoring System"),
-                                      QStringLiteral("Score Table Files (*.stb);;Text Files (*.txt);;All Files (*)"),
-                                      QStringLiteral("stb"));
+  const auto path = dialogs_.SaveFile(
+      this, QStringLiteral("Create Custom Scoring System"),
+      QStringLiteral("Score Table Files (*.stb);;Text Files (*.txt);;All Files (*)"), QStringLiteral("stb"));
   if (path) {
     customTablePath = *path;
   } else {

@@ -44,6 +44,8 @@ CTableView::CTableView(QWidget* parent) : QTableView(parent), model_(this) {
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void CTableView::FillTable(const Structure* structure) { model_.SetStructure(structure); }
+void CTableView::FillTable(const Structure* structure) {
+  model_.SetStructure(structure);
+}
 
 }  // namespace tessmol

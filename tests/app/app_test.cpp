@@ -1,6 +1,8 @@
 // The desktop program driven as a user would, on the offscreen platform. File dialogs,
 // message boxes and modal dialogs are answered from a script through the dialog seam.
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -8,11 +10,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QButtonGroup>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 #include <deque>
@@ -24,6 +27,8 @@
 #include "app/options_sheet.h"
 #include "document/report.h"
 #include "test_support.h"
+#include "views/chart_options_dlg.h"
+#include "views/chart_view.h"
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"
 #include "views/prot_sum_view.h"
@@ -79,7 +84,9 @@ class ScriptedDialogs : public DialogService {
   }
 };
 
-QString Data(const char* name) { return QString::fromStdString(test::DataPath(name)); }
+QString Data(const char* name) {
+  return QString::fromStdString(test::DataPath(name));
+}
 
 QStringList Expected(const std::vector<std::string>& lines) {
   QStringList out;
@@ -139,11 +146,12 @@ class AppTest : public QObject {
     QVERIFY(left && right);
     QCOMPARE(left->widget(0), static_cast<QWidget*>(child->listView()));
     QCOMPARE(left->widget(1), static_cast<QWidget*>(child->summaryView()));
-    QCOMPARE(right->widget(0), child->chartView());
+    QCOMPARE(right->widget(0), static_cast<QWidget*>(child->chartView()));
     QCOMPARE(right->widget(1), static_cast<QWidget*>(child->tableView()));
     QVERIFY(qAbs(main->sizes().first() - 480) <= 4);  // the ideal width, less the splitter's frame
     QCOMPARE(child->focusProxy(), static_cast<QWidget*>(child->listView()));
-    QCOMPARE(frame_->MenuTitles(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Tools", "Chart", "&Help", "Testing"}));
+    QCOMPARE(frame_->MenuTitles(),
+             (QStringList{"&File", "&Edit", "&View", "&Window", "&Tools", "Chart", "&Help", "Testing"}));
     // Headings and no rows while nothing is analysed; a blank summary.
     QCOMPARE(child->listView()->columnCount(), 6);
     QCOMPARE(child->listView()->rowCount(), 0);
@@ -153,7 +161,8 @@ class AppTest : public QObject {
     QVERIFY(dialogs_->messages.isEmpty());
     QCOMPARE(frame_->FindAction(QStringLiteral("S&panner2D"))->statusTip(),
              QStringLiteral("Predict Transmembrane domain from amino acid sequence"));
-    QCOMPARE(frame_->FindAction(QStringLiteral("&Open..."))->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(frame_->FindAction(QStringLiteral("&Open..."))->shortcut(),
+             QKeySequence(QStringLiteral("Ctrl+O")));
     // Without a document only File, View and Help remain.
     frame_->mdiArea()->closeAllSubWindows();
     QCoreApplication::processEvents();
@@ -171,11 +180,13 @@ class AppTest : public QObject {
     QCOMPARE(child->tableView()->model().rowCount(), 46);
     const std::vector<std::string> row = ResidueTableRow(doc.protein.structure, 10);
     for (int c = 0; c < 16; ++c) {
-      QCOMPARE(child->tableView()->model().index(10, c).data().toString(), QString::fromStdString(row[size_t(c)]));
+      QCOMPARE(child->tableView()->model().index(10, c).data().toString(),
+               QString::fromStdString(row[size_t(c)]));
     }
     QCOMPARE(child->listView()->rowCount(), 1);
     const std::vector<std::string> entry = AnalysisListRow(doc.entries, 0);
-    for (int c = 0; c < 6; ++c) QCOMPARE(child->listView()->item(0, c)->text(), QString::fromStdString(entry[size_t(c)]));
+    for (int c = 0; c < 6; ++c)
+      QCOMPARE(child->listView()->item(0, c)->text(), QString::fromStdString(entry[size_t(c)]));
     QVERIFY(child->session().feedback().progressShown > 0);
     QCOMPARE(frame_->RecentFiles(), QStringList{QFileInfo(Data("1CRN.pdb")).absoluteFilePath()});
     // Cancelling the dialog changes nothing.
@@ -230,9 +241,9 @@ class AppTest : public QObject {
       const char* text;
       bool accepted;
     };
-    const Case cases[] = {{1049, "0", false}, {1049, "11", false}, {1051, "0", false}, {1051, "101", false},
-                          {1049, "x", false}, {1049, "1", true},   {1049, "10", true},  {1051, "1", true},
-                          {1051, "100", true}};
+    const Case cases[] = {{1049, "0", false},   {1049, "11", false}, {1051, "0", false},
+                          {1051, "101", false}, {1049, "x", false},  {1049, "1", true},
+                          {1049, "10", true},   {1051, "1", true},   {1051, "100", true}};
     for (const Case& c : cases) {
       int result = -1;
       dialogs_->messages.clear();
@@ -325,6 +336,77 @@ class AppTest : public QObject {
     QCOMPARE(child.listView()->item(1, 1)->text(), QStringLiteral("bacteriorhodopsin_4xxjA.fatsm"));
     // The shown structure stays the open one.
     QCOMPARE(child.summaryView()->lines().first(), QStringLiteral("Protein summary for 1U19.pdb:"));
+  }
+
+  void chartPixelsLieWhereTheComputationsSay() {
+    CChildFrame& child = Open("1CRN.pdb");
+    CChartView* chart = child.chartView();
+    chart->options().series[1].show = false;  // Profiles-3D alone, in blue
+    const QImage image = chart->viewport()->grab().toImage();
+    const ChartInput input = chart->Input();
+    const PlotRect& r = input.rect;
+    QVERIFY(r.right - r.left > 300);
+    auto dark = [&](int x, int y) { return qGray(image.pixel(x, y)) < 60; };
+    QVERIFY(dark(r.left, (r.top + r.bottom) / 2));  // frame
+    QVERIFY(dark(r.right, (r.top + r.bottom) / 2));
+    const Structure& s = child.doc().protein.structure;
+    const ChartGeometry g(r, ComputeVerticalScale(s), int(s.residues.size()));
+    QVERIFY(dark(r.left + 30, (r.top + r.bottom) / 2));  // score axis
+    QVERIFY(dark(r.left + 200, g.Y(0.0)));               // zero line
+    const std::vector<double> curve = MovingAverage(s, s.chains[0], 0, input.options.series[0].movingAverage);
+    int blue = 0;
+    for (int i = 3; i < 43; ++i) {
+      const QColor c = image.pixelColor(g.X(i), g.Y(curve[size_t(i)]));
+      if (c.blue() > 200 && c.red() < 80 && c.green() < 80) ++blue;
+    }
+    QVERIFY2(blue >= 36, qPrintable(QStringLiteral("%1 of 40 curve points blue").arg(blue)));
+    // The legend line of Profiles-3D, at the bottom place now that KAVELIN is hidden.
+    QCOMPARE(image.pixelColor(60, r.bottom - 40), QColor(0, 0, 255));
+  }
+
+  void chartOptionsDialogRules() {
+    CChildFrame& child = Open("4HHB.pdb");
+    CChartView* chart = child.chartView();
+    // A line thickness of 0 blocks leaving the tab, without a message.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      dlg.lineThickness()->setValue(0);
+      dlg.tabs()->setCurrentIndex(1);
+      return dlg.tabs()->currentIndex() == 0 ? int(QDialog::Rejected) : -1;
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->messages.isEmpty());
+    QVERIFY(dialogs_->run.empty());
+    // Choosing a chain clears "Automatic" at once, even when the dialog is then cancelled.
+    QVERIFY(chart->options().axes[0].automatic);
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      if (dlg.fromChain()->count() != 5 || dlg.fromChain()->itemText(0) != QStringLiteral("--")) return -1;
+      dlg.fromChain()->setCurrentIndex(2);
+      emit dlg.fromChain()->activated(2);
+      return dlg.xAutomatic()->isChecked() ? -1 : int(QDialog::Rejected);
+    });
+    chart->OnChartOptions();
+    QVERIFY(!chart->options().axes[0].automatic);
+    // OK with a chain box holding typed text instead of a chosen item: the message, no OK.
+    int result = -1;
+    dialogs_->run.push_back([&](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      dlg.xAutomatic()->setChecked(false);
+      dlg.toChain()->setEditText(QStringLiteral("Q"));
+      dlg.OnOk();
+      result = dlg.result();
+      return result;
+    });
+    chart->OnChartOptions();
+    QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("Error: Please enter valid chain ID")});
+    QVERIFY(result != QDialog::Accepted);
+    // A double-click on the chart opens the dialog too.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      return dialog.windowTitle() == QStringLiteral("Chart Options") ? int(QDialog::Rejected) : -1;
+    });
+    QTest::mouseDClick(chart->viewport(), Qt::LeftButton, {}, QPoint(200, 100));
+    QVERIFY(dialogs_->run.empty());
   }
 
   void messagesUseTheTextsOfTheCore() {

@@ -32,7 +32,9 @@ class RecordingSurface : public DrawingSurface {
     cx = x;
     cy = y;
   }
-  void Text(int x, int y, const std::string& text, TextAlign align) override { labels.push_back({x, y, text, align}); }
+  void Text(int x, int y, const std::string& text, TextAlign align) override {
+    labels.push_back({x, y, text, align});
+  }
   std::vector<Segment> segments;
   std::vector<Label> labels;
   Pen pen;
@@ -75,8 +77,8 @@ TEST(ChartMath, VerticalScaleAndPixels) {
   EXPECT_EQ(scale.yRange, 5.0f);
   const PlotRect rect{10, 10, 510, 310};
   const ChartGeometry g(rect, scale, 100);
-  EXPECT_EQ(g.Y(0.0), 300);         // (B - 10)
-  EXPECT_EQ(g.Y(5.0), 300 - 290);   // the top of the range: (B - 20) above
+  EXPECT_EQ(g.Y(0.0), 300);        // (B - 10)
+  EXPECT_EQ(g.Y(5.0), 300 - 290);  // the top of the range: (B - 20) above
   EXPECT_EQ(g.X(0), 40);
   EXPECT_EQ(g.X(50), 40 + (500 - 40) * 50 / 100);
   // A flat structure has no range: it maps as a range of 1 instead of dividing by 0.
@@ -282,7 +284,8 @@ TEST_F(ChartOptionsFile, AMissingFileIsCreatedWithTheDefaults) {
   EXPECT_FALSE(LoadChartOptions("no/such/dir/x.opt", options, failing));
   EXPECT_EQ(failing.messages.size(), 3u);
   EXPECT_EQ(failing.messages[1], "Error: Couldn't create file");
-  EXPECT_EQ(failing.messages[2], "Error - Chart may not initialise properly\nplease shut down program and re-open");
+  EXPECT_EQ(failing.messages[2],
+            "Error - Chart may not initialise properly\nplease shut down program and re-open");
 }
 
 TEST_F(ChartOptionsFile, RecordsKeysAndShortFiles) {
@@ -307,10 +310,23 @@ TEST(ChartSvg, WritesAWellFormedDocument) {
   DrawChart(svg, Input(s));
   const std::string text = svg.Finish();
   EXPECT_EQ(text.rfind("<?xml", 0), 0u);
-  EXPECT_NE(text.find("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"420\""), std::string::npos);
+  EXPECT_NE(text.find("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"420\""),
+            std::string::npos);
   EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);
   EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
+}
+
+}  // namespace
+}  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+TEST(ChartOptionsShipped, TheInstalledFileHoldsTheDefaults) {
+  std::ifstream in(test::ProgramFolder() + kChartOptionsFile, std::ios::binary);
+  ASSERT_TRUE(in.is_open());
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), DefaultChartOptionsText());
 }
 
 }  // namespace

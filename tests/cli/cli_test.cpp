@@ -288,3 +288,37 @@ TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
 
 }  // namespace
 }  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+TEST(CliChart, SvgAndPngCharts) {
+  const auto svg =
+      test::RunCommand(Cli("analyse --chart chart.svg --chart-size 800x400 " + test::DataPath("1CRN.pdb")));
+  ASSERT_EQ(svg.status, 0);
+  std::ifstream in("chart.svg");
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("width=\"800\" height=\"400\""), std::string::npos);
+  EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);  // Profiles-3D in blue
+  EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
+  // Several structures: one chart each, named after them.
+  const auto two = test::RunCommand(Cli("analyse --chart many.png " + test::DataPath("1CRN.pdb") + " " +
+                                        test::DataPath("1UBQ.pdb") + " 2>/dev/null"));
+  ASSERT_EQ(two.status, 0);
+  for (const char* name : {"many-1CRN.png", "many-1UBQ.png"}) {
+    std::ifstream png(name, std::ios::binary);
+    char magic[8] = {};
+    png.read(magic, 8);
+    EXPECT_EQ(std::string(magic + 1, 3), "PNG") << name;
+  }
+  for (const char* bad : {"--chart-size 12", "--chart-size 100x100", "--chart-size axb"}) {
+    EXPECT_EQ(test::RunCommand(Cli(std::string("analyse --chart c.svg ") + bad + " " +
+                                   test::DataPath("1CRN.pdb") + " >/dev/null 2>&1"))
+                  .status,
+              2)
+        << bad;
+  }
+}
+
+}  // namespace
+}  // namespace tessmol

@@ -1,0 +1,247 @@
+#include "views/chart_options_dlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace tessmol {
+
+namespace {
+
+QSpinBox* Spin(QWidget* parent, int low, int high) {
+  auto* box = new QSpinBox(parent);
+  box->setRange(low, high);
+  return box;
+}
+
+}  // namespace
+
+ChartOptionsDlg::ChartOptionsDlg(DialogService& dialogs, QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs) {
+  setWindowTitle(QStringLiteral("Chart Options"));
+  auto* layout = new QVBoxLayout(this);
+  tabs_ = new QTabBar(this);
+  tabs_->addTab(QStringLiteral("Profiles-3D"));
+  tabs_->addTab(QStringLiteral("KAVELIN"));
+  tabs_->addTab(QStringLiteral("Overall"));
+  layout->addWidget(tabs_);
+  auto* seriesForm = new QFormLayout;
+  show_ = new QCheckBox(QStringLiteral("Show Graph"), this);
+  seriesForm->addRow(show_);
+  thickness_ = Spin(this, 0, 10);  // 0 passes here; leaving the tab needs at least 1
+  seriesForm->addRow(QStringLiteral("Line Thickness"), thickness_);
+  average_ = Spin(this, 1, 500);
+  seriesForm->addRow(QStringLiteral("Moving Average"), average_);
+  auto* colours = new QHBoxLayout;
+  red_ = Spin(this, 0, 255);
+  green_ = Spin(this, 0, 255);
+  blue_ = Spin(this, 0, 255);
+  colours->addWidget(red_);
+  colours->addWidget(green_);
+  colours->addWidget(blue_);
+  seriesForm->addRow(QStringLiteral("Colour RGB"), colours);
+  layout->addLayout(seriesForm);
+
+  auto* xGroup = new QGroupBox(QStringLiteral("X-Axis"), this);
+  auto* xForm = new QGridLayout(xGroup);
+  xUnits_ = new QCheckBox(QStringLiteral("Show Residue Units"), xGroup);
+  xInterval_ = Spin(xGroup, 1, 500);
+  xForm->addWidget(xUnits_, 0, 0, 1, 2);
+  xForm->addWidget(new QLabel(QStringLiteral("Unit Interval"), xGroup), 1, 0);
+  xForm->addWidget(xInterval_, 1, 1);
+  auto* range = new QGroupBox(QStringLiteral("Set Axis Range"), xGroup);
+  auto* rangeGrid = new QGridLayout(range);
+  xAutomatic_ = new QCheckBox(QStringLiteral("Automatic"), range);
+  rangeGrid->addWidget(xAutomatic_, 0, 0, 1, 3);
+  rangeGrid->addWidget(new QLabel(QStringLiteral("Chain"), range), 1, 1);
+  rangeGrid->addWidget(new QLabel(QStringLiteral("Residue"), range), 1, 2);
+  fromChain_ = new QComboBox(range);
+  fromChain_->setEditable(true);
+  toChain_ = new QComboBox(range);
+  toChain_->setEditable(true);
+  fromResidue_ = Spin(range, 0, 5000);
+  toResidue_ = Spin(range, 0, 10000);
+  rangeGrid->addWidget(new QLabel(QStringLiteral("From:"), range), 2, 0);
+  rangeGrid->addWidget(fromChain_, 2, 1);
+  rangeGrid->addWidget(fromResidue_, 2, 2);
+  rangeGrid->addWidget(new QLabel(QStringLiteral("To:"), range), 3, 0);
+  rangeGrid->addWidget(toChain_, 3, 1);
+  rangeGrid->addWidget(toResidue_, 3, 2);
+  xForm->addWidget(range, 2, 0, 1, 2);
+  layout->addWidget(xGroup);
+
+  auto* yGroup = new QGroupBox(QStringLiteral("Y-Axis"), this);
+  auto* yForm = new QGridLayout(yGroup);
+  yUnits_ = new QCheckBox(QStringLiteral("Show Score Units"), yGroup);
+  yInterval_ = new QDoubleSpinBox(yGroup);
+  yInterval_->setRange(0.0, 5.999);
+  yInterval_->setDecimals(3);
+  yAutomatic_ = new QCheckBox(QStringLiteral("Automatic"), yGroup);
+  yMin_ = new QDoubleSpinBox(yGroup);
+  yMax_ = new QDoubleSpinBox(yGroup);
+  yMin_->setRange(-100, 100);
+  yMax_->setRange(-100, 100);
+  yForm->addWidget(yUnits_, 0, 0, 1, 2);
+  yForm->addWidget(new QLabel(QStringLiteral("Unit Interval"), yGroup), 1, 0);
+  yForm->addWidget(yInterval_, 1, 1);
+  yForm->addWidget(yAutomatic_, 2, 0, 1, 2);
+  yForm->addWidget(new QLabel(QStringLiteral("min"), yGroup), 3, 0);
+  yForm->addWidget(yMin_, 3, 1);
+  yForm->addWidget(new QLabel(QStringLiteral("max"), yGroup), 4, 0);
+  yForm->addWidget(yMax_, 4, 1);
+  layout->addWidget(yGroup);
+
+  legend_ = new QCheckBox(QStringLiteral("Show Legend"), this);
+  legend_->setChecked(true);
+  layout->addWidget(legend_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+
+  connect(tabs_, &QTabBar::currentChanged, this, &ChartOptionsDlg::OnTabChanged);
+  connect(fromChain_, &QComboBox::activated, this, &ChartOptionsDlg::OnChainSelected);
+  connect(toChain_, &QComboBox::activated, this, &ChartOptionsDlg::OnChainSelected);
+  connect(buttons, &QDialogButtonBox::accepted, this, &ChartOptionsDlg::OnOk);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void ChartOptionsDlg::Prepare(const QStringList& chains, ChartOptions* options) {
+  chains_ = chains;
+  options_ = options;
+  loading_ = true;
+  tabs_->setCurrentIndex(0);
+  loading_ = false;
+  current_ = 0;
+  FillChainBoxes();
+  LoadControls(current_);
+  // The chains of the horizontal axis's record are picked in the boxes when they are there.
+  const ChartAxisOptions& x = options_->axes[0];
+  if (x.fromChain != ' ') {
+    auto pick = [](QComboBox* box, char chain) {
+      box->setCurrentIndex(-1);
+      for (int i = 1; i < box->count(); ++i) {
+        if (box->itemText(i).startsWith(QChar(chain), Qt::CaseInsensitive)) {
+          box->setCurrentIndex(i);
+          return;
+        }
+      }
+    };
+    pick(fromChain_, x.fromChain);
+    pick(toChain_, x.toChain);
+  }
+}
+
+void ChartOptionsDlg::FillChainBoxes() {
+  QStringList items = chains_;
+  std::stable_sort(items.begin(), items.end(),
+                   [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+  for (QComboBox* box : {fromChain_, toChain_}) {
+    box->clear();
+    box->addItem(QStringLiteral("--"));
+    box->addItems(items);
+    box->setCurrentIndex(0);
+  }
+}
+
+void ChartOptionsDlg::LoadControls(int tab) {
+  if (options_ == nullptr) return;
+  const ChartSeriesOptions& s = options_->series[static_cast<size_t>(tab)];
+  const ChartAxisOptions& x = options_->axes[0];
+  const ChartAxisOptions& y = options_->axes[1];
+  show_->setChecked(s.show);
+  thickness_->setValue(s.lineThickness);
+  average_->setValue(s.movingAverage);
+  red_->setValue(s.red);
+  green_->setValue(s.green);
+  blue_->setValue(s.blue);
+  xUnits_->setChecked(x.showUnits);
+  xAutomatic_->setChecked(x.automatic);
+  fromResidue_->setValue(x.fromResidue);
+  toResidue_->setValue(x.toResidue);
+  xInterval_->setValue(static_cast<int>(x.unitInterval));
+  yUnits_->setChecked(y.showUnits);
+  yAutomatic_->setChecked(y.automatic);
+  yInterval_->setValue(y.unitInterval);
+}
+
+void ChartOptionsDlg::StoreControls(int tab) {
+  if (options_ == nullptr) return;
+  ChartSeriesOptions& s = options_->series[static_cast<size_t>(tab)];
+  s.show = show_->isChecked();
+  s.lineThickness = thickness_->value();
+  s.movingAverage = average_->value();
+  s.red = red_->value();
+  s.green = green_->value();
+  s.blue = blue_->value();
+}
+
+void ChartOptionsDlg::OnTabChanged(int index) {
+  if (loading_ || options_ == nullptr || index == current_) return;
+  // The tab being left must hold a drawable series; if not, the tab stays, silently.
+  const bool valid = thickness_->value() >= 1 && thickness_->value() <= 10 && average_->value() >= 1 &&
+                     average_->value() <= 500 && red_->value() <= 255 && green_->value() <= 255 &&
+                     blue_->value() <= 255;
+  if (!valid) {
+    loading_ = true;
+    tabs_->setCurrentIndex(current_);
+    loading_ = false;
+    return;
+  }
+  StoreControls(current_);
+  current_ = index;
+  LoadControls(current_);
+}
+
+void ChartOptionsDlg::OnChainSelected() {
+  if (options_ == nullptr) return;
+  // Choosing a chain means a custom range: the record says so at once, even if the
+  // dialog is then cancelled.
+  options_->axes[0].automatic = false;
+  StoreControls(current_);
+  LoadControls(current_);
+}
+
+bool ChartOptionsDlg::HasSelection(const QComboBox* box) {
+  const int index = box->currentIndex();
+  return index >= 0 && box->currentText() == box->itemText(index);
+}
+
+void ChartOptionsDlg::OnOk() {
+  if (options_ == nullptr) {
+    accept();
+    return;
+  }
+  StoreControls(current_);
+  if (!xAutomatic_->isChecked() && fromChain_->count() > 1 &&
+      (!HasSelection(fromChain_) || !HasSelection(toChain_))) {
+    dialogs_.Message(this, QStringLiteral("Error: Please enter valid chain ID"));
+    return;
+  }
+  ChartAxisOptions& x = options_->axes[0];
+  auto firstChar = [](const QComboBox* box) {
+    const QString text = box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString();
+    return text.isEmpty() ? '\0' : text.at(0).toLatin1();
+  };
+  x.fromChain = firstChar(fromChain_);
+  x.toChain = firstChar(toChain_);
+  x.automatic = xAutomatic_->isChecked();
+  x.fromResidue = fromResidue_->value();
+  x.toResidue = toResidue_->value();
+  x.unitInterval = static_cast<float>(xInterval_->value());
+  x.showUnits = xUnits_->isChecked();
+  ChartAxisOptions& y = options_->axes[1];
+  y.showUnits = yUnits_->isChecked();
+  y.unitInterval = static_cast<float>(yInterval_->value());
+  showLegend_ = legend_->isChecked();
+  accept();
+}
+
+}  // namespace tessmol

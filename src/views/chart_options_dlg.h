@@ -1,0 +1,76 @@
+// "Chart Options": the three score series (one tab each), the residue and score axes and
+// the legend. Edits go straight into the chart view's records, as the tabs are left.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+#include "chart/chart_options.h"
+#include "views/dialog_service.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QSpinBox;
+class QTabBar;
+
+namespace tessmol {
+
+class ChartOptionsDlg : public QDialog {
+ public:
+  ChartOptionsDlg(DialogService& dialogs, QWidget* parent = nullptr);
+
+  // Before each showing: the chain identifiers offered and the records to edit.
+  void Prepare(const QStringList& chains, ChartOptions* options);
+  bool showLegend() const { return showLegend_; }
+
+  // The dialog's events, callable by tests.
+  void OnTabChanged(int index);
+  void OnChainSelected();
+  void OnOk();
+
+  QTabBar* tabs() const { return tabs_; }
+  QCheckBox* showGraph() const { return show_; }
+  QSpinBox* lineThickness() const { return thickness_; }
+  QSpinBox* movingAverage() const { return average_; }
+  QComboBox* fromChain() const { return fromChain_; }
+  QComboBox* toChain() const { return toChain_; }
+  QCheckBox* xAutomatic() const { return xAutomatic_; }
+  QCheckBox* legendBox() const { return legend_; }
+
+ private:
+  void LoadControls(int tab);
+  void StoreControls(int tab);
+  void FillChainBoxes();
+  static bool HasSelection(const QComboBox* box);
+
+  DialogService& dialogs_;
+  ChartOptions* options_ = nullptr;
+  QStringList chains_;
+  int current_ = 0;
+  bool showLegend_ = true;
+  bool loading_ = false;
+
+  QTabBar* tabs_;
+  QCheckBox* show_;
+  QSpinBox* thickness_;
+  QSpinBox* average_;
+  QSpinBox* red_;
+  QSpinBox* green_;
+  QSpinBox* blue_;
+  QCheckBox* xUnits_;
+  QSpinBox* xInterval_;
+  QCheckBox* xAutomatic_;
+  QComboBox* fromChain_;
+  QSpinBox* fromResidue_;
+  QComboBox* toChain_;
+  QSpinBox* toResidue_;
+  QCheckBox* yUnits_;
+  QDoubleSpinBox* yInterval_;
+  QCheckBox* yAutomatic_;
+  QDoubleSpinBox* yMin_;
+  QDoubleSpinBox* yMax_;
+  QCheckBox* legend_;
+};
+
+}  // namespace tessmol

@@ -1,0 +1,162 @@
+#include "views/chart_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QScrollBar>
+
+#include "views/qt_painter_surface.h"
+
+namespace tessmol {
+
+namespace {
+
+// Message boxes of the options file loader go through the dialog seam.
+class DialogFeedback : public SilentFeedback {
+ public:
+  DialogFeedback(DialogService& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
+  void ShowMessage(const std::string& text) override {
+    dialogs_.Message(parent_, QString::fromStdString(text));
+  }
+
+ private:
+  DialogService& dialogs_;
+  QWidget* parent_;
+};
+
+}  // namespace
+
+CChartView::CChartView(CTessmolDoc& doc, DialogService& dialogs, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      doc_(doc),
+      dialogs_(dialogs),
+      dialog_(dialogs, this),
+      options_(DefaultChartOptions()) {
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAutoFillBackground(true);
+  viewport()->setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void CChartView::showEvent(QShowEvent* event) {
+  QAbstractScrollArea::showEvent(event);
+  if (!initialised_) FirstShow();
+}
+
+// The first showing: the options from their file, the plot 10 pixels inside the pane.
+void CChartView::FirstShow() {
+  initialised_ = true;
+  DialogFeedback feedback(dialogs_, this);
+  LoadChartOptions(doc_.state().programFolder() + kChartOptionsFile, options_, feedback);
+  const QSize client = viewport()->size();
+  plot_ = {10, 10, std::max(client.width() - 10, 320), std::max(client.height() - 10, 120)};
+  SetScrollSize(client);
+}
+
+void CChartView::SetScrollSize(QSize size) {
+  scrollSize_ = size;
+  horizontalScrollBar()->setRange(0, std::max(0, size.width() - viewport()->width()));
+  horizontalScrollBar()->setPageStep(viewport()->width());
+  verticalScrollBar()->setRange(0, std::max(0, size.height() - viewport()->height()));
+  verticalScrollBar()->setPageStep(viewport()->height());
+}
+
+void CChartView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  if (initialised_) SetScrollSize(scrollSize_);
+}
+
+ChartInput CChartView::Input() const {
+  ChartInput input;
+  input.structure = &doc_.protein.structure;
+  input.structureLoaded = doc_.structureLoaded;
+  input.options = options_;
+  input.showLegend = dialog_.showLegend();
+  input.rect = plot_;
+  return input;
+}
+
+void CChartView::OnUpdate() {
+  viewport()->update();
+}
+
+void CChartView::paintEvent(QPaintEvent*) {
+  if (!initialised_) return;
+  QPainter painter(viewport());
+  painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+  QtPainterSurface surface(painter);
+  DrawChart(surface, Input());
+}
+
+void CChartView::OnChartOptions() {
+  if (!initialised_) FirstShow();
+  QStringList chains;
+  for (const Chain& c : doc_.protein.structure.chains) chains << QString(QChar(c.chainId));
+  dialog_.Prepare(chains, &options_);
+  if (dialogs_.Run(dialog_) == QDialog::Accepted) viewport()->repaint();
+}
+
+void CChartView::Print(QPrinter& printer) {
+  QPainter painter(&printer);
+  for (int page = 0; page < 2; ++page) {
+    if (page > 0) printer.newPage();
+    QtPainterSurface surface(painter);
+    DrawChart(surface, Input());
+  }
+}
+
+QPoint CChartView::ToLogical(const QPoint& p) const {
+  return p + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CChartView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = ToLogical(event->position().toPoint());
+  const bool leftOnly = event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier;
+  if (!leftOnly) {
+    dragMode_ = HitTestPlot(plot_, at.x(), at.y());
+    static const Qt::CursorShape cursors[9] = {Qt::SizeHorCursor,   Qt::SizeHorCursor,   Qt::SizeVerCursor,
+                                               Qt::SizeVerCursor,   Qt::SizeFDiagCursor, Qt::SizeBDiagCursor,
+                                               Qt::SizeFDiagCursor, Qt::SizeBDiagCursor, Qt::ArrowCursor};
+    if (dragMode_ == 8) {
+      viewport()->unsetCursor();
+    } else {
+      viewport()->setCursor(cursors[dragMode_]);
+    }
+    return;
+  }
+  if (dragMode_ == 1) {
+    if (DragRightEdge(plot_, at.x(), scrollSize_.width())) {
+      SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
+      horizontalScrollBar()->setValue(at.x());
+    }
+    viewport()->repaint();
+    viewport()->setCursor(Qt::SizeHorCursor);
+  } else if (dragMode_ == 3) {
+    if (DragBottomEdge(plot_, at.y(), scrollSize_.height())) {
+      SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
+      verticalScrollBar()->setValue(at.y());
+    }
+    viewport()->repaint();
+    viewport()->setCursor(Qt::SizeVerCursor);
+  }
+}
+
+void CChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    dragging_ = true;
+    viewport()->grabMouse();
+  }
+}
+
+void CChartView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  viewport()->releaseMouse();
+  dragging_ = false;
+  SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
+}
+
+void CChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) OnChartOptions();
+}
+
+}  // namespace tessmol

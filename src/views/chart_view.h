@@ -1,0 +1,58 @@
+// The chart pane: scores along the sequence, drawn by the toolkit-free chart code onto
+// the screen or a printer. Its right and bottom edges can be dragged; a double-click or
+// Chart > Options opens the options.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <functional>
+
+#include "chart/chart.h"
+#include "document/tessmol_doc.h"
+#include "views/chart_options_dlg.h"
+
+class QPrinter;
+
+namespace tessmol {
+
+class CChartView : public QAbstractScrollArea {
+ public:
+  CChartView(CTessmolDoc& doc, DialogService& dialogs, QWidget* parent = nullptr);
+
+  void OnUpdate();        // the document changed
+  void OnChartOptions();  // Chart > Options
+  // Prints the chart on two pages, as the screen shows it.
+  void Print(QPrinter& printer);
+
+  ChartInput Input() const;
+  const PlotRect& plotRect() const { return plot_; }
+  ChartOptions& options() { return options_; }
+  ChartOptionsDlg& optionsDialog() { return dialog_; }
+  int dragMode() const { return dragMode_; }
+  QSize scrollSize() const { return scrollSize_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  void FirstShow();
+  void SetScrollSize(QSize size);
+  QPoint ToLogical(const QPoint& viewPoint) const;
+
+  CTessmolDoc& doc_;
+  DialogService& dialogs_;
+  ChartOptionsDlg dialog_;
+  ChartOptions options_;
+  PlotRect plot_;
+  QSize scrollSize_;
+  bool initialised_ = false;
+  int dragMode_ = 8;
+  bool dragging_ = false;
+};
+
+}  // namespace tessmol

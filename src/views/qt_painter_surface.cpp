@@ -1,0 +1,48 @@
+#include "views/qt_painter_surface.h"
+
+#include <QImage>
+
+#include "chart/chart.h"
+
+namespace tessmol {
+
+void QtPainterSurface::SetPen(const Pen& pen) {
+  QPen qpen(QColor(std::clamp(pen.red, 0, 255), std::clamp(pen.green, 0, 255), std::clamp(pen.blue, 0, 255)));
+  qpen.setWidth(std::max(0, pen.width));
+  qpen.setStyle(Qt::SolidLine);
+  painter_.setPen(qpen);
+}
+
+void QtPainterSurface::MoveTo(int x, int y) {
+  at_ = QPoint(x, y);
+}
+
+void QtPainterSurface::LineTo(int x, int y) {
+  const QPoint to(x, y);
+  painter_.drawLine(at_, to);
+  at_ = to;
+}
+
+void QtPainterSurface::Text(int x, int y, const std::string& text, TextAlign align) {
+  const QString s = QString::fromStdString(text);
+  const QFontMetrics metrics = painter_.fontMetrics();
+  const int left = align == TextAlign::kCentreTop ? x - metrics.horizontalAdvance(s) / 2 : x;
+  // Text is black whatever pen the lines are drawn with.
+  const QPen pen = painter_.pen();
+  painter_.setPen(Qt::black);
+  painter_.drawText(left, y + metrics.ascent(), s);
+  painter_.setPen(pen);
+}
+
+bool WriteChartPng(const ChartInput& input, int width, int height, const QString& path) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    QtPainterSurface surface(painter);
+    DrawChart(surface, input);
+  }
+  return image.save(path, "PNG");
+}
+
+}  // namespace tessmol
