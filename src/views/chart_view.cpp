@@ -43,11 +43,18 @@ void CChartView::showEvent(QShowEvent* event) {
   if (!initialised_) FirstShow();
 }
 
-// The first showing: the options from their file, the plot 10 pixels inside the pane.
+// The first showing: the options from their file.
 void CChartView::FirstShow() {
   initialised_ = true;
   DialogFeedback feedback(dialogs_, this);
   LoadChartOptions(doc_.state().programFolder() + kChartOptionsFile, options_, feedback);
+}
+
+// The plot lies 10 pixels inside the pane as it is first drawn, when the splitters have
+// given it its size; afterwards only dragging its edges changes it.
+void CChartView::PlacePlot() {
+  if (plotPlaced_) return;
+  plotPlaced_ = true;
   const QSize client = viewport()->size();
   plot_ = {10, 10, std::max(client.width() - 10, 320), std::max(client.height() - 10, 120)};
   SetScrollSize(client);
@@ -66,7 +73,9 @@ void CChartView::resizeEvent(QResizeEvent* event) {
   if (initialised_) SetScrollSize(scrollSize_);
 }
 
-ChartInput CChartView::Input() const {
+ChartInput CChartView::Input() {
+  if (!initialised_) FirstShow();
+  PlacePlot();
   ChartInput input;
   input.structure = &doc_.protein.structure;
   input.structureLoaded = doc_.structureLoaded;
@@ -82,10 +91,11 @@ void CChartView::OnUpdate() {
 
 void CChartView::paintEvent(QPaintEvent*) {
   if (!initialised_) return;
+  const ChartInput input = Input();
   QPainter painter(viewport());
   painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
   QtPainterSurface surface(painter);
-  DrawChart(surface, Input());
+  DrawChart(surface, input);
 }
 
 void CChartView::OnChartOptions() {
@@ -97,11 +107,12 @@ void CChartView::OnChartOptions() {
 }
 
 void CChartView::Print(QPrinter& printer) {
+  const ChartInput input = Input();
   QPainter painter(&printer);
   for (int page = 0; page < 2; ++page) {
     if (page > 0) printer.newPage();
     QtPainterSurface surface(painter);
-    DrawChart(surface, Input());
+    DrawChart(surface, input);
   }
 }
 
@@ -110,6 +121,7 @@ QPoint CChartView::ToLogical(const QPoint& p) const {
 }
 
 void CChartView::mouseMoveEvent(QMouseEvent* event) {
+  PlacePlot();
   const QPoint at = ToLogical(event->position().toPoint());
   const bool leftOnly = event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier;
   if (!leftOnly) {

@@ -23,7 +23,7 @@ class CChartView : public QAbstractScrollArea {
   // Prints the chart on two pages, as the screen shows it.
   void Print(QPrinter& printer);
 
-  ChartInput Input() const;
+  ChartInput Input();
   const PlotRect& plotRect() const { return plot_; }
   ChartOptions& options() { return options_; }
   ChartOptionsDlg& optionsDialog() { return dialog_; }
@@ -41,6 +41,7 @@ class CChartView : public QAbstractScrollArea {
 
  private:
   void FirstShow();
+  void PlacePlot();
   void SetScrollSize(QSize size);
   QPoint ToLogical(const QPoint& viewPoint) const;
 
@@ -51,6 +52,7 @@ class CChartView : public QAbstractScrollArea {
   PlotRect plot_;
   QSize scrollSize_;
   bool initialised_ = false;
+  bool plotPlaced_ = false;
   int dragMode_ = 8;
   bool dragging_ = false;
 };
