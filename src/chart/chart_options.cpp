@@ -71,10 +71,8 @@ ChartOptions DefaultChartOptions() {
 }
 
 bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& feedback) {
-  std::error_code error;
   std::ifstream in;
-  if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
-  if (!in.is_open()) {
+  if (!OpenForReading(in, path)) {
     feedback.ShowMessage("File Error:\tCan not find chart options file '" + path +
                          "'\n\tCreating file with default values");
     {
@@ -85,8 +83,7 @@ bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& 
         feedback.ShowMessage("Error: Couldn't create file");
       }
     }
-    if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
+    if (!OpenForReading(in, path)) {
       feedback.ShowMessage("Error - Chart may not initialise properly\nplease shut down program and re-open");
       return false;
     }

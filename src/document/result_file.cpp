@@ -131,10 +131,8 @@ bool WriteResult(const Structure& structure, const std::string& path) {
 }
 
 int ReadResult(Structure& structure, const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return 0;
+  std::ifstream in;
+  if (!OpenForReading(in, path)) return 0;
   int lineNumber = 1;
   std::string line;
   while (ReadLine(in, line)) {

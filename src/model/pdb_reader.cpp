@@ -37,11 +37,7 @@ void ReadCommonFields(std::string_view line, Atom& atom) {
 }  // namespace
 
 bool PdbReader::Open(const std::string& path) {
-  if (path.empty()) return false;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  file_.open(path, std::ios::binary);
-  return file_.is_open() && file_.good();
+  return OpenForReading(file_, path);
 }
 
 void PdbReader::Close() {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -70,6 +71,13 @@ bool ReadLine(std::istream& in, std::string& line) {
   if (!std::getline(in, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;
+}
+
+bool OpenForReading(std::ifstream& in, const std::string& path) {
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return false;
+  in.open(path, std::ios::binary);
+  return in.is_open();
 }
 
 std::vector<std::string> SplitFields(std::string_view line) {

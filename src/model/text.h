@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -27,6 +28,11 @@ std::string_view Field(std::string_view line, size_t first, size_t count);
 // One line up to the next newline, without the newline and without a carriage return
 // in front of it. Returns false at the end of the stream when nothing was read.
 bool ReadLine(std::istream& in, std::string& line);
+
+// Opens a regular file for reading in binary mode (line ends are handled by ReadLine).
+// False for a missing file, a folder or a file that cannot be read: a folder would open
+// as a stream and fail only on its first read.
+bool OpenForReading(std::ifstream& in, const std::string& path);
 
 // Splits a line at every TAB; blanks are part of fields. A line without TAB is one field,
 // an empty line one empty field, a line ending in TAB ends with an empty field.

@@ -49,19 +49,14 @@ ScoreTable::ScoreTable() : scores(BuiltInScores()) {
 
 bool ScoreTable::LoadTable(const std::string& path, const std::string& name) {
   fileName = name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return false;
+  std::ifstream in;
+  if (!OpenForReading(in, path)) return false;
   ScoreValues loaded = scores;
   float loadedGradient = gradient;
   float loadedIntercept = yIntercept;
   int row = 0;
   std::string line;
-  bool readable = true;
-  while (true) {
-    if (!ReadLine(in, line)) {
-      readable = in.eof();  // a folder opens but fails on the first read
-      break;
-    }
+  while (ReadLine(in, line)) {
     const std::vector<std::string> fields = SplitFields(line);
     if (fields[0] == "SCORES") {
       size_t valueCount = fields.size() - 1;
@@ -79,7 +74,6 @@ bool ScoreTable::LoadTable(const std::string& path, const std::string& name) {
       loadedIntercept = static_cast<float>(ParseReal(fields[1]));
     }
   }
-  if (!readable) return false;
   scores = loaded;
   gradient = loadedGradient;
   yIntercept = loadedIntercept;

@@ -10,10 +10,8 @@ namespace tessmol {
 
 void LoadHetAtomRadii(const std::string& path, HetAtomRadii& table, Feedback& feedback) {
   table.Clear();
-  std::error_code error;
   std::ifstream in;
-  if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
-  if (!in.is_open()) {
+  if (!OpenForReading(in, path)) {
     feedback.ShowMessage("Error: Could not find file " + path +
                          "  Heteroatoms will not be processed correctly");
     return;

@@ -27,9 +27,8 @@ int SpherePointCount(int resolution) {
 std::vector<SpherePoint> ReadSpherePoints(const std::string& path, std::ostream* note) {
   if (note != nullptr) *note << "using spherical code file " << path << '\n';
   std::vector<SpherePoint> points;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return points;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in;
+  if (!OpenForReading(in, path)) return points;
   std::string line;
   if (!ReadLine(in, line)) return points;
   const int32_t count = ParseInt(line);

@@ -9,10 +9,8 @@ namespace tessmol {
 
 FastaFile ReadFasta(const std::string& path) {
   FastaFile result;
-  std::error_code error;
   std::ifstream in;
-  if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
-  if (!in.is_open()) {
+  if (!OpenForReading(in, path)) {
     result.status = FastaStatus::kCannotOpen;
     return result;
   }

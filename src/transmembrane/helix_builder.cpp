@@ -147,10 +147,8 @@ const std::vector<HelixBuilder::TemplateAtom>* HelixBuilder::Template(const std:
   auto found = templates_.find(name);
   if (found == templates_.end()) {
     std::optional<std::vector<TemplateAtom>> atoms;
-    std::error_code error;
     std::ifstream in;
-    if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
-    if (in.is_open()) {
+    if (OpenForReading(in, path)) {
       atoms.emplace();
       std::string line;
       while (ReadLine(in, line)) {

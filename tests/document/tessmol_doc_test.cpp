@@ -23,6 +23,15 @@ fs::path MakeProgramFolder(const test::ScratchFolder& scratch, bool defaultTable
   return folder;
 }
 
+// A table with every score one higher than the built-in one: every residue's score rises
+// by exactly 1 when rescored with it.
+void WriteShiftedTable(const std::string& path) {
+  ScoreTable shifted;
+  for (float& v : shifted.scores) v += 1.0f;
+  shifted.gradient = 1.1f;
+  ASSERT_TRUE(shifted.SaveTable(path));
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), {});
@@ -290,11 +299,7 @@ TEST(Recalculation, AnotherTableChangesRowsAndFiles) {
   ASSERT_TRUE(doc.LoadEntry(1, before[1].resultName));
   const float shownBefore = doc.protein.structure.averageScore;
 
-  // A table with every score shifted by +1: every residue's score rises by exactly 1.
-  ScoreTable shifted;
-  for (float& v : shifted.scores) v += 1.0f;
-  shifted.gradient = 1.1f;
-  ASSERT_TRUE(shifted.SaveTable("shifted.stb"));
+  WriteShiftedTable("shifted.stb");
   ASSERT_TRUE(doc.LoadScoreTable("shifted.stb"));
   // Rows are not rescored by loading a table.
   EXPECT_EQ(doc.entries[0].scoreTableName, "Default.stb");
@@ -324,9 +329,7 @@ TEST(Recalculation, AFormatErrorStopsAtThatRow) {
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
   doc.AnalyseMultiple(request);
   std::ofstream(doc.entries[1].resultPath, std::ios::binary) << "STRUCTURE\t1\t2\nnonsense\nEND";
-  ScoreTable shifted;
-  for (float& v : shifted.scores) v += 1.0f;
-  ASSERT_TRUE(shifted.SaveTable("shifted.stb"));
+  WriteShiftedTable("shifted.stb");
   doc.LoadScoreTable("shifted.stb");
   const auto before = doc.entries;
   const int changes = feedback.documentChanges;
