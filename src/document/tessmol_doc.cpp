@@ -75,7 +75,7 @@ std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& f
   analysed.structure = std::move(reader.structure());
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = generalOptions.ignoreHeteroAtoms != 0;
-  analysed.Load(feedback);
+  analysed.Load(feedback, threads);
   SasaSettings settings;
   settings.threads = threads;
   settings.log = log;

@@ -1,8 +1,10 @@
 #include "model/protein.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 
 namespace tessmol {
 
@@ -42,7 +44,7 @@ float NeighbourCellEdge(const Structure& structure, bool withHetAtoms) {
   return std::max(kMinimumCellEdge, 2.0f * largest);
 }
 
-void Protein::Load(Feedback& feedback) {
+void Protein::Load(Feedback& feedback, int threads) {
   feedback.BeginProgress(kLoadingProtein);
   Structure& s = structure;
   const bool withHet = !ignoreHeteroAtoms;
@@ -94,15 +96,9 @@ void Protein::Load(Feedback& feedback) {
   };
 
   const int64_t mask = kMaxCell;
-  std::vector<size_t> around;  // cells of the 3 x 3 x 3 block that exist
-  std::vector<std::pair<float, AtomRef>> found;
-  int lastPercent = -1;
-  for (size_t c = 0; c < cellKeys.size(); ++c) {
-    const int percent = static_cast<int>(100 * c / cellKeys.size());
-    if (percent != lastPercent) {
-      feedback.SetProgress(percent);
-      lastPercent = percent;
-    }
+  // Every atom's list depends only on the grid, so cells are shared out among threads;
+  // each thread writes the lists of its own cells' atoms only.
+  auto buildCell = [&](size_t c, std::vector<size_t>& around, std::vector<std::pair<float, AtomRef>>& found) {
     const int64_t ci = cellKeys[c] >> (2 * kKeyBits);
     const int64_t cj = (cellKeys[c] >> kKeyBits) & mask;
     const int64_t ck = cellKeys[c] & mask;
@@ -143,7 +139,48 @@ void Protein::Load(Feedback& feedback) {
         atom.neighbourDist2.push_back(d2);
       }
     }
+  };
+
+  const size_t cellCount = cellKeys.size();
+  constexpr size_t kChunk = 16;
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  auto work = [&](std::vector<size_t>& around, std::vector<std::pair<float, AtomRef>>& found) {
+    const size_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
+    if (begin >= cellCount) return false;
+    const size_t end = std::min(begin + kChunk, cellCount);
+    for (size_t c = begin; c < end; ++c) buildCell(c, around, found);
+    done.fetch_add(end - begin, std::memory_order_release);
+    return true;
+  };
+  unsigned threadCount =
+      threads > 0 ? static_cast<unsigned>(threads) : std::max(1u, std::thread::hardware_concurrency());
+  threadCount = static_cast<unsigned>(std::min<size_t>(threadCount, std::max<size_t>(1, cellCount / kChunk)));
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < threadCount; ++t) {
+    helpers.emplace_back([&work]() {
+      std::vector<size_t> around;
+      std::vector<std::pair<float, AtomRef>> found;
+      while (work(around, found)) {
+      }
+    });
   }
+  // This thread works too and alone reports progress, in order.
+  std::vector<size_t> around;
+  std::vector<std::pair<float, AtomRef>> found;
+  int lastPercent = -1;
+  auto report = [&]() {
+    if (cellCount == 0) return;
+    const int percent = static_cast<int>(100 * done.load(std::memory_order_acquire) / cellCount);
+    if (percent > lastPercent) {
+      feedback.SetProgress(percent);
+      lastPercent = percent;
+    }
+  };
+  report();
+  while (work(around, found)) report();
+  for (std::thread& helper : helpers) helper.join();
+  report();
   feedback.EndProgress();
 }
 

@@ -16,8 +16,9 @@ struct Protein {
 
   // Places the atoms (and the heteroatoms unless ignored) in a grid of cubic cells and
   // fills every atom's neighbour list: the atoms whose expanded spheres overlap its own,
-  // nearest first. Run once per structure, before the surface-area pass.
-  void Load(Feedback& feedback);
+  // nearest first. Run once per structure, before the surface-area pass. `threads` 0
+  // uses one per core; the lists are the same for any number.
+  void Load(Feedback& feedback, int threads = 0);
 };
 
 inline constexpr const char* kLoadingProtein = "Loading Protein...";

@@ -5,25 +5,34 @@
 #include <ostream>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessmol {
 
 namespace {
 
 // The neighbours of one atom, packed for the inner loop: centre relative to the atom,
-// squared radius, and what a point covered by this neighbour counts as.
+// squared radius, and what a point covered by this neighbour counts as. The lists are
+// padded to whole blocks of four with neighbours that cover nothing.
+constexpr size_t kBlock = 4;
+
 struct NeighbourBuffer {
   std::vector<float> x, y, z, r2;
   std::vector<uint8_t> contact, polar;
+  size_t count = 0;
 
   void Fill(const Structure& s, const Atom& atom) {
-    const size_t n = atom.neighbours.size();
-    x.resize(n);
-    y.resize(n);
-    z.resize(n);
-    r2.resize(n);
-    contact.resize(n);
-    polar.resize(n);
-    for (size_t k = 0; k < n; ++k) {
+    count = atom.neighbours.size();
+    const size_t padded = (count + kBlock - 1) / kBlock * kBlock;
+    x.assign(padded, 0.0f);
+    y.assign(padded, 0.0f);
+    z.assign(padded, 0.0f);
+    r2.assign(padded, -1.0f);  // no squared distance is below -1
+    contact.assign(padded, 0);
+    polar.assign(padded, 0);
+    for (size_t k = 0; k < count; ++k) {
       const Atom& b = s.AtomAt(atom.neighbours[k]);
       x[k] = b.x - atom.x;
       y[k] = b.y - atom.y;
@@ -37,23 +46,38 @@ struct NeighbourBuffer {
   }
 };
 
+// The first neighbour, in list order, whose sphere holds the point strictly inside;
+// `count` when none does. Four neighbours are tested at once with the same arithmetic as
+// one at a time, so the answer is the same to the bit.
+size_t FirstCover(const NeighbourBuffer& nb, float sx, float sy, float sz) {
+#if defined(__SSE2__)
+  const __m128 px = _mm_set1_ps(sx), py = _mm_set1_ps(sy), pz = _mm_set1_ps(sz);
+  for (size_t k = 0; k < nb.count; k += kBlock) {
+    const __m128 dx = _mm_sub_ps(px, _mm_loadu_ps(nb.x.data() + k));
+    const __m128 dy = _mm_sub_ps(py, _mm_loadu_ps(nb.y.data() + k));
+    const __m128 dz = _mm_sub_ps(pz, _mm_loadu_ps(nb.z.data() + k));
+    const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+    const int mask = _mm_movemask_ps(_mm_cmplt_ps(d2, _mm_loadu_ps(nb.r2.data() + k)));
+    if (mask != 0) return k + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+  return nb.count;
+#else
+  for (size_t k = 0; k < nb.count; ++k) {
+    const float dx = sx - nb.x[k], dy = sy - nb.y[k], dz = sz - nb.z[k];
+    if (dx * dx + dy * dy + dz * dz < nb.r2[k]) return k;
+  }
+  return nb.count;
+#endif
+}
+
 void SampleAtom(const Structure& s, Atom& atom, const std::vector<SpherePoint>& points, NeighbourBuffer& nb) {
   nb.Fill(s, atom);
-  const size_t n = nb.x.size();
-  const float* bx = nb.x.data();
-  const float* by = nb.y.data();
-  const float* bz = nb.z.data();
-  const float* br2 = nb.r2.data();
   const float r = atom.radius;
   uint32_t buried = 0, contact = 0, polar = 0;
   for (const SpherePoint& p : points) {
-    const float sx = r * p[0], sy = r * p[1], sz = r * p[2];
-    size_t k = 0;
-    for (; k < n; ++k) {
-      const float dx = sx - bx[k], dy = sy - by[k], dz = sz - bz[k];
-      if (dx * dx + dy * dy + dz * dz < br2[k]) break;  // the nearest covering neighbour decides
-    }
-    if (k == n) {  // open to solvent: a contact, and a polar one
+    // The nearest covering neighbour decides what the point touches.
+    const size_t k = FirstCover(nb, r * p[0], r * p[1], r * p[2]);
+    if (k == nb.count) {  // open to solvent: a contact, and a polar one
       ++contact;
       ++polar;
     } else {

@@ -18,7 +18,7 @@ std::string BareName(const std::string& path) {
 // Assembly, surface areas and scores of a model, as for a structure read from a file.
 bool AnalyseModel(CTessmolDoc& doc, Protein& model) {
   SilentFeedback quiet;
-  model.Load(quiet);
+  model.Load(quiet, doc.sasaThreads);
   SasaSettings settings;
   settings.threads = doc.sasaThreads;
   settings.log = doc.state().logFile();

@@ -178,3 +178,23 @@ TEST(StructureQueries, TransmembraneSegmentsAndAverages) {
 
 }  // namespace
 }  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+TEST(ProteinLoad, TheListsDoNotDependOnTheNumberOfThreads) {
+  Protein one;
+  one.structure = test::ReadPdb(test::DataPath("4HHB.pdb")).structure;
+  Protein three = one;
+  RecordingFeedback feedback;
+  one.Load(feedback, 1);
+  three.Load(feedback, 3);
+  EXPECT_TRUE(std::is_sorted(feedback.percents.begin(), feedback.percents.end()));
+  for (size_t i = 0; i < one.structure.atoms.size(); ++i) {
+    ASSERT_EQ(one.structure.atoms[i].neighbours, three.structure.atoms[i].neighbours) << i;
+    ASSERT_EQ(one.structure.atoms[i].neighbourDist2, three.structure.atoms[i].neighbourDist2) << i;
+  }
+}
+
+}  // namespace
+}  // namespace tessmol
