@@ -186,10 +186,13 @@ TEST(ProteinLoad, TheListsDoNotDependOnTheNumberOfThreads) {
   Protein one;
   one.structure = test::ReadPdb(test::DataPath("4HHB.pdb")).structure;
   Protein three = one;
-  RecordingFeedback feedback;
-  one.Load(feedback, 1);
-  three.Load(feedback, 3);
-  EXPECT_TRUE(std::is_sorted(feedback.percents.begin(), feedback.percents.end()));
+  RecordingFeedback serial, parallel;
+  one.Load(serial, 1);
+  three.Load(parallel, 3);
+  for (const RecordingFeedback* f : {&serial, &parallel}) {
+    EXPECT_TRUE(std::is_sorted(f->percents.begin(), f->percents.end()));  // progress in order
+    EXPECT_EQ(f->progressEnds, 1);
+  }
   for (size_t i = 0; i < one.structure.atoms.size(); ++i) {
     ASSERT_EQ(one.structure.atoms[i].neighbours, three.structure.atoms[i].neighbours) << i;
     ASSERT_EQ(one.structure.atoms[i].neighbourDist2, three.structure.atoms[i].neighbourDist2) << i;
