@@ -133,9 +133,11 @@ std::vector<std::string> CTessmolDoc::AnalyseMultiple(const MultipleAnalysisRequ
   std::condition_variable readyChanged;
   std::atomic<size_t> next{0};
   const bool parallel = jobs > 1 && count > 1;
+  // Workers log into their slot; this thread alone writes the log file, in file order.
+  const bool logging = state_.logFile() != nullptr;
   auto analyseOne = [&](size_t i, Feedback& feedback, int threads) {
     std::ostringstream log;
-    std::optional<Protein> result = Analyse(paths[i], feedback, state_.logFile() ? &log : nullptr, threads);
+    std::optional<Protein> result = Analyse(paths[i], feedback, logging ? &log : nullptr, threads);
     std::lock_guard<std::mutex> lock(mutex);
     slots[i].protein = std::move(result);
     slots[i].log = log.str();
