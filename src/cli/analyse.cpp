@@ -21,6 +21,7 @@ struct AnalyseArgs {
   AnalysisOptions options;
   bool residues = false;
   bool spanner3d = false;
+  bool inspection = false;
   std::string chart;
   std::string chartSize = "1200x600";
 };
@@ -57,6 +58,7 @@ int Run(const AnalyseArgs& args) {
   Session session(args.options);
   if (!session.ready()) return 1;
   CTessmolDoc& doc = session.doc();
+  doc.writeHelixInspection = args.inspection;
   int chartWidth = 0, chartHeight = 0;
   ChartOptions chartOptions = DefaultChartOptions();
   if (!args.chart.empty()) {
@@ -115,6 +117,7 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
   analyse->add_flag("--spanner3d", args->spanner3d,
                     "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
+  analyse->add_flag("--inspection", args->inspection, "With --spanner3d, also write the helix model to ./helixtest.pdb");
   analyse->add_option("--chart", args->chart,
                       "Also draw the chart of scores along the sequence (.svg or .png)");
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
