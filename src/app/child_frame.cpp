@@ -91,7 +91,11 @@ bool CChildFrame::OpenPath(const QString& path) {
 void CChildFrame::OnLoadScoreTable() {
   const auto path = session_->dialogs().OpenFile(this, QStringLiteral("Load Score Table"),
                                                  QStringLiteral("Score Table Files (*.stb);;All Files (*)"));
-  if (path) doc().LoadScoreTable(path->toStdString());
+  // The table in force keeps its scores when the file cannot be read; say so, since the
+  // rows analysed next would otherwise carry the unread table's name without a word.
+  if (path && !doc().LoadScoreTable(path->toStdString())) {
+    session_->dialogs().Message(this, QStringLiteral("Error: Could not read score table ") + *path);
+  }
 }
 
 void CChildFrame::OnAnalyseMultiple() {

@@ -418,6 +418,10 @@ class AppTest : public QObject {
     });
     frame_->OnAbout();
     QVERIFY(dialogs_->run.empty());
+    dialogs_->openFile.push_back(QStringLiteral("no_such_table.stb"));
+    child->OnLoadScoreTable();
+    QCOMPARE(dialogs_->messages.last(), QStringLiteral("Error: Could not read score table no_such_table.stb"));
+    QCOMPARE(state_->scoringTable, BuiltInScores());
   }
 };
 
