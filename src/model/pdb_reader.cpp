@@ -1,6 +1,5 @@
 #include "model/pdb_reader.h"
 
-#include <filesystem>
 
 #include "model/text.h"
 
