@@ -35,14 +35,13 @@ std::string ChartPath(const std::string& chart, const std::string& structure, bo
   return (p.parent_path() / (p.stem().string() + "-" + stem + p.extension().string())).string();
 }
 
-bool WriteChart(const Session& session, const CTessmolDoc& doc, const std::string& path, int width,
-                int height, const ChartOptions& options) {
+bool WriteChart(const CTessmolDoc& doc, const std::string& path, int width, int height,
+                const ChartOptions& options) {
   ChartInput input;
   input.structure = &doc.protein.structure;
   input.structureLoaded = doc.structureLoaded;
   input.options = options;
   input.rect = {10, 10, width - 10, height - 10};
-  (void)session;
   const std::string extension = std::filesystem::path(path).extension().string();
   if (extension == ".svg" || extension == ".SVG") {
     SvgSurface svg(width, height);
@@ -93,7 +92,7 @@ int Run(const AnalyseArgs& args) {
     }
     if (!args.chart.empty()) {
       const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-      if (!WriteChart(session, doc, chartPath, chartWidth, chartHeight, chartOptions)) {
+      if (!WriteChart(doc, chartPath, chartWidth, chartHeight, chartOptions)) {
         std::cerr << "Error: cannot write the chart " << chartPath << '\n';
         status = 1;
       }
@@ -117,7 +116,8 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
   analyse->add_flag("--spanner3d", args->spanner3d,
                     "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
-  analyse->add_flag("--inspection", args->inspection, "With --spanner3d, also write the helix model to ./helixtest.pdb");
+  analyse->add_flag("--inspection", args->inspection,
+                    "With --spanner3d, also write the helix model to ./helixtest.pdb");
   analyse->add_option("--chart", args->chart,
                       "Also draw the chart of scores along the sequence (.svg or .png)");
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")

@@ -17,14 +17,7 @@
 
 namespace tessmol {
 
-namespace {
-
-std::string BareName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string ResultNameFor(const std::string& fileName) {
   if (fileName.size() < 3) return fileName + "tsm";

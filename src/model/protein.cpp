@@ -1,10 +1,10 @@
 #include "model/protein.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <thread>
+
+#include "model/parallel.h"
 
 namespace tessmol {
 
@@ -141,46 +141,15 @@ void Protein::Load(Feedback& feedback, int threads) {
     }
   };
 
-  const size_t cellCount = cellKeys.size();
-  constexpr size_t kChunk = 16;
-  std::atomic<size_t> next{0};
-  std::atomic<size_t> done{0};
-  auto work = [&](std::vector<size_t>& around, std::vector<std::pair<float, AtomRef>>& found) {
-    const size_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
-    if (begin >= cellCount) return false;
-    const size_t end = std::min(begin + kChunk, cellCount);
-    for (size_t c = begin; c < end; ++c) buildCell(c, around, found);
-    done.fetch_add(end - begin, std::memory_order_release);
-    return true;
+  struct CellScratch {
+    std::vector<size_t> around;
+    std::vector<std::pair<float, AtomRef>> found;
   };
-  unsigned threadCount =
-      threads > 0 ? static_cast<unsigned>(threads) : std::max(1u, std::thread::hardware_concurrency());
-  threadCount = static_cast<unsigned>(std::min<size_t>(threadCount, std::max<size_t>(1, cellCount / kChunk)));
-  std::vector<std::thread> helpers;
-  for (unsigned t = 1; t < threadCount; ++t) {
-    helpers.emplace_back([&work]() {
-      std::vector<size_t> around;
-      std::vector<std::pair<float, AtomRef>> found;
-      while (work(around, found)) {
-      }
-    });
-  }
-  // This thread works too and alone reports progress, in order.
-  std::vector<size_t> around;
-  std::vector<std::pair<float, AtomRef>> found;
-  int lastPercent = -1;
-  auto report = [&]() {
-    if (cellCount == 0) return;
-    const int percent = static_cast<int>(100 * done.load(std::memory_order_acquire) / cellCount);
-    if (percent > lastPercent) {
-      feedback.SetProgress(percent);
-      lastPercent = percent;
-    }
-  };
-  report();
-  while (work(around, found)) report();
-  for (std::thread& helper : helpers) helper.join();
-  report();
+  ParallelChunks<CellScratch>(cellKeys.size(), 16, threads, feedback,
+                              [&](size_t begin, size_t end, CellScratch& scratch) {
+                                for (size_t c = begin; c < end; ++c)
+                                  buildCell(c, scratch.around, scratch.found);
+                              });
   feedback.EndProgress();
 }
 

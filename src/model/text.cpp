@@ -80,6 +80,11 @@ bool OpenForReading(std::ifstream& in, const std::string& path) {
   return in.is_open();
 }
 
+std::string BareName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::vector<std::string> SplitFields(std::string_view line) {
   std::vector<std::string> fields(1);
   for (char c : line) {

@@ -34,6 +34,9 @@ bool ReadLine(std::istream& in, std::string& line);
 // as a stream and fail only on its first read.
 bool OpenForReading(std::ifstream& in, const std::string& path);
 
+// The part of a path after its last '/': the file name without its folder.
+std::string BareName(const std::string& path);
+
 // Splits a line at every TAB; blanks are part of fields. A line without TAB is one field,
 // an empty line one empty field, a line ending in TAB ends with an empty field.
 std::vector<std::string> SplitFields(std::string_view line);

@@ -1,9 +1,9 @@
 #include "surface/sasa.h"
 
 #include <algorithm>
-#include <atomic>
 #include <ostream>
-#include <thread>
+
+#include "model/parallel.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -169,48 +169,11 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
 
   Structure& s = protein.structure;
   feedback.BeginProgress(kCalculatingSasa);
-  feedback.SetProgress(0);
-
-  const size_t atomCount = s.atoms.size();
-  constexpr size_t kChunk = 64;
-  std::atomic<size_t> next{0};
-  std::atomic<size_t> done{0};
-  // Takes the next chunk of atoms; false when none is left.
-  auto work = [&](NeighbourBuffer& buffer) {
-    const size_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
-    if (begin >= atomCount) return false;
-    const size_t end = std::min(begin + kChunk, atomCount);
-    for (size_t i = begin; i < end; ++i) SampleAtom(s, s.atoms[i], points, buffer);
-    done.fetch_add(end - begin, std::memory_order_release);
-    return true;
-  };
-
-  unsigned threads = settings.threads > 0 ? static_cast<unsigned>(settings.threads)
-                                          : std::max(1u, std::thread::hardware_concurrency());
-  threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, atomCount / kChunk)));
-  std::vector<std::thread> helpers;
-  for (unsigned t = 1; t < threads; ++t) {
-    helpers.emplace_back([&work]() {
-      NeighbourBuffer buffer;
-      while (work(buffer)) {
-      }
-    });
-  }
-  // This thread works too, and it alone reports progress, so the percentages arrive in
-  // order and on the thread that started the pass.
-  NeighbourBuffer buffer;
-  int lastPercent = 0;
-  auto report = [&]() {
-    if (atomCount == 0) return;
-    const int percent = static_cast<int>(100 * done.load(std::memory_order_acquire) / atomCount);
-    if (percent > lastPercent) {
-      feedback.SetProgress(percent);
-      lastPercent = percent;
-    }
-  };
-  while (work(buffer)) report();
-  for (std::thread& helper : helpers) helper.join();
-  report();
+  ParallelChunks<NeighbourBuffer>(s.atoms.size(), 64, settings.threads, feedback,
+                                  [&](size_t begin, size_t end, NeighbourBuffer& buffer) {
+                                    for (size_t i = begin; i < end; ++i)
+                                      SampleAtom(s, s.atoms[i], points, buffer);
+                                  });
 
   SumResidues(protein, settings.log);
   feedback.EndProgress();

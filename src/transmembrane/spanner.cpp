@@ -1,6 +1,7 @@
 #include "transmembrane/spanner.h"
 
 #include "document/result_file.h"
+#include "model/text.h"
 #include "surface/environment.h"
 #include "surface/sasa.h"
 #include "transmembrane/fasta.h"
@@ -9,11 +10,6 @@
 namespace tessmol {
 
 namespace {
-
-std::string BareName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Assembly, surface areas and scores of a model, as for a structure read from a file.
 bool AnalyseModel(CTessmolDoc& doc, Protein& model) {

@@ -169,9 +169,7 @@ namespace {
 
 std::vector<std::vector<std::string>> Table(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
+  for (const std::string& line : Lines(text)) {
     std::vector<std::string> cells;
     std::istringstream row(line);
     std::string cell;
