@@ -11,7 +11,6 @@
 
 #include "document/tessmol_doc.h"
 #include "model/program_folder.h"
-#include "transmembrane/spanner.h"
 
 namespace {
 
@@ -64,7 +63,9 @@ int main(int argc, char** argv) {
               "whole model: found / predicted");
   for (int a = 1; a + 1 < argc; a += 2) {
     tessmol::CTessmolDoc doc(state, quiet);
-    doc.writeHelixInspection = false;
+    tessmol::AnalysisSettings settings;
+    settings.writeHelixInspection = false;
+    doc.SetSettings(settings);
     state.CloseLog();
     if (doc.OpenStructure(argv[a]) != tessmol::CTessmolDoc::OpenResult::kOpened) {
       std::fprintf(stderr, "cannot analyse %s\n", argv[a]);
@@ -72,17 +73,17 @@ int main(int argc, char** argv) {
     }
     int residues = 0;
     const std::vector<Segment> annotated = ReadSpan(argv[a + 1], residues);
-    if (residues != static_cast<int>(doc.protein.structure.residues.size())) {
+    if (residues != static_cast<int>(doc.protein().structure.residues.size())) {
       std::fprintf(stderr, "%s: %d residues in the span file, %zu read\n", argv[a], residues,
-                   doc.protein.structure.residues.size());
+                   doc.protein().structure.residues.size());
     }
     totalAnnotated += static_cast<int>(annotated.size());
     std::string name = argv[a];
     name = name.substr(name.find_last_of('/') + 1);
     std::printf("%-12s %9zu", name.substr(0, 12).c_str(), annotated.size());
     for (int r = 0; r < 2; ++r) {
-      tessmol::RunSpanner3D(doc, ranges[r]);
-      const std::vector<Segment> predicted = Predicted(doc.protein.structure);
+      doc.RunSpanner3D(ranges[r]);
+      const std::vector<Segment> predicted = Predicted(doc.protein().structure);
       std::vector<bool> used(annotated.size(), false);
       int found = 0, onTarget = 0;
       for (const Segment& p : predicted) {

@@ -10,7 +10,6 @@
 
 #include "app/options_sheet.h"
 #include "document/report.h"
-#include "transmembrane/spanner.h"
 #include "views/chart_view.h"
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"
@@ -53,17 +52,17 @@ void CChildFrame::UpdateTitle() {
 }
 
 void CChildFrame::RefreshViews() {
-  list_->Fill(doc().entries);
+  list_->Fill(doc().entries());
   RefreshStructureViews();
 }
 
 void CChildFrame::RefreshStructureViews() {
   QStringList lines;
-  if (doc().structureLoaded) {
-    for (const std::string& line : SummaryLines(doc().protein)) lines << QString::fromStdString(line);
+  if (doc().structureLoaded()) {
+    for (const std::string& line : SummaryLines(doc().protein())) lines << QString::fromStdString(line);
   }
   summary_->SetLines(lines);
-  table_->FillTable(&doc().protein.structure);
+  table_->FillTable(&doc().protein().structure);
   chart_->OnUpdate();
 }
 
@@ -80,21 +79,40 @@ void CChildFrame::OnFileOpen() {
 }
 
 bool CChildFrame::OpenPath(const QString& path) {
-  const CTessmolDoc::OpenResult result = doc().OpenStructure(path.toStdString());
-  session_->title = QString::fromStdString(doc().title);
+  const std::string file = path.toStdString();
+  FileStatus status;
+  const CTessmolDoc::OpenResult result = doc().OpenStructure(file, &status);
+  session_->title = QString::fromStdString(doc().title());
   emit session_->TitleChanged();
   if (result == CTessmolDoc::OpenResult::kNoAtoms) return false;
-  if (result == CTessmolDoc::OpenResult::kOpened) emit StructureOpened(path);
+  if (result == CTessmolDoc::OpenResult::kResultFile) {
+    // A result file is shown as the analysis list shows it, never read as a structure
+    // (and so never overwritten by one).
+    const int row = doc().AddStoredEntry(file);
+    doc().LoadEntry(row, doc().entries()[row].resultName);
+    RefreshViews();
+    return true;
+  }
+  if (result == CTessmolDoc::OpenResult::kFailed) {
+    if (!status.ok()) Error(QString::fromStdString(status.Describe()));
+    return true;
+  }
+  emit StructureOpened(path);
   return true;
+}
+
+void CChildFrame::Error(const QString& text) {
+  session_->dialogs().Message(this, text);
 }
 
 void CChildFrame::OnLoadScoreTable() {
   const auto path = session_->dialogs().OpenFile(this, QStringLiteral("Load Score Table"),
                                                  QStringLiteral("Score Table Files (*.stb);;All Files (*)"));
-  // The table in force keeps its scores when the file cannot be read; say so, since the
-  // rows analysed next would otherwise carry the unread table's name without a word.
-  if (path && !doc().LoadScoreTable(path->toStdString())) {
-    session_->dialogs().Message(this, QStringLiteral("Error: Could not read score table ") + *path);
+  if (!path) return;
+  // A refused table leaves the one in force whole; say so, since the rows analysed next
+  // would otherwise be scored with a table the user did not mean.
+  if (const FileStatus loaded = doc().LoadScoreTable(path->toStdString()); !loaded) {
+    Error(QString::fromStdString(loaded.Describe()));
   }
 }
 
@@ -106,6 +124,8 @@ void CChildFrame::OnAnalyseMultiple() {
   for (const QString& path : dialog.filePaths) request.filePaths.push_back(path.toStdString());
   request.createCustomTable = dialog.createCustomTable && !dialog.customTablePath.isEmpty();
   request.customTablePath = dialog.customTablePath.toStdString();
+  // Unwritten result files and tables have been named by the document; skipped files,
+  // which the Part passes over in silence, are left so.
   doc().AnalyseMultiple(request);
 }
 
@@ -121,7 +141,7 @@ void CChildFrame::OnSelectAll() {
 }
 
 void CChildFrame::OnSpanner3D() {
-  RunSpanner3D(doc());
+  doc().RunSpanner3D();
 }
 
 void CChildFrame::OnSpanner2D() {
@@ -131,12 +151,12 @@ void CChildFrame::OnSpanner2D() {
   if (paths.isEmpty()) return;
   std::vector<std::string> files;
   for (const QString& p : paths) files.push_back(p.toStdString());
-  RunSpanner2D(doc(), files);
+  doc().RunSpanner2D(files);
 }
 
 void CChildFrame::OnOptions() {
-  OptionsSheet sheet(session_->dialogs(), doc(), this);
-  session_->dialogs().Run(sheet);
+  OptionsSheet sheet(session_->dialogs(), doc().settings(), doc().workFolder(), this);
+  if (session_->dialogs().Run(sheet) == QDialog::Accepted) doc().SetSettings(sheet.settings());
 }
 
 void CChildFrame::OnChartOptions() {

@@ -58,6 +58,7 @@ class CChildFrame : public QWidget {
 
  private:
   void UpdateTitle();
+  void Error(const QString& text);
   std::shared_ptr<DocumentSession> session_;
   QSplitter* main_;
   CMAListView* list_;

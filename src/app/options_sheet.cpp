@@ -18,7 +18,7 @@
 
 namespace tessmol {
 
-GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, QWidget* parent)
+GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values, QWidget* parent)
     : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
@@ -29,7 +29,7 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, Q
   row->addWidget(browse);
   layout->addLayout(row);
   ignoreHet_ = new QCheckBox(QStringLiteral("Ignore HeteroAtoms"), this);
-  ignoreHet_->setChecked(values.ignoreHeteroAtoms != 0);
+  ignoreHet_->setChecked(values.ignoreHeteroAtoms);
   layout->addWidget(ignoreHet_);
   auto* group = new QGroupBox(QStringLiteral("Solvent Accessiblt Surface Area (SASA) resolution"), this);
   auto* groupLayout = new QVBoxLayout(group);
@@ -52,12 +52,10 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const GeneralOptions& values, Q
   });
 }
 
-GeneralOptions GeneralOpts::Values() const {
-  GeneralOptions values;
+void GeneralOpts::Apply(AnalysisSettings& values) const {
   values.workingDirectory = directory_->text().toStdString();
-  values.ignoreHeteroAtoms = ignoreHet_->isChecked() ? 1 : 0;
+  values.ignoreHeteroAtoms = ignoreHet_->isChecked();
   values.sasaResolution = std::max(0, resolution_->checkedId());
-  return values;
 }
 
 namespace {
@@ -68,7 +66,7 @@ QString Number(double value) {
 
 }  // namespace
 
-Spanner2DParam::Spanner2DParam(const Spanner2DParams& v, QWidget* parent) : QWidget(parent) {
+Spanner2DParam::Spanner2DParam(const ScanParams& v, QWidget* parent) : QWidget(parent) {
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("min"), this), 4, 1);
   grid->addWidget(new QLabel(QStringLiteral("max"), this), 4, 2);
@@ -113,58 +111,52 @@ Spanner2DParam::Spanner2DParam(const Spanner2DParams& v, QWidget* parent) : QWid
   grid->setRowStretch(9, 1);
 }
 
-bool Spanner2DParam::Read(Spanner2DParams& out, QString& error) {
-  Spanner2DParams v = out;
+bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
+  AnalysisSettings settings = out;
+  ScanParams& v = settings.spanner2DParams;
   const QLocale c = QLocale::c();
-  auto readFloat = [&](int id, float& target, std::optional<std::pair<float, float>> range) {
-    bool ok = false;
-    const float value = c.toFloat(field(id)->text().trimmed(), &ok);
-    if (!ok) {
-      error = QStringLiteral("Please enter a number.");
-    } else if (range && (value < range->first || value > range->second)) {
-      error = QStringLiteral("Please enter a number between %1 and %2.").arg(range->first).arg(range->second);
-      ok = false;
-    }
-    if (!ok) field(id)->setFocus();
-    target = value;
-    return ok;
+  auto refuse = [&](int id, const QString& why) {
+    error = why;
+    field(id)->setFocus();
+    return false;
   };
-  auto readUnsigned = [&](int id, uint32_t& target, std::optional<std::pair<uint32_t, uint32_t>> range) {
+  auto readFloat = [&](int id, float& target) {
     bool ok = false;
-    const uint value = c.toUInt(field(id)->text().trimmed(), &ok);
-    if (!ok) {
-      error = QStringLiteral("Please enter a positive integer.");
-    } else if (range && (value < range->first || value > range->second)) {
-      error =
-          QStringLiteral("Please enter an integer between %1 and %2.").arg(range->first).arg(range->second);
-      ok = false;
-    }
-    if (!ok) field(id)->setFocus();
-    target = value;
-    return ok;
+    target = c.toFloat(field(id)->text().trimmed(), &ok);
+    return ok || refuse(id, QStringLiteral("Please enter a number."));
   };
-  // The page's own order of reading, each field checked right after it is read.
-  const bool ok =
-      readFloat(1049, v.minAreaDifference, std::make_pair(1.0f, 10.0f)) &&
-      readUnsigned(1051, v.movingAverage, std::make_pair(1u, 100u)) &&
-      readFloat(1052, v.minAveSASA, std::nullopt) && readUnsigned(1053, v.tmLengthMin, std::nullopt) &&
-      readUnsigned(1054, v.tmLengthMax, std::nullopt) && readFloat(1055, v.kavelinMin, std::nullopt) &&
-      readFloat(1056, v.kavelinMax, std::nullopt) && readFloat(1057, v.profilesMin, std::nullopt) &&
-      readFloat(1058, v.profilesMax, std::nullopt) && readFloat(1059, v.lengthAreaMin, std::nullopt) &&
-      readFloat(1060, v.lengthAreaMax, std::nullopt) && readFloat(1050, v.minDifference, std::nullopt);
-  if (ok) out = v;
+  auto readUnsigned = [&](int id, uint32_t& target) {
+    bool ok = false;
+    target = c.toUInt(field(id)->text().trimmed(), &ok);
+    return ok || refuse(id, QStringLiteral("Please enter a positive integer."));
+  };
+  // The two fields with a range come first in the page's order: their ranges are checked
+  // before the later fields are read.
+  auto checkRanges = [&]() {
+    const auto problem = settings.Validate();
+    if (!problem) return true;
+    return refuse(problem->field == "movingAverage" ? 1051 : 1049, QString::fromStdString(problem->message));
+  };
+  const bool ok = readFloat(1049, v.minAreaDifference) && readUnsigned(1051, v.movingAverage) && checkRanges() &&
+                  readFloat(1052, v.minAveSASA) && readUnsigned(1053, v.tmLengthMin) &&
+                  readUnsigned(1054, v.tmLengthMax) && readFloat(1055, v.kavelinMin) &&
+                  readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
+                  readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
+                  readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);
+  if (ok) out = settings;
   return ok;
 }
 
-OptionsSheet::OptionsSheet(DialogService& dialogs, CTessmolDoc& doc, QWidget* parent)
-    : QDialog(parent), dialogs_(dialogs), doc_(doc) {
+OptionsSheet::OptionsSheet(DialogService& dialogs, const AnalysisSettings& settings, const std::string& workFolder,
+                           QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs), settings_(settings) {
   setWindowTitle(QStringLiteral("Tessmol"));
   // The working directory shown is always the document's work folder.
-  doc_.generalOptions.workingDirectory = doc_.workFolder;
+  settings_.workingDirectory = workFolder;
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
-  general_ = new GeneralOpts(dialogs, doc_.generalOptions, tabs_);
-  spanner_ = new Spanner2DParam(doc_.spanner2DParams, tabs_);
+  general_ = new GeneralOpts(dialogs, settings_, tabs_);
+  spanner_ = new Spanner2DParam(settings_.spanner2DParams, tabs_);
   tabs_->addTab(general_, QStringLiteral("General"));
   tabs_->addTab(spanner_, QStringLiteral("Spanner 2D"));
   layout->addWidget(tabs_);
@@ -175,15 +167,15 @@ OptionsSheet::OptionsSheet(DialogService& dialogs, CTessmolDoc& doc, QWidget* pa
 }
 
 void OptionsSheet::OnOk() {
-  Spanner2DParams params = doc_.spanner2DParams;
+  AnalysisSettings edited = settings_;
   QString error;
-  if (!spanner_->Read(params, error)) {
+  if (!spanner_->Read(edited, error)) {
     tabs_->setCurrentWidget(spanner_);
     dialogs_.Message(this, error);
     return;  // the sheet stays open
   }
-  doc_.spanner2DParams = params;
-  doc_.generalOptions = general_->Values();
+  general_->Apply(edited);
+  settings_ = edited;
   accept();
 }
 

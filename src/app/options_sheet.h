@@ -1,6 +1,7 @@
 // The options sheet "Tessmol": the "General" page (working directory, heteroatoms, surface
 // resolution) and the "Spanner 2D" page (the twelve scan parameters). The values live in
-// the document; the pages show them and write them back when the sheet is accepted.
+// the document; the sheet edits a copy, checked with AnalysisSettings::Validate, which the
+// caller hands back to the document when the sheet is accepted.
 #pragma once
 
 #include <QDialog>
@@ -18,8 +19,9 @@ namespace tessmol {
 
 class GeneralOpts : public QWidget {
  public:
-  GeneralOpts(DialogService& dialogs, const GeneralOptions& values, QWidget* parent = nullptr);
-  GeneralOptions Values() const;
+  GeneralOpts(DialogService& dialogs, const AnalysisSettings& values, QWidget* parent = nullptr);
+  // The page's three values into `values`.
+  void Apply(AnalysisSettings& values) const;
   QLineEdit* directoryEdit() const { return directory_; }
   QCheckBox* ignoreHetBox() const { return ignoreHet_; }
   QButtonGroup* resolutionGroup() const { return resolution_; }
@@ -32,10 +34,11 @@ class GeneralOpts : public QWidget {
 
 class Spanner2DParam : public QWidget {
  public:
-  Spanner2DParam(const Spanner2DParams& values, QWidget* parent = nullptr);
-  // Reads the fields in the page's order, each checked as it is read. On the first bad
-  // field: false, `error` says why, and that field has the focus.
-  bool Read(Spanner2DParams& values, QString& error);
+  Spanner2DParam(const ScanParams& values, QWidget* parent = nullptr);
+  // Reads the fields into `values` in the page's order, each checked as it is read (the
+  // ranges by AnalysisSettings::Validate). On the first bad field: false, `error` says
+  // why, and that field has the focus.
+  bool Read(AnalysisSettings& values, QString& error);
   // Fields by the edit control numbers 1049 to 1060.
   QLineEdit* field(int controlId) const { return fields_.at(static_cast<size_t>(controlId - 1049)); }
 
@@ -45,16 +48,19 @@ class Spanner2DParam : public QWidget {
 
 class OptionsSheet : public QDialog {
  public:
-  OptionsSheet(DialogService& dialogs, CTessmolDoc& doc, QWidget* parent = nullptr);
+  // `workFolder` is shown as the working directory.
+  OptionsSheet(DialogService& dialogs, const AnalysisSettings& settings, const std::string& workFolder,
+               QWidget* parent = nullptr);
   GeneralOpts* general() const { return general_; }
   Spanner2DParam* spanner() const { return spanner_; }
   QTabWidget* tabs() const { return tabs_; }
-  // OK: every page's fields into the document, unless a field is refused.
+  // OK: every page's fields into the copy, unless a field is refused.
   void OnOk();
+  const AnalysisSettings& settings() const { return settings_; }
 
  private:
   DialogService& dialogs_;
-  CTessmolDoc& doc_;
+  AnalysisSettings settings_;
   QTabWidget* tabs_;
   GeneralOpts* general_;
   Spanner2DParam* spanner_;

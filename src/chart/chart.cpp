@@ -257,4 +257,15 @@ bool DragBottomEdge(PlotRect& rect, int y, int scrollHeight) {
   return true;
 }
 
+ChartInput MakeChartInput(const Structure& structure, bool structureLoaded, const ChartOptions& options,
+                          const PlotRect& rect, bool showLegend) {
+  ChartInput input;
+  input.structure = &structure;
+  input.structureLoaded = structureLoaded;
+  input.options = options;
+  input.showLegend = showLegend;
+  input.rect = rect;
+  return input;
+}
+
 }  // namespace tessmol

@@ -58,6 +58,10 @@ struct ChartInput {
   PlotRect rect;
 };
 
+// The input of one drawing of a structure's chart.
+ChartInput MakeChartInput(const Structure& structure, bool structureLoaded, const ChartOptions& options,
+                          const PlotRect& rect, bool showLegend = true);
+
 inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"};
 
 void DrawChart(DrawingSurface& surface, const ChartInput& input);

@@ -47,7 +47,7 @@ void ReadRecords(std::istream& in, ChartOptions& options) {
     } else if (axis >= 0) {
       ChartAxisOptions& a = options.axes[axis];
       a.showUnits = ParseInt(next()) != 0;
-      a.unitInterval = static_cast<float>(ParseReal(next()));
+      a.unitInterval = ParseFloat(next());
       a.automatic = ParseInt(next()) != 0;
       a.fromResidue = ParseInt(next());
       a.toResidue = ParseInt(next());
@@ -55,8 +55,8 @@ void ReadRecords(std::istream& in, ChartOptions& options) {
       a.fromChain = from.empty() ? '\0' : from[0];
       const std::string to = next();
       a.toChain = to.empty() ? '\0' : to[0];
-      a.minimum = static_cast<float>(ParseReal(next()));
-      a.maximum = static_cast<float>(ParseReal(next()));
+      a.minimum = ParseFloat(next());
+      a.maximum = ParseFloat(next());
     }
   }
 }

@@ -10,7 +10,6 @@
 #include "chart/svg_surface.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
-#include "transmembrane/spanner.h"
 
 namespace tessmol::cli {
 
@@ -37,27 +36,24 @@ std::string ChartPath(const std::string& chart, const std::string& structure, bo
 
 bool WriteChart(const CTessmolDoc& doc, const std::string& path, int width, int height,
                 const ChartOptions& options) {
-  ChartInput input;
-  input.structure = &doc.protein.structure;
-  input.structureLoaded = doc.structureLoaded;
-  input.options = options;
-  input.rect = {10, 10, width - 10, height - 10};
+  const ChartInput input =
+      MakeChartInput(doc.protein().structure, doc.structureLoaded(), options, {10, 10, width - 10, height - 10});
   const std::string extension = std::filesystem::path(path).extension().string();
   if (extension == ".svg" || extension == ".SVG") {
     SvgSurface svg(width, height);
     DrawChart(svg, input);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << svg.Finish();
-    return static_cast<bool>(out);
+    const std::string text = svg.Finish();
+    return WriteFileAtomically(path, [&](std::ostream& out) { out << text; }).ok();
   }
   return cli::WritePng(input, width, height, path);
 }
 
 int Run(const AnalyseArgs& args) {
-  Session session(args.options);
-  if (!session.ready()) return 1;
+  AnalysisOptions options = args.options;
+  options.settings.writeHelixInspection = args.inspection;
+  Session session(options);
+  if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
-  doc.writeHelixInspection = args.inspection;
   int chartWidth = 0, chartHeight = 0;
   ChartOptions chartOptions = DefaultChartOptions();
   if (!args.chart.empty()) {
@@ -73,20 +69,29 @@ int Run(const AnalyseArgs& args) {
   }
   int status = 0;
   bool first = true;
+  doc.BeginRun();  // one run: two files of one name never share a result file
   for (const std::string& path : args.files) {
-    switch (doc.OpenStructure(path)) {
+    FileStatus file;
+    switch (doc.OpenStructure(path, &file)) {
       case CTessmolDoc::OpenResult::kNoAtoms:
         std::cerr << "Error: no atoms could be read from " << path << '\n';
         status = 1;
         continue;
+      case CTessmolDoc::OpenResult::kResultFile:
+        std::cerr << "Error: " << path << " is a Tessmol result file, not a structure: use show or recalc\n";
+        status = 1;
+        continue;
       case CTessmolDoc::OpenResult::kFailed:
-        std::cerr << "Error: " << path << " was not analysed\n";
+        std::cerr << (file.ok() ? "Error: " + path + " was not analysed" : file.Describe()) << '\n';
         status = 1;
         continue;
       case CTessmolDoc::OpenResult::kOpened:
         break;
     }
-    if (args.spanner3d && !RunSpanner3D(doc)) {
+    // A row whose result file could not be written has been named by the document.
+    if (!file.ok()) status = 1;
+    WarnMissingMainChain(doc.protein(), path);
+    if (args.spanner3d && !doc.RunSpanner3D()) {
       std::cerr << "Error: Spanner3D failed on " << path << '\n';
       status = 1;
     }
@@ -99,7 +104,7 @@ int Run(const AnalyseArgs& args) {
     }
     if (!first) std::cout << '\n';
     first = false;
-    PrintSummary(doc.protein, args.residues);
+    PrintSummary(doc.protein(), args.residues);
   }
   return status;
 }
@@ -122,7 +127,7 @@ void SetupAnalyse(CLI::App& app, int& status) {
                       "Also draw the chart of scores along the sequence (.svg or .png)");
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
-  AddSpannerOptions(*analyse, args->options.spanner);
+  AddSpannerOptions(*analyse, args->options.settings.spanner2DParams);
   analyse->callback([args, &status]() { status = Run(*args); });
 }
 

@@ -3,7 +3,7 @@
 #include <QGuiApplication>
 #include <memory>
 
-#include "views/qt_painter_surface.h"
+#include "chart/qt/qt_painter_surface.h"
 
 namespace tessmol::cli {
 

@@ -38,22 +38,19 @@ void TerminalFeedback::EndProgress() {
 void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
   command
       .add_option("--score-table", options.scoreTable,
-                  "Score table (.stb) to score with instead of Default.stb")
-      ->check(CLI::ExistingFile);
+                  "Score table (.stb) to score with instead of Default.stb");
   command.add_option("--log", options.logPath,
                      "Log file of the surface-area pass (default: temp/Logfile.log beside the program)");
 }
 
-void AddSpannerOptions(CLI::App& command, Spanner2DParams& p) {
+void AddSpannerOptions(CLI::App& command, ScanParams& p) {
   const char* group = "Transmembrane scan";
   command
       .add_option("--minAreaDifference", p.minAreaDifference,
                   "Area between the curves over a window must exceed it (1 to 10)")
-      ->check(CLI::Range(1.0f, 10.0f))
       ->capture_default_str()
       ->group(group);
   command.add_option("--movingAverage", p.movingAverage, "Width of the moving averages (1 to 100)")
-      ->check(CLI::Range(1u, 100u))
       ->capture_default_str()
       ->group(group);
   command
@@ -81,32 +78,34 @@ void AddSpannerOptions(CLI::App& command, Spanner2DParams& p) {
 }
 
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
+  AnalysisSettings& s = options.settings;
   command
-      .add_option("--resolution", options.resolution,
+      .add_option("--resolution", s.sasaResolution,
                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")
-      ->check(CLI::Range(0, 5))
       ->capture_default_str();
-  command.add_flag("--ignore-het", options.ignoreHet, "Leave heteroatoms (ligands, ions, waters) out");
-  command.add_option("--threads", options.threads, "Threads for the surface-area pass (0: one per core)")
-      ->check(CLI::Range(0, 1024))
+  command.add_flag("--ignore-het", s.ignoreHeteroAtoms, "Leave heteroatoms (ligands, ions, waters) out");
+  command.add_option("--threads", s.threads, "Threads for the surface-area pass (0: one per core)")
       ->capture_default_str();
   AddTableOptions(command, options);
 }
 
 Session::Session(const AnalysisOptions& options) : state_(ExecutableFolder()) {
+  if (auto problem = options.settings.Validate()) {
+    std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
+    status_ = 2;
+    return;
+  }
+  if (!options.logPath.empty()) state_.RequestLogPath(options.logPath);
   doc_ = std::make_unique<CTessmolDoc>(state_, feedback_);
   CTessmolDoc& doc = *doc_;
-  doc.generalOptions.sasaResolution = options.resolution;
-  doc.generalOptions.ignoreHeteroAtoms = options.ignoreHet ? 1 : 0;
-  doc.sasaThreads = options.threads;
-  doc.spanner2DParams = options.spanner;
-  if (!options.logPath.empty() && !state_.OpenLog(options.logPath)) {
-    std::cerr << "Error: cannot write the log file " << options.logPath << '\n';
-    ready_ = false;
-  }
-  if (!options.scoreTable.empty() && !doc.LoadScoreTable(options.scoreTable)) {
-    std::cerr << "Error: cannot read the score table " << options.scoreTable << '\n';
-    ready_ = false;
+  doc.SetSettings(options.settings);
+  // The document has said why on stderr.
+  if (!options.logPath.empty() && state_.logFile() == nullptr) status_ = 1;
+  if (!options.scoreTable.empty()) {
+    if (const FileStatus loaded = doc.LoadScoreTable(options.scoreTable); !loaded) {
+      std::cerr << loaded.Describe() << '\n';
+      status_ = 1;
+    }
   }
 }
 
@@ -128,6 +127,14 @@ void PrintSummary(const Protein& protein, bool residues) {
     PrintResidueTable(protein);
   }
   std::cout.flush();
+}
+
+void WarnMissingMainChain(const Protein& protein, const std::string& path) {
+  size_t missing = 0;
+  for (const Residue& residue : protein.structure.residues) missing += residue.HasMainChain() ? 0 : 1;
+  if (missing == 0) return;
+  std::cerr << "Warning: " << missing << " of " << protein.structure.residues.size() << " residues of " << path
+            << " lack main-chain atoms (N, CA, C, O); their areas and scores are not to be trusted\n";
 }
 
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries) {

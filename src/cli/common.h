@@ -29,10 +29,7 @@ class TerminalFeedback : public Feedback {
 };
 
 struct AnalysisOptions {
-  Spanner2DParams spanner;
-  int resolution = 2;
-  bool ignoreHet = false;
-  int threads = 0;
+  AnalysisSettings settings;
   std::string scoreTable;
   std::string logPath;
 };
@@ -42,14 +39,15 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
 // The twelve parameters of the transmembrane scan, named as they are.
-void AddSpannerOptions(CLI::App& command, Spanner2DParams& params);
+void AddSpannerOptions(CLI::App& command, ScanParams& params);
 
 // One document over the program's data, set up as the options say.
 class Session {
  public:
   explicit Session(const AnalysisOptions& options);
-  // False, after saying why on stderr, when a table or log the user named cannot be used.
-  bool ready() const { return ready_; }
+  // 0 when ready; otherwise the exit status, after saying why on stderr: 2 for a value
+  // out of range, 1 for a table or log the user named that cannot be used.
+  int status() const { return status_; }
   CTessmolDoc& doc() { return *doc_; }
   TerminalFeedback& feedback() { return feedback_; }
 
@@ -57,12 +55,16 @@ class Session {
   ProcessState state_;
   TerminalFeedback feedback_;
   std::unique_ptr<CTessmolDoc> doc_;
-  bool ready_ = true;
+  int status_ = 0;
 };
 
 void PrintTabbed(const std::vector<std::string>& cells);
 void PrintResidueTable(const Protein& protein);
 void PrintSummary(const Protein& protein, bool residues);
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries);
+
+// Says on stderr that residues lack main-chain atoms (their areas and scores are then
+// not to be trusted), whatever the log file says.
+void WarnMissingMainChain(const Protein& protein, const std::string& path);
 
 }  // namespace tessmol::cli

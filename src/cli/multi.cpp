@@ -1,6 +1,5 @@
 #include "cli/multi.h"
 
-#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -19,21 +18,23 @@ struct MultiArgs {
 
 int Run(const MultiArgs& args) {
   Session session(args.options);
-  if (!session.ready()) return 1;
+  if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   MultipleAnalysisRequest request;
   request.filePaths = args.files;
   request.createCustomTable = !args.customTable.empty();
   request.customTablePath = args.customTable;
-  const std::vector<std::string> skipped = doc.AnalyseMultiple(request, args.jobs);
-  for (const std::string& path : skipped) std::cerr << "Skipped " << path << ": no atoms could be analysed\n";
-  PrintAnalysisList(doc.entries);
-  int status = skipped.empty() ? 0 : 1;
-  if (request.createCustomTable && !std::ifstream(args.customTable)) {
-    std::cerr << "Error: cannot write the score table " << args.customTable << '\n';
-    status = 1;
+  // Result files and the custom table that could not be written have been named already.
+  const MultipleAnalysisReport report = doc.AnalyseMultiple(request, args.jobs);
+  for (const FileStatus& skipped : report.skipped) {
+    if (skipped.problem == FileProblem::kFormat && skipped.line == 0) {
+      std::cerr << "Skipped " << skipped.path << ": " << skipped.detail << '\n';
+    } else {
+      std::cerr << "Skipped " << skipped.path << ": " << skipped.Describe() << '\n';
+    }
   }
-  return status;
+  PrintAnalysisList(doc.entries());
+  return report.ok() ? 0 : 1;
 }
 
 }  // namespace

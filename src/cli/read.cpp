@@ -65,12 +65,13 @@ void SetupRead(CLI::App& app, int& status) {
     bool first = true;
     for (const std::string& path : *files) {
       PdbReader reader(radii);
-      if (!reader.Open(path)) {
-        std::cerr << "Error: cannot read " << path << '\n';
+      FileStatus file = reader.Open(path);
+      if (file) file = reader.Read();
+      if (!file) {
+        std::cerr << file.Describe() << '\n';
         status = 1;
         continue;
       }
-      reader.Read();
       if (reader.structure().atoms.empty()) {
         std::cerr << "Error: no atoms in " << path << '\n';
         status = 1;

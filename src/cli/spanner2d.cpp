@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "cli/common.h"
-#include "transmembrane/spanner.h"
 
 namespace tessmol::cli {
 
@@ -18,18 +17,19 @@ struct Spanner2DArgs {
 };
 
 int Run(const Spanner2DArgs& args) {
-  Session session(args.options);
-  if (!session.ready()) return 1;
+  AnalysisOptions options = args.options;
+  options.settings.writeHelixInspection = args.inspection;
+  Session session(options);
+  if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
-  doc.writeHelixInspection = args.inspection;
   bool first = true;
-  const bool completed = RunSpanner2D(doc, args.files, [&](const Protein& model) {
+  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
     if (!first) std::cout << '\n';
     first = false;
     PrintSummary(model, false);
     std::cout << '\n';
     PrintTabbed(AnalysisListHeadings());
-    PrintTabbed(AnalysisListRow(doc.entries, doc.entries.size() - 1));
+    PrintTabbed(AnalysisListRow(doc.entries(), doc.entries().size() - 1));
     if (args.residues) {
       std::cout << '\n';
       PrintResidueTable(model);
@@ -51,7 +51,7 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   AddAnalysisOptions(*command, args->options);
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
-  AddSpannerOptions(*command, args->options.spanner);
+  AddSpannerOptions(*command, args->options.settings.spanner2DParams);
   command->callback([args, &status]() { status = Run(*args); });
 }
 

@@ -1,6 +1,5 @@
 #include "cli/stored.h"
 
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -16,49 +15,26 @@ struct StoredArgs {
   bool residues = false;
 };
 
-// A row of the analysis list for a result file named on the command line.
-AnalysisEntry EntryFor(const std::string& path) {
-  AnalysisEntry entry;
-  entry.resultName = std::filesystem::path(path).filename().string();
-  entry.resultPath = path;
-  return entry;
-}
-
-bool CheckReadable(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_regular_file(path, error)) return true;
-  std::cerr << "Error: cannot read " << path << '\n';
-  return false;
-}
-
 int RunRecalc(const StoredArgs& args) {
   Session session(args.options);
-  if (!session.ready()) return 1;
+  if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
-  int status = 0;
   std::vector<int> indices;
-  for (const std::string& path : args.files) {
-    if (!CheckReadable(path)) {
-      status = 1;
-      continue;
-    }
-    indices.push_back(static_cast<int>(doc.entries.size()));
-    doc.entries.push_back(EntryFor(path));
-  }
-  if (!doc.RecalculateProfiles(indices)) status = 1;
-  PrintAnalysisList(doc.entries);
-  return status;
+  for (const std::string& path : args.files) indices.push_back(doc.AddStoredEntry(path));
+  // The document has named the file it stopped at; only the rows it did are printed.
+  const CTessmolDoc::RecalculateResult result = doc.RecalculateProfiles(indices);
+  std::vector<AnalysisEntry> done(doc.entries().begin(), doc.entries().begin() + static_cast<long>(result.done));
+  PrintAnalysisList(done);
+  return result.status.ok() ? 0 : 1;
 }
 
 int RunShow(const StoredArgs& args) {
   Session session(args.options);
-  if (!session.ready()) return 1;
+  if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
-  const std::string& path = args.files.front();
-  if (!CheckReadable(path)) return 1;
-  doc.entries.push_back(EntryFor(path));
-  if (!doc.LoadEntry(0, doc.entries[0].resultName)) return 1;
-  PrintSummary(doc.protein, args.residues);
+  const int index = doc.AddStoredEntry(args.files.front());
+  if (!doc.LoadEntry(index, doc.entries()[index].resultName)) return 1;
+  PrintSummary(doc.protein(), args.residues);
   return 0;
 }
 

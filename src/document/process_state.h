@@ -22,6 +22,10 @@ class ProcessState {
   // The log file of the surface-area pass; null while none is open.
   std::ostream* logFile() { return logFile_.is_open() ? &logFile_ : nullptr; }
   bool OpenLog(const std::string& path);
+  // Where the first document opens the log instead of the work folder's Logfile.log
+  // (the command line's --log); set before the first document is made.
+  void RequestLogPath(std::string path) { requestedLogPath_ = std::move(path); }
+  const std::string& requestedLogPath() const { return requestedLogPath_; }
   void CloseLog() { logFile_.close(); }
 
   // Documents register themselves so the log closes with the last of them, not the first.
@@ -33,6 +37,7 @@ class ProcessState {
 
  private:
   std::string programFolder_;
+  std::string requestedLogPath_;
   std::ofstream logFile_;
   int documents_ = 0;
 };

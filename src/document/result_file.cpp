@@ -1,8 +1,5 @@
 #include "document/result_file.h"
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
 #include <ostream>
 
@@ -12,8 +9,23 @@ namespace tessmol {
 
 namespace {
 
+// Control characters (TAB among them) would split or end a record: they are written
+// as '?'. A chain without a name is written as a blank, as the PDB leaves it.
+bool Printable(char c) {
+  return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+}
+
 char ChainChar(char c) {
-  return c == '\0' ? ' ' : c;
+  if (c == '\0') return ' ';
+  return Printable(c) ? c : '?';
+}
+
+std::string Name(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    if (!Printable(c)) c = '?';
+  }
+  return out;
 }
 
 void WriteRange(std::ostream& out, const char* keyword, const SecondaryRange& range) {
@@ -33,7 +45,7 @@ void WriteRecords(std::ostream& out, const Structure& s) {
   }
   for (const Residue& r : s.residues) {
     // Residue numbers are written signed, so negative numbers read back unchanged.
-    out << "RESIDUE\t" << r.name << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
+    out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
         << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << r.contactPoints << '\t'
         << r.secStruct << '\t' << r.polarPoints << '\t' << FormatNumber(r.mainSASA) << '\t'
         << FormatNumber(r.sideSASA) << '\t' << FormatNumber(r.areaBuried) << '\t'
@@ -46,7 +58,7 @@ void WriteRecords(std::ostream& out, const Structure& s) {
     out << '\n';
   }
   for (const Atom& a : s.atoms) {
-    out << "ATOM\t" << a.name << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial << '\t'
+    out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial << '\t'
         << FormatNumber(a.x) << '\t' << FormatNumber(a.y) << '\t' << FormatNumber(a.z) << '\t' << a.resSeq
         << '\t' << a.atomClass << '\t' << FormatNumber(a.radius) << '\t' << FormatNumber(a.sphereArea) << '\t'
         << FormatNumber(a.sasa) << '\t' << (a.polar ? 1 : 0) << '\t' << a.contactPoints << '\t'
@@ -67,7 +79,7 @@ char CharField(const std::vector<std::string>& fields, size_t i) {
 }
 
 float FloatField(const std::vector<std::string>& fields, size_t i) {
-  return static_cast<float>(ParseReal(FieldAt(fields, i)));
+  return ParseFloat(FieldAt(fields, i));
 }
 
 int32_t IntField(const std::vector<std::string>& fields, size_t i) {
@@ -102,75 +114,87 @@ Residue ReadResidue(const std::vector<std::string>& f) {
   return r;
 }
 
-}  // namespace
-
-bool WriteResult(const Structure& structure, const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path temporary = target;
-  temporary += ".partial-" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return false;
-    WriteRecords(out, structure);
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
+Atom ReadAtom(const std::vector<std::string>& f) {
+  Atom a;
+  a.name = FieldAt(f, 1);
+  a.chainId = CharField(f, 2);
+  a.index = IntField(f, 3);
+  a.serial = IntField(f, 4);
+  a.x = FloatField(f, 5);
+  a.y = FloatField(f, 6);
+  a.z = FloatField(f, 7);
+  a.resSeq = IntField(f, 8);
+  a.atomClass = IntField(f, 9);
+  a.radius = FloatField(f, 10);
+  a.sphereArea = FloatField(f, 11);
+  a.sasa = FloatField(f, 12);
+  a.polar = IntField(f, 13) != 0;
+  a.contactPoints = static_cast<uint32_t>(IntField(f, 14));
+  a.polarPoints = static_cast<uint32_t>(IntField(f, 15));
+  return a;
 }
 
-int ReadResult(Structure& structure, const std::string& path) {
+}  // namespace
+
+FileStatus WriteResult(const Structure& structure, const std::string& path) {
+  return WriteFileAtomically(path, [&](std::ostream& out) { WriteRecords(out, structure); });
+}
+
+FileStatus ReadResult(Structure& structure, const std::string& path) {
   std::ifstream in;
-  if (!OpenForReading(in, path)) return 0;
-  int lineNumber = 1;
+  if (!OpenForReading(in, path)) return ReadFailure(path);
+  return ReadResult(structure, in, path);
+}
+
+FileStatus ReadResult(Structure& structure, std::istream& in, const std::string& name) {
+  int lineNumber = 0;
+  size_t box = 0;
   std::string line;
+  auto formatError = [&](const std::string& detail) { return FileStatus::Format(name, lineNumber, detail); };
+  // Fields a record must have, the keyword included.
+  auto tooShort = [&](const std::vector<std::string>& f, size_t need) { return f.size() < need; };
   while (ReadLine(in, line)) {
+    ++lineNumber;
     const std::vector<std::string> f = SplitFields(line);
     const std::string& keyword = f[0];
     if (keyword == "STRUCTURE") {
+      if (tooShort(f, 3)) return formatError("STRUCTURE record with too few fields");
       structure.totalSASA = FloatField(f, 1);
       structure.averageScore = FloatField(f, 2);
     } else if (keyword == "CHAIN") {
+      if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
       structure.chains.push_back({IntField(f, 2), IntField(f, 3), CharField(f, 1)});
-    } else if (keyword == "HELIX") {
-      structure.helices.push_back(ReadRange(f));
-    } else if (keyword == "SHEET") {
-      structure.sheets.push_back(ReadRange(f));
-    } else if (keyword == "XYZEX" || keyword == "ATOM") {
-      // The box and the atoms are not restored: a stored structure is shown and rescored
-      // from its residues alone.
+    } else if (keyword == "HELIX" || keyword == "SHEET") {
+      if (tooShort(f, 4)) return formatError(keyword + " record with too few fields");
+      (keyword == "HELIX" ? structure.helices : structure.sheets).push_back(ReadRange(f));
+    } else if (keyword == "XYZEX") {
+      if (tooShort(f, 3)) return formatError("XYZEX record with too few fields");
+      if (box >= structure.xyzExtremities.size()) return formatError("more than three XYZEX records");
+      structure.xyzExtremities[box++] = {FloatField(f, 1), FloatField(f, 2)};
+    } else if (keyword == "ATOM") {
+      if (tooShort(f, 16)) return formatError("ATOM record with too few fields");
+      structure.atoms.push_back(ReadAtom(f));
     } else if (keyword == "RESIDUE") {
+      if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
       Residue residue = ReadResidue(f);
       ++lineNumber;
-      if (ReadLine(in, line)) {
-        const std::vector<std::string> side = SplitFields(line);
-        if (side[0] == "SIDECHAIN") {
-          for (size_t i = 1; i < side.size(); ++i) {
-            if (i + 1 == side.size() && side[i].empty()) break;  // the field after the last TAB
-            residue.sideChain.push_back(ParseInt(side[i]));
-          }
-        }
+      if (!ReadLine(in, line)) break;  // the end of the file is reported below
+      const std::vector<std::string> side = SplitFields(line);
+      if (side[0] != "SIDECHAIN") return formatError("RESIDUE record without its SIDECHAIN line");
+      for (size_t i = 1; i < side.size(); ++i) {
+        if (i + 1 == side.size() && side[i].empty()) break;  // the field after the last TAB
+        residue.sideChain.push_back(ParseInt(side[i]));
       }
       structure.residues.push_back(std::move(residue));
     } else if (keyword == "END") {
-      return 0;
+      return FileStatus::Ok(name);
     } else {
-      return lineNumber;
+      return formatError("no record keyword");
     }
-    ++lineNumber;
   }
-  return 0;
+  if (ReadFailed(in)) return FileStatus::Unreadable(name, "read error on line " + std::to_string(lineNumber + 1));
+  lineNumber += 1;
+  return formatError("the file ends before END");
 }
 
 }  // namespace tessmol

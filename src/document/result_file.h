@@ -3,20 +3,26 @@
 // can be shown and rescored without reading its PDB file again.
 #pragma once
 
+#include <istream>
 #include <string>
 
+#include "model/file_status.h"
 #include "model/structure.h"
 
 namespace tessmol {
 
-// Writes the structure (heteroatoms excepted). The file is written beside its final name
-// and renamed over it, so a failed write never destroys the file that was there.
-bool WriteResult(const Structure& structure, const std::string& path);
+// Writes the structure (heteroatoms excepted) through a temporary file, so a failed
+// write never destroys the file that was there. Names are written printable and without
+// TAB, so every record reads back with its fields in place.
+FileStatus WriteResult(const Structure& structure, const std::string& path);
 
-// Reads a result file into `structure` (passed empty): 0 when reading ended normally or
-// the file could not be opened (the structure then stays empty), otherwise the number of
-// the first line, counted from 1, whose first field is no record keyword.
-int ReadResult(Structure& structure, const std::string& path);
+// Reads a result file into `structure` (passed empty): residues with their side-chain
+// lists, chains, ranges, totals, the box and the atoms. A missing or unreadable file, a
+// line with no record keyword, a RESIDUE without its SIDECHAIN line, a record with too
+// few fields and a file that ends before END are errors; a format error carries the
+// number of its line, counted from 1.
+FileStatus ReadResult(Structure& structure, const std::string& path);
+FileStatus ReadResult(Structure& structure, std::istream& in, const std::string& name);
 
 inline std::string FormatErrorMessage(int line) {
   return "Error: Format error in .tsm file on line " + std::to_string(line);

@@ -1,12 +1,8 @@
 #include "document/tessmol_doc.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <sstream>
-#include <thread>
 
 #include "document/result_file.h"
 #include "model/pdb_reader.h"
@@ -14,14 +10,29 @@
 #include "surface/environment.h"
 #include "surface/het_radii_file.h"
 #include "surface/sasa.h"
+#include "model/parallel.h"
 
 namespace tessmol {
 
-namespace {}  // namespace
+namespace {
+
+// Suffixes of compressed files: the structure's own extension comes before them.
+constexpr std::string_view kCompressionSuffixes[] = {".gz", ".bz2", ".xz", ".Z", ".zst"};
+
+}  // namespace
 
 std::string ResultNameFor(const std::string& fileName) {
-  if (fileName.size() < 3) return fileName + "tsm";
-  return fileName.substr(0, fileName.size() - 3) + "tsm";
+  std::string name = fileName;
+  for (std::string_view suffix : kCompressionSuffixes) {
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      name.resize(name.size() - suffix.size());
+      break;
+    }
+  }
+  const size_t dot = name.rfind('.');
+  // A leading dot names a hidden file, not an extension.
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name + ".tsm";
 }
 
 std::vector<std::string> AnalysisListHeadings() {
@@ -39,16 +50,20 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
 
 CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state), feedback_(feedback) {
   const std::string& folder = state_.programFolder();
-  workFolder = folder;
+  workFolder_ = folder;
   // A missing or unreadable default table leaves the built-in Profiles-3D table in force.
-  scoreTable.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
-  state_.scoringTable = scoreTable.scores;
+  scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
+  state_.scoringTable = scoreTable_.scores;
   LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
-  workFolder += "/temp/";
+  workFolder_ += "/temp/";
   if (state_.logFile() == nullptr) {
-    std::error_code error;
-    std::filesystem::create_directories(workFolder, error);
-    if (!state_.OpenLog(workFolder + "Logfile.log")) feedback_.ShowMessage(kLogFileFailed);
+    std::string path = state_.requestedLogPath();
+    if (path.empty()) {
+      std::error_code error;
+      std::filesystem::create_directories(workFolder_, error);
+      path = workFolder_ + "Logfile.log";
+    }
+    if (!state_.OpenLog(path)) feedback_.ShowMessage(WithFile(kLogFileFailed, path));
   }
   state_.AttachDocument();
 }
@@ -57,22 +72,34 @@ CTessmolDoc::~CTessmolDoc() {
   state_.DetachDocument();
 }
 
+std::optional<AnalysisSettings::Problem> CTessmolDoc::SetSettings(const AnalysisSettings& settings) {
+  if (auto problem = settings.Validate()) return problem;
+  settings_ = settings;
+  return std::nullopt;
+}
+
 std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& feedback, std::ostream* log,
-                                            int threads, bool* hadAtoms) {
+                                            int threads, ReadOutcome& read) {
   PdbReader reader(state_.hetAtomRadii);
-  if (reader.Open(path)) reader.Read();
+  read.status = reader.Open(path);
+  if (read.status) read.status = reader.Read();
   reader.Close();
-  if (hadAtoms) *hadAtoms = !reader.structure().atoms.empty();
-  if (reader.structure().atoms.empty()) return std::nullopt;
+  read.hadAtoms = !reader.structure().atoms.empty();
+  read.resultFile = reader.isResultFile();
+  if (!read.status || !read.hadAtoms) return std::nullopt;
+  if (reader.duplicateAtoms() > 0 && log) {
+    *log << "Warning!! - " << reader.duplicateAtoms() << " duplicate atoms of " << BareName(path)
+         << " left out (same residue, same position)\n";
+  }
   Protein analysed;
   analysed.structure = std::move(reader.structure());
   analysed.fileName = BareName(path);
-  analysed.ignoreHeteroAtoms = generalOptions.ignoreHeteroAtoms != 0;
+  analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
   analysed.Load(feedback, threads);
-  SasaSettings settings;
-  settings.threads = threads;
-  settings.log = log;
-  if (!CalculateSASA(analysed, generalOptions.sasaResolution, state_.programFolder(), feedback, settings)) {
+  SasaSettings sasa;
+  sasa.threads = threads;
+  sasa.log = log;
+  if (!CalculateSASA(analysed, settings_.sasaResolution, state_.programFolder(), feedback, sasa)) {
     return std::nullopt;
   }
   ScoreResidues(analysed, state_.scoringTable);
@@ -80,162 +107,184 @@ std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& f
   return analysed;
 }
 
-CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path) {
-  title = BareName(path);
-  logText += "Opening " + path + "... \n";
-  logText += "Processing Structure...\n";
-  structureLoaded = true;
-  bool hadAtoms = false;
-  std::optional<Protein> analysed = Analyse(path, feedback_, state_.logFile(), sasaThreads, &hadAtoms);
-  if (!analysed) return hadAtoms ? OpenResult::kFailed : OpenResult::kNoAtoms;
-  protein = std::move(*analysed);
-  currentEntry = static_cast<int>(entries.size());
-  AddSummaryEntry(protein);
+CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path, FileStatus* status) {
+  title_ = BareName(path);
+  logText_ += "Opening " + path + "... \n";
+  logText_ += "Processing Structure...\n";
+  structureLoaded_ = true;
+  ReadOutcome read;
+  std::optional<Protein> analysed = Analyse(path, feedback_, state_.logFile(), settings_.threads, read);
+  if (status) *status = read.status;
+  if (read.resultFile) return OpenResult::kResultFile;
+  if (!read.status) return OpenResult::kFailed;
+  if (!analysed) return read.hadAtoms ? OpenResult::kFailed : OpenResult::kNoAtoms;
+  protein_ = std::move(*analysed);
+  currentEntry_ = static_cast<int>(entries_.size());
+  const FileStatus written = AddSummaryEntry(protein_);
+  if (status && !written) *status = written;
   feedback_.DocumentChanged();
   return OpenResult::kOpened;
 }
 
-bool CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
-  AnalysisEntry entry;
-  entry.resultName = ResultNameFor(analysed.fileName);
-  entry.averageScore = analysed.structure.averageScore;
-  entry.scoreTableName = scoreTable.fileName;
-  entry.expectedScore =
-      scoreTable.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
-  entry.resultPath = "./" + entry.resultName;
-  entries.push_back(entry);
-  if (WriteResult(analysed.structure, entry.resultPath)) return true;
-  feedback_.ShowMessage(kResultFileFailed);
-  return false;
+std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
+  const std::string name = ResultNameFor(fileName);
+  std::string unique = name;
+  const std::string stem = name.substr(0, name.size() - 4);
+  for (int n = 2; !runNames_.insert(unique).second; ++n) unique = stem + "-" + std::to_string(n) + ".tsm";
+  return unique;
 }
 
-std::vector<std::string> CTessmolDoc::AnalyseMultiple(const MultipleAnalysisRequest& request, int jobs) {
+FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
+  AnalysisEntry entry;
+  entry.resultName = UniqueResultName(analysed.fileName);
+  entry.averageScore = analysed.structure.averageScore;
+  entry.scoreTableName = scoreTable_.fileName;
+  entry.expectedScore = scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
+  entry.resultPath = "./" + entry.resultName;
+  entries_.push_back(entry);
+  FileStatus written = WriteResult(analysed.structure, entry.resultPath);
+  if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, entry.resultPath));
+  return written;
+}
+
+int CTessmolDoc::AddStoredEntry(const std::string& resultPath) {
+  AnalysisEntry entry;
+  entry.resultName = BareName(resultPath);
+  entry.resultPath = resultPath;
+  entries_.push_back(entry);
+  return static_cast<int>(entries_.size()) - 1;
+}
+
+MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisRequest& request, int jobs) {
   const std::vector<std::string>& paths = request.filePaths;
   const size_t count = paths.size();
-  std::vector<std::string> skipped;
-
-  // Workers analyse files in any order; this thread takes the results in file order, so
-  // rows, result files, log lines and the custom table do not depend on the job count.
-  struct Slot {
-    bool ready = false;
+  MultipleAnalysisReport report;
+  BeginRun();
+  struct Outcome {
     std::optional<Protein> protein;
+    FileStatus status;
     std::string log;
   };
-  std::vector<Slot> slots(count);
-  std::mutex mutex;
-  std::condition_variable readyChanged;
-  std::atomic<size_t> next{0};
-  const bool parallel = jobs > 1 && count > 1;
-  // Workers log into their slot; this thread alone writes the log file, in file order.
+  // Workers log into their outcome; this thread alone writes the log file, in file order.
   const bool logging = state_.logFile() != nullptr;
-  auto analyseOne = [&](size_t i, Feedback& feedback, int threads) {
+  auto make = [&](size_t i, bool onThisThread) {
+    Outcome outcome;
     std::ostringstream log;
-    std::optional<Protein> result = Analyse(paths[i], feedback, logging ? &log : nullptr, threads);
-    std::lock_guard<std::mutex> lock(mutex);
-    slots[i].protein = std::move(result);
-    slots[i].log = log.str();
-    slots[i].ready = true;
-    readyChanged.notify_all();
-  };
-  std::vector<std::thread> workers;
-  if (parallel) {
-    const size_t workerCount = std::min<size_t>(static_cast<size_t>(jobs), count);
-    for (size_t w = 0; w < workerCount; ++w) {
-      workers.emplace_back([&]() {
-        SilentFeedback quiet;
-        for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) analyseOne(i, quiet, 1);
-      });
+    SilentFeedback quiet;
+    ReadOutcome read;
+    outcome.protein = Analyse(paths[i], quiet, logging ? &log : nullptr, onThisThread ? settings_.threads : 1, read);
+    outcome.status = read.status;
+    if (outcome.status && !outcome.protein) {
+      outcome.status = FileStatus::Format(paths[i], 0, read.hadAtoms ? "its surface could not be measured"
+                                                                     : "no atoms could be read");
     }
-  }
-
-  for (size_t i = 0; i < count; ++i) {
+    outcome.log = log.str();
+    return outcome;
+  };
+  auto before = [&](size_t i) {
     feedback_.BeginProgress("Analysing structure " + std::to_string(i + 1) + " of " + std::to_string(count) +
                             ": " + BareName(paths[i]));
     feedback_.SetProgress(static_cast<int>(100 * i / count));
-    if (!parallel) {
-      SilentFeedback quiet;
-      analyseOne(i, quiet, sasaThreads);
+  };
+  auto consume = [&](size_t, Outcome&& outcome) {
+    if (std::ostream* log = state_.logFile()) *log << outcome.log;
+    if (!outcome.protein) {
+      report.skipped.push_back(outcome.status);
+      return;
     }
-    Slot slot;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      readyChanged.wait(lock, [&]() { return slots[i].ready; });
-      slot = std::move(slots[i]);
-      slots[i] = Slot();
-    }
-    if (std::ostream* log = state_.logFile()) *log << slot.log;
-    if (!slot.protein) {
-      skipped.push_back(paths[i]);
-      continue;
-    }
-    AddSummaryEntry(*slot.protein);
+    const FileStatus written = AddSummaryEntry(*outcome.protein);
+    if (!written) report.unwritten.push_back(written);
     if (request.createCustomTable)
-      scoreTable.AddStructure(slot.protein->structure, workFolder + slot.protein->fileName);
-  }
-  for (std::thread& worker : workers) worker.join();
+      scoreTable_.AddStructure(outcome.protein->structure, workFolder_ + outcome.protein->fileName);
+  };
+  ParallelOrdered<Outcome>(count, jobs, make, before, consume);
   if (count > 0) feedback_.EndProgress();
 
-  SortEntries(0, static_cast<int>(entries.size()) - 1);
-  if (request.createCustomTable) WriteCustomTable(request.customTablePath);
+  SortEntries(0, static_cast<int>(entries_.size()) - 1);
+  if (request.createCustomTable) {
+    report.customTable = WriteCustomTable(request.customTablePath);
+    if (!report.customTable) feedback_.ShowMessage(report.customTable.Describe());
+  }
   feedback_.DocumentChanged();
-  return skipped;
+  return report;
 }
 
-bool CTessmolDoc::WriteCustomTable(const std::string& path) {
-  scoreTable.ComputeScores();
-  return scoreTable.SaveTable(path);
+FileStatus CTessmolDoc::WriteCustomTable(const std::string& path) {
+  scoreTable_.ComputeScores();
+  return scoreTable_.SaveTable(path);
 }
 
 void CTessmolDoc::SortEntries(int lo, int hi) {
   lo = std::max(lo, 0);
-  hi = std::min(hi, static_cast<int>(entries.size()) - 1);
+  hi = std::min(hi, static_cast<int>(entries_.size()) - 1);
   if (lo >= hi) return;
-  std::stable_sort(
-      entries.begin() + lo, entries.begin() + hi + 1,
-      [](const AnalysisEntry& a, const AnalysisEntry& b) { return a.averageScore > b.averageScore; });
+  std::stable_sort(entries_.begin() + lo, entries_.begin() + hi + 1,
+                   [](const AnalysisEntry& a, const AnalysisEntry& b) { return a.averageScore > b.averageScore; });
 }
 
+namespace {
+
+// The Part's text for a format error in a result file, with the file; other failures
+// in their own words.
+std::string ResultReadMessage(const FileStatus& status) {
+  if (status.problem == FileProblem::kFormat) return WithFile(FormatErrorMessage(status.line), status.path);
+  return status.Describe();
+}
+
+}  // namespace
+
 bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
-  currentEntry = index;
-  if (index < 0 || index >= static_cast<int>(entries.size())) return false;
+  currentEntry_ = index;
+  if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
   Structure stored;
-  const int line = ReadResult(stored, entries[index].resultPath);
-  if (line != 0) {
-    feedback_.ShowMessage(FormatErrorMessage(line));
+  const FileStatus read = ReadResult(stored, entries_[index].resultPath);
+  if (!read) {
+    feedback_.ShowMessage(ResultReadMessage(read));
     return false;
   }
-  protein.structure = std::move(stored);
-  protein.fileName = name;
-  SumScores(protein);
-  structureLoaded = true;
+  protein_.structure = std::move(stored);
+  protein_.fileName = name;
+  SumScores(protein_);
+  structureLoaded_ = true;
   return true;
 }
 
-bool CTessmolDoc::RecalculateProfiles(const std::vector<int>& indices) {
+CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vector<int>& indices) {
+  RecalculateResult result;
   for (int index : indices) {
-    if (index < 0 || index >= static_cast<int>(entries.size())) continue;
-    AnalysisEntry& entry = entries[index];
+    if (index < 0 || index >= static_cast<int>(entries_.size())) continue;
+    AnalysisEntry& entry = entries_[index];
     Protein rescored;
-    const int line = ReadResult(rescored.structure, entry.resultPath);
-    if (line != 0) {
-      feedback_.ShowMessage(FormatErrorMessage(line));
-      return false;
+    result.status = ReadResult(rescored.structure, entry.resultPath);
+    if (!result.status) {
+      feedback_.ShowMessage(ResultReadMessage(result.status));
+      return result;
     }
     ScoreResidues(rescored, state_.scoringTable);
     SumScores(rescored);
+    // The row shows what is stored: it changes only once the file holds the new scores.
+    result.status = WriteResult(rescored.structure, entry.resultPath);
+    if (!result.status) {
+      feedback_.ShowMessage(result.status.Describe());
+      return result;
+    }
     const auto residues = static_cast<int32_t>(rescored.structure.residues.size());
-    entry.averageScore = rescored.structure.AverageOverallScore();
-    entry.scoreTableName = scoreTable.fileName;
-    entry.expectedScore = scoreTable.ExpectedResidueScore(residues);
-    WriteResult(rescored.structure, entry.resultPath);
+    entry.averageScore = rescored.structure.averageScore;
+    entry.scoreTableName = scoreTable_.fileName;
+    entry.expectedScore = scoreTable_.ExpectedResidueScore(residues);
+    ++result.done;
   }
   feedback_.DocumentChanged();
-  return true;
+  return result;
 }
 
-bool CTessmolDoc::LoadScoreTable(const std::string& path) {
-  const bool loaded = scoreTable.LoadTable(path, BareName(path));
-  state_.scoringTable = scoreTable.scores;
+FileStatus CTessmolDoc::LoadScoreTable(const std::string& path) {
+  // A refused file leaves the table in force whole, its name included.
+  ScoreTable candidate = scoreTable_;
+  const FileStatus loaded = candidate.LoadTable(path, BareName(path));
+  if (!loaded) return loaded;
+  scoreTable_ = std::move(candidate);
+  state_.scoringTable = scoreTable_.scores;
   return loaded;
 }
 

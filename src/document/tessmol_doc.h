@@ -1,33 +1,32 @@
-// The document: the protein the views show, the analysis list, the options, the score
+// The document: the protein the views show, the analysis list, the settings, the score
 // table in force and the log text, with the analyses the user starts on them. No toolkit
-// here: commands take paths and values; the front ends own the dialogs.
+// here: commands take paths and values; the front ends own the dialogs. Every command
+// that touches files reports what went wrong through Feedback and its return value.
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "document/analysis_settings.h"
 #include "document/process_state.h"
-#include "document/spanner_params.h"
 #include "model/feedback.h"
+#include "model/file_status.h"
 #include "model/protein.h"
 #include "scoring/score_table.h"
+#include "transmembrane/helix_builder.h"
 
 namespace tessmol {
 
 // One row of the analysis list.
 struct AnalysisEntry {
-  std::string resultName;  // the structure file's name, last three characters replaced by "tsm"
+  std::string resultName;  // the structure file's name with its extension replaced by "tsm"
   float averageScore = 0.0f;
   float expectedScore = 0.0f;
   std::string scoreTableName;
   std::string resultPath;  // "./" + resultName, in the process's current folder
-};
-
-struct GeneralOptions {
-  std::string workingDirectory;
-  int ignoreHeteroAtoms = 0;
-  int sasaResolution = 2;  // 0 to 5: 92, 162, 252, 392, 482, 1002 points per atom
 };
 
 // What the multiple-analysis dialog hands over.
@@ -37,7 +36,18 @@ struct MultipleAnalysisRequest {
   std::string customTablePath;
 };
 
-// The name a result file gets: the last three characters replaced by "tsm".
+// What a multiple analysis could not do: files skipped (with why), result files not
+// written, and the custom table when it could not be written.
+struct MultipleAnalysisReport {
+  std::vector<FileStatus> skipped;
+  std::vector<FileStatus> unwritten;
+  FileStatus customTable;
+  bool ok() const { return skipped.empty() && unwritten.empty() && customTable.ok(); }
+};
+
+// The name a result file gets: the structure file's name with its extension (after any
+// compression suffix) replaced by "tsm", or "tsm" added when it has none:
+// 1abc.pdb, 1abc.pdb1 and 1abc.pdb.gz all give 1abc.tsm; br.fasta gives br.tsm.
 std::string ResultNameFor(const std::string& fileName);
 
 // The text of each of the six columns of the analysis list.
@@ -47,74 +57,131 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
 inline constexpr const char* kResultFileFailed =
     "Error: Failed to create output (.tsm) file to create and add protein summary to view";
 inline constexpr const char* kLogFileFailed = "Error: Could not find LogFile.Log";
+inline constexpr const char* kNoStructureSelected = "Error no structure selected";
+inline constexpr const char* kSpanner3DWriteFailed = "Error: Failed to create output (.tsm) file for the structure";
+inline constexpr const char* kSpanner2DWriteFailed = "Error: Failed to create output (.tsm) file for the residues";
+inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
+inline constexpr const char* kFastaNotProcessed = "Error: Could not process FASTA file";
+
+// A Part's fixed text with the file it is about: "TEXT: PATH".
+inline std::string WithFile(const std::string& text, const std::string& path) {
+  return text + ": " + path;
+}
 
 class CTessmolDoc {
  public:
   // Start-up: the default score table (the built-in one when its file cannot be read)
   // becomes the process's scoring table, the heteroatom radii are read, and the first
-  // document opens the log file in the work folder.
+  // document opens the log file (where the process state asks, else in the work folder).
   CTessmolDoc(ProcessState& state, Feedback& feedback);
   ~CTessmolDoc();
   CTessmolDoc(const CTessmolDoc&) = delete;
   CTessmolDoc& operator=(const CTessmolDoc&) = delete;
 
-  enum class OpenResult { kOpened, kNoAtoms, kFailed };
+  // ---- commands ----
+
+  enum class OpenResult { kOpened, kNoAtoms, kResultFile, kFailed };
   // The single-structure pipeline for a chosen file: read, assemble, surface areas,
   // scores, a new row in the analysis list and its result file. kNoAtoms leaves the
-  // protein as it was (the desktop then shows its file dialog again).
-  OpenResult OpenStructure(const std::string& path);
+  // protein as it was (the desktop then shows its file dialog again); kResultFile when
+  // the file is one of our result files, which is never read as a structure; kFailed
+  // when the file cannot be read or measured.
+  // `status` receives what went wrong with the file, and a failed result-file write.
+  OpenResult OpenStructure(const std::string& path, FileStatus* status = nullptr);
 
-  // Appends a row for an analysed protein and writes its result file; false (after the
-  // message) when the file could not be written. The row stays either way.
-  bool AddSummaryEntry(const Protein& analysed);
+  // Starts a run: result names given from now on never repeat one given in the run
+  // (a later one gets "-2", "-3", ... before ".tsm"). Multiple analysis and Spanner2D
+  // start their own.
+  void BeginRun() { runNames_.clear(); }
 
   // The multiple analysis: every readable file analysed, a row each, the list sorted.
   // With `jobs` above 1 the files are analysed in parallel; rows, result files and the
-  // custom table are the same as with one job. Returns the paths that were skipped.
-  std::vector<std::string> AnalyseMultiple(const MultipleAnalysisRequest& request, int jobs = 1);
+  // custom table are the same as with one job.
+  MultipleAnalysisReport AnalyseMultiple(const MultipleAnalysisRequest& request, int jobs = 1);
   // Derives the custom score table from what has been gathered and writes it.
-  bool WriteCustomTable(const std::string& path);
+  FileStatus WriteCustomTable(const std::string& path);
 
   // Orders rows lo to hi by average residue score, highest first (equal scores keep
   // their order).
   void SortEntries(int lo, int hi);
   // Shows the stored structure of row `index` under `name`; false (with the message)
-  // when its result file is damaged.
+  // when its result file is missing, unreadable or damaged.
   bool LoadEntry(int index, const std::string& name);
-  // Rescores the given rows from their result files with the scoring table in force;
-  // stops with the message at the first damaged file. False when it stopped.
-  bool RecalculateProfiles(const std::vector<int>& indices);
+  // Rescores the given rows from their result files with the scoring table in force and
+  // writes them back; stops with the message at the first file that cannot be read or
+  // written. Returns how many rows were done, and what stopped it.
+  struct RecalculateResult {
+    size_t done = 0;
+    FileStatus status;
+  };
+  RecalculateResult RecalculateProfiles(const std::vector<int>& indices);
+  // A row for a result file written earlier (the command line names them); the row
+  // carries no scores until it is recalculated or loaded.
+  int AddStoredEntry(const std::string& resultPath);
 
-  // Load Score Table: the table becomes the one in force for later analyses.
-  bool LoadScoreTable(const std::string& path);
+  // Load Score Table: the table becomes the one in force for later analyses. A file that
+  // cannot be read or holds no complete SCORES row changes nothing.
+  FileStatus LoadScoreTable(const std::string& path);
 
-  // Threads for the surface-area pass of single structures (0: one per core).
-  int sasaThreads = 0;
-  // Helix models are also written to ./helixtest.pdb for inspection.
-  bool writeHelixInspection = true;
-  Spanner2DParams spanner2DParams;
+  // Spanner3D: the open structure's sequence modelled as ideal helices, scanned, and its
+  // transmembrane flags copied onto the open structure; the row and its result file are
+  // rewritten. False (after the message) when nothing could be done. The helix typing of
+  // the model's residues is chosen by measurement (the helix-range benchmark).
+  bool RunSpanner3D(ModelHelixRange range = ModelHelixRange::kWholeModel);
+  // Spanner2D: for each FASTA file, in order, a helix model of its sequences, analysed
+  // and scanned, added to the analysis list with its result file. Stops at the first file
+  // that cannot be read, is no FASTA or holds no residue. `onModel` sees each model.
+  bool RunSpanner2D(const std::vector<std::string>& paths,
+                    const std::function<void(const Protein&)>& onModel = {});
 
-  Protein protein;
-  std::string logText;
-  bool structureLoaded = false;
-  std::string workFolder;
-  std::vector<AnalysisEntry> entries;
-  GeneralOptions generalOptions;
-  ScoreTable scoreTable;
-  std::optional<int> currentEntry;
-  std::string title;
+  // ---- state ----
+
+  const Protein& protein() const { return protein_; }
+  const std::vector<AnalysisEntry>& entries() const { return entries_; }
+  std::optional<int> currentEntry() const { return currentEntry_; }
+  bool structureLoaded() const { return structureLoaded_; }
+  const std::string& workFolder() const { return workFolder_; }
+  const std::string& logText() const { return logText_; }
+  const std::string& title() const { return title_; }
+  const ScoreTable& scoreTable() const { return scoreTable_; }
+
+  const AnalysisSettings& settings() const { return settings_; }
+  // Takes new settings when they pass Validate; otherwise keeps the old and says why.
+  std::optional<AnalysisSettings::Problem> SetSettings(const AnalysisSettings& settings);
 
   ProcessState& state() { return state_; }
+  const ProcessState& state() const { return state_; }
   Feedback& feedback() { return feedback_; }
 
  private:
-  // Read, assemble, measure and score one file; nullopt when it holds no atom or its
-  // surface could not be measured. `log` receives the pass's log lines.
+  // Read, assemble, measure and score one file; nullopt when it cannot be read, holds no
+  // atom or its surface could not be measured, and `read` says which.
+  struct ReadOutcome {
+    FileStatus status;
+    bool hadAtoms = false;
+    bool resultFile = false;
+  };
   std::optional<Protein> Analyse(const std::string& path, Feedback& feedback, std::ostream* log, int threads,
-                                 bool* hadAtoms = nullptr);
+                                 ReadOutcome& read);
+  // Load, surface areas and scores of a helix model.
+  bool AnalyseModel(Protein& model);
+  // Appends a row for an analysed protein and writes its result file; the row stays
+  // when the write fails (after the message).
+  FileStatus AddSummaryEntry(const Protein& analysed);
+  std::string UniqueResultName(const std::string& fileName);
 
   ProcessState& state_;
   Feedback& feedback_;
+  Protein protein_;
+  std::string logText_;
+  bool structureLoaded_ = false;
+  std::string workFolder_;
+  std::vector<AnalysisEntry> entries_;
+  AnalysisSettings settings_;
+  ScoreTable scoreTable_;
+  std::optional<int> currentEntry_;
+  std::string title_;
+  std::set<std::string> runNames_;
 };
 
 }  // namespace tessmol

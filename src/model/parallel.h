@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -52,6 +55,49 @@ void ParallelChunks(size_t count, size_t chunk, int threads, Feedback& feedback,
   while (work(scratch)) report();
   for (std::thread& helper : helpers) helper.join();
   report();
+}
+
+// Makes items 0 to count - 1 on `jobs` threads and hands them to the calling thread in
+// index order: before(i) is called, then consume(i, item) once item i is ready. With one
+// job everything runs on the calling thread and make(i, true) may report progress;
+// helpers call make(i, false). Results therefore never depend on the number of jobs.
+template <typename T, typename Make, typename Before, typename Consume>
+void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume consume) {
+  if (jobs <= 1 || count <= 1) {
+    for (size_t i = 0; i < count; ++i) {
+      before(i);
+      consume(i, make(i, true));
+    }
+    return;
+  }
+  std::vector<std::optional<T>> slots(count);
+  std::mutex mutex;
+  std::condition_variable ready;
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> workers;
+  const size_t workerCount = std::min<size_t>(static_cast<size_t>(jobs), count);
+  for (size_t w = 0; w < workerCount; ++w) {
+    workers.emplace_back([&]() {
+      for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+        T item = make(i, false);
+        std::lock_guard<std::mutex> lock(mutex);
+        slots[i].emplace(std::move(item));
+        ready.notify_all();
+      }
+    });
+  }
+  for (size_t i = 0; i < count; ++i) {
+    before(i);
+    T item;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ready.wait(lock, [&]() { return slots[i].has_value(); });
+      item = std::move(*slots[i]);
+      slots[i].reset();
+    }
+    consume(i, std::move(item));
+  }
+  for (std::thread& worker : workers) worker.join();
 }
 
 }  // namespace tessmol

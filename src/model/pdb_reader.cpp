@@ -16,44 +16,43 @@ char Column(std::string_view line, size_t column) {
   return column < line.size() ? line[column] : '\0';
 }
 
-// ATOM names lose their blanks: " CA " gives "CA". An all-blank field stays as it is.
-std::string TrimAtomName(std::string_view field) {
-  const size_t first = field.find_first_not_of(' ');
-  if (first == std::string_view::npos) return std::string(field);
-  const size_t end = field.find(' ', first);
-  return std::string(field.substr(first, end == std::string_view::npos ? end : end - first));
-}
-
 void ReadCommonFields(std::string_view line, Atom& atom) {
   atom.serial = ParseInt(Field(line, 6, 5));
   atom.chainId = Column(line, 21);
   atom.resSeq = ParseInt(Field(line, 22, 4));
-  atom.x = static_cast<float>(ParseReal(Field(line, 30, 8)));
-  atom.y = static_cast<float>(ParseReal(Field(line, 38, 8)));
-  atom.z = static_cast<float>(ParseReal(Field(line, 46, 8)));
+  atom.x = ParseFloat(Field(line, 30, 8));
+  atom.y = ParseFloat(Field(line, 38, 8));
+  atom.z = ParseFloat(Field(line, 46, 8));
 }
 
 }  // namespace
 
-bool PdbReader::Open(const std::string& path) {
-  return OpenForReading(file_, path);
+FileStatus PdbReader::Open(const std::string& path) {
+  path_ = path;
+  if (!OpenForReading(file_, path)) return ReadFailure(path);
+  return FileStatus::Ok(path);
 }
 
 void PdbReader::Close() {
   if (file_.is_open()) file_.close();
 }
 
-void PdbReader::Read() {
-  if (!file_.is_open()) return;
-  Read(file_);
+FileStatus PdbReader::Read() {
+  if (!file_.is_open()) return ReadFailure(path_);
+  return Read(file_, path_);
 }
 
-void PdbReader::Read(std::istream& in) {
+FileStatus PdbReader::Read(std::istream& in, const std::string& name) {
   std::string line;
+  int lineNumber = 0;
   bool sawModel = false;
   bool modelHasAtoms = false;
   bool stopped = false;  // after the first ENDMDL of a model that held atoms
   while (ReadLine(in, line)) {
+    if (++lineNumber == 1 && StartsWith(line, "STRUCTURE\t")) {
+      isResultFile_ = true;
+      return FileStatus::Format(name, 1, "a Tessmol result file, not a structure");
+    }
     // ANISOU, SIGATM and SIGUIJ lines belong to the ATOM line before them; in
     // high-resolution entries they follow every atom and must not end a residue or chain.
     if (StartsWith(line, "ANISOU") || StartsWith(line, "SIGATM") || StartsWith(line, "SIGUIJ")) {
@@ -91,6 +90,22 @@ void PdbReader::Read(std::istream& in) {
   }
   if (inAtomRun_) FinishAtomRun();
   ComputeBoundingBox();
+  if (ReadFailed(in)) return FileStatus::Unreadable(name, "read error after line " + std::to_string(lineNumber));
+  return FileStatus::Ok(name);
+}
+
+bool PdbReader::DuplicatesAtomOfResidue(const Atom& atom) const {
+  auto near = [&](int32_t index) {
+    if (index < 0) return false;
+    const Atom& other = structure_.atoms[index];
+    const float dx = other.x - atom.x, dy = other.y - atom.y, dz = other.z - atom.z;
+    return dx * dx + dy * dy + dz * dz < 1e-4f;
+  };
+  if (near(current_.nIndex) || near(current_.caIndex) || near(current_.cIndex) || near(current_.oIndex)) return true;
+  for (int32_t index : current_.sideChain) {
+    if (near(index)) return true;
+  }
+  return false;
 }
 
 void PdbReader::TypeResidue(Residue& residue) const {
@@ -112,7 +127,7 @@ void PdbReader::TypeResidue(Residue& residue) const {
 
 void PdbReader::ReadAtomLine(const std::string& line) {
   Atom atom;
-  atom.name = TrimAtomName(Field(line, 12, 4));
+  atom.name = std::string(TrimAtomName(Field(line, 12, 4)));
   ReadCommonFields(line, atom);
   const char altLoc = Column(line, 16);
   const char iCode = Column(line, 26);
@@ -156,6 +171,10 @@ void PdbReader::ReadAtomLine(const std::string& line) {
     }
   }
 
+  if (DuplicatesAtomOfResidue(atom)) {
+    ++duplicateAtoms_;
+    return;
+  }
   const auto index = static_cast<int32_t>(structure_.atoms.size());
   atom.index = index;
   AddAtomToResidue(atom, current_, index);
@@ -213,14 +232,7 @@ void PdbReader::ReadRange(const std::string& line, bool helix) {
 }
 
 void PdbReader::ComputeBoundingBox() {
-  for (const Atom& atom : structure_.atoms) {
-    const float coords[3] = {atom.x, atom.y, atom.z};
-    for (int axis = 0; axis < 3; ++axis) {
-      FloatPair& range = structure_.xyzExtremities[axis];
-      if (coords[axis] < range.f1) range.f1 = coords[axis];
-      if (coords[axis] > range.f2) range.f2 = coords[axis];
-    }
-  }
+  for (const Atom& atom : structure_.atoms) structure_.ExtendBox(atom);
 }
 
 }  // namespace tessmol

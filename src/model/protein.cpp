@@ -50,13 +50,7 @@ void Protein::Load(Feedback& feedback, int threads) {
   const bool withHet = !ignoreHeteroAtoms;
 
   if (withHet) {
-    for (const HetAtom& atom : s.hetAtoms) {
-      const float coords[3] = {atom.x, atom.y, atom.z};
-      for (int axis = 0; axis < 3; ++axis) {
-        s.xyzExtremities[axis].f1 = std::min(s.xyzExtremities[axis].f1, coords[axis]);
-        s.xyzExtremities[axis].f2 = std::max(s.xyzExtremities[axis].f2, coords[axis]);
-      }
-    }
+    for (const HetAtom& atom : s.hetAtoms) s.ExtendBox(atom);
   }
 
   const float edge = NeighbourCellEdge(s, withHet);

@@ -28,29 +28,12 @@ AtomClassInfo AtomClassOf(int32_t atomClass) {
   return classes[atomClass];
 }
 
-std::vector<int32_t> Structure::ChainResidues(size_t k) const {
-  std::vector<int32_t> result;
-  if (k >= chains.size()) return result;
-  for (int32_t r = chains[k].firstResidue; r <= chains[k].lastResidue; ++r) {
-    if (r >= 0 && r < static_cast<int32_t>(residues.size())) result.push_back(r);
-  }
-  return result;
-}
-
 void Structure::CloseLastChain(int32_t lastResidue) {
   if (!chains.empty()) chains.back().lastResidue = lastResidue;
 }
 
 void Structure::OpenChain(int32_t firstResidue, char chainId) {
   chains.push_back({firstResidue, firstResidue, chainId});
-}
-
-std::vector<int32_t> Structure::ResiduesInRange(int32_t from, int32_t to) const {
-  std::vector<int32_t> result;
-  if (from < 0) from = 0;
-  if (to > static_cast<int32_t>(residues.size())) to = static_cast<int32_t>(residues.size());
-  for (int32_t r = from; r < to; ++r) result.push_back(r);
-  return result;
 }
 
 std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
@@ -66,11 +49,13 @@ std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
   return segments;
 }
 
-float Structure::AverageOverallScore() const {
-  if (residues.empty()) return 0.0f;
-  float sum = 0.0f;
-  for (const Residue& residue : residues) sum += residue.overallScore;
-  return sum / static_cast<float>(residues.size());
+void Structure::ExtendBox(const Atom& atom) {
+  const float coords[3] = {atom.x, atom.y, atom.z};
+  for (int axis = 0; axis < 3; ++axis) {
+    FloatPair& range = xyzExtremities[axis];
+    if (coords[axis] < range.f1) range.f1 = coords[axis];
+    if (coords[axis] > range.f2) range.f2 = coords[axis];
+  }
 }
 
 namespace {

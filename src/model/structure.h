@@ -185,23 +185,15 @@ struct Structure {
     return ref.hetero() ? static_cast<const Atom&>(hetAtoms[ref.index()]) : atoms[ref.index()];
   }
 
-  // Indices of the residues of chain k, in order. Empty when k is out of range; the
-  // caller that can show messages reports "Internal error: Chain index not found!".
-  std::vector<int32_t> ChainResidues(size_t k) const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
-
-  // Residue indices from `from` up to but not including `to`.
-  std::vector<int32_t> ResiduesInRange(int32_t from, int32_t to) const;
 
   // Every maximal run of consecutive transmembrane residues, in residue order.
   std::vector<SecondaryRange> TransmembraneSegments() const;
 
-  // Mean overall score of the residues; 0 for a structure without residues.
-  float AverageOverallScore() const;
+  // Widens xyzExtremities to take in the atom.
+  void ExtendBox(const Atom& atom);
 };
-
-inline constexpr std::string_view kChainIndexNotFound = "Internal error: Chain index not found!";
 
 // Adds a protein atom that will get `index` in `atoms` to its residue: sets the atom's
 // class, radius, sphere area and polarity and records it as main chain or side chain.

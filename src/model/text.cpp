@@ -62,6 +62,23 @@ double ParseReal(std::string_view text) {
   return value;
 }
 
+std::optional<double> ParseWholeReal(std::string_view text) {
+  text = SkipSpace(text);
+  while (!text.empty() && IsCSpace(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  double value = 0.0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+float ParseFloat(std::string_view text) {
+  const double value = ParseReal(text);
+  return std::fabs(value) > std::numeric_limits<float>::max() ? 0.0f : static_cast<float>(value);
+}
+
 std::string_view Field(std::string_view line, size_t first, size_t count) {
   if (first >= line.size()) return {};
   return line.substr(first, count);
@@ -71,6 +88,17 @@ bool ReadLine(std::istream& in, std::string& line) {
   if (!std::getline(in, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;
+}
+
+bool ReadFailed(const std::istream& in) {
+  return in.bad() || (in.fail() && !in.eof());
+}
+
+std::string_view TrimAtomName(std::string_view field) {
+  const size_t first = field.find_first_not_of(' ');
+  if (first == std::string_view::npos) return field;
+  const size_t end = field.find(' ', first);
+  return field.substr(first, end == std::string_view::npos ? end : end - first);
 }
 
 bool OpenForReading(std::ifstream& in, const std::string& path) {

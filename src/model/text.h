@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fstream>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,12 @@ int32_t ParseInt(std::string_view text);
 // Decimal prefix of `text` after leading white space; 0 when there is no number.
 // Infinities and NaN read as 0: no caller can do anything sensible with them.
 double ParseReal(std::string_view text);
+// The same for a 32-bit float field: a value beyond float range (1e39) also reads as 0,
+// rather than becoming an infinity when it is narrowed.
+float ParseFloat(std::string_view text);
+
+// The number when the whole field (blanks around it aside) is one, else nothing.
+std::optional<double> ParseWholeReal(std::string_view text);
 
 // The substring of `line` starting at column `first` (from 0) with `count` characters,
 // cut short at the end of the line; empty when the field starts beyond the line.
@@ -29,10 +36,18 @@ std::string_view Field(std::string_view line, size_t first, size_t count);
 // in front of it. Returns false at the end of the stream when nothing was read.
 bool ReadLine(std::istream& in, std::string& line);
 
+// True when reading stopped on an error rather than at the end of the stream: a failing
+// disk, or a line too long to hold in memory. Check it after a ReadLine loop.
+bool ReadFailed(const std::istream& in);
+
 // Opens a regular file for reading in binary mode (line ends are handled by ReadLine).
 // False for a missing file, a folder or a file that cannot be read: a folder would open
 // as a stream and fail only on its first read.
 bool OpenForReading(std::ifstream& in, const std::string& path);
+
+// An atom name without its blanks: " CA " gives "CA", " H 1" gives "H". An all-blank field
+// stays as it is.
+std::string_view TrimAtomName(std::string_view field);
 
 // The part of a path after its last '/': the file name without its folder.
 std::string BareName(const std::string& path);

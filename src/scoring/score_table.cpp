@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 
 #include "model/text.h"
 
@@ -47,53 +48,66 @@ ScoreTable::ScoreTable() : scores(BuiltInScores()) {
   counts.fill(1);
 }
 
-bool ScoreTable::LoadTable(const std::string& path, const std::string& name) {
+FileStatus ScoreTable::LoadTable(const std::string& path, const std::string& name) {
   fileName = name;
   std::ifstream in;
-  if (!OpenForReading(in, path)) return false;
+  if (!OpenForReading(in, path)) return ReadFailure(path);
+  return LoadTable(in, path, name);
+}
+
+FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, const std::string& name) {
+  fileName = name;
   ScoreValues loaded = scores;
   float loadedGradient = gradient;
   float loadedIntercept = yIntercept;
   int row = 0;
+  int lineNumber = 0;
   std::string line;
   while (ReadLine(in, line)) {
+    ++lineNumber;
     const std::vector<std::string> fields = SplitFields(line);
     if (fields[0] == "SCORES") {
       size_t valueCount = fields.size() - 1;
       if (valueCount > 0 && fields.back().empty()) --valueCount;
+      if (valueCount < kResidueTypeCount) {
+        return FileStatus::Format(path, lineNumber,
+                                  "a SCORES row needs 20 values, this one has " + std::to_string(valueCount));
+      }
       // Rows past the 18th and values past the 20th have no cell and are left out.
-      if (row < kEnvironmentCount) {
-        for (size_t c = 0; c < valueCount && c < kResidueTypeCount; ++c) {
-          loaded[row * kResidueTypeCount + c] = static_cast<float>(ParseReal(fields[c + 1]));
+      for (size_t c = 0; c < kResidueTypeCount; ++c) {
+        const std::optional<double> value = ParseWholeReal(fields[c + 1]);
+        if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) {
+          return FileStatus::Format(path, lineNumber, "value " + std::to_string(c + 1) + " is no number");
         }
+        if (row < kEnvironmentCount) loaded[row * kResidueTypeCount + c] = static_cast<float>(*value);
       }
       ++row;
     } else if (fields[0] == "GRADIENT" && fields.size() >= 2) {
-      loadedGradient = static_cast<float>(ParseReal(fields[1]));
+      loadedGradient = ParseFloat(fields[1]);
     } else if (fields[0] == "YINTERCEPT" && fields.size() >= 2) {
-      loadedIntercept = static_cast<float>(ParseReal(fields[1]));
+      loadedIntercept = ParseFloat(fields[1]);
     }
   }
+  if (ReadFailed(in)) return FileStatus::Unreadable(path, "read error on line " + std::to_string(lineNumber + 1));
+  if (row == 0) return FileStatus::Format(path, lineNumber, "no SCORES row: not a score table");
   scores = loaded;
   gradient = loadedGradient;
   yIntercept = loadedIntercept;
-  return true;
+  return FileStatus::Ok(path);
 }
 
-bool ScoreTable::SaveTable(const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) return false;
+FileStatus ScoreTable::SaveTable(const std::string& path) {
   FitExpectedScoreCurve();
-  for (int r = 0; r < kEnvironmentCount; ++r) {
-    out << "SCORES";
-    for (int c = 0; c < kResidueTypeCount; ++c) out << '\t' << FormatNumber(Score(r, c));
-    out << "\t\n";
-  }
-  out << "GRADIENT\t" << FormatNumber(gradient) << '\n';
-  out << "YINTERCEPT\t" << FormatNumber(yIntercept) << '\n';
-  for (const ScoreSample& sample : samples) out << "FILEPATH\t" << sample.filePath << '\n';
-  out.flush();
-  return static_cast<bool>(out);
+  return WriteFileAtomically(path, [&](std::ostream& out) {
+    for (int r = 0; r < kEnvironmentCount; ++r) {
+      out << "SCORES";
+      for (int c = 0; c < kResidueTypeCount; ++c) out << '\t' << FormatNumber(Score(r, c));
+      out << "\t\n";
+    }
+    out << "GRADIENT\t" << FormatNumber(gradient) << '\n';
+    out << "YINTERCEPT\t" << FormatNumber(yIntercept) << '\n';
+    for (const ScoreSample& sample : samples) out << "FILEPATH\t" << sample.filePath << '\n';
+  });
 }
 
 float ScoreTable::ExpectedResidueScore(int32_t n) const {

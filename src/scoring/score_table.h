@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/file_status.h"
 #include "model/structure.h"
 
 namespace tessmol {
@@ -30,11 +31,15 @@ class ScoreTable {
  public:
   ScoreTable();
 
-  // Reads a table file. `name` becomes fileName first, even when the file cannot be read;
-  // on failure nothing else changes. Counts and samples are never touched.
-  bool LoadTable(const std::string& path, const std::string& name);
-  // Fits the expected-score curve to the samples and writes the table.
-  bool SaveTable(const std::string& path);
+  // Reads a table file. `name` becomes fileName first, even when the file cannot be read.
+  // Every SCORES line must hold 20 numbers and there must be at least one; otherwise the
+  // file is refused with the offending line and nothing else changes. Counts and
+  // samples are never touched.
+  FileStatus LoadTable(const std::string& path, const std::string& name);
+  FileStatus LoadTable(std::istream& in, const std::string& path, const std::string& name);
+  // Fits the expected-score curve to the samples and writes the table through a
+  // temporary file, so concurrent writers never interleave.
+  FileStatus SaveTable(const std::string& path);
   // Expected average residue score of a structure with n residues.
   float ExpectedResidueScore(int32_t n) const;
 

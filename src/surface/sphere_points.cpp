@@ -36,7 +36,7 @@ std::vector<SpherePoint> ReadSpherePoints(const std::string& path, std::ostream*
   points.resize(static_cast<size_t>(count));
   for (SpherePoint& p : points) {
     for (float& v : p) {
-      v = ReadLine(in, line) ? static_cast<float>(ParseReal(line)) : 0.0f;
+      v = ReadLine(in, line) ? ParseFloat(line) : 0.0f;
     }
   }
   return points;

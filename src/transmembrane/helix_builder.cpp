@@ -29,16 +29,6 @@ void AppendAtom(Structure& structure, Residue& residue, const std::string& name,
   structure.atoms.push_back(std::move(atom));
 }
 
-void WidenBox(Structure& structure) {
-  for (const Atom& a : structure.atoms) {
-    const float c[3] = {a.x, a.y, a.z};
-    for (int k = 0; k < 3; ++k) {
-      structure.xyzExtremities[k].f1 = std::min(structure.xyzExtremities[k].f1, c[k]);
-      structure.xyzExtremities[k].f2 = std::max(structure.xyzExtremities[k].f2, c[k]);
-    }
-  }
-}
-
 }  // namespace
 
 std::string ResidueNameForLetter(char letter) {
@@ -153,14 +143,10 @@ const std::vector<HelixBuilder::TemplateAtom>* HelixBuilder::Template(const std:
       std::string line;
       while (ReadLine(in, line)) {
         if (line.size() < 4 || line.compare(0, 4, "ATOM") != 0) continue;
-        std::string_view field = Field(line, 12, 4);
-        const size_t first = field.find_first_not_of(' ');
-        field = first == std::string_view::npos ? std::string_view() : field.substr(first);
-        field = field.substr(0, field.find(' '));
-        atoms->push_back({std::string(field),
-                          {static_cast<float>(ParseReal(Field(line, 30, 8))),
-                           static_cast<float>(ParseReal(Field(line, 38, 8))),
-                           static_cast<float>(ParseReal(Field(line, 46, 8)))}});
+        atoms->push_back({std::string(TrimAtomName(Field(line, 12, 4))),
+                          {ParseFloat(Field(line, 30, 8)),
+                           ParseFloat(Field(line, 38, 8)),
+                           ParseFloat(Field(line, 46, 8))}});
       }
     }
     found = templates_.emplace(name, std::move(atoms)).first;
@@ -206,8 +192,13 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
 Structure HelixBuilder::BuildFromSequences(const std::vector<std::string>& sequences, float phi, float psi,
                                            float omega) {
   Structure model;
-  char chainId = 'A';
-  for (const std::string& sequence : sequences) {
+  // Chains are named as the PDB names them past Z: A-Z, a-z, then 0-9, and round again
+  // (the chain index, not the letter, tells chains apart).
+  static constexpr std::string_view kChainIds =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  for (size_t n = 0; n < sequences.size(); ++n) {
+    const std::string& sequence = sequences[n];
+    const char chainId = kChainIds[n % kChainIds.size()];
     const auto start = static_cast<int32_t>(model.residues.size());
     const auto last = start + static_cast<int32_t>(sequence.size()) - 1;
     model.chains.push_back({start, last, chainId});
@@ -217,9 +208,8 @@ Structure HelixBuilder::BuildFromSequences(const std::vector<std::string>& seque
       Residue residue(ResidueNameForLetter(sequence[i]), start + static_cast<int32_t>(i), chainId);
       AppendResidue(model, std::move(residue), range, phi, psi, omega);
     }
-    ++chainId;
   }
-  WidenBox(model);
+  for (const Atom& atom : model.atoms) model.ExtendBox(atom);
   WriteInspection(model);
   return model;
 }
@@ -249,7 +239,7 @@ Structure HelixBuilder::BuildFromStructure(const Structure& source, ModelHelixRa
     const Atom& first = model.atoms.front();
     model.xyzExtremities = {FloatPair{first.x, first.x}, FloatPair{first.y, first.y},
                             FloatPair{first.z, first.z}};
-    WidenBox(model);
+    for (const Atom& atom : model.atoms) model.ExtendBox(atom);
   }
   WriteInspection(model);
   return model;

@@ -4,7 +4,7 @@
 
 namespace tessmol {
 
-void ScanTransmembrane(Protein& protein, const Spanner2DParams& params) {
+void ScanTransmembrane(Protein& protein, const ScanParams& params) {
   std::vector<Residue>& r = protein.structure.residues;
   const size_t count = r.size();
   // A moving average over no residue has no meaning; one residue is the narrowest window.

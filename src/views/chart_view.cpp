@@ -5,7 +5,7 @@
 #include <QPrinter>
 #include <QScrollBar>
 
-#include "views/qt_painter_surface.h"
+#include "chart/qt/qt_painter_surface.h"
 
 namespace tessmol {
 
@@ -76,13 +76,7 @@ void CChartView::resizeEvent(QResizeEvent* event) {
 ChartInput CChartView::Input() {
   if (!initialised_) FirstShow();
   PlacePlot();
-  ChartInput input;
-  input.structure = &doc_.protein.structure;
-  input.structureLoaded = doc_.structureLoaded;
-  input.options = options_;
-  input.showLegend = dialog_.showLegend();
-  input.rect = plot_;
-  return input;
+  return MakeChartInput(doc_.protein().structure, doc_.structureLoaded(), options_, plot_, dialog_.showLegend());
 }
 
 void CChartView::OnUpdate() {
@@ -101,7 +95,7 @@ void CChartView::paintEvent(QPaintEvent*) {
 void CChartView::OnChartOptions() {
   if (!initialised_) FirstShow();
   QStringList chains;
-  for (const Chain& c : doc_.protein.structure.chains) chains << QString(QChar(c.chainId));
+  for (const Chain& c : doc_.protein().structure.chains) chains << QString(QChar(c.chainId));
   dialog_.Prepare(chains, &options_);
   if (dialogs_.Run(dialog_) == QDialog::Accepted) viewport()->repaint();
 }

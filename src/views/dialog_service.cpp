@@ -33,7 +33,12 @@ std::optional<QString> QtDialogService::ChooseFolder(QWidget* parent, const QStr
 }
 
 void QtDialogService::Message(QWidget* parent, const QString& text) {
-  QMessageBox::information(parent, QStringLiteral("Tessmol"), text);
+  // Failures (every one of them says "Error") stand out with the critical icon.
+  if (text.startsWith(QStringLiteral("Error"))) {
+    QMessageBox::critical(parent, QStringLiteral("Tessmol"), text);
+  } else {
+    QMessageBox::information(parent, QStringLiteral("Tessmol"), text);
+  }
 }
 
 int QtDialogService::Run(QDialog& dialog) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "scoring/score_table.h"
@@ -58,11 +59,6 @@ TEST(CliRead, BadUsageExitsWithTwo) {
   EXPECT_EQ(test::RunCommand(Cli("--help >/dev/null")).status, 0);
 }
 
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -161,11 +157,6 @@ TEST(CliAnalyse, WritesTheWarningsToTheLogFile) {
   std::filesystem::remove(log);
 }
 
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
 
 std::vector<std::vector<std::string>> Table(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
@@ -203,7 +194,7 @@ TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
   const std::string errors((std::istreambuf_iterator<char>(err)), {});
   EXPECT_NE(errors.find("biopython_header.pdb"), std::string::npos);
   ScoreTable custom;
-  EXPECT_TRUE(custom.LoadTable("custom.stb", "custom.stb"));
+  EXPECT_TRUE(custom.LoadTable("custom.stb", "custom.stb").ok());
   EXPECT_NE(custom.scores, BuiltInScores());
 }
 
@@ -218,7 +209,7 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   // Rescore against a table in which every score is one higher.
   ScoreTable shifted;
   for (float& v : shifted.scores) v += 1.0f;
-  ASSERT_TRUE(shifted.SaveTable("plus_one.stb"));
+  ASSERT_TRUE(shifted.SaveTable("plus_one.stb").ok());
   const auto before = Table(test::RunCommand(Cli("recalc 1CRN.tsm")).out);
   const auto after = Table(test::RunCommand(Cli("recalc --score-table plus_one.stb 1CRN.tsm")).out);
   ASSERT_EQ(after.size(), 2u);
@@ -228,16 +219,11 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   std::ofstream("bad.tsm") << "STRUCTURE\t1\t1\nwhat\n";
   const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2"), std::string::npos);
+  EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2: bad.tsm"), std::string::npos);
   EXPECT_EQ(test::RunCommand(Cli("show missing.tsm 2>/dev/null")).status, 1);
-  EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm 2>/dev/null")).status, 2);
+  EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm 2>/dev/null")).status, 1);
 }
 
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
 
 TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   const auto result = test::RunCommand(Cli("spanner2d " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
@@ -253,8 +239,8 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   const size_t heading = std::find(lines.begin() + 9, lines.end(), "") - lines.begin();
   ASSERT_LT(heading + 2, lines.size());
   EXPECT_EQ(lines[heading + 1].rfind("Index\tStructure", 0), 0u);
-  EXPECT_EQ(lines[heading + 2].rfind("0\tbacteriorhodopsin_4xxjA.fatsm\tDefault.stb\t", 0), 0u);
-  EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.fatsm"));
+  EXPECT_EQ(lines[heading + 2].rfind("0\tbacteriorhodopsin_4xxjA.tsm\tDefault.stb\t", 0), 0u);
+  EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.tsm"));
   EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));  // only with --inspection
 }
 
@@ -284,11 +270,6 @@ TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   EXPECT_GT(flagged, 300u);
 }
 
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
 
 TEST(CliChart, SvgAndPngCharts) {
   const auto svg =
@@ -316,6 +297,122 @@ TEST(CliChart, SvgAndPngCharts) {
               2)
         << bad;
   }
+}
+
+// ---- failures are never reported as success --------------------------------------
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// The command as the unprivileged user nobody when the tests run as root (as CI does), so
+// that file permissions hold.
+std::string AsNobody(const std::string& command) {
+  return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " + command : command;
+}
+
+TEST(CliFailures, AResultFileIsNeverAnalysedAsAStructure) {
+  ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb"))).status, 0);
+  const std::string stored = ReadAll("1CRN.tsm");
+  std::filesystem::copy_file("1CRN.tsm", "copy.tsm");
+  const auto result = test::RunCommand(Cli("analyse copy.tsm 2>&1"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("copy.tsm is a Tessmol result file"), std::string::npos) << result.out;
+  EXPECT_EQ(ReadAll("copy.tsm"), stored);
+}
+
+TEST(CliFailures, NamesNeverCollideInARun) {
+  std::filesystem::create_directories("d1");
+  std::filesystem::create_directories("d2");
+  std::filesystem::copy_file(test::DataPath("1CRN.pdb"), "d1/prot.pdb");
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "d2/prot.pdb");
+  std::filesystem::copy_file(test::DataPath("5PTI.pdb"), "d2/prot.ent");
+  const auto result = test::RunCommand(Cli("multi d1/prot.pdb d2/prot.pdb d2/prot.ent"));
+  ASSERT_EQ(result.status, 0);
+  std::set<std::string> names;
+  for (const auto& row : Table(result.out)) {
+    if (row[0] == "Index") continue;
+    names.insert(row[1]);
+    // Each row's file holds that row's structure.
+    const auto shown = Table(test::RunCommand(Cli("show " + row[1])).out);
+    EXPECT_EQ(shown[5][0], "Average Residue Score: " + row[3]);
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"prot.tsm", "prot-2.tsm", "prot-3.tsm"}));
+}
+
+TEST(CliFailures, Spanner3DDomainsAreInTheRowsResultFile) {
+  const auto analysed = test::RunCommand(Cli("analyse --spanner3d " + test::DataPath("1U19.pdb")));
+  ASSERT_EQ(analysed.status, 0);
+  const auto shown = test::RunCommand(Cli("show 1U19.tsm"));
+  const size_t domains = analysed.out.find("Predicted Transmembrane Domains:");
+  ASSERT_NE(domains, std::string::npos);
+  EXPECT_EQ(shown.out.substr(shown.out.find("Predicted")), analysed.out.substr(domains));
+}
+
+TEST(CliFailures, WritesThatFailExitWithOne) {
+  std::filesystem::create_directory("1CRN.tsm");  // the result file cannot take its place
+  const auto analysed = test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb") + " 2>&1"));
+  EXPECT_EQ(analysed.status, 1);
+  EXPECT_NE(analysed.out.find("./1CRN.tsm"), std::string::npos);
+  const auto multi = test::RunCommand(
+      Cli("multi --custom-table no/such/folder/t.stb " + test::DataPath("1UBQ.pdb") + " 2>&1"));
+  EXPECT_EQ(multi.status, 1);
+  EXPECT_NE(multi.out.find("no/such/folder/t.stb"), std::string::npos);
+  // recalc in a folder it may read but not write: the stored file stays, nothing is printed
+  // as a result.
+  ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1UBQ.pdb"))).status, 0);
+  const std::string before = ReadAll("1UBQ.tsm");
+  std::filesystem::permissions(".", std::filesystem::perms::others_write, std::filesystem::perm_options::remove);
+  const auto recalc = test::RunCommand(AsNobody(Cli("recalc --log /dev/null 1UBQ.tsm 2>&1")));
+  EXPECT_EQ(recalc.status, 1) << recalc.out;
+  EXPECT_NE(recalc.out.find("Error: cannot write 1UBQ.tsm"), std::string::npos) << recalc.out;
+  EXPECT_EQ(recalc.out.find("1UBQ.tsm\tDefault.stb"), std::string::npos);
+  EXPECT_EQ(ReadAll("1UBQ.tsm"), before);
+}
+
+TEST(CliFailures, RecalcPrintsOnlyWhatItDid) {
+  for (const char* name : {"1CRN.pdb", "1UBQ.pdb"})
+    ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath(name))).status, 0);
+  std::ofstream("bad.tsm") << "STRUCTURE\t1\t1\nRESIDUE\tGLY\n";
+  const auto result = test::RunCommand(Cli("recalc 1CRN.tsm bad.tsm 1UBQ.tsm 2>err.txt"));
+  EXPECT_EQ(result.status, 1);
+  const auto rows = Table(result.out);
+  ASSERT_EQ(rows.size(), 2u);  // the heading and 1CRN
+  EXPECT_EQ(rows[1][1], "1CRN.tsm");
+  EXPECT_NE(ReadAll("err.txt").find("on line 2: bad.tsm"), std::string::npos) << ReadAll("err.txt");
+}
+
+TEST(CliFailures, TheLogGoesWhereTheUserAsked) {
+  // A program folder of its own whose log folder cannot be made: "temp" is a file.
+  namespace fs = std::filesystem;
+  const fs::path program = fs::current_path() / "program";
+  fs::create_directories(program);
+  fs::copy_file(TESSMOL_CLI, program / "tessmol-cli");
+  for (const char* data : {"Sphere_Points", "Tessmol_Files"})
+    fs::copy(fs::path(TESSMOL_PROGRAM_FOLDER) / data, program / data, fs::copy_options::recursive);
+  std::ofstream(program / "temp") << "not a folder";
+  const std::string cli = (program / "tessmol-cli").string() + " analyse " + test::DataPath("1CRN.pdb");
+  const auto without = test::RunCommand(cli + " 2>&1");
+  EXPECT_NE(without.out.find("Error: Could not find LogFile.Log"), std::string::npos);
+  const auto with = test::RunCommand(cli + " --log my.log 2>&1");
+  EXPECT_EQ(with.status, 0);
+  EXPECT_EQ(with.out.find("LogFile.Log"), std::string::npos);
+  EXPECT_EQ(ReadAll("my.log").rfind("Creating structure 1CRN.pdb", 0), 0u);
+  EXPECT_EQ(ReadAll((program / "temp").string()), "not a folder");
+  EXPECT_EQ(test::RunCommand(cli + " --log no/such/folder/my.log 2>/dev/null").status, 1);
+}
+
+TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
+  std::ofstream ca("ca_only.pdb");
+  std::ifstream full(test::DataPath("1CRN.pdb"));
+  for (std::string line; std::getline(full, line);) {
+    if (line.rfind("ATOM", 0) == 0 && line.substr(12, 4) == " CA ") ca << line << '\n';
+  }
+  ca.close();
+  const auto result = test::RunCommand(Cli("analyse ca_only.pdb 2>&1 >/dev/null"));
+  EXPECT_NE(result.out.find("Warning: 46 of 46 residues of ca_only.pdb lack main-chain atoms"), std::string::npos)
+      << result.out;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <set>
 
 #include "document/result_file.h"
 #include "test_support.h"
@@ -29,7 +30,7 @@ void WriteShiftedTable(const std::string& path) {
   ScoreTable shifted;
   for (float& v : shifted.scores) v += 1.0f;
   shifted.gradient = 1.1f;
-  ASSERT_TRUE(shifted.SaveTable(path));
+  ASSERT_TRUE(shifted.SaveTable(path).ok());
 }
 
 std::string ReadAll(const std::string& path) {
@@ -44,14 +45,14 @@ TEST(DocumentStartUp, DefaultTableRadiiAndLog) {
   RecordingFeedback feedback;
   CTessmolDoc doc(state, feedback);
   EXPECT_TRUE(feedback.messages.empty());
-  EXPECT_EQ(doc.scoreTable.fileName, "Default.stb");
+  EXPECT_EQ(doc.scoreTable().fileName, "Default.stb");
   EXPECT_EQ(state.scoringTable, BuiltInScores());
   EXPECT_FALSE(state.hetAtomRadii.empty());
-  EXPECT_EQ(doc.workFolder, state.programFolder() + "/temp/");
+  EXPECT_EQ(doc.workFolder(), state.programFolder() + "/temp/");
   EXPECT_NE(state.logFile(), nullptr);
-  EXPECT_TRUE(fs::exists(doc.workFolder + "Logfile.log"));
-  EXPECT_EQ(doc.generalOptions.sasaResolution, 2);
-  EXPECT_FALSE(doc.structureLoaded);
+  EXPECT_TRUE(fs::exists(doc.workFolder() + "Logfile.log"));
+  EXPECT_EQ(doc.settings().sasaResolution, 2);
+  EXPECT_FALSE(doc.structureLoaded());
 }
 
 TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
@@ -63,16 +64,16 @@ TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
   CTessmolDoc doc(state, feedback);
   // The built-in table is in force; the radius file and the log are reported.
   EXPECT_EQ(state.scoringTable, BuiltInScores());
-  EXPECT_FLOAT_EQ(doc.scoreTable.gradient, 1.008f);
+  EXPECT_FLOAT_EQ(doc.scoreTable().gradient, 1.008f);
   ASSERT_EQ(feedback.messages.size(), 2u);
   EXPECT_EQ(feedback.messages[0],
             "Error: Could not find file " + folder.string() +
                 "/Tessmol_Files/HETAtom_Radii.txt  Heteroatoms will not be processed correctly");
-  EXPECT_EQ(feedback.messages[1], "Error: Could not find LogFile.Log");
+  EXPECT_EQ(feedback.messages[1], "Error: Could not find LogFile.Log: " + folder.string() + "/temp/Logfile.log");
   EXPECT_EQ(state.logFile(), nullptr);
   // The work goes on without a log.
   EXPECT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
-  EXPECT_EQ(doc.entries.size(), 1u);
+  EXPECT_EQ(doc.entries().size(), 1u);
 }
 
 TEST(DocumentStartUp, TheLogStaysOpenUntilTheLastDocumentCloses) {
@@ -86,7 +87,7 @@ TEST(DocumentStartUp, TheLogStaysOpenUntilTheLastDocumentCloses) {
   ASSERT_EQ(second.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
   ASSERT_NE(state.logFile(), nullptr);
   state.logFile()->flush();
-  const std::string log = ReadAll(second.workFolder + "Logfile.log");
+  const std::string log = ReadAll(second.workFolder() + "Logfile.log");
   EXPECT_NE(log.find("Creating structure 1CRN.pdb...\n"), std::string::npos);
   EXPECT_NE(log.find("Creating structure 1UBQ.pdb...\n"), std::string::npos);
 }
@@ -97,49 +98,90 @@ TEST(DocumentPipeline, OpeningAStructureAddsARowAndAResultFile) {
   RecordingFeedback feedback;
   CTessmolDoc doc(state, feedback);
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
-  EXPECT_EQ(doc.title, "1CRN.pdb");
-  EXPECT_EQ(doc.logText, "Opening " + test::DataPath("1CRN.pdb") + "... \nProcessing Structure...\n");
-  EXPECT_TRUE(doc.structureLoaded);
-  EXPECT_EQ(doc.currentEntry, 0);
-  ASSERT_EQ(doc.entries.size(), 1u);
-  const AnalysisEntry& e = doc.entries[0];
+  EXPECT_EQ(doc.title(), "1CRN.pdb");
+  EXPECT_EQ(doc.logText(), "Opening " + test::DataPath("1CRN.pdb") + "... \nProcessing Structure...\n");
+  EXPECT_TRUE(doc.structureLoaded());
+  EXPECT_EQ(doc.currentEntry(), 0);
+  ASSERT_EQ(doc.entries().size(), 1u);
+  const AnalysisEntry& e = doc.entries()[0];
   EXPECT_EQ(e.resultName, "1CRN.tsm");
   EXPECT_EQ(e.resultPath, "./1CRN.tsm");
   EXPECT_EQ(e.scoreTableName, "Default.stb");
-  EXPECT_EQ(e.averageScore, doc.protein.structure.averageScore);
-  EXPECT_FLOAT_EQ(e.expectedScore, doc.scoreTable.ExpectedResidueScore(46));
-  EXPECT_EQ(doc.protein.structure.residues.size(), 46u);
+  EXPECT_EQ(e.averageScore, doc.protein().structure.averageScore);
+  EXPECT_FLOAT_EQ(e.expectedScore, doc.scoreTable().ExpectedResidueScore(46));
+  EXPECT_EQ(doc.protein().structure.residues.size(), 46u);
   EXPECT_EQ(feedback.documentChanges, 1);
   Structure stored;
-  ASSERT_EQ(ReadResult(stored, "1CRN.tsm"), 0);
+  ASSERT_TRUE(ReadResult(stored, "1CRN.tsm").ok());
   EXPECT_EQ(stored.residues.size(), 46u);
   // A file without atoms: the protein stays, the title and the flag change.
   EXPECT_EQ(doc.OpenStructure(test::DataPath("biopython_header.pdb")), CTessmolDoc::OpenResult::kNoAtoms);
-  EXPECT_EQ(doc.title, "biopython_header.pdb");
-  EXPECT_EQ(doc.protein.fileName, "1CRN.pdb");
-  EXPECT_EQ(doc.entries.size(), 1u);
-  EXPECT_EQ(doc.OpenStructure(test::DataPath("missing.pdb")), CTessmolDoc::OpenResult::kNoAtoms);
+  EXPECT_EQ(doc.title(), "biopython_header.pdb");
+  EXPECT_EQ(doc.protein().fileName, "1CRN.pdb");
+  EXPECT_EQ(doc.entries().size(), 1u);
+  FileStatus status;
+  EXPECT_EQ(doc.OpenStructure(test::DataPath("missing.pdb"), &status), CTessmolDoc::OpenResult::kFailed);
+  EXPECT_EQ(status.problem, FileProblem::kMissing);
   // Ignore HeteroAtoms applies to the next structure opened.
-  doc.generalOptions.ignoreHeteroAtoms = 1;
+  AnalysisSettings settings = doc.settings();
+  settings.ignoreHeteroAtoms = true;
+  ASSERT_FALSE(doc.SetSettings(settings));
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
-  EXPECT_TRUE(doc.protein.ignoreHeteroAtoms);
-  EXPECT_EQ(doc.currentEntry, 1);
+  EXPECT_TRUE(doc.protein().ignoreHeteroAtoms);
+  EXPECT_EQ(doc.currentEntry(), 1);
 }
 
-TEST(DocumentPipeline, ResultNamesAndAnUnwritableResultFile) {
+TEST(DocumentPipeline, ResultNamesAlwaysEndInTsmAndNeverRepeatInARun) {
   EXPECT_EQ(ResultNameFor("1abc.pdb"), "1abc.tsm");
-  EXPECT_EQ(ResultNameFor("1abc.ent"), "1abc.tsm");
-  EXPECT_EQ(ResultNameFor("x.pdb1"), "x.ptsm");
-  EXPECT_EQ(ResultNameFor("ab"), "abtsm");
+  EXPECT_EQ(ResultNameFor("1abc.pdb1"), "1abc.tsm");
+  EXPECT_EQ(ResultNameFor("1abc.pdb.gz"), "1abc.tsm");
+  EXPECT_EQ(ResultNameFor("br.fa"), "br.tsm");
+  EXPECT_EQ(ResultNameFor("ab"), "ab.tsm");
+  EXPECT_EQ(ResultNameFor(".hidden"), ".hidden.tsm");
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  fs::create_directories("d1");
+  fs::create_directories("d2");
+  fs::copy_file(test::DataPath("1CRN.pdb"), "d1/prot.pdb");
+  fs::copy_file(test::DataPath("1UBQ.pdb"), "d2/prot.pdb");
+  fs::copy_file(test::DataPath("5PTI.pdb"), "d2/prot.ent");
+  MultipleAnalysisRequest request;
+  request.filePaths = {"d1/prot.pdb", "d2/prot.pdb", "d2/prot.ent"};
+  ASSERT_TRUE(doc.AnalyseMultiple(request).ok());
+  std::set<std::string> names;
+  for (const AnalysisEntry& e : doc.entries()) {
+    names.insert(e.resultName);
+    Structure stored;
+    ASSERT_TRUE(ReadResult(stored, e.resultPath).ok());
+    EXPECT_NEAR(stored.averageScore, e.averageScore, 1e-6) << e.resultName;  // each row has its own file
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"prot.tsm", "prot-2.tsm", "prot-3.tsm"}));
+}
+
+TEST(DocumentPipeline, FailedWritesAndResultFilesOpenedAsStructures) {
   test::ScratchFolder scratch;
   ProcessState state(MakeProgramFolder(scratch).string());
   RecordingFeedback feedback;
   CTessmolDoc doc(state, feedback);
   fs::create_directory("1CRN.tsm");
-  ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
-  EXPECT_EQ(feedback.messages, std::vector<std::string>{kResultFileFailed});
-  EXPECT_EQ(doc.entries.size(), 1u);  // the row stays
-  EXPECT_EQ(feedback.documentChanges, 1);
+  FileStatus status;
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb"), &status), CTessmolDoc::OpenResult::kOpened);
+  EXPECT_EQ(status.problem, FileProblem::kWriteFailed);
+  EXPECT_EQ(feedback.messages, std::vector<std::string>{std::string(kResultFileFailed) + ": ./1CRN.tsm"});
+  EXPECT_EQ(doc.entries().size(), 1u);  // the row stays
+  // A result file is never read as a structure, and so never overwritten with one.
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
+  const std::string stored = ReadAll("1UBQ.tsm");
+  EXPECT_EQ(doc.OpenStructure("1UBQ.tsm"), CTessmolDoc::OpenResult::kResultFile);
+  EXPECT_EQ(ReadAll("1UBQ.tsm"), stored);
+  EXPECT_EQ(doc.entries().size(), 2u);
+  // A custom table that cannot be written is reported, and no run claims success.
+  MultipleAnalysisRequest request{{test::DataPath("1CRN.pdb")}, true, "no/such/folder/custom.stb"};
+  const MultipleAnalysisReport report = doc.AnalyseMultiple(request);
+  EXPECT_EQ(report.customTable.problem, FileProblem::kWriteFailed);
+  EXPECT_FALSE(report.ok());
 }
 
 TEST(DocumentPipeline, NoSpherePointsNoAnalysis) {
@@ -150,7 +192,7 @@ TEST(DocumentPipeline, NoSpherePointsNoAnalysis) {
   RecordingFeedback feedback;
   CTessmolDoc doc(state, feedback);
   EXPECT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kFailed);
-  EXPECT_TRUE(doc.entries.empty());
+  EXPECT_TRUE(doc.entries().empty());
   ASSERT_EQ(feedback.messages.size(), 1u);
   EXPECT_NE(feedback.messages[0].find("Sphere_Points/maxvol.3.252.txt"), std::string::npos);
 }
@@ -171,17 +213,19 @@ TEST(MultipleAnalysis, RowsOfAllRunsSortedAndUnreadableFilesSkipped) {
   MultipleAnalysisRequest request;
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("biopython_header.pdb"),
                        test::DataPath("missing.pdb"), test::DataPath("1AKI.pdb")};
-  const auto skipped = doc.AnalyseMultiple(request);
-  EXPECT_EQ(skipped, (std::vector<std::string>{request.filePaths[1], request.filePaths[2]}));
-  EXPECT_EQ(doc.entries.size(), 3u);
-  EXPECT_TRUE(NonIncreasing(doc.entries));
+  const MultipleAnalysisReport report = doc.AnalyseMultiple(request);
+  ASSERT_EQ(report.skipped.size(), 2u);
+  EXPECT_EQ(report.skipped[0].path, request.filePaths[1]);
+  EXPECT_EQ(report.skipped[1].problem, FileProblem::kMissing);
+  EXPECT_EQ(doc.entries().size(), 3u);
+  EXPECT_TRUE(NonIncreasing(doc.entries()));
   request.filePaths = {test::DataPath("1UBQ.pdb"), test::DataPath("4HHB.pdb")};
   doc.AnalyseMultiple(request);
-  EXPECT_EQ(doc.entries.size(), 5u);
-  EXPECT_TRUE(NonIncreasing(doc.entries));
-  EXPECT_EQ(doc.protein.fileName, "1U19.pdb");  // the shown protein is not touched
-  EXPECT_EQ(doc.currentEntry, 0);
-  for (const AnalysisEntry& e : doc.entries) EXPECT_TRUE(fs::exists(e.resultPath)) << e.resultPath;
+  EXPECT_EQ(doc.entries().size(), 5u);
+  EXPECT_TRUE(NonIncreasing(doc.entries()));
+  EXPECT_EQ(doc.protein().fileName, "1U19.pdb");  // the shown protein is not touched
+  EXPECT_EQ(doc.currentEntry(), 0);
+  for (const AnalysisEntry& e : doc.entries()) EXPECT_TRUE(fs::exists(e.resultPath)) << e.resultPath;
   EXPECT_TRUE(feedback.messages.empty());
 }
 
@@ -197,12 +241,12 @@ TEST(MultipleAnalysis, ParallelJobsGiveTheSameRowsFilesAndTable) {
     MultipleAnalysisRequest request{files, true, "custom.stb"};
     doc.AnalyseMultiple(request, jobs);
     fileTexts.clear();
-    for (const AnalysisEntry& e : doc.entries) fileTexts.push_back(ReadAll(e.resultPath));
+    for (const AnalysisEntry& e : doc.entries()) fileTexts.push_back(ReadAll(e.resultPath));
     std::string table = ReadAll("custom.stb");
     // FILEPATH lines name the work folder, which differs between the two runs.
     table = table.substr(0, table.find("FILEPATH"));
     fileTexts.push_back(table);
-    return doc.entries;
+    return doc.entries();
   };
   std::vector<std::string> one, two;
   const auto serial = run(1, one);
@@ -236,9 +280,9 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
   double counts[18][20];
   for (auto& row : counts) std::fill(std::begin(row), std::end(row), 1.0);
   std::vector<std::pair<double, double>> samples;  // (ln total score, ln residues)
-  for (const AnalysisEntry& e : doc.entries) {
+  for (const AnalysisEntry& e : doc.entries()) {
     Structure s;
-    ASSERT_EQ(ReadResult(s, e.resultPath), 0);
+    ASSERT_TRUE(ReadResult(s, e.resultPath).ok());
     double total = 0;
     for (const Residue& r : s.residues) {
       total += r.overallScore;
@@ -255,7 +299,7 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
     }
   }
   ScoreTable derived;
-  ASSERT_TRUE(derived.LoadTable("second.stb", "second.stb"));
+  ASSERT_TRUE(derived.LoadTable("second.stb", "second.stb").ok());
   for (int r = 0; r < 18; ++r) {
     for (int c = 0; c < 20; ++c) {
       EXPECT_NEAR(derived.Score(r, c), std::log(counts[r][c] * all / (column[c] * column[c])), 2e-5)
@@ -281,10 +325,10 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
   for (size_t at = text.find("FILEPATH"); at != std::string::npos; at = text.find("FILEPATH", at + 1))
     ++filepaths;
   EXPECT_EQ(filepaths, 5u);
-  EXPECT_NE(text.find("FILEPATH\t" + doc.workFolder + "1CRN.pdb\n"), std::string::npos);
+  EXPECT_NE(text.find("FILEPATH\t" + doc.workFolder() + "1CRN.pdb\n"), std::string::npos);
   // Scoring goes on with the loaded table until the new one is loaded.
   EXPECT_EQ(state.scoringTable, BuiltInScores());
-  EXPECT_EQ(doc.scoreTable.fileName, "Default.stb");
+  EXPECT_EQ(doc.scoreTable().fileName, "Default.stb");
 }
 
 TEST(Recalculation, AnotherTableChangesRowsAndFiles) {
@@ -295,29 +339,31 @@ TEST(Recalculation, AnotherTableChangesRowsAndFiles) {
   MultipleAnalysisRequest request;
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
   doc.AnalyseMultiple(request);
-  const std::vector<AnalysisEntry> before = doc.entries;
+  const std::vector<AnalysisEntry> before = doc.entries();
   ASSERT_TRUE(doc.LoadEntry(1, before[1].resultName));
-  const float shownBefore = doc.protein.structure.averageScore;
+  const float shownBefore = doc.protein().structure.averageScore;
 
   WriteShiftedTable("shifted.stb");
-  ASSERT_TRUE(doc.LoadScoreTable("shifted.stb"));
+  ASSERT_TRUE(doc.LoadScoreTable("shifted.stb").ok());
   // Rows are not rescored by loading a table.
-  EXPECT_EQ(doc.entries[0].scoreTableName, "Default.stb");
-  ASSERT_TRUE(doc.RecalculateProfiles({0, 2}));
+  EXPECT_EQ(doc.entries()[0].scoreTableName, "Default.stb");
+  ASSERT_TRUE(doc.RecalculateProfiles({0, 2}).status.ok());
   for (int i : {0, 2}) {
-    EXPECT_NEAR(doc.entries[i].averageScore, before[i].averageScore + 1.0f, 1e-4);
-    EXPECT_EQ(doc.entries[i].scoreTableName, "shifted.stb");
-    EXPECT_NE(doc.entries[i].expectedScore, before[i].expectedScore);
+    EXPECT_NEAR(doc.entries()[i].averageScore, before[i].averageScore + 1.0f, 1e-4);
+    EXPECT_EQ(doc.entries()[i].scoreTableName, "shifted.stb");
+    EXPECT_NE(doc.entries()[i].expectedScore, before[i].expectedScore);
     Structure stored;
-    ASSERT_EQ(ReadResult(stored, doc.entries[i].resultPath), 0);
-    EXPECT_NEAR(stored.averageScore, doc.entries[i].averageScore, 1e-5);
-    EXPECT_EQ(ReadAll(doc.entries[i].resultPath).find("\nATOM\t"), std::string::npos);
+    ASSERT_TRUE(ReadResult(stored, doc.entries()[i].resultPath).ok());
+    EXPECT_NEAR(stored.averageScore, doc.entries()[i].averageScore, 1e-5);
+    // The atoms and the box are kept.
+    EXPECT_FALSE(stored.atoms.empty());
+    EXPECT_NE(stored.xyzExtremities[0].f2, 0.0f);
   }
-  EXPECT_EQ(doc.entries[1].averageScore, before[1].averageScore);  // not ticked
+  EXPECT_EQ(doc.entries()[1].averageScore, before[1].averageScore);  // not ticked
   // The shown protein keeps its scores until its row is loaded again.
-  EXPECT_EQ(doc.protein.structure.averageScore, shownBefore);
-  ASSERT_TRUE(doc.LoadEntry(0, doc.entries[0].resultName));
-  EXPECT_NEAR(doc.protein.structure.averageScore, doc.entries[0].averageScore, 1e-5);
+  EXPECT_EQ(doc.protein().structure.averageScore, shownBefore);
+  ASSERT_TRUE(doc.LoadEntry(0, doc.entries()[0].resultName));
+  EXPECT_NEAR(doc.protein().structure.averageScore, doc.entries()[0].averageScore, 1e-5);
 }
 
 TEST(Recalculation, AFormatErrorStopsAtThatRow) {
@@ -328,21 +374,45 @@ TEST(Recalculation, AFormatErrorStopsAtThatRow) {
   MultipleAnalysisRequest request;
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
   doc.AnalyseMultiple(request);
-  std::ofstream(doc.entries[1].resultPath, std::ios::binary) << "STRUCTURE\t1\t2\nnonsense\nEND";
+  std::ofstream(doc.entries()[1].resultPath, std::ios::binary) << "STRUCTURE\t1\t2\nnonsense\nEND";
   WriteShiftedTable("shifted.stb");
   doc.LoadScoreTable("shifted.stb");
-  const auto before = doc.entries;
+  const auto before = doc.entries();
   const int changes = feedback.documentChanges;
-  EXPECT_FALSE(doc.RecalculateProfiles({0, 1, 2}));
-  EXPECT_EQ(feedback.messages, std::vector<std::string>{"Error: Format error in .tsm file on line 2"});
-  EXPECT_NE(doc.entries[0].averageScore, before[0].averageScore);  // done before the damaged row
-  EXPECT_EQ(doc.entries[2].averageScore, before[2].averageScore);  // never reached
+  const CTessmolDoc::RecalculateResult result = doc.RecalculateProfiles({0, 1, 2});
+  EXPECT_EQ(result.done, 1u);
+  EXPECT_EQ(result.status.line, 2);
+  EXPECT_EQ(feedback.messages, std::vector<std::string>{"Error: Format error in .tsm file on line 2: " +
+                                                        doc.entries()[1].resultPath});
+  EXPECT_NE(doc.entries()[0].averageScore, before[0].averageScore);  // done before the damaged row
+  EXPECT_EQ(doc.entries()[2].averageScore, before[2].averageScore);  // never reached
   EXPECT_EQ(feedback.documentChanges, changes);
   // Loading the damaged row leaves the protein as it was.
   ASSERT_TRUE(doc.LoadEntry(0, "first"));
   EXPECT_FALSE(doc.LoadEntry(1, "damaged"));
-  EXPECT_EQ(doc.protein.fileName, "first");
+  EXPECT_EQ(doc.protein().fileName, "first");
   EXPECT_FALSE(doc.LoadEntry(7, "no such row"));
+}
+
+TEST(Recalculation, UnreadableOrMissingResultFilesAreLeftAlone) {
+  test::ScratchFolder scratch;
+  ProcessState state(MakeProgramFolder(scratch).string());
+  RecordingFeedback feedback;
+  CTessmolDoc doc(state, feedback);
+  ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
+  const int missing = doc.AddStoredEntry("./gone.tsm");
+  EXPECT_FALSE(doc.LoadEntry(missing, "gone.tsm"));
+  EXPECT_EQ(doc.RecalculateProfiles({missing}).status.problem, FileProblem::kMissing);
+  EXPECT_FALSE(fs::exists("gone.tsm"));  // no empty file made in its place
+  const std::string before = ReadAll("1CRN.tsm");
+  fs::permissions("1CRN.tsm", fs::perms::none);
+  // 0 when the file was found unreadable; a child process without root tells.
+  const int outcome = test::WithoutRoot([&]() {
+    return doc.RecalculateProfiles({0}).status.problem == FileProblem::kUnreadable ? 0 : 1;
+  });
+  fs::permissions("1CRN.tsm", fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(outcome, 0);
+  EXPECT_EQ(ReadAll("1CRN.tsm"), before);
 }
 
 }  // namespace

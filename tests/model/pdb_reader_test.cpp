@@ -19,7 +19,7 @@ using test::ReadPdb;
 Structure ReadText(const std::string& text, bool* isNMR = nullptr) {
   PdbReader reader(test::StandardHetRadii());
   std::istringstream in(text);
-  reader.Read(in);
+  EXPECT_TRUE(reader.Read(in, "text").ok());
   if (isNMR) *isNMR = reader.isNMR();
   return reader.structure();
 }
@@ -109,8 +109,6 @@ TEST(ReaderChains, ChainsWithoutTerSplitAtTheFirstResidueOfTheNext) {
   EXPECT_EQ(s.chains[1].chainId, 'B');
   EXPECT_EQ(s.chains[1].firstResidue, 2);
   EXPECT_EQ(s.chains[1].lastResidue, 3);
-  EXPECT_EQ(s.ChainResidues(1), (std::vector<int32_t>{2, 3}));
-  EXPECT_TRUE(s.ChainResidues(2).empty());
 }
 
 TEST(ReaderChains, HetatmLinesInsideAChainOpenAnotherChainEntry) {
@@ -332,8 +330,7 @@ TEST(ReaderBadInput, NeverCrashesAndKeepsWhatItCan) {
   EXPECT_TRUE(ReadText("\n\n\r\n").atoms.empty());
   // Lines shorter than their fields read the missing fields as empty.
   Structure s = ReadText("ATOM\nATOM      1  CA\nHETATM\nHELIX\nSHEET\nEXPDTA\n");
-  EXPECT_EQ(s.atoms.size(), 2u);
-  EXPECT_EQ(s.atoms[1].name, "CA");
+  EXPECT_EQ(s.atoms.size(), 1u);  // the second lies on the first: a duplicate
   EXPECT_EQ(s.atoms[0].chainId, '\0');
   EXPECT_EQ(s.hetAtoms.size(), 1u);
   EXPECT_EQ(s.helices.size(), 1u);
@@ -356,15 +353,60 @@ TEST(ReaderBadInput, NeverCrashesAndKeepsWhatItCan) {
 
 TEST(ReaderBadInput, FoldersMissingFilesAndEmptyPathsDoNotOpen) {
   PdbReader reader(test::StandardHetRadii());
-  EXPECT_FALSE(reader.Open(""));
-  EXPECT_FALSE(reader.Open(TESSMOL_TEST_DATA));
-  EXPECT_FALSE(reader.Open(DataPath("no_such_file.pdb")));
-  reader.Read();  // nothing open: nothing read
+  EXPECT_EQ(reader.Open("").problem, FileProblem::kMissing);
+  EXPECT_EQ(reader.Open(TESSMOL_TEST_DATA).problem, FileProblem::kUnreadable);
+  EXPECT_EQ(reader.Open(DataPath("no_such_file.pdb")).problem, FileProblem::kMissing);
+  EXPECT_FALSE(reader.Read().ok());  // nothing open: nothing read
   EXPECT_TRUE(reader.structure().atoms.empty());
   const auto empty = ReadPdb(DataPath("biopython_header.pdb"));
   EXPECT_TRUE(empty.opened);
   EXPECT_TRUE(empty.structure.atoms.empty());
   EXPECT_TRUE(empty.structure.residues.empty());
+}
+
+// A stream that delivers the first `good` bytes of a text and then fails, as a failing
+// disk or an exhausted allocation does in the middle of a file.
+class FailingBuffer : public std::streambuf {
+ public:
+  FailingBuffer(std::string text, size_t good) : text_(std::move(text)) {
+    setg(text_.data(), text_.data(), text_.data() + std::min(good, text_.size()));
+  }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+ private:
+  std::string text_;
+};
+
+TEST(ReaderBadInput, AReadErrorIsAnErrorNotTheEndOfTheFile) {
+  std::ifstream file(DataPath("1CRN.pdb"), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  FailingBuffer buffer(text, text.size() / 2);
+  std::istream in(&buffer);
+  PdbReader reader(test::StandardHetRadii());
+  const FileStatus status = reader.Read(in, "1CRN.pdb");
+  EXPECT_EQ(status.problem, FileProblem::kUnreadable);
+  EXPECT_NE(status.Describe().find("1CRN.pdb"), std::string::npos);
+}
+
+TEST(ReaderBadInput, ResultFilesDuplicateAtomsAndHugeNumbers) {
+  PdbReader reader(test::StandardHetRadii());
+  std::istringstream result("STRUCTURE\t3009.5\t0.3\nEND");
+  EXPECT_EQ(reader.Read(result, "x.tsm").problem, FileProblem::kFormat);
+  EXPECT_TRUE(reader.isResultFile());
+  // Every ATOM line of a residue written twice: each atom is kept once.
+  const std::string n = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 2, 3);
+  const std::string ca = AtomLine(2, "CA", ' ', "GLY", 'A', 1, ' ', 2.2f, 2, 3);
+  PdbReader twice(test::StandardHetRadii());
+  std::istringstream doubled(n + n + ca + AtomLine(3, "CA", ' ', "GLY", 'A', 1, ' ', 2.205f, 2, 3));
+  ASSERT_TRUE(twice.Read(doubled, "doubled").ok());
+  EXPECT_EQ(twice.structure().atoms.size(), 2u);
+  EXPECT_EQ(twice.duplicateAtoms(), 2);
+  // A coordinate beyond float range reads as 0, never as infinity.
+  const Structure s = ReadText(AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 0, 0, 0).replace(30, 8, "  1e39  "));
+  ASSERT_EQ(s.atoms.size(), 1u);
+  EXPECT_EQ(s.atoms[0].x, 0.0f);
 }
 
 }  // namespace

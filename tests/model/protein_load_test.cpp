@@ -157,7 +157,7 @@ TEST(ProteinLoad, FarAwayCoordinatesNeedNoHugeGrid) {
   EXPECT_EQ(protein.structure.atoms[2].neighbours.size(), 1u);
 }
 
-TEST(StructureQueries, TransmembraneSegmentsAndAverages) {
+TEST(StructureQueries, TransmembraneSegments) {
   Structure s;
   for (int i = 0; i < 8; ++i) s.residues.emplace_back("ALA", 10 + i, i < 5 ? 'A' : 'B');
   for (int i : {1, 2, 4, 5, 7}) s.residues[i].transmembrane = true;
@@ -169,11 +169,6 @@ TEST(StructureQueries, TransmembraneSegmentsAndAverages) {
   EXPECT_EQ(segments[1].lastResSeq, 15);
   EXPECT_EQ(segments[1].chainId, 'A');
   EXPECT_EQ(segments[2].firstResSeq, 17);
-  EXPECT_EQ(s.ResiduesInRange(2, 5), (std::vector<int32_t>{2, 3, 4}));
-  EXPECT_TRUE(s.ResiduesInRange(5, 5).empty());
-  EXPECT_EQ(Structure().AverageOverallScore(), 0.0f);
-  for (int i = 0; i < 8; ++i) s.residues[i].overallScore = float(i);
-  EXPECT_FLOAT_EQ(s.AverageOverallScore(), 3.5f);
 }
 
 }  // namespace

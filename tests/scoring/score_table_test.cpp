@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "test_support.h"
 
@@ -32,7 +34,7 @@ TEST_F(ScoreTableFiles, TheDefaultFileHoldsTheBuiltInTable) {
   ScoreTable table;
   table.scores.fill(99.0f);
   table.gradient = table.yIntercept = 99.0f;
-  ASSERT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb"));
+  ASSERT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb").ok());
   EXPECT_EQ(table.scores, BuiltInScores());
   EXPECT_FLOAT_EQ(table.gradient, 1.008f);
   EXPECT_FLOAT_EQ(table.yIntercept, -0.83f);
@@ -51,9 +53,9 @@ TEST_F(ScoreTableFiles, WriteAndReadBack) {
                      {std::log(70.0f), 200, "/data/b.pdb"},
                      {std::log(150.0f), 400, "/data/c.pdb"}};
   const std::string path = (folder_ / "round.stb").string();
-  ASSERT_TRUE(written.SaveTable(path));
+  ASSERT_TRUE(written.SaveTable(path).ok());
   ScoreTable read;
-  ASSERT_TRUE(read.LoadTable(path, "round.stb"));
+  ASSERT_TRUE(read.LoadTable(path, "round.stb").ok());
   for (int i = 0; i < kScoreCells; ++i)
     EXPECT_NEAR(read.scores[i], written.scores[i], 5e-6f * std::abs(written.scores[i]) + 1e-9f);
   EXPECT_NEAR(read.gradient, written.gradient, 1e-5f);
@@ -94,66 +96,83 @@ TEST_F(ScoreTableFiles, PublishedExpectedScoreCurve) {
   EXPECT_EQ(table.ExpectedResidueScore(0), 0.0f);
 }
 
-TEST_F(ScoreTableFiles, ShortLinesCrlfAndCaseSensitiveKeywords) {
-  ScoreTable table;
-  const ScoreValues before = table.scores;
-  const std::string path = Write("odd.stb",
-                                 "SCORES\t1\t2\t3\t4\t5\r\n"
-                                 "scores\t9\t9\t9\r\n"
-                                 " SCORES\t9\t9\r\n"
-                                 "FILEPATH\t/x\r\n"
-                                 "\r\n"
-                                 "SCORES\t-1.5\tabc\t\r\n"
-                                 "GRADIENT\r\n"
-                                 "YINTERCEPT\t-2.25\r\n");
-  ASSERT_TRUE(table.LoadTable(path, "odd.stb"));
-  for (int c = 0; c < 5; ++c) EXPECT_EQ(table.Score(0, c), float(c + 1));
-  for (int c = 5; c < 20; ++c) EXPECT_EQ(table.Score(0, c), before[c]);
-  EXPECT_EQ(table.Score(1, 0), -1.5f);
-  EXPECT_EQ(table.Score(1, 1), 0.0f);        // no number reads as 0
-  EXPECT_EQ(table.Score(1, 2), before[22]);  // the empty field after the last TAB is no value
-  for (int r = 2; r < 18; ++r) EXPECT_EQ(table.Score(r, 0), before[r * 20]);
-  EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not
-  EXPECT_EQ(table.yIntercept, -2.25f);
+std::string Row(const std::string& value, int count = 20) {
+  std::string line = "SCORES";
+  for (int c = 0; c < count; ++c) line += "\t" + value;
+  return line + "\t\r\n";
 }
 
-TEST_F(ScoreTableFiles, OverlongTablesAreCutToEighteenRowsOfTwenty) {
-  std::string text;
-  for (int r = 0; r < 25; ++r) {
-    text += "SCORES";
-    for (int c = 0; c < 30; ++c) text += "\t" + std::to_string(r);
-    text += "\t\n";
-  }
+TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndFewerRows) {
   ScoreTable table;
-  ASSERT_TRUE(table.LoadTable(Write("long.stb", text), "long.stb"));
+  const ScoreValues before = table.scores;
+  const std::string path = Write("odd.stb", Row("1") + "scores\t9\t9\t9\r\n SCORES\t9\t9\r\nFILEPATH\t/x\r\n\r\n" +
+                                                Row("-1.5") + "GRADIENT\r\nYINTERCEPT\t-2.25\r\n");
+  ASSERT_TRUE(table.LoadTable(path, "odd.stb").ok());
+  EXPECT_EQ(table.Score(0, 19), 1.0f);
+  EXPECT_EQ(table.Score(1, 0), -1.5f);
+  for (int r = 2; r < 18; ++r) EXPECT_EQ(table.Score(r, 0), before[r * 20]);  // rows not given stay
+  EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not
+  EXPECT_EQ(table.yIntercept, -2.25f);
+  // More rows and values than the table holds: the first 18 rows of 20.
+  std::string text;
+  for (int r = 0; r < 25; ++r) text += Row(std::to_string(r), 30);
+  ASSERT_TRUE(table.LoadTable(Write("long.stb", text), "long.stb").ok());
   EXPECT_EQ(table.Score(17, 19), 17.0f);
 }
 
-TEST_F(ScoreTableFiles, FailuresLeaveEverythingButTheName) {
-  ScoreTable table;
-  table.counts[3] = 7;
-  table.samples.push_back({1.0f, 10, "keep"});
-  const ScoreValues before = table.scores;
-  EXPECT_FALSE(table.LoadTable((folder_ / "missing.stb").string(), "missing.stb"));
-  EXPECT_EQ(table.fileName, "missing.stb");
-  EXPECT_EQ(table.scores, before);
-  EXPECT_FALSE(table.LoadTable(folder_.string(), "folder"));  // a folder is no table
-  EXPECT_EQ(table.scores, before);
-  EXPECT_EQ(table.fileName, "folder");
-  ASSERT_TRUE(table.LoadTable(Write("g.stb", "GRADIENT\t0.5\n"), "g.stb"));
-  EXPECT_EQ(table.gradient, 0.5f);
-  EXPECT_EQ(table.yIntercept, kBuiltInYIntercept);
-  EXPECT_EQ(table.scores, before);
-  EXPECT_EQ(table.counts[3], 7);
-  EXPECT_EQ(table.samples.size(), 1u);
-  EXPECT_FALSE(table.SaveTable((folder_ / "no_such_folder" / "x.stb").string()));
-}
-
-TEST_F(ScoreTableFiles, BinaryGarbageReadsWithoutHarm) {
+// Files that are no score table are refused with their line, and the table stays whole:
+// an empty file, random bytes, a PDB file, a truncated table, a row with a word in it.
+TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
+  std::ifstream in(test::ProgramFolder() + "/Tessmol_Files/Default.stb", std::ios::binary);
+  const std::string full((std::istreambuf_iterator<char>(in)), {});
   std::string junk;
   for (int i = 0; i < 5000; ++i) junk.push_back(static_cast<char>((i * 7919) % 256));
+  std::ifstream pdb(test::DataPath("1CRN.pdb"), std::ios::binary);
+  const std::string structure((std::istreambuf_iterator<char>(pdb)), {});
+  const size_t cut = full.find("SCORES", 500) + 30;
+  const int cutLine = static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(cut), '\n')) + 1;
+  const std::pair<std::string, int> cases[] = {{"", 0},
+                                               {junk, 0},
+                                               {structure, 0},
+                                               {full.substr(0, cut), cutLine},
+                                               {Row("1") + Row("1", 5), 2},
+                                               {Row("1") + Row("abc"), 2}};
+  for (const auto& [text, line] : cases) {
+    ScoreTable table;
+    table.counts[3] = 7;
+    const FileStatus status = table.LoadTable(Write("bad.stb", text), "bad.stb");
+    EXPECT_EQ(status.problem, FileProblem::kFormat);
+    if (line > 0) {
+      EXPECT_EQ(status.line, line);
+    }
+    EXPECT_EQ(table.scores, BuiltInScores());
+    EXPECT_EQ(table.gradient, kBuiltInGradient);
+    EXPECT_EQ(table.counts[3], 7);
+  }
   ScoreTable table;
-  EXPECT_TRUE(table.LoadTable(Write("junk.stb", junk), "junk.stb"));
+  EXPECT_EQ(table.LoadTable((folder_ / "missing.stb").string(), "missing.stb").problem, FileProblem::kMissing);
+  EXPECT_EQ(table.LoadTable(folder_.string(), "folder").problem, FileProblem::kUnreadable);
+  EXPECT_EQ(table.SaveTable((folder_ / "no_such_folder" / "x.stb").string()).problem, FileProblem::kWriteFailed);
+}
+
+// Two writers of one table never leave a mixed or partial file behind.
+TEST_F(ScoreTableFiles, ConcurrentWritersNeverInterleave) {
+  const std::string path = (folder_ / "shared.stb").string();
+  auto writer = [&](float value) {
+    ScoreTable table;
+    table.scores.fill(value);
+    for (int i = 0; i < 200; ++i) table.samples.push_back({1.0f, 10, std::string(200, 'x')});
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(table.SaveTable(path).ok());
+  };
+  std::thread a(writer, 1.0f), b(writer, 2.0f);
+  for (int i = 0; i < 100; ++i) {
+    ScoreTable read;
+    if (!std::filesystem::exists(path)) continue;
+    ASSERT_TRUE(read.LoadTable(path, "shared.stb").ok());
+    EXPECT_TRUE(read.scores[0] == read.scores[359]);
+  }
+  a.join();
+  b.join();
 }
 
 TEST(CustomScores, LogOddsOfTheCounts) {
@@ -182,12 +201,6 @@ TEST(CustomScores, LogOddsOfTheCounts) {
   EXPECT_EQ(custom.counts[5 * 20 + 0], 2);
 }
 
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
-
 TEST(CustomScores, StructuresWithoutAPositiveTotalStayOutOfTheFit) {
   test::ScratchFolder scratch;
   ScoreTable table;
@@ -202,7 +215,7 @@ TEST(CustomScores, StructuresWithoutAPositiveTotalStayOutOfTheFit) {
   table.AddStructure(s, "negative");
   s.totalScore = 0.0f;
   table.AddStructure(s, "zero");
-  ASSERT_TRUE(table.SaveTable("fit.stb"));
+  ASSERT_TRUE(table.SaveTable("fit.stb").ok());
   EXPECT_NEAR(table.gradient, 0.9f, 1e-4f);
   EXPECT_NEAR(table.yIntercept, -0.5f, 1e-4f);
   std::ifstream in("fit.stb");

@@ -21,8 +21,8 @@ Protein Profile(const std::vector<float>& solvent, const std::vector<float>& kav
 
 // Parameters under which a hand-made profile's answer is easy to work out: moving
 // average 1, so the averages are the scores themselves.
-Spanner2DParams Plain() {
-  Spanner2DParams p;
+ScanParams Plain() {
+  ScanParams p;
   p.movingAverage = 1;
   p.tmLengthMin = 4;
   p.tmLengthMax = 4;
@@ -45,7 +45,7 @@ std::vector<int> Flags(const Protein& p) {
 
 TEST(Scan, MovingAveragesDivideByTheFullWidth) {
   Protein p = Profile(std::vector<float>(6, 1.0f), std::vector<float>(6, 2.0f));
-  Spanner2DParams params;
+  ScanParams params;
   params.movingAverage = 4;
   ScanTransmembrane(p, params);
   const auto& r = p.structure.residues;
@@ -68,7 +68,7 @@ TEST(Scan, AWindowWorkedOutByHand) {
   ScanTransmembrane(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{0, 1, 1, 1, 1, 1, 0, 0}));
   // The mean KAVELIN score 0.75 must stay below the maximum: 0.74 refuses the window.
-  Spanner2DParams tight = Plain();
+  ScanParams tight = Plain();
   tight.kavelinMax = 0.74f;
   ScanTransmembrane(p, tight);
   EXPECT_EQ(Flags(p), std::vector<int>(8, 0));  // and the flags are cleared first
@@ -79,7 +79,7 @@ TEST(Scan, TheDifferenceTestPassesOnEqualityTheAreaTestDoesNot) {
   std::vector<float> solvent = {1, -0.25f, -0.25f, -0.25f, -0.25f, -0.25f, 1, 1};
   std::vector<float> kavelin = {0, 0.75f, 0.75f, 0.25f, 0.75f, 0.75f, 0, 0};
   Protein p = Profile(solvent, kavelin);
-  Spanner2DParams params = Plain();
+  ScanParams params = Plain();
   params.kavelinMax = 1.0f;
   params.minDifference = 0.5f;
   ScanTransmembrane(p, params);
@@ -108,12 +108,12 @@ TEST(Scan, ShortChainsAndReversedLengthsMarkNothing) {
   p = Profile(solvent, kavelin);
   ScanTransmembrane(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{1, 1, 1, 1, 1, 0}));
-  Spanner2DParams reversed = Plain();
+  ScanParams reversed = Plain();
   reversed.tmLengthMin = 5;
   reversed.tmLengthMax = 4;
   ScanTransmembrane(p, reversed);
   EXPECT_EQ(Flags(p), std::vector<int>(6, 0));
-  Spanner2DParams zero = Plain();
+  ScanParams zero = Plain();
   zero.tmLengthMin = 0;
   zero.tmLengthMax = 0;
   ScanTransmembrane(p, zero);  // ends, marks nothing

@@ -1,4 +1,4 @@
-#include "views/qt_painter_surface.h"
+#include "chart/qt/qt_painter_surface.h"
 
 #include <QImage>
 

@@ -1,7 +1,8 @@
-#include "transmembrane/spanner.h"
+#include "document/tessmol_doc.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 
 #include "document/result_file.h"
@@ -37,7 +38,9 @@ TEST(Fasta, HeadersEmptyLinesAndOddCharacters) {
 
 struct Session {
   explicit Session(const test::ScratchFolder&) : state(test::ProgramFolder()), doc(state, feedback) {
-    doc.writeHelixInspection = false;
+    AnalysisSettings settings;
+    settings.writeHelixInspection = false;
+    doc.SetSettings(settings);
     state.CloseLog();
   }
   ProcessState state;
@@ -49,25 +52,25 @@ TEST(Spanner2D, ModelsRowsAndResultFiles) {
   test::ScratchFolder scratch;
   Session s(scratch);
   Write("mkv.txt", ">x\nMK\n\nV \n");
-  Write("two.txt", ">a\nMKVL\n>b\nAG\n");
+  Write("two.fa", ">a\nMKVL\n>b\nAG\n");
   std::vector<std::string> names;
-  ASSERT_TRUE(RunSpanner2D(s.doc, {"mkv.txt", "two.txt"}, [&](const Protein& p) {
+  ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](const Protein& p) {
     names.push_back(p.fileName);
     for (const Residue& r : p.structure.residues) EXPECT_EQ(r.secStruct, 1);
   }));
-  EXPECT_EQ(names, (std::vector<std::string>{"mkv.txt", "two.txt"}));
-  ASSERT_EQ(s.doc.entries.size(), 2u);
-  EXPECT_EQ(s.doc.entries[0].resultPath, "./mkv.tsm");
+  EXPECT_EQ(names, (std::vector<std::string>{"mkv.txt", "two.fa"}));
+  ASSERT_EQ(s.doc.entries().size(), 2u);
+  EXPECT_EQ(s.doc.entries()[0].resultPath, "./mkv.tsm");
   Structure stored;
-  ASSERT_EQ(ReadResult(stored, "mkv.tsm"), 0);
+  ASSERT_TRUE(ReadResult(stored, "mkv.tsm").ok());
   ASSERT_EQ(stored.residues.size(), 4u);  // M K V and the trailing blank
   EXPECT_EQ(stored.residues[3].name, "UNK");
   stored = Structure();
-  ASSERT_EQ(ReadResult(stored, "two.tsm"), 0);
+  ASSERT_TRUE(ReadResult(stored, "two.tsm").ok());
   ASSERT_EQ(stored.chains.size(), 2u);
   EXPECT_EQ(stored.chains[1].chainId, 'B');
   EXPECT_EQ(stored.chains[1].firstResidue, 4);
-  EXPECT_FALSE(s.doc.structureLoaded);        // the document's protein is not touched
+  EXPECT_FALSE(s.doc.structureLoaded());        // the document's protein is not touched
   EXPECT_EQ(s.feedback.messages.size(), 1u);  // the UNK residue's missing template
   EXPECT_EQ(s.feedback.documentChanges, 1);
 }
@@ -78,14 +81,29 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
   Write("good.txt", ">x\nMKV\n");
   Write("header.txt", ">x\n");
   Write("plain.txt", "MKV\n");
-  EXPECT_FALSE(RunSpanner2D(s.doc, {"good.txt", "header.txt", "good.txt"}));
-  EXPECT_EQ(s.doc.entries.size(), 1u);  // what was done before the stop stays
-  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file");
-  EXPECT_FALSE(RunSpanner2D(s.doc, {"plain.txt"}));
-  EXPECT_EQ(s.feedback.messages.back(), "Error: file not in FASTA format");
-  EXPECT_FALSE(RunSpanner2D(s.doc, {"missing.txt"}));
+  EXPECT_FALSE(s.doc.RunSpanner2D({"good.txt", "header.txt", "good.txt"}));
+  EXPECT_EQ(s.doc.entries().size(), 1u);  // what was done before the stop stays
+  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file: header.txt");
+  EXPECT_FALSE(s.doc.RunSpanner2D({"plain.txt"}));
+  EXPECT_EQ(s.feedback.messages.back(), "Error: file not in FASTA format: plain.txt");
+  EXPECT_FALSE(s.doc.RunSpanner2D({"missing.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: Failed to open missing.txt");
   EXPECT_EQ(s.feedback.documentChanges, 0);
+}
+
+TEST(Spanner2D, ChainsPastZKeepPrintableNames) {
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  std::string fasta;
+  for (int i = 0; i < 205; ++i) fasta += ">s" + std::to_string(i) + "\nMK\n";
+  Write("many.fasta", fasta);
+  ASSERT_TRUE(s.doc.RunSpanner2D({"many.fasta"}));
+  Structure stored;
+  ASSERT_TRUE(ReadResult(stored, "many.tsm").ok());
+  ASSERT_EQ(stored.chains.size(), 205u);
+  EXPECT_EQ(stored.chains[26].chainId, 'a');
+  EXPECT_EQ(stored.chains[201].chainId, 'P');  // 201 = 3 x 62 + 15
+  for (const Chain& c : stored.chains) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c.chainId)));
 }
 
 // Segments of a 0/1 label string: (first, last) index pairs.
@@ -116,7 +134,7 @@ TEST_P(Spanner2DOnMembraneProteins, FindsSegmentsWhereTheStructureHasThem) {
   test::ScratchFolder scratch;
   Session s(scratch);
   std::string predicted;
-  ASSERT_TRUE(RunSpanner2D(s.doc, {test::DataPath(file)}, [&](const Protein& p) {
+  ASSERT_TRUE(s.doc.RunSpanner2D({test::DataPath(file)}, [&](const Protein& p) {
     for (const Residue& r : p.structure.residues) predicted += r.transmembrane ? '1' : '0';
   }));
   ASSERT_EQ(predicted.size(), labels.size());
@@ -155,12 +173,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Spanner3D, FlagsRescoringAndResultFile) {
   test::ScratchFolder scratch;
   Session s(scratch);
-  EXPECT_FALSE(RunSpanner3D(s.doc));
+  EXPECT_FALSE(s.doc.RunSpanner3D());
   EXPECT_EQ(s.feedback.messages, std::vector<std::string>{"Error no structure selected"});
   ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
-  const float before = s.doc.protein.structure.averageScore;
-  ASSERT_TRUE(RunSpanner3D(s.doc));
-  const Structure& st = s.doc.protein.structure;
+  const float before = s.doc.protein().structure.averageScore;
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  const Structure& st = s.doc.protein().structure;
   int flagged = 0;
   float total = 0.0f;
   for (const Residue& r : st.residues) {
@@ -171,14 +189,16 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   EXPECT_GT(flagged, 50);  // rhodopsin's seven helices, twice (two chains)
   EXPECT_FLOAT_EQ(st.totalScore, total);
   EXPECT_NE(st.averageScore, before);
-  EXPECT_EQ(s.doc.entries[0].averageScore, st.averageScore);
+  EXPECT_EQ(s.doc.entries()[0].averageScore, st.averageScore);
+  // The flags are in the row's own result file, which show and the list read.
   Structure stored;
-  ASSERT_EQ(ReadResult(stored, s.doc.workFolder + "1U19.tsm"), 0);
-  EXPECT_EQ(stored.residues.size(), st.residues.size());
+  ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());
+  ASSERT_EQ(stored.residues.size(), st.residues.size());
+  for (size_t i = 0; i < st.residues.size(); ++i) EXPECT_EQ(stored.residues[i].transmembrane, st.residues[i].transmembrane);
   // The same parameters give the same flags again.
   std::vector<bool> first;
   for (const Residue& r : st.residues) first.push_back(r.transmembrane);
-  ASSERT_TRUE(RunSpanner3D(s.doc));
+  ASSERT_TRUE(s.doc.RunSpanner3D());
   for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(st.residues[i].transmembrane, first[i]);
 }
 

@@ -1,0 +1,31 @@
+#include "document/analysis_settings.h"
+
+namespace tessmol {
+
+namespace {
+
+std::string NumberRange(const char* low, const char* high) {
+  return std::string("Please enter a number between ") + low + " and " + high + ".";
+}
+
+std::string IntegerRange(const char* low, const char* high) {
+  return std::string("Please enter an integer between ") + low + " and " + high + ".";
+}
+
+}  // namespace
+
+std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
+  const ScanParams& scan = spanner2DParams;
+  // Written so that NaN fails too.
+  if (!(scan.minAreaDifference >= 1.0f && scan.minAreaDifference <= 10.0f)) {
+    return Problem{"minAreaDifference", NumberRange("1", "10")};
+  }
+  if (scan.movingAverage < 1 || scan.movingAverage > 100) {
+    return Problem{"movingAverage", IntegerRange("1", "100")};
+  }
+  if (sasaResolution < 0 || sasaResolution > 5) return Problem{"resolution", IntegerRange("0", "5")};
+  if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};
+  return std::nullopt;
+}
+
+}  // namespace tessmol

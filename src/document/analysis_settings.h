@@ -1,0 +1,29 @@
+// Everything a user can set for the analyses of one document: the General page of the
+// options sheet, the Spanner 2D page and the command line's options. The options sheet
+// and the command line both check a candidate with Validate before handing it over.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "transmembrane/scan.h"
+
+namespace tessmol {
+
+struct AnalysisSettings {
+  std::string workingDirectory;  // shown on the options sheet; no analysis reads it
+  bool ignoreHeteroAtoms = false;
+  int sasaResolution = 2;  // 0 to 5: 92, 162, 252, 392, 482, 1002 points per atom
+  int threads = 0;         // surface-area pass of single structures; 0 = one per core
+  ScanParams spanner2DParams;
+  bool writeHelixInspection = true;  // helix models also go to ./helixtest.pdb
+
+  // The first value out of its range, in the order the options pages read their fields.
+  struct Problem {
+    std::string field;    // the member's name, as the command line's option is named
+    std::string message;  // the toolkit's standard range message
+  };
+  std::optional<Problem> Validate() const;
+};
+
+}  // namespace tessmol

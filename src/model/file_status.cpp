@@ -1,0 +1,107 @@
+#include "model/file_status.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace tessmol {
+
+std::string FileStatus::Describe() const {
+  const std::string suffix = detail.empty() ? std::string() : ": " + detail;
+  switch (problem) {
+    case FileProblem::kNone:
+      return {};
+    case FileProblem::kMissing:
+      return "Error: cannot read " + path + ": no such file";
+    case FileProblem::kUnreadable:
+      return "Error: cannot read " + path + suffix;
+    case FileProblem::kFormat:
+      return "Error: format error in " + path + " on line " + std::to_string(line) + suffix;
+    case FileProblem::kWriteFailed:
+      return "Error: cannot write " + path + suffix;
+  }
+  return {};
+}
+
+FileStatus ReadFailure(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (path.empty() || status.type() == std::filesystem::file_type::not_found) return FileStatus::Missing(path);
+  if (std::filesystem::is_directory(status)) return FileStatus::Unreadable(path, "it is a folder");
+  if (::access(path.c_str(), R_OK) != 0) return FileStatus::Unreadable(path, std::strerror(errno));
+  return FileStatus::Unreadable(path);
+}
+
+}  // namespace tessmol
+
+#include <signal.h>
+
+#include <atomic>
+#include <fstream>
+#include <mutex>
+#include <set>
+
+namespace tessmol {
+
+namespace {
+
+constexpr std::string_view kPartialMarker = ".partial-";
+
+// Temporaries of processes that no longer exist, in the folder of `target`.
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> cleaned;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!cleaned.insert(folder.string()).second) return;
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error);
+  for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const size_t marker = name.rfind(kPartialMarker);
+    if (marker == std::string::npos) continue;
+    std::string digits = name.substr(marker + kPartialMarker.size());
+    digits = digits.substr(0, digits.find('-'));
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH)) {
+      std::error_code ignored;
+      std::filesystem::remove(it->path(), ignored);
+    }
+  }
+}
+
+}  // namespace
+
+FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  RemoveStaleTemporaries(target.parent_path());
+  // One name per write, so threads and processes writing one file never share a temporary.
+  static std::atomic<unsigned> writes{0};
+  fs::path temporary = target;
+  temporary += std::string(kPartialMarker) + std::to_string(::getpid()) + "-" + std::to_string(writes++);
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) return FileStatus::WriteFailed(path, std::strerror(errno));
+    write(out);
+    out.flush();
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      return FileStatus::WriteFailed(path, "the disk may be full");
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    return FileStatus::WriteFailed(path, error.message());
+  }
+  return FileStatus::Ok(path);
+}
+
+}  // namespace tessmol

@@ -1,0 +1,55 @@
+// What became of a file operation. Readers and writers of every layer return one, so a
+// missing file, an unreadable one, a format error and a failed write are never taken for
+// success; the front ends only turn it into words (stderr and an exit status, or a
+// message box).
+#pragma once
+
+#include <string>
+
+namespace tessmol {
+
+enum class FileProblem { kNone, kMissing, kUnreadable, kFormat, kWriteFailed };
+
+struct FileStatus {
+  FileProblem problem = FileProblem::kNone;
+  std::string path;
+  int line = 0;        // the offending line, counted from 1, for kFormat
+  std::string detail;  // what was wrong with it
+
+  bool ok() const { return problem == FileProblem::kNone; }
+  explicit operator bool() const { return ok(); }
+
+  static FileStatus Ok(std::string path) { return {FileProblem::kNone, std::move(path), 0, {}}; }
+  static FileStatus Missing(std::string path) { return {FileProblem::kMissing, std::move(path), 0, {}}; }
+  static FileStatus Unreadable(std::string path, std::string detail = {}) {
+    return {FileProblem::kUnreadable, std::move(path), 0, std::move(detail)};
+  }
+  static FileStatus Format(std::string path, int line, std::string detail) {
+    return {FileProblem::kFormat, std::move(path), line, std::move(detail)};
+  }
+  static FileStatus WriteFailed(std::string path, std::string detail = {}) {
+    return {FileProblem::kWriteFailed, std::move(path), 0, std::move(detail)};
+  }
+
+  // One line for the user, naming the file: "Error: cannot read x.tsm: no such file".
+  std::string Describe() const;
+};
+
+// Why opening `path` for reading failed: kMissing or kUnreadable (a folder, no
+// permission), from the system's error.
+FileStatus ReadFailure(const std::string& path);
+
+}  // namespace tessmol
+
+#include <functional>
+#include <ostream>
+
+namespace tessmol {
+
+// Writes `path` through a temporary file beside it (NAME.partial-PID-N) that is renamed
+// over it only when everything was written, so a failed or concurrent write never
+// leaves a broken or empty file. The first write into a folder also removes the
+// temporaries that killed runs left there.
+FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
+
+}  // namespace tessmol
