@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite twice: on the release
+# build, then on a build with AddressSanitizer and UndefinedBehaviorSanitizer (skip that
+# one with TESSMOL_SANITIZERS=0). Extra arguments go to the release build's configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh "$@"
 build="${TESSMOL_BUILD_DIR:-build}"
-cd "$build"
-ctest --output-on-failure -j "$(nproc)"
+scripts/build.sh "$@"
+(cd "$build" && ctest --output-on-failure -j "$(nproc)")
+if [ "${TESSMOL_SANITIZERS:-1}" != 0 ]; then
+  TESSMOL_BUILD_DIR="${build}-asan" TESSMOL_BUILD_TYPE=Debug scripts/build.sh \
+    -DTESSMOL_SANITIZE=ON -DTESSMOL_BUILD_BENCH=OFF
+  (cd "${build}-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j "$(nproc)")
+fi

@@ -56,18 +56,13 @@ CMainFrame::CMainFrame(ProcessState& state, DialogService& dialogs) : state_(sta
   resize(1200, 800);
 }
 
-// The document windows go first, while this frame is whole: closing them tells the frame.
+// The document windows go first, while this frame is whole; from here on no window that
+// goes tells the frame anything.
 CMainFrame::~CMainFrame() {
+  closing_ = true;
   QObject::disconnect(mdi_, nullptr, this, nullptr);
   for (QMdiSubWindow* sub : mdi_->subWindowList()) QObject::disconnect(sub, nullptr, this, nullptr);
   delete mdi_;
-}
-
-QAction* CMainFrame::FindAction(const QString& text) const {
-  for (QAction* a : allActions_) {
-    if (a->text() == text) return a;
-  }
-  return nullptr;
 }
 
 CChildFrame* CMainFrame::ActiveFrame() const {
@@ -81,98 +76,113 @@ void CMainFrame::OnFrame(F f) {
   if (CChildFrame* frame = ActiveFrame()) f(*frame);
 }
 
+namespace {
+
+struct ActionSpec {
+  ActionId id;
+  const char* text;
+  const char* shortcut;
+  const char* tip;
+  int icon;  // a QStyle::StandardPixmap, or -1
+  bool enabled;
+};
+
+// Save, Save As and the Edit items are offered but handled by nothing: results live in
+// their .tsm files and the document itself stores nothing.
+constexpr ActionSpec kActions[] = {
+    {ActionId::kNew, "&New", "Ctrl+N", "Create a new document", QStyle::SP_FileIcon, true},
+    {ActionId::kOpen, "&Open...", "Ctrl+O", "Open an existing document", QStyle::SP_DialogOpenButton, true},
+    {ActionId::kClose, "&Close", "", "", -1, true},
+    {ActionId::kSave, "&Save", "Ctrl+S", "", QStyle::SP_DialogSaveButton, false},
+    {ActionId::kSaveAs, "Save &As...", "", "", -1, false},
+    {ActionId::kPrint, "&Print...", "Ctrl+P", "", QStyle::SP_FileDialogDetailedView, true},
+    {ActionId::kPrintPreview, "Print Pre&view", "", "", -1, true},
+    {ActionId::kPrintSetup, "P&rint Setup...", "", "", -1, true},
+    {ActionId::kExit, "E&xit", "", "", -1, true},
+    {ActionId::kUndo, "&Undo", "Ctrl+Z", "", -1, false},
+    {ActionId::kCut, "Cu&t", "Ctrl+X", "", -1, false},
+    {ActionId::kCopy, "&Copy", "Ctrl+C", "", -1, false},
+    {ActionId::kPaste, "&Paste", "Ctrl+V", "", -1, false},
+    {ActionId::kToolbar, "&Toolbar", "", "", -1, true},
+    {ActionId::kStatusBar, "&Status Bar", "", "", -1, true},
+    {ActionId::kNewWindow, "&New Window", "", "", -1, true},
+    {ActionId::kCascade, "&Cascade", "", "", -1, true},
+    {ActionId::kTile, "&Tile", "", "", -1, true},
+    {ActionId::kArrangeIcons, "&Arrange Icons", "", "", -1, true},
+    {ActionId::kSpanner3D, "Spanner3D", "", "", -1, true},
+    {ActionId::kSpanner2D, "S&panner2D", "", "Predict Transmembrane domain from amino acid sequence", -1, true},
+    {ActionId::kLoadScoreTable, "&Load Score Table", "", "", -1, true},
+    {ActionId::kAnalyseMultiple, "&Analyse Multiple Structures", "",
+     "Select array of structures to score and/or create a customised scoring system based on selection", -1,
+     true},
+    {ActionId::kRecalculateSelected, "Recalculate Selected Profiles", "",
+     "Recalculate the profiles for the selected proteins using the current scoring table", -1, true},
+    {ActionId::kSelectAll, "Select All", "", "", -1, true},
+    {ActionId::kOptions, "&Options", "", "", -1, true},
+    {ActionId::kChartOptions, "Options", "", "", -1, true},
+    {ActionId::kAbout, "&About Tessmol...", "", "", QStyle::SP_MessageBoxQuestion, true},
+    {ActionId::kSpannerDev, "SPanner Dev", "", "", -1, true},  // does nothing
+};
+
+// A separator in a menu's item list.
+constexpr ActionId kSeparator = ActionId::kCount;
+
+}  // namespace
+
 void CMainFrame::BuildActions() {
-  auto action = [this](const QString& text, const QKeySequence& key = {}, const QString& tip = {}) {
-    auto* a = new QAction(text, this);
-    if (!key.isEmpty()) a->setShortcut(key);
-    if (!tip.isEmpty()) a->setStatusTip(tip);
-    allActions_ << a;
-    return a;
+  for (const ActionSpec& spec : kActions) {
+    auto* a = new QAction(QString::fromLatin1(spec.text), this);
+    if (*spec.shortcut != '\0') a->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+    if (*spec.tip != '\0') a->setStatusTip(QString::fromLatin1(spec.tip));
+    if (spec.icon >= 0) a->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(spec.icon)));
+    a->setEnabled(spec.enabled);
+    actions_[static_cast<size_t>(spec.id)] = a;
+  }
+  auto on = [this](ActionId id, auto handler) { connect(Action(id), &QAction::triggered, this, handler); };
+  // Commands of the active document window.
+  auto onFrame = [&](ActionId id, void (CChildFrame::*command)()) {
+    on(id, [this, command]() { OnFrame([command](CChildFrame& f) { (f.*command)(); }); });
   };
-  // File
-  QAction* newDoc = action(QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")),
-                           QStringLiteral("Create a new document"));
-  newDoc->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
-  connect(newDoc, &QAction::triggered, this, [this]() { NewDocument(); });
-  QAction* open = action(QStringLiteral("&Open..."), QKeySequence(QStringLiteral("Ctrl+O")),
-                         QStringLiteral("Open an existing document"));
-  open->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  connect(open, &QAction::triggered, this, [this]() {
+  on(ActionId::kNew, [this]() { NewDocument(); });
+  on(ActionId::kOpen, [this]() {
     // Without a document, Open makes one to open the structure in.
     CChildFrame* frame = ActiveFrame();
     if (frame == nullptr) frame = NewDocument();
     frame->OnFileOpen();
   });
-  action(QStringLiteral("&Close"));
-  connect(FindAction(QStringLiteral("&Close")), &QAction::triggered, this,
-          [this]() { mdi_->closeActiveSubWindow(); });
-  QAction* save = action(QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
-  save->setEnabled(false);  // results live in their .tsm files; the document itself stores nothing
-  save->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-  action(QStringLiteral("Save &As..."))->setEnabled(false);
-  QAction* print = action(QStringLiteral("&Print..."), QKeySequence(QStringLiteral("Ctrl+P")));
-  print->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-  connect(print, &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnPrint(); }); });
-  connect(action(QStringLiteral("Print Pre&view")), &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnPrintPreview(); }); });
-  connect(action(QStringLiteral("P&rint Setup...")), &QAction::triggered, this, [this]() {
+  on(ActionId::kClose, [this]() { mdi_->closeActiveSubWindow(); });
+  onFrame(ActionId::kPrint, &CChildFrame::OnPrint);
+  onFrame(ActionId::kPrintPreview, &CChildFrame::OnPrintPreview);
+  on(ActionId::kPrintSetup, [this]() {
     QPrinter printer;
     QPageSetupDialog setup(&printer, this);
     dialogs_.Run(setup);
   });
-  connect(action(QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
-  // Edit: offered, handled by nothing.
-  action(QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")))->setEnabled(false);
-  action(QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")))->setEnabled(false);
-  action(QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")))->setEnabled(false);
-  action(QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")))->setEnabled(false);
-  // View
-  QAction* toolbar = action(QStringLiteral("&Toolbar"));
-  toolbar->setCheckable(true);
-  toolbar->setChecked(true);
-  QAction* statusAction = action(QStringLiteral("&Status Bar"));
-  statusAction->setCheckable(true);
-  statusAction->setChecked(true);
-  connect(statusAction, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-  // Window
-  connect(action(QStringLiteral("&New Window")), &QAction::triggered, this, [this]() {
+  on(ActionId::kExit, [this]() { close(); });
+  Action(ActionId::kToolbar)->setCheckable(true);
+  Action(ActionId::kToolbar)->setChecked(true);
+  Action(ActionId::kStatusBar)->setCheckable(true);
+  Action(ActionId::kStatusBar)->setChecked(true);
+  connect(Action(ActionId::kStatusBar), &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
+  on(ActionId::kNewWindow, [this]() {
     if (CChildFrame* frame = ActiveFrame()) AddFrame(frame->sharedSession());
   });
-  connect(action(QStringLiteral("&Cascade")), &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
-  connect(action(QStringLiteral("&Tile")), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
-  connect(action(QStringLiteral("&Arrange Icons")), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
-  // Tools
-  connect(action(QStringLiteral("Spanner3D")), &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnSpanner3D(); }); });
-  connect(action(QStringLiteral("S&panner2D"), {},
-                 QStringLiteral("Predict Transmembrane domain from amino acid sequence")),
-          &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnSpanner2D(); }); });
-  connect(action(QStringLiteral("&Load Score Table")), &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnLoadScoreTable(); }); });
-  connect(action(QStringLiteral("&Analyse Multiple Structures"), {},
-                 QStringLiteral("Select array of structures to score and/or create a customised scoring "
-                                "system based on selection")),
-          &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.OnAnalyseMultiple(); }); });
-  connect(action(QStringLiteral("Recalculate Selected Profiles"), {},
-                 QStringLiteral(
-                     "Recalculate the profiles for the selected proteins using the current scoring table")),
-          &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnRecalculateSelected(); }); });
-  connect(action(QStringLiteral("Select All")), &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnSelectAll(); }); });
-  connect(action(QStringLiteral("&Options")), &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnOptions(); }); });
-  connect(action(QStringLiteral("Options")), &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.OnChartOptions(); }); });
-  QAction* about = action(QStringLiteral("&About Tessmol..."));
-  about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
-  connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
-  action(QStringLiteral("SPanner Dev"));  // does nothing
+  connect(Action(ActionId::kCascade), &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+  connect(Action(ActionId::kTile), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action(ActionId::kArrangeIcons), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  onFrame(ActionId::kSpanner3D, &CChildFrame::OnSpanner3D);
+  onFrame(ActionId::kSpanner2D, &CChildFrame::OnSpanner2D);
+  onFrame(ActionId::kLoadScoreTable, &CChildFrame::OnLoadScoreTable);
+  onFrame(ActionId::kAnalyseMultiple, &CChildFrame::OnAnalyseMultiple);
+  onFrame(ActionId::kRecalculateSelected, &CChildFrame::OnRecalculateSelected);
+  onFrame(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
+  onFrame(ActionId::kOptions, &CChildFrame::OnOptions);
+  onFrame(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
+  on(ActionId::kAbout, [this]() { OnAbout(); });
   // Pane keys.
   auto* next = new QAction(this);
   next->setShortcut(QKeySequence(Qt::Key_F6));
-  connect(next, &QAction::triggered, this,
-          [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(true); }); });
+  connect(next, &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(true); }); });
   auto* previous = new QAction(this);
   previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
   connect(previous, &QAction::triggered, this,
@@ -182,60 +192,56 @@ void CMainFrame::BuildActions() {
 
   auto* bar = addToolBar(QStringLiteral("Standard"));
   bar->setObjectName(QStringLiteral("toolbar"));
-  bar->addAction(newDoc);
-  bar->addAction(open);
-  bar->addAction(save);
-  bar->addSeparator();
-  bar->addAction(FindAction(QStringLiteral("Cu&t")));
-  bar->addAction(FindAction(QStringLiteral("&Copy")));
-  bar->addAction(FindAction(QStringLiteral("&Paste")));
-  bar->addSeparator();
-  bar->addAction(print);
-  bar->addAction(about);
-  connect(toolbar, &QAction::toggled, bar, &QToolBar::setVisible);
+  for (ActionId id : {ActionId::kNew, ActionId::kOpen, ActionId::kSave, kSeparator, ActionId::kCut, ActionId::kCopy,
+                      ActionId::kPaste, kSeparator, ActionId::kPrint, ActionId::kAbout}) {
+    if (id == kSeparator) {
+      bar->addSeparator();
+    } else {
+      bar->addAction(Action(id));
+    }
+  }
+  connect(Action(ActionId::kToolbar), &QAction::toggled, bar, &QToolBar::setVisible);
 }
 
 void CMainFrame::BuildMenus() {
-  auto menu = [this](const QString& title, const QStringList& items, QList<QMenu*>& into) {
+  using A = ActionId;
+  auto menu = [this](const QString& title, std::initializer_list<ActionId> items, QList<QMenu*>& into) {
     auto* m = new QMenu(title, this);
-    for (const QString& item : items) {
-      if (item.isEmpty()) {
+    for (ActionId id : items) {
+      if (id == kSeparator) {
         m->addSeparator();
-      } else if (QAction* a = FindAction(item)) {
-        m->addAction(a);
+      } else {
+        m->addAction(Action(id));
       }
     }
     into << m;
     return m;
   };
-  QMenu* file = menu(QStringLiteral("&File"), {"&New", "&Open...", "", "P&rint Setup...", ""}, mainMenus_);
+  QMenu* file = menu(QStringLiteral("&File"), {A::kNew, A::kOpen, kSeparator, A::kPrintSetup, kSeparator}, mainMenus_);
   recentMain_ = file->addMenu(QStringLiteral("Recent File"));
-  file->addAction(FindAction(QStringLiteral("&Close")));
+  file->addAction(Action(A::kClose));
   file->addSeparator();
-  file->addAction(FindAction(QStringLiteral("E&xit")));
-  menu(QStringLiteral("&View"), {"&Toolbar", "&Status Bar"}, mainMenus_);
-  menu(QStringLiteral("&Help"), {"&About Tessmol..."}, mainMenus_);
+  file->addAction(Action(A::kExit));
+  menu(QStringLiteral("&View"), {A::kToolbar, A::kStatusBar}, mainMenus_);
+  menu(QStringLiteral("&Help"), {A::kAbout}, mainMenus_);
 
   QMenu* docFile = menu(QStringLiteral("&File"),
-                        {"&New", "&Open...", "&Close", "&Save", "Save &As...", "", "&Print...",
-                         "Print Pre&view", "P&rint Setup...", ""},
+                        {A::kNew, A::kOpen, A::kClose, A::kSave, A::kSaveAs, kSeparator, A::kPrint, A::kPrintPreview,
+                         A::kPrintSetup, kSeparator},
                         documentMenus_);
   recentDocument_ = docFile->addMenu(QStringLiteral("Recent File"));
   docFile->addSeparator();
-  docFile->addAction(FindAction(QStringLiteral("E&xit")));
-  menu(QStringLiteral("&Edit"), {"&Undo", "", "Cu&t", "&Copy", "&Paste"}, documentMenus_);
-  menu(QStringLiteral("&View"), {"&Toolbar", "&Status Bar"}, documentMenus_);
-  menu(QStringLiteral("&Window"), {"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}, documentMenus_);
-  QMenu* tools =
-      menu(QStringLiteral("&Tools"), {"Spanner3D", "S&panner2D", "&Load Score Table"}, documentMenus_);
+  docFile->addAction(Action(A::kExit));
+  menu(QStringLiteral("&Edit"), {A::kUndo, kSeparator, A::kCut, A::kCopy, A::kPaste}, documentMenus_);
+  menu(QStringLiteral("&View"), {A::kToolbar, A::kStatusBar}, documentMenus_);
+  menu(QStringLiteral("&Window"), {A::kNewWindow, A::kCascade, A::kTile, A::kArrangeIcons}, documentMenus_);
+  QMenu* tools = menu(QStringLiteral("&Tools"), {A::kSpanner3D, A::kSpanner2D, A::kLoadScoreTable}, documentMenus_);
   QMenu* multiple = tools->addMenu(QStringLiteral("Multiple Analysis"));
-  multiple->addAction(FindAction(QStringLiteral("&Analyse Multiple Structures")));
-  multiple->addAction(FindAction(QStringLiteral("Recalculate Selected Profiles")));
-  multiple->addAction(FindAction(QStringLiteral("Select All")));
-  tools->addAction(FindAction(QStringLiteral("&Options")));
-  menu(QStringLiteral("Chart"), {"Options"}, documentMenus_);
-  menu(QStringLiteral("&Help"), {"&About Tessmol..."}, documentMenus_);
-  menu(QStringLiteral("Testing"), {"SPanner Dev"}, documentMenus_);
+  for (A id : {A::kAnalyseMultiple, A::kRecalculateSelected, A::kSelectAll}) multiple->addAction(Action(id));
+  tools->addAction(Action(A::kOptions));
+  menu(QStringLiteral("Chart"), {A::kChartOptions}, documentMenus_);
+  menu(QStringLiteral("&Help"), {A::kAbout}, documentMenus_);
+  menu(QStringLiteral("Testing"), {A::kSpannerDev}, documentMenus_);
   RebuildRecentMenu();
 }
 
@@ -284,7 +290,9 @@ CChildFrame* CMainFrame::AddFrame(std::shared_ptr<DocumentSession> session) {
   connect(frame, &CChildFrame::StructureOpened, this, &CMainFrame::AddRecentFile);
   QMdiSubWindow* sub = mdi_->addSubWindow(frame);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  connect(sub, &QObject::destroyed, this, [this]() { UpdateMenus(); });
+  connect(sub, &QObject::destroyed, this, [this]() {
+    if (!closing_) UpdateMenus();
+  });
   sub->showMaximized();
   frame->setFocus();
   UpdateMenus();

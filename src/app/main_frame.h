@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <array>
 #include <memory>
 
 #include "document/process_state.h"
@@ -22,6 +23,16 @@ class DocumentSession;
 
 inline constexpr const char* kSettingsKey = "Tessmol - Orrinwell Productions";
 
+// Every command of the menus and the toolbar, looked up by id (two items may share a label:
+// "&Options" of Tools and "Options" of Chart).
+enum class ActionId {
+  kNew, kOpen, kClose, kSave, kSaveAs, kPrint, kPrintPreview, kPrintSetup, kExit,
+  kUndo, kCut, kCopy, kPaste, kToolbar, kStatusBar,
+  kNewWindow, kCascade, kTile, kArrangeIcons,
+  kSpanner3D, kSpanner2D, kLoadScoreTable, kAnalyseMultiple, kRecalculateSelected, kSelectAll, kOptions,
+  kChartOptions, kAbout, kSpannerDev, kCount
+};
+
 class CMainFrame : public QMainWindow {
   Q_OBJECT
 
@@ -37,7 +48,7 @@ class CMainFrame : public QMainWindow {
   QMdiArea* mdiArea() const { return mdi_; }
   // The titles of the menus in the menu bar now.
   QStringList MenuTitles() const;
-  QAction* FindAction(const QString& text) const;
+  QAction* Action(ActionId id) const { return actions_[static_cast<size_t>(id)]; }
   QStringList RecentFiles() const;
 
   void OnAbout();
@@ -56,11 +67,12 @@ class CMainFrame : public QMainWindow {
   DialogService& dialogs_;
   QMdiArea* mdi_;
   int documentNumber_ = 0;
+  bool closing_ = false;
   QList<QMenu*> mainMenus_;
   QList<QMenu*> documentMenus_;
   QMenu* recentMain_ = nullptr;
   QMenu* recentDocument_ = nullptr;
-  QList<QAction*> allActions_;
+  std::array<QAction*, static_cast<size_t>(ActionId::kCount)> actions_{};
 };
 
 }  // namespace tessmol

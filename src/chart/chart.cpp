@@ -111,15 +111,119 @@ std::string ScoreLabel(double value) {
   return text.substr(0, value >= 0.0 ? 3 : 4);
 }
 
-void DrawChart(DrawingSurface& surface, const ChartInput& input) {
-  const PlotRect& rc = input.rect;
-  const Pen axisPen{1, 0, 0, 0};
-  surface.SetPen(axisPen);
+namespace {
+
+const Pen kAxisPen{1, 0, 0, 0};
+
+void DrawFrame(DrawingSurface& surface, const PlotRect& rc) {
+  surface.SetPen(kAxisPen);
   surface.MoveTo(rc.right, rc.top);
   surface.LineTo(rc.right, rc.bottom);
   surface.LineTo(rc.left, rc.bottom);
   surface.LineTo(rc.left, rc.top);
   surface.LineTo(rc.right, rc.top);
+}
+
+void DrawAxes(DrawingSurface& surface, const PlotRect& rc, int y0) {
+  surface.MoveTo(rc.left + 30, y0);
+  surface.LineTo(rc.right - rc.left - 10, y0);
+  surface.MoveTo(rc.left + 30, rc.top + 10);
+  surface.LineTo(rc.left + 30, rc.bottom - 10);
+}
+
+// The moving-average curves of one chain, starting at position g0 across the drawn chains.
+void DrawSeries(DrawingSurface& surface, const Structure& s, const ChartOptions& options, const Chain& chain,
+                const ChartGeometry& g, int64_t g0, int n) {
+  for (int k = 0; k < 3; ++k) {
+    const ChartSeriesOptions& series = options.series[k];
+    if (!series.show) continue;
+    surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
+    const std::vector<double> values = MovingAverage(s, chain, k, series.movingAverage);
+    for (int i = 0; i < n; ++i) {
+      const int x = g.X(g0 + i), y = g.Y(values[i]);
+      if (i == 0) {
+        surface.MoveTo(x, y);
+      } else {
+        surface.LineTo(x, y);
+      }
+    }
+  }
+}
+
+void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Chain& chain, const ChartGeometry& g,
+                          const PlotRect& rc, int64_t g0, int n) {
+  surface.SetPen({3, 0, 0, 0});
+  for (int i = 0; i < n; ++i) {
+    if (!s.residues[chain.firstResidue + i].transmembrane) continue;
+    surface.MoveTo(g.X(g0 + i), rc.top + 10);
+    surface.LineTo(g.X(g0 + i + 1), rc.top + 10);
+  }
+}
+
+// Residue numbers that are multiples of the unit, with a tick each, from the chain's first
+// such residue on; `drawnEnd` is the position after the chain.
+void DrawResidueTicks(DrawingSurface& surface, const Structure& s, const ChartAxisOptions& axis, const Chain& chain,
+                      int xc, int y0, int64_t width, int64_t total, int64_t drawnEnd, int n) {
+  // A unit below 1 has no multiples to mark, one beyond any residue number marks nothing
+  // but the first, and a step below a pixel never advances.
+  if (!axis.showUnits || !(axis.unitInterval >= 1.0f && axis.unitInterval < 1e9f)) return;
+  const auto unit = static_cast<int64_t>(axis.unitInterval);
+  const double stepPixels = static_cast<double>(width - 40) * axis.unitInterval / static_cast<double>(total);
+  if (!(stepPixels >= 1.0 && stepPixels < 1e9)) return;
+  const auto step = static_cast<int64_t>(stepPixels);
+  int j = -1;
+  for (int i = 0; i < n; ++i) {
+    if (static_cast<uint32_t>(s.residues[chain.firstResidue + i].resSeq) % static_cast<uint64_t>(unit) == 0) {
+      j = i;
+      break;
+    }
+  }
+  if (j < 0) return;
+  int64_t xt = xc + ((width - 50) / total) * j;
+  double v = s.residues[chain.firstResidue + j].resSeq;
+  const int64_t end = (width - 40) * drawnEnd / total;
+  for (int marks = 0; xt < end && marks < kMaxMarks; ++marks) {
+    surface.Text(static_cast<int>(xt), y0 + 20, std::to_string(static_cast<int64_t>(v)), TextAlign::kCentreTop);
+    surface.MoveTo(static_cast<int>(xt), y0);
+    surface.LineTo(static_cast<int>(xt), y0 + 10);
+    v = std::trunc(v + axis.unitInterval);
+    xt += step;
+  }
+}
+
+void DrawScoreLabels(DrawingSurface& surface, const ChartAxisOptions& axis, const ChartGeometry& g,
+                     const PlotRect& rc) {
+  if (!axis.showUnits || !(axis.unitInterval > 0.0f)) return;
+  double v = 0.0;
+  for (int marks = 0; g.Y(v) - 10 > rc.top + 10 && marks < kMaxMarks; ++marks) {
+    surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
+    v += axis.unitInterval;
+  }
+  v = -axis.unitInterval;
+  for (int marks = 0; g.Y(v) - 10 < rc.bottom - 10 && marks < kMaxMarks; ++marks) {
+    surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
+    v -= axis.unitInterval;
+  }
+}
+
+void DrawLegend(DrawingSurface& surface, const ChartOptions& options, const PlotRect& rc) {
+  int d = 0;
+  for (int k = 2; k >= 0; --k) {
+    const ChartSeriesOptions& series = options.series[k];
+    if (!series.show) continue;
+    surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
+    surface.MoveTo(50, rc.bottom - 40 - d);
+    surface.LineTo(70, rc.bottom - 40 - d);
+    surface.Text(80, rc.bottom - 50 - d, kSeriesNames[k], TextAlign::kLeftTop);
+    d += 20;
+  }
+}
+
+}  // namespace
+
+void DrawChart(DrawingSurface& surface, const ChartInput& input) {
+  const PlotRect& rc = input.rect;
+  DrawFrame(surface, rc);
   if (!input.structureLoaded || input.structure == nullptr) return;
   const Structure& s = *input.structure;
   const ChartOptions& options = input.options;
@@ -129,10 +233,7 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
   for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
   const ChartGeometry g(rc, ComputeVerticalScale(s), static_cast<int>(total));
   const int y0 = g.Y(0.0);
-  surface.MoveTo(rc.left + 30, y0);
-  surface.LineTo(rc.right - rc.left - 10, y0);
-  surface.MoveTo(rc.left + 30, rc.top + 10);
-  surface.LineTo(rc.left + 30, rc.bottom - 10);
+  DrawAxes(surface, rc, y0);
 
   const int64_t width = rc.right - rc.left;
   int64_t g0 = 0;
@@ -140,102 +241,30 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
     const int n = std::max(0, chain.lastResidue - chain.firstResidue + 1);
     if (n == 0 || total == 0) continue;
     const int xc = g.X(g0);
-    for (int k = 0; k < 3; ++k) {
-      const ChartSeriesOptions& series = options.series[k];
-      if (!series.show) continue;
-      surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
-      const std::vector<double> values = MovingAverage(s, chain, k, series.movingAverage);
-      for (int i = 0; i < n; ++i) {
-        const int x = g.X(g0 + i), y = g.Y(values[i]);
-        if (i == 0) {
-          surface.MoveTo(x, y);
-        } else {
-          surface.LineTo(x, y);
-        }
-      }
-    }
-    surface.SetPen({3, 0, 0, 0});
-    for (int i = 0; i < n; ++i) {
-      if (!s.residues[chain.firstResidue + i].transmembrane) continue;
-      surface.MoveTo(g.X(g0 + i), rc.top + 10);
-      surface.LineTo(g.X(g0 + i + 1), rc.top + 10);
-    }
+    DrawSeries(surface, s, options, chain, g, g0, n);
+    DrawTransmembraneBar(surface, s, chain, g, rc, g0, n);
     g0 += n;
-
-    surface.SetPen(axisPen);
+    surface.SetPen(kAxisPen);
     surface.Text(xc, y0 + 40, std::string(" Chain ") + chain.chainId + " -->", TextAlign::kLeftTop);
     surface.MoveTo(xc, rc.top + 10);
     surface.LineTo(xc, rc.bottom - 10);
-
-    const ChartAxisOptions& residueAxis = options.axes[0];
-    const auto unit = static_cast<int64_t>(residueAxis.unitInterval);
-    const auto step =
-        static_cast<int64_t>(static_cast<double>(width - 40) * residueAxis.unitInterval / total);
-    // A unit below 1 has no multiples to mark, and a step below a pixel never advances.
-    if (residueAxis.showUnits && unit > 0 && step > 0) {
-      int j = -1;
-      for (int i = 0; i < n; ++i) {
-        if (static_cast<uint32_t>(s.residues[chain.firstResidue + i].resSeq) % static_cast<uint64_t>(unit) ==
-            0) {
-          j = i;
-          break;
-        }
-      }
-      if (j >= 0) {
-        int64_t xt = xc + ((width - 50) / total) * j;
-        double v = s.residues[chain.firstResidue + j].resSeq;
-        const int64_t end = (width - 40) * g0 / total;
-        for (int marks = 0; xt < end && marks < kMaxMarks; ++marks) {
-          surface.Text(static_cast<int>(xt), y0 + 20, std::to_string(static_cast<int64_t>(v)),
-                       TextAlign::kCentreTop);
-          surface.MoveTo(static_cast<int>(xt), y0);
-          surface.LineTo(static_cast<int>(xt), y0 + 10);
-          v = std::trunc(v + residueAxis.unitInterval);
-          xt += step;
-        }
-      }
-    }
-
-    const ChartAxisOptions& scoreAxis = options.axes[1];
-    if (scoreAxis.showUnits && scoreAxis.unitInterval > 0.0f) {
-      double v = 0.0;
-      for (int marks = 0; g.Y(v) - 10 > rc.top + 10 && marks < kMaxMarks; ++marks) {
-        surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
-        v += scoreAxis.unitInterval;
-      }
-      v = -scoreAxis.unitInterval;
-      for (int marks = 0; g.Y(v) - 10 < rc.bottom - 10 && marks < kMaxMarks; ++marks) {
-        surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
-        v -= scoreAxis.unitInterval;
-      }
-    }
+    DrawResidueTicks(surface, s, options.axes[0], chain, xc, y0, width, total, g0, n);
+    DrawScoreLabels(surface, options.axes[1], g, rc);
   }
-
-  if (input.showLegend) {
-    int d = 0;
-    for (int k = 2; k >= 0; --k) {
-      const ChartSeriesOptions& series = options.series[k];
-      if (!series.show) continue;
-      surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
-      surface.MoveTo(50, rc.bottom - 40 - d);
-      surface.LineTo(70, rc.bottom - 40 - d);
-      surface.Text(80, rc.bottom - 50 - d, kSeriesNames[k], TextAlign::kLeftTop);
-      d += 20;
-    }
-  }
+  if (input.showLegend) DrawLegend(surface, options, rc);
 }
 
-int HitTestPlot(const PlotRect& r, int x, int y) {
+PlotEdge HitTestPlot(const PlotRect& r, int x, int y) {
   auto near = [](int a, int b, int d) { return a > b - d && a < b + d; };
-  if (near(x, r.right, 2) && near(y, r.top, 2)) return 5;
-  if (near(x, r.left, 2) && near(y, r.bottom, 2)) return 7;
-  if (near(x, r.left, 2) && near(y, r.top, 2)) return 4;
-  if (near(x, r.right, 2) && near(y, r.bottom, 2)) return 6;
-  if (near(x, r.right, 4)) return 1;
-  if (near(x, r.left, 2)) return 0;
-  if (near(y, r.top, 4)) return 2;
-  if (near(y, r.bottom, 2)) return 3;
-  return 8;
+  if (near(x, r.right, 2) && near(y, r.top, 2)) return PlotEdge::kTopRight;
+  if (near(x, r.left, 2) && near(y, r.bottom, 2)) return PlotEdge::kBottomLeft;
+  if (near(x, r.left, 2) && near(y, r.top, 2)) return PlotEdge::kTopLeft;
+  if (near(x, r.right, 2) && near(y, r.bottom, 2)) return PlotEdge::kBottomRight;
+  if (near(x, r.right, 4)) return PlotEdge::kRight;
+  if (near(x, r.left, 2)) return PlotEdge::kLeft;
+  if (near(y, r.top, 4)) return PlotEdge::kTop;
+  if (near(y, r.bottom, 2)) return PlotEdge::kBottom;
+  return PlotEdge::kNone;
 }
 
 bool DragRightEdge(PlotRect& rect, int x, int scrollWidth) {

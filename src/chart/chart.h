@@ -66,9 +66,10 @@ inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"}
 
 void DrawChart(DrawingSurface& surface, const ChartInput& input);
 
-// Mouse handling of the plot's edges: which edge or corner is under the point (0 left,
-// 1 right, 2 top, 3 bottom, 4 top-left, 5 top-right, 6 bottom-right, 7 bottom-left, 8 none).
-int HitTestPlot(const PlotRect& rect, int x, int y);
+// Mouse handling of the plot's edges: which edge or corner is under the point. Only the
+// right and bottom edges can be dragged.
+enum class PlotEdge { kLeft, kRight, kTop, kBottom, kTopLeft, kTopRight, kBottomRight, kBottomLeft, kNone };
+PlotEdge HitTestPlot(const PlotRect& rect, int x, int y);
 // Dragging the right edge to x: the plot keeps at least 300 pixels of width. Returns
 // whether the scrollable area must grow (then R lies 10 past x).
 bool DragRightEdge(PlotRect& rect, int x, int scrollWidth);

@@ -92,4 +92,9 @@ bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& 
   return true;
 }
 
+bool IsDrawable(const ChartSeriesOptions& s) {
+  return s.lineThickness >= 1 && s.lineThickness <= 10 && s.movingAverage >= 1 && s.movingAverage <= 500 &&
+         s.red <= 255 && s.green <= 255 && s.blue <= 255;
+}
+
 }  // namespace tessmol

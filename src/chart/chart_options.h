@@ -17,6 +17,11 @@ struct ChartSeriesOptions {
   int32_t red = 0, green = 0, blue = 0;
 };
 
+// What a series needs to be drawn: a line 1 to 10 pixels thick, a moving average over 1
+// to 500 residues, colour components up to 255. The options dialog keeps a tab whose
+// series is not drawable.
+bool IsDrawable(const ChartSeriesOptions& series);
+
 struct ChartAxisOptions {
   bool showUnits = true;
   float unitInterval = 1.0f;

@@ -186,10 +186,13 @@ void ChartOptionsDlg::StoreControls(int tab) {
 void ChartOptionsDlg::OnTabChanged(int index) {
   if (loading_ || options_ == nullptr || index == current_) return;
   // The tab being left must hold a drawable series; if not, the tab stays, silently.
-  const bool valid = thickness_->value() >= 1 && thickness_->value() <= 10 && average_->value() >= 1 &&
-                     average_->value() <= 500 && red_->value() <= 255 && green_->value() <= 255 &&
-                     blue_->value() <= 255;
-  if (!valid) {
+  ChartSeriesOptions shown;
+  shown.lineThickness = thickness_->value();
+  shown.movingAverage = average_->value();
+  shown.red = red_->value();
+  shown.green = green_->value();
+  shown.blue = blue_->value();
+  if (!IsDrawable(shown)) {
     loading_ = true;
     tabs_->setCurrentIndex(current_);
     loading_ = false;

@@ -123,21 +123,21 @@ void CChartView::mouseMoveEvent(QMouseEvent* event) {
     static const Qt::CursorShape cursors[9] = {Qt::SizeHorCursor,   Qt::SizeHorCursor,   Qt::SizeVerCursor,
                                                Qt::SizeVerCursor,   Qt::SizeFDiagCursor, Qt::SizeBDiagCursor,
                                                Qt::SizeFDiagCursor, Qt::SizeBDiagCursor, Qt::ArrowCursor};
-    if (dragMode_ == 8) {
+    if (dragMode_ == PlotEdge::kNone) {
       viewport()->unsetCursor();
     } else {
-      viewport()->setCursor(cursors[dragMode_]);
+      viewport()->setCursor(cursors[static_cast<int>(dragMode_)]);
     }
     return;
   }
-  if (dragMode_ == 1) {
+  if (dragMode_ == PlotEdge::kRight) {
     if (DragRightEdge(plot_, at.x(), scrollSize_.width())) {
       SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
       horizontalScrollBar()->setValue(at.x());
     }
     viewport()->repaint();
     viewport()->setCursor(Qt::SizeHorCursor);
-  } else if (dragMode_ == 3) {
+  } else if (dragMode_ == PlotEdge::kBottom) {
     if (DragBottomEdge(plot_, at.y(), scrollSize_.height())) {
       SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
       verticalScrollBar()->setValue(at.y());

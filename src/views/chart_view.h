@@ -27,7 +27,7 @@ class CChartView : public QAbstractScrollArea {
   const PlotRect& plotRect() const { return plot_; }
   ChartOptions& options() { return options_; }
   ChartOptionsDlg& optionsDialog() { return dialog_; }
-  int dragMode() const { return dragMode_; }
+  PlotEdge dragMode() const { return dragMode_; }
   QSize scrollSize() const { return scrollSize_; }
 
  protected:
@@ -53,7 +53,7 @@ class CChartView : public QAbstractScrollArea {
   QSize scrollSize_;
   bool initialised_ = false;
   bool plotPlaced_ = false;
-  int dragMode_ = 8;
+  PlotEdge dragMode_ = PlotEdge::kNone;
   bool dragging_ = false;
 };
 

@@ -38,7 +38,11 @@ using namespace tessmol;
 
 namespace {
 
-// Answers every question from queues the test fills; an unexpected question fails.
+// Answers every question from queues the test fills. A script that finds the dialog not
+// as it should be returns kScriptFailed; the test then fails in cleanup, whatever the
+// command did with the answer (a failed script must not pass for a cancelled dialog).
+constexpr int kScriptFailed = -1;
+
 class ScriptedDialogs : public DialogService {
  public:
   // An empty answer is a cancelled dialog.
@@ -47,6 +51,7 @@ class ScriptedDialogs : public DialogService {
   std::deque<QString> saveFile;
   std::deque<std::function<int(QDialog&)>> run;
   QStringList messages;
+  QStringList failedScripts;
   int questions = 0;
 
   std::optional<QString> OpenFile(QWidget*, const QString&, const QString&) override {
@@ -80,7 +85,10 @@ class ScriptedDialogs : public DialogService {
     if (run.empty()) return QDialog::Rejected;
     auto script = run.front();
     run.pop_front();
-    return script(dialog);
+    const int result = script(dialog);
+    if (result != kScriptFailed) return result;
+    failedScripts << dialog.windowTitle();
+    return QDialog::Rejected;
   }
 };
 
@@ -127,6 +135,8 @@ class AppTest : public QObject {
   }
 
   void cleanup() {
+    QVERIFY2(dialogs_->failedScripts.isEmpty(), qPrintable(dialogs_->failedScripts.join(", ")));
+    QVERIFY2(dialogs_->run.empty(), "a scripted dialog was never shown");
     frame_.reset();
     dialogs_.reset();
     state_.reset();
@@ -159,9 +169,9 @@ class AppTest : public QObject {
     QCOMPARE(child->tableView()->model().rowCount(), 0);
     QVERIFY(child->summaryView()->lines().isEmpty());
     QVERIFY(dialogs_->messages.isEmpty());
-    QCOMPARE(frame_->FindAction(QStringLiteral("S&panner2D"))->statusTip(),
+    QCOMPARE(frame_->Action(ActionId::kSpanner2D)->statusTip(),
              QStringLiteral("Predict Transmembrane domain from amino acid sequence"));
-    QCOMPARE(frame_->FindAction(QStringLiteral("&Open..."))->shortcut(),
+    QCOMPARE(frame_->Action(ActionId::kOpen)->shortcut(),
              QKeySequence(QStringLiteral("Ctrl+O")));
     // Without a document only File, View and Help remain.
     frame_->mdiArea()->closeAllSubWindows();
@@ -210,7 +220,7 @@ class AppTest : public QObject {
     CChildFrame* child = frame_->ActiveFrame();
     dialogs_->run.push_back([](QDialog& dialog) {
       auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
-      if (sheet.windowTitle() != QStringLiteral("Tessmol")) return int(QDialog::Rejected);
+      if (sheet.windowTitle() != QStringLiteral("Tessmol")) return kScriptFailed;
       sheet.general()->ignoreHetBox()->setChecked(true);
       sheet.general()->resolutionGroup()->button(5)->setChecked(true);
       sheet.general()->directoryEdit()->setText(QStringLiteral("/somewhere/else"));
@@ -264,7 +274,7 @@ class AppTest : public QObject {
       auto& multi = dynamic_cast<MultiDlg&>(dialog);
       multi.OnAdd();
       if (multi.fileList()->count() != 2 || multi.fileList()->item(0)->text() != QStringLiteral("1CRN.pdb")) {
-        return int(QDialog::Rejected);
+        return kScriptFailed;
       }
       QTest::mouseClick(multi.runButton(), Qt::LeftButton);
       return multi.result();
@@ -279,7 +289,7 @@ class AppTest : public QObject {
     dialogs_->run.push_back([](QDialog& dialog) {
       auto& multi = dynamic_cast<MultiDlg&>(dialog);
       QTest::mouseClick(multi.customTableBox(), Qt::LeftButton);
-      return multi.customTableBox()->isChecked() ? int(QDialog::Rejected) : -1;
+      return multi.customTableBox()->isChecked() ? int(QDialog::Rejected) : kScriptFailed;
     });
     child->OnAnalyseMultiple();
     QVERIFY(!QFileInfo::exists(QStringLiteral("custom.stb")));
@@ -368,7 +378,7 @@ class AppTest : public QObject {
       auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
       dlg.lineThickness()->setValue(0);
       dlg.tabs()->setCurrentIndex(1);
-      return dlg.tabs()->currentIndex() == 0 ? int(QDialog::Rejected) : -1;
+      return dlg.tabs()->currentIndex() == 0 ? int(QDialog::Rejected) : kScriptFailed;
     });
     chart->OnChartOptions();
     QVERIFY(dialogs_->messages.isEmpty());
@@ -377,10 +387,10 @@ class AppTest : public QObject {
     QVERIFY(chart->options().axes[0].automatic);
     dialogs_->run.push_back([](QDialog& dialog) {
       auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
-      if (dlg.fromChain()->count() != 5 || dlg.fromChain()->itemText(0) != QStringLiteral("--")) return -1;
+      if (dlg.fromChain()->count() != 5 || dlg.fromChain()->itemText(0) != QStringLiteral("--")) return kScriptFailed;
       dlg.fromChain()->setCurrentIndex(2);
       emit dlg.fromChain()->activated(2);
-      return dlg.xAutomatic()->isChecked() ? -1 : int(QDialog::Rejected);
+      return dlg.xAutomatic()->isChecked() ? kScriptFailed : int(QDialog::Rejected);
     });
     chart->OnChartOptions();
     QVERIFY(!chart->options().axes[0].automatic);
@@ -399,10 +409,23 @@ class AppTest : public QObject {
     QVERIFY(result != QDialog::Accepted);
     // A double-click on the chart opens the dialog too.
     dialogs_->run.push_back([](QDialog& dialog) {
-      return dialog.windowTitle() == QStringLiteral("Chart Options") ? int(QDialog::Rejected) : -1;
+      return dialog.windowTitle() == QStringLiteral("Chart Options") ? int(QDialog::Rejected) : kScriptFailed;
     });
     QTest::mouseDClick(chart->viewport(), Qt::LeftButton, {}, QPoint(200, 100));
     QVERIFY(dialogs_->run.empty());
+  }
+
+  void closingWindowsThenTheMainWindow() {
+    // Windows closed by the user are deleted later; the main window goes with others open.
+    Open("1CRN.pdb");
+    frame_->NewDocument();
+    frame_->NewDocument();
+    frame_->mdiArea()->closeActiveSubWindow();
+    QApplication::processEvents();
+    QCOMPARE(frame_->mdiArea()->subWindowList().size(), 2);
+    frame_->mdiArea()->closeActiveSubWindow();
+    frame_.reset();  // with a deletion pending: the sanitizer build checks nothing is touched
+    QApplication::processEvents();
   }
 
   void messagesUseTheTextsOfTheCore() {
@@ -410,7 +433,7 @@ class AppTest : public QObject {
     child->OnSpanner3D();
     QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("Error no structure selected")});
     dialogs_->run.push_back([](QDialog& dialog) {
-      return dialog.windowTitle() == QStringLiteral("About Tessmol") ? int(QDialog::Accepted) : -1;
+      return dialog.windowTitle() == QStringLiteral("About Tessmol") ? int(QDialog::Accepted) : kScriptFailed;
     });
     frame_->OnAbout();
     QVERIFY(dialogs_->run.empty());

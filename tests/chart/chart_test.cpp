@@ -227,16 +227,16 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
 
 TEST(ChartMouse, EdgesCornersAndDragLimits) {
   const PlotRect r{10, 10, 610, 410};
-  EXPECT_EQ(HitTestPlot(r, 611, 9), 5);
-  EXPECT_EQ(HitTestPlot(r, 10, 410), 7);
-  EXPECT_EQ(HitTestPlot(r, 11, 11), 4);
-  EXPECT_EQ(HitTestPlot(r, 609, 409), 6);
-  EXPECT_EQ(HitTestPlot(r, 613, 200), 1);
-  EXPECT_EQ(HitTestPlot(r, 12, 200), 8);  // the left edge allows only 2 pixels
-  EXPECT_EQ(HitTestPlot(r, 11, 200), 0);
-  EXPECT_EQ(HitTestPlot(r, 300, 13), 2);
-  EXPECT_EQ(HitTestPlot(r, 300, 411), 3);
-  EXPECT_EQ(HitTestPlot(r, 300, 200), 8);
+  EXPECT_EQ(HitTestPlot(r, 611, 9), PlotEdge::kTopRight);
+  EXPECT_EQ(HitTestPlot(r, 10, 410), PlotEdge::kBottomLeft);
+  EXPECT_EQ(HitTestPlot(r, 11, 11), PlotEdge::kTopLeft);
+  EXPECT_EQ(HitTestPlot(r, 609, 409), PlotEdge::kBottomRight);
+  EXPECT_EQ(HitTestPlot(r, 613, 200), PlotEdge::kRight);
+  EXPECT_EQ(HitTestPlot(r, 12, 200), PlotEdge::kNone);  // the left edge allows only 2 pixels
+  EXPECT_EQ(HitTestPlot(r, 11, 200), PlotEdge::kLeft);
+  EXPECT_EQ(HitTestPlot(r, 300, 13), PlotEdge::kTop);
+  EXPECT_EQ(HitTestPlot(r, 300, 411), PlotEdge::kBottom);
+  EXPECT_EQ(HitTestPlot(r, 300, 200), PlotEdge::kNone);
   PlotRect d = r;
   EXPECT_FALSE(DragRightEdge(d, 309, 2000));  // less than 300 from the left edge
   EXPECT_EQ(d.right, 610);
