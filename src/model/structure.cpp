@@ -39,12 +39,14 @@ void Structure::OpenChain(int32_t firstResidue, char chainId) {
 std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
   std::vector<SecondaryRange> segments;
   bool inside = false;
+  char chain = 0;
   for (const Residue& residue : residues) {
     if (residue.transmembrane) {
-      if (!inside) segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
+      if (!inside || residue.chainId != chain) segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
       segments.back().lastResSeq = residue.resSeq;
     }
     inside = residue.transmembrane;
+    chain = residue.chainId;
   }
   return segments;
 }

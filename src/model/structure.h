@@ -188,7 +188,7 @@ struct Structure {
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
 
-  // Every maximal run of consecutive transmembrane residues, in residue order.
+  // Every maximal run of consecutive transmembrane residues of one chain, in residue order.
   std::vector<SecondaryRange> TransmembraneSegments() const;
 
   // Widens xyzExtremities to take in the atom.

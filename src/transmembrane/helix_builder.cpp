@@ -234,7 +234,9 @@ Structure HelixBuilder::BuildFromStructure(const Structure& source, ModelHelixRa
     if (range == ModelHelixRange::kWholeModel) helix = SecondaryRange{0, count - 1, original.chainId};
     AppendResidue(model, std::move(residue), helix, phi, psi, omega);
   }
-  model.chains.push_back({0, count - 1, ' '});
+  // The source's chains, so that no transmembrane segment runs from one chain into the
+  // next; a source without chain records is one chain.
+  if (model.chains.empty() && count > 0) model.chains.push_back({0, count - 1, ' '});
   if (!model.atoms.empty()) {
     const Atom& first = model.atoms.front();
     model.xyzExtremities = {FloatPair{first.x, first.x}, FloatPair{first.y, first.y},

@@ -44,8 +44,8 @@ class HelixBuilder {
   // One chain per sequence (A, B, ...), every residue a helix residue, all one helix.
   Structure BuildFromSequences(const std::vector<std::string>& sequences, float phi = kHelixPhi,
                                float psi = kHelixPsi, float omega = kHelixOmega);
-  // One residue per residue of `source`, same names and chains, all one helix; the
-  // source's chains followed by one chain over the whole model.
+  // One residue per residue of `source`, same names and chains, all one helix, with the
+  // source's chains.
   Structure BuildFromStructure(const Structure& source, ModelHelixRange range, float phi = kHelixPhi,
                                float psi = kHelixPsi, float omega = kHelixOmega);
 

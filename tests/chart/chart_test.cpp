@@ -77,10 +77,8 @@ TEST(ChartMath, VerticalScaleAndPixels) {
   EXPECT_EQ(scale.yRange, 5.0f);
   const PlotRect rect{10, 10, 510, 310};
   const ChartGeometry g(rect, scale, 100);
-  EXPECT_EQ(g.Y(0.0), 300);        // (B - 10)
-  EXPECT_EQ(g.Y(5.0), 300 - 290);  // the top of the range: (B - 20) above
-  EXPECT_EQ(g.X(0), 40);
-  EXPECT_EQ(g.X(50), 40 + (500 - 40) * 50 / 100);
+  EXPECT_EQ(g.Y(0.0), 300);  // the range fills the plot from 10 above its bottom
+  EXPECT_EQ(g.Y(5.0), 10);
   // A flat structure has no range: it maps as a range of 1 instead of dividing by 0.
   const ChartGeometry flat(rect, VerticalScale{0.0f, 0.0f}, 0);
   EXPECT_EQ(flat.Y(0.0), 300);
@@ -204,6 +202,13 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
     EXPECT_LT(std::abs(seg.y1), 1000);
     EXPECT_LT(std::abs(seg.y2), 1000);
   }
+  // Units beyond any residue number (once undefined behaviour, from an options file).
+  for (float unit : {1e30f, 5e18f, 3e9f}) {
+    in.options.axes[0].unitInterval = unit;
+    RecordingSurface huge;
+    DrawChart(huge, in);
+    EXPECT_LE(huge.labels.size(), 3u) << unit;  // the chain name and two legend entries
+  }
   // A huge residue count makes the tick step truncate to 0 pixels: no endless loop.
   Structure long_ = Ramp(5000);
   in = Input(long_);
@@ -316,12 +321,6 @@ TEST(ChartSvg, WritesAWellFormedDocument) {
   EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
 }
-
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
 
 TEST(ChartOptionsShipped, TheInstalledFileHoldsTheDefaults) {
   std::ifstream in(test::ProgramFolder() + kChartOptionsFile, std::ios::binary);

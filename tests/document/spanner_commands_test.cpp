@@ -187,6 +187,8 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
     total += r.overallScore;
   }
   EXPECT_GT(flagged, 50);  // rhodopsin's seven helices, twice (two chains)
+  // Segments stay in their chain: a window never reaches a chain's last residue.
+  for (const Chain& c : st.chains) EXPECT_FALSE(st.residues[c.lastResidue].transmembrane) << c.chainId;
   EXPECT_FLOAT_EQ(st.totalScore, total);
   EXPECT_NE(st.averageScore, before);
   EXPECT_EQ(s.doc.entries()[0].averageScore, st.averageScore);
