@@ -34,13 +34,30 @@ ChartOptionsDlg::ChartOptionsDlg(DialogService& dialogs, QWidget* parent)
   tabs_->addTab(QStringLiteral("KAVELIN"));
   tabs_->addTab(QStringLiteral("Overall"));
   layout->addWidget(tabs_);
-  auto* seriesForm = new QFormLayout;
+  layout->addLayout(BuildSeriesControls());
+  layout->addWidget(BuildResidueAxisControls());
+  layout->addWidget(BuildScoreAxisControls());
+  legend_ = new QCheckBox(QStringLiteral("Show Legend"), this);
+  legend_->setChecked(true);
+  layout->addWidget(legend_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+
+  connect(tabs_, &QTabBar::currentChanged, this, &ChartOptionsDlg::OnTabChanged);
+  connect(fromChain_, &QComboBox::activated, this, &ChartOptionsDlg::OnChainSelected);
+  connect(toChain_, &QComboBox::activated, this, &ChartOptionsDlg::OnChainSelected);
+  connect(buttons, &QDialogButtonBox::accepted, this, &ChartOptionsDlg::OnOk);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+QLayout* ChartOptionsDlg::BuildSeriesControls() {
+  auto* form = new QFormLayout;
   show_ = new QCheckBox(QStringLiteral("Show Graph"), this);
-  seriesForm->addRow(show_);
+  form->addRow(show_);
   thickness_ = Spin(this, 0, 10);  // 0 passes here; leaving the tab needs at least 1
-  seriesForm->addRow(QStringLiteral("Line Thickness"), thickness_);
+  form->addRow(QStringLiteral("Line Thickness"), thickness_);
   average_ = Spin(this, 1, 500);
-  seriesForm->addRow(QStringLiteral("Moving Average"), average_);
+  form->addRow(QStringLiteral("Moving Average"), average_);
   auto* colours = new QHBoxLayout;
   red_ = Spin(this, 0, 255);
   green_ = Spin(this, 0, 255);
@@ -48,17 +65,19 @@ ChartOptionsDlg::ChartOptionsDlg(DialogService& dialogs, QWidget* parent)
   colours->addWidget(red_);
   colours->addWidget(green_);
   colours->addWidget(blue_);
-  seriesForm->addRow(QStringLiteral("Colour RGB"), colours);
-  layout->addLayout(seriesForm);
+  form->addRow(QStringLiteral("Colour RGB"), colours);
+  return form;
+}
 
-  auto* xGroup = new QGroupBox(QStringLiteral("X-Axis"), this);
-  auto* xForm = new QGridLayout(xGroup);
-  xUnits_ = new QCheckBox(QStringLiteral("Show Residue Units"), xGroup);
-  xInterval_ = Spin(xGroup, 1, 500);
-  xForm->addWidget(xUnits_, 0, 0, 1, 2);
-  xForm->addWidget(new QLabel(QStringLiteral("Unit Interval"), xGroup), 1, 0);
-  xForm->addWidget(xInterval_, 1, 1);
-  auto* range = new QGroupBox(QStringLiteral("Set Axis Range"), xGroup);
+QWidget* ChartOptionsDlg::BuildResidueAxisControls() {
+  auto* group = new QGroupBox(QStringLiteral("X-Axis"), this);
+  auto* grid = new QGridLayout(group);
+  xUnits_ = new QCheckBox(QStringLiteral("Show Residue Units"), group);
+  xInterval_ = Spin(group, 1, 500);
+  grid->addWidget(xUnits_, 0, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Unit Interval"), group), 1, 0);
+  grid->addWidget(xInterval_, 1, 1);
+  auto* range = new QGroupBox(QStringLiteral("Set Axis Range"), group);
   auto* rangeGrid = new QGridLayout(range);
   xAutomatic_ = new QCheckBox(QStringLiteral("Automatic"), range);
   rangeGrid->addWidget(xAutomatic_, 0, 0, 1, 3);
@@ -76,41 +95,31 @@ ChartOptionsDlg::ChartOptionsDlg(DialogService& dialogs, QWidget* parent)
   rangeGrid->addWidget(new QLabel(QStringLiteral("To:"), range), 3, 0);
   rangeGrid->addWidget(toChain_, 3, 1);
   rangeGrid->addWidget(toResidue_, 3, 2);
-  xForm->addWidget(range, 2, 0, 1, 2);
-  layout->addWidget(xGroup);
+  grid->addWidget(range, 2, 0, 1, 2);
+  return group;
+}
 
-  auto* yGroup = new QGroupBox(QStringLiteral("Y-Axis"), this);
-  auto* yForm = new QGridLayout(yGroup);
-  yUnits_ = new QCheckBox(QStringLiteral("Show Score Units"), yGroup);
-  yInterval_ = new QDoubleSpinBox(yGroup);
+QWidget* ChartOptionsDlg::BuildScoreAxisControls() {
+  auto* group = new QGroupBox(QStringLiteral("Y-Axis"), this);
+  auto* grid = new QGridLayout(group);
+  yUnits_ = new QCheckBox(QStringLiteral("Show Score Units"), group);
+  yInterval_ = new QDoubleSpinBox(group);
   yInterval_->setRange(0.0, 5.999);
   yInterval_->setDecimals(3);
-  yAutomatic_ = new QCheckBox(QStringLiteral("Automatic"), yGroup);
-  yMin_ = new QDoubleSpinBox(yGroup);
-  yMax_ = new QDoubleSpinBox(yGroup);
+  yAutomatic_ = new QCheckBox(QStringLiteral("Automatic"), group);
+  yMin_ = new QDoubleSpinBox(group);
+  yMax_ = new QDoubleSpinBox(group);
   yMin_->setRange(-100, 100);
   yMax_->setRange(-100, 100);
-  yForm->addWidget(yUnits_, 0, 0, 1, 2);
-  yForm->addWidget(new QLabel(QStringLiteral("Unit Interval"), yGroup), 1, 0);
-  yForm->addWidget(yInterval_, 1, 1);
-  yForm->addWidget(yAutomatic_, 2, 0, 1, 2);
-  yForm->addWidget(new QLabel(QStringLiteral("min"), yGroup), 3, 0);
-  yForm->addWidget(yMin_, 3, 1);
-  yForm->addWidget(new QLabel(QStringLiteral("max"), yGroup), 4, 0);
-  yForm->addWidget(yMax_, 4, 1);
-  layout->addWidget(yGroup);
-
-  legend_ = new QCheckBox(QStringLiteral("Show Legend"), this);
-  legend_->setChecked(true);
-  layout->addWidget(legend_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  layout->addWidget(buttons);
-
-  connect(tabs_, &QTabBar::currentChanged, this, &ChartOptionsDlg::OnTabChanged);
-  connect(fromChain_, &QComboBox::activated, this, &ChartOptionsDlg::OnChainSelected);
-  connect(toChain_, &QComboBox::activated, this, &ChartOptionsDlg::OnChainSelected);
-  connect(buttons, &QDialogButtonBox::accepted, this, &ChartOptionsDlg::OnOk);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  grid->addWidget(yUnits_, 0, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Unit Interval"), group), 1, 0);
+  grid->addWidget(yInterval_, 1, 1);
+  grid->addWidget(yAutomatic_, 2, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("min"), group), 3, 0);
+  grid->addWidget(yMin_, 3, 1);
+  grid->addWidget(new QLabel(QStringLiteral("max"), group), 4, 0);
+  grid->addWidget(yMax_, 4, 1);
+  return group;
 }
 
 void ChartOptionsDlg::Prepare(const QStringList& chains, ChartOptions* options) {

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLayout;
 class QDoubleSpinBox;
 class QSpinBox;
 class QTabBar;
@@ -39,6 +40,9 @@ class ChartOptionsDlg : public QDialog {
   QCheckBox* legendBox() const { return legend_; }
 
  private:
+  QLayout* BuildSeriesControls();
+  QWidget* BuildResidueAxisControls();
+  QWidget* BuildScoreAxisControls();
   void LoadControls(int tab);
   void StoreControls(int tab);
   void FillChainBoxes();
