@@ -415,6 +415,20 @@ class AppTest : public QObject {
     QVERIFY(dialogs_->run.empty());
   }
 
+  void openingAResultFileShowsItAndLeavesItAlone() {
+    CChildFrame& child = Open("1CRN.pdb");
+    std::ifstream in("1CRN.tsm", std::ios::binary);
+    const std::string stored((std::istreambuf_iterator<char>(in)), {});
+    std::filesystem::copy_file("1CRN.tsm", "kept.tsm");
+    dialogs_->openFile.push_back(QStringLiteral("kept.tsm"));
+    child.OnFileOpen();
+    QCOMPARE(child.summaryView()->lines().first(), QStringLiteral("Protein summary for kept.tsm:"));
+    QCOMPARE(child.tableView()->model().rowCount(), 46);
+    std::ifstream after("kept.tsm", std::ios::binary);
+    QCOMPARE(std::string((std::istreambuf_iterator<char>(after)), {}), stored);
+    QVERIFY(dialogs_->messages.isEmpty());
+  }
+
   void closingWindowsThenTheMainWindow() {
     // Windows closed by the user are deleted later; the main window goes with others open.
     Open("1CRN.pdb");
