@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
-  freesasa gemmi
+  zlib1g-dev gemmi-dev tao-pegtl-dev
+  freesasa gemmi dssp
   toppred emboss
   qt6-base-dev xvfb xauth fonts-dejavu-core
 )

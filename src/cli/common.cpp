@@ -77,7 +77,22 @@ void AddSpannerOptions(CLI::App& command, ScanParams& p) {
   command.add_option("--lengthAreaMax", p.lengthAreaMax, "and below")->capture_default_str()->group(group);
 }
 
+void AddSecondaryStructureOption(CLI::App& command, std::string& value) {
+  command
+      .add_option("--secondary-structure", value,
+                  "Helices and strands: auto (the file's records, else from coordinates), records, computed")
+      ->check(CLI::IsMember({"auto", "records", "computed"}))
+      ->capture_default_str();
+}
+
+SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value) {
+  if (value == "records") return SecondaryStructureSource::kRecords;
+  if (value == "computed") return SecondaryStructureSource::kComputed;
+  return SecondaryStructureSource::kRecordsElseComputed;
+}
+
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
+  AddSecondaryStructureOption(command, options.secondary);
   AnalysisSettings& s = options.settings;
   command
       .add_option("--resolution", s.sasaResolution,
@@ -89,7 +104,9 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   AddTableOptions(command, options);
 }
 
-Session::Session(const AnalysisOptions& options) : state_(ExecutableFolder()) {
+Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
+  AnalysisOptions options = given;
+  options.settings.secondaryStructure = SecondaryStructureSourceNamed(options.secondary);
   if (auto problem = options.settings.Validate()) {
     std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
     status_ = 2;

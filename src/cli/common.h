@@ -30,6 +30,7 @@ class TerminalFeedback : public Feedback {
 
 struct AnalysisOptions {
   AnalysisSettings settings;
+  std::string secondary = "auto";
   std::string scoreTable;
   std::string logPath;
 };
@@ -38,6 +39,9 @@ struct AnalysisOptions {
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
+// --secondary-structure auto|records|computed.
+void AddSecondaryStructureOption(CLI::App& command, std::string& value);
+SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);
 // The twelve parameters of the transmembrane scan, named as they are.
 void AddSpannerOptions(CLI::App& command, ScanParams& params);
 

@@ -4,8 +4,10 @@
 #include <iostream>
 #include <memory>
 
-#include "model/pdb_reader.h"
+#include "cli/common.h"
 #include "model/program_folder.h"
+#include "model/secondary_structure.h"
+#include "model/structure_file.h"
 #include "model/text.h"
 #include "surface/het_radii_file.h"
 
@@ -13,30 +15,53 @@ namespace tessmol::cli {
 
 namespace {
 
-std::string ChainLabel(char id) {
-  return id == ' ' || id == '\0' ? std::string("(blank)") : std::string(1, id);
+struct ReadArgs {
+  std::vector<std::string> files;
+  bool residues = false;
+  std::string secondary = "auto";
+};
+
+std::string ChainLabel(const std::string& name) {
+  return name.empty() || name == " " || name[0] == '\0' ? std::string("(blank)") : name;
 }
 
 void PrintRanges(const char* title, const std::vector<SecondaryRange>& ranges) {
   std::cout << title << ": " << ranges.size() << '\n';
   for (const SecondaryRange& range : ranges) {
-    std::cout << "  chain " << ChainLabel(range.chainId) << ' ' << range.firstResSeq << '-'
+    std::cout << "  chain " << ChainLabel(std::string(1, range.chainId)) << ' ' << range.firstResSeq << '-'
               << range.lastResSeq << '\n';
   }
 }
 
-void PrintStructure(const std::string& path, const PdbReader& reader) {
-  const Structure& s = reader.structure();
+void PrintReading(const StructureFile& file, bool computed) {
+  const ReadSummary& r = file.summary;
+  std::cout << "Format: " << (file.format == StructureFormat::kMmcif ? "mmCIF" : "PDB")
+            << (file.compressed ? ", gzip-compressed" : "") << '\n';
+  std::cout << "Read as NMR: " << (file.isNMR ? "yes" : "no") << '\n';
+  if (r.modelsSkipped) std::cout << "Models: first model read, later models skipped\n";
+  if (r.hydrogens > 0) std::cout << "Hydrogen and deuterium atoms left out: " << r.hydrogens << '\n';
+  if (r.conformerAtoms > 0) std::cout << "Atoms of other conformers left out: " << r.conformerAtoms << '\n';
+  if (r.duplicateAtoms > 0) std::cout << "Duplicate atoms left out: " << r.duplicateAtoms << '\n';
+  if (r.membraneMarkers > 0) std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
+  for (const auto& [name, parent] : r.modifiedResidues)
+    std::cout << "Modified residue " << name << " read as " << parent << '\n';
+  std::cout << "Secondary structure: "
+            << (computed ? "assigned from coordinates" : file.hadSecondaryStructure ? "from the file's records" : "none")
+            << '\n';
+}
+
+void PrintStructure(const std::string& path, const StructureFile& file, bool computed) {
+  const Structure& s = file.structure;
   std::cout << "Structure " << std::filesystem::path(path).filename().string() << " (" << path << ")\n";
-  std::cout << "Read as NMR: " << (reader.isNMR() ? "yes" : "no") << '\n';
-  if (reader.modelsSkipped()) std::cout << "Models: first model read, later models skipped\n";
+  PrintReading(file, computed);
   std::cout << "Chains: " << s.chains.size() << '\n';
-  for (const Chain& chain : s.chains) {
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    const Chain& chain = s.chains[k];
     const Residue& first = s.residues[chain.firstResidue];
     const Residue& last = s.residues[chain.lastResidue];
-    std::cout << "  chain " << ChainLabel(chain.chainId) << ": residues " << first.resSeq << '-'
-              << last.resSeq << " (" << chain.lastResidue - chain.firstResidue + 1 << " residues, index "
-              << chain.firstResidue << '-' << chain.lastResidue << ")\n";
+    std::cout << "  chain " << ChainLabel(s.ChainName(k)) << ": residues " << first.resSeq << '-' << last.resSeq
+              << " (" << chain.lastResidue - chain.firstResidue + 1 << " residues, index " << chain.firstResidue
+              << '-' << chain.lastResidue << ")\n";
   }
   std::cout << "Residues: " << s.residues.size() << '\n';
   std::cout << "Atoms: " << s.atoms.size() << '\n';
@@ -52,36 +77,61 @@ void PrintStructure(const std::string& path, const PdbReader& reader) {
   std::cout << '\n';
 }
 
+// One line per residue: chain, number with insertion code, name, H, E or -.
+void PrintResidues(const Structure& s) {
+  std::cout << "Chain\tNo.\tResidue\tSS\n";
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    for (int32_t i = s.chains[k].firstResidue; i <= s.chains[k].lastResidue; ++i) {
+      const Residue& r = s.residues[i];
+      const char ss = r.secStruct == 1 ? 'H' : r.secStruct == 0 ? 'E' : '-';
+      std::cout << s.ChainName(k) << '\t' << r.resSeq << (r.iCode == ' ' || r.iCode == '\0' ? "" : std::string(1, r.iCode))
+                << '\t' << r.name << '\t' << ss << '\n';
+    }
+  }
+}
+
+int Run(const ReadArgs& args) {
+  HetAtomRadii radii;
+  SilentFeedback quiet;  // a missing radius file only changes heteroatom radii, not what is read
+  LoadHetAtomRadii(ExecutableFolder() + kHetRadiiFile, radii, quiet);
+  const SecondaryStructureSource source = SecondaryStructureSourceNamed(args.secondary);
+  int status = 0;
+  bool first = true;
+  for (const std::string& path : args.files) {
+    StructureFile file = ReadStructure(path, radii);
+    if (file.format == StructureFormat::kResult) {
+      std::cerr << "Error: " << path << " is a Tessmol result file, not a structure: use show\n";
+      status = 1;
+      continue;
+    }
+    if (!file.status) {
+      std::cerr << file.status.Describe() << '\n';
+      status = 1;
+      continue;
+    }
+    if (file.structure.atoms.empty()) {
+      std::cerr << "Error: no atoms in " << path << '\n';
+      status = 1;
+      continue;
+    }
+    const bool computed = ApplySecondaryStructure(file.structure, file.hadSecondaryStructure, source);
+    if (!first) std::cout << '\n';
+    first = false;
+    PrintStructure(path, file, computed);
+    if (args.residues) PrintResidues(file.structure);
+  }
+  return status;
+}
+
 }  // namespace
 
 void SetupRead(CLI::App& app, int& status) {
-  auto files = std::make_shared<std::vector<std::string>>();
-  CLI::App* read = app.add_subcommand("read", "Show what was read from PDB files");
-  read->add_option("FILE", *files, "PDB structure files")->required();
-  read->callback([files, &status]() {
-    HetAtomRadii radii;
-    SilentFeedback quiet;  // a missing radius file only changes heteroatom radii, not what is read
-    LoadHetAtomRadii(ExecutableFolder() + kHetRadiiFile, radii, quiet);
-    bool first = true;
-    for (const std::string& path : *files) {
-      PdbReader reader(radii);
-      FileStatus file = reader.Open(path);
-      if (file) file = reader.Read();
-      if (!file) {
-        std::cerr << file.Describe() << '\n';
-        status = 1;
-        continue;
-      }
-      if (reader.structure().atoms.empty()) {
-        std::cerr << "Error: no atoms in " << path << '\n';
-        status = 1;
-        continue;
-      }
-      if (!first) std::cout << '\n';
-      first = false;
-      PrintStructure(path, reader);
-    }
-  });
+  auto args = std::make_shared<ReadArgs>();
+  CLI::App* read = app.add_subcommand("read", "Show what was read from structure files (PDB or mmCIF, plain or gzip)");
+  read->add_option("FILE", args->files, "Structure files")->required();
+  read->add_flag("--residues", args->residues, "One line per residue: chain, number, name, secondary structure");
+  AddSecondaryStructureOption(*read, args->secondary);
+  read->callback([args, &status]() { status = Run(*args); });
 }
 
 }  // namespace tessmol::cli

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "model/secondary_structure.h"
 #include "transmembrane/scan.h"
 
 namespace tessmol {
@@ -15,6 +16,7 @@ struct AnalysisSettings {
   bool ignoreHeteroAtoms = false;
   int sasaResolution = 2;  // 0 to 5: 92, 162, 252, 392, 482, 1002 points per atom
   int threads = 0;         // surface-area pass of single structures; 0 = one per core
+  SecondaryStructureSource secondaryStructure = SecondaryStructureSource::kRecordsElseComputed;
   ScanParams spanner2DParams;
   bool writeHelixInspection = true;  // helix models also go to ./helixtest.pdb
 

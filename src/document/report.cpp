@@ -4,6 +4,22 @@
 
 namespace tessmol {
 
+namespace {
+
+// The full name of the chain that holds residue `index`, for names longer than the one
+// character a residue carries (mmCIF); the residue's own identifier otherwise.
+std::string ChainNameOf(const Structure& s, size_t index) {
+  const char id = s.residues[index].chainId == '\0' ? ' ' : s.residues[index].chainId;
+  if (s.chainNames.empty()) return std::string(1, id);
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    if (static_cast<int32_t>(index) >= s.chains[k].firstResidue && static_cast<int32_t>(index) <= s.chains[k].lastResidue)
+      return s.ChainName(k);
+  }
+  return std::string(1, id);
+}
+
+}  // namespace
+
 std::vector<std::string> SummaryLines(const Protein& protein) {
   const Structure& s = protein.structure;
   std::vector<std::string> lines = {
@@ -17,10 +33,14 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "Predicted Transmembrane Domains:",
       "           Chain           Residues",
   };
-  for (const SecondaryRange& domain : s.TransmembraneSegments()) {
-    lines.push_back(std::string(13, ' ') + (domain.chainId == '\0' ? ' ' : domain.chainId) +
-                    std::string(21, ' ') + std::to_string(domain.firstResSeq) + "  -  " +
-                    std::to_string(domain.lastResSeq));
+  // The transmembrane runs, as TransmembraneSegments gives them, with their chain's name.
+  const std::vector<SecondaryRange> domains = s.TransmembraneSegments();
+  size_t next = 0;
+  for (size_t i = 0; i < s.residues.size() && next < domains.size(); ++i) {
+    if (!s.residues[i].transmembrane || (i > 0 && s.residues[i - 1].transmembrane)) continue;
+    const SecondaryRange& domain = domains[next++];
+    lines.push_back(std::string(13, ' ') + ChainNameOf(s, i) + std::string(21, ' ') +
+                    std::to_string(domain.firstResSeq) + "  -  " + std::to_string(domain.lastResSeq));
   }
   return lines;
 }
@@ -38,9 +58,8 @@ std::vector<std::string> ResidueTableRow(const Structure& structure, size_t inde
   const Residue& r = structure.residues[index];
   const float sasa = r.sideSASA + r.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
-  const char chain = r.chainId == '\0' ? ' ' : r.chainId;
   return {std::to_string(index),        r.name,
-          std::string(1, chain),        std::to_string(r.resSeq),
+          ChainNameOf(structure, index), std::to_string(r.resSeq),
           FormatFixed(r.areaBuried),    FormatFixed(r.fractionPolar),
           FormatFixed(r.kavelinFP),     std::to_string(r.profEnv),
           std::to_string(r.kavelinEnv), FormatFixed(r.mainSASA),

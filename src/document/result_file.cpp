@@ -35,8 +35,12 @@ void WriteRange(std::ostream& out, const char* keyword, const SecondaryRange& ra
 
 void WriteRecords(std::ostream& out, const Structure& s) {
   out << "STRUCTURE\t" << FormatNumber(s.totalSASA) << '\t' << FormatNumber(s.averageScore) << '\n';
-  for (const Chain& c : s.chains) {
-    out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue << '\n';
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    const Chain& c = s.chains[k];
+    out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
+    // A name longer than its one-character identifier (mmCIF) follows as a fifth field.
+    if (k < s.chainNames.size() && s.chainNames[k].size() > 1) out << '\t' << Name(s.chainNames[k]);
+    out << '\n';
   }
   for (const SecondaryRange& h : s.helices) WriteRange(out, "HELIX", h);
   for (const SecondaryRange& h : s.sheets) WriteRange(out, "SHEET", h);
@@ -164,6 +168,10 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
     } else if (keyword == "CHAIN") {
       if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
       structure.chains.push_back({IntField(f, 2), IntField(f, 3), CharField(f, 1)});
+      if (f.size() > 4 && !f[4].empty()) {
+        structure.chainNames.resize(structure.chains.size());
+        structure.chainNames.back() = f[4];
+      }
     } else if (keyword == "HELIX" || keyword == "SHEET") {
       if (tooShort(f, 4)) return formatError(keyword + " record with too few fields");
       (keyword == "HELIX" ? structure.helices : structure.sheets).push_back(ReadRange(f));

@@ -5,7 +5,8 @@
 #include <sstream>
 
 #include "document/result_file.h"
-#include "model/pdb_reader.h"
+#include "model/secondary_structure.h"
+#include "model/structure_file.h"
 #include "model/text.h"
 #include "surface/environment.h"
 #include "surface/het_radii_file.h"
@@ -80,19 +81,18 @@ std::optional<AnalysisSettings::Problem> CTessmolDoc::SetSettings(const Analysis
 
 std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& feedback, std::ostream* log,
                                             int threads, ReadOutcome& read) {
-  PdbReader reader(state_.hetAtomRadii);
-  read.status = reader.Open(path);
-  if (read.status) read.status = reader.Read();
-  reader.Close();
-  read.hadAtoms = !reader.structure().atoms.empty();
-  read.resultFile = reader.isResultFile();
+  StructureFile file = ReadStructure(path, state_.hetAtomRadii);
+  read.status = file.status;
+  read.hadAtoms = !file.structure.atoms.empty();
+  read.resultFile = file.format == StructureFormat::kResult;
   if (!read.status || !read.hadAtoms) return std::nullopt;
-  if (reader.duplicateAtoms() > 0 && log) {
-    *log << "Warning!! - " << reader.duplicateAtoms() << " duplicate atoms of " << BareName(path)
+  if (file.summary.duplicateAtoms > 0 && log) {
+    *log << "Warning!! - " << file.summary.duplicateAtoms << " duplicate atoms of " << BareName(path)
          << " left out (same residue, same position)\n";
   }
+  ApplySecondaryStructure(file.structure, file.hadSecondaryStructure, settings_.secondaryStructure);
   Protein analysed;
-  analysed.structure = std::move(reader.structure());
+  analysed.structure = std::move(file.structure);
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
   analysed.Load(feedback, threads);

@@ -28,6 +28,11 @@ AtomClassInfo AtomClassOf(int32_t atomClass) {
   return classes[atomClass];
 }
 
+std::string Structure::ChainName(size_t k) const {
+  if (k < chainNames.size() && !chainNames[k].empty()) return chainNames[k];
+  return k < chains.size() ? std::string(1, chains[k].chainId) : std::string();
+}
+
 void Structure::CloseLastChain(int32_t lastResidue) {
   if (!chains.empty()) chains.back().lastResidue = lastResidue;
 }
@@ -39,14 +44,12 @@ void Structure::OpenChain(int32_t firstResidue, char chainId) {
 std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
   std::vector<SecondaryRange> segments;
   bool inside = false;
-  char chain = 0;
   for (const Residue& residue : residues) {
     if (residue.transmembrane) {
-      if (!inside || residue.chainId != chain) segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
+      if (!inside) segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
       segments.back().lastResSeq = residue.resSeq;
     }
     inside = residue.transmembrane;
-    chain = residue.chainId;
   }
   return segments;
 }

@@ -174,6 +174,9 @@ struct Structure {
   std::vector<Atom> atoms;
   std::vector<Residue> residues;
   std::vector<Chain> chains;
+  // The author's full name of each chain, parallel to `chains` where a reader filled it;
+  // mmCIF names may be longer than the one character of chainId.
+  std::vector<std::string> chainNames;
   std::vector<HetAtom> hetAtoms;
   float totalSASA = 0.0f;
   float averageScore = 0.0f;
@@ -185,10 +188,13 @@ struct Structure {
     return ref.hetero() ? static_cast<const Atom&>(hetAtoms[ref.index()]) : atoms[ref.index()];
   }
 
+  // The full name of chain k: its author's name, or its one-character identifier.
+  std::string ChainName(size_t k) const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
 
-  // Every maximal run of consecutive transmembrane residues of one chain, in residue order.
+  // Every maximal run of consecutive transmembrane residues, in residue order. The scan
+  // never flags a chain's last residue, so no run it makes crosses into the next chain.
   std::vector<SecondaryRange> TransmembraneSegments() const;
 
   // Widens xyzExtremities to take in the atom.

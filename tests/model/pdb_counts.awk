@@ -1,25 +1,30 @@
-# Independent count of what a PDB reader should keep from a file: ATOM and HETATM lines of
-# the first model only, the first alternate location of each residue, and residues that
-# change with the residue number, chain or insertion code within a run of ATOM lines.
-# Prints: atoms residues hetatoms
+# Independent count of what a structure reader should keep from a PDB file: ATOM and
+# HETATM lines of the first model only; no hydrogen or deuterium (element column, else the
+# name's first two columns); no DUM membrane markers; modified residues (MSE, and those of
+# MODRES records) counted as residues; in each residue the first alternate-location letter
+# met, with the atoms that have none. Prints: atoms residues hetatoms
+function trim(s) { gsub(/^ +| +$/, "", s); return s }
+BEGIN { parent["MSE"] = "MET" }
 { sub(/\r$/, "") }
+/^MODRES/ { parent[trim(substr($0, 13, 3))] = trim(substr($0, 25, 3)) }
 /^MODEL/ { sawModel = 1 }
 /^ENDMDL/ { if (sawModel && modelAtoms) stop = 1 }
+/^TER/ { resKey = "" }
 { isAtom = substr($0, 1, 4) == "ATOM"; isHet = substr($0, 1, 6) == "HETATM" }
-# Anisotropic temperature factors and standard deviations belong to the atom before them.
-/^(ANISOU|SIGATM|SIGUIJ)/ { next }
-!isAtom { inRun = 0 }
 (isAtom || isHet) && stop { next }
 isAtom || isHet {
   modelAtoms = 1
-  name = substr($0, 13, 4); alt = substr($0, 17, 1)
-  if (alt == "") alt = " "
+  name = substr($0, 13, 4); alt = substr($0, 17, 1); if (alt == "") alt = " "
+  resName = trim(substr($0, 18, 3))
+  element = trim(substr($0, 77, 2))
+  c = substr(name, 1, 1); if (c == " " || c ~ /[0-9]/) c = substr(name, 2, 1)
+  if (element == "H" || element == "D" || (element == "" && (c == "H" || c == "D"))) next
+  if (isHet && (resName in parent)) { isHet = 0; isAtom = 1 }
+  if (isHet && resName == "DUM") next
 }
 isAtom {
   key = substr($0, 23, 4) + 0 "|" substr($0, 22, 1) "|" substr($0, 27, 1)
-  if (!inRun || key != resKey) {
-    residues++; inRun = 1; resKey = key; chosen = " "; delete seen
-  }
+  if (key != resKey) { residues++; resKey = key; chosen = " "; delete seen }
   gsub(/ /, "", name)
   if (alt != " ") {
     if (chosen == " ") chosen = alt

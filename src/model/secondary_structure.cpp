@@ -1,0 +1,252 @@
+#include "model/secondary_structure.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace tessmol {
+
+namespace {
+
+struct Point {
+  double x = 0, y = 0, z = 0;
+};
+
+Point Of(const Atom& a) {
+  return {a.x, a.y, a.z};
+}
+
+double Distance(const Point& a, const Point& b) {
+  const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+constexpr double kCoupling = -27.888;  // -332 * 0.42 * 0.2, kcal/mol and angstrom
+constexpr double kMinEnergy = -9.9;
+constexpr double kMaxBondEnergy = -0.5;
+constexpr double kMinDistance = 0.5;
+constexpr double kMaxCaDistance = 9.0;
+
+struct Backbone {
+  bool complete = false;
+  bool proline = false;
+  bool breakBefore = true;  // no peptide bond to the residue before
+  Point n, ca, c, o, h;
+  // The two lowest-energy acceptors of this residue's N-H: residue index and energy.
+  std::array<std::pair<int, double>, 2> acceptors{{{-1, 0.0}, {-1, 0.0}}};
+};
+
+double Energy(const Backbone& donor, const Backbone& acceptor) {
+  const double ho = Distance(donor.h, acceptor.o), hc = Distance(donor.h, acceptor.c);
+  const double nc = Distance(donor.n, acceptor.c), no = Distance(donor.n, acceptor.o);
+  if (ho < kMinDistance || hc < kMinDistance || nc < kMinDistance || no < kMinDistance) return kMinEnergy;
+  const double e = kCoupling / ho - kCoupling / hc + kCoupling / nc - kCoupling / no;
+  // DSSP rounds to 1/1000 kcal/mol before comparing.
+  return std::max(kMinEnergy, std::round(e * 1000.0) / 1000.0);
+}
+
+void Keep(Backbone& donor, int acceptor, double energy) {
+  auto& a = donor.acceptors;
+  if (energy < a[0].second) {
+    a[1] = a[0];
+    a[0] = {acceptor, energy};
+  } else if (energy < a[1].second) {
+    a[1] = {acceptor, energy};
+  }
+}
+
+class Assigner {
+ public:
+  explicit Assigner(const Structure& s) : n_(static_cast<int>(s.residues.size())), bb_(s.residues.size()) {
+    std::vector<bool> chainStart(s.residues.size(), false);
+    for (const Chain& c : s.chains) {
+      if (c.firstResidue >= 0 && c.firstResidue < n_) chainStart[c.firstResidue] = true;
+    }
+    for (int i = 0; i < n_; ++i) {
+      const Residue& r = s.residues[i];
+      Backbone& b = bb_[i];
+      b.complete = r.HasMainChain();
+      b.proline = r.name == "PRO";
+      if (!b.complete) continue;
+      b.n = Of(s.atoms[r.nIndex]);
+      b.ca = Of(s.atoms[r.caIndex]);
+      b.c = Of(s.atoms[r.cIndex]);
+      b.o = Of(s.atoms[r.oIndex]);
+      b.h = b.n;
+      if (i > 0 && !chainStart[i] && bb_[i - 1].complete && Distance(bb_[i - 1].c, b.n) <= 2.5) {
+        b.breakBefore = false;
+        // The amide hydrogen lies opposite the previous carbonyl's oxygen, 1 angstrom off N.
+        const Backbone& p = bb_[i - 1];
+        const double co = Distance(p.c, p.o);
+        if (co > 0) {
+          b.h = {b.n.x + (p.c.x - p.o.x) / co, b.n.y + (p.c.y - p.o.y) / co, b.n.z + (p.c.z - p.o.z) / co};
+        }
+      }
+    }
+    ComputeBonds();
+  }
+
+  std::string Assign() {
+    std::string ss(static_cast<size_t>(n_), '-');
+    AssignStrands(ss);
+    // Turns: an n-turn at i when the C=O of i takes the N-H of i + n.
+    for (int k : {4, 5}) {
+      std::vector<bool>& start = k == 4 ? turn4_ : turn5_;
+      start.assign(static_cast<size_t>(n_), false);
+      for (int i = 0; i + k < n_; ++i) start[i] = NoBreak(i, i + k) && Bond(i + k, i);
+    }
+    for (int i = 1; i + 4 < n_; ++i) {
+      if (turn4_[i] && turn4_[i - 1]) {
+        for (int j = i; j <= i + 3; ++j) ss[j] = 'H';
+      }
+    }
+    // Pi helices win over alpha helices, never over strands; they count as coil here.
+    std::vector<bool> pi(static_cast<size_t>(n_), false);
+    for (int i = 1; i + 5 < n_; ++i) {
+      if (!turn5_[i] || !turn5_[i - 1]) continue;
+      bool free = true;
+      for (int j = i; j <= i + 4; ++j) free = free && (ss[j] == '-' || ss[j] == 'H' || pi[j]);
+      if (!free) continue;
+      for (int j = i; j <= i + 4; ++j) pi[j] = true;
+    }
+    for (int i = 0; i < n_; ++i) {
+      if (pi[i]) ss[i] = '-';
+    }
+    return ss;
+  }
+
+ private:
+  void ComputeBonds() {
+    for (int i = 0; i < n_; ++i) {
+      if (!bb_[i].complete) continue;
+      for (int j = i + 1; j < n_; ++j) {
+        if (!bb_[j].complete || Distance(bb_[i].ca, bb_[j].ca) >= kMaxCaDistance) continue;
+        if (!bb_[i].proline) Keep(bb_[i], j, Energy(bb_[i], bb_[j]));
+        if (j != i + 1 && !bb_[j].proline) Keep(bb_[j], i, Energy(bb_[j], bb_[i]));
+      }
+    }
+  }
+
+  // The N-H of `donor` is hydrogen-bonded to the C=O of `acceptor`.
+  bool Bond(int donor, int acceptor) const {
+    if (donor < 0 || donor >= n_ || acceptor < 0) return false;
+    for (const auto& [index, energy] : bb_[donor].acceptors) {
+      if (index == acceptor && energy < kMaxBondEnergy) return true;
+    }
+    return false;
+  }
+
+  bool NoBreak(int from, int to) const {
+    for (int i = from; i <= to; ++i) {
+      if (i < 0 || i >= n_ || !bb_[i].complete) return false;
+      if (i > from && bb_[i].breakBefore) return false;
+    }
+    return true;
+  }
+
+  enum Bridge { kNone, kParallel, kAntiparallel };
+
+  Bridge BridgeOf(int i, int j) const {
+    if (!NoBreak(i - 1, i + 1) || !NoBreak(j - 1, j + 1)) return kNone;
+    const int a = i - 1, b = i, c = i + 1, d = j - 1, e = j, f = j + 1;
+    if ((Bond(c, e) && Bond(e, a)) || (Bond(f, b) && Bond(b, d))) return kParallel;
+    if ((Bond(c, d) && Bond(f, a)) || (Bond(e, b) && Bond(b, e))) return kAntiparallel;
+    return kNone;
+  }
+
+  struct Ladder {
+    Bridge type;
+    std::vector<int> i, j;  // partner residues, in the order of i
+    int link = -1;          // the ladder this one is joined to through a bulge
+  };
+
+  void AssignStrands(std::string& ss) {
+    std::vector<Ladder> ladders;
+    for (int i = 1; i + 4 < n_; ++i) {
+      for (int j = i + 3; j + 1 < n_; ++j) {
+        const Bridge type = BridgeOf(i, j);
+        if (type == kNone) continue;
+        // A bridge continuing a ladder: the next i with the next (parallel) or previous
+        // (antiparallel) j.
+        bool extended = false;
+        for (Ladder& l : ladders) {
+          if (l.type != type || l.i.back() + 1 != i) continue;
+          if ((type == kParallel && l.j.back() + 1 == j) || (type == kAntiparallel && l.j.back() - 1 == j)) {
+            l.i.push_back(i);
+            l.j.push_back(j);
+            extended = true;
+            break;
+          }
+        }
+        if (!extended) ladders.push_back({type, {i}, {j}, -1});
+      }
+    }
+    // Ladders of one kind joined through a bulge: a gap of up to 4 residues on one strand
+    // and 1 on the other.
+    for (size_t a = 0; a < ladders.size(); ++a) {
+      for (size_t b = a + 1; b < ladders.size(); ++b) {
+        const Ladder& l = ladders[a];
+        const Ladder& m = ladders[b];
+        if (l.type != m.type) continue;
+        const int gapI = m.i.front() - l.i.back();
+        if (gapI < 1 || gapI >= 6) continue;
+        const int gapJ = l.type == kParallel ? m.j.front() - l.j.back() : l.j.back() - m.j.front();
+        if (gapJ < 0) continue;
+        if ((gapI < 6 && gapJ < 3) || (gapI < 3 && gapJ < 6)) {
+          if (NoBreak(l.i.back(), m.i.front()) && ladders[a].link < 0) ladders[a].link = static_cast<int>(b);
+        }
+      }
+    }
+    std::vector<bool> linked(ladders.size(), false);
+    for (const Ladder& l : ladders) {
+      if (l.link >= 0) linked[static_cast<size_t>(l.link)] = true;
+    }
+    for (size_t a = 0; a < ladders.size(); ++a) {
+      const Ladder& l = ladders[a];
+      if (l.i.size() < 2 && l.link < 0 && !linked[a]) continue;  // a lone bridge is no strand
+      auto mark = [&](int from, int to) {
+        for (int r = std::min(from, to); r <= std::max(from, to); ++r) ss[r] = 'E';
+      };
+      mark(l.i.front(), l.i.back());
+      mark(l.j.front(), l.j.back());
+      if (l.link >= 0) {
+        const Ladder& m = ladders[static_cast<size_t>(l.link)];
+        mark(l.i.back(), m.i.front());
+        mark(l.j.back(), m.j.front());
+      }
+    }
+  }
+
+  int n_;
+  std::vector<Backbone> bb_;
+  std::vector<bool> turn4_, turn5_;
+};
+
+}  // namespace
+
+std::string AssignSecondaryStructure(const Structure& structure) {
+  return Assigner(structure).Assign();
+}
+
+bool ApplySecondaryStructure(Structure& structure, bool hadRecords, SecondaryStructureSource source) {
+  if (source == SecondaryStructureSource::kRecords) return false;
+  if (source == SecondaryStructureSource::kRecordsElseComputed && hadRecords) return false;
+  const std::string ss = AssignSecondaryStructure(structure);
+  structure.helices.clear();
+  structure.sheets.clear();
+  for (size_t i = 0; i < ss.size(); ++i) {
+    Residue& r = structure.residues[i];
+    r.secStruct = ss[i] == 'H' ? 1 : ss[i] == 'E' ? 0 : 2;
+    if (ss[i] == '-') continue;
+    // Runs of one state in one chain become the structure's ranges (for result files).
+    std::vector<SecondaryRange>& ranges = ss[i] == 'H' ? structure.helices : structure.sheets;
+    if (i > 0 && ss[i - 1] == ss[i] && structure.residues[i - 1].chainId == r.chainId && !ranges.empty()) {
+      ranges.back().lastResSeq = r.resSeq;
+    } else {
+      ranges.push_back({r.resSeq, r.resSeq, r.chainId});
+    }
+  }
+  return true;
+}
+
+}  // namespace tessmol

@@ -1,0 +1,227 @@
+#include "model/structure_builder.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tessmol {
+
+namespace {
+
+constexpr std::string_view kChainIdPool = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+void TypeResidue(Residue& residue, const Structure& s) {
+  residue.secStruct = 2;
+  for (const SecondaryRange& helix : s.helices) {
+    if (helix.chainId == residue.chainId && helix.firstResSeq <= residue.resSeq && residue.resSeq <= helix.lastResSeq)
+      residue.secStruct = 1;
+  }
+  for (const SecondaryRange& sheet : s.sheets) {
+    if (sheet.chainId == residue.chainId && sheet.firstResSeq <= residue.resSeq && residue.resSeq <= sheet.lastResSeq)
+      residue.secStruct = 0;
+  }
+  residue.type = ResidueTypeOf(residue.name);
+}
+
+}  // namespace
+
+bool IsHydrogen(const std::string& element, const std::string& field) {
+  std::string e;
+  for (char c : element) {
+    if (c != ' ') e.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  if (!e.empty()) return e == "H" || e == "D";
+  // No element column: the element is right-justified in the name's first two columns
+  // (" HB2", "1HB "), and a name filling all four starts with it ("HG12").
+  if (field.empty()) return false;
+  const char c = field[0] == ' ' || std::isdigit(static_cast<unsigned char>(field[0])) ? (field.size() > 1 ? field[1] : ' ')
+                                                                                      : field[0];
+  return c == 'H' || c == 'D';
+}
+
+StructureBuilder::StructureBuilder(const HetAtomRadii& hetRadii) : hetRadii_(hetRadii) {
+  parents_["MSE"] = "MET";
+}
+
+void StructureBuilder::AddModifiedResidue(const std::string& name, const std::string& parent) {
+  if (ResidueTypeOf(parent) != kUnknownResidueType && ResidueTypeOf(name) == kUnknownResidueType)
+    parents_[name] = parent;
+}
+
+char StructureBuilder::ChainIdFor(const std::string& chainName) {
+  if (chainName.size() == 1) return chainName[0];
+  if (chainName.empty()) return ' ';
+  auto found = chainIds_.find(chainName);
+  if (found != chainIds_.end()) return found->second;
+  char id = chainName[0];
+  for (char candidate : kChainIdPool) {
+    if (usedIds_.find(candidate) == std::string::npos) {
+      id = candidate;
+      break;
+    }
+  }
+  usedIds_.push_back(id);
+  chainIds_[chainName] = id;
+  return id;
+}
+
+void StructureBuilder::AddAtom(const AtomRecord& record) {
+  if (IsHydrogen(record.element, record.field)) {
+    ++summary_.hydrogens;
+    return;
+  }
+  // A modified residue is its parent whether the file calls its atoms ATOM or HETATM.
+  auto parent = parents_.find(record.residueName);
+  if (parent == parents_.end()) {
+    if (!record.hetero) {
+      AddProteinAtom(record, record.residueName);
+    } else if (record.residueName == "DUM") {
+      ++summary_.membraneMarkers;
+    } else {
+      AddHetAtom(record);
+    }
+    return;
+  }
+  summary_.modifiedResidues[record.residueName] = parent->second;
+  AtomRecord mapped = record;
+  // Selenomethionine's selenium stands where methionine's sulphur does.
+  if (record.residueName == "MSE" && record.name == "SE") mapped.name = "SD";
+  AddProteinAtom(mapped, parent->second);
+}
+
+int32_t StructureBuilder::AtomOfResidueNamed(const std::string& name) const {
+  for (int32_t index : {current_.nIndex, current_.caIndex, current_.cIndex, current_.oIndex}) {
+    if (index >= 0 && s_.atoms[index].name == name) return index;
+  }
+  for (int32_t index : current_.sideChain) {
+    if (s_.atoms[index].name == name) return index;
+  }
+  return -1;
+}
+
+bool StructureBuilder::LiesOnAnAtomOfTheResidue(float x, float y, float z) const {
+  auto near = [&](int32_t index) {
+    if (index < 0) return false;
+    const Atom& other = s_.atoms[index];
+    const float dx = other.x - x, dy = other.y - y, dz = other.z - z;
+    return dx * dx + dy * dy + dz * dz < 1e-4f;
+  };
+  if (near(current_.nIndex) || near(current_.caIndex) || near(current_.cIndex) || near(current_.oIndex)) return true;
+  return std::any_of(current_.sideChain.begin(), current_.sideChain.end(), near);
+}
+
+void StructureBuilder::AddProteinAtom(const AtomRecord& record, const std::string& residueName) {
+  const char chainId = ChainIdFor(record.chainName);
+  const bool newChain = !chainOpen_ || record.chainName != currentChainName_;
+  if (newChain || !residueOpen_ || record.resSeq != current_.resSeq || record.iCode != current_.iCode) {
+    CloseResidue();
+    if (newChain) {
+      if (chainOpen_) EndChain();
+      s_.OpenChain(static_cast<int32_t>(s_.residues.size()), chainId);
+      s_.chainNames.push_back(record.chainName);
+      chainOpen_ = true;
+      currentChainName_ = record.chainName;
+    }
+    current_ = Residue(residueName, record.resSeq, chainId);
+    current_.iCode = record.iCode;
+    TypeResidue(current_, s_);
+    residueOpen_ = true;
+    conformer_ = ' ';
+  }
+
+  Atom atom;
+  atom.name = record.name;
+  atom.serial = record.serial;
+  atom.chainId = chainId;
+  atom.resSeq = record.resSeq;
+  atom.x = record.x;
+  atom.y = record.y;
+  atom.z = record.z;
+  const char alt = record.altLoc == '\0' ? ' ' : record.altLoc;
+  int32_t replace = -1;
+  if (alt != ' ') {
+    if (conformer_ == ' ') conformer_ = alt;
+    if (alt != conformer_) {
+      ++summary_.conformerAtoms;
+      return;
+    }
+    // The conformer's own copy of an atom that was given without a letter.
+    replace = AtomOfResidueNamed(atom.name);
+  }
+  if (replace >= 0) {
+    Atom& kept = s_.atoms[replace];
+    kept.x = atom.x;
+    kept.y = atom.y;
+    kept.z = atom.z;
+    kept.serial = atom.serial;
+    ++summary_.conformerAtoms;
+    return;
+  }
+  if (LiesOnAnAtomOfTheResidue(atom.x, atom.y, atom.z)) {
+    ++summary_.duplicateAtoms;
+    return;
+  }
+  const auto index = static_cast<int32_t>(s_.atoms.size());
+  atom.index = index;
+  AddAtomToResidue(atom, current_, index);
+  s_.atoms.push_back(std::move(atom));
+}
+
+void StructureBuilder::AddHetAtom(const AtomRecord& record) {
+  HetAtom atom;
+  atom.index = static_cast<int32_t>(s_.atoms.size());
+  atom.name = record.field;
+  atom.residueName = record.residueName;
+  atom.serial = record.serial;
+  atom.chainId = ChainIdFor(record.chainName);
+  atom.resSeq = record.resSeq;
+  atom.x = record.x;
+  atom.y = record.y;
+  atom.z = record.z;
+  const std::string key = record.chainName + '|' + std::to_string(record.resSeq) + record.iCode + record.residueName;
+  if (key != hetKey_ || s_.hetAtoms.size() < hetStart_) {
+    hetKey_ = key;
+    hetConformer_ = ' ';
+    hetStart_ = s_.hetAtoms.size();
+  }
+  const char alt = record.altLoc == '\0' ? ' ' : record.altLoc;
+  if (alt != ' ') {
+    if (hetConformer_ == ' ') hetConformer_ = alt;
+    if (alt != hetConformer_) {
+      ++summary_.conformerAtoms;
+      return;
+    }
+    for (size_t i = hetStart_; i < s_.hetAtoms.size(); ++i) {
+      if (s_.hetAtoms[i].name == atom.name) {
+        s_.hetAtoms[i].x = atom.x;
+        s_.hetAtoms[i].y = atom.y;
+        s_.hetAtoms[i].z = atom.z;
+        ++summary_.conformerAtoms;
+        return;
+      }
+    }
+  }
+  hetRadii_.Assign(atom);
+  s_.hetAtoms.push_back(std::move(atom));
+}
+
+void StructureBuilder::CloseResidue() {
+  if (!residueOpen_) return;
+  s_.residues.push_back(std::move(current_));
+  current_ = Residue();
+  residueOpen_ = false;
+  s_.CloseLastChain(static_cast<int32_t>(s_.residues.size()) - 1);
+}
+
+void StructureBuilder::EndChain() {
+  CloseResidue();
+  chainOpen_ = false;
+  hetKey_.clear();
+}
+
+Structure StructureBuilder::Finish() {
+  EndChain();
+  for (const Atom& atom : s_.atoms) s_.ExtendBox(atom);
+  return std::move(s_);
+}
+
+}  // namespace tessmol

@@ -1,0 +1,98 @@
+// Builds a Structure from atom records, whatever file they came from: the PDB reader and
+// the mmCIF reader both hand their atoms here, so the rules below hold for both.
+// - Hydrogen and deuterium take no part (they are counted).
+// - HETATM DUM pseudo-atoms (the membrane planes of OPM files) are no heteroatoms.
+// - A HETATM residue whose parent is a standard residue (MSE always, others as the file
+//   says) stays in its chain as its parent; selenium of MSE is typed as MET's sulphur.
+// - Per residue one conformer: the first alternate-location letter met, with the atoms
+//   that have none; an atom of that conformer replaces a blank one of the same name.
+// - An atom within 0.01 angstrom of another atom of its residue is the same atom twice.
+// - A TER record or a change of chain identifier ends a chain; one residue is a chain.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/het_atom_radii.h"
+#include "model/structure.h"
+
+namespace tessmol {
+
+struct AtomRecord {
+  bool hetero = false;  // HETATM, or a non-polymer atom of an mmCIF file
+  std::string name;     // without blanks
+  std::string field;    // the name as the PDB's four columns hold it (heteroatom radii go by it)
+  char altLoc = ' ';
+  std::string residueName;
+  std::string chainName;  // the author's chain name, one character in PDB files
+  int32_t resSeq = 0;
+  char iCode = ' ';
+  int32_t serial = 0;
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+  std::string element;  // blank when the file does not say
+};
+
+// What the reading left out or changed, for the user.
+struct ReadSummary {
+  int hydrogens = 0;          // H and D atoms left out
+  int conformerAtoms = 0;     // atoms of other conformers left out
+  int duplicateAtoms = 0;     // atoms lying on another atom of their residue
+  int membraneMarkers = 0;    // DUM pseudo-atoms left out
+  bool modelsSkipped = false; // models after the first
+  std::map<std::string, std::string> modifiedResidues;  // name -> parent, those met
+};
+
+class StructureBuilder {
+ public:
+  explicit StructureBuilder(const HetAtomRadii& hetRadii);
+
+  // A modified residue the file names (MODRES, _pdbx_struct_mod_residue). MSE -> MET is
+  // always known.
+  void AddModifiedResidue(const std::string& name, const std::string& parent);
+  // Helix and sheet ranges; they type the residues made after them.
+  void AddRange(const SecondaryRange& range, bool helix) { (helix ? s_.helices : s_.sheets).push_back(range); }
+  void AddAtom(const AtomRecord& record);
+  // TER: the open residue and chain end here.
+  void EndChain();
+  // Closes what is open and computes the box. Call once, after the last atom.
+  Structure Finish();
+
+  const ReadSummary& summary() const { return summary_; }
+  ReadSummary& summary() { return summary_; }
+  bool hasAtoms() const { return !s_.atoms.empty() || residueOpen_; }
+  // The one-character chain identifier a chain name is given: itself when it is one
+  // character, else the first of A-Z, a-z, 0-9 no other chain name has taken.
+  char ChainIdFor(const std::string& chainName);
+
+ private:
+  void AddProteinAtom(const AtomRecord& record, const std::string& residueName);
+  void AddHetAtom(const AtomRecord& record);
+  void CloseResidue();
+  // Where an atom of the open residue of that name is, or -1.
+  int32_t AtomOfResidueNamed(const std::string& name) const;
+  bool LiesOnAnAtomOfTheResidue(float x, float y, float z) const;
+
+  const HetAtomRadii& hetRadii_;
+  Structure s_;
+  ReadSummary summary_;
+  std::map<std::string, std::string> parents_;
+  std::map<std::string, char> chainIds_;
+  std::string usedIds_;
+  // The open residue and chain.
+  bool residueOpen_ = false;
+  bool chainOpen_ = false;
+  Residue current_;
+  std::string currentChainName_;
+  char conformer_ = ' ';
+  // The heteroatom residue being read, for its conformers.
+  std::string hetKey_;
+  char hetConformer_ = ' ';
+  size_t hetStart_ = 0;
+};
+
+// Hydrogen or deuterium, by the element column, or where that is blank by the atom name
+// as the PDB's four columns hold it.
+bool IsHydrogen(const std::string& element, const std::string& field);
+
+}  // namespace tessmol
