@@ -71,7 +71,8 @@ void CChildFrame::OnFileOpen() {
   while (true) {
     const auto path = dialogs.OpenFile(
         this, QStringLiteral("Open"),
-        QStringLiteral("PDB Files (*.pdb *.ent);;Tessmol Files (*.tsm);;Text Files (*.txt);;All Files (*)"));
+        QStringLiteral("PDB Files (*.pdb *.ent *.pdb.gz *.ent.gz);;mmCIF Files (*.cif *.cif.gz *.mmcif);;"
+                       "Tessmol Files (*.tsm);;Text Files (*.txt);;All Files (*)"));
     if (!path) return;
     if (OpenPath(*path)) return;
     // A file without atoms: ask again.

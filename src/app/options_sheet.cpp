@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,6 +45,15 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values,
   }
   if (QAbstractButton* chosen = resolution_->button(values.sasaResolution)) chosen->setChecked(true);
   layout->addWidget(group);
+  // In the order of SecondaryStructureSource.
+  auto* secondaryRow = new QHBoxLayout;
+  secondaryRow->addWidget(new QLabel(QStringLiteral("Secondary structure:"), this));
+  secondary_ = new QComboBox(this);
+  secondary_->addItems({QStringLiteral("From the file's HELIX/SHEET records, else from coordinates"),
+                        QStringLiteral("Always from coordinates"), QStringLiteral("Only from the file's records")});
+  secondary_->setCurrentIndex(static_cast<int>(values.secondaryStructure));
+  secondaryRow->addWidget(secondary_, 1);
+  layout->addLayout(secondaryRow);
   layout->addStretch();
   connect(browse, &QPushButton::clicked, this, [this, &dialogs]() {
     if (auto folder = dialogs.ChooseFolder(this, QStringLiteral("Working Directory"), directory_->text())) {
@@ -56,6 +66,7 @@ void GeneralOpts::Apply(AnalysisSettings& values) const {
   values.workingDirectory = directory_->text().toStdString();
   values.ignoreHeteroAtoms = ignoreHet_->isChecked();
   values.sasaResolution = std::max(0, resolution_->checkedId());
+  values.secondaryStructure = static_cast<SecondaryStructureSource>(std::max(0, secondary_->currentIndex()));
 }
 
 namespace {

@@ -12,6 +12,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QTabWidget;
 
@@ -25,11 +26,13 @@ class GeneralOpts : public QWidget {
   QLineEdit* directoryEdit() const { return directory_; }
   QCheckBox* ignoreHetBox() const { return ignoreHet_; }
   QButtonGroup* resolutionGroup() const { return resolution_; }
+  QComboBox* secondaryStructureBox() const { return secondary_; }
 
  private:
   QLineEdit* directory_;
   QCheckBox* ignoreHet_;
   QButtonGroup* resolution_;
+  QComboBox* secondary_;
 };
 
 class Spanner2DParam : public QWidget {

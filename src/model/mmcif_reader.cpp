@@ -58,7 +58,11 @@ FileStatus ReadMmcif(const std::string& text, const std::string& name, Structure
     if (st.models.empty()) return FileStatus::Ok(name);
     if (st.models.size() > 1) builder.summary().modelsSkipped = true;
     const gemmi::Model& model = st.models.front();
-    // Chains take their one-character identifiers in the order they come.
+    // One-character names keep their letter; longer ones take free letters in the order
+    // they come.
+    for (const gemmi::Chain& chain : model.chains) {
+      if (chain.name.size() == 1) builder.ChainIdFor(chain.name);
+    }
     for (const gemmi::Chain& chain : model.chains) builder.ChainIdFor(chain.name);
     AddRanges(st, builder);
     for (const gemmi::Chain& chain : model.chains) {

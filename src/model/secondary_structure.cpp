@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 namespace tessmol {
 
@@ -116,14 +118,42 @@ class Assigner {
   }
 
  private:
-  void ComputeBonds() {
+  // Pairs of residues whose CA atoms lie closer than 9 angstrom, found through a grid of
+  // 9-angstrom cells, in the order of an all-pairs loop (i, then j > i), so that equal
+  // energies are kept as DSSP keeps them.
+  std::vector<std::pair<int, int>> ClosePairs() const {
+    std::unordered_map<int64_t, std::vector<int>> cells;
+    auto cellOf = [](double v) { return static_cast<int64_t>(std::floor(v / kMaxCaDistance)); };
+    auto key = [](int64_t x, int64_t y, int64_t z) {
+      return ((x & 0x1fffff) << 42) | ((y & 0x1fffff) << 21) | (z & 0x1fffff);
+    };
+    for (int i = 0; i < n_; ++i) {
+      if (bb_[i].complete) cells[key(cellOf(bb_[i].ca.x), cellOf(bb_[i].ca.y), cellOf(bb_[i].ca.z))].push_back(i);
+    }
+    std::vector<std::pair<int, int>> pairs;
     for (int i = 0; i < n_; ++i) {
       if (!bb_[i].complete) continue;
-      for (int j = i + 1; j < n_; ++j) {
-        if (!bb_[j].complete || Distance(bb_[i].ca, bb_[j].ca) >= kMaxCaDistance) continue;
-        if (!bb_[i].proline) Keep(bb_[i], j, Energy(bb_[i], bb_[j]));
-        if (j != i + 1 && !bb_[j].proline) Keep(bb_[j], i, Energy(bb_[j], bb_[i]));
+      const int64_t x = cellOf(bb_[i].ca.x), y = cellOf(bb_[i].ca.y), z = cellOf(bb_[i].ca.z);
+      for (int64_t dx = -1; dx <= 1; ++dx) {
+        for (int64_t dy = -1; dy <= 1; ++dy) {
+          for (int64_t dz = -1; dz <= 1; ++dz) {
+            const auto found = cells.find(key(x + dx, y + dy, z + dz));
+            if (found == cells.end()) continue;
+            for (int j : found->second) {
+              if (j > i && Distance(bb_[i].ca, bb_[j].ca) < kMaxCaDistance) pairs.emplace_back(i, j);
+            }
+          }
+        }
       }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
+  }
+
+  void ComputeBonds() {
+    for (const auto& [i, j] : ClosePairs()) {
+      if (!bb_[i].proline) Keep(bb_[i], j, Energy(bb_[i], bb_[j]));
+      if (j != i + 1 && !bb_[j].proline) Keep(bb_[j], i, Energy(bb_[j], bb_[i]));
     }
   }
 
@@ -161,9 +191,30 @@ class Assigner {
   };
 
   void AssignStrands(std::string& ss) {
+    // A bridge between i and j needs a hydrogen bond between a neighbour of i and one of
+    // j: only those j are tried, in increasing order, as an all-pairs loop would.
+    std::vector<std::vector<int>> partners(static_cast<size_t>(n_));
+    for (int donor = 0; donor < n_; ++donor) {
+      for (const auto& [acceptor, energy] : bb_[donor].acceptors) {
+        if (acceptor < 0 || energy >= kMaxBondEnergy) continue;
+        partners[static_cast<size_t>(donor)].push_back(acceptor);
+        partners[static_cast<size_t>(acceptor)].push_back(donor);
+      }
+    }
     std::vector<Ladder> ladders;
+    std::vector<int> candidates;
     for (int i = 1; i + 4 < n_; ++i) {
-      for (int j = i + 3; j + 1 < n_; ++j) {
+      candidates.clear();
+      for (int x = i - 1; x <= i + 1; ++x) {
+        for (int y : partners[static_cast<size_t>(x)]) {
+          for (int j = y - 1; j <= y + 1; ++j) {
+            if (j >= i + 3 && j + 1 < n_) candidates.push_back(j);
+          }
+        }
+      }
+      std::sort(candidates.begin(), candidates.end());
+      candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+      for (int j : candidates) {
         const Bridge type = BridgeOf(i, j);
         if (type == kNone) continue;
         // A bridge continuing a ladder: the next i with the next (parallel) or previous

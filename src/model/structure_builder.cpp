@@ -48,8 +48,11 @@ void StructureBuilder::AddModifiedResidue(const std::string& name, const std::st
 }
 
 char StructureBuilder::ChainIdFor(const std::string& chainName) {
-  if (chainName.size() == 1) return chainName[0];
   if (chainName.empty()) return ' ';
+  if (chainName.size() == 1) {
+    if (usedIds_.find(chainName[0]) == std::string::npos) usedIds_.push_back(chainName[0]);
+    return chainName[0];
+  }
   auto found = chainIds_.find(chainName);
   if (found != chainIds_.end()) return found->second;
   char id = chainName[0];

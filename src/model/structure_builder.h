@@ -62,7 +62,8 @@ class StructureBuilder {
   ReadSummary& summary() { return summary_; }
   bool hasAtoms() const { return !s_.atoms.empty() || residueOpen_; }
   // The one-character chain identifier a chain name is given: itself when it is one
-  // character, else the first of A-Z, a-z, 0-9 no other chain name has taken.
+  // character, else the first of A-Z, a-z, 0-9 no chain met before has taken. Readers
+  // name the one-character chains first, so they keep their own letters.
   char ChainIdFor(const std::string& chainName);
 
  private:

@@ -222,6 +222,7 @@ class AppTest : public QObject {
       auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
       if (sheet.windowTitle() != QStringLiteral("Tessmol")) return kScriptFailed;
       sheet.general()->ignoreHetBox()->setChecked(true);
+      sheet.general()->secondaryStructureBox()->setCurrentIndex(1);
       sheet.general()->resolutionGroup()->button(5)->setChecked(true);
       sheet.general()->directoryEdit()->setText(QStringLiteral("/somewhere/else"));
       sheet.spanner()->field(1053)->setText(QStringLiteral("15"));
@@ -232,6 +233,7 @@ class AppTest : public QObject {
     CTessmolDoc& doc = child->doc();
     QCOMPARE(doc.settings().ignoreHeteroAtoms, true);
     QCOMPARE(doc.settings().sasaResolution, 5);
+    QVERIFY(doc.settings().secondaryStructure == SecondaryStructureSource::kComputed);
     QCOMPARE(doc.settings().spanner2DParams.tmLengthMin, 15u);
     // Shown again: the values chosen, but the working directory is the work folder.
     bool checked = false;

@@ -42,6 +42,21 @@ TEST(CliRead, DescribesTheBundledRhodopsin) {
   EXPECT_NE(out.find("Bounding box: x ["), std::string::npos);
 }
 
+TEST(CliRead, SaysWhatWasLeftOutMappedAndAssigned) {
+  const auto mse = test::RunCommand(Cli("read " + test::DataPath("1A8O.pdb") + " " + test::DataPath("mmcif/5PTI.cif")));
+  ASSERT_EQ(mse.status, 0);
+  EXPECT_NE(mse.out.find("Modified residue MSE read as MET"), std::string::npos);
+  EXPECT_NE(mse.out.find("Format: mmCIF\n"), std::string::npos);
+  EXPECT_NE(mse.out.find("Hydrogen and deuterium atoms left out: "), std::string::npos);
+  EXPECT_NE(mse.out.find("Secondary structure: from the file's records"), std::string::npos);
+  const auto computed = test::RunCommand(
+      Cli("read --residues --secondary-structure computed " + test::DataPath("mmcif/4HHB.cif.gz")));
+  ASSERT_EQ(computed.status, 0);
+  EXPECT_NE(computed.out.find("Format: mmCIF, gzip-compressed"), std::string::npos);
+  EXPECT_NE(computed.out.find("Secondary structure: assigned from coordinates"), std::string::npos);
+  EXPECT_NE(computed.out.find("\nA\t10\tVAL\tH\n"), std::string::npos);  // in haemoglobin's helix A
+}
+
 TEST(CliRead, BadFilesAreNamedAndTheOthersStillRead) {
   const std::string missing = test::DataPath("missing.pdb");
   const auto result = test::RunCommand(Cli("read " + missing + " " + test::DataPath("1CRN.pdb") + " 2>&1"));

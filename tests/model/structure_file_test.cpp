@@ -1,0 +1,183 @@
+// Structures as scientists have them: mmCIF and gzip, hydrogens, membrane markers, and
+// secondary structure from coordinates against DSSP.
+#include "model/structure_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "model/secondary_structure.h"
+#include "surface/environment.h"
+#include "surface/sasa.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+using test::DataPath;
+
+// Areas and scores of a structure read from `path`, as the pipeline makes them.
+struct Analysed {
+  size_t residues = 0;
+  float totalSASA = 0.0f;
+  float averageScore = 0.0f;
+  std::string chains;
+};
+
+Analysed Analyse(const std::string& path) {
+  StructureFile file = ReadStructure(path, test::StandardHetRadii());
+  EXPECT_TRUE(file.status.ok()) << file.status.Describe();
+  Protein protein;
+  protein.structure = std::move(file.structure);
+  SilentFeedback quiet;
+  protein.Load(quiet);
+  EXPECT_TRUE(CalculateSASA(protein, 1, test::ProgramFolder(), quiet));
+  ScoreResidues(protein, BuiltInScores());
+  SumScores(protein);
+  Analysed a{protein.structure.residues.size(), protein.structure.totalSASA, protein.structure.averageScore, {}};
+  for (size_t k = 0; k < protein.structure.chains.size(); ++k) a.chains += protein.structure.ChainName(k) + ";";
+  return a;
+}
+
+void ExpectSame(const Analysed& a, const Analysed& b) {
+  EXPECT_EQ(a.residues, b.residues);
+  EXPECT_EQ(a.chains, b.chains);
+  EXPECT_FLOAT_EQ(a.totalSASA, b.totalSASA);
+  EXPECT_FLOAT_EQ(a.averageScore, b.averageScore);
+}
+
+class MmcifTwins : public testing::TestWithParam<std::string> {};
+
+TEST_P(MmcifTwins, ReadLikeTheirPdbFile) {
+  const std::string name = GetParam();
+  const std::string cif = name + (name == "4HHB" ? ".cif.gz" : ".cif");
+  const StructureFile file = ReadStructure(DataPath("mmcif/" + cif), test::StandardHetRadii());
+  EXPECT_EQ(file.format, StructureFormat::kMmcif);
+  EXPECT_EQ(file.compressed, name == "4HHB");
+  ExpectSame(Analyse(DataPath("mmcif/" + cif)), Analyse(DataPath(name + ".pdb")));
+}
+
+INSTANTIATE_TEST_SUITE_P(RealFiles, MmcifTwins, testing::Values("1CRN", "1UBQ", "1A8O", "5PTI", "4HHB"));
+
+TEST(StructureFiles, GzipGivesTheSameAsPlainAndFormatsGoByContent) {
+  test::ScratchFolder scratch;
+  // A PDB file under a misleading name, compressed by the system's gzip.
+  std::filesystem::copy_file(DataPath("1UBQ.pdb"), "ubiquitin.cif");
+  ASSERT_EQ(test::RunCommand("gzip -k ubiquitin.cif").status, 0);
+  const StructureFile packed = ReadStructure("ubiquitin.cif.gz", test::StandardHetRadii());
+  EXPECT_EQ(packed.format, StructureFormat::kPdb);
+  EXPECT_TRUE(packed.compressed);
+  ExpectSame(Analyse("ubiquitin.cif.gz"), Analyse(DataPath("1UBQ.pdb")));
+  std::ofstream("broken.pdb.gz", std::ios::binary) << "\x1f\x8b\x08\x00 not really compressed";
+  EXPECT_EQ(ReadStructure("broken.pdb.gz", test::StandardHetRadii()).status.problem, FileProblem::kFormat);
+  std::ofstream("bad.cif") << "data_x\nloop_\n_atom_site.id\n'unterminated\n";
+  EXPECT_EQ(ReadStructure("bad.cif", test::StandardHetRadii()).status.problem, FileProblem::kFormat);
+}
+
+TEST(StructureFiles, LongChainNamesAreKeptAndMappedToOneCharacter) {
+  // A biological assembly: chains A, A-2 and A-3 of bacteriorhodopsin.
+  const StructureFile file = ReadStructure(DataPath("mmcif/1E0P_assembly1.cif.gz"), test::StandardHetRadii());
+  ASSERT_TRUE(file.status.ok());
+  const Structure& s = file.structure;
+  ASSERT_EQ(s.chains.size(), 3u);
+  EXPECT_EQ(s.ChainName(1), "A-2");
+  EXPECT_EQ(s.ChainName(2), "A-3");
+  EXPECT_NE(s.chains[1].chainId, s.chains[0].chainId);
+  EXPECT_NE(s.chains[2].chainId, s.chains[1].chainId);
+  EXPECT_GT(file.summary.conformerAtoms, 0);
+}
+
+// The same file without the lines an awk filter drops gives the same analysis.
+void ExpectSameWithout(const std::string& name, const std::string& awkCondition) {
+  test::ScratchFolder scratch;
+  ASSERT_EQ(test::RunCommand("awk '!(" + awkCondition + ")' " + DataPath(name) + " > stripped.pdb").status, 0);
+  ExpectSame(Analyse(DataPath(name)), Analyse("stripped.pdb"));
+}
+
+TEST(StructureFiles, HydrogensAndDeuteriumTakeNoPart) {
+  // 5PTI: joint X-ray and neutron refinement, with H and D; 1EJG: riding hydrogens.
+  const std::string hydrogen = "/^(ATOM|HETATM)/ && substr($0,77,2) ~ /^ *[HD] *$/";
+  ExpectSameWithout("5PTI.pdb", hydrogen);
+  ExpectSameWithout("1EJG.pdb", hydrogen);
+  EXPECT_GT(ReadStructure(DataPath("5PTI.pdb"), test::StandardHetRadii()).summary.hydrogens, 400);
+}
+
+TEST(StructureFiles, MembraneMarkersAreNoHeteroatoms) {
+  ExpectSameWithout("1QJP_opm.pdb", "/^HETATM/ && substr($0,18,3) == \"DUM\"");
+}
+
+// ---- secondary structure from coordinates against DSSP -----------------------------
+
+// mkdssp's states (H, E, other as -) by chain and residue number, for a copy of the file
+// with only what Debian's mkdssp 4.2 reads well: HEADER, CRYST1, the first conformer's ATOM
+// lines, TER and END.
+std::map<std::string, char> Dssp(const std::string& input) {
+  std::map<std::string, char> states;
+  if (test::RunCommand("mkdssp --output-format dssp " + input + " out.dssp 2>/dev/null").status != 0) return states;
+  std::ifstream in("out.dssp");
+  bool table = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("  #  RESIDUE", 0) == 0) {
+      table = true;
+    } else if (table && line.size() > 16 && line[13] != '!') {
+      const char ss = line[16] == 'H' ? 'H' : line[16] == 'E' ? 'E' : '-';
+      states[line.substr(11, 1) + std::to_string(std::stoi(line.substr(5, 5))) + line.substr(10, 1)] = ss;
+    }
+  }
+  return states;
+}
+
+class AgainstDssp : public testing::TestWithParam<std::string> {};
+
+TEST_P(AgainstDssp, NearlyEveryResidueInTheSameState) {
+  if (test::RunCommand("command -v mkdssp >/dev/null").status != 0) GTEST_SKIP() << "mkdssp is not installed";
+  test::ScratchFolder scratch;
+  const std::string prepare =
+      "{ echo 'HEADER    PROTEIN                                 01-JAN-00   XXXX'; "
+      "grep -m1 '^CRYST1' " + DataPath(GetParam()) +
+      " || echo 'CRYST1    1.000    1.000    1.000  90.00  90.00  90.00 P 1           1'; "
+      "awk '/^ENDMDL/{exit} /^TER/{print; next} /^ATOM/ && (substr($0,17,1)==\" \" || substr($0,17,1)==\"A\")"
+      "{print substr($0,1,16)\" \"substr($0,18)}' " + DataPath(GetParam()) + "; echo END; } > in.pdb";
+  ASSERT_EQ(test::RunCommand(prepare).status, 0);
+  const std::map<std::string, char> dssp = Dssp("in.pdb");
+  ASSERT_FALSE(dssp.empty()) << "mkdssp read nothing";
+  const Structure s = ReadStructure("in.pdb", test::StandardHetRadii()).structure;
+  const std::string ours = AssignSecondaryStructure(s);
+  size_t agree = 0, compared = 0, helix = 0, strand = 0;
+  for (size_t i = 0; i < s.residues.size(); ++i) {
+    const Residue& r = s.residues[i];
+    const auto found = dssp.find(std::string(1, r.chainId) + std::to_string(r.resSeq) + r.iCode);
+    if (found == dssp.end()) continue;
+    ++compared;
+    agree += found->second == ours[i];
+    helix += ours[i] == 'H';
+    strand += ours[i] == 'E';
+  }
+  EXPECT_GE(compared * 100, s.residues.size() * 95);
+  EXPECT_GE(agree * 100, compared * 97) << agree << " of " << compared;
+  EXPECT_GT(helix + strand, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealFiles, AgainstDssp,
+                         testing::Values("1UBQ.pdb", "1CRN.pdb", "1EJG.pdb", "1AKI.pdb", "5PTI.pdb", "1RX1.pdb",
+                                         "2SRC.pdb", "4HHB.pdb", "1U19.pdb"),
+                         [](const auto& info) { return info.param.substr(0, 4); });
+
+TEST(SecondaryStructure, RecordsWinUnlessComputedIsAsked) {
+  Structure s = ReadStructure(DataPath("1UBQ.pdb"), test::StandardHetRadii()).structure;
+  const Structure fromRecords = s;
+  EXPECT_FALSE(ApplySecondaryStructure(s, true, SecondaryStructureSource::kRecordsElseComputed));
+  EXPECT_FALSE(ApplySecondaryStructure(s, false, SecondaryStructureSource::kRecords));
+  EXPECT_EQ(s.helices.size(), fromRecords.helices.size());
+  EXPECT_TRUE(ApplySecondaryStructure(s, true, SecondaryStructureSource::kComputed));
+  // Ubiquitin: the alpha helix 23-34 and the five strands of its sheet.
+  EXPECT_EQ(s.residues[28].secStruct, 1);
+  EXPECT_EQ(s.residues[3].secStruct, 0);
+  EXPECT_FALSE(s.helices.empty());
+  EXPECT_FALSE(s.sheets.empty());
+}
+
+}  // namespace
+}  // namespace tessmol
