@@ -36,8 +36,11 @@ StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadi
 // The same from text already in memory (tests, fuzzing).
 StructureFile ReadStructureText(const std::string& text, const std::string& name, const HetAtomRadii& hetRadii);
 
-// Reads mmCIF text through gemmi into `builder`: the first model, author chain names and
-// residue numbers with insertion codes, helix and sheet ranges, modified residues.
-FileStatus ReadMmcif(const std::string& text, const std::string& name, StructureBuilder& builder, bool& isNMR);
+// Reads mmCIF text into `builder`: the first model, author chain names and residue numbers
+// with insertion codes, helix and sheet ranges, modified residues. `fast` reads the
+// atom_site loop with our own tokenizer and the rest through gemmi; without it gemmi
+// reads everything (the two agree, which a test checks).
+FileStatus ReadMmcif(const std::string& text, const std::string& name, StructureBuilder& builder, bool& isNMR,
+                     bool fast = true);
 
 }  // namespace tessmol

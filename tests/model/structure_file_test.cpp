@@ -61,6 +61,34 @@ TEST_P(MmcifTwins, ReadLikeTheirPdbFile) {
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, MmcifTwins, testing::Values("1CRN", "1UBQ", "1A8O", "5PTI", "4HHB"));
 
+// Our reader of the atom_site loop against gemmi reading the whole file.
+TEST(StructureFiles, TheAtomLoopReadsAsGemmiReadsIt) {
+  for (const char* name : {"1CRN.cif", "1A8O.cif", "5PTI.cif", "4HHB.cif.gz", "1E0P_assembly1.cif.gz"}) {
+    SCOPED_TRACE(name);
+    std::string text;
+    ASSERT_TRUE(ReadFileText(DataPath(std::string("mmcif/") + name), text).ok());
+    StructureBuilder fast(test::StandardHetRadii()), whole(test::StandardHetRadii());
+    bool nmr = false;
+    ASSERT_TRUE(ReadMmcif(text, name, fast, nmr, true).ok());
+    ASSERT_TRUE(ReadMmcif(text, name, whole, nmr, false).ok());
+    const Structure a = fast.Finish(), b = whole.Finish();
+    ASSERT_EQ(a.atoms.size(), b.atoms.size());
+    ASSERT_EQ(a.residues.size(), b.residues.size());
+    EXPECT_EQ(a.hetAtoms.size(), b.hetAtoms.size());
+    EXPECT_EQ(a.helices.size(), b.helices.size());
+    EXPECT_EQ(a.sheets.size(), b.sheets.size());
+    EXPECT_EQ(a.chainNames, b.chainNames);
+    for (size_t i = 0; i < a.atoms.size(); ++i) {
+      ASSERT_EQ(a.atoms[i].name, b.atoms[i].name) << i;
+      ASSERT_EQ(a.atoms[i].x, b.atoms[i].x) << i;
+    }
+    for (size_t i = 0; i < a.residues.size(); ++i) {
+      ASSERT_EQ(a.residues[i].name, b.residues[i].name) << i;
+      ASSERT_EQ(a.residues[i].secStruct, b.residues[i].secStruct) << i;
+    }
+  }
+}
+
 TEST(StructureFiles, GzipGivesTheSameAsPlainAndFormatsGoByContent) {
   test::ScratchFolder scratch;
   // A PDB file under a misleading name, compressed by the system's gzip.
