@@ -29,7 +29,7 @@ AtomClassInfo AtomClassOf(int32_t atomClass) {
 }
 
 std::string Structure::ChainName(size_t k) const {
-  if (k < chainNames.size() && !chainNames[k].empty()) return chainNames[k];
+  if (k < chainNames.size() && chainNames[k].size() > 1) return chainNames[k];
   return k < chains.size() ? std::string(1, chains[k].chainId) : std::string();
 }
 

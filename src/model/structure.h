@@ -188,7 +188,8 @@ struct Structure {
     return ref.hetero() ? static_cast<const Atom&>(hetAtoms[ref.index()]) : atoms[ref.index()];
   }
 
-  // The full name of chain k: its author's name, or its one-character identifier.
+  // The full name of chain k: its author's name when longer than one character, else its
+  // one-character identifier.
   std::string ChainName(size_t k) const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);

@@ -38,6 +38,20 @@ std::string ReadAll(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
+// A document over a program folder of its own, in a scratch folder that is the current
+// folder while the test runs.
+class DocumentFixture : public testing::Test {
+ protected:
+  test::ScratchFolder scratch;
+  ProcessState state{MakeProgramFolder(scratch).string()};
+  RecordingFeedback feedback;
+  CTessmolDoc doc{state, feedback};
+};
+using DocumentPipelineDoc = DocumentFixture;
+using MultipleAnalysisDoc = DocumentFixture;
+using RecalculationDoc = DocumentFixture;
+using DocumentStartUpDoc = DocumentFixture;
+
 TEST(DocumentStartUp, DefaultTableRadiiAndLog) {
   test::ScratchFolder scratch;
   ProcessState state(MakeProgramFolder(scratch).string());
@@ -92,11 +106,7 @@ TEST(DocumentStartUp, TheLogStaysOpenUntilTheLastDocumentCloses) {
   EXPECT_NE(log.find("Creating structure 1UBQ.pdb...\n"), std::string::npos);
 }
 
-TEST(DocumentPipeline, OpeningAStructureAddsARowAndAResultFile) {
-  test::ScratchFolder scratch;
-  ProcessState state(MakeProgramFolder(scratch).string());
-  RecordingFeedback feedback;
-  CTessmolDoc doc(state, feedback);
+TEST_F(DocumentPipelineDoc, OpeningAStructureAddsARowAndAResultFile) {
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
   EXPECT_EQ(doc.title(), "1CRN.pdb");
   EXPECT_EQ(doc.logText(), "Opening " + test::DataPath("1CRN.pdb") + "... \nProcessing Structure...\n");
@@ -160,11 +170,7 @@ TEST(DocumentPipeline, ResultNamesAlwaysEndInTsmAndNeverRepeatInARun) {
   EXPECT_EQ(names, (std::set<std::string>{"prot.tsm", "prot-2.tsm", "prot-3.tsm"}));
 }
 
-TEST(DocumentPipeline, FailedWritesAndResultFilesOpenedAsStructures) {
-  test::ScratchFolder scratch;
-  ProcessState state(MakeProgramFolder(scratch).string());
-  RecordingFeedback feedback;
-  CTessmolDoc doc(state, feedback);
+TEST_F(DocumentPipelineDoc, FailedWritesAndResultFilesOpenedAsStructures) {
   fs::create_directory("1CRN.tsm");
   FileStatus status;
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb"), &status), CTessmolDoc::OpenResult::kOpened);
@@ -204,11 +210,7 @@ bool NonIncreasing(const std::vector<AnalysisEntry>& entries) {
   return true;
 }
 
-TEST(MultipleAnalysis, RowsOfAllRunsSortedAndUnreadableFilesSkipped) {
-  test::ScratchFolder scratch;
-  ProcessState state(MakeProgramFolder(scratch).string());
-  RecordingFeedback feedback;
-  CTessmolDoc doc(state, feedback);
+TEST_F(MultipleAnalysisDoc, RowsOfAllRunsSortedAndUnreadableFilesSkipped) {
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
   MultipleAnalysisRequest request;
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("biopython_header.pdb"),
@@ -331,11 +333,7 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
   EXPECT_EQ(doc.scoreTable().fileName, "Default.stb");
 }
 
-TEST(Recalculation, AnotherTableChangesRowsAndFiles) {
-  test::ScratchFolder scratch;
-  ProcessState state(MakeProgramFolder(scratch).string());
-  RecordingFeedback feedback;
-  CTessmolDoc doc(state, feedback);
+TEST_F(RecalculationDoc, AnotherTableChangesRowsAndFiles) {
   MultipleAnalysisRequest request;
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
   doc.AnalyseMultiple(request);
@@ -366,11 +364,7 @@ TEST(Recalculation, AnotherTableChangesRowsAndFiles) {
   EXPECT_NEAR(doc.protein().structure.averageScore, doc.entries()[0].averageScore, 1e-5);
 }
 
-TEST(Recalculation, AFormatErrorStopsAtThatRow) {
-  test::ScratchFolder scratch;
-  ProcessState state(MakeProgramFolder(scratch).string());
-  RecordingFeedback feedback;
-  CTessmolDoc doc(state, feedback);
+TEST_F(RecalculationDoc, AFormatErrorStopsAtThatRow) {
   MultipleAnalysisRequest request;
   request.filePaths = {test::DataPath("1CRN.pdb"), test::DataPath("1UBQ.pdb"), test::DataPath("1AKI.pdb")};
   doc.AnalyseMultiple(request);
@@ -394,11 +388,7 @@ TEST(Recalculation, AFormatErrorStopsAtThatRow) {
   EXPECT_FALSE(doc.LoadEntry(7, "no such row"));
 }
 
-TEST(Recalculation, UnreadableOrMissingResultFilesAreLeftAlone) {
-  test::ScratchFolder scratch;
-  ProcessState state(MakeProgramFolder(scratch).string());
-  RecordingFeedback feedback;
-  CTessmolDoc doc(state, feedback);
+TEST_F(RecalculationDoc, UnreadableOrMissingResultFilesAreLeftAlone) {
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb")), CTessmolDoc::OpenResult::kOpened);
   const int missing = doc.AddStoredEntry("./gone.tsm");
   EXPECT_FALSE(doc.LoadEntry(missing, "gone.tsm"));
