@@ -129,6 +129,7 @@ TEST(StructureFiles, HydrogensAndDeuteriumTakeNoPart) {
   const std::string hydrogen = "/^(ATOM|HETATM)/ && substr($0,77,2) ~ /^ *[HD] *$/";
   ExpectSameWithout("5PTI.pdb", hydrogen);
   ExpectSameWithout("1EJG.pdb", hydrogen);
+  ExpectSameWithout("1D3Z.pdb", hydrogen);  // NMR ubiquitin, with every hydrogen
   EXPECT_GT(ReadStructure(DataPath("5PTI.pdb"), test::StandardHetRadii()).summary.hydrogens, 400);
 }
 
