@@ -2,7 +2,10 @@
 # Spanner2D on the 328 alpha-helical membrane protein chains of the shared data set,
 # scored against their structure-derived segments side by side with four published
 # predictors (predictions shipped with the data) and with TopPred and EMBOSS tmap run here
-# on the same sequences. Also prints Spanner2D's throughput.
+# on the same sequences: the window scan with its defaults, and the segmentation method
+# 5-fold cross-validated (each chain predicted by the fit of the folds without it). Also
+# prints both methods' throughput and the share of the 3,209 soluble chains given a
+# segment (false positives).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data="$(realpath "${TESSMOL_SHARED_DATA:-../shared/data}")/tm"
@@ -54,7 +57,24 @@ for id in "${ids[@]}"; do
             print ">" id; print "X"; print s }'
 done > tmap.3line
 
+# The segmentation method: cross-validated predictions from the fitting tool, and its
+# speed with the shipped parameters.
+"$build/bin/fit_tm_segments" "$data/train328.truth.3line" "$data/soluble3209.fasta" params.txt segments_cv.3line |
+  grep '^#'
+start=$(date +%s.%N)
+"$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$data/train328.fasta" > segments.3line
+end=$(date +%s.%N)
+awk -v s="$start" -v e="$end" -v n="$residues" 'BEGIN { printf "Segments: %d residues in %.2f s: %.0f residues/s\n", n, e - s, n / (e - s) }'
+
+# False positives on the soluble chains: the share given any segment.
+"$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$data/soluble3209.fasta" |
+  awk 'NR % 3 == 0 { n++; if ($0 ~ /M/) p++ } END { printf "Segments on soluble3209: %d of %d chains with a segment (%.4f)\n", p, n, p / n }'
+mkdir soluble
+awk -v dir=soluble '/^>/ { if (k++ % 100 == 0) file = sprintf("%s/part%03d.fasta", dir, k / 100) } { print > file }' "$data/soluble3209.fasta"
+"$build/bin/tessmol-cli" spanner2d --format 3line --resolution "$resolution" soluble/part*.fasta 2>/dev/null |
+  awk 'NR % 3 == 0 { n++; if ($0 ~ /M/) p++ } END { printf "Window scan on soluble3209: %d of %d chains with a segment (%.4f)\n", p, n, p / n }'
+
 "$build/bin/bench_tm_score" "$data/train328.truth.3line" \
-  Spanner2D=spanner2d.3line TopPred=toppred.3line tmap=tmap.3line \
+  Spanner2D=spanner2d.3line Segments-CV=segments_cv.3line TopPred=toppred.3line tmap=tmap.3line \
   Phobius="$data/train328.phobius.3line" Philius="$data/train328.philius.3line" \
   TOPCONS="$data/train328.topcons.3line" PureseqTM="$data/train328.purestm.3line"

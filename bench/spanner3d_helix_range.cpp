@@ -55,12 +55,14 @@ int main(int argc, char** argv) {
   }
   tessmol::ProcessState state(tessmol::ExecutableFolder());
   tessmol::SilentFeedback quiet;
-  const char* names[2] = {"no range", "whole model"};
+  // The window scan with either helix typing of the model, and the segmentation method on
+  // the structure's own residues.
+  const char* names[3] = {"no range", "whole model", "segments"};
   const tessmol::ModelHelixRange ranges[2] = {tessmol::ModelHelixRange::kNone,
                                               tessmol::ModelHelixRange::kWholeModel};
-  int totalAnnotated = 0, totalFound[2] = {0, 0}, totalPredicted[2] = {0, 0}, totalTrue[2] = {0, 0};
-  std::printf("%-12s %9s | %-28s | %-28s\n", "structure", "annotated", "no range: found / predicted",
-              "whole model: found / predicted");
+  int totalAnnotated = 0, totalFound[3] = {0, 0, 0}, totalPredicted[3] = {0, 0, 0}, totalTrue[3] = {0, 0, 0};
+  std::printf("%-12s %9s | %-28s | %-28s | %-28s\n", "structure", "annotated", "no range: found / predicted",
+              "whole model: found / predicted", "segments: found / predicted");
   for (int a = 1; a + 1 < argc; a += 2) {
     tessmol::CTessmolDoc doc(state, quiet);
     tessmol::AnalysisSettings settings;
@@ -81,8 +83,11 @@ int main(int argc, char** argv) {
     std::string name = argv[a];
     name = name.substr(name.find_last_of('/') + 1);
     std::printf("%-12s %9zu", name.substr(0, 12).c_str(), annotated.size());
-    for (int r = 0; r < 2; ++r) {
-      doc.RunSpanner3D(ranges[r]);
+    for (int r = 0; r < 3; ++r) {
+      tessmol::AnalysisSettings method = doc.settings();
+      method.tmMethod = r == 2 ? tessmol::TmMethod::kSegments : tessmol::TmMethod::kWindow;
+      doc.SetSettings(method);
+      doc.RunSpanner3D(ranges[r < 2 ? r : 1]);
       const std::vector<Segment> predicted = Predicted(doc.protein().structure);
       std::vector<bool> used(annotated.size(), false);
       int found = 0, onTarget = 0;
@@ -106,7 +111,7 @@ int main(int argc, char** argv) {
     }
     std::printf("\n");
   }
-  for (int r = 0; r < 2; ++r) {
+  for (int r = 0; r < 3; ++r) {
     std::printf(
         "%-12s recall %.2f (%d of %d), precision %.2f (%d of %d predicted segments on an annotated one)\n",
         names[r], totalAnnotated ? double(totalFound[r]) / totalAnnotated : 0.0, totalFound[r],

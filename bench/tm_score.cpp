@@ -1,5 +1,6 @@
 // Scores transmembrane predictions against annotated segments, all in the 3-line layout
-// (">id", sequence, one label per residue: 1 in a transmembrane segment, 0 elsewhere).
+// (">id", sequence, one label per residue: 1 or M in a transmembrane segment, anything
+// else outside).
 // A predicted segment is found when it overlaps an annotated one by at least 5 residues,
 // each annotated segment matched at most once.
 //
@@ -31,8 +32,9 @@ using Segment = std::pair<int, int>;
 std::vector<Segment> Segments(const std::string& labels) {
   std::vector<Segment> segments;
   for (size_t i = 0; i < labels.size(); ++i) {
-    if (labels[i] != '1') continue;
-    if (i == 0 || labels[i - 1] != '1') segments.push_back({int(i), int(i)});
+    auto membrane = [&](size_t k) { return labels[k] == '1' || labels[k] == 'M'; };
+    if (!membrane(i)) continue;
+    if (i == 0 || !membrane(i - 1)) segments.push_back({int(i), int(i)});
     segments.back().second = int(i);
   }
   return segments;
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
       for (size_t i = 0; i < t.size(); ++i) {
         ++residues;
         const char q = i < p->second.size() ? p->second[i] : '0';
-        if ((q == '1') == (t[i] == '1')) ++agree;
+        if ((q == '1' || q == 'M') == (t[i] == '1')) ++agree;
       }
     }
     std::printf("%-12s %8d %9.3f %9.3f %10.3f %8.3f\n", name.c_str(), chains,

@@ -77,7 +77,8 @@ QString Number(double value) {
 
 }  // namespace
 
-Spanner2DParam::Spanner2DParam(const ScanParams& v, QWidget* parent) : QWidget(parent) {
+Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent) : QWidget(parent) {
+  const ScanParams& v = settings.spanner2DParams;
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("min"), this), 4, 1);
   grid->addWidget(new QLabel(QStringLiteral("max"), this), 4, 2);
@@ -119,7 +120,14 @@ Spanner2DParam::Spanner2DParam(const ScanParams& v, QWidget* parent) : QWidget(p
   note->setWordWrap(true);
   (new QVBoxLayout(reference))->addWidget(note);
   grid->addWidget(reference, 0, 3, 4, 1);
-  grid->setRowStretch(9, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Method"), this), 9, 0);
+  method_ = new QComboBox(this);
+  // In the order of TmMethod.
+  method_->addItems({QStringLiteral("Window scan of helix models (the fields above)"),
+                     QStringLiteral("Segments: exact segmentation of a fitted membrane score")});
+  method_->setCurrentIndex(static_cast<int>(settings.tmMethod));
+  grid->addWidget(method_, 9, 1, 1, 3);
+  grid->setRowStretch(10, 1);
 }
 
 bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
@@ -154,6 +162,7 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
                   readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);
+  settings.tmMethod = static_cast<TmMethod>(std::max(0, method_->currentIndex()));
   if (ok) out = settings;
   return ok;
 }
@@ -167,7 +176,7 @@ OptionsSheet::OptionsSheet(DialogService& dialogs, const AnalysisSettings& setti
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
   general_ = new GeneralOpts(dialogs, settings_, tabs_);
-  spanner_ = new Spanner2DParam(settings_.spanner2DParams, tabs_);
+  spanner_ = new Spanner2DParam(settings_, tabs_);
   tabs_->addTab(general_, QStringLiteral("General"));
   tabs_->addTab(spanner_, QStringLiteral("Spanner 2D"));
   layout->addWidget(tabs_);

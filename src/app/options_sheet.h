@@ -37,16 +37,19 @@ class GeneralOpts : public QWidget {
 
 class Spanner2DParam : public QWidget {
  public:
-  Spanner2DParam(const ScanParams& values, QWidget* parent = nullptr);
+  Spanner2DParam(const AnalysisSettings& values, QWidget* parent = nullptr);
   // Reads the fields into `values` in the page's order, each checked as it is read (the
   // ranges by AnalysisSettings::Validate). On the first bad field: false, `error` says
   // why, and that field has the focus.
   bool Read(AnalysisSettings& values, QString& error);
   // Fields by the edit control numbers 1049 to 1060.
   QLineEdit* field(int controlId) const { return fields_.at(static_cast<size_t>(controlId - 1049)); }
+  // Window scan (the twelve fields) or segments.
+  QComboBox* methodBox() const { return method_; }
 
  private:
   std::array<QLineEdit*, 12> fields_{};
+  QComboBox* method_ = nullptr;
 };
 
 class OptionsSheet : public QDialog {

@@ -127,6 +127,7 @@ void SetupAnalyse(CLI::App& app, int& status) {
                       "Also draw the chart of scores along the sequence (.svg or .png)");
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
+  AddMethodOption(*analyse, args->options.method);
   AddSpannerOptions(*analyse, args->options.settings.spanner2DParams);
   analyse->callback([args, &status]() { status = Run(*args); });
 }

@@ -43,6 +43,14 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
                      "Log file of the surface-area pass (default: temp/Logfile.log beside the program)");
 }
 
+void AddMethodOption(CLI::App& command, std::string& method) {
+  command
+      .add_option("--method", method,
+                  "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score")
+      ->check(CLI::IsMember({"window", "segments"}))
+      ->capture_default_str();
+}
+
 void AddSpannerOptions(CLI::App& command, ScanParams& p) {
   const char* group = "Transmembrane scan";
   command
@@ -107,6 +115,7 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
 Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   AnalysisOptions options = given;
   options.settings.secondaryStructure = SecondaryStructureSourceNamed(options.secondary);
+  options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments : TmMethod::kWindow;
   if (auto problem = options.settings.Validate()) {
     std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
     status_ = 2;

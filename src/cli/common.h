@@ -31,6 +31,7 @@ class TerminalFeedback : public Feedback {
 struct AnalysisOptions {
   AnalysisSettings settings;
   std::string secondary = "auto";
+  std::string method = "window";
   std::string scoreTable;
   std::string logPath;
 };
@@ -42,6 +43,8 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options);
 // --secondary-structure auto|records|computed.
 void AddSecondaryStructureOption(CLI::App& command, std::string& value);
 SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);
+// --method window|segments.
+void AddMethodOption(CLI::App& command, std::string& method);
 // The twelve parameters of the transmembrane scan, named as they are.
 void AddSpannerOptions(CLI::App& command, ScanParams& params);
 

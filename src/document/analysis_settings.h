@@ -11,6 +11,10 @@
 
 namespace tessmol {
 
+// How Spanner2D and Spanner3D find transmembrane segments: the window scan of ideal-helix
+// models, or the exact segmentation of a per-residue membrane score.
+enum class TmMethod { kWindow, kSegments };
+
 struct AnalysisSettings {
   std::string workingDirectory;  // shown on the options sheet; no analysis reads it
   bool ignoreHeteroAtoms = false;
@@ -18,6 +22,7 @@ struct AnalysisSettings {
   int threads = 0;         // surface-area pass of single structures; 0 = one per core
   SecondaryStructureSource secondaryStructure = SecondaryStructureSource::kRecordsElseComputed;
   ScanParams spanner2DParams;
+  TmMethod tmMethod = TmMethod::kWindow;
   bool writeHelixInspection = true;  // helix models also go to ./helixtest.pdb
 
   // The first value out of its range, in the order the options pages read their fields.

@@ -9,6 +9,7 @@
 #include "model/feedback.h"
 #include "model/het_atom_radii.h"
 #include "scoring/score_table.h"
+#include "transmembrane/segments.h"
 
 namespace tessmol {
 
@@ -34,6 +35,10 @@ class ProcessState {
 
   ScoreValues scoringTable;
   HetAtomRadii hetAtomRadii;
+  // The segmentation method's fitted parameters, read with the other data files; empty
+  // (status not ok) when their file could not be read.
+  SegmentParams segmentParams;
+  FileStatus segmentParamsStatus = FileStatus::Missing({});
 
  private:
   std::string programFolder_;

@@ -39,8 +39,11 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
   for (size_t i = 0; i < s.residues.size() && next < domains.size(); ++i) {
     if (!s.residues[i].transmembrane || (i > 0 && s.residues[i - 1].transmembrane)) continue;
     const SecondaryRange& domain = domains[next++];
+    // The orientation where a method gave one: the N-terminal end inside or outside.
+    const int8_t topology = s.residues[i].tmTopology;
     lines.push_back(std::string(13, ' ') + ChainNameOf(s, i) + std::string(21, ' ') +
-                    std::to_string(domain.firstResSeq) + "  -  " + std::to_string(domain.lastResSeq));
+                    std::to_string(domain.firstResSeq) + "  -  " + std::to_string(domain.lastResSeq) +
+                    (topology > 0 ? "  in\u2192out" : topology < 0 ? "  out\u2192in" : ""));
   }
   return lines;
 }

@@ -1,5 +1,6 @@
 #include "document/result_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <ostream>
 
@@ -55,8 +56,10 @@ void WriteRecords(std::ostream& out, const Structure& s) {
         << FormatNumber(r.sideSASA) << '\t' << FormatNumber(r.areaBuried) << '\t'
         << FormatNumber(r.fractionPolar) << '\t' << FormatNumber(r.kavelinFP) << '\t' << r.profEnv << '\t'
         << r.kavelinEnv << '\t' << FormatNumber(r.solventScore) << '\t' << FormatNumber(r.kavelinScore)
-        << '\t' << FormatNumber(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type
-        << '\n';
+        << '\t' << FormatNumber(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+    // The segment's orientation, where a method gave one, as a 24th field.
+    if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
+    out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
     out << '\n';
@@ -115,6 +118,7 @@ Residue ReadResidue(const std::vector<std::string>& f) {
   r.overallScore = FloatField(f, 20);
   r.transmembrane = IntField(f, 21) != 0;
   r.type = IntField(f, 22);
+  r.tmTopology = static_cast<int8_t>(std::clamp(IntField(f, 23), -1, 1));
   return r;
 }
 

@@ -10,6 +10,7 @@
 #include "transmembrane/fasta.h"
 #include "transmembrane/helix_builder.h"
 #include "transmembrane/scan.h"
+#include "transmembrane/segments.h"
 
 namespace tessmol {
 
@@ -24,10 +25,66 @@ bool CTessmolDoc::AnalyseModel(Protein& model) {
   return true;
 }
 
+namespace {
+
+// Marks a chain's residues from `first` by the segments, with their orientation.
+void MarkSegments(std::vector<Residue>& residues, int32_t first, int32_t count, const std::vector<TmSegment>& segments) {
+  for (int32_t i = 0; i < count; ++i) {
+    residues[first + i].transmembrane = false;
+    residues[first + i].tmTopology = 0;
+  }
+  for (const TmSegment& s : segments) {
+    for (int i = s.first; i <= s.last; ++i) {
+      residues[first + i].transmembrane = true;
+      residues[first + i].tmTopology = s.nInside ? 1 : -1;
+    }
+  }
+}
+
+}  // namespace
+
+bool CTessmolDoc::SegmentParamsReady() {
+  if (state_.segmentParamsStatus) return true;
+  feedback_.ShowMessage("Error: the segmentation method has no parameters: " + state_.segmentParamsStatus.Describe());
+  return false;
+}
+
+void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScores) const {
+  const SegmentParams& p = state_.segmentParams;
+  for (const Chain& chain : structure.chains) {
+    const int32_t count = chain.lastResidue - chain.firstResidue + 1;
+    if (chain.firstResidue < 0 || count < p.minLength) continue;
+    std::vector<int> types;
+    bool polypeptide = false;
+    for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i) {
+      types.push_back(structure.residues[i].type);
+      polypeptide = polypeptide || structure.residues[i].type < kResidueTypeCount;
+    }
+    if (!polypeptide) continue;
+    std::vector<float> evidence;
+    if (withStructureScores) {
+      // The structure's own evidence: how much better each residue scores as if in the
+      // bilayer than in its place in water, both as log-odds.
+      for (int32_t i = 0; i < count; ++i) {
+        const Residue& r = structure.residues[chain.firstResidue + i];
+        evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
+      }
+    }
+    std::vector<TmSegment> segments = BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
+    OrientSegments(types, segments);
+    MarkSegments(structure.residues, chain.firstResidue, count, segments);
+  }
+}
+
 bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   if (!structureLoaded_) {
     feedback_.ShowMessage(kNoStructureSelected);
     return false;
+  }
+  if (settings_.tmMethod == TmMethod::kSegments) {
+    if (!SegmentParamsReady()) return false;
+    SegmentStructure(protein_.structure, true);
+    return FinishSpanner3D();
   }
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
@@ -42,7 +99,12 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   std::vector<Residue>& residues = protein_.structure.residues;
   for (size_t i = 0; i < residues.size() && i < model.structure.residues.size(); ++i) {
     residues[i].transmembrane = model.structure.residues[i].transmembrane;
+    residues[i].tmTopology = 0;
   }
+  return FinishSpanner3D();
+}
+
+bool CTessmolDoc::FinishSpanner3D() {
   SumScores(protein_);
   // The flags go to the row's own result file, which the row, show and a double-click read.
   const bool hasRow = currentEntry_ && *currentEntry_ >= 0 && *currentEntry_ < static_cast<int>(entries_.size());
@@ -62,6 +124,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                const std::function<void(const Protein&)>& onModel) {
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
+  if (settings_.tmMethod == TmMethod::kSegments && !SegmentParamsReady()) return false;
   BeginRun();
   bool ok = true;
   for (const std::string& path : paths) {
@@ -83,7 +146,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
     model.fileName = BareName(path);
     model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
     if (!AnalyseModel(model)) return false;
-    ScanTransmembrane(model, settings_.spanner2DParams);
+    if (settings_.tmMethod == TmMethod::kSegments) {
+      SegmentStructure(model.structure, false);
+    } else {
+      ScanTransmembrane(model, settings_.spanner2DParams);
+    }
     SumScores(model);
     // The row's result file is the one the residues are stored in; one write serves both.
     if (!AddSummaryEntry(model)) {

@@ -56,6 +56,7 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
   state_.scoringTable = scoreTable_.scores;
   LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
+  if (!state_.segmentParamsStatus) state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
   workFolder_ += "/temp/";
   if (state_.logFile() == nullptr) {
     std::string path = state_.requestedLogPath();

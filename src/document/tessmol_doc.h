@@ -165,6 +165,12 @@ class CTessmolDoc {
                                  ReadOutcome& read);
   // Load, surface areas and scores of a helix model.
   bool AnalyseModel(Protein& model);
+  // The segmentation method on every polypeptide chain of `structure`: transmembrane
+  // flags and orientations from its sequence, and from its own scores when asked.
+  void SegmentStructure(Structure& structure, bool withStructureScores) const;
+  bool SegmentParamsReady();
+  // Spanner3D's end: rescoring, the row and its result file.
+  bool FinishSpanner3D();
   // Appends a row for an analysed protein and writes its result file; the row stays
   // when the write fails (after the message).
   FileStatus AddSummaryEntry(const Protein& analysed);

@@ -147,6 +147,7 @@ struct Residue {
   char iCode = ' ';  // insertion code: 52, 52A and 52B are three residues
   std::string name;
   bool transmembrane = false;
+  int8_t tmTopology = 0;  // in a segment running 1: inside to outside, -1: outside to inside, 0: unknown
   int32_t caIndex = -1, cIndex = -1, nIndex = -1, oIndex = -1;
   std::vector<int32_t> sideChain;
   int32_t type = kUnknownResidueType;

@@ -19,11 +19,17 @@ FastaFile ReadFasta(const std::string& path) {
     result.status = FastaStatus::kNotFasta;
     return result;
   }
+  auto name = [](const std::string& header) {
+    const std::string text = header.substr(1);
+    return text.substr(0, text.find_first_of(" \t"));
+  };
   result.sequences.emplace_back();
+  result.names.push_back(name(line));
   while (ReadLine(in, line)) {
     if (line.empty()) continue;
     if (line[0] == '>') {
       result.sequences.emplace_back();
+      result.names.push_back(name(line));
     } else {
       result.sequences.back() += line;
     }

@@ -12,6 +12,7 @@ enum class FastaStatus { kOk, kCannotOpen, kNotFasta };
 struct FastaFile {
   FastaStatus status = FastaStatus::kOk;
   std::vector<std::string> sequences;  // one per header, in file order, possibly empty
+  std::vector<std::string> names;      // each header's first word
 };
 
 FastaFile ReadFasta(const std::string& path);

@@ -209,6 +209,13 @@ Structure HelixBuilder::BuildFromSequences(const std::vector<std::string>& seque
       AppendResidue(model, std::move(residue), range, phi, psi, omega);
     }
   }
+  // Each sequence is numbered from 1, as its own chain; atoms keep the model-wide index as
+  // their residue number, which tells residues apart in the surface-area pass.
+  for (size_t k = 0; k < model.chains.size(); ++k) {
+    const Chain& chain = model.chains[k];
+    for (int32_t r = chain.firstResidue; r <= chain.lastResidue; ++r) model.residues[r].resSeq = r - chain.firstResidue + 1;
+    model.helices[k] = {1, chain.lastResidue - chain.firstResidue + 1, chain.chainId};
+  }
   for (const Atom& atom : model.atoms) model.ExtendBox(atom);
   WriteInspection(model);
   return model;

@@ -41,7 +41,8 @@ class HelixBuilder {
                      float phi, float psi, float omega);
   void AddSideChain(Structure& structure, Residue& residue);
 
-  // One chain per sequence (A, B, ...), every residue a helix residue, all one helix.
+  // One chain per sequence (A, B, ...), each numbered from 1, every residue a helix
+  // residue, all one helix.
   Structure BuildFromSequences(const std::vector<std::string>& sequences, float phi = kHelixPhi,
                                float psi = kHelixPsi, float omega = kHelixOmega);
   // One residue per residue of `source`, same names and chains, all one helix, with the

@@ -226,6 +226,7 @@ class AppTest : public QObject {
       sheet.general()->resolutionGroup()->button(5)->setChecked(true);
       sheet.general()->directoryEdit()->setText(QStringLiteral("/somewhere/else"));
       sheet.spanner()->field(1053)->setText(QStringLiteral("15"));
+      sheet.spanner()->methodBox()->setCurrentIndex(1);
       sheet.OnOk();
       return sheet.result();
     });
@@ -235,6 +236,7 @@ class AppTest : public QObject {
     QCOMPARE(doc.settings().sasaResolution, 5);
     QVERIFY(doc.settings().secondaryStructure == SecondaryStructureSource::kComputed);
     QCOMPARE(doc.settings().spanner2DParams.tmLengthMin, 15u);
+    QVERIFY(doc.settings().tmMethod == TmMethod::kSegments);
     // Shown again: the values chosen, but the working directory is the work folder.
     bool checked = false;
     dialogs_->run.push_back([&](QDialog& dialog) {

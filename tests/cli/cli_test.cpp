@@ -232,6 +232,25 @@ TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
   EXPECT_EQ(test::RunCommand(Cli("analyse --spanner3d --movingAverage 0" + fasta)).status, 2);
 }
 
+TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
+  const auto three = test::RunCommand(Cli("spanner2d --method segments --format 3line " +
+                                          test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
+  ASSERT_EQ(three.status, 0);
+  const auto lines = Lines(three.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], ">4xxjA");
+  EXPECT_EQ(lines[1].size(), lines[2].size());
+  EXPECT_EQ(lines[2].find_first_not_of("Mio"), std::string::npos);  // membrane, inside, outside
+  const auto structure =
+      test::RunCommand(Cli("analyse --spanner3d --method segments " + test::DataPath("1U19.pdb")));
+  ASSERT_EQ(structure.status, 0);
+  size_t oriented = 0;
+  for (const std::string& line : Lines(structure.out)) {
+    oriented += line.find("in\u2192out") != std::string::npos || line.find("out\u2192in") != std::string::npos;
+  }
+  EXPECT_EQ(oriented, 14u);  // seven helices in each of rhodopsin's two chains
+}
+
 TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   const auto result = test::RunCommand(Cli("analyse --spanner3d --residues " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(result.status, 0);

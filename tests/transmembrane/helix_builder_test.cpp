@@ -186,7 +186,9 @@ TEST(HelixModels, ChainsFromSequencesAndUnknownLetters) {
   EXPECT_EQ(s.residues[4].name, "UNK");
   EXPECT_EQ(s.residues[4].type, 21);
   EXPECT_EQ(s.residues[4].sideChain.size(), 0u);
-  for (size_t i = 0; i < s.residues.size(); ++i) EXPECT_EQ(s.residues[i].resSeq, int32_t(i));
+  // Each sequence numbered from 1: M K V, then G x A.
+  const int32_t numbers[6] = {1, 2, 3, 1, 2, 3};
+  for (size_t i = 0; i < s.residues.size(); ++i) EXPECT_EQ(s.residues[i].resSeq, numbers[i]);
   ASSERT_EQ(built->feedback.messages.size(), 1u);
   EXPECT_EQ(built->feedback.messages[0],
             "Error: Cant find file\n" + test::ProgramFolder() + "/Amino_Acids/UNK.pdb");
