@@ -37,7 +37,8 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
   const std::vector<SecondaryRange> domains = s.TransmembraneSegments();
   size_t next = 0;
   for (size_t i = 0; i < s.residues.size() && next < domains.size(); ++i) {
-    if (!s.residues[i].transmembrane || (i > 0 && s.residues[i - 1].transmembrane)) continue;
+    const bool continues = i > 0 && s.residues[i - 1].transmembrane && s.residues[i].resSeq - s.residues[i - 1].resSeq <= 1;
+    if (!s.residues[i].transmembrane || continues) continue;
     const SecondaryRange& domain = domains[next++];
     // The orientation where a method gave one: the N-terminal end inside or outside.
     const int8_t topology = s.residues[i].tmTopology;

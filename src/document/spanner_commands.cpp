@@ -52,28 +52,42 @@ bool CTessmolDoc::SegmentParamsReady() {
 void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScores) const {
   const SegmentParams& p = state_.segmentParams;
   for (const Chain& chain : structure.chains) {
-    const int32_t count = chain.lastResidue - chain.firstResidue + 1;
-    if (chain.firstResidue < 0 || count < p.minLength) continue;
-    std::vector<int> types;
-    bool polypeptide = false;
-    for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i) {
-      types.push_back(structure.residues[i].type);
-      polypeptide = polypeptide || structure.residues[i].type < kResidueTypeCount;
+    // A gap in the numbering is a stretch the structure does not have: no segment spans it.
+    for (int32_t first = chain.firstResidue; first >= 0 && first <= chain.lastResidue;) {
+      int32_t last = first;
+      while (last < chain.lastResidue && structure.residues[last + 1].resSeq - structure.residues[last].resSeq <= 1)
+        ++last;
+      SegmentPiece(structure, first, last, withStructureScores, p);
+      first = last + 1;
     }
-    if (!polypeptide) continue;
-    std::vector<float> evidence;
-    if (withStructureScores) {
-      // The structure's own evidence: how much better each residue scores as if in the
-      // bilayer than in its place in water, both as log-odds.
-      for (int32_t i = 0; i < count; ++i) {
-        const Residue& r = structure.residues[chain.firstResidue + i];
-        evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
-      }
-    }
-    std::vector<TmSegment> segments = BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
-    OrientSegments(types, segments);
-    MarkSegments(structure.residues, chain.firstResidue, count, segments);
   }
+}
+
+void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last, bool withStructureScores,
+                               const SegmentParams& p) const {
+  const int32_t count = last - first + 1;
+  std::vector<int> types;
+  bool polypeptide = false;
+  for (int32_t i = first; i <= last; ++i) {
+    types.push_back(structure.residues[i].type);
+    polypeptide = polypeptide || structure.residues[i].type < kResidueTypeCount;
+  }
+  if (count < p.minLength || !polypeptide) {
+    MarkSegments(structure.residues, first, count, {});
+    return;
+  }
+  std::vector<float> evidence;
+  if (withStructureScores) {
+    // The structure's own evidence: how much better each residue scores as if in the
+    // bilayer than in its place in water, both as log-odds.
+    for (int32_t i = first; i <= last; ++i) {
+      const Residue& r = structure.residues[i];
+      evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
+    }
+  }
+  std::vector<TmSegment> segments = BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
+  OrientSegments(types, segments);
+  MarkSegments(structure.residues, first, count, segments);
 }
 
 bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {

@@ -168,6 +168,8 @@ class CTessmolDoc {
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
   // flags and orientations from its sequence, and from its own scores when asked.
   void SegmentStructure(Structure& structure, bool withStructureScores) const;
+  void SegmentPiece(Structure& structure, int32_t first, int32_t last, bool withStructureScores,
+                    const SegmentParams& params) const;
   bool SegmentParamsReady();
   // Spanner3D's end: rescoring, the row and its result file.
   bool FinishSpanner3D();

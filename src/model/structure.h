@@ -195,8 +195,9 @@ struct Structure {
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
 
-  // Every maximal run of consecutive transmembrane residues, in residue order. The scan
-  // never flags a chain's last residue, so no run it makes crosses into the next chain.
+  // Every maximal run of consecutive transmembrane residues, in residue order; a jump in
+  // the numbering (residues the structure lacks) ends a run. The scan never flags a
+  // chain's last residue, so no run it makes crosses into the next chain.
   std::vector<SecondaryRange> TransmembraneSegments() const;
 
   // Widens xyzExtremities to take in the atom.

@@ -189,6 +189,13 @@ TEST(StructureQueries, TransmembraneSegments) {
   EXPECT_EQ(segments[1].firstResSeq, 14);  // runs are not split at chain boundaries
   EXPECT_EQ(segments[1].lastResSeq, 15);
   EXPECT_EQ(segments[2].firstResSeq, 17);
+  // Residues 13 and 14 missing from the structure: the run 12, 15 is two.
+  s.residues[3].transmembrane = true;
+  s.residues[3].resSeq = 12;
+  s.residues[1].resSeq = 9;
+  s.residues[2].resSeq = 10;
+  s.residues[4].resSeq = 15;
+  EXPECT_EQ(s.TransmembraneSegments().size(), 4u);
 }
 
 }  // namespace
