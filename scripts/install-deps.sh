@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
-  zlib1g-dev gemmi-dev tao-pegtl-dev
+  zlib1g-dev gemmi-dev tao-pegtl-dev nlohmann-json3-dev python3-jsonschema
   freesasa gemmi dssp
   toppred emboss
   qt6-base-dev xvfb xauth fonts-dejavu-core

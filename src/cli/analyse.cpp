@@ -10,6 +10,8 @@
 #include "chart/svg_surface.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
+#include "document/bfactor_output.h"
+#include <map>
 
 namespace tessmol::cli {
 
@@ -23,6 +25,10 @@ struct AnalyseArgs {
   bool inspection = false;
   std::string chart;
   std::string chartSize = "1200x600";
+  std::string format = "text";
+  std::string bfactorOut;
+  std::string bfactor = "overall";
+  int bfactorWindow = 1;
 };
 
 // The chart file of one structure: FILE as given for a single structure, otherwise with
@@ -69,6 +75,8 @@ int Run(const AnalyseArgs& args) {
   }
   int status = 0;
   bool first = true;
+  const bool json = args.format == "json";
+  nlohmann::json structures = nlohmann::json::array();
   doc.BeginRun();  // one run: two files of one name never share a result file
   for (const std::string& path : args.files) {
     FileStatus file;
@@ -102,10 +110,29 @@ int Run(const AnalyseArgs& args) {
         status = 1;
       }
     }
+    if (!args.bfactorOut.empty()) {
+      const std::string out = ChartPath(args.bfactorOut, path, args.files.size() > 1);
+      static const std::map<std::string, BFactorValue> kValues = {{"overall", BFactorValue::kOverall},
+                                                                   {"solvent", BFactorValue::kSolvent},
+                                                                   {"kavelin", BFactorValue::kKavelin},
+                                                                   {"sasa", BFactorValue::kSasa},
+                                                                   {"transmembrane", BFactorValue::kTransmembrane}};
+      if (const FileStatus written = WriteBFactorFile(doc.protein(), out, kValues.at(args.bfactor), args.bfactorWindow);
+          !written) {
+        std::cerr << written.Describe() << '\n';
+        status = 1;
+      }
+    }
+    if (json) {
+      const AnalysisEntry* row = doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
+      structures.push_back(StructureJson(doc.protein(), row, args.residues));
+      continue;
+    }
     if (!first) std::cout << '\n';
     first = false;
     PrintSummary(doc.protein(), args.residues);
   }
+  if (json) PrintJson("analyse", structures, doc.entries());
   return status;
 }
 
@@ -126,6 +153,15 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->add_option("--chart", args->chart,
                       "Also draw the chart of scores along the sequence (.svg or .png)");
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
+      ->capture_default_str();
+  AddFormatOption(*analyse, args->format);
+  analyse->add_option("--bfactor-out", args->bfactorOut,
+                      "Also write the structure with a residue value as every atom's B-factor (.pdb, or .cif)");
+  analyse->add_option("--bfactor", args->bfactor, "The value: overall, solvent, kavelin, sasa or transmembrane")
+      ->check(CLI::IsMember({"overall", "solvent", "kavelin", "sasa", "transmembrane"}))
+      ->capture_default_str();
+  analyse->add_option("--bfactor-window", args->bfactorWindow, "Average the value over this many residues, as the chart")
+      ->check(CLI::Range(1, 500))
       ->capture_default_str();
   AddMethodOption(*analyse, args->options.method);
   AddSpannerOptions(*analyse, args->options.settings.spanner2DParams);

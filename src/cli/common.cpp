@@ -43,6 +43,16 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
                      "Log file of the surface-area pass (default: temp/Logfile.log beside the program)");
 }
 
+void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::string> choices) {
+  command.add_option("--format", format, "Output: text (the summaries and tab-separated tables) or json")
+      ->check(CLI::IsMember(choices))
+      ->capture_default_str();
+}
+
+void PrintJson(const std::string& command, const nlohmann::json& structures, const std::vector<AnalysisEntry>& entries) {
+  std::cout << RunJson(command, structures, entries).dump(2) << std::endl;
+}
+
 void AddMethodOption(CLI::App& command, std::string& method) {
   command
       .add_option("--method", method,

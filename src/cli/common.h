@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/process_state.h"
+#include "document/json_output.h"
 #include "document/tessmol_doc.h"
 #include "model/feedback.h"
 
@@ -43,6 +44,11 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options);
 // --secondary-structure auto|records|computed.
 void AddSecondaryStructureOption(CLI::App& command, std::string& value);
 SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);
+// --format text|json (and more choices where a command has them).
+void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::string> choices = {"text", "json"});
+// The run's JSON document on stdout.
+void PrintJson(const std::string& command, const nlohmann::json& structures, const std::vector<AnalysisEntry>& entries);
+
 // --method window|segments.
 void AddMethodOption(CLI::App& command, std::string& method);
 // The twelve parameters of the transmembrane scan, named as they are.

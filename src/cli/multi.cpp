@@ -14,6 +14,7 @@ struct MultiArgs {
   AnalysisOptions options;
   std::string customTable;
   int jobs = 1;
+  std::string format = "text";
 };
 
 int Run(const MultiArgs& args) {
@@ -33,7 +34,11 @@ int Run(const MultiArgs& args) {
       std::cerr << "Skipped " << skipped.path << ": " << skipped.Describe() << '\n';
     }
   }
-  PrintAnalysisList(doc.entries());
+  if (args.format == "json") {
+    PrintJson("multi", nlohmann::json::array(), doc.entries());
+  } else {
+    PrintAnalysisList(doc.entries());
+  }
   return report.ok() ? 0 : 1;
 }
 
@@ -47,6 +52,7 @@ void SetupMulti(CLI::App& app, int& status) {
   AddAnalysisOptions(*multi, args->options);
   multi->add_option("--custom-table", args->customTable,
                     "Derive a score table from these structures and write it here");
+  AddFormatOption(*multi, args->format);
   multi->add_option("--jobs", args->jobs, "Structures analysed at once")
       ->check(CLI::Range(1, 256))
       ->capture_default_str();

@@ -89,6 +89,14 @@ int Run(const Spanner2DArgs& args) {
       }
     }) ? 0 : 1;
   }
+  if (args.format == "json") {
+    nlohmann::json structures = nlohmann::json::array();
+    const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
+      structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+    });
+    PrintJson("spanner2d", structures, doc.entries());
+    return completed ? 0 : 1;
+  }
   bool first = true;
   const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
     if (!first) std::cout << '\n';
@@ -118,9 +126,7 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   AddAnalysisOptions(*command, args->options);
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
-  command->add_option("--format", args->format, "text: summaries and rows; 3line: >name, sequence, labels")
-      ->check(CLI::IsMember({"text", "3line"}))
-      ->capture_default_str();
+  AddFormatOption(*command, args->format, {"text", "json", "3line"});
   AddMethodOption(*command, args->options.method);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
   command->callback([args, &status]() { status = Run(*args); });

@@ -13,6 +13,7 @@ struct StoredArgs {
   std::vector<std::string> files;
   AnalysisOptions options;
   bool residues = false;
+  std::string format = "text";
 };
 
 int RunRecalc(const StoredArgs& args) {
@@ -24,7 +25,11 @@ int RunRecalc(const StoredArgs& args) {
   // The document has named the file it stopped at; only the rows it did are printed.
   const CTessmolDoc::RecalculateResult result = doc.RecalculateProfiles(indices);
   std::vector<AnalysisEntry> done(doc.entries().begin(), doc.entries().begin() + static_cast<long>(result.done));
-  PrintAnalysisList(done);
+  if (args.format == "json") {
+    PrintJson("recalc", nlohmann::json::array(), done);
+  } else {
+    PrintAnalysisList(done);
+  }
   return result.status.ok() ? 0 : 1;
 }
 
@@ -34,7 +39,11 @@ int RunShow(const StoredArgs& args) {
   CTessmolDoc& doc = session.doc();
   const int index = doc.AddStoredEntry(args.files.front());
   if (!doc.LoadEntry(index, doc.entries()[index].resultName)) return 1;
-  PrintSummary(doc.protein(), args.residues);
+  if (args.format == "json") {
+    PrintJson("show", nlohmann::json::array({StructureJson(doc.protein(), nullptr, args.residues)}), {});
+  } else {
+    PrintSummary(doc.protein(), args.residues);
+  }
   return 0;
 }
 
@@ -46,6 +55,7 @@ void SetupRecalc(CLI::App& app, int& status) {
       app.add_subcommand("recalc", "Rescore stored results (.tsm) against a score table; rewrites them");
   recalc->add_option("RESULT", args->files, "Result files (.tsm)")->required();
   AddTableOptions(*recalc, args->options);
+  AddFormatOption(*recalc, args->format);
   recalc->callback([args, &status]() { status = RunRecalc(*args); });
 }
 
@@ -54,6 +64,7 @@ void SetupShow(CLI::App& app, int& status) {
   CLI::App* show = app.add_subcommand("show", "The summary of a stored result (.tsm)");
   show->add_option("RESULT", args->files, "Result file (.tsm)")->required()->expected(1);
   show->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
+  AddFormatOption(*show, args->format);
   show->callback([args, &status]() { status = RunShow(*args); });
 }
 

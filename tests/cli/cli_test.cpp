@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -407,6 +408,62 @@ TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
   const auto result = test::RunCommand(Cli("analyse ca_only.pdb 2>&1 >/dev/null"));
   EXPECT_NE(result.out.find("Warning: 46 of 46 residues of ca_only.pdb lack main-chain atoms"), std::string::npos)
       << result.out;
+}
+
+// ---- JSON for scripts ----------------------------------------------------------------
+
+// Validates `file` against the repository's schema with Debian's python3-jsonschema.
+int ValidatesAgainstTheSchema(const std::string& file) {
+  const std::string schema = std::string(TESSMOL_TEST_SOURCE) + "/../schema/tessmol-output.schema.json";
+  return test::RunCommand("python3 -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
+                          "json.load(open(sys.argv[2])))' " + file + " " + schema + " 2>&1").status;
+}
+
+TEST(CliJson, EveryCommandWritesValidJsonThatAgreesWithTheText) {
+  if (test::RunCommand("python3 -c 'import jsonschema' 2>/dev/null").status != 0) GTEST_SKIP() << "no python3-jsonschema";
+  const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("mmcif/1E0P_assembly1.cif.gz");
+  ASSERT_EQ(test::RunCommand(Cli("analyse --format json --residues --spanner3d --method segments " + files +
+                                 " > analyse.json")).status, 0);
+  EXPECT_EQ(ValidatesAgainstTheSchema("analyse.json"), 0);
+  const std::string json = ReadAll("analyse.json");
+  EXPECT_NE(json.find("\"name\": \"A-2\""), std::string::npos);  // full chain names
+  // The text's average score, to its six decimals, is the JSON's number.
+  const auto text = Lines(test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb"))).out);
+  const std::string average = text[5].substr(text[5].find(": ") + 2);
+  const size_t at = json.find("\"average_score\": ");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NEAR(std::stod(json.substr(at + 17)), std::stod(average), 5e-7);
+  const std::vector<std::string> commands = {"show --residues 1CRN.tsm", "multi " + test::DataPath("1UBQ.pdb"),
+                                             "recalc 1CRN.tsm",
+                                             "spanner2d --method segments " + test::DataPath("rhodopsin_1gzmA.fasta")};
+  for (const std::string& command : commands) {
+    ASSERT_EQ(test::RunCommand(Cli(command + " --format json > out.json")).status, 0) << command;
+    EXPECT_EQ(ValidatesAgainstTheSchema("out.json"), 0) << command;
+  }
+}
+
+TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
+  const auto analysed = test::RunCommand(Cli("analyse --residues --bfactor-out scored.pdb " + test::DataPath("1CRN.pdb")));
+  ASSERT_EQ(analysed.status, 0);
+  std::map<int, double> overall;  // residue number -> overall score, from the residue table
+  for (const auto& row : Table(analysed.out)) {
+    if (row.size() == 16 && row[0] != "Index") overall[std::stoi(row[3])] = std::stod(row[14]);
+  }
+  ASSERT_EQ(overall.size(), 46u);
+  // gemmi reads it (as mmCIF too), and every atom has its residue's value.
+  ASSERT_EQ(test::RunCommand("gemmi convert scored.pdb scored.cif").status, 0);
+  ASSERT_EQ(test::RunCommand(Cli("analyse --bfactor-out scored2.cif " + test::DataPath("1CRN.pdb") + " >/dev/null")).status, 0);
+  ASSERT_EQ(test::RunCommand("gemmi convert scored2.cif back.pdb").status, 0);
+  for (const char* file : {"scored.pdb", "back.pdb"}) {
+    std::ifstream in(file);
+    int atoms = 0;
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("ATOM", 0) != 0) continue;
+      ++atoms;
+      EXPECT_NEAR(std::stod(line.substr(60, 6)), overall.at(std::stoi(line.substr(22, 4))), 0.0051) << file << line;
+    }
+    EXPECT_EQ(atoms, 327) << file;  // crambin's atoms, as analysed
+  }
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+#include "document/bfactor_output.h"
+
+// gemmi's writer, compiled here once. Debian's gemmi comes without its bundled
+// stb_sprintf; the C library's snprintf formats its numbers instead.
+#define GEMMI_WRITE_IMPLEMENTATION
+#define USE_STD_SNPRINTF
+#include <gemmi/to_cif.hpp>
+#include <gemmi/to_mmcif.hpp>
+
+#include <cstdio>
+
+namespace tessmol {
+
+namespace {
+
+double Value(const Residue& r, BFactorValue which) {
+  switch (which) {
+    case BFactorValue::kOverall:
+      return r.overallScore;
+    case BFactorValue::kSolvent:
+      return r.solventScore;
+    case BFactorValue::kKavelin:
+      return r.kavelinScore;
+    case BFactorValue::kSasa:
+      return static_cast<double>(r.mainSASA) + r.sideSASA;
+    case BFactorValue::kTransmembrane:
+      return r.transmembrane ? 1.0 : 0.0;
+  }
+  return 0.0;
+}
+
+// The atoms of a residue in file order.
+std::vector<int32_t> AtomsOf(const Residue& r) {
+  std::vector<int32_t> atoms;
+  for (int32_t i : {r.nIndex, r.caIndex, r.cIndex, r.oIndex}) {
+    if (i >= 0) atoms.push_back(i);
+  }
+  atoms.insert(atoms.end(), r.sideChain.begin(), r.sideChain.end());
+  std::sort(atoms.begin(), atoms.end());
+  return atoms;
+}
+
+std::string Element(const std::string& name) {
+  for (char c : name) {
+    if (std::isalpha(static_cast<unsigned char>(c))) return std::string(1, c);
+  }
+  return "X";
+}
+
+std::string PdbName(const std::string& name) {
+  char field[8];
+  std::snprintf(field, sizeof field, name.size() < 4 ? " %-3s" : "%-4s", name.c_str());
+  return std::string(field, 4);
+}
+
+void WritePdb(std::ostream& out, const Structure& s, const std::vector<double>& values) {
+  char line[128];
+  int serial = 0;
+  for (size_t i = 0; i < s.residues.size(); ++i) {
+    const Residue& r = s.residues[i];
+    for (int32_t index : AtomsOf(r)) {
+      const Atom& a = s.atoms[index];
+      std::snprintf(line, sizeof line, "ATOM  %5d %4s %-3.3s %c%4d%c   %8.3f%8.3f%8.3f%6.2f%6.2f          %2s\n",
+                    ++serial % 100000, PdbName(a.name).c_str(), r.name.c_str(), r.chainId == '\0' ? ' ' : r.chainId,
+                    r.resSeq, r.iCode == '\0' ? ' ' : r.iCode, a.x, a.y, a.z, 1.0, values[i],
+                    Element(a.name).c_str());
+      out << line;
+    }
+  }
+  for (const HetAtom& h : s.hetAtoms) {
+    std::snprintf(line, sizeof line, "HETATM%5d %4.4s %-3.3s %c%4d    %8.3f%8.3f%8.3f%6.2f%6.2f\n", ++serial % 100000,
+                  h.name.c_str(), h.residueName.c_str(), h.chainId == '\0' ? ' ' : h.chainId, h.resSeq, h.x, h.y, h.z,
+                  1.0, 0.0);
+    out << line;
+  }
+  out << "END\n";
+}
+
+void WriteMmcif(std::ostream& out, const Structure& s, const std::vector<double>& values, const std::string& name) {
+  gemmi::Structure st;
+  st.name = name;
+  gemmi::Model model("1");
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    gemmi::Chain chain(s.ChainName(k));
+    for (int32_t i = s.chains[k].firstResidue; i >= 0 && i <= s.chains[k].lastResidue; ++i) {
+      const Residue& r = s.residues[i];
+      gemmi::Residue residue(gemmi::ResidueId{gemmi::SeqId(r.resSeq, r.iCode == '\0' ? ' ' : r.iCode), "", r.name});
+      residue.het_flag = 'A';
+      residue.subchain = s.ChainName(k);
+      for (int32_t index : AtomsOf(r)) {
+        const Atom& a = s.atoms[index];
+        gemmi::Atom atom;
+        atom.name = a.name;
+        atom.element = gemmi::Element(Element(a.name));
+        atom.pos = gemmi::Position(a.x, a.y, a.z);
+        atom.occ = 1.0f;
+        atom.b_iso = static_cast<float>(values[i]);
+        residue.atoms.push_back(atom);
+      }
+      chain.residues.push_back(std::move(residue));
+    }
+    model.chains.push_back(std::move(chain));
+  }
+  st.models.push_back(std::move(model));
+  gemmi::cif::write_cif_to_stream(out, gemmi::make_mmcif_document(st));
+}
+
+}  // namespace
+
+std::vector<double> ResidueValues(const Structure& s, BFactorValue which, int window) {
+  std::vector<double> values(s.residues.size(), 0.0);
+  for (size_t i = 0; i < s.residues.size(); ++i) values[i] = Value(s.residues[i], which);
+  if (window <= 1) return values;
+  // The chart's window: for an even width one more residue behind than ahead.
+  const int behind = window / 2, ahead = window % 2 == 1 ? window / 2 : window / 2 - 1;
+  std::vector<double> smoothed = values;
+  for (const Chain& c : s.chains) {
+    for (int32_t i = c.firstResidue; i >= 0 && i <= c.lastResidue; ++i) {
+      double sum = 0.0;
+      int n = 0;
+      for (int32_t j = std::max(c.firstResidue, i - behind); j <= std::min(c.lastResidue, i + ahead); ++j) {
+        sum += values[j];
+        ++n;
+      }
+      smoothed[i] = sum / n;
+    }
+  }
+  return smoothed;
+}
+
+FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window) {
+  const std::vector<double> values = ResidueValues(protein.structure, which, window);
+  const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
+  try {
+    return WriteFileAtomically(path, [&](std::ostream& out) {
+      if (cif) {
+        WriteMmcif(out, protein.structure, values, protein.fileName);
+      } else {
+        WritePdb(out, protein.structure, values);
+      }
+    });
+  } catch (const std::exception& error) {
+    return FileStatus::WriteFailed(path, error.what());
+  }
+}
+
+}  // namespace tessmol

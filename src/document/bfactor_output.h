@@ -1,0 +1,23 @@
+// The analysed structure with a per-residue value in the B-factor column of every atom of
+// the residue, so that a molecular viewer colours it by score (PyMOL: spectrum b;
+// ChimeraX: color byattribute bfactor).
+#pragma once
+
+#include <string>
+
+#include "model/file_status.h"
+#include "model/protein.h"
+
+namespace tessmol {
+
+enum class BFactorValue { kOverall, kSolvent, kKavelin, kSasa, kTransmembrane };
+
+// The value of each residue, averaged over `window` residues centred on it (cut at the
+// chain's ends, as the chart averages) when window is above 1.
+std::vector<double> ResidueValues(const Structure& structure, BFactorValue which, int window);
+
+// Writes PDB, or mmCIF when the path ends in ".cif" (through gemmi). Heteroatoms are
+// written with a B-factor of 0.
+FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window);
+
+}  // namespace tessmol

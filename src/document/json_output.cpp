@@ -1,0 +1,110 @@
+#include "document/json_output.h"
+
+namespace tessmol {
+
+namespace {
+
+// The compatible score as the analysis list shows it: 45 % of the expected one.
+double Compatible(float expected) {
+  return static_cast<double>(expected) * static_cast<double>(0.45f);
+}
+
+std::string ChainNameOfResidue(const Structure& s, size_t index) {
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    if (static_cast<int32_t>(index) >= s.chains[k].firstResidue && static_cast<int32_t>(index) <= s.chains[k].lastResidue)
+      return s.ChainName(k);
+  }
+  const char id = s.residues[index].chainId;
+  return std::string(1, id == '\0' ? ' ' : id);
+}
+
+nlohmann::json ResidueJson(const Structure& s, size_t i) {
+  const Residue& r = s.residues[i];
+  nlohmann::json j = {{"index", i},
+                      {"name", r.name},
+                      {"chain", ChainNameOfResidue(s, i)},
+                      {"number", r.resSeq},
+                      {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
+                      {"area_buried", r.areaBuried},
+                      {"fraction_polar", r.fractionPolar},
+                      {"kavelin_fp", r.kavelinFP},
+                      {"category", r.profEnv},
+                      {"kavelin_category", r.kavelinEnv},
+                      {"main_sasa", r.mainSASA},
+                      {"side_sasa", r.sideSASA},
+                      {"sasa", r.sideSASA + r.mainSASA},
+                      {"solvent_score", r.solventScore},
+                      {"kavelin_score", r.kavelinScore},
+                      {"overall_score", r.overallScore},
+                      {"transmembrane", r.transmembrane}};
+  return j;
+}
+
+}  // namespace
+
+nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, bool residues) {
+  const Structure& s = protein.structure;
+  nlohmann::json chains = nlohmann::json::array();
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    const Chain& c = s.chains[k];
+    const bool any = c.firstResidue >= 0 && c.lastResidue >= c.firstResidue &&
+                     c.lastResidue < static_cast<int32_t>(s.residues.size());
+    chains.push_back({{"name", s.ChainName(k)},
+                      {"residue_count", any ? c.lastResidue - c.firstResidue + 1 : 0},
+                      {"first_number", any ? s.residues[c.firstResidue].resSeq : 0},
+                      {"last_number", any ? s.residues[c.lastResidue].resSeq : 0}});
+  }
+  nlohmann::json segments = nlohmann::json::array();
+  size_t next = 0;
+  const std::vector<SecondaryRange> domains = s.TransmembraneSegments();
+  for (size_t i = 0; i < s.residues.size() && next < domains.size(); ++i) {
+    const bool continues =
+        i > 0 && s.residues[i - 1].transmembrane && s.residues[i].resSeq - s.residues[i - 1].resSeq <= 1;
+    if (!s.residues[i].transmembrane || continues) continue;
+    const SecondaryRange& d = domains[next++];
+    const int8_t topology = s.residues[i].tmTopology;
+    segments.push_back({{"chain", ChainNameOfResidue(s, i)},
+                        {"first_number", d.firstResSeq},
+                        {"last_number", d.lastResSeq},
+                        {"orientation", topology > 0 ? "in-out" : topology < 0 ? "out-in" : "unknown"}});
+  }
+  nlohmann::json j = {{"file", protein.fileName},
+                      {"chain_count", s.chains.size()},
+                      {"chains", chains},
+                      {"residue_count", s.residues.size()},
+                      {"total_sasa", s.totalSASA},
+                      {"average_score", s.averageScore},
+                      {"transmembrane_segments", segments}};
+  if (row != nullptr) {
+    j["expected_score"] = row->expectedScore;
+    j["compatible_score"] = Compatible(row->expectedScore);
+    j["score_table"] = row->scoreTableName;
+    j["result_file"] = row->resultPath;
+  }
+  if (residues) {
+    nlohmann::json rows = nlohmann::json::array();
+    for (size_t i = 0; i < s.residues.size(); ++i) rows.push_back(ResidueJson(s, i));
+    j["residues"] = rows;
+  }
+  return j;
+}
+
+nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) {
+  const AnalysisEntry& e = entries[index];
+  return {{"index", index},
+          {"structure", e.resultName},
+          {"score_table", e.scoreTableName},
+          {"average_score", e.averageScore},
+          {"expected_score", e.expectedScore},
+          {"compatible_score", Compatible(e.expectedScore)},
+          {"result_file", e.resultPath}};
+}
+
+nlohmann::json RunJson(const std::string& command, const nlohmann::json& structures,
+                       const std::vector<AnalysisEntry>& entries) {
+  nlohmann::json list = nlohmann::json::array();
+  for (size_t i = 0; i < entries.size(); ++i) list.push_back(RowJson(entries, i));
+  return {{"tessmol", "0.1.0"}, {"command", command}, {"structures", structures}, {"analysis_list", list}};
+}
+
+}  // namespace tessmol
