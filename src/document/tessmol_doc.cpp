@@ -1,6 +1,8 @@
 #include "document/tessmol_doc.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -16,6 +18,16 @@
 namespace tessmol {
 
 namespace {
+
+// " (3.2 structures/s, 12 s left)" once something is done.
+std::string RateAndTimeLeft(std::chrono::steady_clock::time_point started, size_t done, size_t total) {
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (done == 0 || seconds <= 0.0) return {};
+  const double rate = static_cast<double>(done) / seconds;
+  char text[80];
+  std::snprintf(text, sizeof text, " (%.1f structures/s, %.0f s left)", rate, static_cast<double>(total - done) / rate);
+  return text;
+}
 
 // Suffixes of compressed files: the structure's own extension comes before them.
 constexpr std::string_view kCompressionSuffixes[] = {".gz", ".bz2", ".xz", ".Z", ".zst"};
@@ -182,9 +194,10 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     outcome.log = log.str();
     return outcome;
   };
+  const auto started = std::chrono::steady_clock::now();
   auto before = [&](size_t i) {
-    feedback_.BeginProgress("Analysing structure " + std::to_string(i + 1) + " of " + std::to_string(count) +
-                            ": " + BareName(paths[i]));
+    feedback_.BeginProgress("Analysing structure " + std::to_string(i + 1) + " of " + std::to_string(count) + ": " +
+                            BareName(paths[i]) + RateAndTimeLeft(started, i, count));
     feedback_.SetProgress(static_cast<int>(100 * i / count));
   };
   auto consume = [&](size_t, Outcome&& outcome) {
