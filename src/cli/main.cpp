@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   int status = 0;
   tessmol::cli::SetupAnalyse(app, status);
   tessmol::cli::SetupMulti(app, status);
+  tessmol::cli::SetupMerge(app, status);
   tessmol::cli::SetupRecalc(app, status);
   tessmol::cli::SetupShow(app, status);
   tessmol::cli::SetupSpanner2D(app, status);

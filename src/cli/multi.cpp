@@ -1,9 +1,12 @@
 #include "cli/multi.h"
 
+#include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "cli/common.h"
+#include "model/program_folder.h"
 
 namespace tessmol::cli {
 
@@ -13,17 +16,38 @@ struct MultiArgs {
   std::vector<std::string> files;
   AnalysisOptions options;
   std::string customTable;
+  std::string customCounts;
+  std::string shard;
   int jobs = 1;
   std::string format = "text";
 };
 
+// "I/N": the I-th of N interleaved parts, I from 1.
+bool ParseShard(const std::string& text, size_t& part, size_t& parts) {
+  const size_t slash = text.find('/');
+  if (slash == std::string::npos) return false;
+  try {
+    part = std::stoul(text.substr(0, slash));
+    parts = std::stoul(text.substr(slash + 1));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return parts >= 1 && part >= 1 && part <= parts;
+}
+
 int Run(const MultiArgs& args) {
+  size_t part = 1, parts = 1;
+  if (!args.shard.empty() && !ParseShard(args.shard, part, parts)) {
+    std::cerr << "Error: --shard takes I/N with 1 <= I <= N\n";
+    return 2;
+  }
   Session session(args.options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   MultipleAnalysisRequest request;
-  request.filePaths = args.files;
-  request.createCustomTable = !args.customTable.empty();
+  // The shard's files, in the list's order; file k of the shard is file part-1 + k*parts.
+  for (size_t k = part - 1; k < args.files.size(); k += parts) request.filePaths.push_back(args.files[k]);
+  request.createCustomTable = !args.customTable.empty() || !args.customCounts.empty();
   request.customTablePath = args.customTable;
   // Result files and the custom table that could not be written have been named already.
   const MultipleAnalysisReport report = doc.AnalyseMultiple(request, args.jobs);
@@ -34,12 +58,26 @@ int Run(const MultiArgs& args) {
       std::cerr << "Skipped " << skipped.path << ": " << skipped.Describe() << '\n';
     }
   }
-  if (args.format == "json") {
-    PrintJson("multi", nlohmann::json::array(), doc.entries());
-  } else {
-    PrintAnalysisList(doc.entries());
+  // Places in the whole list, so that shards merge into the single run's order.
+  std::vector<AnalysisEntry> entries = doc.entries();
+  for (AnalysisEntry& e : entries) {
+    if (e.inputIndex >= 0) e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
   }
-  return report.ok() ? 0 : 1;
+  bool ok = report.ok();
+  if (!args.customCounts.empty()) {
+    ScoreTable counts = doc.scoreTable();
+    for (ScoreSample& sample : counts.samples) sample.order = static_cast<int64_t>(part - 1) + sample.order * static_cast<int64_t>(parts);
+    if (const FileStatus written = counts.SaveCounts(args.customCounts); !written) {
+      std::cerr << written.Describe() << '\n';
+      ok = false;
+    }
+  }
+  if (args.format == "json") {
+    PrintJson("multi", nlohmann::json::array(), entries);
+  } else {
+    PrintAnalysisList(entries);
+  }
+  return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -53,10 +91,71 @@ void SetupMulti(CLI::App& app, int& status) {
   multi->add_option("--custom-table", args->customTable,
                     "Derive a score table from these structures and write it here");
   AddFormatOption(*multi, args->format);
+  multi->add_option("--shard", args->shard, "Only the I-th of N interleaved parts of the file list, I/N");
+  multi->add_option("--custom-counts", args->customCounts,
+                    "Write the custom table's counts and samples here, for merge-counts");
   multi->add_option("--jobs", args->jobs, "Structures analysed at once")
       ->check(CLI::Range(1, 256))
       ->capture_default_str();
   multi->callback([args, &status]() { status = Run(*args); });
+}
+
+void SetupMerge(CLI::App& app, int& status) {
+  auto counts = std::make_shared<std::vector<std::string>>();
+  auto table = std::make_shared<std::string>();
+  CLI::App* merge = app.add_subcommand("merge-counts", "Merge the counts of multi --custom-counts runs into one score table");
+  merge->add_option("COUNTS", *counts, "Counts files")->required();
+  merge->add_option("--custom-table", *table, "The score table to write")->required();
+  merge->callback([counts, table, &status]() {
+    // A fresh table, every count at 1, with the default table's curve, as a run starts.
+    ScoreTable merged;
+    merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
+    for (const std::string& path : *counts) {
+      if (const FileStatus read = merged.AddCounts(path); !read) {
+        std::cerr << read.Describe() << '\n';
+        status = 1;
+        return;
+      }
+    }
+    merged.ComputeScores();
+    if (const FileStatus written = merged.SaveTable(*table); !written) {
+      std::cerr << written.Describe() << '\n';
+      status = 1;
+    }
+  });
+
+  auto lists = std::make_shared<std::vector<std::string>>();
+  CLI::App* mergeLists = app.add_subcommand("merge-lists", "Merge the JSON analysis lists of multi runs, sorted as one run");
+  mergeLists->add_option("JSON", *lists, "multi --format json outputs")->required();
+  mergeLists->callback([lists, &status]() {
+    std::vector<AnalysisEntry> entries;
+    for (const std::string& path : *lists) {
+      std::ifstream in(path);
+      try {
+        const nlohmann::json doc = nlohmann::json::parse(in);
+        for (const nlohmann::json& row : doc.at("analysis_list")) {
+          AnalysisEntry e;
+          e.resultName = row.at("structure").get<std::string>();
+          e.scoreTableName = row.at("score_table").get<std::string>();
+          e.averageScore = row.at("average_score").get<float>();
+          e.expectedScore = row.at("expected_score").get<float>();
+          e.resultPath = row.at("result_file").get<std::string>();
+          e.inputIndex = row.value("input_index", -1);
+          entries.push_back(e);
+        }
+      } catch (const std::exception& error) {
+        std::cerr << "Error: cannot read " << path << ": " << error.what() << '\n';
+        status = 1;
+        return;
+      }
+    }
+    // As one run sorts: highest average first, equal ones in the order of the file list.
+    std::stable_sort(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
+      if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;
+      return a.inputIndex < b.inputIndex;
+    });
+    PrintAnalysisList(entries);
+  });
 }
 
 }  // namespace tessmol::cli

@@ -91,13 +91,15 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
 
 nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) {
   const AnalysisEntry& e = entries[index];
-  return {{"index", index},
-          {"structure", e.resultName},
-          {"score_table", e.scoreTableName},
-          {"average_score", e.averageScore},
-          {"expected_score", e.expectedScore},
-          {"compatible_score", Compatible(e.expectedScore)},
-          {"result_file", e.resultPath}};
+  nlohmann::json row = {{"index", index},
+                        {"structure", e.resultName},
+                        {"score_table", e.scoreTableName},
+                        {"average_score", e.averageScore},
+                        {"expected_score", e.expectedScore},
+                        {"compatible_score", Compatible(e.expectedScore)},
+                        {"result_file", e.resultPath}};
+  if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
+  return row;
 }
 
 nlohmann::json RunJson(const std::string& command, const nlohmann::json& structures,

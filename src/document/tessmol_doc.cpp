@@ -200,22 +200,26 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
                             BareName(paths[i]) + RateAndTimeLeft(started, i, count));
     feedback_.SetProgress(static_cast<int>(100 * i / count));
   };
-  auto consume = [&](size_t, Outcome&& outcome) {
+  auto consume = [&](size_t i, Outcome&& outcome) {
     if (std::ostream* log = state_.logFile()) *log << outcome.log;
     if (!outcome.protein) {
       report.skipped.push_back(outcome.status);
       return;
     }
+    report.analysed.push_back(i);
     const FileStatus written = AddSummaryEntry(*outcome.protein);
+    entries_.back().inputIndex = static_cast<int>(i);
     if (!written) report.unwritten.push_back(written);
-    if (request.createCustomTable)
+    if (request.createCustomTable) {
       scoreTable_.AddStructure(outcome.protein->structure, workFolder_ + outcome.protein->fileName);
+      scoreTable_.samples.back().order = static_cast<int64_t>(i);
+    }
   };
   ParallelOrdered<Outcome>(count, jobs, make, before, consume);
   if (count > 0) feedback_.EndProgress();
 
   SortEntries(0, static_cast<int>(entries_.size()) - 1);
-  if (request.createCustomTable) {
+  if (request.createCustomTable && !request.customTablePath.empty()) {
     report.customTable = WriteCustomTable(request.customTablePath);
     if (!report.customTable) feedback_.ShowMessage(report.customTable.Describe());
   }

@@ -27,18 +27,20 @@ struct AnalysisEntry {
   float expectedScore = 0.0f;
   std::string scoreTableName;
   std::string resultPath;  // "./" + resultName, in the process's current folder
+  int inputIndex = -1;     // the structure's place in a multiple analysis's file list
 };
 
 // What the multiple-analysis dialog hands over.
 struct MultipleAnalysisRequest {
   std::vector<std::string> filePaths;
-  bool createCustomTable = false;
+  bool createCustomTable = false;  // gather counts and samples; write the table when a path is given
   std::string customTablePath;
 };
 
 // What a multiple analysis could not do: files skipped (with why), result files not
 // written, and the custom table when it could not be written.
 struct MultipleAnalysisReport {
+  std::vector<size_t> analysed;  // the indices of the files that gave rows, in file order
   std::vector<FileStatus> skipped;
   std::vector<FileStatus> unwritten;
   FileStatus customTable;

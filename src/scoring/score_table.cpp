@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 
@@ -185,6 +187,59 @@ void ScoreTable::FitExpectedScoreCurve() {
     gradient = static_cast<float>(r * sx / sy);
   }
   yIntercept = meanX - gradient * meanY;
+}
+
+FileStatus ScoreTable::SaveCounts(const std::string& path) const {
+  return WriteFileAtomically(path, [&](std::ostream& out) {
+    out << "TESSMOLCOUNTS\t1\n";
+    for (int r = 0; r < kEnvironmentCount; ++r) {
+      out << "COUNTS";
+      for (int c = 0; c < kResidueTypeCount; ++c) out << '\t' << counts[r * kResidueTypeCount + c] - 1;
+      out << '\n';
+    }
+    char number[32];
+    for (const ScoreSample& s : samples) {
+      std::snprintf(number, sizeof number, "%.9g", static_cast<double>(s.logTotalScore));
+      out << "SAMPLE\t" << s.order << '\t' << number << '\t' << s.residueCount << '\t' << s.filePath << '\n';
+    }
+  });
+}
+
+FileStatus ScoreTable::AddCounts(const std::string& path) {
+  std::ifstream in;
+  if (!OpenForReading(in, path)) return ReadFailure(path);
+  std::array<int32_t, kScoreCells> added{};
+  std::vector<ScoreSample> read;
+  int row = 0, lineNumber = 0;
+  std::string line;
+  while (ReadLine(in, line)) {
+    ++lineNumber;
+    const std::vector<std::string> f = SplitFields(line);
+    if (lineNumber == 1) {
+      if (f[0] != "TESSMOLCOUNTS") return FileStatus::Format(path, 1, "not a counts file");
+    } else if (f[0] == "COUNTS") {
+      if (row >= kEnvironmentCount || f.size() != 1 + kResidueTypeCount)
+        return FileStatus::Format(path, lineNumber, "a COUNTS row needs 20 counts, and there are 18 rows");
+      for (int c = 0; c < kResidueTypeCount; ++c) added[row * kResidueTypeCount + c] = ParseInt(f[1 + c]);
+      ++row;
+    } else if (f[0] == "SAMPLE" && f.size() >= 5) {
+      ScoreSample sample;
+      sample.order = std::stoll("0" + f[1]);
+      sample.logTotalScore = static_cast<float>(std::strtod(f[2].c_str(), nullptr));  // "nan" and "-inf" too
+      sample.residueCount = ParseInt(f[3]);
+      sample.filePath = f[4];
+      read.push_back(std::move(sample));
+    } else {
+      return FileStatus::Format(path, lineNumber, "no COUNTS or SAMPLE record");
+    }
+  }
+  if (ReadFailed(in)) return FileStatus::Unreadable(path);
+  if (row != kEnvironmentCount) return FileStatus::Format(path, lineNumber, "fewer than 18 COUNTS rows");
+  for (int i = 0; i < kScoreCells; ++i) counts[i] += added[i];
+  samples.insert(samples.end(), read.begin(), read.end());
+  std::stable_sort(samples.begin(), samples.end(),
+                   [](const ScoreSample& a, const ScoreSample& b) { return a.order < b.order; });
+  return FileStatus::Ok(path);
 }
 
 }  // namespace tessmol

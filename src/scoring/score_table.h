@@ -25,6 +25,7 @@ struct ScoreSample {
   float logTotalScore = 0.0f;
   int32_t residueCount = 0;
   std::string filePath;
+  int64_t order = 0;  // where the structure came in its run: merged samples keep that order
 };
 
 class ScoreTable {
@@ -51,6 +52,12 @@ class ScoreTable {
   // Least-squares fit of ln(total score) on ln(residue count) over the samples. With
   // fewer than two samples or all of one length there is no line; the curve is kept.
   void FitExpectedScoreCurve();
+
+  // The custom scoring's raw material for merging runs: the counts added to the initial 1
+  // of every cell and the samples with their order, numbers at full precision.
+  FileStatus SaveCounts(const std::string& path) const;
+  // Adds a counts file to this table's counts and samples (samples kept in their order).
+  FileStatus AddCounts(const std::string& path);
 
   float Score(int32_t row, int32_t column) const { return scores[row * kResidueTypeCount + column]; }
 

@@ -466,5 +466,28 @@ TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
   }
 }
 
+TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
+  const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb") + " " +
+                            test::DataPath("5PTI.pdb") + " " + test::DataPath("biopython_header.pdb") + " " +
+                            test::DataPath("1AKI.pdb");
+  const auto single = test::RunCommand(Cli("multi --custom-table one.stb " + files + " 2>/dev/null"));
+  const std::string table = ReadAll("one.stb");
+  ASSERT_FALSE(table.empty());
+  for (int parts : {1, 2, 3, 7}) {
+    SCOPED_TRACE(parts);
+    std::string counts, lists;
+    for (int part = 1; part <= parts; ++part) {
+      const std::string name = "shard" + std::to_string(part);
+      test::RunCommand(Cli("multi --shard " + std::to_string(part) + "/" + std::to_string(parts) + " --custom-counts " +
+                           name + ".counts --format json " + files + " > " + name + ".json 2>/dev/null"));
+      counts += " " + name + ".counts";
+      lists += " " + name + ".json";
+    }
+    ASSERT_EQ(test::RunCommand(Cli("merge-counts --custom-table merged.stb" + counts)).status, 0);
+    EXPECT_EQ(ReadAll("merged.stb"), table);
+    EXPECT_EQ(test::RunCommand(Cli("merge-lists" + lists)).out, single.out);
+  }
+}
+
 }  // namespace
 }  // namespace tessmol
