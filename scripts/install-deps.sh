@@ -9,6 +9,7 @@ packages=(
   libcli11-dev
   zlib1g-dev gemmi-dev tao-pegtl-dev nlohmann-json3-dev python3-jsonschema
   freesasa gemmi dssp
+  snakemake slurm-wlm munge
   toppred emboss
   qt6-base-dev xvfb xauth fonts-dejavu-core
 )

@@ -125,9 +125,11 @@ void SetupMerge(CLI::App& app, int& status) {
   });
 
   auto lists = std::make_shared<std::vector<std::string>>();
+  auto format = std::make_shared<std::string>("text");
   CLI::App* mergeLists = app.add_subcommand("merge-lists", "Merge the JSON analysis lists of multi runs, sorted as one run");
   mergeLists->add_option("JSON", *lists, "multi --format json outputs")->required();
-  mergeLists->callback([lists, &status]() {
+  AddFormatOption(*mergeLists, *format);
+  mergeLists->callback([lists, format, &status]() {
     std::vector<AnalysisEntry> entries;
     for (const std::string& path : *lists) {
       std::ifstream in(path);
@@ -154,7 +156,11 @@ void SetupMerge(CLI::App& app, int& status) {
       if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;
       return a.inputIndex < b.inputIndex;
     });
-    PrintAnalysisList(entries);
+    if (*format == "json") {
+      PrintJson("multi", nlohmann::json::array(), entries);
+    } else {
+      PrintAnalysisList(entries);
+    }
   });
 }
 
