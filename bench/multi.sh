@@ -31,3 +31,25 @@ for jobs in 1 2 1 2; do
     printf "jobs %d: %d structures in %.2f s, %.1f structures/s, %.0f atoms/s\n", j, n, e - s, n / (e - s), a / (e - s) }'
 done
 cmp -s list_1.tsv list_2.tsv && echo "lists identical with 1 and 2 jobs" || echo "LISTS DIFFER"
+
+# The sharded workflow (2 shards, local engine) against one run with a custom table.
+printf '%s\n' "${files[@]}" > files.txt
+start=$(date +%s.%N)
+"$cli" multi --jobs 2 --threads 1 --custom-table single.stb "${files[@]}" > single.tsv 2>/dev/null || true
+middle=$(date +%s.%N)
+snakemake -s "$OLDPWD/workflow/Snakefile" --cores 2 --quiet \
+  --config structures="$PWD/files.txt" shards=2 outdir=run cli="$cli" > snakemake.log 2>&1
+end=$(date +%s.%N)
+awk -v s="$start" -v m="$middle" -v e="$end" 'BEGIN {
+  printf "one multi --jobs 2: %.2f s; workflow with 2 shards: %.2f s; overhead %.0f %%\n", m - s, e - m, 100 * ((e - m) / (m - s) - 1) }'
+cmp -s single.stb run/custom.stb && echo "merged table identical to one run's" || echo "TABLES DIFFER"
+cmp -s single.tsv run/list.tsv && echo "merged list identical to one run's" || echo "LISTS DIFFER"
+
+# Memory against the number of files: the same structures ten times over.
+many=()
+for round in $(seq 10); do many+=("${files[@]}"); done
+for set in "${#files[@]}" "${#many[@]}"; do
+  list=("${many[@]:0:$set}")
+  /usr/bin/time -f "%M" -o rss.txt "$cli" multi --threads 1 "${list[@]}" > /dev/null 2>&1 || true
+  echo "multi over $set files: peak memory $(($(cat rss.txt) / 1024)) MiB"
+done
