@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "model/text.h"
 
@@ -24,6 +25,15 @@ double Score(const Residue& r, int series) {
 }
 
 }  // namespace
+
+VerticalScale ComputeVerticalScale(const Structure& structure, const ChartAxisOptions& scoreAxis) {
+  // A range the user set: minimum to maximum, when it is one.
+  if (!scoreAxis.automatic && std::isfinite(scoreAxis.minimum) && std::isfinite(scoreAxis.maximum) &&
+      scoreAxis.maximum > scoreAxis.minimum) {
+    return {scoreAxis.minimum, scoreAxis.maximum - scoreAxis.minimum};
+  }
+  return ComputeVerticalScale(structure);
+}
 
 VerticalScale ComputeVerticalScale(const Structure& structure) {
   float low = 0.0f, high = 0.0f;
@@ -148,8 +158,10 @@ void DrawSeries(DrawingSurface& surface, const Structure& s, const ChartOptions&
     if (!series.show) continue;
     surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
     const std::vector<double> values = MovingAverage(s, chain, k, series.movingAverage);
+    // A score range the user set may leave points outside: they lie on the plot's edge.
+    const int top = std::min(g.TopY(), g.BottomY()), bottom = std::max(g.TopY(), g.BottomY());
     for (int i = 0; i < n; ++i) {
-      const int x = g.X(g0 + i), y = g.Y(values[i]);
+      const int x = g.X(g0 + i), y = std::clamp(g.Y(values[i]), top, bottom);
       if (i == 0) {
         surface.MoveTo(x, y);
       } else {
@@ -169,34 +181,48 @@ void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Cha
   }
 }
 
-// Residue numbers that are multiples of the unit, with a tick each, from the chain's first
-// such residue on; `drawnEnd` is the position after the chain.
+// The residues' own numbers along the axis, each label and tick at the x where its
+// residue is drawn: the numbers that are multiples of the step, the step the smallest of
+// unit, 2 unit, 5 unit, 10 unit, ... at which labels of this chain do not overlap. Where
+// the numbering jumps (residues the structure lacks) two short slashes mark the gap.
 void DrawResidueTicks(DrawingSurface& surface, const Structure& s, const ChartAxisOptions& axis, const Chain& chain,
-                      int xc, int y0, int64_t width, int64_t total, int64_t drawnEnd, int n) {
-  // A unit below 1 has no multiples to mark, one beyond any residue number marks nothing
-  // but the first, and a step below a pixel never advances.
-  if (!axis.showUnits || !(axis.unitInterval >= 1.0f && axis.unitInterval < 1e9f)) return;
-  const auto unit = static_cast<int64_t>(axis.unitInterval);
-  const double stepPixels = static_cast<double>(width - 40) * axis.unitInterval / static_cast<double>(total);
-  if (!(stepPixels >= 1.0 && stepPixels < 1e9)) return;
-  const auto step = static_cast<int64_t>(stepPixels);
-  int j = -1;
+                      const ChartGeometry& g, int64_t g0, int y0, int n, int& lastRight) {
+  if (!axis.showUnits || !(axis.unitInterval >= 1.0f && axis.unitInterval < 1e9f) || n <= 0) return;
+  const double pixelsPerResidue = n > 1 ? static_cast<double>(g.X(g0 + n - 1) - g.X(g0)) / (n - 1) : 1e9;
+  int widest = 0;
   for (int i = 0; i < n; ++i) {
-    if (static_cast<uint32_t>(s.residues[chain.firstResidue + i].resSeq) % static_cast<uint64_t>(unit) == 0) {
-      j = i;
-      break;
-    }
+    widest = std::max(widest, surface.TextWidth(std::to_string(s.residues[chain.firstResidue + i].resSeq)));
   }
-  if (j < 0) return;
-  int64_t xt = xc + ((width - 50) / total) * j;
-  double v = s.residues[chain.firstResidue + j].resSeq;
-  const int64_t end = (width - 40) * drawnEnd / total;
-  for (int marks = 0; xt < end && marks < kMaxMarks; ++marks) {
-    surface.Text(static_cast<int>(xt), y0 + 20, std::to_string(static_cast<int64_t>(v)), TextAlign::kCentreTop);
-    surface.MoveTo(static_cast<int>(xt), y0);
-    surface.LineTo(static_cast<int>(xt), y0 + 10);
-    v = std::trunc(v + axis.unitInterval);
-    xt += step;
+  int64_t step = static_cast<int64_t>(axis.unitInterval);
+  // 1, 2, 5 times the unit, then 10, 20, 50 times, ...: until a label fits its spacing.
+  for (int64_t base = step, k = 0; step * pixelsPerResidue < widest + 10 && k < 30; ++k) {
+    const int64_t scales[3] = {2, 5, 10};
+    step = base * scales[k % 3] * static_cast<int64_t>(std::pow(10, k / 3));
+  }
+  int marks = 0;
+  for (int i = 0; i < n && marks < kMaxMarks; ++i) {
+    const Residue& r = s.residues[chain.firstResidue + i];
+    const int x = g.X(g0 + i);
+    const int32_t jump = i > 0 ? r.resSeq - s.residues[chain.firstResidue + i - 1].resSeq : 1;
+    if (jump != 1 && jump != 0) {
+      const int gap = (x + g.X(g0 + i - 1)) / 2;
+      surface.MoveTo(gap - 4, y0 + 6);
+      surface.LineTo(gap - 1, y0 - 6);
+      surface.MoveTo(gap + 1, y0 + 6);
+      surface.LineTo(gap + 4, y0 - 6);
+    }
+    const bool plain = r.iCode == ' ' || r.iCode == '\0';
+    if (!plain || r.resSeq % step != 0) continue;
+    const std::string label = std::to_string(r.resSeq);
+    const int width = surface.TextWidth(label);
+    // Numbers that jump back (2RH1's 1002 after 230), or the last of the chain before,
+    // could still meet their neighbour.
+    if (x - width / 2 < lastRight + 6) continue;
+    surface.Text(x, y0 + 20, label, TextAlign::kCentreTop);
+    surface.MoveTo(x, y0);
+    surface.LineTo(x, y0 + 10);
+    lastRight = x + width / 2;
+    ++marks;
   }
 }
 
@@ -240,12 +266,12 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
   const std::vector<Chain> chains = ChainsToDraw(s, options.axes[0]);
   int64_t total = 0;
   for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
-  const ChartGeometry g(rc, ComputeVerticalScale(s), static_cast<int>(total));
+  const ChartGeometry g(rc, ComputeVerticalScale(s, options.axes[1]), static_cast<int>(total));
   const int y0 = g.Y(0.0);
   DrawAxes(surface, rc, y0);
 
-  const int64_t width = rc.right - rc.left;
   int64_t g0 = 0;
+  int lastLabelRight = std::numeric_limits<int>::min();  // labels never overlap, across chains too
   for (const Chain& chain : chains) {
     const int n = std::max(0, chain.lastResidue - chain.firstResidue + 1);
     if (n == 0 || total == 0) continue;
@@ -258,7 +284,7 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
                  TextAlign::kLeftTop);
     surface.MoveTo(xc, rc.top + 10);
     surface.LineTo(xc, rc.bottom - 10);
-    DrawResidueTicks(surface, s, options.axes[0], chain, xc, y0, width, total, g0, n);
+    DrawResidueTicks(surface, s, options.axes[0], chain, g, g0 - n, y0, n, lastLabelRight);
     DrawScoreLabels(surface, options.axes[1], g, rc);
   }
   if (input.showLegend) DrawLegend(surface, options, rc);

@@ -24,6 +24,8 @@ struct VerticalScale {
   float yRange = 0.0f;
 };
 VerticalScale ComputeVerticalScale(const Structure& structure);
+// The same, or the score axis's own range when it is not automatic.
+VerticalScale ComputeVerticalScale(const Structure& structure, const ChartAxisOptions& scoreAxis);
 
 // The pixel mapping of one drawing. A range of 0 (all scores 0) maps as a range of 1 so
 // the drawing stays finite.
@@ -32,6 +34,9 @@ class ChartGeometry {
   ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount);
   int Y(double score) const;
   int X(int64_t position) const;  // residue position across the drawn chains
+  // The y of the range's top and bottom.
+  int TopY() const { return Y(yMin_ + yRange_); }
+  int BottomY() const { return Y(yMin_); }
   int residueCount() const { return residueCount_; }
 
  private:

@@ -21,6 +21,9 @@ class DrawingSurface {
   virtual void MoveTo(int x, int y) = 0;
   virtual void LineTo(int x, int y) = 0;
   virtual void Text(int x, int y, const std::string& text, TextAlign align) = 0;
+  // The width a text takes when drawn here, in pixels. Digits of a 12-pixel sans-serif
+  // font are about 7 pixels wide; surfaces with real font metrics say exactly.
+  virtual int TextWidth(const std::string& text) const { return static_cast<int>(text.size()) * 7; }
 };
 
 }  // namespace tessmol

@@ -190,6 +190,51 @@ TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
   }
 }
 
+// Every residue label stands where its residue is drawn, shows a number of that chain,
+// and no two labels overlap (widths as the surface measures them).
+TEST(ChartDrawing, ResidueLabelsSitOnTheirResidues) {
+  for (const char* name : {"1U19.pdb", "4HHB.pdb", "2JO4.pdb"}) {
+    SCOPED_TRACE(name);
+    const Structure s = test::ReadPdb(test::DataPath(name)).structure;
+    ChartInput in = Input(s);
+    in.rect = {10, 10, 1190, 590};
+    RecordingSurface surface;
+    DrawChart(surface, in);
+    const ChartGeometry g(in.rect, ComputeVerticalScale(s), static_cast<int>(s.residues.size()));
+    const int y0 = g.Y(0.0);
+    int labels = 0, lastRight = -1000000;
+    for (const Label& l : surface.labels) {
+      if (l.y != y0 + 20) continue;  // residue labels only
+      ++labels;
+      bool found = false;
+      for (size_t i = 0; i < s.residues.size() && !found; ++i) {
+        found = std::to_string(s.residues[i].resSeq) == l.text && std::abs(g.X(static_cast<int64_t>(i)) - l.x) <= 1;
+      }
+      EXPECT_TRUE(found) << l.text << " at " << l.x;
+      const int half = surface.TextWidth(l.text) / 2;
+      EXPECT_GT(l.x - half, lastRight) << l.text;
+      lastRight = l.x + half;
+    }
+    EXPECT_GE(labels, 3);
+  }
+}
+
+TEST(ChartDrawing, TheScoreRangeOfTheOptionsIsTheAxis) {
+  const Structure s = Ramp(30);
+  ChartInput in = Input(s);
+  in.options.axes[1].automatic = false;
+  in.options.axes[1].minimum = -2.0f;
+  in.options.axes[1].maximum = 4.0f;
+  const ChartGeometry g(in.rect, ComputeVerticalScale(s, in.options.axes[1]), 30);
+  EXPECT_EQ(g.BottomY(), in.rect.bottom - 10);  // -2 at the bottom
+  EXPECT_EQ(g.Y(4.0), in.rect.bottom - 10 - (in.rect.bottom - 20));  // 4 at the top
+  RecordingSurface surface;
+  DrawChart(surface, in);
+  for (const Segment& seg : surface.segments) {  // scores up to 29 stay inside the plot
+    EXPECT_GE(seg.y2, in.rect.top);
+  }
+}
+
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   Structure flat = Ramp(10);
   for (Residue& r : flat.residues) r.solventScore = r.kavelinScore = r.overallScore = 0.0f;

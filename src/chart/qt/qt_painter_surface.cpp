@@ -23,6 +23,10 @@ void QtPainterSurface::LineTo(int x, int y) {
   at_ = to;
 }
 
+int QtPainterSurface::TextWidth(const std::string& text) const {
+  return painter_.fontMetrics().horizontalAdvance(QString::fromStdString(text));
+}
+
 void QtPainterSurface::Text(int x, int y, const std::string& text, TextAlign align) {
   const QString s = QString::fromStdString(text);
   const QFontMetrics metrics = painter_.fontMetrics();
