@@ -17,6 +17,9 @@
 
 #include "model/text.h"
 
+#include <map>
+#include <vector>
+
 namespace tessmol {
 
 GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values, QWidget* parent)
@@ -77,6 +80,15 @@ QString Number(double value) {
 
 }  // namespace
 
+namespace {
+
+// The edit controls on each row of the page's grid.
+const std::map<int, std::vector<int>> kFieldsOfRow = {{0, {1049}}, {1, {1051}}, {2, {1050}},       {3, {1052}},
+                                                      {5, {1053, 1054}}, {6, {1055, 1056}}, {7, {1057, 1058}},
+                                                      {8, {1059, 1060}}};
+
+}  // namespace
+
 Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent) : QWidget(parent) {
   const ScanParams& v = settings.spanner2DParams;
   auto* grid = new QGridLayout(this);
@@ -91,6 +103,10 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   };
   auto label = [&](const char* text, int row) {
     grid->addWidget(new QLabel(QString::fromLatin1(text), this), row, 0);
+    // The fields of this row take its label's name for their messages.
+    if (const auto fields = kFieldsOfRow.find(row); fields != kFieldsOfRow.end()) {
+      for (int id : fields->second) labels_[id] = QString::fromLatin1(text);
+    }
   };
   label("Minimum Area difference...............", 0);
   makeField(1049, v.minAreaDifference, 0, 1);
@@ -139,26 +155,33 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
     field(id)->setFocus();
     return false;
   };
+  // Messages name the field by its label on the page.
+  auto label = [&](int id) {
+    QString text = labels_.value(id);
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    return text + QStringLiteral(": ");
+  };
   auto readFloat = [&](int id, float& target) {
     bool ok = false;
     target = c.toFloat(field(id)->text().trimmed(), &ok);
-    return ok || refuse(id, QStringLiteral("Please enter a number."));
+    return ok || refuse(id, label(id) + QStringLiteral("Please enter a number."));
   };
   auto readUnsigned = [&](int id, uint32_t& target) {
     bool ok = false;
     target = c.toUInt(field(id)->text().trimmed(), &ok);
-    return ok || refuse(id, QStringLiteral("Please enter a positive integer."));
+    return ok || refuse(id, label(id) + QStringLiteral("Please enter a whole number of 0 or more."));
   };
   // The two fields with a range come first in the page's order: their ranges are checked
   // before the later fields are read.
   auto checkRanges = [&]() {
     const auto problem = settings.Validate();
     if (!problem) return true;
-    return refuse(problem->field == "movingAverage" ? 1051 : 1049, QString::fromStdString(problem->message));
+    const int id = problem->field == "movingAverage" ? 1051 : problem->field == "tmLengthMin" ? 1053 : 1049;
+    return refuse(id, QString::fromStdString(problem->message));
   };
   const bool ok = readFloat(1049, v.minAreaDifference) && readUnsigned(1051, v.movingAverage) && checkRanges() &&
                   readFloat(1052, v.minAveSASA) && readUnsigned(1053, v.tmLengthMin) &&
-                  readUnsigned(1054, v.tmLengthMax) && readFloat(1055, v.kavelinMin) &&
+                  readUnsigned(1054, v.tmLengthMax) && checkRanges() && readFloat(1055, v.kavelinMin) &&
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
                   readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QMap>
 #include <array>
 
 #include "document/tessmol_doc.h"
@@ -50,6 +51,7 @@ class Spanner2DParam : public QWidget {
  private:
   std::array<QLineEdit*, 12> fields_{};
   QComboBox* method_ = nullptr;
+  QMap<int, QString> labels_;  // each field's label, for its messages
 };
 
 class OptionsSheet : public QDialog {

@@ -18,10 +18,13 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   const ScanParams& scan = spanner2DParams;
   // Written so that NaN fails too.
   if (!(scan.minAreaDifference >= 1.0f && scan.minAreaDifference <= 10.0f)) {
-    return Problem{"minAreaDifference", NumberRange("1", "10")};
+    return Problem{"minAreaDifference", "Minimum Area difference: " + NumberRange("1", "10")};
   }
   if (scan.movingAverage < 1 || scan.movingAverage > 100) {
-    return Problem{"movingAverage", IntegerRange("1", "100")};
+    return Problem{"movingAverage", "Moving Average: " + IntegerRange("1", "100")};
+  }
+  if (scan.tmLengthMin > scan.tmLengthMax) {
+    return Problem{"tmLengthMin", "Transmembrane Length: the minimum may not exceed the maximum."};
   }
   if (sasaResolution < 0 || sasaResolution > 5) return Problem{"resolution", IntegerRange("0", "5")};
   if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};

@@ -266,7 +266,7 @@ class AppTest : public QObject {
       QCOMPARE(dialogs_->messages.size(), 1);
       QVERIFY(focused);
     }
-    QCOMPARE(dialogs_->messages.first(), QStringLiteral("Please enter a positive integer."));
+    QCOMPARE(dialogs_->messages.first(), QStringLiteral("Moving Average: Please enter a whole number of 0 or more."));
     QCOMPARE(doc.settings().spanner2DParams.movingAverage, 10u);
   }
 

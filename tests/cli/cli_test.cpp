@@ -223,11 +223,12 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
 TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
   const std::string fasta = " " + test::DataPath("rhodopsin_1gzmA.fasta") + " >/dev/null 2>&1";
   for (const char* bad : {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0",
-                          "--movingAverage 101", "--tmLengthMin -3", "--kavelinMin abc"}) {
+                          "--movingAverage 101", "--tmLengthMin -3", "--kavelinMin abc",
+                          "--tmLengthMin 40 --tmLengthMax 12"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + bad + fasta)).status, 2) << bad;
   }
   for (const char* good : {"--minAreaDifference 1", "--minAreaDifference 10", "--movingAverage 1",
-                           "--movingAverage 100 --tmLengthMin 40 --tmLengthMax 12"}) {
+                           "--movingAverage 100 --tmLengthMin 12 --tmLengthMax 12"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + good + fasta)).status, 0) << good;
   }
   EXPECT_EQ(test::RunCommand(Cli("analyse --spanner3d --movingAverage 0" + fasta)).status, 2);
