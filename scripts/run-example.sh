@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and analyses the bundled rhodopsin structure (1U19).
+# Installs what is missing, builds, and analyses the bundled rhodopsin structure (1U19):
+# surface areas, scores, its transmembrane helices, and the chart in example.svg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 build="${TESSMOL_BUILD_DIR:-build}"
-"$build/bin/tessmol-cli" analyse tests/data/1U19.pdb
+"$build/bin/tessmol-cli" analyse --spanner3d --method segments --chart example.svg tests/data/1U19.pdb
+echo "chart: example.svg"
