@@ -180,7 +180,11 @@ void CChildFrame::OnPrintPreview() {
 }
 
 void CChildFrame::OnEntryActivated(int index, const QString& name) {
-  if (doc().LoadEntry(index, name.toStdString())) RefreshStructureViews();
+  if (!doc().LoadEntry(index, name.toStdString())) return;
+  // The title follows the structure shown.
+  session_->title = name;
+  emit session_->TitleChanged();
+  RefreshStructureViews();
 }
 
 void CChildFrame::FocusNextPane(bool forward) {

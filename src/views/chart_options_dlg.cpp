@@ -179,6 +179,8 @@ void ChartOptionsDlg::LoadControls(int tab) {
   yUnits_->setChecked(y.showUnits);
   yAutomatic_->setChecked(y.automatic);
   yInterval_->setValue(y.unitInterval);
+  yMin_->setValue(y.minimum);
+  yMax_->setValue(y.maximum);
 }
 
 void ChartOptionsDlg::StoreControls(int tab) {
@@ -237,6 +239,16 @@ void ChartOptionsDlg::OnOk() {
     dialogs_.Message(this, QStringLiteral("Error: Please enter valid chain ID"));
     return;
   }
+  // A residue range needs a chain at each end; "--" at both would leave nothing to draw.
+  if (!xAutomatic_->isChecked() && fromChain_->currentText() == QStringLiteral("--") &&
+      toChain_->currentText() == QStringLiteral("--")) {
+    dialogs_.Message(this, QStringLiteral("Error: Choose the chains of the residue range, or tick Automatic"));
+    return;
+  }
+  if (!yAutomatic_->isChecked() && !(yMax_->value() > yMin_->value())) {
+    dialogs_.Message(this, QStringLiteral("Error: The score axis's maximum must lie above its minimum"));
+    return;
+  }
   ChartAxisOptions& x = options_->axes[0];
   auto firstChar = [](const QComboBox* box) {
     const QString text = box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString();
@@ -252,6 +264,9 @@ void ChartOptionsDlg::OnOk() {
   ChartAxisOptions& y = options_->axes[1];
   y.showUnits = yUnits_->isChecked();
   y.unitInterval = static_cast<float>(yInterval_->value());
+  y.automatic = yAutomatic_->isChecked();
+  y.minimum = static_cast<float>(yMin_->value());
+  y.maximum = static_cast<float>(yMax_->value());
   showLegend_ = legend_->isChecked();
   accept();
 }

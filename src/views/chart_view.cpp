@@ -90,6 +90,12 @@ void CChartView::paintEvent(QPaintEvent*) {
   painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
   QtPainterSurface surface(painter);
   DrawChart(surface, input);
+  // An empty document says where to start instead of showing an empty frame.
+  if (!input.structureLoaded) {
+    const PlotRect& r = input.rect;
+    painter.drawText(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), Qt::AlignCenter | Qt::TextWordWrap,
+                     QStringLiteral("Open a structure (File > Open) or run Spanner2D on a FASTA file"));
+  }
 }
 
 void CChartView::OnChartOptions() {

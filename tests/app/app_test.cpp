@@ -321,6 +321,7 @@ class AppTest : public QObject {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     const QString name = QString::fromStdString(doc.entries()[1].resultName);
     QCOMPARE(child->summaryView()->lines().first(), QStringLiteral("Protein summary for %1:").arg(name));
+    QCOMPARE(child->windowTitle(), name);
     QCOMPARE(child->tableView()->model().rowCount(), int(doc.protein().structure.residues.size()));
   }
 
@@ -411,6 +412,18 @@ class AppTest : public QObject {
     chart->OnChartOptions();
     QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("Error: Please enter valid chain ID")});
     QVERIFY(result != QDialog::Accepted);
+    // Both chain boxes on "--" without Automatic: refused with a message.
+    dialogs_->messages.clear();
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      dlg.xAutomatic()->setChecked(false);
+      dlg.fromChain()->setCurrentIndex(0);
+      dlg.toChain()->setCurrentIndex(0);
+      dlg.OnOk();
+      return dlg.result() == QDialog::Accepted ? kScriptFailed : int(QDialog::Rejected);
+    });
+    chart->OnChartOptions();
+    QCOMPARE(dialogs_->messages.size(), 1);
     // A double-click on the chart opens the dialog too.
     dialogs_->run.push_back([](QDialog& dialog) {
       return dialog.windowTitle() == QStringLiteral("Chart Options") ? int(QDialog::Rejected) : kScriptFailed;
