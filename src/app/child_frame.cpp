@@ -1,6 +1,8 @@
 #include "app/child_frame.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -185,6 +187,20 @@ void CChildFrame::OnEntryActivated(int index, const QString& name) {
   session_->title = name;
   emit session_->TitleChanged();
   RefreshStructureViews();
+}
+
+void CChildFrame::OnCopy() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  auto has = [](QWidget* pane) { return pane->hasFocus() || pane->isAncestorOf(QApplication::focusWidget()); };
+  if (has(list_)) {
+    clipboard->setText(RowsAsTsv(*list_));
+  } else if (has(summary_)) {
+    clipboard->setText(summary_->lines().join(QLatin1Char('\n')) + QLatin1Char('\n'));
+  } else if (has(chart_)) {
+    clipboard->setImage(chart_->viewport()->grab().toImage());
+  } else {
+    clipboard->setText(RowsAsTsv(*table_));
+  }
 }
 
 void CChildFrame::FocusNextPane(bool forward) {

@@ -48,6 +48,9 @@ class CChildFrame : public QWidget {
   void OnEntryActivated(int index, const QString& name);
   // F6 and Shift+F6: the next or previous pane takes the focus.
   void FocusNextPane(bool forward);
+  // Edit > Copy: the selected rows of the list or the residue table as TSV, the summary's
+  // text, or the chart as an image, whichever pane has the focus (the table by default).
+  void OnCopy();
 
   void RefreshViews();
   // The summary and the table only (a double-click leaves the list as it is).

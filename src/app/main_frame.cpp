@@ -87,8 +87,8 @@ struct ActionSpec {
   bool enabled;
 };
 
-// Save, Save As and the Edit items are offered but handled by nothing: results live in
-// their .tsm files and the document itself stores nothing.
+// Save, Save As and the Edit items but Copy are offered but handled by nothing: results
+// live in their .tsm files and the document itself stores nothing.
 constexpr ActionSpec kActions[] = {
     {ActionId::kNew, "&New", "Ctrl+N", "Create a new document", QStyle::SP_FileIcon, true},
     {ActionId::kOpen, "&Open...", "Ctrl+O", "Open an existing document", QStyle::SP_DialogOpenButton, true},
@@ -101,7 +101,7 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kExit, "E&xit", "", "", -1, true},
     {ActionId::kUndo, "&Undo", "Ctrl+Z", "", -1, false},
     {ActionId::kCut, "Cu&t", "Ctrl+X", "", -1, false},
-    {ActionId::kCopy, "&Copy", "Ctrl+C", "", -1, false},
+    {ActionId::kCopy, "&Copy", "Ctrl+C", "Copy the selection: table rows as tab-separated text, or the chart", -1, true},
     {ActionId::kPaste, "&Paste", "Ctrl+V", "", -1, false},
     {ActionId::kToolbar, "&Toolbar", "", "", -1, true},
     {ActionId::kStatusBar, "&Status Bar", "", "", -1, true},
@@ -178,6 +178,7 @@ void CMainFrame::BuildActions() {
   onFrame(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
   onFrame(ActionId::kOptions, &CChildFrame::OnOptions);
   onFrame(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
+  onFrame(ActionId::kCopy, &CChildFrame::OnCopy);
   on(ActionId::kAbout, [this]() { OnAbout(); });
   // Pane keys.
   auto* next = new QAction(this);

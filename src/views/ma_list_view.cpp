@@ -11,8 +11,7 @@ CMAListView::CMAListView(QWidget* parent) : QTableWidget(parent) {
   QStringList labels;
   for (const std::string& h : headings) labels << QString::fromStdString(h);
   setHorizontalHeaderLabels(labels);
-  const int widths[6] = {40, 80, 100, 80, 70, 110};
-  for (int c = 0; c < 6; ++c) setColumnWidth(c, widths[c]);
+  resizeColumnsToContents();
   horizontalHeader()->setSectionsMovable(true);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   verticalHeader()->hide();
@@ -38,6 +37,7 @@ void CMAListView::Fill(const std::vector<AnalysisEntry>& entries) {
       setItem(static_cast<int>(i), static_cast<int>(c), item);
     }
   }
+  resizeColumnsToContents();
 }
 
 std::vector<int> CMAListView::CheckedRows() const {

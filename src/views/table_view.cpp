@@ -1,6 +1,10 @@
 #include "views/table_view.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <algorithm>
+
+#include <QHeaderView>
 
 #include "document/report.h"
 
@@ -39,13 +43,36 @@ CTableView::CTableView(QWidget* parent) : QTableView(parent), model_(this) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  const int widths[16] = {30, 40, 40, 60, 80, 80, 70, 60, 70, 70, 70, 60, 60, 60, 60, 60};
-  for (int c = 0; c < 16; ++c) setColumnWidth(c, widths[c]);
+  resizeColumnsToContents();
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void CTableView::FillTable(const Structure* structure) {
   model_.SetStructure(structure);
+  // Every column wide enough for its heading and its widest value; the user may still
+  // drag them.
+  resizeColumnsToContents();
+}
+
+QString RowsAsTsv(const QTableView& view) {
+  const QAbstractItemModel* model = view.model();
+  std::vector<int> rows;
+  if (view.selectionModel() != nullptr) {
+    for (const QModelIndex& index : view.selectionModel()->selectedRows()) rows.push_back(index.row());
+  }
+  if (rows.empty()) {
+    for (int r = 0; r < model->rowCount(); ++r) rows.push_back(r);
+  }
+  std::sort(rows.begin(), rows.end());
+  QStringList lines, cells;
+  for (int c = 0; c < model->columnCount(); ++c) cells << model->headerData(c, Qt::Horizontal).toString();
+  lines << cells.join(QLatin1Char('\t'));
+  for (int r : rows) {
+    cells.clear();
+    for (int c = 0; c < model->columnCount(); ++c) cells << model->index(r, c).data().toString();
+    lines << cells.join(QLatin1Char('\t'));
+  }
+  return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 }  // namespace tessmol

@@ -33,4 +33,8 @@ class CTableView : public QTableView {
   ResidueTableModel model_;
 };
 
+// The selected rows of a table as tab-separated text with the headings first, as a
+// spreadsheet pastes it; every row when none is selected.
+QString RowsAsTsv(const QTableView& view);
+
 }  // namespace tessmol

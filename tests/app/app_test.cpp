@@ -18,6 +18,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
+#include <QClipboard>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -444,6 +445,24 @@ class AppTest : public QObject {
     std::ifstream after("kept.tsm", std::ios::binary);
     QCOMPARE(std::string((std::istreambuf_iterator<char>(after)), {}), stored);
     QVERIFY(dialogs_->messages.isEmpty());
+  }
+
+  void copyPutsTheSelectedRowsOnTheClipboard() {
+    CChildFrame& child = Open("1CRN.pdb");
+    child.tableView()->setFocus();
+    child.tableView()->selectRow(3);
+    child.tableView()->selectionModel()->select(child.tableView()->model().index(5, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    frame_->Action(ActionId::kCopy)->trigger();
+    const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith(QStringLiteral("Index\tResidue\tChain")));
+    const std::vector<std::string> row = ResidueTableRow(child.doc().protein().structure, 5);
+    QCOMPARE(lines[2].split(QLatin1Char('\t')).size(), 16);
+    QCOMPARE(lines[2].split(QLatin1Char('\t'))[14], QString::fromStdString(row[14]));
+    // Columns are as wide as their widest text: no score is cut to "0...".
+    const int width = child.tableView()->columnWidth(12);
+    QVERIFY(width >= child.tableView()->fontMetrics().horizontalAdvance(QString::fromStdString(row[12])));
   }
 
   void closingWindowsThenTheMainWindow() {
