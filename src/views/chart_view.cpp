@@ -50,8 +50,8 @@ void CChartView::FirstShow() {
   LoadChartOptions(doc_.state().programFolder() + kChartOptionsFile, options_, feedback);
 }
 
-// The plot lies 10 pixels inside the pane as it is first drawn, when the splitters have
-// given it its size; afterwards only dragging its edges changes it.
+// The plot lies 10 pixels inside the pane, following the pane's size, until the user
+// drags one of its edges; from then on only dragging changes it.
 void CChartView::PlacePlot() {
   if (plotPlaced_) return;
   plotPlaced_ = true;
@@ -70,7 +70,8 @@ void CChartView::SetScrollSize(QSize size) {
 
 void CChartView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
-  if (initialised_) SetScrollSize(scrollSize_);
+  if (!userSized_) plotPlaced_ = false;
+  if (initialised_) SetScrollSize(userSized_ ? scrollSize_ : viewport()->size());
 }
 
 ChartInput CChartView::Input() {
@@ -136,6 +137,7 @@ void CChartView::mouseMoveEvent(QMouseEvent* event) {
     }
     return;
   }
+  if (dragMode_ == PlotEdge::kRight || dragMode_ == PlotEdge::kBottom) userSized_ = true;
   if (dragMode_ == PlotEdge::kRight) {
     if (DragRightEdge(plot_, at.x(), scrollSize_.width())) {
       SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
@@ -164,7 +166,10 @@ void CChartView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   viewport()->releaseMouse();
   dragging_ = false;
-  SetScrollSize(QSize(plot_.right + 20, plot_.bottom + 20));
+  // Only a drag of an edge changes the scrollable area; a click leaves it as it was.
+  if (userSized_) {
+    SetScrollSize(QSize(std::max(plot_.right + 10, viewport()->width()), std::max(plot_.bottom + 10, viewport()->height())));
+  }
 }
 
 void CChartView::mouseDoubleClickEvent(QMouseEvent* event) {

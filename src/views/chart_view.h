@@ -54,6 +54,7 @@ class CChartView : public QAbstractScrollArea {
   bool initialised_ = false;
   bool plotPlaced_ = false;
   PlotEdge dragMode_ = PlotEdge::kNone;
+  bool userSized_ = false;  // an edge has been dragged: the plot no longer follows the pane
   bool dragging_ = false;
 };
 

@@ -447,6 +447,18 @@ class AppTest : public QObject {
     QVERIFY(dialogs_->messages.isEmpty());
   }
 
+  void theChartFollowsItsPaneAndAClickChangesNothing() {
+    CChildFrame& child = Open("1CRN.pdb");
+    CChartView* chart = child.chartView();
+    const int before = chart->Input().rect.right;
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, QPoint(200, 100));
+    QCOMPARE(chart->horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(chart->verticalScrollBar()->maximum(), 0);
+    chart->resize(chart->width() + 150, chart->height());
+    QApplication::processEvents();
+    QVERIFY(chart->Input().rect.right > before);
+  }
+
   void copyPutsTheSelectedRowsOnTheClipboard() {
     CChildFrame& child = Open("1CRN.pdb");
     child.tableView()->setFocus();
