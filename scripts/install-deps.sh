@@ -9,7 +9,7 @@ packages=(
   libcli11-dev
   zlib1g-dev gemmi-dev tao-pegtl-dev nlohmann-json3-dev python3-jsonschema
   freesasa gemmi dssp
-  snakemake slurm-wlm munge
+  snakemake slurm-wlm munge poppler-utils
   toppred emboss
   qt6-base-dev xvfb xauth fonts-dejavu-core
 )

@@ -168,9 +168,7 @@ void CChildFrame::OnChartOptions() {
 
 void CChildFrame::OnPrint() {
   QPrinter printer;
-  printer.setFromTo(1, 2);
   QPrintDialog dialog(&printer, this);
-  dialog.setMinMax(1, 2);
   if (session_->dialogs().Run(dialog) == QDialog::Accepted) chart_->Print(printer);
 }
 

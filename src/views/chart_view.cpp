@@ -109,12 +109,25 @@ void CChartView::OnChartOptions() {
 
 void CChartView::Print(QPrinter& printer) {
   const ChartInput input = Input();
+  const int width = input.rect.right + 10, height = input.rect.bottom + 10;
+  // One page: landscape when the chart is wider than tall, the chart scaled to fit below
+  // a title with the structure's name and the score table.
+  printer.setPageOrientation(width > height ? QPageLayout::Landscape : QPageLayout::Portrait);
   QPainter painter(&printer);
-  for (int page = 0; page < 2; ++page) {
-    if (page > 0) printer.newPage();
-    QtPainterSurface surface(painter);
-    DrawChart(surface, input);
-  }
+  const QRect page = painter.viewport();
+  const QString title = QString::fromStdString(doc_.protein().fileName + "  (" + doc_.scoreTable().fileName + ")");
+  const int titleHeight = painter.fontMetrics().height() * 2;
+  painter.drawText(QRect(page.left(), page.top(), page.width(), titleHeight), Qt::AlignLeft | Qt::AlignVCenter, title);
+  const double scale = std::min(static_cast<double>(page.width()) / width,
+                                static_cast<double>(page.height() - titleHeight) / height);
+  painter.translate(page.left(), page.top() + titleHeight);
+  painter.scale(scale, scale);
+  // Text as large against the chart as on the screen.
+  QFont font = painter.font();
+  font.setPixelSize(12);
+  painter.setFont(font);
+  QtPainterSurface surface(painter);
+  DrawChart(surface, input);
 }
 
 QPoint CChartView::ToLogical(const QPoint& p) const {

@@ -19,6 +19,8 @@
 #include <QTabWidget>
 #include <QtTest>
 #include <QClipboard>
+#include <QPrinter>
+#include <QProcess>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -457,6 +459,32 @@ class AppTest : public QObject {
     chart->resize(chart->width() + 150, chart->height());
     QApplication::processEvents();
     QVERIFY(chart->Input().rect.right > before);
+  }
+
+  void printingPutsTheWholeChartOnOnePage() {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) QSKIP("poppler's pdftoppm is not installed");
+    CChildFrame& child = Open("4HHB.pdb");
+    CChartView* chart = child.chartView();
+    chart->options().series[1].show = false;  // Profiles-3D alone, in blue
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QStringLiteral("chart.pdf"));
+    chart->Print(printer);
+    QVERIFY(QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"),
+                                                          QStringLiteral("-png"), QStringLiteral("chart.pdf"),
+                                                          QStringLiteral("page")}) == 0);
+    QVERIFY(QFileInfo::exists(QStringLiteral("page-1.png")));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("page-2.png")));  // one page
+    // The last chain's curve, in the page's right-hand third, is printed.
+    const QImage page(QStringLiteral("page-1.png"));
+    int blue = 0;
+    for (int x = page.width() * 2 / 3; x < page.width(); ++x) {
+      for (int y = 0; y < page.height(); ++y) {
+        const QColor c = page.pixelColor(x, y);
+        blue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+      }
+    }
+    QVERIFY(blue > 5);
   }
 
   void copyPutsTheSelectedRowsOnTheClipboard() {
