@@ -38,15 +38,8 @@ CMainFrame::CMainFrame(ProcessState& state, DialogService& dialogs) : state_(sta
   setCentralWidget(mdi_);
   BuildActions();
   BuildMenus();
-  auto* indicators = new QWidget(this);
-  auto* row = new QHBoxLayout(indicators);
-  row->setContentsMargins(0, 0, 0, 0);
-  for (const char* key : {"CAP", "NUM", "SCRL"}) {
-    auto* label = new QLabel(QString::fromLatin1(key), indicators);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    row->addWidget(label);
-  }
-  statusBar()->addPermanentWidget(indicators);
+  // No CAP, NUM and SCRL indicators: Qt cannot tell the lock keys' state on every
+  // platform, and indicators that are always lit say nothing.
   statusBar()->showMessage(QStringLiteral("Ready"));
   connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
     if (text.isEmpty()) statusBar()->showMessage(QStringLiteral("Ready"));
