@@ -1,5 +1,7 @@
 #include "document/json_output.h"
 
+#include "document/report.h"
+
 namespace tessmol {
 
 namespace {
@@ -9,20 +11,11 @@ double Compatible(float expected) {
   return static_cast<double>(expected) * static_cast<double>(0.45f);
 }
 
-std::string ChainNameOfResidue(const Structure& s, size_t index) {
-  for (size_t k = 0; k < s.chains.size(); ++k) {
-    if (static_cast<int32_t>(index) >= s.chains[k].firstResidue && static_cast<int32_t>(index) <= s.chains[k].lastResidue)
-      return s.ChainName(k);
-  }
-  const char id = s.residues[index].chainId;
-  return std::string(1, id == '\0' ? ' ' : id);
-}
-
 nlohmann::json ResidueJson(const Structure& s, size_t i) {
   const Residue& r = s.residues[i];
   nlohmann::json j = {{"index", i},
                       {"name", r.name},
-                      {"chain", ChainNameOfResidue(s, i)},
+                      {"chain", ChainNameOf(s, i)},
                       {"number", r.resSeq},
                       {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
                       {"area_buried", r.areaBuried},
@@ -63,7 +56,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
     if (!s.residues[i].transmembrane || continues) continue;
     const SecondaryRange& d = domains[next++];
     const int8_t topology = s.residues[i].tmTopology;
-    segments.push_back({{"chain", ChainNameOfResidue(s, i)},
+    segments.push_back({{"chain", ChainNameOf(s, i)},
                         {"first_number", d.firstResSeq},
                         {"last_number", d.lastResSeq},
                         {"orientation", topology > 0 ? "in-out" : topology < 0 ? "out-in" : "unknown"}});

@@ -4,21 +4,17 @@
 
 namespace tessmol {
 
-namespace {
-
-// The full name of the chain that holds residue `index`, for names longer than the one
-// character a residue carries (mmCIF); the residue's own identifier otherwise.
 std::string ChainNameOf(const Structure& s, size_t index) {
   const char id = s.residues[index].chainId == '\0' ? ' ' : s.residues[index].chainId;
   if (s.chainNames.empty()) return std::string(1, id);
   for (size_t k = 0; k < s.chains.size(); ++k) {
-    if (static_cast<int32_t>(index) >= s.chains[k].firstResidue && static_cast<int32_t>(index) <= s.chains[k].lastResidue)
-      return s.ChainName(k);
+    if (static_cast<int32_t>(index) >= s.chains[k].firstResidue && static_cast<int32_t>(index) <= s.chains[k].lastResidue) {
+      const std::string name = s.ChainName(k);
+      return name.size() == 1 ? std::string(1, id) : name;
+    }
   }
   return std::string(1, id);
 }
-
-}  // namespace
 
 std::vector<std::string> SummaryLines(const Protein& protein) {
   const Structure& s = protein.structure;

@@ -14,6 +14,10 @@ namespace tessmol {
 // chains, residues, total area, average score, and the predicted transmembrane domains.
 std::vector<std::string> SummaryLines(const Protein& protein);
 
+// The full name of the chain that holds residue `index` (mmCIF names may be longer than
+// the residue's one-character identifier); a blank for a missing identifier.
+std::string ChainNameOf(const Structure& structure, size_t index);
+
 // The sixteen column headings of the residue table.
 const std::vector<std::string>& ResidueTableHeadings();
 
