@@ -31,29 +31,6 @@ struct AnalyseArgs {
   int bfactorWindow = 1;
 };
 
-// The chart file of one structure: FILE as given for a single structure, otherwise with
-// the structure's name before the extension.
-std::string ChartPath(const std::string& chart, const std::string& structure, bool several) {
-  if (!several) return chart;
-  const std::filesystem::path p(chart);
-  const std::string stem = std::filesystem::path(structure).stem().string();
-  return (p.parent_path() / (p.stem().string() + "-" + stem + p.extension().string())).string();
-}
-
-bool WriteChart(const CTessmolDoc& doc, const std::string& path, int width, int height,
-                const ChartOptions& options) {
-  const ChartInput input =
-      MakeChartInput(doc.protein().structure, doc.structureLoaded(), options, {10, 10, width - 10, height - 10});
-  const std::string extension = std::filesystem::path(path).extension().string();
-  if (extension == ".svg" || extension == ".SVG") {
-    SvgSurface svg(width, height);
-    DrawChart(svg, input);
-    const std::string text = svg.Finish();
-    return WriteFileAtomically(path, [&](std::ostream& out) { out << text; }).ok();
-  }
-  return cli::WritePng(input, width, height, path);
-}
-
 int Run(const AnalyseArgs& args) {
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
@@ -63,13 +40,7 @@ int Run(const AnalyseArgs& args) {
   int chartWidth = 0, chartHeight = 0;
   ChartOptions chartOptions = DefaultChartOptions();
   if (!args.chart.empty()) {
-    char x = 0;
-    std::istringstream size(args.chartSize);
-    if (!(size >> chartWidth >> x >> chartHeight) || x != 'x' || chartWidth < 340 || chartHeight < 140 ||
-        chartWidth > 20000 || chartHeight > 20000) {
-      std::cerr << "Error: --chart-size takes WIDTHxHEIGHT in pixels, at least 340x140\n";
-      return 2;
-    }
+    if (!ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
     LoadChartOptions(session.doc().state().programFolder() + kChartOptionsFile, chartOptions,
                      session.feedback());
   }
@@ -105,7 +76,7 @@ int Run(const AnalyseArgs& args) {
     }
     if (!args.chart.empty()) {
       const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-      if (!WriteChart(doc, chartPath, chartWidth, chartHeight, chartOptions)) {
+      if (!WriteChartFile(doc.protein().structure, chartPath, chartWidth, chartHeight, chartOptions)) {
         std::cerr << "Error: cannot write the chart " << chartPath << '\n';
         status = 1;
       }

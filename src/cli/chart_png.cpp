@@ -1,5 +1,12 @@
 #include "cli/chart_png.h"
 
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "chart/svg_surface.h"
+#include "model/file_status.h"
+
 #include <QGuiApplication>
 #include <memory>
 
@@ -32,6 +39,36 @@ bool WritePng(const ChartInput& input, int width, int height, const std::string&
 
 void ShutdownChartRendering() {
   Application().reset();
+}
+
+bool WriteChartFile(const Structure& structure, const std::string& path, int width, int height,
+                    const ChartOptions& options) {
+  const ChartInput input = MakeChartInput(structure, true, options, {10, 10, width - 10, height - 10});
+  const std::string extension = std::filesystem::path(path).extension().string();
+  if (extension == ".svg" || extension == ".SVG") {
+    SvgSurface svg(width, height);
+    DrawChart(svg, input);
+    const std::string text = svg.Finish();
+    return WriteFileAtomically(path, [&](std::ostream& out) { out << text; }).ok();
+  }
+  return WritePng(input, width, height, path);
+}
+
+std::string ChartPath(const std::string& chart, const std::string& structure, bool several) {
+  if (!several) return chart;
+  const std::filesystem::path p(chart);
+  const std::string stem = std::filesystem::path(structure).stem().string();
+  return (p.parent_path() / (p.stem().string() + "-" + stem + p.extension().string())).string();
+}
+
+bool ParseChartSize(const std::string& text, int& width, int& height) {
+  char x = 0;
+  std::istringstream size(text);
+  if (!(size >> width >> x >> height) || x != 'x' || width < 340 || height < 140 || width > 20000 || height > 20000) {
+    std::cerr << "Error: --chart-size takes WIDTHxHEIGHT in pixels, at least 340x140\n";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tessmol::cli

@@ -8,6 +8,15 @@ namespace tessmol::cli {
 
 // Renders the chart into a PNG file with Qt's painter on an offscreen image.
 bool WritePng(const ChartInput& input, int width, int height, const std::string& path);
+
+// The chart of a structure into FILE.svg or FILE.png.
+bool WriteChartFile(const Structure& structure, const std::string& path, int width, int height,
+                    const ChartOptions& options);
+// The chart file of one structure: FILE as given for a single structure, otherwise with
+// the structure's name before the extension.
+std::string ChartPath(const std::string& chart, const std::string& structure, bool several);
+// --chart-size WIDTHxHEIGHT: false (after the message) when it is no size.
+bool ParseChartSize(const std::string& text, int& width, int& height);
 // Ends what WritePng set up; main calls it before returning.
 void ShutdownChartRendering();
 

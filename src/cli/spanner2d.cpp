@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/chart_png.h"
 #include "cli/common.h"
 #include "transmembrane/fasta.h"
 #include "transmembrane/segments.h"
@@ -17,6 +18,8 @@ struct Spanner2DArgs {
   bool residues = false;
   bool inspection = false;
   std::string format = "text";
+  std::string chart;
+  std::string chartSize = "1200x600";
 };
 
 // One chain in the 3-line layout: ">name", the sequence, a label per residue: M in a
@@ -64,9 +67,25 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
 int Run(const Spanner2DArgs& args) {
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
+  int chartWidth = 0, chartHeight = 0;
+  if (!args.chart.empty() && !ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
   Session session(options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
+  ChartOptions chartOptions = DefaultChartOptions();
+  if (!args.chart.empty())
+    LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, chartOptions, session.feedback());
+  // Each model's chart, named after its FASTA file when there are several.
+  size_t charted = 0;
+  bool chartsWritten = true;
+  auto chart = [&](const Protein& model) {
+    if (args.chart.empty()) return;
+    const std::string path = ChartPath(args.chart, args.files[charted++], args.files.size() > 1);
+    if (!WriteChartFile(model.structure, path, chartWidth, chartHeight, chartOptions)) {
+      std::cerr << "Error: cannot write the chart " << path << '\n';
+      chartsWritten = false;
+    }
+  };
   if (args.format == "3line") {
     if (doc.settings().tmMethod == TmMethod::kSegments) return RunThreeLineSegments(args, doc);
     // The window scan needs its models; each chain of each model in turn.
@@ -93,12 +112,14 @@ int Run(const Spanner2DArgs& args) {
     nlohmann::json structures = nlohmann::json::array();
     const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
       structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+      chart(model);
     });
     PrintJson("spanner2d", structures, doc.entries());
-    return completed ? 0 : 1;
+    return completed && chartsWritten ? 0 : 1;
   }
   bool first = true;
   const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
+    chart(model);
     if (!first) std::cout << '\n';
     first = false;
     PrintSummary(model, false);
@@ -111,7 +132,7 @@ int Run(const Spanner2DArgs& args) {
     }
     std::cout.flush();
   });
-  return completed ? 0 : 1;
+  return completed && chartsWritten ? 0 : 1;
 }
 
 }  // namespace
@@ -127,6 +148,8 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
+  command->add_option("--chart", args->chart, "Also draw each model's chart (.svg or .png)");
+  command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")->capture_default_str();
   AddMethodOption(*command, args->options.method);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
   command->callback([args, &status]() { status = Run(*args); });

@@ -286,6 +286,12 @@ TEST(CliChart, SvgAndPngCharts) {
     png.read(magic, 8);
     EXPECT_EQ(std::string(magic + 1, 3), "PNG") << name;
   }
+  // Spanner2D draws its models too, with the predicted segments along the top.
+  ASSERT_EQ(test::RunCommand(Cli("spanner2d --method segments --chart br.svg " +
+                                 test::DataPath("bacteriorhodopsin_4xxjA.fasta") + " >/dev/null")).status, 0);
+  std::ifstream br("br.svg");
+  const std::string brText((std::istreambuf_iterator<char>(br)), {});
+  EXPECT_NE(brText.find("stroke-width=\"3\""), std::string::npos);  // the transmembrane bar
   for (const char* bad : {"--chart-size 12", "--chart-size 100x100", "--chart-size axb"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("analyse --chart c.svg ") + bad + " " +
                                    test::DataPath("1CRN.pdb") + " >/dev/null 2>&1"))
