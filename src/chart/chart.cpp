@@ -125,15 +125,6 @@ namespace {
 
 const Pen kAxisPen{1, 0, 0, 0};
 
-// The full name of the chain holding residue `index` (mmCIF names may be longer than the
-// one-character identifier).
-std::string ChainNameAt(const Structure& s, int32_t index, char id) {
-  for (size_t k = 0; k < s.chains.size() && k < s.chainNames.size(); ++k) {
-    if (index >= s.chains[k].firstResidue && index <= s.chains[k].lastResidue) return s.ChainName(k);
-  }
-  return std::string(1, id);
-}
-
 void DrawFrame(DrawingSurface& surface, const PlotRect& rc) {
   surface.SetPen(kAxisPen);
   surface.MoveTo(rc.right, rc.top);
@@ -280,7 +271,7 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
     DrawTransmembraneBar(surface, s, chain, g, rc, g0, n);
     g0 += n;
     surface.SetPen(kAxisPen);
-    surface.Text(xc, y0 + 40, " Chain " + ChainNameAt(s, chain.firstResidue, chain.chainId) + " -->",
+    surface.Text(xc, y0 + 40, " Chain " + s.ChainNameOfResidue(chain.firstResidue) + " -->",
                  TextAlign::kLeftTop);
     surface.MoveTo(xc, rc.top + 10);
     surface.LineTo(xc, rc.bottom - 10);

@@ -15,7 +15,7 @@ nlohmann::json ResidueJson(const Structure& s, size_t i) {
   const Residue& r = s.residues[i];
   nlohmann::json j = {{"index", i},
                       {"name", r.name},
-                      {"chain", ChainNameOf(s, i)},
+                      {"chain", s.ChainNameOfResidue(i)},
                       {"number", r.resSeq},
                       {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
                       {"area_buried", r.areaBuried},
@@ -48,18 +48,11 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"last_number", any ? s.residues[c.lastResidue].resSeq : 0}});
   }
   nlohmann::json segments = nlohmann::json::array();
-  size_t next = 0;
-  const std::vector<SecondaryRange> domains = s.TransmembraneSegments();
-  for (size_t i = 0; i < s.residues.size() && next < domains.size(); ++i) {
-    const bool continues =
-        i > 0 && s.residues[i - 1].transmembrane && s.residues[i].resSeq - s.residues[i - 1].resSeq <= 1;
-    if (!s.residues[i].transmembrane || continues) continue;
-    const SecondaryRange& d = domains[next++];
-    const int8_t topology = s.residues[i].tmTopology;
-    segments.push_back({{"chain", ChainNameOf(s, i)},
+  for (const TransmembraneDomain& d : TransmembraneDomains(s)) {
+    segments.push_back({{"chain", d.chain},
                         {"first_number", d.firstResSeq},
                         {"last_number", d.lastResSeq},
-                        {"orientation", topology > 0 ? "in-out" : topology < 0 ? "out-in" : "unknown"}});
+                        {"orientation", d.topology > 0 ? "in-out" : d.topology < 0 ? "out-in" : "unknown"}});
   }
   nlohmann::json j = {{"file", protein.fileName},
                       {"chain_count", s.chains.size()},

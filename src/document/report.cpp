@@ -4,16 +4,19 @@
 
 namespace tessmol {
 
-std::string ChainNameOf(const Structure& s, size_t index) {
-  const char id = s.residues[index].chainId == '\0' ? ' ' : s.residues[index].chainId;
-  if (s.chainNames.empty()) return std::string(1, id);
-  for (size_t k = 0; k < s.chains.size(); ++k) {
-    if (static_cast<int32_t>(index) >= s.chains[k].firstResidue && static_cast<int32_t>(index) <= s.chains[k].lastResidue) {
-      const std::string name = s.ChainName(k);
-      return name.size() == 1 ? std::string(1, id) : name;
+std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& s) {
+  // The same runs as TransmembraneSegments: a numbering jump ends one.
+  std::vector<TransmembraneDomain> domains;
+  for (size_t i = 0; i < s.residues.size(); ++i) {
+    const Residue& r = s.residues[i];
+    if (!r.transmembrane) continue;
+    if (i > 0 && s.residues[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
+      domains.back().lastResSeq = r.resSeq;
+    } else {
+      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, r.tmTopology});
     }
   }
-  return std::string(1, id);
+  return domains;
 }
 
 std::vector<std::string> SummaryLines(const Protein& protein) {
@@ -29,18 +32,11 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "Predicted Transmembrane Domains:",
       "           Chain           Residues",
   };
-  // The transmembrane runs, as TransmembraneSegments gives them, with their chain's name.
-  const std::vector<SecondaryRange> domains = s.TransmembraneSegments();
-  size_t next = 0;
-  for (size_t i = 0; i < s.residues.size() && next < domains.size(); ++i) {
-    const bool continues = i > 0 && s.residues[i - 1].transmembrane && s.residues[i].resSeq - s.residues[i - 1].resSeq <= 1;
-    if (!s.residues[i].transmembrane || continues) continue;
-    const SecondaryRange& domain = domains[next++];
+  for (const TransmembraneDomain& d : TransmembraneDomains(s)) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
-    const int8_t topology = s.residues[i].tmTopology;
-    lines.push_back(std::string(13, ' ') + ChainNameOf(s, i) + std::string(21, ' ') +
-                    std::to_string(domain.firstResSeq) + "  -  " + std::to_string(domain.lastResSeq) +
-                    (topology > 0 ? "  in\u2192out" : topology < 0 ? "  out\u2192in" : ""));
+    lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
+                    "  -  " + std::to_string(d.lastResSeq) +
+                    (d.topology > 0 ? "  in\u2192out" : d.topology < 0 ? "  out\u2192in" : ""));
   }
   return lines;
 }
@@ -59,7 +55,7 @@ std::vector<std::string> ResidueTableRow(const Structure& structure, size_t inde
   const float sasa = r.sideSASA + r.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
   return {std::to_string(index),        r.name,
-          ChainNameOf(structure, index), std::to_string(r.resSeq),
+          structure.ChainNameOfResidue(index), std::to_string(r.resSeq),
           FormatFixed(r.areaBuried),    FormatFixed(r.fractionPolar),
           FormatFixed(r.kavelinFP),     std::to_string(r.profEnv),
           std::to_string(r.kavelinEnv), FormatFixed(r.mainSASA),

@@ -14,9 +14,16 @@ namespace tessmol {
 // chains, residues, total area, average score, and the predicted transmembrane domains.
 std::vector<std::string> SummaryLines(const Protein& protein);
 
-// The full name of the chain that holds residue `index` (mmCIF names may be longer than
-// the residue's one-character identifier); a blank for a missing identifier.
-std::string ChainNameOf(const Structure& structure, size_t index);
+// A predicted transmembrane domain as the summary and the JSON output list it.
+struct TransmembraneDomain {
+  std::string chain;  // the chain's name, as the residue table shows it
+  int32_t firstResSeq = 0;
+  int32_t lastResSeq = 0;
+  int8_t topology = 0;  // of its first residue: > 0 N-terminal end inside, < 0 outside, 0 unknown
+};
+
+// The runs of Structure::TransmembraneSegments, with their chains' names and orientation.
+std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& structure);
 
 // The sixteen column headings of the residue table.
 const std::vector<std::string>& ResidueTableHeadings();

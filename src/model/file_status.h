@@ -4,6 +4,8 @@
 // message box).
 #pragma once
 
+#include <functional>
+#include <ostream>
 #include <string>
 
 namespace tessmol {
@@ -38,13 +40,6 @@ struct FileStatus {
 // Why opening `path` for reading failed: kMissing or kUnreadable (a folder, no
 // permission), from the system's error.
 FileStatus ReadFailure(const std::string& path);
-
-}  // namespace tessmol
-
-#include <functional>
-#include <ostream>
-
-namespace tessmol {
 
 // Writes `path` through a temporary file beside it (NAME.partial-PID-N) that is renamed
 // over it only when everything was written, so a failed or concurrent write never

@@ -110,15 +110,6 @@ struct Tokenizer {
     at = end;
     return true;
   }
-
-  // The next bare token starts a new item or block: the loop is over.
-  bool AtLoopEnd() {
-    SkipBlanks();
-    if (at >= text.size()) return true;
-    const std::string_view rest = text.substr(at);
-    return rest[0] == '_' || rest.substr(0, 5) == "loop_" || rest.substr(0, 5) == "data_" ||
-           rest.substr(0, 5) == "save_" || rest.substr(0, 5) == "stop_" || rest.substr(0, 7) == "global_";
-  }
 };
 
 // Where the atom_site loop lies in `text`: [begin, end), begin at its "loop_".

@@ -33,6 +33,14 @@ std::string Structure::ChainName(size_t k) const {
   return k < chains.size() ? std::string(1, chains[k].chainId) : std::string();
 }
 
+std::string Structure::ChainNameOfResidue(size_t index) const {
+  const auto at = static_cast<int32_t>(index);
+  for (size_t k = 0; k < chains.size() && k < chainNames.size(); ++k) {
+    if (at >= chains[k].firstResidue && at <= chains[k].lastResidue && chainNames[k].size() > 1) return chainNames[k];
+  }
+  return std::string(1, residues[index].chainId == '\0' ? ' ' : residues[index].chainId);
+}
+
 void Structure::CloseLastChain(int32_t lastResidue) {
   if (!chains.empty()) chains.back().lastResidue = lastResidue;
 }

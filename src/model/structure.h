@@ -192,6 +192,10 @@ struct Structure {
   // The full name of chain k: its author's name when longer than one character, else its
   // one-character identifier.
   std::string ChainName(size_t k) const;
+  // The name of the chain holding residue `index`, as tables and charts show it: the
+  // author's full name when longer than one character, else the residue's chain
+  // identifier, blank for code 0 (a line too short to hold one).
+  std::string ChainNameOfResidue(size_t index) const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
 

@@ -43,8 +43,9 @@ bool Gunzip(const std::string& packed, std::string& out) {
 
 }  // namespace
 
-FileStatus ReadFileText(const std::string& path, std::string& text) {
+FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed) {
   text.clear();
+  if (compressed) *compressed = false;
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
   std::ostringstream all;
@@ -52,6 +53,7 @@ FileStatus ReadFileText(const std::string& path, std::string& text) {
   if (in.bad()) return FileStatus::Unreadable(path, "read error");
   text = all.str();
   if (!IsGzip(text)) return FileStatus::Ok(path);
+  if (compressed) *compressed = true;
   std::string plain;
   if (!Gunzip(text, plain)) return FileStatus::Format(path, 0, "a damaged gzip stream");
   text = std::move(plain);
@@ -100,12 +102,9 @@ StructureFile ReadStructureText(const std::string& text, const std::string& name
 StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii) {
   std::string text;
   StructureFile file;
-  file.status = ReadFileText(path, text);
+  bool compressed = false;
+  file.status = ReadFileText(path, text, &compressed);
   if (!file.status) return file;
-  std::ifstream in(path, std::ios::binary);
-  char magic[2] = {};
-  in.read(magic, 2);
-  const bool compressed = static_cast<unsigned char>(magic[0]) == 0x1f && static_cast<unsigned char>(magic[1]) == 0x8b;
   file = ReadStructureText(text, path, hetRadii);
   file.compressed = compressed;
   return file;

@@ -12,8 +12,8 @@
 namespace tessmol {
 
 // The whole file in `text`, decompressed when it starts with the gzip magic bytes. A
-// damaged compressed stream is a format error.
-FileStatus ReadFileText(const std::string& path, std::string& text);
+// damaged compressed stream is a format error. `compressed`, when given, tells which.
+FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed = nullptr);
 
 enum class StructureFormat { kPdb, kMmcif, kResult };
 

@@ -86,10 +86,6 @@ std::vector<float> ResidueScores(const std::vector<int>& types, const std::array
   return scores;
 }
 
-std::vector<float> ResidueScores(const std::vector<int>& types, const SegmentParams& params) {
-  return ResidueScores(types, params.scale);
-}
-
 SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& p, const std::vector<float>* extra) {
   SegmentTracks tracks;
   std::vector<float> core = ResidueScores(types, p.scale);
@@ -190,14 +186,6 @@ std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentPa
   for (const TmSegment& s : segments) strongest = std::max(strongest, sums.Value(s.first, s.last + 1, p));
   if (segments.empty() || strongest < p.anchor) return {};
   return segments;
-}
-
-std::vector<TmSegment> BestSegments(const std::vector<float>& smoothed, const SegmentParams& p) {
-  SegmentTracks tracks;
-  tracks.core = smoothed;
-  SegmentParams plain = p;
-  plain.capLength = plain.flankLength = 0;
-  return BestSegments(tracks, plain);
 }
 
 double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments, const SegmentParams& p) {

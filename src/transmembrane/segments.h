@@ -61,7 +61,6 @@ struct TmSegment {
 
 // The entry of each residue type (0 to 19, anything else as 20) in a scale.
 std::vector<float> ResidueScores(const std::vector<int>& types, const std::array<float, kSegmentScaleSize>& scale);
-std::vector<float> ResidueScores(const std::vector<int>& types, const SegmentParams& params);
 
 // What a chain offers the segmentation: the smoothed core track, and the cap and flank
 // tracks (empty when the parameters have no caps or flanks).
@@ -76,7 +75,6 @@ std::vector<float> Smooth(const std::vector<float>& scores, int window);
 
 // The best segment set for one chain; segments in order.
 std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentParams& params);
-std::vector<TmSegment> BestSegments(const std::vector<float>& smoothed, const SegmentParams& params);
 
 // The value BestSegments maximises, for a given set (tests compare with brute force).
 double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments,
