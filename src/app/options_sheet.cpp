@@ -140,7 +140,8 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   method_ = new QComboBox(this);
   // In the order of TmMethod.
   method_->addItems({QStringLiteral("Window scan of helix models (the fields above)"),
-                     QStringLiteral("Segments: exact segmentation of a fitted membrane score")});
+                     QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
+                     QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure")});
   method_->setCurrentIndex(static_cast<int>(settings.tmMethod));
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);

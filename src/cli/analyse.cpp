@@ -134,7 +134,7 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->add_option("--bfactor-window", args->bfactorWindow, "Average the value over this many residues, as the chart")
       ->check(CLI::Range(1, 500))
       ->capture_default_str();
-  AddMethodOption(*analyse, args->options.method);
+  AddMethodOption(*analyse, args->options.method, true);
   AddSpannerOptions(*analyse, args->options.settings.spanner2DParams);
   analyse->callback([args, &status]() { status = Run(*args); });
 }

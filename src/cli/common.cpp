@@ -53,11 +53,20 @@ void PrintJson(const std::string& command, const nlohmann::json& structures, con
   std::cout << RunJson(command, structures, entries).dump(2) << std::endl;
 }
 
-void AddMethodOption(CLI::App& command, std::string& method) {
+void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
+  if (!structures) {
+    command
+        .add_option("--method", method,
+                    "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score")
+        ->check(CLI::IsMember({"window", "segments"}))
+        ->capture_default_str();
+    return;
+  }
   command
       .add_option("--method", method,
-                  "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score")
-      ->check(CLI::IsMember({"window", "segments"}))
+                  "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score; "
+                  "slab: the residues inside the lipid slab placed on the structure")
+      ->check(CLI::IsMember({"window", "segments", "slab"}))
       ->capture_default_str();
 }
 
@@ -125,7 +134,9 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
 Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   AnalysisOptions options = given;
   options.settings.secondaryStructure = SecondaryStructureSourceNamed(options.secondary);
-  options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments : TmMethod::kWindow;
+  options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments
+                              : options.method == "slab"   ? TmMethod::kSlab
+                                                           : TmMethod::kWindow;
   if (auto problem = options.settings.Validate()) {
     std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
     status_ = 2;

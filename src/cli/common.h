@@ -49,8 +49,8 @@ void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::st
 // The run's JSON document on stdout.
 void PrintJson(const std::string& command, const nlohmann::json& structures, const std::vector<AnalysisEntry>& entries);
 
-// --method window|segments.
-void AddMethodOption(CLI::App& command, std::string& method);
+// --method window|segments, and slab where a structure is open (`structures`).
+void AddMethodOption(CLI::App& command, std::string& method, bool structures);
 // The twelve parameters of the transmembrane scan, named as they are.
 void AddSpannerOptions(CLI::App& command, ScanParams& params);
 

@@ -4,6 +4,7 @@
 
 #include "cli/analyse.h"
 #include "cli/chart_png.h"
+#include "cli/membrane.h"
 #include "cli/multi.h"
 #include "cli/read.h"
 #include "cli/spanner2d.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   tessmol::cli::SetupRecalc(app, status);
   tessmol::cli::SetupShow(app, status);
   tessmol::cli::SetupSpanner2D(app, status);
+  tessmol::cli::SetupMembrane(app, status);
   tessmol::cli::SetupRead(app, status);
   try {
     app.parse(argc, argv);

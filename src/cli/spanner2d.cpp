@@ -150,7 +150,7 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg or .png)");
   command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")->capture_default_str();
-  AddMethodOption(*command, args->options.method);
+  AddMethodOption(*command, args->options.method, false);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
   command->callback([args, &status]() { status = Run(*args); });
 }

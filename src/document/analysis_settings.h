@@ -12,8 +12,9 @@
 namespace tessmol {
 
 // How Spanner2D and Spanner3D find transmembrane segments: the window scan of ideal-helix
-// models, or the exact segmentation of a per-residue membrane score.
-enum class TmMethod { kWindow, kSegments };
+// models, the exact segmentation of a per-residue membrane score, or (structures only)
+// the residues inside the lipid slab placed on the structure.
+enum class TmMethod { kWindow, kSegments, kSlab };
 
 struct AnalysisSettings {
   std::string workingDirectory;  // shown on the options sheet; no analysis reads it

@@ -7,7 +7,9 @@
 #include <gemmi/to_cif.hpp>
 #include <gemmi/to_mmcif.hpp>
 
+#include <cmath>
 #include <cstdio>
+#include <functional>
 
 namespace tessmol {
 
@@ -53,7 +55,8 @@ std::string PdbName(const std::string& name) {
   return std::string(field, 4);
 }
 
-void WritePdb(std::ostream& out, const Structure& s, const std::vector<double>& values) {
+void WritePdb(std::ostream& out, const Structure& s, const std::vector<double>& values,
+              const std::function<void(int&)>& extra = {}) {
   char line[128];
   int serial = 0;
   for (size_t i = 0; i < s.residues.size(); ++i) {
@@ -73,6 +76,7 @@ void WritePdb(std::ostream& out, const Structure& s, const std::vector<double>& 
                   1.0, 0.0);
     out << line;
   }
+  if (extra) extra(serial);
   out << "END\n";
 }
 
@@ -126,6 +130,67 @@ std::vector<double> ResidueValues(const Structure& s, BFactorValue which, int wi
     }
   }
   return smoothed;
+}
+
+namespace {
+
+// Two unit vectors in the plane perpendicular to `n`, and n itself.
+void PlaneBasis(const std::array<float, 3>& n, std::array<double, 3>& u, std::array<double, 3>& v) {
+  const std::array<double, 3> helper = std::fabs(n[0]) < 0.9f ? std::array<double, 3>{1, 0, 0}
+                                                              : std::array<double, 3>{0, 1, 0};
+  u = {n[1] * helper[2] - n[2] * helper[1], n[2] * helper[0] - n[0] * helper[2], n[0] * helper[1] - n[1] * helper[0]};
+  const double length = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+  for (double& c : u) c /= length;
+  v = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
+}
+
+}  // namespace
+
+FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m, const std::string& path) {
+  const Structure& s = protein.structure;
+  std::vector<double> values(s.residues.size(), 0.0);
+  for (const SlabSegment& segment : m.segments)
+    for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
+  std::array<double, 3> u, v;
+  PlaneBasis(m.normal, u, v);
+  // The grid covers the protein's shadow on the plane, 4 angstrom beyond it.
+  double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
+  for (const Atom& a : s.atoms) {
+    const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
+    const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
+    uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
+  }
+  const double spacing = 2.0;
+  auto grid = [&](double lo, double hi) {
+    return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
+                                 static_cast<long>(std::ceil((hi + 4.0) / spacing))};
+  };
+  auto writeDummies = [&](std::ostream& out, int& serial) {
+    if (s.atoms.empty()) return;
+    const auto [i0, i1] = grid(uLo, uHi);
+    const auto [j0, j1] = grid(vLo, vHi);
+    char line[128];
+    for (long i = i0; i <= i1; ++i) {
+      for (long j = j0; j <= j1; ++j) {
+        for (int side : {-1, 1}) {
+          double p[3];
+          for (int c = 0; c < 3; ++c)
+            p[c] = m.centre[c] + spacing * (i * u[c] + j * v[c]) + side * m.halfThickness * m.normal[c];
+          ++serial;
+          std::snprintf(line, sizeof line, "HETATM%5d  %c   DUM  %4d    %8.3f%8.3f%8.3f\n", serial % 100000,
+                        side < 0 ? 'N' : 'O', serial % 10000, p[0], p[1], p[2]);
+          out << line;
+        }
+      }
+    }
+  };
+  try {
+    return WriteFileAtomically(path, [&](std::ostream& out) {
+      WritePdb(out, s, values, [&](int& serial) { writeDummies(out, serial); });
+    });
+  } catch (const std::exception& error) {
+    return FileStatus::WriteFailed(path, error.what());
+  }
 }
 
 FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window) {

@@ -1,5 +1,7 @@
 #include "document/report.h"
 
+#include <algorithm>
+
 #include "model/text.h"
 
 namespace tessmol {
@@ -37,6 +39,38 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
                     "  -  " + std::to_string(d.lastResSeq) +
                     (d.topology > 0 ? "  in\u2192out" : d.topology < 0 ? "  out\u2192in" : ""));
+  }
+  if (protein.membrane) {
+    lines.emplace_back();
+    for (std::string& line : MembraneLines(s, *protein.membrane)) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<std::string> MembraneLines(const Structure& s, const MembranePlacement& m) {
+  if (!m.placed) {
+    return {"Membrane: no membrane placement (score " + FormatFixed(m.score, 1) + " kcal/mol, at least " +
+            FormatFixed(m.threshold, 1) + " needed)"};
+  }
+  auto triple = [](const std::array<float, 3>& v, int decimals) {
+    return FormatFixed(v[0], decimals) + " " + FormatFixed(v[1], decimals) + " " + FormatFixed(v[2], decimals);
+  };
+  std::vector<std::string> lines = {
+      "Membrane normal: " + triple(m.normal, 4),
+      "Membrane centre: " + triple(m.centre, 3),
+      "Membrane half-thickness: " + FormatFixed(m.halfThickness, 1),
+      "Membrane score: " + FormatFixed(m.score, 1) + " kcal/mol",
+      "Segments in the membrane:",
+      "           Chain           Residues        Orientation   Tilt",
+  };
+  for (const SlabSegment& segment : m.segments) {
+    std::string residues =
+        std::to_string(s.residues[segment.first].resSeq) + "  -  " + std::to_string(s.residues[segment.last].resSeq);
+    residues.resize(std::max<size_t>(residues.size() + 2, 16), ' ');
+    std::string chain = s.ChainName(static_cast<size_t>(segment.chain));
+    chain.resize(std::max<size_t>(chain.size() + 1, 16), ' ');
+    lines.push_back(std::string(13, ' ') + chain + residues + (segment.nInside ? "in\u2192out" : "out\u2192in") +
+                    "        " + FormatFixed(segment.tiltDegrees, 1));
   }
   return lines;
 }

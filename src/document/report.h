@@ -14,6 +14,10 @@ namespace tessmol {
 // chains, residues, total area, average score, and the predicted transmembrane domains.
 std::vector<std::string> SummaryLines(const Protein& protein);
 
+// The membrane placed on a structure: normal, centre, half-thickness and the score, then
+// the segments inside the slab with orientation and tilt; or why there is none.
+std::vector<std::string> MembraneLines(const Structure& structure, const MembranePlacement& membrane);
+
 // A predicted transmembrane domain as the summary and the JSON output list it.
 struct TransmembraneDomain {
   std::string chain;  // the chain's name, as the residue table shows it

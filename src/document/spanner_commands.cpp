@@ -9,6 +9,7 @@
 #include "surface/sasa.h"
 #include "transmembrane/fasta.h"
 #include "transmembrane/helix_builder.h"
+#include "transmembrane/membrane_slab.h"
 #include "transmembrane/scan.h"
 #include "transmembrane/segments.h"
 
@@ -95,9 +96,24 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
     feedback_.ShowMessage(kNoStructureSelected);
     return false;
   }
+  if (settings_.tmMethod != TmMethod::kSlab) protein_.membrane.reset();
   if (settings_.tmMethod == TmMethod::kSegments) {
     if (!SegmentParamsReady()) return false;
     SegmentStructure(protein_.structure, true);
+    return FinishSpanner3D();
+  }
+  if (settings_.tmMethod == TmMethod::kSlab) {
+    const std::optional<MembranePlacement> slab = PlaceMembraneOnStructure();
+    for (Residue& r : protein_.structure.residues) {
+      r.transmembrane = false;
+      r.tmTopology = 0;
+    }
+    for (const SlabSegment& segment : slab->segments) {
+      for (int32_t i = segment.first; i <= segment.last; ++i) {
+        protein_.structure.residues[i].transmembrane = true;
+        protein_.structure.residues[i].tmTopology = segment.nInside ? 1 : -1;
+      }
+    }
     return FinishSpanner3D();
   }
   HelixBuilder builder(state_.programFolder(), feedback_);
@@ -116,6 +132,18 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
     residues[i].tmTopology = 0;
   }
   return FinishSpanner3D();
+}
+
+std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
+  if (!structureLoaded_) {
+    feedback_.ShowMessage(kNoStructureSelected);
+    return std::nullopt;
+  }
+  SlabSearch search;
+  search.threads = settings_.threads;
+  SilentFeedback quiet;
+  protein_.membrane = PlaceMembrane(protein_.structure, search, quiet);
+  return protein_.membrane;
 }
 
 bool CTessmolDoc::FinishSpanner3D() {
@@ -139,6 +167,10 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
   if (settings_.tmMethod == TmMethod::kSegments && !SegmentParamsReady()) return false;
+  if (settings_.tmMethod == TmMethod::kSlab) {
+    feedback_.ShowMessage(kSlabNeedsStructure);
+    return false;
+  }
   BeginRun();
   bool ok = true;
   for (const std::string& path : paths) {

@@ -139,6 +139,17 @@ CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path, File
   return OpenResult::kOpened;
 }
 
+CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protein& analysed, FileStatus* status) {
+  ReadOutcome read;
+  std::optional<Protein> result = Analyse(path, feedback_, state_.logFile(), settings_.threads, read);
+  if (status) *status = read.status;
+  if (read.resultFile) return OpenResult::kResultFile;
+  if (!read.status) return OpenResult::kFailed;
+  if (!result) return read.hadAtoms ? OpenResult::kFailed : OpenResult::kNoAtoms;
+  analysed = std::move(*result);
+  return OpenResult::kOpened;
+}
+
 std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   const std::string name = ResultNameFor(fileName);
   std::string unique = name;

@@ -60,6 +60,8 @@ inline constexpr const char* kResultFileFailed =
     "Error: Failed to create output (.tsm) file to create and add protein summary to view";
 inline constexpr const char* kLogFileFailed = "Error: Could not find LogFile.Log";
 inline constexpr const char* kNoStructureSelected = "Error no structure selected";
+inline constexpr const char* kSlabNeedsStructure =
+    "Error: the membrane slab is placed on a structure: choose the window scan or segments for Spanner2D";
 inline constexpr const char* kSpanner3DWriteFailed = "Error: Failed to create output (.tsm) file for the structure";
 inline constexpr const char* kSpanner2DWriteFailed = "Error: Failed to create output (.tsm) file for the residues";
 inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
@@ -90,6 +92,9 @@ class CTessmolDoc {
   // when the file cannot be read or measured.
   // `status` receives what went wrong with the file, and a failed result-file write.
   OpenResult OpenStructure(const std::string& path, FileStatus* status = nullptr);
+  // The same pipeline into `analysed`, with no row, no result file, and the open
+  // structure left as it is.
+  OpenResult AnalyseFile(const std::string& path, Protein& analysed, FileStatus* status = nullptr);
 
   // Starts a run: result names given from now on never repeat one given in the run
   // (a later one gets "-2", "-3", ... before ".tsm"). Multiple analysis and Spanner2D
@@ -130,6 +135,9 @@ class CTessmolDoc {
   // rewritten. False (after the message) when nothing could be done. The helix typing of
   // the model's residues is chosen by measurement (the helix-range benchmark).
   bool RunSpanner3D(ModelHelixRange range = ModelHelixRange::kWholeModel);
+  // Places the lipid slab on the open structure (its atoms' areas as analysed) and keeps
+  // the placement with the protein; nullopt, after the message, when nothing is open.
+  std::optional<MembranePlacement> PlaceMembraneOnStructure();
   // Spanner2D: for each FASTA file, in order, a helix model of its sequences, analysed
   // and scanned, added to the analysis list with its result file. Stops at the first file
   // that cannot be read, is no FASTA or holds no residue. `onModel` sees each model.

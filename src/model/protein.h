@@ -2,9 +2,11 @@
 // came from, and whether heteroatoms take part in the analysis.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "model/feedback.h"
+#include "model/membrane.h"
 #include "model/structure.h"
 
 namespace tessmol {
@@ -13,6 +15,8 @@ struct Protein {
   Structure structure;
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
+  // Where the membrane was placed on this structure, once it was.
+  std::optional<MembranePlacement> membrane;
 
   // Places the atoms (and the heteroatoms unless ignored) in a grid of cubic cells and
   // fills every atom's neighbour list: the atoms whose expanded spheres overlap its own,

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -266,6 +267,70 @@ TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   EXPECT_GT(flagged, 300u);
 }
 
+
+// The three numbers after a label such as "Membrane normal: ".
+std::array<double, 3> Triple(const std::string& out, const std::string& label) {
+  std::array<double, 3> v{};
+  const size_t at = out.find(label);
+  if (at != std::string::npos) std::istringstream(out.substr(at + label.size())) >> v[0] >> v[1] >> v[2];
+  return v;
+}
+
+TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
+  const auto placed = test::RunCommand(Cli("membrane --write slab.pdb " + test::DataPath("1U19_tr.pdb")));
+  ASSERT_EQ(placed.status, 0);
+  const auto n = Triple(placed.out, "Membrane normal: ");
+  const auto c = Triple(placed.out, "Membrane centre: ");
+  const size_t at = placed.out.find("Membrane half-thickness: ");
+  ASSERT_NE(at, std::string::npos);
+  const double h = std::stod(placed.out.substr(at + 25));
+  EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0, 1e-3);
+  EXPECT_GE(std::count(placed.out.begin(), placed.out.end(), '\n'), 12);  // seven helices and more
+  // Every DUM pseudo-atom lies on a boundary plane: N on the cytoplasmic side, O beyond.
+  std::ifstream written("slab.pdb");
+  std::string line;
+  int dummies = 0, atoms = 0;
+  while (std::getline(written, line)) {
+    if (line.rfind("ATOM  ", 0) == 0) ++atoms;
+    if (line.rfind("HETATM", 0) != 0 || line.substr(17, 3) != "DUM") continue;
+    ++dummies;
+    const double d = (std::stod(line.substr(30, 8)) - c[0]) * n[0] + (std::stod(line.substr(38, 8)) - c[1]) * n[1] +
+                     (std::stod(line.substr(46, 8)) - c[2]) * n[2];
+    EXPECT_NEAR(d, line[13] == 'N' ? -h : h, 0.05) << line;
+  }
+  EXPECT_GT(dummies, 400);
+  // gemmi reads them as atoms of a non-polymer residue DUM.
+  const auto converted = test::RunCommand("gemmi convert slab.pdb slab.cif && grep -c '^[0-9]* [NO] [NO] . DUM ' slab.cif");
+  EXPECT_EQ(converted.status, 0);
+  EXPECT_EQ(std::atoi(converted.out.c_str()), dummies);
+  EXPECT_EQ(test::RunCommand("grep -c '^DUM! non-polymer' slab.cif").out, "1\n");
+  // Read again, the planes are no atoms of the structure and move nothing.
+  const auto read = test::RunCommand(Cli("read slab.pdb"));
+  EXPECT_NE(read.out.find("Membrane pseudo-atoms (DUM) left out: " + std::to_string(dummies)), std::string::npos);
+  const auto again = test::RunCommand(Cli("membrane slab.pdb"));
+  ASSERT_EQ(again.status, 0);
+  EXPECT_NEAR(std::stod(again.out.substr(again.out.find("Membrane half-thickness: ") + 25)), h, 0.5);
+  EXPECT_GT(atoms, 2000);
+}
+
+TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
+  const auto soluble = test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1UBQ.pdb")));
+  EXPECT_EQ(soluble.status, 0);
+  EXPECT_NE(soluble.out.find("Membrane: no membrane placement (score "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("none.pdb"));
+  const auto analysed =
+      test::RunCommand(Cli("analyse --spanner3d --method slab --residues " + test::DataPath("1U19_tr.pdb")));
+  ASSERT_EQ(analysed.status, 0);
+  EXPECT_NE(analysed.out.find("Membrane normal: "), std::string::npos);
+  size_t oriented = 0, flagged = 0;
+  for (const std::string& l : Lines(analysed.out)) {
+    if (l.rfind(std::string(13, ' '), 0) == 0 && l.find("\u2192") != std::string::npos) ++oriented;
+    if (l.size() > 2 && l.substr(l.size() - 2) == "\t1") ++flagged;
+  }
+  EXPECT_GE(oriented, 14u);  // the domain list and the membrane's segments, seven each
+  EXPECT_GT(flagged, 140u);
+  EXPECT_EQ(test::RunCommand(Cli("spanner2d --method slab x.fasta 2>/dev/null")).status, 2);
+}
 
 TEST(CliChart, SvgAndPngCharts) {
   const auto svg =

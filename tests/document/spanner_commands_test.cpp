@@ -204,5 +204,32 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(st.residues[i].transmembrane, first[i]);
 }
 
+TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  AnalysisSettings settings = s.doc.settings();
+  settings.tmMethod = TmMethod::kSlab;
+  settings.ignoreHeteroAtoms = true;
+  s.doc.SetSettings(settings);
+  Write("seq.fa", ">x\nMKVLLLLLLLLLLLLLLLLLLLLLLLKR\n");
+  EXPECT_FALSE(s.doc.RunSpanner2D({"seq.fa"}));
+  EXPECT_EQ(s.feedback.messages.back(), kSlabNeedsStructure);
+  EXPECT_TRUE(s.doc.entries().empty());
+
+  ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19_tr.pdb")), CTessmolDoc::OpenResult::kOpened);
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  const Protein& p = s.doc.protein();
+  ASSERT_TRUE(p.membrane && p.membrane->placed);
+  std::vector<bool> expected(p.structure.residues.size(), false);
+  for (const SlabSegment& segment : p.membrane->segments)
+    for (int32_t i = segment.first; i <= segment.last; ++i) expected[i] = true;
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(p.structure.residues[i].transmembrane, expected[i]) << i;
+  // Another method afterwards leaves no stale placement in the summary.
+  settings.tmMethod = TmMethod::kSegments;
+  s.doc.SetSettings(settings);
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  EXPECT_FALSE(s.doc.protein().membrane.has_value());
+}
+
 }  // namespace
 }  // namespace tessmol

@@ -1,0 +1,31 @@
+// Where a structure's lipid bilayer sits: a flat slab, its segments and how they cross it.
+// A plain record so that the summary, the result of a command and the tests can hold it
+// without the search behind it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tessmol {
+
+struct SlabSegment {
+  int32_t chain = 0;  // index into Structure::chains
+  int32_t first = 0;  // residue indices, inclusive
+  int32_t last = 0;
+  bool nInside = true;       // the chain enters from the cytoplasmic side
+  float tiltDegrees = 0.0f;  // axis against the membrane normal, 0 to 90
+};
+
+struct MembranePlacement {
+  bool placed = false;  // false: no plausible membrane; score and threshold say why
+  // Unit normal pointing from the cytoplasmic side (where the positive charges sit) out.
+  std::array<float, 3> normal{0.0f, 0.0f, 1.0f};
+  std::array<float, 3> centre{};  // a point of the mid-plane, in the file's coordinates
+  float halfThickness = 0.0f;
+  float score = 0.0f;      // transfer free energy gained by the slab (kcal/mol)
+  float threshold = 0.0f;  // what a placement must gain
+  std::vector<SlabSegment> segments;
+};
+
+}  // namespace tessmol

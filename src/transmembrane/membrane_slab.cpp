@@ -1,0 +1,458 @@
+#include "transmembrane/membrane_slab.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "model/parallel.h"
+#include "transmembrane/geometry.h"
+
+namespace tessmol {
+
+// Wimley, Creamer & White (1996) Biochemistry 35:5109, whole residues in a host peptide,
+// water to octanol.
+const std::array<float, kResidueTypeCount> kOctanolTransfer = {
+    -2.09f, -1.71f, -0.71f, -1.25f, -1.12f, -0.46f, -0.67f, 0.50f, 1.15f, 0.14f,
+    -0.02f, 0.25f,  0.46f,  0.77f,  0.85f,  3.63f,  3.64f,  0.11f, 2.80f, 1.81f};
+
+// Tien, Meyer, Sydykova, Spielman & Wilke (2013) PLoS ONE 8:e80635, theoretical maxima.
+const std::array<float, kResidueTypeCount> kMaxResidueArea = {
+    285.0f, 240.0f, 263.0f, 201.0f, 197.0f, 174.0f, 224.0f, 129.0f, 104.0f, 159.0f,
+    167.0f, 172.0f, 155.0f, 225.0f, 195.0f, 223.0f, 193.0f, 224.0f, 236.0f, 274.0f};
+
+namespace {
+
+struct Exposed {
+  std::vector<Vec3> positions;  // from the centroid, so that nothing depends on the frame
+  std::vector<float> gains;     // free energy gained when the atom lies in the bilayer
+  std::vector<float> shares;    // the share of its residue's largest area that it exposes
+  Vec3 centroid;
+  // Two directions fixed in the protein (to its farthest exposed atoms) that set where
+  // the rim's angular sectors start, whatever the frame the file uses.
+  Vec3 reference, reference2;
+};
+
+Exposed ExposedAtoms(const Structure& s) {
+  Exposed e;
+  double sx = 0, sy = 0, sz = 0;
+  for (const Residue& r : s.residues) {
+    if (r.type < 0 || r.type >= kResidueTypeCount) continue;
+    const float perArea = -kOctanolTransfer[r.type] / kMaxResidueArea[r.type];
+    auto add = [&](int32_t index) {
+      if (index < 0) return;
+      const Atom& a = s.atoms[index];
+      if (a.sasa <= 0.0f) return;
+      e.positions.push_back({a.x, a.y, a.z});
+      e.gains.push_back(perArea * a.sasa);
+      e.shares.push_back(a.sasa / kMaxResidueArea[r.type]);
+      sx += a.x;
+      sy += a.y;
+      sz += a.z;
+    };
+    for (int32_t index : {r.nIndex, r.caIndex, r.cIndex, r.oIndex}) add(index);
+    for (int32_t index : r.sideChain) add(index);
+  }
+  if (!e.positions.empty()) {
+    const double n = static_cast<double>(e.positions.size());
+    e.centroid = {static_cast<float>(sx / n), static_cast<float>(sy / n), static_cast<float>(sz / n)};
+    float far = -1.0f, far2 = -1.0f;
+    for (Vec3& v : e.positions) {
+      v = v - e.centroid;
+      if (v.LengthSquared() > far) far = v.LengthSquared(), e.reference = v;
+    }
+    const Vec3 axis = e.reference.Normalised();
+    for (const Vec3& v : e.positions) {
+      const Vec3 off = v - axis * v.Dot(axis);
+      if (off.LengthSquared() > far2) far2 = off.LengthSquared(), e.reference2 = off;
+    }
+  }
+  return e;
+}
+
+struct SlabFit {
+  double score = -1e30;
+  float centre = 0.0f;  // along the normal, from the origin of the coordinates
+  float halfThickness = 0.0f;
+};
+
+struct Scratch {
+  std::vector<double> gain, share, profile, prefix, sliceCentre;
+  std::vector<float> depth, x, y, rimRadius;
+  std::vector<int> cell;
+};
+
+constexpr int kSectors = 32;
+
+// The best centre and half-thickness for one normal, from the atoms' gains binned by
+// depth: full weight well inside, falling linearly to nothing across the slab's edge.
+SlabFit FitAlong(const Vec3& normal, const Exposed& e, const SlabSearch& p, Scratch& scratch) {
+  SlabFit best;
+  if (e.positions.empty()) return best;
+  const size_t n = e.positions.size();
+  Vec3 u = e.reference - normal * e.reference.Dot(normal);
+  if (u.LengthSquared() < 0.1f * e.reference.LengthSquared())
+    u = e.reference2 - normal * e.reference2.Dot(normal);
+  u.Normalise();
+  const Vec3 v = normal.Cross(u);
+  std::vector<float>& depth = scratch.depth;
+  std::vector<float>& x = scratch.x;
+  std::vector<float>& y = scratch.y;
+  depth.resize(n);
+  x.resize(n);
+  y.resize(n);
+  float lo = 1e30f, hi = -1e30f;
+  for (size_t a = 0; a < n; ++a) {
+    depth[a] = e.positions[a].Dot(normal);
+    x[a] = e.positions[a].Dot(u);
+    y[a] = e.positions[a].Dot(v);
+    lo = std::min(lo, depth[a]);
+    hi = std::max(hi, depth[a]);
+  }
+  // Only the outer rim of each thin slice can face lipid: in every angular sector around
+  // the slice's centre, the atoms within rimWidth of the farthest. The lining of a pore or
+  // of a barrel's inside, and the floor of deep clefts, never meet the bilayer.
+  const long sliceOrigin = static_cast<long>(std::floor(lo / p.sliceWidth));
+  const int slices = static_cast<int>(static_cast<long>(std::floor(hi / p.sliceWidth)) - sliceOrigin) + 1;
+  std::vector<double>& centre = scratch.sliceCentre;
+  centre.assign(3 * static_cast<size_t>(slices), 0.0);
+  std::vector<int>& cell = scratch.cell;
+  cell.resize(n);
+  for (size_t a = 0; a < n; ++a) {
+    const int slice = static_cast<int>(static_cast<long>(std::floor(depth[a] / p.sliceWidth)) - sliceOrigin);
+    cell[a] = slice;
+    centre[3 * slice] += x[a];
+    centre[3 * slice + 1] += y[a];
+    centre[3 * slice + 2] += 1.0;
+  }
+  std::vector<float>& rimRadius = scratch.rimRadius;
+  rimRadius.assign(static_cast<size_t>(slices) * kSectors, 0.0f);
+  for (size_t a = 0; a < n; ++a) {
+    const int slice = cell[a];
+    const double count = centre[3 * slice + 2];
+    const float dx = x[a] - static_cast<float>(centre[3 * slice] / count);
+    const float dy = y[a] - static_cast<float>(centre[3 * slice + 1] / count);
+    // The diamond angle: monotonic in the true angle, 0 to 4, and cheap.
+    const float sum = std::fabs(dx) + std::fabs(dy);
+    float angle = 0.0f;
+    if (sum > 0.0f)
+      angle = dy >= 0 ? (dx >= 0 ? dy / sum : 1 - dx / sum) : (dx < 0 ? 2 - dy / sum : 3 + dx / sum);
+    const int sector = std::min(kSectors - 1, static_cast<int>(angle * (kSectors / 4)));
+    cell[a] = slice * kSectors + sector;
+    x[a] = std::sqrt(dx * dx + dy * dy);
+    rimRadius[cell[a]] = std::max(rimRadius[cell[a]], x[a]);
+  }
+  const int rampBins = std::max(2, static_cast<int>(std::lround(p.ramp / p.binWidth)) & ~1);
+  const int kMin = static_cast<int>(std::lround(p.minHalfThickness / p.binWidth));
+  const int kMax = static_cast<int>(std::lround(p.maxHalfThickness / p.binWidth));
+  const int pad = kMax + rampBins;
+  const long origin = static_cast<long>(std::floor(lo / p.binWidth)) - pad;
+  const int bins = static_cast<int>(static_cast<long>(std::floor(hi / p.binWidth)) - origin) + pad + 1;
+  std::vector<double>& gain = scratch.gain;
+  std::vector<double>& share = scratch.share;
+  gain.assign(bins, 0.0);
+  share.assign(bins, 0.0);
+  for (size_t a = 0; a < n; ++a) {
+    if (x[a] < rimRadius[cell[a]] - p.rimWidth) continue;
+    // Shared between the two nearest bin centres, so that the profile moves smoothly with
+    // the normal.
+    const float f = depth[a] / p.binWidth - static_cast<float>(origin) - 0.5f;
+    const long b = static_cast<long>(std::floor(f));
+    const double upper = f - static_cast<float>(b);
+    gain[b] += (1.0 - upper) * e.gains[a];
+    share[b] += (1.0 - upper) * e.shares[a];
+    gain[b + 1] += upper * e.gains[a];
+    share[b + 1] += upper * e.shares[a];
+  }
+  // The mean free energy of the exposed residues at each depth (over a few angstrom, with
+  // a neutral pseudo-residue so that thinly covered depths say little): how lipid-like the
+  // surface is, whatever its amount, so that tilting the slab to take in more surface does
+  // not pay.
+  std::vector<double>& profile = scratch.profile;
+  profile.assign(bins, 0.0);
+  const int reach = static_cast<int>(std::lround(p.meanWidth / (2 * p.binWidth)));
+  double g = 0.0, w = 0.0;
+  for (int b = 0; b < std::min(reach, bins); ++b) g += gain[b], w += share[b];
+  for (int b = 0; b < bins; ++b) {
+    if (b + reach < bins) g += gain[b + reach], w += share[b + reach];
+    if (b - reach - 1 >= 0) g -= gain[b - reach - 1], w -= share[b - reach - 1];
+    profile[b] = p.binWidth * g / (w + p.pseudoResidues);
+  }
+  std::vector<double>& prefix = scratch.prefix;
+  prefix.assign(bins + 1, 0.0);
+  for (int b = 0; b < bins; ++b) prefix[b + 1] = prefix[b] + profile[b];
+  const int half = rampBins / 2;
+  for (int i = pad; i < bins - pad; ++i) {
+    for (int k = kMin; k <= kMax; ++k) {
+      const int full = k - half;  // bins i - full to i + full count whole
+      double gain = prefix[i + full + 1] - prefix[i - full];
+      for (int j = full + 1; j < k + half; ++j)
+        gain += (profile[i + j] + profile[i - j]) * (static_cast<double>(k + half - j) / rampBins);
+      if (gain > best.score) {
+        best.score = gain;
+        best.centre = (static_cast<float>(origin + i) + 0.5f) * p.binWidth;
+        best.halfThickness = static_cast<float>(k) * p.binWidth;
+      }
+    }
+  }
+  return best;
+}
+
+// Directions spread evenly over the upper hemisphere (a Fibonacci lattice).
+std::vector<Vec3> HemisphereDirections(int count) {
+  std::vector<Vec3> directions;
+  const double golden = M_PI * (3.0 - std::sqrt(5.0));
+  for (int i = 0; i < count; ++i) {
+    const double z = (i + 0.5) / count;
+    const double r = std::sqrt(std::max(0.0, 1.0 - z * z));
+    const double phi = golden * i;
+    directions.push_back({static_cast<float>(r * std::cos(phi)), static_cast<float>(r * std::sin(phi)),
+                          static_cast<float>(z)});
+  }
+  return directions;
+}
+
+struct Candidate {
+  Vec3 normal;
+  SlabFit fit;
+};
+
+// Pattern search on the sphere around a start: steps along two tangents, halved when
+// no neighbour does better.
+Candidate Refine(Candidate start, const Exposed& e, const SlabSearch& p, Scratch& scratch) {
+  Candidate best = start;
+  for (float step = 2.0f * kDegrees; step > 0.1f * kDegrees;) {
+    const Vec3 n = best.normal;
+    const Vec3 helper = std::fabs(n.x) < 0.9f ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
+    const Vec3 u = n.Cross(helper).Normalised();
+    const Vec3 v = n.Cross(u);
+    Candidate move = best;
+    for (int d = 0; d < 8; ++d) {
+      const float angle = static_cast<float>(d) * static_cast<float>(M_PI) / 4.0f;
+      const Vec3 trial = (n + (u * std::cos(angle) + v * std::sin(angle)) * std::tan(step)).Normalised();
+      const SlabFit fit = FitAlong(trial, e, p, scratch);
+      if (fit.score > move.fit.score) move = {trial, fit};
+    }
+    if (move.fit.score > best.fit.score) {
+      best = move;
+    } else {
+      step *= 0.5f;
+    }
+  }
+  return best;
+}
+
+// The direction of the line through a run's CA atoms that fits them best (the largest
+// principal axis), pointing from the run's start to its end.
+Vec3 SegmentAxis(const Structure& s, int32_t first, int32_t last) {
+  Vec3 mean;
+  const int count = last - first + 1;
+  for (int32_t r = first; r <= last; ++r) {
+    const Atom& a = s.atoms[s.residues[r].caIndex];
+    mean += Vec3{a.x, a.y, a.z};
+  }
+  mean *= 1.0f / static_cast<float>(count);
+  double c[3][3] = {};
+  for (int32_t r = first; r <= last; ++r) {
+    const Atom& a = s.atoms[s.residues[r].caIndex];
+    const double d[3] = {a.x - mean.x, a.y - mean.y, a.z - mean.z};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) c[i][j] += d[i] * d[j];
+  }
+  const Atom& a0 = s.atoms[s.residues[first].caIndex];
+  const Atom& a1 = s.atoms[s.residues[last].caIndex];
+  double v[3] = {a1.x - a0.x, a1.y - a0.y, a1.z - a0.z};
+  for (int iteration = 0; iteration < 50; ++iteration) {
+    double w[3];
+    for (int i = 0; i < 3; ++i) w[i] = c[i][0] * v[0] + c[i][1] * v[1] + c[i][2] * v[2];
+    const double length = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    if (length == 0.0) break;
+    for (int i = 0; i < 3; ++i) v[i] = w[i] / length;
+  }
+  Vec3 axis{static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+  if (axis.Dot(Vec3{a1.x - a0.x, a1.y - a0.y, a1.z - a0.z}) < 0.0f) axis = -axis;
+  return axis.Normalised();
+}
+
+float Depth(const Structure& s, int32_t atom, const Vec3& normal) {
+  const Atom& a = s.atoms[atom];
+  return Vec3{a.x, a.y, a.z}.Dot(normal);
+}
+
+}  // namespace
+
+std::vector<SlabSegment> SlabSegments(const Structure& s, const MembranePlacement& slab, int minLength) {
+  const Vec3 normal{slab.normal[0], slab.normal[1], slab.normal[2]};
+  const float centre = Vec3{slab.centre[0], slab.centre[1], slab.centre[2]}.Dot(normal);
+  auto inside = [&](int32_t r) {
+    const int32_t ca = s.residues[r].caIndex;
+    return ca >= 0 && std::fabs(Depth(s, ca, normal) - centre) <= slab.halfThickness;
+  };
+  std::vector<SlabSegment> segments;
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    const Chain& chain = s.chains[k];
+    for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue;) {
+      if (!inside(r)) {
+        ++r;
+        continue;
+      }
+      int32_t last = r;
+      while (last < chain.lastResidue && inside(last + 1) &&
+             s.residues[last + 1].resSeq - s.residues[last].resSeq <= 1)
+        ++last;
+      if (last - r + 1 >= minLength) {
+        SlabSegment segment;
+        segment.chain = static_cast<int32_t>(k);
+        segment.first = r;
+        segment.last = last;
+        // The axis from the mean of the first turn's CAs to the mean of the last turn's.
+        const int turn = std::min(4, (last - r + 1) / 2);
+        Vec3 start, end;
+        for (int i = 0; i < turn; ++i) {
+          const Atom& a = s.atoms[s.residues[r + i].caIndex];
+          const Atom& b = s.atoms[s.residues[last - i].caIndex];
+          start += Vec3{a.x, a.y, a.z};
+          end += Vec3{b.x, b.y, b.z};
+        }
+        const Vec3 axis = end - start;
+        const float along = axis.Dot(normal);
+        segment.nInside = along >= 0.0f;
+        const float length = axis.Length();
+        segment.tiltDegrees =
+            length > 0.0f ? std::acos(std::min(1.0f, std::fabs(along) / length)) / kDegrees : 0.0f;
+        segments.push_back(segment);
+      }
+      r = last + 1;
+    }
+  }
+  return segments;
+}
+
+namespace {
+MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 normal, const SlabFit& fit,
+                                  const SlabSearch& p);
+}  // namespace
+
+MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedback& feedback) {
+  MembranePlacement placement;
+  placement.threshold = p.minScore;
+  const Exposed e = ExposedAtoms(s);
+  if (e.positions.empty()) return placement;
+
+  const std::vector<Vec3> directions = HemisphereDirections(p.normals);
+  std::vector<SlabFit> fits(directions.size());
+  ParallelChunks<Scratch>(directions.size(), 16, p.threads, feedback,
+                          [&](size_t begin, size_t end, Scratch& scratch) {
+                            for (size_t d = begin; d < end; ++d)
+                              fits[d] = FitAlong(directions[d], e, p, scratch);
+                          });
+  // Refine the best few directions that are not neighbours of a better one.
+  std::vector<size_t> order(directions.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return fits[a].score > fits[b].score; });
+  std::vector<Candidate> starts;
+  for (size_t d : order) {
+    if (starts.size() == 6) break;
+    bool near = false;
+    for (const Candidate& c : starts)
+      near = near || std::fabs(c.normal.Dot(directions[d])) > std::cos(15.0f * kDegrees);
+    if (!near) starts.push_back({directions[d], fits[d]});
+  }
+  std::vector<Candidate> refined(starts.size());
+  ParallelChunks<Scratch>(starts.size(), 1, p.threads, feedback,
+                          [&](size_t begin, size_t end, Scratch& scratch) {
+                            for (size_t c = begin; c < end; ++c)
+                              refined[c] = Refine(starts[c], e, p, scratch);
+                          });
+  Candidate best = refined.front();
+  for (const Candidate& c : refined)
+    if (c.fit.score > best.fit.score) best = c;
+  // The score is flat near its top over several degrees, so the top itself moves with the
+  // smallest change of frame; the middle of the plateau does not. The normal becomes the
+  // mean of the directions, near the best, that score within `plateau` of it.
+  if (p.plateau > 0.0f && best.fit.score > 0.0) {
+    const double floor = best.fit.score * (1.0 - p.plateau);
+    Vec3 mean = best.normal;
+    for (size_t d = 0; d < directions.size(); ++d) {
+      const float along = directions[d].Dot(best.normal);
+      if (fits[d].score < floor || std::fabs(along) < std::cos(30.0f * kDegrees)) continue;
+      mean += along > 0.0f ? directions[d] : -directions[d];
+    }
+    mean.Normalise();
+    Scratch scratch;
+    best = {mean, FitAlong(mean, e, p, scratch)};
+  }
+
+  // The surface alone leaves the normal loose by several degrees, and so do the segments
+  // alone (bundles tilt their helices): the normal goes halfway between the surface's and
+  // the segments' mean axis, and the slab is fitted again.
+  const Vec3 surfaceNormal = best.normal;
+  for (int round = 0; round < p.axisRounds; ++round) {
+    MembranePlacement trial;
+    trial.normal = {best.normal.x, best.normal.y, best.normal.z};
+    const Vec3 point = e.centroid + best.normal * best.fit.centre;
+    trial.centre = {point.x, point.y, point.z};
+    trial.halfThickness = best.fit.halfThickness;
+    Vec3 axis;
+    int counted = 0;
+    for (const SlabSegment& segment : SlabSegments(s, trial, p.minSegmentLength)) {
+      if (segment.last - segment.first + 1 < 8) continue;
+      Vec3 a = SegmentAxis(s, segment.first, segment.last);
+      if (a.Dot(best.normal) < 0.0f) a = -a;
+      axis += a * static_cast<float>(segment.last - segment.first + 1);
+      ++counted;
+    }
+    if (counted < 2) break;
+    axis.Normalise();
+    axis = (axis + surfaceNormal * p.surfaceWeight).Normalised();
+    Scratch scratch;
+    best = {axis, FitAlong(axis, e, p, scratch)};
+  }
+  return FinishPlacement(s, e, best.normal, best.fit, p);
+}
+
+MembranePlacement PlaceMembraneAlong(const Structure& s, const std::array<float, 3>& direction,
+                                     const SlabSearch& p) {
+  const Exposed e = ExposedAtoms(s);
+  if (e.positions.empty()) return MembranePlacement{.threshold = p.minScore};
+  Scratch scratch;
+  const Vec3 normal = Vec3{direction[0], direction[1], direction[2]}.Normalised();
+  return FinishPlacement(s, e, normal, FitAlong(normal, e, p, scratch), p);
+}
+
+namespace {
+
+MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 normal, const SlabFit& fit,
+                                  const SlabSearch& p) {
+  MembranePlacement placement;
+  placement.threshold = p.minScore;
+  const float centre = e.centroid.Dot(normal) + fit.centre;
+  const Vec3 point = e.centroid + normal * fit.centre;
+  placement.normal = {normal.x, normal.y, normal.z};
+  placement.centre = {point.x, point.y, point.z};
+  placement.halfThickness = fit.halfThickness;
+  placement.score = static_cast<float>(fit.score);
+
+  // The positive-inside rule (von Heijne 1992): the side whose loops next to the bilayer
+  // carry more lysines and arginines is the cytoplasm. The normal points away from it.
+  int plus = 0, minus = 0;
+  for (const Residue& r : s.residues) {
+    if ((r.type != kLys && r.type != kArg) || r.caIndex < 0) continue;
+    const float depth = Depth(s, r.caIndex, normal) - centre;
+    const float beyond = std::fabs(depth) - placement.halfThickness;
+    if (beyond <= 0.0f || beyond > 10.0f) continue;
+    (depth > 0.0f ? plus : minus) += 1;
+  }
+  if (plus > minus) {
+    normal = -normal;
+    placement.normal = {normal.x, normal.y, normal.z};
+  }
+  placement.segments = SlabSegments(s, placement, p.minSegmentLength);
+  placement.placed = placement.score >= p.minScore && !placement.segments.empty();
+  if (!placement.placed) placement.segments.clear();
+  return placement;
+}
+
+}  // namespace
+
+}  // namespace tessmol

@@ -1,0 +1,63 @@
+// The lipid bilayer placed on a structure as a flat slab (normal, centre, half-thickness)
+// that gains the most transfer free energy from the protein surface it holds. Each exposed
+// atom carries its residue's whole-residue water-to-octanol free energy (Wimley, Creamer
+// and White 1996) in proportion to the share of the residue's maximal area it exposes
+// (Tien et al. 2013): lipid-facing leucines and phenylalanines gain inside the slab,
+// exposed charges and amides lose, and residues outside it cost nothing. Water-filled
+// pores and the interior of barrels lose inside the slab, so the hydrophobic belt wins.
+//
+// The normal is searched on a spherical grid and refined locally; for each normal the
+// best centre and half-thickness follow exactly from the atoms' depth profile. The same
+// input gives the same placement for any number of threads.
+#pragma once
+
+#include <array>
+
+#include "model/feedback.h"
+#include "model/membrane.h"
+#include "model/structure.h"
+
+namespace tessmol {
+
+struct SlabSearch {
+  int normals = 1500;  // directions of the coarse search over a hemisphere
+  float minHalfThickness = 10.0f;
+  float maxHalfThickness = 20.0f;
+  float binWidth = 0.5f;  // angstrom along the normal
+  float ramp = 2.0f;      // the slab's edge goes from in to out over this width
+  // Lipid meets only the outer rim of the protein: slices this thick across the normal,
+  // and in each the atoms this close to the farthest of their angular sector.
+  float sliceWidth = 3.0f;
+  float rimWidth = 6.0f;
+  float meanWidth = 3.0f;       // depth over which the surface's mean is taken
+  float pseudoResidues = 1.0f;  // neutral exposure added to each mean
+  // Least free energy (kcal/mol) that makes a placement plausible; soluble proteins
+  // rarely gain more than a few from their hydrophobic patches.
+  float minScore = 5.0f;
+  int minSegmentLength = 5;    // residues with CA inside the slab, in a run
+  float plateau = 0.05f;       // share of the best score that still counts as its top
+  int axisRounds = 1;          // the normal set to the segments' mean axis, and the slab refitted
+  float surfaceWeight = 1.0f;  // of the surface's own normal against the segments' axis
+  int threads = 0;             // 0: one per core
+};
+
+// Wimley-White water-to-octanol free energy of each residue type (kcal/mol, charged
+// forms of Asp, Glu, Lys and Arg; neutral His), in the order of kResidueNames.
+extern const std::array<float, kResidueTypeCount> kOctanolTransfer;
+// Largest accessible area of each residue type in a protein (Tien et al. 2013, theory).
+extern const std::array<float, kResidueTypeCount> kMaxResidueArea;
+
+// Needs the atoms' accessible areas (the surface-area pass). Heteroatoms take no part.
+MembranePlacement PlaceMembrane(const Structure& structure, const SlabSearch& search, Feedback& feedback);
+
+// The best slab across a given normal (its sign as given, unless the positive-inside rule
+// turns it); for diagnostics and tests.
+MembranePlacement PlaceMembraneAlong(const Structure& structure, const std::array<float, 3>& normal,
+                                     const SlabSearch& search);
+
+// The residues with CA inside the slab, in runs of at least `minLength` along each chain,
+// oriented and tilted against the normal. Used by PlaceMembrane; exposed for tests.
+std::vector<SlabSegment> SlabSegments(const Structure& structure, const MembranePlacement& slab,
+                                      int minLength);
+
+}  // namespace tessmol

@@ -1,0 +1,135 @@
+// The membrane slab against frames known from elsewhere: rhodopsin moved into its membrane
+// frame with structure-derived segments, OmpA with OPM's DUM planes, soluble proteins.
+#include "transmembrane/membrane_slab.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "document/tessmol_doc.h"
+#include "test_support.h"
+#include "transmembrane/geometry.h"
+
+namespace tessmol {
+namespace {
+
+Protein Analysed(const std::string& name) {
+  ProcessState state(test::ProgramFolder());
+  SilentFeedback quiet;
+  CTessmolDoc doc(state, quiet);
+  AnalysisSettings settings;
+  settings.ignoreHeteroAtoms = true;
+  doc.SetSettings(settings);
+  state.CloseLog();
+  Protein protein;
+  EXPECT_EQ(doc.AnalyseFile(test::DataPath(name), protein), CTessmolDoc::OpenResult::kOpened);
+  return protein;
+}
+
+Vec3 V(const std::array<float, 3>& a) {
+  return {a[0], a[1], a[2]};
+}
+
+double AngleToAxis(const std::array<float, 3>& normal, const Vec3& axis) {
+  return std::acos(std::min(1.0f, std::fabs(V(normal).Dot(axis)))) / kDegrees;
+}
+
+TEST(MembraneSlab, RhodopsinSitsInItsMembraneFrame) {
+  const Protein rhodopsin = Analysed("1U19_tr.pdb");
+  SilentFeedback quiet;
+  const MembranePlacement m = PlaceMembrane(rhodopsin.structure, SlabSearch{}, quiet);
+  ASSERT_TRUE(m.placed);
+  EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 10.0);
+  EXPECT_LT(std::fabs(m.centre[2]), 2.5f);
+  EXPECT_GE(m.halfThickness, 12.0f);
+  EXPECT_LE(m.halfThickness, 20.0f);
+  // The structure-derived segments (numbered from 1 in file order), each found once.
+  std::ifstream span(test::DataPath("1U19_tr.span"));
+  std::string line;
+  for (int i = 0; i < 4; ++i) std::getline(span, line);
+  int first, last, annotated = 0, found = 0;
+  while (span >> first >> last) {
+    ++annotated;
+    for (const SlabSegment& s : m.segments)
+      found += std::min(last, s.last + 1) - std::max(first, s.first + 1) + 1 >= 5 ? 1 : 0;
+  }
+  EXPECT_EQ(annotated, 7);
+  EXPECT_EQ(found, 7);
+  EXPECT_LE(m.segments.size(), 8u);
+  // Rhodopsin's N-terminus is extracellular: its first helix runs from outside in, and
+  // the positive-inside rule put the cytoplasm below the normal.
+  EXPECT_FALSE(m.segments.front().nInside);
+  // The seven helices cross the bilayer; an eighth run, if any, is helix 8 lying flat.
+  EXPECT_EQ(std::count_if(m.segments.begin(), m.segments.end(),
+                          [](const SlabSegment& s) { return s.tiltDegrees < 45.0f; }),
+            7);
+}
+
+TEST(MembraneSlab, OmpAMeetsOpmsPlanes) {
+  const Protein ompA = Analysed("1QJP_opm.pdb");
+  // OPM's planes: DUM atoms named N on one, O on the other.
+  std::ifstream in(test::DataPath("1QJP_opm.pdb"));
+  std::string line;
+  float zN = 0, zO = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("HETATM", 0) == 0 && line.substr(17, 3) == "DUM")
+      (line[13] == 'N' ? zN : zO) = std::stof(line.substr(46, 8));
+  }
+  ASSERT_NE(zN, zO);
+  SilentFeedback quiet;
+  const MembranePlacement m = PlaceMembrane(ompA.structure, SlabSearch{}, quiet);
+  ASSERT_TRUE(m.placed);
+  EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 10.0);
+  EXPECT_LT(std::fabs(m.centre[2] - (zN + zO) / 2), 2.5f);
+  EXPECT_LT(std::fabs(m.halfThickness - std::fabs(zO - zN) / 2), 3.0f);
+  EXPECT_EQ(m.segments.size(), 8u);  // the eight strands of the barrel
+}
+
+TEST(MembraneSlab, TurnedAndMovedStructuresGetThePlacementTurnedAndMoved) {
+  const Protein rhodopsin = Analysed("1U19_tr.pdb");
+  SilentFeedback quiet;
+  SlabSearch search;
+  search.threads = 1;
+  const MembranePlacement reference = PlaceMembrane(rhodopsin.structure, search, quiet);
+  search.threads = 2;
+  const MembranePlacement twoThreads = PlaceMembrane(rhodopsin.structure, search, quiet);
+  EXPECT_EQ(twoThreads.normal, reference.normal);
+  EXPECT_EQ(twoThreads.centre, reference.centre);
+  EXPECT_EQ(twoThreads.halfThickness, reference.halfThickness);
+
+  const std::array<std::pair<Vec3, float>, 3> turns = {std::pair{Vec3{1, 0, 0}, 90.0f},
+                                                       {Vec3{1, 1, 0}.Normalised(), 137.0f},
+                                                       {Vec3{-2, 1, 3}.Normalised(), 251.0f}};
+  for (const auto& [axis, degrees] : turns) {
+    const Mat4 m = Mat4::Translation({31.0f, -17.0f, 8.5f}) * Mat4::Rotation(axis, degrees * kDegrees);
+    Structure moved = rhodopsin.structure;
+    for (Atom& a : moved.atoms) {
+      const Vec3 p = m.Apply({a.x, a.y, a.z});
+      a.x = p.x, a.y = p.y, a.z = p.z;
+    }
+    const MembranePlacement turned = PlaceMembrane(moved, search, quiet);
+    ASSERT_TRUE(turned.placed);
+    const Vec3 expected = m.ApplyDirection(V(reference.normal));
+    EXPECT_LT(AngleToAxis(turned.normal, expected), 2.0) << degrees;
+    EXPECT_GT(V(turned.normal).Dot(expected), 0.0f) << "the cytoplasmic side stays where it was";
+    EXPECT_LT(std::fabs((V(turned.centre) - m.Apply(V(reference.centre))).Dot(expected)), 0.5f);
+    EXPECT_NEAR(turned.halfThickness, reference.halfThickness, 0.5f);
+    EXPECT_EQ(turned.segments.size(), reference.segments.size());
+  }
+}
+
+TEST(MembraneSlab, SolubleProteinsGetNoPlacement) {
+  for (const char* name : {"1UBQ.pdb", "4HHB.pdb", "1AKI.pdb"}) {
+    const Protein soluble = Analysed(name);
+    SilentFeedback quiet;
+    const MembranePlacement m = PlaceMembrane(soluble.structure, SlabSearch{}, quiet);
+    EXPECT_FALSE(m.placed) << name;
+    EXPECT_LT(m.score, m.threshold) << name;
+    EXPECT_TRUE(m.segments.empty()) << name;
+  }
+}
+
+}  // namespace
+}  // namespace tessmol
