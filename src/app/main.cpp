@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "document/process_state.h"
 #include "views/dialog_service.h"
@@ -23,12 +24,29 @@ int main(int argc, char** argv) {
     screenshot = files[option + 1];
     files.remove(option, 2);
   }
+  // --spanner3d window|segments|slab: run Spanner3D on each structure named, so that a
+  // picture shows its domains (and with slab the membrane) without a click.
+  QString spanner3d;
+  const qsizetype method = files.indexOf(QStringLiteral("--spanner3d"));
+  if (method >= 0 && method + 1 < files.size()) {
+    spanner3d = files[method + 1];
+    files.remove(method, 2);
+  }
   frame.showMaximized();
   if (files.isEmpty()) {
     frame.NewDocument();
   } else {
     // A structure named on the command line opens in a document window of its own.
-    for (const QString& file : files) frame.OpenInNewDocument(file);
+    for (const QString& file : files) {
+      tessmol::CChildFrame* child = frame.OpenInNewDocument(file);
+      if (child == nullptr || spanner3d.isEmpty()) continue;
+      tessmol::AnalysisSettings settings = child->doc().settings();
+      settings.tmMethod = spanner3d == QLatin1String("slab")       ? tessmol::TmMethod::kSlab
+                          : spanner3d == QLatin1String("segments") ? tessmol::TmMethod::kSegments
+                                                                   : tessmol::TmMethod::kWindow;
+      child->doc().SetSettings(settings);
+      child->OnSpanner3D();
+    }
   }
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(1500, &frame, [&frame, screenshot]() {
