@@ -199,6 +199,8 @@ SegmentParams Fit(const std::vector<const Chain*>& membrane, const std::vector<c
     tryValues(&SegmentParams::lengthPenalty, std::vector<float>{0.0f, 0.1f, 0.2f, 0.4f, 0.8f});
     tryValues(&SegmentParams::capLength, std::vector<int>{2, 3, 4, 6});
     tryValues(&SegmentParams::flankLength, std::vector<int>{3, 5, 8});
+    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.1f, 0.2f, 0.3f, 0.5f, 0.75f, 1.0f, 1.5f});
+    tryValues(&SegmentParams::topologyReach, std::vector<int>{5, 8, 12, 15, 20, 30});
   }
   return p;
 }
@@ -244,7 +246,8 @@ int main(int argc, char** argv) {
     report << "# fold " << fold + 1 << ": " << Describe(s) << " (window " << p.window << ", bias " << p.bias
            << ", cost " << p.cost << ", anchor " << p.anchor << ", lengths " << p.minLength << "-" << p.maxLength << " (" << p.lengthPenalty << " a residue past "
            << p.preferredLength << "), loop " << p.minLoop << ", caps "
-           << p.capLength << ", flanks " << p.flankLength << ")\n";
+           << p.capLength << ", flanks " << p.flankLength << ", positive inside " << p.topologyWeight << " within "
+           << p.topologyReach << ")\n";
   }
   Score mean;
   mean.recall = sums[0] / 5;

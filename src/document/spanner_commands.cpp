@@ -87,7 +87,7 @@ void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last
     }
   }
   std::vector<TmSegment> segments = BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
-  OrientSegments(types, segments);
+  if (p.topologyWeight == 0.0f) OrientSegments(types, segments);
   MarkSegments(structure.residues, first, count, segments);
 }
 

@@ -43,6 +43,8 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
     else if (key == "LENGTHPENALTY") read.lengthPenalty = ParseFloat(f[1]);
     else if (key == "MINLOOP") read.minLoop = ParseInt(f[1]);
     else if (key == "STRUCTUREWEIGHT") read.structureWeight = ParseFloat(f[1]);
+    else if (key == "TOPOLOGYWEIGHT") read.topologyWeight = ParseFloat(f[1]);
+    else if (key == "TOPOLOGYREACH") read.topologyReach = ParseInt(f[1]);
     else return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
@@ -68,7 +70,8 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
     out << "\nWINDOW\t" << p.window << "\nBIAS\t" << FormatNumber(p.bias) << "\nCOST\t" << FormatNumber(p.cost) << "\nANCHOR\t" << FormatNumber(p.anchor)
         << "\nMINLENGTH\t" << p.minLength << "\nMAXLENGTH\t" << p.maxLength << "\nPREFERREDLENGTH\t" << p.preferredLength
         << "\nLENGTHPENALTY\t" << FormatNumber(p.lengthPenalty) << "\nMINLOOP\t" << p.minLoop
-        << "\nSTRUCTUREWEIGHT\t" << FormatNumber(p.structureWeight) << '\n';
+        << "\nSTRUCTUREWEIGHT\t" << FormatNumber(p.structureWeight) << "\nTOPOLOGYWEIGHT\t"
+        << FormatNumber(p.topologyWeight) << "\nTOPOLOGYREACH\t" << p.topologyReach << '\n';
   });
 }
 
@@ -95,6 +98,9 @@ SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& p, 
   tracks.core = Smooth(core, p.window);
   if (p.capLength > 0) tracks.cap = ResidueScores(types, p.capScale);
   if (p.flankLength > 0) tracks.flank = ResidueScores(types, p.flankScale);
+  if (p.topologyWeight != 0.0f) {
+    for (int t : types) tracks.positive.push_back(t == kLys || t == kArg ? 1.0f : 0.0f);
+  }
   return tracks;
 }
 
@@ -115,7 +121,7 @@ namespace {
 
 // Prefix sums of the three tracks, for a segment's value in constant time.
 struct Sums {
-  std::vector<double> core, cap, flank;
+  std::vector<double> core, cap, flank, positive;
   int n = 0;
 
   Sums(const SegmentTracks& t, const SegmentParams& p) : n(static_cast<int>(t.core.size())) {
@@ -127,6 +133,16 @@ struct Sums {
     core = prefix(t.core, p.bias);
     if (!t.cap.empty()) cap = prefix(t.cap, 0.0);
     if (!t.flank.empty()) flank = prefix(t.flank, 0.0);
+    if (!t.positive.empty()) positive = prefix(t.positive, 0.0);
+  }
+
+  // What the loops beside a segment over [start, end) say for entering it from the inside:
+  // positive residues before it, less those after it, times the weight. Entering from the
+  // outside turns the sign.
+  double Topology(int start, int end, const SegmentParams& p) const {
+    if (positive.empty()) return 0.0;
+    return p.topologyWeight * (Range(positive, std::max(0, start - p.topologyReach), start) -
+                               Range(positive, end, std::min(n, end + p.topologyReach)));
   }
 
   static double Range(const std::vector<double>& s, int from, int to) {  // [from, to)
@@ -154,31 +170,40 @@ struct Sums {
 std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentParams& p) {
   const Sums sums(tracks, p);
   const int n = sums.n;
-  // best[i]: the best value over residues 0..i-1; from[i]: the length of the segment that
-  // ends at i-1 in that best set, or 0 when residue i-1 lies outside every segment.
-  std::vector<double> best(static_cast<size_t>(n) + 1, 0.0);
-  std::vector<int> from(static_cast<size_t>(n) + 1, 0);
+  // best[2i + side]: the best value over residues 0..i-1 with the chain on `side` (0
+  // inside, 1 outside) after them; from[2i + side]: the length of the segment that ends at
+  // i-1 in that set, or 0 when residue i-1 lies outside every segment. Before the first
+  // segment the chain may be on either side. Without the topology term both sides agree.
+  std::vector<double> best(2 * (static_cast<size_t>(n) + 1), 0.0);
+  std::vector<int> from(2 * (static_cast<size_t>(n) + 1), 0);
   for (int i = 1; i <= n; ++i) {
-    best[i] = best[i - 1];
-    for (int length = p.minLength; length <= p.maxLength && length <= i; ++length) {
-      const int start = i - length;
-      // The loop before the segment: minLoop residues, unless no segment comes before.
-      const int before = std::max(0, start - p.minLoop);
-      const double value = best[before] + sums.Value(start, i, p);
-      if (value > best[i]) {
-        best[i] = value;
-        from[i] = length;
+    for (int side = 0; side < 2; ++side) {
+      best[2 * i + side] = best[2 * (i - 1) + side];
+      for (int length = p.minLength; length <= p.maxLength && length <= i; ++length) {
+        const int start = i - length;
+        // The loop before the segment: minLoop residues, unless no segment comes before.
+        const int before = std::max(0, start - p.minLoop);
+        // The segment ends on `side`, so it was entered from the other one.
+        const double topology = sums.Topology(start, i, p) * (side == 1 ? 1.0 : -1.0);
+        const double value = best[2 * before + (1 - side)] + sums.Value(start, i, p) + topology;
+        if (value > best[2 * i + side]) {
+          best[2 * i + side] = value;
+          from[2 * i + side] = length;
+        }
       }
     }
   }
   std::vector<TmSegment> segments;
+  int side = best[2 * n + 1] > best[2 * n] ? 1 : 0;
   for (int i = n; i > 0;) {
-    if (from[i] == 0) {
+    const int length = from[2 * i + side];
+    if (length == 0) {
       --i;
       continue;
     }
-    const int start = i - from[i];
-    segments.push_back({start, i - 1, true});
+    const int start = i - length;
+    segments.push_back({start, i - 1, side == 1});
+    side = 1 - side;
     i = std::max(0, start - p.minLoop);
   }
   std::reverse(segments.begin(), segments.end());
@@ -190,9 +215,13 @@ std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentPa
 
 double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments, const SegmentParams& p) {
   const Sums sums(tracks, p);
-  double value = 0.0;
-  for (const TmSegment& s : segments) value += sums.Value(s.first, s.last + 1, p);
-  return value;
+  double value = 0.0, topology = 0.0;
+  for (size_t k = 0; k < segments.size(); ++k) {
+    value += sums.Value(segments[k].first, segments[k].last + 1, p);
+    // Entered from the inside when the first one is and k is even: sides alternate.
+    topology += (k % 2 == 0 ? 1.0 : -1.0) * sums.Topology(segments[k].first, segments[k].last + 1, p);
+  }
+  return value + std::fabs(topology);
 }
 
 void OrientSegments(const std::vector<int>& types, std::vector<TmSegment>& segments) {
@@ -215,7 +244,7 @@ void OrientSegments(const std::vector<int>& types, std::vector<TmSegment>& segme
 std::vector<TmSegment> PredictSegments(const std::string& sequence, const SegmentParams& params) {
   const std::vector<int> types = TypesOfSequence(sequence);
   std::vector<TmSegment> segments = BestSegments(MakeTracks(types, params), params);
-  OrientSegments(types, segments);
+  if (params.topologyWeight == 0.0f) OrientSegments(types, segments);
   return segments;
 }
 

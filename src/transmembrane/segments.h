@@ -40,6 +40,12 @@ struct SegmentParams {
   int preferredLength = 32;
   float lengthPenalty = 0.0f;
   int minLoop = 2;
+  // The positive-inside rule inside the segmentation: loops alternate between the two
+  // sides, and each lysine or arginine within topologyReach residues of a segment earns
+  // topologyWeight on the inside and loses it on the outside. 0 leaves the orientation to
+  // OrientSegments afterwards.
+  float topologyWeight = 0.0f;
+  int topologyReach = 15;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
   // log-odds) when a structure is segmented.
   float structureWeight = 1.0f;
@@ -66,6 +72,7 @@ std::vector<float> ResidueScores(const std::vector<int>& types, const std::array
 // tracks (empty when the parameters have no caps or flanks).
 struct SegmentTracks {
   std::vector<float> core, cap, flank;
+  std::vector<float> positive;  // 1 at K and R, else 0; empty without the topology term
 };
 SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& params,
                          const std::vector<float>* extra = nullptr);
@@ -73,10 +80,12 @@ SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& par
 // The centred moving average of `scores` over `window` residues, cut at the ends.
 std::vector<float> Smooth(const std::vector<float>& scores, int window);
 
-// The best segment set for one chain; segments in order.
+// The best segment set for one chain; segments in order, oriented when the parameters
+// carry the topology term.
 std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentParams& params);
 
-// The value BestSegments maximises, for a given set (tests compare with brute force).
+// The value BestSegments maximises, for a given set and the better of its two
+// orientations (tests compare with brute force).
 double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments,
                        const SegmentParams& params);
 

@@ -47,12 +47,15 @@ TEST(Segmentation, DynamicProgrammingEqualsEnumeration) {
     p.capLength = static_cast<int>(random() % 2);
     p.flankLength = static_cast<int>(random() % 3);
     p.anchor = -std::numeric_limits<float>::infinity();
+    p.topologyWeight = random() % 2 == 0 ? 0.0f : std::fabs(score(random));
+    p.topologyReach = 1 + static_cast<int>(random() % 4);
     SegmentTracks tracks;
     const int n = 6 + static_cast<int>(random() % 9);
     for (int i = 0; i < n; ++i) {
       tracks.core.push_back(score(random));
       if (p.capLength > 0) tracks.cap.push_back(score(random));
       if (p.flankLength > 0) tracks.flank.push_back(score(random));
+      if (p.topologyWeight > 0) tracks.positive.push_back(random() % 3 == 0 ? 1.0f : 0.0f);
     }
     const std::vector<TmSegment> found = BestSegments(tracks, p);
     for (size_t k = 0; k < found.size(); ++k) {
