@@ -44,6 +44,23 @@ VerticalScale ComputeVerticalScale(const Structure& structure) {
   return {low, high - low};
 }
 
+VerticalScale ComputeCurveScale(const Structure& structure, const ChartOptions& options,
+                                const std::vector<Chain>& chains) {
+  double low = 0.0, high = 0.0;
+  for (const Chain& chain : chains) {
+    for (int k = 0; k < 3; ++k) {
+      if (!options.series[k].show || chain.lastResidue < chain.firstResidue) continue;
+      for (double v : MovingAverage(structure, chain, k, options.series[k].movingAverage)) {
+        if (!std::isfinite(v)) continue;
+        low = std::min(low, v);
+        high = std::max(high, v);
+      }
+    }
+  }
+  const double pad = (high - low) / 20;
+  return {static_cast<float>(low - pad), static_cast<float>(high - low + 2 * pad)};
+}
+
 ChartGeometry::ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount)
     : rect_(rect),
       yMin_(scale.yMin),
@@ -52,7 +69,7 @@ ChartGeometry::ChartGeometry(const PlotRect& rect, const VerticalScale& scale, i
 
 int ChartGeometry::Y(double score) const {
   const double b = rect_.bottom;
-  return ToPixel((b - 10) - (score - yMin_) * (b - 20) / yRange_);
+  return ToPixel((b - 10) - (score - yMin_) * (b - 10 - rect_.top) / yRange_);
 }
 
 int ChartGeometry::X(int64_t position) const {
@@ -162,8 +179,8 @@ void DrawSeries(DrawingSurface& surface, const Structure& s, const ChartOptions&
   }
 }
 
-void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Chain& chain, const ChartGeometry& g,
-                          const PlotRect& rc, int64_t g0, int n) {
+void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Chain& chain,
+                          const ChartGeometry& g, const PlotRect& rc, int64_t g0, int n) {
   surface.SetPen({3, 0, 0, 0});
   for (int i = 0; i < n; ++i) {
     if (!s.residues[chain.firstResidue + i].transmembrane) continue;
@@ -176,8 +193,8 @@ void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Cha
 // residue is drawn: the numbers that are multiples of the step, the step the smallest of
 // unit, 2 unit, 5 unit, 10 unit, ... at which labels of this chain do not overlap. Where
 // the numbering jumps (residues the structure lacks) two short slashes mark the gap.
-void DrawResidueTicks(DrawingSurface& surface, const Structure& s, const ChartAxisOptions& axis, const Chain& chain,
-                      const ChartGeometry& g, int64_t g0, int y0, int n, int& lastRight) {
+void DrawResidueTicks(DrawingSurface& surface, const Structure& s, const ChartAxisOptions& axis,
+                      const Chain& chain, const ChartGeometry& g, int64_t g0, int y0, int n, int& lastRight) {
   if (!axis.showUnits || !(axis.unitInterval >= 1.0f && axis.unitInterval < 1e9f) || n <= 0) return;
   const double pixelsPerResidue = n > 1 ? static_cast<double>(g.X(g0 + n - 1) - g.X(g0)) / (n - 1) : 1e9;
   int widest = 0;
@@ -247,17 +264,68 @@ void DrawLegend(DrawingSurface& surface, const ChartOptions& options, const Plot
 
 }  // namespace
 
+namespace {
+
+// A figure's title, axis titles and legend around the plot; returns the plot's frame.
+PlotRect DrawFigureFrame(DrawingSurface& surface, const ChartInput& input) {
+  const PlotRect& outer = input.rect;
+  const ChartOptions& options = input.options;
+  surface.SetPen(kAxisPen);
+  surface.Text((outer.left + outer.right) / 2, outer.top, input.title, TextAlign::kCentreTop);
+  // The windows of the curves drawn: one in the axis title when they agree, each in the
+  // legend anyway.
+  int window = -1;
+  for (const ChartSeriesOptions& series : options.series) {
+    if (!series.show) continue;
+    window = window == -1 || window == series.movingAverage ? series.movingAverage : 0;
+  }
+  surface.Text(outer.left + 20, outer.top + 22,
+               window > 0 ? "Score, moving average of " + std::to_string(window) : "Score, moving averages",
+               TextAlign::kLeftTop);
+  if (input.showLegend) {
+    std::vector<std::string> names;
+    int width = 0;
+    for (int k = 0; k < 3; ++k) {
+      names.push_back(options.series[k].show ? std::string(kSeriesNames[k]) + ", window " +
+                                                   std::to_string(options.series[k].movingAverage)
+                                             : "");
+      if (!names.back().empty()) width += 30 + surface.TextWidth(names.back()) + 20;
+    }
+    int x = outer.right - width;
+    for (int k = 0; k < 3; ++k) {
+      if (names[k].empty()) continue;
+      const ChartSeriesOptions& series = options.series[k];
+      surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
+      surface.MoveTo(x, outer.top + 30);
+      surface.LineTo(x + 20, outer.top + 30);
+      surface.Text(x + 30, outer.top + 22, names[k], TextAlign::kLeftTop);
+      x += 30 + surface.TextWidth(names[k]) + 20;
+    }
+    surface.SetPen(kAxisPen);
+  }
+  surface.Text((outer.left + outer.right) / 2, outer.bottom - 16, "Residue", TextAlign::kCentreTop);
+  return {outer.left, outer.top + 44, outer.right, outer.bottom - 20};
+}
+
+}  // namespace
+
 void DrawChart(DrawingSurface& surface, const ChartInput& input) {
-  const PlotRect& rc = input.rect;
-  DrawFrame(surface, rc);
+  const bool figure = !input.title.empty();
+  const PlotRect frame = figure ? DrawFigureFrame(surface, input) : input.rect;
+  DrawFrame(surface, frame);
   if (!input.structureLoaded || input.structure == nullptr) return;
   const Structure& s = *input.structure;
   const ChartOptions& options = input.options;
+  // A figure's curves start below the transmembrane bar; the pane keeps its layout.
+  PlotRect rc = frame;
+  if (figure) rc.top += 16;
 
   const std::vector<Chain> chains = ChainsToDraw(s, options.axes[0]);
   int64_t total = 0;
   for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
-  const ChartGeometry g(rc, ComputeVerticalScale(s, options.axes[1]), static_cast<int>(total));
+  const VerticalScale scale = figure && options.axes[1].automatic ? ComputeCurveScale(s, options, chains)
+                                                                  : ComputeVerticalScale(s, options.axes[1]);
+  const ChartGeometry g(rc, scale, static_cast<int>(total));
   const int y0 = g.Y(0.0);
   DrawAxes(surface, rc, y0);
 
@@ -268,17 +336,17 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
     if (n == 0 || total == 0) continue;
     const int xc = g.X(g0);
     DrawSeries(surface, s, options, chain, g, g0, n);
-    DrawTransmembraneBar(surface, s, chain, g, rc, g0, n);
+    DrawTransmembraneBar(surface, s, chain, g, frame, g0, n);
     g0 += n;
     surface.SetPen(kAxisPen);
     surface.Text(xc, y0 + 40, " Chain " + s.ChainNameOfResidue(chain.firstResidue) + " -->",
                  TextAlign::kLeftTop);
-    surface.MoveTo(xc, rc.top + 10);
+    surface.MoveTo(xc, frame.top + 10);
     surface.LineTo(xc, rc.bottom - 10);
     DrawResidueTicks(surface, s, options.axes[0], chain, g, g0 - n, y0, n, lastLabelRight);
     DrawScoreLabels(surface, options.axes[1], g, rc);
   }
-  if (input.showLegend) DrawLegend(surface, options, rc);
+  if (input.showLegend && !figure) DrawLegend(surface, options, rc);
 }
 
 PlotEdge HitTestPlot(const PlotRect& r, int x, int y) {

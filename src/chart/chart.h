@@ -27,8 +27,9 @@ VerticalScale ComputeVerticalScale(const Structure& structure);
 // The same, or the score axis's own range when it is not automatic.
 VerticalScale ComputeVerticalScale(const Structure& structure, const ChartAxisOptions& scoreAxis);
 
-// The pixel mapping of one drawing. A range of 0 (all scores 0) maps as a range of 1 so
-// the drawing stays finite.
+// The pixel mapping of one drawing: the range's top at the rect's top, its bottom 10
+// pixels above the rect's bottom. A range of 0 (all scores 0) maps as a range of 1 so the
+// drawing stays finite.
 class ChartGeometry {
  public:
   ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount);
@@ -61,7 +62,16 @@ struct ChartInput {
   ChartOptions options;
   bool showLegend = true;
   PlotRect rect;
+  // A figure (image files, the printed page) when set: this title above the plot, axis
+  // titles, the legend above the plot naming each curve's window, and an automatic score
+  // range that fits the curves drawn rather than every single score.
+  std::string title;
 };
+
+// The range of the moving averages drawn (0 always inside), with a twentieth of it
+// added above and below.
+VerticalScale ComputeCurveScale(const Structure& structure, const ChartOptions& options,
+                                const std::vector<Chain>& chains);
 
 // The input of one drawing of a structure's chart.
 ChartInput MakeChartInput(const Structure& structure, bool structureLoaded, const ChartOptions& options,

@@ -76,7 +76,7 @@ int Run(const AnalyseArgs& args) {
     }
     if (!args.chart.empty()) {
       const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-      if (!WriteChartFile(doc.protein().structure, chartPath, chartWidth, chartHeight, chartOptions)) {
+      if (!WriteChartFile(doc.protein().structure, ChartTitle(doc.protein().fileName, doc), chartPath, chartWidth, chartHeight, chartOptions)) {
         std::cerr << "Error: cannot write the chart " << chartPath << '\n';
         status = 1;
       }

@@ -41,9 +41,10 @@ void ShutdownChartRendering() {
   Application().reset();
 }
 
-bool WriteChartFile(const Structure& structure, const std::string& path, int width, int height,
-                    const ChartOptions& options) {
-  const ChartInput input = MakeChartInput(structure, true, options, {10, 10, width - 10, height - 10});
+bool WriteChartFile(const Structure& structure, const std::string& title, const std::string& path, int width,
+                    int height, const ChartOptions& options) {
+  ChartInput input = MakeChartInput(structure, true, options, {10, 10, width - 10, height - 10});
+  input.title = title;
   const std::string extension = std::filesystem::path(path).extension().string();
   if (extension == ".svg" || extension == ".SVG") {
     SvgSurface svg(width, height);

@@ -156,6 +156,10 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   }
 }
 
+std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
+  return name + "  (" + doc.scoreTable().fileName + ")";
+}
+
 void PrintTabbed(const std::vector<std::string>& cells) {
   for (size_t i = 0; i < cells.size(); ++i) std::cout << (i ? "\t" : "") << cells[i];
   std::cout << '\n';

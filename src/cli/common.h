@@ -71,6 +71,9 @@ class Session {
   int status_ = 0;
 };
 
+// A chart's title: the structure's name and the score table it was scored with.
+std::string ChartTitle(const std::string& name, const CTessmolDoc& doc);
+
 void PrintTabbed(const std::vector<std::string>& cells);
 void PrintResidueTable(const Protein& protein);
 void PrintSummary(const Protein& protein, bool residues);

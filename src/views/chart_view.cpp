@@ -108,19 +108,18 @@ void CChartView::OnChartOptions() {
 }
 
 void CChartView::Print(QPrinter& printer) {
-  const ChartInput input = Input();
+  ChartInput input = Input();
+  // The page is a figure: the structure's name and the score table above, axis titles.
+  input.title = doc_.protein().fileName + "  (" + doc_.scoreTable().fileName + ")";
+  input.rect.bottom += 64;  // room for the titles, the plot as large as on the screen
   const int width = input.rect.right + 10, height = input.rect.bottom + 10;
-  // One page: landscape when the chart is wider than tall, the chart scaled to fit below
-  // a title with the structure's name and the score table.
+  // One page: landscape when the chart is wider than tall, the chart scaled to fit.
   printer.setPageOrientation(width > height ? QPageLayout::Landscape : QPageLayout::Portrait);
   QPainter painter(&printer);
   const QRect page = painter.viewport();
-  const QString title = QString::fromStdString(doc_.protein().fileName + "  (" + doc_.scoreTable().fileName + ")");
-  const int titleHeight = painter.fontMetrics().height() * 2;
-  painter.drawText(QRect(page.left(), page.top(), page.width(), titleHeight), Qt::AlignLeft | Qt::AlignVCenter, title);
-  const double scale = std::min(static_cast<double>(page.width()) / width,
-                                static_cast<double>(page.height() - titleHeight) / height);
-  painter.translate(page.left(), page.top() + titleHeight);
+  const double scale =
+      std::min(static_cast<double>(page.width()) / width, static_cast<double>(page.height()) / height);
+  painter.translate(page.left(), page.top());
   painter.scale(scale, scale);
   // Text as large against the chart as on the screen.
   QFont font = painter.font();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include "chart/svg_surface.h"
 #include "test_support.h"
@@ -233,6 +234,43 @@ TEST(ChartDrawing, TheScoreRangeOfTheOptionsIsTheAxis) {
   for (const Segment& seg : surface.segments) {  // scores up to 29 stay inside the plot
     EXPECT_GE(seg.y2, in.rect.top);
   }
+}
+
+TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
+  const Structure s = Ramp(60);
+  ChartInput in = Input(s);
+  in.title = "ramp.pdb  (Default.stb)";
+  RecordingSurface surface;
+  DrawChart(surface, in);
+  std::set<std::string> texts;
+  for (const Label& l : surface.labels) texts.insert(l.text);
+  for (const char* expected : {"ramp.pdb  (Default.stb)", "Residue", "Score, moving average of 10",
+                               "Profiles 3D, window 10", "KAVELIN, window 10"}) {
+    EXPECT_TRUE(texts.count(expected)) << expected;
+  }
+  EXPECT_FALSE(texts.count("Profiles 3D"));  // no second legend inside the plot
+  // The curves fill the plot from top to bottom: the range is theirs, not the raw scores'
+  // (up to 59 here, where the averages of 10 reach 54.5).
+  int top = 1 << 30, bottom = -(1 << 30);
+  for (const Segment& seg : surface.segments) {
+    if (seg.pen.width != in.options.series[0].lineThickness || seg.pen.red != in.options.series[0].red ||
+        seg.pen.blue != in.options.series[0].blue || seg.pen.green != in.options.series[0].green ||
+        std::min(seg.y1, seg.y2) <= in.rect.top + 44)  // the legend's sample above the frame
+      continue;
+    top = std::min({top, seg.y1, seg.y2});
+    bottom = std::max({bottom, seg.y1, seg.y2});
+  }
+  const int plotTop = in.rect.top + 44 + 16, plotBottom = in.rect.bottom - 20 - 10;
+  EXPECT_LE(top - plotTop, (plotBottom - plotTop) / 15);
+  EXPECT_GE(top, plotTop);
+  // KAVELIN's averages reach about -27 and set the bottom of the range.
+  int lowest = -(1 << 30);
+  for (const Segment& seg : surface.segments)
+    if (seg.pen.red == in.options.series[1].red && seg.pen.blue == in.options.series[1].blue)
+      lowest = std::max({lowest, seg.y1, seg.y2});
+  EXPECT_LE(lowest, plotBottom);
+  EXPECT_GE(lowest, plotBottom - (plotBottom - plotTop) / 15);
+  EXPECT_GT(bottom, plotTop);
 }
 
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
