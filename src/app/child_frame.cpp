@@ -1,5 +1,9 @@
 #include "app/child_frame.h"
 
+#include <QSettings>
+
+#include "app/main_frame.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -158,8 +162,12 @@ void CChildFrame::OnSpanner2D() {
 }
 
 void CChildFrame::OnOptions() {
-  OptionsSheet sheet(session_->dialogs(), doc().settings(), doc().workFolder(), this);
-  if (session_->dialogs().Run(sheet) == QDialog::Accepted) doc().SetSettings(sheet.settings());
+  OptionsSheet sheet(session_->dialogs(), doc().settings(), this);
+  if (session_->dialogs().Run(sheet) != QDialog::Accepted) return;
+  doc().SetSettings(sheet.settings());
+  // The folder for result files is remembered for the next documents and runs.
+  QSettings(QString::fromLatin1(kSettingsKey), QStringLiteral("Tessmol"))
+      .setValue(QStringLiteral("Working Directory"), QString::fromStdString(sheet.settings().workingDirectory));
 }
 
 void CChildFrame::OnChartOptions() {

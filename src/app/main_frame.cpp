@@ -280,6 +280,13 @@ void CMainFrame::RebuildRecentMenu() {
 }
 
 CChildFrame* CMainFrame::AddFrame(std::shared_ptr<DocumentSession> session) {
+  // Result files go where the user last chose, while that folder is there.
+  const QString folder = Settings().value(QStringLiteral("Working Directory")).toString();
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+    AnalysisSettings settings = session->doc().settings();
+    settings.workingDirectory = folder.toStdString();
+    session->doc().SetSettings(settings);
+  }
   auto* frame = new CChildFrame(std::move(session), mdi_);
   connect(frame, &CChildFrame::StructureOpened, this, &CMainFrame::AddRecentFile);
   QMdiSubWindow* sub = mdi_->addSubWindow(frame);

@@ -17,6 +17,8 @@
 
 #include "model/text.h"
 
+#include <filesystem>
+
 #include <map>
 #include <vector>
 
@@ -191,12 +193,11 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
   return ok;
 }
 
-OptionsSheet::OptionsSheet(DialogService& dialogs, const AnalysisSettings& settings, const std::string& workFolder,
-                           QWidget* parent)
+OptionsSheet::OptionsSheet(DialogService& dialogs, const AnalysisSettings& settings, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs), settings_(settings) {
   setWindowTitle(QStringLiteral("Tessmol"));
-  // The working directory shown is always the document's work folder.
-  settings_.workingDirectory = workFolder;
+  // The folder result files go to; the current folder until one is chosen.
+  if (settings_.workingDirectory.empty()) settings_.workingDirectory = std::filesystem::current_path().string();
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
   general_ = new GeneralOpts(dialogs, settings_, tabs_);
@@ -219,6 +220,11 @@ void OptionsSheet::OnOk() {
     return;  // the sheet stays open
   }
   general_->Apply(edited);
+  if (const auto problem = edited.Validate(); problem && problem->field == "out-dir") {
+    tabs_->setCurrentWidget(general_);
+    dialogs_.Message(this, QString::fromStdString(problem->message));
+    return;
+  }
   settings_ = edited;
   accept();
 }

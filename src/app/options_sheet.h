@@ -56,9 +56,9 @@ class Spanner2DParam : public QWidget {
 
 class OptionsSheet : public QDialog {
  public:
-  // `workFolder` is shown as the working directory.
-  OptionsSheet(DialogService& dialogs, const AnalysisSettings& settings, const std::string& workFolder,
-               QWidget* parent = nullptr);
+  // The Working Directory shown is the settings' folder for result files, else the
+  // current folder.
+  OptionsSheet(DialogService& dialogs, const AnalysisSettings& settings, QWidget* parent = nullptr);
   GeneralOpts* general() const { return general_; }
   Spanner2DParam* spanner() const { return spanner_; }
   QTabWidget* tabs() const { return tabs_; }

@@ -128,6 +128,7 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   command.add_flag("--ignore-het", s.ignoreHeteroAtoms, "Leave heteroatoms (ligands, ions, waters) out");
   command.add_option("--threads", s.threads, "Threads for the surface-area pass (0: one per core)")
       ->capture_default_str();
+  command.add_option("--out-dir", s.workingDirectory, "Folder for the result files (NAME.tsm), made when missing");
   AddTableOptions(command, options);
 }
 
@@ -137,6 +138,10 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments
                               : options.method == "slab"   ? TmMethod::kSlab
                                                            : TmMethod::kWindow;
+  if (!options.settings.workingDirectory.empty()) {
+    std::error_code error;  // Validate names the folder when it cannot be made
+    std::filesystem::create_directories(options.settings.workingDirectory, error);
+  }
   if (auto problem = options.settings.Validate()) {
     std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
     status_ = 2;

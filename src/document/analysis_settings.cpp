@@ -1,5 +1,7 @@
 #include "document/analysis_settings.h"
 
+#include <filesystem>
+
 namespace tessmol {
 
 namespace {
@@ -28,6 +30,10 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   }
   if (sasaResolution < 0 || sasaResolution > 5) return Problem{"resolution", IntegerRange("0", "5")};
   if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};
+  std::error_code error;
+  if (!workingDirectory.empty() && !std::filesystem::is_directory(workingDirectory, error)) {
+    return Problem{"out-dir", "Working Directory: no such folder: " + workingDirectory};
+  }
   return std::nullopt;
 }
 

@@ -17,7 +17,9 @@ namespace tessmol {
 enum class TmMethod { kWindow, kSegments, kSlab };
 
 struct AnalysisSettings {
-  std::string workingDirectory;  // shown on the options sheet; no analysis reads it
+  // Where result files are written (the options sheet's Working Directory, the command
+  // line's --out-dir); empty for the current folder.
+  std::string workingDirectory;
   bool ignoreHeteroAtoms = false;
   int sasaResolution = 2;  // 0 to 5: 92, 162, 252, 392, 482, 1002 points per atom
   int threads = 0;         // surface-area pass of single structures; 0 = one per core

@@ -150,7 +150,7 @@ bool CTessmolDoc::FinishSpanner3D() {
   SumScores(protein_);
   // The flags go to the row's own result file, which the row, show and a double-click read.
   const bool hasRow = currentEntry_ && *currentEntry_ >= 0 && *currentEntry_ < static_cast<int>(entries_.size());
-  const std::string path = hasRow ? entries_[*currentEntry_].resultPath : "./" + ResultNameFor(protein_.fileName);
+  const std::string path = hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
   bool ok = true;
   if (const FileStatus written = WriteResult(protein_.structure, path); !written) {
     feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, path));

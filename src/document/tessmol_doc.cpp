@@ -150,6 +150,12 @@ CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protei
   return OpenResult::kOpened;
 }
 
+std::string CTessmolDoc::ResultFolder() const {
+  const std::string& folder = settings_.workingDirectory;
+  if (folder.empty()) return "./";
+  return folder.back() == '/' ? folder : folder + "/";
+}
+
 std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   const std::string name = ResultNameFor(fileName);
   std::string unique = name;
@@ -164,7 +170,7 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
   entry.averageScore = analysed.structure.averageScore;
   entry.scoreTableName = scoreTable_.fileName;
   entry.expectedScore = scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
-  entry.resultPath = "./" + entry.resultName;
+  entry.resultPath = ResultFolder() + entry.resultName;
   entries_.push_back(entry);
   FileStatus written = WriteResult(analysed.structure, entry.resultPath);
   if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, entry.resultPath));

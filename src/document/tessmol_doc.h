@@ -151,6 +151,8 @@ class CTessmolDoc {
   std::optional<int> currentEntry() const { return currentEntry_; }
   bool structureLoaded() const { return structureLoaded_; }
   const std::string& workFolder() const { return workFolder_; }
+  // The folder result files go to, ending in '/': the Working Directory, else "./".
+  std::string ResultFolder() const;
   const std::string& logText() const { return logText_; }
   const std::string& title() const { return title_; }
   const ScoreTable& scoreTable() const { return scoreTable_; }

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -221,32 +223,44 @@ class AppTest : public QObject {
 
   void optionsKeepTheirValuesAndTheSpannerPageValidates() {
     CChildFrame* child = frame_->ActiveFrame();
-    dialogs_->run.push_back([](QDialog& dialog) {
+    QTemporaryDir results;
+    dialogs_->run.push_back([&results](QDialog& dialog) {
       auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
       if (sheet.windowTitle() != QStringLiteral("Tessmol")) return kScriptFailed;
       sheet.general()->ignoreHetBox()->setChecked(true);
       sheet.general()->secondaryStructureBox()->setCurrentIndex(1);
       sheet.general()->resolutionGroup()->button(5)->setChecked(true);
-      sheet.general()->directoryEdit()->setText(QStringLiteral("/somewhere/else"));
       sheet.spanner()->field(1053)->setText(QStringLiteral("15"));
       sheet.spanner()->methodBox()->setCurrentIndex(1);
+      // A folder that is not there is refused on the General page, and the sheet stays.
+      sheet.general()->directoryEdit()->setText(QStringLiteral("/somewhere/else"));
+      sheet.OnOk();
+      if (sheet.result() == QDialog::Accepted) return kScriptFailed;
+      sheet.general()->directoryEdit()->setText(results.path());
       sheet.OnOk();
       return sheet.result();
     });
     child->OnOptions();
+    QCOMPARE(dialogs_->messages.size(), qsizetype(1));
+    QCOMPARE(dialogs_->messages.front(), QStringLiteral("Working Directory: no such folder: /somewhere/else"));
     CTessmolDoc& doc = child->doc();
+    QCOMPARE(QString::fromStdString(doc.settings().workingDirectory), results.path());
+    // Result files go there, and the next document remembers the folder.
+    QVERIFY(doc.OpenStructure(test::DataPath("1CRN.pdb")) == CTessmolDoc::OpenResult::kOpened);
+    QVERIFY(QFileInfo::exists(results.filePath(QStringLiteral("1CRN.tsm"))));
+    QCOMPARE(QString::fromStdString(frame_->NewDocument()->doc().settings().workingDirectory), results.path());
     QCOMPARE(doc.settings().ignoreHeteroAtoms, true);
     QCOMPARE(doc.settings().sasaResolution, 5);
     QVERIFY(doc.settings().secondaryStructure == SecondaryStructureSource::kComputed);
     QCOMPARE(doc.settings().spanner2DParams.tmLengthMin, 15u);
     QVERIFY(doc.settings().tmMethod == TmMethod::kSegments);
-    // Shown again: the values chosen, but the working directory is the work folder.
+    // Shown again: the values chosen, the folder too.
     bool checked = false;
     dialogs_->run.push_back([&](QDialog& dialog) {
       auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
       checked = sheet.general()->ignoreHetBox()->isChecked() &&
                 sheet.general()->resolutionGroup()->checkedId() == 5 &&
-                sheet.general()->directoryEdit()->text() == QString::fromStdString(doc.workFolder()) &&
+                sheet.general()->directoryEdit()->text() == results.path() &&
                 sheet.spanner()->field(1053)->text() == QStringLiteral("15");
       return int(QDialog::Rejected);
     });

@@ -332,6 +332,17 @@ TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   EXPECT_EQ(test::RunCommand(Cli("spanner2d --method slab x.fasta 2>/dev/null")).status, 2);
 }
 
+TEST(CliAnalyse, ResultFilesGoToTheOutputFolder) {
+  const auto made = test::RunCommand(Cli("analyse --out-dir out/sub " + test::DataPath("1CRN.pdb")));
+  EXPECT_EQ(made.status, 0);
+  EXPECT_TRUE(std::filesystem::exists("out/sub/1CRN.tsm"));
+  EXPECT_FALSE(std::filesystem::exists("1CRN.tsm"));
+  std::ofstream("plain-file") << "x";
+  const auto refused = test::RunCommand(Cli("analyse --out-dir plain-file/sub " + test::DataPath("1CRN.pdb") + " 2>&1"));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("Working Directory: no such folder: plain-file/sub"), std::string::npos) << refused.out;
+}
+
 TEST(CliChart, SvgAndPngCharts) {
   const auto svg =
       test::RunCommand(Cli("analyse --chart chart.svg --chart-size 800x400 " + test::DataPath("1CRN.pdb")));
