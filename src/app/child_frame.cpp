@@ -209,6 +209,26 @@ void CChildFrame::OnCopy() {
   }
 }
 
+void CChildFrame::OnSave() {
+  if (savedPath_.isEmpty()) {
+    OnSaveAs();
+    return;
+  }
+  doc().SaveShown(savedPath_.toStdString());
+}
+
+void CChildFrame::OnSaveAs() {
+  if (!doc().structureLoaded()) {
+    session_->dialogs().Message(this, QString::fromLatin1(kNoStructureSelected));
+    return;
+  }
+  const auto path = session_->dialogs().SaveFile(
+      this, QStringLiteral("Save As"), QStringLiteral("Tessmol Result (*.tsm);;Residue Table (*.tsv)"),
+      QStringLiteral("tsm"));
+  if (!path) return;
+  if (doc().SaveShown(path->toStdString())) savedPath_ = *path;
+}
+
 void CChildFrame::FocusNextPane(bool forward) {
   const QList<QWidget*> panes = {list_, chart_, summary_, table_};
   int current = -1;

@@ -51,6 +51,10 @@ class CChildFrame : public QWidget {
   // Edit > Copy: the selected rows of the list or the residue table as TSV, the summary's
   // text, or the chart as an image, whichever pane has the focus (the table by default).
   void OnCopy();
+  // Save As asks for a name (.tsm for the result, .tsv for the residue table); Save uses
+  // the last one chosen, or asks.
+  void OnSave();
+  void OnSaveAs();
 
   void RefreshViews();
   // The summary and the table only (a double-click leaves the list as it is).
@@ -68,6 +72,7 @@ class CChildFrame : public QWidget {
   CProtSumView* summary_;
   CChartView* chart_;
   CTableView* table_;
+  QString savedPath_;
 };
 
 }  // namespace tessmol

@@ -80,14 +80,15 @@ struct ActionSpec {
   bool enabled;
 };
 
-// Save, Save As and the Edit items but Copy are offered but handled by nothing: results
-// live in their .tsm files and the document itself stores nothing.
+// Undo, Cut and Paste are offered but handled by nothing: tables and charts are read only.
 constexpr ActionSpec kActions[] = {
     {ActionId::kNew, "&New", "Ctrl+N", "Create a new document", QStyle::SP_FileIcon, true},
     {ActionId::kOpen, "&Open...", "Ctrl+O", "Open an existing document", QStyle::SP_DialogOpenButton, true},
     {ActionId::kClose, "&Close", "", "", -1, true},
-    {ActionId::kSave, "&Save", "Ctrl+S", "", QStyle::SP_DialogSaveButton, false},
-    {ActionId::kSaveAs, "Save &As...", "", "", -1, false},
+    {ActionId::kSave, "&Save", "Ctrl+S", "Save the shown structure's result (.tsm) or residue table (.tsv)",
+     QStyle::SP_DialogSaveButton, true},
+    {ActionId::kSaveAs, "Save &As...", "", "Save the shown structure's result or residue table under a new name", -1,
+     true},
     {ActionId::kPrint, "&Print...", "Ctrl+P", "", QStyle::SP_FileDialogDetailedView, true},
     {ActionId::kPrintPreview, "Print Pre&view", "", "", -1, true},
     {ActionId::kPrintSetup, "P&rint Setup...", "", "", -1, true},
@@ -172,6 +173,8 @@ void CMainFrame::BuildActions() {
   onFrame(ActionId::kOptions, &CChildFrame::OnOptions);
   onFrame(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
   onFrame(ActionId::kCopy, &CChildFrame::OnCopy);
+  onFrame(ActionId::kSave, &CChildFrame::OnSave);
+  onFrame(ActionId::kSaveAs, &CChildFrame::OnSaveAs);
   on(ActionId::kAbout, [this]() { OnAbout(); });
   // Pane keys.
   auto* next = new QAction(this);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "document/report.h"
 #include "document/result_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
@@ -148,6 +149,28 @@ CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protei
   if (!result) return read.hadAtoms ? OpenResult::kFailed : OpenResult::kNoAtoms;
   analysed = std::move(*result);
   return OpenResult::kOpened;
+}
+
+FileStatus CTessmolDoc::SaveShown(const std::string& path) {
+  if (!structureLoaded_) {
+    feedback_.ShowMessage(kNoStructureSelected);
+    return FileStatus::WriteFailed(path, "no structure is shown");
+  }
+  const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0;
+  FileStatus written = table ? WriteFileAtomically(path,
+                                                   [&](std::ostream& out) {
+                                                     auto line = [&](const std::vector<std::string>& cells) {
+                                                       for (size_t i = 0; i < cells.size(); ++i)
+                                                         out << (i ? "\t" : "") << cells[i];
+                                                       out << '\n';
+                                                     };
+                                                     line(ResidueTableHeadings());
+                                                     for (size_t i = 0; i < protein_.structure.residues.size(); ++i)
+                                                       line(ResidueTableRow(protein_.structure, i));
+                                                   })
+                             : WriteResult(protein_.structure, path);
+  if (!written) feedback_.ShowMessage(written.Describe());
+  return written;
 }
 
 std::string CTessmolDoc::ResultFolder() const {

@@ -135,6 +135,9 @@ class CTessmolDoc {
   // rewritten. False (after the message) when nothing could be done. The helix typing of
   // the model's residues is chosen by measurement (the helix-range benchmark).
   bool RunSpanner3D(ModelHelixRange range = ModelHelixRange::kWholeModel);
+  // Save As: the shown structure's result file at `path`, or its residue table as
+  // tab-separated text when the name ends in ".tsv". After the message, what failed.
+  FileStatus SaveShown(const std::string& path);
   // Places the lipid slab on the open structure (its atoms' areas as analysed) and keeps
   // the placement with the protein; nullopt, after the message, when nothing is open.
   std::optional<MembranePlacement> PlaceMembraneOnStructure();

@@ -31,6 +31,7 @@
 #include "app/main_frame.h"
 #include "app/options_sheet.h"
 #include "document/report.h"
+#include "document/result_file.h"
 #include "test_support.h"
 #include "views/chart_options_dlg.h"
 #include "views/chart_view.h"
@@ -517,6 +518,31 @@ class AppTest : public QObject {
     // Columns are as wide as their widest text: no score is cut to "0...".
     const int width = child.tableView()->columnWidth(12);
     QVERIFY(width >= child.tableView()->fontMetrics().horizontalAdvance(QString::fromStdString(row[12])));
+  }
+
+  void saveAsWritesTheResultOrTheResidueTable() {
+    CChildFrame& child = Open("1CRN.pdb");
+    QTemporaryDir folder;
+    const QString table = folder.filePath(QStringLiteral("crambin.tsv"));
+    const QString result = folder.filePath(QStringLiteral("crambin.tsm"));
+    dialogs_->saveFile = {table, result};
+    frame_->Action(ActionId::kSaveAs)->trigger();
+    QFile tsv(table);
+    QVERIFY(tsv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(tsv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 47);  // the headings and 46 residues, as the table shows them
+    const QStringList cells = lines[11].split(QLatin1Char('\t'));
+    QCOMPARE(cells.size(), 16);
+    for (int c = 0; c < 16; ++c) QCOMPARE(cells[c], child.tableView()->model().index(10, c).data().toString());
+    // Save uses the name chosen last; Save As asks again.
+    QFile::remove(table);
+    frame_->Action(ActionId::kSave)->trigger();
+    QVERIFY(QFileInfo::exists(table));
+    frame_->Action(ActionId::kSaveAs)->trigger();
+    Structure stored;
+    QVERIFY(ReadResult(stored, result.toStdString()).ok());
+    QCOMPARE(stored.residues.size(), child.doc().protein().structure.residues.size());
+    QCOMPARE(dialogs_->questions, 3);  // the open, and the two Save As
   }
 
   void closingWindowsThenTheMainWindow() {
