@@ -5,6 +5,22 @@
 
 namespace tessmol {
 
+namespace {
+
+// Compares numbers as numbers where both cells hold one, else as text.
+class ListItem : public QTableWidgetItem {
+ public:
+  using QTableWidgetItem::QTableWidgetItem;
+  bool operator<(const QTableWidgetItem& other) const override {
+    bool a = false, b = false;
+    const double x = text().toDouble(&a), y = other.text().toDouble(&b);
+    if (a && b) return x < y;
+    return text() < other.text();
+  }
+};
+
+}  // namespace
+
 CMAListView::CMAListView(QWidget* parent) : QTableWidget(parent) {
   const std::vector<std::string> headings = AnalysisListHeadings();
   setColumnCount(static_cast<int>(headings.size()));
@@ -20,6 +36,21 @@ CMAListView::CMAListView(QWidget* parent) : QTableWidget(parent) {
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  horizontalHeader()->setSectionsClickable(true);
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CMAListView::SortBy);
+}
+
+void CMAListView::SortBy(int column) {
+  sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+  sortColumn_ = column;
+  horizontalHeader()->setSortIndicatorShown(true);
+  horizontalHeader()->setSortIndicator(column, sortOrder_);
+  sortItems(column, sortOrder_);
+}
+
+int CMAListView::EntryAt(int row) const {
+  const QTableWidgetItem* first = item(row, 0);
+  return first != nullptr ? first->data(Qt::UserRole).toInt() : row;
 }
 
 void CMAListView::Fill(const std::vector<AnalysisEntry>& entries) {
@@ -28,22 +59,24 @@ void CMAListView::Fill(const std::vector<AnalysisEntry>& entries) {
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::vector<std::string> cells = AnalysisListRow(entries, i);
     for (size_t c = 0; c < cells.size(); ++c) {
-      auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
+      auto* item = new ListItem(QString::fromStdString(cells[c]));
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
       if (c == 0) {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, static_cast<int>(i));
       }
       setItem(static_cast<int>(i), static_cast<int>(c), item);
     }
   }
+  if (sortColumn_ >= 0) sortItems(sortColumn_, sortOrder_);
   resizeColumnsToContents();
 }
 
 std::vector<int> CMAListView::CheckedRows() const {
   std::vector<int> rows;
   for (int r = 0; r < rowCount(); ++r) {
-    if (item(r, 0) != nullptr && item(r, 0)->checkState() == Qt::Checked) rows.push_back(r);
+    if (item(r, 0) != nullptr && item(r, 0)->checkState() == Qt::Checked) rows.push_back(EntryAt(r));
   }
   return rows;
 }
@@ -58,7 +91,7 @@ void CMAListView::mouseDoubleClickEvent(QMouseEvent* event) {
   QTableWidget::mouseDoubleClickEvent(event);
   const int row = currentRow();
   if (row < 0 || row >= rowCount() || item(row, 1) == nullptr) return;  // no row selected: nothing to load
-  emit EntryActivated(row, item(row, 1)->text());
+  emit EntryActivated(EntryAt(row), item(row, 1)->text());
 }
 
 }  // namespace tessmol

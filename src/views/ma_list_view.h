@@ -16,16 +16,25 @@ class CMAListView : public QTableWidget {
   explicit CMAListView(QWidget* parent = nullptr);
   // Rebuilds the rows from the analysis list.
   void Fill(const std::vector<AnalysisEntry>& entries);
-  // Indices of the ticked rows, top to bottom.
+  // The analysis-list indices of the ticked rows, top to bottom as shown.
   std::vector<int> CheckedRows() const;
+  // The analysis-list index of the row shown at `row`.
+  int EntryAt(int row) const;
   void OnSelectAll();
 
  signals:
-  // A double-click on a row: its index and the text of its "Structure" cell.
+  // A double-click on a row: its analysis-list index and the text of its "Structure" cell.
   void EntryActivated(int index, const QString& name);
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  // Clicking a heading sorts by that column, numbers as numbers; a second click turns the
+  // order. Until then the rows keep the analysis list's own order.
+  void SortBy(int column);
+  int sortColumn_ = -1;
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 }  // namespace tessmol

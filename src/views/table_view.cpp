@@ -4,8 +4,6 @@
 #include <QItemSelectionModel>
 #include <algorithm>
 
-#include <QHeaderView>
-
 #include "document/report.h"
 
 namespace tessmol {
@@ -26,9 +24,15 @@ int ResidueTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || structure_ == nullptr || index.row() >= rowCount()) return {};
+  if ((role != Qt::DisplayRole && role != Qt::UserRole) || structure_ == nullptr || index.row() >= rowCount()) return {};
   const std::vector<std::string> cells = ResidueTableRow(*structure_, static_cast<size_t>(index.row()));
-  return QString::fromStdString(cells[static_cast<size_t>(index.column())]);
+  const QString text = QString::fromStdString(cells[static_cast<size_t>(index.column())]);
+  if (role == Qt::UserRole) {
+    bool number = false;
+    const double value = text.toDouble(&number);
+    if (number) return value;
+  }
+  return text;
 }
 
 QVariant ResidueTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -36,8 +40,12 @@ QVariant ResidueTableModel::headerData(int section, Qt::Orientation orientation,
   return QString::fromStdString(ResidueTableHeadings()[static_cast<size_t>(section)]);
 }
 
-CTableView::CTableView(QWidget* parent) : QTableView(parent), model_(this) {
-  setModel(&model_);
+CTableView::CTableView(QWidget* parent) : QTableView(parent), model_(this), sorted_(this) {
+  sorted_.setSourceModel(&model_);
+  sorted_.setSortRole(Qt::UserRole);
+  setModel(&sorted_);
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  setSortingEnabled(true);
   setShowGrid(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);

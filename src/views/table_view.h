@@ -2,13 +2,15 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 
 #include "model/structure.h"
 
 namespace tessmol {
 
-// Rows straight from the document's structure; cells are formatted when shown.
+// Rows straight from the document's structure; cells are formatted when shown. Qt::UserRole
+// gives what a column sorts by: the number for numeric cells, else the text.
 class ResidueTableModel : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
@@ -27,10 +29,13 @@ class CTableView : public QTableView {
   explicit CTableView(QWidget* parent = nullptr);
   // Fills the rows again from `structure` (null: no rows).
   void FillTable(const Structure* structure);
+  // The rows in residue order, whatever the sort shown.
   ResidueTableModel& model() { return model_; }
 
  private:
   ResidueTableModel model_;
+  // Clicking a heading sorts the rows shown; until then they stay in residue order.
+  QSortFilterProxyModel sorted_;
 };
 
 // The selected rows of a table as tab-separated text with the headings first, as a

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QSpinBox>
@@ -543,6 +544,36 @@ class AppTest : public QObject {
     QVERIFY(ReadResult(stored, result.toStdString()).ok());
     QCOMPARE(stored.residues.size(), child.doc().protein().structure.residues.size());
     QCOMPARE(dialogs_->questions, 3);  // the open, and the two Save As
+  }
+
+  void headingsSortTheTablesAndRowsKeepTheirEntries() {
+    CChildFrame& child = Open("1CRN.pdb");
+    Open("5PTI.pdb");
+    Open("1UBQ.pdb");
+    CMAListView* list = child.listView();
+    const std::vector<AnalysisEntry>& entries = child.doc().entries();
+    QCOMPARE(list->rowCount(), 3);
+    // Two clicks on "Aver Res Score": highest first, each row still its own entry.
+    emit list->horizontalHeader()->sectionClicked(3);
+    emit list->horizontalHeader()->sectionClicked(3);
+    for (int r = 0; r < 3; ++r) {
+      const AnalysisEntry& e = entries[size_t(list->EntryAt(r))];
+      QCOMPARE(list->item(r, 1)->text(), QString::fromStdString(e.resultName));
+      if (r > 0) QVERIFY(list->item(r, 3)->text().toDouble() <= list->item(r - 1, 3)->text().toDouble());
+    }
+    const auto best = std::max_element(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
+      return a.averageScore < b.averageScore;
+    });
+    QCOMPARE(list->EntryAt(0), int(best - entries.begin()));
+    // The residue table by overall score, numbers as numbers; the model keeps residue order.
+    CTableView* table = child.tableView();
+    table->sortByColumn(14, Qt::DescendingOrder);
+    const Structure& s = child.doc().protein().structure;
+    float highest = -1e30f;
+    for (const Residue& r : s.residues) highest = std::max(highest, r.overallScore);
+    const int index = table->QTableView::model()->index(0, 0).data().toInt();
+    QCOMPARE(s.residues[size_t(index)].overallScore, highest);
+    QCOMPARE(table->model().index(5, 0).data().toString(), QStringLiteral("5"));
   }
 
   void closingWindowsThenTheMainWindow() {
