@@ -349,6 +349,44 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
   if (input.showLegend && !figure) DrawLegend(surface, options, rc);
 }
 
+std::string HoverText(const ChartInput& input, int x) {
+  if (!input.structureLoaded || input.structure == nullptr || !input.title.empty()) return {};
+  const Structure& s = *input.structure;
+  const std::vector<Chain> chains = ChainsToDraw(s, input.options.axes[0]);
+  int64_t total = 0;
+  for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
+  const ChartGeometry g(input.rect, ComputeVerticalScale(s, input.options.axes[1]), static_cast<int>(total));
+  if (total == 0 || x < g.X(0) || x > g.X(total)) return {};
+  // The residue whose point is nearest: positions are drawn at X(p), left to right.
+  int64_t lo = 0, hi = total - 1;
+  while (lo < hi) {
+    const int64_t mid = (lo + hi) / 2;
+    if (g.X(mid + 1) <= x) lo = mid + 1; else hi = mid;
+  }
+  int64_t position = lo;
+  if (position + 1 < total && x - g.X(position) > g.X(position + 1) - x) ++position;
+  for (const Chain& chain : chains) {
+    const int64_t n = std::max(0, chain.lastResidue - chain.firstResidue + 1);
+    if (position >= n) {
+      position -= n;
+      continue;
+    }
+    const int32_t index = chain.firstResidue + static_cast<int32_t>(position);
+    const Residue& r = s.residues[index];
+    std::string text = "Chain " + s.ChainNameOfResidue(index) + "  " + r.name + " " + std::to_string(r.resSeq);
+    if (r.iCode != ' ' && r.iCode != '\0') text += r.iCode;
+    for (int k = 0; k < 3; ++k) {
+      const ChartSeriesOptions& series = input.options.series[k];
+      if (!series.show) continue;
+      const double v = MovingAverage(s, chain, k, series.movingAverage)[static_cast<size_t>(position)];
+      text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);
+    }
+    if (r.transmembrane) text += "  transmembrane";
+    return text;
+  }
+  return {};
+}
+
 PlotEdge HitTestPlot(const PlotRect& r, int x, int y) {
   auto near = [](int a, int b, int d) { return a > b - d && a < b + d; };
   if (near(x, r.right, 2) && near(y, r.top, 2)) return PlotEdge::kTopRight;

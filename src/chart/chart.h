@@ -81,6 +81,11 @@ inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"}
 
 void DrawChart(DrawingSurface& surface, const ChartInput& input);
 
+// What the status bar says while the pointer is at x over a pane's chart: the chain,
+// residue name and number drawn there and the value of each curve shown (moving
+// averages, as drawn); empty off the curves.
+std::string HoverText(const ChartInput& input, int x);
+
 // Mouse handling of the plot's edges: which edge or corner is under the point. Only the
 // right and bottom edges can be dragged.
 enum class PlotEdge { kLeft, kRight, kTop, kBottom, kTopLeft, kTopRight, kBottomRight, kBottomLeft, kNone };

@@ -1,5 +1,8 @@
 #include "views/chart_view.h"
 
+#include <QCoreApplication>
+#include <QStatusTipEvent>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -138,6 +141,9 @@ void CChartView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint at = ToLogical(event->position().toPoint());
   const bool leftOnly = event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier;
   if (!leftOnly) {
+    // The residue under the pointer and the curves' values there, in the status bar.
+    QStatusTipEvent tip(QString::fromStdString(HoverText(Input(), at.x())));
+    QCoreApplication::sendEvent(this, &tip);
     dragMode_ = HitTestPlot(plot_, at.x(), at.y());
     static const Qt::CursorShape cursors[9] = {Qt::SizeHorCursor,   Qt::SizeHorCursor,   Qt::SizeVerCursor,
                                                Qt::SizeVerCursor,   Qt::SizeFDiagCursor, Qt::SizeBDiagCursor,

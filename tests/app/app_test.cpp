@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QSpinBox>
 #include <QSplitter>
@@ -574,6 +575,17 @@ class AppTest : public QObject {
     const int index = table->QTableView::model()->index(0, 0).data().toInt();
     QCOMPARE(s.residues[size_t(index)].overallScore, highest);
     QCOMPARE(table->model().index(5, 0).data().toString(), QStringLiteral("5"));
+  }
+
+  void hoveringOverTheChartNamesTheResidue() {
+    CChildFrame& child = Open("1CRN.pdb");
+    CChartView* chart = child.chartView();
+    chart->show();
+    QTest::mouseMove(chart->viewport(), QPoint(300, 100));
+    QVERIFY(frame_->statusBar()->currentMessage().startsWith(QStringLiteral("Chain A  ")));
+    QVERIFY(frame_->statusBar()->currentMessage().contains(QStringLiteral("KAVELIN ")));
+    QTest::mouseMove(chart->viewport(), QPoint(5, 100));  // left of the curves
+    QCOMPARE(frame_->statusBar()->currentMessage(), QStringLiteral("Ready"));
   }
 
   void closingWindowsThenTheMainWindow() {

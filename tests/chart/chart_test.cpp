@@ -6,6 +6,7 @@
 #include <set>
 
 #include "chart/svg_surface.h"
+#include "model/text.h"
 #include "test_support.h"
 
 namespace tessmol {
@@ -271,6 +272,21 @@ TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
   EXPECT_LE(lowest, plotBottom);
   EXPECT_GE(lowest, plotBottom - (plotBottom - plotTop) / 15);
   EXPECT_GT(bottom, plotTop);
+}
+
+TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
+  Structure s = Ramp(30);
+  s.residues[5].transmembrane = true;
+  const ChartInput in = Input(s);
+  const ChartGeometry g(in.rect, ComputeVerticalScale(s, in.options.axes[1]), 30);
+  const std::string expected = "Chain A  ALA 6  Profiles 3D " + FormatFixed(MovingAverage(s, s.chains[0], 0, 10)[5], 3) +
+                               "  KAVELIN " + FormatFixed(MovingAverage(s, s.chains[0], 1, 10)[5], 3) + "  transmembrane";
+  EXPECT_EQ(HoverText(in, g.X(5)), expected);
+  // Halfway to the next residue, the nearer one.
+  EXPECT_EQ(HoverText(in, g.X(5) + (g.X(6) - g.X(5)) / 2 - 1).substr(0, 14), "Chain A  ALA 6");
+  EXPECT_EQ(HoverText(in, g.X(6) - 1).substr(0, 14), "Chain A  ALA 7");
+  EXPECT_EQ(HoverText(in, g.X(0) - 5), "");
+  EXPECT_EQ(HoverText(in, g.X(30) + 5), "");
 }
 
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
