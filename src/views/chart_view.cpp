@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QStatusTipEvent>
+#include <QTimer>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,7 +44,15 @@ CChartView::CChartView(CTessmolDoc& doc, DialogService& dialogs, QWidget* parent
 
 void CChartView::showEvent(QShowEvent* event) {
   QAbstractScrollArea::showEvent(event);
-  if (!initialised_) FirstShow();
+  // The options are read once the window is on the screen, so that a message about their
+  // file comes over a drawn window rather than in the middle of its first painting.
+  if (!initialised_) {
+    QTimer::singleShot(0, this, [this]() {
+      if (initialised_) return;
+      FirstShow();
+      viewport()->update();
+    });
+  }
 }
 
 // The first showing: the options from their file.
