@@ -137,9 +137,35 @@ Atom ReadAtom(const std::vector<std::string>& f) {
   a.sphereArea = FloatField(f, 11);
   a.sasa = FloatField(f, 12);
   a.polar = IntField(f, 13) != 0;
-  a.contactPoints = static_cast<uint32_t>(IntField(f, 14));
-  a.polarPoints = static_cast<uint32_t>(IntField(f, 15));
   return a;
+}
+
+// A count of sphere points: a whole number from 0 up.
+bool CountField(const std::vector<std::string>& fields, size_t i, uint32_t& count) {
+  const int32_t value = IntField(fields, i);
+  if (value < 0) return false;
+  count = static_cast<uint32_t>(value);
+  return true;
+}
+
+// What the records refer to must be there: every residue's atoms, every chain's residues.
+std::string MissingReference(const Structure& s) {
+  const auto atoms = static_cast<int32_t>(s.atoms.size());
+  const auto residues = static_cast<int32_t>(s.residues.size());
+  for (size_t r = 0; r < s.residues.size(); ++r) {
+    const Residue& residue = s.residues[r];
+    for (int32_t i : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) {
+      if (i < -1 || i >= atoms) return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
+    }
+    for (int32_t i : residue.sideChain) {
+      if (i < 0 || i >= atoms) return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
+    }
+  }
+  for (const Chain& c : s.chains) {
+    if (c.firstResidue < 0 || c.firstResidue > c.lastResidue + 1 || c.lastResidue >= residues)
+      return "a chain covers residues " + std::to_string(c.firstResidue) + " to " + std::to_string(c.lastResidue);
+  }
+  return {};
 }
 
 }  // namespace
@@ -186,6 +212,10 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
     } else if (keyword == "ATOM") {
       if (tooShort(f, 16)) return formatError("ATOM record with too few fields");
       structure.atoms.push_back(ReadAtom(f));
+      if (!CountField(f, 14, structure.atoms.back().contactPoints) ||
+          !CountField(f, 15, structure.atoms.back().polarPoints)) {
+        return formatError("ATOM record with a negative point count");
+      }
     } else if (keyword == "RESIDUE") {
       if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
       Residue residue = ReadResidue(f);
@@ -199,6 +229,7 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
       }
       structure.residues.push_back(std::move(residue));
     } else if (keyword == "END") {
+      if (const std::string missing = MissingReference(structure); !missing.empty()) return formatError(missing);
       return FileStatus::Ok(name);
     } else {
       return formatError("no record keyword");

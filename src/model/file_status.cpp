@@ -54,8 +54,10 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
   static std::mutex mutex;
   static std::set<std::string> cleaned;
   std::lock_guard<std::mutex> lock(mutex);
-  if (!cleaned.insert(folder.string()).second) return;
+  // Once per folder, by where it is: "." names another folder after a change of folder.
   std::error_code error;
+  const std::filesystem::path where = std::filesystem::absolute(folder.empty() ? "." : folder, error);
+  if (!cleaned.insert(where.lexically_normal().string()).second) return;
   std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error);
   for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
     const std::string name = it->path().filename().string();

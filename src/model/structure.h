@@ -101,8 +101,8 @@ class AtomRef {
   static AtomRef Hetero(int32_t index) { return AtomRef(-index - 1); }
   bool hetero() const { return value_ < 0; }
   int32_t index() const { return value_ < 0 ? -value_ - 1 : value_; }
-  bool operator==(const AtomRef&) const = default;
-  auto operator<=>(const AtomRef&) const = default;
+  bool operator==(const AtomRef& other) const { return value_ == other.value_; }
+  bool operator<(const AtomRef& other) const { return value_ < other.value_; }
 
  private:
   explicit AtomRef(int32_t value) : value_(value) {}

@@ -67,7 +67,34 @@ char StructureBuilder::ChainIdFor(const std::string& chainName) {
   return id;
 }
 
-void StructureBuilder::AddAtom(const AtomRecord& record) {
+namespace {
+
+// Control characters in a name would split or end a record of the result file, which
+// writes them as '?': the structure holds them so from the start, so that what is shown,
+// stored and read back agree.
+void MaskControls(std::string& text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+}
+
+// A chain identifier of code 0 stands for a line too short to hold one and stays.
+void MaskChainControls(std::string& text) {
+  for (char& c : text) {
+    if (c != '\0' && (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)) c = '?';
+  }
+}
+
+}  // namespace
+
+void StructureBuilder::AddAtom(const AtomRecord& given) {
+  AtomRecord record = given;
+  MaskControls(record.name);
+  MaskControls(record.residueName);
+  MaskChainControls(record.chainName);
+  if (record.iCode != '\0' && (static_cast<unsigned char>(record.iCode) < 0x20 || record.iCode == 0x7f)) {
+    record.iCode = '?';
+  }
   if (IsHydrogen(record.element, record.field)) {
     ++summary_.hydrogens;
     return;

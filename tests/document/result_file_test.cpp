@@ -90,6 +90,14 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
   EXPECT_EQ(lineOf(head + residue + residue + "SIDECHAIN\t\nEND"), 5);  // RESIDUE without SIDECHAIN
   EXPECT_EQ(lineOf("RESIDUE\tALA\t4\tB\nSIDECHAIN\t\nEND"), 1);         // a record cut short
   EXPECT_EQ(lineOf("STRUCTURE\t7.5\t1\r\nEND\r\n"), 0);                 // Windows line ends
+  // Counts below 0 and references to atoms or residues the file lacks are refused.
+  const std::string atom = "ATOM\tCA\tA\t0\t1\t0\t0\t0\t1\t1\t3.27\t134.4\t10\t0\t5\t";
+  EXPECT_EQ(lineOf("STRUCTURE\t1\t2\n" + atom + "-15\nEND"), 2);
+  EXPECT_EQ(lineOf("STRUCTURE\t1\t2\n" + atom + "2\nEND"), 0);
+  EXPECT_EQ(lineOf(head + "CHAIN\tA\t0\t1\nEND"), 5);  // one residue, not two: said at END
+  const std::string pointing =
+      "RESIDUE\tGLY\t1\tA\t-1\t0\t-1\t-1\t0\t2\t0\t0\t0\t0\t0\t0\t17\t18\t0\t0\t0\t0\t8\nSIDECHAIN\t\n";
+  EXPECT_EQ(lineOf(pointing + "END"), 3);  // its CA is atom 0, and there is none
   Structure s;
   EXPECT_EQ(ReadResult(s, "missing.tsm").problem, FileProblem::kMissing);
   EXPECT_EQ(ReadResult(s, ".").problem, FileProblem::kUnreadable);

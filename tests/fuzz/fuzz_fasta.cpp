@@ -1,0 +1,40 @@
+// FASTA files: the ideal-helix model of their sequences, analysed and scanned, and the
+// segmentation of each sequence.
+#include "fuzz_support.h"
+#include "transmembrane/fasta.h"
+#include "transmembrane/helix_builder.h"
+#include "transmembrane/scan.h"
+#include "transmembrane/segments.h"
+
+using namespace tessmol;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = fuzz::ScratchPath("input.fasta");
+  fuzz::WriteBytes(path, data, size);
+  const FastaFile fasta = ReadFasta(path);
+  if (fasta.status != FastaStatus::kOk) return 0;
+  size_t total = 0;
+  for (const std::string& s : fasta.sequences) total += s.size();
+  if (total > 300) return 0;  // one input stays fast
+  static const SegmentParams params = [] {
+    SegmentParams p;
+    LoadSegmentParams(fuzz::ProgramFolder() + kSegmentParamsFile, p);
+    return p;
+  }();
+  for (const std::string& sequence : fasta.sequences) {
+    const std::vector<TmSegment> segments = PredictSegments(sequence, params);
+    for (size_t k = 0; k < segments.size(); ++k) {
+      FUZZ_CHECK(segments[k].first >= 0 && segments[k].first <= segments[k].last);
+      FUZZ_CHECK(segments[k].last < static_cast<int>(sequence.size()));
+      FUZZ_CHECK(k == 0 || segments[k].first > segments[k - 1].last);
+    }
+  }
+  SilentFeedback quiet;
+  HelixBuilder builder(fuzz::ProgramFolder(), quiet);
+  builder.inspectionPath.clear();
+  Protein model;
+  model.structure = builder.BuildFromSequences(fasta.sequences);
+  if (model.structure.atoms.empty()) return 0;
+  if (fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
+  return 0;
+}

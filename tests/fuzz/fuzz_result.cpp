@@ -1,0 +1,47 @@
+// Result files (.tsm): shown, rescored against the default table as recalc does, drawn,
+// and written and read back.
+#include "chart/chart.h"
+#include "chart/svg_surface.h"
+#include "document/report.h"
+#include "document/result_file.h"
+#include "fuzz_support.h"
+
+using namespace tessmol;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  std::istringstream in(text);
+  Protein protein;
+  protein.fileName = "fuzz.tsm";
+  if (!ReadResult(protein.structure, in, "fuzz.tsm").ok()) return 0;
+  const Structure& s = protein.structure;
+  SummaryLines(protein);
+  for (size_t i = 0; i < s.residues.size(); ++i) FUZZ_CHECK(ResidueTableRow(s, i).size() == 16);
+  SvgSurface pane(800, 400), figure(800, 400);
+  ChartInput input = MakeChartInput(s, true, DefaultChartOptions(), {10, 10, 790, 390});
+  DrawChart(pane, input);
+  HoverText(input, 400);
+  input.title = "fuzz.tsm";
+  DrawChart(figure, input);
+
+  // Whatever was accepted, written and read again, stays: the same residues, then the
+  // same bytes.
+  const std::string first = fuzz::ScratchPath("first.tsm"), second = fuzz::ScratchPath("second.tsm");
+  FUZZ_CHECK(WriteResult(s, first).ok());
+  Structure back;
+  FUZZ_CHECK(ReadResult(back, first).ok());
+  FUZZ_CHECK(back.residues.size() == s.residues.size());
+  FUZZ_CHECK(back.atoms.size() == s.atoms.size());
+  for (size_t i = 0; i < back.residues.size(); ++i) {
+    FUZZ_CHECK(back.residues[i].name == s.residues[i].name);
+    FUZZ_CHECK(back.residues[i].resSeq == s.residues[i].resSeq);
+  }
+  FUZZ_CHECK(WriteResult(back, second).ok());
+  FUZZ_CHECK(fuzz::ReadBytes(first) == fuzz::ReadBytes(second));
+
+  // Recalc: the stored classes scored again, and written.
+  ScoreResidues(protein, BuiltInScores());
+  SumScores(protein);
+  FUZZ_CHECK(WriteResult(protein.structure, first).ok());
+  return 0;
+}

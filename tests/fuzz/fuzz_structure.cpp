@@ -1,0 +1,59 @@
+// Structure files (PDB or mmCIF text) through the single-structure pipeline: assembly,
+// surface areas, scores, the result file and its reading, and the Spanner3D model.
+#include "document/result_file.h"
+#include "fuzz_support.h"
+#include "model/secondary_structure.h"
+#include "transmembrane/helix_builder.h"
+#include "transmembrane/scan.h"
+
+using namespace tessmol;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  StructureFile file = ReadStructureText(text, "fuzz.pdb", fuzz::Radii());
+  if (!file.status || file.structure.atoms.empty()) return 0;
+  Structure& s = file.structure;
+  // Every index the assembly hands out points inside the structure.
+  const auto atoms = static_cast<int32_t>(s.atoms.size());
+  for (const Residue& r : s.residues) {
+    for (int32_t i : {r.nIndex, r.caIndex, r.cIndex, r.oIndex}) FUZZ_CHECK(i >= -1 && i < atoms);
+    for (int32_t i : r.sideChain) FUZZ_CHECK(i >= 0 && i < atoms);
+  }
+  for (const Chain& c : s.chains) {
+    FUZZ_CHECK(c.firstResidue >= 0 && c.firstResidue <= c.lastResidue + 1);
+    FUZZ_CHECK(c.lastResidue < static_cast<int32_t>(s.residues.size()));
+  }
+  if (s.atoms.size() > 400) return 0;
+  ApplySecondaryStructure(s, file.hadSecondaryStructure, SecondaryStructureSource::kRecordsElseComputed);
+  Protein protein;
+  protein.structure = std::move(s);
+  protein.fileName = "fuzz.pdb";
+  if (!fuzz::Analyse(protein, BuiltInScores())) return 0;
+  for (const Atom& a : protein.structure.atoms) FUZZ_CHECK(a.sasa >= 0.0f && a.sasa <= a.sphereArea * 1.0001f);
+
+  // Written and read back, the residues are the same; written again, the file is too.
+  const std::string first = fuzz::ScratchPath("first.tsm"), second = fuzz::ScratchPath("second.tsm");
+  FUZZ_CHECK(WriteResult(protein.structure, first).ok());
+  Structure back;
+  FUZZ_CHECK(ReadResult(back, first).ok());
+  FUZZ_CHECK(back.residues.size() == protein.structure.residues.size());
+  for (size_t i = 0; i < back.residues.size(); ++i) {
+    FUZZ_CHECK(back.residues[i].name == protein.structure.residues[i].name);
+    FUZZ_CHECK(back.residues[i].resSeq == protein.structure.residues[i].resSeq);
+    FUZZ_CHECK(back.residues[i].profEnv == protein.structure.residues[i].profEnv);
+  }
+  FUZZ_CHECK(WriteResult(back, second).ok());
+  FUZZ_CHECK(fuzz::ReadBytes(first) == fuzz::ReadBytes(second));
+
+  // The Spanner3D model of short structures.
+  if (protein.structure.residues.size() <= 60) {
+    SilentFeedback quiet;
+    HelixBuilder builder(fuzz::ProgramFolder(), quiet);
+    builder.inspectionPath.clear();
+    Protein model;
+    model.structure = builder.BuildFromStructure(protein.structure, ModelHelixRange::kWholeModel);
+    model.ignoreHeteroAtoms = true;
+    if (!model.structure.atoms.empty() && fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
+  }
+  return 0;
+}
