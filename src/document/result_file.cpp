@@ -93,12 +93,24 @@ int32_t IntField(const std::vector<std::string>& fields, size_t i) {
   return ParseInt(FieldAt(fields, i));
 }
 
+// Names as the writer leaves them: control characters read as '?', so a file read and
+// written again stays as it was.
+std::string NameField(const std::vector<std::string>& fields, size_t i) {
+  std::string name = FieldAt(fields, i);
+  MaskControlCharacters(name);
+  return name;
+}
+
+char ChainField(const std::vector<std::string>& fields, size_t i) {
+  return ChainChar(CharField(fields, i));
+}
+
 SecondaryRange ReadRange(const std::vector<std::string>& f) {
-  return {IntField(f, 2), IntField(f, 3), CharField(f, 1)};
+  return {IntField(f, 2), IntField(f, 3), ChainField(f, 1)};
 }
 
 Residue ReadResidue(const std::vector<std::string>& f) {
-  Residue r(FieldAt(f, 1), IntField(f, 2), CharField(f, 3));
+  Residue r(NameField(f, 1), IntField(f, 2), ChainField(f, 3));
   r.cIndex = IntField(f, 4);
   r.caIndex = IntField(f, 5);
   r.nIndex = IntField(f, 6);
@@ -124,8 +136,8 @@ Residue ReadResidue(const std::vector<std::string>& f) {
 
 Atom ReadAtom(const std::vector<std::string>& f) {
   Atom a;
-  a.name = FieldAt(f, 1);
-  a.chainId = CharField(f, 2);
+  a.name = NameField(f, 1);
+  a.chainId = ChainField(f, 2);
   a.index = IntField(f, 3);
   a.serial = IntField(f, 4);
   a.x = FloatField(f, 5);
@@ -197,10 +209,10 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
       structure.averageScore = FloatField(f, 2);
     } else if (keyword == "CHAIN") {
       if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
-      structure.chains.push_back({IntField(f, 2), IntField(f, 3), CharField(f, 1)});
+      structure.chains.push_back({IntField(f, 2), IntField(f, 3), ChainField(f, 1)});
       if (f.size() > 4 && !f[4].empty()) {
         structure.chainNames.resize(structure.chains.size());
-        structure.chainNames.back() = f[4];
+        structure.chainNames.back() = NameField(f, 4);
       }
     } else if (keyword == "HELIX" || keyword == "SHEET") {
       if (tooShort(f, 4)) return formatError(keyword + " record with too few fields");

@@ -1,5 +1,7 @@
 #include "model/structure_builder.h"
 
+#include "model/text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -67,31 +69,12 @@ char StructureBuilder::ChainIdFor(const std::string& chainName) {
   return id;
 }
 
-namespace {
-
-// Control characters in a name would split or end a record of the result file, which
-// writes them as '?': the structure holds them so from the start, so that what is shown,
-// stored and read back agree.
-void MaskControls(std::string& text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-}
-
-// A chain identifier of code 0 stands for a line too short to hold one and stays.
-void MaskChainControls(std::string& text) {
-  for (char& c : text) {
-    if (c != '\0' && (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)) c = '?';
-  }
-}
-
-}  // namespace
-
 void StructureBuilder::AddAtom(const AtomRecord& given) {
   AtomRecord record = given;
-  MaskControls(record.name);
-  MaskControls(record.residueName);
-  MaskChainControls(record.chainName);
+  // Names hold no control characters, so that what is shown, stored and read back agree.
+  MaskControlCharacters(record.name);
+  MaskControlCharacters(record.residueName);
+  MaskControlCharacters(record.chainName, true);
   if (record.iCode != '\0' && (static_cast<unsigned char>(record.iCode) < 0x20 || record.iCode == 0x7f)) {
     record.iCode = '?';
   }

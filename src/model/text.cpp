@@ -108,6 +108,12 @@ bool OpenForReading(std::ifstream& in, const std::string& path) {
   return in.is_open();
 }
 
+void MaskControlCharacters(std::string& text, bool keepNul) {
+  for (char& c : text) {
+    if ((static_cast<unsigned char>(c) < 0x20 || c == 0x7f) && !(keepNul && c == '\0')) c = '?';
+  }
+}
+
 std::string BareName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -52,6 +52,11 @@ std::string_view TrimAtomName(std::string_view field);
 // The part of a path after its last '/': the file name without its folder.
 std::string BareName(const std::string& path);
 
+// Control characters (TAB among them) split or end the records of our own files: names
+// hold '?' in their place from the moment they are read. Code 0 stays where `keepNul`
+// says so (a chain identifier of code 0 means a line too short to hold one).
+void MaskControlCharacters(std::string& text, bool keepNul = false);
+
 // Splits a line at every TAB; blanks are part of fields. A line without TAB is one field,
 // an empty line one empty field, a line ending in TAB ends with an empty field.
 std::vector<std::string> SplitFields(std::string_view line);

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(c.firstResidue >= 0 && c.firstResidue <= c.lastResidue + 1);
     FUZZ_CHECK(c.lastResidue < static_cast<int32_t>(s.residues.size()));
   }
-  if (s.atoms.size() > 400) return 0;
+  if (s.atoms.size() > 200) return 0;  // one input stays fast
   ApplySecondaryStructure(s, file.hadSecondaryStructure, SecondaryStructureSource::kRecordsElseComputed);
   Protein protein;
   protein.structure = std::move(s);
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(fuzz::ReadBytes(first) == fuzz::ReadBytes(second));
 
   // The Spanner3D model of short structures.
-  if (protein.structure.residues.size() <= 60) {
+  if (protein.structure.residues.size() <= 16) {
     SilentFeedback quiet;
     HelixBuilder builder(fuzz::ProgramFolder(), quiet);
     builder.inspectionPath.clear();

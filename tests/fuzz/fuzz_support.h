@@ -91,7 +91,7 @@ inline std::string SmallStructureText(bool withHetAtoms) {
   std::ifstream in(std::string(TESSMOL_TEST_DATA) + "/1CRN.pdb");
   std::string line, text;
   int atoms = 0;
-  while (std::getline(in, line) && atoms < 120) {
+  while (std::getline(in, line) && atoms < 40) {
     if (line.rfind("ATOM  ", 0) == 0) {
       text += line + "\n";
       ++atoms;
