@@ -263,8 +263,8 @@ void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isN
 }
 
 // The whole file through gemmi, for what the fast loop reader does not take.
-void ReadAtomsThroughGemmi(const gemmi::Structure& st, StructureBuilder& builder) {
-  if (st.models.empty()) return;
+bool ReadAtomsThroughGemmi(const gemmi::Structure& st, StructureBuilder& builder) {
+  if (st.models.empty()) return true;
   if (st.models.size() > 1) builder.summary().modelsSkipped = true;
   for (const gemmi::Chain& chain : st.models.front().chains) {
     for (const gemmi::Residue& residue : chain.residues) {
@@ -283,11 +283,13 @@ void ReadAtomsThroughGemmi(const gemmi::Structure& st, StructureBuilder& builder
         r.x = static_cast<float>(atom.pos.x);
         r.y = static_cast<float>(atom.pos.y);
         r.z = static_cast<float>(atom.pos.z);
+        if (!PlausibleCoordinates(r)) return false;
         builder.AddAtom(r);
       }
     }
     builder.EndChain();
   }
+  return true;
 }
 
 // Chain names met in the atom rows, in order: one-character names keep their letter,
@@ -322,6 +324,10 @@ FileStatus ReadMmcif(const std::string& text, const std::string& name, Structure
         return FileStatus::Format(name, 0, "the atom_site loop has a row of the wrong length");
       }
       builder.summary().modelsSkipped = modelsSkipped;
+      for (size_t i = 0; i < records.size(); ++i) {
+        if (!PlausibleCoordinates(records[i]))
+          return FileStatus::Format(name, 0, "atom_site row " + std::to_string(i + 1) + ": " + kImplausibleCoordinates);
+      }
       // The chains' names first, so ranges and atoms agree on their letters.
       std::vector<std::string> names;
       for (const AtomRecord& r : records) {
@@ -343,7 +349,7 @@ FileStatus ReadMmcif(const std::string& text, const std::string& name, Structure
     }
     NameChains(names, builder);
     AddRanges(st, builder);
-    ReadAtomsThroughGemmi(st, builder);
+    if (!ReadAtomsThroughGemmi(st, builder)) return FileStatus::Format(name, 0, kImplausibleCoordinates);
     return FileStatus::Ok(name);
   } catch (const std::exception& error) {
     // gemmi says where: "name:LINE:..." for syntax errors.

@@ -59,7 +59,7 @@ FileStatus PdbReader::Read(std::istream& in, const std::string& name) {
         continue;
       }
       modelHasAtoms = true;
-      ReadAtomLine(line, het);
+      if (!ReadAtomLine(line, het)) return FileStatus::Format(name, lineNumber, kImplausibleCoordinates);
     } else if (StartsWith(line, "TER")) {
       builder_.EndChain();
     } else if (StartsWith(line, "EXPDTA")) {
@@ -88,7 +88,7 @@ FileStatus PdbReader::Read(std::istream& in, const std::string& name) {
   return FileStatus::Ok(name);
 }
 
-void PdbReader::ReadAtomLine(const std::string& line, bool hetero) {
+bool PdbReader::ReadAtomLine(const std::string& line, bool hetero) {
   AtomRecord r;
   r.hetero = hetero;
   r.field = std::string(Field(line, 12, 4));
@@ -103,7 +103,9 @@ void PdbReader::ReadAtomLine(const std::string& line, bool hetero) {
   r.y = ParseFloat(Field(line, 38, 8));
   r.z = ParseFloat(Field(line, 46, 8));
   r.element = std::string(Field(line, 76, 2));
+  if (!PlausibleCoordinates(r)) return false;
   builder_.AddAtom(r);
+  return true;
 }
 
 void PdbReader::ReadRange(const std::string& line, bool helix) {

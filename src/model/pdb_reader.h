@@ -40,7 +40,8 @@ class PdbReader {
   const ReadSummary& summary() const { return builder_.summary(); }
 
  private:
-  void ReadAtomLine(const std::string& line, bool hetero);
+  // False, and nothing added, when its coordinates are implausible.
+  bool ReadAtomLine(const std::string& line, bool hetero);
   void ReadRange(const std::string& line, bool helix);
 
   StructureBuilder builder_;

@@ -3,6 +3,7 @@
 #include "model/text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 
 namespace tessmol {
@@ -67,6 +68,14 @@ char StructureBuilder::ChainIdFor(const std::string& chainName) {
   usedIds_.push_back(id);
   chainIds_[chainName] = id;
   return id;
+}
+
+bool PlausibleCoordinates(const AtomRecord& r) {
+  constexpr float kLimit = 1.0e6f;
+  for (float v : {r.x, r.y, r.z}) {
+    if (!(std::fabs(v) <= kLimit)) return false;  // NaN fails too
+  }
+  return true;
 }
 
 void StructureBuilder::AddAtom(const AtomRecord& given) {

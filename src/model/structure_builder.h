@@ -33,6 +33,11 @@ struct AtomRecord {
   std::string element;  // blank when the file does not say
 };
 
+// Coordinates a structure can hold: numbers, within a million angstrom of the origin.
+// Readers refuse a file with any other (text like "1e30" or "nan" parses as a number).
+bool PlausibleCoordinates(const AtomRecord& record);
+inline constexpr const char* kImplausibleCoordinates = "coordinates that are no number or beyond 1e6 angstrom";
+
 // What the reading left out or changed, for the user.
 struct ReadSummary {
   int hydrogens = 0;          // H and D atoms left out

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "model/structure_file.h"
 #include "test_support.h"
 
 namespace tessmol {
@@ -344,6 +345,28 @@ TEST(ReaderBoundingBox, SpansTheAtomsAndTheOrigin) {
 }
 
 // ---- bad input ----------------------------------------------------------------------
+
+TEST(ReaderBadInput, CoordinatesBeyondAMillionAngstromAreRefusedWithTheirLine) {
+  // (Text that is no finite number reads as 0, as every number field does.)
+  const std::string good = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 3, 4, 5);
+  for (const char* x : {"  1e30  ", "-1.0e7  ", "2e+06   "}) {
+    std::string bad = AtomLine(2, "CA", ' ', "GLY", 'A', 1, ' ', 6, 7, 8);
+    bad.replace(30, 8, x);
+    PdbReader reader(test::StandardHetRadii());
+    std::istringstream in(good + bad);
+    const FileStatus status = reader.Read(in, "text");
+    EXPECT_EQ(status.problem, FileProblem::kFormat) << x;
+    EXPECT_EQ(status.line, 2) << x;
+  }
+  // mmCIF the same, through the atom_site loop.
+  const std::string cif =
+      "data_x\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.label_atom_id\n_atom_site.label_comp_id\n"
+      "_atom_site.label_asym_id\n_atom_site.auth_seq_id\n_atom_site.Cartn_x\n_atom_site.Cartn_y\n"
+      "_atom_site.Cartn_z\nATOM 1 N GLY A 1 1.0 2.0 3.0\nATOM 2 CA GLY A 1 1e30 2.0 3.0\n";
+  const StructureFile file = ReadStructureText(cif, "x.cif", test::StandardHetRadii());
+  EXPECT_EQ(file.status.problem, FileProblem::kFormat);
+  EXPECT_NE(file.status.Describe().find("atom_site row 2"), std::string::npos) << file.status.Describe();
+}
 
 TEST(ReaderBadInput, NeverCrashesAndKeepsWhatItCan) {
   EXPECT_TRUE(ReadText("").atoms.empty());
