@@ -1,44 +1,57 @@
 #include "cli/chart_png.h"
 
+#include <dlfcn.h>
+
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
 #include "chart/svg_surface.h"
 #include "model/file_status.h"
-
-#include <QGuiApplication>
-#include <memory>
-
-#include "chart/qt/qt_painter_surface.h"
+#include "model/program_folder.h"
 
 namespace tessmol::cli {
 
 namespace {
 
-// Text needs fonts, and fonts need a GUI application; the offscreen platform needs no
-// display, so charts can be drawn on a cluster node. It is made on first use and ended
-// by ShutdownChartRendering, before static destruction, which Qt does not survive.
-std::unique_ptr<QGuiApplication>& Application() {
-  static std::unique_ptr<QGuiApplication> application;
-  return application;
+// The PNG library beside the executable, opened on the first PNG.
+struct PngLibrary {
+  void* handle = nullptr;
+  bool (*write)(const ChartInput*, int, int, const char*) = nullptr;
+  void (*shutdown)() = nullptr;
+};
+
+PngLibrary& Png() {
+  static PngLibrary library;
+  return library;
+}
+
+bool OpenPngLibrary() {
+  PngLibrary& png = Png();
+  if (png.write != nullptr) return true;
+  const std::string path = ExecutableFolder() + "/libtessmol_png.so";
+  png.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (png.handle != nullptr) {
+    png.write = reinterpret_cast<bool (*)(const ChartInput*, int, int, const char*)>(::dlsym(png.handle, "TessmolWritePng"));
+    png.shutdown = reinterpret_cast<void (*)()>(::dlsym(png.handle, "TessmolShutdownPng"));
+  }
+  if (png.write == nullptr || png.shutdown == nullptr) {
+    const char* why = ::dlerror();
+    std::cerr << "Error: cannot load the PNG drawing library " << path << ": " << (why ? why : "no such symbol") << '\n';
+    png.write = nullptr;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 bool WritePng(const ChartInput& input, int width, int height, const std::string& path) {
-  if (QGuiApplication::instance() == nullptr) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tessmol-cli";
-    static char* argv[] = {name, nullptr};
-    Application() = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  return WriteChartPng(input, width, height, QString::fromStdString(path));
+  return OpenPngLibrary() && Png().write(&input, width, height, path.c_str());
 }
 
 void ShutdownChartRendering() {
-  Application().reset();
+  if (Png().shutdown != nullptr) Png().shutdown();
 }
 
 bool WriteChartFile(const Structure& structure, const std::string& title, const std::string& path, int width,

@@ -343,6 +343,13 @@ TEST(CliAnalyse, ResultFilesGoToTheOutputFolder) {
   EXPECT_NE(refused.out.find("Working Directory: no such folder: plain-file/sub"), std::string::npos) << refused.out;
 }
 
+TEST(CliChart, TheProgramNeedsNoToolkitUntilAPngIsAsked) {
+  const auto needed = test::RunCommand("readelf -d " + std::string(TESSMOL_CLI) + " | grep NEEDED");
+  ASSERT_EQ(needed.status, 0);
+  EXPECT_NE(needed.out.find("libc.so"), std::string::npos);
+  EXPECT_EQ(needed.out.find("Qt"), std::string::npos) << needed.out;
+}
+
 TEST(CliChart, SvgAndPngCharts) {
   const auto svg =
       test::RunCommand(Cli("analyse --chart chart.svg --chart-size 800x400 " + test::DataPath("1CRN.pdb")));

@@ -1,0 +1,39 @@
+// PNG charts through Qt's painter, in a library of their own that tessmol-cli opens only
+// when a .png is asked for: every other run starts without loading the toolkit.
+#include <QGuiApplication>
+#include <memory>
+
+#include "chart/chart.h"
+#include "chart/qt/qt_painter_surface.h"
+
+namespace {
+
+// Text needs fonts, and fonts need a GUI application; the offscreen platform needs no
+// display, so charts can be drawn on a cluster node. It is made on first use and ended
+// before static destruction, which Qt does not survive.
+std::unique_ptr<QGuiApplication>& Application() {
+  static std::unique_ptr<QGuiApplication> application;
+  return application;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) bool TessmolWritePng(const tessmol::ChartInput* input, int width, int height,
+                                                            const char* path) {
+  if (QGuiApplication::instance() == nullptr) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tessmol-cli";
+    static char* argv[] = {name, nullptr};
+    Application() = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  return tessmol::WriteChartPng(*input, width, height, QString::fromUtf8(path));
+}
+
+__attribute__((visibility("default"))) void TessmolShutdownPng() {
+  Application().reset();
+}
+
+}  // extern "C"
