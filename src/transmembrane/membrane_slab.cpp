@@ -414,7 +414,11 @@ MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedbac
 MembranePlacement PlaceMembraneAlong(const Structure& s, const std::array<float, 3>& direction,
                                      const SlabSearch& p) {
   const Exposed e = ExposedAtoms(s);
-  if (e.positions.empty()) return MembranePlacement{.threshold = p.minScore};
+  if (e.positions.empty()) {
+    MembranePlacement none;
+    none.threshold = p.minScore;
+    return none;
+  }
   Scratch scratch;
   const Vec3 normal = Vec3{direction[0], direction[1], direction[2]}.Normalised();
   return FinishPlacement(s, e, normal, FitAlong(normal, e, p, scratch), p);
