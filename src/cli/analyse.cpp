@@ -51,21 +51,9 @@ int Run(const AnalyseArgs& args) {
   doc.BeginRun();  // one run: two files of one name never share a result file
   for (const std::string& path : args.files) {
     FileStatus file;
-    switch (doc.OpenStructure(path, &file)) {
-      case CTessmolDoc::OpenResult::kNoAtoms:
-        std::cerr << "Error: no atoms could be read from " << path << '\n';
-        status = 1;
-        continue;
-      case CTessmolDoc::OpenResult::kResultFile:
-        std::cerr << "Error: " << path << " is a Tessmol result file, not a structure: use show or recalc\n";
-        status = 1;
-        continue;
-      case CTessmolDoc::OpenResult::kFailed:
-        std::cerr << (file.ok() ? "Error: " + path + " was not analysed" : file.Describe()) << '\n';
-        status = 1;
-        continue;
-      case CTessmolDoc::OpenResult::kOpened:
-        break;
+    if (!Analysed(doc.OpenStructure(path, &file), path, file, true)) {
+      status = 1;
+      continue;
     }
     // A row whose result file could not be written has been named by the document.
     if (!file.ok()) status = 1;

@@ -161,6 +161,24 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   }
 }
 
+bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file, bool resultHint) {
+  switch (result) {
+    case CTessmolDoc::OpenResult::kOpened:
+      return true;
+    case CTessmolDoc::OpenResult::kNoAtoms:
+      std::cerr << "Error: no atoms could be read from " << path << '\n';
+      return false;
+    case CTessmolDoc::OpenResult::kResultFile:
+      std::cerr << "Error: " << path << " is a Tessmol result file, not a structure"
+                << (resultHint ? ": use show or recalc" : "") << '\n';
+      return false;
+    case CTessmolDoc::OpenResult::kFailed:
+      std::cerr << (file.ok() ? "Error: " + path + " was not analysed" : file.Describe()) << '\n';
+      return false;
+  }
+  return false;
+}
+
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
   return name + "  (" + doc.scoreTable().fileName + ")";
 }

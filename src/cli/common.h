@@ -71,6 +71,10 @@ class Session {
   int status_ = 0;
 };
 
+// Says on stderr why a structure file was not analysed; true when it was. A result file
+// named as a structure gets "use show or recalc" when `resultHint`.
+bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file, bool resultHint);
+
 // A chart's title: the structure's name and the score table it was scored with.
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc);
 

@@ -33,21 +33,9 @@ int Run(const MembraneArgs& args) {
     const std::string& path = args.files[f];
     Protein protein;
     FileStatus file;
-    switch (doc.AnalyseFile(path, protein, &file)) {
-      case CTessmolDoc::OpenResult::kOpened:
-        break;
-      case CTessmolDoc::OpenResult::kNoAtoms:
-        std::cerr << "Error: no atoms could be read from " << path << '\n';
-        status = 1;
-        continue;
-      case CTessmolDoc::OpenResult::kResultFile:
-        std::cerr << "Error: " << path << " is a Tessmol result file, not a structure\n";
-        status = 1;
-        continue;
-      case CTessmolDoc::OpenResult::kFailed:
-        std::cerr << (file.ok() ? "Error: " + path + " was not analysed" : file.Describe()) << '\n';
-        status = 1;
-        continue;
+    if (!Analysed(doc.AnalyseFile(path, protein, &file), path, file, false)) {
+      status = 1;
+      continue;
     }
     WarnMissingMainChain(protein, path);
     SlabSearch search;
