@@ -182,6 +182,10 @@ std::string MissingReference(const Structure& s) {
 
 }  // namespace
 
+void WriteResult(const Structure& structure, std::ostream& out) {
+  WriteRecords(out, structure);
+}
+
 FileStatus WriteResult(const Structure& structure, const std::string& path) {
   return WriteFileAtomically(path, [&](std::ostream& out) { WriteRecords(out, structure); });
 }

@@ -15,6 +15,8 @@ namespace tessmol {
 // write never destroys the file that was there. Names are written printable and without
 // TAB, so every record reads back with its fields in place.
 FileStatus WriteResult(const Structure& structure, const std::string& path);
+// The same records into a stream (tests and fuzzing compare them in memory).
+void WriteResult(const Structure& structure, std::ostream& out);
 
 // Reads a result file into `structure` (passed empty): residues with their side-chain
 // lists, chains, ranges, totals, the box and the atoms. A missing or unreadable file, a
