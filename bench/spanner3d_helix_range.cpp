@@ -1,5 +1,6 @@
 // Spanner3D with either typing of the helix model's residues (no helix range, or the whole
-// model as one helix), scored against structure-derived transmembrane segments (.span
+// model as one helix), with the segmentation method and with the membrane slab, scored
+// against structure-derived transmembrane segments (.span
 // files, residues numbered 1.. in file order). A predicted segment counts as found when it
 // overlaps an annotated one by at least 5 residues, each annotated segment matched once.
 //
@@ -55,14 +56,14 @@ int main(int argc, char** argv) {
   }
   tessmol::ProcessState state(tessmol::ExecutableFolder());
   tessmol::SilentFeedback quiet;
-  // The window scan with either helix typing of the model, and the segmentation method on
-  // the structure's own residues.
-  const char* names[3] = {"no range", "whole model", "segments"};
+  // The window scan with either helix typing of the model; the segmentation method and the
+  // membrane slab on the structure's own residues.
+  const char* names[4] = {"no range", "whole model", "segments", "slab"};
   const tessmol::ModelHelixRange ranges[2] = {tessmol::ModelHelixRange::kNone,
                                               tessmol::ModelHelixRange::kWholeModel};
-  int totalAnnotated = 0, totalFound[3] = {0, 0, 0}, totalPredicted[3] = {0, 0, 0}, totalTrue[3] = {0, 0, 0};
-  std::printf("%-12s %9s | %-28s | %-28s | %-28s\n", "structure", "annotated", "no range: found / predicted",
-              "whole model: found / predicted", "segments: found / predicted");
+  int totalAnnotated = 0, totalFound[4] = {}, totalPredicted[4] = {}, totalTrue[4] = {};
+  std::printf("%-12s %9s | %-28s | %-28s | %-28s | %-28s\n", "structure", "annotated", "no range: found / predicted",
+              "whole model: found / predicted", "segments: found / predicted", "slab: found / predicted");
   for (int a = 1; a + 1 < argc; a += 2) {
     tessmol::CTessmolDoc doc(state, quiet);
     tessmol::AnalysisSettings settings;
@@ -83,9 +84,11 @@ int main(int argc, char** argv) {
     std::string name = argv[a];
     name = name.substr(name.find_last_of('/') + 1);
     std::printf("%-12s %9zu", name.substr(0, 12).c_str(), annotated.size());
-    for (int r = 0; r < 3; ++r) {
+    for (int r = 0; r < 4; ++r) {
       tessmol::AnalysisSettings method = doc.settings();
-      method.tmMethod = r == 2 ? tessmol::TmMethod::kSegments : tessmol::TmMethod::kWindow;
+      method.tmMethod = r == 3   ? tessmol::TmMethod::kSlab
+                        : r == 2 ? tessmol::TmMethod::kSegments
+                                 : tessmol::TmMethod::kWindow;
       doc.SetSettings(method);
       doc.RunSpanner3D(ranges[r < 2 ? r : 1]);
       const std::vector<Segment> predicted = Predicted(doc.protein().structure);
@@ -111,7 +114,7 @@ int main(int argc, char** argv) {
     }
     std::printf("\n");
   }
-  for (int r = 0; r < 3; ++r) {
+  for (int r = 0; r < 4; ++r) {
     std::printf(
         "%-12s recall %.2f (%d of %d), precision %.2f (%d of %d predicted segments on an annotated one)\n",
         names[r], totalAnnotated ? double(totalFound[r]) / totalAnnotated : 0.0, totalFound[r],
