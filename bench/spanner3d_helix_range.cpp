@@ -1,8 +1,8 @@
 // Spanner3D with either typing of the helix model's residues (no helix range, or the whole
 // model as one helix), with the segmentation method and with the membrane slab, scored
-// against structure-derived transmembrane segments (.span
-// files, residues numbered 1.. in file order). A predicted segment counts as found when it
-// overlaps an annotated one by at least 5 residues, each annotated segment matched once.
+// against structure-derived transmembrane segments (.span files, residues numbered 1.. in
+// file order). A predicted segment counts as found when it overlaps an annotated one by at
+// least 5 residues, each annotated segment matched once.
 //
 // Usage: bench_spanner3d_helix_range STRUCTURE.pdb SEGMENTS.span [...]
 #include <cstdio>
