@@ -174,7 +174,7 @@ std::string MissingReference(const Structure& s) {
     }
   }
   for (const Chain& c : s.chains) {
-    if (c.firstResidue < 0 || c.firstResidue > c.lastResidue + 1 || c.lastResidue >= residues)
+    if (c.firstResidue < 0 || int64_t{c.firstResidue} > int64_t{c.lastResidue} + 1 || c.lastResidue >= residues)
       return "a chain covers residues " + std::to_string(c.firstResidue) + " to " + std::to_string(c.lastResidue);
   }
   return {};
