@@ -189,9 +189,7 @@ void PrintTabbed(const std::vector<std::string>& cells) {
 }
 
 void PrintResidueTable(const Protein& protein) {
-  PrintTabbed(ResidueTableHeadings());
-  for (size_t i = 0; i < protein.structure.residues.size(); ++i)
-    PrintTabbed(ResidueTableRow(protein.structure, i));
+  WriteResidueTable(std::cout, protein.structure);
 }
 
 void PrintSummary(const Protein& protein, bool residues) {

@@ -99,3 +99,16 @@ std::vector<std::string> ResidueTableRow(const Structure& structure, size_t inde
 }
 
 }  // namespace tessmol
+
+namespace tessmol {
+
+void WriteResidueTable(std::ostream& out, const Structure& structure) {
+  auto line = [&](const std::vector<std::string>& cells) {
+    for (size_t i = 0; i < cells.size(); ++i) out << (i ? "\t" : "") << cells[i];
+    out << '\n';
+  };
+  line(ResidueTableHeadings());
+  for (size_t i = 0; i < structure.residues.size(); ++i) line(ResidueTableRow(structure, i));
+}
+
+}  // namespace tessmol

@@ -3,6 +3,7 @@
 // the same text from here.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,8 @@ const std::vector<std::string>& ResidueTableHeadings();
 
 // The sixteen cells of residue `index`.
 std::vector<std::string> ResidueTableRow(const Structure& structure, size_t index);
+
+// The headings and every residue's row as tab-separated lines.
+void WriteResidueTable(std::ostream& out, const Structure& structure);
 
 }  // namespace tessmol

@@ -126,13 +126,9 @@ CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path, File
   logText_ += "Opening " + path + "... \n";
   logText_ += "Processing Structure...\n";
   structureLoaded_ = true;
-  ReadOutcome read;
-  std::optional<Protein> analysed = Analyse(path, feedback_, state_.logFile(), settings_.threads, read);
-  if (status) *status = read.status;
-  if (read.resultFile) return OpenResult::kResultFile;
-  if (!read.status) return OpenResult::kFailed;
-  if (!analysed) return read.hadAtoms ? OpenResult::kFailed : OpenResult::kNoAtoms;
-  protein_ = std::move(*analysed);
+  Protein analysed;
+  if (const OpenResult result = AnalyseFile(path, analysed, status); result != OpenResult::kOpened) return result;
+  protein_ = std::move(analysed);
   currentEntry_ = static_cast<int>(entries_.size());
   const FileStatus written = AddSummaryEntry(protein_);
   if (status && !written) *status = written;
@@ -157,18 +153,9 @@ FileStatus CTessmolDoc::SaveShown(const std::string& path) {
     return FileStatus::WriteFailed(path, "no structure is shown");
   }
   const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0;
-  FileStatus written = table ? WriteFileAtomically(path,
-                                                   [&](std::ostream& out) {
-                                                     auto line = [&](const std::vector<std::string>& cells) {
-                                                       for (size_t i = 0; i < cells.size(); ++i)
-                                                         out << (i ? "\t" : "") << cells[i];
-                                                       out << '\n';
-                                                     };
-                                                     line(ResidueTableHeadings());
-                                                     for (size_t i = 0; i < protein_.structure.residues.size(); ++i)
-                                                       line(ResidueTableRow(protein_.structure, i));
-                                                   })
-                             : WriteResult(protein_.structure, path);
+  FileStatus written =
+      table ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_.structure); })
+            : WriteResult(protein_.structure, path);
   if (!written) feedback_.ShowMessage(written.Describe());
   return written;
 }

@@ -23,6 +23,7 @@
 #include "surface/het_radii_file.h"
 #include "surface/sasa.h"
 #include "surface/sphere_points.h"
+#include "test_support.h"
 
 #define FUZZ_CHECK(condition)                                                                        \
   do {                                                                                               \
@@ -34,8 +35,11 @@
 
 namespace tessmol::fuzz {
 
-inline std::string ProgramFolder() {
-  return TESSMOL_PROGRAM_FOLDER;
+// The program's data and the heteroatom radii, as the tests have them.
+using test::ProgramFolder;
+
+inline const HetAtomRadii& Radii() {
+  return test::StandardHetRadii();
 }
 
 // A file in this process's own scratch folder, removed when the process ends.
@@ -69,16 +73,6 @@ inline std::string ReadBytes(const std::string& path) {
   return text.str();
 }
 
-inline const HetAtomRadii& Radii() {
-  static const HetAtomRadii radii = [] {
-    HetAtomRadii table;
-    SilentFeedback quiet;
-    LoadHetAtomRadii(ProgramFolder() + kHetRadiiFile, table, quiet);
-    return table;
-  }();
-  return radii;
-}
-
 // The coarsest point set: fuzzing wants many runs, not fine areas.
 inline const std::vector<SpherePoint>& CoarsePoints() {
   static const std::vector<SpherePoint> points = ReadSpherePoints(ProgramFolder() + SpherePointFile(0));
@@ -88,7 +82,7 @@ inline const std::vector<SpherePoint>& CoarsePoints() {
 // Crambin's first residues, with a sulphate and a water when asked: a real structure
 // small enough to analyse on every run.
 inline std::string SmallStructureText(bool withHetAtoms) {
-  std::ifstream in(std::string(TESSMOL_TEST_DATA) + "/1CRN.pdb");
+  std::ifstream in(test::DataPath("1CRN.pdb"));
   std::string line, text;
   int atoms = 0;
   while (std::getline(in, line) && atoms < 40) {
