@@ -21,6 +21,7 @@ struct SasaSettings {
   int threads = 0;               // 0: one per core
   std::ostream* log = nullptr;   // the log file; nothing is logged when null
   std::ostream* note = nullptr;  // receives the name of the point file read
+  bool wideVectors = true;       // eight lanes (AVX2) when the processor has them
 };
 
 // Reads the point set of `resolution` (0 to 5) from `programFolder` and runs the pass.
