@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   const std::string ss = tessmol::AssignSecondaryStructure(protein.structure);
   const double assign = Since(t0);
   t0 = Clock::now();
-  protein.Load(quiet, 1);
+  protein.Load(quiet);
   tessmol::SasaSettings settings;
   settings.threads = 1;
   tessmol::CalculateSASA(protein, 2, tessmol::ExecutableFolder(), quiet, settings);

@@ -17,7 +17,7 @@ namespace tessmol {
 
 bool CTessmolDoc::AnalyseModel(Protein& model) {
   SilentFeedback quiet;
-  model.Load(quiet, settings_.threads);
+  model.Load(quiet);
   SasaSettings sasa;
   sasa.threads = settings_.threads;
   sasa.log = state_.logFile();

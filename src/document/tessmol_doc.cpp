@@ -109,7 +109,7 @@ std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& f
   analysed.structure = std::move(file.structure);
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
-  analysed.Load(feedback, threads);
+  analysed.Load(feedback);
   SasaSettings sasa;
   sasa.threads = threads;
   sasa.log = log;

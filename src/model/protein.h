@@ -2,11 +2,13 @@
 // came from, and whether heteroatoms take part in the analysis.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "model/feedback.h"
 #include "model/membrane.h"
+#include "model/neighbour_grid.h"
 #include "model/structure.h"
 
 namespace tessmol {
@@ -17,18 +19,15 @@ struct Protein {
   bool ignoreHeteroAtoms = false;
   // Where the membrane was placed on this structure, once it was.
   std::optional<MembranePlacement> membrane;
+  // The atoms in their cells, from Load until the surface-area pass has used them.
+  std::shared_ptr<const NeighbourGrid> neighbourGrid;
 
-  // Places the atoms (and the heteroatoms unless ignored) in a grid of cubic cells and
-  // fills every atom's neighbour list: the atoms whose expanded spheres overlap its own,
-  // nearest first. Run once per structure, before the surface-area pass. `threads` 0
-  // uses one per core; the lists are the same for any number.
-  void Load(Feedback& feedback, int threads = 0);
+  // Places the atoms (and the heteroatoms unless ignored) in a grid of cubic cells, from
+  // which the surface-area pass finds every atom's neighbours: the atoms whose expanded
+  // spheres overlap its own, nearest first. Run once per structure, before that pass.
+  void Load(Feedback& feedback);
 };
 
 inline constexpr const char* kLoadingProtein = "Loading Protein...";
-
-// Cell edge of the neighbour grid: never less than 7.0 angstrom, and wide enough for the
-// largest pair of expanded radii present, so no overlapping pair can lie two cells apart.
-float NeighbourCellEdge(const Structure& structure, bool withHetAtoms);
 
 }  // namespace tessmol

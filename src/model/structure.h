@@ -124,8 +124,6 @@ struct Atom {
   bool hetero = false;
   uint32_t contactPoints = 0;
   uint32_t polarPoints = 0;
-  std::vector<AtomRef> neighbours;    // nearest first
-  std::vector<float> neighbourDist2;  // parallel to neighbours
 };
 
 struct HetAtom : Atom {

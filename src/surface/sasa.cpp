@@ -8,6 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace tessmol {
 
@@ -15,16 +18,16 @@ namespace {
 
 // The neighbours of one atom, packed for the inner loop: centre relative to the atom,
 // squared radius, and what a point covered by this neighbour counts as. The lists are
-// padded to whole blocks of four with neighbours that cover nothing.
-constexpr size_t kBlock = 4;
+// padded to whole blocks of eight with neighbours that cover nothing.
+constexpr size_t kBlock = 8;
 
 struct NeighbourBuffer {
   std::vector<float> x, y, z, r2;
   std::vector<uint8_t> contact, polar;
   size_t count = 0;
 
-  void Fill(const Structure& s, const Atom& atom) {
-    count = atom.neighbours.size();
+  void Fill(const Structure& s, const Atom& atom, const std::vector<Neighbour>& neighbours) {
+    count = neighbours.size();
     const size_t padded = (count + kBlock - 1) / kBlock * kBlock;
     x.assign(padded, 0.0f);
     y.assign(padded, 0.0f);
@@ -33,7 +36,7 @@ struct NeighbourBuffer {
     contact.assign(padded, 0);
     polar.assign(padded, 0);
     for (size_t k = 0; k < count; ++k) {
-      const Atom& b = s.AtomAt(atom.neighbours[k]);
+      const Atom& b = s.AtomAt(neighbours[k].second);
       x[k] = b.x - atom.x;
       y[k] = b.y - atom.y;
       z[k] = b.z - atom.z;
@@ -46,13 +49,19 @@ struct NeighbourBuffer {
   }
 };
 
+struct PassScratch {
+  NeighbourScratch neighbours;
+  NeighbourBuffer buffer;
+};
+
 // The first neighbour, in list order, whose sphere holds the point strictly inside;
-// `count` when none does. Four neighbours are tested at once with the same arithmetic as
-// one at a time, so the answer is the same to the bit.
-size_t FirstCover(const NeighbourBuffer& nb, float sx, float sy, float sz) {
+// `count` when none does. Four or eight neighbours are tested at once, each lane with the
+// same operations in the same order as one at a time (no fused multiply-add), so every
+// width gives the same answer to the bit.
+inline size_t FirstCover(const NeighbourBuffer& nb, float sx, float sy, float sz) {
 #if defined(__SSE2__)
   const __m128 px = _mm_set1_ps(sx), py = _mm_set1_ps(sy), pz = _mm_set1_ps(sz);
-  for (size_t k = 0; k < nb.count; k += kBlock) {
+  for (size_t k = 0; k < nb.count; k += 4) {
     const __m128 dx = _mm_sub_ps(px, _mm_loadu_ps(nb.x.data() + k));
     const __m128 dy = _mm_sub_ps(py, _mm_loadu_ps(nb.y.data() + k));
     const __m128 dz = _mm_sub_ps(pz, _mm_loadu_ps(nb.z.data() + k));
@@ -70,26 +79,79 @@ size_t FirstCover(const NeighbourBuffer& nb, float sx, float sy, float sz) {
 #endif
 }
 
-void SampleAtom(const Structure& s, Atom& atom, const std::vector<SpherePoint>& points, NeighbourBuffer& nb) {
-  nb.Fill(s, atom);
-  const float r = atom.radius;
-  uint32_t buried = 0, contact = 0, polar = 0;
-  for (const SpherePoint& p : points) {
-    // The nearest covering neighbour decides what the point touches.
-    const size_t k = FirstCover(nb, r * p[0], r * p[1], r * p[2]);
-    if (k == nb.count) {  // open to solvent: a contact, and a polar one
-      ++contact;
-      ++polar;
-    } else {
-      ++buried;
-      contact += nb.contact[k];
-      polar += nb.polar[k];
-    }
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TESSMOL_AVX2 1
+__attribute__((target("avx2"))) inline size_t FirstCoverWide(const NeighbourBuffer& nb, float sx, float sy,
+                                                             float sz) {
+  const __m256 px = _mm256_set1_ps(sx), py = _mm256_set1_ps(sy), pz = _mm256_set1_ps(sz);
+  for (size_t k = 0; k < nb.count; k += 8) {
+    const __m256 dx = _mm256_sub_ps(px, _mm256_loadu_ps(nb.x.data() + k));
+    const __m256 dy = _mm256_sub_ps(py, _mm256_loadu_ps(nb.y.data() + k));
+    const __m256 dz = _mm256_sub_ps(pz, _mm256_loadu_ps(nb.z.data() + k));
+    const __m256 d2 =
+        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz));
+    const int mask = _mm256_movemask_ps(_mm256_cmp_ps(d2, _mm256_loadu_ps(nb.r2.data() + k), _CMP_LT_OQ));
+    if (mask != 0) return k + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
+  return nb.count;
+}
+#endif
+
+struct PointCounts {
+  uint32_t buried = 0, contact = 0, polar = 0;
+};
+
+// The nearest covering neighbour decides what each point touches.
+#define TESSMOL_COUNT_POINTS(cover)                               \
+  for (const SpherePoint& p : points) {                           \
+    const size_t k = cover(nb, r * p[0], r * p[1], r * p[2]);     \
+    if (k == nb.count) { /* open to solvent: contact and polar */ \
+      ++counts.contact;                                           \
+      ++counts.polar;                                             \
+    } else {                                                      \
+      ++counts.buried;                                            \
+      counts.contact += nb.contact[k];                            \
+      counts.polar += nb.polar[k];                                \
+    }                                                             \
+  }
+
+PointCounts CountPoints(const NeighbourBuffer& nb, float r, const std::vector<SpherePoint>& points) {
+  PointCounts counts;
+  TESSMOL_COUNT_POINTS(FirstCover)
+  return counts;
+}
+
+#if defined(TESSMOL_AVX2)
+__attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffer& nb, float r,
+                                                            const std::vector<SpherePoint>& points) {
+  PointCounts counts;
+  TESSMOL_COUNT_POINTS(FirstCoverWide)
+  return counts;
+}
+#endif
+#undef TESSMOL_COUNT_POINTS
+
+bool UseWideVectors(const SasaSettings& settings) {
+#if defined(TESSMOL_AVX2)
+  return settings.wideVectors && __builtin_cpu_supports("avx2");
+#else
+  (void)settings;
+  return false;
+#endif
+}
+
+void SampleAtom(Atom& atom, const std::vector<SpherePoint>& points, const NeighbourBuffer& nb, bool wide) {
+  const float r = atom.radius;
+#if defined(TESSMOL_AVX2)
+  const PointCounts counts = wide ? CountPointsWide(nb, r, points) : CountPoints(nb, r, points);
+#else
+  (void)wide;
+  const PointCounts counts = CountPoints(nb, r, points);
+#endif
   const float count = static_cast<float>(points.size());
-  atom.sasa = ((count - static_cast<float>(buried)) / count) * atom.sphereArea;
-  atom.contactPoints = contact;
-  atom.polarPoints = polar;
+  atom.sasa = ((count - static_cast<float>(counts.buried)) / count) * atom.sphereArea;
+  atom.contactPoints = counts.contact;
+  atom.polarPoints = counts.polar;
 }
 
 void SumResidues(Protein& protein, std::ostream* log) {
@@ -169,11 +231,23 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
 
   Structure& s = protein.structure;
   feedback.BeginProgress(kCalculatingSasa);
-  ParallelChunks<NeighbourBuffer>(s.atoms.size(), 64, settings.threads, feedback,
-                                  [&](size_t begin, size_t end, NeighbourBuffer& buffer) {
-                                    for (size_t i = begin; i < end; ++i)
-                                      SampleAtom(s, s.atoms[i], points, buffer);
-                                  });
+  // The grid of Load, or one made now; each atom's neighbours are found from it as the
+  // atom is sampled, cell by cell, and the grid is let go at the end.
+  std::shared_ptr<const NeighbourGrid> grid = std::move(protein.neighbourGrid);
+  if (!grid) grid = std::make_shared<const NeighbourGrid>(s, !protein.ignoreHeteroAtoms);
+  const bool wide = UseWideVectors(settings);
+  ParallelChunks<PassScratch>(grid->CellCount(), 4, settings.threads, feedback,
+                              [&](size_t begin, size_t end, PassScratch& scratch) {
+                                for (size_t c = begin; c < end; ++c) {
+                                  grid->ForEachAtom(c, scratch.neighbours,
+                                                    [&](AtomRef ref, const std::vector<Neighbour>& found) {
+                                                      if (ref.hetero()) return;
+                                                      Atom& atom = s.atoms[ref.index()];
+                                                      scratch.buffer.Fill(s, atom, found);
+                                                      SampleAtom(atom, points, scratch.buffer, wide);
+                                                    });
+                                }
+                              });
 
   SumResidues(protein, settings.log);
   feedback.EndProgress();

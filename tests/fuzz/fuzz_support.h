@@ -104,7 +104,7 @@ inline std::string SmallStructureText(bool withHetAtoms) {
 // Load, surface areas at the coarsest points, scores: the analysis as the program runs it.
 inline bool Analyse(Protein& protein, const ScoreValues& table) {
   SilentFeedback quiet;
-  protein.Load(quiet, 1);
+  protein.Load(quiet);
   SasaSettings settings;
   settings.threads = 1;
   if (!CalculateSASA(protein, CoarsePoints(), quiet, settings)) return false;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "model/protein.h"
 #include "test_support.h"
@@ -27,32 +28,36 @@ std::vector<std::pair<float, AtomRef>> BruteForce(const Structure& s, AtomRef se
   return found;
 }
 
+// Every atom's list as the grid gives it, walking all cells; each placed atom once.
+std::map<AtomRef, std::vector<Neighbour>> Lists(const Protein& protein) {
+  std::map<AtomRef, std::vector<Neighbour>> lists;
+  NeighbourScratch scratch;
+  const NeighbourGrid& grid = *protein.neighbourGrid;
+  for (size_t c = 0; c < grid.CellCount(); ++c) {
+    grid.ForEachAtom(c, scratch, [&](AtomRef ref, const std::vector<Neighbour>& found) {
+      EXPECT_TRUE(lists.emplace(ref, found).second) << "atom " << ref.index() << " visited twice";
+    });
+  }
+  return lists;
+}
+
+std::vector<AtomRef> Refs(const std::vector<Neighbour>& list) {
+  std::vector<AtomRef> refs;
+  for (const auto& n : list) refs.push_back(n.second);
+  return refs;
+}
+
 void ExpectListsMatchBruteForce(const Protein& protein) {
   const Structure& s = protein.structure;
   const bool withHet = !protein.ignoreHeteroAtoms;
+  const auto lists = Lists(protein);
+  EXPECT_EQ(lists.size(), s.atoms.size() + (withHet ? s.hetAtoms.size() : 0));
   size_t pairs = 0;
-  auto check = [&](AtomRef ref) {
-    const Atom& atom = s.AtomAt(ref);
-    const auto expected = BruteForce(s, ref, withHet);
-    ASSERT_EQ(atom.neighbours.size(), expected.size()) << "atom " << ref.index() << " het " << ref.hetero();
-    ASSERT_EQ(atom.neighbourDist2.size(), expected.size());
-    for (size_t n = 0; n < expected.size(); ++n) {
-      EXPECT_EQ(atom.neighbours[n], expected[n].second);
-      EXPECT_EQ(atom.neighbourDist2[n], expected[n].first);
-      if (n > 0) {
-        EXPECT_LE(atom.neighbourDist2[n - 1], atom.neighbourDist2[n]);
-      }
-    }
-    pairs += expected.size();
-  };
-  for (size_t i = 0; i < s.atoms.size(); ++i) check(AtomRef::Protein(int32_t(i)));
-  for (size_t i = 0; i < s.hetAtoms.size(); ++i) {
-    if (withHet) {
-      check(AtomRef::Hetero(int32_t(i)));
-    } else {
-      EXPECT_TRUE(s.hetAtoms[i].neighbours.empty());
-    }
+  for (const auto& [ref, list] : lists) {
+    ASSERT_EQ(list, BruteForce(s, ref, withHet)) << "atom " << ref.index() << " het " << ref.hetero();
+    pairs += list.size();
   }
+  EXPECT_EQ(protein.neighbourGrid->NeighboursOf(AtomRef::Protein(7)), lists.at(AtomRef::Protein(7)));
   EXPECT_GT(pairs, s.atoms.size() * 10);  // a packed protein: many overlaps per atom
 }
 
@@ -64,16 +69,18 @@ TEST(ProteinLoad, NeighbourListsEqualAnAllPairsSearch) {
 TEST(ProteinLoad, IgnoredHeteroatomsAreNobodysNeighbours) {
   const Protein protein = test::LoadedProtein("1U19.pdb", true);
   ExpectListsMatchBruteForce(protein);
-  for (const Atom& a : protein.structure.atoms) {
-    for (AtomRef ref : a.neighbours) EXPECT_FALSE(ref.hetero());
+  for (const auto& [ref, list] : Lists(protein)) {
+    EXPECT_FALSE(ref.hetero());
+    for (const auto& n : list) EXPECT_FALSE(n.second.hetero());
   }
 }
 
 TEST(ProteinLoad, WaterNextToTheSurfaceIsAProteinNeighbour) {
   const Protein protein = test::LoadedProtein("1UBQ.pdb", false);
   size_t waterContacts = 0;
-  for (const Atom& a : protein.structure.atoms) {
-    for (AtomRef ref : a.neighbours) {
+  for (const auto& [atom, list] : Lists(protein)) {
+    if (atom.hetero()) continue;
+    for (const auto& [d2, ref] : list) {
       if (ref.hetero() && protein.structure.hetAtoms[ref.index()].residueName == "HOH") ++waterContacts;
     }
   }
@@ -115,11 +122,9 @@ TEST(ProteinLoad, TouchingSpheresAreNotNeighbours) {
   protein.structure.xyzExtremities = {FloatPair{0, 5.5f}, FloatPair{0, 5.6f}, FloatPair{0, 0}};
   RecordingFeedback feedback;
   protein.Load(feedback);
-  const auto& atoms = protein.structure.atoms;
-  ASSERT_EQ(atoms[0].neighbours.size(), 1u);
-  EXPECT_EQ(atoms[0].neighbours[0], AtomRef::Protein(1));
-  EXPECT_FLOAT_EQ(atoms[0].neighbourDist2[0], 30.25f);
-  EXPECT_TRUE(atoms[2].neighbours.empty());
+  const auto lists = Lists(protein);
+  EXPECT_EQ(lists.at(AtomRef::Protein(0)), (std::vector<Neighbour>{{30.25f, AtomRef::Protein(1)}}));
+  EXPECT_TRUE(lists.at(AtomRef::Protein(2)).empty());
   EXPECT_EQ(feedback.progressTexts, std::vector<std::string>{"Loading Protein..."});
   EXPECT_EQ(feedback.progressEnds, 1);
 }
@@ -137,8 +142,7 @@ TEST(ProteinLoad, LargeHeteroatomsAreFoundAcrossCells) {
   protein.structure.xyzExtremities = {FloatPair{0, 20}, FloatPair{0, 0}, FloatPair{0, 0}};
   SilentFeedback quiet;
   protein.Load(quiet);
-  ASSERT_EQ(protein.structure.atoms[0].neighbours.size(), 1u);
-  EXPECT_TRUE(protein.structure.atoms[0].neighbours[0].hetero());
+  EXPECT_EQ(Refs(Lists(protein).at(AtomRef::Protein(0))), std::vector<AtomRef>{AtomRef::Hetero(0)});
 }
 
 TEST(ProteinLoad, FarAwayCoordinatesNeedNoHugeGrid) {
@@ -153,8 +157,9 @@ TEST(ProteinLoad, FarAwayCoordinatesNeedNoHugeGrid) {
   protein.structure.xyzExtremities[2] = FloatPair{0, far};
   SilentFeedback quiet;
   protein.Load(quiet);
-  EXPECT_TRUE(protein.structure.atoms[0].neighbours.empty());
-  EXPECT_EQ(protein.structure.atoms[2].neighbours.size(), 1u);
+  const auto lists = Lists(protein);
+  EXPECT_TRUE(lists.at(AtomRef::Protein(0)).empty());
+  EXPECT_EQ(Refs(lists.at(AtomRef::Protein(2))), std::vector<AtomRef>{AtomRef::Protein(3)});
 }
 
 TEST(ProteinLoad, AtomsPiledOnOnePointListOnlyTheLargest) {
@@ -167,15 +172,15 @@ TEST(ProteinLoad, AtomsPiledOnOnePointListOnlyTheLargest) {
   protein.structure.atoms.push_back(MakeAtom(3, 0, 0, 0));  // one real neighbour
   SilentFeedback quiet;
   protein.Load(quiet);
-  const auto& atoms = protein.structure.atoms;
+  const auto lists = Lists(protein);
   // Every atom at the point sees one other atom there, the largest (class 3 has radius
   // 2.9 against 3.4 for class 0, so the first class-0 atom), and the atom nearby.
-  for (size_t i = 0; i < 15000; ++i) {
-    ASSERT_EQ(atoms[i].neighbours.size(), 2u) << i;
-    EXPECT_EQ(atoms[i].neighbours[0], AtomRef::Protein(i == 0 ? 1 : 0)) << i;
+  for (int32_t i = 0; i < 15000; ++i) {
+    ASSERT_EQ(Refs(lists.at(AtomRef::Protein(i))),
+              (std::vector<AtomRef>{AtomRef::Protein(i == 0 ? 1 : 0), AtomRef::Protein(15000)}))
+        << i;
   }
-  ASSERT_EQ(atoms[15000].neighbours.size(), 1u);
-  EXPECT_EQ(atoms[15000].neighbours[0], AtomRef::Protein(0));
+  EXPECT_EQ(Refs(lists.at(AtomRef::Protein(15000))), std::vector<AtomRef>{AtomRef::Protein(0)});
 }
 
 TEST(StructureQueries, TransmembraneSegments) {
@@ -196,29 +201,6 @@ TEST(StructureQueries, TransmembraneSegments) {
   s.residues[2].resSeq = 10;
   s.residues[4].resSeq = 15;
   EXPECT_EQ(s.TransmembraneSegments().size(), 4u);
-}
-
-}  // namespace
-}  // namespace tessmol
-
-namespace tessmol {
-namespace {
-
-TEST(ProteinLoad, TheListsDoNotDependOnTheNumberOfThreads) {
-  Protein one;
-  one.structure = test::ReadPdb(test::DataPath("4HHB.pdb")).structure;
-  Protein three = one;
-  RecordingFeedback serial, parallel;
-  one.Load(serial, 1);
-  three.Load(parallel, 3);
-  for (const RecordingFeedback* f : {&serial, &parallel}) {
-    EXPECT_TRUE(std::is_sorted(f->percents.begin(), f->percents.end()));  // progress in order
-    EXPECT_EQ(f->progressEnds, 1);
-  }
-  for (size_t i = 0; i < one.structure.atoms.size(); ++i) {
-    ASSERT_EQ(one.structure.atoms[i].neighbours, three.structure.atoms[i].neighbours) << i;
-    ASSERT_EQ(one.structure.atoms[i].neighbourDist2, three.structure.atoms[i].neighbourDist2) << i;
-  }
 }
 
 }  // namespace

@@ -84,15 +84,13 @@ TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
   b.AddAtom("CA", 0, 0, 0);
   b.AddHet(2.0f, 0.0f, 3.4f, 2.0f, true, 7);
   b.Load();
-  ASSERT_EQ(b.protein.structure.atoms[0].neighbours.size(), 1u);
+  ASSERT_EQ(b.protein.neighbourGrid->NeighboursOf(AtomRef::Protein(0)).size(), 1u);
   const std::vector<SpherePoint> up = {{0.0f, 0.0f, 1.0f}};
   SilentFeedback quiet;
   ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
   EXPECT_EQ(b.protein.structure.atoms[0].sasa, b.protein.structure.atoms[0].sphereArea);
   // A hair closer and the point is covered.
   b.protein.structure.hetAtoms[0].x = 1.999f;
-  b.protein.structure.atoms[0].neighbours.clear();
-  b.protein.structure.atoms[0].neighbourDist2.clear();
   b.Load();
   ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
   EXPECT_EQ(b.protein.structure.atoms[0].sasa, 0.0f);
@@ -110,8 +108,9 @@ TEST(SasaAtoms, TheNearestCoveringNeighbourDecidesContactAndPolarity) {
   b.AddHet(0.0f, -2.0f, 5.0f, 3.0f, true, 3);  // water-like, further
   b.Load();
   const auto& atom = b.protein.structure.atoms[0];
-  ASSERT_EQ(atom.neighbours.size(), 2u);
-  ASSERT_EQ(atom.neighbours[0], AtomRef::Hetero(0));
+  const auto neighbours = b.protein.neighbourGrid->NeighboursOf(AtomRef::Protein(0));
+  ASSERT_EQ(neighbours.size(), 2u);
+  ASSERT_EQ(neighbours[0].second, AtomRef::Hetero(0));
   const std::vector<SpherePoint> up = {{0.0f, 0.0f, 1.0f}};
   SilentFeedback quiet;
   ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));

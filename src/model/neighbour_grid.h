@@ -1,0 +1,72 @@
+// Atoms placed in a grid of cubic cells, from which the neighbours of any atom are found
+// when they are needed: the atoms whose expanded spheres overlap its own, nearest first.
+// Nothing per atom is stored but its place in the grid, so the surface-area pass can find
+// the lists as it goes instead of keeping one for every atom of the structure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "model/structure.h"
+
+namespace tessmol {
+
+// Cell edge of the neighbour grid: never less than 7.0 angstrom, and wide enough for the
+// largest pair of expanded radii present, so no overlapping pair can lie two cells apart.
+float NeighbourCellEdge(const Structure& structure, bool withHetAtoms);
+
+// A neighbour: the squared distance between the centres and the atom.
+using Neighbour = std::pair<float, AtomRef>;
+
+// What one thread reuses from atom to atom.
+struct NeighbourScratch {
+  std::vector<size_t> around;  // sites of a cell and of its 26 neighbours
+  std::vector<Neighbour> found;
+};
+
+class NeighbourGrid {
+ public:
+  // The protein atoms, and the heteroatoms when `withHetAtoms`, at their positions now.
+  NeighbourGrid(const Structure& structure, bool withHetAtoms);
+
+  size_t CellCount() const { return cellKeys_.size(); }
+
+  // Calls visit(ref, neighbours) for every atom placed in cell `cell`, its neighbours
+  // sorted by distance and then by reference, so that the order never depends on how the
+  // grid was walked. Of atoms at one point only the one with the largest radius is
+  // listed: any point the others cover, it covers too, so atoms piled on one point (a
+  // file with missing coordinates) cost as much as one atom.
+  template <class Visit>
+  void ForEachAtom(size_t cell, NeighbourScratch& scratch, Visit&& visit) const {
+    CollectSites(cell, scratch.around);
+    for (size_t n = siteStart_[cellSites_[cell]]; n < siteStart_[cellSites_[cell + 1]]; ++n) {
+      Find(n, scratch);
+      visit(items_[n].ref, static_cast<const std::vector<Neighbour>&>(scratch.found));
+    }
+  }
+
+  // The neighbours of one atom, by a search for its place: for single lookups.
+  std::vector<Neighbour> NeighboursOf(AtomRef ref) const;
+
+ private:
+  struct Item {
+    int64_t key;  // cell coordinates packed x, y, z: sorting by key sorts x outermost
+    AtomRef ref;
+    float x, y, z, radius;
+  };
+  int64_t FindCell(int64_t key) const;
+  void CollectSites(size_t cell, std::vector<size_t>& around) const;
+  void Find(size_t item, NeighbourScratch& scratch) const;
+
+  // The occupied cells and in each the distinct positions ("sites"): atoms at one point
+  // are one site, its members ordered largest radius first. Memory follows the atoms,
+  // not the volume of the box.
+  std::vector<Item> items_;        // by cell, then by site
+  std::vector<int64_t> cellKeys_;  // sorted
+  std::vector<size_t> cellSites_;  // first site of each cell, and one past the last
+  std::vector<size_t> siteStart_;  // first item of each site, and one past the last
+};
+
+}  // namespace tessmol
