@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tessmol {
 
@@ -93,11 +98,15 @@ int64_t NeighbourGrid::FindCell(int64_t key) const {
   return found - cellKeys_.begin();
 }
 
-void NeighbourGrid::CollectSites(size_t cell, std::vector<size_t>& around) const {
+void NeighbourGrid::CollectSites(size_t cell, NeighbourScratch& scratch) const {
   const int64_t ci = cellKeys_[cell] >> (2 * kKeyBits);
   const int64_t cj = (cellKeys_[cell] >> kKeyBits) & kMaxCell;
   const int64_t ck = cellKeys_[cell] & kMaxCell;
-  around.clear();
+  scratch.x.clear();
+  scratch.y.clear();
+  scratch.z.clear();
+  scratch.radius.clear();
+  scratch.ref.clear();
   for (int64_t di = -1; di <= 1; ++di) {
     for (int64_t dj = -1; dj <= 1; ++dj) {
       for (int64_t dk = -1; dk <= 1; ++dk) {
@@ -105,36 +114,107 @@ void NeighbourGrid::CollectSites(size_t cell, std::vector<size_t>& around) const
         if (i < 0 || j < 0 || k < 0 || i > kMaxCell || j > kMaxCell || k > kMaxCell) continue;
         const int64_t other = FindCell(PackKey(i, j, k));
         if (other < 0) continue;
-        for (size_t site = cellSites_[other]; site < cellSites_[other + 1]; ++site) around.push_back(site);
+        if (static_cast<size_t>(other) == cell) scratch.ownFirst = scratch.x.size();
+        for (size_t site = cellSites_[other]; site < cellSites_[other + 1]; ++site) {
+          const Item& b = items_[siteStart_[site]];
+          scratch.x.push_back(b.x);
+          scratch.y.push_back(b.y);
+          scratch.z.push_back(b.z);
+          scratch.radius.push_back(b.radius);
+          scratch.ref.push_back(b.ref);
+        }
       }
     }
   }
+  // Whole blocks of four; the padding is at no distance at all (NaN) and never overlaps.
+  const size_t padded = (scratch.x.size() + 3) / 4 * 4;
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  scratch.x.resize(padded, none);
+  scratch.y.resize(padded, none);
+  scratch.z.resize(padded, none);
+  scratch.radius.resize(padded, 0.0f);
 }
 
-void NeighbourGrid::Find(size_t n, NeighbourScratch& scratch) const {
+namespace {
+
+// A neighbour as one sortable number: the squared distance (never negative, so its bits
+// sort as the value does) above the reference (sign bit flipped, so it sorts as signed).
+uint64_t NeighbourKey(float d2, AtomRef ref) {
+  uint32_t bits;
+  std::memcpy(&bits, &d2, sizeof bits);
+  const int32_t value = ref.hetero() ? -ref.index() - 1 : ref.index();
+  return (uint64_t{bits} << 32) | (static_cast<uint32_t>(value) ^ 0x80000000u);
+}
+
+Neighbour FromKey(uint64_t key) {
+  float d2;
+  const auto bits = static_cast<uint32_t>(key >> 32);
+  std::memcpy(&d2, &bits, sizeof d2);
+  const auto value = static_cast<int32_t>(static_cast<uint32_t>(key) ^ 0x80000000u);
+  return {d2, value < 0 ? AtomRef::Hetero(-(value + 1)) : AtomRef::Protein(value)};
+}
+
+}  // namespace
+
+void NeighbourGrid::Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch& scratch) const {
   const Item& a = items_[n];
-  scratch.found.clear();
-  for (size_t site : scratch.around) {
-    size_t m = siteStart_[site];
-    if (m == n) ++m;  // the atom itself: the next one at its point, if any
-    if (m >= siteStart_[site + 1]) continue;
+  scratch.keys.clear();
+  // Each candidate with the same operations, in the same order, as one at a time:
+  // d2 = dx*dx + dy*dy + dz*dz against (ra + rb)^2.
+  auto consider = [&](size_t k) {
+    if (k == ownSlot) return;  // the atom's own site is taken below
+    const float dx = a.x - scratch.x[k], dy = a.y - scratch.y[k], dz = a.z - scratch.z[k];
+    scratch.keys.push_back(NeighbourKey(dx * dx + dy * dy + dz * dz, scratch.ref[k]));
+  };
+#if defined(__SSE2__)
+  const __m128 ax = _mm_set1_ps(a.x), ay = _mm_set1_ps(a.y), az = _mm_set1_ps(a.z), ar = _mm_set1_ps(a.radius);
+  for (size_t k = 0; k < scratch.x.size(); k += 4) {
+    const __m128 dx = _mm_sub_ps(ax, _mm_loadu_ps(scratch.x.data() + k));
+    const __m128 dy = _mm_sub_ps(ay, _mm_loadu_ps(scratch.y.data() + k));
+    const __m128 dz = _mm_sub_ps(az, _mm_loadu_ps(scratch.z.data() + k));
+    const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+    const __m128 reach = _mm_add_ps(ar, _mm_loadu_ps(scratch.radius.data() + k));
+    auto mask = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(d2, _mm_mul_ps(reach, reach))));
+    while (mask != 0) {
+      consider(k + static_cast<size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+#else
+  for (size_t k = 0; k < scratch.x.size(); ++k) {
+    const float dx = a.x - scratch.x[k], dy = a.y - scratch.y[k], dz = a.z - scratch.z[k];
+    const float reach = a.radius + scratch.radius[k];
+    if (dx * dx + dy * dy + dz * dz < reach * reach) consider(k);
+  }
+#endif
+  // Of its own site the atom sees the first member, or the next one when it is the first.
+  size_t m = siteStart_[site];
+  if (m == n) ++m;
+  if (m < siteStart_[site + 1]) {
     const Item& b = items_[m];
     const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     const float d2 = dx * dx + dy * dy + dz * dz;
     const float reach = a.radius + b.radius;
-    if (d2 < reach * reach) scratch.found.emplace_back(d2, b.ref);
+    if (d2 < reach * reach) scratch.keys.push_back(NeighbourKey(d2, b.ref));
   }
-  std::sort(scratch.found.begin(), scratch.found.end());
+  // Nearest first; ties in distance are broken by the reference, so that the order never
+  // depends on how the grid was walked.
+  std::sort(scratch.keys.begin(), scratch.keys.end());
+  scratch.found.clear();
+  for (uint64_t key : scratch.keys) scratch.found.push_back(FromKey(key));
 }
 
 std::vector<Neighbour> NeighbourGrid::NeighboursOf(AtomRef ref) const {
   NeighbourScratch scratch;
-  for (size_t n = 0; n < items_.size(); ++n) {
-    if (!(items_[n].ref == ref)) continue;
-    const size_t cell = static_cast<size_t>(FindCell(items_[n].key));
-    CollectSites(cell, scratch.around);
-    Find(n, scratch);
-    return scratch.found;
+  for (size_t cell = 0; cell < cellKeys_.size(); ++cell) {
+    for (size_t site = cellSites_[cell]; site < cellSites_[cell + 1]; ++site) {
+      for (size_t n = siteStart_[site]; n < siteStart_[site + 1]; ++n) {
+        if (!(items_[n].ref == ref)) continue;
+        CollectSites(cell, scratch);
+        Find(n, site, scratch.ownFirst + (site - cellSites_[cell]), scratch);
+        return scratch.found;
+      }
+    }
   }
   return {};
 }

@@ -20,9 +20,13 @@ float NeighbourCellEdge(const Structure& structure, bool withHetAtoms);
 // A neighbour: the squared distance between the centres and the atom.
 using Neighbour = std::pair<float, AtomRef>;
 
-// What one thread reuses from atom to atom.
+// What one thread reuses from atom to atom: the first atom of every site in a cell and
+// its 26 neighbours, laid out for the distance test, and the list being found.
 struct NeighbourScratch {
-  std::vector<size_t> around;  // sites of a cell and of its 26 neighbours
+  std::vector<float> x, y, z, radius;
+  std::vector<AtomRef> ref;
+  size_t ownFirst = 0;  // slot of the cell's own first site
+  std::vector<uint64_t> keys;
   std::vector<Neighbour> found;
 };
 
@@ -40,10 +44,12 @@ class NeighbourGrid {
   // file with missing coordinates) cost as much as one atom.
   template <class Visit>
   void ForEachAtom(size_t cell, NeighbourScratch& scratch, Visit&& visit) const {
-    CollectSites(cell, scratch.around);
-    for (size_t n = siteStart_[cellSites_[cell]]; n < siteStart_[cellSites_[cell + 1]]; ++n) {
-      Find(n, scratch);
-      visit(items_[n].ref, static_cast<const std::vector<Neighbour>&>(scratch.found));
+    CollectSites(cell, scratch);
+    for (size_t site = cellSites_[cell]; site < cellSites_[cell + 1]; ++site) {
+      for (size_t n = siteStart_[site]; n < siteStart_[site + 1]; ++n) {
+        Find(n, site, scratch.ownFirst + (site - cellSites_[cell]), scratch);
+        visit(items_[n].ref, static_cast<const std::vector<Neighbour>&>(scratch.found));
+      }
     }
   }
 
@@ -57,8 +63,9 @@ class NeighbourGrid {
     float x, y, z, radius;
   };
   int64_t FindCell(int64_t key) const;
-  void CollectSites(size_t cell, std::vector<size_t>& around) const;
-  void Find(size_t item, NeighbourScratch& scratch) const;
+  void CollectSites(size_t cell, NeighbourScratch& scratch) const;
+  // The list of item `n` of site `site`, whose first atom is in slot `ownSlot`.
+  void Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch& scratch) const;
 
   // The occupied cells and in each the distinct positions ("sites"): atoms at one point
   // are one site, its members ordered largest radius first. Memory follows the atoms,
