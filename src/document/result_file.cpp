@@ -1,8 +1,11 @@
 #include "document/result_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <fstream>
 #include <ostream>
+#include <string_view>
+#include <type_traits>
 
 #include "model/text.h"
 
@@ -29,13 +32,64 @@ std::string Name(const std::string& name) {
   return out;
 }
 
-void WriteRange(std::ostream& out, const char* keyword, const SecondaryRange& range) {
+// A number as the result format writes it (FormatNumber's text), for RecordBuffer.
+struct Num {
+  double value;
+};
+
+// Records built in one buffer with std::to_chars, the same text as the stream operators
+// give, and handed to the stream in large pieces: a structure of 50,000 atoms is written
+// without a formatted stream operation per field.
+class RecordBuffer {
+ public:
+  explicit RecordBuffer(std::ostream& out) : out_(out) { text_.reserve(kFlushAt + 4096); }
+  RecordBuffer(const RecordBuffer&) = delete;
+  RecordBuffer& operator=(const RecordBuffer&) = delete;
+  ~RecordBuffer() { Flush(); }
+
+  RecordBuffer& operator<<(char c) {
+    text_.push_back(c);
+    if (c == '\n' && text_.size() >= kFlushAt) Flush();
+    return *this;
+  }
+  RecordBuffer& operator<<(std::string_view text) {
+    text_.append(text);
+    return *this;
+  }
+  RecordBuffer& operator<<(const char* text) { return *this << std::string_view(text); }
+  RecordBuffer& operator<<(const std::string& text) { return *this << std::string_view(text); }
+  template <class Integer, class = std::enable_if_t<std::is_integral_v<Integer>>>
+  RecordBuffer& operator<<(Integer value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    text_.append(buffer, result.ptr);
+    return *this;
+  }
+  RecordBuffer& operator<<(Num number) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number.value, std::chars_format::general, 6);
+    text_.append(buffer, result.ptr);
+    return *this;
+  }
+  void Flush() {
+    out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+    text_.clear();
+  }
+
+ private:
+  static constexpr size_t kFlushAt = size_t{1} << 20;
+  std::ostream& out_;
+  std::string text_;
+};
+
+void WriteRange(RecordBuffer& out, const char* keyword, const SecondaryRange& range) {
   out << keyword << '\t' << ChainChar(range.chainId) << '\t' << range.firstResSeq << '\t' << range.lastResSeq
       << '\n';
 }
 
-void WriteRecords(std::ostream& out, const Structure& s) {
-  out << "STRUCTURE\t" << FormatNumber(s.totalSASA) << '\t' << FormatNumber(s.averageScore) << '\n';
+void WriteRecords(std::ostream& stream, const Structure& s) {
+  RecordBuffer out(stream);
+  out << "STRUCTURE\t" << Num(s.totalSASA) << '\t' << Num(s.averageScore) << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
     out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
@@ -46,17 +100,17 @@ void WriteRecords(std::ostream& out, const Structure& s) {
   for (const SecondaryRange& h : s.helices) WriteRange(out, "HELIX", h);
   for (const SecondaryRange& h : s.sheets) WriteRange(out, "SHEET", h);
   for (const FloatPair& p : s.xyzExtremities) {
-    out << "XYZEX\t" << FormatNumber(p.f1) << '\t' << FormatNumber(p.f2) << '\n';
+    out << "XYZEX\t" << Num(p.f1) << '\t' << Num(p.f2) << '\n';
   }
   for (const Residue& r : s.residues) {
     // Residue numbers are written signed, so negative numbers read back unchanged.
     out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
         << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << r.contactPoints << '\t'
-        << r.secStruct << '\t' << r.polarPoints << '\t' << FormatNumber(r.mainSASA) << '\t'
-        << FormatNumber(r.sideSASA) << '\t' << FormatNumber(r.areaBuried) << '\t'
-        << FormatNumber(r.fractionPolar) << '\t' << FormatNumber(r.kavelinFP) << '\t' << r.profEnv << '\t'
-        << r.kavelinEnv << '\t' << FormatNumber(r.solventScore) << '\t' << FormatNumber(r.kavelinScore)
-        << '\t' << FormatNumber(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+        << r.secStruct << '\t' << r.polarPoints << '\t' << Num(r.mainSASA) << '\t'
+        << Num(r.sideSASA) << '\t' << Num(r.areaBuried) << '\t'
+        << Num(r.fractionPolar) << '\t' << Num(r.kavelinFP) << '\t' << r.profEnv << '\t'
+        << r.kavelinEnv << '\t' << Num(r.solventScore) << '\t' << Num(r.kavelinScore)
+        << '\t' << Num(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
     // The segment's orientation, where a method gave one, as a 24th field.
     if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
     out << '\n';
@@ -66,9 +120,9 @@ void WriteRecords(std::ostream& out, const Structure& s) {
   }
   for (const Atom& a : s.atoms) {
     out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial << '\t'
-        << FormatNumber(a.x) << '\t' << FormatNumber(a.y) << '\t' << FormatNumber(a.z) << '\t' << a.resSeq
-        << '\t' << a.atomClass << '\t' << FormatNumber(a.radius) << '\t' << FormatNumber(a.sphereArea) << '\t'
-        << FormatNumber(a.sasa) << '\t' << (a.polar ? 1 : 0) << '\t' << a.contactPoints << '\t'
+        << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq
+        << '\t' << a.atomClass << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t'
+        << Num(a.sasa) << '\t' << (a.polar ? 1 : 0) << '\t' << a.contactPoints << '\t'
         << a.polarPoints << '\n';
   }
   out << "END";
