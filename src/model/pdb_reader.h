@@ -5,6 +5,7 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
 
 #include "model/file_status.h"
 #include "model/het_atom_radii.h"
@@ -27,6 +28,8 @@ class PdbReader {
   FileStatus Read();
   // Reads lines from any stream.
   FileStatus Read(std::istream& in, const std::string& name);
+  // Reads lines from text in memory.
+  FileStatus Read(std::string_view text, const std::string& name);
   void Close() { text_.clear(); }
 
   const Structure& structure() const { return structure_; }
@@ -41,8 +44,8 @@ class PdbReader {
 
  private:
   // False, and nothing added, when its coordinates are implausible.
-  bool ReadAtomLine(const std::string& line, bool hetero);
-  void ReadRange(const std::string& line, bool helix);
+  bool ReadAtomLine(std::string_view line, bool hetero);
+  void ReadRange(std::string_view line, bool helix);
 
   StructureBuilder builder_;
   std::string path_;

@@ -58,6 +58,8 @@ class StructureBuilder {
   // Helix and sheet ranges; they type the residues made after them.
   void AddRange(const SecondaryRange& range, bool helix) { (helix ? s_.helices : s_.sheets).push_back(range); }
   void AddAtom(const AtomRecord& record);
+  // Room for this many atoms, so that they are not moved as the structure grows.
+  void Reserve(size_t atoms) { s_.atoms.reserve(atoms); }
   // TER: the open residue and chain end here.
   void EndChain();
   // Closes what is open and computes the box. Call once, after the last atom.

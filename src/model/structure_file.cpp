@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -48,10 +49,25 @@ FileStatus ReadFileText(const std::string& path, std::string& text, bool* compre
   if (compressed) *compressed = false;
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return FileStatus::Unreadable(path, "read error");
-  text = all.str();
+  // Read in one piece of the file's size where it has one (not a pipe), else as a stream.
+  std::error_code error;
+  const auto size = std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
+  if (!error && size > 0) {
+    text.resize(static_cast<size_t>(size));
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (in.bad()) return FileStatus::Unreadable(path, "read error");
+    if (in) {  // a file that grew while it was read
+      std::ostringstream rest;
+      rest << in.rdbuf();
+      text += rest.str();
+    }
+  } else {
+    std::ostringstream all;
+    all << in.rdbuf();
+    if (in.bad()) return FileStatus::Unreadable(path, "read error");
+    text = all.str();
+  }
   if (!IsGzip(text)) return FileStatus::Ok(path);
   if (compressed) *compressed = true;
   std::string plain;
@@ -89,8 +105,7 @@ StructureFile ReadStructureText(const std::string& text, const std::string& name
     file.structure = builder.Finish();
   } else {
     PdbReader reader(hetRadii);
-    std::istringstream in(text);
-    file.status = reader.Read(in, name);
+    file.status = reader.Read(std::string_view(text), name);
     file.summary = reader.summary();
     file.isNMR = reader.isNMR();
     file.structure = std::move(reader.structure());
