@@ -174,7 +174,7 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   return unique;
 }
 
-FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
+FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
   AnalysisEntry entry;
   entry.resultName = UniqueResultName(analysed.fileName);
   entry.averageScore = analysed.structure.averageScore;
@@ -182,7 +182,8 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed) {
   entry.expectedScore = scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
   entries_.push_back(entry);
-  FileStatus written = WriteResult(analysed.structure, entry.resultPath);
+  FileStatus written =
+      pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed.structure, entry.resultPath);
   if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, entry.resultPath));
   return written;
 }
@@ -204,6 +205,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     std::optional<Protein> protein;
     FileStatus status;
     std::string log;
+    PendingFile result;  // written by the worker; named in file order below
   };
   // Workers log into their outcome; this thread alone writes the log file, in file order.
   const bool logging = state_.logFile() != nullptr;
@@ -219,6 +221,11 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
                                                                      : "no atoms could be read");
     }
     outcome.log = log.str();
+    if (outcome.protein) {
+      const Structure& structure = outcome.protein->structure;
+      outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
+                                          [&](std::ostream& out) { WriteResult(structure, out); });
+    }
     return outcome;
   };
   const auto started = std::chrono::steady_clock::now();
@@ -234,7 +241,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
       return;
     }
     report.analysed.push_back(i);
-    const FileStatus written = AddSummaryEntry(*outcome.protein);
+    const FileStatus written = AddSummaryEntry(*outcome.protein, &outcome.result);
     entries_.back().inputIndex = static_cast<int>(i);
     if (!written) report.unwritten.push_back(written);
     if (request.createCustomTable) {

@@ -190,7 +190,9 @@ class CTessmolDoc {
   bool FinishSpanner3D();
   // Appends a row for an analysed protein and writes its result file; the row stays
   // when the write fails (after the message).
-  FileStatus AddSummaryEntry(const Protein& analysed);
+  // Adds the row and writes its result file, or moves the one already written (`pending`)
+  // to the row's name.
+  FileStatus AddSummaryEntry(const Protein& analysed, PendingFile* pending = nullptr);
   std::string UniqueResultName(const std::string& fileName);
 
   ProcessState& state_;

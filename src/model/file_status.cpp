@@ -76,34 +76,65 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
 
 }  // namespace
 
-FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    temporary_ = std::move(other.temporary_);
+    status_ = std::move(other.status_);
+    other.temporary_.clear();
+  }
+  return *this;
+}
+
+PendingFile::~PendingFile() {
+  Discard();
+}
+
+void PendingFile::Discard() {
+  if (temporary_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove(temporary_, ignored);
+  temporary_.clear();
+}
+
+PendingFile PendingFile::Write(const std::string& path, const std::function<void(std::ostream&)>& write) {
   namespace fs = std::filesystem;
+  PendingFile file;
   const fs::path target(path);
   RemoveStaleTemporaries(target.parent_path());
   // One name per write, so threads and processes writing one file never share a temporary.
   static std::atomic<unsigned> writes{0};
   fs::path temporary = target;
   temporary += std::string(kPartialMarker) + std::to_string(::getpid()) + "-" + std::to_string(writes++);
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return FileStatus::WriteFailed(path, std::strerror(errno));
-    write(out);
-    out.flush();
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      return FileStatus::WriteFailed(path, "the disk may be full");
-    }
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) {
+    file.status_ = FileStatus::WriteFailed(path, std::strerror(errno));
+    return file;
   }
+  file.temporary_ = temporary.string();
+  write(out);
+  out.flush();
+  out.close();
+  if (!out) {
+    file.Discard();
+    file.status_ = FileStatus::WriteFailed(path, "the disk may be full");
+    return file;
+  }
+  file.status_ = FileStatus::Ok(path);
+  return file;
+}
+
+FileStatus PendingFile::Commit(const std::string& path) {
+  if (!status_) return FileStatus::WriteFailed(path, status_.detail);
   std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return FileStatus::WriteFailed(path, error.message());
-  }
+  std::filesystem::rename(temporary_, path, error);
+  if (error) return FileStatus::WriteFailed(path, error.message());  // the destructor removes it
+  temporary_.clear();
   return FileStatus::Ok(path);
+}
+
+FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
+  return PendingFile::Write(path, write).Commit(path);
 }
 
 }  // namespace tessmol

@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 namespace tessmol {
 
@@ -46,5 +47,27 @@ FileStatus ReadFailure(const std::string& path);
 // leaves a broken or empty file. The first write into a folder also removes the
 // temporaries that killed runs left there.
 FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
+
+// A file written in full under a temporary name beside `path`, and moved by Commit to
+// its final name in that folder (which may be chosen later, by another thread); removed
+// when it never is. What WriteFileAtomically does in two steps.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  PendingFile(PendingFile&& other) noexcept { *this = std::move(other); }
+  PendingFile& operator=(PendingFile&& other) noexcept;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile();
+
+  static PendingFile Write(const std::string& path, const std::function<void(std::ostream&)>& write);
+  // Moves the file to `path`; a failure, now or in writing, is reported for `path`.
+  FileStatus Commit(const std::string& path);
+
+ private:
+  void Discard();
+  std::string temporary_;  // empty once committed or when nothing was written
+  FileStatus status_;
+};
 
 }  // namespace tessmol

@@ -149,12 +149,23 @@ std::vector<std::vector<std::string>> Table(const std::string& text) {
 
 TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
   const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("biopython_header.pdb") + " " +
-                            test::DataPath("1UBQ.pdb") + " " + test::DataPath("1AKI.pdb");
+                            test::DataPath("1UBQ.pdb") + " " + test::DataPath("1AKI.pdb") + " " +
+                            test::DataPath("1CRN.pdb");
   const auto result =
       test::RunCommand(Cli("multi --jobs 2 --custom-table custom.stb " + files + " 2>err.txt"));
   EXPECT_EQ(result.status, 1);
   const auto rows = Table(result.out);
-  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows.size(), 5u);
+  // Workers write the files; the second crambin gets the next free name, the same text,
+  // and no temporary is left behind.
+  auto text = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  EXPECT_EQ(text("1CRN-2.tsm"), text("1CRN.tsm"));
+  EXPECT_GT(text("1CRN.tsm").size(), 1000u);
+  for (const auto& entry : std::filesystem::directory_iterator("."))
+    EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << entry.path();
   EXPECT_EQ(rows[0], (std::vector<std::string>{"Index", "Structure", "Score Table", "Aver Res Score", "SCalc",
                                                "Cmptble Res Score"}));
   for (size_t i = 1; i < rows.size(); ++i) {
