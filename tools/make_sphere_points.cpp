@@ -7,11 +7,13 @@
 // point is the sum of (b x c) / 6 over the faces that hold it. Every step is deterministic
 // (fixed iteration counts, no random numbers), so the same program writes the same files.
 //
-// Usage: make_sphere_points OUTPUT_FOLDER   (writes maxvol.3.N.txt and prints a report)
+// Usage: make_sphere_points OUTPUT_FOLDER [N...]   (writes maxvol.3.N.txt for every point
+// count of the program, or for those given, and prints a report)
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -193,13 +195,20 @@ double SmallestAngleDegrees(const std::vector<Vec>& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_sphere_points OUTPUT_FOLDER\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: make_sphere_points OUTPUT_FOLDER [N...]\n");
     return 2;
   }
   const std::string folder = argv[1];
+  std::vector<int> counts = {92, 162, 252, 392, 482, 1002, 2562};
+  if (argc > 2) counts.clear();
+  for (int a = 2; a < argc; ++a) counts.push_back(std::atoi(argv[a]));
   std::printf("points  smallest angle (deg)  hull volume / sphere volume  (after repulsion only)\n");
-  for (int n : {92, 162, 252, 392, 482, 1002}) {
+  for (int n : counts) {
+    if (n < 4) {
+      std::fprintf(stderr, "a point set needs at least 4 points\n");
+      return 2;
+    }
     std::vector<Vec> p = GoldenSpiral(n);
     Repel(p, 400);
     const double relaxed = HullVolume(p, Hull(p)) / (4.0 * M_PI / 3.0);

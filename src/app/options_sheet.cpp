@@ -70,7 +70,8 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values,
 void GeneralOpts::Apply(AnalysisSettings& values) const {
   values.workingDirectory = directory_->text().toStdString();
   values.ignoreHeteroAtoms = ignoreHet_->isChecked();
-  values.sasaResolution = std::max(0, resolution_->checkedId());
+  // The finest set (2562 points) has no button here; a setting that holds it is kept.
+  if (resolution_->checkedId() >= 0) values.sasaResolution = resolution_->checkedId();
   values.secondaryStructure = static_cast<SecondaryStructureSource>(std::max(0, secondary_->currentIndex()));
 }
 

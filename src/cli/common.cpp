@@ -123,7 +123,7 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   AnalysisSettings& s = options.settings;
   command
       .add_option("--resolution", s.sasaResolution,
-                  "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")
+                  "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002, 6 = 2562")
       ->capture_default_str();
   command.add_flag("--ignore-het", s.ignoreHeteroAtoms, "Leave heteroatoms (ligands, ions, waters) out");
   command.add_option("--threads", s.threads, "Threads for the surface-area pass (0: one per core)")

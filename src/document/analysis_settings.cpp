@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "surface/sphere_points.h"
+
 namespace tessmol {
 
 namespace {
@@ -28,7 +30,7 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   if (scan.tmLengthMin > scan.tmLengthMax) {
     return Problem{"tmLengthMin", "Transmembrane Length: the minimum may not exceed the maximum."};
   }
-  if (sasaResolution < 0 || sasaResolution > 5) return Problem{"resolution", IntegerRange("0", "5")};
+  if (sasaResolution < 0 || sasaResolution >= kSasaResolutionCount) return Problem{"resolution", IntegerRange("0", "6")};
   if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};
   std::error_code error;
   if (!workingDirectory.empty() && !std::filesystem::is_directory(workingDirectory, error)) {

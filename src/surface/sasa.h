@@ -24,7 +24,7 @@ struct SasaSettings {
   bool wideVectors = true;       // eight lanes (AVX2) when the processor has them
 };
 
-// Reads the point set of `resolution` (0 to 5) from `programFolder` and runs the pass.
+// Reads the point set of `resolution` (0 to 6) from `programFolder` and runs the pass.
 // Returns false, with a message, when the point set is empty: no area can be measured
 // with no points, and the structure keeps the values it had.
 bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,

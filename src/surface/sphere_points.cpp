@@ -9,7 +9,7 @@
 namespace tessmol {
 
 namespace {
-constexpr std::array<int, kSasaResolutionCount> kCounts = {92, 162, 252, 392, 482, 1002};
+constexpr std::array<int, kSasaResolutionCount> kCounts = {92, 162, 252, 392, 482, 1002, 2562};
 // A point set larger than this is no point set but a damaged file; refuse to allocate it.
 constexpr int kMaxPoints = 1000000;
 }  // namespace

@@ -10,9 +10,9 @@ namespace tessmol {
 
 using SpherePoint = std::array<float, 3>;
 
-inline constexpr int kSasaResolutionCount = 6;
+inline constexpr int kSasaResolutionCount = 7;
 
-// File of resolution option 0 to 5 relative to the program folder ("/Sphere_Points/..."),
+// File of resolution option 0 to 6 relative to the program folder ("/Sphere_Points/..."),
 // empty for any other option; and the number of points it promises.
 std::string SpherePointFile(int resolution);
 int SpherePointCount(int resolution);

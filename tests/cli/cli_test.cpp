@@ -113,7 +113,7 @@ TEST(CliAnalyse, UnreadableFilesAreNamedAndTheRestAnalysed) {
 
 TEST(CliAnalyse, BadOptionsExitWithTwo) {
   const std::string file = " " + test::DataPath("1CRN.pdb") + " 2>&1";
-  for (const char* bad : {"--resolution 6", "--resolution -1", "--resolution x", "--threads -2", "--bogus"}) {
+  for (const char* bad : {"--resolution 7", "--resolution -1", "--resolution x", "--threads -2", "--bogus"}) {
     const auto result = test::RunCommand(Cli(std::string("analyse ") + bad + file));
     EXPECT_EQ(result.status, 2) << bad;
     EXPECT_EQ(result.out.find("Protein summary"), std::string::npos) << bad;

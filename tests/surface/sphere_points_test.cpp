@@ -12,7 +12,7 @@
 namespace tessmol {
 namespace {
 
-TEST(SpherePoints, TheSixSetsAreEvenlySpreadUnitVectors) {
+TEST(SpherePoints, TheSevenSetsAreEvenlySpreadUnitVectors) {
   for (int resolution = 0; resolution < kSasaResolutionCount; ++resolution) {
     const std::string path = test::ProgramFolder() + SpherePointFile(resolution);
     SCOPED_TRACE(path);
@@ -41,7 +41,8 @@ TEST(SpherePoints, TheSixSetsAreEvenlySpreadUnitVectors) {
     EXPECT_GT(std::acos(largestDot), 0.8 * packing);
   }
   EXPECT_EQ(SpherePointFile(5), "/Sphere_Points/maxvol.3.1002.txt");
-  EXPECT_EQ(SpherePointFile(6), "");
+  EXPECT_EQ(SpherePointFile(6), "/Sphere_Points/maxvol.3.2562.txt");
+  EXPECT_EQ(SpherePointFile(7), "");
   EXPECT_EQ(SpherePointFile(-1), "");
 }
 
