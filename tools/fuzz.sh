@@ -49,7 +49,9 @@ for t in "${targets[@]}"; do
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
   edges=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*')
   corpus=$(find "$build/corpus/$t" -type f | wc -l)
-  found=$(find "$build/findings/$t" -type f | wc -l)
+  # A slow unit is timed by the wall clock, so a busy machine makes them; an input that
+  # is truly slow runs into -timeout and is a finding.
+  found=$(find "$build/findings/$t" -type f ! -name 'slow-unit-*' | wc -l)
   printf '%-14s %12s %8s %8s %s\n' "$t" "${runs:-?}" "${edges:-?}" "$corpus" "$found"
   if [ "$found" -gt 0 ]; then
     status=1
