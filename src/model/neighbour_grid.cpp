@@ -8,6 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace tessmol {
 
@@ -126,8 +129,8 @@ void NeighbourGrid::CollectSites(size_t cell, NeighbourScratch& scratch) const {
       }
     }
   }
-  // Whole blocks of four; the padding is at no distance at all (NaN) and never overlaps.
-  const size_t padded = (scratch.x.size() + 3) / 4 * 4;
+  // Whole blocks of eight; the padding is at no distance at all (NaN) and never overlaps.
+  const size_t padded = (scratch.x.size() + 7) / 8 * 8;
   const float none = std::numeric_limits<float>::quiet_NaN();
   scratch.x.resize(padded, none);
   scratch.y.resize(padded, none);
@@ -156,37 +159,93 @@ Neighbour FromKey(uint64_t key) {
 
 }  // namespace
 
-void NeighbourGrid::Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch& scratch) const {
-  const Item& a = items_[n];
-  scratch.keys.clear();
-  // Each candidate with the same operations, in the same order, as one at a time:
-  // d2 = dx*dx + dy*dy + dz*dz against (ra + rb)^2.
-  auto consider = [&](size_t k) {
-    if (k == ownSlot) return;  // the atom's own site is taken below
-    const float dx = a.x - scratch.x[k], dy = a.y - scratch.y[k], dz = a.z - scratch.z[k];
-    scratch.keys.push_back(NeighbourKey(dx * dx + dy * dy + dz * dz, scratch.ref[k]));
-  };
+namespace {
+
+// The candidates whose spheres overlap the atom's, as keys, four at a time. Each
+// candidate gets the same operations, in the same order, as one at a time would:
+// d2 = dx*dx + dy*dy + dz*dz against (ra + rb)^2. The padding is NaN and never overlaps.
+void Overlapping(const float* x, const float* y, const float* z, const float* radius, const AtomRef* ref,
+                 size_t count, float axs, float ays, float azs, float ars, size_t skip, std::vector<uint64_t>& keys) {
 #if defined(__SSE2__)
-  const __m128 ax = _mm_set1_ps(a.x), ay = _mm_set1_ps(a.y), az = _mm_set1_ps(a.z), ar = _mm_set1_ps(a.radius);
-  for (size_t k = 0; k < scratch.x.size(); k += 4) {
-    const __m128 dx = _mm_sub_ps(ax, _mm_loadu_ps(scratch.x.data() + k));
-    const __m128 dy = _mm_sub_ps(ay, _mm_loadu_ps(scratch.y.data() + k));
-    const __m128 dz = _mm_sub_ps(az, _mm_loadu_ps(scratch.z.data() + k));
+  const __m128 ax = _mm_set1_ps(axs), ay = _mm_set1_ps(ays), az = _mm_set1_ps(azs), ar = _mm_set1_ps(ars);
+  alignas(16) float d2s[4];
+  for (size_t k = 0; k < count; k += 4) {
+    const __m128 dx = _mm_sub_ps(ax, _mm_loadu_ps(x + k));
+    const __m128 dy = _mm_sub_ps(ay, _mm_loadu_ps(y + k));
+    const __m128 dz = _mm_sub_ps(az, _mm_loadu_ps(z + k));
     const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-    const __m128 reach = _mm_add_ps(ar, _mm_loadu_ps(scratch.radius.data() + k));
+    const __m128 reach = _mm_add_ps(ar, _mm_loadu_ps(radius + k));
     auto mask = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(d2, _mm_mul_ps(reach, reach))));
-    while (mask != 0) {
-      consider(k + static_cast<size_t>(__builtin_ctz(mask)));
-      mask &= mask - 1;
+    if (mask == 0) continue;
+    _mm_store_ps(d2s, d2);
+    for (; mask != 0; mask &= mask - 1) {
+      const auto lane = static_cast<size_t>(__builtin_ctz(mask));
+      if (k + lane != skip) keys.push_back(NeighbourKey(d2s[lane], ref[k + lane]));
     }
   }
 #else
-  for (size_t k = 0; k < scratch.x.size(); ++k) {
-    const float dx = a.x - scratch.x[k], dy = a.y - scratch.y[k], dz = a.z - scratch.z[k];
-    const float reach = a.radius + scratch.radius[k];
-    if (dx * dx + dy * dy + dz * dz < reach * reach) consider(k);
+  for (size_t k = 0; k < count; ++k) {
+    const float dx = axs - x[k], dy = ays - y[k], dz = azs - z[k];
+    const float d2 = dx * dx + dy * dy + dz * dz;
+    const float reach = ars + radius[k];
+    if (d2 < reach * reach && k != skip) keys.push_back(NeighbourKey(d2, ref[k]));
   }
 #endif
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TESSMOL_AVX2 1
+// The same, eight at a time.
+__attribute__((target("avx2"))) void OverlappingWide(const float* x, const float* y, const float* z,
+                                                     const float* radius, const AtomRef* ref, size_t count,
+                                                     float axs, float ays, float azs, float ars, size_t skip,
+                                                     std::vector<uint64_t>& keys) {
+  const __m256 ax = _mm256_set1_ps(axs), ay = _mm256_set1_ps(ays), az = _mm256_set1_ps(azs);
+  const __m256 ar = _mm256_set1_ps(ars);
+  alignas(32) float d2s[8];
+  for (size_t k = 0; k < count; k += 8) {
+    const __m256 dx = _mm256_sub_ps(ax, _mm256_loadu_ps(x + k));
+    const __m256 dy = _mm256_sub_ps(ay, _mm256_loadu_ps(y + k));
+    const __m256 dz = _mm256_sub_ps(az, _mm256_loadu_ps(z + k));
+    const __m256 d2 =
+        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz));
+    const __m256 reach = _mm256_add_ps(ar, _mm256_loadu_ps(radius + k));
+    auto mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(d2, _mm256_mul_ps(reach, reach), _CMP_LT_OQ)));
+    if (mask == 0) continue;
+    _mm256_store_ps(d2s, d2);
+    for (; mask != 0; mask &= mask - 1) {
+      const auto lane = static_cast<size_t>(__builtin_ctz(mask));
+      if (k + lane != skip) keys.push_back(NeighbourKey(d2s[lane], ref[k + lane]));
+    }
+  }
+}
+#endif
+
+}  // namespace
+
+bool WideVectorsAvailable() {
+#if defined(TESSMOL_AVX2)
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+#else
+  return false;
+#endif
+}
+
+void NeighbourGrid::Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch& scratch) const {
+  const Item& a = items_[n];
+  scratch.keys.clear();
+  // The atom's own site (slot ownSlot) is taken below.
+#if defined(TESSMOL_AVX2)
+  if (scratch.wideVectors && WideVectorsAvailable()) {
+    OverlappingWide(scratch.x.data(), scratch.y.data(), scratch.z.data(), scratch.radius.data(), scratch.ref.data(),
+                    scratch.x.size(), a.x, a.y, a.z, a.radius, ownSlot, scratch.keys);
+  } else
+#endif
+  {
+    Overlapping(scratch.x.data(), scratch.y.data(), scratch.z.data(), scratch.radius.data(), scratch.ref.data(),
+                scratch.x.size(), a.x, a.y, a.z, a.radius, ownSlot, scratch.keys);
+  }
   // Of its own site the atom sees the first member, or the next one when it is the first.
   size_t m = siteStart_[site];
   if (m == n) ++m;

@@ -28,7 +28,11 @@ struct NeighbourScratch {
   size_t ownFirst = 0;  // slot of the cell's own first site
   std::vector<uint64_t> keys;
   std::vector<Neighbour> found;
+  bool wideVectors = true;  // eight lanes (AVX2) when the processor has them
 };
+
+// Whether this processor runs the eight-lane (AVX2) tests.
+bool WideVectorsAvailable();
 
 class NeighbourGrid {
  public:

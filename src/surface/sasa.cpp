@@ -24,11 +24,15 @@ constexpr size_t kBlock = 8;
 struct NeighbourBuffer {
   std::vector<float> x, y, z, r2;
   std::vector<uint8_t> contact, polar;
+  // The same flags of the first 64 neighbours as bits: what the nearest cover of a point
+  // counts as is then read from a register, not loaded from where the point says.
+  uint64_t contactBits = 0, polarBits = 0;
   size_t count = 0;
 
   void Fill(const Structure& s, const Atom& atom, const std::vector<Neighbour>& neighbours) {
     count = neighbours.size();
-    const size_t padded = (count + kBlock - 1) / kBlock * kBlock;
+    // Whole blocks, with room for the solvent's entry after the last neighbour.
+    const size_t padded = (count + kBlock) / kBlock * kBlock;
     x.assign(padded, 0.0f);
     y.assign(padded, 0.0f);
     z.assign(padded, 0.0f);
@@ -45,6 +49,14 @@ struct NeighbourBuffer {
       const bool otherResidue = b.resSeq != atom.resSeq;
       contact[k] = otherResidue ? 1 : 0;
       polar[k] = otherResidue && b.polar ? 1 : 0;
+    }
+    contact[count] = 1;  // the solvent
+    polar[count] = 1;
+    contactBits = 0;
+    polarBits = 0;
+    for (size_t k = 0; k < std::min<size_t>(count + 1, 64); ++k) {
+      contactBits |= uint64_t{contact[k]} << k;
+      polarBits |= uint64_t{polar[k]} << k;
     }
   }
 };
@@ -102,21 +114,24 @@ struct PointCounts {
 };
 
 // The nearest covering neighbour decides what each point touches.
-#define TESSMOL_COUNT_POINTS(cover)                               \
-  for (const SpherePoint& p : points) {                           \
-    const size_t k = cover(nb, r * p[0], r * p[1], r * p[2]);     \
-    if (k == nb.count) { /* open to solvent: contact and polar */ \
-      ++counts.contact;                                           \
-      ++counts.polar;                                             \
-    } else {                                                      \
-      ++counts.buried;                                            \
-      counts.contact += nb.contact[k];                            \
-      counts.polar += nb.polar[k];                                \
-    }                                                             \
+// The nearest covering neighbour decides what each point touches; a point no neighbour
+// covers meets the entry after the last, the solvent, which counts as contact and polar.
+#define TESSMOL_COUNT_POINTS(cover)                                  \
+  for (const SpherePoint& p : points) {                              \
+    const size_t k = cover(nb, r * p[0], r * p[1], r * p[2]);        \
+    counts.buried += k != nb.count ? 1u : 0u;                        \
+    if (k < 64) {                                                    \
+      counts.contact += static_cast<uint32_t>(contactBits >> k) & 1u; \
+      counts.polar += static_cast<uint32_t>(polarBits >> k) & 1u;     \
+    } else {                                                         \
+      counts.contact += nb.contact[k];                               \
+      counts.polar += nb.polar[k];                                   \
+    }                                                                \
   }
 
 PointCounts CountPoints(const NeighbourBuffer& nb, float r, const std::vector<SpherePoint>& points) {
   PointCounts counts;
+  const uint64_t contactBits = nb.contactBits, polarBits = nb.polarBits;
   TESSMOL_COUNT_POINTS(FirstCover)
   return counts;
 }
@@ -125,6 +140,7 @@ PointCounts CountPoints(const NeighbourBuffer& nb, float r, const std::vector<Sp
 __attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffer& nb, float r,
                                                             const std::vector<SpherePoint>& points) {
   PointCounts counts;
+  const uint64_t contactBits = nb.contactBits, polarBits = nb.polarBits;
   TESSMOL_COUNT_POINTS(FirstCoverWide)
   return counts;
 }
@@ -133,7 +149,7 @@ __attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffe
 
 bool UseWideVectors(const SasaSettings& settings) {
 #if defined(TESSMOL_AVX2)
-  return settings.wideVectors && __builtin_cpu_supports("avx2");
+  return settings.wideVectors && WideVectorsAvailable();
 #else
   (void)settings;
   return false;
@@ -238,6 +254,7 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
   const bool wide = UseWideVectors(settings);
   ParallelChunks<PassScratch>(grid->CellCount(), 4, settings.threads, feedback,
                               [&](size_t begin, size_t end, PassScratch& scratch) {
+                                scratch.neighbours.wideVectors = wide;
                                 for (size_t c = begin; c < end; ++c) {
                                   grid->ForEachAtom(c, scratch.neighbours,
                                                     [&](AtomRef ref, const std::vector<Neighbour>& found) {
