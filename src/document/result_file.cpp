@@ -34,6 +34,7 @@ std::string Name(const std::string& name) {
 
 // A number as the result format writes it (FormatNumber's text), for RecordBuffer.
 struct Num {
+  explicit Num(double number) : value(number) {}
   double value;
 };
 
