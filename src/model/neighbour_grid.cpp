@@ -67,7 +67,8 @@ NeighbourGrid::NeighbourGrid(const Structure& s, bool withHet) {
     items_.push_back({PackKey(i, j, k), ref, atom.x, atom.y, atom.z, atom.radius});
   };
   if (withHet) {
-    for (size_t h = 0; h < s.hetAtoms.size(); ++h) place(s.hetAtoms[h], AtomRef::Hetero(static_cast<int32_t>(h)));
+    for (size_t h = 0; h < s.hetAtoms.size(); ++h)
+      place(s.hetAtoms[h], AtomRef::Hetero(static_cast<int32_t>(h)));
   }
   for (size_t a = 0; a < s.atoms.size(); ++a) place(s.atoms[a], AtomRef::Protein(static_cast<int32_t>(a)));
   // Every list is sorted when it is found, so the order within a cell only has to bring
@@ -165,7 +166,8 @@ namespace {
 // candidate gets the same operations, in the same order, as one at a time would:
 // d2 = dx*dx + dy*dy + dz*dz against (ra + rb)^2. The padding is NaN and never overlaps.
 void Overlapping(const float* x, const float* y, const float* z, const float* radius, const AtomRef* ref,
-                 size_t count, float axs, float ays, float azs, float ars, size_t skip, std::vector<uint64_t>& keys) {
+                 size_t count, float axs, float ays, float azs, float ars, size_t skip,
+                 std::vector<uint64_t>& keys) {
 #if defined(__SSE2__)
   const __m128 ax = _mm_set1_ps(axs), ay = _mm_set1_ps(ays), az = _mm_set1_ps(azs), ar = _mm_set1_ps(ars);
   alignas(16) float d2s[4];
@@ -210,7 +212,8 @@ __attribute__((target("avx2"))) void OverlappingWide(const float* x, const float
     const __m256 d2 =
         _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz));
     const __m256 reach = _mm256_add_ps(ar, _mm256_loadu_ps(radius + k));
-    auto mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(d2, _mm256_mul_ps(reach, reach), _CMP_LT_OQ)));
+    auto mask =
+        static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(d2, _mm256_mul_ps(reach, reach), _CMP_LT_OQ)));
     if (mask == 0) continue;
     _mm256_store_ps(d2s, d2);
     for (; mask != 0; mask &= mask - 1) {
@@ -238,13 +241,13 @@ void NeighbourGrid::Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch
   // The atom's own site (slot ownSlot) is taken below.
 #if defined(TESSMOL_AVX2)
   if (scratch.wideVectors && WideVectorsAvailable()) {
-    OverlappingWide(scratch.x.data(), scratch.y.data(), scratch.z.data(), scratch.radius.data(), scratch.ref.data(),
-                    scratch.x.size(), a.x, a.y, a.z, a.radius, ownSlot, scratch.keys);
+    OverlappingWide(scratch.x.data(), scratch.y.data(), scratch.z.data(), scratch.radius.data(),
+                    scratch.ref.data(), scratch.x.size(), a.x, a.y, a.z, a.radius, ownSlot, scratch.keys);
   } else
 #endif
   {
-    Overlapping(scratch.x.data(), scratch.y.data(), scratch.z.data(), scratch.radius.data(), scratch.ref.data(),
-                scratch.x.size(), a.x, a.y, a.z, a.radius, ownSlot, scratch.keys);
+    Overlapping(scratch.x.data(), scratch.y.data(), scratch.z.data(), scratch.radius.data(),
+                scratch.ref.data(), scratch.x.size(), a.x, a.y, a.z, a.radius, ownSlot, scratch.keys);
   }
   // Of its own site the atom sees the first member, or the next one when it is the first.
   size_t m = siteStart_[site];

@@ -1,6 +1,9 @@
 #include "surface/sasa.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "model/parallel.h"
@@ -16,29 +19,21 @@ namespace tessmol {
 
 namespace {
 
-// The neighbours of one atom, packed for the inner loop: centre relative to the atom,
-// squared radius, and what a point covered by this neighbour counts as. The lists are
-// padded to whole blocks of eight with neighbours that cover nothing.
-constexpr size_t kBlock = 8;
-
+// The neighbours of one atom: centre relative to the atom, squared radius, and what a
+// point covered by this neighbour counts as.
 struct NeighbourBuffer {
   std::vector<float> x, y, z, r2;
   std::vector<uint8_t> contact, polar;
-  // The same flags of the first 64 neighbours as bits: what the nearest cover of a point
-  // counts as is then read from a register, not loaded from where the point says.
-  uint64_t contactBits = 0, polarBits = 0;
   size_t count = 0;
 
   void Fill(const Structure& s, const Atom& atom, const std::vector<Neighbour>& neighbours) {
     count = neighbours.size();
-    // Whole blocks, with room for the solvent's entry after the last neighbour.
-    const size_t padded = (count + kBlock) / kBlock * kBlock;
-    x.assign(padded, 0.0f);
-    y.assign(padded, 0.0f);
-    z.assign(padded, 0.0f);
-    r2.assign(padded, -1.0f);  // no squared distance is below -1
-    contact.assign(padded, 0);
-    polar.assign(padded, 0);
+    x.resize(count);
+    y.resize(count);
+    z.resize(count);
+    r2.resize(count);
+    contact.resize(count);
+    polar.resize(count);
     for (size_t k = 0; k < count; ++k) {
       const Atom& b = s.AtomAt(neighbours[k].second);
       x[k] = b.x - atom.x;
@@ -50,62 +45,151 @@ struct NeighbourBuffer {
       contact[k] = otherResidue ? 1 : 0;
       polar[k] = otherResidue && b.polar ? 1 : 0;
     }
-    contact[count] = 1;  // the solvent
-    polar[count] = 1;
-    contactBits = 0;
-    polarBits = 0;
-    for (size_t k = 0; k < std::min<size_t>(count + 1, 64); ++k) {
-      contactBits |= uint64_t{contact[k]} << k;
-      polarBits |= uint64_t{polar[k]} << k;
+  }
+};
+
+// The sphere points in patches of at most 32 neighbouring points, each patch a cone
+// around its centre direction. A neighbour covers a cap of the atom's sphere; only the
+// patches whose cones meet that cap (with a margin far above rounding) are tested, and
+// each of their points is tested exactly as it would be alone: d2 = (r px - x)^2 +
+// (r py - y)^2 + (r pz - z)^2 against the neighbour's squared radius, in that order.
+constexpr size_t kLanes = 32;
+constexpr double kConeMargin = 0.01;  // radians
+
+struct PointPatches {
+  std::vector<float> cx, cy, cz;          // centre directions
+  std::vector<float> cosReach, sinReach;  // of the cone's half-angle plus margin
+  std::vector<float> x, y, z;             // kLanes per patch; NaN where no point is
+  std::vector<uint32_t> full;             // lanes that hold a point
+  size_t points = 0;
+};
+
+PointPatches MakePatches(const std::vector<SpherePoint>& points) {
+  PointPatches patches;
+  patches.points = points.size();
+  // Centres on a golden-section spiral, about 28 points each; more centres while any
+  // patch would hold more than 32 points.
+  for (size_t wanted = std::max<size_t>(1, (points.size() + 27) / 28);; wanted += wanted / 4 + 1) {
+    std::vector<std::array<double, 3>> centres(wanted);
+    const double golden = M_PI * (3.0 - std::sqrt(5.0));
+    for (size_t i = 0; i < wanted; ++i) {
+      const double z = 1.0 - (2.0 * static_cast<double>(i) + 1.0) / static_cast<double>(wanted);
+      const double r = std::sqrt(std::max(0.0, 1.0 - z * z));
+      centres[i] = {r * std::cos(golden * static_cast<double>(i)),
+                    r * std::sin(golden * static_cast<double>(i)), z};
     }
+    std::vector<std::vector<size_t>> members(wanted);
+    for (size_t p = 0; p < points.size(); ++p) {
+      size_t best = 0;
+      double bestDot = -2.0;
+      for (size_t c = 0; c < wanted; ++c) {
+        const double dot =
+            centres[c][0] * points[p][0] + centres[c][1] * points[p][1] + centres[c][2] * points[p][2];
+        if (dot > bestDot) {
+          bestDot = dot;
+          best = c;
+        }
+      }
+      members[best].push_back(p);
+    }
+    if (std::any_of(members.begin(), members.end(), [](const auto& m) { return m.size() > kLanes; }))
+      continue;
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    for (const auto& m : members) {
+      if (m.empty()) continue;
+      // The cone: around the members' mean direction, out to the farthest member.
+      std::array<double, 3> centre{0.0, 0.0, 0.0};
+      for (size_t p : m) {
+        for (int k = 0; k < 3; ++k) centre[k] += points[p][k];
+      }
+      const double norm = std::sqrt(centre[0] * centre[0] + centre[1] * centre[1] + centre[2] * centre[2]);
+      for (double& v : centre) v = norm > 0.0 ? v / norm : 0.0;
+      double widest = norm > 0.0 ? 0.0 : M_PI;
+      for (size_t p : m) {
+        const double length =
+            std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +
+                      double(points[p][2]) * points[p][2]);
+        const double dot =
+            length > 0.0
+                ? (centre[0] * points[p][0] + centre[1] * points[p][1] + centre[2] * points[p][2]) / length
+                : -1.0;
+        widest = std::max(widest, std::acos(std::clamp(dot, -1.0, 1.0)));
+      }
+      const double reach = std::min(M_PI, widest + kConeMargin);
+      patches.cx.push_back(static_cast<float>(centre[0]));
+      patches.cy.push_back(static_cast<float>(centre[1]));
+      patches.cz.push_back(static_cast<float>(centre[2]));
+      patches.cosReach.push_back(static_cast<float>(std::cos(reach)));
+      patches.sinReach.push_back(static_cast<float>(std::sin(reach)));
+      uint32_t full = 0;
+      for (size_t lane = 0; lane < kLanes; ++lane) {
+        const bool used = lane < m.size();
+        patches.x.push_back(used ? points[m[lane]][0] : none);
+        patches.y.push_back(used ? points[m[lane]][1] : none);
+        patches.z.push_back(used ? points[m[lane]][2] : none);
+        if (used) full |= 1u << lane;
+      }
+      patches.full.push_back(full);
+    }
+    // Whole blocks of eight patches; the padding holds no point.
+    while (patches.full.size() % 8 != 0) {
+      patches.cx.push_back(0.0f);
+      patches.cy.push_back(0.0f);
+      patches.cz.push_back(0.0f);
+      patches.cosReach.push_back(-1.0f);
+      patches.sinReach.push_back(0.0f);
+      patches.full.push_back(0u);
+    }
+    return patches;
   }
-};
+}
 
-struct PassScratch {
-  NeighbourScratch neighbours;
-  NeighbourBuffer buffer;
-};
-
-// The first neighbour, in list order, whose sphere holds the point strictly inside;
-// `count` when none does. Four or eight neighbours are tested at once, each lane with the
-// same operations in the same order as one at a time (no fused multiply-add), so every
-// width gives the same answer to the bit.
-inline size_t FirstCover(const NeighbourBuffer& nb, float sx, float sy, float sz) {
+// The lanes of patch q whose points, on a sphere of radius r, lie strictly inside the
+// sphere of squared radius r2 centred at (nx, ny, nz).
+inline uint32_t CoverMask(const PointPatches& patches, size_t q, float r, float nx, float ny, float nz,
+                          float r2) {
+  const size_t at = q * kLanes;
 #if defined(__SSE2__)
-  const __m128 px = _mm_set1_ps(sx), py = _mm_set1_ps(sy), pz = _mm_set1_ps(sz);
-  for (size_t k = 0; k < nb.count; k += 4) {
-    const __m128 dx = _mm_sub_ps(px, _mm_loadu_ps(nb.x.data() + k));
-    const __m128 dy = _mm_sub_ps(py, _mm_loadu_ps(nb.y.data() + k));
-    const __m128 dz = _mm_sub_ps(pz, _mm_loadu_ps(nb.z.data() + k));
+  const __m128 vr = _mm_set1_ps(r), vx = _mm_set1_ps(nx), vy = _mm_set1_ps(ny), vz = _mm_set1_ps(nz);
+  const __m128 vr2 = _mm_set1_ps(r2);
+  uint32_t mask = 0;
+  for (size_t k = 0; k < kLanes; k += 4) {
+    const __m128 dx = _mm_sub_ps(_mm_mul_ps(vr, _mm_loadu_ps(patches.x.data() + at + k)), vx);
+    const __m128 dy = _mm_sub_ps(_mm_mul_ps(vr, _mm_loadu_ps(patches.y.data() + at + k)), vy);
+    const __m128 dz = _mm_sub_ps(_mm_mul_ps(vr, _mm_loadu_ps(patches.z.data() + at + k)), vz);
     const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-    const int mask = _mm_movemask_ps(_mm_cmplt_ps(d2, _mm_loadu_ps(nb.r2.data() + k)));
-    if (mask != 0) return k + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    mask |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmplt_ps(d2, vr2))) << k;
   }
-  return nb.count;
+  return mask;
 #else
-  for (size_t k = 0; k < nb.count; ++k) {
-    const float dx = sx - nb.x[k], dy = sy - nb.y[k], dz = sz - nb.z[k];
-    if (dx * dx + dy * dy + dz * dz < nb.r2[k]) return k;
+  uint32_t mask = 0;
+  for (size_t k = 0; k < kLanes; ++k) {
+    const float dx = r * patches.x[at + k] - nx, dy = r * patches.y[at + k] - ny,
+                dz = r * patches.z[at + k] - nz;
+    if (dx * dx + dy * dy + dz * dz < r2) mask |= 1u << k;
   }
-  return nb.count;
+  return mask;
 #endif
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TESSMOL_AVX2 1
-__attribute__((target("avx2"))) inline size_t FirstCoverWide(const NeighbourBuffer& nb, float sx, float sy,
-                                                             float sz) {
-  const __m256 px = _mm256_set1_ps(sx), py = _mm256_set1_ps(sy), pz = _mm256_set1_ps(sz);
-  for (size_t k = 0; k < nb.count; k += 8) {
-    const __m256 dx = _mm256_sub_ps(px, _mm256_loadu_ps(nb.x.data() + k));
-    const __m256 dy = _mm256_sub_ps(py, _mm256_loadu_ps(nb.y.data() + k));
-    const __m256 dz = _mm256_sub_ps(pz, _mm256_loadu_ps(nb.z.data() + k));
+__attribute__((target("avx2"))) inline uint32_t CoverMaskWide(const PointPatches& patches, size_t q, float r,
+                                                              float nx, float ny, float nz, float r2) {
+  const size_t at = q * kLanes;
+  const __m256 vr = _mm256_set1_ps(r), vx = _mm256_set1_ps(nx), vy = _mm256_set1_ps(ny),
+               vz = _mm256_set1_ps(nz);
+  const __m256 vr2 = _mm256_set1_ps(r2);
+  uint32_t mask = 0;
+  for (size_t k = 0; k < kLanes; k += 8) {
+    const __m256 dx = _mm256_sub_ps(_mm256_mul_ps(vr, _mm256_loadu_ps(patches.x.data() + at + k)), vx);
+    const __m256 dy = _mm256_sub_ps(_mm256_mul_ps(vr, _mm256_loadu_ps(patches.y.data() + at + k)), vy);
+    const __m256 dz = _mm256_sub_ps(_mm256_mul_ps(vr, _mm256_loadu_ps(patches.z.data() + at + k)), vz);
     const __m256 d2 =
         _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz));
-    const int mask = _mm256_movemask_ps(_mm256_cmp_ps(d2, _mm256_loadu_ps(nb.r2.data() + k), _CMP_LT_OQ));
-    if (mask != 0) return k + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    mask |= static_cast<uint32_t>(_mm256_movemask_ps(_mm256_cmp_ps(d2, vr2, _CMP_LT_OQ))) << k;
   }
-  return nb.count;
+  return mask;
 }
 #endif
 
@@ -113,39 +197,109 @@ struct PointCounts {
   uint32_t buried = 0, contact = 0, polar = 0;
 };
 
-// The nearest covering neighbour decides what each point touches.
-// The nearest covering neighbour decides what each point touches; a point no neighbour
-// covers meets the entry after the last, the solvent, which counts as contact and polar.
-#define TESSMOL_COUNT_POINTS(cover)                                  \
-  for (const SpherePoint& p : points) {                              \
-    const size_t k = cover(nb, r * p[0], r * p[1], r * p[2]);        \
-    counts.buried += k != nb.count ? 1u : 0u;                        \
-    if (k < 64) {                                                    \
-      counts.contact += static_cast<uint32_t>(contactBits >> k) & 1u; \
-      counts.polar += static_cast<uint32_t>(polarBits >> k) & 1u;     \
-    } else {                                                         \
-      counts.contact += nb.contact[k];                               \
-      counts.polar += nb.polar[k];                                   \
-    }                                                                \
-  }
+struct PatchState {
+  std::vector<uint32_t> done;  // per patch, the points covered so far
+};
 
-PointCounts CountPoints(const NeighbourBuffer& nb, float r, const std::vector<SpherePoint>& points) {
-  PointCounts counts;
-  const uint64_t contactBits = nb.contactBits, polarBits = nb.polarBits;
-  TESSMOL_COUNT_POINTS(FirstCover)
+// Of the eight patches from `block` on, those with points still open whose cones meet
+// the cap a neighbour at (nx, ny, nz), `d` away, covers: its half-angle has cosine c and
+// sine s. The cone meets the cap unless the angle between their axes exceeds the sum of
+// their half-angles; a sum past pi always meets it, and so does a neighbour at the centre.
+inline uint32_t Candidates(const PointPatches& patches, const PatchState& state, size_t block, float nx,
+                           float ny, float nz, float d, float c, float s) {
+  uint32_t mask = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    const size_t q = block + i;
+    if (state.done[q] == patches.full[q]) continue;
+    const float along = patches.cx[q] * nx + patches.cy[q] * ny + patches.cz[q] * nz;
+    if (d > 0.0f && c > -patches.cosReach[q] &&
+        along < d * (c * patches.cosReach[q] - s * patches.sinReach[q]))
+      continue;
+    mask |= 1u << i;
+  }
+  return mask;
+}
+
+#if defined(TESSMOL_AVX2)
+__attribute__((target("avx2"))) inline uint32_t CandidatesWide(const PointPatches& patches,
+                                                               const PatchState& state, size_t block,
+                                                               float nx, float ny, float nz, float d, float c,
+                                                               float s) {
+  if (d == 0.0f) return Candidates(patches, state, block, nx, ny, nz, d, c, s);
+  const __m256 cosR = _mm256_loadu_ps(patches.cosReach.data() + block);
+  const __m256 sinR = _mm256_loadu_ps(patches.sinReach.data() + block);
+  const __m256 along = _mm256_add_ps(
+      _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(patches.cx.data() + block), _mm256_set1_ps(nx)),
+                    _mm256_mul_ps(_mm256_loadu_ps(patches.cy.data() + block), _mm256_set1_ps(ny))),
+      _mm256_mul_ps(_mm256_loadu_ps(patches.cz.data() + block), _mm256_set1_ps(nz)));
+  const __m256 limit = _mm256_mul_ps(
+      _mm256_set1_ps(d),
+      _mm256_sub_ps(_mm256_mul_ps(_mm256_set1_ps(c), cosR), _mm256_mul_ps(_mm256_set1_ps(s), sinR)));
+  const __m256 meets =
+      _mm256_or_ps(_mm256_cmp_ps(along, limit, _CMP_GE_OQ),
+                   _mm256_cmp_ps(_mm256_set1_ps(c), _mm256_sub_ps(_mm256_setzero_ps(), cosR), _CMP_LE_OQ));
+  const __m256i done = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(state.done.data() + block));
+  const __m256i full = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(patches.full.data() + block));
+  const auto finished =
+      static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(done, full))));
+  return static_cast<uint32_t>(_mm256_movemask_ps(meets)) & ~finished & 0xffu;
+}
+#endif
+
+// Neighbours in list order: each point counts for the first neighbour that covers it
+// (the nearest covering one decides what it touches); a point none covers is open to the
+// solvent, a contact and a polar one.
+#define TESSMOL_COUNT_POINTS(cover, candidates)                                                              \
+  PointCounts counts;                                                                                        \
+  state.done.assign(patches.full.size(), 0u);                                                                \
+  size_t open = patches.points;                                                                              \
+  for (size_t k = 0; k < nb.count && open > 0; ++k) {                                                        \
+    const double d =                                                                                         \
+        std::sqrt(double(nb.x[k]) * nb.x[k] + double(nb.y[k]) * nb.y[k] + double(nb.z[k]) * nb.z[k]);        \
+    /* The covered cap's half-angle: the law of cosines on the two radii and the distance. */                \
+    const double rk = std::sqrt(double(nb.r2[k]));                                                           \
+    const double cosCap =                                                                                    \
+        d > 0.0 ? (double(r) * r + d * d - rk * rk) / (2.0 * r * d) : (rk > r ? -1.0 : 1.0);                 \
+    const auto c = static_cast<float>(std::clamp(cosCap, -1.0, 1.0));                                        \
+    const float sinCap = std::sqrt(1.0f - c * c);                                                            \
+    const auto dk = static_cast<float>(d);                                                                   \
+    for (size_t block = 0; block < patches.full.size(); block += 8) {                                        \
+      for (uint32_t m = candidates(patches, state, block, nb.x[k], nb.y[k], nb.z[k], dk, c, sinCap); m != 0; \
+           m &= m - 1) {                                                                                     \
+        const size_t q = block + static_cast<size_t>(__builtin_ctz(m));                                      \
+        const uint32_t fresh =                                                                               \
+            cover(patches, q, r, nb.x[k], nb.y[k], nb.z[k], nb.r2[k]) & ~state.done[q] & patches.full[q];    \
+        if (fresh == 0) continue;                                                                            \
+        state.done[q] |= fresh;                                                                              \
+        const auto n = static_cast<uint32_t>(__builtin_popcount(fresh));                                     \
+        open -= n;                                                                                           \
+        counts.buried += n;                                                                                  \
+        counts.contact += nb.contact[k] * n;                                                                 \
+        counts.polar += nb.polar[k] * n;                                                                     \
+      }                                                                                                      \
+    }                                                                                                        \
+  }                                                                                                          \
+  counts.contact += static_cast<uint32_t>(open);                                                             \
+  counts.polar += static_cast<uint32_t>(open);                                                               \
   return counts;
+
+PointCounts CountPoints(const NeighbourBuffer& nb, float r, const PointPatches& patches, PatchState& state) {
+  TESSMOL_COUNT_POINTS(CoverMask, Candidates)
 }
 
 #if defined(TESSMOL_AVX2)
 __attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffer& nb, float r,
-                                                            const std::vector<SpherePoint>& points) {
-  PointCounts counts;
-  const uint64_t contactBits = nb.contactBits, polarBits = nb.polarBits;
-  TESSMOL_COUNT_POINTS(FirstCoverWide)
-  return counts;
+                                                            const PointPatches& patches, PatchState& state) {
+  TESSMOL_COUNT_POINTS(CoverMaskWide, CandidatesWide)
 }
 #endif
 #undef TESSMOL_COUNT_POINTS
+
+struct PassScratch {
+  NeighbourScratch neighbours;
+  NeighbourBuffer buffer;
+  PatchState patches;
+};
 
 bool UseWideVectors(const SasaSettings& settings) {
 #if defined(TESSMOL_AVX2)
@@ -156,15 +310,16 @@ bool UseWideVectors(const SasaSettings& settings) {
 #endif
 }
 
-void SampleAtom(Atom& atom, const std::vector<SpherePoint>& points, const NeighbourBuffer& nb, bool wide) {
+void SampleAtom(Atom& atom, const PointPatches& patches, PassScratch& scratch, bool wide) {
   const float r = atom.radius;
 #if defined(TESSMOL_AVX2)
-  const PointCounts counts = wide ? CountPointsWide(nb, r, points) : CountPoints(nb, r, points);
+  const PointCounts counts = wide ? CountPointsWide(scratch.buffer, r, patches, scratch.patches)
+                                  : CountPoints(scratch.buffer, r, patches, scratch.patches);
 #else
   (void)wide;
-  const PointCounts counts = CountPoints(nb, r, points);
+  const PointCounts counts = CountPoints(scratch.buffer, r, patches, scratch.patches);
 #endif
-  const float count = static_cast<float>(points.size());
+  const float count = static_cast<float>(patches.points);
   atom.sasa = ((count - static_cast<float>(counts.buried)) / count) * atom.sphereArea;
   atom.contactPoints = counts.contact;
   atom.polarPoints = counts.polar;
@@ -252,19 +407,19 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
   std::shared_ptr<const NeighbourGrid> grid = std::move(protein.neighbourGrid);
   if (!grid) grid = std::make_shared<const NeighbourGrid>(s, !protein.ignoreHeteroAtoms);
   const bool wide = UseWideVectors(settings);
-  ParallelChunks<PassScratch>(grid->CellCount(), 4, settings.threads, feedback,
-                              [&](size_t begin, size_t end, PassScratch& scratch) {
-                                scratch.neighbours.wideVectors = wide;
-                                for (size_t c = begin; c < end; ++c) {
-                                  grid->ForEachAtom(c, scratch.neighbours,
-                                                    [&](AtomRef ref, const std::vector<Neighbour>& found) {
-                                                      if (ref.hetero()) return;
-                                                      Atom& atom = s.atoms[ref.index()];
-                                                      scratch.buffer.Fill(s, atom, found);
-                                                      SampleAtom(atom, points, scratch.buffer, wide);
-                                                    });
-                                }
-                              });
+  const PointPatches patches = MakePatches(points);
+  ParallelChunks<PassScratch>(
+      grid->CellCount(), 4, settings.threads, feedback, [&](size_t begin, size_t end, PassScratch& scratch) {
+        scratch.neighbours.wideVectors = wide;
+        for (size_t c = begin; c < end; ++c) {
+          grid->ForEachAtom(c, scratch.neighbours, [&](AtomRef ref, const std::vector<Neighbour>& found) {
+            if (ref.hetero()) return;
+            Atom& atom = s.atoms[ref.index()];
+            scratch.buffer.Fill(s, atom, found);
+            SampleAtom(atom, patches, scratch, wide);
+          });
+        }
+      });
 
   SumResidues(protein, settings.log);
   feedback.EndProgress();

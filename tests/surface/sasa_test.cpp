@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "surface/environment.h"
 #include "test_support.h"
@@ -74,6 +75,25 @@ TEST(SasaAtoms, AnIsolatedAtomIsWhollyExposed) {
   EXPECT_EQ(a.sasa, a.sphereArea);
   EXPECT_EQ(a.contactPoints, 1002u);
   EXPECT_EQ(a.polarPoints, 1002u);
+}
+
+TEST(SasaAtoms, NeighboursInsideOrAroundTheSphereCoverNothingOrEverything) {
+  // A CA (expanded radius 3.4) with a heteroatom at its very centre or just beside it:
+  // smaller, it lies inside and covers no point; larger, it holds the whole sphere.
+  for (const auto& [offset, radius, buried] : {std::tuple{0.0f, 2.0f, false}, std::tuple{0.0f, 4.0f, true},
+                                               std::tuple{0.5f, 2.8f, false}, std::tuple{0.5f, 4.0f, true}}) {
+    Builder b;
+    b.AddResidue("GLY", 1);
+    b.AddAtom("CA", 0, 0, 0);
+    b.AddHet(offset, 0.0f, 0.0f, radius, false, 2);
+    b.Load();
+    SilentFeedback quiet;
+    ASSERT_TRUE(CalculateSASA(b.protein, Points(5), quiet));
+    const Atom& a = b.protein.structure.atoms[0];
+    EXPECT_EQ(a.sasa, buried ? 0.0f : a.sphereArea) << offset << " " << radius;
+    EXPECT_EQ(a.contactPoints, 1002u);  // the solvent or another residue
+    EXPECT_EQ(a.polarPoints, buried ? 0u : 1002u);
+  }
 }
 
 TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
