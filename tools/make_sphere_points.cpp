@@ -7,6 +7,12 @@
 // point is the sum of (b x c) / 6 over the faces that hold it. Every step is deterministic
 // (fixed iteration counts, no random numbers), so the same program writes the same files.
 //
+// The sets up to 1002 points, which every stored result rests on, take both steps. The
+// 2562-point reference set takes the repulsion only: there the ascent gains 0.0016 % of
+// hull volume, narrows the smallest angle from 3.80 to 3.55 degrees, and the per-atom
+// areas it gives stray a third further from FreeSASA's Lee-Richards areas (RMSE on
+// rhodopsin 0.109 against 0.075 square angstrom).
+//
 // Usage: make_sphere_points OUTPUT_FOLDER [N...]   (writes maxvol.3.N.txt for every point
 // count of the program, or for those given, and prints a report)
 #include <algorithm>
@@ -213,7 +219,7 @@ int main(int argc, char** argv) {
     Repel(p, 400);
     const double relaxed = HullVolume(p, Hull(p)) / (4.0 * M_PI / 3.0);
     const double relaxedAngle = SmallestAngleDegrees(p);
-    AscendVolume(p, 300);
+    if (n < 2562) AscendVolume(p, 300);
 
     const std::string path = folder + "/maxvol.3." + std::to_string(n) + ".txt";
     FILE* out = std::fopen(path.c_str(), "w");
