@@ -30,11 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (total > 40) return 0;  // the helix model of short inputs only: its cost grows fast
-  SilentFeedback quiet;
-  HelixBuilder builder(fuzz::ProgramFolder(), quiet);
-  builder.inspectionPath.clear();
   Protein model;
-  model.structure = builder.BuildFromSequences(fasta.sequences);
+  model.structure = fuzz::Builder().BuildFromSequences(fasta.sequences);
   if (model.structure.atoms.empty()) return 0;
   if (fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
   return 0;

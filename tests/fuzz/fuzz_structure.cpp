@@ -52,11 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The Spanner3D model of short structures.
   if (protein.structure.residues.size() <= 16) {
-    SilentFeedback quiet;
-    HelixBuilder builder(fuzz::ProgramFolder(), quiet);
-    builder.inspectionPath.clear();
     Protein model;
-    model.structure = builder.BuildFromStructure(protein.structure, ModelHelixRange::kWholeModel);
+    model.structure = fuzz::Builder().BuildFromStructure(protein.structure, ModelHelixRange::kWholeModel);
     model.ignoreHeteroAtoms = true;
     if (!model.structure.atoms.empty() && fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
   }

@@ -24,6 +24,7 @@
 #include "surface/sasa.h"
 #include "surface/sphere_points.h"
 #include "test_support.h"
+#include "transmembrane/helix_builder.h"
 
 #define FUZZ_CHECK(condition)                                                                        \
   do {                                                                                               \
@@ -111,6 +112,18 @@ inline bool Analyse(Protein& protein, const ScoreValues& table) {
   ScoreResidues(protein, table);
   SumScores(protein);
   return true;
+}
+
+// One helix builder for the process: it reads each amino-acid template once, not once
+// per input, and writes no inspection file.
+inline HelixBuilder& Builder() {
+  static SilentFeedback quiet;
+  static HelixBuilder builder = [] {
+    HelixBuilder b(ProgramFolder(), quiet);
+    b.inspectionPath.clear();
+    return b;
+  }();
+  return builder;
 }
 
 // The small structure, analysed once.
