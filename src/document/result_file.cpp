@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <exception>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string_view>
+#include <thread>
 #include <type_traits>
 
 #include "model/text.h"
@@ -88,6 +91,18 @@ void WriteRange(RecordBuffer& out, const char* keyword, const SecondaryRange& ra
       << '\n';
 }
 
+constexpr size_t kAtomsForTwoWriters = 20000;
+
+void WriteAtoms(RecordBuffer& out, const Structure& s, size_t begin, size_t end) {
+  for (size_t i = begin; i < end; ++i) {
+    const Atom& a = s.atoms[i];
+    out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial << '\t'
+        << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t' << a.atomClass << '\t'
+        << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t' << Num(a.sasa) << '\t' << (a.polar ? 1 : 0) << '\t'
+        << a.contactPoints << '\t' << a.polarPoints << '\n';
+  }
+}
+
 void WriteRecords(std::ostream& stream, const Structure& s) {
   RecordBuffer out(stream);
   out << "STRUCTURE\t" << Num(s.totalSASA) << '\t' << Num(s.averageScore) << '\n';
@@ -119,12 +134,30 @@ void WriteRecords(std::ostream& stream, const Structure& s) {
     for (int32_t index : r.sideChain) out << index << '\t';
     out << '\n';
   }
-  for (const Atom& a : s.atoms) {
-    out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial << '\t'
-        << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq
-        << '\t' << a.atomClass << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t'
-        << Num(a.sasa) << '\t' << (a.polar ? 1 : 0) << '\t' << a.contactPoints << '\t'
-        << a.polarPoints << '\n';
+  // A large structure's second half of atom records is formatted meanwhile on another
+  // thread, into its own text, and written after the first half.
+  const size_t count = s.atoms.size();
+  const size_t half = count >= kAtomsForTwoWriters ? count / 2 : count;
+  std::ostringstream second;
+  std::exception_ptr failed;
+  std::thread helper;
+  if (half < count) {
+    helper = std::thread([&] {
+      try {
+        RecordBuffer tail(second);
+        WriteAtoms(tail, s, half, count);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+  }
+  WriteAtoms(out, s, 0, half);
+  if (helper.joinable()) {
+    helper.join();
+    if (failed) std::rethrow_exception(failed);
+    out.Flush();
+    const std::string& text = second.str();
+    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
   }
   out << "END";
 }
