@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/text.h"
 #include "scoring/score_table.h"
 #include "surface/environment.h"
 #include "surface/sasa.h"
@@ -54,6 +55,38 @@ TEST(ResultFile, WriteReadWriteGivesTheSameFile) {
     EXPECT_EQ(ReadAll("first.tsm"), ReadAll("second.tsm"));
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);  // no leftover temporary
+}
+
+// A structure large enough to have its atom records written by two threads keeps them in
+// order, each with its own numbers as the format writes them.
+TEST(ResultFile, LargeStructuresKeepTheirAtomRecordsInOrder) {
+  Structure large = Analysed("1U19.pdb").structure;
+  const std::vector<Atom> once = large.atoms;
+  for (int copy = 1; copy < 6; ++copy) {
+    for (Atom a : once) {
+      a.index = static_cast<int32_t>(large.atoms.size());
+      a.x += 100.0f * static_cast<float>(copy);
+      large.atoms.push_back(a);
+    }
+  }
+  ASSERT_GT(large.atoms.size(), 30000u);
+  std::ostringstream out;
+  WriteResult(large, out);
+  std::istringstream lines(out.str());
+  std::string line;
+  size_t n = 0;
+  while (std::getline(lines, line)) {
+    if (line.rfind("ATOM\t", 0) != 0) continue;
+    std::vector<std::string> fields;
+    std::istringstream row(line);
+    for (std::string f; std::getline(row, f, '\t');) fields.push_back(f);
+    ASSERT_EQ(fields.size(), 16u) << n;
+    ASSERT_EQ(fields[3], std::to_string(n));
+    ASSERT_EQ(fields[5], FormatNumber(large.atoms[n].x)) << n;
+    ++n;
+  }
+  EXPECT_EQ(n, large.atoms.size());
+  EXPECT_EQ(out.str().substr(out.str().size() - 4), "\nEND");
 }
 
 TEST(ResultFile, NamesAreWrittenPrintableSoFieldsStayInPlace) {
