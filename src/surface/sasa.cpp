@@ -310,7 +310,14 @@ bool UseWideVectors(const SasaSettings& settings) {
 #endif
 }
 
-void SampleAtom(Atom& atom, const PointPatches& patches, PassScratch& scratch, bool wide) {
+// What the pass finds for one atom, kept apart from the atoms while the pass runs: other
+// threads read those records (as neighbours) and must not share cache lines with writes.
+struct AtomResult {
+  float sasa = 0.0f;
+  uint32_t contact = 0, polar = 0;
+};
+
+void SampleAtom(const Atom& atom, const PointPatches& patches, PassScratch& scratch, bool wide, AtomResult& result) {
   const float r = atom.radius;
 #if defined(TESSMOL_AVX2)
   const PointCounts counts = wide ? CountPointsWide(scratch.buffer, r, patches, scratch.patches)
@@ -320,9 +327,9 @@ void SampleAtom(Atom& atom, const PointPatches& patches, PassScratch& scratch, b
   const PointCounts counts = CountPoints(scratch.buffer, r, patches, scratch.patches);
 #endif
   const float count = static_cast<float>(patches.points);
-  atom.sasa = ((count - static_cast<float>(counts.buried)) / count) * atom.sphereArea;
-  atom.contactPoints = counts.contact;
-  atom.polarPoints = counts.polar;
+  result.sasa = ((count - static_cast<float>(counts.buried)) / count) * atom.sphereArea;
+  result.contact = counts.contact;
+  result.polar = counts.polar;
 }
 
 void SumResidues(Protein& protein, std::ostream* log) {
@@ -408,18 +415,24 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
   if (!grid) grid = std::make_shared<const NeighbourGrid>(s, !protein.ignoreHeteroAtoms);
   const bool wide = UseWideVectors(settings);
   const PointPatches patches = MakePatches(points);
+  std::vector<AtomResult> results(s.atoms.size());
   ParallelChunks<PassScratch>(
       grid->CellCount(), 4, settings.threads, feedback, [&](size_t begin, size_t end, PassScratch& scratch) {
         scratch.neighbours.wideVectors = wide;
         for (size_t c = begin; c < end; ++c) {
           grid->ForEachAtom(c, scratch.neighbours, [&](AtomRef ref, const std::vector<Neighbour>& found) {
             if (ref.hetero()) return;
-            Atom& atom = s.atoms[ref.index()];
+            const Atom& atom = s.atoms[ref.index()];
             scratch.buffer.Fill(s, atom, found);
-            SampleAtom(atom, patches, scratch, wide);
+            SampleAtom(atom, patches, scratch, wide, results[ref.index()]);
           });
         }
       });
+  for (size_t i = 0; i < s.atoms.size(); ++i) {
+    s.atoms[i].sasa = results[i].sasa;
+    s.atoms[i].contactPoints = results[i].contact;
+    s.atoms[i].polarPoints = results[i].polar;
+  }
 
   SumResidues(protein, settings.log);
   feedback.EndProgress();
