@@ -55,6 +55,7 @@ struct NeighbourBuffer {
 // (r py - y)^2 + (r pz - z)^2 against the neighbour's squared radius, in that order.
 constexpr size_t kLanes = 32;
 constexpr double kConeMargin = 0.01;  // radians
+constexpr double kUnitTolerance = 1e-5;
 
 struct PointPatches {
   std::vector<float> cx, cy, cz;          // centre directions
@@ -79,7 +80,16 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
                     r * std::sin(golden * static_cast<double>(i)), z};
     }
     std::vector<std::vector<size_t>> members(wanted);
+    // A point off the unit sphere (an edited point file) is no point of a cap: such points
+    // go into patches of their own that every neighbour tests.
+    std::vector<size_t> offSphere;
     for (size_t p = 0; p < points.size(); ++p) {
+      const double length = std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +
+                                      double(points[p][2]) * points[p][2]);
+      if (!(std::abs(length - 1.0) <= kUnitTolerance)) {
+        offSphere.push_back(p);
+        continue;
+      }
       size_t best = 0;
       double bestDot = -2.0;
       for (size_t c = 0; c < wanted; ++c) {
@@ -94,8 +104,14 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
     }
     if (std::any_of(members.begin(), members.end(), [](const auto& m) { return m.size() > kLanes; }))
       continue;
+    for (size_t first = 0; first < offSphere.size(); first += kLanes) {
+      members.emplace_back(offSphere.begin() + static_cast<std::ptrdiff_t>(first),
+                           offSphere.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLanes, offSphere.size())));
+    }
+    const size_t onSphere = wanted;
     const float none = std::numeric_limits<float>::quiet_NaN();
-    for (const auto& m : members) {
+    for (size_t g = 0; g < members.size(); ++g) {
+      const std::vector<size_t>& m = members[g];
       if (m.empty()) continue;
       // The cone: around the members' mean direction, out to the farthest member.
       std::array<double, 3> centre{0.0, 0.0, 0.0};
@@ -104,7 +120,7 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
       }
       const double norm = std::sqrt(centre[0] * centre[0] + centre[1] * centre[1] + centre[2] * centre[2]);
       for (double& v : centre) v = norm > 0.0 ? v / norm : 0.0;
-      double widest = norm > 0.0 ? 0.0 : M_PI;
+      double widest = norm > 0.0 && g < onSphere ? 0.0 : M_PI;
       for (size_t p : m) {
         const double length =
             std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -215,6 +216,74 @@ TEST(SasaPass, AnEmptyPointSetRefusesToRun) {
   EXPECT_FALSE(CalculateSASA(protein, 9, test::ProgramFolder(), feedback));
   EXPECT_EQ(feedback.messages.size(), 3u);
   EXPECT_EQ(protein.structure.totalSASA, 123.0f);
+}
+
+// The pass as the method states it, one point and one neighbour at a time over all atom
+// pairs: a point counts for the nearest neighbour whose sphere holds it.
+struct PointResult {
+  float sasa;
+  uint32_t contact, polar;
+};
+
+std::vector<PointResult> OnePointAtATime(const Structure& s, const std::vector<SpherePoint>& points) {
+  std::vector<PointResult> results;
+  for (const Atom& a : s.atoms) {
+    std::vector<std::pair<float, int32_t>> near;
+    for (size_t j = 0; j < s.atoms.size(); ++j) {
+      const Atom& b = s.atoms[j];
+      const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+      const float reach = a.radius + b.radius;
+      if (&a != &b && dx * dx + dy * dy + dz * dz < reach * reach)
+        near.emplace_back(dx * dx + dy * dy + dz * dz, static_cast<int32_t>(j));
+    }
+    std::sort(near.begin(), near.end());
+    uint32_t buried = 0, contact = 0, polar = 0;
+    for (const SpherePoint& p : points) {
+      const float px = a.radius * p[0], py = a.radius * p[1], pz = a.radius * p[2];
+      const Atom* cover = nullptr;
+      for (const auto& [d2, j] : near) {
+        const Atom& b = s.atoms[j];
+        const float dx = px - (b.x - a.x), dy = py - (b.y - a.y), dz = pz - (b.z - a.z);
+        if (dx * dx + dy * dy + dz * dz < b.radius * b.radius) {
+          cover = &b;
+          break;
+        }
+      }
+      if (cover == nullptr) {
+        ++contact;
+        ++polar;
+      } else {
+        ++buried;
+        contact += cover->resSeq != a.resSeq ? 1 : 0;
+        polar += cover->resSeq != a.resSeq && cover->polar ? 1 : 0;
+      }
+    }
+    const auto n = static_cast<float>(points.size());
+    results.push_back({((n - static_cast<float>(buried)) / n) * a.sphereArea, contact, polar});
+  }
+  return results;
+}
+
+TEST(SasaPass, EqualsTheTestOfOnePointAtATime) {
+  // Crambin at 162 points, and at 92 points of which some are off the unit sphere (an
+  // edited point file) and one is the centre itself.
+  std::vector<SpherePoint> odd = Points(0);
+  for (size_t i = 0; i < odd.size(); i += 9) {
+    for (float& v : odd[i]) v *= i % 2 == 0 ? 1.3f : 0.7f;
+  }
+  odd[5] = {0.0f, 0.0f, 0.0f};
+  for (const std::vector<SpherePoint>* points : {&Points(1), static_cast<const std::vector<SpherePoint>*>(&odd)}) {
+    Protein protein = test::LoadedProtein("1CRN.pdb", true);
+    SilentFeedback quiet;
+    ASSERT_TRUE(CalculateSASA(protein, *points, quiet));
+    const auto expected = OnePointAtATime(protein.structure, *points);
+    for (size_t i = 0; i < expected.size(); ++i) {
+      const Atom& a = protein.structure.atoms[i];
+      ASSERT_EQ(std::memcmp(&a.sasa, &expected[i].sasa, sizeof(float)), 0) << i << " " << a.sasa;
+      ASSERT_EQ(a.contactPoints, expected[i].contact) << i;
+      ASSERT_EQ(a.polarPoints, expected[i].polar) << i;
+    }
+  }
 }
 
 // Every atom's area (its bits) and counts of dihydrofolate reductase with its ligands and
