@@ -84,8 +84,9 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
     // go into patches of their own that every neighbour tests.
     std::vector<size_t> offSphere;
     for (size_t p = 0; p < points.size(); ++p) {
-      const double length = std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +
-                                      double(points[p][2]) * points[p][2]);
+      const double length =
+          std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +
+                    double(points[p][2]) * points[p][2]);
       if (!(std::abs(length - 1.0) <= kUnitTolerance)) {
         offSphere.push_back(p);
         continue;
@@ -105,8 +106,9 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
     if (std::any_of(members.begin(), members.end(), [](const auto& m) { return m.size() > kLanes; }))
       continue;
     for (size_t first = 0; first < offSphere.size(); first += kLanes) {
-      members.emplace_back(offSphere.begin() + static_cast<std::ptrdiff_t>(first),
-                           offSphere.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLanes, offSphere.size())));
+      members.emplace_back(
+          offSphere.begin() + static_cast<std::ptrdiff_t>(first),
+          offSphere.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLanes, offSphere.size())));
     }
     const size_t onSphere = wanted;
     const float none = std::numeric_limits<float>::quiet_NaN();
@@ -270,15 +272,14 @@ __attribute__((target("avx2"))) inline uint32_t CandidatesWide(const PointPatche
   state.done.assign(patches.full.size(), 0u);                                                                \
   size_t open = patches.points;                                                                              \
   for (size_t k = 0; k < nb.count && open > 0; ++k) {                                                        \
-    const double d =                                                                                         \
-        std::sqrt(double(nb.x[k]) * nb.x[k] + double(nb.y[k]) * nb.y[k] + double(nb.z[k]) * nb.z[k]);        \
-    /* The covered cap's half-angle: the law of cosines on the two radii and the distance. */                \
-    const double rk = std::sqrt(double(nb.r2[k]));                                                           \
-    const double cosCap =                                                                                    \
-        d > 0.0 ? (double(r) * r + d * d - rk * rk) / (2.0 * r * d) : (rk > r ? -1.0 : 1.0);                 \
-    const auto c = static_cast<float>(std::clamp(cosCap, -1.0, 1.0));                                        \
+    /* The covered cap's half-angle, by the law of cosines on the two radii and the distance */              \
+    /* (in single precision: the cones' margin is far wider than its rounding). */                           \
+    const float d2 = nb.x[k] * nb.x[k] + nb.y[k] * nb.y[k] + nb.z[k] * nb.z[k];                              \
+    const float dk = std::sqrt(d2);                                                                          \
+    const float cosCap =                                                                                     \
+        dk > 0.0f ? (r * r + d2 - nb.r2[k]) / (2.0f * r * dk) : (nb.r2[k] > r * r ? -1.0f : 1.0f);           \
+    const float c = std::clamp(cosCap, -1.0f, 1.0f);                                                         \
     const float sinCap = std::sqrt(1.0f - c * c);                                                            \
-    const auto dk = static_cast<float>(d);                                                                   \
     for (size_t block = 0; block < patches.full.size(); block += 8) {                                        \
       for (uint32_t m = candidates(patches, state, block, nb.x[k], nb.y[k], nb.z[k], dk, c, sinCap); m != 0; \
            m &= m - 1) {                                                                                     \
@@ -333,7 +334,8 @@ struct AtomResult {
   uint32_t contact = 0, polar = 0;
 };
 
-void SampleAtom(const Atom& atom, const PointPatches& patches, PassScratch& scratch, bool wide, AtomResult& result) {
+void SampleAtom(const Atom& atom, const PointPatches& patches, PassScratch& scratch, bool wide,
+                AtomResult& result) {
   const float r = atom.radius;
 #if defined(TESSMOL_AVX2)
   const PointCounts counts = wide ? CountPointsWide(scratch.buffer, r, patches, scratch.patches)
