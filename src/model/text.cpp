@@ -1,5 +1,6 @@
 #include "model/text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -120,15 +121,14 @@ std::string BareName(const std::string& path) {
 }
 
 std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields(1);
-  for (char c : line) {
-    if (c == '\t') {
-      fields.emplace_back();
-    } else {
-      fields.back().push_back(c);
-    }
+  std::vector<std::string> fields;
+  fields.reserve(static_cast<size_t>(std::count(line.begin(), line.end(), '\t')) + 1);
+  for (size_t start = 0;;) {
+    const size_t tab = line.find('\t', start);
+    fields.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    if (tab == std::string_view::npos) return fields;
+    start = tab + 1;
   }
-  return fields;
 }
 
 // to_chars with a precision formats as printf's %g and %f do in the C locale, which is
