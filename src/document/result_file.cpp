@@ -46,7 +46,7 @@ struct Num {
 // without a formatted stream operation per field.
 class RecordBuffer {
  public:
-  explicit RecordBuffer(std::ostream& out) : out_(out) { text_.reserve(kFlushAt + 4096); }
+  explicit RecordBuffer(std::ostream& out) : out_(out) { text_.reserve(size_t{1} << 16); }
   RecordBuffer(const RecordBuffer&) = delete;
   RecordBuffer& operator=(const RecordBuffer&) = delete;
   ~RecordBuffer() { Flush(); }
