@@ -292,6 +292,43 @@ bool ReadAtomsThroughGemmi(const gemmi::Structure& st, StructureBuilder& builder
   return true;
 }
 
+// gemmi reads integers without a check for overflow: a value of more digits than an int
+// holds is a signed overflow, undefined. The offset of the first bare token in `text`
+// that starts with ten significant digits (after a sign and leading zeros), else npos.
+// Quoted values, text fields and comments are passed over.
+constexpr const char* kIntegerTooLong = "a number beyond the integer range";
+
+size_t OverlongInteger(std::string_view text) {
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (space(c)) {
+      ++i;
+    } else if (c == ';' && (i == 0 || text[i - 1] == '\n')) {  // a text field, to a line ";"
+      const size_t close = text.find("\n;", i + 1);
+      i = close == std::string_view::npos ? text.size() : close + 2;
+    } else if (c == '#') {
+      const size_t end = text.find('\n', i);
+      i = end == std::string_view::npos ? text.size() : end;
+    } else if (c == '\'' || c == '"') {  // to the same quote before a space
+      size_t j = i + 1;
+      while (j < text.size() && !(text[j] == c && (j + 1 == text.size() || space(text[j + 1])))) ++j;
+      i = j + 1;
+    } else {
+      size_t j = i;
+      if (text[j] == '+' || text[j] == '-') ++j;
+      while (j < text.size() && text[j] == '0') ++j;
+      size_t digits = 0;
+      while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, ++digits;
+      if (digits >= 10) return i;
+      while (j < text.size() && !space(text[j])) ++j;
+      i = j;
+    }
+  }
+  return std::string_view::npos;
+}
+
 // Chain names met in the atom rows, in order: one-character names keep their letter,
 // longer ones take free letters in the order they come.
 void NameChains(const std::vector<std::string>& names, StructureBuilder& builder) {
@@ -312,6 +349,16 @@ FileStatus ReadMmcif(const std::string& text, const std::string& name, Structure
     // gemmi reads the file without its atom rows when we read those ourselves.
     const std::string rest = loop ? MetadataText(text, begin, end) : std::string();
     const std::string& forGemmi = loop ? rest : text;
+    if (const size_t at = OverlongInteger(forGemmi); at != std::string_view::npos) {
+      // The line in the file: what gemmi reads are whole lines of it.
+      const size_t lineStart = forGemmi.rfind('\n', at) + 1;  // npos + 1 is 0
+      const std::string_view line =
+          std::string_view(forGemmi).substr(lineStart, forGemmi.find('\n', at) - lineStart);
+      const size_t where = text.find(line);
+      if (where == std::string::npos) return FileStatus::Format(name, 0, kIntegerTooLong);
+      const auto number = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(where), '\n') + 1;
+      return FileStatus::Format(name, static_cast<int>(number), kIntegerTooLong);
+    }
     gemmi::cif::Document doc = gemmi::cif::read_memory(forGemmi.data(), forGemmi.size(), name.c_str());
     if (doc.blocks.empty()) return FileStatus::Format(name, 0, "no data block");
     gemmi::cif::Block& block = doc.blocks.front();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -86,6 +87,32 @@ TEST(StructureFiles, TheAtomLoopReadsAsGemmiReadsIt) {
       ASSERT_EQ(a.residues[i].name, b.residues[i].name) << i;
       ASSERT_EQ(a.residues[i].secStruct, b.residues[i].secStruct) << i;
     }
+  }
+}
+
+// gemmi's integer reading overflows (undefined behaviour) on long digit runs: such a value
+// where gemmi reads is refused with its line; in a quoted value it is only text.
+TEST(StructureFiles, IntegersBeyondRangeAreRefusedWithTheirLine) {
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath("mmcif/1CRN.cif"), text).ok());
+  const size_t helix = text.find("HELX_P HELX_P2 H2 GLU A 23 ? THR A 30");
+  ASSERT_NE(helix, std::string::npos);
+  const auto line = static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(helix), '\n')) + 1;
+  std::string quoted = text;
+  quoted.replace(quoted.find("'DISTORTED 3/10 AT RES 30'"), 26, "'00012345678901234'");
+  for (bool fast : {true, false}) {
+    StructureBuilder builder(test::StandardHetRadii());
+    bool nmr = false;
+    EXPECT_TRUE(ReadMmcif(quoted, "quoted.cif", builder, nmr, fast).ok());
+  }
+  text.replace(helix + 29, 8, "THR A 3000000000000");
+  for (bool fast : {true, false}) {
+    StructureBuilder builder(test::StandardHetRadii());
+    bool nmr = false;
+    const FileStatus status = ReadMmcif(text, "long.cif", builder, nmr, fast);
+    EXPECT_EQ(status.problem, FileProblem::kFormat);
+    EXPECT_EQ(status.line, line);
+    EXPECT_NE(status.Describe().find("a number beyond the integer range"), std::string::npos);
   }
 }
 
