@@ -5,7 +5,6 @@
 #include <exception>
 #include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string_view>
 #include <thread>
 #include <type_traits>
@@ -46,14 +45,16 @@ struct Num {
 // without a formatted stream operation per field.
 class RecordBuffer {
  public:
-  explicit RecordBuffer(std::ostream& out) : out_(out) { text_.reserve(size_t{1} << 16); }
+  explicit RecordBuffer(std::ostream& out) : out_(&out) { text_.reserve(size_t{1} << 16); }
+  // Without a stream: the text is only collected, for text().
+  RecordBuffer() = default;
   RecordBuffer(const RecordBuffer&) = delete;
   RecordBuffer& operator=(const RecordBuffer&) = delete;
   ~RecordBuffer() { Flush(); }
 
   RecordBuffer& operator<<(char c) {
     text_.push_back(c);
-    if (c == '\n' && text_.size() >= kFlushAt) Flush();
+    if (c == '\n' && out_ != nullptr && text_.size() >= kFlushAt) Flush();
     return *this;
   }
   RecordBuffer& operator<<(std::string_view text) {
@@ -76,13 +77,16 @@ class RecordBuffer {
     return *this;
   }
   void Flush() {
-    out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+    if (out_ == nullptr) return;
+    out_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
     text_.clear();
   }
+  const std::string& text() const { return text_; }
+  void Clear() { text_.clear(); }
 
  private:
   static constexpr size_t kFlushAt = size_t{1} << 20;
-  std::ostream& out_;
+  std::ostream* out_ = nullptr;
   std::string text_;
 };
 
@@ -134,30 +138,31 @@ void WriteRecords(std::ostream& stream, const Structure& s) {
     for (int32_t index : r.sideChain) out << index << '\t';
     out << '\n';
   }
-  // A large structure's second half of atom records is formatted meanwhile on another
-  // thread, into its own text, and written after the first half.
+  // A large structure's atom records are formatted on two threads, in pairs of blocks: a
+  // second thread formats each pair's second block while this one formats the first,
+  // and the two go out in order. Only one block is held apart at a time.
   const size_t count = s.atoms.size();
-  const size_t half = count >= kAtomsForTwoWriters ? count / 2 : count;
-  std::ostringstream second;
-  std::exception_ptr failed;
-  std::thread helper;
-  if (half < count) {
-    helper = std::thread([&] {
-      try {
-        RecordBuffer tail(second);
-        WriteAtoms(tail, s, half, count);
-      } catch (...) {
-        failed = std::current_exception();
-      }
-    });
-  }
-  WriteAtoms(out, s, 0, half);
-  if (helper.joinable()) {
-    helper.join();
-    if (failed) std::rethrow_exception(failed);
-    out.Flush();
-    const std::string& text = second.str();
-    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (count < kAtomsForTwoWriters) {
+    WriteAtoms(out, s, 0, count);
+  } else {
+    constexpr size_t kBlock = 4096;
+    RecordBuffer other;
+    for (size_t first = 0; first < count; first += 2 * kBlock) {
+      const size_t middle = std::min(first + kBlock, count), last = std::min(first + 2 * kBlock, count);
+      other.Clear();
+      std::exception_ptr failed;
+      std::thread helper([&] {
+        try {
+          WriteAtoms(other, s, middle, last);
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
+      WriteAtoms(out, s, first, middle);
+      helper.join();
+      if (failed) std::rethrow_exception(failed);
+      out << std::string_view(other.text());
+    }
   }
   out << "END";
 }
