@@ -68,6 +68,9 @@ struct PointPatches {
 PointPatches MakePatches(const std::vector<SpherePoint>& points) {
   PointPatches patches;
   patches.points = points.size();
+  std::vector<double> lengths;
+  for (const SpherePoint& p : points)
+    lengths.push_back(std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]));
   // Centres on a golden-section spiral, about 28 points each; more centres while any
   // patch would hold more than 32 points.
   for (size_t wanted = std::max<size_t>(1, (points.size() + 27) / 28);; wanted += wanted / 4 + 1) {
@@ -84,10 +87,7 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
     // go into patches of their own that every neighbour tests.
     std::vector<size_t> offSphere;
     for (size_t p = 0; p < points.size(); ++p) {
-      const double length =
-          std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +
-                    double(points[p][2]) * points[p][2]);
-      if (!(std::abs(length - 1.0) <= kUnitTolerance)) {
+      if (!(std::abs(lengths[p] - 1.0) <= kUnitTolerance)) {
         offSphere.push_back(p);
         continue;
       }
@@ -124,9 +124,7 @@ PointPatches MakePatches(const std::vector<SpherePoint>& points) {
       for (double& v : centre) v = norm > 0.0 ? v / norm : 0.0;
       double widest = norm > 0.0 && g < onSphere ? 0.0 : M_PI;
       for (size_t p : m) {
-        const double length =
-            std::sqrt(double(points[p][0]) * points[p][0] + double(points[p][1]) * points[p][1] +
-                      double(points[p][2]) * points[p][2]);
+        const double length = lengths[p];
         const double dot =
             length > 0.0
                 ? (centre[0] * points[p][0] + centre[1] * points[p][1] + centre[2] * points[p][2]) / length

@@ -30,7 +30,8 @@ struct SasaSettings {
 bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,
                    const SasaSettings& settings = {});
 
-// The pass with a point set in hand. The neighbour lists of Protein::Load must exist.
+// The pass with a point set in hand, on the neighbour grid of Protein::Load (made here
+// when Load did not run).
 // Every atom's result depends only on the input, so any number of threads gives
 // bit-identical areas and counts.
 bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
