@@ -71,9 +71,8 @@ class RecordBuffer {
     return *this;
   }
   RecordBuffer& operator<<(Num number) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number.value, std::chars_format::general, 6);
-    text_.append(buffer, result.ptr);
+    char buffer[32];
+    text_.append(buffer, FormatNumberTo(buffer, number.value));
     return *this;
   }
   void Flush() {

@@ -133,10 +133,69 @@ std::vector<std::string> SplitFields(std::string_view line) {
 
 // to_chars with a precision formats as printf's %g and %f do in the C locale, which is
 // what a default standard stream writes, without building a stream for every number.
+//
+// A result file is mostly such numbers, and nearly all of them are floats between 1e-4 and
+// 1e6: coordinates, radii, areas, scores. For those the text is made here in integers.
+// A float is m * 2^e with m below 2^24, and 10^9 = 5^9 * 2^9 with 5^9 below 2^21, so the
+// value times 10^9 is exact in a double; its integer part holds every digit that six
+// significant digits can need down to 1e-4, and the part below decides the rounding
+// exactly, ties going to the even digit as printf's do. Other values, and those whose
+// rounding reaches 1e6 (exponent form), go to to_chars.
+char* FormatNumberTo(char* out, double value) {
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e6 && magnitude > 0.0 && static_cast<double>(static_cast<float>(value)) == value) {
+    const double scaled = magnitude * 1e9;
+    if (scaled >= 1e5) {
+      static constexpr uint64_t kPowers[] = {1,           10,           100,           1000,
+                                             10000,       100000,       1000000,       10000000,
+                                             100000000,   1000000000,   10000000000,   100000000000,
+                                             1000000000000, 10000000000000, 100000000000000, 1000000000000000};
+      const uint64_t whole = static_cast<uint64_t>(scaled);  // below 10^15
+      const double below = scaled - static_cast<double>(whole);
+      int digits = 6;
+      while (whole >= kPowers[digits]) ++digits;
+      const uint64_t drop = kPowers[digits - 6];
+      uint64_t kept = whole / drop;
+      const uint64_t rest = whole - kept * drop;
+      bool up;
+      if (drop == 1) {
+        up = below > 0.5 || (below == 0.5 && (kept & 1) != 0);
+      } else {
+        up = 2 * rest > drop || (2 * rest == drop && (below > 0.0 || (kept & 1) != 0));
+      }
+      int exponent = digits - 10;  // of the leading digit
+      if (up && ++kept == 1000000) {
+        kept = 100000;
+        ++exponent;
+      }
+      if (exponent < 6) {
+        char six[6];
+        for (int i = 5; i >= 0; --i, kept /= 10) six[i] = static_cast<char>('0' + kept % 10);
+        int last = 5;  // trailing zeros of the fraction are not written
+        while (last > 0 && last > exponent && six[last] == '0') --last;
+        if (value < 0) *out++ = '-';
+        if (exponent < 0) {
+          *out++ = '0';
+          *out++ = '.';
+          for (int i = -1; i > exponent; --i) *out++ = '0';
+          for (int i = 0; i <= last; ++i) *out++ = six[i];
+        } else {
+          for (int i = 0; i <= exponent; ++i) *out++ = six[i];
+          if (last > exponent) {
+            *out++ = '.';
+            for (int i = exponent + 1; i <= last; ++i) *out++ = six[i];
+          }
+        }
+        return out;
+      }
+    }
+  }
+  return std::to_chars(out, out + 32, value, std::chars_format::general, 6).ptr;
+}
+
 std::string FormatNumber(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return std::string(buffer, result.ptr);
+  char buffer[32];
+  return std::string(buffer, FormatNumberTo(buffer, value));
 }
 
 std::string FormatFixed(double value, int decimals) {

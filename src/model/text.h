@@ -65,6 +65,9 @@ std::vector<std::string> SplitFields(std::string_view line);
 // zeros, exponent form for very large or small magnitudes; always in the C locale.
 std::string FormatNumber(double value);
 
+// FormatNumber's text written at `out` (room for 32 characters); returns its end.
+char* FormatNumberTo(char* out, double value);
+
 // printf-style "%f" (six decimals), independent of the locale.
 std::string FormatFixed(double value, int decimals = 6);
 

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <random>
 #include <sstream>
 
 namespace tessmol {
@@ -70,6 +74,41 @@ TEST(TextNumbers, StreamDefaultForm) {
   EXPECT_EQ(FormatNumber(1.5e-05), "1.5e-05");
   EXPECT_EQ(FormatNumber(1234567.0), "1.23457e+06");
   EXPECT_EQ(FormatFixed(2.5), "2.500000");
+}
+
+// The number text of result files against the C library's "%.6g" on floats of every
+// magnitude: random ones, runs of neighbours at each power of ten (where the digit count
+// and the exponent form change), and exact ties between two six-digit texts, which go to
+// the even digit. Doubles that no float holds take the general path and must agree too.
+TEST(TextNumbers, SixSignificantDigitsAsPrintfGivesThem) {
+  auto expectPrintf = [](double value) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.6g", value);
+    char written[32];
+    const std::string text(written, FormatNumberTo(written, value));
+    ASSERT_EQ(text, expected) << "bits of the float: " << std::hex << std::bit_cast<uint32_t>(static_cast<float>(value));
+  };
+  std::mt19937 random(20261206);
+  for (int i = 0; i < 400000; ++i) {
+    // Exponents from 2^-40 to 2^40 cover both sides of 1e-4 and 1e6.
+    const uint32_t bits = (random() & 0x807fffffu) | ((87u + random() % 81u) << 23);
+    expectPrintf(std::bit_cast<float>(bits));
+  }
+  for (int power = -6; power <= 7; ++power) {
+    const float decade = std::pow(10.0f, static_cast<float>(power));
+    float up = decade, down = decade;
+    for (int step = 0; step < 3000; ++step) {
+      expectPrintf(up);
+      expectPrintf(-down);
+      up = std::nextafter(up, 1e30f);
+      down = std::nextafter(down, 0.0f);
+    }
+  }
+  for (double tie : {123456.5, 123457.5, 12345.25, 12345.75, 1234.125, 999999.5, double{99999.95f}, double{0.000123456789f}})
+    expectPrintf(tie);
+  for (int quarter = 0; quarter < 40000; ++quarter) expectPrintf(99990.0 + quarter / 4.0);
+  for (double other : {0.0, -0.0, 1.0 / 3.0, 2.0 / 3.0 * 1e-7, 1e300, -4.9e-324, 1e6, 999999.0})
+    expectPrintf(other);
 }
 
 }  // namespace
