@@ -13,6 +13,9 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(structure result score_table chart_options het_radii fasta)
 build="${TESSMOL_FUZZ_BUILD_DIR:-build-fuzz}"
+# The targets write every input to a scratch file; on a disk a stalled write shows up as a
+# slow unit, so they write into memory where the machine has it.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSMOL_FUZZ=ON \
   -DTESSMOL_BUILD_BENCH=OFF >/dev/null
