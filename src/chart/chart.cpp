@@ -237,14 +237,24 @@ void DrawResidueTicks(DrawingSurface& surface, const Structure& s, const ChartAx
 void DrawScoreLabels(DrawingSurface& surface, const ChartAxisOptions& axis, const ChartGeometry& g,
                      const PlotRect& rc) {
   if (!axis.showUnits || !(axis.unitInterval > 0.0f)) return;
+  // When the interval is below a pixel (a wild score stretches the scale), several labels
+  // fall on one row and only print over each other: the first one of a row is drawn.
+  int lastY = std::numeric_limits<int>::min();
+  const auto label = [&](double v) {
+    const int y = g.Y(v);
+    if (y == lastY) return;
+    surface.Text(25, y - 10, ScoreLabel(v), TextAlign::kCentreTop);
+    lastY = y;
+  };
   double v = 0.0;
   for (int marks = 0; g.Y(v) - 10 > rc.top + 10 && marks < kMaxMarks; ++marks) {
-    surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
+    label(v);
     v += axis.unitInterval;
   }
   v = -axis.unitInterval;
+  lastY = g.Y(0.0);
   for (int marks = 0; g.Y(v) - 10 < rc.bottom - 10 && marks < kMaxMarks; ++marks) {
-    surface.Text(25, g.Y(v) - 10, ScoreLabel(v), TextAlign::kCentreTop);
+    label(v);
     v -= axis.unitInterval;
   }
 }
