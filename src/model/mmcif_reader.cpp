@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "model/structure_file.h"
 #include "model/text.h"
@@ -284,7 +285,7 @@ bool ReadAtomsThroughGemmi(const gemmi::Structure& st, StructureBuilder& builder
         r.y = static_cast<float>(atom.pos.y);
         r.z = static_cast<float>(atom.pos.z);
         if (!PlausibleCoordinates(r)) return false;
-        builder.AddAtom(r);
+        builder.AddAtom(std::move(r));
       }
     }
     builder.EndChain();

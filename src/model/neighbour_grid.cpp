@@ -150,6 +150,51 @@ uint64_t NeighbourKey(float d2, AtomRef ref) {
   return (uint64_t{bits} << 32) | (static_cast<uint32_t>(value) ^ 0x80000000u);
 }
 
+// Sorts distinct neighbour keys ascending, as std::sort would, in about half its time for
+// the forty or so of an atom: the keys are first dealt into buckets by squared distance
+// (a counting sort), and an insertion sort then only reorders keys within a bucket.
+void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& spare) {
+  const size_t n = keys.size();
+  if (n < 16) {
+    for (size_t i = 1; i < n; ++i) {
+      const uint64_t key = keys[i];
+      size_t j = i;
+      for (; j > 0 && keys[j - 1] > key; --j) keys[j] = keys[j - 1];
+      keys[j] = key;
+    }
+    return;
+  }
+  constexpr uint32_t kBuckets = 64;
+  // The high word is the squared distance's bits, which order as the value does.
+  uint64_t largest = 0;
+  for (uint64_t key : keys) largest = std::max(largest, key);
+  float top;
+  const auto topBits = static_cast<uint32_t>(largest >> 32);
+  std::memcpy(&top, &topBits, sizeof top);
+  const float scale = top > 0.0f ? static_cast<float>(kBuckets - 1) / top : 0.0f;
+  const auto bucketOf = [scale](uint64_t key) {
+    float d2;
+    const auto bits = static_cast<uint32_t>(key >> 32);
+    std::memcpy(&d2, &bits, sizeof d2);
+    // Monotonic in d2, so the buckets keep the keys' order. The insertion sort below
+    // sorts whatever it is given, so the buckets only decide how much it has to do.
+    const float b = d2 * scale;
+    return b < static_cast<float>(kBuckets - 1) ? static_cast<uint32_t>(b) : kBuckets - 1;
+  };
+  uint32_t start[kBuckets + 1] = {};
+  for (uint64_t key : keys) ++start[bucketOf(key) + 1];
+  for (uint32_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
+  spare.resize(n);
+  for (uint64_t key : keys) spare[start[bucketOf(key)]++] = key;
+  for (size_t i = 1; i < n; ++i) {
+    const uint64_t key = spare[i];
+    size_t j = i;
+    for (; j > 0 && spare[j - 1] > key; --j) spare[j] = spare[j - 1];
+    spare[j] = key;
+  }
+  keys.swap(spare);
+}
+
 Neighbour FromKey(uint64_t key) {
   float d2;
   const auto bits = static_cast<uint32_t>(key >> 32);
@@ -261,7 +306,7 @@ void NeighbourGrid::Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch
   }
   // Nearest first; ties in distance are broken by the reference, so that the order never
   // depends on how the grid was walked.
-  std::sort(scratch.keys.begin(), scratch.keys.end());
+  SortKeys(scratch.keys, scratch.spareKeys);
   scratch.found.clear();
   for (uint64_t key : scratch.keys) scratch.found.push_back(FromKey(key));
 }

@@ -26,7 +26,7 @@ struct NeighbourScratch {
   std::vector<float> x, y, z, radius;
   std::vector<AtomRef> ref;
   size_t ownFirst = 0;  // slot of the cell's own first site
-  std::vector<uint64_t> keys;
+  std::vector<uint64_t> keys, spareKeys;
   std::vector<Neighbour> found;
   bool wideVectors = true;  // eight lanes (AVX2) when the processor has them
 };

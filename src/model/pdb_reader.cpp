@@ -1,6 +1,7 @@
 #include "model/pdb_reader.h"
 
 #include <sstream>
+#include <utility>
 
 #include "model/structure_file.h"
 #include "model/text.h"
@@ -121,7 +122,7 @@ bool PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
   r.z = ParseFloat(Field(line, 46, 8));
   r.element = std::string(Field(line, 76, 2));
   if (!PlausibleCoordinates(r)) return false;
-  builder_.AddAtom(r);
+  builder_.AddAtom(std::move(r));
   return true;
 }
 

@@ -78,8 +78,7 @@ bool PlausibleCoordinates(const AtomRecord& r) {
   return true;
 }
 
-void StructureBuilder::AddAtom(const AtomRecord& given) {
-  AtomRecord record = given;
+void StructureBuilder::AddAtom(AtomRecord record) {
   // Names hold no control characters, so that what is shown, stored and read back agree.
   MaskControlCharacters(record.name);
   MaskControlCharacters(record.residueName);

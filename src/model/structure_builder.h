@@ -57,7 +57,7 @@ class StructureBuilder {
   void AddModifiedResidue(const std::string& name, const std::string& parent);
   // Helix and sheet ranges; they type the residues made after them.
   void AddRange(const SecondaryRange& range, bool helix) { (helix ? s_.helices : s_.sheets).push_back(range); }
-  void AddAtom(const AtomRecord& record);
+  void AddAtom(AtomRecord record);
   // Room for this many atoms, so that they are not moved as the structure grows.
   void Reserve(size_t atoms) { s_.atoms.reserve(atoms); }
   // TER: the open residue and chain end here.
