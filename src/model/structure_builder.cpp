@@ -12,20 +12,36 @@ namespace {
 
 constexpr std::string_view kChainIdPool = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-void TypeResidue(Residue& residue, const Structure& s) {
-  residue.secStruct = 2;
-  for (const SecondaryRange& helix : s.helices) {
-    if (helix.chainId == residue.chainId && helix.firstResSeq <= residue.resSeq && residue.resSeq <= helix.lastResSeq)
-      residue.secStruct = 1;
-  }
-  for (const SecondaryRange& sheet : s.sheets) {
-    if (sheet.chainId == residue.chainId && sheet.firstResSeq <= residue.resSeq && residue.resSeq <= sheet.lastResSeq)
-      residue.secStruct = 0;
-  }
-  residue.type = ResidueTypeOf(residue.name);
+bool ChainBefore(const SecondaryRange& range, char chainId) {
+  return static_cast<unsigned char>(range.chainId) < static_cast<unsigned char>(chainId);
+}
+
+bool ChainAfter(char chainId, const SecondaryRange& range) {
+  return static_cast<unsigned char>(chainId) < static_cast<unsigned char>(range.chainId);
 }
 
 }  // namespace
+
+bool StructureBuilder::RangeIndex::Contains(const std::vector<SecondaryRange>& ranges, char chainId,
+                                             int32_t resSeq) {
+  if (indexed != ranges.size()) {
+    byChain = ranges;
+    std::stable_sort(byChain.begin(), byChain.end(), [](const SecondaryRange& l, const SecondaryRange& r) {
+      return ChainBefore(l, r.chainId);
+    });
+    indexed = ranges.size();
+  }
+  const auto first = std::lower_bound(byChain.begin(), byChain.end(), chainId, ChainBefore);
+  const auto last = std::upper_bound(first, byChain.end(), chainId, ChainAfter);
+  return std::any_of(first, last, [resSeq](const SecondaryRange& r) {
+    return r.firstResSeq <= resSeq && resSeq <= r.lastResSeq;
+  });
+}
+
+int32_t StructureBuilder::SecondaryStructureOf(char chainId, int32_t resSeq) {
+  if (sheetIndex_.Contains(s_.sheets, chainId, resSeq)) return 0;
+  return helixIndex_.Contains(s_.helices, chainId, resSeq) ? 1 : 2;
+}
 
 bool IsHydrogen(const std::string& element, const std::string& field) {
   std::string e;
@@ -144,7 +160,8 @@ void StructureBuilder::AddProteinAtom(const AtomRecord& record, const std::strin
     }
     current_ = Residue(residueName, record.resSeq, chainId);
     current_.iCode = record.iCode;
-    TypeResidue(current_, s_);
+    current_.secStruct = SecondaryStructureOf(chainId, record.resSeq);
+    current_.type = ResidueTypeOf(current_.name);
     residueOpen_ = true;
     conformer_ = ' ';
   }

@@ -80,6 +80,17 @@ class StructureBuilder {
   // Where an atom of the open residue of that name is, or -1.
   int32_t AtomOfResidueNamed(const std::string& name) const;
   bool LiesOnAnAtomOfTheResidue(float x, float y, float z) const;
+  // Helix 1, sheet 0 (a sheet wins), else 2, by the file's ranges so far.
+  int32_t SecondaryStructureOf(char chainId, int32_t resSeq);
+
+  // The file's ranges ordered by chain, for typing residues as they are made: a large
+  // structure has hundreds of ranges and thousands of residues. Made again when ranges
+  // were added since.
+  struct RangeIndex {
+    std::vector<SecondaryRange> byChain;
+    size_t indexed = 0;
+    bool Contains(const std::vector<SecondaryRange>& ranges, char chainId, int32_t resSeq);
+  };
 
   const HetAtomRadii& hetRadii_;
   Structure s_;
@@ -97,6 +108,7 @@ class StructureBuilder {
   std::string hetKey_;
   char hetConformer_ = ' ';
   size_t hetStart_ = 0;
+  RangeIndex helixIndex_, sheetIndex_;
 };
 
 // Hydrogen or deuterium, by the element column, or where that is blank by the atom name

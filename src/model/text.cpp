@@ -46,12 +46,43 @@ int32_t ParseInt(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// A plain decimal ("-12.345", the coordinates of every PDB line) read exactly as
+// from_chars reads it: its digits, at most 15 of them, make an integer that a double holds
+// exactly, and so does the power of ten it is divided by, so the one division is the
+// correctly rounded value. Anything else (an exponent, more digits, no digits) is left to
+// from_chars.
+std::optional<double> PlainDecimal(std::string_view text) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (negative) ++i;
+  uint64_t mantissa = 0;
+  int digits = 0, fraction = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits, ++fraction) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
+    }
+  }
+  if (digits == 0 || digits > 15 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) return std::nullopt;
+  const double value = static_cast<double>(mantissa) / kPowers[fraction];
+  return negative ? -value : value;
+}
+
+}  // namespace
+
 double ParseReal(std::string_view text) {
   text = SkipSpace(text);
   if (!text.empty() && text[0] == '+') {
     text.remove_prefix(1);
     if (!text.empty() && text[0] == '-') return 0.0;  // "+-1" is no number
   }
+  if (const std::optional<double> plain = PlainDecimal(text)) return *plain;
   double value = 0.0;
   auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {

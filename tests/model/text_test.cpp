@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 
@@ -32,6 +33,33 @@ TEST(TextConversion, BehavesLikeTheCLibrary) {
   EXPECT_DOUBLE_EQ(ParseReal("nan"), 0.0);
   EXPECT_DOUBLE_EQ(ParseReal("inf"), 0.0);
   EXPECT_DOUBLE_EQ(ParseReal("1e999"), 0.0);
+}
+
+TEST(TextConversion, DecimalsReadToTheBitAsStrtodReadsThem) {
+  // Coordinates, areas and scores: every form a file writes, and the edges of the short
+  // path (15 digits, leading zeros, no integer or no fraction part, a trailing letter).
+  std::mt19937_64 random(7);
+  std::vector<std::string> texts = {"0.000", "-0.000", "-.5", "5.", ".125", "999999999999999", "9999999999999999",
+                                    "0000000000000001.5", "-123.456789012345", "1.5E3", "2.25x", "7.5.5", "-"};
+  char buffer[64];
+  for (int i = 0; i < 200000; ++i) {
+    const int places = static_cast<int>(random() % 16);
+    const auto digits = static_cast<long long>(random() % 10000000000000000ull);
+    std::snprintf(buffer, sizeof buffer, "%s%lld", random() % 2 ? "-" : "", digits);
+    std::string text = buffer;
+    const size_t start = text[0] == '-' ? 1 : 0;
+    while (text.size() - start <= static_cast<size_t>(places)) text.insert(start, "0");
+    text.insert(text.size() - static_cast<size_t>(places), ".");
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    char* end = nullptr;
+    const double expected = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) continue;  // no number: read as 0, checked above
+    ASSERT_EQ(std::bit_cast<uint64_t>(ParseReal(text)), std::bit_cast<uint64_t>(expected)) << text;
+    ASSERT_EQ(std::bit_cast<uint32_t>(ParseFloat(text)), std::bit_cast<uint32_t>(static_cast<float>(expected)))
+        << text;
+  }
 }
 
 TEST(TextConversion, IgnoresTheProcessLocale) {
