@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <string_view>
 #include <thread>
@@ -42,10 +44,11 @@ struct Num {
 
 // Records built in one buffer with std::to_chars, the same text as the stream operators
 // give, and handed to the stream in large pieces: a structure of 50,000 atoms is written
-// without a formatted stream operation per field.
+// without a formatted stream operation per field. Each piece is stored straight into room
+// made before it, without a string's bookkeeping per character.
 class RecordBuffer {
  public:
-  explicit RecordBuffer(std::ostream& out) : out_(&out) { text_.reserve(size_t{1} << 16); }
+  explicit RecordBuffer(std::ostream& out) : out_(&out) { Room(size_t{1} << 16); }
   // Without a stream: the text is only collected, for text().
   RecordBuffer() = default;
   RecordBuffer(const RecordBuffer&) = delete;
@@ -53,40 +56,53 @@ class RecordBuffer {
   ~RecordBuffer() { Flush(); }
 
   RecordBuffer& operator<<(char c) {
-    text_.push_back(c);
-    if (c == '\n' && out_ != nullptr && text_.size() >= kFlushAt) Flush();
+    Room(1);
+    data_[used_++] = c;
+    if (c == '\n' && out_ != nullptr && used_ >= kFlushAt) Flush();
     return *this;
   }
   RecordBuffer& operator<<(std::string_view text) {
-    text_.append(text);
+    Room(text.size());
+    std::memcpy(data_.get() + used_, text.data(), text.size());
+    used_ += text.size();
     return *this;
   }
   RecordBuffer& operator<<(const char* text) { return *this << std::string_view(text); }
   RecordBuffer& operator<<(const std::string& text) { return *this << std::string_view(text); }
   template <class Integer, class = std::enable_if_t<std::is_integral_v<Integer>>>
   RecordBuffer& operator<<(Integer value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    text_.append(buffer, result.ptr);
+    constexpr size_t kDigits = 24;
+    Room(kDigits);
+    used_ = static_cast<size_t>(std::to_chars(data_.get() + used_, data_.get() + used_ + kDigits, value).ptr - data_.get());
     return *this;
   }
   RecordBuffer& operator<<(Num number) {
-    char buffer[32];
-    text_.append(buffer, FormatNumberTo(buffer, number.value));
+    Room(kNumberRoom);
+    used_ = static_cast<size_t>(FormatNumberTo(data_.get() + used_, number.value) - data_.get());
     return *this;
   }
   void Flush() {
     if (out_ == nullptr) return;
-    out_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    text_.clear();
+    out_->write(data_.get(), static_cast<std::streamsize>(used_));
+    used_ = 0;
   }
-  const std::string& text() const { return text_; }
-  void Clear() { text_.clear(); }
+  std::string_view text() const { return {data_.get(), used_}; }
+  void Clear() { used_ = 0; }
 
  private:
   static constexpr size_t kFlushAt = size_t{1} << 20;
+  static constexpr size_t kNumberRoom = 32;  // FormatNumberTo's longest text
+  void Room(size_t bytes) {
+    if (capacity_ - used_ >= bytes) return;
+    const size_t capacity = std::max({2 * capacity_, used_ + bytes, size_t{4096}});
+    std::unique_ptr<char[]> grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (used_ > 0) std::memcpy(grown.get(), data_.get(), used_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
   std::ostream* out_ = nullptr;
-  std::string text_;
+  std::unique_ptr<char[]> data_;
+  size_t used_ = 0, capacity_ = 0;
 };
 
 void WriteRange(RecordBuffer& out, const char* keyword, const SecondaryRange& range) {
@@ -160,7 +176,7 @@ void WriteRecords(std::ostream& stream, const Structure& s) {
       WriteAtoms(out, s, first, middle);
       helper.join();
       if (failed) std::rethrow_exception(failed);
-      out << std::string_view(other.text());
+      out << other.text();
     }
   }
   out << "END";
