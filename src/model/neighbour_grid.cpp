@@ -106,11 +106,9 @@ void NeighbourGrid::CollectSites(size_t cell, NeighbourScratch& scratch) const {
   const int64_t ci = cellKeys_[cell] >> (2 * kKeyBits);
   const int64_t cj = (cellKeys_[cell] >> kKeyBits) & kMaxCell;
   const int64_t ck = cellKeys_[cell] & kMaxCell;
-  scratch.x.clear();
-  scratch.y.clear();
-  scratch.z.clear();
-  scratch.radius.clear();
-  scratch.ref.clear();
+  // The occupied cells among the 27 first, so the slots are sized once and filled by index.
+  size_t cells[27];
+  size_t found = 0, total = 0;
   for (int64_t di = -1; di <= 1; ++di) {
     for (int64_t dj = -1; dj <= 1; ++dj) {
       for (int64_t dk = -1; dk <= 1; ++dk) {
@@ -118,25 +116,35 @@ void NeighbourGrid::CollectSites(size_t cell, NeighbourScratch& scratch) const {
         if (i < 0 || j < 0 || k < 0 || i > kMaxCell || j > kMaxCell || k > kMaxCell) continue;
         const int64_t other = FindCell(PackKey(i, j, k));
         if (other < 0) continue;
-        if (static_cast<size_t>(other) == cell) scratch.ownFirst = scratch.x.size();
-        for (size_t site = cellSites_[other]; site < cellSites_[other + 1]; ++site) {
-          const Item& b = items_[siteStart_[site]];
-          scratch.x.push_back(b.x);
-          scratch.y.push_back(b.y);
-          scratch.z.push_back(b.z);
-          scratch.radius.push_back(b.radius);
-          scratch.ref.push_back(b.ref);
-        }
+        cells[found++] = static_cast<size_t>(other);
+        total += cellSites_[other + 1] - cellSites_[other];
       }
     }
   }
   // Whole blocks of eight; the padding is at no distance at all (NaN) and never overlaps.
-  const size_t padded = (scratch.x.size() + 7) / 8 * 8;
+  const size_t padded = (total + 7) / 8 * 8;
+  scratch.x.resize(padded);
+  scratch.y.resize(padded);
+  scratch.z.resize(padded);
+  scratch.radius.resize(padded);
+  scratch.ref.resize(total, AtomRef::Protein(0));
+  size_t slot = 0;
+  for (size_t c = 0; c < found; ++c) {
+    if (cells[c] == cell) scratch.ownFirst = slot;
+    for (size_t site = cellSites_[cells[c]]; site < cellSites_[cells[c] + 1]; ++site, ++slot) {
+      const Item& b = items_[siteStart_[site]];
+      scratch.x[slot] = b.x;
+      scratch.y[slot] = b.y;
+      scratch.z[slot] = b.z;
+      scratch.radius[slot] = b.radius;
+      scratch.ref[slot] = b.ref;
+    }
+  }
   const float none = std::numeric_limits<float>::quiet_NaN();
-  scratch.x.resize(padded, none);
-  scratch.y.resize(padded, none);
-  scratch.z.resize(padded, none);
-  scratch.radius.resize(padded, 0.0f);
+  for (; slot < padded; ++slot) {
+    scratch.x[slot] = scratch.y[slot] = scratch.z[slot] = none;
+    scratch.radius[slot] = 0.0f;
+  }
 }
 
 namespace {
