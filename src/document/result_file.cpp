@@ -62,6 +62,7 @@ class RecordBuffer {
     return *this;
   }
   RecordBuffer& operator<<(std::string_view text) {
+    if (text.empty()) return *this;  // an empty buffer's text may have no storage at all
     Room(text.size());
     std::memcpy(data_.get() + used_, text.data(), text.size());
     used_ += text.size();
