@@ -74,7 +74,8 @@ class RecordBuffer {
   RecordBuffer& operator<<(Integer value) {
     constexpr size_t kDigits = 24;
     Room(kDigits);
-    used_ = static_cast<size_t>(std::to_chars(data_.get() + used_, data_.get() + used_ + kDigits, value).ptr - data_.get());
+    char* at = data_.get() + used_;
+    used_ += static_cast<size_t>(std::to_chars(at, at + kDigits, value).ptr - at);
     return *this;
   }
   RecordBuffer& operator<<(Num number) {

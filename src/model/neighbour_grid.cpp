@@ -158,35 +158,40 @@ uint64_t NeighbourKey(float d2, AtomRef ref) {
   return (uint64_t{bits} << 32) | (static_cast<uint32_t>(value) ^ 0x80000000u);
 }
 
+// The squared distance a key holds in its high word.
+float DistanceOfKey(uint64_t key) {
+  float d2;
+  const auto bits = static_cast<uint32_t>(key >> 32);
+  std::memcpy(&d2, &bits, sizeof d2);
+  return d2;
+}
+
+void InsertionSort(std::vector<uint64_t>& keys) {
+  for (size_t i = 1; i < keys.size(); ++i) {
+    const uint64_t key = keys[i];
+    size_t j = i;
+    for (; j > 0 && keys[j - 1] > key; --j) keys[j] = keys[j - 1];
+    keys[j] = key;
+  }
+}
+
 // Sorts distinct neighbour keys ascending, as std::sort would, in about half its time for
 // the forty or so of an atom: the keys are first dealt into buckets by squared distance
 // (a counting sort), and an insertion sort then only reorders keys within a bucket.
 void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& spare) {
   const size_t n = keys.size();
   if (n < 16) {
-    for (size_t i = 1; i < n; ++i) {
-      const uint64_t key = keys[i];
-      size_t j = i;
-      for (; j > 0 && keys[j - 1] > key; --j) keys[j] = keys[j - 1];
-      keys[j] = key;
-    }
+    InsertionSort(keys);
     return;
   }
   constexpr uint32_t kBuckets = 64;
-  // The high word is the squared distance's bits, which order as the value does.
-  uint64_t largest = 0;
-  for (uint64_t key : keys) largest = std::max(largest, key);
-  float top;
-  const auto topBits = static_cast<uint32_t>(largest >> 32);
-  std::memcpy(&top, &topBits, sizeof top);
+  // Keys order as their distances do, so the largest key holds the largest distance.
+  const float top = DistanceOfKey(*std::max_element(keys.begin(), keys.end()));
   const float scale = top > 0.0f ? static_cast<float>(kBuckets - 1) / top : 0.0f;
   const auto bucketOf = [scale](uint64_t key) {
-    float d2;
-    const auto bits = static_cast<uint32_t>(key >> 32);
-    std::memcpy(&d2, &bits, sizeof d2);
     // Monotonic in d2, so the buckets keep the keys' order. The insertion sort below
     // sorts whatever it is given, so the buckets only decide how much it has to do.
-    const float b = d2 * scale;
+    const float b = DistanceOfKey(key) * scale;
     return b < static_cast<float>(kBuckets - 1) ? static_cast<uint32_t>(b) : kBuckets - 1;
   };
   uint32_t start[kBuckets + 1] = {};
@@ -194,21 +199,13 @@ void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& spare) {
   for (uint32_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
   spare.resize(n);
   for (uint64_t key : keys) spare[start[bucketOf(key)]++] = key;
-  for (size_t i = 1; i < n; ++i) {
-    const uint64_t key = spare[i];
-    size_t j = i;
-    for (; j > 0 && spare[j - 1] > key; --j) spare[j] = spare[j - 1];
-    spare[j] = key;
-  }
+  InsertionSort(spare);
   keys.swap(spare);
 }
 
 Neighbour FromKey(uint64_t key) {
-  float d2;
-  const auto bits = static_cast<uint32_t>(key >> 32);
-  std::memcpy(&d2, &bits, sizeof d2);
   const auto value = static_cast<int32_t>(static_cast<uint32_t>(key) ^ 0x80000000u);
-  return {d2, value < 0 ? AtomRef::Hetero(-(value + 1)) : AtomRef::Protein(value)};
+  return {DistanceOfKey(key), value < 0 ? AtomRef::Hetero(-(value + 1)) : AtomRef::Protein(value)};
 }
 
 }  // namespace
