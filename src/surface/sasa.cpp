@@ -262,53 +262,63 @@ __attribute__((target("avx2"))) inline uint32_t CandidatesWide(const PointPatche
 }
 #endif
 
+using CoverFn = uint32_t (*)(const PointPatches&, size_t, float, float, float, float, float);
+using CandidatesFn = uint32_t (*)(const PointPatches&, const PatchState&, size_t, float, float, float, float,
+                                  float, float);
+
 // Neighbours in list order: each point counts for the first neighbour that covers it
 // (the nearest covering one decides what it touches); a point none covers is open to the
 // solvent, a contact and a polar one.
-#define TESSMOL_COUNT_POINTS(cover, candidates)                                                              \
-  PointCounts counts;                                                                                        \
-  state.done.assign(patches.full.size(), 0u);                                                                \
-  size_t open = patches.points;                                                                              \
-  for (size_t k = 0; k < nb.count && open > 0; ++k) {                                                        \
-    /* The covered cap's half-angle, by the law of cosines on the two radii and the distance */              \
-    /* (in single precision: the cones' margin is far wider than its rounding). */                           \
-    const float d2 = nb.x[k] * nb.x[k] + nb.y[k] * nb.y[k] + nb.z[k] * nb.z[k];                              \
-    const float dk = std::sqrt(d2);                                                                          \
-    const float cosCap =                                                                                     \
-        dk > 0.0f ? (r * r + d2 - nb.r2[k]) / (2.0f * r * dk) : (nb.r2[k] > r * r ? -1.0f : 1.0f);           \
-    const float c = std::clamp(cosCap, -1.0f, 1.0f);                                                         \
-    const float sinCap = std::sqrt(1.0f - c * c);                                                            \
-    for (size_t block = 0; block < patches.full.size(); block += 8) {                                        \
-      for (uint32_t m = candidates(patches, state, block, nb.x[k], nb.y[k], nb.z[k], dk, c, sinCap); m != 0; \
-           m &= m - 1) {                                                                                     \
-        const size_t q = block + static_cast<size_t>(__builtin_ctz(m));                                      \
-        const uint32_t fresh =                                                                               \
-            cover(patches, q, r, nb.x[k], nb.y[k], nb.z[k], nb.r2[k]) & ~state.done[q] & patches.full[q];    \
-        if (fresh == 0) continue;                                                                            \
-        state.done[q] |= fresh;                                                                              \
-        const auto n = static_cast<uint32_t>(__builtin_popcount(fresh));                                     \
-        open -= n;                                                                                           \
-        counts.buried += n;                                                                                  \
-        counts.contact += nb.contact[k] * n;                                                                 \
-        counts.polar += nb.polar[k] * n;                                                                     \
-      }                                                                                                      \
-    }                                                                                                        \
-  }                                                                                                          \
-  counts.contact += static_cast<uint32_t>(open);                                                             \
-  counts.polar += static_cast<uint32_t>(open);                                                               \
+// Always inlined into its two callers, so that inside the AVX2 one the eight-lane tests
+// are inlined too (a call across the target boundary cannot be). With the tests as
+// template arguments the compiler sees each call's target. Against the macro this replaced,
+// 1AON at 1002 points on one thread took 0.17-0.19 s of user time against 0.19-0.20 s, with
+// identical result files (five runs each, alternating).
+template <CoverFn cover, CandidatesFn candidates>
+[[gnu::always_inline]] inline PointCounts CountPointsWith(const NeighbourBuffer& nb, float r,
+                                                         const PointPatches& patches, PatchState& state) {
+  PointCounts counts;
+  state.done.assign(patches.full.size(), 0u);
+  size_t open = patches.points;
+  for (size_t k = 0; k < nb.count && open > 0; ++k) {
+    // The covered cap's half-angle, by the law of cosines on the two radii and the distance
+    // (in single precision: the cones' margin is far wider than its rounding).
+    const float d2 = nb.x[k] * nb.x[k] + nb.y[k] * nb.y[k] + nb.z[k] * nb.z[k];
+    const float dk = std::sqrt(d2);
+    const float cosCap = dk > 0.0f ? (r * r + d2 - nb.r2[k]) / (2.0f * r * dk) : (nb.r2[k] > r * r ? -1.0f : 1.0f);
+    const float c = std::clamp(cosCap, -1.0f, 1.0f);
+    const float sinCap = std::sqrt(1.0f - c * c);
+    for (size_t block = 0; block < patches.full.size(); block += 8) {
+      for (uint32_t m = candidates(patches, state, block, nb.x[k], nb.y[k], nb.z[k], dk, c, sinCap); m != 0;
+           m &= m - 1) {
+        const size_t q = block + static_cast<size_t>(__builtin_ctz(m));
+        const uint32_t fresh =
+            cover(patches, q, r, nb.x[k], nb.y[k], nb.z[k], nb.r2[k]) & ~state.done[q] & patches.full[q];
+        if (fresh == 0) continue;
+        state.done[q] |= fresh;
+        const auto n = static_cast<uint32_t>(__builtin_popcount(fresh));
+        open -= n;
+        counts.buried += n;
+        counts.contact += nb.contact[k] * n;
+        counts.polar += nb.polar[k] * n;
+      }
+    }
+  }
+  counts.contact += static_cast<uint32_t>(open);
+  counts.polar += static_cast<uint32_t>(open);
   return counts;
+}
 
 PointCounts CountPoints(const NeighbourBuffer& nb, float r, const PointPatches& patches, PatchState& state) {
-  TESSMOL_COUNT_POINTS(CoverMask, Candidates)
+  return CountPointsWith<CoverMask, Candidates>(nb, r, patches, state);
 }
 
 #if defined(TESSMOL_AVX2)
 __attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffer& nb, float r,
                                                             const PointPatches& patches, PatchState& state) {
-  TESSMOL_COUNT_POINTS(CoverMaskWide, CandidatesWide)
+  return CountPointsWith<CoverMaskWide, CandidatesWide>(nb, r, patches, state);
 }
 #endif
-#undef TESSMOL_COUNT_POINTS
 
 struct PassScratch {
   NeighbourScratch neighbours;
