@@ -1,21 +1,22 @@
 #include "app/child_frame.h"
 
-#include <QSettings>
-
-#include "app/main_frame.h"
-
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSettings>
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/main_frame.h"
 #include "app/options_sheet.h"
 #include "document/report.h"
+#include "model/file_status.h"
 #include "views/chart_view.h"
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"
@@ -177,7 +178,25 @@ void CChildFrame::OnChartOptions() {
 void CChildFrame::OnPrint() {
   QPrinter printer;
   QPrintDialog dialog(&printer, this);
-  if (session_->dialogs().Run(dialog) == QDialog::Accepted) chart_->Print(printer);
+  if (session_->dialogs().Run(dialog) != QDialog::Accepted) return;
+  const QString file = printer.outputFileName();
+  if (printer.outputFormat() != QPrinter::PdfFormat || file.isEmpty()) {
+    chart_->Print(printer);
+    return;
+  }
+  // Printed to a file: the PDF is made in memory and written by the one safe writer.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter pdf(&buffer);
+    pdf.setPageLayout(printer.pageLayout());
+    pdf.setResolution(printer.resolution());
+    chart_->Print(pdf);
+  }
+  const FileStatus written = WriteBytesAtomically(
+      file.toStdString(), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (!written) session_->dialogs().Message(this, QString::fromStdString(written.Describe()));
 }
 
 void CChildFrame::OnPrintPreview() {

@@ -1,12 +1,15 @@
 // tessmol: the desktop program. One main window; each document in a window of its own
 // with the analysis list, the protein summary, the chart and the residue table.
 #include <QApplication>
+#include <QBuffer>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "document/process_state.h"
+#include "model/file_status.h"
 #include "views/dialog_service.h"
 
 int main(int argc, char** argv) {
@@ -50,8 +53,20 @@ int main(int argc, char** argv) {
   }
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(1500, &frame, [&frame, screenshot]() {
-      const bool saved = frame.grab().save(screenshot);
-      QApplication::exit(saved ? 0 : 1);
+      // Drawn in memory in the format its name asks for, then written by the one safe writer.
+      QByteArray bytes;
+      QBuffer buffer(&bytes);
+      const QByteArray format = QFileInfo(screenshot).suffix().toUpper().toLatin1();
+      bool saved = buffer.open(QIODevice::WriteOnly) &&
+                   frame.grab().save(&buffer, format.isEmpty() ? "PNG" : format.constData());
+      const tessmol::FileStatus written =
+          saved
+              ? tessmol::WriteBytesAtomically(
+                    screenshot.toStdString(),
+                    std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))
+              : tessmol::FileStatus::WriteFailed(screenshot.toStdString(), "the picture could not be drawn");
+      if (!written) qWarning("%s", written.Describe().c_str());
+      QApplication::exit(written ? 0 : 1);
     });
   }
   return QApplication::exec();

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "model/file_status.h"
 #include "model/text.h"
 
 namespace tessmol {
@@ -75,13 +76,8 @@ bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& 
   if (!OpenForReading(in, path)) {
     feedback.ShowMessage("File Error:\tCan not find chart options file '" + path +
                          "'\n\tCreating file with default values");
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      if (out.is_open()) {
-        out << DefaultChartOptionsText();
-      } else {
-        feedback.ShowMessage("Error: Couldn't create file");
-      }
+    if (const FileStatus written = WriteBytesAtomically(path, DefaultChartOptionsText()); !written) {
+      feedback.ShowMessage("Error: Couldn't create file: " + written.detail);
     }
     if (!OpenForReading(in, path)) {
       feedback.ShowMessage("Error - Chart may not initialise properly\nplease shut down program and re-open");

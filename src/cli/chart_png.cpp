@@ -17,7 +17,7 @@ namespace {
 // The PNG library beside the executable, opened on the first PNG.
 struct PngLibrary {
   void* handle = nullptr;
-  bool (*write)(const ChartInput*, int, int, const char*) = nullptr;
+  bool (*render)(const ChartInput*, int, int, std::string*) = nullptr;
   void (*shutdown)() = nullptr;
 };
 
@@ -28,17 +28,18 @@ PngLibrary& Png() {
 
 bool OpenPngLibrary() {
   PngLibrary& png = Png();
-  if (png.write != nullptr) return true;
+  if (png.render != nullptr) return true;
   const std::string path = ExecutableFolder() + "/libtessmol_png.so";
   png.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (png.handle != nullptr) {
-    png.write = reinterpret_cast<bool (*)(const ChartInput*, int, int, const char*)>(::dlsym(png.handle, "TessmolWritePng"));
+    png.render = reinterpret_cast<bool (*)(const ChartInput*, int, int, std::string*)>(
+        ::dlsym(png.handle, "TessmolRenderPng"));
     png.shutdown = reinterpret_cast<void (*)()>(::dlsym(png.handle, "TessmolShutdownPng"));
   }
-  if (png.write == nullptr || png.shutdown == nullptr) {
+  if (png.render == nullptr || png.shutdown == nullptr) {
     const char* why = ::dlerror();
     std::cerr << "Error: cannot load the PNG drawing library " << path << ": " << (why ? why : "no such symbol") << '\n';
-    png.write = nullptr;
+    png.render = nullptr;
     return false;
   }
   return true;
@@ -46,24 +47,27 @@ bool OpenPngLibrary() {
 
 }  // namespace
 
-bool WritePng(const ChartInput& input, int width, int height, const std::string& path) {
-  return OpenPngLibrary() && Png().write(&input, width, height, path.c_str());
+FileStatus WritePng(const ChartInput& input, int width, int height, const std::string& path) {
+  if (!OpenPngLibrary()) return FileStatus::WriteFailed(path, "the PNG drawing library could not be loaded");
+  std::string bytes;
+  if (!Png().render(&input, width, height, &bytes))
+    return FileStatus::WriteFailed(path, "the chart could not be drawn");
+  return WriteBytesAtomically(path, bytes);
 }
 
 void ShutdownChartRendering() {
   if (Png().shutdown != nullptr) Png().shutdown();
 }
 
-bool WriteChartFile(const Structure& structure, const std::string& title, const std::string& path, int width,
-                    int height, const ChartOptions& options) {
+FileStatus WriteChartFile(const Structure& structure, const std::string& title, const std::string& path,
+                          int width, int height, const ChartOptions& options) {
   ChartInput input = MakeChartInput(structure, true, options, {10, 10, width - 10, height - 10});
   input.title = title;
   const std::string extension = std::filesystem::path(path).extension().string();
   if (extension == ".svg" || extension == ".SVG") {
     SvgSurface svg(width, height);
     DrawChart(svg, input);
-    const std::string text = svg.Finish();
-    return WriteFileAtomically(path, [&](std::ostream& out) { out << text; }).ok();
+    return WriteBytesAtomically(path, svg.Finish());
   }
   return WritePng(input, width, height, path);
 }

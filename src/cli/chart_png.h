@@ -3,15 +3,16 @@
 #include <string>
 
 #include "chart/chart.h"
+#include "model/file_status.h"
 
 namespace tessmol::cli {
 
 // Renders the chart into a PNG file with Qt's painter on an offscreen image.
-bool WritePng(const ChartInput& input, int width, int height, const std::string& path);
+FileStatus WritePng(const ChartInput& input, int width, int height, const std::string& path);
 
 // The chart of a structure into FILE.svg or FILE.png, as a figure under `title`.
-bool WriteChartFile(const Structure& structure, const std::string& title, const std::string& path, int width,
-                    int height, const ChartOptions& options);
+FileStatus WriteChartFile(const Structure& structure, const std::string& title, const std::string& path,
+                          int width, int height, const ChartOptions& options);
 // The chart file of one structure: FILE as given for a single structure, otherwise with
 // the structure's name before the extension.
 std::string ChartPath(const std::string& chart, const std::string& structure, bool several);

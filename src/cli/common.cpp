@@ -40,7 +40,8 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
       .add_option("--score-table", options.scoreTable,
                   "Score table (.stb) to score with instead of Default.stb");
   command.add_option("--log", options.logPath,
-                     "Log file of the surface-area pass (default: temp/Logfile.log beside the program)");
+                     "Log file of the surface-area pass (default: temp/Logfile.log beside the program where "
+                     "you may write there, else $XDG_STATE_HOME/tessmol/Logfile.log)");
 }
 
 void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::string> choices) {
@@ -159,6 +160,24 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
       status_ = 1;
     }
   }
+}
+
+namespace {
+
+bool& LogLost() {
+  static bool lost = false;
+  return lost;
+}
+
+}  // namespace
+
+Session::~Session() {
+  doc_.reset();  // the last document closes the log and says what it lost
+  if (!state_.logStatus()) LogLost() = true;
+}
+
+bool LogsWritten() {
+  return !LogLost();
 }
 
 bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file, bool resultHint) {

@@ -58,6 +58,8 @@ void AddSpannerOptions(CLI::App& command, ScanParams& params);
 class Session {
  public:
   explicit Session(const AnalysisOptions& options);
+  // Closes the log; one that lost lines has been named on stderr and fails the run.
+  ~Session();
   // 0 when ready; otherwise the exit status, after saying why on stderr: 2 for a value
   // out of range, 1 for a table or log the user named that cannot be used.
   int status() const { return status_; }
@@ -70,6 +72,10 @@ class Session {
   std::unique_ptr<CTessmolDoc> doc_;
   int status_ = 0;
 };
+
+// False once a run's log could not take every line (said on stderr as it closed): the
+// command then exits with 1 whatever else it did.
+bool LogsWritten();
 
 // Says on stderr why a structure file was not analysed; true when it was. A result file
 // named as a structure gets "use show or recalc" when `resultHint`.

@@ -4,6 +4,7 @@
 
 #include "cli/analyse.h"
 #include "cli/chart_png.h"
+#include "cli/common.h"
 #include "cli/membrane.h"
 #include "cli/multi.h"
 #include "cli/read.h"
@@ -30,5 +31,6 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
   tessmol::cli::ShutdownChartRendering();
+  if (!tessmol::cli::LogsWritten() && status == 0) status = 1;
   return status;
 }

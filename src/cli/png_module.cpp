@@ -2,6 +2,7 @@
 // when a .png is asked for: every other run starts without loading the toolkit.
 #include <QGuiApplication>
 #include <memory>
+#include <string>
 
 #include "chart/chart.h"
 #include "chart/qt/qt_painter_surface.h"
@@ -20,8 +21,9 @@ std::unique_ptr<QGuiApplication>& Application() {
 
 extern "C" {
 
-__attribute__((visibility("default"))) bool TessmolWritePng(const tessmol::ChartInput* input, int width, int height,
-                                                            const char* path) {
+// The PNG's bytes only: the program writes them through its own safe writer.
+__attribute__((visibility("default"))) bool TessmolRenderPng(const tessmol::ChartInput* input, int width,
+                                                             int height, std::string* bytes) {
   if (QGuiApplication::instance() == nullptr) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
@@ -29,7 +31,7 @@ __attribute__((visibility("default"))) bool TessmolWritePng(const tessmol::Chart
     static char* argv[] = {name, nullptr};
     Application() = std::make_unique<QGuiApplication>(argc, argv);
   }
-  return tessmol::WriteChartPng(*input, width, height, QString::fromUtf8(path));
+  return tessmol::RenderChartPng(*input, width, height, *bytes);
 }
 
 __attribute__((visibility("default"))) void TessmolShutdownPng() {

@@ -81,8 +81,10 @@ int Run(const Spanner2DArgs& args) {
   auto chart = [&](const Protein& model) {
     if (args.chart.empty()) return;
     const std::string path = ChartPath(args.chart, args.files[charted++], args.files.size() > 1);
-    if (!WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path, chartWidth, chartHeight, chartOptions)) {
-      std::cerr << "Error: cannot write the chart " << path << '\n';
+    if (const FileStatus written = WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path,
+                                                  chartWidth, chartHeight, chartOptions);
+        !written) {
+      std::cerr << written.Describe() << '\n';
       chartsWritten = false;
     }
   };

@@ -3,10 +3,12 @@
 // The application makes one and hands it to each document; tests make a fresh one per case.
 #pragma once
 
-#include <fstream>
+#include <memory>
+#include <ostream>
 #include <string>
 
 #include "model/feedback.h"
+#include "model/file_status.h"
 #include "model/het_atom_radii.h"
 #include "scoring/score_table.h"
 #include "transmembrane/segments.h"
@@ -20,14 +22,30 @@ class ProcessState {
 
   const std::string& programFolder() const { return programFolder_; }
 
+  ProcessState(const ProcessState&) = delete;
+  ProcessState& operator=(const ProcessState&) = delete;
+  ~ProcessState() { CloseLog(); }
+
   // The log file of the surface-area pass; null while none is open.
-  std::ostream* logFile() { return logFile_.is_open() ? &logFile_ : nullptr; }
-  bool OpenLog(const std::string& path);
-  // Where the first document opens the log instead of the work folder's Logfile.log
-  // (the command line's --log); set before the first document is made.
+  std::ostream* logFile() { return log_ ? &log_->stream : nullptr; }
+  // Opens `path` for the log, never through a symlink. It is emptied only when no other
+  // running process logs into it (they hold a lock on it); otherwise this run's lines
+  // follow theirs.
+  FileStatus OpenLog(const std::string& path);
+  // The log where no --log names one: Logfile.log in the program's temp folder where this
+  // user may write there, else in the user's own state folder ($XDG_STATE_HOME/tessmol,
+  // by default ~/.local/state/tessmol). A log that the first place refuses is said on
+  // `feedback` before the second is tried.
+  FileStatus OpenDefaultLog(Feedback& feedback);
+  // Where the first document opens the log instead of the default (the command line's
+  // --log); set before the first document is made.
   void RequestLogPath(std::string path) { requestedLogPath_ = std::move(path); }
   const std::string& requestedLogPath() const { return requestedLogPath_; }
-  void CloseLog() { logFile_.close(); }
+  // Writes out and closes the log; then logStatus() says whether every line reached it.
+  void CloseLog();
+  // Whether the log took every line written to it so far: a failure names the log and
+  // the system's reason. Ok when no log was opened.
+  FileStatus logStatus() const;
 
   // Documents register themselves so the log closes with the last of them, not the first.
   void AttachDocument() { ++documents_; }
@@ -43,7 +61,16 @@ class ProcessState {
  private:
   std::string programFolder_;
   std::string requestedLogPath_;
-  std::ofstream logFile_;
+  // The open log: its descriptor (which holds the lock) under a line-keeping buffer.
+  struct Log {
+    explicit Log(int fd) : fd(fd), buffer(fd, true), stream(&buffer) {}
+    int fd;
+    FdStreamBuf buffer;
+    std::ostream stream;
+  };
+  std::unique_ptr<Log> log_;
+  std::string logPath_;
+  int logError_ = 0;
   int documents_ = 0;
 };
 

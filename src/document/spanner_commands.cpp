@@ -153,7 +153,7 @@ bool CTessmolDoc::FinishSpanner3D() {
   const std::string path = hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
   bool ok = true;
   if (const FileStatus written = WriteResult(protein_.structure, path); !written) {
-    feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, path));
+    feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, written));
     ok = false;
   } else if (hasRow) {
     entries_[*currentEntry_].averageScore = protein_.structure.averageScore;
@@ -199,8 +199,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
     }
     SumScores(model);
     // The row's result file is the one the residues are stored in; one write serves both.
-    if (!AddSummaryEntry(model)) {
-      feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, entries_.back().resultPath));
+    if (const FileStatus written = AddSummaryEntry(model); !written) {
+      feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));
       ok = false;
     }
     if (onModel) onModel(model);

@@ -72,19 +72,21 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   if (!state_.segmentParamsStatus) state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
   workFolder_ += "/temp/";
   if (state_.logFile() == nullptr) {
-    std::string path = state_.requestedLogPath();
-    if (path.empty()) {
-      std::error_code error;
-      std::filesystem::create_directories(workFolder_, error);
-      path = workFolder_ + "Logfile.log";
-    }
-    if (!state_.OpenLog(path)) feedback_.ShowMessage(WithFile(kLogFileFailed, path));
+    const std::string& requested = state_.requestedLogPath();
+    const FileStatus opened =
+        requested.empty() ? state_.OpenDefaultLog(feedback_) : state_.OpenLog(requested);
+    if (!opened) feedback_.ShowMessage(WithFile(kLogFileFailed, opened));
   }
   state_.AttachDocument();
 }
 
 CTessmolDoc::~CTessmolDoc() {
+  const bool open = state_.logFile() != nullptr;
   state_.DetachDocument();
+  // A log that lost lines is said once, by the document that closed it.
+  if (open && state_.logFile() == nullptr) {
+    if (const FileStatus log = state_.logStatus(); !log) feedback_.ShowMessage(log.Describe());
+  }
 }
 
 std::optional<AnalysisSettings::Problem> CTessmolDoc::SetSettings(const AnalysisSettings& settings) {
@@ -184,7 +186,7 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   entries_.push_back(entry);
   FileStatus written =
       pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed.structure, entry.resultPath);
-  if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, entry.resultPath));
+  if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, written));
   return written;
 }
 

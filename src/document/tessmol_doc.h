@@ -71,6 +71,10 @@ inline constexpr const char* kFastaNotProcessed = "Error: Could not process FAST
 inline std::string WithFile(const std::string& text, const std::string& path) {
   return text + ": " + path;
 }
+// The same for a failed file operation, with the system's reason after the file.
+inline std::string WithFile(const std::string& text, const FileStatus& status) {
+  return WithFile(text, status.path) + (status.detail.empty() ? "" : ": " + status.detail);
+}
 
 class CTessmolDoc {
  public:

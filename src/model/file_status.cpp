@@ -1,10 +1,14 @@
 #include "model/file_status.h"
 
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 namespace tessmol {
 
@@ -34,52 +38,117 @@ FileStatus ReadFailure(const std::string& path) {
   return FileStatus::Unreadable(path);
 }
 
-}  // namespace tessmol
-
-#include <signal.h>
-
-#include <atomic>
-#include <fstream>
-#include <mutex>
-#include <set>
-
-namespace tessmol {
-
 namespace {
 
-constexpr std::string_view kPartialMarker = ".partial-";
+// Read once, before any thread runs, because reading it means setting it.
+const mode_t kUmask = [] {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}();
 
-// Temporaries of processes that no longer exist, in the folder of `target`.
-void RemoveStaleTemporaries(const std::filesystem::path& folder) {
-  static std::mutex mutex;
-  static std::set<std::string> cleaned;
-  std::lock_guard<std::mutex> lock(mutex);
-  // Once per folder, by where it is: "." names another folder after a change of folder.
-  std::error_code error;
-  const std::filesystem::path where = std::filesystem::absolute(folder.empty() ? "." : folder, error);
-  if (!cleaned.insert(where.lexically_normal().string()).second) return;
-  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error);
-  for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    const size_t marker = name.rfind(kPartialMarker);
-    if (marker == std::string::npos) continue;
-    std::string digits = name.substr(marker + kPartialMarker.size());
-    digits = digits.substr(0, digits.find('-'));
-    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(digits));
-    if (pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH)) {
-      std::error_code ignored;
-      std::filesystem::remove(it->path(), ignored);
-    }
+// Marks the temporaries as this program's alone, so that no other program's files are
+// ever taken for one.
+constexpr std::string_view kTemporaryMarker = ".tessmol-tmp-";
+
+std::string RandomHex() {
+  unsigned char bytes[8];
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    std::random_device device;
+    for (unsigned char& b : bytes) b = static_cast<unsigned char>(device());
   }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char b : bytes) {
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+  }
+  return text;
+}
+
+// What the old file at `path` was (its mode and owner), when it is a regular file; a
+// symlink or nothing there gives a new file's mode.
+struct OldFile {
+  mode_t mode = 0666 & ~kUmask;
+  bool exists = false;
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+OldFile OldFileAt(const std::string& path) {
+  OldFile old;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    old.mode = st.st_mode & 01777;  // never set-user or set-group-ID on a file we wrote
+    old.exists = true;
+    old.uid = st.st_uid;
+    old.gid = st.st_gid;
+  }
+  return old;
+}
+
+// Gives the open temporary the old file's owner (where we may) and mode.
+int TakeOver(int fd, const OldFile& old) {
+  struct stat st {};
+  if (old.exists && ::fstat(fd, &st) == 0 && (st.st_uid != old.uid || st.st_gid != old.gid)) {
+    if (::fchown(fd, old.uid, old.gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.gid);
+  }
+  return ::fchmod(fd, old.mode) == 0 ? 0 : errno;
+}
+
+std::string Reason(int error) {
+  return error == 0 ? std::string("the output could not be written") : std::string(std::strerror(error));
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
 }
 
 }  // namespace
+
+FdStreamBuf::int_type FdStreamBuf::overflow(int_type c) {
+  if (!Write(false)) return traits_type::eof();
+  if (!traits_type::eq_int_type(c, traits_type::eof())) {
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+  }
+  return traits_type::not_eof(c);
+}
+
+bool FdStreamBuf::Write(bool all) {
+  if (error_ != 0) return false;
+  const char* begin = pbase();
+  const char* end = pptr();
+  if (!all && wholeLines_) {
+    const char* last = end;
+    while (last != begin && last[-1] != '\n') --last;
+    if (last != begin) end = last;
+  }
+  const char* at = begin;
+  while (at < end) {
+    const ssize_t n = ::write(fd_, at, static_cast<size_t>(end - at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    at += n;
+  }
+  // What is left (a line not yet ended) moves to the buffer's start.
+  const size_t left = static_cast<size_t>(pptr() - end);
+  std::memmove(buffer_.data(), end, left);
+  Reset();
+  pbump(static_cast<int>(left));
+  return true;
+}
 
 PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
   if (this != &other) {
     Discard();
     temporary_ = std::move(other.temporary_);
+    writtenFor_ = std::move(other.writtenFor_);
+    mode_ = other.mode_;
     status_ = std::move(other.status_);
     other.temporary_.clear();
   }
@@ -92,49 +161,88 @@ PendingFile::~PendingFile() {
 
 void PendingFile::Discard() {
   if (temporary_.empty()) return;
-  std::error_code ignored;
-  std::filesystem::remove(temporary_, ignored);
+  ::unlink(temporary_.c_str());
   temporary_.clear();
 }
 
 PendingFile PendingFile::Write(const std::string& path, const std::function<void(std::ostream&)>& write) {
-  namespace fs = std::filesystem;
   PendingFile file;
-  const fs::path target(path);
-  RemoveStaleTemporaries(target.parent_path());
-  // One name per write, so threads and processes writing one file never share a temporary.
-  static std::atomic<unsigned> writes{0};
-  fs::path temporary = target;
-  temporary += std::string(kPartialMarker) + std::to_string(::getpid()) + "-" + std::to_string(writes++);
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) {
+  std::string name = std::filesystem::path(path).filename().string();
+  if (name.empty() || name == "." || name == "..") {
+    file.status_ = FileStatus::WriteFailed(path, "no file name");
+    return file;
+  }
+  // Room for the marker within the longest name a folder takes.
+  if (name.size() > 200) name.resize(200);
+  const std::string prefix = (std::filesystem::path(path).parent_path() / ("." + name)).string();
+  int fd = -1;
+  std::string temporary;
+  for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+    temporary = prefix + std::string(kTemporaryMarker) + RandomHex();
+    fd = ::open(temporary.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
     file.status_ = FileStatus::WriteFailed(path, std::strerror(errno));
     return file;
   }
-  file.temporary_ = temporary.string();
-  write(out);
-  out.flush();
-  out.close();
-  if (!out) {
+  file.temporary_ = temporary;
+  int error = 0;
+  {
+    FdStreamBuf buffer(fd, false);
+    std::ostream out(&buffer);
+    write(out);
+    out.flush();
+    error = buffer.error();
+    if (error == 0 && !out) error = EIO;
+  }
+  const OldFile old = OldFileAt(path);
+  if (error == 0) error = TakeOver(fd, old);
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
     file.Discard();
-    file.status_ = FileStatus::WriteFailed(path, "the disk may be full");
+    file.status_ = FileStatus::WriteFailed(path, Reason(error));
     return file;
   }
+  file.writtenFor_ = path;
+  file.mode_ = old.mode;
   file.status_ = FileStatus::Ok(path);
   return file;
 }
 
 FileStatus PendingFile::Commit(const std::string& path) {
   if (!status_) return FileStatus::WriteFailed(path, status_.detail);
-  std::error_code error;
-  std::filesystem::rename(temporary_, path, error);
-  if (error) return FileStatus::WriteFailed(path, error.message());  // the destructor removes it
+  if (temporary_.empty()) return FileStatus::WriteFailed(path, "nothing was written");
+  if (path != writtenFor_) {
+    // Named later than written: the old file of this name decides the mode.
+    const OldFile old = OldFileAt(path);
+    const int fd = ::open(temporary_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int error = fd < 0 ? errno : TakeOver(fd, old);
+    if (fd >= 0) ::close(fd);
+    if (error != 0) return FileStatus::WriteFailed(path, std::strerror(error));
+  }
+  if (::rename(temporary_.c_str(), path.c_str()) != 0) {
+    return FileStatus::WriteFailed(path, std::strerror(errno));  // the destructor removes it
+  }
   temporary_.clear();
+  // The new name lasts through a crash only once the folder is synced; some file
+  // systems cannot, and the file is in place either way.
+  const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
   return FileStatus::Ok(path);
 }
 
 FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
   return PendingFile::Write(path, write).Commit(path);
+}
+
+FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes) {
+  return WriteFileAtomically(
+      path, [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
 }
 
 }  // namespace tessmol

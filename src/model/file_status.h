@@ -6,8 +6,11 @@
 
 #include <functional>
 #include <ostream>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tessmol {
 
@@ -42,11 +45,15 @@ struct FileStatus {
 // permission), from the system's error.
 FileStatus ReadFailure(const std::string& path);
 
-// Writes `path` through a temporary file beside it (NAME.partial-PID-N) that is renamed
-// over it only when everything was written, so a failed or concurrent write never
-// leaves a broken or empty file. The first write into a folder also removes the
-// temporaries that killed runs left there.
+// Writes `path` through a new temporary file beside it (".NAME.tessmol-tmp-" and random
+// hex, created exclusively and never through a symlink), synced and given the old file's
+// mode before it is renamed over `path`; so a failed, killed or concurrent write never
+// leaves a broken or empty file, and a symlink at `path` is replaced, never written
+// through. Every failure names `path` and the system's reason. Only the temporary this
+// call made is ever removed.
 FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
+// The same for bytes already in memory (a rendered image).
+FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes);
 
 // A file written in full under a temporary name beside `path`, and moved by Commit to
 // its final name in that folder (which may be chosen later, by another thread); removed
@@ -67,7 +74,36 @@ class PendingFile {
  private:
   void Discard();
   std::string temporary_;  // empty once committed or when nothing was written
+  std::string writtenFor_;  // the path whose old mode the temporary was given
+  unsigned mode_ = 0;
   FileStatus status_;
+};
+
+// An open file descriptor as a stream's buffer that keeps the first write error
+// (errno), which a plain file stream forgets. With `wholeLines`, what it writes before
+// the end ends at a line's end, so processes appending to one file do not split each
+// other's lines.
+class FdStreamBuf : public std::streambuf {
+ public:
+  FdStreamBuf(int fd, bool wholeLines) : fd_(fd), wholeLines_(wholeLines) {
+    buffer_.resize(1 << 16);
+    Reset();
+  }
+  int error() const { return error_; }
+  // Writes whatever is buffered; false (and error() set) when it could not be written.
+  bool Drain() { return Write(true); }
+
+ protected:
+  int_type overflow(int_type c) override;
+  int sync() override { return Drain() ? 0 : -1; }
+
+ private:
+  bool Write(bool all);
+  void Reset() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+  int fd_;
+  bool wholeLines_;
+  int error_ = 0;
+  std::vector<char> buffer_;
 };
 
 }  // namespace tessmol

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "model/file_status.h"
 #include "model/text.h"
 
 namespace tessmol {
@@ -274,12 +275,10 @@ std::string HelixBuilder::AtomLine(const Atom& atom, const Structure& structure)
 
 void HelixBuilder::WriteInspection(const Structure& structure) {
   if (inspectionPath.empty()) return;
-  std::ofstream out(inspectionPath, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) {
-    feedback_.ShowMessage("debug error: Could not open ./helixtest.pdb");
-    return;
-  }
-  for (const Atom& atom : structure.atoms) out << AtomLine(atom, structure);
+  const FileStatus written = WriteFileAtomically(inspectionPath, [&](std::ostream& out) {
+    for (const Atom& atom : structure.atoms) out << AtomLine(atom, structure);
+  });
+  if (!written) feedback_.ShowMessage("debug error: Could not open ./helixtest.pdb: " + written.detail);
 }
 
 }  // namespace tessmol

@@ -119,7 +119,7 @@ void CChartView::OnChartOptions() {
   if (dialogs_.Run(dialog_) == QDialog::Accepted) viewport()->repaint();
 }
 
-void CChartView::Print(QPrinter& printer) {
+void CChartView::Print(QPagedPaintDevice& printer) {
   ChartInput input = Input();
   // The page is a figure: the structure's name and the score table above, axis titles.
   input.title = doc_.protein().fileName + "  (" + doc_.scoreTable().fileName + ")";

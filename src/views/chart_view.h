@@ -10,7 +10,7 @@
 #include "document/tessmol_doc.h"
 #include "views/chart_options_dlg.h"
 
-class QPrinter;
+class QPagedPaintDevice;
 
 namespace tessmol {
 
@@ -20,8 +20,8 @@ class CChartView : public QAbstractScrollArea {
 
   void OnUpdate();        // the document changed
   void OnChartOptions();  // Chart > Options
-  // Prints the chart on two pages, as the screen shows it.
-  void Print(QPrinter& printer);
+  // Prints the chart on two pages, as the screen shows it: on a printer or into a PDF.
+  void Print(QPagedPaintDevice& printer);
 
   ChartInput Input();
   const PlotRect& plotRect() const { return plot_; }

@@ -393,7 +393,7 @@ TEST_F(ChartOptionsFile, AMissingFileIsCreatedWithTheDefaults) {
   RecordingFeedback failing;
   EXPECT_FALSE(LoadChartOptions("no/such/dir/x.opt", options, failing));
   EXPECT_EQ(failing.messages.size(), 3u);
-  EXPECT_EQ(failing.messages[1], "Error: Couldn't create file");
+  EXPECT_EQ(failing.messages[1], "Error: Couldn't create file: No such file or directory");
   EXPECT_EQ(failing.messages[2],
             "Error - Chart may not initialise properly\nplease shut down program and re-open");
 }

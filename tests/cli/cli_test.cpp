@@ -489,8 +489,13 @@ TEST(CliFailures, TheLogGoesWhereTheUserAsked) {
     fs::copy(fs::path(TESSMOL_PROGRAM_FOLDER) / data, program / data, fs::copy_options::recursive);
   std::ofstream(program / "temp") << "not a folder";
   const std::string cli = (program / "tessmol-cli").string() + " analyse " + test::DataPath("1CRN.pdb");
-  const auto without = test::RunCommand(cli + " 2>&1");
-  EXPECT_NE(without.out.find("Error: Could not find LogFile.Log"), std::string::npos);
+  // Nor can the user's state folder hold it.
+  const auto without =
+      test::RunCommand("XDG_STATE_HOME=" + (program / "temp").string() + " " + cli + " 2>&1");
+  EXPECT_NE(without.out.find("Error: Could not find LogFile.Log: " + (program / "temp").string() +
+                             "/tessmol/Logfile.log: Not a directory"),
+            std::string::npos)
+      << without.out;
   const auto with = test::RunCommand(cli + " --log my.log 2>&1");
   EXPECT_EQ(with.status, 0);
   EXPECT_EQ(with.out.find("LogFile.Log"), std::string::npos);
@@ -588,6 +593,135 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
     EXPECT_EQ(ReadAll("merged.stb"), table);
     EXPECT_EQ(test::RunCommand(Cli("merge-lists" + lists)).out, single.out);
   }
+}
+
+// Files whose names look like temporaries, a user's and other programs', and one like ours.
+const std::map<std::string, std::string> kLookalikes = {
+    {"thesis.partial-2024-01-15.docx", "chapter one"},
+    {"backup.tar.partial-20240115", "tar"},
+    {"notes.partial-123", "notes"},
+    {"1CRN.tsm.partial-1-0", "a writer's in another PID namespace"},
+    {".figure.svg.tessmol-tmp-00112233445566ff", "a killed run's"}};
+
+void PlantLookalikes(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder / "x.partial-999999");
+  for (const auto& [name, text] : kLookalikes) std::ofstream(folder / name, std::ios::binary) << text;
+}
+
+void ExpectLookalikesUntouched(const std::filesystem::path& folder) {
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "x.partial-999999"));
+  for (const auto& [name, text] : kLookalikes) EXPECT_EQ(ReadAll((folder / name).string()), text) << name;
+}
+
+TEST(CliWrites, FilesTheProgramDidNotMakeAreNeverRemoved) {
+  PlantLookalikes("work");
+  const std::string crambin = test::DataPath("1CRN.pdb");
+  const auto svg = test::RunCommand(Cli("analyse --out-dir work --chart work/figure.svg " + crambin));
+  ASSERT_EQ(svg.status, 0);
+  const auto png = test::RunCommand(Cli("analyse --out-dir work --chart work/figure.png " + crambin));
+  ASSERT_EQ(png.status, 0);
+  ExpectLookalikesUntouched("work");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("work")) ++entries;
+  EXPECT_EQ(entries, kLookalikes.size() + 1 + 3);  // and figure.svg, figure.png, 1CRN.tsm
+}
+
+TEST(CliWrites, AWriterInAnotherPidNamespaceKeepsItsTemporary) {
+  if (test::RunCommand("unshare -pf --mount-proc true 2>/dev/null").status != 0)
+    GTEST_SKIP() << "no PID namespace can be made here (unshare -pf --mount-proc fails)";
+  // Here the program runs as PID 1, as another container's writer of 1CRN.tsm.partial-1-0 did.
+  PlantLookalikes("shared");
+  const std::string run =
+      "unshare -pf --mount-proc " + Cli("analyse --out-dir shared --chart shared/figure.svg ");
+  // Two at once, each in a namespace of its own, into one folder: both keep their results.
+  const auto both = test::RunCommand("(" + run + test::DataPath("1CRN.pdb") + " & " + run +
+                                     test::DataPath("1UBQ.pdb") + " & wait %1 && wait %2) >/dev/null");
+  EXPECT_EQ(both.status, 0);
+  ExpectLookalikesUntouched("shared");
+  EXPECT_GT(ReadAll("shared/1CRN.tsm").size(), 1000u);
+  EXPECT_GT(ReadAll("shared/1UBQ.tsm").size(), 1000u);
+}
+
+TEST(CliWrites, AFullDiskKeepsEveryOldOutputAndSaysWhy) {
+  namespace fs = std::filesystem;
+  const std::map<std::string, std::string> old = {{"chart.png", "an old picture"},
+                                                  {"chart.svg", "<svg>old</svg>"},
+                                                  {"1CRN.tsm", "STRUCTURE\t1\t2\nEND\n"}};
+  auto check = [&](const std::string& folder, const std::string& limit, const std::string& reason) {
+    for (const auto& [name, text] : old) std::ofstream(folder + "/" + name, std::ios::binary) << text;
+    if (limit.empty()) std::ofstream(folder + "/filler", std::ios::binary) << std::string(1 << 20, 'f');
+    for (const char* chart : {"chart.png", "chart.svg"}) {
+      const auto result =
+          test::RunCommand(limit + Cli("analyse --out-dir " + folder + " --chart " + folder + "/" + chart +
+                                       " " + test::DataPath("1CRN.pdb") + " 2>&1 >/dev/null"));
+      EXPECT_EQ(result.status, 1) << chart;
+      EXPECT_NE(result.out.find("Error: cannot write " + folder + "/" + chart + ": " + reason),
+                std::string::npos)
+          << result.out;
+      EXPECT_NE(result.out.find(folder + "/1CRN.tsm: " + reason), std::string::npos) << result.out;
+    }
+    for (const auto& [name, text] : old) EXPECT_EQ(ReadAll(folder + "/" + name), text) << name;
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++entries;
+    EXPECT_EQ(entries, old.size() + (limit.empty() ? 1 : 0));  // no temporary left (and the filler)
+  };
+  // Files that may not grow past 8 KB stand for a full disk anywhere.
+  fs::create_directory("limited");
+  check("limited", "sh -c 'trap \"\" XFSZ; ulimit -f 16; exec \"$0\" \"$@\"' ", "File too large");
+  // A real full disk where a small file system can be mounted.
+  fs::create_directory("full");
+  if (test::RunCommand("mount -t tmpfs -o size=64k tmpfs full 2>/dev/null").status != 0)
+    GTEST_SKIP() << "no tmpfs can be mounted here: the full disk was stood for by a file size limit only";
+  check("full", "", "No space left on device");
+  test::RunCommand("umount full");
+}
+
+TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to play the other user";
+  namespace fs = std::filesystem;
+  std::ofstream("precious") << "root's own";
+  fs::create_directory("shared");
+  fs::permissions("shared", fs::perms::all | fs::perms::sticky_bit);
+  fs::permissions(".", fs::perms::others_exec, fs::perm_options::add);
+  const std::string precious = fs::absolute("precious").string();
+  const std::vector<std::string> names = {"figure.svg", "chart.png", "1CRN.tsm", "helixtest.pdb", "my.log"};
+  std::string plant = "cd shared";
+  for (const std::string& name : names) plant += " && ln -s " + precious + " " + name;
+  ASSERT_EQ(test::RunCommand(AsNobody("sh -c '" + plant + "'")).status, 0);
+  const std::string crambin = test::DataPath("1CRN.pdb");
+  const auto run = test::RunCommand(
+      "cd shared && " + Cli("analyse --spanner3d --inspection --chart figure.svg " + crambin) +
+      " >/dev/null && " + Cli("analyse --chart chart.png " + crambin) + " >/dev/null");
+  EXPECT_EQ(run.status, 0);
+  // The log the user named is a symlink: refused (by the kernel's own guard here, or for
+  // being a symlink), said, and the run fails.
+  const auto logged =
+      test::RunCommand("cd shared && " + Cli("analyse --log my.log " + crambin) + " 2>&1 >/dev/null");
+  EXPECT_EQ(logged.status, 1);
+  EXPECT_NE(logged.out.find("Error: Could not find LogFile.Log: my.log: "), std::string::npos) << logged.out;
+  EXPECT_EQ(ReadAll("precious"), "root's own");
+  for (const std::string& name : names) {
+    if (name == "my.log") continue;
+    EXPECT_EQ(fs::symlink_status("shared/" + name).type(), fs::file_type::regular) << name;
+  }
+  EXPECT_EQ(ReadAll("shared/helixtest.pdb").rfind("ATOM", 0), 0u);
+}
+
+TEST(CliFailures, ALogThatCannotTakeItsLinesFailsTheRun) {
+  const auto result =
+      test::RunCommand(Cli("analyse --log /dev/full " + test::DataPath("1CRN.pdb") + " 2>&1 >/dev/null"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("Error: cannot write /dev/full: No space left on device"), std::string::npos)
+      << result.out;
+}
+
+TEST(CliFailures, RewrittenResultFilesKeepTheirMode) {
+  ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb"))).status, 0);
+  std::filesystem::permissions("1CRN.tsm",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  ASSERT_EQ(test::RunCommand(Cli("recalc 1CRN.tsm >/dev/null")).status, 0);
+  EXPECT_EQ(std::filesystem::status("1CRN.tsm").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "document/tessmol_doc.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -36,6 +38,10 @@ void WriteShiftedTable(const std::string& path) {
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 // A document over a program folder of its own, in a scratch folder that is the current
@@ -73,9 +79,14 @@ TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
   test::ScratchFolder scratch;
   const fs::path folder = MakeProgramFolder(scratch, false, false);
   std::ofstream(folder / "temp") << "a file where the log folder should be";
+  // Nor can the user's state folder take it.
+  const std::string state_home = (folder / "temp" / "state").string();
+  const std::string before = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  ::setenv("XDG_STATE_HOME", state_home.c_str(), 1);
   ProcessState state(folder.string());
   RecordingFeedback feedback;
   CTessmolDoc doc(state, feedback);
+  ::setenv("XDG_STATE_HOME", before.c_str(), 1);
   // The built-in table is in force; the radius file and the log are reported.
   EXPECT_EQ(state.scoringTable, BuiltInScores());
   EXPECT_FLOAT_EQ(doc.scoreTable().gradient, 1.008f);
@@ -83,11 +94,80 @@ TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
   EXPECT_EQ(feedback.messages[0],
             "Error: Could not find file " + folder.string() +
                 "/Tessmol_Files/HETAtom_Radii.txt  Heteroatoms will not be processed correctly");
-  EXPECT_EQ(feedback.messages[1], "Error: Could not find LogFile.Log: " + folder.string() + "/temp/Logfile.log");
+  EXPECT_EQ(feedback.messages[1],
+            "Error: Could not find LogFile.Log: " + state_home + "/tessmol/Logfile.log: Not a directory");
   EXPECT_EQ(state.logFile(), nullptr);
   // The work goes on without a log.
   EXPECT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
   EXPECT_EQ(doc.entries().size(), 1u);
+}
+
+TEST(DocumentStartUp, TheLogGoesToTheUsersStateFolderWhenTheProgramsIsClosed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a program folder another user cannot write";
+  test::ScratchFolder scratch;
+  const fs::path folder = MakeProgramFolder(scratch);
+  fs::create_directories(folder / "temp");
+  const fs::path home = scratch.path() / "home";
+  fs::create_directories(home);
+  fs::permissions(home, fs::perms::all);
+  fs::permissions(scratch.path(), fs::perms::others_exec, fs::perm_options::add);
+  const std::string before = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  ::setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
+  // As another user, who may read the program's folder but not write it.
+  const int failed = test::WithoutRoot([&] {
+    fs::current_path(home);  // where the result file may go
+    ProcessState state(folder.string());
+    RecordingFeedback feedback;
+    {
+      CTessmolDoc doc(state, feedback);
+      if (doc.OpenStructure(test::DataPath("1CRN.pdb")) != CTessmolDoc::OpenResult::kOpened) return 1;
+    }
+    if (!feedback.messages.empty()) return 2;
+    return ReadAll((home / "state/tessmol/Logfile.log").string()).rfind("Creating structure 1CRN.pdb", 0) == 0
+               ? 0
+               : 3;
+  });
+  ::setenv("XDG_STATE_HOME", before.c_str(), 1);
+  EXPECT_EQ(failed, 0);
+  EXPECT_FALSE(fs::exists(folder / "temp/Logfile.log"));
+  EXPECT_EQ(fs::status(home / "state/tessmol").permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+TEST(ProcessStateLog, ARunningProcesssLogIsAppendedToNeverEmptied) {
+  test::ScratchFolder scratch;
+  WriteText("run.log", "a finished run's lines\n");
+  // Each state opens the file on its own, as two processes do, and holds its lock.
+  ProcessState first(".");
+  ASSERT_TRUE(first.OpenLog("run.log").ok());
+  *first.logFile() << "first run, line 1\n" << std::flush;
+  ProcessState second(".");
+  ASSERT_TRUE(second.OpenLog("run.log").ok());
+  *second.logFile() << "second run\n" << std::flush;
+  *first.logFile() << "first run, line 2\n";
+  first.CloseLog();
+  second.CloseLog();
+  EXPECT_TRUE(first.logStatus().ok());
+  EXPECT_EQ(ReadAll("run.log"), "first run, line 1\nsecond run\nfirst run, line 2\n");
+  // With nobody logging into it, a new run starts it afresh.
+  ProcessState third(".");
+  ASSERT_TRUE(third.OpenLog("run.log").ok());
+  third.CloseLog();
+  EXPECT_EQ(ReadAll("run.log"), "");
+}
+
+TEST(ProcessStateLog, ASymlinkIsRefusedAndALostLineIsReported) {
+  test::ScratchFolder scratch;
+  WriteText("outside", "not a log");
+  fs::create_symlink(fs::absolute("outside"), "planted.log");
+  ProcessState state(".");
+  const FileStatus opened = state.OpenLog("planted.log");
+  EXPECT_EQ(opened.Describe(), "Error: cannot write planted.log: Too many levels of symbolic links");
+  EXPECT_EQ(state.logFile(), nullptr);
+  EXPECT_EQ(ReadAll("outside"), "not a log");
+  ASSERT_TRUE(state.OpenLog("/dev/full").ok());
+  *state.logFile() << "Creating structure 1CRN.pdb...\n";
+  state.CloseLog();
+  EXPECT_EQ(state.logStatus().Describe(), "Error: cannot write /dev/full: No space left on device");
 }
 
 TEST(DocumentStartUp, TheLogStaysOpenUntilTheLastDocumentCloses) {
@@ -175,7 +255,8 @@ TEST_F(DocumentPipelineDoc, FailedWritesAndResultFilesOpenedAsStructures) {
   FileStatus status;
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb"), &status), CTessmolDoc::OpenResult::kOpened);
   EXPECT_EQ(status.problem, FileProblem::kWriteFailed);
-  EXPECT_EQ(feedback.messages, std::vector<std::string>{std::string(kResultFileFailed) + ": ./1CRN.tsm"});
+  EXPECT_EQ(feedback.messages,
+            std::vector<std::string>{std::string(kResultFileFailed) + ": ./1CRN.tsm: Is a directory"});
   EXPECT_EQ(doc.entries().size(), 1u);  // the row stays
   // A result file is never read as a structure, and so never overwritten with one.
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);

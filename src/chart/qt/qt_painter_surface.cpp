@@ -1,5 +1,6 @@
 #include "chart/qt/qt_painter_surface.h"
 
+#include <QBuffer>
 #include <QImage>
 
 #include "chart/chart.h"
@@ -38,7 +39,7 @@ void QtPainterSurface::Text(int x, int y, const std::string& text, TextAlign ali
   painter_.setPen(pen);
 }
 
-bool WriteChartPng(const ChartInput& input, int width, int height, const QString& path) {
+bool RenderChartPng(const ChartInput& input, int width, int height, std::string& bytes) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(Qt::white);
   {
@@ -46,7 +47,11 @@ bool WriteChartPng(const ChartInput& input, int width, int height, const QString
     QtPainterSurface surface(painter);
     DrawChart(surface, input);
   }
-  return image.save(path, "PNG");
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return false;
+  bytes.assign(png.constData(), static_cast<size_t>(png.size()));
+  return true;
 }
 
 }  // namespace tessmol

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QPainter>
+#include <string>
 
 #include "chart/drawing_surface.h"
 
@@ -21,8 +22,9 @@ class QtPainterSurface : public DrawingSurface {
   QPoint at_;
 };
 
-// Renders a chart of `size` pixels into a PNG file; false when it cannot be written.
+// Renders a chart of `size` pixels as the bytes of a PNG file, which the one safe writer
+// then writes; false when it cannot be drawn.
 struct ChartInput;
-bool WriteChartPng(const ChartInput& input, int width, int height, const QString& path);
+bool RenderChartPng(const ChartInput& input, int width, int height, std::string& bytes);
 
 }  // namespace tessmol

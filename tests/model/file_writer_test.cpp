@@ -1,0 +1,145 @@
+// The one safe writer, on real files: what it replaces, what it leaves alone, and what a
+// failed write leaves behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "model/file_status.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every entry of a folder with its contents ("<folder>" for a folder).
+std::map<std::string, std::string> Listing(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    entries[entry.path().filename().string()] = entry.is_symlink()
+                                                    ? "-> " + fs::read_symlink(entry.path()).string()
+                                                : entry.is_directory() ? "<folder>"
+                                                                       : ReadAll(entry.path());
+  }
+  return entries;
+}
+
+mode_t ModeOf(const fs::path& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return st.st_mode;
+}
+
+TEST(SafeWriter, LeavesEveryFileItDidNotMakeAlone) {
+  test::ScratchFolder scratch;
+  // Files of the user's and of other programs whose names look like temporaries, one like
+  // a temporary of a killed run of ours, and one of a process that no longer exists.
+  pid_t gone = 999999;
+  while (::kill(gone, 0) == 0 || errno != ESRCH) --gone;
+  WriteText("thesis.partial-2024-01-15.docx", "chapter one");
+  WriteText("backup.tar.partial-20240115", "tar");
+  WriteText("notes.partial-123", "notes");
+  WriteText("r.tsm.partial-" + std::to_string(gone) + "-0", "half a file");
+  WriteText(".r.tsm.tessmol-tmp-0123456789abcdef", "killed run");
+  fs::create_directory("x.partial-999999");
+  const auto before = Listing(".");
+  ASSERT_TRUE(WriteFileAtomically("r.tsm", [](std::ostream& out) { out << "first"; }).ok());
+  ASSERT_TRUE(WriteBytesAtomically("r.tsm", "second").ok());
+  EXPECT_FALSE(WriteBytesAtomically("no/such/folder/r.tsm", "x").ok());
+  auto after = Listing(".");
+  EXPECT_EQ(after["r.tsm"], "second");
+  after.erase("r.tsm");
+  EXPECT_EQ(after, before);  // nothing removed, changed or left behind
+}
+
+TEST(SafeWriter, KeepsTheModeAndReplacesASymlinkNotWhatItNames) {
+  test::ScratchFolder scratch;
+  WriteText("private.tsm", "old");
+  fs::permissions("private.tsm", fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(WriteBytesAtomically("private.tsm", "new").ok());
+  EXPECT_EQ(ModeOf("private.tsm") & 07777, 0600u);
+  EXPECT_EQ(ReadAll("private.tsm"), "new");
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ASSERT_TRUE(WriteBytesAtomically("fresh.tsm", "x").ok());
+  EXPECT_EQ(ModeOf("fresh.tsm") & 07777, 0666u & ~mask);
+  // Given a name chosen after writing, the file takes that name's old mode.
+  WriteText("late.tsm", "old");
+  fs::permissions("late.tsm", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  PendingFile pending = PendingFile::Write("early.tsm", [](std::ostream& out) { out << "late"; });
+  ASSERT_TRUE(pending.Commit("late.tsm").ok());
+  EXPECT_EQ(ModeOf("late.tsm") & 07777, 0640u);
+  // A symlink at the name is replaced by the file; what it pointed to is untouched.
+  WriteText("outside", "not ours");
+  fs::create_symlink(fs::absolute("outside"), "linked.svg");
+  ASSERT_TRUE(WriteBytesAtomically("linked.svg", "<svg/>").ok());
+  EXPECT_TRUE(S_ISREG(ModeOf("linked.svg")));
+  EXPECT_EQ(ReadAll("linked.svg"), "<svg/>");
+  EXPECT_EQ(ReadAll("outside"), "not ours");
+}
+
+TEST(SafeWriter, AFullDiskKeepsTheOldFileAndSaysWhy) {
+  test::ScratchFolder scratch;
+  WriteText("chart.png", "old picture");
+  // A child whose files may not grow past 4 KB stands for a full disk.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const FileStatus written = WriteBytesAtomically("chart.png", std::string(100000, 'p'));
+    const bool said = written.problem == FileProblem::kWriteFailed && written.path == "chart.png" &&
+                      written.Describe() == "Error: cannot write chart.png: File too large";
+    ::_exit(said ? 0 : 1);
+  }
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+  EXPECT_EQ(Listing("."), (std::map<std::string, std::string>{{"chart.png", "old picture"}}));
+}
+
+TEST(SafeWriter, PlantedSymlinksInASharedFolderAreNeverFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to play the other user";
+  test::ScratchFolder scratch;
+  WriteText("precious", "root's own");
+  fs::create_directory("shared");
+  fs::permissions("shared", fs::perms::all | fs::perms::sticky_bit);
+  // Another user plants symlinks at the target's name and at the names temporaries had.
+  const int planted = test::WithoutRoot([&] {
+    std::error_code error;
+    const fs::path precious = fs::absolute("precious");
+    fs::create_symlink(precious, "shared/result.tsm", error);
+    for (int n = 0; n < 8 && !error; ++n)
+      fs::create_symlink(precious,
+                         "shared/result.tsm.partial-" + std::to_string(::getppid()) + "-" + std::to_string(n),
+                         error);
+    fs::create_symlink(precious, "shared/.result.tsm.tessmol-tmp-0000000000000000", error);
+    return error ? 1 : 0;
+  });
+  ASSERT_EQ(planted, 0);
+  ASSERT_TRUE(WriteBytesAtomically("shared/result.tsm", "the result").ok());
+  EXPECT_EQ(ReadAll("precious"), "root's own");
+  EXPECT_TRUE(S_ISREG(ModeOf("shared/result.tsm")));
+  EXPECT_EQ(ReadAll("shared/result.tsm"), "the result");
+  EXPECT_EQ(Listing("shared").size(), 10u);  // the other user's links stay
+}
+
+}  // namespace
+}  // namespace tessmol
