@@ -67,7 +67,8 @@ inline Protein LoadedProtein(const std::string& name, bool ignoreHet) {
 
 // A sanitizer's report in what a process printed: it has a fault, whatever its status.
 inline bool HasSanitizerReport(const std::string& text) {
-  for (const char* mark : {"ERROR: AddressSanitizer", "LeakSanitizer", "runtime error:", "SUMMARY: UndefinedBehaviorSanitizer"}) {
+  for (const char* mark : {"ERROR: AddressSanitizer", "LeakSanitizer",
+                           "runtime error:", "SUMMARY: UndefinedBehaviorSanitizer"}) {
     if (text.find(mark) != std::string::npos) return true;
   }
   return false;

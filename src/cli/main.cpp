@@ -84,8 +84,8 @@ int FinishStandardOutput(int status, const CheckedOutput* checked) {
   errno = 0;
   if (std::fflush(stdout) != 0 && error == 0) error = errno != 0 ? errno : EIO;
   if (error == 0 && !std::ferror(stdout) && std::cout.good()) return status;
-  std::cerr << "Error: cannot write standard output: " << (error != 0 ? std::strerror(error) : "a write failed")
-            << std::endl;
+  std::cerr << "Error: cannot write standard output: "
+            << (error != 0 ? std::strerror(error) : "a write failed") << std::endl;
   return 1;
 }
 

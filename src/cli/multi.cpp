@@ -107,7 +107,8 @@ int Run(MultiArgs args) {
     }
     const FileStatus& skipped = report.skipped[next++];
     std::cerr << "Skipped " << skipped.path << ": " << SkipReason(skipped) << '\n';
-    failures.push_back(FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
+    failures.push_back(
+        FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
   }
   // Places in the whole list, so that shards merge into the single run's order.
   std::vector<AnalysisEntry> entries = doc.entries();
@@ -141,8 +142,9 @@ void SetupMulti(CLI::App& app, int& status) {
   CLI::App* multi = app.add_subcommand(
       "multi", "Analyse many structures and list them by average residue score; writes NAME.tsm for each");
   multi->add_option("FILE", args->files, "PDB structure files");
-  multi->add_option("--file-list", args->fileList,
-                    "A file of structure paths, one a line or NUL-separated, read after any FILE")
+  multi
+      ->add_option("--file-list", args->fileList,
+                   "A file of structure paths, one a line or NUL-separated, read after any FILE")
       ->check(CLI::ExistingFile);
   AddAnalysisOptions(*multi, args->options);
   multi->add_option("--custom-table", args->customTable,

@@ -159,7 +159,8 @@ TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
   ASSERT_EQ(rows.size(), 8u);
   // After a blank line, the file that was not analysed.
   EXPECT_EQ(rows[6], (std::vector<std::string>{"Not analysed", "Reason"}));
-  EXPECT_EQ(rows[7], (std::vector<std::string>{test::DataPath("biopython_header.pdb"), "no atoms could be read"}));
+  EXPECT_EQ(rows[7],
+            (std::vector<std::string>{test::DataPath("biopython_header.pdb"), "no atoms could be read"}));
   rows.resize(5);
   // Workers write the files; the second crambin gets the next free name, the same text,
   // and no temporary is left behind.
@@ -376,8 +377,8 @@ TEST(CliChart, SvgAndPngCharts) {
   EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);  // Profiles-3D in blue
   EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
   // Several structures: one chart each, named after them.
-  const auto two = test::RunCommand(Cli("analyse --chart many.png " + test::DataPath("1CRN.pdb") + " " +
-                                        test::DataPath("1UBQ.pdb")));
+  const auto two = test::RunCommand(
+      Cli("analyse --chart many.png " + test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb")));
   ASSERT_EQ(two.status, 0);
   for (const char* name : {"many-1CRN.png", "many-1UBQ.png"}) {
     std::ifstream png(name, std::ios::binary);
@@ -585,8 +586,9 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
     std::string counts, lists;
     for (int part = 1; part <= parts; ++part) {
       const std::string name = "shard" + std::to_string(part);
-      test::RunCommand(Cli("multi --shard " + std::to_string(part) + "/" + std::to_string(parts) + " --custom-counts " +
-                           name + ".counts --format json " + files + " > " + name + ".json"));
+      test::RunCommand(Cli("multi --shard " + std::to_string(part) + "/" + std::to_string(parts) +
+                           " --custom-counts " + name + ".counts --format json " + files + " > " + name +
+                           ".json"));
       counts += " " + name + ".counts";
       lists += " " + name + ".json";
     }
@@ -609,8 +611,10 @@ void WriteLatin1Crambin(const std::string& path) {
 
 // The JSON file parses, and holds U+FFFD where the bytes were not UTF-8.
 bool ParsesWithReplacement(const std::string& file) {
-  return test::RunCommand("python3 -c 'import json, sys; d = json.load(open(sys.argv[1], encoding=\"utf-8\")); "
-                          "sys.exit(0 if \"\\ufffd\" in json.dumps(d, ensure_ascii=False) else 3)' " + file)
+  return test::RunCommand(
+             "python3 -c 'import json, sys; d = json.load(open(sys.argv[1], encoding=\"utf-8\")); "
+             "sys.exit(0 if \"\\ufffd\" in json.dumps(d, ensure_ascii=False) else 3)' " +
+             file)
              .status == 0;
 }
 
@@ -618,7 +622,8 @@ TEST(CliJson, BytesThatAreNotUtf8AreWrittenAsReplacementCharacters) {
   const test::ScratchFolder scratch;  // names of its own
   const std::string name = "caf\xe9 model.pdb";
   WriteLatin1Crambin(name);
-  const auto analysed = test::RunCommand(Cli("analyse --residues --format json '" + name + "' > analysed.json"));
+  const auto analysed =
+      test::RunCommand(Cli("analyse --residues --format json '" + name + "' > analysed.json"));
   EXPECT_EQ(analysed.status, 0) << analysed.err;
   EXPECT_TRUE(ParsesWithReplacement("analysed.json"));
   EXPECT_NE(ReadAll("analysed.json").find("\"name\": \"TH\xef\xbf\xbd\""), std::string::npos);
@@ -633,7 +638,8 @@ TEST(CliJson, BytesThatAreNotUtf8AreWrittenAsReplacementCharacters) {
 TEST(CliOutput, AStandardOutputThatCannotBeWrittenExitsWithOne) {
   const std::string expected = "Error: cannot write standard output: No space left on device";
   for (const std::string& command :
-       {"analyse --residues " + test::DataPath("1CRN.pdb"), "spanner2d " + test::DataPath("rhodopsin_1gzmA.fasta"),
+       {"analyse --residues " + test::DataPath("1CRN.pdb"),
+        "spanner2d " + test::DataPath("rhodopsin_1gzmA.fasta"),
         "multi --format json " + test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb")}) {
     const auto result = test::RunCommand(Cli(command + " > /dev/full"));
     EXPECT_EQ(result.status, 1) << command;
@@ -644,7 +650,8 @@ TEST(CliOutput, AStandardOutputThatCannotBeWrittenExitsWithOne) {
 // Names a shell would read as code, and one missing file, given to multi as a list.
 TEST(CliMulti, AFileListTakesAnyNameAndUnreadableInputsHaveTheirOwnStatus) {
   const test::ScratchFolder scratch;  // names of its own
-  const std::vector<std::string> names = {"x';touch PWNED;echo '.pdb", "$(touch PWNED) $HOME.pdb", "two\nlines.pdb"};
+  const std::vector<std::string> names = {"x';touch PWNED;echo '.pdb", "$(touch PWNED) $HOME.pdb",
+                                          "two\nlines.pdb"};
   for (const std::string& name : names) std::filesystem::copy_file(test::DataPath("1CRN.pdb"), name);
   std::ofstream list("files.list", std::ios::binary);
   list << names[0] << '\0' << "missing.pdb" << '\0' << names[1] << '\0' << names[2] << '\0';

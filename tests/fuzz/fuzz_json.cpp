@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   row.averageScore = protein.structure.averageScore;
   row.inputIndex = 0;
   const std::vector<AnalysisEntry> entries{row};
-  nlohmann::json document = RunJson("analyse", nlohmann::json::array({StructureJson(protein, &row, true)}), entries);
+  nlohmann::json document =
+      RunJson("analyse", nlohmann::json::array({StructureJson(protein, &row, true)}), entries);
   document["failures"] = nlohmann::json::array({FailureJson(name, 1, "cannot read " + name)});
 
   for (int indent : {2, -1}) {
