@@ -21,7 +21,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release 
   -DTESSMOL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzz_all >/dev/null
 
-declare -A max_len=([structure]=8192 [result]=32768 [score_table]=4096 [chart_options]=1024 [het_radii]=2048 [fasta]=2048 [json]=32768)
+declare -A max_len=([structure]=8192 [result]=32768 [score_table]=4096 [chart_options]=1024 [het_radii]=2048 [fasta]=2048 [json]=8192)
 run() {
   local t="$1"
   mkdir -p "$build/corpus/$t" "$build/findings/$t"
