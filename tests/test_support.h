@@ -3,11 +3,16 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
-#include <unistd.h>
 #include <string>
+#include <utility>
+#ifdef TESSMOL_GTEST
+#include <gtest/gtest.h>
+#endif
 
 #include "model/het_atom_radii.h"
 #include "model/pdb_reader.h"
@@ -60,21 +65,67 @@ inline Protein LoadedProtein(const std::string& name, bool ignoreHet) {
   return protein;
 }
 
-// Standard output of a shell command, and its exit status.
+// A sanitizer's report in what a process printed: it has a fault, whatever its status.
+inline bool HasSanitizerReport(const std::string& text) {
+  for (const char* mark : {"ERROR: AddressSanitizer", "LeakSanitizer",
+                           "runtime error:", "SUMMARY: UndefinedBehaviorSanitizer"}) {
+    if (text.find(mark) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Every process the tests start ends with status 86 on a sanitizer's report, never with
+// the program's own 1, whatever options the environment already gives them.
+inline void GiveSanitizersTheirOwnStatus() {
+  static const bool done = [] {
+    const std::pair<const char*, const char*> settings[] = {{"ASAN_OPTIONS", "exitcode=86"},
+                                                            {"UBSAN_OPTIONS", "halt_on_error=1:exitcode=86"}};
+    for (const auto& [name, extra] : settings) {
+      const char* current = std::getenv(name);
+      std::string value = current != nullptr ? current : "";
+      if (value.find("exitcode=") != std::string::npos) continue;
+      ::setenv(name, (value.empty() ? value : value + ":").append(extra).c_str(), 1);
+    }
+    return true;
+  }();
+  (void)done;
+}
+
+// Standard output and standard error of a shell command, and its exit status. A test
+// that starts a process fails when the process printed a sanitizer's report.
 struct CommandResult {
   std::string out;
+  std::string err;
   int status = -1;
 };
 
 inline CommandResult RunCommand(const std::string& command) {
+  GiveSanitizersTheirOwnStatus();
   CommandResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  char errPath[] = "/tmp/tessmol_stderr_XXXXXX";
+  const int errFile = ::mkstemp(errPath);
+  if (errFile < 0) return result;
+  ::close(errFile);
+  FILE* pipe = popen(("{ " + command + "\n} 2>" + errPath).c_str(), "r");
+  if (pipe != nullptr) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+  if (FILE* err = std::fopen(errPath, "rb")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, err)) > 0) result.err.append(buffer, n);
+    std::fclose(err);
+  }
+  ::unlink(errPath);
+#ifdef TESSMOL_GTEST
+  if (HasSanitizerReport(result.out) || HasSanitizerReport(result.err)) {
+    ADD_FAILURE() << "a sanitizer reported a fault in: " << command << "\n" << result.err << result.out;
+  }
+#endif
   return result;
 }
 

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
+#include <exception>
+#include <iostream>
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
@@ -12,8 +15,37 @@
 #include "model/file_status.h"
 #include "views/dialog_service.h"
 
-int main(int argc, char** argv) {
-  QApplication application(argc, argv);
+namespace {
+
+// A failure nothing else caught: said on stderr and, where a screen shows it, in a box.
+void ReportUnexpected(const std::string& what) {
+  std::cerr << "Error: " << what << std::endl;
+  if (QApplication::instance() != nullptr && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    QMessageBox::critical(nullptr, QStringLiteral("Tessmol"),
+                          QStringLiteral("Tessmol must close: %1").arg(QString::fromLocal8Bit(what.c_str())));
+  }
+}
+
+// An exception thrown while handling an event must not unwind through Qt's event loop:
+// it is reported here and the program ends with status 1.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      ReportUnexpected(error.what());
+    } catch (...) {
+      ReportUnexpected("an unexpected failure");
+    }
+    QApplication::exit(1);
+    return false;
+  }
+};
+
+int Run(int argc, char** argv) {
+  Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessmol"));
   QApplication::setOrganizationName(QString::fromLatin1(tessmol::kSettingsKey));
   tessmol::ProcessState state(QApplication::applicationDirPath().toStdString());
@@ -70,4 +102,17 @@ int main(int argc, char** argv) {
     });
   }
   return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    ReportUnexpected(error.what());
+  } catch (...) {
+    ReportUnexpected("an unexpected failure");
+  }
+  return 1;
 }

@@ -50,8 +50,11 @@ void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::st
       ->capture_default_str();
 }
 
-void PrintJson(const std::string& command, const nlohmann::json& structures, const std::vector<AnalysisEntry>& entries) {
-  std::cout << RunJson(command, structures, entries).dump(2) << std::endl;
+void PrintJson(const std::string& command, const nlohmann::json& structures,
+               const std::vector<AnalysisEntry>& entries, const nlohmann::json& failures) {
+  nlohmann::json document = RunJson(command, structures, entries);
+  if (failures.is_array()) document["failures"] = failures;
+  std::cout << JsonText(document) << '\n';
 }
 
 void AddMethodOption(CLI::App& command, std::string& method, bool structures) {

@@ -46,8 +46,10 @@ void AddSecondaryStructureOption(CLI::App& command, std::string& value);
 SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);
 // --format text|json (and more choices where a command has them).
 void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::string> choices = {"text", "json"});
-// The run's JSON document on stdout.
-void PrintJson(const std::string& command, const nlohmann::json& structures, const std::vector<AnalysisEntry>& entries);
+// The run's JSON document on stdout, with the input files that were not analysed when
+// `failures` is an array (multi and merge-lists).
+void PrintJson(const std::string& command, const nlohmann::json& structures,
+               const std::vector<AnalysisEntry>& entries, const nlohmann::json& failures = nullptr);
 
 // --method window|segments, and slab where a structure is open (`structures`).
 void AddMethodOption(CLI::App& command, std::string& method, bool structures);

@@ -14,6 +14,7 @@ namespace {
 
 struct MultiArgs {
   std::vector<std::string> files;
+  std::string fileList;
   AnalysisOptions options;
   std::string customTable;
   std::string customCounts;
@@ -35,10 +36,55 @@ bool ParseShard(const std::string& text, size_t& part, size_t& parts) {
   return parts >= 1 && part >= 1 && part <= parts;
 }
 
-int Run(const MultiArgs& args) {
+// The paths of a --file-list file: separated by NUL bytes when it holds any (so that a
+// name may hold a newline), else one a line. Empty entries are skipped.
+bool ReadFileList(const std::string& path, std::vector<std::string>& files) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::cerr << ReadFailure(path).Describe() << '\n';
+    return false;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    std::cerr << FileStatus::Unreadable(path).Describe() << '\n';
+    return false;
+  }
+  const char separator = text.find('\0') != std::string::npos ? '\0' : '\n';
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) files.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return true;
+}
+
+// Why a structure file gave no row, without its name (the row names it).
+std::string SkipReason(const FileStatus& skipped) {
+  return skipped.problem == FileProblem::kFormat && skipped.line == 0 ? skipped.detail : skipped.Describe();
+}
+
+// After the analysis list, the input files that were not analysed, in input order.
+void PrintFailures(const nlohmann::json& failures) {
+  if (failures.empty()) return;
+  std::cout << '\n';
+  PrintTabbed({"Not analysed", "Reason"});
+  for (const nlohmann::json& f : failures) {
+    PrintTabbed({f.at("file").get<std::string>(), f.at("message").get<std::string>()});
+  }
+  std::cout.flush();
+}
+
+int Run(MultiArgs args) {
   size_t part = 1, parts = 1;
   if (!args.shard.empty() && !ParseShard(args.shard, part, parts)) {
     std::cerr << "Error: --shard takes I/N with 1 <= I <= N\n";
+    return 2;
+  }
+  if (!args.fileList.empty() && !ReadFileList(args.fileList, args.files)) return 1;
+  if (args.files.empty()) {
+    std::cerr << "Error: name the structure files, or a --file-list that holds some\n";
     return 2;
   }
   Session session(args.options);
@@ -51,19 +97,26 @@ int Run(const MultiArgs& args) {
   request.customTablePath = args.customTable;
   // Result files and the custom table that could not be written have been named already.
   const MultipleAnalysisReport report = doc.AnalyseMultiple(request, args.jobs);
-  for (const FileStatus& skipped : report.skipped) {
-    if (skipped.problem == FileProblem::kFormat && skipped.line == 0) {
-      std::cerr << "Skipped " << skipped.path << ": " << skipped.detail << '\n';
-    } else {
-      std::cerr << "Skipped " << skipped.path << ": " << skipped.Describe() << '\n';
+  // The files that gave no row are, in order, those not in report.analysed.
+  nlohmann::json failures = nlohmann::json::array();
+  size_t next = 0;
+  for (size_t k = 0, analysed = 0; k < request.filePaths.size() && next < report.skipped.size(); ++k) {
+    if (analysed < report.analysed.size() && report.analysed[analysed] == k) {
+      ++analysed;
+      continue;
     }
+    const FileStatus& skipped = report.skipped[next++];
+    std::cerr << "Skipped " << skipped.path << ": " << SkipReason(skipped) << '\n';
+    failures.push_back(
+        FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
   }
   // Places in the whole list, so that shards merge into the single run's order.
   std::vector<AnalysisEntry> entries = doc.entries();
   for (AnalysisEntry& e : entries) {
     if (e.inputIndex >= 0) e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
   }
-  bool ok = report.ok();
+  // Unreadable inputs (status 3) are told apart from results that could not be written (1).
+  bool ok = report.unwritten.empty() && report.customTable.ok();
   if (!args.customCounts.empty()) {
     ScoreTable counts = doc.scoreTable();
     for (ScoreSample& sample : counts.samples) sample.order = static_cast<int64_t>(part - 1) + sample.order * static_cast<int64_t>(parts);
@@ -73,11 +126,13 @@ int Run(const MultiArgs& args) {
     }
   }
   if (args.format == "json") {
-    PrintJson("multi", nlohmann::json::array(), entries);
+    PrintJson("multi", nlohmann::json::array(), entries, failures);
   } else {
     PrintAnalysisList(entries);
+    PrintFailures(failures);
   }
-  return ok ? 0 : 1;
+  if (!ok) return 1;
+  return failures.empty() ? 0 : kSomeInputsNotAnalysed;
 }
 
 }  // namespace
@@ -86,7 +141,11 @@ void SetupMulti(CLI::App& app, int& status) {
   auto args = std::make_shared<MultiArgs>();
   CLI::App* multi = app.add_subcommand(
       "multi", "Analyse many structures and list them by average residue score; writes NAME.tsm for each");
-  multi->add_option("FILE", args->files, "PDB structure files")->required();
+  multi->add_option("FILE", args->files, "PDB structure files");
+  multi
+      ->add_option("--file-list", args->fileList,
+                   "A file of structure paths, one a line or NUL-separated, read after any FILE")
+      ->check(CLI::ExistingFile);
   AddAnalysisOptions(*multi, args->options);
   multi->add_option("--custom-table", args->customTable,
                     "Derive a score table from these structures and write it here");
@@ -131,6 +190,7 @@ void SetupMerge(CLI::App& app, int& status) {
   AddFormatOption(*mergeLists, *format);
   mergeLists->callback([lists, format, &status]() {
     std::vector<AnalysisEntry> entries;
+    std::vector<nlohmann::json> failures;
     for (const std::string& path : *lists) {
       std::ifstream in(path);
       try {
@@ -145,6 +205,12 @@ void SetupMerge(CLI::App& app, int& status) {
           e.inputIndex = row.value("input_index", -1);
           entries.push_back(e);
         }
+        if (doc.contains("failures")) {
+          for (const nlohmann::json& f : doc.at("failures")) {
+            failures.push_back(FailureJson(f.at("file").get<std::string>(), f.at("input_index").get<int>(),
+                                           f.at("message").get<std::string>()));
+          }
+        }
       } catch (const std::exception& error) {
         std::cerr << "Error: cannot read " << path << ": " << error.what() << '\n';
         status = 1;
@@ -156,10 +222,15 @@ void SetupMerge(CLI::App& app, int& status) {
       if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;
       return a.inputIndex < b.inputIndex;
     });
+    std::stable_sort(failures.begin(), failures.end(), [](const nlohmann::json& a, const nlohmann::json& b) {
+      return a.at("input_index").get<int>() < b.at("input_index").get<int>();
+    });
+    const nlohmann::json failureList(failures);
     if (*format == "json") {
-      PrintJson("multi", nlohmann::json::array(), entries);
+      PrintJson("multi", nlohmann::json::array(), entries, failureList);
     } else {
       PrintAnalysisList(entries);
+      PrintFailures(failureList);
     }
   });
 }

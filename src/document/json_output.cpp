@@ -95,4 +95,12 @@ nlohmann::json RunJson(const std::string& command, const nlohmann::json& structu
   return {{"tessmol", "0.1.0"}, {"command", command}, {"structures", structures}, {"analysis_list", list}};
 }
 
+nlohmann::json FailureJson(const std::string& path, int inputIndex, const std::string& message) {
+  return {{"file", path}, {"input_index", inputIndex}, {"message", message}};
+}
+
+std::string JsonText(const nlohmann::json& document, int indent) {
+  return document.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace tessmol

@@ -1,7 +1,8 @@
 // Results as JSON for scripts: one document per run, with the summary of every structure
 // (and, when asked, every residue's row) and the analysis list, under stable snake_case
 // keys that schema/tessmol-output.schema.json describes. Numbers are numbers, at full
-// precision.
+// precision. Names come from files (paths, residue and chain names) and may hold any
+// bytes: JsonText writes a byte that is not part of valid UTF-8 as U+FFFD.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -23,5 +24,12 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index);
 // "analysis_list": [...]}.
 nlohmann::json RunJson(const std::string& command, const nlohmann::json& structures,
                        const std::vector<AnalysisEntry>& entries);
+
+// One input file that was not analysed: {"file", "input_index", "message"}.
+nlohmann::json FailureJson(const std::string& path, int inputIndex, const std::string& message);
+
+// The document as text, indented by `indent` (-1: one line); never throws on invalid
+// UTF-8, which nlohmann::json's plain dump() does.
+std::string JsonText(const nlohmann::json& document, int indent = 2);
 
 }  // namespace tessmol

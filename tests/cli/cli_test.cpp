@@ -1,4 +1,5 @@
 // The command-line program as a user runs it.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,8 +72,8 @@ TEST(CliRead, BadFilesAreNamedAndTheOthersStillRead) {
 }
 
 TEST(CliRead, BadUsageExitsWithTwo) {
-  EXPECT_EQ(test::RunCommand(Cli("read 2>/dev/null")).status, 2);
-  EXPECT_EQ(test::RunCommand(Cli("frobnicate 2>/dev/null")).status, 2);
+  EXPECT_EQ(test::RunCommand(Cli("read")).status, 2);
+  EXPECT_EQ(test::RunCommand(Cli("frobnicate")).status, 2);
   EXPECT_EQ(test::RunCommand(Cli("--help >/dev/null")).status, 0);
 }
 
@@ -153,9 +154,14 @@ TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
                             test::DataPath("1CRN.pdb");
   const auto result =
       test::RunCommand(Cli("multi --jobs 2 --custom-table custom.stb " + files + " 2>err.txt"));
-  EXPECT_EQ(result.status, 1);
-  const auto rows = Table(result.out);
-  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(result.status, 3);  // only an input failed
+  auto rows = Table(result.out);
+  ASSERT_EQ(rows.size(), 8u);
+  // After a blank line, the file that was not analysed.
+  EXPECT_EQ(rows[6], (std::vector<std::string>{"Not analysed", "Reason"}));
+  EXPECT_EQ(rows[7],
+            (std::vector<std::string>{test::DataPath("biopython_header.pdb"), "no atoms could be read"}));
+  rows.resize(5);
   // Workers write the files; the second crambin gets the next free name, the same text,
   // and no temporary is left behind.
   auto text = [](const std::string& path) {
@@ -208,8 +214,8 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2: bad.tsm"), std::string::npos);
-  EXPECT_EQ(test::RunCommand(Cli("show missing.tsm 2>/dev/null")).status, 1);
-  EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm 2>/dev/null")).status, 1);
+  EXPECT_EQ(test::RunCommand(Cli("show missing.tsm")).status, 1);
+  EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm")).status, 1);
 }
 
 
@@ -233,7 +239,7 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
 }
 
 TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
-  const std::string fasta = " " + test::DataPath("rhodopsin_1gzmA.fasta") + " >/dev/null 2>&1";
+  const std::string fasta = " " + test::DataPath("rhodopsin_1gzmA.fasta") + " >/dev/null";
   for (const char* bad : {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0",
                           "--movingAverage 101", "--tmLengthMin -3", "--kavelinMin abc",
                           "--tmLengthMin 40 --tmLengthMax 12"}) {
@@ -340,7 +346,7 @@ TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   }
   EXPECT_GE(oriented, 14u);  // the domain list and the membrane's segments, seven each
   EXPECT_GT(flagged, 140u);
-  EXPECT_EQ(test::RunCommand(Cli("spanner2d --method slab x.fasta 2>/dev/null")).status, 2);
+  EXPECT_EQ(test::RunCommand(Cli("spanner2d --method slab x.fasta")).status, 2);
 }
 
 TEST(CliAnalyse, ResultFilesGoToTheOutputFolder) {
@@ -371,8 +377,8 @@ TEST(CliChart, SvgAndPngCharts) {
   EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);  // Profiles-3D in blue
   EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
   // Several structures: one chart each, named after them.
-  const auto two = test::RunCommand(Cli("analyse --chart many.png " + test::DataPath("1CRN.pdb") + " " +
-                                        test::DataPath("1UBQ.pdb") + " 2>/dev/null"));
+  const auto two = test::RunCommand(
+      Cli("analyse --chart many.png " + test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb")));
   ASSERT_EQ(two.status, 0);
   for (const char* name : {"many-1CRN.png", "many-1UBQ.png"}) {
     std::ifstream png(name, std::ios::binary);
@@ -388,7 +394,7 @@ TEST(CliChart, SvgAndPngCharts) {
   EXPECT_NE(brText.find("stroke-width=\"3\""), std::string::npos);  // the transmembrane bar
   for (const char* bad : {"--chart-size 12", "--chart-size 100x100", "--chart-size axb"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("analyse --chart c.svg ") + bad + " " +
-                                   test::DataPath("1CRN.pdb") + " >/dev/null 2>&1"))
+                                   test::DataPath("1CRN.pdb") + " >/dev/null"))
                   .status,
               2)
         << bad;
@@ -471,12 +477,12 @@ TEST(CliFailures, RecalcPrintsOnlyWhatItDid) {
   for (const char* name : {"1CRN.pdb", "1UBQ.pdb"})
     ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath(name))).status, 0);
   std::ofstream("bad.tsm") << "STRUCTURE\t1\t1\nRESIDUE\tGLY\n";
-  const auto result = test::RunCommand(Cli("recalc 1CRN.tsm bad.tsm 1UBQ.tsm 2>err.txt"));
+  const auto result = test::RunCommand(Cli("recalc 1CRN.tsm bad.tsm 1UBQ.tsm"));
   EXPECT_EQ(result.status, 1);
   const auto rows = Table(result.out);
   ASSERT_EQ(rows.size(), 2u);  // the heading and 1CRN
   EXPECT_EQ(rows[1][1], "1CRN.tsm");
-  EXPECT_NE(ReadAll("err.txt").find("on line 2: bad.tsm"), std::string::npos) << ReadAll("err.txt");
+  EXPECT_NE(result.err.find("on line 2: bad.tsm"), std::string::npos) << result.err;
 }
 
 TEST(CliFailures, TheLogGoesWhereTheUserAsked) {
@@ -501,7 +507,7 @@ TEST(CliFailures, TheLogGoesWhereTheUserAsked) {
   EXPECT_EQ(with.out.find("LogFile.Log"), std::string::npos);
   EXPECT_EQ(ReadAll("my.log").rfind("Creating structure 1CRN.pdb", 0), 0u);
   EXPECT_EQ(ReadAll((program / "temp").string()), "not a folder");
-  EXPECT_EQ(test::RunCommand(cli + " --log no/such/folder/my.log 2>/dev/null").status, 1);
+  EXPECT_EQ(test::RunCommand(cli + " --log no/such/folder/my.log").status, 1);
 }
 
 TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
@@ -576,7 +582,8 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
   const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb") + " " +
                             test::DataPath("5PTI.pdb") + " " + test::DataPath("biopython_header.pdb") + " " +
                             test::DataPath("1AKI.pdb");
-  const auto single = test::RunCommand(Cli("multi --custom-table one.stb " + files + " 2>/dev/null"));
+  const auto single = test::RunCommand(Cli("multi --custom-table one.stb " + files));
+  EXPECT_EQ(single.status, 3);  // biopython_header.pdb has no atoms: listed, not analysed
   const std::string table = ReadAll("one.stb");
   ASSERT_FALSE(table.empty());
   for (int parts : {1, 2, 3, 7}) {
@@ -584,8 +591,9 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
     std::string counts, lists;
     for (int part = 1; part <= parts; ++part) {
       const std::string name = "shard" + std::to_string(part);
-      test::RunCommand(Cli("multi --shard " + std::to_string(part) + "/" + std::to_string(parts) + " --custom-counts " +
-                           name + ".counts --format json " + files + " > " + name + ".json 2>/dev/null"));
+      test::RunCommand(Cli("multi --shard " + std::to_string(part) + "/" + std::to_string(parts) +
+                           " --custom-counts " + name + ".counts --format json " + files + " > " + name +
+                           ".json"));
       counts += " " + name + ".counts";
       lists += " " + name + ".json";
     }
@@ -722,6 +730,97 @@ TEST(CliFailures, RewrittenResultFilesKeepTheirMode) {
   ASSERT_EQ(test::RunCommand(Cli("recalc 1CRN.tsm >/dev/null")).status, 0);
   EXPECT_EQ(std::filesystem::status("1CRN.tsm").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A copy of crambin whose first residue is named "TH\xe9" and chain "\xe9": bytes that are
+// not UTF-8, as a Latin-1 file holds them.
+void WriteLatin1Crambin(const std::string& path) {
+  std::ifstream in(test::DataPath("1CRN.pdb"));
+  std::ofstream out(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("ATOM", 0) == 0 && line.substr(17, 9) == "THR A   1") line.replace(17, 5, "TH\xe9 \xe9");
+    out << line << '\n';
+  }
+}
+
+// The JSON file parses, and holds U+FFFD where the bytes were not UTF-8.
+bool ParsesWithReplacement(const std::string& file) {
+  return test::RunCommand(
+             "python3 -c 'import json, sys; d = json.load(open(sys.argv[1], encoding=\"utf-8\")); "
+             "sys.exit(0 if \"\\ufffd\" in json.dumps(d, ensure_ascii=False) else 3)' " +
+             file)
+             .status == 0;
+}
+
+TEST(CliJson, BytesThatAreNotUtf8AreWrittenAsReplacementCharacters) {
+  const test::ScratchFolder scratch;  // names of its own
+  const std::string name = "caf\xe9 model.pdb";
+  WriteLatin1Crambin(name);
+  const auto analysed =
+      test::RunCommand(Cli("analyse --residues --format json '" + name + "' > analysed.json"));
+  EXPECT_EQ(analysed.status, 0) << analysed.err;
+  EXPECT_TRUE(ParsesWithReplacement("analysed.json"));
+  EXPECT_NE(ReadAll("analysed.json").find("\"name\": \"TH\xef\xbf\xbd\""), std::string::npos);
+  const auto multi = test::RunCommand(Cli("multi --format json '" + name + "' > multi.json"));
+  EXPECT_EQ(multi.status, 0) << multi.err;
+  EXPECT_TRUE(ParsesWithReplacement("multi.json"));
+  const auto shown = test::RunCommand(Cli("show --residues --format json 'caf\xe9 model.tsm' > shown.json"));
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_TRUE(ParsesWithReplacement("shown.json"));
+}
+
+TEST(CliOutput, AStandardOutputThatCannotBeWrittenExitsWithOne) {
+  const std::string expected = "Error: cannot write standard output: No space left on device";
+  for (const std::string& command :
+       {"analyse --residues " + test::DataPath("1CRN.pdb"),
+        "spanner2d " + test::DataPath("rhodopsin_1gzmA.fasta"),
+        "multi --format json " + test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb")}) {
+    const auto result = test::RunCommand(Cli(command + " > /dev/full"));
+    EXPECT_EQ(result.status, 1) << command;
+    EXPECT_NE(result.err.find(expected), std::string::npos) << command << "\n" << result.err;
+  }
+}
+
+// Names a shell would read as code, and one missing file, given to multi as a list.
+TEST(CliMulti, AFileListTakesAnyNameAndUnreadableInputsHaveTheirOwnStatus) {
+  const test::ScratchFolder scratch;  // names of its own
+  const std::vector<std::string> names = {"x';touch PWNED;echo '.pdb", "$(touch PWNED) $HOME.pdb",
+                                          "two\nlines.pdb"};
+  for (const std::string& name : names) std::filesystem::copy_file(test::DataPath("1CRN.pdb"), name);
+  std::ofstream list("files.list", std::ios::binary);
+  list << names[0] << '\0' << "missing.pdb" << '\0' << names[1] << '\0' << names[2] << '\0';
+  list.close();
+  const auto json = test::RunCommand(Cli("multi --file-list files.list --format json > list.json"));
+  EXPECT_EQ(json.status, 3) << json.err;
+  EXPECT_FALSE(std::filesystem::exists("PWNED"));
+  const std::string text = ReadAll("list.json");
+  EXPECT_NE(text.find("\"file\": \"missing.pdb\",\n      \"input_index\": 1"), std::string::npos) << text;
+  EXPECT_NE(text.find("x';touch PWNED;echo '.tsm"), std::string::npos);
+  EXPECT_NE(text.find("two\\nlines.tsm"), std::string::npos);
+  // One a line, and the failures after the list.
+  std::ofstream("lines.list") << names[0] << "\nmissing.pdb\n" << names[1] << '\n';
+  const auto tsv = test::RunCommand(Cli("multi --file-list lines.list"));
+  EXPECT_EQ(tsv.status, 3);
+  const auto rows = Table(tsv.out);
+  ASSERT_EQ(rows.size(), 6u) << tsv.out;  // heading, 2 rows, blank, heading, missing.pdb
+  EXPECT_EQ(rows[4][0], "Not analysed");
+  EXPECT_EQ(rows[5][0], "missing.pdb");
+  // A result that cannot be written is status 1, whatever else failed.
+  std::filesystem::create_directory("1CRN.tsm");
+  EXPECT_EQ(test::RunCommand(Cli("multi missing.pdb " + test::DataPath("1CRN.pdb"))).status, 1);
+  EXPECT_EQ(test::RunCommand(Cli("multi --file-list no-such.list")).status, 2);
+}
+
+// The net under every test that starts a process: a sanitizer's report fails the test,
+// and the sanitizers end a process with a status no program here uses.
+TEST(CliSanitizers, AReportFailsTheTestWhateverTheStatus) {
+  EXPECT_NONFATAL_FAILURE(test::RunCommand("echo '==1==ERROR: LeakSanitizer: detected memory leaks' >&2"),
+                          "a sanitizer reported a fault");
+  EXPECT_NONFATAL_FAILURE(test::RunCommand("echo 'x.cpp:1:2: runtime error: signed integer overflow'"),
+                          "a sanitizer reported a fault");
+  const auto options = test::RunCommand("echo \"$ASAN_OPTIONS $UBSAN_OPTIONS\"");
+  EXPECT_NE(options.out.find("exitcode=86"), std::string::npos);
+  EXPECT_NE(options.out.find("halt_on_error=1:exitcode=86"), std::string::npos);
 }
 
 }  // namespace

@@ -19,9 +19,20 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 data="$source/tests/data"
-printf '%s\n' "$data/1CRN.pdb" "$data/1UBQ.pdb" "$data/5PTI.pdb" "$data/biopython_header.pdb" "$data/1AKI.pdb" \
-  "$data/mmcif/4HHB.cif.gz" > files.txt
-mkdir single && (cd single && "$cli" multi --custom-table ../single.stb $(cat ../files.txt) > ../single.tsv 2>/dev/null || true)
+# Names a shell would read as code, with blanks, and with a byte that is not UTF-8; a file
+# with no atoms and a missing one, which must be listed and never counted.
+mkdir odd
+cp "$data/1CRN.pdb" "odd/5'-nucleotidase.pdb"
+cp "$data/1UBQ.pdb" "odd/x';touch PWNED;echo '.pdb"
+cp "$data/5PTI.pdb" 'odd/$(touch PWNED) $HOME and blanks.pdb'
+cp "$data/1AKI.pdb" "odd/$(printf 'caf\351 au lait.pdb')"
+printf '%s\n' "$PWD/odd/5'-nucleotidase.pdb" "$PWD/odd/x';touch PWNED;echo '.pdb" \
+  "$PWD/odd/\$(touch PWNED) \$HOME and blanks.pdb" "$data/biopython_header.pdb" \
+  "$PWD/odd/$(printf 'caf\351 au lait.pdb')" "$data/mmcif/4HHB.cif.gz" "$PWD/odd/missing.pdb" > files.txt
+status=0
+mkdir single && (cd single && "$cli" multi --custom-table ../single.stb --file-list ../files.txt > ../single.tsv 2>../single.err) ||
+  status=$?
+[ "$status" -eq 3 ] || { echo "one multi run: status $status, not 3 (some inputs unreadable)"; cat single.err; exit 1; }
 
 profile=()
 if [ "$mode" = slurm ]; then
@@ -80,10 +91,54 @@ else
   profile=(--cores 2)
 fi
 
-snakemake -s "$source/workflow/Snakefile" "${profile[@]}" --quiet \
-  --config structures="$PWD/files.txt" shards=3 outdir=run cli="$cli" > snakemake.log 2>&1 ||
-  { echo "snakemake failed:"; tail -30 snakemake.log; exit 1; }
+# workflow OUTDIR CLI: the workflow over files.txt in three shards.
+workflow() {
+  snakemake -s "$source/workflow/Snakefile" "${profile[@]}" --quiet \
+    --config structures="$PWD/files.txt" shards=3 outdir="$1" cli="$2" > "$1.log" 2>&1
+}
+sanitizer='ERROR: AddressSanitizer|LeakSanitizer|runtime error:|SUMMARY: UndefinedBehaviorSanitizer'
+
+workflow run "$cli" || { echo "snakemake failed:"; tail -30 run.log; exit 1; }
+if [ -n "$(find . -name PWNED)" ]; then echo "a file name was run as a command"; exit 1; fi
+if grep -E -l "$sanitizer" run/shards/*.log; then echo "a shard printed a sanitizer report"; exit 1; fi
 cmp single.stb run/custom.stb || { echo "the merged table differs from one run's"; exit 1; }
-cmp single.tsv run/list.tsv || { echo "the merged list differs from one run's"; exit 1; }
-python3 -c 'import json, sys; json.load(open(sys.argv[1]))' run/list.json
-echo "$mode workflow: the merged table and list equal one run's"
+# The shards' lists pass through JSON, where a byte that is not UTF-8 becomes U+FFFD.
+python3 -c 'import sys; a, b = (open(p, "rb").read().decode("utf-8", "replace") for p in sys.argv[1:]); sys.exit(a != b)' \
+  single.tsv run/list.tsv || { echo "the merged list differs from one run's"; diff single.tsv run/list.tsv; exit 1; }
+python3 - run/list.json <<'PY' || exit 1
+import json, os, sys
+run = json.load(open(sys.argv[1], encoding="utf-8"))
+rows, failures = run["analysis_list"], run.get("failures", [])
+names = sorted(os.path.basename(f["file"]) for f in failures)
+assert names == ["biopython_header.pdb", "missing.pdb"], names
+assert [f["input_index"] for f in failures] == [3, 6], failures
+assert len(rows) == 5, rows
+named = [r["result_file"] for r in rows if "\ufffd" not in r["result_file"]]  # not UTF-8: not the name on disk
+assert len(named) == 4 and all(os.path.isfile(f) for f in named), named
+assert len([n for n in os.listdir("run/results") if n.endswith(".tsm")]) == 5, os.listdir("run/results")
+assert any("\ufffd" in r["structure"] for r in rows), "the name that is not UTF-8"
+PY
+grep -q "2 structure file(s) were not analysed" run.log && grep -q "odd/missing.pdb" run.log ||
+  { echo "the run's last message does not name the files it could not read:"; tail run.log; exit 1; }
+echo "$mode workflow: the merged table and list equal one run's; unreadable files listed, odd names kept"
+
+# A shard that fails after writing everything (a result it could not write, a sanitizer's
+# report) fails the workflow; on Slurm, where each run takes longer, the second only.
+stand_ins=(unwritten leaky)
+[ "$mode" = slurm ] && stand_ins=(leaky)
+for stand_in in "${stand_ins[@]}"; do
+  cat > "$stand_in.sh" <<EOF
+#!/usr/bin/env bash
+"$cli" "\$@"
+status=\$?
+[ "\$1" = multi ] || exit \$status
+[ "$stand_in" = leaky ] && echo "==1==ERROR: LeakSanitizer: detected memory leaks" >&2 && exit 23
+exit 1
+EOF
+  chmod +x "$stand_in.sh"
+  if workflow "$stand_in" "$PWD/$stand_in.sh"; then
+    echo "snakemake succeeded with a CLI that failed ($stand_in)"; exit 1
+  fi
+  [ ! -e "$stand_in/list.tsv" ] || { echo "a list was merged from failed shards ($stand_in)"; exit 1; }
+done
+echo "$mode workflow: failed shards fail the workflow"
