@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -76,6 +77,7 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
   const size_t workerCount = std::min<size_t>(static_cast<size_t>(jobs), count);
   const size_t window = 2 * workerCount;
   std::vector<std::optional<T>> slots(window);  // item i waits in slot i % window
+  std::vector<std::exception_ptr> failures(window);
   std::mutex mutex;
   std::condition_variable ready, room;
   size_t next = 0, consumed = 0;  // guarded by mutex
@@ -90,27 +92,59 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
           if (next >= count) return;
           i = next++;
         }
-        T item = make(i, false);
+        // A failure that escapes make() is handed over in the item's place, so that it
+        // reaches the caller's thread in order instead of ending the program.
+        std::optional<T> item;
+        std::exception_ptr failure;
+        try {
+          item.emplace(make(i, false));
+        } catch (...) {
+          failure = std::current_exception();
+        }
         std::lock_guard<std::mutex> lock(mutex);
-        slots[i % window].emplace(std::move(item));
+        if (failure) {
+          failures[i % window] = failure;
+          slots[i % window].emplace();
+        } else {
+          slots[i % window] = std::move(item);
+        }
         ready.notify_all();
       }
     });
   }
-  for (size_t i = 0; i < count; ++i) {
-    before(i);
-    T item;
+  // Stops the workers after the items they are making; on the way out of a failure too.
+  auto finish = [&]() {
     {
-      std::unique_lock<std::mutex> lock(mutex);
-      ready.wait(lock, [&]() { return slots[i % window].has_value(); });
-      item = std::move(*slots[i % window]);
-      slots[i % window].reset();
-      consumed = i + 1;
+      std::lock_guard<std::mutex> lock(mutex);
+      next = count;
     }
     room.notify_all();
-    consume(i, std::move(item));
+    for (std::thread& worker : workers) {
+      if (worker.joinable()) worker.join();
+    }
+  };
+  try {
+    for (size_t i = 0; i < count; ++i) {
+      before(i);
+      T item;
+      std::exception_ptr failure;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [&]() { return slots[i % window].has_value(); });
+        item = std::move(*slots[i % window]);
+        slots[i % window].reset();
+        std::swap(failure, failures[i % window]);
+        consumed = i + 1;
+      }
+      room.notify_all();
+      if (failure) std::rethrow_exception(failure);
+      consume(i, std::move(item));
+    }
+  } catch (...) {
+    finish();
+    throw;
   }
-  for (std::thread& worker : workers) worker.join();
+  finish();
 }
 
 }  // namespace tessmol

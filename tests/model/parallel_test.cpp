@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -51,6 +52,26 @@ TEST(ParallelOrdered, WorkersRunAtMostTwiceTheJobsAhead) {
   EXPECT_EQ(consumedCount, 60u);
   EXPECT_LE(mostAhead, 2u * kJobs + 1);
   EXPECT_GE(mostAhead, 2u);  // the workers did run ahead: the bound is not a serial run
+}
+
+// A failure in a worker reaches the caller as the failing item's turn comes, after every
+// earlier item was consumed; the workers are stopped and joined, never left running.
+TEST(ParallelOrdered, AWorkersFailureReachesTheCallerInOrder) {
+  std::vector<size_t> consumed;
+  try {
+    ParallelOrdered<size_t>(
+        50, 2,
+        [](size_t i, bool) {
+          if (i == 17) throw std::runtime_error("item 17 failed");
+          return i;
+        },
+        [](size_t) {}, [&](size_t i, size_t) { consumed.push_back(i); });
+    FAIL() << "the failure was lost";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "item 17 failed");
+  }
+  ASSERT_EQ(consumed.size(), 17u);
+  for (size_t i = 0; i < consumed.size(); ++i) EXPECT_EQ(consumed[i], i);
 }
 
 }  // namespace
