@@ -82,11 +82,11 @@ FileStatus Gunzip(std::istream& in, const std::string& path, std::string& out, u
       out.append(output.get(), produced);
       if (result == Z_STREAM_END) {
         inMember = false;
-      } else if (result == Z_BUF_ERROR || produced == 0) {
-        break;
-      } else if (result != Z_OK) {
+      } else if (result != Z_OK && result != Z_BUF_ERROR) {
         return FileStatus::Unreadable(path, std::string("a damaged gzip stream (") +
                                                 (z.msg != nullptr ? z.msg : "inflate error") + ")");
+      } else if (result == Z_BUF_ERROR || produced == 0) {
+        break;
       }
     }
     if (!in) break;
