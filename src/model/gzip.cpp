@@ -7,7 +7,8 @@
 namespace tessmol {
 
 bool LooksGzipped(const char* head, size_t size) {
-  return size >= 2 && static_cast<unsigned char>(head[0]) == 0x1f && static_cast<unsigned char>(head[1]) == 0x8b;
+  return size >= 2 && static_cast<unsigned char>(head[0]) == 0x1f &&
+         static_cast<unsigned char>(head[1]) == 0x8b;
 }
 
 namespace {

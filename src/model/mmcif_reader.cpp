@@ -1,18 +1,18 @@
 // mmCIF through gemmi. gemmi's parser is large to compile, so it lives in this one file.
 //
 // The atom_site loop holds nearly all of a file's bytes, and gemmi's general parser reads
-// it at a fifth of the speed of our PDB reader. So the loop is cut out and read here, with
-// the CIF tokens it can hold (bare and quoted values), while gemmi reads everything else
-// (helices, strands, modified residues, the method). A file whose atom_site is not one
-// plain loop goes to gemmi whole.
+// it at a fifth of the speed of our PDB reader. So a plain loop is read here, with the
+// CIF tokens it can hold (bare and quoted values), while gemmi reads everything else
+// (helices, strands, modified residues, the method). A file the fast reader is not sure
+// to read as gemmi does goes to gemmi whole.
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 
 #include <algorithm>
 #include <optional>
 #include <set>
-#include <tuple>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "model/structure_file.h"
@@ -89,7 +89,9 @@ bool IsReservedWord(std::string_view token) {
 }
 
 int LineOf(std::string_view text, size_t at) {
-  return static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(at, text.size())), '\n')) + 1;
+  return static_cast<int>(std::count(
+             text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(at, text.size())), '\n')) +
+         1;
 }
 
 // A value as the file holds it; `quoted` ones have lost their quotes.
@@ -150,7 +152,8 @@ struct Tokenizer {
     }
     token.text = text.substr(at, end - at);
     token.quoted = false;
-    if ((Lower(c) == 'd' || Lower(c) == 'l' || Lower(c) == 's' || Lower(c) == 'g') && IsReservedWord(token.text)) {
+    if ((Lower(c) == 'd' || Lower(c) == 'l' || Lower(c) == 's' || Lower(c) == 'g') &&
+        IsReservedWord(token.text)) {
       declined = true;
       return false;
     }
@@ -224,7 +227,8 @@ bool Missing(const Token& v) {
 
 bool IsInteger(std::string_view v, bool sign) {
   if (sign && !v.empty() && v[0] == '-') v.remove_prefix(1);
-  return !v.empty() && v.size() <= 9 && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !v.empty() && v.size() <= 9 &&
+         std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Digits with an optional sign and decimals: what our conversion and gemmi's agree on.
@@ -234,7 +238,8 @@ bool IsPlainDecimal(const Token& v) {
   if (!t.empty() && t[0] == '-') t.remove_prefix(1);
   const size_t point = t.find('.');
   if (point == std::string_view::npos) return IsInteger(t, false);
-  return IsInteger(t.substr(0, point), false) && (point + 1 == t.size() || IsInteger(t.substr(point + 1), false));
+  return IsInteger(t.substr(0, point), false) &&
+         (point + 1 == t.size() || IsInteger(t.substr(point + 1), false));
 }
 
 // A one-character value as gemmi's as_char reads it, or false when gemmi would take it
@@ -263,8 +268,8 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     return c >= 0 ? c : column(second);
   };
   // gemmi reads no atoms at all without these; the whole-file path says so.
-  for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "cartn_x", "cartn_y", "cartn_z",
-                               "occupancy", "b_iso_or_equiv", "auth_seq_id"}) {
+  for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "cartn_x", "cartn_y",
+                               "cartn_z", "occupancy", "b_iso_or_equiv", "auth_seq_id"}) {
     if (column(required) < 0) return FastResult::kDeclined;
   }
   const int group = column("group_pdb"), symbol = column("type_symbol"), alt = column("label_alt_id");
@@ -299,10 +304,12 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     for (int c : {x, y, z}) {
       if (!IsPlainDecimal(row[c])) return FastResult::kDeclined;
     }
-    if (row[seq].quoted || !IsInteger(row[seq].text, true) || row[id].quoted || !IsInteger(row[id].text, false))
+    if (row[seq].quoted || !IsInteger(row[seq].text, true) || row[id].quoted ||
+        !IsInteger(row[id].text, false))
       return FastResult::kDeclined;
     for (int c : {labelSeq, charge}) {
-      if (c >= 0 && !Missing(row[c]) && (row[c].quoted || !IsInteger(row[c].text, true))) return FastResult::kDeclined;
+      if (c >= 0 && !Missing(row[c]) && (row[c].quoted || !IsInteger(row[c].text, true)))
+        return FastResult::kDeclined;
     }
     char altLoc = ' ', insertion = ' ';
     if (!OneCharacter(row[alt], altLoc) || (icode >= 0 && !OneCharacter(row[icode], insertion)))
@@ -321,14 +328,16 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     }
     bool hetero = false;
     if (group >= 0) {
-      if (row[group].quoted || (row[group].text != "ATOM" && row[group].text != "HETATM")) return FastResult::kDeclined;
+      if (row[group].quoted || (row[group].text != "ATOM" && row[group].text != "HETATM"))
+        return FastResult::kDeclined;
       hetero = row[group].text == "HETATM";
     }
     AtomRecord& r = records.emplace_back();
     r.name = Missing(row[atomName]) ? std::string() : std::string(row[atomName].text);
     r.residueName = Missing(row[comp]) ? std::string() : std::string(row[comp].text);
     const std::string_view symbolText = Missing(row[symbol]) ? std::string_view() : row[symbol].text;
-    auto known = std::find_if(elements.begin(), elements.end(), [&](const auto& e) { return e.first == symbolText; });
+    auto known =
+        std::find_if(elements.begin(), elements.end(), [&](const auto& e) { return e.first == symbolText; });
     if (known == elements.end()) {
       elements.emplace_back(std::string(symbolText), gemmi::Element(std::string(symbolText)).uname());
       known = elements.end() - 1;
@@ -524,11 +533,13 @@ int LineOfImplausibleRow(std::string_view text, const gemmi::cif::Item& atoms) {
     }
     return -1;
   };
-  const int x = column("cartn_x"), y = column("cartn_y"), z = column("cartn_z"), model = column("pdbx_pdb_model_num");
+  const int x = column("cartn_x"), y = column("cartn_y"), z = column("cartn_z"),
+            model = column("pdbx_pdb_model_num");
   if (x < 0 || y < 0 || z < 0 || width == 0) return atoms.line_number;
   for (size_t row = 0; (row + 1) * width <= loop.values.size(); ++row) {
     const std::string* v = &loop.values[row * width];
-    if (model >= 0 && gemmi::cif::as_string(v[model]) != gemmi::cif::as_string(loop.values[static_cast<size_t>(model)]))
+    if (model >= 0 &&
+        gemmi::cif::as_string(v[model]) != gemmi::cif::as_string(loop.values[static_cast<size_t>(model)]))
       continue;
     AtomRecord r;
     r.x = static_cast<float>(gemmi::cif::as_number(v[x]));
@@ -574,7 +585,8 @@ std::optional<FileStatus> CheckIntegers(const std::string& text, const std::stri
 }
 
 // Adds the chains, ranges and atoms of the first model to `builder`.
-void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& st, StructureBuilder& builder) {
+void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& st,
+                StructureBuilder& builder) {
   // The chains' names first, so ranges and atoms agree on their letters.
   std::vector<std::string> names;
   for (const AtomRecord& r : records) {
@@ -591,8 +603,8 @@ void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& 
 }
 
 // The fast path: nothing when it declines (and `builder` is untouched), else the outcome.
-std::optional<FileStatus> ReadFast(const std::string& text, const std::string& name, StructureBuilder& builder,
-                                   bool& isNMR) {
+std::optional<FileStatus> ReadFast(const std::string& text, const std::string& name,
+                                   StructureBuilder& builder, bool& isNMR) {
   AtomLoop loop;
   if (!FindAtomSiteLoop(text, loop)) return std::nullopt;
   std::vector<AtomRecord> records;
@@ -601,8 +613,9 @@ std::optional<FileStatus> ReadFast(const std::string& text, const std::string& n
   const FastResult read = ReadAtomSite(text, loop, records, modelsSkipped, firstRowEnd, failedAt);
   if (read == FastResult::kDeclined) return std::nullopt;
   if (read == FastResult::kImplausible) {
-    return FileStatus::Format(name, LineOf(text, failedAt),
-                              "atom_site row " + std::to_string(records.size()) + ": " + kImplausibleCoordinates);
+    return FileStatus::Format(
+        name, LineOf(text, failedAt),
+        "atom_site row " + std::to_string(records.size()) + ": " + kImplausibleCoordinates);
   }
   // gemmi reads the rest: the first row stays, so that the loop is still one; the others
   // are blanked to their line ends, so that every line keeps its number.
@@ -621,7 +634,8 @@ std::optional<FileStatus> ReadFast(const std::string& text, const std::string& n
     // One block, whose only atom_site items are this loop with its one row left.
     if (doc.blocks.size() != 1 || AtomSiteItems(doc.blocks.front()) != 1) return std::nullopt;
     const gemmi::cif::Item* item = AtomSiteLoop(doc.blocks.front());
-    if (item == nullptr || item->loop.tags.size() != loop.tags.size() || item->loop.length() != 1) return std::nullopt;
+    if (item == nullptr || item->loop.tags.size() != loop.tags.size() || item->loop.length() != 1)
+      return std::nullopt;
     st = gemmi::make_structure_from_block(doc.blocks.front());
   } catch (const std::exception&) {
     return std::nullopt;  // gemmi says what, on the whole file
@@ -635,8 +649,8 @@ std::optional<FileStatus> ReadFast(const std::string& text, const std::string& n
 // gemmi reads no atoms from an atom_site loop without these columns.
 std::string MissingAtomColumns(const gemmi::cif::Item& loop) {
   std::string missing;
-  for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "Cartn_x", "Cartn_y", "Cartn_z",
-                               "occupancy", "B_iso_or_equiv", "auth_seq_id"}) {
+  for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "Cartn_x", "Cartn_y",
+                               "Cartn_z", "occupancy", "B_iso_or_equiv", "auth_seq_id"}) {
     const std::string tag = std::string("_atom_site.") + required;
     const bool found = std::any_of(loop.loop.tags.begin(), loop.loop.tags.end(),
                                    [&](const std::string& t) { return gemmi::iequal(t, tag); });

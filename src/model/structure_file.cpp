@@ -12,7 +12,8 @@
 
 namespace tessmol {
 
-FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed, uint64_t maxUnpackedBytes) {
+FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed,
+                        uint64_t maxUnpackedBytes) {
   text.clear();
   if (compressed) *compressed = false;
   std::ifstream in;
@@ -61,8 +62,8 @@ StructureFormat DetectFormat(const std::string& text) {
       // Reserved words of CIF are case-insensitive: DATA_ opens a block as data_ does.
       const std::string_view word = line.substr(first, 5);
       const bool data = word.size() == 5 && std::equal(word.begin(), word.end(), "data_", [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-      });
+                          return std::tolower(static_cast<unsigned char>(a)) == b;
+                        });
       return data ? StructureFormat::kMmcif : StructureFormat::kPdb;
     }
     at = end + 1;
@@ -93,7 +94,8 @@ StructureFile ReadStructureText(const std::string& text, const std::string& name
   return file;
 }
 
-StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii, uint64_t maxUnpackedBytes) {
+StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,
+                            uint64_t maxUnpackedBytes) {
   std::string text;
   StructureFile file;
   bool compressed = false;

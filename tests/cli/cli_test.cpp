@@ -118,7 +118,8 @@ TEST(CliAnalyse, ACompressedFileThatUnpacksTooFarIsRefusedAndTheRunGoesOn) {
   const std::string next = test::DataPath("1CRN.pdb");
   for (const std::string command : {"multi", "analyse"}) {
     SCOPED_TRACE(command);
-    const auto result = test::RunCommand(Cli(command + " --max-unpacked-mib 16 bomb.pdb.gz " + next + " 2>&1"));
+    const auto result =
+        test::RunCommand(Cli(command + " --max-unpacked-mib 16 bomb.pdb.gz " + next + " 2>&1"));
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.out.find("bomb.pdb.gz: it unpacks to more than 16 MiB; raise --max-unpacked-mib"),
               std::string::npos)

@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(compressed);
   if (size <= kLimit) {
     FUZZ_CHECK(back.ok());
-    FUZZ_CHECK(text.size() == size && std::equal(text.begin(), text.end(), reinterpret_cast<const char*>(data)));
+    FUZZ_CHECK(text.size() == size &&
+               std::equal(text.begin(), text.end(), reinterpret_cast<const char*>(data)));
   } else {
     FUZZ_CHECK(!back.ok() && back.detail.find("--max-unpacked-mib") != std::string::npos);
   }

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const FileStatus whole = ReadMmcif(text, "fuzz.cif", wholeBuilder, wholeNmr, false);
   // An error names a line of the input.
   for (const FileStatus* status : {&fast, &whole}) {
-    if (!status->ok()) FUZZ_CHECK(status->line >= 1 && status->line <= std::count(text.begin(), text.end(), '\n') + 1);
+    if (!status->ok())
+      FUZZ_CHECK(status->line >= 1 && status->line <= std::count(text.begin(), text.end(), '\n') + 1);
   }
   if (!readFast) return 0;
   FUZZ_CHECK(fast.ok() == whole.ok());

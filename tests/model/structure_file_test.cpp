@@ -170,12 +170,15 @@ TEST(MmcifEdits, LegalVariantsGiveTheAtomsOfTheFile) {
   variants["atom_site in a text field"] =
       std::string(original).insert(loop, "_tessmol_note.text\n;\nloop_\n_atom_site.id\n1\n;\n");
   std::string upper = original;
-  for (size_t at = 0; (at = upper.find("_atom_site.", at)) != std::string::npos; at += 11) upper.replace(at, 11, "_ATOM_SITE.");
-  for (size_t at = 0; (at = upper.find("Cartn_", at)) != std::string::npos; at += 6) upper.replace(at, 6, "CARTN_");
+  for (size_t at = 0; (at = upper.find("_atom_site.", at)) != std::string::npos; at += 11)
+    upper.replace(at, 11, "_ATOM_SITE.");
+  for (size_t at = 0; (at = upper.find("Cartn_", at)) != std::string::npos; at += 6)
+    upper.replace(at, 6, "CARTN_");
   variants["upper-case tags"] = upper;
   std::string lower = original;
   for (size_t at = 0; (at = lower.find("_atom_site.", at)) != std::string::npos; at += 11) {
-    for (size_t i = at; i < lower.size() && lower[i] != '\n'; ++i) lower[i] = static_cast<char>(std::tolower(lower[i]));
+    for (size_t i = at; i < lower.size() && lower[i] != '\n'; ++i)
+      lower[i] = static_cast<char>(std::tolower(lower[i]));
   }
   variants["lower-case tags"] = lower;
   variants["two data blocks"] = original + "data_SECOND\n" + original.substr(original.find('\n') + 1);
@@ -191,7 +194,8 @@ TEST(MmcifEdits, LegalVariantsGiveTheAtomsOfTheFile) {
     ExpectSameAtoms(fast.structure, plain.structure);
   }
   // DATA_ is no PDB file.
-  EXPECT_EQ(ReadStructureText(variants["DATA_ in capitals"], "x.cif", test::StandardHetRadii()).structure.atoms.size(),
+  EXPECT_EQ(ReadStructureText(variants["DATA_ in capitals"], "x.cif", test::StandardHetRadii())
+                .structure.atoms.size(),
             327u);
 }
 
@@ -296,7 +300,8 @@ TEST(StructureFiles, GzipGivesTheSameAsPlainAndFormatsGoByContent) {
   EXPECT_TRUE(packed.compressed);
   ExpectSame(Analyse("ubiquitin.cif.gz"), Analyse(DataPath("1UBQ.pdb")));
   std::ofstream("broken.pdb.gz", std::ios::binary) << "\x1f\x8b\x08\x00 not really compressed";
-  EXPECT_EQ(ReadStructure("broken.pdb.gz", test::StandardHetRadii()).status.problem, FileProblem::kUnreadable);
+  EXPECT_EQ(ReadStructure("broken.pdb.gz", test::StandardHetRadii()).status.problem,
+            FileProblem::kUnreadable);
   std::ofstream("bad.cif") << "data_x\nloop_\n_atom_site.id\n'unterminated\n";
   EXPECT_EQ(ReadStructure("bad.cif", test::StandardHetRadii()).status.problem, FileProblem::kFormat);
 }
