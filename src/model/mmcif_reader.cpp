@@ -94,6 +94,16 @@ int LineOf(std::string_view text, size_t at) {
          1;
 }
 
+// Ten significant digits at the start of a bare value, as OverlongInteger finds them.
+bool Overlong(std::string_view v) {
+  size_t j = 0;
+  if (j < v.size() && (v[j] == '+' || v[j] == '-')) ++j;
+  while (j < v.size() && v[j] == '0') ++j;
+  size_t digits = 0;
+  while (j < v.size() && v[j] >= '0' && v[j] <= '9') ++j, ++digits;
+  return digits >= 10;
+}
+
 // A value as the file holds it; `quoted` ones have lost their quotes.
 struct Token {
   std::string_view text;
@@ -152,6 +162,10 @@ struct Tokenizer {
     }
     token.text = text.substr(at, end - at);
     token.quoted = false;
+    if (Overlong(token.text)) {  // gemmi's integers overflow: the whole-file path says where
+      declined = true;
+      return false;
+    }
     if ((Lower(c) == 'd' || Lower(c) == 'l' || Lower(c) == 's' || Lower(c) == 'g') &&
         IsReservedWord(token.text)) {
       declined = true;
@@ -250,12 +264,12 @@ bool OneCharacter(const Token& v, char& c) {
   return true;
 }
 
-enum class FastResult { kRead, kDeclined, kImplausible };
+enum class FastResult { kRead, kDeclined };
 
-// The atom rows of the first model, or kDeclined for any row the fast path is not sure of.
-// `failedAt` is where a row of implausible coordinates starts.
+// The atom rows of the first model, or kDeclined for any row the fast path is not sure of
+// (implausible coordinates among them: the whole-file path names their line).
 FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector<AtomRecord>& records,
-                        bool& modelsSkipped, size_t& firstRowEnd, size_t& failedAt) {
+                        bool& modelsSkipped, size_t& firstRowEnd) {
   const std::vector<std::string>& tags = loop.tags;
   auto column = [&](const char* name) {
     for (size_t i = 0; i < tags.size(); ++i) {
@@ -352,10 +366,7 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     r.x = static_cast<float>(ParseReal(row[x].text));
     r.y = static_cast<float>(ParseReal(row[y].text));
     r.z = static_cast<float>(ParseReal(row[z].text));
-    if (!PlausibleCoordinates(r)) {
-      failedAt = row[0].at;
-      return FastResult::kImplausible;
-    }
+    if (!PlausibleCoordinates(r)) return FastResult::kDeclined;  // the whole-file path names the row
     if (!chainOpen || chain != r.chainName) {
       residues.clear();
       residueOpen = false;
@@ -602,21 +613,17 @@ void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& 
   }
 }
 
-// The fast path: nothing when it declines (and `builder` is untouched), else the outcome.
+// The fast path: nothing when it declines (and `builder` is untouched), else the atoms.
+// Every fault sends the file to the whole-file path, which names its line.
 std::optional<FileStatus> ReadFast(const std::string& text, const std::string& name,
                                    StructureBuilder& builder, bool& isNMR) {
   AtomLoop loop;
   if (!FindAtomSiteLoop(text, loop)) return std::nullopt;
   std::vector<AtomRecord> records;
   bool modelsSkipped = false;
-  size_t firstRowEnd = 0, failedAt = 0;
-  const FastResult read = ReadAtomSite(text, loop, records, modelsSkipped, firstRowEnd, failedAt);
+  size_t firstRowEnd = 0;
+  const FastResult read = ReadAtomSite(text, loop, records, modelsSkipped, firstRowEnd);
   if (read == FastResult::kDeclined) return std::nullopt;
-  if (read == FastResult::kImplausible) {
-    return FileStatus::Format(
-        name, LineOf(text, failedAt),
-        "atom_site row " + std::to_string(records.size()) + ": " + kImplausibleCoordinates);
-  }
   // gemmi reads the rest: the first row stays, so that the loop is still one; the others
   // are blanked to their line ends, so that every line keeps its number.
   std::string rest;
@@ -626,7 +633,7 @@ std::optional<FileStatus> ReadFast(const std::string& text, const std::string& n
                                              text.begin() + static_cast<std::ptrdiff_t>(loop.end), '\n')),
               '\n');
   rest.append(text, loop.end, std::string::npos);
-  if (auto overlong = CheckIntegers(rest, name)) return overlong;
+  if (OverlongInteger(rest) != std::string_view::npos) return std::nullopt;
   gemmi::Structure st;
   gemmi::cif::Document doc;
   try {
