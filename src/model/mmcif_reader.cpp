@@ -328,9 +328,6 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     char altLoc = ' ', insertion = ' ';
     if (!OneCharacter(row[alt], altLoc) || (icode >= 0 && !OneCharacter(row[icode], insertion)))
       return FastResult::kDeclined;
-    for (int c : {atomName, comp, asym, symbol}) {
-      if (row[c].text.find_first_of("'\"") != std::string_view::npos) return FastResult::kDeclined;
-    }
     if (model >= 0) {
       if (row[model].quoted || !IsInteger(row[model].text, false)) return FastResult::kDeclined;
       if (firstModel.empty()) firstModel = std::string(row[model].text);
