@@ -5,13 +5,13 @@
 # exits 1 when any target found something (the input is under build-fuzz/findings/TARGET:
 # copy it into tests/fuzz/regressions/TARGET once mended, so every build replays it).
 # Usage: tools/fuzz.sh SECONDS [TARGET...]   (targets: structure result score_table
-#        chart_options het_radii fasta json)
+#        chart_options het_radii fasta json mmcif gzip)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(structure result score_table chart_options het_radii fasta json)
+[ ${#targets[@]} -gt 0 ] || targets=(structure result score_table chart_options het_radii fasta json mmcif gzip)
 build="${TESSMOL_FUZZ_BUILD_DIR:-build-fuzz}"
 # The targets write every input to a scratch file; on a disk a stalled write shows up as a
 # slow unit, so they write into memory where the machine has it.
@@ -21,7 +21,8 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release 
   -DTESSMOL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzz_all >/dev/null
 
-declare -A max_len=([structure]=8192 [result]=32768 [score_table]=4096 [chart_options]=1024 [het_radii]=2048 [fasta]=2048 [json]=8192)
+declare -A max_len=([structure]=8192 [result]=32768 [score_table]=4096 [chart_options]=1024 [het_radii]=2048 [fasta]=2048
+  [json]=8192 [mmcif]=8192 [gzip]=4096)
 run() {
   local t="$1"
   mkdir -p "$build/corpus/$t" "$build/findings/$t"

@@ -122,9 +122,19 @@ SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value)
   return SecondaryStructureSource::kRecordsElseComputed;
 }
 
+void AddMaxUnpackedOption(CLI::App& command, int& mebibytes) {
+  command
+      .add_option("--max-unpacked-mib", mebibytes,
+                  "Largest text one gzip-compressed structure may unpack to, in MiB (a guard against "
+                  "files that unpack to more than the machine holds)")
+      ->check(CLI::Range(1, kMaxUnpackedMiBLimit))
+      ->capture_default_str();
+}
+
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   AddSecondaryStructureOption(command, options.secondary);
   AnalysisSettings& s = options.settings;
+  AddMaxUnpackedOption(command, s.maxUnpackedMiB);
   command
       .add_option("--resolution", s.sasaResolution,
                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002, 6 = 2562")

@@ -41,6 +41,8 @@ struct AnalysisOptions {
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
+// --max-unpacked-mib: what one compressed structure may unpack to.
+void AddMaxUnpackedOption(CLI::App& command, int& mebibytes);
 // --secondary-structure auto|records|computed.
 void AddSecondaryStructureOption(CLI::App& command, std::string& value);
 SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);

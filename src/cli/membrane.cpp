@@ -65,6 +65,7 @@ void SetupMembrane(CLI::App& app, int& status) {
       "Place the lipid bilayer on structures: normal, centre, half-thickness and the segments inside");
   membrane->add_option("FILE", args->files, "PDB or mmCIF structure files")->required();
   AddSecondaryStructureOption(*membrane, args->options.secondary);
+  AddMaxUnpackedOption(*membrane, args->options.settings.maxUnpackedMiB);
   membrane
       ->add_option("--resolution", args->options.settings.sasaResolution,
                    "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")

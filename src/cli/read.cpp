@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
 
 #include "cli/common.h"
 #include "model/program_folder.h"
@@ -19,6 +20,7 @@ struct ReadArgs {
   std::vector<std::string> files;
   bool residues = false;
   std::string secondary = "auto";
+  int maxUnpackedMiB = kDefaultMaxUnpackedMiB;
 };
 
 std::string ChainLabel(const std::string& name) {
@@ -98,7 +100,14 @@ int Run(const ReadArgs& args) {
   int status = 0;
   bool first = true;
   for (const std::string& path : args.files) {
-    StructureFile file = ReadStructure(path, radii);
+    StructureFile file;
+    // One file too large for the memory there is does not stop the others.
+    try {
+      file = ReadStructure(path, radii, MebibytesToBytes(args.maxUnpackedMiB));
+    } catch (const std::bad_alloc&) {
+      file = StructureFile{};
+      file.status = OutOfMemory(path);
+    }
     if (file.format == StructureFormat::kResult) {
       std::cerr << "Error: " << path << " is a Tessmol result file, not a structure: use show\n";
       status = 1;
@@ -131,6 +140,7 @@ void SetupRead(CLI::App& app, int& status) {
   read->add_option("FILE", args->files, "Structure files")->required();
   read->add_flag("--residues", args->residues, "One line per residue: chain, number, name, secondary structure");
   AddSecondaryStructureOption(*read, args->secondary);
+  AddMaxUnpackedOption(*read, args->maxUnpackedMiB);
   read->callback([args, &status]() { status = Run(*args); });
 }
 

@@ -32,6 +32,9 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   }
   if (sasaResolution < 0 || sasaResolution >= kSasaResolutionCount) return Problem{"resolution", IntegerRange("0", "6")};
   if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};
+  if (maxUnpackedMiB < 1 || maxUnpackedMiB > kMaxUnpackedMiBLimit) {
+    return Problem{"max-unpacked-mib", IntegerRange("1", std::to_string(kMaxUnpackedMiBLimit).c_str())};
+  }
   std::error_code error;
   if (!workingDirectory.empty() && !std::filesystem::is_directory(workingDirectory, error)) {
     return Problem{"out-dir", "Working Directory: no such folder: " + workingDirectory};

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "model/gzip.h"
 #include "model/secondary_structure.h"
 #include "transmembrane/scan.h"
 
@@ -27,6 +28,9 @@ struct AnalysisSettings {
   ScanParams spanner2DParams;
   TmMethod tmMethod = TmMethod::kWindow;
   bool writeHelixInspection = true;  // helix models also go to ./helixtest.pdb
+  // What one compressed structure may unpack to (the command line's --max-unpacked-mib;
+  // the desktop keeps the default).
+  int maxUnpackedMiB = kDefaultMaxUnpackedMiB;
 
   // The first value out of its range, in the order the options pages read their fields.
   struct Problem {

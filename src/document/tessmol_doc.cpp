@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <sstream>
 
 #include "document/report.h"
@@ -97,7 +98,18 @@ std::optional<AnalysisSettings::Problem> CTessmolDoc::SetSettings(const Analysis
 
 std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& feedback, std::ostream* log,
                                             int threads, ReadOutcome& read) {
-  StructureFile file = ReadStructure(path, state_.hetAtomRadii);
+  // A file too large for this machine's memory is that file's failure: the others go on.
+  try {
+    return AnalyseOrThrow(path, feedback, log, threads, read);
+  } catch (const std::bad_alloc&) {
+    read.status = OutOfMemory(path);
+    return std::nullopt;
+  }
+}
+
+std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feedback& feedback,
+                                                   std::ostream* log, int threads, ReadOutcome& read) {
+  StructureFile file = ReadStructure(path, state_.hetAtomRadii, MebibytesToBytes(settings_.maxUnpackedMiB));
   read.status = file.status;
   read.hadAtoms = !file.structure.atoms.empty();
   read.resultFile = file.format == StructureFormat::kResult;
@@ -225,8 +237,13 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     outcome.log = log.str();
     if (outcome.protein) {
       const Structure& structure = outcome.protein->structure;
-      outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
-                                          [&](std::ostream& out) { WriteResult(structure, out); });
+      try {
+        outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
+                                            [&](std::ostream& out) { WriteResult(structure, out); });
+      } catch (const std::bad_alloc&) {
+        outcome.protein.reset();
+        outcome.status = OutOfMemory(paths[i]);
+      }
     }
     return outcome;
   };

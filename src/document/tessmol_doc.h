@@ -182,6 +182,8 @@ class CTessmolDoc {
   };
   std::optional<Protein> Analyse(const std::string& path, Feedback& feedback, std::ostream* log, int threads,
                                  ReadOutcome& read);
+  std::optional<Protein> AnalyseOrThrow(const std::string& path, Feedback& feedback, std::ostream* log,
+                                        int threads, ReadOutcome& read);
   // Load, surface areas and scores of a helix model.
   bool AnalyseModel(Protein& model);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane

@@ -41,6 +41,12 @@ struct FileStatus {
   std::string Describe() const;
 };
 
+// A file that could not be handled in the memory there was: "Error: cannot read PATH: out
+// of memory".
+inline FileStatus OutOfMemory(const std::string& path) {
+  return FileStatus::Unreadable(path, "out of memory");
+}
+
 // Why opening `path` for reading failed: kMissing or kUnreadable (a folder, no
 // permission), from the system's error.
 FileStatus ReadFailure(const std::string& path);

@@ -1,16 +1,18 @@
 // mmCIF through gemmi. gemmi's parser is large to compile, so it lives in this one file.
 //
 // The atom_site loop holds nearly all of a file's bytes, and gemmi's general parser reads
-// it at a fifth of the speed of our PDB reader. So the loop is cut out and read here, with
-// the CIF tokens it can hold (bare and quoted values), while gemmi reads everything else
-// (helices, strands, modified residues, the method). A file whose atom_site is not one
-// plain loop goes to gemmi whole.
+// it at a fifth of the speed of our PDB reader. So a plain loop is read here, with the
+// CIF tokens it can hold (bare and quoted values), while gemmi reads everything else
+// (helices, strands, modified residues, the method). A file the fast reader is not sure
+// to read as gemmi does goes to gemmi whole.
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "model/structure_file.h"
@@ -39,11 +41,6 @@ bool IsStandardPolymerResidue(const std::string& name) {
   return ResidueTypeOf(name) != kUnknownResidueType || kNucleotides.count(name) > 0;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 void AddRanges(const gemmi::Structure& st, StructureBuilder& builder) {
   auto range = [&](const gemmi::AtomAddress& start, const gemmi::AtomAddress& end) {
     SecondaryRange r;
@@ -59,19 +56,68 @@ void AddRanges(const gemmi::Structure& st, StructureBuilder& builder) {
 }
 
 // ---- the atom_site loop ------------------------------------------------------------
+//
+// The fast path reads only files it is sure of, and hands every other file to gemmi
+// whole: what it reads is exactly what gemmi reads. It takes one plain atom_site loop
+// (a "loop_" line, one tag a line, rows of bare or simply quoted values, comments
+// allowed) in a file of one data block, with values in the forms gemmi converts as it
+// does. gemmi reads the file with the loop's rows after the first blanked out to their
+// line ends, so that its errors and the lines it reports are those of the file.
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// One CIF value at `at` (after blanks and comments), or false at the end of the loop.
-// `quoted` values lose their quotes. A text field (';' at a line start) is not handled.
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (Lower(text[i]) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// CIF's reserved words open a token that can be no value.
+bool IsReservedWord(std::string_view token) {
+  for (std::string_view word : {"data_", "loop_", "save_", "global_", "stop_"}) {
+    if (StartsWithNoCase(token, word)) return true;
+  }
+  return false;
+}
+
+int LineOf(std::string_view text, size_t at) {
+  return static_cast<int>(std::count(
+             text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(at, text.size())), '\n')) +
+         1;
+}
+
+// Ten significant digits at the start of a bare value, as OverlongInteger finds them.
+bool Overlong(std::string_view v) {
+  size_t j = 0;
+  if (j < v.size() && (v[j] == '+' || v[j] == '-')) ++j;
+  while (j < v.size() && v[j] == '0') ++j;
+  size_t digits = 0;
+  while (j < v.size() && v[j] >= '0' && v[j] <= '9') ++j, ++digits;
+  return digits >= 10;
+}
+
+// A value as the file holds it; `quoted` ones have lost their quotes.
+struct Token {
+  std::string_view text;
+  bool quoted = false;
+  size_t at = 0;  // where it starts in the file
+};
+
+// The values of the loop's rows. `declined` when a value is not one the fast path is sure
+// to read as gemmi does: a text field, a quote that holds its own quote character, a
+// bare word gemmi refuses.
 struct Tokenizer {
   std::string_view text;
   size_t at = 0;
-  bool failed = false;
-
-  bool AtLineStart(size_t i) const { return i == 0 || text[i - 1] == '\n'; }
+  bool declined = false;
 
   void SkipBlanks() {
     while (at < text.size()) {
@@ -85,128 +131,146 @@ struct Tokenizer {
     }
   }
 
-  bool Next(std::string_view& value) {
+  bool Next(Token& token) {
     SkipBlanks();
     if (at >= text.size()) return false;
+    token.at = at;
     const char c = text[at];
-    if (c == ';' && AtLineStart(at)) {
-      failed = true;
-      return false;
-    }
     if (c == '\'' || c == '"') {
-      // A quote closes only where blank space follows it.
       size_t end = at + 1;
-      while (end < text.size() && !(text[end] == c && (end + 1 == text.size() || IsSpace(text[end + 1])))) ++end;
-      if (end >= text.size()) {
-        failed = true;
+      while (end < text.size() && text[end] != c && text[end] != '\n') ++end;
+      if (end >= text.size() || text[end] != c || (end + 1 < text.size() && !IsSpace(text[end + 1]))) {
+        declined = true;
         return false;
       }
-      value = text.substr(at + 1, end - at - 1);
+      token.text = text.substr(at + 1, end - at - 1);
+      token.quoted = true;
       at = end + 1;
       return true;
     }
+    if (c == ';' || c == '_' || c == '$') {  // a text field, a tag, a reference
+      declined = true;
+      return false;
+    }
     size_t end = at;
-    while (end < text.size() && !IsSpace(text[end])) ++end;
-    value = text.substr(at, end - at);
+    while (end < text.size() && !IsSpace(text[end])) {
+      if (text[end] < '!' || text[end] > '~') {
+        declined = true;
+        return false;
+      }
+      ++end;
+    }
+    token.text = text.substr(at, end - at);
+    token.quoted = false;
+    if (Overlong(token.text)) {  // gemmi's integers overflow: the whole-file path says where
+      declined = true;
+      return false;
+    }
+    if ((Lower(c) == 'd' || Lower(c) == 'l' || Lower(c) == 's' || Lower(c) == 'g') &&
+        IsReservedWord(token.text)) {
+      declined = true;
+      return false;
+    }
     at = end;
     return true;
   }
 };
 
-// Where the atom_site loop lies in `text`: [begin, end), begin at its "loop_".
-bool FindAtomSiteLoop(std::string_view text, size_t& begin, size_t& end, std::vector<std::string>& tags,
-                      size_t& valuesStart) {
-  size_t search = 0;
-  while (true) {
-    const size_t tag = text.find("_atom_site.", search);
-    if (tag == std::string_view::npos) return false;
-    search = tag + 1;
-    if (tag > 0 && text[tag - 1] != '\n' && text[tag - 1] != ' ' && text[tag - 1] != '\t') continue;
-    // The loop_ keyword before the first tag, with only blanks between.
-    size_t back = tag;
-    while (back > 0 && IsSpace(text[back - 1])) --back;
-    if (back < 5 || text.substr(back - 5, 5) != "loop_") return false;
-    begin = back - 5;
-    Tokenizer t{text, tag};
-    std::string_view value;
-    while (true) {
-      t.SkipBlanks();
-      if (t.at >= text.size() || text.compare(t.at, 11, "_atom_site.") != 0) break;
-      t.Next(value);
-      tags.emplace_back(value.substr(11));
-    }
-    valuesStart = t.at;
-    // The rows end at the first line that starts an item, a loop, a block or a comment.
-    size_t line = valuesStart;
-    while (line < text.size()) {
-      size_t first = line;
-      while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
-      if (first < text.size()) {
-        const char c = text[first];
-        if (c == ';' && first == line) return false;  // a text field: not ours to read
-        if (c == '_' || c == '#' || text.compare(first, 5, "loop_") == 0 || text.compare(first, 5, "data_") == 0)
-          break;
-      }
-      const size_t next = text.find('\n', line);
-      line = next == std::string_view::npos ? text.size() : next + 1;
-    }
-    t.at = line;
-    end = t.at;
-    return true;
-  }
+// Where the atom_site loop lies: the offset of its values and the end of its rows, and its
+// tags, in lower case without "_atom_site.". False when there is none the fast path takes.
+struct AtomLoop {
+  std::vector<std::string> tags;
+  size_t valuesStart = 0;
+  size_t end = 0;
+};
+
+std::string_view TrimmedLine(std::string_view text, size_t at, size_t& next) {
+  const size_t newline = text.find('\n', at);
+  next = newline == std::string_view::npos ? text.size() : newline + 1;
+  std::string_view line = text.substr(at, next - at);
+  while (!line.empty() && IsSpace(line.front())) line.remove_prefix(1);
+  while (!line.empty() && IsSpace(line.back())) line.remove_suffix(1);
+  return line;
 }
 
-// What gemmi needs to read besides the atoms: the data block's name and the categories
-// of helices, strands, modified residues and the method. Files of the PDB and of gemmi
-// put a "#" line between categories; without those the whole remainder goes.
-std::string MetadataText(std::string_view text, size_t loopBegin, size_t loopEnd) {
-  static const char* const kWanted[] = {"_struct_conf.", "_struct_sheet_range.", "_pdbx_struct_mod_residue.",
-                                        "_exptl."};
-  std::string out;
-  size_t at = 0;
-  bool separated = false;
-  while (at < text.size()) {
-    if (at == loopBegin) {
-      at = loopEnd;
+bool FindAtomSiteLoop(std::string_view text, AtomLoop& loop) {
+  constexpr std::string_view kPrefix = "_atom_site.";
+  bool inTextField = false;
+  size_t next = 0;
+  for (size_t at = 0; at < text.size(); at = next) {
+    // Text fields open and close at a ';' that starts a line; nothing inside one counts.
+    if (text[at] == ';') {
+      inTextField = !inTextField;
+      TrimmedLine(text, at, next);
       continue;
     }
-    // One section: up to the next line that starts with '#'.
-    size_t end = at;
-    while (end < text.size()) {
-      const size_t next = text.find('\n', end);
-      end = next == std::string_view::npos ? text.size() : next + 1;
-      if (end < text.size() && text[end] == '#') break;
-      if (end > loopBegin && at < loopBegin) {
-        end = loopBegin;
-        break;
-      }
+    const std::string_view line = TrimmedLine(text, at, next);
+    if (inTextField || line.size() != 5 || !StartsWithNoCase(line, "loop_")) continue;
+    size_t tagLine = next;
+    while (tagLine < text.size()) {
+      size_t after = 0;
+      const std::string_view tag = TrimmedLine(text, tagLine, after);
+      if (!StartsWithNoCase(tag, kPrefix)) break;
+      if (std::any_of(tag.begin(), tag.end(), [](char c) { return c < '!' || c > '~'; })) return false;
+      std::string name(tag.substr(kPrefix.size()));
+      for (char& c : name) c = Lower(c);
+      if (std::find(loop.tags.begin(), loop.tags.end(), name) != loop.tags.end()) return false;
+      loop.tags.push_back(std::move(name));
+      tagLine = after;
     }
-    const std::string_view section = text.substr(at, end - at);
-    if (section.substr(0, 1) == "#") separated = true;
-    const bool wanted = std::any_of(std::begin(kWanted), std::end(kWanted), [&](const char* tag) {
-      return section.find(tag) != std::string_view::npos;
-    });
-    if (out.empty() || wanted) out.append(section);  // the first section holds data_
-    at = end;
-    // Skip the '#' line itself.
-    if (at < text.size() && text[at] == '#') {
-      const size_t next = text.find('\n', at);
-      at = next == std::string_view::npos ? text.size() : next + 1;
-      separated = true;
-      out.append("#\n");
+    if (loop.tags.empty()) continue;  // another category's loop
+    loop.valuesStart = tagLine;
+    // The rows end where a line starts a tag, a loop, a block or a frame, or at the end.
+    size_t row = tagLine;
+    while (row < text.size()) {
+      if (text[row] == ';') return false;  // a text field among the rows
+      size_t after = 0;
+      const std::string_view line = TrimmedLine(text, row, after);
+      if (!line.empty() && (line[0] == '_' || IsReservedWord(line))) break;
+      row = after;
     }
+    loop.end = row;
+    return true;
   }
-  if (!separated) return std::string(text.substr(0, loopBegin)) + "\n" + std::string(text.substr(loopEnd));
-  return out;
+  return false;
 }
 
-bool Missing(std::string_view v) {
-  return v.empty() || v == "?" || v == ".";
+bool Missing(const Token& v) {
+  return !v.quoted && (v.text == "?" || v.text == ".");
 }
 
-// The atom rows of the first model. False when a row is malformed.
-bool ReadAtomSite(std::string_view text, const std::vector<std::string>& tags, size_t valuesStart, size_t end,
-                  std::vector<AtomRecord>& records, bool& modelsSkipped) {
+bool IsInteger(std::string_view v, bool sign) {
+  if (sign && !v.empty() && v[0] == '-') v.remove_prefix(1);
+  return !v.empty() && v.size() <= 9 &&
+         std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Digits with an optional sign and decimals: what our conversion and gemmi's agree on.
+bool IsPlainDecimal(const Token& v) {
+  if (v.quoted || v.text.size() > 16) return false;
+  std::string_view t = v.text;
+  if (!t.empty() && t[0] == '-') t.remove_prefix(1);
+  const size_t point = t.find('.');
+  if (point == std::string_view::npos) return IsInteger(t, false);
+  return IsInteger(t.substr(0, point), false) &&
+         (point + 1 == t.size() || IsInteger(t.substr(point + 1), false));
+}
+
+// A one-character value as gemmi's as_char reads it, or false when gemmi would take it
+// otherwise (several characters, a quoted value).
+bool OneCharacter(const Token& v, char& c) {
+  if (v.quoted || v.text.size() != 1) return false;
+  c = Missing(v) ? ' ' : v.text[0];
+  return true;
+}
+
+enum class FastResult { kRead, kDeclined };
+
+// The atom rows of the first model, or kDeclined for any row the fast path is not sure of
+// (implausible coordinates among them: the whole-file path names their line).
+FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector<AtomRecord>& records,
+                        bool& modelsSkipped, size_t& firstRowEnd) {
+  const std::vector<std::string>& tags = loop.tags;
   auto column = [&](const char* name) {
     for (size_t i = 0; i < tags.size(); ++i) {
       if (tags[i] == name) return static_cast<int>(i);
@@ -217,41 +281,106 @@ bool ReadAtomSite(std::string_view text, const std::vector<std::string>& tags, s
     const int c = column(first);
     return c >= 0 ? c : column(second);
   };
-  const int group = column("group_PDB"), symbol = column("type_symbol"), alt = column("label_alt_id");
+  // gemmi reads no atoms at all without these; the whole-file path says so.
+  for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "cartn_x", "cartn_y",
+                               "cartn_z", "occupancy", "b_iso_or_equiv", "auth_seq_id"}) {
+    if (column(required) < 0) return FastResult::kDeclined;
+  }
+  const int group = column("group_pdb"), symbol = column("type_symbol"), alt = column("label_alt_id");
   const int atomName = either("auth_atom_id", "label_atom_id"), comp = either("auth_comp_id", "label_comp_id");
   const int asym = either("auth_asym_id", "label_asym_id"), seq = column("auth_seq_id");
-  const int icode = column("pdbx_PDB_ins_code"), model = column("pdbx_PDB_model_num"), id = column("id");
-  const int x = column("Cartn_x"), y = column("Cartn_y"), z = column("Cartn_z");
-  if (atomName < 0 || comp < 0 || asym < 0 || seq < 0 || x < 0 || y < 0 || z < 0) return false;
+  const int icode = column("pdbx_pdb_ins_code"), model = column("pdbx_pdb_model_num"), id = column("id");
+  const int x = column("cartn_x"), y = column("cartn_y"), z = column("cartn_z");
+  const int labelSeq = column("label_seq_id"), charge = column("pdbx_formal_charge");
+  if (atomName < 0 || comp < 0) return FastResult::kDeclined;
 
-  Tokenizer t{text.substr(0, end), valuesStart};
-  std::vector<std::string_view> row(tags.size());
+  Tokenizer t{text.substr(0, loop.end), loop.valuesStart};
+  std::vector<Token> row(tags.size());
   std::string firstModel;
+  bool otherModelSeen = false;
+  // Residues met in the current chain: gemmi adds the atoms of one met again to it.
+  std::set<std::tuple<int32_t, char, std::string>> residues;
+  std::tuple<int32_t, char, std::string> residue{0, ' ', std::string()};
+  bool residueHetero = false, residueOpen = false;
+  std::vector<std::pair<std::string, std::string>> elements;  // symbol -> gemmi's name
+  size_t rows = 0;
+  std::string chain;
+  bool chainOpen = false;
   while (true) {
     for (size_t i = 0; i < row.size(); ++i) {
-      if (!t.Next(row[i])) return i == 0 && !t.failed;
-    }
-    if (model >= 0) {
-      if (firstModel.empty()) firstModel = std::string(row[model]);
-      if (row[model] != firstModel) {
-        modelsSkipped = true;
-        continue;
+      if (!t.Next(row[i])) {
+        if (i == 0 && !t.declined && rows > 0) return FastResult::kRead;
+        return FastResult::kDeclined;  // a short row, an odd value, no rows: gemmi says
       }
     }
+    if (++rows == 1) firstRowEnd = t.at;
+    // Values in the forms both readers convert alike.
+    for (int c : {x, y, z}) {
+      if (!IsPlainDecimal(row[c])) return FastResult::kDeclined;
+    }
+    if (row[seq].quoted || !IsInteger(row[seq].text, true) || row[id].quoted ||
+        !IsInteger(row[id].text, false))
+      return FastResult::kDeclined;
+    for (int c : {labelSeq, charge}) {
+      if (c >= 0 && !Missing(row[c]) && (row[c].quoted || !IsInteger(row[c].text, true)))
+        return FastResult::kDeclined;
+    }
+    char altLoc = ' ', insertion = ' ';
+    if (!OneCharacter(row[alt], altLoc) || (icode >= 0 && !OneCharacter(row[icode], insertion)))
+      return FastResult::kDeclined;
+    if (model >= 0) {
+      if (row[model].quoted || !IsInteger(row[model].text, false)) return FastResult::kDeclined;
+      if (firstModel.empty()) firstModel = std::string(row[model].text);
+      if (row[model].text != firstModel) {
+        modelsSkipped = otherModelSeen = true;
+        continue;
+      }
+      if (otherModelSeen) return FastResult::kDeclined;  // gemmi would open new chains here
+    }
+    bool hetero = false;
+    if (group >= 0) {
+      if (row[group].quoted || (row[group].text != "ATOM" && row[group].text != "HETATM"))
+        return FastResult::kDeclined;
+      hetero = row[group].text == "HETATM";
+    }
     AtomRecord& r = records.emplace_back();
-    r.name = std::string(row[atomName]);
-    r.residueName = std::string(row[comp]);
-    r.element = symbol >= 0 && !Missing(row[symbol]) ? Upper(std::string(row[symbol])) : std::string();
+    r.name = Missing(row[atomName]) ? std::string() : std::string(row[atomName].text);
+    r.residueName = Missing(row[comp]) ? std::string() : std::string(row[comp].text);
+    const std::string_view symbolText = Missing(row[symbol]) ? std::string_view() : row[symbol].text;
+    auto known =
+        std::find_if(elements.begin(), elements.end(), [&](const auto& e) { return e.first == symbolText; });
+    if (known == elements.end()) {
+      elements.emplace_back(std::string(symbolText), gemmi::Element(std::string(symbolText)).uname());
+      known = elements.end() - 1;
+    }
+    r.element = known->second;
     r.field = PdbField(r.name, r.element);
-    r.hetero = (group >= 0 && row[group] == "HETATM") || !IsStandardPolymerResidue(r.residueName);
-    r.altLoc = alt >= 0 && !Missing(row[alt]) ? row[alt][0] : ' ';
-    r.chainName = std::string(row[asym]);
-    r.resSeq = ParseInt(row[seq]);
-    r.iCode = icode >= 0 && !Missing(row[icode]) ? row[icode][0] : ' ';
-    r.serial = id >= 0 ? ParseInt(row[id]) : 0;
-    r.x = ParseFloat(row[x]);
-    r.y = ParseFloat(row[y]);
-    r.z = ParseFloat(row[z]);
+    r.altLoc = altLoc;
+    r.chainName = Missing(row[asym]) ? std::string() : std::string(row[asym].text);
+    r.resSeq = ParseInt(row[seq].text);
+    r.iCode = insertion;
+    r.serial = ParseInt(row[id].text);
+    r.x = static_cast<float>(ParseReal(row[x].text));
+    r.y = static_cast<float>(ParseReal(row[y].text));
+    r.z = static_cast<float>(ParseReal(row[z].text));
+    if (!PlausibleCoordinates(r)) return FastResult::kDeclined;  // the whole-file path names the row
+    if (!chainOpen || chain != r.chainName) {
+      residues.clear();
+      residueOpen = false;
+      chain = r.chainName;
+      chainOpen = true;
+    }
+    // gemmi types a residue by its first atom's group and gathers a residue met again.
+    std::tuple<int32_t, char, std::string> here{r.resSeq, r.iCode, r.residueName};
+    if (!residueOpen || here != residue) {
+      if (!residues.insert(here).second) return FastResult::kDeclined;
+      residue = std::move(here);
+      residueOpen = true;
+      residueHetero = hetero;
+    } else if (hetero != residueHetero) {
+      return FastResult::kDeclined;
+    }
+    r.hetero = residueHetero || !IsStandardPolymerResidue(r.residueName);
   }
 }
 
@@ -341,67 +470,241 @@ void NameChains(const std::vector<std::string>& names, StructureBuilder& builder
 
 }  // namespace
 
-FileStatus ReadMmcif(const std::string& text, const std::string& name, StructureBuilder& builder, bool& isNMR,
-                     bool fast) {
+namespace {
+
+// Where gemmi's message puts the line: "NAME:LINE..." for what it finds in parsing and in
+// reading items; 0 when it names none.
+int LineInMessage(const std::string& message, const std::string& name) {
+  if (message.compare(0, name.size() + 1, name + ":") != 0) return 0;
+  return ParseInt(std::string_view(message).substr(name.size() + 1));
+}
+
+// The line of the row that holds the `index`-th value of the loop whose tags start at
+// line `loopLine`, by the CIF tokens (text fields, quotes and comments included); 0 when
+// it cannot be found.
+int LineOfLoopValue(std::string_view text, int loopLine, size_t width, size_t index) {
+  size_t at = 0;
+  for (int line = 1; line < loopLine && at < text.size(); ++line) {
+    const size_t next = text.find('\n', at);
+    at = next == std::string_view::npos ? text.size() : next + 1;
+  }
+  size_t seen = 0, tags = 0;
+  bool inValues = false;
+  while (at < text.size()) {
+    const char c = text[at];
+    if (IsSpace(c)) {
+      ++at;
+      continue;
+    }
+    if (c == '#') {
+      while (at < text.size() && text[at] != '\n') ++at;
+      continue;
+    }
+    size_t end = at;
+    if (c == ';' && (at == 0 || text[at - 1] == '\n')) {
+      const size_t close = text.find("\n;", at);
+      end = close == std::string_view::npos ? text.size() : close + 2;
+    } else if (c == '\'' || c == '"') {
+      end = at + 1;
+      while (end < text.size() && text[end] != '\n' &&
+             !(text[end] == c && (end + 1 == text.size() || IsSpace(text[end + 1]) || text[end + 1] == '#')))
+        ++end;
+      ++end;
+    } else {
+      while (end < text.size() && !IsSpace(text[end])) ++end;
+    }
+    const std::string_view token = text.substr(at, end - at);
+    if (!inValues) {
+      if (token[0] == '_') {
+        ++tags;
+      } else if (tags > 0) {
+        inValues = true;
+      }
+    }
+    if (inValues) {
+      if (seen == index - index % width) return LineOf(text, at);
+      ++seen;
+    }
+    at = end;
+  }
+  return 0;
+}
+
+// The line of the first row of the first model whose coordinates are implausible, as
+// gemmi converts them; the loop's own line when none is found.
+int LineOfImplausibleRow(std::string_view text, const gemmi::cif::Item& atoms) {
+  const gemmi::cif::Loop& loop = atoms.loop;
+  const size_t width = loop.width();
+  auto column = [&](const char* tag) {
+    for (size_t i = 0; i < width; ++i) {
+      if (gemmi::iequal(loop.tags[i], std::string("_atom_site.") + tag)) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  const int x = column("cartn_x"), y = column("cartn_y"), z = column("cartn_z"),
+            model = column("pdbx_pdb_model_num");
+  if (x < 0 || y < 0 || z < 0 || width == 0) return atoms.line_number;
+  for (size_t row = 0; (row + 1) * width <= loop.values.size(); ++row) {
+    const std::string* v = &loop.values[row * width];
+    if (model >= 0 &&
+        gemmi::cif::as_string(v[model]) != gemmi::cif::as_string(loop.values[static_cast<size_t>(model)]))
+      continue;
+    AtomRecord r;
+    r.x = static_cast<float>(gemmi::cif::as_number(v[x]));
+    r.y = static_cast<float>(gemmi::cif::as_number(v[y]));
+    r.z = static_cast<float>(gemmi::cif::as_number(v[z]));
+    if (!PlausibleCoordinates(r)) {
+      const int line = LineOfLoopValue(text, atoms.line_number, width, row * width);
+      return line > 0 ? line : atoms.line_number;
+    }
+  }
+  return atoms.line_number;
+}
+
+// The atom_site loop of the block: its item, or null.
+const gemmi::cif::Item* AtomSiteLoop(const gemmi::cif::Block& block) {
+  for (const gemmi::cif::Item& item : block.items) {
+    if (item.type == gemmi::cif::ItemType::Loop && !item.loop.tags.empty() &&
+        StartsWithNoCase(item.loop.tags.front(), "_atom_site."))
+      return &item;
+  }
+  return nullptr;
+}
+
+// Items of the block that belong to atom_site, loops and single items alike.
+int AtomSiteItems(const gemmi::cif::Block& block) {
+  int count = 0;
+  for (const gemmi::cif::Item& item : block.items) {
+    if (item.type == gemmi::cif::ItemType::Pair && StartsWithNoCase(item.pair[0], "_atom_site.")) ++count;
+    if (item.type == gemmi::cif::ItemType::Loop &&
+        std::any_of(item.loop.tags.begin(), item.loop.tags.end(),
+                    [](const std::string& tag) { return StartsWithNoCase(tag, "_atom_site."); }))
+      ++count;
+    if (item.type == gemmi::cif::ItemType::Frame) ++count;  // not ours to read
+  }
+  return count;
+}
+
+// The first overlong integer where gemmi reads, as a format error with its line.
+std::optional<FileStatus> CheckIntegers(const std::string& text, const std::string& name) {
+  const size_t at = OverlongInteger(text);
+  if (at == std::string_view::npos) return std::nullopt;
+  return FileStatus::Format(name, LineOf(text, at), kIntegerTooLong);
+}
+
+// Adds the chains, ranges and atoms of the first model to `builder`.
+void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& st,
+                StructureBuilder& builder) {
+  // The chains' names first, so ranges and atoms agree on their letters.
+  std::vector<std::string> names;
+  for (const AtomRecord& r : records) {
+    if (names.empty() || names.back() != r.chainName) names.push_back(r.chainName);
+  }
+  NameChains(names, builder);
+  AddRanges(st, builder);
+  const std::string* chain = nullptr;
+  for (const AtomRecord& r : records) {
+    if (chain != nullptr && r.chainName != *chain) builder.EndChain();
+    chain = &r.chainName;
+    builder.AddAtom(r);
+  }
+}
+
+// The fast path: nothing when it declines (and `builder` is untouched), else the atoms.
+// Every fault sends the file to the whole-file path, which names its line.
+std::optional<FileStatus> ReadFast(const std::string& text, const std::string& name,
+                                   StructureBuilder& builder, bool& isNMR) {
+  AtomLoop loop;
+  if (!FindAtomSiteLoop(text, loop)) return std::nullopt;
+  std::vector<AtomRecord> records;
+  bool modelsSkipped = false;
+  size_t firstRowEnd = 0;
+  const FastResult read = ReadAtomSite(text, loop, records, modelsSkipped, firstRowEnd);
+  if (read == FastResult::kDeclined) return std::nullopt;
+  // gemmi reads the rest: the first row stays, so that the loop is still one; the others
+  // are blanked to their line ends, so that every line keeps its number.
+  std::string rest;
+  rest.reserve(text.size() - (loop.end - firstRowEnd) + static_cast<size_t>(LineOf(text, loop.end)));
+  rest.append(text, 0, firstRowEnd);
+  rest.append(static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(firstRowEnd),
+                                             text.begin() + static_cast<std::ptrdiff_t>(loop.end), '\n')),
+              '\n');
+  rest.append(text, loop.end, std::string::npos);
+  if (OverlongInteger(rest) != std::string_view::npos) return std::nullopt;
+  gemmi::Structure st;
+  gemmi::cif::Document doc;
   try {
-    size_t begin = 0, end = 0, valuesStart = 0;
-    std::vector<std::string> tags;
-    const bool loop = fast && FindAtomSiteLoop(text, begin, end, tags, valuesStart);
-    // gemmi reads the file without its atom rows when we read those ourselves.
-    const std::string rest = loop ? MetadataText(text, begin, end) : std::string();
-    const std::string& forGemmi = loop ? rest : text;
-    if (const size_t at = OverlongInteger(forGemmi); at != std::string_view::npos) {
-      // The line in the file: what gemmi reads are whole lines of it.
-      const size_t lineStart = forGemmi.rfind('\n', at) + 1;  // npos + 1 is 0
-      const std::string_view line =
-          std::string_view(forGemmi).substr(lineStart, forGemmi.find('\n', at) - lineStart);
-      const size_t where = text.find(line);
-      if (where == std::string::npos) return FileStatus::Format(name, 0, kIntegerTooLong);
-      const auto number = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(where), '\n') + 1;
-      return FileStatus::Format(name, static_cast<int>(number), kIntegerTooLong);
+    doc = gemmi::cif::read_memory(rest.data(), rest.size(), name.c_str());
+    // One block, whose only atom_site items are this loop with its one row left.
+    if (doc.blocks.size() != 1 || AtomSiteItems(doc.blocks.front()) != 1) return std::nullopt;
+    const gemmi::cif::Item* item = AtomSiteLoop(doc.blocks.front());
+    if (item == nullptr || item->loop.tags.size() != loop.tags.size() || item->loop.length() != 1)
+      return std::nullopt;
+    st = gemmi::make_structure_from_block(doc.blocks.front());
+  } catch (const std::exception&) {
+    return std::nullopt;  // gemmi says what, on the whole file
+  }
+  ReadMetadata(doc.blocks.front(), builder, isNMR, st);
+  builder.summary().modelsSkipped = modelsSkipped;
+  AddRecords(records, st, builder);
+  return FileStatus::Ok(name);
+}
+
+// gemmi reads no atoms from an atom_site loop without these columns.
+std::string MissingAtomColumns(const gemmi::cif::Item& loop) {
+  std::string missing;
+  for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "Cartn_x", "Cartn_y",
+                               "Cartn_z", "occupancy", "B_iso_or_equiv", "auth_seq_id"}) {
+    const std::string tag = std::string("_atom_site.") + required;
+    const bool found = std::any_of(loop.loop.tags.begin(), loop.loop.tags.end(),
+                                   [&](const std::string& t) { return gemmi::iequal(t, tag); });
+    if (!found) missing += (missing.empty() ? "" : ", ") + std::string(required);
+  }
+  return missing;
+}
+
+}  // namespace
+
+FileStatus ReadMmcif(const std::string& text, const std::string& name, StructureBuilder& builder, bool& isNMR,
+                     bool fast, bool* readFast) {
+  if (readFast) *readFast = false;
+  if (fast) {
+    if (std::optional<FileStatus> read = ReadFast(text, name, builder, isNMR)) {
+      if (readFast) *readFast = true;
+      return *read;
     }
-    gemmi::cif::Document doc = gemmi::cif::read_memory(forGemmi.data(), forGemmi.size(), name.c_str());
-    if (doc.blocks.empty()) return FileStatus::Format(name, 0, "no data block");
+  }
+  if (auto overlong = CheckIntegers(text, name)) return *overlong;
+  int atomLoopLine = 0;
+  try {
+    gemmi::cif::Document doc = gemmi::cif::read_memory(text.data(), text.size(), name.c_str());
+    if (doc.blocks.empty()) return FileStatus::Format(name, 1, "no data block");
     gemmi::cif::Block& block = doc.blocks.front();
+    const gemmi::cif::Item* atoms = AtomSiteLoop(block);
+    if (atoms != nullptr) atomLoopLine = atoms->line_number;
     const gemmi::Structure st = gemmi::make_structure_from_block(block);
-    ReadMetadata(block, builder, isNMR, st);
-    if (loop) {
-      std::vector<AtomRecord> records;
-      bool modelsSkipped = false;
-      if (!ReadAtomSite(text, tags, valuesStart, end, records, modelsSkipped)) {
-        return FileStatus::Format(name, 0, "the atom_site loop has a row of the wrong length");
+    if (atoms != nullptr && (st.models.empty() || st.models.front().chains.empty())) {
+      if (const std::string missing = MissingAtomColumns(*atoms); !missing.empty()) {
+        return FileStatus::Format(name, atomLoopLine, "the atom_site loop has no column " + missing);
       }
-      builder.summary().modelsSkipped = modelsSkipped;
-      for (size_t i = 0; i < records.size(); ++i) {
-        if (!PlausibleCoordinates(records[i]))
-          return FileStatus::Format(name, 0, "atom_site row " + std::to_string(i + 1) + ": " + kImplausibleCoordinates);
-      }
-      // The chains' names first, so ranges and atoms agree on their letters.
-      std::vector<std::string> names;
-      for (const AtomRecord& r : records) {
-        if (names.empty() || names.back() != r.chainName) names.push_back(r.chainName);
-      }
-      NameChains(names, builder);
-      AddRanges(st, builder);
-      const std::string* chain = nullptr;
-      for (const AtomRecord& r : records) {
-        if (chain != nullptr && r.chainName != *chain) builder.EndChain();
-        chain = &r.chainName;
-        builder.AddAtom(r);
-      }
-      return FileStatus::Ok(name);
     }
+    ReadMetadata(block, builder, isNMR, st);
     std::vector<std::string> names;
     if (!st.models.empty()) {
       for (const gemmi::Chain& chain : st.models.front().chains) names.push_back(chain.name);
     }
     NameChains(names, builder);
     AddRanges(st, builder);
-    if (!ReadAtomsThroughGemmi(st, builder)) return FileStatus::Format(name, 0, kImplausibleCoordinates);
+    if (!ReadAtomsThroughGemmi(st, builder)) {
+      const int line = atoms != nullptr ? LineOfImplausibleRow(text, *atoms) : 0;
+      return FileStatus::Format(name, std::max(line, 1), kImplausibleCoordinates);
+    }
     return FileStatus::Ok(name);
   } catch (const std::exception& error) {
-    // gemmi says where: "name:LINE:..." for syntax errors.
-    return FileStatus::Format(name, 0, error.what());
+    // gemmi names the line of what it cannot parse; what it cannot convert is an atom's
+    // value as a rule, so the atom loop's line stands in.
+    const int line = LineInMessage(error.what(), name);
+    return FileStatus::Format(name, line > 0 ? line : std::max(atomLoopLine, 1), error.what());
   }
 }
 

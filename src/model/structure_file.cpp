@@ -1,54 +1,34 @@
 #include "model/structure_file.h"
 
-#include <zlib.h>
-
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "model/gzip.h"
 #include "model/pdb_reader.h"
 #include "model/text.h"
 
 namespace tessmol {
 
-namespace {
-
-bool IsGzip(const std::string& text) {
-  return text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0x1f &&
-         static_cast<unsigned char>(text[1]) == 0x8b;
-}
-
-// Inflates every gzip member of `packed` (concatenated members are one file to gzip).
-bool Gunzip(const std::string& packed, std::string& out) {
-  z_stream z{};
-  if (inflateInit2(&z, 15 + 32) != Z_OK) return false;
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
-  z.avail_in = static_cast<uInt>(packed.size());
-  char buffer[1 << 16];
-  int result = Z_OK;
-  while (true) {
-    z.next_out = reinterpret_cast<Bytef*>(buffer);
-    z.avail_out = sizeof buffer;
-    result = inflate(&z, Z_NO_FLUSH);
-    out.append(buffer, sizeof buffer - z.avail_out);
-    if (result == Z_STREAM_END) {
-      if (z.avail_in == 0) break;
-      if (inflateReset(&z) != Z_OK) break;  // the next member
-      continue;
-    }
-    if (result != Z_OK) break;
-  }
-  inflateEnd(&z);
-  return result == Z_STREAM_END;
-}
-
-}  // namespace
-
-FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed) {
+FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed,
+                        uint64_t maxUnpackedBytes) {
   text.clear();
   if (compressed) *compressed = false;
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
+  // A compressed file is inflated as it is read, never held whole in both forms.
+  char head[2] = {};
+  in.read(head, 2);
+  if (in.bad()) return FileStatus::Unreadable(path, "read error");
+  const bool gzip = LooksGzipped(head, static_cast<size_t>(in.gcount()));
+  in.clear();
+  in.seekg(0);
+  if (gzip) {
+    if (compressed) *compressed = true;
+    return Gunzip(in, path, text, maxUnpackedBytes);
+  }
   // Read in one piece of the file's size where it has one (not a pipe), else as a stream.
   std::error_code error;
   const auto size = std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
@@ -68,11 +48,6 @@ FileStatus ReadFileText(const std::string& path, std::string& text, bool* compre
     if (in.bad()) return FileStatus::Unreadable(path, "read error");
     text = all.str();
   }
-  if (!IsGzip(text)) return FileStatus::Ok(path);
-  if (compressed) *compressed = true;
-  std::string plain;
-  if (!Gunzip(text, plain)) return FileStatus::Format(path, 0, "a damaged gzip stream");
-  text = std::move(plain);
   return FileStatus::Ok(path);
 }
 
@@ -84,7 +59,12 @@ StructureFormat DetectFormat(const std::string& text) {
     std::string_view line(text.data() + at, end - at);
     const size_t first = line.find_first_not_of(" \t\r");
     if (first != std::string_view::npos && line[first] != '#') {
-      return line.substr(first, 5) == "data_" ? StructureFormat::kMmcif : StructureFormat::kPdb;
+      // Reserved words of CIF are case-insensitive: DATA_ opens a block as data_ does.
+      const std::string_view word = line.substr(first, 5);
+      const bool data = word.size() == 5 && std::equal(word.begin(), word.end(), "data_", [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) == b;
+                        });
+      return data ? StructureFormat::kMmcif : StructureFormat::kPdb;
     }
     at = end + 1;
   }
@@ -114,11 +94,12 @@ StructureFile ReadStructureText(const std::string& text, const std::string& name
   return file;
 }
 
-StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii) {
+StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,
+                            uint64_t maxUnpackedBytes) {
   std::string text;
   StructureFile file;
   bool compressed = false;
-  file.status = ReadFileText(path, text, &compressed);
+  file.status = ReadFileText(path, text, &compressed, maxUnpackedBytes);
   if (!file.status) return file;
   file = ReadStructureText(text, path, hetRadii);
   file.compressed = compressed;

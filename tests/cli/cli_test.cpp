@@ -112,6 +112,26 @@ TEST(CliAnalyse, UnreadableFilesAreNamedAndTheRestAnalysed) {
   EXPECT_NE(result.out.find("Protein summary for 1UBQ.pdb:"), std::string::npos);
 }
 
+// A small file that unpacks to 200 MB is refused past the user's limit, and the run goes
+// on to the next file, in multi and analyse alike.
+TEST(CliAnalyse, ACompressedFileThatUnpacksTooFarIsRefusedAndTheRunGoesOn) {
+  ASSERT_EQ(test::RunCommand("head -c 200000000 /dev/zero | gzip -1 > bomb.pdb.gz").status, 0);
+  const std::string next = test::DataPath("1CRN.pdb");
+  for (const std::string command : {"multi", "analyse"}) {
+    SCOPED_TRACE(command);
+    const auto result =
+        test::RunCommand(Cli(command + " --max-unpacked-mib 16 bomb.pdb.gz " + next + " 2>&1"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("bomb.pdb.gz: it unpacks to more than 16 MiB; raise --max-unpacked-mib"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("1CRN"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists("1CRN.tsm"));
+    std::filesystem::remove("1CRN.tsm");
+  }
+  EXPECT_EQ(test::RunCommand(Cli("read --max-unpacked-mib 0 " + next + " 2>/dev/null")).status, 2);
+}
+
 TEST(CliAnalyse, BadOptionsExitWithTwo) {
   const std::string file = " " + test::DataPath("1CRN.pdb") + " 2>&1";
   for (const char* bad : {"--resolution 7", "--resolution -1", "--resolution x", "--threads -2", "--bogus"}) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "model/secondary_structure.h"
 #include "surface/environment.h"
@@ -70,7 +71,9 @@ TEST(StructureFiles, TheAtomLoopReadsAsGemmiReadsIt) {
     ASSERT_TRUE(ReadFileText(DataPath(std::string("mmcif/") + name), text).ok());
     StructureBuilder fast(test::StandardHetRadii()), whole(test::StandardHetRadii());
     bool nmr = false;
-    ASSERT_TRUE(ReadMmcif(text, name, fast, nmr, true).ok());
+    bool readFast = false;
+    ASSERT_TRUE(ReadMmcif(text, name, fast, nmr, true, &readFast).ok());
+    EXPECT_TRUE(readFast);  // a plain file of the PDB is the fast path's
     ASSERT_TRUE(ReadMmcif(text, name, whole, nmr, false).ok());
     const Structure a = fast.Finish(), b = whole.Finish();
     ASSERT_EQ(a.atoms.size(), b.atoms.size());
@@ -116,6 +119,177 @@ TEST(StructureFiles, IntegersBeyondRangeAreRefusedWithTheirLine) {
   }
 }
 
+// ---- legal mmCIF the atom loop's reader must not cut short ----------------------------
+
+struct Read {
+  FileStatus status;
+  Structure structure;
+  bool fast = false;
+};
+
+Read ReadText(const std::string& text, bool fast) {
+  StructureBuilder builder(test::StandardHetRadii());
+  bool nmr = false;
+  Read read;
+  read.status = ReadMmcif(text, "edited.cif", builder, nmr, fast, &read.fast);
+  read.structure = builder.Finish();
+  return read;
+}
+
+void ExpectSameAtoms(const Structure& a, const Structure& b) {
+  ASSERT_EQ(a.atoms.size(), b.atoms.size());
+  EXPECT_EQ(a.residues.size(), b.residues.size());
+  EXPECT_EQ(a.hetAtoms.size(), b.hetAtoms.size());
+  EXPECT_EQ(a.chainNames, b.chainNames);
+  for (size_t i = 0; i < a.atoms.size(); ++i) {
+    ASSERT_EQ(a.atoms[i].name, b.atoms[i].name) << i;
+    ASSERT_EQ(a.atoms[i].x, b.atoms[i].x) << i;
+    ASSERT_EQ(a.atoms[i].z, b.atoms[i].z) << i;
+  }
+}
+
+int LineNumberOf(const std::string& text, size_t at) {
+  return static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;
+}
+
+// Edited copies of crambin's mmCIF file read as gemmi reads them, and as the unedited file
+// reads, whichever path takes them.
+TEST(MmcifEdits, LegalVariantsGiveTheAtomsOfTheFile) {
+  std::string original;
+  ASSERT_TRUE(ReadFileText(DataPath("mmcif/1CRN.cif"), original).ok());
+  const Read plain = ReadText(original, true);
+  ASSERT_TRUE(plain.status.ok());
+  ASSERT_EQ(plain.structure.atoms.size(), 327u);
+  const size_t loop = original.find("loop_\n_atom_site.group_PDB");
+  ASSERT_NE(loop, std::string::npos);
+  size_t row20 = original.find("\nATOM", loop);
+  for (int i = 0; i < 20; ++i) row20 = original.find("\nATOM", row20 + 1);
+
+  std::map<std::string, std::string> variants;
+  variants["comment inside the loop"] = std::string(original).insert(row20 + 1, "# a remark between rows\n");
+  variants["atom_site in a text field"] =
+      std::string(original).insert(loop, "_tessmol_note.text\n;\nloop_\n_atom_site.id\n1\n;\n");
+  std::string upper = original;
+  for (size_t at = 0; (at = upper.find("_atom_site.", at)) != std::string::npos; at += 11)
+    upper.replace(at, 11, "_ATOM_SITE.");
+  for (size_t at = 0; (at = upper.find("Cartn_", at)) != std::string::npos; at += 6)
+    upper.replace(at, 6, "CARTN_");
+  variants["upper-case tags"] = upper;
+  std::string lower = original;
+  for (size_t at = 0; (at = lower.find("_atom_site.", at)) != std::string::npos; at += 11) {
+    for (size_t i = at; i < lower.size() && lower[i] != '\n'; ++i)
+      lower[i] = static_cast<char>(std::tolower(lower[i]));
+  }
+  variants["lower-case tags"] = lower;
+  variants["two data blocks"] = original + "data_SECOND\n" + original.substr(original.find('\n') + 1);
+  variants["DATA_ in capitals"] = "DATA_" + original.substr(5);
+
+  for (const auto& [what, text] : variants) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(DetectFormat(text), StructureFormat::kMmcif);
+    const Read fast = ReadText(text, true), whole = ReadText(text, false);
+    ASSERT_TRUE(fast.status.ok()) << fast.status.Describe();
+    ASSERT_TRUE(whole.status.ok()) << whole.status.Describe();
+    ExpectSameAtoms(fast.structure, whole.structure);
+    ExpectSameAtoms(fast.structure, plain.structure);
+  }
+  // DATA_ is no PDB file.
+  EXPECT_EQ(ReadStructureText(variants["DATA_ in capitals"], "x.cif", test::StandardHetRadii())
+                .structure.atoms.size(),
+            327u);
+}
+
+// Faults are reported on the file's own line, whichever path met them.
+TEST(MmcifEdits, ErrorsNameTheFilesOwnLine) {
+  std::string original;
+  ASSERT_TRUE(ReadFileText(DataPath("mmcif/1CRN.cif"), original).ok());
+  const size_t loop = original.find("loop_\n_atom_site.group_PDB");
+  const size_t row = original.find("ATOM 30 ", loop);
+  ASSERT_NE(row, std::string::npos);
+  const int rowLine = LineNumberOf(original, row);
+  // Coordinates no reader can use, with and without a comment that sends the file to gemmi.
+  std::string implausible = original;
+  implausible.replace(implausible.find("9.490", row), 5, "9999999");
+  for (const std::string& text : {implausible, std::string(implausible).insert(loop + 6, "# note\n")}) {
+    const int line = rowLine + (text.size() > implausible.size() ? 1 : 0);
+    for (bool fast : {true, false}) {
+      const Read read = ReadText(text, fast);
+      EXPECT_EQ(read.status.problem, FileProblem::kFormat);
+      EXPECT_EQ(read.status.line, line) << read.status.Describe();
+    }
+  }
+  // A row one value short: gemmi names the loop.
+  std::string shortRow = original;
+  shortRow.erase(shortRow.find(" 1 \n", row) + 1, 2);
+  for (bool fast : {true, false}) {
+    const Read read = ReadText(shortRow, fast);
+    EXPECT_FALSE(read.fast);
+    EXPECT_EQ(read.status.line, LineNumberOf(original, loop)) << read.status.Describe();
+  }
+  // Only label_* columns: gemmi reads no atoms without auth_seq_id; the loop is named.
+  std::istringstream in(original);
+  std::string line, labels;
+  std::vector<size_t> dropped;
+  size_t tag = 0;
+  bool inLoop = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("_atom_site.", 0) == 0) {
+      inLoop = true;
+      if (line.find(".auth_") != std::string::npos) {
+        dropped.push_back(tag++);
+        continue;
+      }
+      ++tag;
+    } else if (inLoop && line.rfind("ATOM", 0) == 0) {
+      std::istringstream fields(line);
+      std::string field, kept;
+      for (size_t i = 0; fields >> field; ++i) {
+        if (std::find(dropped.begin(), dropped.end(), i) == dropped.end()) kept += field + " ";
+      }
+      line = kept;
+    }
+    labels += line + "\n";
+  }
+  for (bool fast : {true, false}) {
+    const Read read = ReadText(labels, fast);
+    EXPECT_EQ(read.status.problem, FileProblem::kFormat);
+    EXPECT_EQ(read.status.line, LineNumberOf(original, loop));
+    EXPECT_NE(read.status.detail.find("auth_seq_id"), std::string::npos) << read.status.Describe();
+  }
+}
+
+// ---- gzip ------------------------------------------------------------------------------
+
+TEST(GzipInput, MembersTrailingZerosTruncationAndTheLimit) {
+  test::ScratchFolder scratch;
+  std::filesystem::copy_file(DataPath("1CRN.pdb"), "a.pdb");
+  ASSERT_EQ(test::RunCommand("head -c 40000 a.pdb > head.pdb && tail -c +40001 a.pdb > tail.pdb && "
+                             "gzip -c head.pdb > two.pdb.gz && gzip -c tail.pdb >> two.pdb.gz && "
+                             "gzip -c a.pdb > zeros.pdb.gz && head -c 1000 /dev/zero >> zeros.pdb.gz && "
+                             "gzip -t zeros.pdb.gz && head -c 3000 zeros.pdb.gz > cut.pdb.gz && "
+                             "cp zeros.pdb.gz junk.pdb.gz && printf 'x' >> junk.pdb.gz")
+                .status,
+            0);
+  std::string plain, text;
+  ASSERT_TRUE(ReadFileText("a.pdb", plain).ok());
+  for (const char* name : {"two.pdb.gz", "zeros.pdb.gz"}) {
+    bool compressed = false;
+    EXPECT_TRUE(ReadFileText(name, text, &compressed).ok()) << name;
+    EXPECT_TRUE(compressed);
+    EXPECT_EQ(text, plain) << name;
+  }
+  const FileStatus cut = ReadFileText("cut.pdb.gz", text);
+  EXPECT_EQ(cut.problem, FileProblem::kUnreadable);
+  EXPECT_NE(cut.detail.find("ends early"), std::string::npos) << cut.Describe();
+  EXPECT_FALSE(ReadFileText("junk.pdb.gz", text).ok());
+  // Past the limit: an error that says how to read it, with no more than the limit held.
+  const FileStatus limited = ReadFileText("zeros.pdb.gz", text, nullptr, plain.size() - 1);
+  EXPECT_EQ(limited.problem, FileProblem::kUnreadable);
+  EXPECT_NE(limited.Describe().find("raise --max-unpacked-mib"), std::string::npos) << limited.Describe();
+  EXPECT_LE(text.size(), plain.size() - 1);
+  EXPECT_TRUE(ReadFileText("zeros.pdb.gz", text, nullptr, plain.size()).ok());
+}
+
 TEST(StructureFiles, GzipGivesTheSameAsPlainAndFormatsGoByContent) {
   test::ScratchFolder scratch;
   // A PDB file under a misleading name, compressed by the system's gzip.
@@ -126,7 +300,8 @@ TEST(StructureFiles, GzipGivesTheSameAsPlainAndFormatsGoByContent) {
   EXPECT_TRUE(packed.compressed);
   ExpectSame(Analyse("ubiquitin.cif.gz"), Analyse(DataPath("1UBQ.pdb")));
   std::ofstream("broken.pdb.gz", std::ios::binary) << "\x1f\x8b\x08\x00 not really compressed";
-  EXPECT_EQ(ReadStructure("broken.pdb.gz", test::StandardHetRadii()).status.problem, FileProblem::kFormat);
+  EXPECT_EQ(ReadStructure("broken.pdb.gz", test::StandardHetRadii()).status.problem,
+            FileProblem::kUnreadable);
   std::ofstream("bad.cif") << "data_x\nloop_\n_atom_site.id\n'unterminated\n";
   EXPECT_EQ(ReadStructure("bad.cif", test::StandardHetRadii()).status.problem, FileProblem::kFormat);
 }

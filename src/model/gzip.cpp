@@ -1,0 +1,99 @@
+#include "model/gzip.h"
+
+#include <zlib.h>
+
+#include <memory>
+
+namespace tessmol {
+
+bool LooksGzipped(const char* head, size_t size) {
+  return size >= 2 && static_cast<unsigned char>(head[0]) == 0x1f &&
+         static_cast<unsigned char>(head[1]) == 0x8b;
+}
+
+namespace {
+
+struct Inflater {
+  z_stream z{};
+  bool ready = false;
+  Inflater() { ready = inflateInit2(&z, 15 + 16) == Z_OK; }  // gzip wrapping only
+  ~Inflater() {
+    if (ready) inflateEnd(&z);
+  }
+};
+
+std::string TooLarge(uint64_t maxBytes) {
+  return "it unpacks to more than " + std::to_string(maxBytes >> 20) +
+         " MiB; raise --max-unpacked-mib to read it";
+}
+
+}  // namespace
+
+FileStatus Gunzip(std::istream& in, const std::string& path, std::string& out, uint64_t maxBytes) {
+  out.clear();
+  Inflater inflater;
+  if (!inflater.ready) return FileStatus::Unreadable(path, "the gzip decoder could not start");
+  z_stream& z = inflater.z;
+  constexpr size_t kChunk = 1 << 16;
+  const auto input = std::make_unique<char[]>(kChunk);
+  const auto output = std::make_unique<char[]>(kChunk);
+  bool inMember = true;  // false between members: what follows is a member or zero bytes
+  bool zeros = false;    // zero bytes met after a member: only more of them may follow
+  while (true) {
+    in.read(input.get(), kChunk);
+    const auto got = static_cast<size_t>(in.gcount());
+    if (in.bad()) return FileStatus::Unreadable(path, "read error");
+    if (got == 0) break;
+    z.next_in = reinterpret_cast<Bytef*>(input.get());
+    z.avail_in = static_cast<uInt>(got);
+    while (z.avail_in > 0) {
+      if (!inMember) {
+        while (z.avail_in > 0 && *z.next_in == 0) {
+          ++z.next_in;
+          --z.avail_in;
+          zeros = true;
+        }
+        if (z.avail_in == 0) break;
+        if (zeros) return FileStatus::Unreadable(path, "data after the end of the gzip stream");
+        if (inflateReset(&z) != Z_OK) return FileStatus::Unreadable(path, "the gzip decoder failed");
+        inMember = true;
+      }
+      z.next_out = reinterpret_cast<Bytef*>(output.get());
+      z.avail_out = static_cast<uInt>(kChunk);
+      const int result = inflate(&z, Z_NO_FLUSH);
+      const size_t produced = kChunk - z.avail_out;
+      if (out.size() + produced > maxBytes) return FileStatus::Unreadable(path, TooLarge(maxBytes));
+      out.append(output.get(), produced);
+      if (result == Z_STREAM_END) {
+        inMember = false;
+      } else if (result == Z_BUF_ERROR && z.avail_in == 0) {
+        break;  // more input wanted
+      } else if (result != Z_OK) {
+        return FileStatus::Unreadable(path, std::string("a damaged gzip stream (") +
+                                                (z.msg != nullptr ? z.msg : "inflate error") + ")");
+      }
+    }
+    // Output may be pending with all input taken: drain it before reading more.
+    while (inMember) {
+      z.next_out = reinterpret_cast<Bytef*>(output.get());
+      z.avail_out = static_cast<uInt>(kChunk);
+      const int result = inflate(&z, Z_NO_FLUSH);
+      const size_t produced = kChunk - z.avail_out;
+      if (out.size() + produced > maxBytes) return FileStatus::Unreadable(path, TooLarge(maxBytes));
+      out.append(output.get(), produced);
+      if (result == Z_STREAM_END) {
+        inMember = false;
+      } else if (result != Z_OK && result != Z_BUF_ERROR) {
+        return FileStatus::Unreadable(path, std::string("a damaged gzip stream (") +
+                                                (z.msg != nullptr ? z.msg : "inflate error") + ")");
+      } else if (result == Z_BUF_ERROR || produced == 0) {
+        break;
+      }
+    }
+    if (!in) break;
+  }
+  if (inMember) return FileStatus::Unreadable(path, "the gzip stream ends early (a truncated file)");
+  return FileStatus::Ok(path);
+}
+
+}  // namespace tessmol
