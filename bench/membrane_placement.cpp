@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "document/tessmol_doc.h"
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 #include "transmembrane/geometry.h"
 #include "transmembrane/membrane_slab.h"
 

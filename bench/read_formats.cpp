@@ -5,10 +5,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
-#include "surface/het_radii_file.h"
+#include "model/het_radii_file.h"
 #include "surface/sasa.h"
 
 namespace {

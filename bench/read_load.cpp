@@ -7,9 +7,9 @@
 #include <string>
 
 #include "model/pdb_reader.h"
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 #include "model/protein.h"
-#include "surface/het_radii_file.h"
+#include "model/het_radii_file.h"
 
 int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;

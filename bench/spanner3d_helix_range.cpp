@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "document/tessmol_doc.h"
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 
 namespace {
 

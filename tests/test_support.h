@@ -17,7 +17,7 @@
 #include "model/het_atom_radii.h"
 #include "model/pdb_reader.h"
 #include "model/protein.h"
-#include "surface/het_radii_file.h"
+#include "model/het_radii_file.h"
 
 namespace tessmol::test {
 

@@ -21,7 +21,7 @@ ALLOWED = {
     "base": set(),
     "model": {"base"},
     "scoring": {"model", "base"},
-    "surface": {"scoring", "model", "base"},
+    "surface": {"model", "base"},
     "transmembrane": {"model", "base"},
     "chart": {"model", "base"},
     "document": {"chart", "transmembrane", "surface", "scoring", "model", "base"},

@@ -13,10 +13,10 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "app/main_frame.h"
 #include "app/options_sheet.h"
+#include "app/settings.h"
 #include "document/report.h"
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "views/chart_view.h"
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"

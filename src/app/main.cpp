@@ -12,7 +12,7 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "document/process_state.h"
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "views/dialog_service.h"
 
 namespace {

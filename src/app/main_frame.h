@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/settings.h"
 #include "document/process_state.h"
 #include "views/dialog_service.h"
 
@@ -22,7 +23,6 @@ namespace tessmol {
 class CChildFrame;
 class DocumentSession;
 
-inline constexpr const char* kSettingsKey = "Tessmol - Orrinwell Productions";
 
 // Every command of the menus and the toolbar, looked up by id (two items may share a label:
 // "&Options" of Tools and "Options" of Chart).

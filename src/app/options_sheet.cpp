@@ -15,7 +15,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "model/text.h"
+#include "base/text.h"
 
 #include <filesystem>
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

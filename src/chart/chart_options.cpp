@@ -5,8 +5,8 @@
 #include <sstream>
 #include <vector>
 
-#include "model/file_status.h"
-#include "model/text.h"
+#include "base/file_status.h"
+#include "base/text.h"
 
 namespace tessmol {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 
 namespace tessmol {
 

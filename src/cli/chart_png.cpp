@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "chart/svg_surface.h"
-#include "model/file_status.h"
-#include "model/program_folder.h"
+#include "base/file_status.h"
+#include "base/program_folder.h"
 
 namespace tessmol::cli {
 

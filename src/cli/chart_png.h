@@ -3,7 +3,7 @@
 #include <string>
 
 #include "chart/chart.h"
-#include "model/file_status.h"
+#include "base/file_status.h"
 
 namespace tessmol::cli {
 

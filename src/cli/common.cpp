@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "document/report.h"
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 
 namespace tessmol::cli {
 

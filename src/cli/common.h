@@ -10,7 +10,7 @@
 #include "document/process_state.h"
 #include "document/json_output.h"
 #include "document/tessmol_doc.h"
-#include "model/feedback.h"
+#include "base/feedback.h"
 
 namespace tessmol::cli {
 

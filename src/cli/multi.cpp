@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "cli/common.h"
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 
 namespace tessmol::cli {
 

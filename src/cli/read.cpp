@@ -6,11 +6,11 @@
 #include <new>
 
 #include "cli/common.h"
-#include "model/program_folder.h"
+#include "base/program_folder.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
-#include "model/text.h"
-#include "surface/het_radii_file.h"
+#include "base/text.h"
+#include "model/het_radii_file.h"
 
 namespace tessmol::cli {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "model/gzip.h"
+#include "base/gzip.h"
 #include "model/secondary_structure.h"
 #include "transmembrane/scan.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "model/protein.h"
 
 namespace tessmol {

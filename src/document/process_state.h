@@ -7,8 +7,8 @@
 #include <ostream>
 #include <string>
 
-#include "model/feedback.h"
-#include "model/file_status.h"
+#include "base/feedback.h"
+#include "base/file_status.h"
 #include "model/het_atom_radii.h"
 #include "scoring/score_table.h"
 #include "transmembrane/segments.h"

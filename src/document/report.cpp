@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

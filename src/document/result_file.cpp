@@ -11,7 +11,7 @@
 #include <thread>
 #include <type_traits>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

@@ -6,7 +6,7 @@
 #include <istream>
 #include <string>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "model/structure.h"
 
 namespace tessmol {

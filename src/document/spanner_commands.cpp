@@ -4,8 +4,8 @@
 // messages) is here.
 #include "document/result_file.h"
 #include "document/tessmol_doc.h"
-#include "model/text.h"
-#include "surface/environment.h"
+#include "base/text.h"
+#include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 #include "transmembrane/fasta.h"
 #include "transmembrane/helix_builder.h"

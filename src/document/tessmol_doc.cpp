@@ -11,11 +11,11 @@
 #include "document/result_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
-#include "model/text.h"
-#include "surface/environment.h"
-#include "surface/het_radii_file.h"
+#include "base/text.h"
+#include "scoring/residue_scores.h"
+#include "model/het_radii_file.h"
 #include "surface/sasa.h"
-#include "model/parallel.h"
+#include "base/parallel.h"
 
 namespace tessmol {
 

@@ -12,8 +12,8 @@
 
 #include "document/analysis_settings.h"
 #include "document/process_state.h"
-#include "model/feedback.h"
-#include "model/file_status.h"
+#include "base/feedback.h"
+#include "base/file_status.h"
 #include "model/protein.h"
 #include "scoring/score_table.h"
 #include "transmembrane/helix_builder.h"

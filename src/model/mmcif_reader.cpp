@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "model/structure_file.h"
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

@@ -3,8 +3,8 @@
 #include <sstream>
 #include <utility>
 
-#include "model/structure_file.h"
-#include "model/text.h"
+#include "base/gzip.h"
+#include "base/text.h"
 
 namespace tessmol {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "model/het_atom_radii.h"
 #include "model/structure.h"
 #include "model/structure_builder.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 #include "model/membrane.h"
 #include "model/neighbour_grid.h"
 #include "model/structure.h"

@@ -1,6 +1,6 @@
 #include "model/structure_builder.h"
 
-#include "model/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,50 +6,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "model/gzip.h"
+#include "base/gzip.h"
 #include "model/pdb_reader.h"
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 
-FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed,
-                        uint64_t maxUnpackedBytes) {
-  text.clear();
-  if (compressed) *compressed = false;
-  std::ifstream in;
-  if (!OpenForReading(in, path)) return ReadFailure(path);
-  // A compressed file is inflated as it is read, never held whole in both forms.
-  char head[2] = {};
-  in.read(head, 2);
-  if (in.bad()) return FileStatus::Unreadable(path, "read error");
-  const bool gzip = LooksGzipped(head, static_cast<size_t>(in.gcount()));
-  in.clear();
-  in.seekg(0);
-  if (gzip) {
-    if (compressed) *compressed = true;
-    return Gunzip(in, path, text, maxUnpackedBytes);
-  }
-  // Read in one piece of the file's size where it has one (not a pipe), else as a stream.
-  std::error_code error;
-  const auto size = std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
-  if (!error && size > 0) {
-    text.resize(static_cast<size_t>(size));
-    in.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<size_t>(in.gcount()));
-    if (in.bad()) return FileStatus::Unreadable(path, "read error");
-    if (in) {  // a file that grew while it was read
-      std::ostringstream rest;
-      rest << in.rdbuf();
-      text += rest.str();
-    }
-  } else {
-    std::ostringstream all;
-    all << in.rdbuf();
-    if (in.bad()) return FileStatus::Unreadable(path, "read error");
-    text = all.str();
-  }
-  return FileStatus::Ok(path);
-}
 
 StructureFormat DetectFormat(const std::string& text) {
   if (text.compare(0, 10, "STRUCTURE\t") == 0) return StructureFormat::kResult;

@@ -4,19 +4,13 @@
 
 #include <string>
 
-#include "model/file_status.h"
-#include "model/gzip.h"
+#include "base/file_status.h"
+#include "base/gzip.h"
 #include "model/het_atom_radii.h"
 #include "model/structure.h"
 #include "model/structure_builder.h"
 
 namespace tessmol {
-
-// The whole file in `text`, decompressed when it starts with the gzip magic bytes (see
-// gzip.h: a damaged stream, or one that unpacks to more than `maxUnpackedBytes`, is an
-// error). `compressed`, when given, tells which.
-FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed = nullptr,
-                        uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
 
 enum class StructureFormat { kPdb, kMmcif, kResult };
 

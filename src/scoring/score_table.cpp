@@ -7,7 +7,7 @@
 #include <fstream>
 #include <limits>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

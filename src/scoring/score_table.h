@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "model/structure.h"
 
 namespace tessmol {

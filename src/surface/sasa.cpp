@@ -6,7 +6,7 @@
 #include <limits>
 #include <ostream>
 
-#include "model/parallel.h"
+#include "base/parallel.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

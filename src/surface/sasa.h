@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 #include "model/protein.h"
 #include "surface/sphere_points.h"
 

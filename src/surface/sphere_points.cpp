@@ -4,7 +4,7 @@
 #include <fstream>
 #include <ostream>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

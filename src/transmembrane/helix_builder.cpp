@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/file_status.h"
-#include "model/text.h"
+#include "base/file_status.h"
+#include "base/text.h"
 
 namespace tessmol {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 #include "model/structure.h"
 #include "transmembrane/geometry.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "model/parallel.h"
+#include "base/parallel.h"
 #include "transmembrane/geometry.h"
 
 namespace tessmol {

@@ -13,7 +13,7 @@
 
 #include <array>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 #include "model/membrane.h"
 #include "model/structure.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "model/structure.h"
-#include "model/text.h"
+#include "base/text.h"
 #include "transmembrane/helix_builder.h"
 
 namespace tessmol {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 
 namespace tessmol {
 

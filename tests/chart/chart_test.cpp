@@ -6,7 +6,7 @@
 #include <set>
 
 #include "chart/svg_surface.h"
-#include "model/text.h"
+#include "base/text.h"
 #include "test_support.h"
 
 namespace tessmol {

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "model/text.h"
+#include "base/text.h"
 #include "scoring/score_table.h"
-#include "surface/environment.h"
+#include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 #include "test_support.h"
 

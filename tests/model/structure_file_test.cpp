@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "model/secondary_structure.h"
-#include "surface/environment.h"
+#include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 #include "test_support.h"
 

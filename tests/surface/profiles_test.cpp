@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "scoring/score_table.h"
-#include "surface/environment.h"
+#include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 #include "test_support.h"
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "surface/environment.h"
+#include "scoring/residue_scores.h"
 #include "test_support.h"
 
 namespace tessmol {

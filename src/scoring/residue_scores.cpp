@@ -1,4 +1,4 @@
-#include "surface/environment.h"
+#include "scoring/residue_scores.h"
 
 namespace tessmol {
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <map>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 #include "test_support.h"
 
 namespace tessmol {

@@ -1,4 +1,4 @@
-#include "model/file_status.h"
+#include "base/file_status.h"
 
 #include <fcntl.h>
 #include <sys/random.h>

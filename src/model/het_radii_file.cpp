@@ -1,10 +1,10 @@
-#include "surface/het_radii_file.h"
+#include "model/het_radii_file.h"
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
-#include "model/text.h"
+#include "base/text.h"
 
 namespace tessmol {
 

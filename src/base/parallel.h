@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 
 namespace tessmol {
 

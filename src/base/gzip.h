@@ -6,7 +6,7 @@
 #include <istream>
 #include <string>
 
-#include "model/file_status.h"
+#include "base/file_status.h"
 
 namespace tessmol {
 
@@ -29,5 +29,11 @@ bool LooksGzipped(const char* head, size_t size);
 // and trailing zero bytes after the last (as gzip itself accepts). Stops with an error for
 // `path` once the text would pass `maxBytes`, and for a damaged or cut-short stream.
 FileStatus Gunzip(std::istream& in, const std::string& path, std::string& out, uint64_t maxBytes);
+
+// The whole file in `text`, decompressed when it starts with the gzip magic bytes (a
+// damaged stream, or one that unpacks to more than `maxUnpackedBytes`, is an error).
+// `compressed`, when given, tells which.
+FileStatus ReadFileText(const std::string& path, std::string& text, bool* compressed = nullptr,
+                        uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
 
 }  // namespace tessmol

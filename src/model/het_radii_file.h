@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "model/feedback.h"
+#include "base/feedback.h"
 #include "model/het_atom_radii.h"
 
 namespace tessmol {

@@ -1,4 +1,4 @@
-#include "model/parallel.h"
+#include "base/parallel.h"
 
 #include <gtest/gtest.h>
 
