@@ -16,6 +16,7 @@
 #include "model/file_status.h"
 #include "model/protein.h"
 #include "scoring/score_table.h"
+#include "transmembrane/fasta.h"
 #include "transmembrane/helix_builder.h"
 
 namespace tessmol {
@@ -141,11 +142,14 @@ class CTessmolDoc {
   // Places the lipid slab on the open structure (its atoms' areas as analysed) and keeps
   // the placement with the protein; nullopt, after the message, when nothing is open.
   std::optional<MembranePlacement> PlaceMembraneOnStructure();
-  // Spanner2D: for each FASTA file, in order, a helix model of its sequences, analysed
-  // and scanned, added to the analysis list with its result file. Stops at the first file
-  // that cannot be read, is no FASTA or holds no residue. `onModel` sees each model.
+  // Spanner2D: for each FASTA file, in order, and each of its records, one at a time, a
+  // helix model of the record's sequence, analysed and scanned, added to the analysis
+  // list with its result file (NAME.tsm, NAME-2.tsm, ... for a file of several records).
+  // Stops at the first file that cannot be opened or is no FASTA; a record without
+  // residues, a format error further on or a missing template fails the run, the other
+  // records and files are still done. `onModel` sees each model with its record.
   bool RunSpanner2D(const std::vector<std::string>& paths,
-                    const std::function<void(const Protein&)>& onModel = {});
+                    const std::function<void(const Protein&, const FastaRecord&)>& onModel = {});
 
   // ---- state ----
 

@@ -1,5 +1,6 @@
 #include "transmembrane/helix_builder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,19 @@ std::string ResidueNameForLetter(char letter) {
       return "TRP";
     case 'Y':
       return "TYR";
+    // The letters that are no one of the twenty, as fasta.h gives the reasons.
+    case 'U':
+      return "CYS";
+    case 'O':
+      return "LYS";
+    case 'B':
+      return "ASN";
+    case 'Z':
+      return "GLN";
+    case 'J':
+      return "LEU";
+    case 'X':
+      return "ALA";
     default:
       return "UNK";
   }
@@ -158,7 +172,11 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
   std::string path;
   const std::vector<TemplateAtom>* atoms = Template(residue.name, path);
   if (atoms == nullptr) {
-    feedback_.ShowMessage("Error: Cant find file\n" + path);
+    // Once per template, not once per residue: a long sequence would repeat it hundreds of times.
+    if (std::find(missingTemplates.begin(), missingTemplates.end(), path) == missingTemplates.end()) {
+      missingTemplates.push_back(path);
+      feedback_.ShowMessage("Error: Cant find file\n" + path);
+    }
     return;
   }
   Mat4 m = Mat4::Identity();

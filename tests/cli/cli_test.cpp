@@ -265,6 +265,35 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
   EXPECT_EQ(oriented, 14u);  // seven helices in each of rhodopsin's two chains
 }
 
+TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
+  std::ifstream in(test::DataPath("bacteriorhodopsin_4xxjA.fasta"));
+  std::string header, sequence, line;
+  std::getline(in, header);
+  while (std::getline(in, line)) sequence += line;
+  std::string lower = sequence;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::ofstream(" upper.fasta") << header << '\n' << sequence << '\n';
+  std::ofstream(" lower.fasta") << header << "\n  1 " << lower << "*\n";
+  for (const char* method : {"window", "segments"}) {
+    const std::string command = std::string("spanner2d --format 3line --method ") + method;
+    const auto upper = test::RunCommand(Cli(command + " ' upper.fasta'"));
+    const auto low = test::RunCommand(Cli(command + " ' lower.fasta' 2>&1"));
+    ASSERT_EQ(upper.status, 0) << method;
+    EXPECT_EQ(low.status, 0) << method;
+    EXPECT_EQ(low.out, upper.out) << method;  // nothing on stderr either
+    EXPECT_NE(Lines(upper.out)[2].find("MMMMMMMMMM"), std::string::npos) << method;
+  }
+  std::ofstream("bad.fasta") << ">a\nMKV\n>b\nMKLL\nLL-LL\n";
+  for (const char* method : {"window", "segments"}) {
+    const auto bad =
+        test::RunCommand(Cli(std::string("spanner2d --format 3line --method ") + method + " bad.fasta 2>&1"));
+    EXPECT_EQ(bad.status, 1) << method;
+    EXPECT_NE(bad.out.find("Error: format error in bad.fasta on line 5: '-' is no residue letter"),
+              std::string::npos)
+        << bad.out;
+  }
+}
+
 TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   const auto result = test::RunCommand(Cli("analyse --spanner3d --residues " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(result.status, 0);
