@@ -58,8 +58,16 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
   // The compatible score is 45 % of the expected one, the constant taken in single
   // precision and the product in double, as the published threshold has always been shown.
   const double compatible = static_cast<double>(e.expectedScore) * static_cast<double>(0.45f);
-  return {std::to_string(index),        e.resultName,           e.scoreTableName, FormatFixed(e.averageScore),
-          FormatFixed(e.expectedScore), FormatFixed(compatible)};
+  // Names go into tab-separated lines: a TAB or line break in one would start a field or row.
+  std::string resultName = e.resultName, tableName = e.scoreTableName;
+  MaskControlCharacters(resultName);
+  MaskControlCharacters(tableName);
+  return {std::to_string(index),
+          resultName,
+          tableName,
+          FormatFixed(e.averageScore),
+          FormatFixed(e.expectedScore),
+          FormatFixed(compatible)};
 }
 
 CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state), feedback_(feedback) {
@@ -245,7 +253,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     entries_.back().inputIndex = static_cast<int>(i);
     if (!written) report.unwritten.push_back(written);
     if (request.createCustomTable) {
-      scoreTable_.AddStructure(outcome.protein->structure, workFolder_ + outcome.protein->fileName);
+      scoreTable_.AddStructure(outcome.protein->structure, paths[i]);  // the path as the user gave it
       scoreTable_.samples.back().order = static_cast<int64_t>(i);
     }
   };

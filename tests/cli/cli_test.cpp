@@ -596,6 +596,39 @@ TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
   }
 }
 
+// A structure's name goes into one field of record-per-line files: a line break or TAB
+// in it must not add a record to the custom table, the counts or the list.
+TEST(CliMulti, ANameCannotStartARecordOrAField) {
+  for (const char* folder : {"odd", "plain"}) std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "odd/x\nGRADIENT\t5\nYINTERCEPT\t9\r.pdb",
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "plain/x.pdb",
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::string crambin = " " + test::DataPath("1CRN.pdb");
+  const auto odd = test::RunCommand(
+      Cli("multi --custom-table odd.stb --custom-counts odd.counts odd/*" + crambin + " 2>/dev/null"));
+  const auto plain =
+      test::RunCommand(Cli("multi --custom-table plain.stb plain/*" + crambin + " 2>/dev/null"));
+  ASSERT_EQ(odd.status, 0);
+  ASSERT_EQ(plain.status, 0);
+  const std::string oddTable = ReadAll("odd.stb"), plainTable = ReadAll("plain.stb");
+  EXPECT_EQ(oddTable.substr(0, oddTable.find("FILEPATH")), plainTable.substr(0, plainTable.find("FILEPATH")));
+  EXPECT_EQ(Lines(oddTable).size(), 18u + 2u + 2u);  // SCORES, the curve, one FILEPATH per structure
+  EXPECT_NE(oddTable.find("FILEPATH\todd/x?GRADIENT?5?YINTERCEPT?9?.pdb\n"), std::string::npos);
+  ScoreTable read, reference;
+  ASSERT_TRUE(read.LoadTable("odd.stb", "odd.stb").ok());
+  ASSERT_TRUE(reference.LoadTable("plain.stb", "plain.stb").ok());
+  EXPECT_EQ(read.gradient, reference.gradient);
+  EXPECT_EQ(read.yIntercept, reference.yIntercept);
+  EXPECT_NEAR(read.ExpectedResidueScore(76), reference.ExpectedResidueScore(76), 1e-6);
+  ScoreTable counts;
+  ASSERT_TRUE(counts.AddCounts("odd.counts").ok());
+  EXPECT_EQ(counts.samples.size(), 2u);
+  const auto rows = Table(odd.out);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const auto& row : rows) EXPECT_EQ(row.size(), 6u);
+}
+
 TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
   const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb") + " " +
                             test::DataPath("5PTI.pdb") + " " + test::DataPath("biopython_header.pdb") + " " +
