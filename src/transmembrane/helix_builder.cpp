@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "model/structure_builder.h"
 #include "model/text.h"
 
 namespace tessmol {
@@ -210,10 +211,9 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
 Structure HelixBuilder::BuildFromSequences(const std::vector<std::string>& sequences, float phi, float psi,
                                            float omega) {
   Structure model;
-  // Chains are named as the PDB names them past Z: A-Z, a-z, then 0-9, and round again
-  // (the chain index, not the letter, tells chains apart).
-  static constexpr std::string_view kChainIds =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  // Chains are named as the readers name chains without a letter of their own, and round
+  // again past the pool (the chain index, not the letter, tells chains apart).
+  static constexpr std::string_view kChainIds = ChainIdPool();
   for (size_t n = 0; n < sequences.size(); ++n) {
     const std::string& sequence = sequences[n];
     const char chainId = kChainIds[n % kChainIds.size()];

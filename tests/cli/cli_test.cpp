@@ -358,6 +358,13 @@ TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   EXPECT_EQ(soluble.status, 0);
   EXPECT_NE(soluble.out.find("Membrane: no membrane placement (score "), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists("none.pdb"));
+  // What was asked for and not written is said on stderr.
+  const auto crambin =
+      test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1CRN.pdb") + " 2>&1 >/dev/null"));
+  EXPECT_EQ(crambin.status, 0);
+  EXPECT_EQ(crambin.out, "Note: no membrane placement found for " + test::DataPath("1CRN.pdb") +
+                             "; nothing written to none.pdb\n");
+  EXPECT_FALSE(std::filesystem::exists("none.pdb"));
   const auto analysed =
       test::RunCommand(Cli("analyse --spanner3d --method slab --residues " + test::DataPath("1U19_tr.pdb")));
   ASSERT_EQ(analysed.status, 0);

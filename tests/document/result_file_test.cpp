@@ -4,8 +4,11 @@
 #include <signal.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
+#include "model/structure_builder.h"
+#include "model/structure_file.h"
 #include "model/text.h"
 #include "scoring/score_table.h"
 #include "surface/environment.h"
@@ -150,6 +153,58 @@ TEST(ResultFile, FailedWritesKeepTheOldFileAndKilledRunsLeaveNothing) {
   std::filesystem::create_directory("taken.tsm");
   EXPECT_EQ(WriteResult(Structure(), "taken.tsm").problem, FileProblem::kWriteFailed);
   EXPECT_EQ(ReadAll("keep.tsm"), "STRUCTURE\t1\t2\nEND");
+}
+
+// An assembly of 100 copies of crambin's chain: past the 84 identifiers of the pool the
+// letters repeat, but every chain keeps its full name, also through a result file.
+TEST(StructureFiles, AHundredChainsKeepTheirNames) {
+  test::ScratchFolder scratch;
+  std::ifstream in(test::DataPath("mmcif/1CRN.cif"));
+  std::string head, rows, line;
+  while (std::getline(in, line)) {
+    if (line.rfind("ATOM ", 0) == 0) {
+      rows += line + "\n";
+    } else if (rows.empty()) {
+      head += line + "\n";
+    }
+  }
+  std::string text = head;
+  for (int k = 1; k <= 100; ++k) {
+    std::istringstream atoms(rows);
+    while (std::getline(atoms, line)) {
+      std::vector<std::string> f;
+      std::istringstream words(line);
+      for (std::string w; words >> w;) f.push_back(w);
+      f[6] = f[23] = "A-" + std::to_string(k);  // label_asym_id, auth_asym_id
+      f[10] = std::to_string(std::stod(f[10]) + 40.0 * k);
+      for (const std::string& w : f) text += w + " ";
+      text += "\n";
+    }
+  }
+  std::ofstream("assembly.cif") << text << "#\n";
+  const StructureFile file = ReadStructure("assembly.cif", test::StandardHetRadii());
+  ASSERT_TRUE(file.status.ok()) << file.status.Describe();
+  const Structure& s = file.structure;
+  ASSERT_EQ(s.chains.size(), 100u);
+  std::set<char> ids;
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    EXPECT_EQ(s.ChainName(k), "A-" + std::to_string(k + 1));
+    const char id = s.chains[k].chainId;
+    EXPECT_TRUE(id > ' ' && id < 0x7f && std::string("'\"#$_;[].?").find(id) == std::string::npos) << id;
+    if (k < ChainIdPool().size()) {
+      EXPECT_TRUE(ids.insert(id).second) << k;  // distinct while the pool lasts
+    }
+  }
+  EXPECT_EQ(s.chains[84].chainId, 'A');
+  Structure stored;
+  std::stringstream result;
+  WriteResult(s, result);
+  ASSERT_TRUE(ReadResult(stored, result, "assembly.tsm").ok());
+  ASSERT_EQ(stored.chains.size(), 100u);
+  for (size_t k = 0; k < 100; ++k) {
+    EXPECT_EQ(stored.ChainName(k), s.ChainName(k));
+    EXPECT_EQ(stored.chains[k].chainId, s.chains[k].chainId);
+  }
 }
 
 }  // namespace
