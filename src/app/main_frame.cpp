@@ -87,15 +87,16 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kClose, "&Close", "", "", -1, true},
     {ActionId::kSave, "&Save", "Ctrl+S", "Save the shown structure's result (.tsm) or residue table (.tsv)",
      QStyle::SP_DialogSaveButton, true},
-    {ActionId::kSaveAs, "Save &As...", "", "Save the shown structure's result or residue table under a new name", -1,
-     true},
+    {ActionId::kSaveAs, "Save &As...", "",
+     "Save the shown structure's result or residue table under a new name", -1, true},
     {ActionId::kPrint, "&Print...", "Ctrl+P", "", QStyle::SP_FileDialogDetailedView, true},
     {ActionId::kPrintPreview, "Print Pre&view", "", "", -1, true},
     {ActionId::kPrintSetup, "P&rint Setup...", "", "", -1, true},
     {ActionId::kExit, "E&xit", "", "", -1, true},
     {ActionId::kUndo, "&Undo", "Ctrl+Z", "", -1, false},
     {ActionId::kCut, "Cu&t", "Ctrl+X", "", -1, false},
-    {ActionId::kCopy, "&Copy", "Ctrl+C", "Copy the selection: table rows as tab-separated text, or the chart", -1, true},
+    {ActionId::kCopy, "&Copy", "Ctrl+C", "Copy the selection: table rows as tab-separated text, or the chart",
+     -1, true},
     {ActionId::kPaste, "&Paste", "Ctrl+V", "", -1, false},
     {ActionId::kToolbar, "&Toolbar", "", "", -1, true},
     {ActionId::kStatusBar, "&Status Bar", "", "", -1, true},
@@ -104,7 +105,8 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kTile, "&Tile", "", "", -1, true},
     {ActionId::kArrangeIcons, "&Arrange Icons", "", "", -1, true},
     {ActionId::kSpanner3D, "Spanner3D", "", "", -1, true},
-    {ActionId::kSpanner2D, "S&panner2D", "", "Predict Transmembrane domain from amino acid sequence", -1, true},
+    {ActionId::kSpanner2D, "S&panner2D", "", "Predict Transmembrane domain from amino acid sequence", -1,
+     true},
     {ActionId::kLoadScoreTable, "&Load Score Table", "", "", -1, true},
     {ActionId::kAnalyseMultiple, "&Analyse Multiple Structures", "",
      "Select array of structures to score and/or create a customised scoring system based on selection", -1,
@@ -132,65 +134,87 @@ void CMainFrame::BuildActions() {
     a->setEnabled(spec.enabled);
     actions_[static_cast<size_t>(spec.id)] = a;
   }
-  auto on = [this](ActionId id, auto handler) { connect(Action(id), &QAction::triggered, this, handler); };
-  // Commands of the active document window.
-  auto onFrame = [&](ActionId id, void (CChildFrame::*command)()) {
-    on(id, [this, command]() { OnFrame([command](CChildFrame& f) { (f.*command)(); }); });
-  };
-  on(ActionId::kNew, [this]() { NewDocument(); });
-  on(ActionId::kOpen, [this]() {
+  ConnectApplicationCommands();
+  ConnectDocumentCommands();
+  AddPaneKeys();
+  BuildToolbar();
+}
+
+void CMainFrame::On(ActionId id, std::function<void()> handler) {
+  connect(Action(id), &QAction::triggered, this, std::move(handler));
+}
+
+// Commands of the active document window.
+void CMainFrame::OnFrameCommand(ActionId id, void (CChildFrame::*command)()) {
+  On(id, [this, command]() { OnFrame([command](CChildFrame& f) { (f.*command)(); }); });
+}
+
+// Commands of the main frame and its windows, with no document needed.
+void CMainFrame::ConnectApplicationCommands() {
+  On(ActionId::kNew, [this]() { NewDocument(); });
+  On(ActionId::kOpen, [this]() {
     // Without a document, Open makes one to open the structure in.
     CChildFrame* frame = ActiveFrame();
     if (frame == nullptr) frame = NewDocument();
     frame->OnFileOpen();
   });
-  on(ActionId::kClose, [this]() { mdi_->closeActiveSubWindow(); });
-  onFrame(ActionId::kPrint, &CChildFrame::OnPrint);
-  onFrame(ActionId::kPrintPreview, &CChildFrame::OnPrintPreview);
-  on(ActionId::kPrintSetup, [this]() {
+  On(ActionId::kClose, [this]() { mdi_->closeActiveSubWindow(); });
+  On(ActionId::kPrintSetup, [this]() {
     QPrinter printer;
     QPageSetupDialog setup(&printer, this);
     dialogs_.Run(setup);
   });
-  on(ActionId::kExit, [this]() { close(); });
+  On(ActionId::kExit, [this]() { close(); });
   Action(ActionId::kToolbar)->setCheckable(true);
   Action(ActionId::kToolbar)->setChecked(true);
   Action(ActionId::kStatusBar)->setCheckable(true);
   Action(ActionId::kStatusBar)->setChecked(true);
-  connect(Action(ActionId::kStatusBar), &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
-  on(ActionId::kNewWindow, [this]() {
+  connect(Action(ActionId::kStatusBar), &QAction::toggled, this,
+          [this](bool shown) { statusBar()->setVisible(shown); });
+  On(ActionId::kNewWindow, [this]() {
     if (CChildFrame* frame = ActiveFrame()) AddFrame(frame->sharedSession());
   });
   connect(Action(ActionId::kCascade), &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
   connect(Action(ActionId::kTile), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
   connect(Action(ActionId::kArrangeIcons), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
-  onFrame(ActionId::kSpanner3D, &CChildFrame::OnSpanner3D);
-  onFrame(ActionId::kSpanner2D, &CChildFrame::OnSpanner2D);
-  onFrame(ActionId::kLoadScoreTable, &CChildFrame::OnLoadScoreTable);
-  onFrame(ActionId::kAnalyseMultiple, &CChildFrame::OnAnalyseMultiple);
-  onFrame(ActionId::kRecalculateSelected, &CChildFrame::OnRecalculateSelected);
-  onFrame(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
-  onFrame(ActionId::kOptions, &CChildFrame::OnOptions);
-  onFrame(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
-  onFrame(ActionId::kCopy, &CChildFrame::OnCopy);
-  onFrame(ActionId::kSave, &CChildFrame::OnSave);
-  onFrame(ActionId::kSaveAs, &CChildFrame::OnSaveAs);
-  on(ActionId::kAbout, [this]() { OnAbout(); });
-  // Pane keys.
+  On(ActionId::kAbout, [this]() { OnAbout(); });
+}
+
+void CMainFrame::ConnectDocumentCommands() {
+  OnFrameCommand(ActionId::kPrint, &CChildFrame::OnPrint);
+  OnFrameCommand(ActionId::kPrintPreview, &CChildFrame::OnPrintPreview);
+  OnFrameCommand(ActionId::kSpanner3D, &CChildFrame::OnSpanner3D);
+  OnFrameCommand(ActionId::kSpanner2D, &CChildFrame::OnSpanner2D);
+  OnFrameCommand(ActionId::kLoadScoreTable, &CChildFrame::OnLoadScoreTable);
+  OnFrameCommand(ActionId::kAnalyseMultiple, &CChildFrame::OnAnalyseMultiple);
+  OnFrameCommand(ActionId::kRecalculateSelected, &CChildFrame::OnRecalculateSelected);
+  OnFrameCommand(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
+  OnFrameCommand(ActionId::kOptions, &CChildFrame::OnOptions);
+  OnFrameCommand(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
+  OnFrameCommand(ActionId::kCopy, &CChildFrame::OnCopy);
+  OnFrameCommand(ActionId::kSave, &CChildFrame::OnSave);
+  OnFrameCommand(ActionId::kSaveAs, &CChildFrame::OnSaveAs);
+}
+
+// F6 and Shift+F6 move the focus between the panes of the active window.
+void CMainFrame::AddPaneKeys() {
   auto* next = new QAction(this);
   next->setShortcut(QKeySequence(Qt::Key_F6));
-  connect(next, &QAction::triggered, this, [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(true); }); });
+  connect(next, &QAction::triggered, this,
+          [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(true); }); });
   auto* previous = new QAction(this);
   previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
   connect(previous, &QAction::triggered, this,
           [this]() { OnFrame([](CChildFrame& f) { f.FocusNextPane(false); }); });
   addAction(next);
   addAction(previous);
+}
 
+void CMainFrame::BuildToolbar() {
   auto* bar = addToolBar(QStringLiteral("Standard"));
   bar->setObjectName(QStringLiteral("toolbar"));
-  for (ActionId id : {ActionId::kNew, ActionId::kOpen, ActionId::kSave, kSeparator, ActionId::kCut, ActionId::kCopy,
-                      ActionId::kPaste, kSeparator, ActionId::kPrint, ActionId::kAbout}) {
+  for (ActionId id : {ActionId::kNew, ActionId::kOpen, ActionId::kSave, kSeparator, ActionId::kCut,
+                      ActionId::kCopy, ActionId::kPaste, kSeparator, ActionId::kPrint, ActionId::kAbout}) {
     if (id == kSeparator) {
       bar->addSeparator();
     } else {
@@ -214,7 +238,8 @@ void CMainFrame::BuildMenus() {
     into << m;
     return m;
   };
-  QMenu* file = menu(QStringLiteral("&File"), {A::kNew, A::kOpen, kSeparator, A::kPrintSetup, kSeparator}, mainMenus_);
+  QMenu* file =
+      menu(QStringLiteral("&File"), {A::kNew, A::kOpen, kSeparator, A::kPrintSetup, kSeparator}, mainMenus_);
   recentMain_ = file->addMenu(QStringLiteral("Recent File"));
   file->addAction(Action(A::kClose));
   file->addSeparator();
@@ -223,8 +248,8 @@ void CMainFrame::BuildMenus() {
   menu(QStringLiteral("&Help"), {A::kAbout}, mainMenus_);
 
   QMenu* docFile = menu(QStringLiteral("&File"),
-                        {A::kNew, A::kOpen, A::kClose, A::kSave, A::kSaveAs, kSeparator, A::kPrint, A::kPrintPreview,
-                         A::kPrintSetup, kSeparator},
+                        {A::kNew, A::kOpen, A::kClose, A::kSave, A::kSaveAs, kSeparator, A::kPrint,
+                         A::kPrintPreview, A::kPrintSetup, kSeparator},
                         documentMenus_);
   recentDocument_ = docFile->addMenu(QStringLiteral("Recent File"));
   docFile->addSeparator();
@@ -232,7 +257,8 @@ void CMainFrame::BuildMenus() {
   menu(QStringLiteral("&Edit"), {A::kUndo, kSeparator, A::kCut, A::kCopy, A::kPaste}, documentMenus_);
   menu(QStringLiteral("&View"), {A::kToolbar, A::kStatusBar}, documentMenus_);
   menu(QStringLiteral("&Window"), {A::kNewWindow, A::kCascade, A::kTile, A::kArrangeIcons}, documentMenus_);
-  QMenu* tools = menu(QStringLiteral("&Tools"), {A::kSpanner3D, A::kSpanner2D, A::kLoadScoreTable}, documentMenus_);
+  QMenu* tools =
+      menu(QStringLiteral("&Tools"), {A::kSpanner3D, A::kSpanner2D, A::kLoadScoreTable}, documentMenus_);
   QMenu* multiple = tools->addMenu(QStringLiteral("Multiple Analysis"));
   for (A id : {A::kAnalyseMultiple, A::kRecalculateSelected, A::kSelectAll}) multiple->addAction(Action(id));
   tools->addAction(Action(A::kOptions));

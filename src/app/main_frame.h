@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "document/process_state.h"
@@ -26,11 +27,36 @@ inline constexpr const char* kSettingsKey = "Tessmol - Orrinwell Productions";
 // Every command of the menus and the toolbar, looked up by id (two items may share a label:
 // "&Options" of Tools and "Options" of Chart).
 enum class ActionId {
-  kNew, kOpen, kClose, kSave, kSaveAs, kPrint, kPrintPreview, kPrintSetup, kExit,
-  kUndo, kCut, kCopy, kPaste, kToolbar, kStatusBar,
-  kNewWindow, kCascade, kTile, kArrangeIcons,
-  kSpanner3D, kSpanner2D, kLoadScoreTable, kAnalyseMultiple, kRecalculateSelected, kSelectAll, kOptions,
-  kChartOptions, kAbout, kSpannerDev, kCount
+  kNew,
+  kOpen,
+  kClose,
+  kSave,
+  kSaveAs,
+  kPrint,
+  kPrintPreview,
+  kPrintSetup,
+  kExit,
+  kUndo,
+  kCut,
+  kCopy,
+  kPaste,
+  kToolbar,
+  kStatusBar,
+  kNewWindow,
+  kCascade,
+  kTile,
+  kArrangeIcons,
+  kSpanner3D,
+  kSpanner2D,
+  kLoadScoreTable,
+  kAnalyseMultiple,
+  kRecalculateSelected,
+  kSelectAll,
+  kOptions,
+  kChartOptions,
+  kAbout,
+  kSpannerDev,
+  kCount
 };
 
 class CMainFrame : public QMainWindow {
@@ -55,6 +81,12 @@ class CMainFrame : public QMainWindow {
 
  private:
   void BuildActions();
+  void On(ActionId id, std::function<void()> handler);
+  void OnFrameCommand(ActionId id, void (CChildFrame::*command)());
+  void ConnectApplicationCommands();
+  void ConnectDocumentCommands();
+  void AddPaneKeys();
+  void BuildToolbar();
   void BuildMenus();
   void UpdateMenus();
   void AddRecentFile(const QString& path);

@@ -61,6 +61,9 @@ void ParallelChunks(size_t count, size_t chunk, int threads, Feedback& feedback,
 // index order: before(i) is called, then consume(i, item) once item i is ready. With one
 // job everything runs on the calling thread and make(i, true) may report progress;
 // helpers call make(i, false). Results therefore never depend on the number of jobs.
+// Workers run at most `2 * jobs` items ahead of the consumer: a slow consumer (or one
+// slow item) holds back the others instead of letting finished structures pile up, so
+// memory stays flat however many items there are.
 template <typename T, typename Make, typename Before, typename Consume>
 void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume consume) {
   if (jobs <= 1 || count <= 1) {
@@ -70,18 +73,26 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
     }
     return;
   }
-  std::vector<std::optional<T>> slots(count);
-  std::mutex mutex;
-  std::condition_variable ready;
-  std::atomic<size_t> next{0};
-  std::vector<std::thread> workers;
   const size_t workerCount = std::min<size_t>(static_cast<size_t>(jobs), count);
+  const size_t window = 2 * workerCount;
+  std::vector<std::optional<T>> slots(window);  // item i waits in slot i % window
+  std::mutex mutex;
+  std::condition_variable ready, room;
+  size_t next = 0, consumed = 0;  // guarded by mutex
+  std::vector<std::thread> workers;
   for (size_t w = 0; w < workerCount; ++w) {
     workers.emplace_back([&]() {
-      for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+      for (;;) {
+        size_t i = 0;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          room.wait(lock, [&]() { return next >= count || next < consumed + window; });
+          if (next >= count) return;
+          i = next++;
+        }
         T item = make(i, false);
         std::lock_guard<std::mutex> lock(mutex);
-        slots[i].emplace(std::move(item));
+        slots[i % window].emplace(std::move(item));
         ready.notify_all();
       }
     });
@@ -91,10 +102,12 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
     T item;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      ready.wait(lock, [&]() { return slots[i].has_value(); });
-      item = std::move(*slots[i]);
-      slots[i].reset();
+      ready.wait(lock, [&]() { return slots[i % window].has_value(); });
+      item = std::move(*slots[i % window]);
+      slots[i % window].reset();
+      consumed = i + 1;
     }
+    room.notify_all();
     consume(i, std::move(item));
   }
   for (std::thread& worker : workers) worker.join();

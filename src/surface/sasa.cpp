@@ -65,99 +65,113 @@ struct PointPatches {
   size_t points = 0;
 };
 
+// `wanted` centre directions on a golden-section spiral, evenly over the sphere.
+std::vector<std::array<double, 3>> SpiralCentres(size_t wanted) {
+  std::vector<std::array<double, 3>> centres(wanted);
+  const double golden = M_PI * (3.0 - std::sqrt(5.0));
+  for (size_t i = 0; i < wanted; ++i) {
+    const double z = 1.0 - (2.0 * static_cast<double>(i) + 1.0) / static_cast<double>(wanted);
+    const double r = std::sqrt(std::max(0.0, 1.0 - z * z));
+    centres[i] = {r * std::cos(golden * static_cast<double>(i)),
+                  r * std::sin(golden * static_cast<double>(i)), z};
+  }
+  return centres;
+}
+
+// The points grouped by their nearest centre, one group per centre; empty when a group
+// would hold more than a patch's lanes. Points off the unit sphere (an edited point file)
+// are no points of a cap: they follow in groups of their own that every neighbour tests.
+std::vector<std::vector<size_t>> GroupPoints(const std::vector<SpherePoint>& points,
+                                             const std::vector<double>& lengths,
+                                             const std::vector<std::array<double, 3>>& centres) {
+  std::vector<std::vector<size_t>> members(centres.size());
+  std::vector<size_t> offSphere;
+  for (size_t p = 0; p < points.size(); ++p) {
+    if (!(std::abs(lengths[p] - 1.0) <= kUnitTolerance)) {
+      offSphere.push_back(p);
+      continue;
+    }
+    size_t best = 0;
+    double bestDot = -2.0;
+    for (size_t c = 0; c < centres.size(); ++c) {
+      const double dot =
+          centres[c][0] * points[p][0] + centres[c][1] * points[p][1] + centres[c][2] * points[p][2];
+      if (dot > bestDot) {
+        bestDot = dot;
+        best = c;
+      }
+    }
+    members[best].push_back(p);
+  }
+  if (std::any_of(members.begin(), members.end(), [](const auto& m) { return m.size() > kLanes; })) return {};
+  for (size_t first = 0; first < offSphere.size(); first += kLanes) {
+    members.emplace_back(
+        offSphere.begin() + static_cast<std::ptrdiff_t>(first),
+        offSphere.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLanes, offSphere.size())));
+  }
+  return members;
+}
+
+// Appends one patch: the cone around the members' mean direction out to the farthest
+// member (the whole sphere for points off it), and the members in its lanes.
+void AddPatch(PointPatches& patches, const std::vector<SpherePoint>& points,
+              const std::vector<double>& lengths, const std::vector<size_t>& m, bool onSphere) {
+  std::array<double, 3> centre{0.0, 0.0, 0.0};
+  for (size_t p : m) {
+    for (int k = 0; k < 3; ++k) centre[k] += points[p][k];
+  }
+  const double norm = std::sqrt(centre[0] * centre[0] + centre[1] * centre[1] + centre[2] * centre[2]);
+  for (double& v : centre) v = norm > 0.0 ? v / norm : 0.0;
+  double widest = norm > 0.0 && onSphere ? 0.0 : M_PI;
+  for (size_t p : m) {
+    const double length = lengths[p];
+    const double dot =
+        length > 0.0
+            ? (centre[0] * points[p][0] + centre[1] * points[p][1] + centre[2] * points[p][2]) / length
+            : -1.0;
+    widest = std::max(widest, std::acos(std::clamp(dot, -1.0, 1.0)));
+  }
+  const double reach = std::min(M_PI, widest + kConeMargin);
+  patches.cx.push_back(static_cast<float>(centre[0]));
+  patches.cy.push_back(static_cast<float>(centre[1]));
+  patches.cz.push_back(static_cast<float>(centre[2]));
+  patches.cosReach.push_back(static_cast<float>(std::cos(reach)));
+  patches.sinReach.push_back(static_cast<float>(std::sin(reach)));
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  uint32_t full = 0;
+  for (size_t lane = 0; lane < kLanes; ++lane) {
+    const bool used = lane < m.size();
+    patches.x.push_back(used ? points[m[lane]][0] : none);
+    patches.y.push_back(used ? points[m[lane]][1] : none);
+    patches.z.push_back(used ? points[m[lane]][2] : none);
+    if (used) full |= 1u << lane;
+  }
+  patches.full.push_back(full);
+}
+
 PointPatches MakePatches(const std::vector<SpherePoint>& points) {
   PointPatches patches;
   patches.points = points.size();
   std::vector<double> lengths;
   for (const SpherePoint& p : points)
     lengths.push_back(std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]));
-  // Centres on a golden-section spiral, about 28 points each; more centres while any
-  // patch would hold more than 32 points.
-  for (size_t wanted = std::max<size_t>(1, (points.size() + 27) / 28);; wanted += wanted / 4 + 1) {
-    std::vector<std::array<double, 3>> centres(wanted);
-    const double golden = M_PI * (3.0 - std::sqrt(5.0));
-    for (size_t i = 0; i < wanted; ++i) {
-      const double z = 1.0 - (2.0 * static_cast<double>(i) + 1.0) / static_cast<double>(wanted);
-      const double r = std::sqrt(std::max(0.0, 1.0 - z * z));
-      centres[i] = {r * std::cos(golden * static_cast<double>(i)),
-                    r * std::sin(golden * static_cast<double>(i)), z};
-    }
-    std::vector<std::vector<size_t>> members(wanted);
-    // A point off the unit sphere (an edited point file) is no point of a cap: such points
-    // go into patches of their own that every neighbour tests.
-    std::vector<size_t> offSphere;
-    for (size_t p = 0; p < points.size(); ++p) {
-      if (!(std::abs(lengths[p] - 1.0) <= kUnitTolerance)) {
-        offSphere.push_back(p);
-        continue;
-      }
-      size_t best = 0;
-      double bestDot = -2.0;
-      for (size_t c = 0; c < wanted; ++c) {
-        const double dot =
-            centres[c][0] * points[p][0] + centres[c][1] * points[p][1] + centres[c][2] * points[p][2];
-        if (dot > bestDot) {
-          bestDot = dot;
-          best = c;
-        }
-      }
-      members[best].push_back(p);
-    }
-    if (std::any_of(members.begin(), members.end(), [](const auto& m) { return m.size() > kLanes; }))
-      continue;
-    for (size_t first = 0; first < offSphere.size(); first += kLanes) {
-      members.emplace_back(
-          offSphere.begin() + static_cast<std::ptrdiff_t>(first),
-          offSphere.begin() + static_cast<std::ptrdiff_t>(std::min(first + kLanes, offSphere.size())));
-    }
-    const size_t onSphere = wanted;
-    const float none = std::numeric_limits<float>::quiet_NaN();
-    for (size_t g = 0; g < members.size(); ++g) {
-      const std::vector<size_t>& m = members[g];
-      if (m.empty()) continue;
-      // The cone: around the members' mean direction, out to the farthest member.
-      std::array<double, 3> centre{0.0, 0.0, 0.0};
-      for (size_t p : m) {
-        for (int k = 0; k < 3; ++k) centre[k] += points[p][k];
-      }
-      const double norm = std::sqrt(centre[0] * centre[0] + centre[1] * centre[1] + centre[2] * centre[2]);
-      for (double& v : centre) v = norm > 0.0 ? v / norm : 0.0;
-      double widest = norm > 0.0 && g < onSphere ? 0.0 : M_PI;
-      for (size_t p : m) {
-        const double length = lengths[p];
-        const double dot =
-            length > 0.0
-                ? (centre[0] * points[p][0] + centre[1] * points[p][1] + centre[2] * points[p][2]) / length
-                : -1.0;
-        widest = std::max(widest, std::acos(std::clamp(dot, -1.0, 1.0)));
-      }
-      const double reach = std::min(M_PI, widest + kConeMargin);
-      patches.cx.push_back(static_cast<float>(centre[0]));
-      patches.cy.push_back(static_cast<float>(centre[1]));
-      patches.cz.push_back(static_cast<float>(centre[2]));
-      patches.cosReach.push_back(static_cast<float>(std::cos(reach)));
-      patches.sinReach.push_back(static_cast<float>(std::sin(reach)));
-      uint32_t full = 0;
-      for (size_t lane = 0; lane < kLanes; ++lane) {
-        const bool used = lane < m.size();
-        patches.x.push_back(used ? points[m[lane]][0] : none);
-        patches.y.push_back(used ? points[m[lane]][1] : none);
-        patches.z.push_back(used ? points[m[lane]][2] : none);
-        if (used) full |= 1u << lane;
-      }
-      patches.full.push_back(full);
-    }
-    // Whole blocks of eight patches; the padding holds no point.
-    while (patches.full.size() % 8 != 0) {
-      patches.cx.push_back(0.0f);
-      patches.cy.push_back(0.0f);
-      patches.cz.push_back(0.0f);
-      patches.cosReach.push_back(-1.0f);
-      patches.sinReach.push_back(0.0f);
-      patches.full.push_back(0u);
-    }
-    return patches;
+  // About 28 points a centre; more centres while any patch would hold more than 32 points.
+  std::vector<std::vector<size_t>> members;
+  size_t wanted = std::max<size_t>(1, (points.size() + 27) / 28);
+  while ((members = GroupPoints(points, lengths, SpiralCentres(wanted))).empty()) wanted += wanted / 4 + 1;
+  for (size_t g = 0; g < members.size(); ++g) {
+    if (!members[g].empty()) AddPatch(patches, points, lengths, members[g], g < wanted);
   }
+  // Whole blocks of eight patches; the padding holds no point.
+  while (patches.full.size() % 8 != 0) {
+    patches.cx.push_back(0.0f);
+    patches.cy.push_back(0.0f);
+    patches.cz.push_back(0.0f);
+    patches.cosReach.push_back(-1.0f);
+    patches.sinReach.push_back(0.0f);
+    patches.full.push_back(0u);
+  }
+  return patches;
 }
 
 // The lanes of patch q whose points, on a sphere of radius r, lie strictly inside the
@@ -262,53 +276,64 @@ __attribute__((target("avx2"))) inline uint32_t CandidatesWide(const PointPatche
 }
 #endif
 
+using CoverFn = uint32_t (*)(const PointPatches&, size_t, float, float, float, float, float);
+using CandidatesFn = uint32_t (*)(const PointPatches&, const PatchState&, size_t, float, float, float, float,
+                                  float, float);
+
 // Neighbours in list order: each point counts for the first neighbour that covers it
 // (the nearest covering one decides what it touches); a point none covers is open to the
 // solvent, a contact and a polar one.
-#define TESSMOL_COUNT_POINTS(cover, candidates)                                                              \
-  PointCounts counts;                                                                                        \
-  state.done.assign(patches.full.size(), 0u);                                                                \
-  size_t open = patches.points;                                                                              \
-  for (size_t k = 0; k < nb.count && open > 0; ++k) {                                                        \
-    /* The covered cap's half-angle, by the law of cosines on the two radii and the distance */              \
-    /* (in single precision: the cones' margin is far wider than its rounding). */                           \
-    const float d2 = nb.x[k] * nb.x[k] + nb.y[k] * nb.y[k] + nb.z[k] * nb.z[k];                              \
-    const float dk = std::sqrt(d2);                                                                          \
-    const float cosCap =                                                                                     \
-        dk > 0.0f ? (r * r + d2 - nb.r2[k]) / (2.0f * r * dk) : (nb.r2[k] > r * r ? -1.0f : 1.0f);           \
-    const float c = std::clamp(cosCap, -1.0f, 1.0f);                                                         \
-    const float sinCap = std::sqrt(1.0f - c * c);                                                            \
-    for (size_t block = 0; block < patches.full.size(); block += 8) {                                        \
-      for (uint32_t m = candidates(patches, state, block, nb.x[k], nb.y[k], nb.z[k], dk, c, sinCap); m != 0; \
-           m &= m - 1) {                                                                                     \
-        const size_t q = block + static_cast<size_t>(__builtin_ctz(m));                                      \
-        const uint32_t fresh =                                                                               \
-            cover(patches, q, r, nb.x[k], nb.y[k], nb.z[k], nb.r2[k]) & ~state.done[q] & patches.full[q];    \
-        if (fresh == 0) continue;                                                                            \
-        state.done[q] |= fresh;                                                                              \
-        const auto n = static_cast<uint32_t>(__builtin_popcount(fresh));                                     \
-        open -= n;                                                                                           \
-        counts.buried += n;                                                                                  \
-        counts.contact += nb.contact[k] * n;                                                                 \
-        counts.polar += nb.polar[k] * n;                                                                     \
-      }                                                                                                      \
-    }                                                                                                        \
-  }                                                                                                          \
-  counts.contact += static_cast<uint32_t>(open);                                                             \
-  counts.polar += static_cast<uint32_t>(open);                                                               \
+// Always inlined into its two callers, so that inside the AVX2 one the eight-lane tests
+// are inlined too (a call across the target boundary cannot be). With the tests as
+// template arguments the compiler sees each call's target. Against the macro this replaced,
+// 1AON at 1002 points on one thread took 0.17-0.19 s of user time against 0.19-0.20 s, with
+// identical result files (five runs each, alternating).
+template <CoverFn cover, CandidatesFn candidates>
+[[gnu::always_inline]] inline PointCounts CountPointsWith(const NeighbourBuffer& nb, float r,
+                                                          const PointPatches& patches, PatchState& state) {
+  PointCounts counts;
+  state.done.assign(patches.full.size(), 0u);
+  size_t open = patches.points;
+  for (size_t k = 0; k < nb.count && open > 0; ++k) {
+    // The covered cap's half-angle, by the law of cosines on the two radii and the distance
+    // (in single precision: the cones' margin is far wider than its rounding).
+    const float d2 = nb.x[k] * nb.x[k] + nb.y[k] * nb.y[k] + nb.z[k] * nb.z[k];
+    const float dk = std::sqrt(d2);
+    const float cosCap =
+        dk > 0.0f ? (r * r + d2 - nb.r2[k]) / (2.0f * r * dk) : (nb.r2[k] > r * r ? -1.0f : 1.0f);
+    const float c = std::clamp(cosCap, -1.0f, 1.0f);
+    const float sinCap = std::sqrt(1.0f - c * c);
+    for (size_t block = 0; block < patches.full.size(); block += 8) {
+      for (uint32_t m = candidates(patches, state, block, nb.x[k], nb.y[k], nb.z[k], dk, c, sinCap); m != 0;
+           m &= m - 1) {
+        const size_t q = block + static_cast<size_t>(__builtin_ctz(m));
+        const uint32_t fresh =
+            cover(patches, q, r, nb.x[k], nb.y[k], nb.z[k], nb.r2[k]) & ~state.done[q] & patches.full[q];
+        if (fresh == 0) continue;
+        state.done[q] |= fresh;
+        const auto n = static_cast<uint32_t>(__builtin_popcount(fresh));
+        open -= n;
+        counts.buried += n;
+        counts.contact += nb.contact[k] * n;
+        counts.polar += nb.polar[k] * n;
+      }
+    }
+  }
+  counts.contact += static_cast<uint32_t>(open);
+  counts.polar += static_cast<uint32_t>(open);
   return counts;
+}
 
 PointCounts CountPoints(const NeighbourBuffer& nb, float r, const PointPatches& patches, PatchState& state) {
-  TESSMOL_COUNT_POINTS(CoverMask, Candidates)
+  return CountPointsWith<CoverMask, Candidates>(nb, r, patches, state);
 }
 
 #if defined(TESSMOL_AVX2)
 __attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffer& nb, float r,
                                                             const PointPatches& patches, PatchState& state) {
-  TESSMOL_COUNT_POINTS(CoverMaskWide, CandidatesWide)
+  return CountPointsWith<CoverMaskWide, CandidatesWide>(nb, r, patches, state);
 }
 #endif
-#undef TESSMOL_COUNT_POINTS
 
 struct PassScratch {
   NeighbourScratch neighbours;

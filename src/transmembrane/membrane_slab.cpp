@@ -83,34 +83,39 @@ struct Scratch {
 
 constexpr int kSectors = 32;
 
-// The best centre and half-thickness for one normal, from the atoms' gains binned by
-// depth: full weight well inside, falling linearly to nothing across the slab's edge.
-SlabFit FitAlong(const Vec3& normal, const Exposed& e, const SlabSearch& p, Scratch& scratch) {
-  SlabFit best;
-  if (e.positions.empty()) return best;
+// Depth along the normal and position (x, y) across it of every exposed atom; the range
+// of depths in lo and hi.
+void ProjectAtoms(const Vec3& normal, const Exposed& e, Scratch& scratch, float& lo, float& hi) {
   const size_t n = e.positions.size();
   Vec3 u = e.reference - normal * e.reference.Dot(normal);
   if (u.LengthSquared() < 0.1f * e.reference.LengthSquared())
     u = e.reference2 - normal * e.reference2.Dot(normal);
   u.Normalise();
   const Vec3 v = normal.Cross(u);
+  scratch.depth.resize(n);
+  scratch.x.resize(n);
+  scratch.y.resize(n);
+  lo = 1e30f;
+  hi = -1e30f;
+  for (size_t a = 0; a < n; ++a) {
+    scratch.depth[a] = e.positions[a].Dot(normal);
+    scratch.x[a] = e.positions[a].Dot(u);
+    scratch.y[a] = e.positions[a].Dot(v);
+    lo = std::min(lo, scratch.depth[a]);
+    hi = std::max(hi, scratch.depth[a]);
+  }
+}
+
+// Only the outer rim of each thin slice can face lipid: in every angular sector around
+// the slice's centre, the atoms within rimWidth of the farthest. The lining of a pore or
+// of a barrel's inside, and the floor of deep clefts, never meet the bilayer. Leaves each
+// atom's distance from its slice's centre in x, its cell (slice and sector) in cell and
+// each cell's farthest distance in rimRadius.
+void FindRim(const SlabSearch& p, Scratch& scratch, float lo, float hi) {
+  const size_t n = scratch.depth.size();
   std::vector<float>& depth = scratch.depth;
   std::vector<float>& x = scratch.x;
   std::vector<float>& y = scratch.y;
-  depth.resize(n);
-  x.resize(n);
-  y.resize(n);
-  float lo = 1e30f, hi = -1e30f;
-  for (size_t a = 0; a < n; ++a) {
-    depth[a] = e.positions[a].Dot(normal);
-    x[a] = e.positions[a].Dot(u);
-    y[a] = e.positions[a].Dot(v);
-    lo = std::min(lo, depth[a]);
-    hi = std::max(hi, depth[a]);
-  }
-  // Only the outer rim of each thin slice can face lipid: in every angular sector around
-  // the slice's centre, the atoms within rimWidth of the farthest. The lining of a pore or
-  // of a barrel's inside, and the floor of deep clefts, never meet the bilayer.
   const long sliceOrigin = static_cast<long>(std::floor(lo / p.sliceWidth));
   const int slices = static_cast<int>(static_cast<long>(std::floor(hi / p.sliceWidth)) - sliceOrigin) + 1;
   std::vector<double>& centre = scratch.sliceCentre;
@@ -141,21 +146,22 @@ SlabFit FitAlong(const Vec3& normal, const Exposed& e, const SlabSearch& p, Scra
     x[a] = std::sqrt(dx * dx + dy * dy);
     rimRadius[cell[a]] = std::max(rimRadius[cell[a]], x[a]);
   }
-  const int rampBins = std::max(2, static_cast<int>(std::lround(p.ramp / p.binWidth)) & ~1);
-  const int kMin = static_cast<int>(std::lround(p.minHalfThickness / p.binWidth));
-  const int kMax = static_cast<int>(std::lround(p.maxHalfThickness / p.binWidth));
-  const int pad = kMax + rampBins;
-  const long origin = static_cast<long>(std::floor(lo / p.binWidth)) - pad;
-  const int bins = static_cast<int>(static_cast<long>(std::floor(hi / p.binWidth)) - origin) + pad + 1;
+}
+
+// The rim atoms' gains and area shares in bins of depth from `origin` (in bins), each shared
+// between the two nearest bin centres so that the profile moves smoothly with the normal;
+// then the mean free energy of the exposed residues at each depth (over a few angstrom,
+// with a neutral pseudo-residue so that thinly covered depths say little): how lipid-like
+// the surface is, whatever its amount, so that tilting the slab to take in more surface does
+// not pay. The profile is left in scratch.profile.
+void DepthProfile(const Exposed& e, const SlabSearch& p, Scratch& scratch, long origin, int bins) {
   std::vector<double>& gain = scratch.gain;
   std::vector<double>& share = scratch.share;
   gain.assign(bins, 0.0);
   share.assign(bins, 0.0);
-  for (size_t a = 0; a < n; ++a) {
-    if (x[a] < rimRadius[cell[a]] - p.rimWidth) continue;
-    // Shared between the two nearest bin centres, so that the profile moves smoothly with
-    // the normal.
-    const float f = depth[a] / p.binWidth - static_cast<float>(origin) - 0.5f;
+  for (size_t a = 0; a < scratch.depth.size(); ++a) {
+    if (scratch.x[a] < scratch.rimRadius[scratch.cell[a]] - p.rimWidth) continue;
+    const float f = scratch.depth[a] / p.binWidth - static_cast<float>(origin) - 0.5f;
     const long b = static_cast<long>(std::floor(f));
     const double upper = f - static_cast<float>(b);
     gain[b] += (1.0 - upper) * e.gains[a];
@@ -163,10 +169,6 @@ SlabFit FitAlong(const Vec3& normal, const Exposed& e, const SlabSearch& p, Scra
     gain[b + 1] += upper * e.gains[a];
     share[b + 1] += upper * e.shares[a];
   }
-  // The mean free energy of the exposed residues at each depth (over a few angstrom, with
-  // a neutral pseudo-residue so that thinly covered depths say little): how lipid-like the
-  // surface is, whatever its amount, so that tilting the slab to take in more surface does
-  // not pay.
   std::vector<double>& profile = scratch.profile;
   profile.assign(bins, 0.0);
   const int reach = static_cast<int>(std::lround(p.meanWidth / (2 * p.binWidth)));
@@ -177,6 +179,24 @@ SlabFit FitAlong(const Vec3& normal, const Exposed& e, const SlabSearch& p, Scra
     if (b - reach - 1 >= 0) g -= gain[b - reach - 1], w -= share[b - reach - 1];
     profile[b] = p.binWidth * g / (w + p.pseudoResidues);
   }
+}
+
+// The best centre and half-thickness for one normal, from the atoms' gains binned by
+// depth: full weight well inside, falling linearly to nothing across the slab's edge.
+SlabFit FitAlong(const Vec3& normal, const Exposed& e, const SlabSearch& p, Scratch& scratch) {
+  SlabFit best;
+  if (e.positions.empty()) return best;
+  float lo = 0.0f, hi = 0.0f;
+  ProjectAtoms(normal, e, scratch, lo, hi);
+  FindRim(p, scratch, lo, hi);
+  const int rampBins = std::max(2, static_cast<int>(std::lround(p.ramp / p.binWidth)) & ~1);
+  const int kMin = static_cast<int>(std::lround(p.minHalfThickness / p.binWidth));
+  const int kMax = static_cast<int>(std::lround(p.maxHalfThickness / p.binWidth));
+  const int pad = kMax + rampBins;
+  const long origin = static_cast<long>(std::floor(lo / p.binWidth)) - pad;
+  const int bins = static_cast<int>(static_cast<long>(std::floor(hi / p.binWidth)) - origin) + pad + 1;
+  DepthProfile(e, p, scratch, origin, bins);
+  const std::vector<double>& profile = scratch.profile;
   std::vector<double>& prefix = scratch.prefix;
   prefix.assign(bins + 1, 0.0);
   for (int b = 0; b < bins; ++b) prefix[b + 1] = prefix[b] + profile[b];
@@ -332,12 +352,12 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
                                   const SlabSearch& p);
 }  // namespace
 
-MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedback& feedback) {
-  MembranePlacement placement;
-  placement.threshold = p.minScore;
-  const Exposed e = ExposedAtoms(s);
-  if (e.positions.empty()) return placement;
+namespace {
 
+// The best normal of the surface alone: every direction of a hemisphere fitted, the best
+// few that are not neighbours of a better one refined, and the winner moved to the middle
+// of its plateau.
+Candidate SearchNormals(const Exposed& e, const SlabSearch& p, Feedback& feedback) {
   const std::vector<Vec3> directions = HemisphereDirections(p.normals);
   std::vector<SlabFit> fits(directions.size());
   ParallelChunks<Scratch>(directions.size(), 16, p.threads, feedback,
@@ -345,7 +365,6 @@ MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedbac
                             for (size_t d = begin; d < end; ++d)
                               fits[d] = FitAlong(directions[d], e, p, scratch);
                           });
-  // Refine the best few directions that are not neighbours of a better one.
   std::vector<size_t> order(directions.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(),
@@ -382,10 +401,13 @@ MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedbac
     Scratch scratch;
     best = {mean, FitAlong(mean, e, p, scratch)};
   }
+  return best;
+}
 
-  // The surface alone leaves the normal loose by several degrees, and so do the segments
-  // alone (bundles tilt their helices): the normal goes halfway between the surface's and
-  // the segments' mean axis, and the slab is fitted again.
+// The surface alone leaves the normal loose by several degrees, and so do the segments
+// alone (bundles tilt their helices): the normal goes halfway between the surface's and
+// the segments' mean axis, and the slab is fitted again.
+Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSearch& p, Candidate best) {
   const Vec3 surfaceNormal = best.normal;
   for (int round = 0; round < p.axisRounds; ++round) {
     MembranePlacement trial;
@@ -408,6 +430,17 @@ MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedbac
     Scratch scratch;
     best = {axis, FitAlong(axis, e, p, scratch)};
   }
+  return best;
+}
+
+}  // namespace
+
+MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedback& feedback) {
+  MembranePlacement placement;
+  placement.threshold = p.minScore;
+  const Exposed e = ExposedAtoms(s);
+  if (e.positions.empty()) return placement;
+  const Candidate best = AlignWithSegments(s, e, p, SearchNormals(e, p, feedback));
   return FinishPlacement(s, e, best.normal, best.fit, p);
 }
 

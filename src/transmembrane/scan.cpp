@@ -4,23 +4,59 @@
 
 namespace tessmol {
 
+namespace {
+
+// Moving averages of both scores over the `width` residues from each one on; near the end
+// of the list fewer scores are summed, still divided by the width.
+void SetMovingAverages(std::vector<Residue>& r, size_t width) {
+  const size_t count = r.size();
+  for (size_t i = 0; i < count; ++i) {
+    float solvent = 0.0f, kavelin = 0.0f;
+    for (size_t j = i; j < i + width && j < count; ++j) {
+      solvent += r[j].solventScore;
+      kavelin += r[j].kavelinScore;
+    }
+    r[i].movingSolventScore = solvent / static_cast<float>(width);
+    r[i].movingKavelinScore = kavelin / static_cast<float>(width);
+    r[i].transmembrane = false;
+  }
+}
+
+// Whether the window of length L from `start` (L strips between L + 1 residues) passes
+// every test of the scan's parameters.
+bool WindowAccepted(const std::vector<Residue>& r, size_t start, size_t L, const ScanParams& params) {
+  float area = 0.0f;
+  bool differencePassed = true;
+  for (size_t e = 0; e < L; ++e) {
+    const Residue& a = r[start + e];
+    const Residue& b = r[start + e + 1];
+    area += (a.movingKavelinScore + b.movingKavelinScore) * 0.5f -
+            (a.movingSolventScore + b.movingSolventScore) * 0.5f;
+    if (a.movingKavelinScore - a.movingSolventScore < params.minDifference) differencePassed = false;
+  }
+  float solvent = 0.0f, kavelin = 0.0f, sasa = 0.0f;
+  for (size_t e = 0; e <= L; ++e) {
+    solvent += r[start + e].movingSolventScore;
+    kavelin += r[start + e].movingKavelinScore;
+    sasa += r[start + e].sideSASA;
+  }
+  const float fl = static_cast<float>(L);
+  const float meanSolvent = solvent / fl;
+  const float meanKavelin = kavelin / fl;
+  const float meanSasa = sasa / fl;
+  return differencePassed && area > params.minAreaDifference && area != 0.0f &&
+         params.profilesMin < meanSolvent && meanSolvent < params.profilesMax &&
+         params.kavelinMin < meanKavelin && meanKavelin < params.kavelinMax &&
+         params.lengthAreaMin < fl / area && fl / area < params.lengthAreaMax && meanSasa > params.minAveSASA;
+}
+
+}  // namespace
+
 void ScanTransmembrane(Protein& protein, const ScanParams& params) {
   std::vector<Residue>& r = protein.structure.residues;
   const size_t count = r.size();
   // A moving average over no residue has no meaning; one residue is the narrowest window.
-  const size_t w = std::max<uint32_t>(params.movingAverage, 1);
-  const float width = static_cast<float>(w);
-  for (size_t i = 0; i < count; ++i) {
-    float solvent = 0.0f, kavelin = 0.0f;
-    for (size_t j = i; j < i + w && j < count; ++j) {
-      solvent += r[j].solventScore;
-      kavelin += r[j].kavelinScore;
-    }
-    // Near the end of the list fewer than w scores are summed, still divided by w.
-    r[i].movingSolventScore = solvent / width;
-    r[i].movingKavelinScore = kavelin / width;
-    r[i].transmembrane = false;
-  }
+  SetMovingAverages(r, std::max<uint32_t>(params.movingAverage, 1));
 
   // A window of length L spans L + 1 residues and L strips; it needs at least one strip.
   const int64_t longest = params.tmLengthMax;
@@ -37,35 +73,8 @@ void ScanTransmembrane(Protein& protein, const ScanParams& params) {
         const size_t start = first + k;
         bool blocked = false;
         for (size_t e = 0; e < L && !blocked; ++e) blocked = r[start + e].transmembrane;
-        if (blocked) continue;
-
-        float area = 0.0f;
-        bool differencePassed = true;
-        for (size_t e = 0; e < L; ++e) {
-          const Residue& a = r[start + e];
-          const Residue& b = r[start + e + 1];
-          area += (a.movingKavelinScore + b.movingKavelinScore) * 0.5f -
-                  (a.movingSolventScore + b.movingSolventScore) * 0.5f;
-          if (a.movingKavelinScore - a.movingSolventScore < params.minDifference) differencePassed = false;
-        }
-        float solvent = 0.0f, kavelin = 0.0f, sasa = 0.0f;
-        for (size_t e = 0; e <= L; ++e) {
-          solvent += r[start + e].movingSolventScore;
-          kavelin += r[start + e].movingKavelinScore;
-          sasa += r[start + e].sideSASA;
-        }
-        const float fl = static_cast<float>(L);
-        const float meanSolvent = solvent / fl;
-        const float meanKavelin = kavelin / fl;
-        const float meanSasa = sasa / fl;
-        const bool accepted = differencePassed && area > params.minAreaDifference && area != 0.0f &&
-                              params.profilesMin < meanSolvent && meanSolvent < params.profilesMax &&
-                              params.kavelinMin < meanKavelin && meanKavelin < params.kavelinMax &&
-                              params.lengthAreaMin < fl / area && fl / area < params.lengthAreaMax &&
-                              meanSasa > params.minAveSASA;
-        if (accepted) {
-          for (size_t e = 0; e <= L; ++e) r[start + e].transmembrane = true;
-        }
+        if (blocked || !WindowAccepted(r, start, L, params)) continue;
+        for (size_t e = 0; e <= L; ++e) r[start + e].transmembrane = true;
       }
     }
   }

@@ -97,6 +97,64 @@ TEST(SasaAtoms, NeighboursInsideOrAroundTheSphereCoverNothingOrEverything) {
   }
 }
 
+// Closed-form areas, as FreeSASA tests its algorithms: a sphere of expanded radius R cut by
+// a neighbour of radius r at distance d loses a cap of height h = R - (d^2 + R^2 - r^2) / 2d,
+// whose area is 2 pi R h. Caps that do not meet each other add up. The points sample the
+// sphere, so the estimate may differ from the exact area by the sampling error: 2562
+// evenly spread points resolve a cap to about 0.2 % of the whole sphere (the bound below is 0.3 %).
+double CapArea(double big, double small, double distance) {
+  const double h = big - (distance * distance + big * big - small * small) / (2 * distance);
+  return 2 * M_PI * big * h;
+}
+
+TEST(SasaAnalytic, TwoOverlappingSpheresLoseTheirCaps) {
+  for (const float distance : {2.0f, 3.5f, 5.0f, 6.5f}) {
+    Builder b;
+    b.AddResidue("GLY", 1);
+    b.AddAtom("CA", 0, 0, 0);
+    b.AddResidue("GLY", 2);
+    b.AddAtom("CA", distance, 0, 0);
+    b.Load();
+    SilentFeedback quiet;
+    ASSERT_TRUE(CalculateSASA(b.protein, Points(6), quiet));
+    for (const Atom& a : b.protein.structure.atoms) {
+      const double r = a.radius, full = 4 * M_PI * r * r;
+      const double exact = full - CapArea(r, r, distance);
+      EXPECT_NEAR(a.sasa, exact, 0.003 * full) << "distance " << distance;
+    }
+  }
+}
+
+TEST(SasaAnalytic, ThreeSpheresWithSeparateCapsAndUnequalRadii) {
+  // A CA (expanded radius 3.4) with a carbonyl O and an N on either side (other radii):
+  // the middle sphere loses two caps that do not meet; each outer sphere loses one.
+  Builder b;
+  b.AddResidue("GLY", 1);
+  b.AddAtom("CA", 0, 0, 0);
+  b.AddResidue("GLY", 2);
+  b.AddAtom("O", 5.5f, 0, 0);
+  b.AddResidue("GLY", 3);
+  b.AddAtom("N", 0, -4.8f, 0);
+  b.Load();
+  SilentFeedback quiet;
+  ASSERT_TRUE(CalculateSASA(b.protein, Points(6), quiet));
+  const auto& atoms = b.protein.structure.atoms;
+  const double rc = atoms[0].radius, ro = atoms[1].radius, rn = atoms[2].radius;
+  ASSERT_NE(rc, ro);  // unequal radii make the caps' heights differ on the two sides
+  const double dco = 5.5, dcn = 4.8, don = std::hypot(5.5, 4.8);
+  ASSERT_GT(don, ro + rn);  // the outer spheres do not touch
+  // The caps on the middle sphere do not meet: their half-angles add up to less than 90
+  // degrees, the angle between the two directions.
+  auto halfAngle = [](double big, double small, double d) {
+    return std::acos((d * d + big * big - small * small) / (2 * d * big));
+  };
+  ASSERT_LT(halfAngle(rc, ro, dco) + halfAngle(rc, rn, dcn), M_PI / 2);
+  auto full = [](double r) { return 4 * M_PI * r * r; };
+  EXPECT_NEAR(atoms[0].sasa, full(rc) - CapArea(rc, ro, dco) - CapArea(rc, rn, dcn), 0.003 * full(rc));
+  EXPECT_NEAR(atoms[1].sasa, full(ro) - CapArea(ro, rc, dco), 0.003 * full(ro));
+  EXPECT_NEAR(atoms[2].sasa, full(rn) - CapArea(rn, rc, dcn), 0.003 * full(rn));
+}
+
 TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
   // One sample point straight up: with the atom at the origin (radius 3.4) it lies at
   // z = 3.4. A neighbour of radius 2 centred 2 to the side has it exactly on its sphere.
