@@ -83,8 +83,10 @@ int Run(const Spanner2DArgs& args) {
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   ChartOptions chartOptions = DefaultChartOptions();
-  if (!args.chart.empty())
-    LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, chartOptions, session.feedback());
+  // A refused or unreadable options file has been reported: no chart is drawn without it.
+  if (!args.chart.empty() &&
+      !LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, chartOptions, session.feedback()))
+    return 1;
   // Each model's chart, named after its row's result file (one per record) when there are
   // several: the first of a single file's models takes the path as given.
   size_t charted = 0;

@@ -15,13 +15,19 @@
 
 namespace tessmol {
 
-bool CTessmolDoc::AnalyseModel(Protein& model) {
+bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
   SilentFeedback quiet;
   model.Load(quiet);
   SasaSettings sasa;
   sasa.threads = settings_.threads;
   sasa.log = state_.logFile();
-  if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa)) return false;
+  if (points == nullptr) {
+    if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa)) return false;
+  } else {
+    // The run's point set, read and grouped for its first model.
+    if (points->empty()) *points = ReadSurfacePoints(settings_.sasaResolution, state_.programFolder(), feedback_);
+    if (points->empty() || !CalculateSASA(model, *points, feedback_, sasa)) return false;
+  }
   ScoreResidues(model, state_.scoringTable);
   return true;
 }
@@ -175,6 +181,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   }
   BeginRun();
   bool ok = true;
+  SurfacePoints points;
   for (const std::string& path : paths) {
     FastaReader reader(path);
     if (reader.status().problem == FileProblem::kMissing ||
@@ -205,7 +212,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       if (!builder.missingTemplates.empty()) ok = false;
       model.fileName = BareName(path);
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
-      if (!AnalyseModel(model)) return false;
+      if (!AnalyseModel(model, &points)) return false;
       if (settings_.tmMethod == TmMethod::kSegments) {
         SegmentStructure(model.structure, false);
       } else {

@@ -76,7 +76,7 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   // A missing or unreadable default table leaves the built-in Profiles-3D table in force.
   scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
   state_.scoringTable = scoreTable_.scores;
-  LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
+  state_.hetRadiiStatus = LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
   if (!state_.segmentParamsStatus) state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
   workFolder_ += "/temp/";
   if (state_.logFile() == nullptr) {
@@ -178,7 +178,14 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   const std::string name = ResultNameFor(fileName);
   std::string unique = name;
   const std::string stem = name.substr(0, name.size() - 4);
-  for (int n = 2; !runNames_.insert(unique).second; ++n) unique = stem + "-" + std::to_string(n) + ".tsm";
+  if (runNames_.insert(unique).second) return unique;
+  // Names are only added during a run, so every suffix below the one remembered is taken.
+  int& n = nextSuffix_.try_emplace(name, 2).first->second;
+  for (;; ++n) {
+    unique = stem + "-" + std::to_string(n) + ".tsm";
+    if (runNames_.insert(unique).second) break;
+  }
+  ++n;
   return unique;
 }
 

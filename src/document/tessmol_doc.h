@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,6 +21,8 @@
 #include "transmembrane/helix_builder.h"
 
 namespace tessmol {
+
+class SurfacePoints;
 
 // One row of the analysis list.
 struct AnalysisEntry {
@@ -100,7 +103,10 @@ class CTessmolDoc {
   // Starts a run: result names given from now on never repeat one given in the run
   // (a later one gets "-2", "-3", ... before ".tsm"). Multiple analysis and Spanner2D
   // start their own.
-  void BeginRun() { runNames_.clear(); }
+  void BeginRun() {
+    runNames_.clear();
+    nextSuffix_.clear();
+  }
 
   // The multiple analysis: every readable file analysed, a row each, the list sorted.
   // With `jobs` above 1 the files are analysed in parallel; rows, result files and the
@@ -182,8 +188,9 @@ class CTessmolDoc {
   };
   std::optional<Protein> Analyse(const std::string& path, Feedback& feedback, std::ostream* log, int threads,
                                  ReadOutcome& read);
-  // Load, surface areas and scores of a helix model.
-  bool AnalyseModel(Protein& model);
+  // Load, surface areas and scores of a helix model. With `points`, the pass uses that
+  // point set, read into it first when it is empty.
+  bool AnalyseModel(Protein& model, SurfacePoints* points = nullptr);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
   // flags and orientations from its sequence, and from its own scores when asked.
   void SegmentStructure(Structure& structure, bool withStructureScores) const;
@@ -211,6 +218,9 @@ class CTessmolDoc {
   std::optional<int> currentEntry_;
   std::string title_;
   std::set<std::string> runNames_;
+  // Per result name, the first suffix not yet tried: the 20,000th record of one FASTA file
+  // gets "-20000" without trying the 19,998 suffixes before it.
+  std::map<std::string, int> nextSuffix_;
 };
 
 }  // namespace tessmol
