@@ -383,7 +383,8 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
     } else if (keyword == "XYZEX") {
       if (tooShort(f, 3)) return formatError("XYZEX record with too few fields");
       if (box >= structure.xyzExtremities.size()) return formatError("more than three XYZEX records");
-      structure.xyzExtremities[box++] = {n.Coordinate(1, "least coordinate"), n.Coordinate(2, "greatest coordinate")};
+      structure.xyzExtremities[box++] = {n.Coordinate(1, "least coordinate"),
+                                         n.Coordinate(2, "greatest coordinate")};
     } else if (keyword == "ATOM") {
       if (tooShort(f, 16)) return formatError("ATOM record with too few fields");
       structure.atoms.push_back(ReadAtom(f, n));

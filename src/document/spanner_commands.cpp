@@ -22,10 +22,12 @@ bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
   sasa.threads = settings_.threads;
   sasa.log = state_.logFile();
   if (points == nullptr) {
-    if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa)) return false;
+    if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa))
+      return false;
   } else {
     // The run's point set, read and grouped for its first model.
-    if (points->empty()) *points = ReadSurfacePoints(settings_.sasaResolution, state_.programFolder(), feedback_);
+    if (points->empty())
+      *points = ReadSurfacePoints(settings_.sasaResolution, state_.programFolder(), feedback_);
     if (points->empty() || !CalculateSASA(model, *points, feedback_, sasa)) return false;
   }
   ScoreResidues(model, state_.scoringTable);

@@ -38,7 +38,8 @@ FileStatus LoadHetAtomRadii(const std::string& path, HetAtomRadii& table, Feedba
     loaded.Set(fields[0], static_cast<float>(*radius));
   }
   if (ReadFailed(in)) {
-    feedback.ShowMessage("Error: Could not read file " + path + "  Heteroatoms will not be processed correctly");
+    feedback.ShowMessage("Error: Could not read file " + path +
+                         "  Heteroatoms will not be processed correctly");
     return FileStatus::Unreadable(path, "read error on line " + std::to_string(lineNumber + 1));
   }
   table = std::move(loaded);

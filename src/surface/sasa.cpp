@@ -65,7 +65,6 @@ constexpr size_t kLanes = 32;
 constexpr double kConeMargin = 0.01;  // radians
 constexpr double kUnitTolerance = 1e-5;
 
-
 // `wanted` centre directions on a golden-section spiral, evenly over the sphere.
 std::vector<std::array<double, 3>> SpiralCentres(size_t wanted) {
   std::vector<std::array<double, 3>> centres(wanted);
@@ -437,12 +436,12 @@ SurfacePoints ReadSurfacePoints(int resolution, const std::string& programFolder
   const std::vector<SpherePoint> points =
       file.empty() ? std::vector<SpherePoint>{} : ReadSpherePoints(path, note, &status);
   if (points.empty()) {
-    feedback.ShowMessage(file.empty() ? "Error: There is no sphere point set for resolution " +
-                                            std::to_string(resolution) + ". Surface areas were not calculated."
-                         : status.problem == FileProblem::kFormat
-                             ? status.Describe() + ". Surface areas were not calculated."
-                             : "Error: Could not read sphere points from " + path +
-                                   ". Surface areas were not calculated.");
+    feedback.ShowMessage(
+        file.empty() ? "Error: There is no sphere point set for resolution " + std::to_string(resolution) +
+                           ". Surface areas were not calculated."
+        : status.problem == FileProblem::kFormat
+            ? status.Describe() + ". Surface areas were not calculated."
+            : "Error: Could not read sphere points from " + path + ". Surface areas were not calculated.");
     return {};
   }
   return SurfacePoints(points);

@@ -168,6 +168,15 @@ TEST(DocumentPipeline, ResultNamesAlwaysEndInTsmAndNeverRepeatInARun) {
     EXPECT_NEAR(stored.averageScore, e.averageScore, 1e-6) << e.resultName;  // each row has its own file
   }
   EXPECT_EQ(names, (std::set<std::string>{"prot.tsm", "prot-2.tsm", "prot-3.tsm"}));
+  // A new run starts the suffixes again, and a suffix a file's own name took is skipped.
+  fs::create_directories("d3");
+  fs::copy_file(test::DataPath("1CRN.pdb"), "d3/prot-2.pdb");
+  request.filePaths = {"d1/prot.pdb", "d3/prot-2.pdb", "d2/prot.pdb", "d2/prot.ent"};
+  ASSERT_TRUE(doc.AnalyseMultiple(request).ok());
+  std::multiset<std::string> all;  // the list is sorted by score: both runs' rows mixed
+  for (const AnalysisEntry& e : doc.entries()) all.insert(e.resultName);
+  EXPECT_EQ(all, (std::multiset<std::string>{"prot.tsm", "prot.tsm", "prot-2.tsm", "prot-2.tsm", "prot-3.tsm",
+                                             "prot-3.tsm", "prot-4.tsm"}));
 }
 
 TEST_F(DocumentPipelineDoc, FailedWritesAndResultFilesOpenedAsStructures) {
