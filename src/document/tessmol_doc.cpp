@@ -291,10 +291,12 @@ void CTessmolDoc::SortEntries(int lo, int hi) {
 
 namespace {
 
-// The Part's text for a format error in a result file, with the file; other failures
-// in their own words.
+// The standard text for a format error in a result file, with the file and what was wrong
+// on the line; other failures in their own words.
 std::string ResultReadMessage(const FileStatus& status) {
-  if (status.problem == FileProblem::kFormat) return WithFile(FormatErrorMessage(status.line), status.path);
+  if (status.problem == FileProblem::kFormat)
+    return WithFile(FormatErrorMessage(status.line), status.path) +
+           (status.detail.empty() ? "" : ": " + status.detail);
   return status.Describe();
 }
 

@@ -208,6 +208,25 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2: bad.tsm"), std::string::npos);
+  // The written file with its first RESIDUE's overall score an infinity: refused, with the
+  // line and the field, never shown as inf.
+  {
+    std::ifstream in("1CRN.tsm", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    const size_t residue = text.find("\nRESIDUE\t") + 1;
+    const int line = static_cast<int>(std::count(text.begin(), text.begin() + residue, '\n')) + 1;
+    size_t field = residue;
+    for (int k = 0; k < 20; ++k) field = text.find('\t', field) + 1;
+    text.replace(field, text.find('\t', field) - field, "inf");
+    std::ofstream("infinite.tsm", std::ios::binary) << text;
+    const auto refused = test::RunCommand(Cli("show infinite.tsm 2>&1"));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("Error: Format error in .tsm file on line " + std::to_string(line) +
+                               ": infinite.tsm: RESIDUE record: field 20 (overall score is not a number"),
+              std::string::npos)
+        << refused.out;
+    EXPECT_EQ(refused.out.find("inf\t"), std::string::npos);
+  }
   EXPECT_EQ(test::RunCommand(Cli("show missing.tsm 2>/dev/null")).status, 1);
   EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm 2>/dev/null")).status, 1);
 }

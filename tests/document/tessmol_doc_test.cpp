@@ -386,7 +386,7 @@ TEST_F(RecalculationDoc, AFormatErrorStopsAtThatRow) {
   EXPECT_EQ(result.done, 1u);
   EXPECT_EQ(result.status.line, 2);
   EXPECT_EQ(feedback.messages, std::vector<std::string>{"Error: Format error in .tsm file on line 2: " +
-                                                        doc.entries()[1].resultPath});
+                                                        doc.entries()[1].resultPath + ": no record keyword"});
   EXPECT_NE(doc.entries()[0].averageScore, before[0].averageScore);  // done before the damaged row
   EXPECT_EQ(doc.entries()[2].averageScore, before[2].averageScore);  // never reached
   EXPECT_EQ(feedback.documentChanges, changes);
