@@ -24,7 +24,7 @@ std::string_view SkipSpace(std::string_view text) {
 
 }  // namespace
 
-int32_t ParseInt(std::string_view text) {
+std::optional<int32_t> ParseCheckedInt(std::string_view text) {
   text = SkipSpace(text);
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
@@ -35,15 +35,19 @@ int32_t ParseInt(std::string_view text) {
   for (char c : text) {
     if (c < '0' || c > '9') break;
     value = value * 10 + (c - '0');
-    if (value > std::numeric_limits<int32_t>::max()) {
-      value = std::numeric_limits<int32_t>::max() + int64_t{1};
-      break;
-    }
+    if (value > std::numeric_limits<int32_t>::max() + int64_t{1}) return std::nullopt;
   }
   if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) value = std::numeric_limits<int32_t>::min();
+  if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
   return static_cast<int32_t>(value);
+}
+
+int32_t ParseInt(std::string_view text) {
+  if (const std::optional<int32_t> value = ParseCheckedInt(text)) return *value;
+  // Past 32 bits: saturated on the side of the sign.
+  text = SkipSpace(text);
+  return !text.empty() && text[0] == '-' ? std::numeric_limits<int32_t>::min()
+                                         : std::numeric_limits<int32_t>::max();
 }
 
 namespace {
@@ -76,7 +80,7 @@ std::optional<double> PlainDecimal(std::string_view text) {
 
 }  // namespace
 
-double ParseReal(std::string_view text) {
+std::optional<double> ParseFiniteReal(std::string_view text) {
   text = SkipSpace(text);
   if (!text.empty() && text[0] == '+') {
     text.remove_prefix(1);
@@ -85,13 +89,15 @@ double ParseReal(std::string_view text) {
   if (const std::optional<double> plain = PlainDecimal(text)) return *plain;
   double value = 0.0;
   auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range) {
-    // from_chars leaves the value alone on overflow or underflow; the C library gives
-    // a huge value or 0, and a huge coordinate is no more use than a NaN.
-    return 0.0;
-  }
-  if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
+  if (result.ec == std::errc::invalid_argument) return 0.0;  // no number at all
+  // Overflow, underflow (from_chars leaves the value alone on both) and an infinity or NaN
+  // written out.
+  if (result.ec != std::errc() || !std::isfinite(value)) return std::nullopt;
   return value;
+}
+
+double ParseReal(std::string_view text) {
+  return ParseFiniteReal(text).value_or(0.0);
 }
 
 std::optional<double> ParseWholeReal(std::string_view text) {

@@ -18,6 +18,15 @@ namespace tessmol {
 // Values beyond 32 bits saturate instead of overflowing.
 int32_t ParseInt(std::string_view text);
 
+// ParseInt's number, or nothing when it does not fit in 32 bits: for readers that refuse
+// such a file rather than take a saturated value.
+std::optional<int32_t> ParseCheckedInt(std::string_view text);
+
+// ParseReal's number, or nothing when the text holds an infinity or NaN written out or a
+// number beyond a double's range (either way); text without a number still reads as 0.
+// For readers that refuse such a file rather than take 0 for it.
+std::optional<double> ParseFiniteReal(std::string_view text);
+
 // Decimal prefix of `text` after leading white space; 0 when there is no number.
 // Infinities and NaN read as 0: no caller can do anything sensible with them.
 double ParseReal(std::string_view text);

@@ -1,7 +1,9 @@
 #include "chart/chart_options.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -22,14 +24,39 @@ const std::string& DefaultChartOptionsText() {
 
 namespace {
 
-void ReadRecords(std::istream& in, ChartOptions& options) {
+// The largest interval, minimum or maximum a file may give: the score axis spans scores,
+// which are within +-1e6 (the score table's own limit), and no chain has a million residues.
+constexpr double kMaxAxisValue = 1e6;
+
+// Reads the records into `options`; a value that is no number within its range (an
+// infinity, NaN or overflow among them) stops the reading with a format error naming its
+// line. Lines without a number read as 0, as they always have.
+FileStatus ReadRecords(std::istream& in, const std::string& path, ChartOptions& options) {
   std::vector<std::string> lines;
   std::string line;
   while (ReadLine(in, line)) lines.push_back(line);
   size_t i = 0;
+  std::string error;
+  size_t errorLine = 0;
+  auto fail = [&](const std::string& detail) {
+    if (error.empty()) {
+      error = detail;
+      errorLine = i;  // the line just read, counted from 1
+    }
+  };
   // The value lines after a key; a record cut short takes empty lines.
   auto next = [&]() -> std::string { return i < lines.size() ? lines[i++] : std::string(); };
-  while (i < lines.size()) {
+  auto whole = [&]() -> int32_t {
+    const std::optional<int32_t> value = ParseCheckedInt(next());
+    if (!value) fail("not a whole number of 32 bits");
+    return value.value_or(0);
+  };
+  auto real = [&]() -> float {
+    const std::optional<double> value = ParseFiniteReal(next());
+    if (!value || std::fabs(*value) > kMaxAxisValue) fail("not a number from -1e6 to 1e6");
+    return value && std::fabs(*value) <= kMaxAxisValue ? static_cast<float>(*value) : 0.0f;
+  };
+  while (i < lines.size() && error.empty()) {
     const std::string key = lines[i++];
     int series = -1, axis = -1;
     if (key == "PROFILES") series = 0;
@@ -39,27 +66,29 @@ void ReadRecords(std::istream& in, ChartOptions& options) {
     if (key == "YAXIS") axis = 1;
     if (series >= 0) {
       ChartSeriesOptions& s = options.series[series];
-      s.show = ParseInt(next()) != 0;
-      s.lineThickness = ParseInt(next());
-      s.movingAverage = ParseInt(next());
-      s.red = ParseInt(next());
-      s.green = ParseInt(next());
-      s.blue = ParseInt(next());
+      s.show = whole() != 0;
+      s.lineThickness = whole();
+      s.movingAverage = whole();
+      s.red = whole();
+      s.green = whole();
+      s.blue = whole();
     } else if (axis >= 0) {
       ChartAxisOptions& a = options.axes[axis];
-      a.showUnits = ParseInt(next()) != 0;
-      a.unitInterval = ParseFloat(next());
-      a.automatic = ParseInt(next()) != 0;
-      a.fromResidue = ParseInt(next());
-      a.toResidue = ParseInt(next());
+      a.showUnits = whole() != 0;
+      a.unitInterval = real();
+      a.automatic = whole() != 0;
+      a.fromResidue = whole();
+      a.toResidue = whole();
       const std::string from = next();
       a.fromChain = from.empty() ? '\0' : from[0];
       const std::string to = next();
       a.toChain = to.empty() ? '\0' : to[0];
-      a.minimum = ParseFloat(next());
-      a.maximum = ParseFloat(next());
+      a.minimum = real();
+      a.maximum = real();
     }
   }
+  if (!error.empty()) return FileStatus::Format(path, static_cast<int>(errorLine), error);
+  return FileStatus::Ok(path);
 }
 
 }  // namespace
@@ -67,7 +96,7 @@ void ReadRecords(std::istream& in, ChartOptions& options) {
 ChartOptions DefaultChartOptions() {
   ChartOptions options;
   std::istringstream in(DefaultChartOptionsText());
-  ReadRecords(in, options);
+  ReadRecords(in, "the default chart options", options);
   return options;
 }
 
@@ -84,7 +113,13 @@ bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& 
       return false;
     }
   }
-  ReadRecords(in, options);
+  // All or nothing: a refused file leaves `options` as they were.
+  ChartOptions read = options;
+  if (const FileStatus status = ReadRecords(in, path, read); !status) {
+    feedback.ShowMessage(status.Describe());
+    return false;
+  }
+  options = read;
   return true;
 }
 

@@ -48,7 +48,10 @@ ChartOptions DefaultChartOptions();
 
 // Loads `options` from the file at `path`. A missing file is reported, created with the
 // default text and read; records missing from a file leave `options` as they were.
-// False when the file could neither be read nor created.
+// Whole numbers must fit in 32 bits, the axes' intervals, minimum and maximum lie within
+// +-1e6; a file holding anything else (an infinity, NaN or overflow among them) is
+// refused with its line, and `options` stay as they were.
+// False when the file could neither be read nor created, or was refused.
 bool LoadChartOptions(const std::string& path, ChartOptions& options, Feedback& feedback);
 
 }  // namespace tessmol

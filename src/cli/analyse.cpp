@@ -41,8 +41,10 @@ int Run(const AnalyseArgs& args) {
   ChartOptions chartOptions = DefaultChartOptions();
   if (!args.chart.empty()) {
     if (!ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
-    LoadChartOptions(session.doc().state().programFolder() + kChartOptionsFile, chartOptions,
-                     session.feedback());
+    // A refused or unreadable options file has been reported: no chart is drawn without it.
+    if (!LoadChartOptions(session.doc().state().programFolder() + kChartOptionsFile, chartOptions,
+                          session.feedback()))
+      return 1;
   }
   int status = 0;
   bool first = true;

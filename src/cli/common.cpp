@@ -167,6 +167,8 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   doc.SetSettings(options.settings);
   // The document has said why on stderr.
   if (!options.logPath.empty() && state_.logFile() == nullptr) status_ = 1;
+  // A damaged radius file, unlike a missing one, is refused: nothing is analysed with it.
+  if (state_.hetRadiiStatus.problem == FileProblem::kFormat) status_ = 1;
   if (!options.scoreTable.empty()) {
     if (const FileStatus loaded = doc.LoadScoreTable(options.scoreTable); !loaded) {
       std::cerr << loaded.Describe() << '\n';

@@ -45,8 +45,15 @@ int Run(const MembraneArgs& args) {
     std::cout << "Structure: " << protein.fileName << '\n';
     for (const std::string& line : MembraneLines(protein.structure, placement)) std::cout << line << '\n';
     std::cout.flush();
-    if (!args.write.empty() && placement.placed) {
+    if (!args.write.empty()) {
       const std::string out = ChartPath(args.write, path, args.files.size() > 1);
+      // No placement is an answer (a soluble protein), not a failure; but the file asked
+      // for is not there, and a script must be told so.
+      if (!placement.placed) {
+        std::cerr << "Note: no membrane placement found for " << path << "; nothing written to " << out
+                  << '\n';
+        continue;
+      }
       if (const FileStatus written = WriteMembraneFile(protein, placement, out); !written) {
         std::cerr << written.Describe() << '\n';
         status = 1;

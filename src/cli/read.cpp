@@ -95,7 +95,11 @@ void PrintResidues(const Structure& s) {
 int Run(const ReadArgs& args) {
   HetAtomRadii radii;
   SilentFeedback quiet;  // a missing radius file only changes heteroatom radii, not what is read
-  LoadHetAtomRadii(ExecutableFolder() + kHetRadiiFile, radii, quiet);
+  if (const FileStatus loaded = LoadHetAtomRadii(ExecutableFolder() + kHetRadiiFile, radii, quiet);
+      loaded.problem == FileProblem::kFormat) {
+    std::cerr << loaded.Describe() << '\n';
+    return 1;
+  }
   const SecondaryStructureSource source = SecondaryStructureSourceNamed(args.secondary);
   int status = 0;
   bool first = true;

@@ -48,17 +48,27 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
   }
   int status = 0;
   for (const std::string& path : args.files) {
-    const FastaFile fasta = ReadFasta(path);
-    if (fasta.status != FastaStatus::kOk) {
-      std::cerr << (fasta.status == FastaStatus::kCannotOpen ? "Error: Failed to open " + path
-                                                              : WithFile(kNotFasta, path))
-                << '\n';
+    FastaReader reader(path);
+    const FileProblem problem = reader.status().problem;
+    if (problem == FileProblem::kMissing || problem == FileProblem::kUnreadable) {
+      std::cerr << "Error: Failed to open " << path << '\n';
       status = 1;
       continue;
     }
-    for (size_t k = 0; k < fasta.sequences.size(); ++k) {
-      PrintThreeLine(fasta.names[k], fasta.sequences[k], PredictSegments(fasta.sequences[k], state.segmentParams),
+    // One record at a time: the file's size does not matter.
+    FastaRecord record;
+    while (reader.Next(record)) {
+      const std::string warning = RareLetterWarning(
+          path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")", record);
+      if (!warning.empty()) std::cerr << warning << '\n';
+      PrintThreeLine(record.name, record.sequence, PredictSegments(record.sequence, state.segmentParams),
                      true);
+    }
+    if (!reader.status()) {
+      std::cerr << (reader.status().detail == kFastaNoHeader ? WithFile(kNotFasta, path)
+                                                             : reader.status().Describe())
+                << '\n';
+      status = 1;
     }
   }
   return status;
@@ -73,14 +83,19 @@ int Run(const Spanner2DArgs& args) {
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   ChartOptions chartOptions = DefaultChartOptions();
-  if (!args.chart.empty())
-    LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, chartOptions, session.feedback());
-  // Each model's chart, named after its FASTA file when there are several.
+  // A refused or unreadable options file has been reported: no chart is drawn without it.
+  if (!args.chart.empty() &&
+      !LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, chartOptions, session.feedback()))
+    return 1;
+  // Each model's chart, named after its row's result file (one per record) when there are
+  // several: the first of a single file's models takes the path as given.
   size_t charted = 0;
   bool chartsWritten = true;
   auto chart = [&](const Protein& model) {
     if (args.chart.empty()) return;
-    const std::string path = ChartPath(args.chart, args.files[charted++], args.files.size() > 1);
+    const std::string path =
+        ChartPath(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
+    ++charted;
     if (const FileStatus written = WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path,
                                                   chartWidth, chartHeight, chartOptions);
         !written) {
@@ -90,29 +105,25 @@ int Run(const Spanner2DArgs& args) {
   };
   if (args.format == "3line") {
     if (doc.settings().tmMethod == TmMethod::kSegments) return RunThreeLineSegments(args, doc);
-    // The window scan needs its models; each chain of each model in turn.
-    size_t file = 0;  // models come one per file, in order
-    return doc.RunSpanner2D(args.files, [&](const Protein& model) {
-      const Structure& s = model.structure;
-      const FastaFile fasta = ReadFasta(args.files[file++]);
-      for (size_t k = 0; k < s.chains.size(); ++k) {
-        std::string sequence;
-        std::vector<TmSegment> segments;
-        for (int32_t i = s.chains[k].firstResidue; i <= s.chains[k].lastResidue; ++i) {
-          const int at = i - s.chains[k].firstResidue;
-          const Residue& r = s.residues[i];
-          sequence += k < fasta.sequences.size() && at < static_cast<int>(fasta.sequences[k].size()) ? fasta.sequences[k][at] : 'X';
-          if (!r.transmembrane) continue;
-          if (segments.empty() || segments.back().last != at - 1) segments.push_back({at, at, true});
-          segments.back().last = at;
-        }
-        PrintThreeLine(k < fasta.names.size() ? fasta.names[k] : s.ChainName(k), sequence, segments, false);
-      }
-    }) ? 0 : 1;
+    // The window scan needs its models: one per record, its residues flagged.
+    return doc.RunSpanner2D(args.files,
+                            [&](const Protein& model, const FastaRecord& record) {
+                              const Structure& s = model.structure;
+                              std::vector<TmSegment> segments;
+                              for (int32_t at = 0; at < static_cast<int32_t>(s.residues.size()); ++at) {
+                                if (!s.residues[at].transmembrane) continue;
+                                if (segments.empty() || segments.back().last != at - 1)
+                                  segments.push_back({at, at, true});
+                                segments.back().last = at;
+                              }
+                              PrintThreeLine(record.name, record.sequence, segments, false);
+                            })
+               ? 0
+               : 1;
   }
   if (args.format == "json") {
     nlohmann::json structures = nlohmann::json::array();
-    const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
+    const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
       structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
       chart(model);
     });
@@ -120,7 +131,7 @@ int Run(const Spanner2DArgs& args) {
     return completed && chartsWritten ? 0 : 1;
   }
   bool first = true;
-  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model) {
+  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
     chart(model);
     if (!first) std::cout << '\n';
     first = false;

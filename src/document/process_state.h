@@ -53,6 +53,9 @@ class ProcessState {
 
   ScoreValues scoringTable;
   HetAtomRadii hetAtomRadii;
+  // What became of reading the heteroatom radius file: a format error refuses it (the
+  // table is then empty, and the user has been told).
+  FileStatus hetRadiiStatus = FileStatus::Missing({});
   // The segmentation method's fitted parameters, read with the other data files; empty
   // (status not ok) when their file could not be read.
   SegmentParams segmentParams;

@@ -6,6 +6,7 @@
 #include <exception>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string_view>
 #include <thread>
@@ -195,13 +196,60 @@ char CharField(const std::vector<std::string>& fields, size_t i) {
   return f.empty() ? '\0' : f[0];
 }
 
-float FloatField(const std::vector<std::string>& fields, size_t i) {
-  return ParseFloat(FieldAt(fields, i));
-}
+// The ranges of the numbers a result file may hold; anything else (an infinity or NaN,
+// a number past a double's range, or one out of its range) refuses the file with its
+// line, so nothing read can make an area, score or chart infinite or NaN. Each range is
+// far past what any structure gives:
+// - coordinates and the box: within +-1e6 angstrom (the PDB format's fields stop at 1e5);
+constexpr double kMaxCoordinate = 1e6;
+// - an atom's expanded radius: 0 to 10 angstrom (van der Waals radii stop near 3, the
+//   heteroatom radius file at 5, plus the 1.4 angstrom probe);
+constexpr double kMaxRadius = 10.0;
+// - an atom's sphere and accessible areas and a residue's main-chain and side-chain areas:
+//   0 to 1e5 square angstrom (a sphere of 10 angstrom is 1257, and a residue of 50 such
+//   atoms wholly exposed still fits); the area buried (the reference side area less the
+//   side chain's, below 0 for a side chain more exposed than the reference) and the
+//   KAVELIN fraction polar (the fraction less the side area over the reference) within
+//   +-1e5;
+constexpr double kMaxArea = 1e5;
+// - a structure's total area: 0 to 1e9 square angstrom (ten million atoms of 100 each);
+constexpr double kMaxTotalArea = 1e9;
+// - the fraction polar: 0 to 1;
+// - scores (a residue's, a structure's average): within +-1e6, as the score table's own;
+constexpr double kMaxScore = 1e6;
+// - whole numbers (indices, serials, residue numbers, classes, counts): 32-bit.
 
-int32_t IntField(const std::vector<std::string>& fields, size_t i) {
-  return ParseInt(FieldAt(fields, i));
-}
+// The numbers of one record, each checked as it is read; the first that fails is kept as
+// the record's error (its field, counted from 1 after the keyword, and what it should be).
+class NumberReader {
+ public:
+  explicit NumberReader(const std::vector<std::string>& fields) : fields_(fields) {}
+
+  float Real(size_t i, const char* what, double low, double high) {
+    const std::optional<double> value = ParseFiniteReal(FieldAt(fields_, i));
+    if (value && *value >= low && *value <= high) return static_cast<float>(*value);
+    Fail(i, std::string(what) + " is not a number from " + FormatNumber(low) + " to " + FormatNumber(high));
+    return 0.0f;
+  }
+  float Coordinate(size_t i, const char* what) { return Real(i, what, -kMaxCoordinate, kMaxCoordinate); }
+  float Area(size_t i, const char* what) { return Real(i, what, 0.0, kMaxArea); }
+  float Score(size_t i, const char* what) { return Real(i, what, -kMaxScore, kMaxScore); }
+
+  int32_t Int(size_t i, const char* what) {
+    if (const std::optional<int32_t> value = ParseCheckedInt(FieldAt(fields_, i))) return *value;
+    Fail(i, std::string(what) + " is not a whole number of 32 bits");
+    return 0;
+  }
+
+  const std::string& error() const { return error_; }
+
+ private:
+  void Fail(size_t i, const std::string& detail) {
+    if (error_.empty()) error_ = "field " + std::to_string(i) + " (" + detail + ")";
+  }
+  const std::vector<std::string>& fields_;
+  std::string error_;
+};
 
 // Names as the writer leaves them: control characters read as '?', so a file read and
 // written again stays as it was.
@@ -215,56 +263,56 @@ char ChainField(const std::vector<std::string>& fields, size_t i) {
   return ChainChar(CharField(fields, i));
 }
 
-SecondaryRange ReadRange(const std::vector<std::string>& f) {
-  return {IntField(f, 2), IntField(f, 3), ChainField(f, 1)};
+SecondaryRange ReadRange(const std::vector<std::string>& f, NumberReader& n) {
+  return {n.Int(2, "first residue number"), n.Int(3, "last residue number"), ChainField(f, 1)};
 }
 
-Residue ReadResidue(const std::vector<std::string>& f) {
-  Residue r(NameField(f, 1), IntField(f, 2), ChainField(f, 3));
-  r.cIndex = IntField(f, 4);
-  r.caIndex = IntField(f, 5);
-  r.nIndex = IntField(f, 6);
-  r.oIndex = IntField(f, 7);
-  r.contactPoints = IntField(f, 8);
-  r.secStruct = IntField(f, 9);
-  r.polarPoints = IntField(f, 10);
-  r.mainSASA = FloatField(f, 11);
-  r.sideSASA = FloatField(f, 12);
-  r.areaBuried = FloatField(f, 13);
-  r.fractionPolar = FloatField(f, 14);
-  r.kavelinFP = FloatField(f, 15);
-  r.profEnv = IntField(f, 16);
-  r.kavelinEnv = IntField(f, 17);
-  r.solventScore = FloatField(f, 18);
-  r.kavelinScore = FloatField(f, 19);
-  r.overallScore = FloatField(f, 20);
-  r.transmembrane = IntField(f, 21) != 0;
-  r.type = IntField(f, 22);
-  r.tmTopology = static_cast<int8_t>(std::clamp(IntField(f, 23), -1, 1));
+Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n) {
+  Residue r(NameField(f, 1), n.Int(2, "residue number"), ChainField(f, 3));
+  r.cIndex = n.Int(4, "C index");
+  r.caIndex = n.Int(5, "CA index");
+  r.nIndex = n.Int(6, "N index");
+  r.oIndex = n.Int(7, "O index");
+  r.contactPoints = n.Int(8, "contact points");
+  r.secStruct = n.Int(9, "secondary structure");
+  r.polarPoints = n.Int(10, "polar points");
+  r.mainSASA = n.Area(11, "main-chain area");
+  r.sideSASA = n.Area(12, "side-chain area");
+  r.areaBuried = n.Real(13, "area buried", -kMaxArea, kMaxArea);
+  r.fractionPolar = n.Real(14, "fraction polar", 0.0, 1.0);
+  r.kavelinFP = n.Real(15, "KAVELIN fraction polar", -kMaxArea, kMaxArea);
+  r.profEnv = n.Int(16, "environment");
+  r.kavelinEnv = n.Int(17, "KAVELIN environment");
+  r.solventScore = n.Score(18, "Profiles-3D score");
+  r.kavelinScore = n.Score(19, "KAVELIN score");
+  r.overallScore = n.Score(20, "overall score");
+  r.transmembrane = n.Int(21, "transmembrane flag") != 0;
+  r.type = n.Int(22, "residue type");
+  r.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
   return r;
 }
 
-Atom ReadAtom(const std::vector<std::string>& f) {
+Atom ReadAtom(const std::vector<std::string>& f, NumberReader& n) {
   Atom a;
   a.name = NameField(f, 1);
   a.chainId = ChainField(f, 2);
-  a.index = IntField(f, 3);
-  a.serial = IntField(f, 4);
-  a.x = FloatField(f, 5);
-  a.y = FloatField(f, 6);
-  a.z = FloatField(f, 7);
-  a.resSeq = IntField(f, 8);
-  a.atomClass = IntField(f, 9);
-  a.radius = FloatField(f, 10);
-  a.sphereArea = FloatField(f, 11);
-  a.sasa = FloatField(f, 12);
-  a.polar = IntField(f, 13) != 0;
+  a.index = n.Int(3, "atom index");
+  a.serial = n.Int(4, "serial number");
+  a.x = n.Coordinate(5, "x");
+  a.y = n.Coordinate(6, "y");
+  a.z = n.Coordinate(7, "z");
+  a.resSeq = n.Int(8, "residue number");
+  a.atomClass = n.Int(9, "atom class");
+  a.radius = n.Real(10, "radius", 0.0, kMaxRadius);
+  a.sphereArea = n.Area(11, "sphere area");
+  a.sasa = n.Area(12, "accessible area");
+  a.polar = n.Int(13, "polar flag") != 0;
   return a;
 }
 
 // A count of sphere points: a whole number from 0 up.
-bool CountField(const std::vector<std::string>& fields, size_t i, uint32_t& count) {
-  const int32_t value = IntField(fields, i);
+bool CountField(NumberReader& n, size_t i, uint32_t& count) {
+  const int32_t value = n.Int(i, "point count");
   if (value < 0) return false;
   count = static_cast<uint32_t>(value);
   return true;
@@ -317,42 +365,48 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
     ++lineNumber;
     const std::vector<std::string> f = SplitFields(line);
     const std::string& keyword = f[0];
+    NumberReader n(f);
     if (keyword == "STRUCTURE") {
       if (tooShort(f, 3)) return formatError("STRUCTURE record with too few fields");
-      structure.totalSASA = FloatField(f, 1);
-      structure.averageScore = FloatField(f, 2);
+      structure.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
+      structure.averageScore = n.Score(2, "average score");
     } else if (keyword == "CHAIN") {
       if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
-      structure.chains.push_back({IntField(f, 2), IntField(f, 3), ChainField(f, 1)});
+      structure.chains.push_back({n.Int(2, "first residue"), n.Int(3, "last residue"), ChainField(f, 1)});
       if (f.size() > 4 && !f[4].empty()) {
         structure.chainNames.resize(structure.chains.size());
         structure.chainNames.back() = NameField(f, 4);
       }
     } else if (keyword == "HELIX" || keyword == "SHEET") {
       if (tooShort(f, 4)) return formatError(keyword + " record with too few fields");
-      (keyword == "HELIX" ? structure.helices : structure.sheets).push_back(ReadRange(f));
+      (keyword == "HELIX" ? structure.helices : structure.sheets).push_back(ReadRange(f, n));
     } else if (keyword == "XYZEX") {
       if (tooShort(f, 3)) return formatError("XYZEX record with too few fields");
       if (box >= structure.xyzExtremities.size()) return formatError("more than three XYZEX records");
-      structure.xyzExtremities[box++] = {FloatField(f, 1), FloatField(f, 2)};
+      structure.xyzExtremities[box++] = {n.Coordinate(1, "least coordinate"),
+                                         n.Coordinate(2, "greatest coordinate")};
     } else if (keyword == "ATOM") {
       if (tooShort(f, 16)) return formatError("ATOM record with too few fields");
-      structure.atoms.push_back(ReadAtom(f));
-      if (!CountField(f, 14, structure.atoms.back().contactPoints) ||
-          !CountField(f, 15, structure.atoms.back().polarPoints)) {
+      structure.atoms.push_back(ReadAtom(f, n));
+      if ((!CountField(n, 14, structure.atoms.back().contactPoints) ||
+           !CountField(n, 15, structure.atoms.back().polarPoints)) &&
+          n.error().empty()) {
         return formatError("ATOM record with a negative point count");
       }
     } else if (keyword == "RESIDUE") {
       if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
-      Residue residue = ReadResidue(f);
+      Residue residue = ReadResidue(f, n);
+      if (!n.error().empty()) return formatError("RESIDUE record: " + n.error());
       ++lineNumber;
       if (!ReadLine(in, line)) break;  // the end of the file is reported below
       const std::vector<std::string> side = SplitFields(line);
       if (side[0] != "SIDECHAIN") return formatError("RESIDUE record without its SIDECHAIN line");
+      NumberReader indices(side);
       for (size_t i = 1; i < side.size(); ++i) {
         if (i + 1 == side.size() && side[i].empty()) break;  // the field after the last TAB
-        residue.sideChain.push_back(ParseInt(side[i]));
+        residue.sideChain.push_back(indices.Int(i, "atom index"));
       }
+      if (!indices.error().empty()) return formatError("SIDECHAIN record: " + indices.error());
       structure.residues.push_back(std::move(residue));
     } else if (keyword == "END") {
       if (const std::string missing = MissingReference(structure); !missing.empty()) return formatError(missing);
@@ -360,6 +414,7 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
     } else {
       return formatError("no record keyword");
     }
+    if (!n.error().empty()) return formatError(keyword + " record: " + n.error());
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(name, "read error on line " + std::to_string(lineNumber + 1));
   lineNumber += 1;

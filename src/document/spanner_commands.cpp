@@ -15,13 +15,21 @@
 
 namespace tessmol {
 
-bool CTessmolDoc::AnalyseModel(Protein& model) {
+bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
   SilentFeedback quiet;
   model.Load(quiet);
   SasaSettings sasa;
   sasa.threads = settings_.threads;
   sasa.log = state_.logFile();
-  if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa)) return false;
+  if (points == nullptr) {
+    if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa))
+      return false;
+  } else {
+    // The run's point set, read and grouped for its first model.
+    if (points->empty())
+      *points = ReadSurfacePoints(settings_.sasaResolution, state_.programFolder(), feedback_);
+    if (points->empty() || !CalculateSASA(model, *points, feedback_, sasa)) return false;
+  }
   ScoreResidues(model, state_.scoringTable);
   return true;
 }
@@ -125,13 +133,15 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   model.ignoreHeteroAtoms = true;
   if (!AnalyseModel(model)) return false;
   ScanTransmembrane(model, settings_.spanner2DParams);
+  // A missing template was reported: the flags come from a model lacking side chains.
+  const bool complete = builder.missingTemplates.empty();
 
   std::vector<Residue>& residues = protein_.structure.residues;
   for (size_t i = 0; i < residues.size() && i < model.structure.residues.size(); ++i) {
     residues[i].transmembrane = model.structure.residues[i].transmembrane;
     residues[i].tmTopology = 0;
   }
-  return FinishSpanner3D();
+  return FinishSpanner3D() && complete;
 }
 
 std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
@@ -163,7 +173,7 @@ bool CTessmolDoc::FinishSpanner3D() {
 }
 
 bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
-                               const std::function<void(const Protein&)>& onModel) {
+                               const std::function<void(const Protein&, const FastaRecord&)>& onModel) {
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
   if (settings_.tmMethod == TmMethod::kSegments && !SegmentParamsReady()) return false;
@@ -173,37 +183,55 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   }
   BeginRun();
   bool ok = true;
+  SurfacePoints points;
   for (const std::string& path : paths) {
-    const FastaFile fasta = ReadFasta(path);
-    if (fasta.status == FastaStatus::kCannotOpen) {
+    FastaReader reader(path);
+    if (reader.status().problem == FileProblem::kMissing ||
+        reader.status().problem == FileProblem::kUnreadable) {
       feedback_.ShowMessage("Error: Failed to open " + path);
       return false;
     }
-    if (fasta.status == FastaStatus::kNotFasta) {
+    if (!reader.status()) {
       feedback_.ShowMessage(WithFile(kNotFasta, path));
       return false;
     }
-    Protein model;
-    model.structure = builder.BuildFromSequences(fasta.sequences);
-    if (model.structure.atoms.empty()) {
-      feedback_.ShowMessage(WithFile(kFastaNotProcessed, path));
-      return false;
+    // One record is modelled at a time; each is its own model, so a record's result does
+    // not depend on its neighbours in the file.
+    FastaRecord record;
+    while (reader.Next(record)) {
+      const std::string where =
+          path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")";
+      if (record.sequence.empty()) {
+        feedback_.ShowMessage(WithFile(kFastaNotProcessed, where));
+        ok = false;
+        continue;
+      }
+      if (const std::string warning = RareLetterWarning(where, record); !warning.empty())
+        feedback_.ShowMessage(warning);
+      Protein model;
+      model.structure = builder.BuildFromSequences({record.sequence});
+      // A missing template leaves residues without side chains: a wrong model, not a result.
+      if (!builder.missingTemplates.empty()) ok = false;
+      model.fileName = BareName(path);
+      model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+      if (!AnalyseModel(model, &points)) return false;
+      if (settings_.tmMethod == TmMethod::kSegments) {
+        SegmentStructure(model.structure, false);
+      } else {
+        ScanTransmembrane(model, settings_.spanner2DParams);
+      }
+      SumScores(model);
+      // The row's result file is the one the residues are stored in; one write serves both.
+      if (const FileStatus written = AddSummaryEntry(model); !written) {
+        feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));
+        ok = false;
+      }
+      if (onModel) onModel(model, record);
     }
-    model.fileName = BareName(path);
-    model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
-    if (!AnalyseModel(model)) return false;
-    if (settings_.tmMethod == TmMethod::kSegments) {
-      SegmentStructure(model.structure, false);
-    } else {
-      ScanTransmembrane(model, settings_.spanner2DParams);
-    }
-    SumScores(model);
-    // The row's result file is the one the residues are stored in; one write serves both.
-    if (const FileStatus written = AddSummaryEntry(model); !written) {
-      feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));
+    if (!reader.status()) {
+      feedback_.ShowMessage(reader.status().Describe());
       ok = false;
     }
-    if (onModel) onModel(model);
   }
   feedback_.DocumentChanged();
   return ok;

@@ -59,8 +59,16 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
   // The compatible score is 45 % of the expected one, the constant taken in single
   // precision and the product in double, as the published threshold has always been shown.
   const double compatible = static_cast<double>(e.expectedScore) * static_cast<double>(0.45f);
-  return {std::to_string(index),        e.resultName,           e.scoreTableName, FormatFixed(e.averageScore),
-          FormatFixed(e.expectedScore), FormatFixed(compatible)};
+  // Names go into tab-separated lines: a TAB or line break in one would start a field or row.
+  std::string resultName = e.resultName, tableName = e.scoreTableName;
+  MaskControlCharacters(resultName);
+  MaskControlCharacters(tableName);
+  return {std::to_string(index),
+          resultName,
+          tableName,
+          FormatFixed(e.averageScore),
+          FormatFixed(e.expectedScore),
+          FormatFixed(compatible)};
 }
 
 CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state), feedback_(feedback) {
@@ -69,7 +77,7 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   // A missing or unreadable default table leaves the built-in Profiles-3D table in force.
   scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
   state_.scoringTable = scoreTable_.scores;
-  LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
+  state_.hetRadiiStatus = LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
   if (!state_.segmentParamsStatus) state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
   workFolder_ += "/temp/";
   if (state_.logFile() == nullptr) {
@@ -184,7 +192,14 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   const std::string name = ResultNameFor(fileName);
   std::string unique = name;
   const std::string stem = name.substr(0, name.size() - 4);
-  for (int n = 2; !runNames_.insert(unique).second; ++n) unique = stem + "-" + std::to_string(n) + ".tsm";
+  if (runNames_.insert(unique).second) return unique;
+  // Names are only added during a run, so every suffix below the one remembered is taken.
+  int& n = nextSuffix_.try_emplace(name, 2).first->second;
+  for (;; ++n) {
+    unique = stem + "-" + std::to_string(n) + ".tsm";
+    if (runNames_.insert(unique).second) break;
+  }
+  ++n;
   return unique;
 }
 
@@ -264,7 +279,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     entries_.back().inputIndex = static_cast<int>(i);
     if (!written) report.unwritten.push_back(written);
     if (request.createCustomTable) {
-      scoreTable_.AddStructure(outcome.protein->structure, workFolder_ + outcome.protein->fileName);
+      scoreTable_.AddStructure(outcome.protein->structure, paths[i]);  // the path as the user gave it
       scoreTable_.samples.back().order = static_cast<int64_t>(i);
     }
   };
@@ -295,10 +310,12 @@ void CTessmolDoc::SortEntries(int lo, int hi) {
 
 namespace {
 
-// The Part's text for a format error in a result file, with the file; other failures
-// in their own words.
+// The standard text for a format error in a result file, with the file and what was wrong
+// on the line; other failures in their own words.
 std::string ResultReadMessage(const FileStatus& status) {
-  if (status.problem == FileProblem::kFormat) return WithFile(FormatErrorMessage(status.line), status.path);
+  if (status.problem == FileProblem::kFormat)
+    return WithFile(FormatErrorMessage(status.line), status.path) +
+           (status.detail.empty() ? "" : ": " + status.detail);
   return status.Describe();
 }
 

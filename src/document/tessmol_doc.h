@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,9 +17,12 @@
 #include "base/file_status.h"
 #include "model/protein.h"
 #include "scoring/score_table.h"
+#include "transmembrane/fasta.h"
 #include "transmembrane/helix_builder.h"
 
 namespace tessmol {
+
+class SurfacePoints;
 
 // One row of the analysis list.
 struct AnalysisEntry {
@@ -103,7 +107,10 @@ class CTessmolDoc {
   // Starts a run: result names given from now on never repeat one given in the run
   // (a later one gets "-2", "-3", ... before ".tsm"). Multiple analysis and Spanner2D
   // start their own.
-  void BeginRun() { runNames_.clear(); }
+  void BeginRun() {
+    runNames_.clear();
+    nextSuffix_.clear();
+  }
 
   // The multiple analysis: every readable file analysed, a row each, the list sorted.
   // With `jobs` above 1 the files are analysed in parallel; rows, result files and the
@@ -145,11 +152,14 @@ class CTessmolDoc {
   // Places the lipid slab on the open structure (its atoms' areas as analysed) and keeps
   // the placement with the protein; nullopt, after the message, when nothing is open.
   std::optional<MembranePlacement> PlaceMembraneOnStructure();
-  // Spanner2D: for each FASTA file, in order, a helix model of its sequences, analysed
-  // and scanned, added to the analysis list with its result file. Stops at the first file
-  // that cannot be read, is no FASTA or holds no residue. `onModel` sees each model.
+  // Spanner2D: for each FASTA file, in order, and each of its records, one at a time, a
+  // helix model of the record's sequence, analysed and scanned, added to the analysis
+  // list with its result file (NAME.tsm, NAME-2.tsm, ... for a file of several records).
+  // Stops at the first file that cannot be opened or is no FASTA; a record without
+  // residues, a format error further on or a missing template fails the run, the other
+  // records and files are still done. `onModel` sees each model with its record.
   bool RunSpanner2D(const std::vector<std::string>& paths,
-                    const std::function<void(const Protein&)>& onModel = {});
+                    const std::function<void(const Protein&, const FastaRecord&)>& onModel = {});
 
   // ---- state ----
 
@@ -184,8 +194,9 @@ class CTessmolDoc {
                                  ReadOutcome& read);
   std::optional<Protein> AnalyseOrThrow(const std::string& path, Feedback& feedback, std::ostream* log,
                                         int threads, ReadOutcome& read);
-  // Load, surface areas and scores of a helix model.
-  bool AnalyseModel(Protein& model);
+  // Load, surface areas and scores of a helix model. With `points`, the pass uses that
+  // point set, read into it first when it is empty.
+  bool AnalyseModel(Protein& model, SurfacePoints* points = nullptr);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
   // flags and orientations from its sequence, and from its own scores when asked.
   void SegmentStructure(Structure& structure, bool withStructureScores) const;
@@ -213,6 +224,9 @@ class CTessmolDoc {
   std::optional<int> currentEntry_;
   std::string title_;
   std::set<std::string> runNames_;
+  // Per result name, the first suffix not yet tried: the 20,000th record of one FASTA file
+  // gets "-20000" without trying the 19,998 suffixes before it.
+  std::map<std::string, int> nextSuffix_;
 };
 
 }  // namespace tessmol

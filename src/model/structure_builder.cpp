@@ -10,8 +10,6 @@ namespace tessmol {
 
 namespace {
 
-constexpr std::string_view kChainIdPool = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
 bool ChainBefore(const SecondaryRange& range, char chainId) {
   return static_cast<unsigned char>(range.chainId) < static_cast<unsigned char>(chainId);
 }
@@ -74,13 +72,16 @@ char StructureBuilder::ChainIdFor(const std::string& chainName) {
   }
   auto found = chainIds_.find(chainName);
   if (found != chainIds_.end()) return found->second;
-  char id = chainName[0];
-  for (char candidate : kChainIdPool) {
+  const std::string_view pool = ChainIdPool();
+  char id = '\0';
+  for (char candidate : pool) {
     if (usedIds_.find(candidate) == std::string::npos) {
       id = candidate;
       break;
     }
   }
+  // Every identifier taken: round the pool again; the full name tells the chains apart.
+  if (id == '\0') id = pool[reused_++ % pool.size()];
   usedIds_.push_back(id);
   chainIds_[chainName] = id;
   return id;

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/het_atom_radii.h"
@@ -48,6 +49,14 @@ struct ReadSummary {
   std::map<std::string, std::string> modifiedResidues;  // name -> parent, those met
 };
 
+// One-character chain identifiers for chains that have none of their own, in the order
+// they are given: A-Z, a-z, 0-9 as the PDB uses them, then 22 punctuation characters that
+// are safe in PDB column 22, in a TAB-separated field and unquoted in mmCIF (no blank,
+// TAB, quote, '#', '$', '_', ';', '[', ']', '.' or '?'): 84 in all.
+inline constexpr std::string_view ChainIdPool() {
+  return "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!%&()*+,-/:<=>@\\^`{|}~";
+}
+
 class StructureBuilder {
  public:
   explicit StructureBuilder(const HetAtomRadii& hetRadii);
@@ -69,8 +78,9 @@ class StructureBuilder {
   ReadSummary& summary() { return summary_; }
   bool hasAtoms() const { return !s_.atoms.empty() || residueOpen_; }
   // The one-character chain identifier a chain name is given: itself when it is one
-  // character, else the first of A-Z, a-z, 0-9 no chain met before has taken. Readers
-  // name the one-character chains first, so they keep their own letters.
+  // character, else the first of ChainIdPool() no chain met before has taken, and once
+  // all are taken the pool again from its start (the full name stays in chainNames).
+  // Readers name the one-character chains first, so they keep their own letters.
   char ChainIdFor(const std::string& chainName);
 
  private:
@@ -98,6 +108,7 @@ class StructureBuilder {
   std::map<std::string, std::string> parents_;
   std::map<std::string, char> chainIds_;
   std::string usedIds_;
+  size_t reused_ = 0;  // identifiers given again once the pool was used up
   // The open residue and chain.
   bool residueOpen_ = false;
   bool chainOpen_ = false;

@@ -6,10 +6,31 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 #include "base/text.h"
 
 namespace tessmol {
+
+namespace {
+
+// A whole number of digits only (no sign, no blanks) from 0 to `limit`.
+std::optional<int64_t> WholeCount(const std::string& text, int64_t limit) {
+  if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
+    return {};
+  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+  if (value > static_cast<unsigned long long>(limit)) return {};
+  return static_cast<int64_t>(value);
+}
+
+// A name as one field of a record-per-line file: a TAB, line break or other control
+// character would start a new field or record, so it is written as '?'.
+std::string OneField(std::string text) {
+  MaskControlCharacters(text);
+  return text;
+}
+
+}  // namespace
 
 const ScoreValues& BuiltInScores() {
   // Rows B1a B1b B1 B2a B2b B2 B3a B3b B3 P1a P1b P1 P2a P2b P2 Ea Eb E; columns TRP to ARG.
@@ -78,16 +99,27 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
       // Rows past the 18th and values past the 20th have no cell and are left out.
       for (size_t c = 0; c < kResidueTypeCount; ++c) {
         const std::optional<double> value = ParseWholeReal(fields[c + 1]);
-        if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) {
+        if (!value || !std::isfinite(*value)) {
           return FileStatus::Format(path, lineNumber, "value " + std::to_string(c + 1) + " is no number");
+        }
+        if (std::fabs(*value) > kMaxScoreMagnitude) {
+          return FileStatus::Format(
+              path, lineNumber,
+              "value " + std::to_string(c + 1) + " is beyond +-1e6: no score is that large");
         }
         if (row < kEnvironmentCount) loaded[row * kResidueTypeCount + c] = static_cast<float>(*value);
       }
       ++row;
-    } else if (fields[0] == "GRADIENT" && fields.size() >= 2) {
-      loadedGradient = ParseFloat(fields[1]);
-    } else if (fields[0] == "YINTERCEPT" && fields.size() >= 2) {
-      loadedIntercept = ParseFloat(fields[1]);
+    } else if ((fields[0] == "GRADIENT" || fields[0] == "YINTERCEPT") && fields.size() >= 2) {
+      const bool isGradient = fields[0] == "GRADIENT";
+      const double limit = isGradient ? kMaxGradientMagnitude : kMaxInterceptMagnitude;
+      const std::optional<double> value = ParseWholeReal(fields[1]);
+      if (!value || !(std::fabs(*value) <= limit)) {  // NaN fails too
+        return FileStatus::Format(
+            path, lineNumber,
+            fields[0] + " is not a number within +-" + FormatNumber(static_cast<float>(limit)));
+      }
+      (isGradient ? loadedGradient : loadedIntercept) = static_cast<float>(*value);
     }
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path, "read error on line " + std::to_string(lineNumber + 1));
@@ -108,14 +140,16 @@ FileStatus ScoreTable::SaveTable(const std::string& path) {
     }
     out << "GRADIENT\t" << FormatNumber(gradient) << '\n';
     out << "YINTERCEPT\t" << FormatNumber(yIntercept) << '\n';
-    for (const ScoreSample& sample : samples) out << "FILEPATH\t" << sample.filePath << '\n';
+    for (const ScoreSample& sample : samples) out << "FILEPATH\t" << OneField(sample.filePath) << '\n';
   });
 }
 
 float ScoreTable::ExpectedResidueScore(int32_t n) const {
   if (n <= 0) return 0.0f;
   const long double logN = std::log(static_cast<long double>(n));
-  return static_cast<float>(std::exp(static_cast<long double>(gradient) * logN + yIntercept) / n);
+  const long double expected = std::exp(static_cast<long double>(gradient) * logN + yIntercept) / n;
+  // Within the read ranges a curve can still climb past float for huge n: keep it finite.
+  return static_cast<float>(std::min<long double>(expected, std::numeric_limits<float>::max()));
 }
 
 void ScoreTable::AddStructure(const Structure& structure, const std::string& path) {
@@ -178,15 +212,18 @@ void ScoreTable::FitExpectedScoreCurve() {
     syy += (y - meanY) * (y - meanY);
     sxy += (x - meanX) * (y - meanY);
   }
-  if (sxx <= 0.0) {
-    gradient = 0.0f;
-  } else {
+  float fitted = 0.0f;
+  if (sxx > 0.0) {
     const double r = sxy / std::sqrt(sxx * syy);
     const float sx = static_cast<float>(std::sqrt(sxx / n));
     const float sy = static_cast<float>(std::sqrt(syy / n));
-    gradient = static_cast<float>(r * sx / sy);
+    fitted = static_cast<float>(r * sx / sy);
   }
-  yIntercept = meanX - gradient * meanY;
+  const float intercept = meanX - fitted * meanY;
+  // A line no table may hold (a few degenerate samples) would make the table unreadable.
+  if (!(std::fabs(fitted) <= kMaxGradientMagnitude && std::fabs(intercept) <= kMaxInterceptMagnitude)) return;
+  gradient = fitted;
+  yIntercept = intercept;
 }
 
 FileStatus ScoreTable::SaveCounts(const std::string& path) const {
@@ -199,8 +236,14 @@ FileStatus ScoreTable::SaveCounts(const std::string& path) const {
     }
     char number[32];
     for (const ScoreSample& s : samples) {
-      std::snprintf(number, sizeof number, "%.9g", static_cast<double>(s.logTotalScore));
-      out << "SAMPLE\t" << s.order << '\t' << number << '\t' << s.residueCount << '\t' << s.filePath << '\n';
+      // A sample without a logarithm is written "none": the file holds no NaN or infinity.
+      if (std::isfinite(s.logTotalScore)) {
+        std::snprintf(number, sizeof number, "%.9g", static_cast<double>(s.logTotalScore));
+      } else {
+        std::snprintf(number, sizeof number, "none");
+      }
+      out << "SAMPLE\t" << s.order << '\t' << number << '\t' << s.residueCount << '\t' << OneField(s.filePath)
+          << '\n';
     }
   });
 }
@@ -208,7 +251,7 @@ FileStatus ScoreTable::SaveCounts(const std::string& path) const {
 FileStatus ScoreTable::AddCounts(const std::string& path) {
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
-  std::array<int32_t, kScoreCells> added{};
+  std::array<int64_t, kScoreCells> added{};
   std::vector<ScoreSample> read;
   int row = 0, lineNumber = 0;
   std::string line;
@@ -220,13 +263,31 @@ FileStatus ScoreTable::AddCounts(const std::string& path) {
     } else if (f[0] == "COUNTS") {
       if (row >= kEnvironmentCount || f.size() != 1 + kResidueTypeCount)
         return FileStatus::Format(path, lineNumber, "a COUNTS row needs 20 counts, and there are 18 rows");
-      for (int c = 0; c < kResidueTypeCount; ++c) added[row * kResidueTypeCount + c] = ParseInt(f[1 + c]);
+      for (int c = 0; c < kResidueTypeCount; ++c) {
+        const int cell = row * kResidueTypeCount + c;
+        const std::optional<int64_t> count = WholeCount(f[1 + c], kMaxCount);
+        if (!count || *count > kMaxCount - counts[cell])
+          return FileStatus::Format(
+              path, lineNumber,
+              "count " + std::to_string(c + 1) + " is not a whole number from 0 below 2^53");
+        added[cell] = *count;
+      }
       ++row;
     } else if (f[0] == "SAMPLE" && f.size() >= 5) {
       ScoreSample sample;
-      sample.order = std::stoll("0" + f[1]);
-      sample.logTotalScore = static_cast<float>(std::strtod(f[2].c_str(), nullptr));  // "nan" and "-inf" too
-      sample.residueCount = ParseInt(f[3]);
+      const std::optional<int64_t> order = WholeCount(f[1], kMaxCount);
+      const std::optional<int64_t> residues = WholeCount(f[3], std::numeric_limits<int32_t>::max());
+      const std::optional<double> logTotal =
+          f[2] == "none" ? std::optional<double>(NAN) : ParseWholeReal(f[2]);
+      if (!order || !residues || !logTotal ||
+          (!std::isnan(*logTotal) && !(std::fabs(*logTotal) <= kMaxLogTotalMagnitude)))
+        return FileStatus::Format(
+            path, lineNumber,
+            "a SAMPLE needs its order and residue count as whole numbers and ln(total score) "
+            "within +-100 or none");
+      sample.order = *order;
+      sample.logTotalScore = static_cast<float>(*logTotal);
+      sample.residueCount = static_cast<int32_t>(*residues);
       sample.filePath = f[4];
       read.push_back(std::move(sample));
     } else {

@@ -21,8 +21,17 @@ const ScoreValues& BuiltInScores();
 inline constexpr float kBuiltInGradient = 1.008f;
 inline constexpr float kBuiltInYIntercept = -0.83f;
 
+// What the table and counts readers accept; anything else refuses the file with its line,
+// so that no score, average or expected score can become infinite or NaN. Real tables hold
+// log-odds within +-10 and a curve with gradient near 1 and intercept near -1.
+inline constexpr double kMaxScoreMagnitude = 1e6;        // SCORES values
+inline constexpr double kMaxGradientMagnitude = 10.0;    // GRADIENT
+inline constexpr double kMaxInterceptMagnitude = 100.0;  // YINTERCEPT
+inline constexpr double kMaxLogTotalMagnitude = 100.0;   // SAMPLE ln(total score)
+inline constexpr int64_t kMaxCount = int64_t{1} << 53;   // COUNTS cells and their sums: exact in a double
+
 struct ScoreSample {
-  float logTotalScore = 0.0f;
+  float logTotalScore = 0.0f;  // NaN: no logarithm (a total score not above 0), out of the fit
   int32_t residueCount = 0;
   std::string filePath;
   int64_t order = 0;  // where the structure came in its run: merged samples keep that order
@@ -64,7 +73,7 @@ class ScoreTable {
   ScoreValues scores{};
   float gradient = kBuiltInGradient;
   float yIntercept = kBuiltInYIntercept;
-  std::array<int32_t, kScoreCells> counts{};
+  std::array<int64_t, kScoreCells> counts{};
   std::vector<ScoreSample> samples;
   std::string fileName;
 };

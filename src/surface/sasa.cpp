@@ -17,6 +17,14 @@
 
 namespace tessmol {
 
+struct PointPatches {
+  std::vector<float> cx, cy, cz;          // centre directions
+  std::vector<float> cosReach, sinReach;  // of the cone's half-angle plus margin
+  std::vector<float> x, y, z;             // kLanes per patch; NaN where no point is
+  std::vector<uint32_t> full;             // lanes that hold a point
+  size_t points = 0;
+};
+
 namespace {
 
 // The neighbours of one atom: centre relative to the atom, squared radius, and what a
@@ -56,14 +64,6 @@ struct NeighbourBuffer {
 constexpr size_t kLanes = 32;
 constexpr double kConeMargin = 0.01;  // radians
 constexpr double kUnitTolerance = 1e-5;
-
-struct PointPatches {
-  std::vector<float> cx, cy, cz;          // centre directions
-  std::vector<float> cosReach, sinReach;  // of the cone's half-angle plus margin
-  std::vector<float> x, y, z;             // kLanes per patch; NaN where no point is
-  std::vector<uint32_t> full;             // lanes that hold a point
-  size_t points = 0;
-};
 
 // `wanted` centre directions on a golden-section spiral, evenly over the sphere.
 std::vector<std::array<double, 3>> SpiralCentres(size_t wanted) {
@@ -335,6 +335,8 @@ __attribute__((target("avx2"))) PointCounts CountPointsWide(const NeighbourBuffe
 }
 #endif
 
+constexpr size_t kAtomsForThreads = 1000;
+
 struct PassScratch {
   NeighbourScratch neighbours;
   NeighbourBuffer buffer;
@@ -423,21 +425,32 @@ void SumResidues(Protein& protein, std::ostream* log) {
 
 }  // namespace
 
-bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,
-                   const SasaSettings& settings) {
+SurfacePoints::SurfacePoints(const std::vector<SpherePoint>& points)
+    : patches_(points.empty() ? nullptr : std::make_shared<const PointPatches>(MakePatches(points))) {}
+
+SurfacePoints ReadSurfacePoints(int resolution, const std::string& programFolder, Feedback& feedback,
+                                std::ostream* note) {
   const std::string file = SpherePointFile(resolution);
   const std::string path = programFolder + file;
+  FileStatus status;
   const std::vector<SpherePoint> points =
-      file.empty() ? std::vector<SpherePoint>{} : ReadSpherePoints(path, settings.note);
+      file.empty() ? std::vector<SpherePoint>{} : ReadSpherePoints(path, note, &status);
   if (points.empty()) {
-    feedback.ShowMessage(file.empty()
-                             ? "Error: There is no sphere point set for resolution " +
-                                   std::to_string(resolution) + ". Surface areas were not calculated."
-                             : "Error: Could not read sphere points from " + path +
-                                   ". Surface areas were not calculated.");
-    return false;
+    feedback.ShowMessage(
+        file.empty() ? "Error: There is no sphere point set for resolution " + std::to_string(resolution) +
+                           ". Surface areas were not calculated."
+        : status.problem == FileProblem::kFormat
+            ? status.Describe() + ". Surface areas were not calculated."
+            : "Error: Could not read sphere points from " + path + ". Surface areas were not calculated.");
+    return {};
   }
-  return CalculateSASA(protein, points, feedback, settings);
+  return SurfacePoints(points);
+}
+
+bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,
+                   const SasaSettings& settings) {
+  const SurfacePoints points = ReadSurfacePoints(resolution, programFolder, feedback, settings.note);
+  return !points.empty() && CalculateSASA(protein, points, feedback, settings);
 }
 
 bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
@@ -446,6 +459,11 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
     feedback.ShowMessage("Error: The sphere point set is empty. Surface areas were not calculated.");
     return false;
   }
+  return CalculateSASA(protein, SurfacePoints(points), feedback, settings);
+}
+
+bool CalculateSASA(Protein& protein, const SurfacePoints& points, Feedback& feedback,
+                   const SasaSettings& settings) {
   if (settings.log) *settings.log << "Creating structure " << protein.fileName << "...\n";
 
   Structure& s = protein.structure;
@@ -455,10 +473,13 @@ bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Fee
   std::shared_ptr<const NeighbourGrid> grid = std::move(protein.neighbourGrid);
   if (!grid) grid = std::make_shared<const NeighbourGrid>(s, !protein.ignoreHeteroAtoms);
   const bool wide = UseWideVectors(settings);
-  const PointPatches patches = MakePatches(points);
+  const PointPatches& patches = points.patches();
+  // A small structure's pass takes less time than starting threads for it (a 50-residue
+  // helix model, about 400 atoms: 1 ms): it runs on the calling thread alone.
+  const int threads = s.atoms.size() < kAtomsForThreads ? 1 : settings.threads;
   std::vector<AtomResult> results(s.atoms.size());
   ParallelChunks<PassScratch>(
-      grid->CellCount(), 4, settings.threads, feedback, [&](size_t begin, size_t end, PassScratch& scratch) {
+      grid->CellCount(), 4, threads, feedback, [&](size_t begin, size_t end, PassScratch& scratch) {
         scratch.neighbours.wideVectors = wide;
         for (size_t c = begin; c < end; ++c) {
           grid->ForEachAtom(c, scratch.neighbours, [&](AtomRef ref, const std::vector<Neighbour>& found) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,27 @@ struct SasaSettings {
   bool wideVectors = true;       // eight lanes (AVX2) when the processor has them
 };
 
+struct PointPatches;
+
+// A point set grouped into the pass's patches, made once and used for any number of
+// structures: a run of many small models (one per FASTA record) would otherwise read the
+// point file and group its points again for each. Copies share the patches.
+class SurfacePoints {
+ public:
+  SurfacePoints() = default;
+  explicit SurfacePoints(const std::vector<SpherePoint>& points);
+  bool empty() const { return patches_ == nullptr; }
+  const PointPatches& patches() const { return *patches_; }
+
+ private:
+  std::shared_ptr<const PointPatches> patches_;
+};
+
+// The point set of `resolution` (0 to 6) read from `programFolder` and grouped; empty,
+// with the message CalculateSASA gives, when there is none to read.
+SurfacePoints ReadSurfacePoints(int resolution, const std::string& programFolder, Feedback& feedback,
+                                std::ostream* note = nullptr);
+
 // Reads the point set of `resolution` (0 to 6) from `programFolder` and runs the pass.
 // Returns false, with a message, when the point set is empty: no area can be measured
 // with no points, and the structure keeps the values it had.
@@ -35,6 +57,9 @@ bool CalculateSASA(Protein& protein, int resolution, const std::string& programF
 // Every atom's result depends only on the input, so any number of threads gives
 // bit-identical areas and counts.
 bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
+                   const SasaSettings& settings = {});
+// The same with the points already grouped (not empty).
+bool CalculateSASA(Protein& protein, const SurfacePoints& points, Feedback& feedback,
                    const SasaSettings& settings = {});
 
 }  // namespace tessmol

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_status.h"
+
 namespace tessmol {
 
 using SpherePoint = std::array<float, 3>;
@@ -17,9 +19,12 @@ inline constexpr int kSasaResolutionCount = 7;
 std::string SpherePointFile(int resolution);
 int SpherePointCount(int resolution);
 
-// Reads a point set: line 1 the number of points N, then 3N lines x1, y1, z1, x2, ...
-// A file that cannot be read gives an empty set; missing coordinate lines read as 0.
+// Reads a point set: line 1 the number of points N (1 to 1,000,000), then 3N lines x1,
+// y1, z1, x2, ... each within +-1000 (an infinity, NaN or overflow is refused).
+// A file that cannot be read or is refused gives an empty set, and `status`, when given,
+// says why (a format error with its line); missing coordinate lines read as 0.
 // `note`, when given, receives "using spherical code file " + path.
-std::vector<SpherePoint> ReadSpherePoints(const std::string& path, std::ostream* note = nullptr);
+std::vector<SpherePoint> ReadSpherePoints(const std::string& path, std::ostream* note = nullptr,
+                                          FileStatus* status = nullptr);
 
 }  // namespace tessmol

@@ -1,40 +1,112 @@
 #include "transmembrane/fasta.h"
 
-#include <filesystem>
-#include <fstream>
+#include <cctype>
 
 #include "base/text.h"
+#include "transmembrane/helix_builder.h"
 
 namespace tessmol {
 
-FastaFile ReadFasta(const std::string& path) {
-  FastaFile result;
-  std::ifstream in;
-  if (!OpenForReading(in, path)) {
-    result.status = FastaStatus::kCannotOpen;
-    return result;
+namespace {
+
+std::string NameOf(const std::string& header) {
+  const std::string text = header.substr(1);
+  return text.substr(0, text.find_first_of(" \t"));
+}
+
+bool IsRare(char letter) {
+  return letter == 'B' || letter == 'J' || letter == 'O' || letter == 'U' || letter == 'X' || letter == 'Z';
+}
+
+std::string Shown(unsigned char c) {
+  if (c >= 0x20 && c < 0x7f) return std::string("'") + static_cast<char>(c) + "'";
+  static const char* kHex = "0123456789abcdef";
+  return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
+}
+
+}  // namespace
+
+FastaReader::FastaReader(const std::string& path) : path_(path), status_(FileStatus::Ok(path)) {
+  if (!OpenForReading(in_, path)) {
+    status_ = ReadFailure(path);
+    ended_ = true;
+    return;
   }
+  line_ = 1;
+  if (!ReadLine(in_, header_) || header_.empty() || header_[0] != '>') {
+    status_ = ReadFailed(in_) ? FileStatus::Unreadable(path, "read error")
+                              : FileStatus::Format(path, 1, kFastaNoHeader);
+    ended_ = true;
+  }
+}
+
+bool FastaReader::Next(FastaRecord& record) {
+  if (ended_) return false;
+  record.name = NameOf(header_);
+  record.sequence.clear();
+  record.rareLetters.clear();
+  record.headerLine = line_;
+  bool stopped = false;  // a '*' ended the sequence: only skipped characters may follow
   std::string line;
-  if (!ReadLine(in, line) || line.empty() || line[0] != '>') {
-    result.status = FastaStatus::kNotFasta;
-    return result;
-  }
-  auto name = [](const std::string& header) {
-    const std::string text = header.substr(1);
-    return text.substr(0, text.find_first_of(" \t"));
-  };
-  result.sequences.emplace_back();
-  result.names.push_back(name(line));
-  while (ReadLine(in, line)) {
-    if (line.empty()) continue;
-    if (line[0] == '>') {
-      result.sequences.emplace_back();
-      result.names.push_back(name(line));
-    } else {
-      result.sequences.back() += line;
+  while (true) {
+    if (!ReadLine(in_, line)) {
+      ended_ = true;
+      if (ReadFailed(in_)) {
+        status_ = FileStatus::Unreadable(path_, "read error");
+        return false;
+      }
+      return true;
+    }
+    ++line_;
+    if (!line.empty() && line[0] == '>') {
+      header_ = line;
+      return true;
+    }
+    for (const char raw : line) {
+      const auto c = static_cast<unsigned char>(raw);
+      if (c == ' ' || c == '\t' || c == '\r' || std::isdigit(c)) continue;
+      if (std::isalpha(c) && !stopped) {
+        const char letter = static_cast<char>(std::toupper(c));
+        record.sequence.push_back(letter);
+        if (IsRare(letter) && record.rareLetters.find(letter) == std::string::npos)
+          record.rareLetters.push_back(letter);
+        continue;
+      }
+      if (c == '*' && !stopped) {
+        stopped = true;
+        continue;
+      }
+      status_ =
+          FileStatus::Format(path_, line_,
+                             stopped ? Shown(c) + " after the '*' that ends the sequence of " + record.name
+                                     : Shown(c) + " is no residue letter");
+      ended_ = true;
+      return false;
     }
   }
-  return result;
+}
+
+FastaFile ReadFasta(const std::string& path) {
+  FastaFile file;
+  FastaReader reader(path);
+  FastaRecord record;
+  while (reader.Next(record)) file.records.push_back(record);
+  file.status = reader.status();
+  return file;
+}
+
+std::string RareLetterWarning(const std::string& where, const FastaRecord& record) {
+  if (record.rareLetters.empty()) return {};
+  std::string letters, names;
+  for (const char letter : record.rareLetters) {
+    if (!letters.empty()) {
+      letters += ", ";
+      names += ", ";
+    }
+    letters += letter;
+    names += ResidueNameForLetter(letter);
+  }
+  return "Warning: " + where + " holds " + letters + ": modelled as " + names;
 }
 
 }  // namespace tessmol

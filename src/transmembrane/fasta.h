@@ -1,20 +1,63 @@
-// FASTA files: a header line (">...") before each sequence; sequence lines are taken
-// exactly as they stand, so anything but the twenty upper-case letters becomes UNK.
+// FASTA files: a header line (">...") before each sequence. Records are read one at a
+// time, so a file of any number of records is handled in the memory of its largest one.
+//
+// Sequence lines: letters in either case are residue codes; blanks, tabs, digits (the
+// position numbers of GenBank-style layouts) and one terminal '*' (a stop) are skipped.
+// Any other character is a format error on its line. Of the 26 letters, six are not one
+// of the twenty amino acids; each is modelled as the residue closest to it in chemistry
+// (ResidueNameForLetter) and named in one warning per record:
+//   U selenocysteine -> CYS, O pyrrolysine -> LYS (their parent residues),
+//   B Asp or Asn -> ASN, Z Glu or Gln -> GLN (the uncharged amide: an unresolved position
+//     neither adds nor removes a charge),
+//   J Leu or Ile -> LEU, X unknown -> ALA (a helix former with the smallest side chain
+//     that still has a CB, so an unknown position bends nothing).
 #pragma once
 
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "base/file_status.h"
+
 namespace tessmol {
 
-enum class FastaStatus { kOk, kCannotOpen, kNotFasta };
+// What a FASTA file that is no FASTA at all gets (its first line is not a header).
+inline constexpr const char* kFastaNoHeader = "the first line is not a '>' header";
 
-struct FastaFile {
-  FastaStatus status = FastaStatus::kOk;
-  std::vector<std::string> sequences;  // one per header, in file order, possibly empty
-  std::vector<std::string> names;      // each header's first word
+struct FastaRecord {
+  std::string name;         // the header's first word
+  std::string sequence;     // upper-case one-letter codes, nothing else
+  std::string rareLetters;  // which of B, J, O, U, X, Z the sequence holds, each once, as met
+  int headerLine = 0;       // counted from 1
 };
 
+class FastaReader {
+ public:
+  explicit FastaReader(const std::string& path);
+  // The next record; false at the end of the file or at a fault, which status() names.
+  bool Next(FastaRecord& record);
+  // Ok, Missing/Unreadable (cannot open), or Format with the line (kFastaNoHeader on
+  // line 1 for a file that does not start with a header).
+  const FileStatus& status() const { return status_; }
+
+ private:
+  std::ifstream in_;
+  std::string path_;
+  std::string header_;  // the header of the record Next reads, already read
+  int line_ = 0;
+  bool ended_ = false;
+  FileStatus status_;
+};
+
+// Every record at once, for small files and tests.
+struct FastaFile {
+  FileStatus status;
+  std::vector<FastaRecord> records;
+};
 FastaFile ReadFasta(const std::string& path);
+
+// "Warning: NAME holds B, X: modelled as ASN, ALA" for a record with rare letters; empty
+// when it has none.
+std::string RareLetterWarning(const std::string& where, const FastaRecord& record);
 
 }  // namespace tessmol

@@ -1,11 +1,13 @@
 #include "transmembrane/helix_builder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "base/file_status.h"
 #include "base/text.h"
+#include "model/structure_builder.h"
 
 namespace tessmol {
 
@@ -74,6 +76,19 @@ std::string ResidueNameForLetter(char letter) {
       return "TRP";
     case 'Y':
       return "TYR";
+    // The letters that are no one of the twenty, as fasta.h gives the reasons.
+    case 'U':
+      return "CYS";
+    case 'O':
+      return "LYS";
+    case 'B':
+      return "ASN";
+    case 'Z':
+      return "GLN";
+    case 'J':
+      return "LEU";
+    case 'X':
+      return "ALA";
     default:
       return "UNK";
   }
@@ -159,7 +174,11 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
   std::string path;
   const std::vector<TemplateAtom>* atoms = Template(residue.name, path);
   if (atoms == nullptr) {
-    feedback_.ShowMessage("Error: Cant find file\n" + path);
+    // Once per template, not once per residue: a long sequence would repeat it hundreds of times.
+    if (std::find(missingTemplates.begin(), missingTemplates.end(), path) == missingTemplates.end()) {
+      missingTemplates.push_back(path);
+      feedback_.ShowMessage("Error: Cant find file\n" + path);
+    }
     return;
   }
   Mat4 m = Mat4::Identity();
@@ -193,10 +212,9 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
 Structure HelixBuilder::BuildFromSequences(const std::vector<std::string>& sequences, float phi, float psi,
                                            float omega) {
   Structure model;
-  // Chains are named as the PDB names them past Z: A-Z, a-z, then 0-9, and round again
-  // (the chain index, not the letter, tells chains apart).
-  static constexpr std::string_view kChainIds =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  // Chains are named as the readers name chains without a letter of their own, and round
+  // again past the pool (the chain index, not the letter, tells chains apart).
+  static constexpr std::string_view kChainIds = ChainIdPool();
   for (size_t n = 0; n < sequences.size(); ++n) {
     const std::string& sequence = sequences[n];
     const char chainId = kChainIds[n % kChainIds.size()];

@@ -19,7 +19,8 @@ inline constexpr float kHelixPhi = -62.0f;
 inline constexpr float kHelixPsi = -41.0f;
 inline constexpr float kHelixOmega = 180.0f;
 
-// The residue name of a one-letter code (upper case only); "UNK" for anything else.
+// The residue name of a one-letter code (upper case only), the ambiguous and rare letters
+// B, J, O, U, X, Z included (see fasta.h); "UNK" for anything else.
 std::string ResidueNameForLetter(char letter);
 
 // How the residues of a model built from a structure are typed.
@@ -33,6 +34,10 @@ class HelixBuilder {
   // Templates are read from `programFolder` + "/Amino_Acids/NAME.pdb"; missing ones are
   // reported through `feedback`.
   HelixBuilder(std::string programFolder, Feedback& feedback);
+
+  // The template files found missing, each reported once through `feedback`; a model
+  // built while one is missing lacks those side chains.
+  std::vector<std::string> missingTemplates;
 
   // The inspection file every build writes; empty: none.
   std::string inspectionPath = "./helixtest.pdb";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -412,6 +413,52 @@ TEST_F(ChartOptionsFile, RecordsKeysAndShortFiles) {
   EXPECT_EQ(options.axes[0].fromChain, '\0');  // an empty line
   EXPECT_EQ(options.axes[0].toChain, 'B');
   EXPECT_EQ(options.axes[0].minimum, 0.0f);  // cut short: empty lines
+}
+
+// The shipped options file with one value line replaced: a number that is no finite
+// value within its range refuses the whole file with its line, and the options stay as
+// they were; a line without a number still reads as 0.
+TEST_F(ChartOptionsFile, ValuesThatAreNoNumberWithinTheirRangeRefuseTheFile) {
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(test::ProgramFolder() + kChartOptionsFile, std::ios::binary);
+    for (std::string line; ReadLine(in, line);) lines.push_back(line);
+  }
+  const size_t yaxis = std::find(lines.begin(), lines.end(), "YAXIS") - lines.begin();
+  ASSERT_LT(yaxis + 9, lines.size());
+  auto load = [&](size_t number, const std::string& value, ChartOptions& options,
+                  RecordingFeedback& feedback) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) text += (i + 1 == number ? value : lines[i]) + "\n";
+    return LoadChartOptions(Write(text), options, feedback);
+  };
+  const size_t interval = yaxis + 3, maximum = yaxis + 10, thickness = 3;  // lines from 1
+  const ChartOptions defaults = DefaultChartOptions();
+  for (const auto& [line, bad] : std::vector<std::pair<size_t, std::string>>{{interval, "inf"},
+                                                                             {interval, "nan"},
+                                                                             {maximum, "-inf"},
+                                                                             {maximum, "1e400"},
+                                                                             {maximum, "2e6"},
+                                                                             {thickness, "99999999999"}}) {
+    SCOPED_TRACE(bad);
+    ChartOptions options = defaults;
+    options.axes[1].maximum = 7.0f;
+    RecordingFeedback feedback;
+    EXPECT_FALSE(load(line, bad, options, feedback));
+    ASSERT_EQ(feedback.messages.size(), 1u);
+    EXPECT_EQ(feedback.messages[0].rfind(
+                  "Error: format error in opts.opt on line " + std::to_string(line) + ": ", 0),
+              0u);
+    EXPECT_EQ(options.axes[1].maximum, 7.0f);  // untouched
+    EXPECT_EQ(options.series[0].lineThickness, defaults.series[0].lineThickness);
+  }
+  ChartOptions options = defaults;
+  RecordingFeedback feedback;
+  ASSERT_TRUE(load(maximum, "-1e6", options, feedback));
+  EXPECT_EQ(options.axes[1].maximum, -1e6f);
+  ASSERT_TRUE(load(interval, "none", options, feedback));
+  EXPECT_EQ(options.axes[1].unitInterval, 0.0f);
+  EXPECT_TRUE(feedback.messages.empty());
 }
 
 TEST(ChartSvg, WritesAWellFormedDocument) {

@@ -235,6 +235,25 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("Error: Format error in .tsm file on line 2: bad.tsm"), std::string::npos);
+  // The written file with its first RESIDUE's overall score an infinity: refused, with the
+  // line and the field, never shown as inf.
+  {
+    std::ifstream in("1CRN.tsm", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    const size_t residue = text.find("\nRESIDUE\t") + 1;
+    const int line = static_cast<int>(std::count(text.begin(), text.begin() + residue, '\n')) + 1;
+    size_t field = residue;
+    for (int k = 0; k < 20; ++k) field = text.find('\t', field) + 1;
+    text.replace(field, text.find('\t', field) - field, "inf");
+    std::ofstream("infinite.tsm", std::ios::binary) << text;
+    const auto refused = test::RunCommand(Cli("show infinite.tsm 2>&1"));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("Error: Format error in .tsm file on line " + std::to_string(line) +
+                               ": infinite.tsm: RESIDUE record: field 20 (overall score is not a number"),
+              std::string::npos)
+        << refused.out;
+    EXPECT_EQ(refused.out.find("inf\t"), std::string::npos);
+  }
   EXPECT_EQ(test::RunCommand(Cli("show missing.tsm")).status, 1);
   EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm")).status, 1);
 }
@@ -290,6 +309,35 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
     oriented += line.find("in\u2192out") != std::string::npos || line.find("out\u2192in") != std::string::npos;
   }
   EXPECT_EQ(oriented, 14u);  // seven helices in each of rhodopsin's two chains
+}
+
+TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
+  std::ifstream in(test::DataPath("bacteriorhodopsin_4xxjA.fasta"));
+  std::string header, sequence, line;
+  std::getline(in, header);
+  while (std::getline(in, line)) sequence += line;
+  std::string lower = sequence;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::ofstream(" upper.fasta") << header << '\n' << sequence << '\n';
+  std::ofstream(" lower.fasta") << header << "\n  1 " << lower << "*\n";
+  for (const char* method : {"window", "segments"}) {
+    const std::string command = std::string("spanner2d --format 3line --method ") + method;
+    const auto upper = test::RunCommand(Cli(command + " ' upper.fasta'"));
+    const auto low = test::RunCommand(Cli(command + " ' lower.fasta' 2>&1"));
+    ASSERT_EQ(upper.status, 0) << method;
+    EXPECT_EQ(low.status, 0) << method;
+    EXPECT_EQ(low.out, upper.out) << method;  // nothing on stderr either
+    EXPECT_NE(Lines(upper.out)[2].find("MMMMMMMMMM"), std::string::npos) << method;
+  }
+  std::ofstream("bad.fasta") << ">a\nMKV\n>b\nMKLL\nLL-LL\n";
+  for (const char* method : {"window", "segments"}) {
+    const auto bad =
+        test::RunCommand(Cli(std::string("spanner2d --format 3line --method ") + method + " bad.fasta 2>&1"));
+    EXPECT_EQ(bad.status, 1) << method;
+    EXPECT_NE(bad.out.find("Error: format error in bad.fasta on line 5: '-' is no residue letter"),
+              std::string::npos)
+        << bad.out;
+  }
 }
 
 TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
@@ -355,6 +403,13 @@ TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   const auto soluble = test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1UBQ.pdb")));
   EXPECT_EQ(soluble.status, 0);
   EXPECT_NE(soluble.out.find("Membrane: no membrane placement (score "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("none.pdb"));
+  // What was asked for and not written is said on stderr.
+  const auto crambin =
+      test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1CRN.pdb") + " 2>&1 >/dev/null"));
+  EXPECT_EQ(crambin.status, 0);
+  EXPECT_EQ(crambin.out, "Note: no membrane placement found for " + test::DataPath("1CRN.pdb") +
+                             "; nothing written to none.pdb\n");
   EXPECT_FALSE(std::filesystem::exists("none.pdb"));
   const auto analysed =
       test::RunCommand(Cli("analyse --spanner3d --method slab --residues " + test::DataPath("1U19_tr.pdb")));
@@ -597,6 +652,39 @@ TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
     }
     EXPECT_EQ(atoms, 327) << file;  // crambin's atoms, as analysed
   }
+}
+
+// A structure's name goes into one field of record-per-line files: a line break or TAB
+// in it must not add a record to the custom table, the counts or the list.
+TEST(CliMulti, ANameCannotStartARecordOrAField) {
+  for (const char* folder : {"odd", "plain"}) std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "odd/x\nGRADIENT\t5\nYINTERCEPT\t9\r.pdb",
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "plain/x.pdb",
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::string crambin = " " + test::DataPath("1CRN.pdb");
+  const auto odd = test::RunCommand(
+      Cli("multi --custom-table odd.stb --custom-counts odd.counts odd/*" + crambin + " 2>/dev/null"));
+  const auto plain =
+      test::RunCommand(Cli("multi --custom-table plain.stb plain/*" + crambin + " 2>/dev/null"));
+  ASSERT_EQ(odd.status, 0);
+  ASSERT_EQ(plain.status, 0);
+  const std::string oddTable = ReadAll("odd.stb"), plainTable = ReadAll("plain.stb");
+  EXPECT_EQ(oddTable.substr(0, oddTable.find("FILEPATH")), plainTable.substr(0, plainTable.find("FILEPATH")));
+  EXPECT_EQ(Lines(oddTable).size(), 18u + 2u + 2u);  // SCORES, the curve, one FILEPATH per structure
+  EXPECT_NE(oddTable.find("FILEPATH\todd/x?GRADIENT?5?YINTERCEPT?9?.pdb\n"), std::string::npos);
+  ScoreTable read, reference;
+  ASSERT_TRUE(read.LoadTable("odd.stb", "odd.stb").ok());
+  ASSERT_TRUE(reference.LoadTable("plain.stb", "plain.stb").ok());
+  EXPECT_EQ(read.gradient, reference.gradient);
+  EXPECT_EQ(read.yIntercept, reference.yIntercept);
+  EXPECT_NEAR(read.ExpectedResidueScore(76), reference.ExpectedResidueScore(76), 1e-6);
+  ScoreTable counts;
+  ASSERT_TRUE(counts.AddCounts("odd.counts").ok());
+  EXPECT_EQ(counts.samples.size(), 2u);
+  const auto rows = Table(odd.out);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const auto& row : rows) EXPECT_EQ(row.size(), 6u);
 }
 
 TEST(CliShards, MergedShardsEqualOneRunByteForByte) {

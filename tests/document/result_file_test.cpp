@@ -4,9 +4,12 @@
 #include <signal.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "base/text.h"
+#include "model/structure_builder.h"
+#include "model/structure_file.h"
 #include "scoring/score_table.h"
 #include "scoring/residue_scores.h"
 #include "surface/sasa.h"
@@ -136,6 +139,80 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
   EXPECT_EQ(ReadResult(s, ".").problem, FileProblem::kUnreadable);
 }
 
+// A real result file with one field of one record replaced: every value that is no
+// finite number within its range is refused with that record's line; a field with no
+// number at all still reads as 0, as old files rely on.
+TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
+  test::ScratchFolder scratch;
+  ASSERT_TRUE(WriteResult(Analysed("1CRN.pdb").structure, "crambin.tsm").ok());
+  std::vector<std::string> lines;
+  {
+    std::ifstream in("crambin.tsm", std::ios::binary);
+    for (std::string line; ReadLine(in, line);) lines.push_back(line);
+  }
+  auto lineStarting = [&](const std::string& keyword) {
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].rfind(keyword + "\t", 0) == 0) return i;
+    ADD_FAILURE() << keyword;
+    return size_t{0};
+  };
+  // Field `field` of the first `keyword` record set to `value`: the line refused, 0 when read.
+  auto refusedLine = [&](const std::string& keyword, size_t field, const std::string& value) {
+    const size_t at = lineStarting(keyword);
+    std::vector<std::string> fields = SplitFields(lines[at]);
+    fields.at(field) = value;
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (i != at) {
+        text += lines[i] + "\n";
+        continue;
+      }
+      for (size_t k = 0; k < fields.size(); ++k) text += (k > 0 ? "\t" : "") + fields[k];
+      text += "\n";
+    }
+    WriteText("edited.tsm", text);
+    Structure s;
+    const FileStatus status = ReadResult(s, "edited.tsm");
+    if (status.ok()) return 0;
+    EXPECT_EQ(status.problem, FileProblem::kFormat) << status.Describe();
+    EXPECT_EQ(status.Describe().rfind("Error: format error in edited.tsm on line ", 0), 0u);
+    return status.line;
+  };
+  Structure whole;
+  ASSERT_TRUE(ReadResult(whole, "crambin.tsm").ok());
+  const int structure = static_cast<int>(lineStarting("STRUCTURE")) + 1;
+  const int atom = static_cast<int>(lineStarting("ATOM")) + 1;
+  const int residue = static_cast<int>(lineStarting("RESIDUE")) + 1;
+  const int box = static_cast<int>(lineStarting("XYZEX")) + 1;
+  for (const char* bad : {"inf", "-inf", "nan", "NaN", "1e400", "-1e999", "1e-400"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(refusedLine("STRUCTURE", 1, bad), structure);  // total area
+    EXPECT_EQ(refusedLine("STRUCTURE", 2, bad), structure);  // average score
+    EXPECT_EQ(refusedLine("ATOM", 5, bad), atom);            // x
+    EXPECT_EQ(refusedLine("ATOM", 12, bad), atom);           // accessible area
+    EXPECT_EQ(refusedLine("RESIDUE", 14, bad), residue);     // fraction polar
+    EXPECT_EQ(refusedLine("RESIDUE", 20, bad), residue);     // overall score
+    EXPECT_EQ(refusedLine("XYZEX", 2, bad), box);
+  }
+  // Finite, but out of the stated ranges.
+  EXPECT_EQ(refusedLine("ATOM", 6, "1000001"), atom);        // |y| beyond 1e6 angstrom
+  EXPECT_EQ(refusedLine("ATOM", 10, "12"), atom);            // a radius past 10 angstrom
+  EXPECT_EQ(refusedLine("ATOM", 11, "-1"), atom);            // a negative sphere area
+  EXPECT_EQ(refusedLine("RESIDUE", 12, "200000"), residue);  // side area past 1e5
+  EXPECT_EQ(refusedLine("RESIDUE", 14, "1.5"), residue);     // fraction polar past 1
+  EXPECT_EQ(refusedLine("RESIDUE", 18, "2e6"), residue);     // a score past the tables' 1e6
+  EXPECT_EQ(refusedLine("STRUCTURE", 1, "2e9"), structure);  // total area past 1e9
+  EXPECT_EQ(refusedLine("ATOM", 3, "99999999999"), atom);    // an index past 32 bits
+  EXPECT_EQ(refusedLine("CHAIN", 3, "-99999999999"), static_cast<int>(lineStarting("CHAIN")) + 1);
+  EXPECT_EQ(refusedLine("SIDECHAIN", 1, "4294967296"), residue + 1);
+  // Within range, and the C library's reading of a field without a number: accepted.
+  EXPECT_EQ(refusedLine("ATOM", 5, "-999999.5"), 0);
+  EXPECT_EQ(refusedLine("RESIDUE", 13, "-250"), 0);  // more exposed than the reference
+  EXPECT_EQ(refusedLine("RESIDUE", 19, "1e6"), 0);
+  EXPECT_EQ(refusedLine("STRUCTURE", 2, "none"), 0);
+  EXPECT_EQ(refusedLine("ATOM", 12, ""), 0);
+}
+
 TEST(ResultFile, FailedWritesKeepTheOldFileAndSayWhy) {
   test::ScratchFolder scratch;
   WriteText("keep.tsm", "STRUCTURE\t1\t2\nEND");
@@ -146,6 +223,58 @@ TEST(ResultFile, FailedWritesKeepTheOldFileAndSayWhy) {
   std::filesystem::create_directory("taken.tsm");
   EXPECT_EQ(WriteResult(Structure(), "taken.tsm").problem, FileProblem::kWriteFailed);
   EXPECT_EQ(ReadAll("keep.tsm"), "STRUCTURE\t1\t2\nEND");
+}
+
+// An assembly of 100 copies of crambin's chain: past the 84 identifiers of the pool the
+// letters repeat, but every chain keeps its full name, also through a result file.
+TEST(StructureFiles, AHundredChainsKeepTheirNames) {
+  test::ScratchFolder scratch;
+  std::ifstream in(test::DataPath("mmcif/1CRN.cif"));
+  std::string head, rows, line;
+  while (std::getline(in, line)) {
+    if (line.rfind("ATOM ", 0) == 0) {
+      rows += line + "\n";
+    } else if (rows.empty()) {
+      head += line + "\n";
+    }
+  }
+  std::string text = head;
+  for (int k = 1; k <= 100; ++k) {
+    std::istringstream atoms(rows);
+    while (std::getline(atoms, line)) {
+      std::vector<std::string> f;
+      std::istringstream words(line);
+      for (std::string w; words >> w;) f.push_back(w);
+      f[6] = f[23] = "A-" + std::to_string(k);  // label_asym_id, auth_asym_id
+      f[10] = std::to_string(std::stod(f[10]) + 40.0 * k);
+      for (const std::string& w : f) text += w + " ";
+      text += "\n";
+    }
+  }
+  std::ofstream("assembly.cif") << text << "#\n";
+  const StructureFile file = ReadStructure("assembly.cif", test::StandardHetRadii());
+  ASSERT_TRUE(file.status.ok()) << file.status.Describe();
+  const Structure& s = file.structure;
+  ASSERT_EQ(s.chains.size(), 100u);
+  std::set<char> ids;
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    EXPECT_EQ(s.ChainName(k), "A-" + std::to_string(k + 1));
+    const char id = s.chains[k].chainId;
+    EXPECT_TRUE(id > ' ' && id < 0x7f && std::string("'\"#$_;[].?").find(id) == std::string::npos) << id;
+    if (k < ChainIdPool().size()) {
+      EXPECT_TRUE(ids.insert(id).second) << k;  // distinct while the pool lasts
+    }
+  }
+  EXPECT_EQ(s.chains[84].chainId, 'A');
+  Structure stored;
+  std::stringstream result;
+  WriteResult(s, result);
+  ASSERT_TRUE(ReadResult(stored, result, "assembly.tsm").ok());
+  ASSERT_EQ(stored.chains.size(), 100u);
+  for (size_t k = 0; k < 100; ++k) {
+    EXPECT_EQ(stored.ChainName(k), s.ChainName(k));
+    EXPECT_EQ(stored.chains[k].chainId, s.chains[k].chainId);
+  }
 }
 
 }  // namespace

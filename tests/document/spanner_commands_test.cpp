@@ -1,11 +1,11 @@
-#include "document/tessmol_doc.h"
-
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <fstream>
+#include <map>
 
 #include "document/result_file.h"
+#include "document/tessmol_doc.h"
 #include "test_support.h"
 #include "transmembrane/fasta.h"
 
@@ -16,24 +16,60 @@ void Write(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-TEST(Fasta, HeadersEmptyLinesAndOddCharacters) {
+std::vector<std::string> Sequences(const FastaFile& f) {
+  std::vector<std::string> out;
+  for (const FastaRecord& r : f.records) out.push_back(r.sequence);
+  return out;
+}
+
+TEST(Fasta, HeadersEmptyLinesAndSkippedCharacters) {
   test::ScratchFolder scratch;
   Write("a.fasta", ">first\nMK\n\nV\n>second\n>third\r\nAC D\r\n");
   FastaFile f = ReadFasta("a.fasta");
-  ASSERT_EQ(f.status, FastaStatus::kOk);
-  EXPECT_EQ(f.sequences, (std::vector<std::string>{"MKV", "", "AC D"}));
+  ASSERT_TRUE(f.status.ok());
+  EXPECT_EQ(Sequences(f), (std::vector<std::string>{"MKV", "", "ACD"}));
+  EXPECT_EQ(f.records[2].name, "third");
+  EXPECT_EQ(f.records[2].headerLine, 6);
+  // Case, blanks, position numbers and the stop are no residues.
+  Write("g.fasta", ">p\n     1 mkvLL ggaa\n    11 WY*\n  \t\n");
+  f = ReadFasta("g.fasta");
+  ASSERT_TRUE(f.status.ok()) << f.status.Describe();
+  EXPECT_EQ(Sequences(f), std::vector<std::string>{"MKVLLGGAAWY"});
   Write("b.fasta", "\n>late header\nMKV\n");
-  EXPECT_EQ(ReadFasta("b.fasta").status, FastaStatus::kNotFasta);
+  EXPECT_EQ(ReadFasta("b.fasta").status.detail, kFastaNoHeader);
   Write("c.fasta", "MKV\n>header\nMKV\n");
-  EXPECT_EQ(ReadFasta("c.fasta").status, FastaStatus::kNotFasta);
+  EXPECT_EQ(ReadFasta("c.fasta").status.detail, kFastaNoHeader);
   Write("d.fasta", ">only a header\n");
   f = ReadFasta("d.fasta");
-  EXPECT_EQ(f.status, FastaStatus::kOk);
-  EXPECT_EQ(f.sequences, std::vector<std::string>{""});
+  EXPECT_TRUE(f.status.ok());
+  EXPECT_EQ(Sequences(f), std::vector<std::string>{""});
   Write("e.fasta", "");
-  EXPECT_EQ(ReadFasta("e.fasta").status, FastaStatus::kNotFasta);
-  EXPECT_EQ(ReadFasta("missing.fasta").status, FastaStatus::kCannotOpen);
-  EXPECT_EQ(ReadFasta(scratch.path().string()).status, FastaStatus::kCannotOpen);
+  EXPECT_EQ(ReadFasta("e.fasta").status.detail, kFastaNoHeader);
+  EXPECT_EQ(ReadFasta("missing.fasta").status.problem, FileProblem::kMissing);
+  EXPECT_EQ(ReadFasta(scratch.path().string()).status.problem, FileProblem::kUnreadable);
+}
+
+TEST(Fasta, AnyOtherCharacterIsAFormatErrorOnItsLine) {
+  test::ScratchFolder scratch;
+  for (const auto& [text, line] : std::vector<std::pair<std::string, int>>{
+           {">a\nMKV\nMK-V\n", 3}, {">a\nMK\n>b\nAC*D\n", 4}, {">a\nMK.\n", 2}, {">a\nM\xe9K\n", 2}}) {
+    Write("bad.fasta", text);
+    const FastaFile f = ReadFasta("bad.fasta");
+    EXPECT_EQ(f.status.problem, FileProblem::kFormat) << text;
+    EXPECT_EQ(f.status.line, line) << text;
+  }
+}
+
+TEST(Fasta, RareLettersAreResiduesNamedOnceInAWarning) {
+  test::ScratchFolder scratch;
+  Write("r.fasta", ">r\nXXbuXoZjXB\n>plain\nMKV\n");
+  const FastaFile f = ReadFasta("r.fasta");
+  ASSERT_TRUE(f.status.ok());
+  EXPECT_EQ(f.records[0].rareLetters, "XBUOZJ");
+  EXPECT_EQ(RareLetterWarning("r.fasta", f.records[0]),
+            "Warning: r.fasta holds X, B, U, O, Z, J: modelled as ALA, ASN, CYS, LYS, GLN, LEU");
+  EXPECT_EQ(RareLetterWarning("r.fasta", f.records[1]), "");
+  for (char c = 'A'; c <= 'Z'; ++c) EXPECT_NE(ResidueNameForLetter(c), "UNK") << c;
 }
 
 struct Session {
@@ -54,24 +90,23 @@ TEST(Spanner2D, ModelsRowsAndResultFiles) {
   Write("mkv.txt", ">x\nMK\n\nV \n");
   Write("two.fa", ">a\nMKVL\n>b\nAG\n");
   std::vector<std::string> names;
-  ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](const Protein& p) {
-    names.push_back(p.fileName);
-    for (const Residue& r : p.structure.residues) EXPECT_EQ(r.secStruct, 1);
+  ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](const Protein& p, const FastaRecord& r) {
+    names.push_back(p.fileName + ":" + r.name);
+    for (const Residue& residue : p.structure.residues) EXPECT_EQ(residue.secStruct, 1);
   }));
-  EXPECT_EQ(names, (std::vector<std::string>{"mkv.txt", "two.fa"}));
-  ASSERT_EQ(s.doc.entries().size(), 2u);
+  EXPECT_EQ(names, (std::vector<std::string>{"mkv.txt:x", "two.fa:a", "two.fa:b"}));
+  ASSERT_EQ(s.doc.entries().size(), 3u);  // one row per record
   EXPECT_EQ(s.doc.entries()[0].resultPath, "./mkv.tsm");
+  EXPECT_EQ(s.doc.entries()[2].resultPath, "./two-2.tsm");
   Structure stored;
   ASSERT_TRUE(ReadResult(stored, "mkv.tsm").ok());
-  ASSERT_EQ(stored.residues.size(), 4u);  // M K V and the trailing blank
-  EXPECT_EQ(stored.residues[3].name, "UNK");
+  ASSERT_EQ(stored.residues.size(), 3u);  // M K V; the trailing blank is no residue
   stored = Structure();
-  ASSERT_TRUE(ReadResult(stored, "two.tsm").ok());
-  ASSERT_EQ(stored.chains.size(), 2u);
-  EXPECT_EQ(stored.chains[1].chainId, 'B');
-  EXPECT_EQ(stored.chains[1].firstResidue, 4);
-  EXPECT_FALSE(s.doc.structureLoaded());        // the document's protein is not touched
-  EXPECT_EQ(s.feedback.messages.size(), 1u);  // the UNK residue's missing template
+  ASSERT_TRUE(ReadResult(stored, "two-2.tsm").ok());
+  ASSERT_EQ(stored.chains.size(), 1u);
+  EXPECT_EQ(stored.residues.size(), 2u);
+  EXPECT_FALSE(s.doc.structureLoaded());  // the document's protein is not touched
+  EXPECT_TRUE(s.feedback.messages.empty());
   EXPECT_EQ(s.feedback.documentChanges, 1);
 }
 
@@ -81,29 +116,75 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
   Write("good.txt", ">x\nMKV\n");
   Write("header.txt", ">x\n");
   Write("plain.txt", "MKV\n");
+  // A record without residues fails the run; the other files are still done.
   EXPECT_FALSE(s.doc.RunSpanner2D({"good.txt", "header.txt", "good.txt"}));
-  EXPECT_EQ(s.doc.entries().size(), 1u);  // what was done before the stop stays
-  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file: header.txt");
+  EXPECT_EQ(s.doc.entries().size(), 2u);
+  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file: header.txt (x, line 1)");
   EXPECT_FALSE(s.doc.RunSpanner2D({"plain.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: file not in FASTA format: plain.txt");
   EXPECT_FALSE(s.doc.RunSpanner2D({"missing.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: Failed to open missing.txt");
-  EXPECT_EQ(s.feedback.documentChanges, 0);
+  EXPECT_EQ(s.feedback.documentChanges, 1);
 }
 
-TEST(Spanner2D, ChainsPastZKeepPrintableNames) {
+// The flags of each record's residues, as 0/1 text, by record name.
+std::map<std::string, std::string> FlagsByRecord(CTessmolDoc& doc, const std::vector<std::string>& files) {
+  std::map<std::string, std::string> flags;
+  EXPECT_TRUE(doc.RunSpanner2D(files, [&](const Protein& p, const FastaRecord& r) {
+    for (const Residue& residue : p.structure.residues) flags[r.name] += residue.transmembrane ? '1' : '0';
+  }));
+  return flags;
+}
+
+class Spanner2DRecords : public testing::TestWithParam<TmMethod> {};
+
+TEST_P(Spanner2DRecords, CaseAndFileLayoutDoNotChangeTheSegments) {
   test::ScratchFolder scratch;
   Session s(scratch);
-  std::string fasta;
-  for (int i = 0; i < 205; ++i) fasta += ">s" + std::to_string(i) + "\nMK\n";
-  Write("many.fasta", fasta);
-  ASSERT_TRUE(s.doc.RunSpanner2D({"many.fasta"}));
-  Structure stored;
-  ASSERT_TRUE(ReadResult(stored, "many.tsm").ok());
-  ASSERT_EQ(stored.chains.size(), 205u);
-  EXPECT_EQ(stored.chains[26].chainId, 'a');
-  EXPECT_EQ(stored.chains[201].chainId, 'P');  // 201 = 3 x 62 + 15
-  for (const Chain& c : stored.chains) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c.chainId)));
+  AnalysisSettings settings = s.doc.settings();
+  settings.tmMethod = GetParam();
+  s.doc.SetSettings(settings);
+  std::string all, lower;
+  std::vector<std::string> apart;
+  for (const char* file : {"bacteriorhodopsin_4xxjA.fasta", "rhodopsin_1gzmA.fasta"}) {
+    std::ifstream in(test::DataPath(file));
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    all += text;
+    std::string low = text;
+    bool header = false;
+    for (char& c : low) {
+      if (c == '>') header = true;
+      if (c == '\n') header = false;
+      if (!header) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    lower += low + "*\n";
+    apart.push_back(test::DataPath(file));
+  }
+  Write("all.fasta", all);
+  Write("lower.fasta", lower);
+  const auto together = FlagsByRecord(s.doc, {"all.fasta"});
+  ASSERT_EQ(together.size(), 2u);
+  EXPECT_EQ(FlagsByRecord(s.doc, apart), together);
+  EXPECT_EQ(FlagsByRecord(s.doc, {"lower.fasta"}), together);
+  for (const auto& [name, flags] : together) EXPECT_NE(flags.find("1111111111"), std::string::npos) << name;
+  EXPECT_TRUE(s.feedback.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothMethods, Spanner2DRecords,
+                         testing::Values(TmMethod::kWindow, TmMethod::kSegments), [](const auto& info) {
+                           return info.param == TmMethod::kWindow ? "window" : "segments";
+                         });
+
+TEST(Spanner2D, RareLettersWarnOnceAndAFormatErrorFailsTheRun) {
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  Write("rare.fasta", ">r\nMKXXXXLLLLBBZ\nXXU\n>bad\nMKV\nMK?V\n>never\nMKV\n");
+  EXPECT_FALSE(s.doc.RunSpanner2D({"rare.fasta"}));
+  EXPECT_EQ(s.doc.entries().size(), 1u);
+  ASSERT_EQ(s.feedback.messages.size(), 2u);
+  EXPECT_EQ(s.feedback.messages[0],
+            "Warning: rare.fasta (r, line 1) holds X, B, Z, U: modelled as ALA, ASN, GLN, CYS");
+  EXPECT_EQ(s.feedback.messages[1], "Error: format error in rare.fasta on line 6: '?' is no residue letter");
 }
 
 // Segments of a 0/1 label string: (first, last) index pairs.
@@ -134,7 +215,7 @@ TEST_P(Spanner2DOnMembraneProteins, FindsSegmentsWhereTheStructureHasThem) {
   test::ScratchFolder scratch;
   Session s(scratch);
   std::string predicted;
-  ASSERT_TRUE(s.doc.RunSpanner2D({test::DataPath(file)}, [&](const Protein& p) {
+  ASSERT_TRUE(s.doc.RunSpanner2D({test::DataPath(file)}, [&](const Protein& p, const FastaRecord&) {
     for (const Residue& r : p.structure.residues) predicted += r.transmembrane ? '1' : '0';
   }));
   ASSERT_EQ(predicted.size(), labels.size());

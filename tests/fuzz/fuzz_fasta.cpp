@@ -12,16 +12,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzz::ScratchPath("input.fasta");
   fuzz::WriteBytes(path, data, size);
   const FastaFile fasta = ReadFasta(path);
-  if (fasta.status != FastaStatus::kOk) return 0;
+  if (!fasta.status) return 0;
   size_t total = 0;
-  for (const std::string& s : fasta.sequences) total += s.size();
+  for (const FastaRecord& r : fasta.records) {
+    total += r.sequence.size();
+    for (char c : r.sequence) FUZZ_CHECK(ResidueNameForLetter(c) != "UNK");  // every letter is a residue
+  }
   if (total > 400) return 0;  // one input stays fast
   static const SegmentParams params = [] {
     SegmentParams p;
     LoadSegmentParams(fuzz::ProgramFolder() + kSegmentParamsFile, p);
     return p;
   }();
-  for (const std::string& sequence : fasta.sequences) {
+  for (const FastaRecord& record : fasta.records) {
+    const std::string& sequence = record.sequence;
     const std::vector<TmSegment> segments = PredictSegments(sequence, params);
     for (size_t k = 0; k < segments.size(); ++k) {
       FUZZ_CHECK(segments[k].first >= 0 && segments[k].first <= segments[k].last);
@@ -30,9 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (total > 40) return 0;  // the helix model of short inputs only: its cost grows fast
-  Protein model;
-  model.structure = fuzz::Builder().BuildFromSequences(fasta.sequences);
-  if (model.structure.atoms.empty()) return 0;
-  if (fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
+  for (const FastaRecord& record : fasta.records) {
+    Protein model;
+    model.structure = fuzz::Builder().BuildFromSequences({record.sequence});
+    if (model.structure.atoms.empty()) continue;
+    if (fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
+  }
   return 0;
 }

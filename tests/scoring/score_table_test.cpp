@@ -155,6 +155,73 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
   EXPECT_EQ(table.SaveTable((folder_ / "no_such_folder" / "x.stb").string()).problem, FileProblem::kWriteFailed);
 }
 
+// Values no table holds are refused with their line, and the real table still reads:
+// otherwise they read as 0 or make averages and expected scores infinite.
+TEST_F(ScoreTableFiles, NumbersOutOfTheirRangeAreRefused) {
+  std::ifstream in(test::ProgramFolder() + "/Tessmol_Files/Default.stb", std::ios::binary);
+  const std::string full((std::istreambuf_iterator<char>(in)), {});
+  const size_t gradientAt = full.find("GRADIENT");
+  const int gradientLine =
+      static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(gradientAt), '\n')) + 1;
+  const std::string rows = full.substr(0, gradientAt);
+  const std::pair<std::string, int> cases[] = {
+      {rows + "GRADIENT\tnan\nYINTERCEPT\t-0.83\n", gradientLine},
+      {rows + "GRADIENT\tinf\nYINTERCEPT\t-0.83\n", gradientLine},
+      {rows + "GRADIENT\t1.008\nYINTERCEPT\t1e308\n", gradientLine + 1},
+      {rows + "GRADIENT\t1.008\nYINTERCEPT\t-1e3\n", gradientLine + 1},
+      {Row("1") + Row("1e38"), 2},
+      {Row("1") + Row("-inf"), 2}};
+  for (const auto& [text, line] : cases) {
+    ScoreTable table;
+    const FileStatus status = table.LoadTable(Write("bad.stb", text), "bad.stb");
+    EXPECT_EQ(status.problem, FileProblem::kFormat) << text.substr(text.size() - 40);
+    EXPECT_EQ(status.line, line);
+    EXPECT_EQ(table.gradient, kBuiltInGradient);
+  }
+  ScoreTable table;
+  ASSERT_TRUE(table.LoadTable(Write("good.stb", rows + "GRADIENT\t10\nYINTERCEPT\t-100\n"), "good.stb").ok());
+  // The steepest curve a table may hold still gives a finite expected score.
+  EXPECT_TRUE(std::isfinite(table.ExpectedResidueScore(2000000000)));
+}
+
+TEST_F(ScoreTableFiles, CountsOutOfTheirRangeAreRefused) {
+  std::string head = "TESSMOLCOUNTS\t1\n";
+  for (int r = 0; r < 17; ++r) {
+    head += "COUNTS";
+    for (int c = 0; c < 20; ++c) head += "\t3";
+    head += "\n";
+  }
+  auto last = [](const std::string& first) {
+    std::string t = "COUNTS\t" + first;
+    for (int c = 1; c < 20; ++c) t += "\t3";
+    return t + "\n";
+  };
+  const std::string sample = "SAMPLE\t0\t5.5\t100\t/data/x.pdb\n";
+  const std::pair<std::string, int> cases[] = {
+      {head + last("99999999999999999999"), 19},
+      {head + last("nan"), 19},
+      {head + last("-1"), 19},
+      {head + last("9007199254740993"), 19},
+      {head + last("3") + "SAMPLE\t0\tinf\t100\t/x\n", 20},
+      {head + last("3") + "SAMPLE\t99999999999999999999\t1\t100\t/x\n", 20},
+      {head + last("3") + "SAMPLE\t0\t1\t-5\t/x\n", 20}};
+  for (const auto& [text, line] : cases) {
+    ScoreTable table;
+    const FileStatus status = table.AddCounts(Write("bad.counts", text));
+    EXPECT_EQ(status.problem, FileProblem::kFormat) << text.substr(text.size() - 50);
+    EXPECT_EQ(status.line, line);
+    EXPECT_EQ(table.counts[0], 1);  // the initial 1 of every cell
+  }
+  // Counts that are fine alone but whose sum would leave the range are refused too.
+  ScoreTable table;
+  const std::string big =
+      Write("big.counts", head + last("9007199254740000") + sample + "SAMPLE\t1\tnone\t7\t/y\n");
+  ASSERT_TRUE(table.AddCounts(big).ok());
+  EXPECT_EQ(table.counts[17 * 20], 9007199254740001);
+  EXPECT_TRUE(std::isnan(table.samples[1].logTotalScore));
+  EXPECT_EQ(table.AddCounts(big).line, 19);
+}
+
 // Two writers of one table never leave a mixed or partial file behind.
 TEST_F(ScoreTableFiles, ConcurrentWritersNeverInterleave) {
   const std::string path = (folder_ / "shared.stb").string();

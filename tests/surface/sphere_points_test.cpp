@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/text.h"
+#include "surface/sasa.h"
 #include "test_support.h"
 
 namespace tessmol {
@@ -70,6 +72,51 @@ TEST(SpherePoints, FileFormatEdges) {
   EXPECT_TRUE(ReadSpherePoints((folder / "missing.txt").string()).empty());
   EXPECT_TRUE(ReadSpherePoints(folder.string()).empty());
   std::filesystem::remove_all(folder);
+}
+
+// The 92-point set with one coordinate line replaced: a value that is no finite number
+// within +-1000 refuses the file with its line; the set as shipped reads.
+TEST(SpherePoints, CoordinatesThatAreNoFiniteNumberRefuseTheFileWithTheirLine) {
+  test::ScratchFolder scratch;
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(test::ProgramFolder() + SpherePointFile(0), std::ios::binary);
+    for (std::string line; ReadLine(in, line);) lines.push_back(line);
+  }
+  ASSERT_EQ(lines.size(), 1u + 3 * 92);
+  auto read = [&](size_t number, const std::string& value, FileStatus& status) {
+    std::ofstream out("points.txt", std::ios::binary);
+    for (size_t i = 0; i < lines.size(); ++i) out << (i + 1 == number ? value : lines[i]) << '\n';
+    out.close();
+    return ReadSpherePoints("points.txt", nullptr, &status);
+  };
+  for (const char* bad : {"inf", "-inf", "nan", "1e39", "1e400", "1000.5"}) {
+    SCOPED_TRACE(bad);
+    FileStatus status;
+    EXPECT_TRUE(read(200, bad, status).empty());
+    EXPECT_EQ(status.problem, FileProblem::kFormat);
+    EXPECT_EQ(status.line, 200);
+  }
+  FileStatus status;
+  EXPECT_TRUE(read(1, "99999999999", status).empty());  // the count
+  EXPECT_EQ(status.line, 1);
+  const auto points = read(200, "-999", status);  // off the sphere, but finite: sampled as before
+  ASSERT_EQ(points.size(), 92u);
+  EXPECT_TRUE(status.ok());
+  EXPECT_EQ(points[(200 - 2) / 3][(200 - 2) % 3], -999.0f);
+  // The pass says which file and line it refused.
+  const std::string folder = scratch.path().string();
+  read(7, "nan", status);
+  std::filesystem::create_directories(folder + "/Sphere_Points");
+  std::filesystem::copy_file("points.txt", folder + SpherePointFile(0));
+  Protein protein = test::LoadedProtein("1CRN.pdb", false);
+  RecordingFeedback feedback;
+  EXPECT_FALSE(CalculateSASA(protein, 0, folder, feedback));
+  ASSERT_EQ(feedback.messages.size(), 1u);
+  EXPECT_EQ(feedback.messages[0],
+            "Error: format error in " + folder + SpherePointFile(0) +
+                " on line 7: the coordinate is not a number from -1000 to 1000. Surface "
+                "areas were not calculated.");
 }
 
 }  // namespace
