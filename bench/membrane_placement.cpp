@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "document/tessmol_doc.h"
 #include "base/program_folder.h"
+#include "document/tessmol_doc.h"
 #include "transmembrane/geometry.h"
 #include "transmembrane/membrane_slab.h"
 

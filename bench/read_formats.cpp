@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "base/program_folder.h"
+#include "model/het_radii_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
-#include "model/het_radii_file.h"
 #include "surface/sasa.h"
 
 namespace {
@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
-    std::printf("%-28s %9zu %12.4f %16.4f\n", argv[a], atoms, best, best / (static_cast<double>(atoms) / 1e4));
+    std::printf("%-28s %9zu %12.4f %16.4f\n", argv[a], atoms, best,
+                best / (static_cast<double>(atoms) / 1e4));
   }
   tessmol::StructureFile file = tessmol::ReadStructure(argv[1], radii);
   tessmol::Protein protein;
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
   settings.threads = 1;
   tessmol::CalculateSASA(protein, 2, tessmol::ExecutableFolder(), quiet, settings);
   const double analysis = Since(t0);
-  std::printf("secondary structure of %s: %.4f s, %.1f %% of load and surface areas (%.4f s, one thread)\n", argv[1],
-              assign, 100.0 * assign / (assign + analysis), analysis);
+  std::printf("secondary structure of %s: %.4f s, %.1f %% of load and surface areas (%.4f s, one thread)\n",
+              argv[1], assign, 100.0 * assign / (assign + analysis), analysis);
   return 0;
 }

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-#include "model/pdb_reader.h"
 #include "base/program_folder.h"
-#include "model/protein.h"
 #include "model/het_radii_file.h"
+#include "model/pdb_reader.h"
+#include "model/protein.h"
 
 int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;

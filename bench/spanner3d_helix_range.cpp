@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "document/tessmol_doc.h"
 #include "base/program_folder.h"
+#include "document/tessmol_doc.h"
 
 namespace {
 
@@ -62,8 +62,9 @@ int main(int argc, char** argv) {
   const tessmol::ModelHelixRange ranges[2] = {tessmol::ModelHelixRange::kNone,
                                               tessmol::ModelHelixRange::kWholeModel};
   int totalAnnotated = 0, totalFound[4] = {}, totalPredicted[4] = {}, totalTrue[4] = {};
-  std::printf("%-12s %9s | %-28s | %-28s | %-28s | %-28s\n", "structure", "annotated", "no range: found / predicted",
-              "whole model: found / predicted", "segments: found / predicted", "slab: found / predicted");
+  std::printf("%-12s %9s | %-28s | %-28s | %-28s | %-28s\n", "structure", "annotated",
+              "no range: found / predicted", "whole model: found / predicted", "segments: found / predicted",
+              "slab: found / predicted");
   for (int a = 1; a + 1 < argc; a += 2) {
     tessmol::CTessmolDoc doc(state, quiet);
     tessmol::AnalysisSettings settings;

@@ -12,7 +12,7 @@ packages=(
   snakemake slurm-wlm munge poppler-utils
   toppred emboss
   qt6-base-dev xvfb xauth fonts-dejavu-core
-  clang
+  clang clang-format
 )
 
 missing=()

@@ -15,9 +15,9 @@
 #endif
 
 #include "model/het_atom_radii.h"
+#include "model/het_radii_file.h"
 #include "model/pdb_reader.h"
 #include "model/protein.h"
-#include "model/het_radii_file.h"
 
 namespace tessmol::test {
 

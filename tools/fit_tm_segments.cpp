@@ -86,7 +86,8 @@ struct Score {
 
 // Log-odds of residue types in one kind of position against the residues of no segment
 // and no flank (and every residue of the soluble chains).
-void FitScale(const std::vector<const Chain*>& membrane, const std::vector<const Chain*>& soluble, SegmentParams& p) {
+void FitScale(const std::vector<const Chain*>& membrane, const std::vector<const Chain*>& soluble,
+              SegmentParams& p) {
   enum { kCore, kCap, kFlank, kOther };
   std::vector<std::vector<double>> counts(4, std::vector<double>(tessmol::kSegmentScaleSize, 1.0));
   const int capLength = std::max(p.capLength, 1), flankLength = std::max(p.flankLength, 1);
@@ -112,7 +113,8 @@ void FitScale(const std::vector<const Chain*>& membrane, const std::vector<const
     for (double v : counts[k]) totals[k] += v;
   auto logOdds = [&](int k, std::array<float, tessmol::kSegmentScaleSize>& scale) {
     for (int t = 0; t < tessmol::kSegmentScaleSize; ++t)
-      scale[t] = static_cast<float>(std::log((counts[k][t] / totals[k]) / (counts[kOther][t] / totals[kOther])));
+      scale[t] =
+          static_cast<float>(std::log((counts[k][t] / totals[k]) / (counts[kOther][t] / totals[kOther])));
     // Letters that are no residue (X, B, Z) are too rare to say anything: neutral.
     scale[20] = 0.0f;
   };
@@ -146,7 +148,8 @@ Score Evaluate(const std::vector<const Chain*>& membrane, const std::vector<cons
     annotated += static_cast<long>(c->truth.size());
     predicted += static_cast<long>(segments.size());
     found += matched;
-    if (matched == static_cast<long>(c->truth.size()) && matched == static_cast<long>(segments.size())) ++perfect;
+    if (matched == static_cast<long>(c->truth.size()) && matched == static_cast<long>(segments.size()))
+      ++perfect;
   }
   for (const Chain* c : soluble) {
     const auto segments = tessmol::BestSegments(tessmol::MakeTracks(c->types, p), p);
@@ -189,9 +192,12 @@ SegmentParams Fit(const std::vector<const Chain*>& membrane, const std::vector<c
   };
   for (int sweep = 0; sweep < 3; ++sweep) {
     tryValues(&SegmentParams::window, std::vector<int>{5, 9, 11, 13, 15, 17, 19, 21, 25});
-    tryValues(&SegmentParams::bias, std::vector<float>{-0.6f, -0.5f, -0.4f, -0.3f, -0.2f, -0.1f, 0.0f, 0.1f, 0.2f, 0.4f});
-    tryValues(&SegmentParams::cost, std::vector<float>{0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f, 10.0f});
-    tryValues(&SegmentParams::anchor, std::vector<float>{2.0f, 4.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 12.0f, 14.0f, 16.0f});
+    tryValues(&SegmentParams::bias,
+              std::vector<float>{-0.6f, -0.5f, -0.4f, -0.3f, -0.2f, -0.1f, 0.0f, 0.1f, 0.2f, 0.4f});
+    tryValues(&SegmentParams::cost,
+              std::vector<float>{0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f, 10.0f});
+    tryValues(&SegmentParams::anchor,
+              std::vector<float>{2.0f, 4.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 12.0f, 14.0f, 16.0f});
     tryValues(&SegmentParams::minLength, std::vector<int>{8, 10, 12, 14, 16, 18});
     tryValues(&SegmentParams::maxLength, std::vector<int>{22, 25, 28, 30, 33, 36, 40});
     tryValues(&SegmentParams::minLoop, std::vector<int>{1, 2, 3, 4, 6, 8});
@@ -199,7 +205,8 @@ SegmentParams Fit(const std::vector<const Chain*>& membrane, const std::vector<c
     tryValues(&SegmentParams::lengthPenalty, std::vector<float>{0.0f, 0.1f, 0.2f, 0.4f, 0.8f});
     tryValues(&SegmentParams::capLength, std::vector<int>{2, 3, 4, 6});
     tryValues(&SegmentParams::flankLength, std::vector<int>{3, 5, 8});
-    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.1f, 0.2f, 0.3f, 0.5f, 0.75f, 1.0f, 1.5f});
+    tryValues(&SegmentParams::topologyWeight,
+              std::vector<float>{0.0f, 0.1f, 0.2f, 0.3f, 0.5f, 0.75f, 1.0f, 1.5f});
     tryValues(&SegmentParams::topologyReach, std::vector<int>{5, 8, 12, 15, 20, 30});
   }
   return p;
@@ -207,8 +214,9 @@ SegmentParams Fit(const std::vector<const Chain*>& membrane, const std::vector<c
 
 std::string Describe(const Score& s) {
   char text[160];
-  std::snprintf(text, sizeof text, "recall %.3f  precision %.3f  F1 %.3f  Qok %.3f  soluble with a segment %.4f",
-                s.recall, s.precision, s.f1, s.qok, s.falsePositive);
+  std::snprintf(text, sizeof text,
+                "recall %.3f  precision %.3f  F1 %.3f  Qok %.3f  soluble with a segment %.4f", s.recall,
+                s.precision, s.f1, s.qok, s.falsePositive);
   return text;
 }
 
@@ -227,7 +235,8 @@ int main(int argc, char** argv) {
   double sums[5] = {};
   for (int fold = 0; fold < 5; ++fold) {
     std::vector<const Chain*> trainM, trainS, testM, testS;
-    for (size_t i = 0; i < membrane.size(); ++i) (int(i % 5) == fold ? testM : trainM).push_back(&membrane[i]);
+    for (size_t i = 0; i < membrane.size(); ++i)
+      (int(i % 5) == fold ? testM : trainM).push_back(&membrane[i]);
     for (size_t i = 0; i < soluble.size(); ++i) (int(i % 5) == fold ? testS : trainS).push_back(&soluble[i]);
     const SegmentParams p = Fit(trainM, trainS);
     const Score s = Evaluate(testM, testS, p);
@@ -244,10 +253,10 @@ int main(int argc, char** argv) {
     sums[3] += s.qok;
     sums[4] += s.falsePositive;
     report << "# fold " << fold + 1 << ": " << Describe(s) << " (window " << p.window << ", bias " << p.bias
-           << ", cost " << p.cost << ", anchor " << p.anchor << ", lengths " << p.minLength << "-" << p.maxLength << " (" << p.lengthPenalty << " a residue past "
-           << p.preferredLength << "), loop " << p.minLoop << ", caps "
-           << p.capLength << ", flanks " << p.flankLength << ", positive inside " << p.topologyWeight << " within "
-           << p.topologyReach << ")\n";
+           << ", cost " << p.cost << ", anchor " << p.anchor << ", lengths " << p.minLength << "-"
+           << p.maxLength << " (" << p.lengthPenalty << " a residue past " << p.preferredLength << "), loop "
+           << p.minLoop << ", caps " << p.capLength << ", flanks " << p.flankLength << ", positive inside "
+           << p.topologyWeight << " within " << p.topologyReach << ")\n";
   }
   Score mean;
   mean.recall = sums[0] / 5;

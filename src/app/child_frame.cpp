@@ -15,8 +15,8 @@
 
 #include "app/options_sheet.h"
 #include "app/settings.h"
-#include "document/report.h"
 #include "base/file_status.h"
+#include "document/report.h"
 #include "views/chart_view.h"
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"
@@ -168,7 +168,8 @@ void CChildFrame::OnOptions() {
   doc().SetSettings(sheet.settings());
   // The folder for result files is remembered for the next documents and runs.
   QSettings(QString::fromLatin1(kSettingsKey), QStringLiteral("Tessmol"))
-      .setValue(QStringLiteral("Working Directory"), QString::fromStdString(sheet.settings().workingDirectory));
+      .setValue(QStringLiteral("Working Directory"),
+                QString::fromStdString(sheet.settings().workingDirectory));
 }
 
 void CChildFrame::OnChartOptions() {
@@ -216,7 +217,9 @@ void CChildFrame::OnEntryActivated(int index, const QString& name) {
 
 void CChildFrame::OnCopy() {
   QClipboard* clipboard = QGuiApplication::clipboard();
-  auto has = [](QWidget* pane) { return pane->hasFocus() || pane->isAncestorOf(QApplication::focusWidget()); };
+  auto has = [](QWidget* pane) {
+    return pane->hasFocus() || pane->isAncestorOf(QApplication::focusWidget());
+  };
   if (has(list_)) {
     clipboard->setText(RowsAsTsv(*list_));
   } else if (has(summary_)) {

@@ -11,8 +11,8 @@
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
-#include "document/process_state.h"
 #include "base/file_status.h"
+#include "document/process_state.h"
 #include "views/dialog_service.h"
 
 namespace {

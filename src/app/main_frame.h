@@ -23,7 +23,6 @@ namespace tessmol {
 class CChildFrame;
 class DocumentSession;
 
-
 // Every command of the menus and the toolbar, looked up by id (two items may share a label:
 // "&Options" of Tools and "Options" of Chart).
 enum class ActionId {

@@ -14,13 +14,11 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-#include "base/text.h"
-
 #include <filesystem>
-
 #include <map>
 #include <vector>
+
+#include "base/text.h"
 
 namespace tessmol {
 
@@ -55,7 +53,8 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values,
   secondaryRow->addWidget(new QLabel(QStringLiteral("Secondary structure:"), this));
   secondary_ = new QComboBox(this);
   secondary_->addItems({QStringLiteral("From the file's HELIX/SHEET records, else from coordinates"),
-                        QStringLiteral("Always from coordinates"), QStringLiteral("Only from the file's records")});
+                        QStringLiteral("Always from coordinates"),
+                        QStringLiteral("Only from the file's records")});
   secondary_->setCurrentIndex(static_cast<int>(values.secondaryStructure));
   secondaryRow->addWidget(secondary_, 1);
   layout->addLayout(secondaryRow);
@@ -86,9 +85,9 @@ QString Number(double value) {
 namespace {
 
 // The edit controls on each row of the page's grid.
-const std::map<int, std::vector<int>> kFieldsOfRow = {{0, {1049}}, {1, {1051}}, {2, {1050}},       {3, {1052}},
-                                                      {5, {1053, 1054}}, {6, {1055, 1056}}, {7, {1057, 1058}},
-                                                      {8, {1059, 1060}}};
+const std::map<int, std::vector<int>> kFieldsOfRow = {{0, {1049}},       {1, {1051}},       {2, {1050}},
+                                                      {3, {1052}},       {5, {1053, 1054}}, {6, {1055, 1056}},
+                                                      {7, {1057, 1058}}, {8, {1059, 1060}}};
 
 }  // namespace
 
@@ -142,9 +141,10 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   grid->addWidget(new QLabel(QStringLiteral("Method"), this), 9, 0);
   method_ = new QComboBox(this);
   // In the order of TmMethod.
-  method_->addItems({QStringLiteral("Window scan of helix models (the fields above)"),
-                     QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
-                     QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure")});
+  method_->addItems(
+      {QStringLiteral("Window scan of helix models (the fields above)"),
+       QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
+       QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure")});
   method_->setCurrentIndex(static_cast<int>(settings.tmMethod));
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);
@@ -183,8 +183,8 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
     const int id = problem->field == "movingAverage" ? 1051 : problem->field == "tmLengthMin" ? 1053 : 1049;
     return refuse(id, QString::fromStdString(problem->message));
   };
-  const bool ok = readFloat(1049, v.minAreaDifference) && readUnsigned(1051, v.movingAverage) && checkRanges() &&
-                  readFloat(1052, v.minAveSASA) && readUnsigned(1053, v.tmLengthMin) &&
+  const bool ok = readFloat(1049, v.minAreaDifference) && readUnsigned(1051, v.movingAverage) &&
+                  checkRanges() && readFloat(1052, v.minAveSASA) && readUnsigned(1053, v.tmLengthMin) &&
                   readUnsigned(1054, v.tmLengthMax) && checkRanges() && readFloat(1055, v.kavelinMin) &&
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
@@ -198,7 +198,8 @@ OptionsSheet::OptionsSheet(DialogService& dialogs, const AnalysisSettings& setti
     : QDialog(parent), dialogs_(dialogs), settings_(settings) {
   setWindowTitle(QStringLiteral("Tessmol"));
   // The folder result files go to; the current folder until one is chosen.
-  if (settings_.workingDirectory.empty()) settings_.workingDirectory = std::filesystem::current_path().string();
+  if (settings_.workingDirectory.empty())
+    settings_.workingDirectory = std::filesystem::current_path().string();
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
   general_ = new GeneralOpts(dialogs, settings_, tabs_);

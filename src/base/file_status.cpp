@@ -32,7 +32,8 @@ std::string FileStatus::Describe() const {
 FileStatus ReadFailure(const std::string& path) {
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
-  if (path.empty() || status.type() == std::filesystem::file_type::not_found) return FileStatus::Missing(path);
+  if (path.empty() || status.type() == std::filesystem::file_type::not_found)
+    return FileStatus::Missing(path);
   if (std::filesystem::is_directory(status)) return FileStatus::Unreadable(path, "it is a folder");
   if (::access(path.c_str(), R_OK) != 0) return FileStatus::Unreadable(path, std::strerror(errno));
   return FileStatus::Unreadable(path);

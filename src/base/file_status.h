@@ -79,7 +79,7 @@ class PendingFile {
 
  private:
   void Discard();
-  std::string temporary_;  // empty once committed or when nothing was written
+  std::string temporary_;   // empty once committed or when nothing was written
   std::string writtenFor_;  // the path whose old mode the temporary was given
   unsigned mode_ = 0;
   FileStatus status_;

@@ -119,7 +119,8 @@ FileStatus ReadFileText(const std::string& path, std::string& text, bool* compre
   }
   // Read in one piece of the file's size where it has one (not a pipe), else as a stream.
   std::error_code error;
-  const auto size = std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
+  const auto size =
+      std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
   if (!error && size > 0) {
     text.resize(static_cast<size_t>(size));
     in.read(text.data(), static_cast<std::streamsize>(size));

@@ -58,7 +58,7 @@ namespace {
 // correctly rounded value. Anything else (an exponent, more digits, no digits) is left to
 // from_chars.
 std::optional<double> PlainDecimal(std::string_view text) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   size_t i = 0;
   const bool negative = i < text.size() && text[i] == '-';
@@ -73,7 +73,8 @@ std::optional<double> PlainDecimal(std::string_view text) {
       mantissa = mantissa * 10 + static_cast<uint64_t>(text[i] - '0');
     }
   }
-  if (digits == 0 || digits > 15 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) return std::nullopt;
+  if (digits == 0 || digits > 15 || (i < text.size() && (text[i] == 'e' || text[i] == 'E')))
+    return std::nullopt;
   const double value = static_cast<double>(mantissa) / kPowers[fraction];
   return negative ? -value : value;
 }
@@ -105,8 +106,10 @@ std::optional<double> ParseWholeReal(std::string_view text) {
   while (!text.empty() && IsCSpace(text.back())) text.remove_suffix(1);
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
   double value = 0.0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value)) {
+  const auto result =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+      !std::isfinite(value)) {
     return std::nullopt;
   }
   return value;
@@ -162,7 +165,8 @@ std::vector<std::string> SplitFields(std::string_view line) {
   fields.reserve(static_cast<size_t>(std::count(line.begin(), line.end(), '\t')) + 1);
   for (size_t start = 0;;) {
     const size_t tab = line.find('\t', start);
-    fields.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    fields.emplace_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
     if (tab == std::string_view::npos) return fields;
     start = tab + 1;
   }
@@ -183,10 +187,22 @@ char* FormatNumberTo(char* out, double value) {
   if (magnitude < 1e6 && magnitude > 0.0 && static_cast<double>(static_cast<float>(value)) == value) {
     const double scaled = magnitude * 1e9;
     if (scaled >= 1e5) {
-      static constexpr uint64_t kPowers[] = {1,           10,           100,           1000,
-                                             10000,       100000,       1000000,       10000000,
-                                             100000000,   1000000000,   10000000000,   100000000000,
-                                             1000000000000, 10000000000000, 100000000000000, 1000000000000000};
+      static constexpr uint64_t kPowers[] = {1,
+                                             10,
+                                             100,
+                                             1000,
+                                             10000,
+                                             100000,
+                                             1000000,
+                                             10000000,
+                                             100000000,
+                                             1000000000,
+                                             10000000000,
+                                             100000000000,
+                                             1000000000000,
+                                             10000000000000,
+                                             100000000000000,
+                                             1000000000000000};
       const uint64_t whole = static_cast<uint64_t>(scaled);  // below 10^15
       const double below = scaled - static_cast<double>(whole);
       int digits = 6;

@@ -371,7 +371,10 @@ std::string HoverText(const ChartInput& input, int x) {
   int64_t lo = 0, hi = total - 1;
   while (lo < hi) {
     const int64_t mid = (lo + hi) / 2;
-    if (g.X(mid + 1) <= x) lo = mid + 1; else hi = mid;
+    if (g.X(mid + 1) <= x)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   int64_t position = lo;
   if (position + 1 < total && x - g.X(position) > g.X(position + 1) - x) ++position;
@@ -383,7 +386,8 @@ std::string HoverText(const ChartInput& input, int x) {
     }
     const int32_t index = chain.firstResidue + static_cast<int32_t>(position);
     const Residue& r = s.residues[index];
-    std::string text = "Chain " + s.ChainNameOfResidue(index) + "  " + r.name + " " + std::to_string(r.resSeq);
+    std::string text =
+        "Chain " + s.ChainNameOfResidue(index) + "  " + r.name + " " + std::to_string(r.resSeq);
     if (r.iCode != ' ' && r.iCode != '\0') text += r.iCode;
     for (int k = 0; k < 3; ++k) {
       const ChartSeriesOptions& series = input.options.series[k];

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -11,7 +12,6 @@
 #include "cli/chart_png.h"
 #include "cli/common.h"
 #include "document/bfactor_output.h"
-#include <map>
 
 namespace tessmol::cli {
 
@@ -76,19 +76,22 @@ int Run(const AnalyseArgs& args) {
     }
     if (!args.bfactorOut.empty()) {
       const std::string out = ChartPath(args.bfactorOut, path, args.files.size() > 1);
-      static const std::map<std::string, BFactorValue> kValues = {{"overall", BFactorValue::kOverall},
-                                                                   {"solvent", BFactorValue::kSolvent},
-                                                                   {"kavelin", BFactorValue::kKavelin},
-                                                                   {"sasa", BFactorValue::kSasa},
-                                                                   {"transmembrane", BFactorValue::kTransmembrane}};
-      if (const FileStatus written = WriteBFactorFile(doc.protein(), out, kValues.at(args.bfactor), args.bfactorWindow);
+      static const std::map<std::string, BFactorValue> kValues = {
+          {"overall", BFactorValue::kOverall},
+          {"solvent", BFactorValue::kSolvent},
+          {"kavelin", BFactorValue::kKavelin},
+          {"sasa", BFactorValue::kSasa},
+          {"transmembrane", BFactorValue::kTransmembrane}};
+      if (const FileStatus written =
+              WriteBFactorFile(doc.protein(), out, kValues.at(args.bfactor), args.bfactorWindow);
           !written) {
         std::cerr << written.Describe() << '\n';
         status = 1;
       }
     }
     if (json) {
-      const AnalysisEntry* row = doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
+      const AnalysisEntry* row =
+          doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
       structures.push_back(StructureJson(doc.protein(), row, args.residues));
       continue;
     }
@@ -119,12 +122,16 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
   AddFormatOption(*analyse, args->format);
-  analyse->add_option("--bfactor-out", args->bfactorOut,
-                      "Also write the structure with a residue value as every atom's B-factor (.pdb, or .cif)");
-  analyse->add_option("--bfactor", args->bfactor, "The value: overall, solvent, kavelin, sasa or transmembrane")
+  analyse->add_option(
+      "--bfactor-out", args->bfactorOut,
+      "Also write the structure with a residue value as every atom's B-factor (.pdb, or .cif)");
+  analyse
+      ->add_option("--bfactor", args->bfactor, "The value: overall, solvent, kavelin, sasa or transmembrane")
       ->check(CLI::IsMember({"overall", "solvent", "kavelin", "sasa", "transmembrane"}))
       ->capture_default_str();
-  analyse->add_option("--bfactor-window", args->bfactorWindow, "Average the value over this many residues, as the chart")
+  analyse
+      ->add_option("--bfactor-window", args->bfactorWindow,
+                   "Average the value over this many residues, as the chart")
       ->check(CLI::Range(1, 500))
       ->capture_default_str();
   AddMethodOption(*analyse, args->options.method, true);

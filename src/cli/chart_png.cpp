@@ -6,9 +6,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "chart/svg_surface.h"
 #include "base/file_status.h"
 #include "base/program_folder.h"
+#include "chart/svg_surface.h"
 
 namespace tessmol::cli {
 
@@ -38,7 +38,8 @@ bool OpenPngLibrary() {
   }
   if (png.render == nullptr || png.shutdown == nullptr) {
     const char* why = ::dlerror();
-    std::cerr << "Error: cannot load the PNG drawing library " << path << ": " << (why ? why : "no such symbol") << '\n';
+    std::cerr << "Error: cannot load the PNG drawing library " << path << ": "
+              << (why ? why : "no such symbol") << '\n';
     png.render = nullptr;
     return false;
   }
@@ -82,7 +83,8 @@ std::string ChartPath(const std::string& chart, const std::string& structure, bo
 bool ParseChartSize(const std::string& text, int& width, int& height) {
   char x = 0;
   std::istringstream size(text);
-  if (!(size >> width >> x >> height) || x != 'x' || width < 340 || height < 140 || width > 20000 || height > 20000) {
+  if (!(size >> width >> x >> height) || x != 'x' || width < 340 || height < 140 || width > 20000 ||
+      height > 20000) {
     std::cerr << "Error: --chart-size takes WIDTHxHEIGHT in pixels, at least 340x140\n";
     return false;
   }

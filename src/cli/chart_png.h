@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "chart/chart.h"
 #include "base/file_status.h"
+#include "chart/chart.h"
 
 namespace tessmol::cli {
 

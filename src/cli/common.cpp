@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "document/report.h"
 #include "base/program_folder.h"
+#include "document/report.h"
 
 namespace tessmol::cli {
 
@@ -36,9 +36,8 @@ void TerminalFeedback::EndProgress() {
 }
 
 void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
-  command
-      .add_option("--score-table", options.scoreTable,
-                  "Score table (.stb) to score with instead of Default.stb");
+  command.add_option("--score-table", options.scoreTable,
+                     "Score table (.stb) to score with instead of Default.stb");
   command.add_option("--log", options.logPath,
                      "Log file of the surface-area pass (default: temp/Logfile.log beside the program where "
                      "you may write there, else $XDG_STATE_HOME/tessmol/Logfile.log)");
@@ -60,8 +59,9 @@ void PrintJson(const std::string& command, const nlohmann::json& structures,
 void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
   if (!structures) {
     command
-        .add_option("--method", method,
-                    "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score")
+        .add_option(
+            "--method", method,
+            "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score")
         ->check(CLI::IsMember({"window", "segments"}))
         ->capture_default_str();
     return;
@@ -142,7 +142,8 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   command.add_flag("--ignore-het", s.ignoreHeteroAtoms, "Leave heteroatoms (ligands, ions, waters) out");
   command.add_option("--threads", s.threads, "Threads for the surface-area pass (0: one per core)")
       ->capture_default_str();
-  command.add_option("--out-dir", s.workingDirectory, "Folder for the result files (NAME.tsm), made when missing");
+  command.add_option("--out-dir", s.workingDirectory,
+                     "Folder for the result files (NAME.tsm), made when missing");
   AddTableOptions(command, options);
 }
 
@@ -195,7 +196,8 @@ bool LogsWritten() {
   return !LogLost();
 }
 
-bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file, bool resultHint) {
+bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file,
+              bool resultHint) {
   switch (result) {
     case CTessmolDoc::OpenResult::kOpened:
       return true;
@@ -239,8 +241,8 @@ void WarnMissingMainChain(const Protein& protein, const std::string& path) {
   size_t missing = 0;
   for (const Residue& residue : protein.structure.residues) missing += residue.HasMainChain() ? 0 : 1;
   if (missing == 0) return;
-  std::cerr << "Warning: " << missing << " of " << protein.structure.residues.size() << " residues of " << path
-            << " lack main-chain atoms (N, CA, C, O); their areas and scores are not to be trusted\n";
+  std::cerr << "Warning: " << missing << " of " << protein.structure.residues.size() << " residues of "
+            << path << " lack main-chain atoms (N, CA, C, O); their areas and scores are not to be trusted\n";
 }
 
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries) {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "document/process_state.h"
-#include "document/json_output.h"
-#include "document/tessmol_doc.h"
 #include "base/feedback.h"
+#include "document/json_output.h"
+#include "document/process_state.h"
+#include "document/tessmol_doc.h"
 
 namespace tessmol::cli {
 
@@ -47,7 +47,8 @@ void AddMaxUnpackedOption(CLI::App& command, int& mebibytes);
 void AddSecondaryStructureOption(CLI::App& command, std::string& value);
 SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);
 // --format text|json (and more choices where a command has them).
-void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::string> choices = {"text", "json"});
+void AddFormatOption(CLI::App& command, std::string& format,
+                     std::vector<std::string> choices = {"text", "json"});
 // The run's JSON document on stdout, with the input files that were not analysed when
 // `failures` is an array (multi and merge-lists).
 void PrintJson(const std::string& command, const nlohmann::json& structures,
@@ -83,7 +84,8 @@ bool LogsWritten();
 
 // Says on stderr why a structure file was not analysed; true when it was. A result file
 // named as a structure gets "use show or recalc" when `resultHint`.
-bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file, bool resultHint);
+bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file,
+              bool resultHint);
 
 // A chart's title: the structure's name and the score table it was scored with.
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc);

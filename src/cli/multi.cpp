@@ -5,8 +5,8 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/common.h"
 #include "base/program_folder.h"
+#include "cli/common.h"
 
 namespace tessmol::cli {
 
@@ -113,13 +113,15 @@ int Run(MultiArgs args) {
   // Places in the whole list, so that shards merge into the single run's order.
   std::vector<AnalysisEntry> entries = doc.entries();
   for (AnalysisEntry& e : entries) {
-    if (e.inputIndex >= 0) e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
+    if (e.inputIndex >= 0)
+      e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
   }
   // Unreadable inputs (status 3) are told apart from results that could not be written (1).
   bool ok = report.unwritten.empty() && report.customTable.ok();
   if (!args.customCounts.empty()) {
     ScoreTable counts = doc.scoreTable();
-    for (ScoreSample& sample : counts.samples) sample.order = static_cast<int64_t>(part - 1) + sample.order * static_cast<int64_t>(parts);
+    for (ScoreSample& sample : counts.samples)
+      sample.order = static_cast<int64_t>(part - 1) + sample.order * static_cast<int64_t>(parts);
     if (const FileStatus written = counts.SaveCounts(args.customCounts); !written) {
       std::cerr << written.Describe() << '\n';
       ok = false;
@@ -162,7 +164,8 @@ void SetupMulti(CLI::App& app, int& status) {
 void SetupMerge(CLI::App& app, int& status) {
   auto counts = std::make_shared<std::vector<std::string>>();
   auto table = std::make_shared<std::string>();
-  CLI::App* merge = app.add_subcommand("merge-counts", "Merge the counts of multi --custom-counts runs into one score table");
+  CLI::App* merge = app.add_subcommand("merge-counts",
+                                       "Merge the counts of multi --custom-counts runs into one score table");
   merge->add_option("COUNTS", *counts, "Counts files")->required();
   merge->add_option("--custom-table", *table, "The score table to write")->required();
   merge->callback([counts, table, &status]() {
@@ -185,7 +188,8 @@ void SetupMerge(CLI::App& app, int& status) {
 
   auto lists = std::make_shared<std::vector<std::string>>();
   auto format = std::make_shared<std::string>("text");
-  CLI::App* mergeLists = app.add_subcommand("merge-lists", "Merge the JSON analysis lists of multi runs, sorted as one run");
+  CLI::App* mergeLists =
+      app.add_subcommand("merge-lists", "Merge the JSON analysis lists of multi runs, sorted as one run");
   mergeLists->add_option("JSON", *lists, "multi --format json outputs")->required();
   AddFormatOption(*mergeLists, *format);
   mergeLists->callback([lists, format, &status]() {

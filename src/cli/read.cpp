@@ -5,12 +5,12 @@
 #include <memory>
 #include <new>
 
-#include "cli/common.h"
 #include "base/program_folder.h"
+#include "base/text.h"
+#include "cli/common.h"
+#include "model/het_radii_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
-#include "base/text.h"
-#include "model/het_radii_file.h"
 
 namespace tessmol::cli {
 
@@ -44,11 +44,14 @@ void PrintReading(const StructureFile& file, bool computed) {
   if (r.hydrogens > 0) std::cout << "Hydrogen and deuterium atoms left out: " << r.hydrogens << '\n';
   if (r.conformerAtoms > 0) std::cout << "Atoms of other conformers left out: " << r.conformerAtoms << '\n';
   if (r.duplicateAtoms > 0) std::cout << "Duplicate atoms left out: " << r.duplicateAtoms << '\n';
-  if (r.membraneMarkers > 0) std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
+  if (r.membraneMarkers > 0)
+    std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
   for (const auto& [name, parent] : r.modifiedResidues)
     std::cout << "Modified residue " << name << " read as " << parent << '\n';
   std::cout << "Secondary structure: "
-            << (computed ? "assigned from coordinates" : file.hadSecondaryStructure ? "from the file's records" : "none")
+            << (computed                     ? "assigned from coordinates"
+                : file.hadSecondaryStructure ? "from the file's records"
+                                             : "none")
             << '\n';
 }
 
@@ -61,9 +64,9 @@ void PrintStructure(const std::string& path, const StructureFile& file, bool com
     const Chain& chain = s.chains[k];
     const Residue& first = s.residues[chain.firstResidue];
     const Residue& last = s.residues[chain.lastResidue];
-    std::cout << "  chain " << ChainLabel(s.ChainName(k)) << ": residues " << first.resSeq << '-' << last.resSeq
-              << " (" << chain.lastResidue - chain.firstResidue + 1 << " residues, index " << chain.firstResidue
-              << '-' << chain.lastResidue << ")\n";
+    std::cout << "  chain " << ChainLabel(s.ChainName(k)) << ": residues " << first.resSeq << '-'
+              << last.resSeq << " (" << chain.lastResidue - chain.firstResidue + 1 << " residues, index "
+              << chain.firstResidue << '-' << chain.lastResidue << ")\n";
   }
   std::cout << "Residues: " << s.residues.size() << '\n';
   std::cout << "Atoms: " << s.atoms.size() << '\n';
@@ -86,8 +89,9 @@ void PrintResidues(const Structure& s) {
     for (int32_t i = s.chains[k].firstResidue; i <= s.chains[k].lastResidue; ++i) {
       const Residue& r = s.residues[i];
       const char ss = r.secStruct == 1 ? 'H' : r.secStruct == 0 ? 'E' : '-';
-      std::cout << s.ChainName(k) << '\t' << r.resSeq << (r.iCode == ' ' || r.iCode == '\0' ? "" : std::string(1, r.iCode))
-                << '\t' << r.name << '\t' << ss << '\n';
+      std::cout << s.ChainName(k) << '\t' << r.resSeq
+                << (r.iCode == ' ' || r.iCode == '\0' ? "" : std::string(1, r.iCode)) << '\t' << r.name
+                << '\t' << ss << '\n';
     }
   }
 }
@@ -140,9 +144,11 @@ int Run(const ReadArgs& args) {
 
 void SetupRead(CLI::App& app, int& status) {
   auto args = std::make_shared<ReadArgs>();
-  CLI::App* read = app.add_subcommand("read", "Show what was read from structure files (PDB or mmCIF, plain or gzip)");
+  CLI::App* read =
+      app.add_subcommand("read", "Show what was read from structure files (PDB or mmCIF, plain or gzip)");
   read->add_option("FILE", args->files, "Structure files")->required();
-  read->add_flag("--residues", args->residues, "One line per residue: chain, number, name, secondary structure");
+  read->add_flag("--residues", args->residues,
+                 "One line per residue: chain, number, name, secondary structure");
   AddSecondaryStructureOption(*read, args->secondary);
   AddMaxUnpackedOption(*read, args->maxUnpackedMiB);
   read->callback([args, &status]() { status = Run(*args); });

@@ -25,8 +25,8 @@ struct Spanner2DArgs {
 // One chain in the 3-line layout: ">name", the sequence, a label per residue: M in a
 // transmembrane segment, i or o in a loop inside or outside where the orientation is
 // known, - where it is not.
-void PrintThreeLine(const std::string& name, const std::string& sequence, const std::vector<TmSegment>& segments,
-                    bool oriented) {
+void PrintThreeLine(const std::string& name, const std::string& sequence,
+                    const std::vector<TmSegment>& segments, bool oriented) {
   std::string labels(sequence.size(), '-');
   bool inside = segments.empty() || segments.front().nInside;
   size_t at = 0;
@@ -43,7 +43,8 @@ void PrintThreeLine(const std::string& name, const std::string& sequence, const 
 int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
   const ProcessState& state = doc.state();
   if (!state.segmentParamsStatus) {
-    std::cerr << "Error: the segmentation method has no parameters: " << state.segmentParamsStatus.Describe() << '\n';
+    std::cerr << "Error: the segmentation method has no parameters: " << state.segmentParamsStatus.Describe()
+              << '\n';
     return 1;
   }
   int status = 0;
@@ -162,7 +163,8 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg or .png)");
-  command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")->capture_default_str();
+  command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
+      ->capture_default_str();
   AddMethodOption(*command, args->options.method, false);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
   command->callback([args, &status]() { status = Run(*args); });

@@ -24,7 +24,8 @@ int RunRecalc(const StoredArgs& args) {
   for (const std::string& path : args.files) indices.push_back(doc.AddStoredEntry(path));
   // The document has named the file it stopped at; only the rows it did are printed.
   const CTessmolDoc::RecalculateResult result = doc.RecalculateProfiles(indices);
-  std::vector<AnalysisEntry> done(doc.entries().begin(), doc.entries().begin() + static_cast<long>(result.done));
+  std::vector<AnalysisEntry> done(doc.entries().begin(),
+                                  doc.entries().begin() + static_cast<long>(result.done));
   if (args.format == "json") {
     PrintJson("recalc", nlohmann::json::array(), done);
   } else {

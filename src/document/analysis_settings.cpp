@@ -30,7 +30,8 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   if (scan.tmLengthMin > scan.tmLengthMax) {
     return Problem{"tmLengthMin", "Transmembrane Length: the minimum may not exceed the maximum."};
   }
-  if (sasaResolution < 0 || sasaResolution >= kSasaResolutionCount) return Problem{"resolution", IntegerRange("0", "6")};
+  if (sasaResolution < 0 || sasaResolution >= kSasaResolutionCount)
+    return Problem{"resolution", IntegerRange("0", "6")};
   if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};
   if (maxUnpackedMiB < 1 || maxUnpackedMiB > kMaxUnpackedMiBLimit) {
     return Problem{"max-unpacked-mib", IntegerRange("1", std::to_string(kMaxUnpackedMiBLimit).c_str())};

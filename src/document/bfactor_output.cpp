@@ -4,12 +4,11 @@
 // stb_sprintf; the C library's snprintf formats its numbers instead.
 #define GEMMI_WRITE_IMPLEMENTATION
 #define USE_STD_SNPRINTF
-#include <gemmi/to_cif.hpp>
-#include <gemmi/to_mmcif.hpp>
-
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <gemmi/to_cif.hpp>
+#include <gemmi/to_mmcif.hpp>
 
 namespace tessmol {
 
@@ -63,24 +62,25 @@ void WritePdb(std::ostream& out, const Structure& s, const std::vector<double>& 
     const Residue& r = s.residues[i];
     for (int32_t index : AtomsOf(r)) {
       const Atom& a = s.atoms[index];
-      std::snprintf(line, sizeof line, "ATOM  %5d %4s %-3.3s %c%4d%c   %8.3f%8.3f%8.3f%6.2f%6.2f          %2s\n",
-                    ++serial % 100000, PdbName(a.name).c_str(), r.name.c_str(), r.chainId == '\0' ? ' ' : r.chainId,
-                    r.resSeq, r.iCode == '\0' ? ' ' : r.iCode, a.x, a.y, a.z, 1.0, values[i],
-                    Element(a.name).c_str());
+      std::snprintf(
+          line, sizeof line, "ATOM  %5d %4s %-3.3s %c%4d%c   %8.3f%8.3f%8.3f%6.2f%6.2f          %2s\n",
+          ++serial % 100000, PdbName(a.name).c_str(), r.name.c_str(), r.chainId == '\0' ? ' ' : r.chainId,
+          r.resSeq, r.iCode == '\0' ? ' ' : r.iCode, a.x, a.y, a.z, 1.0, values[i], Element(a.name).c_str());
       out << line;
     }
   }
   for (const HetAtom& h : s.hetAtoms) {
-    std::snprintf(line, sizeof line, "HETATM%5d %4.4s %-3.3s %c%4d    %8.3f%8.3f%8.3f%6.2f%6.2f\n", ++serial % 100000,
-                  h.name.c_str(), h.residueName.c_str(), h.chainId == '\0' ? ' ' : h.chainId, h.resSeq, h.x, h.y, h.z,
-                  1.0, 0.0);
+    std::snprintf(line, sizeof line, "HETATM%5d %4.4s %-3.3s %c%4d    %8.3f%8.3f%8.3f%6.2f%6.2f\n",
+                  ++serial % 100000, h.name.c_str(), h.residueName.c_str(),
+                  h.chainId == '\0' ? ' ' : h.chainId, h.resSeq, h.x, h.y, h.z, 1.0, 0.0);
     out << line;
   }
   if (extra) extra(serial);
   out << "END\n";
 }
 
-void WriteMmcif(std::ostream& out, const Structure& s, const std::vector<double>& values, const std::string& name) {
+void WriteMmcif(std::ostream& out, const Structure& s, const std::vector<double>& values,
+                const std::string& name) {
   gemmi::Structure st;
   st.name = name;
   gemmi::Model model("1");
@@ -88,7 +88,8 @@ void WriteMmcif(std::ostream& out, const Structure& s, const std::vector<double>
     gemmi::Chain chain(s.ChainName(k));
     for (int32_t i = s.chains[k].firstResidue; i >= 0 && i <= s.chains[k].lastResidue; ++i) {
       const Residue& r = s.residues[i];
-      gemmi::Residue residue(gemmi::ResidueId{gemmi::SeqId(r.resSeq, r.iCode == '\0' ? ' ' : r.iCode), "", r.name});
+      gemmi::Residue residue(
+          gemmi::ResidueId{gemmi::SeqId(r.resSeq, r.iCode == '\0' ? ' ' : r.iCode), "", r.name});
       residue.het_flag = 'A';
       residue.subchain = s.ChainName(k);
       for (int32_t index : AtomsOf(r)) {
@@ -136,9 +137,10 @@ namespace {
 
 // Two unit vectors in the plane perpendicular to `n`, and n itself.
 void PlaneBasis(const std::array<float, 3>& n, std::array<double, 3>& u, std::array<double, 3>& v) {
-  const std::array<double, 3> helper = std::fabs(n[0]) < 0.9f ? std::array<double, 3>{1, 0, 0}
-                                                              : std::array<double, 3>{0, 1, 0};
-  u = {n[1] * helper[2] - n[2] * helper[1], n[2] * helper[0] - n[0] * helper[2], n[0] * helper[1] - n[1] * helper[0]};
+  const std::array<double, 3> helper =
+      std::fabs(n[0]) < 0.9f ? std::array<double, 3>{1, 0, 0} : std::array<double, 3>{0, 1, 0};
+  u = {n[1] * helper[2] - n[2] * helper[1], n[2] * helper[0] - n[0] * helper[2],
+       n[0] * helper[1] - n[1] * helper[0]};
   const double length = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
   for (double& c : u) c /= length;
   v = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};

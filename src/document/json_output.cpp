@@ -13,23 +13,24 @@ double Compatible(float expected) {
 
 nlohmann::json ResidueJson(const Structure& s, size_t i) {
   const Residue& r = s.residues[i];
-  nlohmann::json j = {{"index", i},
-                      {"name", r.name},
-                      {"chain", s.ChainNameOfResidue(i)},
-                      {"number", r.resSeq},
-                      {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
-                      {"area_buried", r.areaBuried},
-                      {"fraction_polar", r.fractionPolar},
-                      {"kavelin_fp", r.kavelinFP},
-                      {"category", r.profEnv},
-                      {"kavelin_category", r.kavelinEnv},
-                      {"main_sasa", r.mainSASA},
-                      {"side_sasa", r.sideSASA},
-                      {"sasa", r.sideSASA + r.mainSASA},
-                      {"solvent_score", r.solventScore},
-                      {"kavelin_score", r.kavelinScore},
-                      {"overall_score", r.overallScore},
-                      {"transmembrane", r.transmembrane}};
+  nlohmann::json j = {
+      {"index", i},
+      {"name", r.name},
+      {"chain", s.ChainNameOfResidue(i)},
+      {"number", r.resSeq},
+      {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
+      {"area_buried", r.areaBuried},
+      {"fraction_polar", r.fractionPolar},
+      {"kavelin_fp", r.kavelinFP},
+      {"category", r.profEnv},
+      {"kavelin_category", r.kavelinEnv},
+      {"main_sasa", r.mainSASA},
+      {"side_sasa", r.sideSASA},
+      {"sasa", r.sideSASA + r.mainSASA},
+      {"solvent_score", r.solventScore},
+      {"kavelin_score", r.kavelinScore},
+      {"overall_score", r.overallScore},
+      {"transmembrane", r.transmembrane}};
   return j;
 }
 
@@ -52,7 +53,9 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
     segments.push_back({{"chain", d.chain},
                         {"first_number", d.firstResSeq},
                         {"last_number", d.lastResSeq},
-                        {"orientation", d.topology > 0 ? "in-out" : d.topology < 0 ? "out-in" : "unknown"}});
+                        {"orientation", d.topology > 0   ? "in-out"
+                                        : d.topology < 0 ? "out-in"
+                                                         : "unknown"}});
   }
   nlohmann::json j = {{"file", protein.fileName},
                       {"chain_count", s.chains.size()},

@@ -38,7 +38,9 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
                     "  -  " + std::to_string(d.lastResSeq) +
-                    (d.topology > 0 ? "  in\u2192out" : d.topology < 0 ? "  out\u2192in" : ""));
+                    (d.topology > 0   ? "  in\u2192out"
+                     : d.topology < 0 ? "  out\u2192in"
+                                      : ""));
   }
   if (protein.membrane) {
     lines.emplace_back();
@@ -53,7 +55,8 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
             FormatFixed(m.threshold, 1) + " needed)"};
   }
   auto triple = [](const std::array<float, 3>& v, int decimals) {
-    return FormatFixed(v[0], decimals) + " " + FormatFixed(v[1], decimals) + " " + FormatFixed(v[2], decimals);
+    return FormatFixed(v[0], decimals) + " " + FormatFixed(v[1], decimals) + " " +
+           FormatFixed(v[2], decimals);
   };
   std::vector<std::string> lines = {
       "Membrane normal: " + triple(m.normal, 4),
@@ -64,13 +67,14 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
       "           Chain           Residues        Orientation   Tilt",
   };
   for (const SlabSegment& segment : m.segments) {
-    std::string residues =
-        std::to_string(s.residues[segment.first].resSeq) + "  -  " + std::to_string(s.residues[segment.last].resSeq);
+    std::string residues = std::to_string(s.residues[segment.first].resSeq) + "  -  " +
+                           std::to_string(s.residues[segment.last].resSeq);
     residues.resize(std::max<size_t>(residues.size() + 2, 16), ' ');
     std::string chain = s.ChainName(static_cast<size_t>(segment.chain));
     chain.resize(std::max<size_t>(chain.size() + 1, 16), ' ');
-    lines.push_back(std::string(13, ' ') + chain + residues + (segment.nInside ? "in\u2192out" : "out\u2192in") +
-                    "        " + FormatFixed(segment.tiltDegrees, 1));
+    lines.push_back(std::string(13, ' ') + chain + residues +
+                    (segment.nInside ? "in\u2192out" : "out\u2192in") + "        " +
+                    FormatFixed(segment.tiltDegrees, 1));
   }
   return lines;
 }
@@ -88,14 +92,22 @@ std::vector<std::string> ResidueTableRow(const Structure& structure, size_t inde
   const Residue& r = structure.residues[index];
   const float sasa = r.sideSASA + r.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
-  return {std::to_string(index),        r.name,
-          structure.ChainNameOfResidue(index), std::to_string(r.resSeq),
-          FormatFixed(r.areaBuried),    FormatFixed(r.fractionPolar),
-          FormatFixed(r.kavelinFP),     std::to_string(r.profEnv),
-          std::to_string(r.kavelinEnv), FormatFixed(r.mainSASA),
-          FormatFixed(r.sideSASA),      FormatFixed(sasa),
-          FormatFixed(r.solventScore),  FormatFixed(r.kavelinScore),
-          FormatFixed(r.overallScore),  r.transmembrane ? "1" : "0"};
+  return {std::to_string(index),
+          r.name,
+          structure.ChainNameOfResidue(index),
+          std::to_string(r.resSeq),
+          FormatFixed(r.areaBuried),
+          FormatFixed(r.fractionPolar),
+          FormatFixed(r.kavelinFP),
+          std::to_string(r.profEnv),
+          std::to_string(r.kavelinEnv),
+          FormatFixed(r.mainSASA),
+          FormatFixed(r.sideSASA),
+          FormatFixed(sasa),
+          FormatFixed(r.solventScore),
+          FormatFixed(r.kavelinScore),
+          FormatFixed(r.overallScore),
+          r.transmembrane ? "1" : "0"};
 }
 
 }  // namespace tessmol

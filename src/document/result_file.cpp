@@ -118,10 +118,10 @@ constexpr size_t kAtomsForTwoWriters = 20000;
 void WriteAtoms(RecordBuffer& out, const Structure& s, size_t begin, size_t end) {
   for (size_t i = begin; i < end; ++i) {
     const Atom& a = s.atoms[i];
-    out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial << '\t'
-        << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t' << a.atomClass << '\t'
-        << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t' << Num(a.sasa) << '\t' << (a.polar ? 1 : 0) << '\t'
-        << a.contactPoints << '\t' << a.polarPoints << '\n';
+    out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial
+        << '\t' << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t' << a.atomClass
+        << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t' << Num(a.sasa) << '\t'
+        << (a.polar ? 1 : 0) << '\t' << a.contactPoints << '\t' << a.polarPoints << '\n';
   }
 }
 
@@ -144,11 +144,10 @@ void WriteRecords(std::ostream& stream, const Structure& s) {
     // Residue numbers are written signed, so negative numbers read back unchanged.
     out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
         << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << r.contactPoints << '\t'
-        << r.secStruct << '\t' << r.polarPoints << '\t' << Num(r.mainSASA) << '\t'
-        << Num(r.sideSASA) << '\t' << Num(r.areaBuried) << '\t'
-        << Num(r.fractionPolar) << '\t' << Num(r.kavelinFP) << '\t' << r.profEnv << '\t'
-        << r.kavelinEnv << '\t' << Num(r.solventScore) << '\t' << Num(r.kavelinScore)
-        << '\t' << Num(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+        << r.secStruct << '\t' << r.polarPoints << '\t' << Num(r.mainSASA) << '\t' << Num(r.sideSASA) << '\t'
+        << Num(r.areaBuried) << '\t' << Num(r.fractionPolar) << '\t' << Num(r.kavelinFP) << '\t' << r.profEnv
+        << '\t' << r.kavelinEnv << '\t' << Num(r.solventScore) << '\t' << Num(r.kavelinScore) << '\t'
+        << Num(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
     // The segment's orientation, where a method gave one, as a 24th field.
     if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
     out << '\n';
@@ -325,15 +324,18 @@ std::string MissingReference(const Structure& s) {
   for (size_t r = 0; r < s.residues.size(); ++r) {
     const Residue& residue = s.residues[r];
     for (int32_t i : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) {
-      if (i < -1 || i >= atoms) return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
+      if (i < -1 || i >= atoms)
+        return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
     }
     for (int32_t i : residue.sideChain) {
       if (i < 0 || i >= atoms) return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
     }
   }
   for (const Chain& c : s.chains) {
-    if (c.firstResidue < 0 || int64_t{c.firstResidue} > int64_t{c.lastResidue} + 1 || c.lastResidue >= residues)
-      return "a chain covers residues " + std::to_string(c.firstResidue) + " to " + std::to_string(c.lastResidue);
+    if (c.firstResidue < 0 || int64_t{c.firstResidue} > int64_t{c.lastResidue} + 1 ||
+        c.lastResidue >= residues)
+      return "a chain covers residues " + std::to_string(c.firstResidue) + " to " +
+             std::to_string(c.lastResidue);
   }
   return {};
 }
@@ -409,14 +411,16 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
       if (!indices.error().empty()) return formatError("SIDECHAIN record: " + indices.error());
       structure.residues.push_back(std::move(residue));
     } else if (keyword == "END") {
-      if (const std::string missing = MissingReference(structure); !missing.empty()) return formatError(missing);
+      if (const std::string missing = MissingReference(structure); !missing.empty())
+        return formatError(missing);
       return FileStatus::Ok(name);
     } else {
       return formatError("no record keyword");
     }
     if (!n.error().empty()) return formatError(keyword + " record: " + n.error());
   }
-  if (ReadFailed(in)) return FileStatus::Unreadable(name, "read error on line " + std::to_string(lineNumber + 1));
+  if (ReadFailed(in))
+    return FileStatus::Unreadable(name, "read error on line " + std::to_string(lineNumber + 1));
   lineNumber += 1;
   return formatError("the file ends before END");
 }

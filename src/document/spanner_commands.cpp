@@ -2,9 +2,9 @@
 // structure's sequence or of FASTA sequences. The models and the scan are the
 // transmembrane layer's; what the document does with them (flags, rows, result files,
 // messages) is here.
+#include "base/text.h"
 #include "document/result_file.h"
 #include "document/tessmol_doc.h"
-#include "base/text.h"
 #include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 #include "transmembrane/fasta.h"
@@ -37,7 +37,8 @@ bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
 namespace {
 
 // Marks a chain's residues from `first` by the segments, with their orientation.
-void MarkSegments(std::vector<Residue>& residues, int32_t first, int32_t count, const std::vector<TmSegment>& segments) {
+void MarkSegments(std::vector<Residue>& residues, int32_t first, int32_t count,
+                  const std::vector<TmSegment>& segments) {
   for (int32_t i = 0; i < count; ++i) {
     residues[first + i].transmembrane = false;
     residues[first + i].tmTopology = 0;
@@ -54,7 +55,8 @@ void MarkSegments(std::vector<Residue>& residues, int32_t first, int32_t count, 
 
 bool CTessmolDoc::SegmentParamsReady() {
   if (state_.segmentParamsStatus) return true;
-  feedback_.ShowMessage("Error: the segmentation method has no parameters: " + state_.segmentParamsStatus.Describe());
+  feedback_.ShowMessage("Error: the segmentation method has no parameters: " +
+                        state_.segmentParamsStatus.Describe());
   return false;
 }
 
@@ -64,7 +66,8 @@ void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScore
     // A gap in the numbering is a stretch the structure does not have: no segment spans it.
     for (int32_t first = chain.firstResidue; first >= 0 && first <= chain.lastResidue;) {
       int32_t last = first;
-      while (last < chain.lastResidue && structure.residues[last + 1].resSeq - structure.residues[last].resSeq <= 1)
+      while (last < chain.lastResidue &&
+             structure.residues[last + 1].resSeq - structure.residues[last].resSeq <= 1)
         ++last;
       SegmentPiece(structure, first, last, withStructureScores, p);
       first = last + 1;
@@ -94,7 +97,8 @@ void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last
       evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
     }
   }
-  std::vector<TmSegment> segments = BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
+  std::vector<TmSegment> segments =
+      BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
   if (p.topologyWeight == 0.0f) OrientSegments(types, segments);
   MarkSegments(structure.residues, first, count, segments);
 }
@@ -159,8 +163,10 @@ std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
 bool CTessmolDoc::FinishSpanner3D() {
   SumScores(protein_);
   // The flags go to the row's own result file, which the row, show and a double-click read.
-  const bool hasRow = currentEntry_ && *currentEntry_ >= 0 && *currentEntry_ < static_cast<int>(entries_.size());
-  const std::string path = hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
+  const bool hasRow =
+      currentEntry_ && *currentEntry_ >= 0 && *currentEntry_ < static_cast<int>(entries_.size());
+  const std::string path =
+      hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
   bool ok = true;
   if (const FileStatus written = WriteResult(protein_.structure, path); !written) {
     feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, written));

@@ -7,15 +7,15 @@
 #include <new>
 #include <sstream>
 
+#include "base/parallel.h"
+#include "base/text.h"
 #include "document/report.h"
 #include "document/result_file.h"
+#include "model/het_radii_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
-#include "base/text.h"
 #include "scoring/residue_scores.h"
-#include "model/het_radii_file.h"
 #include "surface/sasa.h"
-#include "base/parallel.h"
 
 namespace tessmol {
 
@@ -27,7 +27,8 @@ std::string RateAndTimeLeft(std::chrono::steady_clock::time_point started, size_
   if (done == 0 || seconds <= 0.0) return {};
   const double rate = static_cast<double>(done) / seconds;
   char text[80];
-  std::snprintf(text, sizeof text, " (%.1f structures/s, %.0f s left)", rate, static_cast<double>(total - done) / rate);
+  std::snprintf(text, sizeof text, " (%.1f structures/s, %.0f s left)", rate,
+                static_cast<double>(total - done) / rate);
   return text;
 }
 
@@ -39,7 +40,8 @@ constexpr std::string_view kCompressionSuffixes[] = {".gz", ".bz2", ".xz", ".Z",
 std::string ResultNameFor(const std::string& fileName) {
   std::string name = fileName;
   for (std::string_view suffix : kCompressionSuffixes) {
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
       name.resize(name.size() - suffix.size());
       break;
     }
@@ -78,7 +80,8 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
   state_.scoringTable = scoreTable_.scores;
   state_.hetRadiiStatus = LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
-  if (!state_.segmentParamsStatus) state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
+  if (!state_.segmentParamsStatus)
+    state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
   workFolder_ += "/temp/";
   if (state_.logFile() == nullptr) {
     const std::string& requested = state_.requestedLogPath();
@@ -149,7 +152,8 @@ CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path, File
   logText_ += "Processing Structure...\n";
   structureLoaded_ = true;
   Protein analysed;
-  if (const OpenResult result = AnalyseFile(path, analysed, status); result != OpenResult::kOpened) return result;
+  if (const OpenResult result = AnalyseFile(path, analysed, status); result != OpenResult::kOpened)
+    return result;
   protein_ = std::move(analysed);
   currentEntry_ = static_cast<int>(entries_.size());
   const FileStatus written = AddSummaryEntry(protein_);
@@ -158,7 +162,8 @@ CTessmolDoc::OpenResult CTessmolDoc::OpenStructure(const std::string& path, File
   return OpenResult::kOpened;
 }
 
-CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protein& analysed, FileStatus* status) {
+CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protein& analysed,
+                                                 FileStatus* status) {
   ReadOutcome read;
   std::optional<Protein> result = Analyse(path, feedback_, state_.logFile(), settings_.threads, read);
   if (status) *status = read.status;
@@ -176,8 +181,9 @@ FileStatus CTessmolDoc::SaveShown(const std::string& path) {
   }
   const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0;
   FileStatus written =
-      table ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_.structure); })
-            : WriteResult(protein_.structure, path);
+      table
+          ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_.structure); })
+          : WriteResult(protein_.structure, path);
   if (!written) feedback_.ShowMessage(written.Describe());
   return written;
 }
@@ -208,11 +214,12 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   entry.resultName = UniqueResultName(analysed.fileName);
   entry.averageScore = analysed.structure.averageScore;
   entry.scoreTableName = scoreTable_.fileName;
-  entry.expectedScore = scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
+  entry.expectedScore =
+      scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
   entries_.push_back(entry);
-  FileStatus written =
-      pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed.structure, entry.resultPath);
+  FileStatus written = pending != nullptr ? pending->Commit(entry.resultPath)
+                                          : WriteResult(analysed.structure, entry.resultPath);
   if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, written));
   return written;
 }
@@ -243,11 +250,12 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     std::ostringstream log;
     SilentFeedback quiet;
     ReadOutcome read;
-    outcome.protein = Analyse(paths[i], quiet, logging ? &log : nullptr, onThisThread ? settings_.threads : 1, read);
+    outcome.protein =
+        Analyse(paths[i], quiet, logging ? &log : nullptr, onThisThread ? settings_.threads : 1, read);
     outcome.status = read.status;
     if (outcome.status && !outcome.protein) {
-      outcome.status = FileStatus::Format(paths[i], 0, read.hadAtoms ? "its surface could not be measured"
-                                                                     : "no atoms could be read");
+      outcome.status = FileStatus::Format(
+          paths[i], 0, read.hadAtoms ? "its surface could not be measured" : "no atoms could be read");
     }
     outcome.log = log.str();
     if (outcome.protein) {
@@ -264,8 +272,8 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
   };
   const auto started = std::chrono::steady_clock::now();
   auto before = [&](size_t i) {
-    feedback_.BeginProgress("Analysing structure " + std::to_string(i + 1) + " of " + std::to_string(count) + ": " +
-                            BareName(paths[i]) + RateAndTimeLeft(started, i, count));
+    feedback_.BeginProgress("Analysing structure " + std::to_string(i + 1) + " of " + std::to_string(count) +
+                            ": " + BareName(paths[i]) + RateAndTimeLeft(started, i, count));
     feedback_.SetProgress(static_cast<int>(100 * i / count));
   };
   auto consume = [&](size_t i, Outcome&& outcome) {
@@ -304,8 +312,9 @@ void CTessmolDoc::SortEntries(int lo, int hi) {
   lo = std::max(lo, 0);
   hi = std::min(hi, static_cast<int>(entries_.size()) - 1);
   if (lo >= hi) return;
-  std::stable_sort(entries_.begin() + lo, entries_.begin() + hi + 1,
-                   [](const AnalysisEntry& a, const AnalysisEntry& b) { return a.averageScore > b.averageScore; });
+  std::stable_sort(
+      entries_.begin() + lo, entries_.begin() + hi + 1,
+      [](const AnalysisEntry& a, const AnalysisEntry& b) { return a.averageScore > b.averageScore; });
 }
 
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "document/analysis_settings.h"
-#include "document/process_state.h"
 #include "base/feedback.h"
 #include "base/file_status.h"
+#include "document/analysis_settings.h"
+#include "document/process_state.h"
 #include "model/protein.h"
 #include "scoring/score_table.h"
 #include "transmembrane/fasta.h"
@@ -66,8 +66,10 @@ inline constexpr const char* kLogFileFailed = "Error: Could not find LogFile.Log
 inline constexpr const char* kNoStructureSelected = "Error no structure selected";
 inline constexpr const char* kSlabNeedsStructure =
     "Error: the membrane slab is placed on a structure: choose the window scan or segments for Spanner2D";
-inline constexpr const char* kSpanner3DWriteFailed = "Error: Failed to create output (.tsm) file for the structure";
-inline constexpr const char* kSpanner2DWriteFailed = "Error: Failed to create output (.tsm) file for the residues";
+inline constexpr const char* kSpanner3DWriteFailed =
+    "Error: Failed to create output (.tsm) file for the structure";
+inline constexpr const char* kSpanner2DWriteFailed =
+    "Error: Failed to create output (.tsm) file for the residues";
 inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
 inline constexpr const char* kFastaNotProcessed = "Error: Could not process FASTA file";
 

@@ -5,18 +5,17 @@
 // CIF tokens it can hold (bare and quoted values), while gemmi reads everything else
 // (helices, strands, modified residues, the method). A file the fast reader is not sure
 // to read as gemmi does goes to gemmi whole.
+#include <algorithm>
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
-
-#include <algorithm>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <tuple>
 #include <utility>
 
-#include "model/structure_file.h"
 #include "base/text.h"
+#include "model/structure_file.h"
 
 namespace tessmol {
 
@@ -51,7 +50,8 @@ void AddRanges(const gemmi::Structure& st, StructureBuilder& builder) {
   };
   for (const gemmi::Helix& helix : st.helices) builder.AddRange(range(helix.start, helix.end), true);
   for (const gemmi::Sheet& sheet : st.sheets) {
-    for (const gemmi::Sheet::Strand& strand : sheet.strands) builder.AddRange(range(strand.start, strand.end), false);
+    for (const gemmi::Sheet::Strand& strand : sheet.strands)
+      builder.AddRange(range(strand.start, strand.end), false);
   }
 }
 
@@ -287,7 +287,8 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     if (column(required) < 0) return FastResult::kDeclined;
   }
   const int group = column("group_pdb"), symbol = column("type_symbol"), alt = column("label_alt_id");
-  const int atomName = either("auth_atom_id", "label_atom_id"), comp = either("auth_comp_id", "label_comp_id");
+  const int atomName = either("auth_atom_id", "label_atom_id"),
+            comp = either("auth_comp_id", "label_comp_id");
   const int asym = either("auth_asym_id", "label_asym_id"), seq = column("auth_seq_id");
   const int icode = column("pdbx_pdb_ins_code"), model = column("pdbx_pdb_model_num"), id = column("id");
   const int x = column("cartn_x"), y = column("cartn_y"), z = column("cartn_z");
@@ -385,7 +386,8 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
 }
 
 // Metadata through gemmi: modified residues, the method, helix and sheet ranges.
-void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isNMR, const gemmi::Structure& st) {
+void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isNMR,
+                  const gemmi::Structure& st) {
   for (auto row : block.find("_pdbx_struct_mod_residue.", {"label_comp_id", "parent_comp_id"})) {
     builder.AddModifiedResidue(row.str(0), row.str(1));
   }

@@ -48,7 +48,8 @@ FileStatus PdbReader::Read(std::istream& in, const std::string& name) {
     text.append(chunk, static_cast<size_t>(in.gcount()));
     if (!in) break;
   }
-  if (ReadFailed(in)) return FileStatus::Unreadable(name, "read error after byte " + std::to_string(text.size()));
+  if (ReadFailed(in))
+    return FileStatus::Unreadable(name, "read error after byte " + std::to_string(text.size()));
   return Read(std::string_view(text), name);
 }
 

@@ -36,7 +36,8 @@ std::string Structure::ChainName(size_t k) const {
 std::string Structure::ChainNameOfResidue(size_t index) const {
   const auto at = static_cast<int32_t>(index);
   for (size_t k = 0; k < chains.size() && k < chainNames.size(); ++k) {
-    if (at >= chains[k].firstResidue && at <= chains[k].lastResidue && chainNames[k].size() > 1) return chainNames[k];
+    if (at >= chains[k].firstResidue && at <= chains[k].lastResidue && chainNames[k].size() > 1)
+      return chainNames[k];
   }
   return std::string(1, residues[index].chainId == '\0' ? ' ' : residues[index].chainId);
 }
@@ -56,7 +57,8 @@ std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
   for (const Residue& residue : residues) {
     if (residue.transmembrane) {
       // Residues the structure does not have (a jump in the numbering) end a run.
-      if (!inside || residue.resSeq - previous > 1) segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
+      if (!inside || residue.resSeq - previous > 1)
+        segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
       segments.back().lastResSeq = residue.resSeq;
     }
     inside = residue.transmembrane;

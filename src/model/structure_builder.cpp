@@ -1,10 +1,10 @@
 #include "model/structure_builder.h"
 
-#include "base/text.h"
-
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
+
+#include "base/text.h"
 
 namespace tessmol {
 
@@ -21,7 +21,7 @@ bool ChainAfter(char chainId, const SecondaryRange& range) {
 }  // namespace
 
 bool StructureBuilder::RangeIndex::Contains(const std::vector<SecondaryRange>& ranges, char chainId,
-                                             int32_t resSeq) {
+                                            int32_t resSeq) {
   if (indexed != ranges.size()) {
     byChain = ranges;
     std::stable_sort(byChain.begin(), byChain.end(), [](const SecondaryRange& l, const SecondaryRange& r) {
@@ -50,8 +50,9 @@ bool IsHydrogen(const std::string& element, const std::string& field) {
   // No element column: the element is right-justified in the name's first two columns
   // (" HB2", "1HB "), and a name filling all four starts with it ("HG12").
   if (field.empty()) return false;
-  const char c = field[0] == ' ' || std::isdigit(static_cast<unsigned char>(field[0])) ? (field.size() > 1 ? field[1] : ' ')
-                                                                                      : field[0];
+  const char c = field[0] == ' ' || std::isdigit(static_cast<unsigned char>(field[0]))
+                     ? (field.size() > 1 ? field[1] : ' ')
+                     : field[0];
   return c == 'H' || c == 'D';
 }
 
@@ -143,7 +144,8 @@ bool StructureBuilder::LiesOnAnAtomOfTheResidue(float x, float y, float z) const
     const float dx = other.x - x, dy = other.y - y, dz = other.z - z;
     return dx * dx + dy * dy + dz * dz < 1e-4f;
   };
-  if (near(current_.nIndex) || near(current_.caIndex) || near(current_.cIndex) || near(current_.oIndex)) return true;
+  if (near(current_.nIndex) || near(current_.caIndex) || near(current_.cIndex) || near(current_.oIndex))
+    return true;
   return std::any_of(current_.sideChain.begin(), current_.sideChain.end(), near);
 }
 
@@ -216,7 +218,8 @@ void StructureBuilder::AddHetAtom(const AtomRecord& record) {
   atom.x = record.x;
   atom.y = record.y;
   atom.z = record.z;
-  const std::string key = record.chainName + '|' + std::to_string(record.resSeq) + record.iCode + record.residueName;
+  const std::string key =
+      record.chainName + '|' + std::to_string(record.resSeq) + record.iCode + record.residueName;
   if (key != hetKey_ || s_.hetAtoms.size() < hetStart_) {
     hetKey_ = key;
     hetConformer_ = ' ';

@@ -37,15 +37,16 @@ struct AtomRecord {
 // Coordinates a structure can hold: numbers, within a million angstrom of the origin.
 // Readers refuse a file with any other (text like "1e30" or "nan" parses as a number).
 bool PlausibleCoordinates(const AtomRecord& record);
-inline constexpr const char* kImplausibleCoordinates = "coordinates that are no number or beyond 1e6 angstrom";
+inline constexpr const char* kImplausibleCoordinates =
+    "coordinates that are no number or beyond 1e6 angstrom";
 
 // What the reading left out or changed, for the user.
 struct ReadSummary {
-  int hydrogens = 0;          // H and D atoms left out
-  int conformerAtoms = 0;     // atoms of other conformers left out
-  int duplicateAtoms = 0;     // atoms lying on another atom of their residue
-  int membraneMarkers = 0;    // DUM pseudo-atoms left out
-  bool modelsSkipped = false; // models after the first
+  int hydrogens = 0;                                    // H and D atoms left out
+  int conformerAtoms = 0;                               // atoms of other conformers left out
+  int duplicateAtoms = 0;                               // atoms lying on another atom of their residue
+  int membraneMarkers = 0;                              // DUM pseudo-atoms left out
+  bool modelsSkipped = false;                           // models after the first
   std::map<std::string, std::string> modifiedResidues;  // name -> parent, those met
 };
 
@@ -65,7 +66,9 @@ class StructureBuilder {
   // always known.
   void AddModifiedResidue(const std::string& name, const std::string& parent);
   // Helix and sheet ranges; they type the residues made after them.
-  void AddRange(const SecondaryRange& range, bool helix) { (helix ? s_.helices : s_.sheets).push_back(range); }
+  void AddRange(const SecondaryRange& range, bool helix) {
+    (helix ? s_.helices : s_.sheets).push_back(range);
+  }
   void AddAtom(AtomRecord record);
   // Room for this many atoms, so that they are not moved as the structure grows.
   void Reserve(size_t atoms) { s_.atoms.reserve(atoms); }

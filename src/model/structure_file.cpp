@@ -7,11 +7,10 @@
 #include <sstream>
 
 #include "base/gzip.h"
-#include "model/pdb_reader.h"
 #include "base/text.h"
+#include "model/pdb_reader.h"
 
 namespace tessmol {
-
 
 StructureFormat DetectFormat(const std::string& text) {
   if (text.compare(0, 10, "STRUCTURE\t") == 0) return StructureFormat::kResult;
@@ -33,7 +32,8 @@ StructureFormat DetectFormat(const std::string& text) {
   return StructureFormat::kPdb;
 }
 
-StructureFile ReadStructureText(const std::string& text, const std::string& name, const HetAtomRadii& hetRadii) {
+StructureFile ReadStructureText(const std::string& text, const std::string& name,
+                                const HetAtomRadii& hetRadii) {
   StructureFile file;
   file.format = DetectFormat(text);
   if (file.format == StructureFormat::kResult) {

@@ -33,7 +33,8 @@ struct StructureFile {
 StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,
                             uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
 // The same from text already in memory (tests, fuzzing).
-StructureFile ReadStructureText(const std::string& text, const std::string& name, const HetAtomRadii& hetRadii);
+StructureFile ReadStructureText(const std::string& text, const std::string& name,
+                                const HetAtomRadii& hetRadii);
 
 // Reads mmCIF text into `builder`: the first model, author chain names and residue numbers
 // with insertion codes, helix and sheet ranges, modified residues. `fast` reads the

@@ -122,7 +122,8 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
       (isGradient ? loadedGradient : loadedIntercept) = static_cast<float>(*value);
     }
   }
-  if (ReadFailed(in)) return FileStatus::Unreadable(path, "read error on line " + std::to_string(lineNumber + 1));
+  if (ReadFailed(in))
+    return FileStatus::Unreadable(path, "read error on line " + std::to_string(lineNumber + 1));
   if (row == 0) return FileStatus::Format(path, lineNumber, "no SCORES row: not a score table");
   scores = loaded;
   gradient = loadedGradient;

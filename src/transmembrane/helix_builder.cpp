@@ -160,8 +160,7 @@ const std::vector<HelixBuilder::TemplateAtom>* HelixBuilder::Template(const std:
       while (ReadLine(in, line)) {
         if (line.size() < 4 || line.compare(0, 4, "ATOM") != 0) continue;
         atoms->push_back({std::string(TrimAtomName(Field(line, 12, 4))),
-                          {ParseFloat(Field(line, 30, 8)),
-                           ParseFloat(Field(line, 38, 8)),
+                          {ParseFloat(Field(line, 30, 8)), ParseFloat(Field(line, 38, 8)),
                            ParseFloat(Field(line, 46, 8))}});
       }
     }
@@ -232,7 +231,8 @@ Structure HelixBuilder::BuildFromSequences(const std::vector<std::string>& seque
   // their residue number, which tells residues apart in the surface-area pass.
   for (size_t k = 0; k < model.chains.size(); ++k) {
     const Chain& chain = model.chains[k];
-    for (int32_t r = chain.firstResidue; r <= chain.lastResidue; ++r) model.residues[r].resSeq = r - chain.firstResidue + 1;
+    for (int32_t r = chain.firstResidue; r <= chain.lastResidue; ++r)
+      model.residues[r].resSeq = r - chain.firstResidue + 1;
     model.helices[k] = {1, chain.lastResidue - chain.firstResidue + 1, chain.chainId};
   }
   for (const Atom& atom : model.atoms) model.ExtendBox(atom);

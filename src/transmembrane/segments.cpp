@@ -5,8 +5,8 @@
 #include <fstream>
 #include <limits>
 
-#include "model/structure.h"
 #include "base/text.h"
+#include "model/structure.h"
 #include "transmembrane/helix_builder.h"
 
 namespace tessmol {
@@ -24,28 +24,44 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
     const std::string& key = f[0];
     if (key.empty() || key[0] == '#') continue;
     if (key == "SCALE" || key == "CAPSCALE" || key == "FLANKSCALE") {
-      if (f.size() < 1 + kSegmentScaleSize) return FileStatus::Format(path, lineNumber, key + " needs 21 values");
+      if (f.size() < 1 + kSegmentScaleSize)
+        return FileStatus::Format(path, lineNumber, key + " needs 21 values");
       auto& target = key == "SCALE" ? read.scale : key == "CAPSCALE" ? read.capScale : read.flankScale;
       for (int i = 0; i < kSegmentScaleSize; ++i) target[i] = ParseFloat(f[1 + i]);
       scale = scale || key == "SCALE";
       continue;
     }
     if (f.size() < 2) return FileStatus::Format(path, lineNumber, key + " without a value");
-    if (key == "WINDOW") read.window = ParseInt(f[1]);
-    else if (key == "BIAS") read.bias = ParseFloat(f[1]);
-    else if (key == "COST") read.cost = ParseFloat(f[1]);
-    else if (key == "ANCHOR") read.anchor = ParseFloat(f[1]);
-    else if (key == "MINLENGTH") read.minLength = ParseInt(f[1]);
-    else if (key == "CAPLENGTH") read.capLength = ParseInt(f[1]);
-    else if (key == "FLANKLENGTH") read.flankLength = ParseInt(f[1]);
-    else if (key == "MAXLENGTH") read.maxLength = ParseInt(f[1]);
-    else if (key == "PREFERREDLENGTH") read.preferredLength = ParseInt(f[1]);
-    else if (key == "LENGTHPENALTY") read.lengthPenalty = ParseFloat(f[1]);
-    else if (key == "MINLOOP") read.minLoop = ParseInt(f[1]);
-    else if (key == "STRUCTUREWEIGHT") read.structureWeight = ParseFloat(f[1]);
-    else if (key == "TOPOLOGYWEIGHT") read.topologyWeight = ParseFloat(f[1]);
-    else if (key == "TOPOLOGYREACH") read.topologyReach = ParseInt(f[1]);
-    else return FileStatus::Format(path, lineNumber, "unknown key " + key);
+    if (key == "WINDOW")
+      read.window = ParseInt(f[1]);
+    else if (key == "BIAS")
+      read.bias = ParseFloat(f[1]);
+    else if (key == "COST")
+      read.cost = ParseFloat(f[1]);
+    else if (key == "ANCHOR")
+      read.anchor = ParseFloat(f[1]);
+    else if (key == "MINLENGTH")
+      read.minLength = ParseInt(f[1]);
+    else if (key == "CAPLENGTH")
+      read.capLength = ParseInt(f[1]);
+    else if (key == "FLANKLENGTH")
+      read.flankLength = ParseInt(f[1]);
+    else if (key == "MAXLENGTH")
+      read.maxLength = ParseInt(f[1]);
+    else if (key == "PREFERREDLENGTH")
+      read.preferredLength = ParseInt(f[1]);
+    else if (key == "LENGTHPENALTY")
+      read.lengthPenalty = ParseFloat(f[1]);
+    else if (key == "MINLOOP")
+      read.minLoop = ParseInt(f[1]);
+    else if (key == "STRUCTUREWEIGHT")
+      read.structureWeight = ParseFloat(f[1]);
+    else if (key == "TOPOLOGYWEIGHT")
+      read.topologyWeight = ParseFloat(f[1]);
+    else if (key == "TOPOLOGYREACH")
+      read.topologyReach = ParseInt(f[1]);
+    else
+      return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
   if (!scale) return FileStatus::Format(path, lineNumber, "no SCALE line");
@@ -67,11 +83,12 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
     scale("CAPSCALE", p.capScale);
     scale("FLANKSCALE", p.flankScale);
     out << "CAPLENGTH\t" << p.capLength << "\nFLANKLENGTH\t" << p.flankLength;
-    out << "\nWINDOW\t" << p.window << "\nBIAS\t" << FormatNumber(p.bias) << "\nCOST\t" << FormatNumber(p.cost) << "\nANCHOR\t" << FormatNumber(p.anchor)
-        << "\nMINLENGTH\t" << p.minLength << "\nMAXLENGTH\t" << p.maxLength << "\nPREFERREDLENGTH\t" << p.preferredLength
-        << "\nLENGTHPENALTY\t" << FormatNumber(p.lengthPenalty) << "\nMINLOOP\t" << p.minLoop
-        << "\nSTRUCTUREWEIGHT\t" << FormatNumber(p.structureWeight) << "\nTOPOLOGYWEIGHT\t"
-        << FormatNumber(p.topologyWeight) << "\nTOPOLOGYREACH\t" << p.topologyReach << '\n';
+    out << "\nWINDOW\t" << p.window << "\nBIAS\t" << FormatNumber(p.bias) << "\nCOST\t"
+        << FormatNumber(p.cost) << "\nANCHOR\t" << FormatNumber(p.anchor) << "\nMINLENGTH\t" << p.minLength
+        << "\nMAXLENGTH\t" << p.maxLength << "\nPREFERREDLENGTH\t" << p.preferredLength << "\nLENGTHPENALTY\t"
+        << FormatNumber(p.lengthPenalty) << "\nMINLOOP\t" << p.minLoop << "\nSTRUCTUREWEIGHT\t"
+        << FormatNumber(p.structureWeight) << "\nTOPOLOGYWEIGHT\t" << FormatNumber(p.topologyWeight)
+        << "\nTOPOLOGYREACH\t" << p.topologyReach << '\n';
   });
 }
 
@@ -82,14 +99,16 @@ std::vector<int> TypesOfSequence(const std::string& sequence) {
   return types;
 }
 
-std::vector<float> ResidueScores(const std::vector<int>& types, const std::array<float, kSegmentScaleSize>& scale) {
+std::vector<float> ResidueScores(const std::vector<int>& types,
+                                 const std::array<float, kSegmentScaleSize>& scale) {
   std::vector<float> scores;
   scores.reserve(types.size());
   for (int t : types) scores.push_back(scale[t >= 0 && t < 20 ? t : 20]);
   return scores;
 }
 
-SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& p, const std::vector<float>* extra) {
+SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& p,
+                         const std::vector<float>* extra) {
   SegmentTracks tracks;
   std::vector<float> core = ResidueScores(types, p.scale);
   if (extra) {
@@ -152,14 +171,16 @@ struct Sums {
   // The value of a segment over [start, end): its core, its caps in place of the core at
   // its ends, and its flanks, less the cost.
   double Value(int start, int end, const SegmentParams& p) const {
-    double v = Range(core, start, end) - p.cost - p.lengthPenalty * std::max(0, end - start - p.preferredLength);
+    double v =
+        Range(core, start, end) - p.cost - p.lengthPenalty * std::max(0, end - start - p.preferredLength);
     if (!cap.empty()) {
       const int c = std::min(p.capLength, (end - start) / 2);
       v += Range(cap, start, start + c) + Range(cap, end - c, end) -
            (Range(core, start, start + c) + Range(core, end - c, end));
     }
     if (!flank.empty()) {
-      v += Range(flank, std::max(0, start - p.flankLength), start) + Range(flank, end, std::min(n, end + p.flankLength));
+      v += Range(flank, std::max(0, start - p.flankLength), start) +
+           Range(flank, end, std::min(n, end + p.flankLength));
     }
     return v;
   }
@@ -213,7 +234,8 @@ std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentPa
   return segments;
 }
 
-double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments, const SegmentParams& p) {
+double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments,
+                       const SegmentParams& p) {
   const Sums sums(tracks, p);
   double value = 0.0, topology = 0.0;
   for (size_t k = 0; k < segments.size(); ++k) {

@@ -57,7 +57,8 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // COST, ANCHOR, MINLENGTH, MAXLENGTH, PREFERREDLENGTH, LENGTHPENALTY, MINLOOP, CAPSCALE,
 // FLANKSCALE, CAPLENGTH, FLANKLENGTH, STRUCTUREWEIGHT.
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
-FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params, const std::string& comment);
+FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
+                             const std::string& comment);
 
 struct TmSegment {
   int first = 0;  // residue positions along the chain, from 0
@@ -66,7 +67,8 @@ struct TmSegment {
 };
 
 // The entry of each residue type (0 to 19, anything else as 20) in a scale.
-std::vector<float> ResidueScores(const std::vector<int>& types, const std::array<float, kSegmentScaleSize>& scale);
+std::vector<float> ResidueScores(const std::vector<int>& types,
+                                 const std::array<float, kSegmentScaleSize>& scale);
 
 // What a chain offers the segmentation: the smoothed core track, and the cap and flank
 // tracks (empty when the parameters have no caps or flanks).

@@ -242,7 +242,8 @@ void ChartOptionsDlg::OnOk() {
   // A residue range needs a chain at each end; "--" at both would leave nothing to draw.
   if (!xAutomatic_->isChecked() && fromChain_->currentText() == QStringLiteral("--") &&
       toChain_->currentText() == QStringLiteral("--")) {
-    dialogs_.Message(this, QStringLiteral("Error: Choose the chains of the residue range, or tick Automatic"));
+    dialogs_.Message(this,
+                     QStringLiteral("Error: Choose the chains of the residue range, or tick Automatic"));
     return;
   }
   if (!yAutomatic_->isChecked() && !(yMax_->value() > yMin_->value())) {

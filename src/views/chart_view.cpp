@@ -1,13 +1,12 @@
 #include "views/chart_view.h"
 
 #include <QCoreApplication>
-#include <QStatusTipEvent>
-#include <QTimer>
-
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QStatusTipEvent>
+#include <QTimer>
 
 #include "chart/qt/qt_painter_surface.h"
 
@@ -89,7 +88,8 @@ void CChartView::resizeEvent(QResizeEvent* event) {
 ChartInput CChartView::Input() {
   if (!initialised_) FirstShow();
   PlacePlot();
-  return MakeChartInput(doc_.protein().structure, doc_.structureLoaded(), options_, plot_, dialog_.showLegend());
+  return MakeChartInput(doc_.protein().structure, doc_.structureLoaded(), options_, plot_,
+                        dialog_.showLegend());
 }
 
 void CChartView::OnUpdate() {
@@ -106,7 +106,8 @@ void CChartView::paintEvent(QPaintEvent*) {
   // An empty document says where to start instead of showing an empty frame.
   if (!input.structureLoaded) {
     const PlotRect& r = input.rect;
-    painter.drawText(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), Qt::AlignCenter | Qt::TextWordWrap,
+    painter.drawText(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+                     Qt::AlignCenter | Qt::TextWordWrap,
                      QStringLiteral("Open a structure (File > Open) or run Spanner2D on a FASTA file"));
   }
 }
@@ -195,7 +196,8 @@ void CChartView::mouseReleaseEvent(QMouseEvent* event) {
   dragging_ = false;
   // Only a drag of an edge changes the scrollable area; a click leaves it as it was.
   if (userSized_) {
-    SetScrollSize(QSize(std::max(plot_.right + 10, viewport()->width()), std::max(plot_.bottom + 10, viewport()->height())));
+    SetScrollSize(QSize(std::max(plot_.right + 10, viewport()->width()),
+                        std::max(plot_.bottom + 10, viewport()->height())));
   }
 }
 

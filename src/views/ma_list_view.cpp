@@ -41,7 +41,8 @@ CMAListView::CMAListView(QWidget* parent) : QTableWidget(parent) {
 }
 
 void CMAListView::SortBy(int column) {
-  sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+  sortOrder_ =
+      column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
   sortColumn_ = column;
   horizontalHeader()->setSortIndicatorShown(true);
   horizontalHeader()->setSortIndicator(column, sortOrder_);

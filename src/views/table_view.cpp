@@ -24,7 +24,8 @@ int ResidueTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
-  if ((role != Qt::DisplayRole && role != Qt::UserRole) || structure_ == nullptr || index.row() >= rowCount()) return {};
+  if ((role != Qt::DisplayRole && role != Qt::UserRole) || structure_ == nullptr || index.row() >= rowCount())
+    return {};
   const std::vector<std::string> cells = ResidueTableRow(*structure_, static_cast<size_t>(index.row()));
   const QString text = QString::fromStdString(cells[static_cast<size_t>(index.column())]);
   if (role == Qt::UserRole) {

@@ -2,29 +2,29 @@
 // message boxes and modal dialogs are answered from a script through the dialog seam.
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QFileInfo>
-#include <QHeaderView>
 #include <QSettings>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
-#include <QClipboard>
-#include <QPrinter>
-#include <QProcess>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -179,8 +179,7 @@ class AppTest : public QObject {
     QVERIFY(dialogs_->messages.isEmpty());
     QCOMPARE(frame_->Action(ActionId::kSpanner2D)->statusTip(),
              QStringLiteral("Predict Transmembrane domain from amino acid sequence"));
-    QCOMPARE(frame_->Action(ActionId::kOpen)->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(frame_->Action(ActionId::kOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     // Without a document only File, View and Help remain.
     frame_->mdiArea()->closeAllSubWindows();
     QCoreApplication::processEvents();
@@ -245,13 +244,15 @@ class AppTest : public QObject {
     });
     child->OnOptions();
     QCOMPARE(dialogs_->messages.size(), qsizetype(1));
-    QCOMPARE(dialogs_->messages.front(), QStringLiteral("Working Directory: no such folder: /somewhere/else"));
+    QCOMPARE(dialogs_->messages.front(),
+             QStringLiteral("Working Directory: no such folder: /somewhere/else"));
     CTessmolDoc& doc = child->doc();
     QCOMPARE(QString::fromStdString(doc.settings().workingDirectory), results.path());
     // Result files go there, and the next document remembers the folder.
     QVERIFY(doc.OpenStructure(test::DataPath("1CRN.pdb")) == CTessmolDoc::OpenResult::kOpened);
     QVERIFY(QFileInfo::exists(results.filePath(QStringLiteral("1CRN.tsm"))));
-    QCOMPARE(QString::fromStdString(frame_->NewDocument()->doc().settings().workingDirectory), results.path());
+    QCOMPARE(QString::fromStdString(frame_->NewDocument()->doc().settings().workingDirectory),
+             results.path());
     QCOMPARE(doc.settings().ignoreHeteroAtoms, true);
     QCOMPARE(doc.settings().sasaResolution, 5);
     QVERIFY(doc.settings().secondaryStructure == SecondaryStructureSource::kComputed);
@@ -286,7 +287,8 @@ class AppTest : public QObject {
       QCOMPARE(dialogs_->messages.size(), 1);
       QVERIFY(focused);
     }
-    QCOMPARE(dialogs_->messages.first(), QStringLiteral("Moving Average: Please enter a whole number of 0 or more."));
+    QCOMPARE(dialogs_->messages.first(),
+             QStringLiteral("Moving Average: Please enter a whole number of 0 or more."));
     QCOMPARE(doc.settings().spanner2DParams.movingAverage, 10u);
   }
 
@@ -412,7 +414,8 @@ class AppTest : public QObject {
     QVERIFY(chart->options().axes[0].automatic);
     dialogs_->run.push_back([](QDialog& dialog) {
       auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
-      if (dlg.fromChain()->count() != 5 || dlg.fromChain()->itemText(0) != QStringLiteral("--")) return kScriptFailed;
+      if (dlg.fromChain()->count() != 5 || dlg.fromChain()->itemText(0) != QStringLiteral("--"))
+        return kScriptFailed;
       dlg.fromChain()->setCurrentIndex(2);
       emit dlg.fromChain()->activated(2);
       return dlg.xAutomatic()->isChecked() ? kScriptFailed : int(QDialog::Rejected);
@@ -479,7 +482,8 @@ class AppTest : public QObject {
   }
 
   void printingPutsTheWholeChartOnOnePage() {
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) QSKIP("poppler's pdftoppm is not installed");
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
+      QSKIP("poppler's pdftoppm is not installed");
     CChildFrame& child = Open("4HHB.pdb");
     CChartView* chart = child.chartView();
     chart->options().series[1].show = false;  // Profiles-3D alone, in blue
@@ -487,9 +491,9 @@ class AppTest : public QObject {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QStringLiteral("chart.pdf"));
     chart->Print(printer);
-    QVERIFY(QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"),
-                                                          QStringLiteral("-png"), QStringLiteral("chart.pdf"),
-                                                          QStringLiteral("page")}) == 0);
+    QVERIFY(QProcess::execute(QStringLiteral("pdftoppm"),
+                              {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"),
+                               QStringLiteral("chart.pdf"), QStringLiteral("page")}) == 0);
     QVERIFY(QFileInfo::exists(QStringLiteral("page-1.png")));
     QVERIFY(!QFileInfo::exists(QStringLiteral("page-2.png")));  // one page
     // The last chain's curve, in the page's right-hand third, is printed.
@@ -511,7 +515,8 @@ class AppTest : public QObject {
     child.tableView()->selectionModel()->select(child.tableView()->model().index(5, 0),
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
     frame_->Action(ActionId::kCopy)->trigger();
-    const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[0].startsWith(QStringLiteral("Index\tResidue\tChain")));
     const std::vector<std::string> row = ResidueTableRow(child.doc().protein().structure, 5);
@@ -535,7 +540,8 @@ class AppTest : public QObject {
     QCOMPARE(lines.size(), 47);  // the headings and 46 residues, as the table shows them
     const QStringList cells = lines[11].split(QLatin1Char('\t'));
     QCOMPARE(cells.size(), 16);
-    for (int c = 0; c < 16; ++c) QCOMPARE(cells[c], child.tableView()->model().index(10, c).data().toString());
+    for (int c = 0; c < 16; ++c)
+      QCOMPARE(cells[c], child.tableView()->model().index(10, c).data().toString());
     // Save uses the name chosen last; Save As asks again.
     QFile::remove(table);
     frame_->Action(ActionId::kSave)->trigger();
@@ -562,9 +568,9 @@ class AppTest : public QObject {
       QCOMPARE(list->item(r, 1)->text(), QString::fromStdString(e.resultName));
       if (r > 0) QVERIFY(list->item(r, 3)->text().toDouble() <= list->item(r - 1, 3)->text().toDouble());
     }
-    const auto best = std::max_element(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
-      return a.averageScore < b.averageScore;
-    });
+    const auto best = std::max_element(
+        entries.begin(), entries.end(),
+        [](const AnalysisEntry& a, const AnalysisEntry& b) { return a.averageScore < b.averageScore; });
     QCOMPARE(list->EntryAt(0), int(best - entries.begin()));
     // The residue table by overall score, numbers as numbers; the model keeps residue order.
     CTableView* table = child.tableView();

@@ -39,8 +39,19 @@ TEST(TextConversion, DecimalsReadToTheBitAsStrtodReadsThem) {
   // Coordinates, areas and scores: every form a file writes, and the edges of the short
   // path (15 digits, leading zeros, no integer or no fraction part, a trailing letter).
   std::mt19937_64 random(7);
-  std::vector<std::string> texts = {"0.000", "-0.000", "-.5", "5.", ".125", "999999999999999", "9999999999999999",
-                                    "0000000000000001.5", "-123.456789012345", "1.5E3", "2.25x", "7.5.5", "-"};
+  std::vector<std::string> texts = {"0.000",
+                                    "-0.000",
+                                    "-.5",
+                                    "5.",
+                                    ".125",
+                                    "999999999999999",
+                                    "9999999999999999",
+                                    "0000000000000001.5",
+                                    "-123.456789012345",
+                                    "1.5E3",
+                                    "2.25x",
+                                    "7.5.5",
+                                    "-"};
   char buffer[64];
   for (int i = 0; i < 200000; ++i) {
     const int places = static_cast<int>(random() % 16);
@@ -57,7 +68,8 @@ TEST(TextConversion, DecimalsReadToTheBitAsStrtodReadsThem) {
     const double expected = std::strtod(text.c_str(), &end);
     if (end == text.c_str()) continue;  // no number: read as 0, checked above
     ASSERT_EQ(std::bit_cast<uint64_t>(ParseReal(text)), std::bit_cast<uint64_t>(expected)) << text;
-    ASSERT_EQ(std::bit_cast<uint32_t>(ParseFloat(text)), std::bit_cast<uint32_t>(static_cast<float>(expected)))
+    ASSERT_EQ(std::bit_cast<uint32_t>(ParseFloat(text)),
+              std::bit_cast<uint32_t>(static_cast<float>(expected)))
         << text;
   }
 }
@@ -114,7 +126,8 @@ TEST(TextNumbers, SixSignificantDigitsAsPrintfGivesThem) {
     std::snprintf(expected, sizeof expected, "%.6g", value);
     char written[32];
     const std::string text(written, FormatNumberTo(written, value));
-    ASSERT_EQ(text, expected) << "bits of the float: " << std::hex << std::bit_cast<uint32_t>(static_cast<float>(value));
+    ASSERT_EQ(text, expected) << "bits of the float: " << std::hex
+                              << std::bit_cast<uint32_t>(static_cast<float>(value));
   };
   std::mt19937 random(20261206);
   for (int i = 0; i < 400000; ++i) {
@@ -132,7 +145,8 @@ TEST(TextNumbers, SixSignificantDigitsAsPrintfGivesThem) {
       down = std::nextafter(down, 0.0f);
     }
   }
-  for (double tie : {123456.5, 123457.5, 12345.25, 12345.75, 1234.125, 999999.5, double{99999.95f}, double{0.000123456789f}})
+  for (double tie : {123456.5, 123457.5, 12345.25, 12345.75, 1234.125, 999999.5, double{99999.95f},
+                     double{0.000123456789f}})
     expectPrintf(tie);
   for (int quarter = 0; quarter < 40000; ++quarter) expectPrintf(99990.0 + quarter / 4.0);
   for (double other : {0.0, -0.0, 1.0 / 3.0, 2.0 / 3.0 * 1e-7, 1e300, -4.9e-324, 1e6, 999999.0})

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <set>
 
-#include "chart/svg_surface.h"
 #include "base/text.h"
+#include "chart/svg_surface.h"
 #include "test_support.h"
 
 namespace tessmol {
@@ -211,7 +211,8 @@ TEST(ChartDrawing, ResidueLabelsSitOnTheirResidues) {
       ++labels;
       bool found = false;
       for (size_t i = 0; i < s.residues.size() && !found; ++i) {
-        found = std::to_string(s.residues[i].resSeq) == l.text && std::abs(g.X(static_cast<int64_t>(i)) - l.x) <= 1;
+        found = std::to_string(s.residues[i].resSeq) == l.text &&
+                std::abs(g.X(static_cast<int64_t>(i)) - l.x) <= 1;
       }
       EXPECT_TRUE(found) << l.text << " at " << l.x;
       const int half = surface.TextWidth(l.text) / 2;
@@ -229,7 +230,7 @@ TEST(ChartDrawing, TheScoreRangeOfTheOptionsIsTheAxis) {
   in.options.axes[1].minimum = -2.0f;
   in.options.axes[1].maximum = 4.0f;
   const ChartGeometry g(in.rect, ComputeVerticalScale(s, in.options.axes[1]), 30);
-  EXPECT_EQ(g.BottomY(), in.rect.bottom - 10);  // -2 at the bottom
+  EXPECT_EQ(g.BottomY(), in.rect.bottom - 10);                       // -2 at the bottom
   EXPECT_EQ(g.Y(4.0), in.rect.bottom - 10 - (in.rect.bottom - 20));  // 4 at the top
   RecordingSurface surface;
   DrawChart(surface, in);
@@ -280,8 +281,9 @@ TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
   s.residues[5].transmembrane = true;
   const ChartInput in = Input(s);
   const ChartGeometry g(in.rect, ComputeVerticalScale(s, in.options.axes[1]), 30);
-  const std::string expected = "Chain A  ALA 6  Profiles 3D " + FormatFixed(MovingAverage(s, s.chains[0], 0, 10)[5], 3) +
-                               "  KAVELIN " + FormatFixed(MovingAverage(s, s.chains[0], 1, 10)[5], 3) + "  transmembrane";
+  const std::string expected = "Chain A  ALA 6  Profiles 3D " +
+                               FormatFixed(MovingAverage(s, s.chains[0], 0, 10)[5], 3) + "  KAVELIN " +
+                               FormatFixed(MovingAverage(s, s.chains[0], 1, 10)[5], 3) + "  transmembrane";
   EXPECT_EQ(HoverText(in, g.X(5)), expected);
   // Halfway to the next residue, the nearer one.
   EXPECT_EQ(HoverText(in, g.X(5) + (g.X(6) - g.X(5)) / 2 - 1).substr(0, 14), "Chain A  ALA 6");

@@ -46,7 +46,8 @@ TEST(CliRead, DescribesTheBundledRhodopsin) {
 }
 
 TEST(CliRead, SaysWhatWasLeftOutMappedAndAssigned) {
-  const auto mse = test::RunCommand(Cli("read " + test::DataPath("1A8O.pdb") + " " + test::DataPath("mmcif/5PTI.cif")));
+  const auto mse =
+      test::RunCommand(Cli("read " + test::DataPath("1A8O.pdb") + " " + test::DataPath("mmcif/5PTI.cif")));
   ASSERT_EQ(mse.status, 0);
   EXPECT_NE(mse.out.find("Modified residue MSE read as MET"), std::string::npos);
   EXPECT_NE(mse.out.find("Format: mmCIF\n"), std::string::npos);
@@ -77,7 +78,6 @@ TEST(CliRead, BadUsageExitsWithTwo) {
   EXPECT_EQ(test::RunCommand(Cli("--help >/dev/null")).status, 0);
 }
 
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -89,7 +89,8 @@ std::vector<std::string> Lines(const std::string& text) {
 // The whole of what a user sees of a stored crambin, against a file checked by hand
 // (tests/data/SOURCES.md).
 TEST(CliAnalyse, TheResidueTableOfCrambinIsTheCheckedOne) {
-  ASSERT_EQ(test::RunCommand(Cli("analyse --resolution 5 --ignore-het " + test::DataPath("1CRN.pdb"))).status, 0);
+  ASSERT_EQ(test::RunCommand(Cli("analyse --resolution 5 --ignore-het " + test::DataPath("1CRN.pdb"))).status,
+            0);
   const auto shown = test::RunCommand(Cli("show --residues 1CRN.tsm"));
   ASSERT_EQ(shown.status, 0);
   std::ifstream golden(test::DataPath("golden/1CRN_show_residues.txt"), std::ios::binary);
@@ -155,7 +156,6 @@ TEST(CliAnalyse, WritesTheWarningsToTheLogFile) {
   EXPECT_EQ(text.rfind("Creating structure 2JO4.pdb...\n", 0), 0u);
   std::filesystem::remove(log);
 }
-
 
 std::vector<std::vector<std::string>> Table(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
@@ -258,7 +258,6 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   EXPECT_EQ(test::RunCommand(Cli("recalc --score-table missing.stb 1CRN.tsm")).status, 1);
 }
 
-
 TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   const auto result = test::RunCommand(Cli("spanner2d " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
   ASSERT_EQ(result.status, 0);
@@ -280,9 +279,9 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
 
 TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
   const std::string fasta = " " + test::DataPath("rhodopsin_1gzmA.fasta") + " >/dev/null";
-  for (const char* bad : {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0",
-                          "--movingAverage 101", "--tmLengthMin -3", "--kavelinMin abc",
-                          "--tmLengthMin 40 --tmLengthMax 12"}) {
+  for (const char* bad :
+       {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0", "--movingAverage 101",
+        "--tmLengthMin -3", "--kavelinMin abc", "--tmLengthMin 40 --tmLengthMax 12"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + bad + fasta)).status, 2) << bad;
   }
   for (const char* good : {"--minAreaDifference 1", "--minAreaDifference 10", "--movingAverage 1",
@@ -293,8 +292,8 @@ TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
 }
 
 TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
-  const auto three = test::RunCommand(Cli("spanner2d --method segments --format 3line " +
-                                          test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
+  const auto three = test::RunCommand(
+      Cli("spanner2d --method segments --format 3line " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
   ASSERT_EQ(three.status, 0);
   const auto lines = Lines(three.out);
   ASSERT_EQ(lines.size(), 3u);
@@ -306,7 +305,8 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
   ASSERT_EQ(structure.status, 0);
   size_t oriented = 0;
   for (const std::string& line : Lines(structure.out)) {
-    oriented += line.find("in\u2192out") != std::string::npos || line.find("out\u2192in") != std::string::npos;
+    oriented +=
+        line.find("in\u2192out") != std::string::npos || line.find("out\u2192in") != std::string::npos;
   }
   EXPECT_EQ(oriented, 14u);  // seven helices in each of rhodopsin's two chains
 }
@@ -353,7 +353,6 @@ TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   EXPECT_GT(flagged, 300u);
 }
 
-
 // The three numbers after a label such as "Membrane normal: ".
 std::array<double, 3> Triple(const std::string& out, const std::string& label) {
   std::array<double, 3> v{};
@@ -380,19 +379,22 @@ TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
     if (line.rfind("ATOM  ", 0) == 0) ++atoms;
     if (line.rfind("HETATM", 0) != 0 || line.substr(17, 3) != "DUM") continue;
     ++dummies;
-    const double d = (std::stod(line.substr(30, 8)) - c[0]) * n[0] + (std::stod(line.substr(38, 8)) - c[1]) * n[1] +
+    const double d = (std::stod(line.substr(30, 8)) - c[0]) * n[0] +
+                     (std::stod(line.substr(38, 8)) - c[1]) * n[1] +
                      (std::stod(line.substr(46, 8)) - c[2]) * n[2];
     EXPECT_NEAR(d, line[13] == 'N' ? -h : h, 0.05) << line;
   }
   EXPECT_GT(dummies, 400);
   // gemmi reads them as atoms of a non-polymer residue DUM.
-  const auto converted = test::RunCommand("gemmi convert slab.pdb slab.cif && grep -c '^[0-9]* [NO] [NO] . DUM ' slab.cif");
+  const auto converted =
+      test::RunCommand("gemmi convert slab.pdb slab.cif && grep -c '^[0-9]* [NO] [NO] . DUM ' slab.cif");
   EXPECT_EQ(converted.status, 0);
   EXPECT_EQ(std::atoi(converted.out.c_str()), dummies);
   EXPECT_EQ(test::RunCommand("grep -c '^DUM! non-polymer' slab.cif").out, "1\n");
   // Read again, the planes are no atoms of the structure and move nothing.
   const auto read = test::RunCommand(Cli("read slab.pdb"));
-  EXPECT_NE(read.out.find("Membrane pseudo-atoms (DUM) left out: " + std::to_string(dummies)), std::string::npos);
+  EXPECT_NE(read.out.find("Membrane pseudo-atoms (DUM) left out: " + std::to_string(dummies)),
+            std::string::npos);
   const auto again = test::RunCommand(Cli("membrane slab.pdb"));
   ASSERT_EQ(again.status, 0);
   EXPECT_NEAR(std::stod(again.out.substr(again.out.find("Membrane half-thickness: ") + 25)), h, 0.5);
@@ -431,9 +433,11 @@ TEST(CliAnalyse, ResultFilesGoToTheOutputFolder) {
   EXPECT_TRUE(std::filesystem::exists("out/sub/1CRN.tsm"));
   EXPECT_FALSE(std::filesystem::exists("1CRN.tsm"));
   std::ofstream("plain-file") << "x";
-  const auto refused = test::RunCommand(Cli("analyse --out-dir plain-file/sub " + test::DataPath("1CRN.pdb") + " 2>&1"));
+  const auto refused =
+      test::RunCommand(Cli("analyse --out-dir plain-file/sub " + test::DataPath("1CRN.pdb") + " 2>&1"));
   EXPECT_EQ(refused.status, 2);
-  EXPECT_NE(refused.out.find("Working Directory: no such folder: plain-file/sub"), std::string::npos) << refused.out;
+  EXPECT_NE(refused.out.find("Working Directory: no such folder: plain-file/sub"), std::string::npos)
+      << refused.out;
 }
 
 TEST(CliChart, TheProgramNeedsNoToolkitUntilAPngIsAsked) {
@@ -464,7 +468,9 @@ TEST(CliChart, SvgAndPngCharts) {
   }
   // Spanner2D draws its models too, with the predicted segments along the top.
   ASSERT_EQ(test::RunCommand(Cli("spanner2d --method segments --chart br.svg " +
-                                 test::DataPath("bacteriorhodopsin_4xxjA.fasta") + " >/dev/null")).status, 0);
+                                 test::DataPath("bacteriorhodopsin_4xxjA.fasta") + " >/dev/null"))
+                .status,
+            0);
   std::ifstream br("br.svg");
   const std::string brText((std::istreambuf_iterator<char>(br)), {});
   EXPECT_NE(brText.find("stroke-width=\"3\""), std::string::npos);  // the transmembrane bar
@@ -541,7 +547,8 @@ TEST(CliFailures, WritesThatFailExitWithOne) {
   // as a result.
   ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1UBQ.pdb"))).status, 0);
   const std::string before = ReadAll("1UBQ.tsm");
-  std::filesystem::permissions(".", std::filesystem::perms::others_write, std::filesystem::perm_options::remove);
+  std::filesystem::permissions(".", std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
   const auto recalc = test::RunCommand(AsNobody(Cli("recalc --log /dev/null 1UBQ.tsm 2>&1")));
   EXPECT_EQ(recalc.status, 1) << recalc.out;
   EXPECT_NE(recalc.out.find("Error: cannot write 1UBQ.tsm"), std::string::npos) << recalc.out;
@@ -594,7 +601,8 @@ TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
   }
   ca.close();
   const auto result = test::RunCommand(Cli("analyse ca_only.pdb 2>&1 >/dev/null"));
-  EXPECT_NE(result.out.find("Warning: 46 of 46 residues of ca_only.pdb lack main-chain atoms"), std::string::npos)
+  EXPECT_NE(result.out.find("Warning: 46 of 46 residues of ca_only.pdb lack main-chain atoms"),
+            std::string::npos)
       << result.out;
 }
 
@@ -603,15 +611,21 @@ TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
 // Validates `file` against the repository's schema with Debian's python3-jsonschema.
 int ValidatesAgainstTheSchema(const std::string& file) {
   const std::string schema = std::string(TESSMOL_TEST_SOURCE) + "/../schema/tessmol-output.schema.json";
-  return test::RunCommand("python3 -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
-                          "json.load(open(sys.argv[2])))' " + file + " " + schema + " 2>&1").status;
+  return test::RunCommand(
+             "python3 -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
+             "json.load(open(sys.argv[2])))' " +
+             file + " " + schema + " 2>&1")
+      .status;
 }
 
 TEST(CliJson, EveryCommandWritesValidJsonThatAgreesWithTheText) {
-  if (test::RunCommand("python3 -c 'import jsonschema' 2>/dev/null").status != 0) GTEST_SKIP() << "no python3-jsonschema";
+  if (test::RunCommand("python3 -c 'import jsonschema' 2>/dev/null").status != 0)
+    GTEST_SKIP() << "no python3-jsonschema";
   const std::string files = test::DataPath("1CRN.pdb") + " " + test::DataPath("mmcif/1E0P_assembly1.cif.gz");
   ASSERT_EQ(test::RunCommand(Cli("analyse --format json --residues --spanner3d --method segments " + files +
-                                 " > analyse.json")).status, 0);
+                                 " > analyse.json"))
+                .status,
+            0);
   EXPECT_EQ(ValidatesAgainstTheSchema("analyse.json"), 0);
   const std::string json = ReadAll("analyse.json");
   EXPECT_NE(json.find("\"name\": \"A-2\""), std::string::npos);  // full chain names
@@ -621,9 +635,9 @@ TEST(CliJson, EveryCommandWritesValidJsonThatAgreesWithTheText) {
   const size_t at = json.find("\"average_score\": ");
   ASSERT_NE(at, std::string::npos);
   EXPECT_NEAR(std::stod(json.substr(at + 17)), std::stod(average), 5e-7);
-  const std::vector<std::string> commands = {"show --residues 1CRN.tsm", "multi " + test::DataPath("1UBQ.pdb"),
-                                             "recalc 1CRN.tsm",
-                                             "spanner2d --method segments " + test::DataPath("rhodopsin_1gzmA.fasta")};
+  const std::vector<std::string> commands = {
+      "show --residues 1CRN.tsm", "multi " + test::DataPath("1UBQ.pdb"), "recalc 1CRN.tsm",
+      "spanner2d --method segments " + test::DataPath("rhodopsin_1gzmA.fasta")};
   for (const std::string& command : commands) {
     ASSERT_EQ(test::RunCommand(Cli(command + " --format json > out.json")).status, 0) << command;
     EXPECT_EQ(ValidatesAgainstTheSchema("out.json"), 0) << command;
@@ -631,7 +645,8 @@ TEST(CliJson, EveryCommandWritesValidJsonThatAgreesWithTheText) {
 }
 
 TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
-  const auto analysed = test::RunCommand(Cli("analyse --residues --bfactor-out scored.pdb " + test::DataPath("1CRN.pdb")));
+  const auto analysed =
+      test::RunCommand(Cli("analyse --residues --bfactor-out scored.pdb " + test::DataPath("1CRN.pdb")));
   ASSERT_EQ(analysed.status, 0);
   std::map<int, double> overall;  // residue number -> overall score, from the residue table
   for (const auto& row : Table(analysed.out)) {
@@ -640,7 +655,10 @@ TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
   ASSERT_EQ(overall.size(), 46u);
   // gemmi reads it (as mmCIF too), and every atom has its residue's value.
   ASSERT_EQ(test::RunCommand("gemmi convert scored.pdb scored.cif").status, 0);
-  ASSERT_EQ(test::RunCommand(Cli("analyse --bfactor-out scored2.cif " + test::DataPath("1CRN.pdb") + " >/dev/null")).status, 0);
+  ASSERT_EQ(
+      test::RunCommand(Cli("analyse --bfactor-out scored2.cif " + test::DataPath("1CRN.pdb") + " >/dev/null"))
+          .status,
+      0);
   ASSERT_EQ(test::RunCommand("gemmi convert scored2.cif back.pdb").status, 0);
   for (const char* file : {"scored.pdb", "back.pdb"}) {
     std::ifstream in(file);
@@ -648,7 +666,8 @@ TEST(CliBFactors, EveryAtomCarriesItsResiduesValue) {
     for (std::string line; std::getline(in, line);) {
       if (line.rfind("ATOM", 0) != 0) continue;
       ++atoms;
-      EXPECT_NEAR(std::stod(line.substr(60, 6)), overall.at(std::stoi(line.substr(22, 4))), 0.0051) << file << line;
+      EXPECT_NEAR(std::stod(line.substr(60, 6)), overall.at(std::stoi(line.substr(22, 4))), 0.0051)
+          << file << line;
     }
     EXPECT_EQ(atoms, 327) << file;  // crambin's atoms, as analysed
   }

@@ -10,8 +10,8 @@
 #include "base/text.h"
 #include "model/structure_builder.h"
 #include "model/structure_file.h"
-#include "scoring/score_table.h"
 #include "scoring/residue_scores.h"
+#include "scoring/score_table.h"
 #include "surface/sasa.h"
 #include "test_support.h"
 
@@ -118,10 +118,10 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
     const FileStatus status = ReadResult(s, in, "x.tsm");
     return status.problem == FileProblem::kFormat ? status.line : (status.ok() ? 0 : -1);
   };
-  EXPECT_EQ(lineOf(head + "bogus\nEND"), 4);  // the SIDECHAIN line counts
-  EXPECT_EQ(lineOf(head + "\nEND"), 4);       // an empty line is no record
+  EXPECT_EQ(lineOf(head + "bogus\nEND"), 4);      // the SIDECHAIN line counts
+  EXPECT_EQ(lineOf(head + "\nEND"), 4);           // an empty line is no record
   EXPECT_EQ(lineOf(head + "END\n\nbogus\n"), 0);  // nothing after END is read
-  EXPECT_EQ(lineOf(head), 4);                      // cut short before END
+  EXPECT_EQ(lineOf(head), 4);                     // cut short before END
   EXPECT_EQ(lineOf("STRUCTURE\t1\t2\nSIDECHAIN\t1\t\nEND"), 2);
   EXPECT_EQ(lineOf(head + residue + residue + "SIDECHAIN\t\nEND"), 5);  // RESIDUE without SIDECHAIN
   EXPECT_EQ(lineOf("RESIDUE\tALA\t4\tB\nSIDECHAIN\t\nEND"), 1);         // a record cut short

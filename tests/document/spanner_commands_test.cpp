@@ -277,7 +277,8 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   Structure stored;
   ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());
   ASSERT_EQ(stored.residues.size(), st.residues.size());
-  for (size_t i = 0; i < st.residues.size(); ++i) EXPECT_EQ(stored.residues[i].transmembrane, st.residues[i].transmembrane);
+  for (size_t i = 0; i < st.residues.size(); ++i)
+    EXPECT_EQ(stored.residues[i].transmembrane, st.residues[i].transmembrane);
   // The same parameters give the same flags again.
   std::vector<bool> first;
   for (const Residue& r : st.residues) first.push_back(r.transmembrane);
@@ -304,7 +305,8 @@ TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
   std::vector<bool> expected(p.structure.residues.size(), false);
   for (const SlabSegment& segment : p.membrane->segments)
     for (int32_t i = segment.first; i <= segment.last; ++i) expected[i] = true;
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(p.structure.residues[i].transmembrane, expected[i]) << i;
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(p.structure.residues[i].transmembrane, expected[i]) << i;
   // Another method afterwards leaves no stale placement in the summary.
   settings.tmMethod = TmMethod::kSegments;
   s.doc.SetSettings(settings);

@@ -487,9 +487,8 @@ TEST_F(RecalculationDoc, UnreadableOrMissingResultFilesAreLeftAlone) {
   const std::string before = ReadAll("1CRN.tsm");
   fs::permissions("1CRN.tsm", fs::perms::none);
   // 0 when the file was found unreadable; a child process without root tells.
-  const int outcome = test::WithoutRoot([&]() {
-    return doc.RecalculateProfiles({0}).status.problem == FileProblem::kUnreadable ? 0 : 1;
-  });
+  const int outcome = test::WithoutRoot(
+      [&]() { return doc.RecalculateProfiles({0}).status.problem == FileProblem::kUnreadable ? 0 : 1; });
   fs::permissions("1CRN.tsm", fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(outcome, 0);
   EXPECT_EQ(ReadAll("1CRN.tsm"), before);

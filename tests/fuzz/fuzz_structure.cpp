@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   protein.structure = std::move(s);
   protein.fileName = "fuzz.pdb";
   if (!fuzz::Analyse(protein, BuiltInScores())) return 0;
-  for (const Atom& a : protein.structure.atoms) FUZZ_CHECK(a.sasa >= 0.0f && a.sasa <= a.sphereArea * 1.0001f);
+  for (const Atom& a : protein.structure.atoms)
+    FUZZ_CHECK(a.sasa >= 0.0f && a.sasa <= a.sphereArea * 1.0001f);
 
   // Written and read back, the residues are the same; written again, the file is too.
   // In memory: the records are those of the file.
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Protein model;
     model.structure = fuzz::Builder().BuildFromStructure(protein.structure, ModelHelixRange::kWholeModel);
     model.ignoreHeteroAtoms = true;
-    if (!model.structure.atoms.empty() && fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
+    if (!model.structure.atoms.empty() && fuzz::Analyse(model, BuiltInScores()))
+      ScanTransmembrane(model, ScanParams{});
   }
   return 0;
 }

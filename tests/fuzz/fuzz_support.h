@@ -16,22 +16,22 @@
 #include <vector>
 
 #include "model/het_atom_radii.h"
+#include "model/het_radii_file.h"
 #include "model/protein.h"
 #include "model/structure_file.h"
-#include "scoring/score_table.h"
 #include "scoring/residue_scores.h"
-#include "model/het_radii_file.h"
+#include "scoring/score_table.h"
 #include "surface/sasa.h"
 #include "surface/sphere_points.h"
 #include "test_support.h"
 #include "transmembrane/helix_builder.h"
 
-#define FUZZ_CHECK(condition)                                                                        \
-  do {                                                                                               \
-    if (!(condition)) {                                                                              \
-      std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__);       \
-      std::abort();                                                                                  \
-    }                                                                                                \
+#define FUZZ_CHECK(condition)                                                                 \
+  do {                                                                                        \
+    if (!(condition)) {                                                                       \
+      std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      std::abort();                                                                           \
+    }                                                                                         \
   } while (0)
 
 namespace tessmol::fuzz {
@@ -63,8 +63,8 @@ inline std::string ScratchPath(const std::string& name) {
 }
 
 inline void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                               static_cast<std::streamsize>(size));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 inline std::string ReadBytes(const std::string& path) {

@@ -363,11 +363,13 @@ TEST(ReaderBadInput, CoordinatesBeyondAMillionAngstromAreRefusedWithTheirLine) {
       "data_x\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
       "_atom_site.label_alt_id\n_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.auth_seq_id\n"
       "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.occupancy\n"
-      "_atom_site.B_iso_or_equiv\nATOM 1 N N . GLY A 1 1.0 2.0 3.0 1 10\nATOM 2 C CA . GLY A 1 1e30 2.0 3.0 1 10\n";
+      "_atom_site.B_iso_or_equiv\nATOM 1 N N . GLY A 1 1.0 2.0 3.0 1 10\nATOM 2 C CA . GLY A 1 1e30 2.0 3.0 "
+      "1 10\n";
   const StructureFile file = ReadStructureText(cif, "x.cif", test::StandardHetRadii());
   EXPECT_EQ(file.status.problem, FileProblem::kFormat);
   EXPECT_EQ(file.status.line, 17) << file.status.Describe();
-  EXPECT_NE(file.status.Describe().find(kImplausibleCoordinates), std::string::npos) << file.status.Describe();
+  EXPECT_NE(file.status.Describe().find(kImplausibleCoordinates), std::string::npos)
+      << file.status.Describe();
 }
 
 TEST(ReaderBadInput, NeverCrashesAndKeepsWhatItCan) {

@@ -38,8 +38,10 @@ Analysed Analyse(const std::string& path) {
   EXPECT_TRUE(CalculateSASA(protein, 1, test::ProgramFolder(), quiet));
   ScoreResidues(protein, BuiltInScores());
   SumScores(protein);
-  Analysed a{protein.structure.residues.size(), protein.structure.totalSASA, protein.structure.averageScore, {}};
-  for (size_t k = 0; k < protein.structure.chains.size(); ++k) a.chains += protein.structure.ChainName(k) + ";";
+  Analysed a{
+      protein.structure.residues.size(), protein.structure.totalSASA, protein.structure.averageScore, {}};
+  for (size_t k = 0; k < protein.structure.chains.size(); ++k)
+    a.chains += protein.structure.ChainName(k) + ";";
   return a;
 }
 
@@ -100,7 +102,8 @@ TEST(StructureFiles, IntegersBeyondRangeAreRefusedWithTheirLine) {
   ASSERT_TRUE(ReadFileText(DataPath("mmcif/1CRN.cif"), text).ok());
   const size_t helix = text.find("HELX_P HELX_P2 H2 GLU A 23 ? THR A 30");
   ASSERT_NE(helix, std::string::npos);
-  const auto line = static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(helix), '\n')) + 1;
+  const auto line =
+      static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(helix), '\n')) + 1;
   std::string quoted = text;
   quoted.replace(quoted.find("'DISTORTED 3/10 AT RES 30'"), 26, "'00012345678901234'");
   for (bool fast : {true, false}) {
@@ -322,7 +325,8 @@ TEST(StructureFiles, LongChainNamesAreKeptAndMappedToOneCharacter) {
 // The same file without the lines an awk filter drops gives the same analysis.
 void ExpectSameWithout(const std::string& name, const std::string& awkCondition) {
   test::ScratchFolder scratch;
-  ASSERT_EQ(test::RunCommand("awk '!(" + awkCondition + ")' " + DataPath(name) + " > stripped.pdb").status, 0);
+  ASSERT_EQ(test::RunCommand("awk '!(" + awkCondition + ")' " + DataPath(name) + " > stripped.pdb").status,
+            0);
   ExpectSame(Analyse(DataPath(name)), Analyse("stripped.pdb"));
 }
 
@@ -346,7 +350,8 @@ TEST(StructureFiles, MembraneMarkersAreNoHeteroatoms) {
 // lines, TER and END.
 std::map<std::string, char> Dssp(const std::string& input) {
   std::map<std::string, char> states;
-  if (test::RunCommand("mkdssp --output-format dssp " + input + " out.dssp 2>/dev/null").status != 0) return states;
+  if (test::RunCommand("mkdssp --output-format dssp " + input + " out.dssp 2>/dev/null").status != 0)
+    return states;
   std::ifstream in("out.dssp");
   bool table = false;
   for (std::string line; std::getline(in, line);) {
@@ -367,10 +372,12 @@ TEST_P(AgainstDssp, NearlyEveryResidueInTheSameState) {
   test::ScratchFolder scratch;
   const std::string prepare =
       "{ echo 'HEADER    PROTEIN                                 01-JAN-00   XXXX'; "
-      "grep -m1 '^CRYST1' " + DataPath(GetParam()) +
+      "grep -m1 '^CRYST1' " +
+      DataPath(GetParam()) +
       " || echo 'CRYST1    1.000    1.000    1.000  90.00  90.00  90.00 P 1           1'; "
       "awk '/^ENDMDL/{exit} /^TER/{print; next} /^ATOM/ && (substr($0,17,1)==\" \" || substr($0,17,1)==\"A\")"
-      "{print substr($0,1,16)\" \"substr($0,18)}' " + DataPath(GetParam()) + "; echo END; } > in.pdb";
+      "{print substr($0,1,16)\" \"substr($0,18)}' " +
+      DataPath(GetParam()) + "; echo END; } > in.pdb";
   ASSERT_EQ(test::RunCommand(prepare).status, 0);
   const std::map<std::string, char> dssp = Dssp("in.pdb");
   ASSERT_FALSE(dssp.empty()) << "mkdssp read nothing";
@@ -392,8 +399,8 @@ TEST_P(AgainstDssp, NearlyEveryResidueInTheSameState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, AgainstDssp,
-                         testing::Values("1UBQ.pdb", "1CRN.pdb", "1EJG.pdb", "1AKI.pdb", "5PTI.pdb", "1RX1.pdb",
-                                         "2SRC.pdb", "4HHB.pdb", "1U19.pdb"),
+                         testing::Values("1UBQ.pdb", "1CRN.pdb", "1EJG.pdb", "1AKI.pdb", "5PTI.pdb",
+                                         "1RX1.pdb", "2SRC.pdb", "4HHB.pdb", "1U19.pdb"),
                          [](const auto& info) { return info.param.substr(0, 4); });
 
 TEST(SecondaryStructure, RecordsWinUnlessComputedIsAsked) {

@@ -105,8 +105,9 @@ std::string Row(const std::string& value, int count = 20) {
 TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndFewerRows) {
   ScoreTable table;
   const ScoreValues before = table.scores;
-  const std::string path = Write("odd.stb", Row("1") + "scores\t9\t9\t9\r\n SCORES\t9\t9\r\nFILEPATH\t/x\r\n\r\n" +
-                                                Row("-1.5") + "GRADIENT\r\nYINTERCEPT\t-2.25\r\n");
+  const std::string path =
+      Write("odd.stb", Row("1") + "scores\t9\t9\t9\r\n SCORES\t9\t9\r\nFILEPATH\t/x\r\n\r\n" + Row("-1.5") +
+                           "GRADIENT\r\nYINTERCEPT\t-2.25\r\n");
   ASSERT_TRUE(table.LoadTable(path, "odd.stb").ok());
   EXPECT_EQ(table.Score(0, 19), 1.0f);
   EXPECT_EQ(table.Score(1, 0), -1.5f);
@@ -130,7 +131,8 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
   std::ifstream pdb(test::DataPath("1CRN.pdb"), std::ios::binary);
   const std::string structure((std::istreambuf_iterator<char>(pdb)), {});
   const size_t cut = full.find("SCORES", 500) + 30;
-  const int cutLine = static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(cut), '\n')) + 1;
+  const int cutLine =
+      static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(cut), '\n')) + 1;
   const std::pair<std::string, int> cases[] = {{"", 0},
                                                {junk, 0},
                                                {structure, 0},
@@ -150,9 +152,11 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
     EXPECT_EQ(table.counts[3], 7);
   }
   ScoreTable table;
-  EXPECT_EQ(table.LoadTable((folder_ / "missing.stb").string(), "missing.stb").problem, FileProblem::kMissing);
+  EXPECT_EQ(table.LoadTable((folder_ / "missing.stb").string(), "missing.stb").problem,
+            FileProblem::kMissing);
   EXPECT_EQ(table.LoadTable(folder_.string(), "folder").problem, FileProblem::kUnreadable);
-  EXPECT_EQ(table.SaveTable((folder_ / "no_such_folder" / "x.stb").string()).problem, FileProblem::kWriteFailed);
+  EXPECT_EQ(table.SaveTable((folder_ / "no_such_folder" / "x.stb").string()).problem,
+            FileProblem::kWriteFailed);
 }
 
 // Values no table holds are refused with their line, and the real table still reads:

@@ -3,8 +3,8 @@
 // threaded with the sequence shifted along the chain score clearly worse.
 #include <gtest/gtest.h>
 
-#include "scoring/score_table.h"
 #include "scoring/residue_scores.h"
+#include "scoring/score_table.h"
 #include "surface/sasa.h"
 #include "test_support.h"
 

@@ -330,7 +330,8 @@ TEST(SasaPass, EqualsTheTestOfOnePointAtATime) {
     for (float& v : odd[i]) v *= i % 2 == 0 ? 1.3f : 0.7f;
   }
   odd[5] = {0.0f, 0.0f, 0.0f};
-  for (const std::vector<SpherePoint>* points : {&Points(1), static_cast<const std::vector<SpherePoint>*>(&odd)}) {
+  for (const std::vector<SpherePoint>* points :
+       {&Points(1), static_cast<const std::vector<SpherePoint>*>(&odd)}) {
     Protein protein = test::LoadedProtein("1CRN.pdb", true);
     SilentFeedback quiet;
     ASSERT_TRUE(CalculateSASA(protein, *points, quiet));

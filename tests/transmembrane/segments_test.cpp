@@ -72,7 +72,8 @@ TEST(Segmentation, DynamicProgrammingEqualsEnumeration) {
 
 TEST(Segmentation, PositiveInsideDecidesTheOrientation) {
   // Loops: KKRK before the first segment, DEDE between, KRKR after: N-terminus inside.
-  const std::vector<int> types = TypesOfSequence("KKRK" + std::string(20, 'L') + "DEDE" + std::string(20, 'L') + "KRKR");
+  const std::vector<int> types =
+      TypesOfSequence("KKRK" + std::string(20, 'L') + "DEDE" + std::string(20, 'L') + "KRKR");
   std::vector<TmSegment> segments = {{4, 23, false}, {28, 47, false}};
   OrientSegments(types, segments);
   EXPECT_TRUE(segments[0].nInside);
@@ -116,10 +117,11 @@ TEST(Segmentation, SevenHelixProteinsAndSolubleOnes) {
   // Haemoglobin's alpha chain: helices, all soluble.
   EXPECT_TRUE(PredictSegments(ChainSequence("4HHB.pdb", 0), p).empty());
   // Preproinsulin: a hydrophobic signal peptide, cleaved after AAA, and no membrane segment.
-  EXPECT_TRUE(PredictSegments("MALWMRLLPLLALLALWGPDPAAAFVNQHLCGSHLVEALYLVCGERGFFYTPKTRREAEDLQVGQVELGGGPGAGSLQPLALEG"
-                              "SLQKRGIVEQCCTSICSLYQLENYCN",
-                              p)
-                  .empty());
+  EXPECT_TRUE(
+      PredictSegments("MALWMRLLPLLALLALWGPDPAAAFVNQHLCGSHLVEALYLVCGERGFFYTPKTRREAEDLQVGQVELGGGPGAGSLQPLALEG"
+                      "SLQKRGIVEQCCTSICSLYQLENYCN",
+                      p)
+          .empty());
 }
 
 }  // namespace
