@@ -28,7 +28,12 @@ int main(int argc, char** argv) {
   }
   tessmol::SilentFeedback quiet;
   tessmol::HetAtomRadii radii;
-  tessmol::LoadHetAtomRadii(tessmol::ExecutableFolder() + tessmol::kHetRadiiFile, radii, quiet);
+  if (const auto loaded =
+          tessmol::LoadHetAtomRadii(tessmol::ExecutableFolder() + tessmol::kHetRadiiFile, radii, quiet);
+      !loaded) {
+    std::fprintf(stderr, "%s\n", loaded.Describe().c_str());
+    return 1;
+  }
   std::printf("%-28s %9s %12s %16s\n", "file", "atoms", "seconds", "s per 10k atoms");
   for (int a = 1; a < argc; ++a) {
     double best = 1e30;

@@ -20,7 +20,12 @@ int main(int argc, char** argv) {
   const bool ignoreHet = argc > 2 && std::string(argv[2]) == "--ignore-het";
   tessmol::SilentFeedback quiet;
   tessmol::HetAtomRadii radii;
-  tessmol::LoadHetAtomRadii(tessmol::ExecutableFolder() + tessmol::kHetRadiiFile, radii, quiet);
+  if (const auto loaded =
+          tessmol::LoadHetAtomRadii(tessmol::ExecutableFolder() + tessmol::kHetRadiiFile, radii, quiet);
+      !loaded) {
+    std::fprintf(stderr, "%s\n", loaded.Describe().c_str());
+    return 1;
+  }
 
   const auto t0 = Clock::now();
   tessmol::PdbReader reader(radii);
@@ -28,7 +33,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 1;
   }
-  reader.Read();
+  if (const auto read = reader.Read(); !read) {
+    std::fprintf(stderr, "%s\n", read.Describe().c_str());
+    return 1;
+  }
   tessmol::Protein protein;
   protein.structure = std::move(reader.structure());
   protein.ignoreHeteroAtoms = ignoreHet;

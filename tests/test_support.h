@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #ifdef TESSMOL_GTEST
@@ -32,7 +33,9 @@ inline const HetAtomRadii& StandardHetRadii() {
   static const HetAtomRadii table = [] {
     HetAtomRadii t;
     SilentFeedback quiet;
-    LoadHetAtomRadii(ProgramFolder() + kHetRadiiFile, t, quiet);
+    // The shipped table: every test that reads a structure needs it.
+    if (const FileStatus loaded = LoadHetAtomRadii(ProgramFolder() + kHetRadiiFile, t, quiet); !loaded)
+      throw std::runtime_error(loaded.Describe());
     return t;
   }();
   return table;
@@ -42,13 +45,15 @@ struct ReadStructureResult {
   Structure structure;
   bool isNMR = false;
   bool opened = false;
+  FileStatus status;  // of opening, then of reading
 };
 
 inline ReadStructureResult ReadPdb(const std::string& path) {
   PdbReader reader(StandardHetRadii());
   ReadStructureResult result;
-  result.opened = reader.Open(path).ok();
-  if (result.opened) reader.Read();
+  result.status = reader.Open(path);
+  result.opened = result.status.ok();
+  if (result.opened) result.status = reader.Read();
   reader.Close();
   result.structure = reader.structure();
   result.isNMR = reader.isNMR();

@@ -236,7 +236,8 @@ void CChildFrame::OnSave() {
     OnSaveAs();
     return;
   }
-  doc().SaveShown(savedPath_.toStdString());
+  // SaveShown names a failure to the user itself.
+  static_cast<void>(doc().SaveShown(savedPath_.toStdString()));
 }
 
 void CChildFrame::OnSaveAs() {

@@ -16,7 +16,7 @@ namespace tessmol {
 
 enum class FileProblem { kNone, kMissing, kUnreadable, kFormat, kWriteFailed };
 
-struct FileStatus {
+struct [[nodiscard]] FileStatus {
   FileProblem problem = FileProblem::kNone;
   std::string path;
   int line = 0;        // the offending line, counted from 1, for kFormat

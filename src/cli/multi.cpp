@@ -171,7 +171,12 @@ void SetupMerge(CLI::App& app, int& status) {
   merge->callback([counts, table, &status]() {
     // A fresh table, every count at 1, with the default table's curve, as a run starts.
     ScoreTable merged;
-    merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
+    if (const FileStatus table =
+            merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
+        !table) {
+      std::cerr << "Warning: " << table.Describe().substr(std::string("Error: ").size())
+                << "; the built-in Profiles-3D table is used instead\n";
+    }
     for (const std::string& path : *counts) {
       if (const FileStatus read = merged.AddCounts(path); !read) {
         std::cerr << read.Describe() << '\n';

@@ -76,8 +76,12 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
 CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state), feedback_(feedback) {
   const std::string& folder = state_.programFolder();
   workFolder_ = folder;
-  // A missing or unreadable default table leaves the built-in Profiles-3D table in force.
-  scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
+  // A missing or unreadable default table leaves the built-in Profiles-3D table in force,
+  // and the user is told: the program's own data files are damaged or gone.
+  if (const FileStatus table = scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
+      !table)
+    feedback_.ShowMessage("Warning: " + table.Describe().substr(std::string("Error: ").size()) +
+                          "; the built-in Profiles-3D table is used instead");
   state_.scoringTable = scoreTable_.scores;
   state_.hetRadiiStatus = LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
   if (!state_.segmentParamsStatus)

@@ -460,7 +460,7 @@ TEST_F(RecalculationDoc, AFormatErrorStopsAtThatRow) {
   doc.AnalyseMultiple(request);
   std::ofstream(doc.entries()[1].resultPath, std::ios::binary) << "STRUCTURE\t1\t2\nnonsense\nEND";
   WriteShiftedTable("shifted.stb");
-  doc.LoadScoreTable("shifted.stb");
+  ASSERT_TRUE(doc.LoadScoreTable("shifted.stb").ok());
   const auto before = doc.entries();
   const int changes = feedback.documentChanges;
   const CTessmolDoc::RecalculateResult result = doc.RecalculateProfiles({0, 1, 2});

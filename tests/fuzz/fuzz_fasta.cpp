@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (total > 400) return 0;  // one input stays fast
   static const SegmentParams params = [] {
     SegmentParams p;
-    LoadSegmentParams(fuzz::ProgramFolder() + kSegmentParamsFile, p);
+    FUZZ_CHECK(LoadSegmentParams(fuzz::ProgramFolder() + kSegmentParamsFile, p).ok());
     return p;
   }();
   for (const FastaRecord& record : fasta.records) {
