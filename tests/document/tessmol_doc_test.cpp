@@ -87,14 +87,17 @@ TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
   RecordingFeedback feedback;
   CTessmolDoc doc(state, feedback);
   ::setenv("XDG_STATE_HOME", before.c_str(), 1);
-  // The built-in table is in force; the radius file and the log are reported.
+  // The built-in table is in force; the missing table, the radius file and the log are reported.
   EXPECT_EQ(state.scoringTable, BuiltInScores());
   EXPECT_FLOAT_EQ(doc.scoreTable().gradient, 1.008f);
-  ASSERT_EQ(feedback.messages.size(), 2u);
-  EXPECT_EQ(feedback.messages[0],
+  ASSERT_EQ(feedback.messages.size(), 3u);
+  EXPECT_EQ(feedback.messages[0], "Warning: cannot read " + folder.string() +
+                                      "/Tessmol_Files/Default.stb: no such file; the built-in Profiles-3D "
+                                      "table is used instead");
+  EXPECT_EQ(feedback.messages[1],
             "Error: Could not find file " + folder.string() +
                 "/Tessmol_Files/HETAtom_Radii.txt  Heteroatoms will not be processed correctly");
-  EXPECT_EQ(feedback.messages[1],
+  EXPECT_EQ(feedback.messages[2],
             "Error: Could not find LogFile.Log: " + state_home + "/tessmol/Logfile.log: Not a directory");
   EXPECT_EQ(state.logFile(), nullptr);
   // The work goes on without a log.
