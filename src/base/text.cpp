@@ -172,6 +172,33 @@ std::vector<std::string> SplitFields(std::string_view line) {
   }
 }
 
+namespace {
+
+// The six significant digits `kept` of a number whose leading digit has `exponent` (-4 to 5),
+// written as %g writes them: no exponent, no trailing zeros after the point.
+char* WriteSixDigits(char* out, bool negative, uint64_t kept, int exponent) {
+  char six[6];
+  for (int i = 5; i >= 0; --i, kept /= 10) six[i] = static_cast<char>('0' + kept % 10);
+  int last = 5;  // trailing zeros of the fraction are not written
+  while (last > 0 && last > exponent && six[last] == '0') --last;
+  if (negative) *out++ = '-';
+  if (exponent < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = -1; i > exponent; --i) *out++ = '0';
+    for (int i = 0; i <= last; ++i) *out++ = six[i];
+  } else {
+    for (int i = 0; i <= exponent; ++i) *out++ = six[i];
+    if (last > exponent) {
+      *out++ = '.';
+      for (int i = exponent + 1; i <= last; ++i) *out++ = six[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 // to_chars with a precision formats as printf's %g and %f do in the C locale, which is
 // what a default standard stream writes, without building a stream for every number.
 //
@@ -221,26 +248,7 @@ char* FormatNumberTo(char* out, double value) {
         kept = 100000;
         ++exponent;
       }
-      if (exponent < 6) {
-        char six[6];
-        for (int i = 5; i >= 0; --i, kept /= 10) six[i] = static_cast<char>('0' + kept % 10);
-        int last = 5;  // trailing zeros of the fraction are not written
-        while (last > 0 && last > exponent && six[last] == '0') --last;
-        if (value < 0) *out++ = '-';
-        if (exponent < 0) {
-          *out++ = '0';
-          *out++ = '.';
-          for (int i = -1; i > exponent; --i) *out++ = '0';
-          for (int i = 0; i <= last; ++i) *out++ = six[i];
-        } else {
-          for (int i = 0; i <= exponent; ++i) *out++ = six[i];
-          if (last > exponent) {
-            *out++ = '.';
-            for (int i = exponent + 1; i <= last; ++i) *out++ = six[i];
-          }
-        }
-        return out;
-      }
+      if (exponent < 6) return WriteSixDigits(out, value < 0, kept, exponent);
     }
   }
   return std::to_chars(out, out + 32, value, std::chars_format::general, 6).ptr;
