@@ -38,8 +38,7 @@ FreeSasaResult RunFreeSasa(const std::string& path) {
 class FreeSasaOracle : public testing::TestWithParam<std::string> {};
 
 TEST_P(FreeSasaOracle, TotalAndPerResidueAreasAgree) {
-  ASSERT_EQ(test::RunCommand("command -v freesasa >/dev/null").status, 0)
-      << "freesasa is missing: scripts/install-deps.sh installs it";
+  ASSERT_TRUE(test::ToolInstalled("freesasa", "freesasa"));
   const std::string path = test::DataPath(GetParam());
   const FreeSasaResult oracle = RunFreeSasa(path);
   ASSERT_GT(oracle.total, 0.0);
