@@ -47,7 +47,10 @@ TEST_P(FreeSasaOracle, TotalAndPerResidueAreasAgree) {
   SilentFeedback quiet;
   ASSERT_TRUE(CalculateSASA(protein, 5, test::ProgramFolder(), quiet));
   const Structure& s = protein.structure;
-  EXPECT_NEAR(s.totalSASA, oracle.total, 0.005 * oracle.total);
+  // Both sample each sphere with about a thousand points (1002 here, 1000 in FreeSASA's
+  // Shrake-Rupley), placed differently: totals within half a percent.
+  constexpr double kSamplingTolerance = 0.005;
+  EXPECT_NEAR(s.totalSASA, oracle.total, kSamplingTolerance * oracle.total);
 
   ASSERT_EQ(oracle.residues.size(), s.residues.size());
   double sum2 = 0.0, largest = 0.0;
