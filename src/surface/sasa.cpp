@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "base/parallel.h"
+#include "base/vec3.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -71,8 +72,8 @@ constexpr double kConeMargin = 0.01;  // radians
 constexpr double kUnitTolerance = 1e-5;
 
 // `wanted` centre directions on a golden-section spiral, evenly over the sphere.
-std::vector<std::array<double, 3>> SpiralCentres(size_t wanted) {
-  std::vector<std::array<double, 3>> centres(wanted);
+std::vector<Vec3d> SpiralCentres(size_t wanted) {
+  std::vector<Vec3d> centres(wanted);
   const double golden = M_PI * (3.0 - std::sqrt(5.0));
   for (size_t i = 0; i < wanted; ++i) {
     const double z = 1.0 - (2.0 * static_cast<double>(i) + 1.0) / static_cast<double>(wanted);
@@ -88,7 +89,7 @@ std::vector<std::array<double, 3>> SpiralCentres(size_t wanted) {
 // are no points of a cap: they follow in groups of their own that every neighbour tests.
 std::vector<std::vector<size_t>> GroupPoints(const std::vector<SpherePoint>& points,
                                              const std::vector<double>& lengths,
-                                             const std::vector<std::array<double, 3>>& centres) {
+                                             const std::vector<Vec3d>& centres) {
   std::vector<std::vector<size_t>> members(centres.size());
   std::vector<size_t> offSphere;
   for (size_t p = 0; p < points.size(); ++p) {
@@ -121,12 +122,12 @@ std::vector<std::vector<size_t>> GroupPoints(const std::vector<SpherePoint>& poi
 // member (the whole sphere for points off it), and the members in its lanes.
 void AddPatch(PointPatches& patches, const std::vector<SpherePoint>& points,
               const std::vector<double>& lengths, const std::vector<size_t>& m, bool onSphere) {
-  std::array<double, 3> centre{0.0, 0.0, 0.0};
+  Vec3d centre{0.0, 0.0, 0.0};
   for (size_t p : m) {
-    for (int k = 0; k < 3; ++k) centre[k] += points[p][k];
+    for (size_t k = 0; k < 3; ++k) centre[k] += points[p][k];
   }
   const double norm = std::sqrt(centre[0] * centre[0] + centre[1] * centre[1] + centre[2] * centre[2]);
-  for (double& v : centre) v = norm > 0.0 ? v / norm : 0.0;
+  for (size_t k = 0; k < 3; ++k) centre[k] = norm > 0.0 ? centre[k] / norm : 0.0;
   double widest = norm > 0.0 && onSphere ? 0.0 : M_PI;
   for (size_t p : m) {
     const double length = lengths[p];

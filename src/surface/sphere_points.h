@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "base/file_status.h"
+#include "base/vec3.h"
 
 namespace tessmol {
 
-using SpherePoint = std::array<float, 3>;
+using SpherePoint = Vec3;
 
 inline constexpr int kSasaResolutionCount = 7;
 

@@ -330,7 +330,7 @@ TEST(SasaPass, EqualsTheTestOfOnePointAtATime) {
   // edited point file) and one is the centre itself.
   std::vector<SpherePoint> odd = Points(0);
   for (size_t i = 0; i < odd.size(); i += 9) {
-    for (float& v : odd[i]) v *= i % 2 == 0 ? 1.3f : 0.7f;
+    for (size_t axis = 0; axis < 3; ++axis) odd[i][axis] *= i % 2 == 0 ? 1.3f : 0.7f;
   }
   odd[5] = {0.0f, 0.0f, 0.0f};
   for (const std::vector<SpherePoint>* points :
