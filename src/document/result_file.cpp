@@ -128,36 +128,8 @@ void WriteAtoms(RecordBuffer& out, const Structure& s, size_t begin, size_t end)
   }
 }
 
-void WriteRecords(std::ostream& stream, const Structure& s) {
-  RecordBuffer out(stream);
-  out << "STRUCTURE\t" << Num(s.totalSASA) << '\t' << Num(s.averageScore) << '\n';
-  for (size_t k = 0; k < s.chains.size(); ++k) {
-    const Chain& c = s.chains[k];
-    out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
-    // A name longer than its one-character identifier (mmCIF) follows as a fifth field.
-    if (k < s.chainNames.size() && s.chainNames[k].size() > 1) out << '\t' << Name(s.chainNames[k]);
-    out << '\n';
-  }
-  for (const SecondaryRange& h : s.helices) WriteRange(out, "HELIX", h);
-  for (const SecondaryRange& h : s.sheets) WriteRange(out, "SHEET", h);
-  for (const FloatPair& p : s.xyzExtremities) {
-    out << "XYZEX\t" << Num(p.f1) << '\t' << Num(p.f2) << '\n';
-  }
-  for (const Residue& r : s.residues) {
-    // Residue numbers are written signed, so negative numbers read back unchanged.
-    out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
-        << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << r.contactPoints << '\t'
-        << r.secStruct << '\t' << r.polarPoints << '\t' << Num(r.mainSASA) << '\t' << Num(r.sideSASA) << '\t'
-        << Num(r.areaBuried) << '\t' << Num(r.fractionPolar) << '\t' << Num(r.kavelinFP) << '\t' << r.profEnv
-        << '\t' << r.kavelinEnv << '\t' << Num(r.solventScore) << '\t' << Num(r.kavelinScore) << '\t'
-        << Num(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
-    // The segment's orientation, where a method gave one, as a 24th field.
-    if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
-    out << '\n';
-    out << "SIDECHAIN\t";
-    for (int32_t index : r.sideChain) out << index << '\t';
-    out << '\n';
-  }
+// The atom records, in order.
+void WriteAtomRecords(RecordBuffer& out, const Structure& s) {
   // A large structure's atom records are formatted on two threads, in pairs of blocks: a
   // second thread formats each pair's second block while this one formats the first,
   // and the two go out in order. Only one block is held apart at a time. Measured on a
@@ -188,6 +160,39 @@ void WriteRecords(std::ostream& stream, const Structure& s) {
       out << other.text();
     }
   }
+}
+
+void WriteRecords(std::ostream& stream, const Structure& s) {
+  RecordBuffer out(stream);
+  out << "STRUCTURE\t" << Num(s.totalSASA) << '\t' << Num(s.averageScore) << '\n';
+  for (size_t k = 0; k < s.chains.size(); ++k) {
+    const Chain& c = s.chains[k];
+    out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
+    // A name longer than its one-character identifier (mmCIF) follows as a fifth field.
+    if (k < s.chainNames.size() && s.chainNames[k].size() > 1) out << '\t' << Name(s.chainNames[k]);
+    out << '\n';
+  }
+  for (const SecondaryRange& h : s.helices) WriteRange(out, "HELIX", h);
+  for (const SecondaryRange& h : s.sheets) WriteRange(out, "SHEET", h);
+  for (const FloatPair& p : s.xyzExtremities) {
+    out << "XYZEX\t" << Num(p.f1) << '\t' << Num(p.f2) << '\n';
+  }
+  for (const Residue& r : s.residues) {
+    // Residue numbers are written signed, so negative numbers read back unchanged.
+    out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
+        << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << r.contactPoints << '\t'
+        << r.secStruct << '\t' << r.polarPoints << '\t' << Num(r.mainSASA) << '\t' << Num(r.sideSASA) << '\t'
+        << Num(r.areaBuried) << '\t' << Num(r.fractionPolar) << '\t' << Num(r.kavelinFP) << '\t' << r.profEnv
+        << '\t' << r.kavelinEnv << '\t' << Num(r.solventScore) << '\t' << Num(r.kavelinScore) << '\t'
+        << Num(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+    // The segment's orientation, where a method gave one, as a 24th field.
+    if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
+    out << '\n';
+    out << "SIDECHAIN\t";
+    for (int32_t index : r.sideChain) out << index << '\t';
+    out << '\n';
+  }
+  WriteAtomRecords(out, s);
   out << "END";
 }
 
