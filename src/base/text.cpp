@@ -211,8 +211,9 @@ char* WriteSixDigits(char* out, bool negative, uint64_t kept, int exponent) {
 // significant digits can need down to 1e-4, and the part below decides the rounding
 // exactly, ties going to the even digit as printf's do. Other values, and those whose
 // rounding reaches 1e6 (exponent form), go to to_chars.
-// Two million coordinates take about half of to_chars' time (0.46 to 0.52) (bench/kernels.sh, user time, best
-// of 5); TextNumbers.SixSignificantDigitsAsPrintfGivesThem holds the text to printf's.
+// Two million coordinates take about half of to_chars' time, 0.46 to 0.52 (bench/kernels.sh,
+// user time, best of 5); TextNumbers.SixSignificantDigitsAsPrintfGivesThem holds the text
+// to printf's.
 char* FormatNumberTo(char* out, double value) {
   const double magnitude = std::fabs(value);
   if (magnitude < 1e6 && magnitude > 0.0 && static_cast<double>(static_cast<float>(value)) == value) {
