@@ -1,7 +1,6 @@
 #include "surface/sasa.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <ostream>

@@ -1,5 +1,6 @@
 #include "surface/sphere_points.h"
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>

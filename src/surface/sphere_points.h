@@ -1,7 +1,6 @@
 // Point sets on the unit sphere at which every atom's expanded sphere is sampled.
 #pragma once
 
-#include <array>
 #include <iosfwd>
 #include <string>
 #include <vector>
