@@ -2,10 +2,12 @@
 # The multiple analysis over every PDB structure of the shared data set (soluble, membrane,
 # NMR, large; compressed files decompressed first), with one job and with two.
 # Prints structures per second, atoms per second and the speed-up.
+# Data: the shared data set's pdb folders (soluble, membrane_alpha, membrane_beta,
+# membrane_frame, opm, nmr, large); snakemake for the sharded workflow.
+# Usage: bench/multi.sh [DATA_FOLDER]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-data="${TESSMOL_SHARED_DATA:-../shared/data}"
-build="${TESSMOL_BUILD_DIR:-build}"
+source "$(dirname "$0")/common.sh"
+need_data 'pdb/soluble' 'pdb/membrane_alpha' 'pdb/membrane_beta' 'pdb/membrane_frame' 'pdb/opm' 'pdb/nmr' 'pdb/large'
 scripts/build.sh >/dev/null
 cli="$(pwd)/$build/bin/tessmol-cli"
 tmp=$(mktemp -d)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Reading 2ISK and GroEL-GroES 1AON as PDB and mmCIF, plain and gzip; the mmCIF of 1AON
 # is made here with gemmi and not kept.
+# Data: the shared data set's pdb/large/2ISK.pdb, pdb/mmcif/2ISK.cif and
+# pdb/large/1AON.pdb.gz; gemmi on the PATH.
+# Usage: bench/read_formats.sh [DATA_FOLDER]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-data="${TESSMOL_SHARED_DATA:-../shared/data}"
-build="${TESSMOL_BUILD_DIR:-build}"
+source "$(dirname "$0")/common.sh"
+need_data 'pdb/large/2ISK.pdb' 'pdb/mmcif/2ISK.cif' 'pdb/large/1AON.pdb.gz'
 scripts/build.sh >/dev/null
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

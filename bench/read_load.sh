@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Reading plus Load on the largest structure of the shared data set (GroEL-GroES 1AON).
+# Data: the shared data set's pdb/large/1AON.pdb.gz.
+# Usage: bench/read_load.sh [DATA_FOLDER]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-data="${TESSMOL_SHARED_DATA:-../shared/data}"
-build="${TESSMOL_BUILD_DIR:-build}"
+source "$(dirname "$0")/common.sh"
+need_data 'pdb/large/1AON.pdb.gz'
 scripts/build.sh >/dev/null
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

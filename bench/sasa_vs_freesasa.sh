@@ -7,10 +7,12 @@
 #  2. A small file (crambin): wall time of the whole run of each program, best of 20.
 #  3. 2562 points (--resolution 6) against FreeSASA's Lee-Richards at 100 slices per atom
 #     (near exact): per-atom RMSE, and our time beside Lee-Richards at its default 20 slices.
+# Data: the shared data set's pdb/large/1AON.pdb.gz, pdb/large/2ISK.pdb and
+# pdb/membrane_alpha/1U19.pdb; freesasa on the PATH.
+# Usage: bench/sasa_vs_freesasa.sh [DATA_FOLDER]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-data="${TESSMOL_SHARED_DATA:-../shared/data}"
-build="${TESSMOL_BUILD_DIR:-build}"
+source "$(dirname "$0")/common.sh"
+need_data 'pdb/large/1AON.pdb.gz' 'pdb/large/2ISK.pdb' 'pdb/membrane_alpha/1U19.pdb'
 rounds="${ROUNDS:-3}"
 scripts/build.sh >/dev/null
 cli="$(pwd)/$build/bin/tessmol-cli"

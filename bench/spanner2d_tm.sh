@@ -6,10 +6,14 @@
 # 5-fold cross-validated (each chain predicted by the fit of the folds without it). Also
 # prints both methods' throughput and the share of the 3,209 soluble chains given a
 # segment (false positives).
+# Data: the shared data set's tm folder (train328 sequences, their segments and the
+# published predictors' predictions, soluble3209.fasta); toppred and EMBOSS tmap on the PATH.
+# Usage: bench/spanner2d_tm.sh [DATA_FOLDER]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-data="$(realpath "${TESSMOL_SHARED_DATA:-../shared/data}")/tm"
-build="$(pwd)/${TESSMOL_BUILD_DIR:-build}"
+source "$(dirname "$0")/common.sh"
+need_data 'tm/train328.fasta' 'tm/train328.truth.3line' 'tm/soluble3209.fasta' 'tm/train328.phobius.3line' 'tm/train328.philius.3line' 'tm/train328.topcons.3line' 'tm/train328.purestm.3line'
+tm="$data/tm"
+build="$(pwd)/$build"
 resolution="${RESOLUTION:-2}"
 scripts/build.sh >/dev/null
 tmp=$(mktemp -d)
@@ -17,11 +21,11 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/seq"
 # One FASTA file per chain, in the order of the set.
 awk -v dir="$tmp/seq" '/^>/ { id = substr($1, 2); file = dir "/" id ".fasta"; print id > (dir "/order.txt") }
-                       { print > file }' "$data/train328.fasta"
+                       { print > file }' "$tm/train328.fasta"
 mapfile -t ids < "$tmp/seq/order.txt"
 files=()
 for id in "${ids[@]}"; do files+=("$tmp/seq/$id.fasta"); done
-residues=$(grep -v '^>' "$data/train328.fasta" | tr -d '\n\r' | wc -c)
+residues=$(grep -v '^>' "$tm/train328.fasta" | tr -d '\n\r' | wc -c)
 
 cd "$tmp"
 start=$(date +%s.%N)
@@ -59,22 +63,22 @@ done > tmap.3line
 
 # The segmentation method: cross-validated predictions from the fitting tool, and its
 # speed with the shipped parameters.
-"$build/bin/fit_tm_segments" "$data/train328.truth.3line" "$data/soluble3209.fasta" params.txt segments_cv.3line |
+"$build/bin/fit_tm_segments" "$tm/train328.truth.3line" "$tm/soluble3209.fasta" params.txt segments_cv.3line |
   grep '^#'
 start=$(date +%s.%N)
-"$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$data/train328.fasta" > segments.3line
+"$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$tm/train328.fasta" > segments.3line
 end=$(date +%s.%N)
 awk -v s="$start" -v e="$end" -v n="$residues" 'BEGIN { printf "Segments: %d residues in %.2f s: %.0f residues/s\n", n, e - s, n / (e - s) }'
 
 # False positives on the soluble chains: the share given any segment.
-"$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$data/soluble3209.fasta" |
+"$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$tm/soluble3209.fasta" |
   awk 'NR % 3 == 0 { n++; if ($0 ~ /M/) p++ } END { printf "Segments on soluble3209: %d of %d chains with a segment (%.4f)\n", p, n, p / n }'
 mkdir soluble
-awk -v dir=soluble '/^>/ { if (k++ % 100 == 0) file = sprintf("%s/part%03d.fasta", dir, k / 100) } { print > file }' "$data/soluble3209.fasta"
+awk -v dir=soluble '/^>/ { if (k++ % 100 == 0) file = sprintf("%s/part%03d.fasta", dir, k / 100) } { print > file }' "$tm/soluble3209.fasta"
 "$build/bin/tessmol-cli" spanner2d --format 3line --resolution "$resolution" soluble/part*.fasta 2>/dev/null |
   awk 'NR % 3 == 0 { n++; if ($0 ~ /M/) p++ } END { printf "Window scan on soluble3209: %d of %d chains with a segment (%.4f)\n", p, n, p / n }'
 
-"$build/bin/bench_tm_score" "$data/train328.truth.3line" \
+"$build/bin/bench_tm_score" "$tm/train328.truth.3line" \
   Spanner2D=spanner2d.3line Segments-CV=segments_cv.3line TopPred=toppred.3line tmap=tmap.3line \
-  Phobius="$data/train328.phobius.3line" Philius="$data/train328.philius.3line" \
-  TOPCONS="$data/train328.topcons.3line" PureseqTM="$data/train328.purestm.3line"
+  Phobius="$tm/train328.phobius.3line" Philius="$tm/train328.philius.3line" \
+  TOPCONS="$tm/train328.topcons.3line" PureseqTM="$tm/train328.purestm.3line"

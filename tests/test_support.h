@@ -134,6 +134,20 @@ inline CommandResult RunCommand(const std::string& command) {
   return result;
 }
 
+#ifdef TESSMOL_GTEST
+// The peer tools the tests check against (FreeSASA, DSSP, gemmi, python3's jsonschema) are
+// installed by scripts/install-deps.sh, so a missing one is a broken set-up: the test that
+// needs it fails, naming the package, rather than passing without checking anything.
+inline testing::AssertionResult Installed(const std::string& probe, const std::string& package) {
+  if (RunCommand(probe + " >/dev/null 2>&1").status == 0) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "`" << probe << "` fails: scripts/install-deps.sh installs "
+                                     << package;
+}
+inline testing::AssertionResult ToolInstalled(const std::string& command, const std::string& package) {
+  return Installed("command -v " + command, package);
+}
+#endif
+
 // Runs `body` without the power to read every file: as root (as CI runs), in a child
 // process that has dropped to the unprivileged user nobody. Returns body's result, or -1
 // when the child could not be made.

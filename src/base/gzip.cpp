@@ -31,6 +31,25 @@ std::string TooLarge(uint64_t maxBytes) {
          " MiB; raise --max-unpacked-mib to read it";
 }
 
+// One inflate call into `buffer`, its output appended to `out`: zlib's result and the bytes
+// produced, or kTooLarge (nothing appended) when `out` would pass maxBytes.
+constexpr int kTooLarge = -1000;  // no zlib result has this value
+std::pair<int, size_t> InflateChunk(z_stream& z, char* buffer, size_t size, std::string& out,
+                                    uint64_t maxBytes) {
+  z.next_out = reinterpret_cast<Bytef*>(buffer);
+  z.avail_out = static_cast<uInt>(size);
+  const int result = inflate(&z, Z_NO_FLUSH);
+  const size_t produced = size - z.avail_out;
+  if (out.size() + produced > maxBytes) return {kTooLarge, produced};
+  out.append(buffer, produced);
+  return {result, produced};
+}
+
+FileStatus Damaged(const std::string& path, const z_stream& z) {
+  return FileStatus::Unreadable(
+      path, std::string("a damaged gzip stream (") + (z.msg != nullptr ? z.msg : "inflate error") + ")");
+}
+
 }  // namespace
 
 FileStatus Gunzip(std::istream& in, const std::string& path, std::string& out, uint64_t maxBytes) {
@@ -62,34 +81,24 @@ FileStatus Gunzip(std::istream& in, const std::string& path, std::string& out, u
         if (inflateReset(&z) != Z_OK) return FileStatus::Unreadable(path, "the gzip decoder failed");
         inMember = true;
       }
-      z.next_out = reinterpret_cast<Bytef*>(output.get());
-      z.avail_out = static_cast<uInt>(kChunk);
-      const int result = inflate(&z, Z_NO_FLUSH);
-      const size_t produced = kChunk - z.avail_out;
-      if (out.size() + produced > maxBytes) return FileStatus::Unreadable(path, TooLarge(maxBytes));
-      out.append(output.get(), produced);
+      const auto [result, produced] = InflateChunk(z, output.get(), kChunk, out, maxBytes);
+      if (result == kTooLarge) return FileStatus::Unreadable(path, TooLarge(maxBytes));
       if (result == Z_STREAM_END) {
         inMember = false;
       } else if (result == Z_BUF_ERROR && z.avail_in == 0) {
         break;  // more input wanted
       } else if (result != Z_OK) {
-        return FileStatus::Unreadable(path, std::string("a damaged gzip stream (") +
-                                                (z.msg != nullptr ? z.msg : "inflate error") + ")");
+        return Damaged(path, z);
       }
     }
     // Output may be pending with all input taken: drain it before reading more.
     while (inMember) {
-      z.next_out = reinterpret_cast<Bytef*>(output.get());
-      z.avail_out = static_cast<uInt>(kChunk);
-      const int result = inflate(&z, Z_NO_FLUSH);
-      const size_t produced = kChunk - z.avail_out;
-      if (out.size() + produced > maxBytes) return FileStatus::Unreadable(path, TooLarge(maxBytes));
-      out.append(output.get(), produced);
+      const auto [result, produced] = InflateChunk(z, output.get(), kChunk, out, maxBytes);
+      if (result == kTooLarge) return FileStatus::Unreadable(path, TooLarge(maxBytes));
       if (result == Z_STREAM_END) {
         inMember = false;
       } else if (result != Z_OK && result != Z_BUF_ERROR) {
-        return FileStatus::Unreadable(path, std::string("a damaged gzip stream (") +
-                                                (z.msg != nullptr ? z.msg : "inflate error") + ")");
+        return Damaged(path, z);
       } else if (result == Z_BUF_ERROR || produced == 0) {
         break;
       }

@@ -65,6 +65,75 @@ void ParallelChunks(size_t count, size_t chunk, int threads, Feedback& feedback,
 // Workers run at most `2 * jobs` items ahead of the consumer: a slow consumer (or one
 // slow item) holds back the others instead of letting finished structures pile up, so
 // memory stays flat however many items there are.
+namespace detail {
+
+// The items ParallelOrdered's workers have made and its caller has not yet taken, one slot
+// per place in the window: a worker claims item i only while i is fewer than `window`
+// places past the next item the caller will take.
+template <typename T>
+class OrderedSlots {
+ public:
+  OrderedSlots(size_t count, size_t window)
+      : count_(count), window_(window), slots_(window), failures_(window) {}
+
+  // The next item to make, waiting for room in the window; false when none is left.
+  bool Claim(size_t& i) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [&]() { return next_ >= count_ || next_ < consumed_ + window_; });
+    if (next_ >= count_) return false;
+    i = next_++;
+    return true;
+  }
+
+  // Item i, or the failure that escaped its making.
+  void Put(size_t i, std::optional<T>&& item, std::exception_ptr failure) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failure) {
+      failures_[i % window_] = failure;
+      slots_[i % window_].emplace();
+    } else {
+      slots_[i % window_] = std::move(item);
+    }
+    ready_.notify_all();
+  }
+
+  // Item i once it is made; its failure is rethrown here, on the caller's thread.
+  T Take(size_t i) {
+    T item;
+    std::exception_ptr failure;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ready_.wait(lock, [&]() { return slots_[i % window_].has_value(); });
+      item = std::move(*slots_[i % window_]);
+      slots_[i % window_].reset();
+      std::swap(failure, failures_[i % window_]);
+      consumed_ = i + 1;
+    }
+    room_.notify_all();
+    if (failure) std::rethrow_exception(failure);
+    return item;
+  }
+
+  // No item is claimed after this; those being made are still put.
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      next_ = count_;
+    }
+    room_.notify_all();
+  }
+
+ private:
+  const size_t count_, window_;
+  std::vector<std::optional<T>> slots_;  // item i waits in slot i % window
+  std::vector<std::exception_ptr> failures_;
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  size_t next_ = 0, consumed_ = 0;  // guarded by mutex_
+};
+
+}  // namespace detail
+
 template <typename T, typename Make, typename Before, typename Consume>
 void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume consume) {
   if (jobs <= 1 || count <= 1) {
@@ -75,23 +144,12 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
     return;
   }
   const size_t workerCount = std::min<size_t>(static_cast<size_t>(jobs), count);
-  const size_t window = 2 * workerCount;
-  std::vector<std::optional<T>> slots(window);  // item i waits in slot i % window
-  std::vector<std::exception_ptr> failures(window);
-  std::mutex mutex;
-  std::condition_variable ready, room;
-  size_t next = 0, consumed = 0;  // guarded by mutex
+  detail::OrderedSlots<T> slots(count, 2 * workerCount);
   std::vector<std::thread> workers;
   for (size_t w = 0; w < workerCount; ++w) {
     workers.emplace_back([&]() {
-      for (;;) {
-        size_t i = 0;
-        {
-          std::unique_lock<std::mutex> lock(mutex);
-          room.wait(lock, [&]() { return next >= count || next < consumed + window; });
-          if (next >= count) return;
-          i = next++;
-        }
+      size_t i = 0;
+      while (slots.Claim(i)) {
         // A failure that escapes make() is handed over in the item's place, so that it
         // reaches the caller's thread in order instead of ending the program.
         std::optional<T> item;
@@ -101,24 +159,13 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
         } catch (...) {
           failure = std::current_exception();
         }
-        std::lock_guard<std::mutex> lock(mutex);
-        if (failure) {
-          failures[i % window] = failure;
-          slots[i % window].emplace();
-        } else {
-          slots[i % window] = std::move(item);
-        }
-        ready.notify_all();
+        slots.Put(i, std::move(item), failure);
       }
     });
   }
   // Stops the workers after the items they are making; on the way out of a failure too.
   auto finish = [&]() {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      next = count;
-    }
-    room.notify_all();
+    slots.Stop();
     for (std::thread& worker : workers) {
       if (worker.joinable()) worker.join();
     }
@@ -126,19 +173,7 @@ void ParallelOrdered(size_t count, int jobs, Make make, Before before, Consume c
   try {
     for (size_t i = 0; i < count; ++i) {
       before(i);
-      T item;
-      std::exception_ptr failure;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        ready.wait(lock, [&]() { return slots[i % window].has_value(); });
-        item = std::move(*slots[i % window]);
-        slots[i % window].reset();
-        std::swap(failure, failures[i % window]);
-        consumed = i + 1;
-      }
-      room.notify_all();
-      if (failure) std::rethrow_exception(failure);
-      consume(i, std::move(item));
+      consume(i, slots.Take(i));
     }
   } catch (...) {
     finish();

@@ -31,18 +31,55 @@ struct AnalyseArgs {
   int bfactorWindow = 1;
 };
 
+struct ChartSettings {
+  int width = 0, height = 0;
+  ChartOptions options = DefaultChartOptions();
+};
+
+// The chart and the B-factor file of the structure just analysed from PATH, when asked for;
+// false when one could not be written (said).
+bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std::string& path,
+                      const ChartSettings& chart) {
+  bool ok = true;
+  if (!args.chart.empty()) {
+    const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
+    if (const FileStatus written =
+            WriteChartFile(doc.protein().structure, ChartTitle(doc.protein().fileName, doc), chartPath,
+                           chart.width, chart.height, chart.options);
+        !written) {
+      std::cerr << written.Describe() << '\n';
+      ok = false;
+    }
+  }
+  if (!args.bfactorOut.empty()) {
+    const std::string out = ChartPath(args.bfactorOut, path, args.files.size() > 1);
+    static const std::map<std::string, BFactorValue> kValues = {
+        {"overall", BFactorValue::kOverall},
+        {"solvent", BFactorValue::kSolvent},
+        {"kavelin", BFactorValue::kKavelin},
+        {"sasa", BFactorValue::kSasa},
+        {"transmembrane", BFactorValue::kTransmembrane}};
+    if (const FileStatus written =
+            WriteBFactorFile(doc.protein(), out, kValues.at(args.bfactor), args.bfactorWindow);
+        !written) {
+      std::cerr << written.Describe() << '\n';
+      ok = false;
+    }
+  }
+  return ok;
+}
+
 int Run(const AnalyseArgs& args) {
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
   Session session(options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
-  int chartWidth = 0, chartHeight = 0;
-  ChartOptions chartOptions = DefaultChartOptions();
+  ChartSettings chart;
   if (!args.chart.empty()) {
-    if (!ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
+    if (!ParseChartSize(args.chartSize, chart.width, chart.height)) return 2;
     // A refused or unreadable options file has been reported: no chart is drawn without it.
-    if (!LoadChartOptions(session.doc().state().programFolder() + kChartOptionsFile, chartOptions,
+    if (!LoadChartOptions(session.doc().state().programFolder() + kChartOptionsFile, chart.options,
                           session.feedback()))
       return 1;
   }
@@ -64,31 +101,7 @@ int Run(const AnalyseArgs& args) {
       std::cerr << "Error: Spanner3D failed on " << path << '\n';
       status = 1;
     }
-    if (!args.chart.empty()) {
-      const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-      if (const FileStatus written =
-              WriteChartFile(doc.protein().structure, ChartTitle(doc.protein().fileName, doc), chartPath,
-                             chartWidth, chartHeight, chartOptions);
-          !written) {
-        std::cerr << written.Describe() << '\n';
-        status = 1;
-      }
-    }
-    if (!args.bfactorOut.empty()) {
-      const std::string out = ChartPath(args.bfactorOut, path, args.files.size() > 1);
-      static const std::map<std::string, BFactorValue> kValues = {
-          {"overall", BFactorValue::kOverall},
-          {"solvent", BFactorValue::kSolvent},
-          {"kavelin", BFactorValue::kKavelin},
-          {"sasa", BFactorValue::kSasa},
-          {"transmembrane", BFactorValue::kTransmembrane}};
-      if (const FileStatus written =
-              WriteBFactorFile(doc.protein(), out, kValues.at(args.bfactor), args.bfactorWindow);
-          !written) {
-        std::cerr << written.Describe() << '\n';
-        status = 1;
-      }
-    }
+    if (!WriteFileOutputs(args, doc, path, chart)) status = 1;
     if (json) {
       const AnalysisEntry* row =
           doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;

@@ -14,7 +14,14 @@ namespace tessmol::cli {
 
 namespace {
 
-// The PNG library beside the executable, opened on the first PNG.
+// The PNG library beside the executable, opened on the first PNG: a run that draws no PNG
+// never loads Qt, which would more than double its start-up (11.4 ms of CPU against 4.5 ms
+// per run of `analyse` on crambin, bench/startup.sh). The module has the shared libstdc++
+// while tessmol-cli has its own static copy, so two copies of the C++ runtime live in one
+// process: only two C functions are looked up, and what crosses them (a ChartInput and a
+// std::string) is built by one compiler with one library version, so both sides agree on
+// its layout, and both copies allocate through the same malloc. No exception crosses:
+// TessmolRenderPng says failure by its result.
 struct PngLibrary {
   void* handle = nullptr;
   bool (*render)(const ChartInput*, int, int, std::string*) = nullptr;

@@ -76,6 +76,104 @@ void PrintFailures(const nlohmann::json& failures) {
   std::cout.flush();
 }
 
+// The files that gave no row, said on stderr and listed with their places in the whole list;
+// they are, in order, those not in report.analysed.
+nlohmann::json ReportFailures(const MultipleAnalysisReport& report, size_t fileCount, size_t part,
+                              size_t parts) {
+  nlohmann::json failures = nlohmann::json::array();
+  size_t next = 0;
+  for (size_t k = 0, analysed = 0; k < fileCount && next < report.skipped.size(); ++k) {
+    if (analysed < report.analysed.size() && report.analysed[analysed] == k) {
+      ++analysed;
+      continue;
+    }
+    const FileStatus& skipped = report.skipped[next++];
+    std::cerr << "Skipped " << skipped.path << ": " << SkipReason(skipped) << '\n';
+    failures.push_back(
+        FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
+  }
+  return failures;
+}
+
+// merge-counts: a fresh table, every count at 1, with the default table's curve, as a run
+// starts; then each counts file added in turn.
+int MergeCounts(const std::vector<std::string>& counts, const std::string& tablePath) {
+  ScoreTable merged;
+  if (const FileStatus table =
+          merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
+      !table) {
+    std::cerr << "Warning: " << table.Describe().substr(std::string("Error: ").size())
+              << "; the built-in Profiles-3D table is used instead\n";
+  }
+  for (const std::string& path : counts) {
+    if (const FileStatus read = merged.AddCounts(path); !read) {
+      std::cerr << read.Describe() << '\n';
+      return 1;
+    }
+  }
+  merged.ComputeScores();
+  if (const FileStatus written = merged.SaveTable(tablePath); !written) {
+    std::cerr << written.Describe() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+// The rows and failures of one multi --format json output, appended; false (said) when the
+// file cannot be read as one.
+bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entries,
+                      std::vector<nlohmann::json>& failures) {
+  std::ifstream in(path);
+  try {
+    const nlohmann::json doc = nlohmann::json::parse(in);
+    for (const nlohmann::json& row : doc.at("analysis_list")) {
+      AnalysisEntry e;
+      e.resultName = row.at("structure").get<std::string>();
+      e.scoreTableName = row.at("score_table").get<std::string>();
+      e.averageScore = row.at("average_score").get<float>();
+      e.expectedScore = row.at("expected_score").get<float>();
+      e.resultPath = row.at("result_file").get<std::string>();
+      e.inputIndex = row.value("input_index", -1);
+      entries.push_back(e);
+    }
+    if (doc.contains("failures")) {
+      for (const nlohmann::json& f : doc.at("failures")) {
+        failures.push_back(FailureJson(f.at("file").get<std::string>(), f.at("input_index").get<int>(),
+                                       f.at("message").get<std::string>()));
+      }
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "Error: cannot read " << path << ": " << error.what() << '\n';
+    return false;
+  }
+  return true;
+}
+
+// merge-lists: the lists of several runs, sorted as one run sorts.
+int MergeLists(const std::vector<std::string>& lists, const std::string& format) {
+  std::vector<AnalysisEntry> entries;
+  std::vector<nlohmann::json> failures;
+  for (const std::string& path : lists) {
+    if (!ReadAnalysisList(path, entries, failures)) return 1;
+  }
+  // Highest average first, equal ones in the order of the file list.
+  std::stable_sort(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
+    if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;
+    return a.inputIndex < b.inputIndex;
+  });
+  std::stable_sort(failures.begin(), failures.end(), [](const nlohmann::json& a, const nlohmann::json& b) {
+    return a.at("input_index").get<int>() < b.at("input_index").get<int>();
+  });
+  const nlohmann::json failureList(failures);
+  if (format == "json") {
+    PrintJson("multi", nlohmann::json::array(), entries, failureList);
+  } else {
+    PrintAnalysisList(entries);
+    PrintFailures(failureList);
+  }
+  return 0;
+}
+
 int Run(MultiArgs args) {
   size_t part = 1, parts = 1;
   if (!args.shard.empty() && !ParseShard(args.shard, part, parts)) {
@@ -97,19 +195,7 @@ int Run(MultiArgs args) {
   request.customTablePath = args.customTable;
   // Result files and the custom table that could not be written have been named already.
   const MultipleAnalysisReport report = doc.AnalyseMultiple(request, args.jobs);
-  // The files that gave no row are, in order, those not in report.analysed.
-  nlohmann::json failures = nlohmann::json::array();
-  size_t next = 0;
-  for (size_t k = 0, analysed = 0; k < request.filePaths.size() && next < report.skipped.size(); ++k) {
-    if (analysed < report.analysed.size() && report.analysed[analysed] == k) {
-      ++analysed;
-      continue;
-    }
-    const FileStatus& skipped = report.skipped[next++];
-    std::cerr << "Skipped " << skipped.path << ": " << SkipReason(skipped) << '\n';
-    failures.push_back(
-        FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
-  }
+  const nlohmann::json failures = ReportFailures(report, request.filePaths.size(), part, parts);
   // Places in the whole list, so that shards merge into the single run's order.
   std::vector<AnalysisEntry> entries = doc.entries();
   for (AnalysisEntry& e : entries) {
@@ -168,28 +254,7 @@ void SetupMerge(CLI::App& app, int& status) {
                                        "Merge the counts of multi --custom-counts runs into one score table");
   merge->add_option("COUNTS", *counts, "Counts files")->required();
   merge->add_option("--custom-table", *table, "The score table to write")->required();
-  merge->callback([counts, table, &status]() {
-    // A fresh table, every count at 1, with the default table's curve, as a run starts.
-    ScoreTable merged;
-    if (const FileStatus table =
-            merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
-        !table) {
-      std::cerr << "Warning: " << table.Describe().substr(std::string("Error: ").size())
-                << "; the built-in Profiles-3D table is used instead\n";
-    }
-    for (const std::string& path : *counts) {
-      if (const FileStatus read = merged.AddCounts(path); !read) {
-        std::cerr << read.Describe() << '\n';
-        status = 1;
-        return;
-      }
-    }
-    merged.ComputeScores();
-    if (const FileStatus written = merged.SaveTable(*table); !written) {
-      std::cerr << written.Describe() << '\n';
-      status = 1;
-    }
-  });
+  merge->callback([counts, table, &status]() { status = MergeCounts(*counts, *table); });
 
   auto lists = std::make_shared<std::vector<std::string>>();
   auto format = std::make_shared<std::string>("text");
@@ -197,51 +262,7 @@ void SetupMerge(CLI::App& app, int& status) {
       app.add_subcommand("merge-lists", "Merge the JSON analysis lists of multi runs, sorted as one run");
   mergeLists->add_option("JSON", *lists, "multi --format json outputs")->required();
   AddFormatOption(*mergeLists, *format);
-  mergeLists->callback([lists, format, &status]() {
-    std::vector<AnalysisEntry> entries;
-    std::vector<nlohmann::json> failures;
-    for (const std::string& path : *lists) {
-      std::ifstream in(path);
-      try {
-        const nlohmann::json doc = nlohmann::json::parse(in);
-        for (const nlohmann::json& row : doc.at("analysis_list")) {
-          AnalysisEntry e;
-          e.resultName = row.at("structure").get<std::string>();
-          e.scoreTableName = row.at("score_table").get<std::string>();
-          e.averageScore = row.at("average_score").get<float>();
-          e.expectedScore = row.at("expected_score").get<float>();
-          e.resultPath = row.at("result_file").get<std::string>();
-          e.inputIndex = row.value("input_index", -1);
-          entries.push_back(e);
-        }
-        if (doc.contains("failures")) {
-          for (const nlohmann::json& f : doc.at("failures")) {
-            failures.push_back(FailureJson(f.at("file").get<std::string>(), f.at("input_index").get<int>(),
-                                           f.at("message").get<std::string>()));
-          }
-        }
-      } catch (const std::exception& error) {
-        std::cerr << "Error: cannot read " << path << ": " << error.what() << '\n';
-        status = 1;
-        return;
-      }
-    }
-    // As one run sorts: highest average first, equal ones in the order of the file list.
-    std::stable_sort(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
-      if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;
-      return a.inputIndex < b.inputIndex;
-    });
-    std::stable_sort(failures.begin(), failures.end(), [](const nlohmann::json& a, const nlohmann::json& b) {
-      return a.at("input_index").get<int>() < b.at("input_index").get<int>();
-    });
-    const nlohmann::json failureList(failures);
-    if (*format == "json") {
-      PrintJson("multi", nlohmann::json::array(), entries, failureList);
-    } else {
-      PrintAnalysisList(entries);
-      PrintFailures(failureList);
-    }
-  });
+  mergeLists->callback([lists, format, &status]() { status = MergeLists(*lists, *format); });
 }
 
 }  // namespace tessmol::cli

@@ -75,65 +75,59 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
   return status;
 }
 
-int Run(const Spanner2DArgs& args) {
-  AnalysisOptions options = args.options;
-  options.settings.writeHelixInspection = args.inspection;
-  int chartWidth = 0, chartHeight = 0;
-  if (!args.chart.empty() && !ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
-  Session session(options);
-  if (session.status() != 0) return session.status();
-  CTessmolDoc& doc = session.doc();
-  ChartOptions chartOptions = DefaultChartOptions();
-  // A refused or unreadable options file has been reported: no chart is drawn without it.
-  if (!args.chart.empty() &&
-      !LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, chartOptions, session.feedback()))
-    return 1;
-  // Each model's chart, named after its row's result file (one per record) when there are
-  // several: the first of a single file's models takes the path as given.
+// The window scan's 3-line layout needs its models: one per record, its residues flagged.
+int RunThreeLineWindow(const Spanner2DArgs& args, CTessmolDoc& doc) {
+  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
+    const Structure& s = model.structure;
+    std::vector<TmSegment> segments;
+    for (int32_t at = 0; at < static_cast<int32_t>(s.residues.size()); ++at) {
+      if (!s.residues[at].transmembrane) continue;
+      if (segments.empty() || segments.back().last != at - 1) segments.push_back({at, at, true});
+      segments.back().last = at;
+    }
+    PrintThreeLine(record.name, record.sequence, segments, false);
+  });
+  return completed ? 0 : 1;
+}
+
+// Each model's chart, named after its row's result file (one per record) when there are
+// several: the first of a single file's models takes the path as given.
+struct ModelCharts {
+  const Spanner2DArgs& args;
+  const CTessmolDoc& doc;
+  int width = 0, height = 0;
+  ChartOptions options = DefaultChartOptions();
   size_t charted = 0;
-  bool chartsWritten = true;
-  auto chart = [&](const Protein& model) {
+  bool written = true;
+
+  void operator()(const Protein& model) {
     if (args.chart.empty()) return;
     const std::string path =
         ChartPath(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
     ++charted;
-    if (const FileStatus written = WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path,
-                                                  chartWidth, chartHeight, chartOptions);
-        !written) {
-      std::cerr << written.Describe() << '\n';
-      chartsWritten = false;
+    if (const FileStatus status =
+            WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path, width, height, options);
+        !status) {
+      std::cerr << status.Describe() << '\n';
+      written = false;
     }
-  };
-  if (args.format == "3line") {
-    if (doc.settings().tmMethod == TmMethod::kSegments) return RunThreeLineSegments(args, doc);
-    // The window scan needs its models: one per record, its residues flagged.
-    return doc.RunSpanner2D(args.files,
-                            [&](const Protein& model, const FastaRecord& record) {
-                              const Structure& s = model.structure;
-                              std::vector<TmSegment> segments;
-                              for (int32_t at = 0; at < static_cast<int32_t>(s.residues.size()); ++at) {
-                                if (!s.residues[at].transmembrane) continue;
-                                if (segments.empty() || segments.back().last != at - 1)
-                                  segments.push_back({at, at, true});
-                                segments.back().last = at;
-                              }
-                              PrintThreeLine(record.name, record.sequence, segments, false);
-                            })
-               ? 0
-               : 1;
   }
-  if (args.format == "json") {
-    nlohmann::json structures = nlohmann::json::array();
-    const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
-      structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
-      chart(model);
-    });
-    PrintJson("spanner2d", structures, doc.entries());
-    return completed && chartsWritten ? 0 : 1;
-  }
+};
+
+int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
+  nlohmann::json structures = nlohmann::json::array();
+  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
+    structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+    charts(model);
+  });
+  PrintJson("spanner2d", structures, doc.entries());
+  return completed && charts.written ? 0 : 1;
+}
+
+int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   bool first = true;
   const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
-    chart(model);
+    charts(model);
     if (!first) std::cout << '\n';
     first = false;
     PrintSummary(model, false);
@@ -146,7 +140,27 @@ int Run(const Spanner2DArgs& args) {
     }
     std::cout.flush();
   });
-  return completed && chartsWritten ? 0 : 1;
+  return completed && charts.written ? 0 : 1;
+}
+
+int Run(const Spanner2DArgs& args) {
+  AnalysisOptions options = args.options;
+  options.settings.writeHelixInspection = args.inspection;
+  int chartWidth = 0, chartHeight = 0;
+  if (!args.chart.empty() && !ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
+  Session session(options);
+  if (session.status() != 0) return session.status();
+  CTessmolDoc& doc = session.doc();
+  ModelCharts charts{args, doc, chartWidth, chartHeight};
+  // A refused or unreadable options file has been reported: no chart is drawn without it.
+  if (!args.chart.empty() &&
+      !LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, charts.options, session.feedback()))
+    return 1;
+  if (args.format == "3line") {
+    return doc.settings().tmMethod == TmMethod::kSegments ? RunThreeLineSegments(args, doc)
+                                                          : RunThreeLineWindow(args, doc);
+  }
+  return args.format == "json" ? RunJson(args, doc, charts) : RunText(args, doc, charts);
 }
 
 }  // namespace

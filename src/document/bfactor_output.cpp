@@ -136,13 +136,12 @@ std::vector<double> ResidueValues(const Structure& s, BFactorValue which, int wi
 namespace {
 
 // Two unit vectors in the plane perpendicular to `n`, and n itself.
-void PlaneBasis(const std::array<float, 3>& n, std::array<double, 3>& u, std::array<double, 3>& v) {
-  const std::array<double, 3> helper =
-      std::fabs(n[0]) < 0.9f ? std::array<double, 3>{1, 0, 0} : std::array<double, 3>{0, 1, 0};
+void PlaneBasis(const Vec3& n, Vec3d& u, Vec3d& v) {
+  const Vec3d helper = std::fabs(n[0]) < 0.9f ? Vec3d{1, 0, 0} : Vec3d{0, 1, 0};
   u = {n[1] * helper[2] - n[2] * helper[1], n[2] * helper[0] - n[0] * helper[2],
        n[0] * helper[1] - n[1] * helper[0]};
   const double length = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-  for (double& c : u) c /= length;
+  for (size_t k = 0; k < 3; ++k) u[k] /= length;
   v = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
 }
 
@@ -153,7 +152,7 @@ FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m,
   std::vector<double> values(s.residues.size(), 0.0);
   for (const SlabSegment& segment : m.segments)
     for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
-  std::array<double, 3> u, v;
+  Vec3d u, v;
   PlaneBasis(m.normal, u, v);
   // The grid covers the protein's shadow on the plane, 4 angstrom beyond it.
   double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;

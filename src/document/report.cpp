@@ -54,7 +54,7 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
     return {"Membrane: no membrane placement (score " + FormatFixed(m.score, 1) + " kcal/mol, at least " +
             FormatFixed(m.threshold, 1) + " needed)"};
   }
-  auto triple = [](const std::array<float, 3>& v, int decimals) {
+  auto triple = [](const Vec3& v, int decimals) {
     return FormatFixed(v[0], decimals) + " " + FormatFixed(v[1], decimals) + " " +
            FormatFixed(v[2], decimals);
   };

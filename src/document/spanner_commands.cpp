@@ -178,6 +178,19 @@ bool CTessmolDoc::FinishSpanner3D() {
   return ok;
 }
 
+namespace {
+
+// Why a FASTA file cannot be read at all, or nothing when its records can be.
+std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
+  const FileProblem problem = reader.status().problem;
+  if (problem == FileProblem::kMissing || problem == FileProblem::kUnreadable)
+    return "Error: Failed to open " + path;
+  if (!reader.status()) return WithFile(kNotFasta, path);
+  return {};
+}
+
+}  // namespace
+
 bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                const std::function<void(const Protein&, const FastaRecord&)>& onModel) {
   HelixBuilder builder(state_.programFolder(), feedback_);
@@ -192,13 +205,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   SurfacePoints points;
   for (const std::string& path : paths) {
     FastaReader reader(path);
-    if (reader.status().problem == FileProblem::kMissing ||
-        reader.status().problem == FileProblem::kUnreadable) {
-      feedback_.ShowMessage("Error: Failed to open " + path);
-      return false;
-    }
-    if (!reader.status()) {
-      feedback_.ShowMessage(WithFile(kNotFasta, path));
+    if (const std::string error = FastaOpenError(reader, path); !error.empty()) {
+      feedback_.ShowMessage(error);
       return false;
     }
     // One record is modelled at a time; each is its own model, so a record's result does

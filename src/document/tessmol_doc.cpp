@@ -236,43 +236,64 @@ int CTessmolDoc::AddStoredEntry(const std::string& resultPath) {
   return static_cast<int>(entries_.size()) - 1;
 }
 
+struct CTessmolDoc::ListOutcome {
+  std::optional<Protein> protein;
+  FileStatus status;
+  std::string log;
+  PendingFile result;  // written by the worker; named in file order by AddListOutcome
+};
+
+CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bool logging, int threads) {
+  ListOutcome outcome;
+  std::ostringstream log;
+  SilentFeedback quiet;
+  ReadOutcome read;
+  outcome.protein = Analyse(path, quiet, logging ? &log : nullptr, threads, read);
+  outcome.status = read.status;
+  if (outcome.status && !outcome.protein) {
+    outcome.status = FileStatus::Format(
+        path, 0, read.hadAtoms ? "its surface could not be measured" : "no atoms could be read");
+  }
+  outcome.log = log.str();
+  if (outcome.protein) {
+    const Structure& structure = outcome.protein->structure;
+    try {
+      outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
+                                          [&](std::ostream& out) { WriteResult(structure, out); });
+    } catch (const std::bad_alloc&) {
+      outcome.protein.reset();
+      outcome.status = OutOfMemory(path);
+    }
+  }
+  return outcome;
+}
+
+void CTessmolDoc::AddListOutcome(size_t index, const std::string& path, ListOutcome&& outcome,
+                                 bool customTable, MultipleAnalysisReport& report) {
+  if (std::ostream* log = state_.logFile()) *log << outcome.log;
+  if (!outcome.protein) {
+    report.skipped.push_back(outcome.status);
+    return;
+  }
+  report.analysed.push_back(index);
+  const FileStatus written = AddSummaryEntry(*outcome.protein, &outcome.result);
+  entries_.back().inputIndex = static_cast<int>(index);
+  if (!written) report.unwritten.push_back(written);
+  if (customTable) {
+    scoreTable_.AddStructure(outcome.protein->structure, path);  // the path as the user gave it
+    scoreTable_.samples.back().order = static_cast<int64_t>(index);
+  }
+}
+
 MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisRequest& request, int jobs) {
   const std::vector<std::string>& paths = request.filePaths;
   const size_t count = paths.size();
   MultipleAnalysisReport report;
   BeginRun();
-  struct Outcome {
-    std::optional<Protein> protein;
-    FileStatus status;
-    std::string log;
-    PendingFile result;  // written by the worker; named in file order below
-  };
   // Workers log into their outcome; this thread alone writes the log file, in file order.
   const bool logging = state_.logFile() != nullptr;
   auto make = [&](size_t i, bool onThisThread) {
-    Outcome outcome;
-    std::ostringstream log;
-    SilentFeedback quiet;
-    ReadOutcome read;
-    outcome.protein =
-        Analyse(paths[i], quiet, logging ? &log : nullptr, onThisThread ? settings_.threads : 1, read);
-    outcome.status = read.status;
-    if (outcome.status && !outcome.protein) {
-      outcome.status = FileStatus::Format(
-          paths[i], 0, read.hadAtoms ? "its surface could not be measured" : "no atoms could be read");
-    }
-    outcome.log = log.str();
-    if (outcome.protein) {
-      const Structure& structure = outcome.protein->structure;
-      try {
-        outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
-                                            [&](std::ostream& out) { WriteResult(structure, out); });
-      } catch (const std::bad_alloc&) {
-        outcome.protein.reset();
-        outcome.status = OutOfMemory(paths[i]);
-      }
-    }
-    return outcome;
+    return AnalyseForList(paths[i], logging, onThisThread ? settings_.threads : 1);
   };
   const auto started = std::chrono::steady_clock::now();
   auto before = [&](size_t i) {
@@ -280,22 +301,10 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
                             ": " + BareName(paths[i]) + RateAndTimeLeft(started, i, count));
     feedback_.SetProgress(static_cast<int>(100 * i / count));
   };
-  auto consume = [&](size_t i, Outcome&& outcome) {
-    if (std::ostream* log = state_.logFile()) *log << outcome.log;
-    if (!outcome.protein) {
-      report.skipped.push_back(outcome.status);
-      return;
-    }
-    report.analysed.push_back(i);
-    const FileStatus written = AddSummaryEntry(*outcome.protein, &outcome.result);
-    entries_.back().inputIndex = static_cast<int>(i);
-    if (!written) report.unwritten.push_back(written);
-    if (request.createCustomTable) {
-      scoreTable_.AddStructure(outcome.protein->structure, paths[i]);  // the path as the user gave it
-      scoreTable_.samples.back().order = static_cast<int64_t>(i);
-    }
+  auto consume = [&](size_t i, ListOutcome&& outcome) {
+    AddListOutcome(i, paths[i], std::move(outcome), request.createCustomTable, report);
   };
-  ParallelOrdered<Outcome>(count, jobs, make, before, consume);
+  ParallelOrdered<ListOutcome>(count, jobs, make, before, consume);
   if (count > 0) feedback_.EndProgress();
 
   SortEntries(0, static_cast<int>(entries_.size()) - 1);

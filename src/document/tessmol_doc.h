@@ -199,6 +199,12 @@ class CTessmolDoc {
   // Load, surface areas and scores of a helix model. With `points`, the pass uses that
   // point set, read into it first when it is empty.
   bool AnalyseModel(Protein& model, SurfacePoints* points = nullptr);
+  // One file of AnalyseMultiple, on a worker: its analysis, log and result file written
+  // under a temporary name; and its row, on the calling thread in file order.
+  struct ListOutcome;
+  ListOutcome AnalyseForList(const std::string& path, bool logging, int threads);
+  void AddListOutcome(size_t index, const std::string& path, ListOutcome&& outcome, bool customTable,
+                      MultipleAnalysisReport& report);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
   // flags and orientations from its sequence, and from its own scores when asked.
   void SegmentStructure(Structure& structure, bool withStructureScores) const;

@@ -3,9 +3,10 @@
 // without the search behind it.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
+
+#include "base/vec3.h"
 
 namespace tessmol {
 
@@ -20,8 +21,8 @@ struct SlabSegment {
 struct MembranePlacement {
   bool placed = false;  // false: no plausible membrane; score and threshold say why
   // Unit normal pointing from the cytoplasmic side (where the positive charges sit) out.
-  std::array<float, 3> normal{0.0f, 0.0f, 1.0f};
-  std::array<float, 3> centre{};  // a point of the mid-plane, in the file's coordinates
+  Vec3 normal{0.0f, 0.0f, 1.0f};
+  Vec3 centre{};  // a point of the mid-plane, in the file's coordinates
   float halfThickness = 0.0f;
   float score = 0.0f;      // transfer free energy gained by the slab (kcal/mol)
   float threshold = 0.0f;  // what a placement must gain

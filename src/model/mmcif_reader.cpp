@@ -266,11 +266,13 @@ bool OneCharacter(const Token& v, char& c) {
 
 enum class FastResult { kRead, kDeclined };
 
-// The atom rows of the first model, or kDeclined for any row the fast path is not sure of
-// (implausible coordinates among them: the whole-file path names their line).
-FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector<AtomRecord>& records,
-                        bool& modelsSkipped, size_t& firstRowEnd) {
-  const std::vector<std::string>& tags = loop.tags;
+// The atom_site columns the fast path reads; -1 for an absent optional one.
+struct AtomColumns {
+  int group, symbol, alt, atomName, comp, asym, seq, icode, model, id, x, y, z, labelSeq, charge;
+};
+
+// The columns, or nullopt when one gemmi needs is absent: the whole-file path says so.
+std::optional<AtomColumns> FindAtomColumns(const std::vector<std::string>& tags) {
   auto column = [&](const char* name) {
     for (size_t i = 0; i < tags.size(); ++i) {
       if (tags[i] == name) return static_cast<int>(i);
@@ -281,32 +283,108 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
     const int c = column(first);
     return c >= 0 ? c : column(second);
   };
-  // gemmi reads no atoms at all without these; the whole-file path says so.
+  // gemmi reads no atoms at all without these.
   for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "cartn_x", "cartn_y",
                                "cartn_z", "occupancy", "b_iso_or_equiv", "auth_seq_id"}) {
-    if (column(required) < 0) return FastResult::kDeclined;
+    if (column(required) < 0) return std::nullopt;
   }
-  const int group = column("group_pdb"), symbol = column("type_symbol"), alt = column("label_alt_id");
-  const int atomName = either("auth_atom_id", "label_atom_id"),
-            comp = either("auth_comp_id", "label_comp_id");
-  const int asym = either("auth_asym_id", "label_asym_id"), seq = column("auth_seq_id");
-  const int icode = column("pdbx_pdb_ins_code"), model = column("pdbx_pdb_model_num"), id = column("id");
-  const int x = column("cartn_x"), y = column("cartn_y"), z = column("cartn_z");
-  const int labelSeq = column("label_seq_id"), charge = column("pdbx_formal_charge");
-  if (atomName < 0 || comp < 0) return FastResult::kDeclined;
+  AtomColumns c;
+  c.group = column("group_pdb"), c.symbol = column("type_symbol"), c.alt = column("label_alt_id");
+  c.atomName = either("auth_atom_id", "label_atom_id"), c.comp = either("auth_comp_id", "label_comp_id");
+  c.asym = either("auth_asym_id", "label_asym_id"), c.seq = column("auth_seq_id");
+  c.icode = column("pdbx_pdb_ins_code"), c.model = column("pdbx_pdb_model_num"), c.id = column("id");
+  c.x = column("cartn_x"), c.y = column("cartn_y"), c.z = column("cartn_z");
+  c.labelSeq = column("label_seq_id"), c.charge = column("pdbx_formal_charge");
+  if (c.atomName < 0 || c.comp < 0) return std::nullopt;
+  return c;
+}
 
+// Whether a row's numbers and one-character values are in the forms both readers convert
+// alike; the alternate location and insertion code when they are.
+bool PlainRowValues(const std::vector<Token>& row, const AtomColumns& c, char& altLoc, char& insertion) {
+  for (int col : {c.x, c.y, c.z}) {
+    if (!IsPlainDecimal(row[col])) return false;
+  }
+  if (row[c.seq].quoted || !IsInteger(row[c.seq].text, true) || row[c.id].quoted ||
+      !IsInteger(row[c.id].text, false))
+    return false;
+  for (int col : {c.labelSeq, c.charge}) {
+    if (col >= 0 && !Missing(row[col]) && (row[col].quoted || !IsInteger(row[col].text, true))) return false;
+  }
+  return OneCharacter(row[c.alt], altLoc) && (c.icode < 0 || OneCharacter(row[c.icode], insertion));
+}
+
+// One row's atom, its element named as gemmi names it (remembered per symbol in `elements`).
+void FillAtomRecord(const std::vector<Token>& row, const AtomColumns& c, char altLoc, char insertion,
+                    std::vector<std::pair<std::string, std::string>>& elements, AtomRecord& r) {
+  r.name = Missing(row[c.atomName]) ? std::string() : std::string(row[c.atomName].text);
+  r.residueName = Missing(row[c.comp]) ? std::string() : std::string(row[c.comp].text);
+  const std::string_view symbolText = Missing(row[c.symbol]) ? std::string_view() : row[c.symbol].text;
+  auto known =
+      std::find_if(elements.begin(), elements.end(), [&](const auto& e) { return e.first == symbolText; });
+  if (known == elements.end()) {
+    elements.emplace_back(std::string(symbolText), gemmi::Element(std::string(symbolText)).uname());
+    known = elements.end() - 1;
+  }
+  r.element = known->second;
+  r.field = PdbField(r.name, r.element);
+  r.altLoc = altLoc;
+  r.chainName = Missing(row[c.asym]) ? std::string() : std::string(row[c.asym].text);
+  r.resSeq = ParseInt(row[c.seq].text);
+  r.iCode = insertion;
+  r.serial = ParseInt(row[c.id].text);
+  r.x = static_cast<float>(ParseReal(row[c.x].text));
+  r.y = static_cast<float>(ParseReal(row[c.y].text));
+  r.z = static_cast<float>(ParseReal(row[c.z].text));
+}
+
+// The residues met in the current chain, to type atoms as gemmi does: a residue is typed by
+// its first atom's group, and the atoms of one met again are added to it.
+class ResidueTracker {
+ public:
+  // False when gemmi would gather or type the atom otherwise than the fast path can.
+  bool Add(AtomRecord& r, bool hetero) {
+    if (!chainOpen_ || chain_ != r.chainName) {
+      residues_.clear();
+      residueOpen_ = false;
+      chain_ = r.chainName;
+      chainOpen_ = true;
+    }
+    std::tuple<int32_t, char, std::string> here{r.resSeq, r.iCode, r.residueName};
+    if (!residueOpen_ || here != residue_) {
+      if (!residues_.insert(here).second) return false;
+      residue_ = std::move(here);
+      residueOpen_ = true;
+      residueHetero_ = hetero;
+    } else if (hetero != residueHetero_) {
+      return false;
+    }
+    r.hetero = residueHetero_ || !IsStandardPolymerResidue(r.residueName);
+    return true;
+  }
+
+ private:
+  std::set<std::tuple<int32_t, char, std::string>> residues_;
+  std::tuple<int32_t, char, std::string> residue_{0, ' ', std::string()};
+  bool residueHetero_ = false, residueOpen_ = false;
+  std::string chain_;
+  bool chainOpen_ = false;
+};
+
+// The atom rows of the first model, or kDeclined for any row the fast path is not sure of
+// (implausible coordinates among them: the whole-file path names their line).
+FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector<AtomRecord>& records,
+                        bool& modelsSkipped, size_t& firstRowEnd) {
+  const std::optional<AtomColumns> columns = FindAtomColumns(loop.tags);
+  if (!columns) return FastResult::kDeclined;
+  const AtomColumns& c = *columns;
   Tokenizer t{text.substr(0, loop.end), loop.valuesStart};
-  std::vector<Token> row(tags.size());
+  std::vector<Token> row(loop.tags.size());
   std::string firstModel;
   bool otherModelSeen = false;
-  // Residues met in the current chain: gemmi adds the atoms of one met again to it.
-  std::set<std::tuple<int32_t, char, std::string>> residues;
-  std::tuple<int32_t, char, std::string> residue{0, ' ', std::string()};
-  bool residueHetero = false, residueOpen = false;
+  ResidueTracker residues;
   std::vector<std::pair<std::string, std::string>> elements;  // symbol -> gemmi's name
   size_t rows = 0;
-  std::string chain;
-  bool chainOpen = false;
   while (true) {
     for (size_t i = 0; i < row.size(); ++i) {
       if (!t.Next(row[i])) {
@@ -315,73 +393,27 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
       }
     }
     if (++rows == 1) firstRowEnd = t.at;
-    // Values in the forms both readers convert alike.
-    for (int c : {x, y, z}) {
-      if (!IsPlainDecimal(row[c])) return FastResult::kDeclined;
-    }
-    if (row[seq].quoted || !IsInteger(row[seq].text, true) || row[id].quoted ||
-        !IsInteger(row[id].text, false))
-      return FastResult::kDeclined;
-    for (int c : {labelSeq, charge}) {
-      if (c >= 0 && !Missing(row[c]) && (row[c].quoted || !IsInteger(row[c].text, true)))
-        return FastResult::kDeclined;
-    }
     char altLoc = ' ', insertion = ' ';
-    if (!OneCharacter(row[alt], altLoc) || (icode >= 0 && !OneCharacter(row[icode], insertion)))
-      return FastResult::kDeclined;
-    if (model >= 0) {
-      if (row[model].quoted || !IsInteger(row[model].text, false)) return FastResult::kDeclined;
-      if (firstModel.empty()) firstModel = std::string(row[model].text);
-      if (row[model].text != firstModel) {
+    if (!PlainRowValues(row, c, altLoc, insertion)) return FastResult::kDeclined;
+    if (c.model >= 0) {
+      if (row[c.model].quoted || !IsInteger(row[c.model].text, false)) return FastResult::kDeclined;
+      if (firstModel.empty()) firstModel = std::string(row[c.model].text);
+      if (row[c.model].text != firstModel) {
         modelsSkipped = otherModelSeen = true;
         continue;
       }
       if (otherModelSeen) return FastResult::kDeclined;  // gemmi would open new chains here
     }
     bool hetero = false;
-    if (group >= 0) {
-      if (row[group].quoted || (row[group].text != "ATOM" && row[group].text != "HETATM"))
+    if (c.group >= 0) {
+      if (row[c.group].quoted || (row[c.group].text != "ATOM" && row[c.group].text != "HETATM"))
         return FastResult::kDeclined;
-      hetero = row[group].text == "HETATM";
+      hetero = row[c.group].text == "HETATM";
     }
     AtomRecord& r = records.emplace_back();
-    r.name = Missing(row[atomName]) ? std::string() : std::string(row[atomName].text);
-    r.residueName = Missing(row[comp]) ? std::string() : std::string(row[comp].text);
-    const std::string_view symbolText = Missing(row[symbol]) ? std::string_view() : row[symbol].text;
-    auto known =
-        std::find_if(elements.begin(), elements.end(), [&](const auto& e) { return e.first == symbolText; });
-    if (known == elements.end()) {
-      elements.emplace_back(std::string(symbolText), gemmi::Element(std::string(symbolText)).uname());
-      known = elements.end() - 1;
-    }
-    r.element = known->second;
-    r.field = PdbField(r.name, r.element);
-    r.altLoc = altLoc;
-    r.chainName = Missing(row[asym]) ? std::string() : std::string(row[asym].text);
-    r.resSeq = ParseInt(row[seq].text);
-    r.iCode = insertion;
-    r.serial = ParseInt(row[id].text);
-    r.x = static_cast<float>(ParseReal(row[x].text));
-    r.y = static_cast<float>(ParseReal(row[y].text));
-    r.z = static_cast<float>(ParseReal(row[z].text));
+    FillAtomRecord(row, c, altLoc, insertion, elements, r);
     if (!PlausibleCoordinates(r)) return FastResult::kDeclined;  // the whole-file path names the row
-    if (!chainOpen || chain != r.chainName) {
-      residues.clear();
-      residueOpen = false;
-      chain = r.chainName;
-      chainOpen = true;
-    }
-    // gemmi types a residue by its first atom's group and gathers a residue met again.
-    std::tuple<int32_t, char, std::string> here{r.resSeq, r.iCode, r.residueName};
-    if (!residueOpen || here != residue) {
-      if (!residues.insert(here).second) return FastResult::kDeclined;
-      residue = std::move(here);
-      residueOpen = true;
-      residueHetero = hetero;
-    } else if (hetero != residueHetero) {
-      return FastResult::kDeclined;
-    }
-    r.hetero = residueHetero || !IsStandardPolymerResidue(r.residueName);
+    if (!residues.Add(r, hetero)) return FastResult::kDeclined;
   }
 }
 

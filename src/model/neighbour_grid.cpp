@@ -175,10 +175,9 @@ void InsertionSort(std::vector<uint64_t>& keys) {
   }
 }
 
-// Sorts distinct neighbour keys ascending, as std::sort would, in about half its time for
-// the forty or so of an atom: the keys are first dealt into buckets by squared distance
-// (a counting sort), and an insertion sort then only reorders keys within a bucket.
-void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& spare) {
+}  // namespace
+
+void SortNeighbourKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& spare) {
   const size_t n = keys.size();
   if (n < 16) {
     InsertionSort(keys);
@@ -202,6 +201,8 @@ void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& spare) {
   InsertionSort(spare);
   keys.swap(spare);
 }
+
+namespace {
 
 Neighbour FromKey(uint64_t key) {
   const auto value = static_cast<int32_t>(static_cast<uint32_t>(key) ^ 0x80000000u);
@@ -311,7 +312,7 @@ void NeighbourGrid::Find(size_t n, size_t site, size_t ownSlot, NeighbourScratch
   }
   // Nearest first; ties in distance are broken by the reference, so that the order never
   // depends on how the grid was walked.
-  SortKeys(scratch.keys, scratch.spareKeys);
+  SortNeighbourKeys(scratch.keys, scratch.spareKeys);
   scratch.found.clear();
   for (uint64_t key : scratch.keys) scratch.found.push_back(FromKey(key));
 }

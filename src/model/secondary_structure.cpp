@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "base/vec3.h"
+
 namespace tessmol {
 
 namespace {
 
-struct Point {
-  double x = 0, y = 0, z = 0;
-};
+using Point = Vec3d;
 
 Point Of(const Atom& a) {
   return {a.x, a.y, a.z};

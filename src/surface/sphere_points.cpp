@@ -1,5 +1,6 @@
 #include "surface/sphere_points.h"
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -48,7 +49,8 @@ std::vector<SpherePoint> ReadSpherePoints(const std::string& path, std::ostream*
   points.resize(static_cast<size_t>(count));
   int lineNumber = 1;
   for (SpherePoint& p : points) {
-    for (float& v : p) {
+    for (size_t axis = 0; axis < 3; ++axis) {
+      float& v = p[axis];
       if (!ReadLine(in, line)) {
         v = 0.0f;
         continue;

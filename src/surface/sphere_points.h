@@ -1,16 +1,16 @@
 // Point sets on the unit sphere at which every atom's expanded sphere is sampled.
 #pragma once
 
-#include <array>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "base/file_status.h"
+#include "base/vec3.h"
 
 namespace tessmol {
 
-using SpherePoint = std::array<float, 3>;
+using SpherePoint = Vec3;
 
 inline constexpr int kSasaResolutionCount = 7;
 

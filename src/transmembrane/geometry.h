@@ -1,54 +1,12 @@
-// Small vector and matrix types for building ideal helices, in 32-bit floats.
+// The matrix type for building ideal helices, in 32-bit floats, beside the vector.
 #pragma once
 
 #include <array>
 #include <cmath>
 
+#include "base/vec3.h"
+
 namespace tessmol {
-
-struct Vec3 {
-  float x = 0.0f, y = 0.0f, z = 0.0f;
-
-  Vec3 operator-(const Vec3& b) const { return {x - b.x, y - b.y, z - b.z}; }
-  Vec3 operator-() const { return {-x, -y, -z}; }
-  Vec3& operator+=(const Vec3& b) {
-    x += b.x;
-    y += b.y;
-    z += b.z;
-    return *this;
-  }
-  Vec3& operator*=(float s) {
-    x *= s;
-    y *= s;
-    z *= s;
-    return *this;
-  }
-  float Dot(const Vec3& b) const { return x * b.x + y * b.y + z * b.z; }
-  Vec3 Cross(const Vec3& b) const { return {y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x}; }
-  float LengthSquared() const { return x * x + y * y + z * z; }
-  float Length() const { return std::sqrt(LengthSquared()); }
-  // Divides by the length when it is greater than 0; a zero vector stays zero.
-  void Normalise() {
-    const float length = Length();
-    if (length > 0.0f) {
-      x /= length;
-      y /= length;
-      z /= length;
-    }
-  }
-  Vec3 Normalised() const {
-    Vec3 v = *this;
-    v.Normalise();
-    return v;
-  }
-};
-
-inline Vec3 operator+(Vec3 a, const Vec3& b) {
-  return a += b;
-}
-inline Vec3 operator*(Vec3 a, float s) {
-  return a *= s;
-}
 
 inline constexpr float kDegrees = 0.017453292f;  // radians per degree
 

@@ -444,8 +444,7 @@ MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedbac
   return FinishPlacement(s, e, best.normal, best.fit, p);
 }
 
-MembranePlacement PlaceMembraneAlong(const Structure& s, const std::array<float, 3>& direction,
-                                     const SlabSearch& p) {
+MembranePlacement PlaceMembraneAlong(const Structure& s, const Vec3& direction, const SlabSearch& p) {
   const Exposed e = ExposedAtoms(s);
   if (e.positions.empty()) {
     MembranePlacement none;
@@ -453,7 +452,7 @@ MembranePlacement PlaceMembraneAlong(const Structure& s, const std::array<float,
     return none;
   }
   Scratch scratch;
-  const Vec3 normal = Vec3{direction[0], direction[1], direction[2]}.Normalised();
+  const Vec3 normal = direction.Normalised();
   return FinishPlacement(s, e, normal, FitAlong(normal, e, p, scratch), p);
 }
 

@@ -52,7 +52,7 @@ MembranePlacement PlaceMembrane(const Structure& structure, const SlabSearch& se
 
 // The best slab across a given normal (its sign as given, unless the positive-inside rule
 // turns it); for diagnostics and tests.
-MembranePlacement PlaceMembraneAlong(const Structure& structure, const std::array<float, 3>& normal,
+MembranePlacement PlaceMembraneAlong(const Structure& structure, const Vec3& normal,
                                      const SlabSearch& search);
 
 // The residues with CA inside the slab, in runs of at least `minLength` along each chain,

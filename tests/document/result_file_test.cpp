@@ -90,6 +90,27 @@ TEST(ResultFile, LargeStructuresKeepTheirAtomRecordsInOrder) {
   }
   EXPECT_EQ(n, large.atoms.size());
   EXPECT_EQ(out.str().substr(out.str().size() - 4), "\nEND");
+  // The plain writer: the same atoms in pieces too small for a second thread.
+  auto atomLines = [](const std::string& text) {
+    std::string atoms;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+      if (l.rfind("ATOM\t", 0) == 0) atoms += l + '\n';
+    }
+    return atoms;
+  };
+  constexpr size_t kPiece = 10000;  // below the size at which a second thread formats
+  std::string oneThread;
+  for (size_t first = 0; first < large.atoms.size(); first += kPiece) {
+    Structure piece;
+    piece.atoms.assign(
+        large.atoms.begin() + static_cast<std::ptrdiff_t>(first),
+        large.atoms.begin() + static_cast<std::ptrdiff_t>(std::min(first + kPiece, large.atoms.size())));
+    std::ostringstream pieceOut;
+    WriteResult(piece, pieceOut);
+    oneThread += atomLines(pieceOut.str());
+  }
+  EXPECT_TRUE(atomLines(out.str()) == oneThread);
 }
 
 TEST(ResultFile, NamesAreWrittenPrintableSoFieldsStayInPlace) {

@@ -89,7 +89,7 @@ TEST(DocumentStartUp, MissingFilesAndAnUnwritableLog) {
   ::setenv("XDG_STATE_HOME", before.c_str(), 1);
   // The built-in table is in force; the missing table, the radius file and the log are reported.
   EXPECT_EQ(state.scoringTable, BuiltInScores());
-  EXPECT_FLOAT_EQ(doc.scoreTable().gradient, 1.008f);
+  EXPECT_FLOAT_EQ(doc.scoreTable().gradient, kBuiltInGradient);
   ASSERT_EQ(feedback.messages.size(), 3u);
   EXPECT_EQ(feedback.messages[0], "Warning: cannot read " + folder.string() +
                                       "/Tessmol_Files/Default.stb: no such file; the built-in Profiles-3D "

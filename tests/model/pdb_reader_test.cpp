@@ -223,11 +223,12 @@ TEST(ReaderAltLocs, TheFirstConformerOfEachResidueIsKept) {
   const Atom& cz = s.atoms[arg->sideChain[4]];
   const Atom& nh1 = s.atoms[arg->sideChain[5]];
   EXPECT_EQ(cz.name, "CZ");
-  EXPECT_FLOAT_EQ(cz.x, 60.798f);
-  EXPECT_FLOAT_EQ(nh1.x, 61.262f);
+  EXPECT_FLOAT_EQ(cz.x, 60.798f);   // conformer B's CZ line in the file
+  EXPECT_FLOAT_EQ(nh1.x, 61.262f);  // and its NH1 line
   // A guanidinium C-N bond, not the 2.7 to 3.5 angstrom of a mixed conformer.
   const float d = std::hypot(cz.x - nh1.x, cz.y - nh1.y, cz.z - nh1.z);
-  EXPECT_NEAR(d, 1.33, 0.05);
+  constexpr double kGuanidiniumCN = 1.33;  // angstrom, a standard bond length
+  EXPECT_NEAR(d, kGuanidiniumCN, 0.05);
 }
 
 TEST(ReaderAltLocs, HighResolutionEntryWithAnisouLines) {

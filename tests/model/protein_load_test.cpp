@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <random>
 
+#include "model/neighbour_grid.h"
 #include "model/protein.h"
 #include "test_support.h"
 
@@ -181,6 +184,36 @@ TEST(ProteinLoad, AtomsPiledOnOnePointListOnlyTheLargest) {
         << i;
   }
   EXPECT_EQ(Refs(lists.at(AtomRef::Protein(15000))), std::vector<AtomRef>{AtomRef::Protein(0)});
+}
+
+// The bucketed sort of neighbour keys against std::sort: lists of every length across the
+// switch to buckets at 16 keys, with distances spread evenly, piled into one bucket, all
+// equal, and zero (an atom on its neighbour's centre).
+TEST(NeighbourSort, OrdersKeysAsStdSortDoes) {
+  std::mt19937_64 random(26);
+  auto key = [&](float d2) {
+    uint32_t bits;
+    std::memcpy(&bits, &d2, sizeof bits);
+    return (uint64_t{bits} << 32) | (random() & 0xffffffffu);
+  };
+  std::vector<uint64_t> spare;
+  for (size_t length = 0; length < 130; ++length) {
+    for (int shape = 0; shape < 4; ++shape) {
+      std::vector<uint64_t> keys;
+      for (size_t k = 0; k < length; ++k) {
+        const float spread = std::uniform_real_distribution<float>(0.0f, 49.0f)(random);
+        const float d2 = shape == 0   ? spread
+                         : shape == 1 ? (k == 0 ? 49.0f : spread / 1000.0f)
+                         : shape == 2 ? 4.0f
+                                      : 0.0f;
+        keys.push_back(key(d2));
+      }
+      std::vector<uint64_t> expected = keys;
+      std::sort(expected.begin(), expected.end());
+      SortNeighbourKeys(keys, spare);
+      ASSERT_EQ(keys, expected) << "length " << length << ", shape " << shape;
+    }
+  }
 }
 
 TEST(StructureQueries, TransmembraneSegments) {

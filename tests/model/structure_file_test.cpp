@@ -368,7 +368,7 @@ std::map<std::string, char> Dssp(const std::string& input) {
 class AgainstDssp : public testing::TestWithParam<std::string> {};
 
 TEST_P(AgainstDssp, NearlyEveryResidueInTheSameState) {
-  if (test::RunCommand("command -v mkdssp >/dev/null").status != 0) GTEST_SKIP() << "mkdssp is not installed";
+  ASSERT_TRUE(test::ToolInstalled("mkdssp", "dssp"));
   test::ScratchFolder scratch;
   const std::string prepare =
       "{ echo 'HEADER    PROTEIN                                 01-JAN-00   XXXX'; "

@@ -36,8 +36,8 @@ TEST_F(ScoreTableFiles, TheDefaultFileHoldsTheBuiltInTable) {
   table.gradient = table.yIntercept = 99.0f;
   ASSERT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb").ok());
   EXPECT_EQ(table.scores, BuiltInScores());
-  EXPECT_FLOAT_EQ(table.gradient, 1.008f);
-  EXPECT_FLOAT_EQ(table.yIntercept, -0.83f);
+  EXPECT_FLOAT_EQ(table.gradient, kBuiltInGradient);
+  EXPECT_FLOAT_EQ(table.yIntercept, kBuiltInYIntercept);
   EXPECT_EQ(table.fileName, "Default.stb");
   // Published values: B1a TRP 1.11, E ARG -0.41, P1b CYS 1.28.
   EXPECT_FLOAT_EQ(table.Score(0, kTrp), 1.11f);

@@ -38,8 +38,7 @@ FreeSasaResult RunFreeSasa(const std::string& path) {
 class FreeSasaOracle : public testing::TestWithParam<std::string> {};
 
 TEST_P(FreeSasaOracle, TotalAndPerResidueAreasAgree) {
-  ASSERT_EQ(test::RunCommand("command -v freesasa >/dev/null").status, 0)
-      << "freesasa is missing: scripts/install-deps.sh installs it";
+  ASSERT_TRUE(test::ToolInstalled("freesasa", "freesasa"));
   const std::string path = test::DataPath(GetParam());
   const FreeSasaResult oracle = RunFreeSasa(path);
   ASSERT_GT(oracle.total, 0.0);
@@ -48,7 +47,10 @@ TEST_P(FreeSasaOracle, TotalAndPerResidueAreasAgree) {
   SilentFeedback quiet;
   ASSERT_TRUE(CalculateSASA(protein, 5, test::ProgramFolder(), quiet));
   const Structure& s = protein.structure;
-  EXPECT_NEAR(s.totalSASA, oracle.total, 0.005 * oracle.total);
+  // Both sample each sphere with about a thousand points (1002 here, 1000 in FreeSASA's
+  // Shrake-Rupley), placed differently: totals within half a percent.
+  constexpr double kSamplingTolerance = 0.005;
+  EXPECT_NEAR(s.totalSASA, oracle.total, kSamplingTolerance * oracle.total);
 
   ASSERT_EQ(oracle.residues.size(), s.residues.size());
   double sum2 = 0.0, largest = 0.0;

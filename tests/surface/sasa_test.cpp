@@ -74,8 +74,9 @@ TEST(SasaAtoms, AnIsolatedAtomIsWhollyExposed) {
   ASSERT_TRUE(CalculateSASA(b.protein, Points(5), quiet));
   const Atom& a = b.protein.structure.atoms[0];
   EXPECT_EQ(a.sasa, a.sphereArea);
-  EXPECT_EQ(a.contactPoints, 1002u);
-  EXPECT_EQ(a.polarPoints, 1002u);
+  // Every point of the set open: a contact and a polar one each.
+  EXPECT_EQ(a.contactPoints, Points(5).size());
+  EXPECT_EQ(a.polarPoints, Points(5).size());
 }
 
 TEST(SasaAtoms, NeighboursInsideOrAroundTheSphereCoverNothingOrEverything) {
@@ -93,7 +94,7 @@ TEST(SasaAtoms, NeighboursInsideOrAroundTheSphereCoverNothingOrEverything) {
     const Atom& a = b.protein.structure.atoms[0];
     EXPECT_EQ(a.sasa, buried ? 0.0f : a.sphereArea) << offset << " " << radius;
     EXPECT_EQ(a.contactPoints, 1002u);  // the solvent or another residue
-    EXPECT_EQ(a.polarPoints, buried ? 0u : 1002u);
+    EXPECT_EQ(a.polarPoints, buried ? 0u : Points(5).size());
   }
 }
 
@@ -102,6 +103,7 @@ TEST(SasaAtoms, NeighboursInsideOrAroundTheSphereCoverNothingOrEverything) {
 // whose area is 2 pi R h. Caps that do not meet each other add up. The points sample the
 // sphere, so the estimate may differ from the exact area by the sampling error: 2562
 // evenly spread points resolve a cap to about 0.2 % of the whole sphere (the bound below is 0.3 %).
+constexpr double kSamplingBound = 0.003;  // of the whole sphere's area
 double CapArea(double big, double small, double distance) {
   const double h = big - (distance * distance + big * big - small * small) / (2 * distance);
   return 2 * M_PI * big * h;
@@ -120,7 +122,7 @@ TEST(SasaAnalytic, TwoOverlappingSpheresLoseTheirCaps) {
     for (const Atom& a : b.protein.structure.atoms) {
       const double r = a.radius, full = 4 * M_PI * r * r;
       const double exact = full - CapArea(r, r, distance);
-      EXPECT_NEAR(a.sasa, exact, 0.003 * full) << "distance " << distance;
+      EXPECT_NEAR(a.sasa, exact, kSamplingBound * full) << "distance " << distance;
     }
   }
 }
@@ -150,9 +152,10 @@ TEST(SasaAnalytic, ThreeSpheresWithSeparateCapsAndUnequalRadii) {
   };
   ASSERT_LT(halfAngle(rc, ro, dco) + halfAngle(rc, rn, dcn), M_PI / 2);
   auto full = [](double r) { return 4 * M_PI * r * r; };
-  EXPECT_NEAR(atoms[0].sasa, full(rc) - CapArea(rc, ro, dco) - CapArea(rc, rn, dcn), 0.003 * full(rc));
-  EXPECT_NEAR(atoms[1].sasa, full(ro) - CapArea(ro, rc, dco), 0.003 * full(ro));
-  EXPECT_NEAR(atoms[2].sasa, full(rn) - CapArea(rn, rc, dcn), 0.003 * full(rn));
+  EXPECT_NEAR(atoms[0].sasa, full(rc) - CapArea(rc, ro, dco) - CapArea(rc, rn, dcn),
+              kSamplingBound * full(rc));
+  EXPECT_NEAR(atoms[1].sasa, full(ro) - CapArea(ro, rc, dco), kSamplingBound * full(ro));
+  EXPECT_NEAR(atoms[2].sasa, full(rn) - CapArea(rn, rc, dcn), kSamplingBound * full(rn));
 }
 
 TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
@@ -276,7 +279,7 @@ TEST(SasaPass, AnEmptyPointSetRefusesToRun) {
   EXPECT_EQ(protein.structure.totalSASA, 123.0f);
 }
 
-// The pass as the method states it, one point and one neighbour at a time over all atom
+// The pass in its plainest form, one point and one neighbour at a time over all atom
 // pairs: a point counts for the nearest neighbour whose sphere holds it.
 struct PointResult {
   float sasa;
@@ -327,7 +330,7 @@ TEST(SasaPass, EqualsTheTestOfOnePointAtATime) {
   // edited point file) and one is the centre itself.
   std::vector<SpherePoint> odd = Points(0);
   for (size_t i = 0; i < odd.size(); i += 9) {
-    for (float& v : odd[i]) v *= i % 2 == 0 ? 1.3f : 0.7f;
+    for (size_t axis = 0; axis < 3; ++axis) odd[i][axis] *= i % 2 == 0 ? 1.3f : 0.7f;
   }
   odd[5] = {0.0f, 0.0f, 0.0f};
   for (const std::vector<SpherePoint>* points :

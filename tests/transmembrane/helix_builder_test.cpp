@@ -56,6 +56,12 @@ std::unique_ptr<Built> Build(const std::vector<std::string>& sequences,
   return built;
 }
 
+// The backbone the model is built to (helix_builder.cpp): bonds in angstrom, angles in
+// degrees, a standard alpha helix's phi and psi; met within rounding of the float build.
+constexpr double kBondNCa = 1.458, kBondCaC = 1.525, kBondCO = 1.231, kPeptideBond = 1.329;
+constexpr double kAngleNCaC = 110.1, kAngleCaCO = 120.4, kAngleCaCN = 116.1, kAngleCNCa = 121.9;
+constexpr double kBondTolerance = 2e-3, kAngleTolerance = 0.2;
+
 TEST(HelixGeometry, BondsAnglesAndTorsionsOfAnAlphaHelix) {
   const auto built = Build({"MKVLAAGLLWTSPEFRDNQHICYV"});
   const Structure& s = built->model;
@@ -66,20 +72,21 @@ TEST(HelixGeometry, BondsAnglesAndTorsionsOfAnAlphaHelix) {
     SCOPED_TRACE(i);
     EXPECT_EQ(r.secStruct, 1);
     const P n = At(s, r.nIndex), ca = At(s, r.caIndex), c = At(s, r.cIndex), o = At(s, r.oIndex);
-    EXPECT_NEAR(Distance(n, ca), 1.458, 2e-3);
-    EXPECT_NEAR(Distance(ca, c), 1.525, 2e-3);
-    EXPECT_NEAR(Distance(c, o), 1.231, 2e-3);
-    EXPECT_NEAR(Angle(n, ca, c), 110.1, 0.2);
-    EXPECT_NEAR(Angle(ca, c, o), 120.4, 0.2);
+    EXPECT_NEAR(Distance(n, ca), kBondNCa, kBondTolerance);
+    EXPECT_NEAR(Distance(ca, c), kBondCaC, kBondTolerance);
+    EXPECT_NEAR(Distance(c, o), kBondCO, kBondTolerance);
+    EXPECT_NEAR(Angle(n, ca, c), kAngleNCaC, kAngleTolerance);
+    EXPECT_NEAR(Angle(ca, c, o), kAngleCaCO, kAngleTolerance);
     if (i == 0) continue;
     const Residue& q = s.residues[i - 1];
     const P caP = At(s, q.caIndex), cP = At(s, q.cIndex), nP = At(s, q.nIndex);
-    EXPECT_NEAR(Distance(cP, n), 1.329, 2e-3);
-    EXPECT_NEAR(Angle(caP, cP, n), 116.1, 0.2);
-    EXPECT_NEAR(Angle(cP, n, ca), 121.9, 0.2);
-    EXPECT_NEAR(AngleDifference(Dihedral(cP, n, ca, c), -62.0), 0.0, 0.2);    // phi
-    EXPECT_NEAR(AngleDifference(Dihedral(nP, caP, cP, n), -41.0), 0.0, 0.2);  // psi of the previous
-    EXPECT_NEAR(AngleDifference(Dihedral(caP, cP, n, ca), 180.0), 0.0, 0.2);  // omega
+    EXPECT_NEAR(Distance(cP, n), kPeptideBond, kBondTolerance);
+    EXPECT_NEAR(Angle(caP, cP, n), kAngleCaCN, kAngleTolerance);
+    EXPECT_NEAR(Angle(cP, n, ca), kAngleCNCa, kAngleTolerance);
+    EXPECT_NEAR(AngleDifference(Dihedral(cP, n, ca, c), kHelixPhi), 0.0, kAngleTolerance);
+    EXPECT_NEAR(AngleDifference(Dihedral(nP, caP, cP, n), kHelixPsi), 0.0,
+                kAngleTolerance);  // of the previous
+    EXPECT_NEAR(AngleDifference(Dihedral(caP, cP, n, ca), kHelixOmega), 0.0, kAngleTolerance);
   }
   for (size_t i = 0; i + 4 < s.residues.size(); ++i) {
     const P ca0 = At(s, s.residues[i].caIndex);

@@ -28,12 +28,8 @@ Protein Analysed(const std::string& name) {
   return protein;
 }
 
-Vec3 V(const std::array<float, 3>& a) {
-  return {a[0], a[1], a[2]};
-}
-
-double AngleToAxis(const std::array<float, 3>& normal, const Vec3& axis) {
-  return std::acos(std::min(1.0f, std::fabs(V(normal).Dot(axis)))) / kDegrees;
+double AngleToAxis(const Vec3& normal, const Vec3& axis) {
+  return std::acos(std::min(1.0f, std::fabs(normal.Dot(axis)))) / kDegrees;
 }
 
 TEST(MembraneSlab, RhodopsinSitsInItsMembraneFrame) {
@@ -111,10 +107,10 @@ TEST(MembraneSlab, TurnedAndMovedStructuresGetThePlacementTurnedAndMoved) {
     }
     const MembranePlacement turned = PlaceMembrane(moved, search, quiet);
     ASSERT_TRUE(turned.placed);
-    const Vec3 expected = m.ApplyDirection(V(reference.normal));
+    const Vec3 expected = m.ApplyDirection(reference.normal);
     EXPECT_LT(AngleToAxis(turned.normal, expected), 2.0) << degrees;
-    EXPECT_GT(V(turned.normal).Dot(expected), 0.0f) << "the cytoplasmic side stays where it was";
-    EXPECT_LT(std::fabs((V(turned.centre) - m.Apply(V(reference.centre))).Dot(expected)), 0.5f);
+    EXPECT_GT(turned.normal.Dot(expected), 0.0f) << "the cytoplasmic side stays where it was";
+    EXPECT_LT(std::fabs((turned.centre - m.Apply(reference.centre)).Dot(expected)), 0.5f);
     EXPECT_NEAR(turned.halfThickness, reference.halfThickness, 0.5f);
     EXPECT_EQ(turned.segments.size(), reference.segments.size());
   }
