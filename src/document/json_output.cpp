@@ -11,22 +11,24 @@ double Compatible(float expected) {
   return static_cast<double>(expected) * static_cast<double>(0.45f);
 }
 
-nlohmann::json ResidueJson(const Structure& s, size_t i) {
+nlohmann::json ResidueJson(const Protein& protein, size_t i) {
+  const Structure& s = protein.structure;
   const Residue& r = s.residues[i];
+  const ResidueSurface& surface = protein.surface.residues[i];
   nlohmann::json j = {
       {"index", i},
       {"name", r.name},
       {"chain", s.ChainNameOfResidue(i)},
       {"number", r.resSeq},
       {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
-      {"area_buried", r.areaBuried},
-      {"fraction_polar", r.fractionPolar},
-      {"kavelin_fp", r.kavelinFP},
+      {"area_buried", surface.areaBuried},
+      {"fraction_polar", surface.fractionPolar},
+      {"kavelin_fp", surface.kavelinFP},
       {"category", r.profEnv},
       {"kavelin_category", r.kavelinEnv},
-      {"main_sasa", r.mainSASA},
-      {"side_sasa", r.sideSASA},
-      {"sasa", r.sideSASA + r.mainSASA},
+      {"main_sasa", surface.mainSASA},
+      {"side_sasa", surface.sideSASA},
+      {"sasa", surface.sideSASA + surface.mainSASA},
       {"solvent_score", r.solventScore},
       {"kavelin_score", r.kavelinScore},
       {"overall_score", r.overallScore},
@@ -61,7 +63,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"chain_count", s.chains.size()},
                       {"chains", chains},
                       {"residue_count", s.residues.size()},
-                      {"total_sasa", s.totalSASA},
+                      {"total_sasa", protein.surface.totalSASA},
                       {"average_score", s.averageScore},
                       {"transmembrane_segments", segments}};
   if (row != nullptr) {
@@ -72,7 +74,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   }
   if (residues) {
     nlohmann::json rows = nlohmann::json::array();
-    for (size_t i = 0; i < s.residues.size(); ++i) rows.push_back(ResidueJson(s, i));
+    for (size_t i = 0; i < s.residues.size(); ++i) rows.push_back(ResidueJson(protein, i));
     j["residues"] = rows;
   }
   return j;

@@ -28,7 +28,7 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "",
       "Number of chains: " + std::to_string(s.chains.size()),
       "Number of Residues: " + std::to_string(s.residues.size()),
-      "Total Solvent Accessible Surface Area: " + FormatFixed(s.totalSASA),
+      "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA),
       "Average Residue Score: " + FormatFixed(s.averageScore),
       "",
       "Predicted Transmembrane Domains:",
@@ -88,21 +88,23 @@ const std::vector<std::string>& ResidueTableHeadings() {
   return headings;
 }
 
-std::vector<std::string> ResidueTableRow(const Structure& structure, size_t index) {
+std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
+  const Structure& structure = protein.structure;
   const Residue& r = structure.residues[index];
-  const float sasa = r.sideSASA + r.mainSASA;
+  const ResidueSurface& surface = protein.surface.residues[index];
+  const float sasa = surface.sideSASA + surface.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
   return {std::to_string(index),
           r.name,
           structure.ChainNameOfResidue(index),
           std::to_string(r.resSeq),
-          FormatFixed(r.areaBuried),
-          FormatFixed(r.fractionPolar),
-          FormatFixed(r.kavelinFP),
+          FormatFixed(surface.areaBuried),
+          FormatFixed(surface.fractionPolar),
+          FormatFixed(surface.kavelinFP),
           std::to_string(r.profEnv),
           std::to_string(r.kavelinEnv),
-          FormatFixed(r.mainSASA),
-          FormatFixed(r.sideSASA),
+          FormatFixed(surface.mainSASA),
+          FormatFixed(surface.sideSASA),
           FormatFixed(sasa),
           FormatFixed(r.solventScore),
           FormatFixed(r.kavelinScore),
@@ -114,13 +116,13 @@ std::vector<std::string> ResidueTableRow(const Structure& structure, size_t inde
 
 namespace tessmol {
 
-void WriteResidueTable(std::ostream& out, const Structure& structure) {
+void WriteResidueTable(std::ostream& out, const Protein& protein) {
   auto line = [&](const std::vector<std::string>& cells) {
     for (size_t i = 0; i < cells.size(); ++i) out << (i ? "\t" : "") << cells[i];
     out << '\n';
   };
   line(ResidueTableHeadings());
-  for (size_t i = 0; i < structure.residues.size(); ++i) line(ResidueTableRow(structure, i));
+  for (size_t i = 0; i < protein.structure.residues.size(); ++i) line(ResidueTableRow(protein, i));
 }
 
 }  // namespace tessmol

@@ -34,9 +34,9 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& structure
 const std::vector<std::string>& ResidueTableHeadings();
 
 // The sixteen cells of residue `index`.
-std::vector<std::string> ResidueTableRow(const Structure& structure, size_t index);
+std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index);
 
 // The headings and every residue's row as tab-separated lines.
-void WriteResidueTable(std::ostream& out, const Structure& structure);
+void WriteResidueTable(std::ostream& out, const Protein& protein);
 
 }  // namespace tessmol

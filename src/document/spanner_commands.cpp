@@ -21,15 +21,18 @@ bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
   SasaSettings sasa;
   sasa.threads = settings_.threads;
   sasa.log = state_.logFile();
+  std::optional<SurfaceResult> surface;
   if (points == nullptr) {
-    if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa))
-      return false;
+    surface = CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa);
   } else {
     // The run's point set, read and grouped for its first model.
     if (points->empty())
       *points = ReadSurfacePoints(settings_.sasaResolution, state_.programFolder(), feedback_);
-    if (points->empty() || !CalculateSASA(model, *points, feedback_, sasa)) return false;
+    if (!points->empty()) surface = CalculateSASA(model, *points, feedback_, sasa);
   }
+  model.neighbourGrid.reset();
+  if (!surface) return false;
+  model.surface = std::move(*surface);
   ScoreResidues(model, state_.scoringTable);
   return true;
 }
@@ -156,7 +159,7 @@ std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
   SlabSearch search;
   search.threads = settings_.threads;
   SilentFeedback quiet;
-  protein_.membrane = PlaceMembrane(protein_.structure, search, quiet);
+  protein_.membrane = PlaceMembrane(protein_.structure, protein_.surface, search, quiet);
   return protein_.membrane;
 }
 
@@ -168,7 +171,7 @@ bool CTessmolDoc::FinishSpanner3D() {
   const std::string path =
       hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
   bool ok = true;
-  if (const FileStatus written = WriteResult(protein_.structure, path); !written) {
+  if (const FileStatus written = WriteResult(protein_, path); !written) {
     feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, written));
     ok = false;
   } else if (hasRow) {

@@ -142,9 +142,12 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   SasaSettings sasa;
   sasa.threads = threads;
   sasa.log = log;
-  if (!CalculateSASA(analysed, settings_.sasaResolution, state_.programFolder(), feedback, sasa)) {
-    return std::nullopt;
-  }
+  std::optional<SurfaceResult> surface =
+      CalculateSASA(analysed, settings_.sasaResolution, state_.programFolder(), feedback, sasa);
+  // The grid has served its one pass; a multiple analysis keeps many proteins at once.
+  analysed.neighbourGrid.reset();
+  if (!surface) return std::nullopt;
+  analysed.surface = std::move(*surface);
   ScoreResidues(analysed, state_.scoringTable);
   SumScores(analysed);
   return analysed;
@@ -185,9 +188,8 @@ FileStatus CTessmolDoc::SaveShown(const std::string& path) {
   }
   const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0;
   FileStatus written =
-      table
-          ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_.structure); })
-          : WriteResult(protein_.structure, path);
+      table ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_); })
+            : WriteResult(protein_, path);
   if (!written) feedback_.ShowMessage(written.Describe());
   return written;
 }
@@ -222,8 +224,8 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
       scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
   entries_.push_back(entry);
-  FileStatus written = pending != nullptr ? pending->Commit(entry.resultPath)
-                                          : WriteResult(analysed.structure, entry.resultPath);
+  FileStatus written =
+      pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
   if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, written));
   return written;
 }
@@ -263,10 +265,10 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     }
     outcome.log = log.str();
     if (outcome.protein) {
-      const Structure& structure = outcome.protein->structure;
+      const Protein& analysed = *outcome.protein;
       try {
         outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
-                                            [&](std::ostream& out) { WriteResult(structure, out); });
+                                            [&](std::ostream& out) { WriteResult(analysed, out); });
       } catch (const std::bad_alloc&) {
         outcome.protein.reset();
         outcome.status = OutOfMemory(paths[i]);
@@ -337,13 +339,14 @@ std::string ResultReadMessage(const FileStatus& status) {
 bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   currentEntry_ = index;
   if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
-  Structure stored;
+  Protein stored;
   const FileStatus read = ReadResult(stored, entries_[index].resultPath);
   if (!read) {
     feedback_.ShowMessage(ResultReadMessage(read));
     return false;
   }
-  protein_.structure = std::move(stored);
+  protein_.structure = std::move(stored.structure);
+  protein_.surface = std::move(stored.surface);
   protein_.fileName = name;
   SumScores(protein_);
   structureLoaded_ = true;
@@ -356,7 +359,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     if (index < 0 || index >= static_cast<int>(entries_.size())) continue;
     AnalysisEntry& entry = entries_[index];
     Protein rescored;
-    result.status = ReadResult(rescored.structure, entry.resultPath);
+    result.status = ReadResult(rescored, entry.resultPath);
     if (!result.status) {
       feedback_.ShowMessage(ResultReadMessage(result.status));
       return result;
@@ -364,7 +367,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     ScoreResidues(rescored, state_.scoringTable);
     SumScores(rescored);
     // The row shows what is stored: it changes only once the file holds the new scores.
-    result.status = WriteResult(rescored.structure, entry.resultPath);
+    result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {
       feedback_.ShowMessage(result.status.Describe());
       return result;

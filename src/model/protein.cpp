@@ -2,6 +2,12 @@
 
 namespace tessmol {
 
+void Protein::ClearResults() {
+  surface = {};
+  surface.atoms.resize(structure.atoms.size());
+  surface.residues.resize(structure.residues.size());
+}
+
 void Protein::Load(Feedback& feedback) {
   feedback.BeginProgress(kLoadingProtein);
   const bool withHet = !ignoreHeteroAtoms;

@@ -119,11 +119,8 @@ struct Atom {
   int32_t atomClass = 0;
   float radius = 0.0f;
   float sphereArea = 0.0f;
-  float sasa = 0.0f;
   bool polar = false;
   bool hetero = false;
-  uint32_t contactPoints = 0;
-  uint32_t polarPoints = 0;
 };
 
 struct HetAtom : Atom {
@@ -149,13 +146,6 @@ struct Residue {
   int32_t caIndex = -1, cIndex = -1, nIndex = -1, oIndex = -1;
   std::vector<int32_t> sideChain;
   int32_t type = kUnknownResidueType;
-  int32_t polarPoints = 0;
-  int32_t contactPoints = 0;
-  float areaBuried = 0.0f;
-  float fractionPolar = 0.0f;
-  float kavelinFP = 0.0f;
-  float sideSASA = 0.0f;
-  float mainSASA = 0.0f;
   int32_t profEnv = 0;
   int32_t kavelinEnv = 0;
   float solventScore = 0.0f;
@@ -177,7 +167,6 @@ struct Structure {
   // mmCIF names may be longer than the one character of chainId.
   std::vector<std::string> chainNames;
   std::vector<HetAtom> hetAtoms;
-  float totalSASA = 0.0f;
   float averageScore = 0.0f;
   float totalScore = 0.0f;
   std::array<FloatPair, 3> xyzExtremities{};

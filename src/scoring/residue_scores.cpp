@@ -21,15 +21,17 @@ int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secSt
 }
 
 void ScoreResidues(Protein& protein, const ScoreValues& table) {
-  for (Residue& r : protein.structure.residues) {
-    r.profEnv = ClassifyEnvironment(r.areaBuried, r.fractionPolar, r.secStruct);
+  for (size_t k = 0; k < protein.structure.residues.size(); ++k) {
+    Residue& r = protein.structure.residues[k];
+    const ResidueSurface& surface = protein.surface.residues[k];
+    r.profEnv = ClassifyEnvironment(surface.areaBuried, surface.fractionPolar, r.secStruct);
     if (r.type < 0 || r.type >= kResidueTypeCount) {
       r.solventScore = 0.0f;
       r.kavelinScore = 0.0f;
       r.kavelinEnv = kKavelinUnknownEnv;
       continue;
     }
-    r.kavelinEnv = ClassifyEnvironment(kReferenceSideArea[r.type], r.kavelinFP, r.secStruct);
+    r.kavelinEnv = ClassifyEnvironment(kReferenceSideArea[r.type], surface.kavelinFP, r.secStruct);
     r.solventScore = table[r.profEnv * kResidueTypeCount + r.type];
     r.kavelinScore = table[r.kavelinEnv * kResidueTypeCount + r.type];
   }

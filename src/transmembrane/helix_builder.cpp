@@ -247,7 +247,6 @@ Structure HelixBuilder::BuildFromStructure(const Structure& source, ModelHelixRa
   model.helices = source.helices;
   model.chains = source.chains;
   model.hetAtoms = source.hetAtoms;
-  model.totalSASA = source.totalSASA;
   model.averageScore = source.averageScore;
   model.totalScore = source.totalScore;
   model.xyzExtremities = source.xyzExtremities;

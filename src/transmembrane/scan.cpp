@@ -24,7 +24,8 @@ void SetMovingAverages(std::vector<Residue>& r, size_t width) {
 
 // Whether the window of length L from `start` (L strips between L + 1 residues) passes
 // every test of the scan's parameters.
-bool WindowAccepted(const std::vector<Residue>& r, size_t start, size_t L, const ScanParams& params) {
+bool WindowAccepted(const std::vector<Residue>& r, const std::vector<ResidueSurface>& surface, size_t start,
+                    size_t L, const ScanParams& params) {
   float area = 0.0f;
   bool differencePassed = true;
   for (size_t e = 0; e < L; ++e) {
@@ -38,7 +39,7 @@ bool WindowAccepted(const std::vector<Residue>& r, size_t start, size_t L, const
   for (size_t e = 0; e <= L; ++e) {
     solvent += r[start + e].movingSolventScore;
     kavelin += r[start + e].movingKavelinScore;
-    sasa += r[start + e].sideSASA;
+    sasa += surface[start + e].sideSASA;
   }
   const float fl = static_cast<float>(L);
   const float meanSolvent = solvent / fl;
@@ -73,7 +74,7 @@ void ScanTransmembrane(Protein& protein, const ScanParams& params) {
         const size_t start = first + k;
         bool blocked = false;
         for (size_t e = 0; e < L && !blocked; ++e) blocked = r[start + e].transmembrane;
-        if (blocked || !WindowAccepted(r, start, L, params)) continue;
+        if (blocked || !WindowAccepted(r, protein.surface.residues, start, L, params)) continue;
         for (size_t e = 0; e <= L; ++e) r[start + e].transmembrane = true;
       }
     }

@@ -195,7 +195,7 @@ class AppTest : public QObject {
     QCOMPARE(child->windowTitle(), QStringLiteral("1CRN.pdb"));
     QCOMPARE(child->summaryView()->lines(), Expected(SummaryLines(doc.protein())));
     QCOMPARE(child->tableView()->model().rowCount(), 46);
-    const std::vector<std::string> row = ResidueTableRow(doc.protein().structure, 10);
+    const std::vector<std::string> row = ResidueTableRow(doc.protein(), 10);
     for (int c = 0; c < 16; ++c) {
       QCOMPARE(child->tableView()->model().index(10, c).data().toString(),
                QString::fromStdString(row[size_t(c)]));
@@ -519,7 +519,7 @@ class AppTest : public QObject {
         QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[0].startsWith(QStringLiteral("Index\tResidue\tChain")));
-    const std::vector<std::string> row = ResidueTableRow(child.doc().protein().structure, 5);
+    const std::vector<std::string> row = ResidueTableRow(child.doc().protein(), 5);
     QCOMPARE(lines[2].split(QLatin1Char('\t')).size(), 16);
     QCOMPARE(lines[2].split(QLatin1Char('\t'))[14], QString::fromStdString(row[14]));
     // Columns are as wide as their widest text: no score is cut to "0...".
@@ -547,9 +547,9 @@ class AppTest : public QObject {
     frame_->Action(ActionId::kSave)->trigger();
     QVERIFY(QFileInfo::exists(table));
     frame_->Action(ActionId::kSaveAs)->trigger();
-    Structure stored;
+    Protein stored;
     QVERIFY(ReadResult(stored, result.toStdString()).ok());
-    QCOMPARE(stored.residues.size(), child.doc().protein().structure.residues.size());
+    QCOMPARE(stored.structure.residues.size(), child.doc().protein().structure.residues.size());
     QCOMPARE(dialogs_->questions, 3);  // the open, and the two Save As
   }
 

@@ -98,13 +98,13 @@ TEST(Spanner2D, ModelsRowsAndResultFiles) {
   ASSERT_EQ(s.doc.entries().size(), 3u);  // one row per record
   EXPECT_EQ(s.doc.entries()[0].resultPath, "./mkv.tsm");
   EXPECT_EQ(s.doc.entries()[2].resultPath, "./two-2.tsm");
-  Structure stored;
+  Protein stored;
   ASSERT_TRUE(ReadResult(stored, "mkv.tsm").ok());
-  ASSERT_EQ(stored.residues.size(), 3u);  // M K V; the trailing blank is no residue
-  stored = Structure();
+  ASSERT_EQ(stored.structure.residues.size(), 3u);  // M K V; the trailing blank is no residue
+  stored = Protein();
   ASSERT_TRUE(ReadResult(stored, "two-2.tsm").ok());
-  ASSERT_EQ(stored.chains.size(), 1u);
-  EXPECT_EQ(stored.residues.size(), 2u);
+  ASSERT_EQ(stored.structure.chains.size(), 1u);
+  EXPECT_EQ(stored.structure.residues.size(), 2u);
   EXPECT_FALSE(s.doc.structureLoaded());  // the document's protein is not touched
   EXPECT_TRUE(s.feedback.messages.empty());
   EXPECT_EQ(s.feedback.documentChanges, 1);
@@ -274,11 +274,11 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   EXPECT_NE(st.averageScore, before);
   EXPECT_EQ(s.doc.entries()[0].averageScore, st.averageScore);
   // The flags are in the row's own result file, which show and the list read.
-  Structure stored;
+  Protein stored;
   ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());
-  ASSERT_EQ(stored.residues.size(), st.residues.size());
+  ASSERT_EQ(stored.structure.residues.size(), st.residues.size());
   for (size_t i = 0; i < st.residues.size(); ++i)
-    EXPECT_EQ(stored.residues[i].transmembrane, st.residues[i].transmembrane);
+    EXPECT_EQ(stored.structure.residues[i].transmembrane, st.residues[i].transmembrane);
   // The same parameters give the same flags again.
   std::vector<bool> first;
   for (const Residue& r : st.residues) first.push_back(r.transmembrane);

@@ -108,7 +108,9 @@ inline bool Analyse(Protein& protein, const ScoreValues& table) {
   protein.Load(quiet);
   SasaSettings settings;
   settings.threads = 1;
-  if (!CalculateSASA(protein, CoarsePoints(), quiet, settings)) return false;
+  std::optional<SurfaceResult> surface = CalculateSASA(protein, CoarsePoints(), quiet, settings);
+  if (!surface) return false;
+  protein.surface = std::move(*surface);
   ScoreResidues(protein, table);
   SumScores(protein);
   return true;

@@ -35,11 +35,11 @@ Analysed Analyse(const std::string& path) {
   protein.structure = std::move(file.structure);
   SilentFeedback quiet;
   protein.Load(quiet);
-  EXPECT_TRUE(CalculateSASA(protein, 1, test::ProgramFolder(), quiet));
+  EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
   ScoreResidues(protein, BuiltInScores());
   SumScores(protein);
   Analysed a{
-      protein.structure.residues.size(), protein.structure.totalSASA, protein.structure.averageScore, {}};
+      protein.structure.residues.size(), protein.surface.totalSASA, protein.structure.averageScore, {}};
   for (size_t k = 0; k < protein.structure.chains.size(); ++k)
     a.chains += protein.structure.ChainName(k) + ";";
   return a;

@@ -37,10 +37,12 @@ Protein OneResidue(const std::string& name, int secStruct, float areaBuried, flo
   Residue r(name, 1, 'A');
   r.type = ResidueTypeOf(name);
   r.secStruct = secStruct;
-  r.areaBuried = areaBuried;
-  r.fractionPolar = fractionPolar;
-  r.kavelinFP = kavelinFP;
   p.structure.residues.push_back(r);
+  ResidueSurface surface;
+  surface.areaBuried = areaBuried;
+  surface.fractionPolar = fractionPolar;
+  surface.kavelinFP = kavelinFP;
+  p.surface.residues.push_back(surface);
   return p;
 }
 

@@ -26,7 +26,7 @@ float AverageScore(const std::string& file, int shift) {
   }
   SilentFeedback quiet;
   protein.Load(quiet);
-  EXPECT_TRUE(CalculateSASA(protein, 2, test::ProgramFolder(), quiet));
+  EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 2, test::ProgramFolder(), quiet)));
   ScoreTable table;
   EXPECT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb"));
   ScoreResidues(protein, table.scores);

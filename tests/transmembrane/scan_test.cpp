@@ -12,8 +12,10 @@ Protein Profile(const std::vector<float>& solvent, const std::vector<float>& kav
     Residue r("LEU", int32_t(i), 'A');
     r.solventScore = solvent[i];
     r.kavelinScore = kavelin[i];
-    r.sideSASA = sasa;
     p.structure.residues.push_back(r);
+    ResidueSurface surface;
+    surface.sideSASA = sasa;
+    p.surface.residues.push_back(surface);
   }
   p.structure.chains.push_back({0, int32_t(solvent.size()) - 1, 'A'});
   return p;

@@ -1,0 +1,37 @@
+// What the analysis stages return for one structure, each in a record of its own: the
+// structure stays what was read, and a Protein holds these beside it. The records live
+// here, below the stages, because a later stage reads what an earlier one returned
+// (scoring reads the surface, the scan reads both) while the stages do not know each other.
+// Per-residue and per-atom vectors are parallel to the structure's residues and atoms.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tessmol {
+
+// ---- surface (CalculateSASA) ----
+
+struct AtomSurface {
+  float sasa = 0.0f;           // accessible area, square angstrom
+  uint32_t contactPoints = 0;  // accessible or covered by another residue's atom
+  uint32_t polarPoints = 0;    // of those, touching a polar atom or the solvent
+};
+
+struct ResidueSurface {
+  float mainSASA = 0.0f;  // N, C and O
+  float sideSASA = 0.0f;  // CA and the side chain
+  int32_t contactPoints = 0;
+  int32_t polarPoints = 0;
+  float areaBuried = 0.0f;     // the type's reference side area less sideSASA
+  float fractionPolar = 0.0f;  // polarPoints over contactPoints
+  float kavelinFP = 0.0f;      // fractionPolar less the exposed share of the side chain
+};
+
+struct SurfaceResult {
+  std::vector<AtomSurface> atoms;
+  std::vector<ResidueSurface> residues;
+  float totalSASA = 0.0f;
+};
+
+}  // namespace tessmol
