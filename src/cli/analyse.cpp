@@ -66,9 +66,8 @@ int Run(const AnalyseArgs& args) {
     }
     if (!args.chart.empty()) {
       const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-      if (const FileStatus written =
-              WriteChartFile(doc.protein().structure, ChartTitle(doc.protein().fileName, doc), chartPath,
-                             chartWidth, chartHeight, chartOptions);
+      if (const FileStatus written = WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc),
+                                                    chartPath, chartWidth, chartHeight, chartOptions);
           !written) {
         std::cerr << written.Describe() << '\n';
         status = 1;

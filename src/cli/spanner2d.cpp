@@ -97,8 +97,8 @@ int Run(const Spanner2DArgs& args) {
     const std::string path =
         ChartPath(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
     ++charted;
-    if (const FileStatus written = WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path,
-                                                  chartWidth, chartHeight, chartOptions);
+    if (const FileStatus written = WriteChartFile(model, ChartTitle(model.fileName, doc), path, chartWidth,
+                                                  chartHeight, chartOptions);
         !written) {
       std::cerr << written.Describe() << '\n';
       chartsWritten = false;

@@ -17,13 +17,14 @@ namespace {
 double Value(const Protein& protein, size_t i, BFactorValue which) {
   const Residue& r = protein.structure.residues[i];
   const ResidueSurface& surface = protein.surface.residues[i];
+  const ResidueScore& scores = protein.scores.residues[i];
   switch (which) {
     case BFactorValue::kOverall:
-      return r.overallScore;
+      return scores.overallScore;
     case BFactorValue::kSolvent:
-      return r.solventScore;
+      return scores.solventScore;
     case BFactorValue::kKavelin:
-      return r.kavelinScore;
+      return scores.kavelinScore;
     case BFactorValue::kSasa:
       return static_cast<double>(surface.mainSASA) + surface.sideSASA;
     case BFactorValue::kTransmembrane:

@@ -15,6 +15,7 @@ nlohmann::json ResidueJson(const Protein& protein, size_t i) {
   const Structure& s = protein.structure;
   const Residue& r = s.residues[i];
   const ResidueSurface& surface = protein.surface.residues[i];
+  const ResidueScore& scores = protein.scores.residues[i];
   nlohmann::json j = {
       {"index", i},
       {"name", r.name},
@@ -24,14 +25,14 @@ nlohmann::json ResidueJson(const Protein& protein, size_t i) {
       {"area_buried", surface.areaBuried},
       {"fraction_polar", surface.fractionPolar},
       {"kavelin_fp", surface.kavelinFP},
-      {"category", r.profEnv},
-      {"kavelin_category", r.kavelinEnv},
+      {"category", scores.profEnv},
+      {"kavelin_category", scores.kavelinEnv},
       {"main_sasa", surface.mainSASA},
       {"side_sasa", surface.sideSASA},
       {"sasa", surface.sideSASA + surface.mainSASA},
-      {"solvent_score", r.solventScore},
-      {"kavelin_score", r.kavelinScore},
-      {"overall_score", r.overallScore},
+      {"solvent_score", scores.solventScore},
+      {"kavelin_score", scores.kavelinScore},
+      {"overall_score", scores.overallScore},
       {"transmembrane", r.transmembrane}};
   return j;
 }
@@ -64,7 +65,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"chains", chains},
                       {"residue_count", s.residues.size()},
                       {"total_sasa", protein.surface.totalSASA},
-                      {"average_score", s.averageScore},
+                      {"average_score", protein.scores.averageScore},
                       {"transmembrane_segments", segments}};
   if (row != nullptr) {
     j["expected_score"] = row->expectedScore;

@@ -29,7 +29,7 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "Number of chains: " + std::to_string(s.chains.size()),
       "Number of Residues: " + std::to_string(s.residues.size()),
       "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA),
-      "Average Residue Score: " + FormatFixed(s.averageScore),
+      "Average Residue Score: " + FormatFixed(protein.scores.averageScore),
       "",
       "Predicted Transmembrane Domains:",
       "           Chain           Residues",
@@ -92,6 +92,7 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
   const Structure& structure = protein.structure;
   const Residue& r = structure.residues[index];
   const ResidueSurface& surface = protein.surface.residues[index];
+  const ResidueScore& scores = protein.scores.residues[index];
   const float sasa = surface.sideSASA + surface.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
   return {std::to_string(index),
@@ -101,14 +102,14 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
           FormatFixed(surface.areaBuried),
           FormatFixed(surface.fractionPolar),
           FormatFixed(surface.kavelinFP),
-          std::to_string(r.profEnv),
-          std::to_string(r.kavelinEnv),
+          std::to_string(scores.profEnv),
+          std::to_string(scores.kavelinEnv),
           FormatFixed(surface.mainSASA),
           FormatFixed(surface.sideSASA),
           FormatFixed(sasa),
-          FormatFixed(r.solventScore),
-          FormatFixed(r.kavelinScore),
-          FormatFixed(r.overallScore),
+          FormatFixed(scores.solventScore),
+          FormatFixed(scores.kavelinScore),
+          FormatFixed(scores.overallScore),
           r.transmembrane ? "1" : "0"};
 }
 

@@ -129,7 +129,7 @@ void WriteAtoms(RecordBuffer& out, const Protein& p, size_t begin, size_t end) {
 void WriteRecords(std::ostream& stream, const Protein& p) {
   const Structure& s = p.structure;
   RecordBuffer out(stream);
-  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(s.averageScore) << '\n';
+  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore) << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
     out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
@@ -145,14 +145,15 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
   for (size_t k = 0; k < s.residues.size(); ++k) {
     const Residue& r = s.residues[k];
     const ResidueSurface& surface = p.surface.residues[k];
+    const ResidueScore& scores = p.scores.residues[k];
     // Residue numbers are written signed, so negative numbers read back unchanged.
     out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
         << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << surface.contactPoints << '\t'
         << r.secStruct << '\t' << surface.polarPoints << '\t' << Num(surface.mainSASA) << '\t'
         << Num(surface.sideSASA) << '\t' << Num(surface.areaBuried) << '\t' << Num(surface.fractionPolar)
-        << '\t' << Num(surface.kavelinFP) << '\t' << r.profEnv << '\t' << r.kavelinEnv << '\t'
-        << Num(r.solventScore) << '\t' << Num(r.kavelinScore) << '\t' << Num(r.overallScore) << '\t'
-        << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+        << '\t' << Num(surface.kavelinFP) << '\t' << scores.profEnv << '\t' << scores.kavelinEnv << '\t'
+        << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t' << Num(scores.overallScore)
+        << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
     // The segment's orientation, where a method gave one, as a 24th field.
     if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
     out << '\n';
@@ -271,7 +272,8 @@ SecondaryRange ReadRange(const std::vector<std::string>& f, NumberReader& n) {
   return {n.Int(2, "first residue number"), n.Int(3, "last residue number"), ChainField(f, 1)};
 }
 
-Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueSurface& surface) {
+Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueSurface& surface,
+                    ResidueScore& scores) {
   Residue r(NameField(f, 1), n.Int(2, "residue number"), ChainField(f, 3));
   r.cIndex = n.Int(4, "C index");
   r.caIndex = n.Int(5, "CA index");
@@ -285,11 +287,11 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   surface.areaBuried = n.Real(13, "area buried", -kMaxArea, kMaxArea);
   surface.fractionPolar = n.Real(14, "fraction polar", 0.0, 1.0);
   surface.kavelinFP = n.Real(15, "KAVELIN fraction polar", -kMaxArea, kMaxArea);
-  r.profEnv = n.Int(16, "environment");
-  r.kavelinEnv = n.Int(17, "KAVELIN environment");
-  r.solventScore = n.Score(18, "Profiles-3D score");
-  r.kavelinScore = n.Score(19, "KAVELIN score");
-  r.overallScore = n.Score(20, "overall score");
+  scores.profEnv = n.Int(16, "environment");
+  scores.kavelinEnv = n.Int(17, "KAVELIN environment");
+  scores.solventScore = n.Score(18, "Profiles-3D score");
+  scores.kavelinScore = n.Score(19, "KAVELIN score");
+  scores.overallScore = n.Score(20, "overall score");
   r.transmembrane = n.Int(21, "transmembrane flag") != 0;
   r.type = n.Int(22, "residue type");
   r.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
@@ -364,6 +366,7 @@ FileStatus ReadResult(Protein& protein, const std::string& path) {
 FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& name) {
   Structure& structure = protein.structure;
   SurfaceResult& surface = protein.surface;
+  ScoreResult& scores = protein.scores;
   int lineNumber = 0;
   size_t box = 0;
   std::string line;
@@ -378,7 +381,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
     if (keyword == "STRUCTURE") {
       if (tooShort(f, 3)) return formatError("STRUCTURE record with too few fields");
       surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
-      structure.averageScore = n.Score(2, "average score");
+      scores.averageScore = n.Score(2, "average score");
     } else if (keyword == "CHAIN") {
       if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
       structure.chains.push_back({n.Int(2, "first residue"), n.Int(3, "last residue"), ChainField(f, 1)});
@@ -405,7 +408,8 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
     } else if (keyword == "RESIDUE") {
       if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
       ResidueSurface residueSurface;
-      Residue residue = ReadResidue(f, n, residueSurface);
+      ResidueScore residueScores;
+      Residue residue = ReadResidue(f, n, residueSurface, residueScores);
       if (!n.error().empty()) return formatError("RESIDUE record: " + n.error());
       ++lineNumber;
       if (!ReadLine(in, line)) break;  // the end of the file is reported below
@@ -419,6 +423,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       if (!indices.error().empty()) return formatError("SIDECHAIN record: " + indices.error());
       structure.residues.push_back(std::move(residue));
       surface.residues.push_back(residueSurface);
+      scores.residues.push_back(residueScores);
     } else if (keyword == "END") {
       if (const std::string missing = MissingReference(structure); !missing.empty())
         return formatError(missing);

@@ -33,7 +33,7 @@ bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
   model.neighbourGrid.reset();
   if (!surface) return false;
   model.surface = std::move(*surface);
-  ScoreResidues(model, state_.scoringTable);
+  model.scores = ScoreResidues(model.structure, model.surface, state_.scoringTable);
   return true;
 }
 
@@ -63,7 +63,7 @@ bool CTessmolDoc::SegmentParamsReady() {
   return false;
 }
 
-void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScores) const {
+void CTessmolDoc::SegmentStructure(Structure& structure, const ScoreResult* scores) const {
   const SegmentParams& p = state_.segmentParams;
   for (const Chain& chain : structure.chains) {
     // A gap in the numbering is a stretch the structure does not have: no segment spans it.
@@ -72,13 +72,13 @@ void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScore
       while (last < chain.lastResidue &&
              structure.residues[last + 1].resSeq - structure.residues[last].resSeq <= 1)
         ++last;
-      SegmentPiece(structure, first, last, withStructureScores, p);
+      SegmentPiece(structure, first, last, scores, p);
       first = last + 1;
     }
   }
 }
 
-void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last, bool withStructureScores,
+void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last, const ScoreResult* scores,
                                const SegmentParams& p) const {
   const int32_t count = last - first + 1;
   std::vector<int> types;
@@ -92,16 +92,16 @@ void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last
     return;
   }
   std::vector<float> evidence;
-  if (withStructureScores) {
+  if (scores != nullptr) {
     // The structure's own evidence: how much better each residue scores as if in the
     // bilayer than in its place in water, both as log-odds.
     for (int32_t i = first; i <= last; ++i) {
-      const Residue& r = structure.residues[i];
+      const ResidueScore& r = scores->residues[i];
       evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
     }
   }
   std::vector<TmSegment> segments =
-      BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
+      BestSegments(MakeTracks(types, p, scores != nullptr ? &evidence : nullptr), p);
   if (p.topologyWeight == 0.0f) OrientSegments(types, segments);
   MarkSegments(structure.residues, first, count, segments);
 }
@@ -114,7 +114,7 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   if (settings_.tmMethod != TmMethod::kSlab) protein_.membrane.reset();
   if (settings_.tmMethod == TmMethod::kSegments) {
     if (!SegmentParamsReady()) return false;
-    SegmentStructure(protein_.structure, true);
+    SegmentStructure(protein_.structure, &protein_.scores);
     return FinishSpanner3D();
   }
   if (settings_.tmMethod == TmMethod::kSlab) {
@@ -164,7 +164,7 @@ std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
 }
 
 bool CTessmolDoc::FinishSpanner3D() {
-  SumScores(protein_);
+  SumScores(protein_.structure, protein_.scores);
   // The flags go to the row's own result file, which the row, show and a double-click read.
   const bool hasRow =
       currentEntry_ && *currentEntry_ >= 0 && *currentEntry_ < static_cast<int>(entries_.size());
@@ -175,7 +175,7 @@ bool CTessmolDoc::FinishSpanner3D() {
     feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, written));
     ok = false;
   } else if (hasRow) {
-    entries_[*currentEntry_].averageScore = protein_.structure.averageScore;
+    entries_[*currentEntry_].averageScore = protein_.scores.averageScore;
   }
   feedback_.DocumentChanged();
   return ok;
@@ -225,11 +225,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
       if (!AnalyseModel(model, &points)) return false;
       if (settings_.tmMethod == TmMethod::kSegments) {
-        SegmentStructure(model.structure, false);
+        SegmentStructure(model.structure, nullptr);
       } else {
         ScanTransmembrane(model, settings_.spanner2DParams);
       }
-      SumScores(model);
+      SumScores(model.structure, model.scores);
       // The row's result file is the one the residues are stored in; one write serves both.
       if (const FileStatus written = AddSummaryEntry(model); !written) {
         feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));

@@ -148,8 +148,8 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   analysed.neighbourGrid.reset();
   if (!surface) return std::nullopt;
   analysed.surface = std::move(*surface);
-  ScoreResidues(analysed, state_.scoringTable);
-  SumScores(analysed);
+  analysed.scores = ScoreResidues(analysed.structure, analysed.surface, state_.scoringTable);
+  SumScores(analysed.structure, analysed.scores);
   return analysed;
 }
 
@@ -218,7 +218,7 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
 FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
   AnalysisEntry entry;
   entry.resultName = UniqueResultName(analysed.fileName);
-  entry.averageScore = analysed.structure.averageScore;
+  entry.averageScore = analysed.scores.averageScore;
   entry.scoreTableName = scoreTable_.fileName;
   entry.expectedScore =
       scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
@@ -293,7 +293,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     entries_.back().inputIndex = static_cast<int>(i);
     if (!written) report.unwritten.push_back(written);
     if (request.createCustomTable) {
-      scoreTable_.AddStructure(outcome.protein->structure, paths[i]);  // the path as the user gave it
+      scoreTable_.AddStructure(*outcome.protein, paths[i]);  // the path as the user gave it
       scoreTable_.samples.back().order = static_cast<int64_t>(i);
     }
   };
@@ -347,8 +347,9 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   }
   protein_.structure = std::move(stored.structure);
   protein_.surface = std::move(stored.surface);
+  protein_.scores = std::move(stored.scores);
   protein_.fileName = name;
-  SumScores(protein_);
+  SumScores(protein_.structure, protein_.scores);
   structureLoaded_ = true;
   return true;
 }
@@ -364,8 +365,8 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
       feedback_.ShowMessage(ResultReadMessage(result.status));
       return result;
     }
-    ScoreResidues(rescored, state_.scoringTable);
-    SumScores(rescored);
+    rescored.scores = ScoreResidues(rescored.structure, rescored.surface, state_.scoringTable);
+    SumScores(rescored.structure, rescored.scores);
     // The row shows what is stored: it changes only once the file holds the new scores.
     result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {
@@ -373,7 +374,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
       return result;
     }
     const auto residues = static_cast<int32_t>(rescored.structure.residues.size());
-    entry.averageScore = rescored.structure.averageScore;
+    entry.averageScore = rescored.scores.averageScore;
     entry.scoreTableName = scoreTable_.fileName;
     entry.expectedScore = scoreTable_.ExpectedResidueScore(residues);
     ++result.done;

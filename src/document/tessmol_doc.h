@@ -200,9 +200,9 @@ class CTessmolDoc {
   // point set, read into it first when it is empty.
   bool AnalyseModel(Protein& model, SurfacePoints* points = nullptr);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
-  // flags and orientations from its sequence, and from its own scores when asked.
-  void SegmentStructure(Structure& structure, bool withStructureScores) const;
-  void SegmentPiece(Structure& structure, int32_t first, int32_t last, bool withStructureScores,
+  // flags and orientations from its sequence, and from its own scores when given.
+  void SegmentStructure(Structure& structure, const ScoreResult* scores) const;
+  void SegmentPiece(Structure& structure, int32_t first, int32_t last, const ScoreResult* scores,
                     const SegmentParams& params) const;
   bool SegmentParamsReady();
   // Spanner3D's end: rescoring, the row and its result file.

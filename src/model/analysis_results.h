@@ -34,4 +34,20 @@ struct SurfaceResult {
   float totalSASA = 0.0f;
 };
 
+// ---- scores (ScoreResidues, then SumScores) ----
+
+struct ResidueScore {
+  int32_t profEnv = 0;     // Profiles-3D environment class by the residue's own burial, 0 to 17
+  int32_t kavelinEnv = 0;  // the class as if its side chain lay in the bilayer; 18 for no standard type
+  float solventScore = 0.0f;
+  float kavelinScore = 0.0f;
+  float overallScore = 0.0f;  // KAVELIN inside a transmembrane segment, solvent elsewhere
+};
+
+struct ScoreResult {
+  std::vector<ResidueScore> residues;
+  float totalScore = 0.0f;
+  float averageScore = 0.0f;
+};
+
 }  // namespace tessmol

@@ -6,6 +6,8 @@ void Protein::ClearResults() {
   surface = {};
   surface.atoms.resize(structure.atoms.size());
   surface.residues.resize(structure.residues.size());
+  scores = {};
+  scores.residues.resize(structure.residues.size());
 }
 
 void Protein::Load(Feedback& feedback) {

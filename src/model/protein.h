@@ -20,6 +20,7 @@ struct Protein {
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
   SurfaceResult surface;  // of CalculateSASA, or as a result file stored it
+  ScoreResult scores;     // of ScoreResidues and SumScores, or as a result file stored them
   // Where the membrane was placed on this structure, once it was.
   std::optional<MembranePlacement> membrane;
   // The atoms in their cells, from Load until the surface-area pass has used them.

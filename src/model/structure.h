@@ -146,11 +146,6 @@ struct Residue {
   int32_t caIndex = -1, cIndex = -1, nIndex = -1, oIndex = -1;
   std::vector<int32_t> sideChain;
   int32_t type = kUnknownResidueType;
-  int32_t profEnv = 0;
-  int32_t kavelinEnv = 0;
-  float solventScore = 0.0f;
-  float kavelinScore = 0.0f;
-  float overallScore = 0.0f;
   float movingSolventScore = 0.0f;
   float movingKavelinScore = 0.0f;
 
@@ -167,8 +162,6 @@ struct Structure {
   // mmCIF names may be longer than the one character of chainId.
   std::vector<std::string> chainNames;
   std::vector<HetAtom> hetAtoms;
-  float averageScore = 0.0f;
-  float totalScore = 0.0f;
   std::array<FloatPair, 3> xyzExtremities{};
 
   // The atom behind a neighbour reference.

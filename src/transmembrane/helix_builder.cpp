@@ -247,8 +247,6 @@ Structure HelixBuilder::BuildFromStructure(const Structure& source, ModelHelixRa
   model.helices = source.helices;
   model.chains = source.chains;
   model.hetAtoms = source.hetAtoms;
-  model.averageScore = source.averageScore;
-  model.totalScore = source.totalScore;
   model.xyzExtremities = source.xyzExtremities;
   const auto count = static_cast<int32_t>(source.residues.size());
   // The whole-model range types every residue as helix whatever its chain.

@@ -8,13 +8,13 @@ namespace {
 
 // Moving averages of both scores over the `width` residues from each one on; near the end
 // of the list fewer scores are summed, still divided by the width.
-void SetMovingAverages(std::vector<Residue>& r, size_t width) {
+void SetMovingAverages(std::vector<Residue>& r, const std::vector<ResidueScore>& scores, size_t width) {
   const size_t count = r.size();
   for (size_t i = 0; i < count; ++i) {
     float solvent = 0.0f, kavelin = 0.0f;
     for (size_t j = i; j < i + width && j < count; ++j) {
-      solvent += r[j].solventScore;
-      kavelin += r[j].kavelinScore;
+      solvent += scores[j].solventScore;
+      kavelin += scores[j].kavelinScore;
     }
     r[i].movingSolventScore = solvent / static_cast<float>(width);
     r[i].movingKavelinScore = kavelin / static_cast<float>(width);
@@ -57,7 +57,7 @@ void ScanTransmembrane(Protein& protein, const ScanParams& params) {
   std::vector<Residue>& r = protein.structure.residues;
   const size_t count = r.size();
   // A moving average over no residue has no meaning; one residue is the narrowest window.
-  SetMovingAverages(r, std::max<uint32_t>(params.movingAverage, 1));
+  SetMovingAverages(r, protein.scores.residues, std::max<uint32_t>(params.movingAverage, 1));
 
   // A window of length L spans L + 1 residues and L strips; it needs at least one strip.
   const int64_t longest = params.tmLengthMax;

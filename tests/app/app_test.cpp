@@ -383,10 +383,12 @@ class AppTest : public QObject {
     QVERIFY(dark(r.left, (r.top + r.bottom) / 2));  // frame
     QVERIFY(dark(r.right, (r.top + r.bottom) / 2));
     const Structure& s = child.doc().protein().structure;
-    const ChartGeometry g(r, ComputeVerticalScale(s), int(s.residues.size()));
+    const ScoreResult& scores = child.doc().protein().scores;
+    const ChartGeometry g(r, ComputeVerticalScale(scores), int(s.residues.size()));
     QVERIFY(dark(r.left + 30, (r.top + r.bottom) / 2));  // score axis
     QVERIFY(dark(r.left + 200, g.Y(0.0)));               // zero line
-    const std::vector<double> curve = MovingAverage(s, s.chains[0], 0, input.options.series[0].movingAverage);
+    const std::vector<double> curve =
+        MovingAverage(scores, s.chains[0], 0, input.options.series[0].movingAverage);
     int blue = 0;
     for (int i = 3; i < 43; ++i) {
       const QColor c = image.pixelColor(g.X(i), g.Y(curve[size_t(i)]));
@@ -575,9 +577,9 @@ class AppTest : public QObject {
     // The residue table by overall score, numbers as numbers; the model keeps residue order.
     CTableView* table = child.tableView();
     table->sortByColumn(14, Qt::DescendingOrder);
-    const Structure& s = child.doc().protein().structure;
+    const ScoreResult& s = child.doc().protein().scores;
     float highest = -1e30f;
-    for (const Residue& r : s.residues) highest = std::max(highest, r.overallScore);
+    for (const ResidueScore& r : s.residues) highest = std::max(highest, r.overallScore);
     const int index = table->QTableView::model()->index(0, 0).data().toInt();
     QCOMPARE(s.residues[size_t(index)].overallScore, highest);
     QCOMPARE(table->model().index(5, 0).data().toString(), QStringLiteral("5"));

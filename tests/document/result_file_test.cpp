@@ -22,12 +22,12 @@ Protein Analysed(const std::string& name) {
   Protein protein = test::LoadedProtein(name, false);
   SilentFeedback quiet;
   EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
-  ScoreResidues(protein, BuiltInScores());
+  protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
   // A few transmembrane flags and a negative residue number, which must come back.
   for (size_t i = 10; i < 20 && i < protein.structure.residues.size(); ++i)
     protein.structure.residues[i].transmembrane = true;
   protein.structure.residues[0].resSeq = -3;
-  SumScores(protein);
+  SumScores(protein.structure, protein.scores);
   return protein;
 }
 
@@ -108,8 +108,8 @@ TEST(ResultFile, NamesAreWrittenPrintableSoFieldsStayInPlace) {
   ASSERT_EQ(back.structure.residues.size(), 46u);
   EXPECT_EQ(back.structure.residues[3].name, "A?B");
   EXPECT_EQ(back.structure.residues[4].chainId, '?');
-  EXPECT_FLOAT_EQ(back.structure.residues[3].overallScore, protein.structure.residues[3].overallScore);
-  EXPECT_NEAR(back.structure.averageScore, protein.structure.averageScore, 1e-6);
+  EXPECT_FLOAT_EQ(back.scores.residues[3].overallScore, protein.scores.residues[3].overallScore);
+  EXPECT_NEAR(back.scores.averageScore, protein.scores.averageScore, 1e-6);
 }
 
 TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {

@@ -257,22 +257,25 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   EXPECT_FALSE(s.doc.RunSpanner3D());
   EXPECT_EQ(s.feedback.messages, std::vector<std::string>{"Error no structure selected"});
   ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
-  const float before = s.doc.protein().structure.averageScore;
+  const float before = s.doc.protein().scores.averageScore;
   ASSERT_TRUE(s.doc.RunSpanner3D());
   const Structure& st = s.doc.protein().structure;
+  const ScoreResult& scores = s.doc.protein().scores;
   int flagged = 0;
   float total = 0.0f;
-  for (const Residue& r : st.residues) {
+  for (size_t k = 0; k < st.residues.size(); ++k) {
+    const Residue& r = st.residues[k];
+    const ResidueScore& score = scores.residues[k];
     flagged += r.transmembrane;
-    EXPECT_EQ(r.overallScore, r.transmembrane ? r.kavelinScore : r.solventScore);
-    total += r.overallScore;
+    EXPECT_EQ(score.overallScore, r.transmembrane ? score.kavelinScore : score.solventScore);
+    total += score.overallScore;
   }
   EXPECT_GT(flagged, 50);  // rhodopsin's seven helices, twice (two chains)
   // Segments stay in their chain: a window never reaches a chain's last residue.
   for (const Chain& c : st.chains) EXPECT_FALSE(st.residues[c.lastResidue].transmembrane) << c.chainId;
-  EXPECT_FLOAT_EQ(st.totalScore, total);
-  EXPECT_NE(st.averageScore, before);
-  EXPECT_EQ(s.doc.entries()[0].averageScore, st.averageScore);
+  EXPECT_FLOAT_EQ(scores.totalScore, total);
+  EXPECT_NE(scores.averageScore, before);
+  EXPECT_EQ(s.doc.entries()[0].averageScore, scores.averageScore);
   // The flags are in the row's own result file, which show and the list read.
   Protein stored;
   ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());

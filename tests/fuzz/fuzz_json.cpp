@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   row.resultName = name;
   row.scoreTableName = name + ".stb";
   row.resultPath = name + ".tsm";
-  row.averageScore = protein.structure.averageScore;
+  row.averageScore = protein.scores.averageScore;
   row.inputIndex = 0;
   const std::vector<AnalysisEntry> entries{row};
   nlohmann::json document =

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SummaryLines(protein);
   for (size_t i = 0; i < s.residues.size(); ++i) FUZZ_CHECK(ResidueTableRow(protein, i).size() == 16);
   SvgSurface pane(800, 400), figure(800, 400);
-  ChartInput input = MakeChartInput(s, true, DefaultChartOptions(), {10, 10, 790, 390});
+  ChartInput input = MakeChartInput(protein, true, DefaultChartOptions(), {10, 10, 790, 390});
   DrawChart(pane, input);
   HoverText(input, 400);
   input.title = "fuzz.tsm";
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(written(back) == first);
 
   // Recalc: the stored classes scored again, and written.
-  ScoreResidues(protein, BuiltInScores());
-  SumScores(protein);
+  protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
+  SumScores(protein.structure, protein.scores);
   written(protein);
   return 0;
 }

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < back.structure.residues.size(); ++i) {
     FUZZ_CHECK(back.structure.residues[i].name == protein.structure.residues[i].name);
     FUZZ_CHECK(back.structure.residues[i].resSeq == protein.structure.residues[i].resSeq);
-    FUZZ_CHECK(back.structure.residues[i].profEnv == protein.structure.residues[i].profEnv);
+    FUZZ_CHECK(back.scores.residues[i].profEnv == protein.scores.residues[i].profEnv);
   }
   FUZZ_CHECK(written(back) == first);
 

@@ -111,8 +111,8 @@ inline bool Analyse(Protein& protein, const ScoreValues& table) {
   std::optional<SurfaceResult> surface = CalculateSASA(protein, CoarsePoints(), quiet, settings);
   if (!surface) return false;
   protein.surface = std::move(*surface);
-  ScoreResidues(protein, table);
-  SumScores(protein);
+  protein.scores = ScoreResidues(protein.structure, protein.surface, table);
+  SumScores(protein.structure, protein.scores);
   return true;
 }
 

@@ -36,10 +36,9 @@ Analysed Analyse(const std::string& path) {
   SilentFeedback quiet;
   protein.Load(quiet);
   EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
-  ScoreResidues(protein, BuiltInScores());
-  SumScores(protein);
-  Analysed a{
-      protein.structure.residues.size(), protein.surface.totalSASA, protein.structure.averageScore, {}};
+  protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
+  SumScores(protein.structure, protein.scores);
+  Analysed a{protein.structure.residues.size(), protein.surface.totalSASA, protein.scores.averageScore, {}};
   for (size_t k = 0; k < protein.structure.chains.size(); ++k)
     a.chains += protein.structure.ChainName(k) + ";";
   return a;

@@ -50,40 +50,39 @@ TEST(Environment, KavelinClassesTreatTheSideChainAsBuried) {
   const ScoreValues& table = BuiltInScores();
   // A LEU in a sheet with kavelinFP 0.3 is B1b whatever its own burial.
   Protein leu = OneResidue("LEU", 0, 5.0f, 0.9f, 0.3f);
-  ScoreResidues(leu, table);
-  const Residue& l = leu.structure.residues[0];
+  leu.scores = ScoreResidues(leu.structure, leu.surface, table);
+  const ResidueScore& l = leu.scores.residues[0];
   EXPECT_EQ(l.profEnv, 16);  // Eb by its own burial
   EXPECT_EQ(l.kavelinEnv, 1);
   EXPECT_FLOAT_EQ(l.solventScore, table[16 * 20 + kLeu]);
   EXPECT_FLOAT_EQ(l.kavelinScore, 1.07f);  // B1b LEU in the published table
   // An ALA with kavelinFP 0.7 and no secondary structure is P2.
   Protein ala = OneResidue("ALA", 2, 50.0f, 0.2f, 0.7f);
-  ScoreResidues(ala, table);
-  EXPECT_EQ(ala.structure.residues[0].kavelinEnv, 14);
-  EXPECT_EQ(ala.structure.residues[0].profEnv, 11);
+  ala.scores = ScoreResidues(ala.structure, ala.surface, table);
+  EXPECT_EQ(ala.scores.residues[0].kavelinEnv, 14);
+  EXPECT_EQ(ala.scores.residues[0].profEnv, 11);
 }
 
 TEST(Environment, UnknownResiduesScoreZero) {
   Protein unk = OneResidue("UNK", 1, 0.0f, 0.0f, 0.0f);
-  unk.structure.residues[0].solventScore = 5.0f;
-  ScoreResidues(unk, BuiltInScores());
-  const Residue& r = unk.structure.residues[0];
+  unk.scores = ScoreResidues(unk.structure, unk.surface, BuiltInScores());
+  const ResidueScore& r = unk.scores.residues[0];
   EXPECT_EQ(r.kavelinEnv, 18);
   EXPECT_EQ(r.profEnv, 15);
   EXPECT_EQ(r.solventScore, 0.0f);
   EXPECT_EQ(r.kavelinScore, 0.0f);
-  SumScores(unk);
-  EXPECT_EQ(unk.structure.averageScore, 0.0f);
+  SumScores(unk.structure, unk.scores);
+  EXPECT_EQ(unk.scores.averageScore, 0.0f);
 }
 
 TEST(Environment, TransmembraneFlagsSelectTheKavelinScore) {
   Protein p = OneResidue("SER", 1, 10.0f, 0.9f, 0.5f);
-  ScoreResidues(p, BuiltInScores());
-  Residue& ser = p.structure.residues[0];
-  ser.transmembrane = true;
-  SumScores(p);
+  p.scores = ScoreResidues(p.structure, p.surface, BuiltInScores());
+  p.structure.residues[0].transmembrane = true;
+  SumScores(p.structure, p.scores);
+  const ResidueScore& ser = p.scores.residues[0];
   EXPECT_EQ(ser.overallScore, ser.kavelinScore);
-  EXPECT_EQ(p.structure.averageScore, ser.kavelinScore);
+  EXPECT_EQ(p.scores.averageScore, ser.kavelinScore);
 }
 
 }  // namespace

@@ -29,9 +29,9 @@ float AverageScore(const std::string& file, int shift) {
   EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 2, test::ProgramFolder(), quiet)));
   ScoreTable table;
   EXPECT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb"));
-  ScoreResidues(protein, table.scores);
-  SumScores(protein);
-  return protein.structure.averageScore;
+  protein.scores = ScoreResidues(protein.structure, protein.surface, table.scores);
+  SumScores(protein.structure, protein.scores);
+  return protein.scores.averageScore;
 }
 
 class PublishedBehaviour : public testing::TestWithParam<std::string> {};

@@ -9,10 +9,11 @@ namespace {
 Protein Profile(const std::vector<float>& solvent, const std::vector<float>& kavelin, float sasa = 10.0f) {
   Protein p;
   for (size_t i = 0; i < solvent.size(); ++i) {
-    Residue r("LEU", int32_t(i), 'A');
-    r.solventScore = solvent[i];
-    r.kavelinScore = kavelin[i];
-    p.structure.residues.push_back(r);
+    p.structure.residues.push_back(Residue("LEU", int32_t(i), 'A'));
+    ResidueScore scores;
+    scores.solventScore = solvent[i];
+    scores.kavelinScore = kavelin[i];
+    p.scores.residues.push_back(scores);
     ResidueSurface surface;
     surface.sideSASA = sasa;
     p.surface.residues.push_back(surface);
