@@ -179,11 +179,11 @@ void DrawSeries(DrawingSurface& surface, const ScoreResult& scores, const ChartO
   }
 }
 
-void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Chain& chain,
-                          const ChartGeometry& g, const PlotRect& rc, int64_t g0, int n) {
+void DrawTransmembraneBar(DrawingSurface& surface, const TransmembraneResult& transmembrane,
+                          const Chain& chain, const ChartGeometry& g, const PlotRect& rc, int64_t g0, int n) {
   surface.SetPen({3, 0, 0, 0});
   for (int i = 0; i < n; ++i) {
-    if (!s.residues[chain.firstResidue + i].transmembrane) continue;
+    if (!transmembrane.residues[chain.firstResidue + i].transmembrane) continue;
     surface.MoveTo(g.X(g0 + i), rc.top + 10);
     surface.LineTo(g.X(g0 + i + 1), rc.top + 10);
   }
@@ -348,7 +348,7 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
     if (n == 0 || total == 0) continue;
     const int xc = g.X(g0);
     DrawSeries(surface, scores, options, chain, g, g0, n);
-    DrawTransmembraneBar(surface, s, chain, g, frame, g0, n);
+    DrawTransmembraneBar(surface, input.protein->transmembrane, chain, g, frame, g0, n);
     g0 += n;
     surface.SetPen(kAxisPen);
     surface.Text(xc, y0 + 40, " Chain " + s.ChainNameOfResidue(chain.firstResidue) + " -->",
@@ -399,7 +399,7 @@ std::string HoverText(const ChartInput& input, int x) {
       const double v = MovingAverage(scores, chain, k, series.movingAverage)[static_cast<size_t>(position)];
       text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);
     }
-    if (r.transmembrane) text += "  transmembrane";
+    if (input.protein->transmembrane.residues[index].transmembrane) text += "  transmembrane";
     return text;
   }
   return {};

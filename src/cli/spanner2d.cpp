@@ -109,10 +109,10 @@ int Run(const Spanner2DArgs& args) {
     // The window scan needs its models: one per record, its residues flagged.
     return doc.RunSpanner2D(args.files,
                             [&](const Protein& model, const FastaRecord& record) {
-                              const Structure& s = model.structure;
+                              const std::vector<ResidueMembrane>& flags = model.transmembrane.residues;
                               std::vector<TmSegment> segments;
-                              for (int32_t at = 0; at < static_cast<int32_t>(s.residues.size()); ++at) {
-                                if (!s.residues[at].transmembrane) continue;
+                              for (int32_t at = 0; at < static_cast<int32_t>(flags.size()); ++at) {
+                                if (!flags[at].transmembrane) continue;
                                 if (segments.empty() || segments.back().last != at - 1)
                                   segments.push_back({at, at, true});
                                 segments.back().last = at;

@@ -28,7 +28,7 @@ double Value(const Protein& protein, size_t i, BFactorValue which) {
     case BFactorValue::kSasa:
       return static_cast<double>(surface.mainSASA) + surface.sideSASA;
     case BFactorValue::kTransmembrane:
-      return r.transmembrane ? 1.0 : 0.0;
+      return protein.transmembrane.residues[i].transmembrane ? 1.0 : 0.0;
   }
   return 0.0;
 }

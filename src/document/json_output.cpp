@@ -33,7 +33,7 @@ nlohmann::json ResidueJson(const Protein& protein, size_t i) {
       {"solvent_score", scores.solventScore},
       {"kavelin_score", scores.kavelinScore},
       {"overall_score", scores.overallScore},
-      {"transmembrane", r.transmembrane}};
+      {"transmembrane", protein.transmembrane.residues[i].transmembrane}};
   return j;
 }
 
@@ -52,7 +52,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"last_number", any ? s.residues[c.lastResidue].resSeq : 0}});
   }
   nlohmann::json segments = nlohmann::json::array();
-  for (const TransmembraneDomain& d : TransmembraneDomains(s)) {
+  for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     segments.push_back({{"chain", d.chain},
                         {"first_number", d.firstResSeq},
                         {"last_number", d.lastResSeq},

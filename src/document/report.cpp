@@ -6,16 +6,18 @@
 
 namespace tessmol {
 
-std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& s) {
+std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   // The same runs as TransmembraneSegments: a numbering jump ends one.
+  const Structure& s = protein.structure;
+  const std::vector<ResidueMembrane>& flags = protein.transmembrane.residues;
   std::vector<TransmembraneDomain> domains;
   for (size_t i = 0; i < s.residues.size(); ++i) {
     const Residue& r = s.residues[i];
-    if (!r.transmembrane) continue;
-    if (i > 0 && s.residues[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
+    if (!flags[i].transmembrane) continue;
+    if (i > 0 && flags[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
       domains.back().lastResSeq = r.resSeq;
     } else {
-      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, r.tmTopology});
+      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, flags[i].tmTopology});
     }
   }
   return domains;
@@ -34,7 +36,7 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "Predicted Transmembrane Domains:",
       "           Chain           Residues",
   };
-  for (const TransmembraneDomain& d : TransmembraneDomains(s)) {
+  for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
                     "  -  " + std::to_string(d.lastResSeq) +
@@ -110,7 +112,7 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
           FormatFixed(scores.solventScore),
           FormatFixed(scores.kavelinScore),
           FormatFixed(scores.overallScore),
-          r.transmembrane ? "1" : "0"};
+          protein.transmembrane.residues[index].transmembrane ? "1" : "0"};
 }
 
 }  // namespace tessmol

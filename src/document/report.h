@@ -27,8 +27,8 @@ struct TransmembraneDomain {
   int8_t topology = 0;  // of its first residue: > 0 N-terminal end inside, < 0 outside, 0 unknown
 };
 
-// The runs of Structure::TransmembraneSegments, with their chains' names and orientation.
-std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& structure);
+// The runs of Protein::TransmembraneSegments, with their chains' names and orientation.
+std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein);
 
 // The sixteen column headings of the residue table.
 const std::vector<std::string>& ResidueTableHeadings();

@@ -146,6 +146,7 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
     const Residue& r = s.residues[k];
     const ResidueSurface& surface = p.surface.residues[k];
     const ResidueScore& scores = p.scores.residues[k];
+    const ResidueMembrane& membrane = p.transmembrane.residues[k];
     // Residue numbers are written signed, so negative numbers read back unchanged.
     out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
         << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << surface.contactPoints << '\t'
@@ -153,9 +154,9 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
         << Num(surface.sideSASA) << '\t' << Num(surface.areaBuried) << '\t' << Num(surface.fractionPolar)
         << '\t' << Num(surface.kavelinFP) << '\t' << scores.profEnv << '\t' << scores.kavelinEnv << '\t'
         << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t' << Num(scores.overallScore)
-        << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+        << '\t' << (membrane.transmembrane ? 1 : 0) << '\t' << r.type;
     // The segment's orientation, where a method gave one, as a 24th field.
-    if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
+    if (membrane.tmTopology != 0) out << '\t' << static_cast<int>(membrane.tmTopology);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
@@ -273,7 +274,7 @@ SecondaryRange ReadRange(const std::vector<std::string>& f, NumberReader& n) {
 }
 
 Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueSurface& surface,
-                    ResidueScore& scores) {
+                    ResidueScore& scores, ResidueMembrane& membrane) {
   Residue r(NameField(f, 1), n.Int(2, "residue number"), ChainField(f, 3));
   r.cIndex = n.Int(4, "C index");
   r.caIndex = n.Int(5, "CA index");
@@ -292,9 +293,9 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   scores.solventScore = n.Score(18, "Profiles-3D score");
   scores.kavelinScore = n.Score(19, "KAVELIN score");
   scores.overallScore = n.Score(20, "overall score");
-  r.transmembrane = n.Int(21, "transmembrane flag") != 0;
+  membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
   r.type = n.Int(22, "residue type");
-  r.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
+  membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
   return r;
 }
 
@@ -409,7 +410,8 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
       ResidueSurface residueSurface;
       ResidueScore residueScores;
-      Residue residue = ReadResidue(f, n, residueSurface, residueScores);
+      ResidueMembrane residueMembrane;
+      Residue residue = ReadResidue(f, n, residueSurface, residueScores, residueMembrane);
       if (!n.error().empty()) return formatError("RESIDUE record: " + n.error());
       ++lineNumber;
       if (!ReadLine(in, line)) break;  // the end of the file is reported below
@@ -424,6 +426,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       structure.residues.push_back(std::move(residue));
       surface.residues.push_back(residueSurface);
       scores.residues.push_back(residueScores);
+      protein.transmembrane.residues.push_back(residueMembrane);
     } else if (keyword == "END") {
       if (const std::string missing = MissingReference(structure); !missing.empty())
         return formatError(missing);

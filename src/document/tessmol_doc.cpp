@@ -149,7 +149,8 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   if (!surface) return std::nullopt;
   analysed.surface = std::move(*surface);
   analysed.scores = ScoreResidues(analysed.structure, analysed.surface, state_.scoringTable);
-  SumScores(analysed.structure, analysed.scores);
+  analysed.transmembrane = TransmembraneResult::None(analysed.structure.residues.size());
+  SumScores(analysed.transmembrane, analysed.scores);
   return analysed;
 }
 
@@ -348,8 +349,9 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.structure = std::move(stored.structure);
   protein_.surface = std::move(stored.surface);
   protein_.scores = std::move(stored.scores);
+  protein_.transmembrane = std::move(stored.transmembrane);
   protein_.fileName = name;
-  SumScores(protein_.structure, protein_.scores);
+  SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
   return true;
 }
@@ -366,7 +368,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
       return result;
     }
     rescored.scores = ScoreResidues(rescored.structure, rescored.surface, state_.scoringTable);
-    SumScores(rescored.structure, rescored.scores);
+    SumScores(rescored.transmembrane, rescored.scores);
     // The row shows what is stored: it changes only once the file holds the new scores.
     result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {

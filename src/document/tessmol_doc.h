@@ -201,9 +201,9 @@ class CTessmolDoc {
   bool AnalyseModel(Protein& model, SurfacePoints* points = nullptr);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
   // flags and orientations from its sequence, and from its own scores when given.
-  void SegmentStructure(Structure& structure, const ScoreResult* scores) const;
-  void SegmentPiece(Structure& structure, int32_t first, int32_t last, const ScoreResult* scores,
-                    const SegmentParams& params) const;
+  TransmembraneResult SegmentStructure(const Structure& structure, const ScoreResult* scores) const;
+  void SegmentPiece(const Structure& structure, int32_t first, int32_t last, const ScoreResult* scores,
+                    const SegmentParams& params, TransmembraneResult& result) const;
   bool SegmentParamsReady();
   // Spanner3D's end: rescoring, the row and its result file.
   bool FinishSpanner3D();

@@ -5,6 +5,7 @@
 // Per-residue and per-atom vectors are parallel to the structure's residues and atoms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -48,6 +49,24 @@ struct ScoreResult {
   std::vector<ResidueScore> residues;
   float totalScore = 0.0f;
   float averageScore = 0.0f;
+};
+
+// ---- transmembrane segments (the Spanner commands' scan, segmentation or slab) ----
+
+struct ResidueMembrane {
+  bool transmembrane = false;
+  int8_t tmTopology = 0;  // in a segment running 1: inside to outside, -1: outside to inside, 0: unknown
+};
+
+struct TransmembraneResult {
+  std::vector<ResidueMembrane> residues;
+
+  // No residue in a segment, for a structure of `count` residues.
+  static TransmembraneResult None(size_t count) {
+    TransmembraneResult none;
+    none.residues.resize(count);
+    return none;
+  }
 };
 
 }  // namespace tessmol

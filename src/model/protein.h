@@ -19,12 +19,18 @@ struct Protein {
   Structure structure;
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
-  SurfaceResult surface;  // of CalculateSASA, or as a result file stored it
-  ScoreResult scores;     // of ScoreResidues and SumScores, or as a result file stored them
+  SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
+  ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
+  TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it
   // Where the membrane was placed on this structure, once it was.
   std::optional<MembranePlacement> membrane;
   // The atoms in their cells, from Load until the surface-area pass has used them.
   std::shared_ptr<const NeighbourGrid> neighbourGrid;
+
+  // Every maximal run of consecutive transmembrane residues, in residue order; a jump in
+  // the numbering (residues the structure lacks) ends a run. The scan never flags a
+  // chain's last residue, so no run it makes crosses into the next chain.
+  std::vector<SecondaryRange> TransmembraneSegments() const;
 
   // Sizes every result record to the structure, all zero: the state before any analysis.
   void ClearResults();

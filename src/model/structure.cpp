@@ -50,23 +50,6 @@ void Structure::OpenChain(int32_t firstResidue, char chainId) {
   chains.push_back({firstResidue, firstResidue, chainId});
 }
 
-std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
-  std::vector<SecondaryRange> segments;
-  bool inside = false;
-  int32_t previous = 0;
-  for (const Residue& residue : residues) {
-    if (residue.transmembrane) {
-      // Residues the structure does not have (a jump in the numbering) end a run.
-      if (!inside || residue.resSeq - previous > 1)
-        segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
-      segments.back().lastResSeq = residue.resSeq;
-    }
-    inside = residue.transmembrane;
-    previous = residue.resSeq;
-  }
-  return segments;
-}
-
 void Structure::ExtendBox(const Atom& atom) {
   const float coords[3] = {atom.x, atom.y, atom.z};
   for (int axis = 0; axis < 3; ++axis) {

@@ -141,13 +141,9 @@ struct Residue {
   int32_t resSeq = 0;
   char iCode = ' ';  // insertion code: 52, 52A and 52B are three residues
   std::string name;
-  bool transmembrane = false;
-  int8_t tmTopology = 0;  // in a segment running 1: inside to outside, -1: outside to inside, 0: unknown
   int32_t caIndex = -1, cIndex = -1, nIndex = -1, oIndex = -1;
   std::vector<int32_t> sideChain;
   int32_t type = kUnknownResidueType;
-  float movingSolventScore = 0.0f;
-  float movingKavelinScore = 0.0f;
 
   bool HasMainChain() const { return caIndex >= 0 && cIndex >= 0 && nIndex >= 0 && oIndex >= 0; }
 };
@@ -178,11 +174,6 @@ struct Structure {
   std::string ChainNameOfResidue(size_t index) const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
-
-  // Every maximal run of consecutive transmembrane residues, in residue order; a jump in
-  // the numbering (residues the structure lacks) ends a run. The scan never flags a
-  // chain's last residue, so no run it makes crosses into the next chain.
-  std::vector<SecondaryRange> TransmembraneSegments() const;
 
   // Widens xyzExtremities to take in the atom.
   void ExtendBox(const Atom& atom);

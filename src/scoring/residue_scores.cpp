@@ -40,11 +40,11 @@ ScoreResult ScoreResidues(const Structure& structure, const SurfaceResult& surfa
   return scores;
 }
 
-void SumScores(const Structure& structure, ScoreResult& scores) {
+void SumScores(const TransmembraneResult& transmembrane, ScoreResult& scores) {
   scores.totalScore = 0.0f;
   for (size_t k = 0; k < scores.residues.size(); ++k) {
     ResidueScore& r = scores.residues[k];
-    r.overallScore = structure.residues[k].transmembrane ? r.kavelinScore : r.solventScore;
+    r.overallScore = transmembrane.residues[k].transmembrane ? r.kavelinScore : r.solventScore;
     scores.totalScore += r.overallScore;
   }
   scores.averageScore =

@@ -26,6 +26,6 @@ ScoreResult ScoreResidues(const Structure& structure, const SurfaceResult& surfa
 // Completes `scores`: the overall score of every residue (KAVELIN inside a transmembrane
 // segment, solvent score elsewhere), the total, and the average (0 for a structure without
 // residues).
-void SumScores(const Structure& structure, ScoreResult& scores);
+void SumScores(const TransmembraneResult& transmembrane, ScoreResult& scores);
 
 }  // namespace tessmol

@@ -159,7 +159,7 @@ void ScoreTable::AddStructure(const Protein& protein, const std::string& path) {
     const Residue& residue = structure.residues[k];
     const ResidueScore& scores = protein.scores.residues[k];
     if (residue.type < 0 || residue.type >= kResidueTypeCount) continue;
-    const int32_t env = residue.transmembrane ? scores.kavelinEnv : scores.profEnv;
+    const int32_t env = protein.transmembrane.residues[k].transmembrane ? scores.kavelinEnv : scores.profEnv;
     if (env < 0 || env >= kEnvironmentCount) continue;
     ++counts[env * kResidueTypeCount + residue.type];
   }

@@ -56,6 +56,7 @@ Protein Ramp(int n, char chain = 'A', float base = 0.0f) {
   }
   p.structure.chains.push_back({0, n - 1, chain});
   p.surface.residues.resize(p.structure.residues.size());
+  p.transmembrane = TransmembraneResult::None(p.structure.residues.size());
   return p;
 }
 
@@ -156,7 +157,7 @@ TEST(ChartDrawing, NothingButTheFrameWithoutAStructure) {
 
 TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
   Protein s = Ramp(60);
-  for (int i = 20; i < 30; ++i) s.structure.residues[i].transmembrane = true;
+  for (int i = 20; i < 30; ++i) s.transmembrane.residues[i].transmembrane = true;
   ChartInput in = Input(s);
   RecordingSurface surface;
   DrawChart(surface, in);
@@ -284,7 +285,7 @@ TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
 
 TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
   Protein s = Ramp(30);
-  s.structure.residues[5].transmembrane = true;
+  s.transmembrane.residues[5].transmembrane = true;
   const ChartInput in = Input(s);
   const ChartGeometry g(in.rect, ComputeVerticalScale(s.scores, in.options.axes[1]), 30);
   const Chain& chain = s.structure.chains[0];

@@ -24,10 +24,11 @@ Protein Analysed(const std::string& name) {
   EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
   protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
   // A few transmembrane flags and a negative residue number, which must come back.
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
   for (size_t i = 10; i < 20 && i < protein.structure.residues.size(); ++i)
-    protein.structure.residues[i].transmembrane = true;
+    protein.transmembrane.residues[i].transmembrane = true;
   protein.structure.residues[0].resSeq = -3;
-  SumScores(protein.structure, protein.scores);
+  SumScores(protein.transmembrane, protein.scores);
   return protein;
 }
 
@@ -55,7 +56,7 @@ TEST(ResultFile, WriteReadWriteGivesTheSameFile) {
     EXPECT_EQ(back.surface.residues.size(), protein.structure.residues.size());
     EXPECT_EQ(back.surface.atoms.size(), protein.structure.atoms.size());
     EXPECT_EQ(back.structure.residues[0].resSeq, -3);
-    EXPECT_TRUE(back.structure.residues[12].transmembrane);
+    EXPECT_TRUE(back.transmembrane.residues[12].transmembrane);
     ASSERT_TRUE(WriteResult(back, "second.tsm").ok());
     EXPECT_EQ(ReadAll("first.tsm"), ReadAll("second.tsm"));
   }

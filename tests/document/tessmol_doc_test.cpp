@@ -385,7 +385,7 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
       const ResidueScore& score = stored.scores.residues[k];
       total += score.overallScore;
       if (r.type == 21) continue;
-      counts[r.transmembrane ? score.kavelinEnv : score.profEnv][r.type] += 1;
+      counts[stored.transmembrane.residues[k].transmembrane ? score.kavelinEnv : score.profEnv][r.type] += 1;
     }
     samples.emplace_back(std::log(total), std::log(double(stored.structure.residues.size())));
   }

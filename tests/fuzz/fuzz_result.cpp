@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Recalc: the stored classes scored again, and written.
   protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
-  SumScores(protein.structure, protein.scores);
+  SumScores(protein.transmembrane, protein.scores);
   written(protein);
   return 0;
 }

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!table.LoadTable(in, "fuzz.stb", "fuzz.stb").ok()) return 0;
   Protein protein = fuzz::SmallProtein();
   protein.scores = ScoreResidues(protein.structure, protein.surface, table.scores);
-  SumScores(protein.structure, protein.scores);
+  SumScores(protein.transmembrane, protein.scores);
   table.ExpectedResidueScore(static_cast<int32_t>(protein.structure.residues.size()));
 
   ScoreTable custom = table;

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     model.structure = fuzz::Builder().BuildFromStructure(protein.structure, ModelHelixRange::kWholeModel);
     model.ignoreHeteroAtoms = true;
     if (!model.structure.atoms.empty() && fuzz::Analyse(model, BuiltInScores()))
-      ScanTransmembrane(model, ScanParams{});
+      model.transmembrane = ScanTransmembrane(model.structure, model.surface, model.scores, ScanParams{});
   }
   return 0;
 }

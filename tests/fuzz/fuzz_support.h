@@ -112,7 +112,8 @@ inline bool Analyse(Protein& protein, const ScoreValues& table) {
   if (!surface) return false;
   protein.surface = std::move(*surface);
   protein.scores = ScoreResidues(protein.structure, protein.surface, table);
-  SumScores(protein.structure, protein.scores);
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
+  SumScores(protein.transmembrane, protein.scores);
   return true;
 }
 

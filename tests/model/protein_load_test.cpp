@@ -184,10 +184,12 @@ TEST(ProteinLoad, AtomsPiledOnOnePointListOnlyTheLargest) {
 }
 
 TEST(StructureQueries, TransmembraneSegments) {
-  Structure s;
+  Protein p;
+  Structure& s = p.structure;
   for (int i = 0; i < 8; ++i) s.residues.emplace_back("ALA", 10 + i, i < 5 ? 'A' : 'B');
-  for (int i : {1, 2, 4, 5, 7}) s.residues[i].transmembrane = true;
-  const auto segments = s.TransmembraneSegments();
+  p.ClearResults();
+  for (int i : {1, 2, 4, 5, 7}) p.transmembrane.residues[i].transmembrane = true;
+  const auto segments = p.TransmembraneSegments();
   ASSERT_EQ(segments.size(), 3u);
   EXPECT_EQ(segments[0].firstResSeq, 11);
   EXPECT_EQ(segments[0].lastResSeq, 12);
@@ -195,12 +197,12 @@ TEST(StructureQueries, TransmembraneSegments) {
   EXPECT_EQ(segments[1].lastResSeq, 15);
   EXPECT_EQ(segments[2].firstResSeq, 17);
   // Residues 13 and 14 missing from the structure: the run 12, 15 is two.
-  s.residues[3].transmembrane = true;
+  p.transmembrane.residues[3].transmembrane = true;
   s.residues[3].resSeq = 12;
   s.residues[1].resSeq = 9;
   s.residues[2].resSeq = 10;
   s.residues[4].resSeq = 15;
-  EXPECT_EQ(s.TransmembraneSegments().size(), 4u);
+  EXPECT_EQ(p.TransmembraneSegments().size(), 4u);
 }
 
 }  // namespace

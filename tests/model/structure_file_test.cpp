@@ -37,7 +37,8 @@ Analysed Analyse(const std::string& path) {
   protein.Load(quiet);
   EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
   protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
-  SumScores(protein.structure, protein.scores);
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
+  SumScores(protein.transmembrane, protein.scores);
   Analysed a{protein.structure.residues.size(), protein.surface.totalSASA, protein.scores.averageScore, {}};
   for (size_t k = 0; k < protein.structure.chains.size(); ++k)
     a.chains += protein.structure.ChainName(k) + ";";

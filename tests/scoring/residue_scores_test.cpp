@@ -43,6 +43,7 @@ Protein OneResidue(const std::string& name, int secStruct, float areaBuried, flo
   surface.fractionPolar = fractionPolar;
   surface.kavelinFP = kavelinFP;
   p.surface.residues.push_back(surface);
+  p.transmembrane.residues.emplace_back();
   return p;
 }
 
@@ -71,15 +72,15 @@ TEST(Environment, UnknownResiduesScoreZero) {
   EXPECT_EQ(r.profEnv, 15);
   EXPECT_EQ(r.solventScore, 0.0f);
   EXPECT_EQ(r.kavelinScore, 0.0f);
-  SumScores(unk.structure, unk.scores);
+  SumScores(unk.transmembrane, unk.scores);
   EXPECT_EQ(unk.scores.averageScore, 0.0f);
 }
 
 TEST(Environment, TransmembraneFlagsSelectTheKavelinScore) {
   Protein p = OneResidue("SER", 1, 10.0f, 0.9f, 0.5f);
   p.scores = ScoreResidues(p.structure, p.surface, BuiltInScores());
-  p.structure.residues[0].transmembrane = true;
-  SumScores(p.structure, p.scores);
+  p.transmembrane.residues[0].transmembrane = true;
+  SumScores(p.transmembrane, p.scores);
   const ResidueScore& ser = p.scores.residues[0];
   EXPECT_EQ(ser.overallScore, ser.kavelinScore);
   EXPECT_EQ(p.scores.averageScore, ser.kavelinScore);

@@ -268,7 +268,7 @@ TEST(CustomScores, LogOddsOfTheCounts) {
   EXPECT_EQ(custom.samples[0].residueCount, 2);
   EXPECT_NEAR(custom.samples[0].logTotalScore, std::log(2.0), 1e-6);
   // A transmembrane residue counts in the row of its KAVELIN class.
-  s.structure.residues[0].transmembrane = true;
+  s.transmembrane.residues[0].transmembrane = true;
   custom.AddStructure(s, "/w/two.pdb");
   EXPECT_EQ(custom.counts[5 * 20 + 0], 2);
 }

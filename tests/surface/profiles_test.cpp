@@ -30,7 +30,8 @@ float AverageScore(const std::string& file, int shift) {
   ScoreTable table;
   EXPECT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb"));
   protein.scores = ScoreResidues(protein.structure, protein.surface, table.scores);
-  SumScores(protein.structure, protein.scores);
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
+  SumScores(protein.transmembrane, protein.scores);
   return protein.scores.averageScore;
 }
 
