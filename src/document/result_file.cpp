@@ -120,9 +120,10 @@ void WriteAtoms(RecordBuffer& out, const Protein& p, size_t begin, size_t end) {
     const Atom& a = p.structure.atoms[i];
     const AtomSurface& surface = p.surface.atoms[i];
     out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial
-        << '\t' << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t' << a.atomClass
-        << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t' << Num(surface.sasa) << '\t'
-        << (a.polar ? 1 : 0) << '\t' << surface.contactPoints << '\t' << surface.polarPoints << '\n';
+        << '\t' << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t'
+        << static_cast<int32_t>(a.atomClass) << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t'
+        << Num(surface.sasa) << '\t' << (a.polar ? 1 : 0) << '\t' << surface.contactPoints << '\t'
+        << surface.polarPoints << '\n';
   }
 }
 
@@ -150,11 +151,12 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
     // Residue numbers are written signed, so negative numbers read back unchanged.
     out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
         << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << surface.contactPoints << '\t'
-        << r.secStruct << '\t' << surface.polarPoints << '\t' << Num(surface.mainSASA) << '\t'
-        << Num(surface.sideSASA) << '\t' << Num(surface.areaBuried) << '\t' << Num(surface.fractionPolar)
-        << '\t' << Num(surface.kavelinFP) << '\t' << scores.profEnv << '\t' << scores.kavelinEnv << '\t'
-        << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t' << Num(scores.overallScore)
-        << '\t' << (membrane.transmembrane ? 1 : 0) << '\t' << r.type;
+        << static_cast<int32_t>(r.secStruct) << '\t' << surface.polarPoints << '\t' << Num(surface.mainSASA)
+        << '\t' << Num(surface.sideSASA) << '\t' << Num(surface.areaBuried) << '\t'
+        << Num(surface.fractionPolar) << '\t' << Num(surface.kavelinFP) << '\t' << scores.profEnv << '\t'
+        << scores.kavelinEnv << '\t' << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t'
+        << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
+        << static_cast<int32_t>(r.type);
     // The segment's orientation, where a method gave one, as a 24th field.
     if (membrane.tmTopology != 0) out << '\t' << static_cast<int>(membrane.tmTopology);
     out << '\n';
@@ -281,7 +283,8 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   r.nIndex = n.Int(6, "N index");
   r.oIndex = n.Int(7, "O index");
   surface.contactPoints = n.Int(8, "contact points");
-  r.secStruct = n.Int(9, "secondary structure");
+  // Any number is kept as it was written: one outside the enumeration scores as coil.
+  r.secStruct = static_cast<SecondaryStructure>(n.Int(9, "secondary structure"));
   surface.polarPoints = n.Int(10, "polar points");
   surface.mainSASA = n.Area(11, "main-chain area");
   surface.sideSASA = n.Area(12, "side-chain area");
@@ -294,7 +297,7 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   scores.kavelinScore = n.Score(19, "KAVELIN score");
   scores.overallScore = n.Score(20, "overall score");
   membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
-  r.type = n.Int(22, "residue type");
+  r.type = static_cast<ResidueType>(n.Int(22, "residue type"));
   membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
   return r;
 }
@@ -309,7 +312,7 @@ Atom ReadAtom(const std::vector<std::string>& f, NumberReader& n, AtomSurface& s
   a.y = n.Coordinate(6, "y");
   a.z = n.Coordinate(7, "z");
   a.resSeq = n.Int(8, "residue number");
-  a.atomClass = n.Int(9, "atom class");
+  a.atomClass = static_cast<AtomClass>(n.Int(9, "atom class"));
   a.radius = n.Real(10, "radius", 0.0, kMaxRadius);
   a.sphereArea = n.Area(11, "sphere area");
   surface.sasa = n.Area(12, "accessible area");

@@ -2,9 +2,11 @@
 
 namespace tessmol {
 
-int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secStruct) {
+int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStructure secStruct) {
   // The suffix: helix "a" (+0), sheet "b" (+1), neither (+2).
-  const int32_t suffix = secStruct == 1 ? 0 : secStruct == 0 ? 1 : 2;
+  const int32_t suffix = secStruct == SecondaryStructure::kHelix   ? 0
+                         : secStruct == SecondaryStructure::kSheet ? 1
+                                                                   : 2;
   int32_t base;
   if (areaBuried < kExposedLimit) {
     base = 15;  // E

@@ -14,8 +14,8 @@ inline constexpr float kB2Limit = 0.58f;
 inline constexpr float kP1Limit = 0.67f;  // fraction polar limit of P1, P2
 
 // Environment class 0 to 17 from a burial value, a polarity value and the secondary
-// structure (1 helix, 0 sheet, anything else neither).
-int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secStruct);
+// structure (a number outside the enumeration counts as coil).
+int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStructure secStruct);
 
 // Profiles-3D class and solvent score from the residue's own burial (the surface pass's
 // result on the structure); KAVELIN class and score as if its whole side chain lay in the

@@ -113,6 +113,35 @@ TEST(ResultFile, NamesAreWrittenPrintableSoFieldsStayInPlace) {
   EXPECT_NEAR(back.scores.averageScore, protein.scores.averageScore, 1e-6);
 }
 
+// The numbers a result file stores for secondary structure (0 sheet, 1 helix, 2 neither),
+// residue type (21 no standard type) and atom class read as the named values, and any
+// other number an older or edited file holds is kept as written and scores as coil.
+TEST(ResultFile, StoredCodesReadAsTheirNamesAndStrangeOnesAreKept) {
+  auto residue = [](int secStruct, int type) {
+    return "RESIDUE\tX\t1\tA\t0\t-1\t-1\t-1\t0\t" + std::to_string(secStruct) +
+           "\t0\t0\t0\t0\t0\t0\t17\t18\t0\t0\t0\t0\t" + std::to_string(type) + "\nSIDECHAIN\t\n";
+  };
+  const std::string text = "STRUCTURE\t10\t0.5\nXYZEX\t0\t0\nXYZEX\t0\t0\nXYZEX\t0\t0\n" + residue(0, kLeu) +
+                           residue(1, 21) + residue(2, kGly) + residue(7, kAla) +
+                           "ATOM\tSG\tA\t0\t1\t0\t0\t0\t1\t6\t3.25\t132.7\t10\t0\t5\t0\nEND";
+  Protein p;
+  std::istringstream in(text);
+  ASSERT_TRUE(ReadResult(p, in, "codes.tsm").ok());
+  const std::vector<Residue>& r = p.structure.residues;
+  ASSERT_EQ(r.size(), 4u);
+  EXPECT_EQ(r[0].secStruct, SecondaryStructure::kSheet);
+  EXPECT_EQ(r[1].secStruct, SecondaryStructure::kHelix);
+  EXPECT_EQ(r[1].type, kUnknownResidueType);
+  EXPECT_EQ(r[2].secStruct, SecondaryStructure::kCoil);
+  EXPECT_EQ(p.structure.atoms[0].atomClass, AtomClass::kCysteineSulphur);
+  // Number 7 is no secondary structure: classified as coil, written back as 7.
+  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, r[3].secStruct),
+            ClassifyEnvironment(10.0f, 0.5f, r[2].secStruct));
+  std::ostringstream out;
+  WriteResult(p, out);
+  EXPECT_EQ(out.str(), text);
+}
+
 TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
   test::ScratchFolder scratch;
   const std::string residue =

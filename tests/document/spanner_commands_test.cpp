@@ -92,7 +92,8 @@ TEST(Spanner2D, ModelsRowsAndResultFiles) {
   std::vector<std::string> names;
   ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](const Protein& p, const FastaRecord& r) {
     names.push_back(p.fileName + ":" + r.name);
-    for (const Residue& residue : p.structure.residues) EXPECT_EQ(residue.secStruct, 1);
+    for (const Residue& residue : p.structure.residues)
+      EXPECT_EQ(residue.secStruct, SecondaryStructure::kHelix);
   }));
   EXPECT_EQ(names, (std::vector<std::string>{"mkv.txt:x", "two.fa:a", "two.fa:b"}));
   ASSERT_EQ(s.doc.entries().size(), 3u);  // one row per record

@@ -384,7 +384,7 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
       const Residue& r = stored.structure.residues[k];
       const ResidueScore& score = stored.scores.residues[k];
       total += score.overallScore;
-      if (r.type == 21) continue;
+      if (r.type == kUnknownResidueType) continue;
       counts[stored.transmembrane.residues[k].transmembrane ? score.kavelinEnv : score.profEnv][r.type] += 1;
     }
     samples.emplace_back(std::log(total), std::log(double(stored.structure.residues.size())));

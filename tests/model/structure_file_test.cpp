@@ -411,8 +411,8 @@ TEST(SecondaryStructure, RecordsWinUnlessComputedIsAsked) {
   EXPECT_EQ(s.helices.size(), fromRecords.helices.size());
   EXPECT_TRUE(ApplySecondaryStructure(s, true, SecondaryStructureSource::kComputed));
   // Ubiquitin: the alpha helix 23-34 and the five strands of its sheet.
-  EXPECT_EQ(s.residues[28].secStruct, 1);
-  EXPECT_EQ(s.residues[3].secStruct, 0);
+  EXPECT_EQ(s.residues[28].secStruct, SecondaryStructure::kHelix);
+  EXPECT_EQ(s.residues[3].secStruct, SecondaryStructure::kSheet);
   EXPECT_FALSE(s.helices.empty());
   EXPECT_FALSE(s.sheets.empty());
 }
