@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
     tessmol::SlabSearch search;
     search.threads = threads;
     const auto start = std::chrono::steady_clock::now();
-    const tessmol::MembranePlacement slab = tessmol::PlaceMembrane(protein.structure, search, quiet);
+    const tessmol::MembranePlacement slab =
+        tessmol::PlaceMembrane(protein.structure, protein.surface, search, quiet);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     slowest = std::max(slowest, ms);
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
     const Vec3 c{slab.centre[0], slab.centre[1], slab.centre[2]};
     const double centreError = std::fabs((c - truth.centre).Dot(truth.normal));
     const tessmol::MembranePlacement along = tessmol::PlaceMembraneAlong(
-        protein.structure, {truth.normal.x, truth.normal.y, truth.normal.z}, search);
+        protein.structure, protein.surface, {truth.normal.x, truth.normal.y, truth.normal.z}, search);
     const bool good =
         slab.placed && angleError <= 10.0 && centreError <= 2.5 &&
         (truth.halfThickness == 0.0f || std::fabs(slab.halfThickness - truth.halfThickness) <= 3.0f);

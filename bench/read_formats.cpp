@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
   protein.Load(quiet);
   tessmol::SasaSettings settings;
   settings.threads = 1;
-  tessmol::CalculateSASA(protein, 2, tessmol::ExecutableFolder(), quiet, settings);
+  const auto surface = tessmol::CalculateSASA(protein, 2, tessmol::ExecutableFolder(), quiet, settings);
+  if (!surface) return 1;
   const double analysis = Since(t0);
   std::printf("secondary structure of %s: %.4f s, %.1f %% of load and surface areas (%.4f s, one thread)\n",
               argv[1], assign, 100.0 * assign / (assign + analysis), analysis);

@@ -32,12 +32,12 @@ std::vector<Segment> ReadSpan(const std::string& path, int& residues) {
   return segments;
 }
 
-std::vector<Segment> Predicted(const tessmol::Structure& s) {
+std::vector<Segment> Predicted(const tessmol::TransmembraneResult& t) {
   std::vector<Segment> segments;
-  for (size_t i = 0; i < s.residues.size(); ++i) {
-    if (!s.residues[i].transmembrane) continue;
+  for (size_t i = 0; i < t.residues.size(); ++i) {
+    if (!t.residues[i].transmembrane) continue;
     const int number = static_cast<int>(i) + 1;
-    if (i == 0 || !s.residues[i - 1].transmembrane) segments.push_back({number, number});
+    if (i == 0 || !t.residues[i - 1].transmembrane) segments.push_back({number, number});
     segments.back().second = number;
   }
   return segments;
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
                                  : tessmol::TmMethod::kWindow;
       doc.SetSettings(method);
       doc.RunSpanner3D(ranges[r < 2 ? r : 1]);
-      const std::vector<Segment> predicted = Predicted(doc.protein().structure);
+      const std::vector<Segment> predicted = Predicted(doc.protein().transmembrane);
       std::vector<bool> used(annotated.size(), false);
       int found = 0, onTarget = 0;
       for (const Segment& p : predicted) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -68,6 +69,14 @@ inline Protein LoadedProtein(const std::string& name, bool ignoreHet) {
   SilentFeedback quiet;
   protein.Load(quiet);
   return protein;
+}
+
+// Keeps the surface pass's result with the protein, as the document does; false when the
+// pass could not run.
+inline bool KeepSurface(Protein& protein, std::optional<SurfaceResult> surface) {
+  if (!surface) return false;
+  protein.surface = std::move(*surface);
+  return true;
 }
 
 // A sanitizer's report in what a process printed: it has a fault, whatever its status.

@@ -69,7 +69,7 @@ void CChildFrame::RefreshStructureViews() {
     for (const std::string& line : SummaryLines(doc().protein())) lines << QString::fromStdString(line);
   }
   summary_->SetLines(lines);
-  table_->FillTable(&doc().protein().structure);
+  table_->FillTable(&doc().protein());
   chart_->OnUpdate();
 }
 

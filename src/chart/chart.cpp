@@ -20,37 +20,37 @@ int ToPixel(double value) {
   return static_cast<int>(std::clamp(value, -1.0e7, 1.0e7));
 }
 
-double Score(const Residue& r, int series) {
+double Score(const ResidueScore& r, int series) {
   return series == 0 ? r.solventScore : series == 1 ? r.kavelinScore : r.overallScore;
 }
 
 }  // namespace
 
-VerticalScale ComputeVerticalScale(const Structure& structure, const ChartAxisOptions& scoreAxis) {
+VerticalScale ComputeVerticalScale(const ScoreResult& scores, const ChartAxisOptions& scoreAxis) {
   // A range the user set: minimum to maximum, when it is one.
   if (!scoreAxis.automatic && std::isfinite(scoreAxis.minimum) && std::isfinite(scoreAxis.maximum) &&
       scoreAxis.maximum > scoreAxis.minimum) {
     return {scoreAxis.minimum, scoreAxis.maximum - scoreAxis.minimum};
   }
-  return ComputeVerticalScale(structure);
+  return ComputeVerticalScale(scores);
 }
 
-VerticalScale ComputeVerticalScale(const Structure& structure) {
+VerticalScale ComputeVerticalScale(const ScoreResult& scores) {
   float low = 0.0f, high = 0.0f;
-  for (const Residue& r : structure.residues) {
+  for (const ResidueScore& r : scores.residues) {
     low = std::min({low, r.solventScore, r.kavelinScore});
     high = std::max({high, r.solventScore, r.kavelinScore});
   }
   return {low, high - low};
 }
 
-VerticalScale ComputeCurveScale(const Structure& structure, const ChartOptions& options,
+VerticalScale ComputeCurveScale(const ScoreResult& scores, const ChartOptions& options,
                                 const std::vector<Chain>& chains) {
   double low = 0.0, high = 0.0;
   for (const Chain& chain : chains) {
     for (int k = 0; k < 3; ++k) {
       if (!options.series[k].show || chain.lastResidue < chain.firstResidue) continue;
-      for (double v : MovingAverage(structure, chain, k, options.series[k].movingAverage)) {
+      for (double v : MovingAverage(scores, chain, k, options.series[k].movingAverage)) {
         if (!std::isfinite(v)) continue;
         low = std::min(low, v);
         high = std::max(high, v);
@@ -116,18 +116,18 @@ std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptio
   return chains;  // the To residue never came: the open range is dropped
 }
 
-std::vector<double> MovingAverage(const Structure& structure, const Chain& chain, int series, int window) {
+std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window) {
   window = std::max(window, 1);
   const int behind = window % 2 == 1 ? (window - 1) / 2 : window / 2;
   const int ahead = window % 2 == 1 ? (window - 1) / 2 : window / 2 - 1;
   std::vector<double> values;
   for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i) {
-    double sum = Score(structure.residues[i], series);
+    double sum = Score(scores.residues[i], series);
     int added = 1;
     for (int k = 1; k <= behind && i - k >= chain.firstResidue; ++k, ++added)
-      sum += Score(structure.residues[i - k], series);
+      sum += Score(scores.residues[i - k], series);
     for (int k = 1; k <= ahead && i + k <= chain.lastResidue; ++k, ++added)
-      sum += Score(structure.residues[i + k], series);
+      sum += Score(scores.residues[i + k], series);
     values.push_back(sum / added);
   }
   return values;
@@ -159,13 +159,13 @@ void DrawAxes(DrawingSurface& surface, const PlotRect& rc, int y0) {
 }
 
 // The moving-average curves of one chain, starting at position g0 across the drawn chains.
-void DrawSeries(DrawingSurface& surface, const Structure& s, const ChartOptions& options, const Chain& chain,
-                const ChartGeometry& g, int64_t g0, int n) {
+void DrawSeries(DrawingSurface& surface, const ScoreResult& scores, const ChartOptions& options,
+                const Chain& chain, const ChartGeometry& g, int64_t g0, int n) {
   for (int k = 0; k < 3; ++k) {
     const ChartSeriesOptions& series = options.series[k];
     if (!series.show) continue;
     surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
-    const std::vector<double> values = MovingAverage(s, chain, k, series.movingAverage);
+    const std::vector<double> values = MovingAverage(scores, chain, k, series.movingAverage);
     // A score range the user set may leave points outside: they lie on the plot's edge.
     const int top = std::min(g.TopY(), g.BottomY()), bottom = std::max(g.TopY(), g.BottomY());
     for (int i = 0; i < n; ++i) {
@@ -179,11 +179,11 @@ void DrawSeries(DrawingSurface& surface, const Structure& s, const ChartOptions&
   }
 }
 
-void DrawTransmembraneBar(DrawingSurface& surface, const Structure& s, const Chain& chain,
-                          const ChartGeometry& g, const PlotRect& rc, int64_t g0, int n) {
+void DrawTransmembraneBar(DrawingSurface& surface, const TransmembraneResult& transmembrane,
+                          const Chain& chain, const ChartGeometry& g, const PlotRect& rc, int64_t g0, int n) {
   surface.SetPen({3, 0, 0, 0});
   for (int i = 0; i < n; ++i) {
-    if (!s.residues[chain.firstResidue + i].transmembrane) continue;
+    if (!transmembrane.residues[chain.firstResidue + i].transmembrane) continue;
     surface.MoveTo(g.X(g0 + i), rc.top + 10);
     surface.LineTo(g.X(g0 + i + 1), rc.top + 10);
   }
@@ -323,8 +323,9 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
   const bool figure = !input.title.empty();
   const PlotRect frame = figure ? DrawFigureFrame(surface, input) : input.rect;
   DrawFrame(surface, frame);
-  if (!input.structureLoaded || input.structure == nullptr) return;
-  const Structure& s = *input.structure;
+  if (!input.structureLoaded || input.protein == nullptr) return;
+  const Structure& s = input.protein->structure;
+  const ScoreResult& scores = input.protein->scores;
   const ChartOptions& options = input.options;
   // A figure's curves start below the transmembrane bar; the pane keeps its layout.
   PlotRect rc = frame;
@@ -333,8 +334,9 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
   const std::vector<Chain> chains = ChainsToDraw(s, options.axes[0]);
   int64_t total = 0;
   for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
-  const VerticalScale scale = figure && options.axes[1].automatic ? ComputeCurveScale(s, options, chains)
-                                                                  : ComputeVerticalScale(s, options.axes[1]);
+  const VerticalScale scale = figure && options.axes[1].automatic
+                                  ? ComputeCurveScale(scores, options, chains)
+                                  : ComputeVerticalScale(scores, options.axes[1]);
   const ChartGeometry g(rc, scale, static_cast<int>(total));
   const int y0 = g.Y(0.0);
   DrawAxes(surface, rc, y0);
@@ -345,8 +347,8 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
     const int n = std::max(0, chain.lastResidue - chain.firstResidue + 1);
     if (n == 0 || total == 0) continue;
     const int xc = g.X(g0);
-    DrawSeries(surface, s, options, chain, g, g0, n);
-    DrawTransmembraneBar(surface, s, chain, g, frame, g0, n);
+    DrawSeries(surface, scores, options, chain, g, g0, n);
+    DrawTransmembraneBar(surface, input.protein->transmembrane, chain, g, frame, g0, n);
     g0 += n;
     surface.SetPen(kAxisPen);
     surface.Text(xc, y0 + 40, " Chain " + s.ChainNameOfResidue(chain.firstResidue) + " -->",
@@ -360,12 +362,14 @@ void DrawChart(DrawingSurface& surface, const ChartInput& input) {
 }
 
 std::string HoverText(const ChartInput& input, int x) {
-  if (!input.structureLoaded || input.structure == nullptr || !input.title.empty()) return {};
-  const Structure& s = *input.structure;
+  if (!input.structureLoaded || input.protein == nullptr || !input.title.empty()) return {};
+  const Structure& s = input.protein->structure;
+  const ScoreResult& scores = input.protein->scores;
   const std::vector<Chain> chains = ChainsToDraw(s, input.options.axes[0]);
   int64_t total = 0;
   for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
-  const ChartGeometry g(input.rect, ComputeVerticalScale(s, input.options.axes[1]), static_cast<int>(total));
+  const ChartGeometry g(input.rect, ComputeVerticalScale(scores, input.options.axes[1]),
+                        static_cast<int>(total));
   if (total == 0 || x < g.X(0) || x > g.X(total)) return {};
   // The residue whose point is nearest: positions are drawn at X(p), left to right.
   int64_t lo = 0, hi = total - 1;
@@ -392,10 +396,10 @@ std::string HoverText(const ChartInput& input, int x) {
     for (int k = 0; k < 3; ++k) {
       const ChartSeriesOptions& series = input.options.series[k];
       if (!series.show) continue;
-      const double v = MovingAverage(s, chain, k, series.movingAverage)[static_cast<size_t>(position)];
+      const double v = MovingAverage(scores, chain, k, series.movingAverage)[static_cast<size_t>(position)];
       text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);
     }
-    if (r.transmembrane) text += "  transmembrane";
+    if (input.protein->transmembrane.residues[index].transmembrane) text += "  transmembrane";
     return text;
   }
   return {};
@@ -433,10 +437,10 @@ bool DragBottomEdge(PlotRect& rect, int y, int scrollHeight) {
   return true;
 }
 
-ChartInput MakeChartInput(const Structure& structure, bool structureLoaded, const ChartOptions& options,
+ChartInput MakeChartInput(const Protein& protein, bool structureLoaded, const ChartOptions& options,
                           const PlotRect& rect, bool showLegend) {
   ChartInput input;
-  input.structure = &structure;
+  input.protein = &protein;
   input.structureLoaded = structureLoaded;
   input.options = options;
   input.showLegend = showLegend;

@@ -9,7 +9,7 @@
 
 #include "chart/chart_options.h"
 #include "chart/drawing_surface.h"
-#include "model/structure.h"
+#include "model/protein.h"
 
 namespace tessmol {
 
@@ -23,9 +23,9 @@ struct VerticalScale {
   float yMin = 0.0f;
   float yRange = 0.0f;
 };
-VerticalScale ComputeVerticalScale(const Structure& structure);
+VerticalScale ComputeVerticalScale(const ScoreResult& scores);
 // The same, or the score axis's own range when it is not automatic.
-VerticalScale ComputeVerticalScale(const Structure& structure, const ChartAxisOptions& scoreAxis);
+VerticalScale ComputeVerticalScale(const ScoreResult& scores, const ChartAxisOptions& scoreAxis);
 
 // The pixel mapping of one drawing: the range's top at the rect's top, its bottom 10
 // pixels above the rect's bottom. A range of 0 (all scores 0) maps as a range of 1 so the
@@ -51,13 +51,13 @@ std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptio
 
 // Moving average of series k (0 solvent, 1 KAVELIN, 2 overall) at every residue of a
 // chain, the window cut at the chain's ends.
-std::vector<double> MovingAverage(const Structure& structure, const Chain& chain, int series, int window);
+std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window);
 
 // The first characters of a score label: 3 for values of 0 and above, 4 below.
 std::string ScoreLabel(double value);
 
 struct ChartInput {
-  const Structure* structure = nullptr;
+  const Protein* protein = nullptr;  // the structure with its scores and transmembrane flags
   bool structureLoaded = false;
   ChartOptions options;
   bool showLegend = true;
@@ -70,11 +70,11 @@ struct ChartInput {
 
 // The range of the moving averages drawn (0 always inside), with a twentieth of it
 // added above and below.
-VerticalScale ComputeCurveScale(const Structure& structure, const ChartOptions& options,
+VerticalScale ComputeCurveScale(const ScoreResult& scores, const ChartOptions& options,
                                 const std::vector<Chain>& chains);
 
 // The input of one drawing of a structure's chart.
-ChartInput MakeChartInput(const Structure& structure, bool structureLoaded, const ChartOptions& options,
+ChartInput MakeChartInput(const Protein& protein, bool structureLoaded, const ChartOptions& options,
                           const PlotRect& rect, bool showLegend = true);
 
 inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"};

@@ -43,9 +43,8 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
   bool ok = true;
   if (!args.chart.empty()) {
     const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-    if (const FileStatus written =
-            WriteChartFile(doc.protein().structure, ChartTitle(doc.protein().fileName, doc), chartPath,
-                           chart.width, chart.height, chart.options);
+    if (const FileStatus written = WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc),
+                                                  chartPath, chart.width, chart.height, chart.options);
         !written) {
       std::cerr << written.Describe() << '\n';
       ok = false;

@@ -67,9 +67,9 @@ void ShutdownChartRendering() {
   if (Png().shutdown != nullptr) Png().shutdown();
 }
 
-FileStatus WriteChartFile(const Structure& structure, const std::string& title, const std::string& path,
+FileStatus WriteChartFile(const Protein& protein, const std::string& title, const std::string& path,
                           int width, int height, const ChartOptions& options) {
-  ChartInput input = MakeChartInput(structure, true, options, {10, 10, width - 10, height - 10});
+  ChartInput input = MakeChartInput(protein, true, options, {10, 10, width - 10, height - 10});
   input.title = title;
   const std::string extension = std::filesystem::path(path).extension().string();
   if (extension == ".svg" || extension == ".SVG") {

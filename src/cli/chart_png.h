@@ -10,8 +10,8 @@ namespace tessmol::cli {
 // Renders the chart into a PNG file with Qt's painter on an offscreen image.
 FileStatus WritePng(const ChartInput& input, int width, int height, const std::string& path);
 
-// The chart of a structure into FILE.svg or FILE.png, as a figure under `title`.
-FileStatus WriteChartFile(const Structure& structure, const std::string& title, const std::string& path,
+// The chart of an analysed structure into FILE.svg or FILE.png, as a figure under `title`.
+FileStatus WriteChartFile(const Protein& protein, const std::string& title, const std::string& path,
                           int width, int height, const ChartOptions& options);
 // The chart file of one structure: FILE as given for a single structure, otherwise with
 // the structure's name before the extension.

@@ -225,7 +225,7 @@ void PrintTabbed(const std::vector<std::string>& cells) {
 }
 
 void PrintResidueTable(const Protein& protein) {
-  WriteResidueTable(std::cout, protein.structure);
+  WriteResidueTable(std::cout, protein);
 }
 
 void PrintSummary(const Protein& protein, bool residues) {

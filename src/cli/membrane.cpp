@@ -40,7 +40,8 @@ int Run(const MembraneArgs& args) {
     WarnMissingMainChain(protein, path);
     SlabSearch search;
     search.threads = options.settings.threads;
-    const MembranePlacement placement = PlaceMembrane(protein.structure, search, session.feedback());
+    const MembranePlacement placement =
+        PlaceMembrane(protein.structure, protein.surface, search, session.feedback());
     if (f > 0) std::cout << '\n';
     std::cout << "Structure: " << protein.fileName << '\n';
     for (const std::string& line : MembraneLines(protein.structure, placement)) std::cout << line << '\n';

@@ -88,7 +88,9 @@ void PrintResidues(const Structure& s) {
   for (size_t k = 0; k < s.chains.size(); ++k) {
     for (int32_t i = s.chains[k].firstResidue; i <= s.chains[k].lastResidue; ++i) {
       const Residue& r = s.residues[i];
-      const char ss = r.secStruct == 1 ? 'H' : r.secStruct == 0 ? 'E' : '-';
+      const char ss = r.secStruct == SecondaryStructure::kHelix   ? 'H'
+                      : r.secStruct == SecondaryStructure::kSheet ? 'E'
+                                                                  : '-';
       std::cout << s.ChainName(k) << '\t' << r.resSeq
                 << (r.iCode == ' ' || r.iCode == '\0' ? "" : std::string(1, r.iCode)) << '\t' << r.name
                 << '\t' << ss << '\n';

@@ -78,10 +78,10 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
 // The window scan's 3-line layout needs its models: one per record, its residues flagged.
 int RunThreeLineWindow(const Spanner2DArgs& args, CTessmolDoc& doc) {
   const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
-    const Structure& s = model.structure;
+    const std::vector<ResidueMembrane>& flags = model.transmembrane.residues;
     std::vector<TmSegment> segments;
-    for (int32_t at = 0; at < static_cast<int32_t>(s.residues.size()); ++at) {
-      if (!s.residues[at].transmembrane) continue;
+    for (int32_t at = 0; at < static_cast<int32_t>(flags.size()); ++at) {
+      if (!flags[at].transmembrane) continue;
       if (segments.empty() || segments.back().last != at - 1) segments.push_back({at, at, true});
       segments.back().last = at;
     }
@@ -106,7 +106,7 @@ struct ModelCharts {
         ChartPath(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
     ++charted;
     if (const FileStatus status =
-            WriteChartFile(model.structure, ChartTitle(model.fileName, doc), path, width, height, options);
+            WriteChartFile(model, ChartTitle(model.fileName, doc), path, width, height, options);
         !status) {
       std::cerr << status.Describe() << '\n';
       written = false;

@@ -14,18 +14,21 @@ namespace tessmol {
 
 namespace {
 
-double Value(const Residue& r, BFactorValue which) {
+double Value(const Protein& protein, size_t i, BFactorValue which) {
+  const Residue& r = protein.structure.residues[i];
+  const ResidueSurface& surface = protein.surface.residues[i];
+  const ResidueScore& scores = protein.scores.residues[i];
   switch (which) {
     case BFactorValue::kOverall:
-      return r.overallScore;
+      return scores.overallScore;
     case BFactorValue::kSolvent:
-      return r.solventScore;
+      return scores.solventScore;
     case BFactorValue::kKavelin:
-      return r.kavelinScore;
+      return scores.kavelinScore;
     case BFactorValue::kSasa:
-      return static_cast<double>(r.mainSASA) + r.sideSASA;
+      return static_cast<double>(surface.mainSASA) + surface.sideSASA;
     case BFactorValue::kTransmembrane:
-      return r.transmembrane ? 1.0 : 0.0;
+      return protein.transmembrane.residues[i].transmembrane ? 1.0 : 0.0;
   }
   return 0.0;
 }
@@ -112,9 +115,10 @@ void WriteMmcif(std::ostream& out, const Structure& s, const std::vector<double>
 
 }  // namespace
 
-std::vector<double> ResidueValues(const Structure& s, BFactorValue which, int window) {
+std::vector<double> ResidueValues(const Protein& protein, BFactorValue which, int window) {
+  const Structure& s = protein.structure;
   std::vector<double> values(s.residues.size(), 0.0);
-  for (size_t i = 0; i < s.residues.size(); ++i) values[i] = Value(s.residues[i], which);
+  for (size_t i = 0; i < s.residues.size(); ++i) values[i] = Value(protein, i, which);
   if (window <= 1) return values;
   // The chart's window: for an even width one more residue behind than ahead.
   const int behind = window / 2, ahead = window % 2 == 1 ? window / 2 : window / 2 - 1;
@@ -195,7 +199,7 @@ FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m,
 }
 
 FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window) {
-  const std::vector<double> values = ResidueValues(protein.structure, which, window);
+  const std::vector<double> values = ResidueValues(protein, which, window);
   const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {

@@ -14,7 +14,7 @@ enum class BFactorValue { kOverall, kSolvent, kKavelin, kSasa, kTransmembrane };
 
 // The value of each residue, averaged over `window` residues centred on it (cut at the
 // chain's ends, as the chart averages) when window is above 1.
-std::vector<double> ResidueValues(const Structure& structure, BFactorValue which, int window);
+std::vector<double> ResidueValues(const Protein& protein, BFactorValue which, int window);
 
 // Writes PDB, or mmCIF when the path ends in ".cif" (through gemmi). Heteroatoms are
 // written with a B-factor of 0.

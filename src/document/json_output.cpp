@@ -11,26 +11,29 @@ double Compatible(float expected) {
   return static_cast<double>(expected) * static_cast<double>(0.45f);
 }
 
-nlohmann::json ResidueJson(const Structure& s, size_t i) {
+nlohmann::json ResidueJson(const Protein& protein, size_t i) {
+  const Structure& s = protein.structure;
   const Residue& r = s.residues[i];
+  const ResidueSurface& surface = protein.surface.residues[i];
+  const ResidueScore& scores = protein.scores.residues[i];
   nlohmann::json j = {
       {"index", i},
       {"name", r.name},
       {"chain", s.ChainNameOfResidue(i)},
       {"number", r.resSeq},
       {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
-      {"area_buried", r.areaBuried},
-      {"fraction_polar", r.fractionPolar},
-      {"kavelin_fp", r.kavelinFP},
-      {"category", r.profEnv},
-      {"kavelin_category", r.kavelinEnv},
-      {"main_sasa", r.mainSASA},
-      {"side_sasa", r.sideSASA},
-      {"sasa", r.sideSASA + r.mainSASA},
-      {"solvent_score", r.solventScore},
-      {"kavelin_score", r.kavelinScore},
-      {"overall_score", r.overallScore},
-      {"transmembrane", r.transmembrane}};
+      {"area_buried", surface.areaBuried},
+      {"fraction_polar", surface.fractionPolar},
+      {"kavelin_fp", surface.kavelinFP},
+      {"category", scores.profEnv},
+      {"kavelin_category", scores.kavelinEnv},
+      {"main_sasa", surface.mainSASA},
+      {"side_sasa", surface.sideSASA},
+      {"sasa", surface.sideSASA + surface.mainSASA},
+      {"solvent_score", scores.solventScore},
+      {"kavelin_score", scores.kavelinScore},
+      {"overall_score", scores.overallScore},
+      {"transmembrane", protein.transmembrane.residues[i].transmembrane}};
   return j;
 }
 
@@ -49,7 +52,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"last_number", any ? s.residues[c.lastResidue].resSeq : 0}});
   }
   nlohmann::json segments = nlohmann::json::array();
-  for (const TransmembraneDomain& d : TransmembraneDomains(s)) {
+  for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     segments.push_back({{"chain", d.chain},
                         {"first_number", d.firstResSeq},
                         {"last_number", d.lastResSeq},
@@ -61,8 +64,8 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"chain_count", s.chains.size()},
                       {"chains", chains},
                       {"residue_count", s.residues.size()},
-                      {"total_sasa", s.totalSASA},
-                      {"average_score", s.averageScore},
+                      {"total_sasa", protein.surface.totalSASA},
+                      {"average_score", protein.scores.averageScore},
                       {"transmembrane_segments", segments}};
   if (row != nullptr) {
     j["expected_score"] = row->expectedScore;
@@ -72,7 +75,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   }
   if (residues) {
     nlohmann::json rows = nlohmann::json::array();
-    for (size_t i = 0; i < s.residues.size(); ++i) rows.push_back(ResidueJson(s, i));
+    for (size_t i = 0; i < s.residues.size(); ++i) rows.push_back(ResidueJson(protein, i));
     j["residues"] = rows;
   }
   return j;

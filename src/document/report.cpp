@@ -6,16 +6,18 @@
 
 namespace tessmol {
 
-std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& s) {
+std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   // The same runs as TransmembraneSegments: a numbering jump ends one.
+  const Structure& s = protein.structure;
+  const std::vector<ResidueMembrane>& flags = protein.transmembrane.residues;
   std::vector<TransmembraneDomain> domains;
   for (size_t i = 0; i < s.residues.size(); ++i) {
     const Residue& r = s.residues[i];
-    if (!r.transmembrane) continue;
-    if (i > 0 && s.residues[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
+    if (!flags[i].transmembrane) continue;
+    if (i > 0 && flags[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
       domains.back().lastResSeq = r.resSeq;
     } else {
-      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, r.tmTopology});
+      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, flags[i].tmTopology});
     }
   }
   return domains;
@@ -28,13 +30,13 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "",
       "Number of chains: " + std::to_string(s.chains.size()),
       "Number of Residues: " + std::to_string(s.residues.size()),
-      "Total Solvent Accessible Surface Area: " + FormatFixed(s.totalSASA),
-      "Average Residue Score: " + FormatFixed(s.averageScore),
+      "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA),
+      "Average Residue Score: " + FormatFixed(protein.scores.averageScore),
       "",
       "Predicted Transmembrane Domains:",
       "           Chain           Residues",
   };
-  for (const TransmembraneDomain& d : TransmembraneDomains(s)) {
+  for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
                     "  -  " + std::to_string(d.lastResSeq) +
@@ -88,39 +90,42 @@ const std::vector<std::string>& ResidueTableHeadings() {
   return headings;
 }
 
-std::vector<std::string> ResidueTableRow(const Structure& structure, size_t index) {
+std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
+  const Structure& structure = protein.structure;
   const Residue& r = structure.residues[index];
-  const float sasa = r.sideSASA + r.mainSASA;
+  const ResidueSurface& surface = protein.surface.residues[index];
+  const ResidueScore& scores = protein.scores.residues[index];
+  const float sasa = surface.sideSASA + surface.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
   return {std::to_string(index),
           r.name,
           structure.ChainNameOfResidue(index),
           std::to_string(r.resSeq),
-          FormatFixed(r.areaBuried),
-          FormatFixed(r.fractionPolar),
-          FormatFixed(r.kavelinFP),
-          std::to_string(r.profEnv),
-          std::to_string(r.kavelinEnv),
-          FormatFixed(r.mainSASA),
-          FormatFixed(r.sideSASA),
+          FormatFixed(surface.areaBuried),
+          FormatFixed(surface.fractionPolar),
+          FormatFixed(surface.kavelinFP),
+          std::to_string(scores.profEnv),
+          std::to_string(scores.kavelinEnv),
+          FormatFixed(surface.mainSASA),
+          FormatFixed(surface.sideSASA),
           FormatFixed(sasa),
-          FormatFixed(r.solventScore),
-          FormatFixed(r.kavelinScore),
-          FormatFixed(r.overallScore),
-          r.transmembrane ? "1" : "0"};
+          FormatFixed(scores.solventScore),
+          FormatFixed(scores.kavelinScore),
+          FormatFixed(scores.overallScore),
+          protein.transmembrane.residues[index].transmembrane ? "1" : "0"};
 }
 
 }  // namespace tessmol
 
 namespace tessmol {
 
-void WriteResidueTable(std::ostream& out, const Structure& structure) {
+void WriteResidueTable(std::ostream& out, const Protein& protein) {
   auto line = [&](const std::vector<std::string>& cells) {
     for (size_t i = 0; i < cells.size(); ++i) out << (i ? "\t" : "") << cells[i];
     out << '\n';
   };
   line(ResidueTableHeadings());
-  for (size_t i = 0; i < structure.residues.size(); ++i) line(ResidueTableRow(structure, i));
+  for (size_t i = 0; i < protein.structure.residues.size(); ++i) line(ResidueTableRow(protein, i));
 }
 
 }  // namespace tessmol

@@ -27,16 +27,16 @@ struct TransmembraneDomain {
   int8_t topology = 0;  // of its first residue: > 0 N-terminal end inside, < 0 outside, 0 unknown
 };
 
-// The runs of Structure::TransmembraneSegments, with their chains' names and orientation.
-std::vector<TransmembraneDomain> TransmembraneDomains(const Structure& structure);
+// The runs of Protein::TransmembraneSegments, with their chains' names and orientation.
+std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein);
 
 // The sixteen column headings of the residue table.
 const std::vector<std::string>& ResidueTableHeadings();
 
 // The sixteen cells of residue `index`.
-std::vector<std::string> ResidueTableRow(const Structure& structure, size_t index);
+std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index);
 
 // The headings and every residue's row as tab-separated lines.
-void WriteResidueTable(std::ostream& out, const Structure& structure);
+void WriteResidueTable(std::ostream& out, const Protein& protein);
 
 }  // namespace tessmol

@@ -118,18 +118,21 @@ void WriteRange(RecordBuffer& out, const char* keyword, const SecondaryRange& ra
 
 constexpr size_t kAtomsForTwoWriters = 20000;
 
-void WriteAtoms(RecordBuffer& out, const Structure& s, size_t begin, size_t end) {
+void WriteAtoms(RecordBuffer& out, const Protein& p, size_t begin, size_t end) {
   for (size_t i = begin; i < end; ++i) {
-    const Atom& a = s.atoms[i];
+    const Atom& a = p.structure.atoms[i];
+    const AtomSurface& surface = p.surface.atoms[i];
     out << "ATOM\t" << Name(a.name) << '\t' << ChainChar(a.chainId) << '\t' << a.index << '\t' << a.serial
-        << '\t' << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t' << a.atomClass
-        << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t' << Num(a.sasa) << '\t'
-        << (a.polar ? 1 : 0) << '\t' << a.contactPoints << '\t' << a.polarPoints << '\n';
+        << '\t' << Num(a.x) << '\t' << Num(a.y) << '\t' << Num(a.z) << '\t' << a.resSeq << '\t'
+        << static_cast<int32_t>(a.atomClass) << '\t' << Num(a.radius) << '\t' << Num(a.sphereArea) << '\t'
+        << Num(surface.sasa) << '\t' << (a.polar ? 1 : 0) << '\t' << surface.contactPoints << '\t'
+        << surface.polarPoints << '\n';
   }
 }
 
 // The atom records, in order.
-void WriteAtomRecords(RecordBuffer& out, const Structure& s) {
+void WriteAtomRecords(RecordBuffer& out, const Protein& p) {
+  const Structure& s = p.structure;
   // A large structure's atom records are formatted on two threads, in pairs of blocks: a
   // second thread formats each pair's second block while this one formats the first,
   // and the two go out in order. Only one block is held apart at a time. Measured on a
@@ -139,7 +142,7 @@ void WriteAtomRecords(RecordBuffer& out, const Structure& s) {
   // records to those of the same atoms written on one thread.
   const size_t count = s.atoms.size();
   if (count < kAtomsForTwoWriters) {
-    WriteAtoms(out, s, 0, count);
+    WriteAtoms(out, p, 0, count);
   } else {
     constexpr size_t kBlock = 4096;
     RecordBuffer other;
@@ -149,12 +152,12 @@ void WriteAtomRecords(RecordBuffer& out, const Structure& s) {
       std::exception_ptr failed;
       std::thread helper([&] {
         try {
-          WriteAtoms(other, s, middle, last);
+          WriteAtoms(other, p, middle, last);
         } catch (...) {
           failed = std::current_exception();
         }
       });
-      WriteAtoms(out, s, first, middle);
+      WriteAtoms(out, p, first, middle);
       helper.join();
       if (failed) std::rethrow_exception(failed);
       out << other.text();
@@ -162,9 +165,10 @@ void WriteAtomRecords(RecordBuffer& out, const Structure& s) {
   }
 }
 
-void WriteRecords(std::ostream& stream, const Structure& s) {
+void WriteRecords(std::ostream& stream, const Protein& p) {
+  const Structure& s = p.structure;
   RecordBuffer out(stream);
-  out << "STRUCTURE\t" << Num(s.totalSASA) << '\t' << Num(s.averageScore) << '\n';
+  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore) << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
     out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
@@ -177,22 +181,28 @@ void WriteRecords(std::ostream& stream, const Structure& s) {
   for (const FloatPair& p : s.xyzExtremities) {
     out << "XYZEX\t" << Num(p.f1) << '\t' << Num(p.f2) << '\n';
   }
-  for (const Residue& r : s.residues) {
+  for (size_t k = 0; k < s.residues.size(); ++k) {
+    const Residue& r = s.residues[k];
+    const ResidueSurface& surface = p.surface.residues[k];
+    const ResidueScore& scores = p.scores.residues[k];
+    const ResidueMembrane& membrane = p.transmembrane.residues[k];
     // Residue numbers are written signed, so negative numbers read back unchanged.
     out << "RESIDUE\t" << Name(r.name) << '\t' << r.resSeq << '\t' << ChainChar(r.chainId) << '\t' << r.cIndex
-        << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << r.contactPoints << '\t'
-        << r.secStruct << '\t' << r.polarPoints << '\t' << Num(r.mainSASA) << '\t' << Num(r.sideSASA) << '\t'
-        << Num(r.areaBuried) << '\t' << Num(r.fractionPolar) << '\t' << Num(r.kavelinFP) << '\t' << r.profEnv
-        << '\t' << r.kavelinEnv << '\t' << Num(r.solventScore) << '\t' << Num(r.kavelinScore) << '\t'
-        << Num(r.overallScore) << '\t' << (r.transmembrane ? 1 : 0) << '\t' << r.type;
+        << '\t' << r.caIndex << '\t' << r.nIndex << '\t' << r.oIndex << '\t' << surface.contactPoints << '\t'
+        << static_cast<int32_t>(r.secStruct) << '\t' << surface.polarPoints << '\t' << Num(surface.mainSASA)
+        << '\t' << Num(surface.sideSASA) << '\t' << Num(surface.areaBuried) << '\t'
+        << Num(surface.fractionPolar) << '\t' << Num(surface.kavelinFP) << '\t' << scores.profEnv << '\t'
+        << scores.kavelinEnv << '\t' << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t'
+        << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
+        << static_cast<int32_t>(r.type);
     // The segment's orientation, where a method gave one, as a 24th field.
-    if (r.tmTopology != 0) out << '\t' << static_cast<int>(r.tmTopology);
+    if (membrane.tmTopology != 0) out << '\t' << static_cast<int>(membrane.tmTopology);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
     out << '\n';
   }
-  WriteAtomRecords(out, s);
+  WriteAtomRecords(out, p);
   out << "END";
 }
 
@@ -278,32 +288,34 @@ SecondaryRange ReadRange(const std::vector<std::string>& f, NumberReader& n) {
   return {n.Int(2, "first residue number"), n.Int(3, "last residue number"), ChainField(f, 1)};
 }
 
-Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n) {
+Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueSurface& surface,
+                    ResidueScore& scores, ResidueMembrane& membrane) {
   Residue r(NameField(f, 1), n.Int(2, "residue number"), ChainField(f, 3));
   r.cIndex = n.Int(4, "C index");
   r.caIndex = n.Int(5, "CA index");
   r.nIndex = n.Int(6, "N index");
   r.oIndex = n.Int(7, "O index");
-  r.contactPoints = n.Int(8, "contact points");
-  r.secStruct = n.Int(9, "secondary structure");
-  r.polarPoints = n.Int(10, "polar points");
-  r.mainSASA = n.Area(11, "main-chain area");
-  r.sideSASA = n.Area(12, "side-chain area");
-  r.areaBuried = n.Real(13, "area buried", -kMaxArea, kMaxArea);
-  r.fractionPolar = n.Real(14, "fraction polar", 0.0, 1.0);
-  r.kavelinFP = n.Real(15, "KAVELIN fraction polar", -kMaxArea, kMaxArea);
-  r.profEnv = n.Int(16, "environment");
-  r.kavelinEnv = n.Int(17, "KAVELIN environment");
-  r.solventScore = n.Score(18, "Profiles-3D score");
-  r.kavelinScore = n.Score(19, "KAVELIN score");
-  r.overallScore = n.Score(20, "overall score");
-  r.transmembrane = n.Int(21, "transmembrane flag") != 0;
-  r.type = n.Int(22, "residue type");
-  r.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
+  surface.contactPoints = n.Int(8, "contact points");
+  // Any number is kept as it was written: one outside the enumeration scores as coil.
+  r.secStruct = static_cast<SecondaryStructure>(n.Int(9, "secondary structure"));
+  surface.polarPoints = n.Int(10, "polar points");
+  surface.mainSASA = n.Area(11, "main-chain area");
+  surface.sideSASA = n.Area(12, "side-chain area");
+  surface.areaBuried = n.Real(13, "area buried", -kMaxArea, kMaxArea);
+  surface.fractionPolar = n.Real(14, "fraction polar", 0.0, 1.0);
+  surface.kavelinFP = n.Real(15, "KAVELIN fraction polar", -kMaxArea, kMaxArea);
+  scores.profEnv = n.Int(16, "environment");
+  scores.kavelinEnv = n.Int(17, "KAVELIN environment");
+  scores.solventScore = n.Score(18, "Profiles-3D score");
+  scores.kavelinScore = n.Score(19, "KAVELIN score");
+  scores.overallScore = n.Score(20, "overall score");
+  membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
+  r.type = static_cast<ResidueType>(n.Int(22, "residue type"));
+  membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
   return r;
 }
 
-Atom ReadAtom(const std::vector<std::string>& f, NumberReader& n) {
+Atom ReadAtom(const std::vector<std::string>& f, NumberReader& n, AtomSurface& surface) {
   Atom a;
   a.name = NameField(f, 1);
   a.chainId = ChainField(f, 2);
@@ -313,10 +325,10 @@ Atom ReadAtom(const std::vector<std::string>& f, NumberReader& n) {
   a.y = n.Coordinate(6, "y");
   a.z = n.Coordinate(7, "z");
   a.resSeq = n.Int(8, "residue number");
-  a.atomClass = n.Int(9, "atom class");
+  a.atomClass = static_cast<AtomClass>(n.Int(9, "atom class"));
   a.radius = n.Real(10, "radius", 0.0, kMaxRadius);
   a.sphereArea = n.Area(11, "sphere area");
-  a.sasa = n.Area(12, "accessible area");
+  surface.sasa = n.Area(12, "accessible area");
   a.polar = n.Int(13, "polar flag") != 0;
   return a;
 }
@@ -354,21 +366,24 @@ std::string MissingReference(const Structure& s) {
 
 }  // namespace
 
-void WriteResult(const Structure& structure, std::ostream& out) {
-  WriteRecords(out, structure);
+void WriteResult(const Protein& protein, std::ostream& out) {
+  WriteRecords(out, protein);
 }
 
-FileStatus WriteResult(const Structure& structure, const std::string& path) {
-  return WriteFileAtomically(path, [&](std::ostream& out) { WriteRecords(out, structure); });
+FileStatus WriteResult(const Protein& protein, const std::string& path) {
+  return WriteFileAtomically(path, [&](std::ostream& out) { WriteRecords(out, protein); });
 }
 
-FileStatus ReadResult(Structure& structure, const std::string& path) {
+FileStatus ReadResult(Protein& protein, const std::string& path) {
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
-  return ReadResult(structure, in, path);
+  return ReadResult(protein, in, path);
 }
 
-FileStatus ReadResult(Structure& structure, std::istream& in, const std::string& name) {
+FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& name) {
+  Structure& structure = protein.structure;
+  SurfaceResult& surface = protein.surface;
+  ScoreResult& scores = protein.scores;
   int lineNumber = 0;
   size_t box = 0;
   std::string line;
@@ -382,8 +397,8 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
     NumberReader n(f);
     if (keyword == "STRUCTURE") {
       if (tooShort(f, 3)) return formatError("STRUCTURE record with too few fields");
-      structure.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
-      structure.averageScore = n.Score(2, "average score");
+      surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
+      scores.averageScore = n.Score(2, "average score");
     } else if (keyword == "CHAIN") {
       if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
       structure.chains.push_back({n.Int(2, "first residue"), n.Int(3, "last residue"), ChainField(f, 1)});
@@ -401,15 +416,18 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
                                          n.Coordinate(2, "greatest coordinate")};
     } else if (keyword == "ATOM") {
       if (tooShort(f, 16)) return formatError("ATOM record with too few fields");
-      structure.atoms.push_back(ReadAtom(f, n));
-      if ((!CountField(n, 14, structure.atoms.back().contactPoints) ||
-           !CountField(n, 15, structure.atoms.back().polarPoints)) &&
+      AtomSurface& atomSurface = surface.atoms.emplace_back();
+      structure.atoms.push_back(ReadAtom(f, n, atomSurface));
+      if ((!CountField(n, 14, atomSurface.contactPoints) || !CountField(n, 15, atomSurface.polarPoints)) &&
           n.error().empty()) {
         return formatError("ATOM record with a negative point count");
       }
     } else if (keyword == "RESIDUE") {
       if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
-      Residue residue = ReadResidue(f, n);
+      ResidueSurface residueSurface;
+      ResidueScore residueScores;
+      ResidueMembrane residueMembrane;
+      Residue residue = ReadResidue(f, n, residueSurface, residueScores, residueMembrane);
       if (!n.error().empty()) return formatError("RESIDUE record: " + n.error());
       ++lineNumber;
       if (!ReadLine(in, line)) break;  // the end of the file is reported below
@@ -422,6 +440,9 @@ FileStatus ReadResult(Structure& structure, std::istream& in, const std::string&
       }
       if (!indices.error().empty()) return formatError("SIDECHAIN record: " + indices.error());
       structure.residues.push_back(std::move(residue));
+      surface.residues.push_back(residueSurface);
+      scores.residues.push_back(residueScores);
+      protein.transmembrane.residues.push_back(residueMembrane);
     } else if (keyword == "END") {
       if (const std::string missing = MissingReference(structure); !missing.empty())
         return formatError(missing);

@@ -21,28 +21,29 @@ bool CTessmolDoc::AnalyseModel(Protein& model, SurfacePoints* points) {
   SasaSettings sasa;
   sasa.threads = settings_.threads;
   sasa.log = state_.logFile();
+  std::optional<SurfaceResult> surface;
   if (points == nullptr) {
-    if (!CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa))
-      return false;
+    surface = CalculateSASA(model, settings_.sasaResolution, state_.programFolder(), feedback_, sasa);
   } else {
     // The run's point set, read and grouped for its first model.
     if (points->empty())
       *points = ReadSurfacePoints(settings_.sasaResolution, state_.programFolder(), feedback_);
-    if (points->empty() || !CalculateSASA(model, *points, feedback_, sasa)) return false;
+    if (!points->empty()) surface = CalculateSASA(model, *points, feedback_, sasa);
   }
-  ScoreResidues(model, state_.scoringTable);
+  model.neighbourGrid.reset();
+  if (!surface) return false;
+  model.surface = std::move(*surface);
+  model.scores = ScoreResidues(model.structure, model.surface, state_.scoringTable);
+  model.transmembrane = TransmembraneResult::None(model.structure.residues.size());
   return true;
 }
 
 namespace {
 
-// Marks a chain's residues from `first` by the segments, with their orientation.
-void MarkSegments(std::vector<Residue>& residues, int32_t first, int32_t count,
+// Marks a chain's `count` residues from `first` by the segments, with their orientation.
+void MarkSegments(std::vector<ResidueMembrane>& residues, int32_t first, int32_t count,
                   const std::vector<TmSegment>& segments) {
-  for (int32_t i = 0; i < count; ++i) {
-    residues[first + i].transmembrane = false;
-    residues[first + i].tmTopology = 0;
-  }
+  for (int32_t i = 0; i < count; ++i) residues[first + i] = {};
   for (const TmSegment& s : segments) {
     for (int i = s.first; i <= s.last; ++i) {
       residues[first + i].transmembrane = true;
@@ -60,8 +61,10 @@ bool CTessmolDoc::SegmentParamsReady() {
   return false;
 }
 
-void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScores) const {
+TransmembraneResult CTessmolDoc::SegmentStructure(const Structure& structure,
+                                                  const ScoreResult* scores) const {
   const SegmentParams& p = state_.segmentParams;
+  TransmembraneResult result = TransmembraneResult::None(structure.residues.size());
   for (const Chain& chain : structure.chains) {
     // A gap in the numbering is a stretch the structure does not have: no segment spans it.
     for (int32_t first = chain.firstResidue; first >= 0 && first <= chain.lastResidue;) {
@@ -69,14 +72,16 @@ void CTessmolDoc::SegmentStructure(Structure& structure, bool withStructureScore
       while (last < chain.lastResidue &&
              structure.residues[last + 1].resSeq - structure.residues[last].resSeq <= 1)
         ++last;
-      SegmentPiece(structure, first, last, withStructureScores, p);
+      SegmentPiece(structure, first, last, scores, p, result);
       first = last + 1;
     }
   }
+  return result;
 }
 
-void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last, bool withStructureScores,
-                               const SegmentParams& p) const {
+void CTessmolDoc::SegmentPiece(const Structure& structure, int32_t first, int32_t last,
+                               const ScoreResult* scores, const SegmentParams& p,
+                               TransmembraneResult& result) const {
   const int32_t count = last - first + 1;
   std::vector<int> types;
   bool polypeptide = false;
@@ -85,22 +90,22 @@ void CTessmolDoc::SegmentPiece(Structure& structure, int32_t first, int32_t last
     polypeptide = polypeptide || structure.residues[i].type < kResidueTypeCount;
   }
   if (count < p.minLength || !polypeptide) {
-    MarkSegments(structure.residues, first, count, {});
+    MarkSegments(result.residues, first, count, {});
     return;
   }
   std::vector<float> evidence;
-  if (withStructureScores) {
+  if (scores != nullptr) {
     // The structure's own evidence: how much better each residue scores as if in the
     // bilayer than in its place in water, both as log-odds.
     for (int32_t i = first; i <= last; ++i) {
-      const Residue& r = structure.residues[i];
+      const ResidueScore& r = scores->residues[i];
       evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
     }
   }
   std::vector<TmSegment> segments =
-      BestSegments(MakeTracks(types, p, withStructureScores ? &evidence : nullptr), p);
+      BestSegments(MakeTracks(types, p, scores != nullptr ? &evidence : nullptr), p);
   if (p.topologyWeight == 0.0f) OrientSegments(types, segments);
-  MarkSegments(structure.residues, first, count, segments);
+  MarkSegments(result.residues, first, count, segments);
 }
 
 bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
@@ -111,20 +116,15 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   if (settings_.tmMethod != TmMethod::kSlab) protein_.membrane.reset();
   if (settings_.tmMethod == TmMethod::kSegments) {
     if (!SegmentParamsReady()) return false;
-    SegmentStructure(protein_.structure, true);
+    protein_.transmembrane = SegmentStructure(protein_.structure, &protein_.scores);
     return FinishSpanner3D();
   }
   if (settings_.tmMethod == TmMethod::kSlab) {
     const std::optional<MembranePlacement> slab = PlaceMembraneOnStructure();
-    for (Residue& r : protein_.structure.residues) {
-      r.transmembrane = false;
-      r.tmTopology = 0;
-    }
+    protein_.transmembrane = TransmembraneResult::None(protein_.structure.residues.size());
     for (const SlabSegment& segment : slab->segments) {
-      for (int32_t i = segment.first; i <= segment.last; ++i) {
-        protein_.structure.residues[i].transmembrane = true;
-        protein_.structure.residues[i].tmTopology = segment.nInside ? 1 : -1;
-      }
+      for (int32_t i = segment.first; i <= segment.last; ++i)
+        protein_.transmembrane.residues[i] = {true, static_cast<int8_t>(segment.nInside ? 1 : -1)};
     }
     return FinishSpanner3D();
   }
@@ -136,15 +136,15 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   // the real structure have nothing to do with an ideal helix: they stay out.
   model.ignoreHeteroAtoms = true;
   if (!AnalyseModel(model)) return false;
-  ScanTransmembrane(model, settings_.spanner2DParams);
+  const TransmembraneResult scanned =
+      ScanTransmembrane(model.structure, model.surface, model.scores, settings_.spanner2DParams);
   // A missing template was reported: the flags come from a model lacking side chains.
   const bool complete = builder.missingTemplates.empty();
 
-  std::vector<Residue>& residues = protein_.structure.residues;
-  for (size_t i = 0; i < residues.size() && i < model.structure.residues.size(); ++i) {
-    residues[i].transmembrane = model.structure.residues[i].transmembrane;
-    residues[i].tmTopology = 0;
-  }
+  // The model has the structure's residues in order; the scan gives no orientation.
+  std::vector<ResidueMembrane>& residues = protein_.transmembrane.residues;
+  for (size_t i = 0; i < residues.size() && i < scanned.residues.size(); ++i)
+    residues[i] = {scanned.residues[i].transmembrane, 0};
   return FinishSpanner3D() && complete;
 }
 
@@ -156,23 +156,23 @@ std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
   SlabSearch search;
   search.threads = settings_.threads;
   SilentFeedback quiet;
-  protein_.membrane = PlaceMembrane(protein_.structure, search, quiet);
+  protein_.membrane = PlaceMembrane(protein_.structure, protein_.surface, search, quiet);
   return protein_.membrane;
 }
 
 bool CTessmolDoc::FinishSpanner3D() {
-  SumScores(protein_);
+  SumScores(protein_.transmembrane, protein_.scores);
   // The flags go to the row's own result file, which the row, show and a double-click read.
   const bool hasRow =
       currentEntry_ && *currentEntry_ >= 0 && *currentEntry_ < static_cast<int>(entries_.size());
   const std::string path =
       hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
   bool ok = true;
-  if (const FileStatus written = WriteResult(protein_.structure, path); !written) {
+  if (const FileStatus written = WriteResult(protein_, path); !written) {
     feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, written));
     ok = false;
   } else if (hasRow) {
-    entries_[*currentEntry_].averageScore = protein_.structure.averageScore;
+    entries_[*currentEntry_].averageScore = protein_.scores.averageScore;
   }
   feedback_.DocumentChanged();
   return ok;
@@ -229,12 +229,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       model.fileName = BareName(path);
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
       if (!AnalyseModel(model, &points)) return false;
-      if (settings_.tmMethod == TmMethod::kSegments) {
-        SegmentStructure(model.structure, false);
-      } else {
-        ScanTransmembrane(model, settings_.spanner2DParams);
-      }
-      SumScores(model);
+      model.transmembrane =
+          settings_.tmMethod == TmMethod::kSegments
+              ? SegmentStructure(model.structure, nullptr)
+              : ScanTransmembrane(model.structure, model.surface, model.scores, settings_.spanner2DParams);
+      SumScores(model.transmembrane, model.scores);
       // The row's result file is the one the residues are stored in; one write serves both.
       if (const FileStatus written = AddSummaryEntry(model); !written) {
         feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));

@@ -142,11 +142,15 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   SasaSettings sasa;
   sasa.threads = threads;
   sasa.log = log;
-  if (!CalculateSASA(analysed, settings_.sasaResolution, state_.programFolder(), feedback, sasa)) {
-    return std::nullopt;
-  }
-  ScoreResidues(analysed, state_.scoringTable);
-  SumScores(analysed);
+  std::optional<SurfaceResult> surface =
+      CalculateSASA(analysed, settings_.sasaResolution, state_.programFolder(), feedback, sasa);
+  // The grid has served its one pass; a multiple analysis keeps many proteins at once.
+  analysed.neighbourGrid.reset();
+  if (!surface) return std::nullopt;
+  analysed.surface = std::move(*surface);
+  analysed.scores = ScoreResidues(analysed.structure, analysed.surface, state_.scoringTable);
+  analysed.transmembrane = TransmembraneResult::None(analysed.structure.residues.size());
+  SumScores(analysed.transmembrane, analysed.scores);
   return analysed;
 }
 
@@ -185,9 +189,8 @@ FileStatus CTessmolDoc::SaveShown(const std::string& path) {
   }
   const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0;
   FileStatus written =
-      table
-          ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_.structure); })
-          : WriteResult(protein_.structure, path);
+      table ? WriteFileAtomically(path, [&](std::ostream& out) { WriteResidueTable(out, protein_); })
+            : WriteResult(protein_, path);
   if (!written) feedback_.ShowMessage(written.Describe());
   return written;
 }
@@ -216,14 +219,14 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
 FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
   AnalysisEntry entry;
   entry.resultName = UniqueResultName(analysed.fileName);
-  entry.averageScore = analysed.structure.averageScore;
+  entry.averageScore = analysed.scores.averageScore;
   entry.scoreTableName = scoreTable_.fileName;
   entry.expectedScore =
       scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
   entries_.push_back(entry);
-  FileStatus written = pending != nullptr ? pending->Commit(entry.resultPath)
-                                          : WriteResult(analysed.structure, entry.resultPath);
+  FileStatus written =
+      pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
   if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, written));
   return written;
 }
@@ -256,10 +259,10 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
   }
   outcome.log = log.str();
   if (outcome.protein) {
-    const Structure& structure = outcome.protein->structure;
+    const Protein& analysed = *outcome.protein;
     try {
       outcome.result = PendingFile::Write(ResultFolder() + ResultNameFor(outcome.protein->fileName),
-                                          [&](std::ostream& out) { WriteResult(structure, out); });
+                                          [&](std::ostream& out) { WriteResult(analysed, out); });
     } catch (const std::bad_alloc&) {
       outcome.protein.reset();
       outcome.status = OutOfMemory(path);
@@ -280,7 +283,7 @@ void CTessmolDoc::AddListOutcome(size_t index, const std::string& path, ListOutc
   entries_.back().inputIndex = static_cast<int>(index);
   if (!written) report.unwritten.push_back(written);
   if (customTable) {
-    scoreTable_.AddStructure(outcome.protein->structure, path);  // the path as the user gave it
+    scoreTable_.AddStructure(*outcome.protein, path);  // the path as the user gave it
     scoreTable_.samples.back().order = static_cast<int64_t>(index);
   }
 }
@@ -346,15 +349,18 @@ std::string ResultReadMessage(const FileStatus& status) {
 bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   currentEntry_ = index;
   if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
-  Structure stored;
+  Protein stored;
   const FileStatus read = ReadResult(stored, entries_[index].resultPath);
   if (!read) {
     feedback_.ShowMessage(ResultReadMessage(read));
     return false;
   }
-  protein_.structure = std::move(stored);
+  protein_.structure = std::move(stored.structure);
+  protein_.surface = std::move(stored.surface);
+  protein_.scores = std::move(stored.scores);
+  protein_.transmembrane = std::move(stored.transmembrane);
   protein_.fileName = name;
-  SumScores(protein_);
+  SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
   return true;
 }
@@ -365,21 +371,21 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     if (index < 0 || index >= static_cast<int>(entries_.size())) continue;
     AnalysisEntry& entry = entries_[index];
     Protein rescored;
-    result.status = ReadResult(rescored.structure, entry.resultPath);
+    result.status = ReadResult(rescored, entry.resultPath);
     if (!result.status) {
       feedback_.ShowMessage(ResultReadMessage(result.status));
       return result;
     }
-    ScoreResidues(rescored, state_.scoringTable);
-    SumScores(rescored);
+    rescored.scores = ScoreResidues(rescored.structure, rescored.surface, state_.scoringTable);
+    SumScores(rescored.transmembrane, rescored.scores);
     // The row shows what is stored: it changes only once the file holds the new scores.
-    result.status = WriteResult(rescored.structure, entry.resultPath);
+    result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {
       feedback_.ShowMessage(result.status.Describe());
       return result;
     }
     const auto residues = static_cast<int32_t>(rescored.structure.residues.size());
-    entry.averageScore = rescored.structure.averageScore;
+    entry.averageScore = rescored.scores.averageScore;
     entry.scoreTableName = scoreTable_.fileName;
     entry.expectedScore = scoreTable_.ExpectedResidueScore(residues);
     ++result.done;

@@ -206,10 +206,10 @@ class CTessmolDoc {
   void AddListOutcome(size_t index, const std::string& path, ListOutcome&& outcome, bool customTable,
                       MultipleAnalysisReport& report);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
-  // flags and orientations from its sequence, and from its own scores when asked.
-  void SegmentStructure(Structure& structure, bool withStructureScores) const;
-  void SegmentPiece(Structure& structure, int32_t first, int32_t last, bool withStructureScores,
-                    const SegmentParams& params) const;
+  // flags and orientations from its sequence, and from its own scores when given.
+  TransmembraneResult SegmentStructure(const Structure& structure, const ScoreResult* scores) const;
+  void SegmentPiece(const Structure& structure, int32_t first, int32_t last, const ScoreResult* scores,
+                    const SegmentParams& params, TransmembraneResult& result) const;
   bool SegmentParamsReady();
   // Spanner3D's end: rescoring, the row and its result file.
   bool FinishSpanner3D();

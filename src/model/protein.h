@@ -1,5 +1,6 @@
-// What a document holds for one loaded file: the structure, the name of the file it
-// came from, and whether heteroatoms take part in the analysis.
+// What a document holds for one loaded file: the structure as read, the name of the file
+// it came from, whether heteroatoms take part in the analysis, and beside the structure
+// what each analysis stage returned for it.
 #pragma once
 
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "base/feedback.h"
+#include "model/analysis_results.h"
 #include "model/membrane.h"
 #include "model/neighbour_grid.h"
 #include "model/structure.h"
@@ -17,10 +19,21 @@ struct Protein {
   Structure structure;
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
+  SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
+  ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
+  TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it
   // Where the membrane was placed on this structure, once it was.
   std::optional<MembranePlacement> membrane;
   // The atoms in their cells, from Load until the surface-area pass has used them.
   std::shared_ptr<const NeighbourGrid> neighbourGrid;
+
+  // Every maximal run of consecutive transmembrane residues, in residue order; a jump in
+  // the numbering (residues the structure lacks) ends a run. The scan never flags a
+  // chain's last residue, so no run it makes crosses into the next chain.
+  std::vector<SecondaryRange> TransmembraneSegments() const;
+
+  // Sizes every result record to the structure, all zero: the state before any analysis.
+  void ClearResults();
 
   // Places the atoms (and the heteroatoms unless ignored) in a grid of cubic cells, from
   // which the surface-area pass finds every atom's neighbours: the atoms whose expanded

@@ -310,7 +310,9 @@ bool ApplySecondaryStructure(Structure& structure, bool hadRecords, SecondaryStr
   structure.sheets.clear();
   for (size_t i = 0; i < ss.size(); ++i) {
     Residue& r = structure.residues[i];
-    r.secStruct = ss[i] == 'H' ? 1 : ss[i] == 'E' ? 0 : 2;
+    r.secStruct = ss[i] == 'H'   ? SecondaryStructure::kHelix
+                  : ss[i] == 'E' ? SecondaryStructure::kSheet
+                                 : SecondaryStructure::kCoil;
     if (ss[i] == '-') continue;
     // Runs of one state in one chain become the structure's ranges (for result files).
     std::vector<SecondaryRange>& ranges = ss[i] == 'H' ? structure.helices : structure.sheets;

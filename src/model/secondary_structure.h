@@ -23,8 +23,8 @@ enum class SecondaryStructureSource {
 // without a complete backbone (N, CA, C, O) are '-' and break the chain.
 std::string AssignSecondaryStructure(const Structure& structure);
 
-// Applies the source: when coordinates decide, every residue's secStruct (1 helix, 0
-// sheet, 2 neither) and the helix and sheet ranges are replaced. True when they did.
+// Applies the source: when coordinates decide, every residue's secStruct and the helix
+// and sheet ranges are replaced. True when they did.
 bool ApplySecondaryStructure(Structure& structure, bool hadRecords, SecondaryStructureSource source);
 
 }  // namespace tessmol

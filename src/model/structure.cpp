@@ -2,9 +2,9 @@
 
 namespace tessmol {
 
-int32_t ResidueTypeOf(std::string_view name) {
+ResidueType ResidueTypeOf(std::string_view name) {
   for (int32_t t = 0; t < kResidueTypeCount; ++t) {
-    if (kResidueNames[t] == name) return t;
+    if (kResidueNames[t] == name) return static_cast<ResidueType>(t);
   }
   return kUnknownResidueType;
 }
@@ -20,12 +20,13 @@ AtomClassInfo MakeClass(float vdw, bool polar) {
 
 }  // namespace
 
-AtomClassInfo AtomClassOf(int32_t atomClass) {
+AtomClassInfo AtomClassOf(AtomClass atomClass) {
   static const std::array<AtomClassInfo, kAtomClassCount> classes = {
       MakeClass(2.0f, false), MakeClass(1.5f, false),  MakeClass(1.85f, false), MakeClass(1.5f, true),
       MakeClass(1.4f, true),  MakeClass(1.85f, false), MakeClass(1.85f, false)};
-  if (atomClass < 0 || atomClass >= kAtomClassCount) return classes[0];
-  return classes[atomClass];
+  const auto index = static_cast<int32_t>(atomClass);
+  if (index < 0 || index >= kAtomClassCount) return classes[0];
+  return classes[index];
 }
 
 std::string Structure::ChainName(size_t k) const {
@@ -50,23 +51,6 @@ void Structure::OpenChain(int32_t firstResidue, char chainId) {
   chains.push_back({firstResidue, firstResidue, chainId});
 }
 
-std::vector<SecondaryRange> Structure::TransmembraneSegments() const {
-  std::vector<SecondaryRange> segments;
-  bool inside = false;
-  int32_t previous = 0;
-  for (const Residue& residue : residues) {
-    if (residue.transmembrane) {
-      // Residues the structure does not have (a jump in the numbering) end a run.
-      if (!inside || residue.resSeq - previous > 1)
-        segments.push_back({residue.resSeq, residue.resSeq, residue.chainId});
-      segments.back().lastResSeq = residue.resSeq;
-    }
-    inside = residue.transmembrane;
-    previous = residue.resSeq;
-  }
-  return segments;
-}
-
 void Structure::ExtendBox(const Atom& atom) {
   const float coords[3] = {atom.x, atom.y, atom.z};
   for (int axis = 0; axis < 3; ++axis) {
@@ -79,15 +63,16 @@ void Structure::ExtendBox(const Atom& atom) {
 namespace {
 
 // Class of a side-chain carbon (or any atom whose name starts with neither N nor O) by
-// the residue type: aromatic ring carbons are class 2, aliphatic carbons class 0, the
-// carbonyl-like carbons of the amides and acids and all of ALA class 1.
-int32_t SideChainCarbonClass(const std::string& name, int32_t type) {
+// the residue type: aromatic ring carbons, aliphatic carbons, and the small class for the
+// carbonyl-like carbons of the amides and acids and all of ALA.
+AtomClass SideChainCarbonClass(const std::string& name, ResidueType type) {
+  using enum AtomClass;
   switch (type) {
     case kTrp:
     case kPhe:
     case kTyr:
     case kHis:
-      return name == "CB" ? 0 : 2;
+      return name == "CB" ? kAliphaticCarbon : kAromaticCarbon;
     case kLeu:
     case kIle:
     case kVal:
@@ -95,21 +80,21 @@ int32_t SideChainCarbonClass(const std::string& name, int32_t type) {
     case kThr:
     case kSer:
     case kLys:
-      return 0;
+      return kAliphaticCarbon;
     case kMet:
-      return name == "SD" ? 5 : 0;
+      return name == "SD" ? kMethionineSulphur : kAliphaticCarbon;
     case kCys:
-      return name == "SG" ? 6 : 0;
+      return name == "SG" ? kCysteineSulphur : kAliphaticCarbon;
     case kGln:
     case kGlu:
-      return name == "CD" ? 1 : 0;
+      return name == "CD" ? kSmallCarbon : kAliphaticCarbon;
     case kAsn:
     case kAsp:
-      return name == "CG" ? 1 : 0;
+      return name == "CG" ? kSmallCarbon : kAliphaticCarbon;
     case kArg:
-      return name == "CZ" ? 2 : 0;
+      return name == "CZ" ? kAromaticCarbon : kAliphaticCarbon;
     default:  // GLY, ALA and every other name
-      return 1;
+      return kSmallCarbon;
   }
 }
 
@@ -118,23 +103,23 @@ int32_t SideChainCarbonClass(const std::string& name, int32_t type) {
 void AddAtomToResidue(Atom& atom, Residue& residue, int32_t index) {
   const std::string& name = atom.name;
   if (name == "N") {
-    atom.atomClass = 3;
+    atom.atomClass = AtomClass::kNitrogen;
     residue.nIndex = index;
   } else if (name == "CA") {
-    atom.atomClass = 0;
+    atom.atomClass = AtomClass::kAliphaticCarbon;
     residue.caIndex = index;
   } else if (name == "C") {
-    atom.atomClass = 1;
+    atom.atomClass = AtomClass::kSmallCarbon;
     residue.cIndex = index;
   } else if (name == "O") {
-    atom.atomClass = 4;
+    atom.atomClass = AtomClass::kOxygen;
     residue.oIndex = index;
   } else {
     residue.sideChain.push_back(index);
     if (!name.empty() && name[0] == 'O') {
-      atom.atomClass = 4;
+      atom.atomClass = AtomClass::kOxygen;
     } else if (!name.empty() && name[0] == 'N') {
-      atom.atomClass = 3;
+      atom.atomClass = AtomClass::kNitrogen;
     } else {
       atom.atomClass = SideChainCarbonClass(name, residue.type);
     }

@@ -14,7 +14,6 @@ namespace tessmol {
 // ---- code tables -------------------------------------------------------------------
 
 inline constexpr int kResidueTypeCount = 20;  // score table columns
-inline constexpr int kUnknownResidueType = 21;
 inline constexpr int kEnvironmentCount = 18;  // score table rows
 inline constexpr int kKavelinUnknownEnv = 18;
 inline constexpr float kProbeRadius = 1.4f;
@@ -37,6 +36,8 @@ inline constexpr std::array<std::string_view, kEnvironmentCount> kEnvironmentNam
     "B1a", "B1b", "B1", "B2a", "B2b", "B2", "B3a", "B3b", "B3",
     "P1a", "P1b", "P1", "P2a", "P2b", "P2", "Ea",  "Eb",  "E"};
 
+// Residue types: 0 to 19 the standard amino acids in score table order (plain values,
+// as they index every table), 21 every other name. Result files store the numbers.
 enum ResidueType : int32_t {
   kTrp = 0,
   kPhe,
@@ -57,11 +58,27 @@ enum ResidueType : int32_t {
   kAsp,
   kHis,
   kLys,
-  kArg
+  kArg,
+  kUnknownResidueType = 21
 };
 
-// Type code of a three-letter name, compared exactly; 21 for every other name.
-int32_t ResidueTypeOf(std::string_view name);
+// Type of a three-letter name, compared exactly; kUnknownResidueType for every other name.
+ResidueType ResidueTypeOf(std::string_view name);
+
+// A residue's secondary structure; result files store the numbers.
+enum class SecondaryStructure : int32_t { kSheet = 0, kHelix = 1, kCoil = 2 };
+
+// Protein atom classes, which set every atom's radius and polarity; result files store
+// the numbers.
+enum class AtomClass : int32_t {
+  kAliphaticCarbon = 0,    // CA and the carbons that carry hydrogens
+  kSmallCarbon = 1,        // the carbonyl C, carboxyl and amide carbons, ALA and GLY carbons
+  kAromaticCarbon = 2,     // ring carbons and the guanidinium carbon
+  kNitrogen = 3,           // polar
+  kOxygen = 4,             // polar
+  kMethionineSulphur = 5,  // SD
+  kCysteineSulphur = 6     // SG
+};
 
 struct AtomClassInfo {
   float vdwRadius;
@@ -70,9 +87,10 @@ struct AtomClassInfo {
   bool polar;
 };
 
-// Radius, sphere area and polarity of atom class 0 to 6. A class outside that range gets
-// the radius of class 0 and no polarity of its own (callers keep the atom's flag).
-AtomClassInfo AtomClassOf(int32_t atomClass);
+// Radius, sphere area and polarity of an atom class. A class outside the enumeration (a
+// result file may hold any number) gets the radius of class 0 and no polarity of its own
+// (callers keep the atom's flag).
+AtomClassInfo AtomClassOf(AtomClass atomClass);
 
 // ---- records -----------------------------------------------------------------------
 
@@ -116,14 +134,11 @@ struct Atom {
   int32_t serial = 0;
   float x = 0.0f, y = 0.0f, z = 0.0f;
   int32_t resSeq = 0;
-  int32_t atomClass = 0;
+  AtomClass atomClass = AtomClass::kAliphaticCarbon;
   float radius = 0.0f;
   float sphereArea = 0.0f;
-  float sasa = 0.0f;
   bool polar = false;
   bool hetero = false;
-  uint32_t contactPoints = 0;
-  uint32_t polarPoints = 0;
 };
 
 struct HetAtom : Atom {
@@ -140,29 +155,13 @@ struct Residue {
       : chainId(chain), resSeq(sequenceNumber), name(std::move(residueName)) {}
 
   char chainId = ' ';
-  int32_t secStruct = 2;  // 1 helix, 0 sheet, 2 neither
+  SecondaryStructure secStruct = SecondaryStructure::kCoil;
   int32_t resSeq = 0;
   char iCode = ' ';  // insertion code: 52, 52A and 52B are three residues
   std::string name;
-  bool transmembrane = false;
-  int8_t tmTopology = 0;  // in a segment running 1: inside to outside, -1: outside to inside, 0: unknown
   int32_t caIndex = -1, cIndex = -1, nIndex = -1, oIndex = -1;
   std::vector<int32_t> sideChain;
-  int32_t type = kUnknownResidueType;
-  int32_t polarPoints = 0;
-  int32_t contactPoints = 0;
-  float areaBuried = 0.0f;
-  float fractionPolar = 0.0f;
-  float kavelinFP = 0.0f;
-  float sideSASA = 0.0f;
-  float mainSASA = 0.0f;
-  int32_t profEnv = 0;
-  int32_t kavelinEnv = 0;
-  float solventScore = 0.0f;
-  float kavelinScore = 0.0f;
-  float overallScore = 0.0f;
-  float movingSolventScore = 0.0f;
-  float movingKavelinScore = 0.0f;
+  ResidueType type = kUnknownResidueType;
 
   bool HasMainChain() const { return caIndex >= 0 && cIndex >= 0 && nIndex >= 0 && oIndex >= 0; }
 };
@@ -177,9 +176,6 @@ struct Structure {
   // mmCIF names may be longer than the one character of chainId.
   std::vector<std::string> chainNames;
   std::vector<HetAtom> hetAtoms;
-  float totalSASA = 0.0f;
-  float averageScore = 0.0f;
-  float totalScore = 0.0f;
   std::array<FloatPair, 3> xyzExtremities{};
 
   // The atom behind a neighbour reference.
@@ -196,11 +192,6 @@ struct Structure {
   std::string ChainNameOfResidue(size_t index) const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
-
-  // Every maximal run of consecutive transmembrane residues, in residue order; a jump in
-  // the numbering (residues the structure lacks) ends a run. The scan never flags a
-  // chain's last residue, so no run it makes crosses into the next chain.
-  std::vector<SecondaryRange> TransmembraneSegments() const;
 
   // Widens xyzExtremities to take in the atom.
   void ExtendBox(const Atom& atom);

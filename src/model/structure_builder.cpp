@@ -36,9 +36,10 @@ bool StructureBuilder::RangeIndex::Contains(const std::vector<SecondaryRange>& r
   });
 }
 
-int32_t StructureBuilder::SecondaryStructureOf(char chainId, int32_t resSeq) {
-  if (sheetIndex_.Contains(s_.sheets, chainId, resSeq)) return 0;
-  return helixIndex_.Contains(s_.helices, chainId, resSeq) ? 1 : 2;
+SecondaryStructure StructureBuilder::SecondaryStructureOf(char chainId, int32_t resSeq) {
+  if (sheetIndex_.Contains(s_.sheets, chainId, resSeq)) return SecondaryStructure::kSheet;
+  return helixIndex_.Contains(s_.helices, chainId, resSeq) ? SecondaryStructure::kHelix
+                                                           : SecondaryStructure::kCoil;
 }
 
 bool IsHydrogen(const std::string& element, const std::string& field) {

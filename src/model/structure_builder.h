@@ -93,8 +93,8 @@ class StructureBuilder {
   // Where an atom of the open residue of that name is, or -1.
   int32_t AtomOfResidueNamed(const std::string& name) const;
   bool LiesOnAnAtomOfTheResidue(float x, float y, float z) const;
-  // Helix 1, sheet 0 (a sheet wins), else 2, by the file's ranges so far.
-  int32_t SecondaryStructureOf(char chainId, int32_t resSeq);
+  // Helix, sheet (a sheet wins) or coil, by the file's ranges so far.
+  SecondaryStructure SecondaryStructureOf(char chainId, int32_t resSeq);
 
   // The file's ranges ordered by chain, for typing residues as they are made: a large
   // structure has hundreds of ranges and thousands of residues. Made again when ranges

@@ -2,9 +2,11 @@
 
 namespace tessmol {
 
-int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secStruct) {
+int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStructure secStruct) {
   // The suffix: helix "a" (+0), sheet "b" (+1), neither (+2).
-  const int32_t suffix = secStruct == 1 ? 0 : secStruct == 0 ? 1 : 2;
+  const int32_t suffix = secStruct == SecondaryStructure::kHelix   ? 0
+                         : secStruct == SecondaryStructure::kSheet ? 1
+                                                                   : 2;
   int32_t base;
   if (areaBuried < kExposedLimit) {
     base = 15;  // E
@@ -20,29 +22,35 @@ int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secSt
   return base + suffix;
 }
 
-void ScoreResidues(Protein& protein, const ScoreValues& table) {
-  for (Residue& r : protein.structure.residues) {
-    r.profEnv = ClassifyEnvironment(r.areaBuried, r.fractionPolar, r.secStruct);
+ScoreResult ScoreResidues(const Structure& structure, const SurfaceResult& surface,
+                          const ScoreValues& table) {
+  ScoreResult scores;
+  scores.residues.resize(structure.residues.size());
+  for (size_t k = 0; k < structure.residues.size(); ++k) {
+    const Residue& r = structure.residues[k];
+    const ResidueSurface& burial = surface.residues[k];
+    ResidueScore& out = scores.residues[k];
+    out.profEnv = ClassifyEnvironment(burial.areaBuried, burial.fractionPolar, r.secStruct);
     if (r.type < 0 || r.type >= kResidueTypeCount) {
-      r.solventScore = 0.0f;
-      r.kavelinScore = 0.0f;
-      r.kavelinEnv = kKavelinUnknownEnv;
+      out.kavelinEnv = kKavelinUnknownEnv;
       continue;
     }
-    r.kavelinEnv = ClassifyEnvironment(kReferenceSideArea[r.type], r.kavelinFP, r.secStruct);
-    r.solventScore = table[r.profEnv * kResidueTypeCount + r.type];
-    r.kavelinScore = table[r.kavelinEnv * kResidueTypeCount + r.type];
+    out.kavelinEnv = ClassifyEnvironment(kReferenceSideArea[r.type], burial.kavelinFP, r.secStruct);
+    out.solventScore = table[out.profEnv * kResidueTypeCount + r.type];
+    out.kavelinScore = table[out.kavelinEnv * kResidueTypeCount + r.type];
   }
+  return scores;
 }
 
-void SumScores(Protein& protein) {
-  Structure& s = protein.structure;
-  s.totalScore = 0.0f;
-  for (Residue& r : s.residues) {
-    r.overallScore = r.transmembrane ? r.kavelinScore : r.solventScore;
-    s.totalScore += r.overallScore;
+void SumScores(const TransmembraneResult& transmembrane, ScoreResult& scores) {
+  scores.totalScore = 0.0f;
+  for (size_t k = 0; k < scores.residues.size(); ++k) {
+    ResidueScore& r = scores.residues[k];
+    r.overallScore = transmembrane.residues[k].transmembrane ? r.kavelinScore : r.solventScore;
+    scores.totalScore += r.overallScore;
   }
-  s.averageScore = s.residues.empty() ? 0.0f : s.totalScore / static_cast<float>(s.residues.size());
+  scores.averageScore =
+      scores.residues.empty() ? 0.0f : scores.totalScore / static_cast<float>(scores.residues.size());
 }
 
 }  // namespace tessmol

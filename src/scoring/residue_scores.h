@@ -1,7 +1,8 @@
 // Residue environments (Profiles-3D classes) and the two scores of every residue.
 #pragma once
 
-#include "model/protein.h"
+#include "model/analysis_results.h"
+#include "model/structure.h"
 #include "scoring/score_table.h"
 
 namespace tessmol {
@@ -13,16 +14,18 @@ inline constexpr float kB2Limit = 0.58f;
 inline constexpr float kP1Limit = 0.67f;  // fraction polar limit of P1, P2
 
 // Environment class 0 to 17 from a burial value, a polarity value and the secondary
-// structure (1 helix, 0 sheet, anything else neither).
-int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, int32_t secStruct);
+// structure (a number outside the enumeration counts as coil).
+int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStructure secStruct);
 
-// Profiles-3D class and solvent score from the residue's own burial; KAVELIN class and
-// score as if its whole side chain lay in the bilayer. Residues of no standard type get
-// KAVELIN class 18 and zero scores.
-void ScoreResidues(Protein& protein, const ScoreValues& table);
+// Profiles-3D class and solvent score from the residue's own burial (the surface pass's
+// result on the structure); KAVELIN class and score as if its whole side chain lay in the
+// bilayer. Residues of no standard type get KAVELIN class 18 and zero scores. The overall
+// scores and the sums are SumScores's.
+ScoreResult ScoreResidues(const Structure& structure, const SurfaceResult& surface, const ScoreValues& table);
 
-// Overall score of every residue (KAVELIN inside a transmembrane segment, solvent score
-// elsewhere), the total, and the average (0 for a structure without residues).
-void SumScores(Protein& protein);
+// Completes `scores`: the overall score of every residue (KAVELIN inside a transmembrane
+// segment, solvent score elsewhere), the total, and the average (0 for a structure without
+// residues).
+void SumScores(const TransmembraneResult& transmembrane, ScoreResult& scores);
 
 }  // namespace tessmol

@@ -153,17 +153,20 @@ float ScoreTable::ExpectedResidueScore(int32_t n) const {
   return static_cast<float>(std::min<long double>(expected, std::numeric_limits<float>::max()));
 }
 
-void ScoreTable::AddStructure(const Structure& structure, const std::string& path) {
-  for (const Residue& residue : structure.residues) {
+void ScoreTable::AddStructure(const Protein& protein, const std::string& path) {
+  const Structure& structure = protein.structure;
+  for (size_t k = 0; k < structure.residues.size(); ++k) {
+    const Residue& residue = structure.residues[k];
+    const ResidueScore& scores = protein.scores.residues[k];
     if (residue.type < 0 || residue.type >= kResidueTypeCount) continue;
-    const int32_t env = residue.transmembrane ? residue.kavelinEnv : residue.profEnv;
+    const int32_t env = protein.transmembrane.residues[k].transmembrane ? scores.kavelinEnv : scores.profEnv;
     if (env < 0 || env >= kEnvironmentCount) continue;
     ++counts[env * kResidueTypeCount + residue.type];
   }
   ScoreSample sample;
   // A structure whose total score is not positive has no logarithm; it keeps its FILEPATH
   // line but stays out of the fit (FitExpectedScoreCurve skips non-finite values).
-  sample.logTotalScore = static_cast<float>(std::log(static_cast<double>(structure.totalScore)));
+  sample.logTotalScore = static_cast<float>(std::log(static_cast<double>(protein.scores.totalScore)));
   sample.residueCount = static_cast<int32_t>(structure.residues.size());
   sample.filePath = path;
   samples.push_back(std::move(sample));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/file_status.h"
-#include "model/structure.h"
+#include "model/protein.h"
 
 namespace tessmol {
 
@@ -53,9 +53,9 @@ class ScoreTable {
   // Expected average residue score of a structure with n residues.
   float ExpectedResidueScore(int32_t n) const;
 
-  // Custom scoring: counts residues per class and type, and keeps one sample per
-  // structure for the expected-score fit.
-  void AddStructure(const Structure& structure, const std::string& path);
+  // Custom scoring: counts an analysed structure's residues per class and type, and keeps
+  // one sample per structure for the expected-score fit.
+  void AddStructure(const Protein& protein, const std::string& path);
   // Replaces the scores by the log-odds of the counts.
   void ComputeScores();
   // Least-squares fit of ln(total score) on ln(residue count) over the samples. With

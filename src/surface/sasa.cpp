@@ -357,15 +357,10 @@ bool UseWideVectors(const SasaSettings& settings) {
 #endif
 }
 
-// What the pass finds for one atom, kept apart from the atoms while the pass runs: other
-// threads read those records (as neighbours) and must not share cache lines with writes.
-struct AtomResult {
-  float sasa = 0.0f;
-  uint32_t contact = 0, polar = 0;
-};
-
+// What the pass finds for one atom goes to the result's own record: other threads read the
+// structure's atoms (as neighbours), never these.
 void SampleAtom(const Atom& atom, const PointPatches& patches, PassScratch& scratch, bool wide,
-                AtomResult& result) {
+                AtomSurface& result) {
   const float r = atom.radius;
 #if defined(TESSMOL_AVX2)
   const PointCounts counts = wide ? CountPointsWide(scratch.buffer, r, patches, scratch.patches)
@@ -376,55 +371,53 @@ void SampleAtom(const Atom& atom, const PointPatches& patches, PassScratch& scra
 #endif
   const float count = static_cast<float>(patches.points);
   result.sasa = ((count - static_cast<float>(counts.buried)) / count) * atom.sphereArea;
-  result.contact = counts.contact;
-  result.polar = counts.polar;
+  result.contactPoints = counts.contact;
+  result.polarPoints = counts.polar;
 }
 
-void SumResidues(Protein& protein, std::ostream* log) {
-  Structure& s = protein.structure;
-  s.totalSASA = 0.0f;
-  for (Residue& r : s.residues) {
-    r.mainSASA = 0.0f;
-    r.sideSASA = 0.0f;
-    r.contactPoints = 0;
-    r.polarPoints = 0;
+// Residue areas and counts from the atoms' (CA with the side chain), the burial values
+// from the type's reference side area, and the total.
+void SumResidues(const Structure& s, SurfaceResult& result, std::ostream* log) {
+  result.totalSASA = 0.0f;
+  result.residues.assign(s.residues.size(), ResidueSurface{});
+  const std::vector<AtomSurface>& atoms = result.atoms;
+  for (size_t k = 0; k < s.residues.size(); ++k) {
+    const Residue& r = s.residues[k];
+    ResidueSurface& out = result.residues[k];
     if (r.HasMainChain()) {
-      r.mainSASA = s.atoms[r.cIndex].sasa + s.atoms[r.oIndex].sasa + s.atoms[r.nIndex].sasa;
+      out.mainSASA = atoms[r.cIndex].sasa + atoms[r.oIndex].sasa + atoms[r.nIndex].sasa;
       // CA belongs to the side chain for areas and contacts: a glycine has a side area.
-      r.sideSASA = s.atoms[r.caIndex].sasa;
-      r.contactPoints = static_cast<int32_t>(s.atoms[r.caIndex].contactPoints);
-      r.polarPoints = static_cast<int32_t>(s.atoms[r.caIndex].polarPoints);
+      out.sideSASA = atoms[r.caIndex].sasa;
+      out.contactPoints = static_cast<int32_t>(atoms[r.caIndex].contactPoints);
+      out.polarPoints = static_cast<int32_t>(atoms[r.caIndex].polarPoints);
     } else {
       if (log) {
         *log << "Warning!! - residue " << r.name << r.resSeq
              << " missing main chain atoms. Scores may be incorrect\n";
       }
-      r.contactPoints = 1;
-      r.polarPoints = 1;
+      out.contactPoints = 1;
+      out.polarPoints = 1;
     }
     for (int32_t index : r.sideChain) {
-      const Atom& a = s.atoms[index];
-      r.sideSASA += a.sasa;
-      r.contactPoints += static_cast<int32_t>(a.contactPoints);
-      r.polarPoints += static_cast<int32_t>(a.polarPoints);
+      const AtomSurface& a = atoms[index];
+      out.sideSASA += a.sasa;
+      out.contactPoints += static_cast<int32_t>(a.contactPoints);
+      out.polarPoints += static_cast<int32_t>(a.polarPoints);
     }
     if (r.type < 0 || r.type >= kResidueTypeCount) {
-      r.areaBuried = 0.0f;
-      r.fractionPolar = 0.0f;
-      r.kavelinFP = 0.0f;
       if (log)
         *log << "Warning!! Unknown residue type, residue: " << r.resSeq << " chain: " << r.chainId << '\n';
     } else {
       const float reference = kReferenceSideArea[r.type];
-      r.areaBuried = reference - r.sideSASA;
+      out.areaBuried = reference - out.sideSASA;
       // A side chain wholly covered by its own residue touches nothing: call it apolar.
-      r.fractionPolar = r.contactPoints == 0
-                            ? 0.0f
-                            : static_cast<float>(r.polarPoints) / static_cast<float>(r.contactPoints);
-      r.kavelinFP = r.fractionPolar - r.sideSASA / reference;
+      out.fractionPolar = out.contactPoints == 0
+                              ? 0.0f
+                              : static_cast<float>(out.polarPoints) / static_cast<float>(out.contactPoints);
+      out.kavelinFP = out.fractionPolar - out.sideSASA / reference;
     }
-    s.totalSASA += r.mainSASA;
-    s.totalSASA += r.sideSASA;
+    result.totalSASA += out.mainSASA;
+    result.totalSASA += out.sideSASA;
   }
 }
 
@@ -452,58 +445,57 @@ SurfacePoints ReadSurfacePoints(int resolution, const std::string& programFolder
   return SurfacePoints(points);
 }
 
-bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,
-                   const SasaSettings& settings) {
+std::optional<SurfaceResult> CalculateSASA(const Protein& protein, int resolution,
+                                           const std::string& programFolder, Feedback& feedback,
+                                           const SasaSettings& settings) {
   const SurfacePoints points = ReadSurfacePoints(resolution, programFolder, feedback, settings.note);
-  return !points.empty() && CalculateSASA(protein, points, feedback, settings);
+  if (points.empty()) return std::nullopt;
+  return CalculateSASA(protein, points, feedback, settings);
 }
 
-bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
-                   const SasaSettings& settings) {
+std::optional<SurfaceResult> CalculateSASA(const Protein& protein, const std::vector<SpherePoint>& points,
+                                           Feedback& feedback, const SasaSettings& settings) {
   if (points.empty()) {
     feedback.ShowMessage("Error: The sphere point set is empty. Surface areas were not calculated.");
-    return false;
+    return std::nullopt;
   }
   return CalculateSASA(protein, SurfacePoints(points), feedback, settings);
 }
 
-bool CalculateSASA(Protein& protein, const SurfacePoints& points, Feedback& feedback,
-                   const SasaSettings& settings) {
+std::optional<SurfaceResult> CalculateSASA(const Protein& protein, const SurfacePoints& points,
+                                           Feedback& feedback, const SasaSettings& settings) {
   if (settings.log) *settings.log << "Creating structure " << protein.fileName << "...\n";
+  std::shared_ptr<const NeighbourGrid> grid = protein.neighbourGrid;
+  if (!grid) grid = std::make_shared<const NeighbourGrid>(protein.structure, !protein.ignoreHeteroAtoms);
+  return CalculateSASA(protein.structure, *grid, points, feedback, settings);
+}
 
-  Structure& s = protein.structure;
+SurfaceResult CalculateSASA(const Structure& s, const NeighbourGrid& grid, const SurfacePoints& points,
+                            Feedback& feedback, const SasaSettings& settings) {
   feedback.BeginProgress(kCalculatingSasa);
-  // The grid of Load, or one made now; each atom's neighbours are found from it as the
-  // atom is sampled, cell by cell, and the grid is let go at the end.
-  std::shared_ptr<const NeighbourGrid> grid = std::move(protein.neighbourGrid);
-  if (!grid) grid = std::make_shared<const NeighbourGrid>(s, !protein.ignoreHeteroAtoms);
+  // Each atom's neighbours are found from the grid as the atom is sampled, cell by cell.
   const bool wide = UseWideVectors(settings);
   const PointPatches& patches = points.patches();
   // A small structure's pass takes less time than starting threads for it (a 50-residue
   // helix model, about 400 atoms: 1 ms): it runs on the calling thread alone.
   const int threads = s.atoms.size() < kAtomsForThreads ? 1 : settings.threads;
-  std::vector<AtomResult> results(s.atoms.size());
+  SurfaceResult surface;
+  surface.atoms.resize(s.atoms.size());
   ParallelChunks<PassScratch>(
-      grid->CellCount(), 4, threads, feedback, [&](size_t begin, size_t end, PassScratch& scratch) {
+      grid.CellCount(), 4, threads, feedback, [&](size_t begin, size_t end, PassScratch& scratch) {
         scratch.neighbours.wideVectors = wide;
         for (size_t c = begin; c < end; ++c) {
-          grid->ForEachAtom(c, scratch.neighbours, [&](AtomRef ref, const std::vector<Neighbour>& found) {
+          grid.ForEachAtom(c, scratch.neighbours, [&](AtomRef ref, const std::vector<Neighbour>& found) {
             if (ref.hetero()) return;
             const Atom& atom = s.atoms[ref.index()];
             scratch.buffer.Fill(s, atom, found);
-            SampleAtom(atom, patches, scratch, wide, results[ref.index()]);
+            SampleAtom(atom, patches, scratch, wide, surface.atoms[ref.index()]);
           });
         }
       });
-  for (size_t i = 0; i < s.atoms.size(); ++i) {
-    s.atoms[i].sasa = results[i].sasa;
-    s.atoms[i].contactPoints = results[i].contact;
-    s.atoms[i].polarPoints = results[i].polar;
-  }
-
-  SumResidues(protein, settings.log);
+  SumResidues(s, surface, settings.log);
   feedback.EndProgress();
-  return true;
+  return surface;
 }
 
 }  // namespace tessmol

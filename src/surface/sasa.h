@@ -7,6 +7,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,20 +47,25 @@ class SurfacePoints {
 SurfacePoints ReadSurfacePoints(int resolution, const std::string& programFolder, Feedback& feedback,
                                 std::ostream* note = nullptr);
 
-// Reads the point set of `resolution` (0 to 6) from `programFolder` and runs the pass.
-// Returns false, with a message, when the point set is empty: no area can be measured
-// with no points, and the structure keeps the values it had.
-bool CalculateSASA(Protein& protein, int resolution, const std::string& programFolder, Feedback& feedback,
-                   const SasaSettings& settings = {});
-
-// The pass with a point set in hand, on the neighbour grid of Protein::Load (made here
-// when Load did not run).
+// The pass on `structure` with the neighbour grid made from it and a point set in hand
+// (not empty): every atom's area and point counts, every residue's areas, contacts and
+// fractions polar, and the total.
 // Every atom's result depends only on the input, so any number of threads gives
 // bit-identical areas and counts.
-bool CalculateSASA(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
-                   const SasaSettings& settings = {});
-// The same with the points already grouped (not empty).
-bool CalculateSASA(Protein& protein, const SurfacePoints& points, Feedback& feedback,
-                   const SasaSettings& settings = {});
+SurfaceResult CalculateSASA(const Structure& structure, const NeighbourGrid& grid,
+                            const SurfacePoints& points, Feedback& feedback,
+                            const SasaSettings& settings = {});
+
+// The pass on a protein, on the neighbour grid of Protein::Load (made here when Load did
+// not run; the caller lets it go once the pass has used it). nullopt, with a message, when
+// the point set is empty: no area can be measured with no points.
+std::optional<SurfaceResult> CalculateSASA(const Protein& protein, const SurfacePoints& points,
+                                           Feedback& feedback, const SasaSettings& settings = {});
+std::optional<SurfaceResult> CalculateSASA(const Protein& protein, const std::vector<SpherePoint>& points,
+                                           Feedback& feedback, const SasaSettings& settings = {});
+// The same with the point set of `resolution` (0 to 6) read from `programFolder`.
+std::optional<SurfaceResult> CalculateSASA(const Protein& protein, int resolution,
+                                           const std::string& programFolder, Feedback& feedback,
+                                           const SasaSettings& settings = {});
 
 }  // namespace tessmol

@@ -102,9 +102,11 @@ void HelixBuilder::AppendResidue(Structure& structure, Residue residue,
                                  float omega) {
   if (helixRange && helixRange->firstResSeq <= residue.resSeq && residue.resSeq <= helixRange->lastResSeq &&
       helixRange->chainId == residue.chainId) {
-    residue.secStruct = 1;
+    residue.secStruct = SecondaryStructure::kHelix;
   }
-  if (residue.secStruct != 0 && residue.secStruct != 1) residue.secStruct = 2;
+  // A number a result file held outside the three is coil for the model.
+  if (residue.secStruct != SecondaryStructure::kSheet && residue.secStruct != SecondaryStructure::kHelix)
+    residue.secStruct = SecondaryStructure::kCoil;
   residue.type = ResidueTypeOf(residue.name);
 
   Vec3 n, ca, c, o;
@@ -247,9 +249,6 @@ Structure HelixBuilder::BuildFromStructure(const Structure& source, ModelHelixRa
   model.helices = source.helices;
   model.chains = source.chains;
   model.hetAtoms = source.hetAtoms;
-  model.totalSASA = source.totalSASA;
-  model.averageScore = source.averageScore;
-  model.totalScore = source.totalScore;
   model.xyzExtremities = source.xyzExtremities;
   const auto count = static_cast<int32_t>(source.residues.size());
   // The whole-model range types every residue as helix whatever its chain.

@@ -32,7 +32,7 @@ struct Exposed {
   Vec3 reference, reference2;
 };
 
-Exposed ExposedAtoms(const Structure& s) {
+Exposed ExposedAtoms(const Structure& s, const SurfaceResult& surface) {
   Exposed e;
   double sx = 0, sy = 0, sz = 0;
   for (const Residue& r : s.residues) {
@@ -41,10 +41,11 @@ Exposed ExposedAtoms(const Structure& s) {
     auto add = [&](int32_t index) {
       if (index < 0) return;
       const Atom& a = s.atoms[index];
-      if (a.sasa <= 0.0f) return;
+      const float sasa = surface.atoms[index].sasa;
+      if (sasa <= 0.0f) return;
       e.positions.push_back({a.x, a.y, a.z});
-      e.gains.push_back(perArea * a.sasa);
-      e.shares.push_back(a.sasa / kMaxResidueArea[r.type]);
+      e.gains.push_back(perArea * sasa);
+      e.shares.push_back(sasa / kMaxResidueArea[r.type]);
       sx += a.x;
       sy += a.y;
       sz += a.z;
@@ -435,17 +436,19 @@ Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSear
 
 }  // namespace
 
-MembranePlacement PlaceMembrane(const Structure& s, const SlabSearch& p, Feedback& feedback) {
+MembranePlacement PlaceMembrane(const Structure& s, const SurfaceResult& surface, const SlabSearch& p,
+                                Feedback& feedback) {
   MembranePlacement placement;
   placement.threshold = p.minScore;
-  const Exposed e = ExposedAtoms(s);
+  const Exposed e = ExposedAtoms(s, surface);
   if (e.positions.empty()) return placement;
   const Candidate best = AlignWithSegments(s, e, p, SearchNormals(e, p, feedback));
   return FinishPlacement(s, e, best.normal, best.fit, p);
 }
 
-MembranePlacement PlaceMembraneAlong(const Structure& s, const Vec3& direction, const SlabSearch& p) {
-  const Exposed e = ExposedAtoms(s);
+MembranePlacement PlaceMembraneAlong(const Structure& s, const SurfaceResult& surface, const Vec3& direction,
+                                     const SlabSearch& p) {
+  const Exposed e = ExposedAtoms(s, surface);
   if (e.positions.empty()) {
     MembranePlacement none;
     none.threshold = p.minScore;

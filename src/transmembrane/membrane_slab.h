@@ -14,6 +14,7 @@
 #include <array>
 
 #include "base/feedback.h"
+#include "model/analysis_results.h"
 #include "model/membrane.h"
 #include "model/structure.h"
 
@@ -47,13 +48,15 @@ extern const std::array<float, kResidueTypeCount> kOctanolTransfer;
 // Largest accessible area of each residue type in a protein (Tien et al. 2013, theory).
 extern const std::array<float, kResidueTypeCount> kMaxResidueArea;
 
-// Needs the atoms' accessible areas (the surface-area pass). Heteroatoms take no part.
-MembranePlacement PlaceMembrane(const Structure& structure, const SlabSearch& search, Feedback& feedback);
+// Needs the atoms' accessible areas (the surface-area pass's result on the structure).
+// Heteroatoms take no part.
+MembranePlacement PlaceMembrane(const Structure& structure, const SurfaceResult& surface,
+                                const SlabSearch& search, Feedback& feedback);
 
 // The best slab across a given normal (its sign as given, unless the positive-inside rule
 // turns it); for diagnostics and tests.
-MembranePlacement PlaceMembraneAlong(const Structure& structure, const Vec3& normal,
-                                     const SlabSearch& search);
+MembranePlacement PlaceMembraneAlong(const Structure& structure, const SurfaceResult& surface,
+                                     const Vec3& normal, const SlabSearch& search);
 
 // The residues with CA inside the slab, in runs of at least `minLength` along each chain,
 // oriented and tilted against the normal. Used by PlaceMembrane; exposed for tests.

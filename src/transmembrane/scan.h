@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "model/protein.h"
+#include "model/analysis_results.h"
+#include "model/structure.h"
 
 namespace tessmol {
 
@@ -25,10 +27,19 @@ struct ScanParams {
   float lengthAreaMax = 1.8f;
 };
 
-// Rewrites every residue's transmembrane flag and moving averages. Needs the solvent and
-// KAVELIN scores and side-chain areas. Windows are searched longest first, chain by chain
-// in `chains` order, and never run past a chain's end; an accepted window blocks the
-// windows that start inside it.
-void ScanTransmembrane(Protein& protein, const ScanParams& params);
+// The two curves the scan compares: moving averages of the solvent and KAVELIN scores over
+// `width` residues from each one on; near the end of the list fewer scores are summed,
+// still divided by the width.
+struct MovingScores {
+  std::vector<float> solvent, kavelin;
+};
+MovingScores ScanMovingAverages(const ScoreResult& scores, size_t width);
+
+// The transmembrane flags of every residue (no orientation). Needs the solvent and KAVELIN
+// scores and the side-chain areas. Windows are searched longest first, chain by chain in
+// `chains` order, and never run past a chain's end; an accepted window blocks the windows
+// that start inside it.
+TransmembraneResult ScanTransmembrane(const Structure& structure, const SurfaceResult& surface,
+                                      const ScoreResult& scores, const ScanParams& params);
 
 }  // namespace tessmol

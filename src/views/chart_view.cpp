@@ -88,8 +88,7 @@ void CChartView::resizeEvent(QResizeEvent* event) {
 ChartInput CChartView::Input() {
   if (!initialised_) FirstShow();
   PlacePlot();
-  return MakeChartInput(doc_.protein().structure, doc_.structureLoaded(), options_, plot_,
-                        dialog_.showLegend());
+  return MakeChartInput(doc_.protein(), doc_.structureLoaded(), options_, plot_, dialog_.showLegend());
 }
 
 void CChartView::OnUpdate() {

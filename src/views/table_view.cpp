@@ -8,15 +8,15 @@
 
 namespace tessmol {
 
-void ResidueTableModel::SetStructure(const Structure* structure) {
+void ResidueTableModel::SetProtein(const Protein* protein) {
   beginResetModel();
-  structure_ = structure;
+  protein_ = protein;
   endResetModel();
 }
 
 int ResidueTableModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid() || structure_ == nullptr) return 0;
-  return static_cast<int>(structure_->residues.size());
+  if (parent.isValid() || protein_ == nullptr) return 0;
+  return static_cast<int>(protein_->structure.residues.size());
 }
 
 int ResidueTableModel::columnCount(const QModelIndex& parent) const {
@@ -24,9 +24,9 @@ int ResidueTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
-  if ((role != Qt::DisplayRole && role != Qt::UserRole) || structure_ == nullptr || index.row() >= rowCount())
+  if ((role != Qt::DisplayRole && role != Qt::UserRole) || protein_ == nullptr || index.row() >= rowCount())
     return {};
-  const std::vector<std::string> cells = ResidueTableRow(*structure_, static_cast<size_t>(index.row()));
+  const std::vector<std::string> cells = ResidueTableRow(*protein_, static_cast<size_t>(index.row()));
   const QString text = QString::fromStdString(cells[static_cast<size_t>(index.column())]);
   if (role == Qt::UserRole) {
     bool number = false;
@@ -56,8 +56,8 @@ CTableView::CTableView(QWidget* parent) : QTableView(parent), model_(this), sort
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void CTableView::FillTable(const Structure* structure) {
-  model_.SetStructure(structure);
+void CTableView::FillTable(const Protein* protein) {
+  model_.SetProtein(protein);
   // Every column wide enough for its heading and its widest value; the user may still
   // drag them.
   resizeColumnsToContents();

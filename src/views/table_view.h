@@ -5,30 +5,30 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 
-#include "model/structure.h"
+#include "model/protein.h"
 
 namespace tessmol {
 
-// Rows straight from the document's structure; cells are formatted when shown. Qt::UserRole
+// Rows straight from the document's protein; cells are formatted when shown. Qt::UserRole
 // gives what a column sorts by: the number for numeric cells, else the text.
 class ResidueTableModel : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
-  void SetStructure(const Structure* structure);
+  void SetProtein(const Protein* protein);
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  const Structure* structure_ = nullptr;
+  const Protein* protein_ = nullptr;
 };
 
 class CTableView : public QTableView {
  public:
   explicit CTableView(QWidget* parent = nullptr);
-  // Fills the rows again from `structure` (null: no rows).
-  void FillTable(const Structure* structure);
+  // Fills the rows again from `protein` (null: no rows).
+  void FillTable(const Protein* protein);
   // The rows in residue order, whatever the sort shown.
   ResidueTableModel& model() { return model_; }
 

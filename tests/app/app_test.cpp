@@ -195,7 +195,7 @@ class AppTest : public QObject {
     QCOMPARE(child->windowTitle(), QStringLiteral("1CRN.pdb"));
     QCOMPARE(child->summaryView()->lines(), Expected(SummaryLines(doc.protein())));
     QCOMPARE(child->tableView()->model().rowCount(), 46);
-    const std::vector<std::string> row = ResidueTableRow(doc.protein().structure, 10);
+    const std::vector<std::string> row = ResidueTableRow(doc.protein(), 10);
     for (int c = 0; c < 16; ++c) {
       QCOMPARE(child->tableView()->model().index(10, c).data().toString(),
                QString::fromStdString(row[size_t(c)]));
@@ -383,10 +383,12 @@ class AppTest : public QObject {
     QVERIFY(dark(r.left, (r.top + r.bottom) / 2));  // frame
     QVERIFY(dark(r.right, (r.top + r.bottom) / 2));
     const Structure& s = child.doc().protein().structure;
-    const ChartGeometry g(r, ComputeVerticalScale(s), int(s.residues.size()));
+    const ScoreResult& scores = child.doc().protein().scores;
+    const ChartGeometry g(r, ComputeVerticalScale(scores), int(s.residues.size()));
     QVERIFY(dark(r.left + 30, (r.top + r.bottom) / 2));  // score axis
     QVERIFY(dark(r.left + 200, g.Y(0.0)));               // zero line
-    const std::vector<double> curve = MovingAverage(s, s.chains[0], 0, input.options.series[0].movingAverage);
+    const std::vector<double> curve =
+        MovingAverage(scores, s.chains[0], 0, input.options.series[0].movingAverage);
     int blue = 0;
     for (int i = 3; i < 43; ++i) {
       const QColor c = image.pixelColor(g.X(i), g.Y(curve[size_t(i)]));
@@ -519,7 +521,7 @@ class AppTest : public QObject {
         QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[0].startsWith(QStringLiteral("Index\tResidue\tChain")));
-    const std::vector<std::string> row = ResidueTableRow(child.doc().protein().structure, 5);
+    const std::vector<std::string> row = ResidueTableRow(child.doc().protein(), 5);
     QCOMPARE(lines[2].split(QLatin1Char('\t')).size(), 16);
     QCOMPARE(lines[2].split(QLatin1Char('\t'))[14], QString::fromStdString(row[14]));
     // Columns are as wide as their widest text: no score is cut to "0...".
@@ -547,9 +549,9 @@ class AppTest : public QObject {
     frame_->Action(ActionId::kSave)->trigger();
     QVERIFY(QFileInfo::exists(table));
     frame_->Action(ActionId::kSaveAs)->trigger();
-    Structure stored;
+    Protein stored;
     QVERIFY(ReadResult(stored, result.toStdString()).ok());
-    QCOMPARE(stored.residues.size(), child.doc().protein().structure.residues.size());
+    QCOMPARE(stored.structure.residues.size(), child.doc().protein().structure.residues.size());
     QCOMPARE(dialogs_->questions, 3);  // the open, and the two Save As
   }
 
@@ -575,9 +577,9 @@ class AppTest : public QObject {
     // The residue table by overall score, numbers as numbers; the model keeps residue order.
     CTableView* table = child.tableView();
     table->sortByColumn(14, Qt::DescendingOrder);
-    const Structure& s = child.doc().protein().structure;
+    const ScoreResult& s = child.doc().protein().scores;
     float highest = -1e30f;
-    for (const Residue& r : s.residues) highest = std::max(highest, r.overallScore);
+    for (const ResidueScore& r : s.residues) highest = std::max(highest, r.overallScore);
     const int index = table->QTableView::model()->index(0, 0).data().toInt();
     QCOMPARE(s.residues[size_t(index)].overallScore, highest);
     QCOMPARE(table->model().index(5, 0).data().toString(), QStringLiteral("5"));

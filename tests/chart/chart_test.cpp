@@ -44,22 +44,26 @@ class RecordingSurface : public DrawingSurface {
   int cx = 0, cy = 0;
 };
 
-Structure Ramp(int n, char chain = 'A', float base = 0.0f) {
-  Structure s;
+Protein Ramp(int n, char chain = 'A', float base = 0.0f) {
+  Protein p;
   for (int i = 0; i < n; ++i) {
-    Residue r("ALA", i + 1, chain);
+    p.structure.residues.push_back(Residue("ALA", i + 1, chain));
+    ResidueScore r;
     r.solventScore = base + float(i);
     r.kavelinScore = base - float(i) / 2;
     r.overallScore = r.solventScore;
-    s.residues.push_back(r);
+    p.scores.residues.push_back(r);
   }
-  s.chains.push_back({0, n - 1, chain});
-  return s;
+  p.structure.chains.push_back({0, n - 1, chain});
+  p.surface.residues.resize(p.structure.residues.size());
+  p.transmembrane = TransmembraneResult::None(p.structure.residues.size());
+  return p;
 }
 
 TEST(ChartMath, MovingAveragesAreCutAtChainEnds) {
-  const Structure s = Ramp(30);
-  const Chain& c = s.chains[0];
+  const Protein ramp = Ramp(30);
+  const ScoreResult& s = ramp.scores;
+  const Chain& c = ramp.structure.chains[0];
   const auto raw = MovingAverage(s, c, 0, 1);
   for (int i = 0; i < 30; ++i) EXPECT_DOUBLE_EQ(raw[i], i);
   // A window of 10: five behind, the residue, four ahead. Scores 0..29 at residue 15: 10..19.
@@ -73,8 +77,8 @@ TEST(ChartMath, MovingAveragesAreCutAtChainEnds) {
 }
 
 TEST(ChartMath, VerticalScaleAndPixels) {
-  Structure s = Ramp(5, 'A', 1.0f);
-  for (Residue& r : s.residues) r.kavelinScore = 2.0f;
+  ScoreResult s = Ramp(5, 'A', 1.0f).scores;
+  for (ResidueScore& r : s.residues) r.kavelinScore = 2.0f;
   const VerticalScale scale = ComputeVerticalScale(s);
   EXPECT_EQ(scale.yMin, 0.0f);  // all scores positive: the bottom is 0
   EXPECT_EQ(scale.yRange, 5.0f);
@@ -96,8 +100,8 @@ TEST(ChartMath, LabelTexts) {
 }
 
 TEST(ChartMath, CustomRangesOfTheResidueAxis) {
-  Structure s = Ramp(10, 'A');
-  const Structure b = Ramp(10, 'B');
+  Structure s = Ramp(10, 'A').structure;
+  const Structure b = Ramp(10, 'B').structure;
   for (Residue r : b.residues) s.residues.push_back(r);
   s.chains.push_back({10, 19, 'B'});
   ChartAxisOptions axis;
@@ -117,14 +121,14 @@ TEST(ChartMath, CustomRangesOfTheResidueAxis) {
   axis.toResidue = 99;
   ASSERT_EQ(ChainsToDraw(s, axis).size(), 1u);
   EXPECT_EQ(ChainsToDraw(s, axis)[0].lastResidue, 9);
-  EXPECT_TRUE(ChainsToDraw(Ramp(10, 'B'), axis).empty());
+  EXPECT_TRUE(ChainsToDraw(Ramp(10, 'B').structure, axis).empty());
   axis.automatic = true;
   EXPECT_EQ(ChainsToDraw(s, axis).size(), 2u);
 }
 
-ChartInput Input(const Structure& s) {
+ChartInput Input(const Protein& p) {
   ChartInput in;
-  in.structure = &s;
+  in.protein = &p;
   in.structureLoaded = true;
   in.options = DefaultChartOptions();
   in.rect = {10, 10, 610, 410};
@@ -132,7 +136,7 @@ ChartInput Input(const Structure& s) {
 }
 
 TEST(ChartDrawing, NothingButTheFrameWithoutAStructure) {
-  const Structure s = Ramp(20);
+  const Protein s = Ramp(20);
   ChartInput in = Input(s);
   in.structureLoaded = false;
   RecordingSurface surface;
@@ -152,8 +156,8 @@ TEST(ChartDrawing, NothingButTheFrameWithoutAStructure) {
 }
 
 TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
-  Structure s = Ramp(60);
-  for (int i = 20; i < 30; ++i) s.residues[i].transmembrane = true;
+  Protein s = Ramp(60);
+  for (int i = 20; i < 30; ++i) s.transmembrane.residues[i].transmembrane = true;
   ChartInput in = Input(s);
   RecordingSurface surface;
   DrawChart(surface, in);
@@ -198,12 +202,15 @@ TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
 TEST(ChartDrawing, ResidueLabelsSitOnTheirResidues) {
   for (const char* name : {"1U19.pdb", "4HHB.pdb", "2JO4.pdb"}) {
     SCOPED_TRACE(name);
-    const Structure s = test::ReadPdb(test::DataPath(name)).structure;
-    ChartInput in = Input(s);
+    Protein read;
+    read.structure = test::ReadPdb(test::DataPath(name)).structure;
+    read.ClearResults();
+    const Structure& s = read.structure;
+    ChartInput in = Input(read);
     in.rect = {10, 10, 1190, 590};
     RecordingSurface surface;
     DrawChart(surface, in);
-    const ChartGeometry g(in.rect, ComputeVerticalScale(s), static_cast<int>(s.residues.size()));
+    const ChartGeometry g(in.rect, ComputeVerticalScale(read.scores), static_cast<int>(s.residues.size()));
     const int y0 = g.Y(0.0);
     int labels = 0, lastRight = -1000000;
     for (const Label& l : surface.labels) {
@@ -224,12 +231,12 @@ TEST(ChartDrawing, ResidueLabelsSitOnTheirResidues) {
 }
 
 TEST(ChartDrawing, TheScoreRangeOfTheOptionsIsTheAxis) {
-  const Structure s = Ramp(30);
+  const Protein s = Ramp(30);
   ChartInput in = Input(s);
   in.options.axes[1].automatic = false;
   in.options.axes[1].minimum = -2.0f;
   in.options.axes[1].maximum = 4.0f;
-  const ChartGeometry g(in.rect, ComputeVerticalScale(s, in.options.axes[1]), 30);
+  const ChartGeometry g(in.rect, ComputeVerticalScale(s.scores, in.options.axes[1]), 30);
   EXPECT_EQ(g.BottomY(), in.rect.bottom - 10);                       // -2 at the bottom
   EXPECT_EQ(g.Y(4.0), in.rect.bottom - 10 - (in.rect.bottom - 20));  // 4 at the top
   RecordingSurface surface;
@@ -240,7 +247,7 @@ TEST(ChartDrawing, TheScoreRangeOfTheOptionsIsTheAxis) {
 }
 
 TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
-  const Structure s = Ramp(60);
+  const Protein s = Ramp(60);
   ChartInput in = Input(s);
   in.title = "ramp.pdb  (Default.stb)";
   RecordingSurface surface;
@@ -277,13 +284,14 @@ TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
 }
 
 TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
-  Structure s = Ramp(30);
-  s.residues[5].transmembrane = true;
+  Protein s = Ramp(30);
+  s.transmembrane.residues[5].transmembrane = true;
   const ChartInput in = Input(s);
-  const ChartGeometry g(in.rect, ComputeVerticalScale(s, in.options.axes[1]), 30);
+  const ChartGeometry g(in.rect, ComputeVerticalScale(s.scores, in.options.axes[1]), 30);
+  const Chain& chain = s.structure.chains[0];
   const std::string expected = "Chain A  ALA 6  Profiles 3D " +
-                               FormatFixed(MovingAverage(s, s.chains[0], 0, 10)[5], 3) + "  KAVELIN " +
-                               FormatFixed(MovingAverage(s, s.chains[0], 1, 10)[5], 3) + "  transmembrane";
+                               FormatFixed(MovingAverage(s.scores, chain, 0, 10)[5], 3) + "  KAVELIN " +
+                               FormatFixed(MovingAverage(s.scores, chain, 1, 10)[5], 3) + "  transmembrane";
   EXPECT_EQ(HoverText(in, g.X(5)), expected);
   // Halfway to the next residue, the nearer one.
   EXPECT_EQ(HoverText(in, g.X(5) + (g.X(6) - g.X(5)) / 2 - 1).substr(0, 14), "Chain A  ALA 6");
@@ -293,8 +301,8 @@ TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
 }
 
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
-  Structure flat = Ramp(10);
-  for (Residue& r : flat.residues) r.solventScore = r.kavelinScore = r.overallScore = 0.0f;
+  Protein flat = Ramp(10);
+  for (ResidueScore& r : flat.scores.residues) r.solventScore = r.kavelinScore = r.overallScore = 0.0f;
   ChartInput in = Input(flat);
   in.options.axes[0].unitInterval = 0.0f;  // no multiples of 0
   in.options.axes[1].unitInterval = 0.0f;  // labels would never advance
@@ -312,7 +320,7 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
     EXPECT_LE(huge.labels.size(), 3u) << unit;  // the chain name and two legend entries
   }
   // A huge residue count makes the tick step truncate to 0 pixels: no endless loop.
-  Structure long_ = Ramp(5000);
+  Protein long_ = Ramp(5000);
   in = Input(long_);
   in.options.axes[0].unitInterval = 1.0f;
   RecordingSurface ticks;
@@ -330,8 +338,9 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   EXPECT_GT(rows.size(), 1u);
   EXPECT_LE(rows.size(), static_cast<size_t>(in.rect.bottom - in.rect.top));
   // No chains at all.
-  Structure none;
-  none.residues.push_back(Residue("ALA", 1, 'A'));
+  Protein none;
+  none.structure.residues.push_back(Residue("ALA", 1, 'A'));
+  none.ClearResults();
   in = Input(none);
   RecordingSurface empty;
   DrawChart(empty, in);
@@ -464,7 +473,7 @@ TEST_F(ChartOptionsFile, ValuesThatAreNoNumberWithinTheirRangeRefuseTheFile) {
 }
 
 TEST(ChartSvg, WritesAWellFormedDocument) {
-  const Structure s = Ramp(30);
+  const Protein s = Ramp(30);
   SvgSurface svg(640, 420);
   DrawChart(svg, Input(s));
   const std::string text = svg.Finish();

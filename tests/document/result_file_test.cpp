@@ -21,13 +21,14 @@ namespace {
 Protein Analysed(const std::string& name) {
   Protein protein = test::LoadedProtein(name, false);
   SilentFeedback quiet;
-  EXPECT_TRUE(CalculateSASA(protein, 1, test::ProgramFolder(), quiet));
-  ScoreResidues(protein, BuiltInScores());
+  EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
+  protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
   // A few transmembrane flags and a negative residue number, which must come back.
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
   for (size_t i = 10; i < 20 && i < protein.structure.residues.size(); ++i)
-    protein.structure.residues[i].transmembrane = true;
+    protein.transmembrane.residues[i].transmembrane = true;
   protein.structure.residues[0].resSeq = -3;
-  SumScores(protein);
+  SumScores(protein.transmembrane, protein.scores);
   return protein;
 }
 
@@ -47,13 +48,15 @@ TEST(ResultFile, WriteReadWriteGivesTheSameFile) {
   for (const char* name : {"1U19.pdb", "4HHB.pdb", "1UBQ.pdb"}) {
     SCOPED_TRACE(name);
     const Protein protein = Analysed(name);
-    ASSERT_TRUE(WriteResult(protein.structure, "first.tsm").ok());
-    Structure back;
+    ASSERT_TRUE(WriteResult(protein, "first.tsm").ok());
+    Protein back;
     ASSERT_TRUE(ReadResult(back, "first.tsm").ok());
-    EXPECT_EQ(back.residues.size(), protein.structure.residues.size());
-    EXPECT_EQ(back.atoms.size(), protein.structure.atoms.size());
-    EXPECT_EQ(back.residues[0].resSeq, -3);
-    EXPECT_TRUE(back.residues[12].transmembrane);
+    EXPECT_EQ(back.structure.residues.size(), protein.structure.residues.size());
+    EXPECT_EQ(back.structure.atoms.size(), protein.structure.atoms.size());
+    EXPECT_EQ(back.surface.residues.size(), protein.structure.residues.size());
+    EXPECT_EQ(back.surface.atoms.size(), protein.structure.atoms.size());
+    EXPECT_EQ(back.structure.residues[0].resSeq, -3);
+    EXPECT_TRUE(back.transmembrane.residues[12].transmembrane);
     ASSERT_TRUE(WriteResult(back, "second.tsm").ok());
     EXPECT_EQ(ReadAll("first.tsm"), ReadAll("second.tsm"));
   }
@@ -63,18 +66,21 @@ TEST(ResultFile, WriteReadWriteGivesTheSameFile) {
 // A structure large enough to have its atom records written by two threads keeps them in
 // order, each with its own numbers as the format writes them.
 TEST(ResultFile, LargeStructuresKeepTheirAtomRecordsInOrder) {
-  Structure large = Analysed("1U19.pdb").structure;
+  Protein protein = Analysed("1U19.pdb");
+  Structure& large = protein.structure;
   const std::vector<Atom> once = large.atoms;
+  const std::vector<AtomSurface> onceSurface = protein.surface.atoms;
   for (int copy = 1; copy < 6; ++copy) {
     for (Atom a : once) {
       a.index = static_cast<int32_t>(large.atoms.size());
       a.x += 100.0f * static_cast<float>(copy);
       large.atoms.push_back(a);
     }
+    protein.surface.atoms.insert(protein.surface.atoms.end(), onceSurface.begin(), onceSurface.end());
   }
   ASSERT_GT(large.atoms.size(), 30000u);
   std::ostringstream out;
-  WriteResult(large, out);
+  WriteResult(protein, out);
   std::istringstream lines(out.str());
   std::string line;
   size_t n = 0;
@@ -102,10 +108,11 @@ TEST(ResultFile, LargeStructuresKeepTheirAtomRecordsInOrder) {
   constexpr size_t kPiece = 10000;  // below the size at which a second thread formats
   std::string oneThread;
   for (size_t first = 0; first < large.atoms.size(); first += kPiece) {
-    Structure piece;
-    piece.atoms.assign(
-        large.atoms.begin() + static_cast<std::ptrdiff_t>(first),
-        large.atoms.begin() + static_cast<std::ptrdiff_t>(std::min(first + kPiece, large.atoms.size())));
+    const auto from = static_cast<std::ptrdiff_t>(first);
+    const auto to = static_cast<std::ptrdiff_t>(std::min(first + kPiece, large.atoms.size()));
+    Protein piece;
+    piece.structure.atoms.assign(large.atoms.begin() + from, large.atoms.begin() + to);
+    piece.surface.atoms.assign(protein.surface.atoms.begin() + from, protein.surface.atoms.begin() + to);
     std::ostringstream pieceOut;
     WriteResult(piece, pieceOut);
     oneThread += atomLines(pieceOut.str());
@@ -118,14 +125,43 @@ TEST(ResultFile, NamesAreWrittenPrintableSoFieldsStayInPlace) {
   Protein protein = Analysed("1CRN.pdb");
   protein.structure.residues[3].name = "A\tB";
   protein.structure.residues[4].chainId = '\n';
-  ASSERT_TRUE(WriteResult(protein.structure, "names.tsm").ok());
-  Structure back;
+  ASSERT_TRUE(WriteResult(protein, "names.tsm").ok());
+  Protein back;
   ASSERT_TRUE(ReadResult(back, "names.tsm").ok());
-  ASSERT_EQ(back.residues.size(), 46u);
-  EXPECT_EQ(back.residues[3].name, "A?B");
-  EXPECT_EQ(back.residues[4].chainId, '?');
-  EXPECT_FLOAT_EQ(back.residues[3].overallScore, protein.structure.residues[3].overallScore);
-  EXPECT_NEAR(back.averageScore, protein.structure.averageScore, 1e-6);
+  ASSERT_EQ(back.structure.residues.size(), 46u);
+  EXPECT_EQ(back.structure.residues[3].name, "A?B");
+  EXPECT_EQ(back.structure.residues[4].chainId, '?');
+  EXPECT_FLOAT_EQ(back.scores.residues[3].overallScore, protein.scores.residues[3].overallScore);
+  EXPECT_NEAR(back.scores.averageScore, protein.scores.averageScore, 1e-6);
+}
+
+// The numbers a result file stores for secondary structure (0 sheet, 1 helix, 2 neither),
+// residue type (21 no standard type) and atom class read as the named values, and any
+// other number an older or edited file holds is kept as written and scores as coil.
+TEST(ResultFile, StoredCodesReadAsTheirNamesAndStrangeOnesAreKept) {
+  auto residue = [](int secStruct, int type) {
+    return "RESIDUE\tX\t1\tA\t0\t-1\t-1\t-1\t0\t" + std::to_string(secStruct) +
+           "\t0\t0\t0\t0\t0\t0\t17\t18\t0\t0\t0\t0\t" + std::to_string(type) + "\nSIDECHAIN\t\n";
+  };
+  const std::string text = "STRUCTURE\t10\t0.5\nXYZEX\t0\t0\nXYZEX\t0\t0\nXYZEX\t0\t0\n" + residue(0, kLeu) +
+                           residue(1, 21) + residue(2, kGly) + residue(7, kAla) +
+                           "ATOM\tSG\tA\t0\t1\t0\t0\t0\t1\t6\t3.25\t132.7\t10\t0\t5\t0\nEND";
+  Protein p;
+  std::istringstream in(text);
+  ASSERT_TRUE(ReadResult(p, in, "codes.tsm").ok());
+  const std::vector<Residue>& r = p.structure.residues;
+  ASSERT_EQ(r.size(), 4u);
+  EXPECT_EQ(r[0].secStruct, SecondaryStructure::kSheet);
+  EXPECT_EQ(r[1].secStruct, SecondaryStructure::kHelix);
+  EXPECT_EQ(r[1].type, kUnknownResidueType);
+  EXPECT_EQ(r[2].secStruct, SecondaryStructure::kCoil);
+  EXPECT_EQ(p.structure.atoms[0].atomClass, AtomClass::kCysteineSulphur);
+  // Number 7 is no secondary structure: classified as coil, written back as 7.
+  EXPECT_EQ(ClassifyEnvironment(10.0f, 0.5f, r[3].secStruct),
+            ClassifyEnvironment(10.0f, 0.5f, r[2].secStruct));
+  std::ostringstream out;
+  WriteResult(p, out);
+  EXPECT_EQ(out.str(), text);
 }
 
 TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
@@ -134,9 +170,9 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
       "RESIDUE\tGLY\t1\tA\t-1\t-1\t-1\t-1\t0\t2\t0\t0\t0\t0\t0\t0\t17\t18\t0\t0\t0\t0\t8\n";
   const std::string head = "STRUCTURE\t10\t0.5\n" + residue + "SIDECHAIN\t\n";
   auto lineOf = [](const std::string& text) {
-    Structure s;
+    Protein p;
     std::istringstream in(text);
-    const FileStatus status = ReadResult(s, in, "x.tsm");
+    const FileStatus status = ReadResult(p, in, "x.tsm");
     return status.problem == FileProblem::kFormat ? status.line : (status.ok() ? 0 : -1);
   };
   EXPECT_EQ(lineOf(head + "bogus\nEND"), 4);      // the SIDECHAIN line counts
@@ -155,9 +191,9 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
   const std::string pointing =
       "RESIDUE\tGLY\t1\tA\t-1\t0\t-1\t-1\t0\t2\t0\t0\t0\t0\t0\t0\t17\t18\t0\t0\t0\t0\t8\nSIDECHAIN\t\n";
   EXPECT_EQ(lineOf(pointing + "END"), 3);  // its CA is atom 0, and there is none
-  Structure s;
-  EXPECT_EQ(ReadResult(s, "missing.tsm").problem, FileProblem::kMissing);
-  EXPECT_EQ(ReadResult(s, ".").problem, FileProblem::kUnreadable);
+  Protein p;
+  EXPECT_EQ(ReadResult(p, "missing.tsm").problem, FileProblem::kMissing);
+  EXPECT_EQ(ReadResult(p, ".").problem, FileProblem::kUnreadable);
 }
 
 // A real result file with one field of one record replaced: every value that is no
@@ -165,7 +201,7 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
 // number at all still reads as 0, as old files rely on.
 TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
   test::ScratchFolder scratch;
-  ASSERT_TRUE(WriteResult(Analysed("1CRN.pdb").structure, "crambin.tsm").ok());
+  ASSERT_TRUE(WriteResult(Analysed("1CRN.pdb"), "crambin.tsm").ok());
   std::vector<std::string> lines;
   {
     std::ifstream in("crambin.tsm", std::ios::binary);
@@ -192,14 +228,14 @@ TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
       text += "\n";
     }
     WriteText("edited.tsm", text);
-    Structure s;
-    const FileStatus status = ReadResult(s, "edited.tsm");
+    Protein p;
+    const FileStatus status = ReadResult(p, "edited.tsm");
     if (status.ok()) return 0;
     EXPECT_EQ(status.problem, FileProblem::kFormat) << status.Describe();
     EXPECT_EQ(status.Describe().rfind("Error: format error in edited.tsm on line ", 0), 0u);
     return status.line;
   };
-  Structure whole;
+  Protein whole;
   ASSERT_TRUE(ReadResult(whole, "crambin.tsm").ok());
   const int structure = static_cast<int>(lineStarting("STRUCTURE")) + 1;
   const int atom = static_cast<int>(lineStarting("ATOM")) + 1;
@@ -237,12 +273,12 @@ TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
 TEST(ResultFile, FailedWritesKeepTheOldFileAndSayWhy) {
   test::ScratchFolder scratch;
   WriteText("keep.tsm", "STRUCTURE\t1\t2\nEND");
-  EXPECT_EQ(WriteResult(Structure(), "no/such/folder/x.tsm").Describe(),
+  EXPECT_EQ(WriteResult(Protein(), "no/such/folder/x.tsm").Describe(),
             "Error: cannot write no/such/folder/x.tsm: No such file or directory");
-  ASSERT_TRUE(WriteResult(Structure(), "fresh.tsm").ok());
+  ASSERT_TRUE(WriteResult(Protein(), "fresh.tsm").ok());
   // A folder where the file should go: the write fails and says so.
   std::filesystem::create_directory("taken.tsm");
-  EXPECT_EQ(WriteResult(Structure(), "taken.tsm").problem, FileProblem::kWriteFailed);
+  EXPECT_EQ(WriteResult(Protein(), "taken.tsm").problem, FileProblem::kWriteFailed);
   EXPECT_EQ(ReadAll("keep.tsm"), "STRUCTURE\t1\t2\nEND");
 }
 
@@ -275,7 +311,10 @@ TEST(StructureFiles, AHundredChainsKeepTheirNames) {
   std::ofstream("assembly.cif") << text << "#\n";
   const StructureFile file = ReadStructure("assembly.cif", test::StandardHetRadii());
   ASSERT_TRUE(file.status.ok()) << file.status.Describe();
-  const Structure& s = file.structure;
+  Protein assembly;
+  assembly.structure = file.structure;
+  assembly.ClearResults();
+  const Structure& s = assembly.structure;
   ASSERT_EQ(s.chains.size(), 100u);
   std::set<char> ids;
   for (size_t k = 0; k < s.chains.size(); ++k) {
@@ -287,14 +326,14 @@ TEST(StructureFiles, AHundredChainsKeepTheirNames) {
     }
   }
   EXPECT_EQ(s.chains[84].chainId, 'A');
-  Structure stored;
+  Protein stored;
   std::stringstream result;
-  WriteResult(s, result);
+  WriteResult(assembly, result);
   ASSERT_TRUE(ReadResult(stored, result, "assembly.tsm").ok());
-  ASSERT_EQ(stored.chains.size(), 100u);
+  ASSERT_EQ(stored.structure.chains.size(), 100u);
   for (size_t k = 0; k < 100; ++k) {
-    EXPECT_EQ(stored.ChainName(k), s.ChainName(k));
-    EXPECT_EQ(stored.chains[k].chainId, s.chains[k].chainId);
+    EXPECT_EQ(stored.structure.ChainName(k), s.ChainName(k));
+    EXPECT_EQ(stored.structure.chains[k].chainId, s.chains[k].chainId);
   }
 }
 

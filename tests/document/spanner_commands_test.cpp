@@ -92,19 +92,20 @@ TEST(Spanner2D, ModelsRowsAndResultFiles) {
   std::vector<std::string> names;
   ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](const Protein& p, const FastaRecord& r) {
     names.push_back(p.fileName + ":" + r.name);
-    for (const Residue& residue : p.structure.residues) EXPECT_EQ(residue.secStruct, 1);
+    for (const Residue& residue : p.structure.residues)
+      EXPECT_EQ(residue.secStruct, SecondaryStructure::kHelix);
   }));
   EXPECT_EQ(names, (std::vector<std::string>{"mkv.txt:x", "two.fa:a", "two.fa:b"}));
   ASSERT_EQ(s.doc.entries().size(), 3u);  // one row per record
   EXPECT_EQ(s.doc.entries()[0].resultPath, "./mkv.tsm");
   EXPECT_EQ(s.doc.entries()[2].resultPath, "./two-2.tsm");
-  Structure stored;
+  Protein stored;
   ASSERT_TRUE(ReadResult(stored, "mkv.tsm").ok());
-  ASSERT_EQ(stored.residues.size(), 3u);  // M K V; the trailing blank is no residue
-  stored = Structure();
+  ASSERT_EQ(stored.structure.residues.size(), 3u);  // M K V; the trailing blank is no residue
+  stored = Protein();
   ASSERT_TRUE(ReadResult(stored, "two-2.tsm").ok());
-  ASSERT_EQ(stored.chains.size(), 1u);
-  EXPECT_EQ(stored.residues.size(), 2u);
+  ASSERT_EQ(stored.structure.chains.size(), 1u);
+  EXPECT_EQ(stored.structure.residues.size(), 2u);
   EXPECT_FALSE(s.doc.structureLoaded());  // the document's protein is not touched
   EXPECT_TRUE(s.feedback.messages.empty());
   EXPECT_EQ(s.feedback.documentChanges, 1);
@@ -131,7 +132,8 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
 std::map<std::string, std::string> FlagsByRecord(CTessmolDoc& doc, const std::vector<std::string>& files) {
   std::map<std::string, std::string> flags;
   EXPECT_TRUE(doc.RunSpanner2D(files, [&](const Protein& p, const FastaRecord& r) {
-    for (const Residue& residue : p.structure.residues) flags[r.name] += residue.transmembrane ? '1' : '0';
+    for (const ResidueMembrane& residue : p.transmembrane.residues)
+      flags[r.name] += residue.transmembrane ? '1' : '0';
   }));
   return flags;
 }
@@ -216,7 +218,7 @@ TEST_P(Spanner2DOnMembraneProteins, FindsSegmentsWhereTheStructureHasThem) {
   Session s(scratch);
   std::string predicted;
   ASSERT_TRUE(s.doc.RunSpanner2D({test::DataPath(file)}, [&](const Protein& p, const FastaRecord&) {
-    for (const Residue& r : p.structure.residues) predicted += r.transmembrane ? '1' : '0';
+    for (const ResidueMembrane& r : p.transmembrane.residues) predicted += r.transmembrane ? '1' : '0';
   }));
   ASSERT_EQ(predicted.size(), labels.size());
   const auto truth = Segments(labels);
@@ -258,33 +260,38 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   EXPECT_FALSE(s.doc.RunSpanner3D());
   EXPECT_EQ(s.feedback.messages, std::vector<std::string>{"Error no structure selected"});
   ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
-  const float before = s.doc.protein().structure.averageScore;
+  const float before = s.doc.protein().scores.averageScore;
   ASSERT_TRUE(s.doc.RunSpanner3D());
   const Structure& st = s.doc.protein().structure;
+  const ScoreResult& scores = s.doc.protein().scores;
+  const std::vector<ResidueMembrane>& tm = s.doc.protein().transmembrane.residues;
   int flagged = 0;
   float total = 0.0f;
-  for (const Residue& r : st.residues) {
+  for (size_t k = 0; k < st.residues.size(); ++k) {
+    const ResidueMembrane& r = tm[k];
+    const ResidueScore& score = scores.residues[k];
     flagged += r.transmembrane;
-    EXPECT_EQ(r.overallScore, r.transmembrane ? r.kavelinScore : r.solventScore);
-    total += r.overallScore;
+    EXPECT_EQ(score.overallScore, r.transmembrane ? score.kavelinScore : score.solventScore);
+    total += score.overallScore;
   }
   EXPECT_GT(flagged, 50);  // rhodopsin's seven helices, twice (two chains)
   // Segments stay in their chain: a window never reaches a chain's last residue.
-  for (const Chain& c : st.chains) EXPECT_FALSE(st.residues[c.lastResidue].transmembrane) << c.chainId;
-  EXPECT_FLOAT_EQ(st.totalScore, total);
-  EXPECT_NE(st.averageScore, before);
-  EXPECT_EQ(s.doc.entries()[0].averageScore, st.averageScore);
+  for (const Chain& c : st.chains) EXPECT_FALSE(tm[c.lastResidue].transmembrane) << c.chainId;
+  EXPECT_FLOAT_EQ(scores.totalScore, total);
+  EXPECT_NE(scores.averageScore, before);
+  EXPECT_EQ(s.doc.entries()[0].averageScore, scores.averageScore);
   // The flags are in the row's own result file, which show and the list read.
-  Structure stored;
+  Protein stored;
   ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());
-  ASSERT_EQ(stored.residues.size(), st.residues.size());
+  ASSERT_EQ(stored.structure.residues.size(), st.residues.size());
   for (size_t i = 0; i < st.residues.size(); ++i)
-    EXPECT_EQ(stored.residues[i].transmembrane, st.residues[i].transmembrane);
+    EXPECT_EQ(stored.transmembrane.residues[i].transmembrane, tm[i].transmembrane);
   // The same parameters give the same flags again.
   std::vector<bool> first;
-  for (const Residue& r : st.residues) first.push_back(r.transmembrane);
+  for (const ResidueMembrane& r : tm) first.push_back(r.transmembrane);
   ASSERT_TRUE(s.doc.RunSpanner3D());
-  for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(st.residues[i].transmembrane, first[i]);
+  const std::vector<ResidueMembrane>& again = s.doc.protein().transmembrane.residues;
+  for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(again[i].transmembrane, first[i]);
 }
 
 TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
@@ -307,7 +314,7 @@ TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
   for (const SlabSegment& segment : p.membrane->segments)
     for (int32_t i = segment.first; i <= segment.last; ++i) expected[i] = true;
   for (size_t i = 0; i < expected.size(); ++i)
-    EXPECT_EQ(p.structure.residues[i].transmembrane, expected[i]) << i;
+    EXPECT_EQ(p.transmembrane.residues[i].transmembrane, expected[i]) << i;
   // Another method afterwards leaves no stale placement in the summary.
   settings.tmMethod = TmMethod::kSegments;
   s.doc.SetSettings(settings);

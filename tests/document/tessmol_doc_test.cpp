@@ -200,13 +200,13 @@ TEST_F(DocumentPipelineDoc, OpeningAStructureAddsARowAndAResultFile) {
   EXPECT_EQ(e.resultName, "1CRN.tsm");
   EXPECT_EQ(e.resultPath, "./1CRN.tsm");
   EXPECT_EQ(e.scoreTableName, "Default.stb");
-  EXPECT_EQ(e.averageScore, doc.protein().structure.averageScore);
+  EXPECT_EQ(e.averageScore, doc.protein().scores.averageScore);
   EXPECT_FLOAT_EQ(e.expectedScore, doc.scoreTable().ExpectedResidueScore(46));
   EXPECT_EQ(doc.protein().structure.residues.size(), 46u);
   EXPECT_EQ(feedback.documentChanges, 1);
-  Structure stored;
+  Protein stored;
   ASSERT_TRUE(ReadResult(stored, "1CRN.tsm").ok());
-  EXPECT_EQ(stored.residues.size(), 46u);
+  EXPECT_EQ(stored.structure.residues.size(), 46u);
   // A file without atoms: the protein stays, the title and the flag change.
   EXPECT_EQ(doc.OpenStructure(test::DataPath("biopython_header.pdb")), CTessmolDoc::OpenResult::kNoAtoms);
   EXPECT_EQ(doc.title(), "biopython_header.pdb");
@@ -246,9 +246,10 @@ TEST(DocumentPipeline, ResultNamesAlwaysEndInTsmAndNeverRepeatInARun) {
   std::set<std::string> names;
   for (const AnalysisEntry& e : doc.entries()) {
     names.insert(e.resultName);
-    Structure stored;
+    Protein stored;
     ASSERT_TRUE(ReadResult(stored, e.resultPath).ok());
-    EXPECT_NEAR(stored.averageScore, e.averageScore, 1e-6) << e.resultName;  // each row has its own file
+    EXPECT_NEAR(stored.scores.averageScore, e.averageScore, 1e-6)
+        << e.resultName;  // each row has its own file
   }
   EXPECT_EQ(names, (std::set<std::string>{"prot.tsm", "prot-2.tsm", "prot-3.tsm"}));
   // A new run starts the suffixes again, and a suffix a file's own name took is skipped.
@@ -376,15 +377,17 @@ TEST(MultipleAnalysis, CustomTableIsTheLogOddsOfTheResiduesClasses) {
   for (auto& row : counts) std::fill(std::begin(row), std::end(row), 1.0);
   std::vector<std::pair<double, double>> samples;  // (ln total score, ln residues)
   for (const AnalysisEntry& e : doc.entries()) {
-    Structure s;
-    ASSERT_TRUE(ReadResult(s, e.resultPath).ok());
+    Protein stored;
+    ASSERT_TRUE(ReadResult(stored, e.resultPath).ok());
     double total = 0;
-    for (const Residue& r : s.residues) {
-      total += r.overallScore;
-      if (r.type == 21) continue;
-      counts[r.transmembrane ? r.kavelinEnv : r.profEnv][r.type] += 1;
+    for (size_t k = 0; k < stored.structure.residues.size(); ++k) {
+      const Residue& r = stored.structure.residues[k];
+      const ResidueScore& score = stored.scores.residues[k];
+      total += score.overallScore;
+      if (r.type == kUnknownResidueType) continue;
+      counts[stored.transmembrane.residues[k].transmembrane ? score.kavelinEnv : score.profEnv][r.type] += 1;
     }
-    samples.emplace_back(std::log(total), std::log(double(s.residues.size())));
+    samples.emplace_back(std::log(total), std::log(double(stored.structure.residues.size())));
   }
   double column[20] = {}, all = 0;
   for (int r = 0; r < 18; ++r) {
@@ -432,7 +435,7 @@ TEST_F(RecalculationDoc, AnotherTableChangesRowsAndFiles) {
   doc.AnalyseMultiple(request);
   const std::vector<AnalysisEntry> before = doc.entries();
   ASSERT_TRUE(doc.LoadEntry(1, before[1].resultName));
-  const float shownBefore = doc.protein().structure.averageScore;
+  const float shownBefore = doc.protein().scores.averageScore;
 
   WriteShiftedTable("shifted.stb");
   ASSERT_TRUE(doc.LoadScoreTable("shifted.stb").ok());
@@ -443,18 +446,18 @@ TEST_F(RecalculationDoc, AnotherTableChangesRowsAndFiles) {
     EXPECT_NEAR(doc.entries()[i].averageScore, before[i].averageScore + 1.0f, 1e-4);
     EXPECT_EQ(doc.entries()[i].scoreTableName, "shifted.stb");
     EXPECT_NE(doc.entries()[i].expectedScore, before[i].expectedScore);
-    Structure stored;
+    Protein stored;
     ASSERT_TRUE(ReadResult(stored, doc.entries()[i].resultPath).ok());
-    EXPECT_NEAR(stored.averageScore, doc.entries()[i].averageScore, 1e-5);
+    EXPECT_NEAR(stored.scores.averageScore, doc.entries()[i].averageScore, 1e-5);
     // The atoms and the box are kept.
-    EXPECT_FALSE(stored.atoms.empty());
-    EXPECT_NE(stored.xyzExtremities[0].f2, 0.0f);
+    EXPECT_FALSE(stored.structure.atoms.empty());
+    EXPECT_NE(stored.structure.xyzExtremities[0].f2, 0.0f);
   }
   EXPECT_EQ(doc.entries()[1].averageScore, before[1].averageScore);  // not ticked
   // The shown protein keeps its scores until its row is loaded again.
-  EXPECT_EQ(doc.protein().structure.averageScore, shownBefore);
+  EXPECT_EQ(doc.protein().scores.averageScore, shownBefore);
   ASSERT_TRUE(doc.LoadEntry(0, doc.entries()[0].resultName));
-  EXPECT_NEAR(doc.protein().structure.averageScore, doc.entries()[0].averageScore, 1e-5);
+  EXPECT_NEAR(doc.protein().scores.averageScore, doc.entries()[0].averageScore, 1e-5);
 }
 
 TEST_F(RecalculationDoc, AFormatErrorStopsAtThatRow) {

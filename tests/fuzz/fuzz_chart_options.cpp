@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ChartOptions options = DefaultChartOptions();
   SilentFeedback quiet;
   if (!LoadChartOptions(path, options, quiet)) return 0;
-  const Structure& s = fuzz::SmallProtein().structure;
+  const Protein& protein = fuzz::SmallProtein();
   SvgSurface pane(640, 400), figure(640, 400);
-  ChartInput input = MakeChartInput(s, true, options, {10, 10, 630, 390});
+  ChartInput input = MakeChartInput(protein, true, options, {10, 10, 630, 390});
   DrawChart(pane, input);
   for (int x : {0, 45, 300, 629}) HoverText(input, x);
   input.title = "small.pdb";

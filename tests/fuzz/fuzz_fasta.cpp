@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Protein model;
     model.structure = fuzz::Builder().BuildFromSequences({record.sequence});
     if (model.structure.atoms.empty()) continue;
-    if (fuzz::Analyse(model, BuiltInScores())) ScanTransmembrane(model, ScanParams{});
+    if (fuzz::Analyse(model, BuiltInScores()))
+      model.transmembrane = ScanTransmembrane(model.structure, model.surface, model.scores, ScanParams{});
   }
   return 0;
 }

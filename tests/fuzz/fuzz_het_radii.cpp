@@ -19,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Protein protein;
   protein.structure = std::move(file.structure);
   if (!fuzz::Analyse(protein, BuiltInScores())) return 0;
-  for (const Atom& a : protein.structure.atoms) FUZZ_CHECK(std::isfinite(a.sasa) && a.sasa >= 0.0f);
+  for (const AtomSurface& a : protein.surface.atoms) FUZZ_CHECK(std::isfinite(a.sasa) && a.sasa >= 0.0f);
   return 0;
 }

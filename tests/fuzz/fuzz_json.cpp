@@ -19,18 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   protein.fileName = name;
   if (result) {
     std::istringstream in(text);
-    if (!ReadResult(protein.structure, in, name).ok()) return 0;
+    if (!ReadResult(protein, in, name).ok()) return 0;
   } else {
     StructureFile file = ReadStructureText(text, name, fuzz::Radii());
     if (!file.status) return 0;
     protein.structure = std::move(file.structure);
+    protein.ClearResults();
   }
 
   AnalysisEntry row;
   row.resultName = name;
   row.scoreTableName = name + ".stb";
   row.resultPath = name + ".tsm";
-  row.averageScore = protein.structure.averageScore;
+  row.averageScore = protein.scores.averageScore;
   row.inputIndex = 0;
   const std::vector<AnalysisEntry> entries{row};
   nlohmann::json document =

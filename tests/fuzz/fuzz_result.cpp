@@ -13,12 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(text);
   Protein protein;
   protein.fileName = "fuzz.tsm";
-  if (!ReadResult(protein.structure, in, "fuzz.tsm").ok()) return 0;
+  if (!ReadResult(protein, in, "fuzz.tsm").ok()) return 0;
   const Structure& s = protein.structure;
   SummaryLines(protein);
-  for (size_t i = 0; i < s.residues.size(); ++i) FUZZ_CHECK(ResidueTableRow(s, i).size() == 16);
+  for (size_t i = 0; i < s.residues.size(); ++i) FUZZ_CHECK(ResidueTableRow(protein, i).size() == 16);
   SvgSurface pane(800, 400), figure(800, 400);
-  ChartInput input = MakeChartInput(s, true, DefaultChartOptions(), {10, 10, 790, 390});
+  ChartInput input = MakeChartInput(protein, true, DefaultChartOptions(), {10, 10, 790, 390});
   DrawChart(pane, input);
   HoverText(input, 400);
   input.title = "fuzz.tsm";
@@ -27,26 +27,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Whatever was accepted, written and read again, stays: the same residues, then the
   // same bytes.
   // In memory: the records are those of the file.
-  auto written = [](const Structure& structure) {
+  auto written = [](const Protein& analysed) {
     std::ostringstream out;
-    WriteResult(structure, out);
+    WriteResult(analysed, out);
     return out.str();
   };
-  const std::string first = written(s);
-  Structure back;
+  const std::string first = written(protein);
+  Protein back;
   std::istringstream again(first);
   FUZZ_CHECK(ReadResult(back, again, "first.tsm").ok());
-  FUZZ_CHECK(back.residues.size() == s.residues.size());
-  FUZZ_CHECK(back.atoms.size() == s.atoms.size());
-  for (size_t i = 0; i < back.residues.size(); ++i) {
-    FUZZ_CHECK(back.residues[i].name == s.residues[i].name);
-    FUZZ_CHECK(back.residues[i].resSeq == s.residues[i].resSeq);
+  FUZZ_CHECK(back.structure.residues.size() == s.residues.size());
+  FUZZ_CHECK(back.structure.atoms.size() == s.atoms.size());
+  for (size_t i = 0; i < back.structure.residues.size(); ++i) {
+    FUZZ_CHECK(back.structure.residues[i].name == s.residues[i].name);
+    FUZZ_CHECK(back.structure.residues[i].resSeq == s.residues[i].resSeq);
   }
   FUZZ_CHECK(written(back) == first);
 
   // Recalc: the stored classes scored again, and written.
-  ScoreResidues(protein, BuiltInScores());
-  SumScores(protein);
-  written(protein.structure);
+  protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
+  SumScores(protein.transmembrane, protein.scores);
+  written(protein);
   return 0;
 }

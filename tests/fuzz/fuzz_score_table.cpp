@@ -10,12 +10,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ScoreTable table;
   if (!table.LoadTable(in, "fuzz.stb", "fuzz.stb").ok()) return 0;
   Protein protein = fuzz::SmallProtein();
-  ScoreResidues(protein, table.scores);
-  SumScores(protein);
+  protein.scores = ScoreResidues(protein.structure, protein.surface, table.scores);
+  SumScores(protein.transmembrane, protein.scores);
   table.ExpectedResidueScore(static_cast<int32_t>(protein.structure.residues.size()));
 
   ScoreTable custom = table;
-  custom.AddStructure(protein.structure, "small.pdb");
+  custom.AddStructure(protein, "small.pdb");
   custom.ComputeScores();
   custom.FitExpectedScoreCurve();
 

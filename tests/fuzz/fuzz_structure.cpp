@@ -29,25 +29,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   protein.structure = std::move(s);
   protein.fileName = "fuzz.pdb";
   if (!fuzz::Analyse(protein, BuiltInScores())) return 0;
-  for (const Atom& a : protein.structure.atoms)
-    FUZZ_CHECK(a.sasa >= 0.0f && a.sasa <= a.sphereArea * 1.0001f);
+  for (size_t i = 0; i < protein.structure.atoms.size(); ++i) {
+    const float sasa = protein.surface.atoms[i].sasa;
+    FUZZ_CHECK(sasa >= 0.0f && sasa <= protein.structure.atoms[i].sphereArea * 1.0001f);
+  }
 
   // Written and read back, the residues are the same; written again, the file is too.
   // In memory: the records are those of the file.
-  auto written = [](const Structure& structure) {
+  auto written = [](const Protein& analysed) {
     std::ostringstream out;
-    WriteResult(structure, out);
+    WriteResult(analysed, out);
     return out.str();
   };
-  const std::string first = written(protein.structure);
-  Structure back;
+  const std::string first = written(protein);
+  Protein back;
   std::istringstream in(first);
   FUZZ_CHECK(ReadResult(back, in, "first.tsm").ok());
-  FUZZ_CHECK(back.residues.size() == protein.structure.residues.size());
-  for (size_t i = 0; i < back.residues.size(); ++i) {
-    FUZZ_CHECK(back.residues[i].name == protein.structure.residues[i].name);
-    FUZZ_CHECK(back.residues[i].resSeq == protein.structure.residues[i].resSeq);
-    FUZZ_CHECK(back.residues[i].profEnv == protein.structure.residues[i].profEnv);
+  FUZZ_CHECK(back.structure.residues.size() == protein.structure.residues.size());
+  for (size_t i = 0; i < back.structure.residues.size(); ++i) {
+    FUZZ_CHECK(back.structure.residues[i].name == protein.structure.residues[i].name);
+    FUZZ_CHECK(back.structure.residues[i].resSeq == protein.structure.residues[i].resSeq);
+    FUZZ_CHECK(back.scores.residues[i].profEnv == protein.scores.residues[i].profEnv);
   }
   FUZZ_CHECK(written(back) == first);
 
@@ -57,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     model.structure = fuzz::Builder().BuildFromStructure(protein.structure, ModelHelixRange::kWholeModel);
     model.ignoreHeteroAtoms = true;
     if (!model.structure.atoms.empty() && fuzz::Analyse(model, BuiltInScores()))
-      ScanTransmembrane(model, ScanParams{});
+      model.transmembrane = ScanTransmembrane(model.structure, model.surface, model.scores, ScanParams{});
   }
   return 0;
 }

@@ -108,9 +108,12 @@ inline bool Analyse(Protein& protein, const ScoreValues& table) {
   protein.Load(quiet);
   SasaSettings settings;
   settings.threads = 1;
-  if (!CalculateSASA(protein, CoarsePoints(), quiet, settings)) return false;
-  ScoreResidues(protein, table);
-  SumScores(protein);
+  std::optional<SurfaceResult> surface = CalculateSASA(protein, CoarsePoints(), quiet, settings);
+  if (!surface) return false;
+  protein.surface = std::move(*surface);
+  protein.scores = ScoreResidues(protein.structure, protein.surface, table);
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
+  SumScores(protein.transmembrane, protein.scores);
   return true;
 }
 

@@ -18,22 +18,23 @@ Atom Typed(const std::string& residueName, const std::string& name) {
 }
 
 TEST(AtomTyping, ChemicalSpotChecks) {
-  EXPECT_EQ(Typed("TRP", "CZ2").atomClass, 2);  // ring carbons are aromatic
-  EXPECT_EQ(Typed("HIS", "CE1").atomClass, 2);
-  EXPECT_EQ(Typed("ARG", "CZ").atomClass, 2);  // the guanidinium carbon is planar too
-  EXPECT_EQ(Typed("LEU", "CD1").atomClass, 0);
-  EXPECT_EQ(Typed("ASP", "CG").atomClass, 1);  // carboxylate carbon
-  EXPECT_EQ(Typed("ALA", "CB").atomClass, 1);
-  EXPECT_EQ(Typed("MET", "SD").atomClass, 5);
-  EXPECT_EQ(Typed("CYS", "SG").atomClass, 6);
-  EXPECT_EQ(Typed("MSE", "CE").atomClass, 1);  // no standard type: small carbon
+  EXPECT_EQ(Typed("TRP", "CZ2").atomClass, AtomClass::kAromaticCarbon);  // ring carbons are aromatic
+  EXPECT_EQ(Typed("HIS", "CE1").atomClass, AtomClass::kAromaticCarbon);
+  EXPECT_EQ(Typed("ARG", "CZ").atomClass,
+            AtomClass::kAromaticCarbon);  // the guanidinium carbon is planar too
+  EXPECT_EQ(Typed("LEU", "CD1").atomClass, AtomClass::kAliphaticCarbon);
+  EXPECT_EQ(Typed("ASP", "CG").atomClass, AtomClass::kSmallCarbon);  // carboxylate carbon
+  EXPECT_EQ(Typed("ALA", "CB").atomClass, AtomClass::kSmallCarbon);
+  EXPECT_EQ(Typed("MET", "SD").atomClass, AtomClass::kMethionineSulphur);
+  EXPECT_EQ(Typed("CYS", "SG").atomClass, AtomClass::kCysteineSulphur);
+  EXPECT_EQ(Typed("MSE", "CE").atomClass, AtomClass::kSmallCarbon);  // no standard type: small carbon
   const Atom hydroxyl = Typed("TYR", "OH");
-  EXPECT_EQ(hydroxyl.atomClass, 4);
+  EXPECT_EQ(hydroxyl.atomClass, AtomClass::kOxygen);
   EXPECT_TRUE(hydroxyl.polar);
   EXPECT_FLOAT_EQ(hydroxyl.radius, 1.4f + kProbeRadius);  // oxygen's radius and the probe
   EXPECT_FALSE(Typed("VAL", "CG1").polar);
   EXPECT_TRUE(Typed("LYS", "NZ").polar);
-  EXPECT_EQ(AtomClassOf(99).radius, AtomClassOf(0).radius);
+  EXPECT_EQ(AtomClassOf(static_cast<AtomClass>(99)).radius, AtomClassOf(AtomClass::kAliphaticCarbon).radius);
 }
 
 TEST(AtomTyping, MainChainAtomsAreRecordedAndTheRestIsSideChain) {
@@ -54,7 +55,8 @@ TEST(AtomTyping, MainChainAtomsAreRecordedAndTheRestIsSideChain) {
 TEST(ResidueTypes, NamesAreComparedExactly) {
   EXPECT_EQ(ResidueTypeOf("TRP"), 0);
   EXPECT_EQ(ResidueTypeOf("ARG"), 19);
-  for (const char* other : {"UNK", "HOH", "ala", "", "AL"}) EXPECT_EQ(ResidueTypeOf(other), 21) << other;
+  for (const char* other : {"UNK", "HOH", "ala", "", "AL"})
+    EXPECT_EQ(ResidueTypeOf(other), kUnknownResidueType) << other;
 }
 
 }  // namespace

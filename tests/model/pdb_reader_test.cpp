@@ -123,7 +123,8 @@ TEST(ReaderChains, SelenomethioninesStayInTheirChainAsMethionine) {
   EXPECT_EQ(mse.name, "MET");
   EXPECT_EQ(mse.type, kMet);
   bool sulphur = false;
-  for (int32_t i : mse.sideChain) sulphur = sulphur || (s.atoms[i].name == "SD" && s.atoms[i].atomClass == 5);
+  for (int32_t i : mse.sideChain)
+    sulphur = sulphur || (s.atoms[i].name == "SD" && s.atoms[i].atomClass == AtomClass::kMethionineSulphur);
   EXPECT_TRUE(sulphur);  // the selenium, typed as MET's sulphur
 }
 
@@ -264,14 +265,14 @@ TEST(ReaderSecondaryStructure, HelixAndSheetRangesTypeTheResidues) {
   // 1UBQ: HELIX 1 ILE 23 - GLU 34; SHEET strands include MET 1 - THR 7.
   for (const Residue& r : s.residues) {
     if (r.resSeq >= 23 && r.resSeq <= 34) {
-      EXPECT_EQ(r.secStruct, 1) << r.resSeq;
+      EXPECT_EQ(r.secStruct, SecondaryStructure::kHelix) << r.resSeq;
     }
     if (r.resSeq >= 1 && r.resSeq <= 7) {
-      EXPECT_EQ(r.secStruct, 0) << r.resSeq;
+      EXPECT_EQ(r.secStruct, SecondaryStructure::kSheet) << r.resSeq;
     }
   }
-  EXPECT_EQ(s.residues[70].secStruct, 0);  // strand 66-72
-  EXPECT_EQ(s.residues[75].secStruct, 2);  // GLY 76
+  EXPECT_EQ(s.residues[70].secStruct, SecondaryStructure::kSheet);  // strand 66-72
+  EXPECT_EQ(s.residues[75].secStruct, SecondaryStructure::kCoil);   // GLY 76
 }
 
 TEST(ReaderSecondaryStructure, AnAtomLineRightAfterAHelixRunIsRead) {
@@ -281,15 +282,15 @@ TEST(ReaderSecondaryStructure, AnAtomLineRightAfterAHelixRunIsRead) {
                                AtomLine(2, "N", ' ', "GLY", 'A', 2, ' ', 4, 5, 6));
   ASSERT_EQ(s.atoms.size(), 2u);
   ASSERT_EQ(s.residues.size(), 2u);
-  EXPECT_EQ(s.residues[0].secStruct, 1);
-  EXPECT_EQ(s.residues[1].secStruct, 0);  // a sheet wins over a helix
+  EXPECT_EQ(s.residues[0].secStruct, SecondaryStructure::kHelix);
+  EXPECT_EQ(s.residues[1].secStruct, SecondaryStructure::kSheet);  // a sheet wins over a helix
 }
 
 TEST(ReaderSecondaryStructure, RangesAfterTheAtomsTypeNothing) {
   const Structure s = ReadText(AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 2, 3) +
                                "HELIX    1   1 GLY A    1  GLY A    2  1\n");
   ASSERT_EQ(s.helices.size(), 1u);
-  EXPECT_EQ(s.residues[0].secStruct, 2);
+  EXPECT_EQ(s.residues[0].secStruct, SecondaryStructure::kCoil);
 }
 
 // ---- heteroatoms, bounding box ---------------------------------------------------------

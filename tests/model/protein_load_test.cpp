@@ -105,7 +105,7 @@ TEST(ProteinLoad, HeteroatomsWidenTheBoxUnlessIgnored) {
   EXPECT_EQ(with.structure.xyzExtremities[0].f1, std::min(lowestWater, read.xyzExtremities[0].f1));
 }
 
-Atom MakeAtom(float x, float y, float z, int atomClass) {
+Atom MakeAtom(float x, float y, float z, AtomClass atomClass) {
   Atom a;
   a.x = x;
   a.y = y;
@@ -120,7 +120,8 @@ Atom MakeAtom(float x, float y, float z, int atomClass) {
 TEST(ProteinLoad, TouchingSpheresAreNotNeighbours) {
   Protein protein;
   // Two class-4 atoms (radius 2.8): 5.6 apart they touch, 5.5 apart they overlap.
-  protein.structure.atoms = {MakeAtom(0, 0, 0, 4), MakeAtom(5.5f, 0, 0, 4), MakeAtom(0, 5.6f, 0, 4)};
+  protein.structure.atoms = {MakeAtom(0, 0, 0, AtomClass::kOxygen), MakeAtom(5.5f, 0, 0, AtomClass::kOxygen),
+                             MakeAtom(0, 5.6f, 0, AtomClass::kOxygen)};
   for (int i = 0; i < 3; ++i) protein.structure.atoms[i].index = i;
   protein.structure.xyzExtremities = {FloatPair{0, 5.5f}, FloatPair{0, 5.6f}, FloatPair{0, 0}};
   RecordingFeedback feedback;
@@ -136,7 +137,8 @@ TEST(ProteinLoad, LargeHeteroatomsAreFoundAcrossCells) {
   // A heteroatom of radius 4.2 overlaps an atom 7.5 angstrom away, further than one 7.0
   // angstrom cell: the grid widens its cells so the pair is still found.
   Protein protein;
-  protein.structure.atoms = {MakeAtom(0, 0, 0, 0), MakeAtom(20, 0, 0, 0)};
+  protein.structure.atoms = {MakeAtom(0, 0, 0, AtomClass::kAliphaticCarbon),
+                             MakeAtom(20, 0, 0, AtomClass::kAliphaticCarbon)};
   protein.structure.atoms[1].index = 1;
   HetAtom big;
   big.x = 7.5f;
@@ -152,8 +154,10 @@ TEST(ProteinLoad, FarAwayCoordinatesNeedNoHugeGrid) {
   // A coordinate field may hold 99999999: the grid must not allocate the box's volume.
   Protein protein;
   const float far = 99999999.0f;
-  protein.structure.atoms = {MakeAtom(-9999999.0f, 0, 0, 0), MakeAtom(far, far, far, 0), MakeAtom(1, 1, 1, 0),
-                             MakeAtom(2, 2, 2, 0)};
+  protein.structure.atoms = {MakeAtom(-9999999.0f, 0, 0, AtomClass::kAliphaticCarbon),
+                             MakeAtom(far, far, far, AtomClass::kAliphaticCarbon),
+                             MakeAtom(1, 1, 1, AtomClass::kAliphaticCarbon),
+                             MakeAtom(2, 2, 2, AtomClass::kAliphaticCarbon)};
   for (int i = 0; i < 4; ++i) protein.structure.atoms[i].index = i;
   protein.structure.xyzExtremities[0] = FloatPair{-9999999.0f, far};
   protein.structure.xyzExtremities[1] = FloatPair{0, far};
@@ -169,10 +173,11 @@ TEST(ProteinLoad, AtomsPiledOnOnePointListOnlyTheLargest) {
   // 15,000 atoms at one point (a file whose coordinates all read as 0) once took 1.8 GB.
   Protein protein;
   for (int i = 0; i < 15000; ++i) {
-    protein.structure.atoms.push_back(MakeAtom(0, 0, 0, i % 7 == 3 ? 3 : 0));
+    protein.structure.atoms.push_back(
+        MakeAtom(0, 0, 0, i % 7 == 3 ? AtomClass::kNitrogen : AtomClass::kAliphaticCarbon));
     protein.structure.atoms.back().index = i;
   }
-  protein.structure.atoms.push_back(MakeAtom(3, 0, 0, 0));  // one real neighbour
+  protein.structure.atoms.push_back(MakeAtom(3, 0, 0, AtomClass::kAliphaticCarbon));  // one real neighbour
   SilentFeedback quiet;
   protein.Load(quiet);
   const auto lists = Lists(protein);
@@ -217,10 +222,12 @@ TEST(NeighbourSort, OrdersKeysAsStdSortDoes) {
 }
 
 TEST(StructureQueries, TransmembraneSegments) {
-  Structure s;
+  Protein p;
+  Structure& s = p.structure;
   for (int i = 0; i < 8; ++i) s.residues.emplace_back("ALA", 10 + i, i < 5 ? 'A' : 'B');
-  for (int i : {1, 2, 4, 5, 7}) s.residues[i].transmembrane = true;
-  const auto segments = s.TransmembraneSegments();
+  p.ClearResults();
+  for (int i : {1, 2, 4, 5, 7}) p.transmembrane.residues[i].transmembrane = true;
+  const auto segments = p.TransmembraneSegments();
   ASSERT_EQ(segments.size(), 3u);
   EXPECT_EQ(segments[0].firstResSeq, 11);
   EXPECT_EQ(segments[0].lastResSeq, 12);
@@ -228,12 +235,12 @@ TEST(StructureQueries, TransmembraneSegments) {
   EXPECT_EQ(segments[1].lastResSeq, 15);
   EXPECT_EQ(segments[2].firstResSeq, 17);
   // Residues 13 and 14 missing from the structure: the run 12, 15 is two.
-  s.residues[3].transmembrane = true;
+  p.transmembrane.residues[3].transmembrane = true;
   s.residues[3].resSeq = 12;
   s.residues[1].resSeq = 9;
   s.residues[2].resSeq = 10;
   s.residues[4].resSeq = 15;
-  EXPECT_EQ(s.TransmembraneSegments().size(), 4u);
+  EXPECT_EQ(p.TransmembraneSegments().size(), 4u);
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ Analysed Analyse(const std::string& path) {
   protein.structure = std::move(file.structure);
   SilentFeedback quiet;
   protein.Load(quiet);
-  EXPECT_TRUE(CalculateSASA(protein, 1, test::ProgramFolder(), quiet));
-  ScoreResidues(protein, BuiltInScores());
-  SumScores(protein);
-  Analysed a{
-      protein.structure.residues.size(), protein.structure.totalSASA, protein.structure.averageScore, {}};
+  EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
+  protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
+  SumScores(protein.transmembrane, protein.scores);
+  Analysed a{protein.structure.residues.size(), protein.surface.totalSASA, protein.scores.averageScore, {}};
   for (size_t k = 0; k < protein.structure.chains.size(); ++k)
     a.chains += protein.structure.ChainName(k) + ";";
   return a;
@@ -411,8 +411,8 @@ TEST(SecondaryStructure, RecordsWinUnlessComputedIsAsked) {
   EXPECT_EQ(s.helices.size(), fromRecords.helices.size());
   EXPECT_TRUE(ApplySecondaryStructure(s, true, SecondaryStructureSource::kComputed));
   // Ubiquitin: the alpha helix 23-34 and the five strands of its sheet.
-  EXPECT_EQ(s.residues[28].secStruct, 1);
-  EXPECT_EQ(s.residues[3].secStruct, 0);
+  EXPECT_EQ(s.residues[28].secStruct, SecondaryStructure::kHelix);
+  EXPECT_EQ(s.residues[3].secStruct, SecondaryStructure::kSheet);
   EXPECT_FALSE(s.helices.empty());
   EXPECT_FALSE(s.sheets.empty());
 }

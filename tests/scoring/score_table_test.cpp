@@ -250,13 +250,14 @@ TEST(CustomScores, LogOddsOfTheCounts) {
   ScoreTable table;
   table.ComputeScores();
   for (float v : table.scores) EXPECT_NEAR(v, std::log(360.0 / 324.0), 1e-6);
-  Structure s;
-  s.residues.emplace_back("TRP", 1, 'A');
-  s.residues[0].type = kTrp;
-  s.residues[0].profEnv = 0;
-  s.residues[0].kavelinEnv = 5;
-  s.residues.emplace_back("HOH", 2, 'A');  // type 21: counted in the length only
-  s.totalScore = 2.0f;
+  Protein s;
+  s.structure.residues.emplace_back("TRP", 1, 'A');
+  s.structure.residues[0].type = kTrp;
+  s.structure.residues.emplace_back("HOH", 2, 'A');  // type 21: counted in the length only
+  s.ClearResults();
+  s.scores.residues[0].profEnv = 0;
+  s.scores.residues[0].kavelinEnv = 5;
+  s.scores.totalScore = 2.0f;
   ScoreTable custom;
   custom.AddStructure(s, "/w/one.pdb");
   custom.ComputeScores();
@@ -267,7 +268,7 @@ TEST(CustomScores, LogOddsOfTheCounts) {
   EXPECT_EQ(custom.samples[0].residueCount, 2);
   EXPECT_NEAR(custom.samples[0].logTotalScore, std::log(2.0), 1e-6);
   // A transmembrane residue counts in the row of its KAVELIN class.
-  s.residues[0].transmembrane = true;
+  s.transmembrane.residues[0].transmembrane = true;
   custom.AddStructure(s, "/w/two.pdb");
   EXPECT_EQ(custom.counts[5 * 20 + 0], 2);
 }
@@ -275,16 +276,18 @@ TEST(CustomScores, LogOddsOfTheCounts) {
 TEST(CustomScores, StructuresWithoutAPositiveTotalStayOutOfTheFit) {
   test::ScratchFolder scratch;
   ScoreTable table;
-  Structure s;
+  Protein s;
   for (int n : {50, 200}) {
-    s.residues.assign(n, Residue("ALA", 1, 'A'));
-    s.totalScore = static_cast<float>(std::exp(-0.5 + 0.9 * std::log(double(n))));
+    s.structure.residues.assign(n, Residue("ALA", 1, 'A'));
+    s.ClearResults();
+    s.scores.totalScore = static_cast<float>(std::exp(-0.5 + 0.9 * std::log(double(n))));
     table.AddStructure(s, "good" + std::to_string(n));
   }
-  s.residues.assign(120, Residue("ALA", 1, 'A'));
-  s.totalScore = -3.0f;
+  s.structure.residues.assign(120, Residue("ALA", 1, 'A'));
+  s.ClearResults();
+  s.scores.totalScore = -3.0f;
   table.AddStructure(s, "negative");
-  s.totalScore = 0.0f;
+  s.scores.totalScore = 0.0f;
   table.AddStructure(s, "zero");
   ASSERT_TRUE(table.SaveTable("fit.stb").ok());
   EXPECT_NEAR(table.gradient, 0.9f, 1e-4f);
@@ -294,9 +297,9 @@ TEST(CustomScores, StructuresWithoutAPositiveTotalStayOutOfTheFit) {
   EXPECT_NE(text.find("FILEPATH\tnegative\nFILEPATH\tzero\n"), std::string::npos);
   // Only one usable structure: the previous curve stays.
   ScoreTable lone;
-  s.totalScore = 10.0f;
+  s.scores.totalScore = 10.0f;
   lone.AddStructure(s, "one");
-  s.totalScore = -1.0f;
+  s.scores.totalScore = -1.0f;
   lone.AddStructure(s, "other");
   lone.FitExpectedScoreCurve();
   EXPECT_EQ(lone.gradient, kBuiltInGradient);

@@ -26,12 +26,13 @@ float AverageScore(const std::string& file, int shift) {
   }
   SilentFeedback quiet;
   protein.Load(quiet);
-  EXPECT_TRUE(CalculateSASA(protein, 2, test::ProgramFolder(), quiet));
+  EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 2, test::ProgramFolder(), quiet)));
   ScoreTable table;
   EXPECT_TRUE(table.LoadTable(test::ProgramFolder() + "/Tessmol_Files/Default.stb", "Default.stb"));
-  ScoreResidues(protein, table.scores);
-  SumScores(protein);
-  return protein.structure.averageScore;
+  protein.scores = ScoreResidues(protein.structure, protein.surface, table.scores);
+  protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
+  SumScores(protein.transmembrane, protein.scores);
+  return protein.scores.averageScore;
 }
 
 class PublishedBehaviour : public testing::TestWithParam<std::string> {};

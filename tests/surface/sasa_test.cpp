@@ -65,15 +65,23 @@ struct Builder {
   }
 };
 
+// The pass, its result kept with the protein as the document keeps it.
+bool Measure(Protein& protein, const std::vector<SpherePoint>& points, Feedback& feedback,
+             const SasaSettings& settings = {}) {
+  std::optional<SurfaceResult> surface = CalculateSASA(protein, points, feedback, settings);
+  if (surface) protein.surface = std::move(*surface);
+  return surface.has_value();
+}
+
 TEST(SasaAtoms, AnIsolatedAtomIsWhollyExposed) {
   Builder b;
   b.AddResidue("GLY", 1);
   b.AddAtom("CA", 10, 10, 10);
   b.Load();
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(b.protein, Points(5), quiet));
-  const Atom& a = b.protein.structure.atoms[0];
-  EXPECT_EQ(a.sasa, a.sphereArea);
+  ASSERT_TRUE(Measure(b.protein, Points(5), quiet));
+  const AtomSurface& a = b.protein.surface.atoms[0];
+  EXPECT_EQ(a.sasa, b.protein.structure.atoms[0].sphereArea);
   // Every point of the set open: a contact and a polar one each.
   EXPECT_EQ(a.contactPoints, Points(5).size());
   EXPECT_EQ(a.polarPoints, Points(5).size());
@@ -90,9 +98,9 @@ TEST(SasaAtoms, NeighboursInsideOrAroundTheSphereCoverNothingOrEverything) {
     b.AddHet(offset, 0.0f, 0.0f, radius, false, 2);
     b.Load();
     SilentFeedback quiet;
-    ASSERT_TRUE(CalculateSASA(b.protein, Points(5), quiet));
-    const Atom& a = b.protein.structure.atoms[0];
-    EXPECT_EQ(a.sasa, buried ? 0.0f : a.sphereArea) << offset << " " << radius;
+    ASSERT_TRUE(Measure(b.protein, Points(5), quiet));
+    const AtomSurface& a = b.protein.surface.atoms[0];
+    EXPECT_EQ(a.sasa, buried ? 0.0f : b.protein.structure.atoms[0].sphereArea) << offset << " " << radius;
     EXPECT_EQ(a.contactPoints, 1002u);  // the solvent or another residue
     EXPECT_EQ(a.polarPoints, buried ? 0u : Points(5).size());
   }
@@ -118,11 +126,11 @@ TEST(SasaAnalytic, TwoOverlappingSpheresLoseTheirCaps) {
     b.AddAtom("CA", distance, 0, 0);
     b.Load();
     SilentFeedback quiet;
-    ASSERT_TRUE(CalculateSASA(b.protein, Points(6), quiet));
-    for (const Atom& a : b.protein.structure.atoms) {
-      const double r = a.radius, full = 4 * M_PI * r * r;
+    ASSERT_TRUE(Measure(b.protein, Points(6), quiet));
+    for (size_t i = 0; i < b.protein.structure.atoms.size(); ++i) {
+      const double r = b.protein.structure.atoms[i].radius, full = 4 * M_PI * r * r;
       const double exact = full - CapArea(r, r, distance);
-      EXPECT_NEAR(a.sasa, exact, kSamplingBound * full) << "distance " << distance;
+      EXPECT_NEAR(b.protein.surface.atoms[i].sasa, exact, kSamplingBound * full) << "distance " << distance;
     }
   }
 }
@@ -139,8 +147,9 @@ TEST(SasaAnalytic, ThreeSpheresWithSeparateCapsAndUnequalRadii) {
   b.AddAtom("N", 0, -4.8f, 0);
   b.Load();
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(b.protein, Points(6), quiet));
+  ASSERT_TRUE(Measure(b.protein, Points(6), quiet));
   const auto& atoms = b.protein.structure.atoms;
+  const auto& areas = b.protein.surface.atoms;
   const double rc = atoms[0].radius, ro = atoms[1].radius, rn = atoms[2].radius;
   ASSERT_NE(rc, ro);  // unequal radii make the caps' heights differ on the two sides
   const double dco = 5.5, dcn = 4.8, don = std::hypot(5.5, 4.8);
@@ -152,10 +161,10 @@ TEST(SasaAnalytic, ThreeSpheresWithSeparateCapsAndUnequalRadii) {
   };
   ASSERT_LT(halfAngle(rc, ro, dco) + halfAngle(rc, rn, dcn), M_PI / 2);
   auto full = [](double r) { return 4 * M_PI * r * r; };
-  EXPECT_NEAR(atoms[0].sasa, full(rc) - CapArea(rc, ro, dco) - CapArea(rc, rn, dcn),
+  EXPECT_NEAR(areas[0].sasa, full(rc) - CapArea(rc, ro, dco) - CapArea(rc, rn, dcn),
               kSamplingBound * full(rc));
-  EXPECT_NEAR(atoms[1].sasa, full(ro) - CapArea(ro, rc, dco), kSamplingBound * full(ro));
-  EXPECT_NEAR(atoms[2].sasa, full(rn) - CapArea(rn, rc, dcn), kSamplingBound * full(rn));
+  EXPECT_NEAR(areas[1].sasa, full(ro) - CapArea(ro, rc, dco), kSamplingBound * full(ro));
+  EXPECT_NEAR(areas[2].sasa, full(rn) - CapArea(rn, rc, dcn), kSamplingBound * full(rn));
 }
 
 TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
@@ -169,15 +178,15 @@ TEST(SasaAtoms, APointOnANeighboursSphereIsNotCovered) {
   ASSERT_EQ(b.protein.neighbourGrid->NeighboursOf(AtomRef::Protein(0)).size(), 1u);
   const std::vector<SpherePoint> up = {{0.0f, 0.0f, 1.0f}};
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
-  EXPECT_EQ(b.protein.structure.atoms[0].sasa, b.protein.structure.atoms[0].sphereArea);
+  ASSERT_TRUE(Measure(b.protein, up, quiet));
+  EXPECT_EQ(b.protein.surface.atoms[0].sasa, b.protein.structure.atoms[0].sphereArea);
   // A hair closer and the point is covered.
   b.protein.structure.hetAtoms[0].x = 1.999f;
   b.Load();
-  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
-  EXPECT_EQ(b.protein.structure.atoms[0].sasa, 0.0f);
-  EXPECT_EQ(b.protein.structure.atoms[0].contactPoints, 1u);
-  EXPECT_EQ(b.protein.structure.atoms[0].polarPoints, 1u);
+  ASSERT_TRUE(Measure(b.protein, up, quiet));
+  EXPECT_EQ(b.protein.surface.atoms[0].sasa, 0.0f);
+  EXPECT_EQ(b.protein.surface.atoms[0].contactPoints, 1u);
+  EXPECT_EQ(b.protein.surface.atoms[0].polarPoints, 1u);
 }
 
 TEST(SasaAtoms, TheNearestCoveringNeighbourDecidesContactAndPolarity) {
@@ -189,20 +198,19 @@ TEST(SasaAtoms, TheNearestCoveringNeighbourDecidesContactAndPolarity) {
   b.AddHet(0.0f, 1.0f, 4.5f, 3.0f, false, 2);  // carbon-like, nearer
   b.AddHet(0.0f, -2.0f, 5.0f, 3.0f, true, 3);  // water-like, further
   b.Load();
-  const auto& atom = b.protein.structure.atoms[0];
   const auto neighbours = b.protein.neighbourGrid->NeighboursOf(AtomRef::Protein(0));
   ASSERT_EQ(neighbours.size(), 2u);
   ASSERT_EQ(neighbours[0].second, AtomRef::Hetero(0));
   const std::vector<SpherePoint> up = {{0.0f, 0.0f, 1.0f}};
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
-  EXPECT_EQ(atom.contactPoints, 1u);
-  EXPECT_EQ(atom.polarPoints, 0u);
+  ASSERT_TRUE(Measure(b.protein, up, quiet));
+  EXPECT_EQ(b.protein.surface.atoms[0].contactPoints, 1u);
+  EXPECT_EQ(b.protein.surface.atoms[0].polarPoints, 0u);
   // Covered by an atom of its own residue number: neither contact nor polar.
   b.protein.structure.hetAtoms[0].resSeq = 1;
-  ASSERT_TRUE(CalculateSASA(b.protein, up, quiet));
-  EXPECT_EQ(atom.contactPoints, 0u);
-  EXPECT_EQ(atom.polarPoints, 0u);
+  ASSERT_TRUE(Measure(b.protein, up, quiet));
+  EXPECT_EQ(b.protein.surface.atoms[0].contactPoints, 0u);
+  EXPECT_EQ(b.protein.surface.atoms[0].polarPoints, 0u);
 }
 
 TEST(SasaResidues, SumsFractionsAndWarnings) {
@@ -228,18 +236,20 @@ TEST(SasaResidues, SumsFractionsAndWarnings) {
   b.protein.fileName = "made.pdb";
   SilentFeedback quiet;
   const auto cwdFiles = std::distance(std::filesystem::directory_iterator("."), {});
-  ASSERT_TRUE(CalculateSASA(b.protein, Points(3), quiet, settings));
+  ASSERT_TRUE(Measure(b.protein, Points(3), quiet, settings));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), cwdFiles);  // no stray files
   const Structure& s = b.protein.structure;
-  const Residue& gly = s.residues[0];
-  EXPECT_EQ(gly.sideSASA, s.atoms[gly.caIndex].sasa);
+  const std::vector<AtomSurface>& atoms = b.protein.surface.atoms;
+  const ResidueSurface& gly = b.protein.surface.residues[0];
+  EXPECT_EQ(gly.sideSASA, atoms[s.residues[0].caIndex].sasa);
   EXPECT_LT(gly.areaBuried, 0.0f);     // a lone glycine is more exposed than in the reference state
   EXPECT_EQ(gly.fractionPolar, 1.0f);  // every contact is solvent
-  const Residue& ala = s.residues[1];
+  const ResidueSurface& ala = b.protein.surface.residues[1];
+  const int32_t alaCb = s.residues[1].sideChain[0];
   EXPECT_EQ(ala.mainSASA, 0.0f);
-  EXPECT_EQ(ala.sideSASA, s.atoms[ala.sideChain[0]].sasa);  // CA left out, CB counted
-  EXPECT_EQ(ala.contactPoints, 1 + static_cast<int32_t>(s.atoms[ala.sideChain[0]].contactPoints));
-  const Residue& mse = s.residues[2];
+  EXPECT_EQ(ala.sideSASA, atoms[alaCb].sasa);  // CA left out, CB counted
+  EXPECT_EQ(ala.contactPoints, 1 + static_cast<int32_t>(atoms[alaCb].contactPoints));
+  const ResidueSurface& mse = b.protein.surface.residues[2];
   EXPECT_EQ(mse.areaBuried, 0.0f);
   EXPECT_EQ(mse.fractionPolar, 0.0f);
   EXPECT_EQ(mse.kavelinFP, 0.0f);
@@ -257,8 +267,8 @@ TEST(SasaResidues, NoContactsGiveAFractionPolarOfZero) {
   b.AddHet(0, 0, 0, 6.0f, true, 1);
   b.Load();
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(b.protein, Points(0), quiet));
-  const Residue& r = b.protein.structure.residues[0];
+  ASSERT_TRUE(Measure(b.protein, Points(0), quiet));
+  const ResidueSurface& r = b.protein.surface.residues[0];
   EXPECT_EQ(r.contactPoints, 0);
   EXPECT_EQ(r.fractionPolar, 0.0f);
   EXPECT_FALSE(std::isnan(r.kavelinFP));
@@ -266,17 +276,16 @@ TEST(SasaResidues, NoContactsGiveAFractionPolarOfZero) {
 
 TEST(SasaPass, AnEmptyPointSetRefusesToRun) {
   Protein protein = test::LoadedProtein("1CRN.pdb", true);
-  protein.structure.totalSASA = 123.0f;
+  protein.surface.totalSASA = 123.0f;
   RecordingFeedback feedback;
-  EXPECT_FALSE(CalculateSASA(protein, std::vector<SpherePoint>{}, feedback));
+  EXPECT_FALSE(Measure(protein, std::vector<SpherePoint>{}, feedback));
   ASSERT_EQ(feedback.messages.size(), 1u);
   EXPECT_NE(feedback.messages[0].find("sphere point set is empty"), std::string::npos);
-  EXPECT_EQ(protein.structure.totalSASA, 123.0f);
+  EXPECT_EQ(protein.surface.totalSASA, 123.0f);
   EXPECT_FALSE(CalculateSASA(protein, 2, "/no/such/folder", feedback));
   EXPECT_NE(feedback.messages[1].find("/no/such/folder/Sphere_Points/maxvol.3.252.txt"), std::string::npos);
   EXPECT_FALSE(CalculateSASA(protein, 9, test::ProgramFolder(), feedback));
   EXPECT_EQ(feedback.messages.size(), 3u);
-  EXPECT_EQ(protein.structure.totalSASA, 123.0f);
 }
 
 // The pass in its plainest form, one point and one neighbour at a time over all atom
@@ -337,10 +346,10 @@ TEST(SasaPass, EqualsTheTestOfOnePointAtATime) {
        {&Points(1), static_cast<const std::vector<SpherePoint>*>(&odd)}) {
     Protein protein = test::LoadedProtein("1CRN.pdb", true);
     SilentFeedback quiet;
-    ASSERT_TRUE(CalculateSASA(protein, *points, quiet));
+    ASSERT_TRUE(Measure(protein, *points, quiet));
     const auto expected = OnePointAtATime(protein.structure, *points);
     for (size_t i = 0; i < expected.size(); ++i) {
-      const Atom& a = protein.structure.atoms[i];
+      const AtomSurface& a = protein.surface.atoms[i];
       ASSERT_EQ(std::memcmp(&a.sasa, &expected[i].sasa, sizeof(float)), 0) << i << " " << a.sasa;
       ASSERT_EQ(a.contactPoints, expected[i].contact) << i;
       ASSERT_EQ(a.polarPoints, expected[i].polar) << i;
@@ -364,13 +373,13 @@ TEST(SasaPass, AreasAndCountsEqualTheReferenceForAnyThreadsAndVectorWidth) {
         settings.threads = threads;
         settings.wideVectors = wide;
         RecordingFeedback feedback;
-        ASSERT_TRUE(CalculateSASA(protein, Points(resolution), feedback, settings));
+        ASSERT_TRUE(Measure(protein, Points(resolution), feedback, settings));
         EXPECT_EQ(feedback.progressTexts, std::vector<std::string>{kCalculatingSasa});
         EXPECT_TRUE(std::is_sorted(feedback.percents.begin(), feedback.percents.end()));
         EXPECT_EQ(feedback.progressEnds, 1);
         std::ostringstream out;
         out << "resolution " << resolution << '\n';
-        for (const Atom& a : protein.structure.atoms) {
+        for (const AtomSurface& a : protein.surface.atoms) {
           uint32_t bits;
           std::memcpy(&bits, &a.sasa, sizeof bits);
           out << std::hex << bits << std::dec << ' ' << a.contactPoints << ' ' << a.polarPoints << '\n';
@@ -393,26 +402,26 @@ TEST(SasaPass, AreasAndCountsEqualTheReferenceForAnyThreadsAndVectorWidth) {
 TEST(SasaPass, RunningAgainGivesTheSameValues) {
   Protein protein = test::LoadedProtein("1CRN.pdb", true);
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(protein, Points(1), quiet));
-  const float first = protein.structure.totalSASA;
-  ASSERT_TRUE(CalculateSASA(protein, Points(5), quiet));
-  ASSERT_TRUE(CalculateSASA(protein, Points(1), quiet));
-  EXPECT_EQ(protein.structure.totalSASA, first);
+  ASSERT_TRUE(Measure(protein, Points(1), quiet));
+  const float first = protein.surface.totalSASA;
+  ASSERT_TRUE(Measure(protein, Points(5), quiet));
+  ASSERT_TRUE(Measure(protein, Points(1), quiet));
+  EXPECT_EQ(protein.surface.totalSASA, first);
 }
 
 TEST(SasaPass, BoundWatersCoverTheSurfaceAndArePolar) {
   Protein dry = test::LoadedProtein("1UBQ.pdb", true);
   Protein wet = test::LoadedProtein("1UBQ.pdb", false);
   SilentFeedback quiet;
-  ASSERT_TRUE(CalculateSASA(dry, Points(2), quiet));
-  ASSERT_TRUE(CalculateSASA(wet, Points(2), quiet));
-  EXPECT_LT(wet.structure.totalSASA, dry.structure.totalSASA * 0.8f);
+  ASSERT_TRUE(Measure(dry, Points(2), quiet));
+  ASSERT_TRUE(Measure(wet, Points(2), quiet));
+  EXPECT_LT(wet.surface.totalSASA, dry.surface.totalSASA * 0.8f);
   // Waters take surface from the protein, but a point they cover is polar: no residue
   // becomes less polar, and the ones with bound waters become more so.
   int morePolar = 0;
   for (size_t i = 0; i < dry.structure.residues.size(); ++i) {
-    const float before = dry.structure.residues[i].fractionPolar;
-    const float after = wet.structure.residues[i].fractionPolar;
+    const float before = dry.surface.residues[i].fractionPolar;
+    const float after = wet.surface.residues[i].fractionPolar;
     EXPECT_GE(after, before - 1e-6f) << i;
     if (after > before + 0.01f) ++morePolar;
   }

@@ -70,7 +70,7 @@ TEST(HelixGeometry, BondsAnglesAndTorsionsOfAnAlphaHelix) {
   for (size_t i = 0; i < s.residues.size(); ++i) {
     const Residue& r = s.residues[i];
     SCOPED_TRACE(i);
-    EXPECT_EQ(r.secStruct, 1);
+    EXPECT_EQ(r.secStruct, SecondaryStructure::kHelix);
     const P n = At(s, r.nIndex), ca = At(s, r.caIndex), c = At(s, r.cIndex), o = At(s, r.oIndex);
     EXPECT_NEAR(Distance(n, ca), kBondNCa, kBondTolerance);
     EXPECT_NEAR(Distance(ca, c), kBondCaC, kBondTolerance);
@@ -172,7 +172,7 @@ TEST(HelixModels, OneResidueNumberedFromZero) {
   const Structure& s = built->model;
   ASSERT_EQ(s.atoms.size(), 5u);  // N, CA, C, O and the ALA template's CB
   EXPECT_EQ(s.atoms[4].name, "CB");
-  EXPECT_EQ(s.atoms[4].atomClass, 1);
+  EXPECT_EQ(s.atoms[4].atomClass, AtomClass::kSmallCarbon);
   for (size_t i = 0; i < s.atoms.size(); ++i) {
     EXPECT_EQ(s.atoms[i].index, int32_t(i));
     EXPECT_EQ(s.atoms[i].resSeq, 0);
@@ -191,7 +191,7 @@ TEST(HelixModels, ChainsFromSequencesAndUnknownLetters) {
   EXPECT_EQ(s.chains[2].firstResidue, 3);
   ASSERT_EQ(s.residues.size(), 6u);
   EXPECT_EQ(s.residues[4].name, "UNK");
-  EXPECT_EQ(s.residues[4].type, 21);
+  EXPECT_EQ(s.residues[4].type, kUnknownResidueType);
   EXPECT_EQ(s.residues[4].sideChain.size(), 0u);
   // Each sequence numbered from 1: M K V, then G x A.
   const int32_t numbers[6] = {1, 2, 3, 1, 2, 3};
@@ -214,13 +214,13 @@ TEST(HelixModels, ModelOfAStructureAndTheInspectionFile) {
   for (size_t i = 0; i < source.residues.size(); ++i) {
     EXPECT_EQ(model.residues[i].name, source.residues[i].name);
     EXPECT_EQ(model.residues[i].chainId, source.residues[i].chainId);
-    EXPECT_EQ(model.residues[i].secStruct, 2);
+    EXPECT_EQ(model.residues[i].secStruct, SecondaryStructure::kCoil);
   }
   // The source's chains: no segment of the scan may run from one chain into the next.
   ASSERT_EQ(model.chains.size(), source.chains.size());
   EXPECT_EQ(model.chains.back().lastResidue, 45);
   const Structure helical = builder.BuildFromStructure(source, ModelHelixRange::kWholeModel);
-  for (const Residue& r : helical.residues) EXPECT_EQ(r.secStruct, 1);
+  for (const Residue& r : helical.residues) EXPECT_EQ(r.secStruct, SecondaryStructure::kHelix);
   // The inspection file: one fixed-layout line per atom.
   std::ifstream in("helixtest.pdb");
   std::string line;

@@ -35,7 +35,7 @@ double AngleToAxis(const Vec3& normal, const Vec3& axis) {
 TEST(MembraneSlab, RhodopsinSitsInItsMembraneFrame) {
   const Protein rhodopsin = Analysed("1U19_tr.pdb");
   SilentFeedback quiet;
-  const MembranePlacement m = PlaceMembrane(rhodopsin.structure, SlabSearch{}, quiet);
+  const MembranePlacement m = PlaceMembrane(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
   ASSERT_TRUE(m.placed);
   EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 10.0);
   EXPECT_LT(std::fabs(m.centre[2]), 2.5f);
@@ -75,7 +75,7 @@ TEST(MembraneSlab, OmpAMeetsOpmsPlanes) {
   }
   ASSERT_NE(zN, zO);
   SilentFeedback quiet;
-  const MembranePlacement m = PlaceMembrane(ompA.structure, SlabSearch{}, quiet);
+  const MembranePlacement m = PlaceMembrane(ompA.structure, ompA.surface, SlabSearch{}, quiet);
   ASSERT_TRUE(m.placed);
   EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 10.0);
   EXPECT_LT(std::fabs(m.centre[2] - (zN + zO) / 2), 2.5f);
@@ -88,9 +88,9 @@ TEST(MembraneSlab, TurnedAndMovedStructuresGetThePlacementTurnedAndMoved) {
   SilentFeedback quiet;
   SlabSearch search;
   search.threads = 1;
-  const MembranePlacement reference = PlaceMembrane(rhodopsin.structure, search, quiet);
+  const MembranePlacement reference = PlaceMembrane(rhodopsin.structure, rhodopsin.surface, search, quiet);
   search.threads = 2;
-  const MembranePlacement twoThreads = PlaceMembrane(rhodopsin.structure, search, quiet);
+  const MembranePlacement twoThreads = PlaceMembrane(rhodopsin.structure, rhodopsin.surface, search, quiet);
   EXPECT_EQ(twoThreads.normal, reference.normal);
   EXPECT_EQ(twoThreads.centre, reference.centre);
   EXPECT_EQ(twoThreads.halfThickness, reference.halfThickness);
@@ -105,7 +105,7 @@ TEST(MembraneSlab, TurnedAndMovedStructuresGetThePlacementTurnedAndMoved) {
       const Vec3 p = m.Apply({a.x, a.y, a.z});
       a.x = p.x, a.y = p.y, a.z = p.z;
     }
-    const MembranePlacement turned = PlaceMembrane(moved, search, quiet);
+    const MembranePlacement turned = PlaceMembrane(moved, rhodopsin.surface, search, quiet);
     ASSERT_TRUE(turned.placed);
     const Vec3 expected = m.ApplyDirection(reference.normal);
     EXPECT_LT(AngleToAxis(turned.normal, expected), 2.0) << degrees;
@@ -120,7 +120,7 @@ TEST(MembraneSlab, SolubleProteinsGetNoPlacement) {
   for (const char* name : {"1UBQ.pdb", "4HHB.pdb", "1AKI.pdb"}) {
     const Protein soluble = Analysed(name);
     SilentFeedback quiet;
-    const MembranePlacement m = PlaceMembrane(soluble.structure, SlabSearch{}, quiet);
+    const MembranePlacement m = PlaceMembrane(soluble.structure, soluble.surface, SlabSearch{}, quiet);
     EXPECT_FALSE(m.placed) << name;
     EXPECT_LT(m.score, m.threshold) << name;
     EXPECT_TRUE(m.segments.empty()) << name;

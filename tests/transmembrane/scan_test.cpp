@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/protein.h"
+
 namespace tessmol {
 namespace {
 
@@ -9,11 +11,14 @@ namespace {
 Protein Profile(const std::vector<float>& solvent, const std::vector<float>& kavelin, float sasa = 10.0f) {
   Protein p;
   for (size_t i = 0; i < solvent.size(); ++i) {
-    Residue r("LEU", int32_t(i), 'A');
-    r.solventScore = solvent[i];
-    r.kavelinScore = kavelin[i];
-    r.sideSASA = sasa;
-    p.structure.residues.push_back(r);
+    p.structure.residues.push_back(Residue("LEU", int32_t(i), 'A'));
+    ResidueScore scores;
+    scores.solventScore = solvent[i];
+    scores.kavelinScore = kavelin[i];
+    p.scores.residues.push_back(scores);
+    ResidueSurface surface;
+    surface.sideSASA = sasa;
+    p.surface.residues.push_back(surface);
   }
   p.structure.chains.push_back({0, int32_t(solvent.size()) - 1, 'A'});
   return p;
@@ -37,25 +42,25 @@ ScanParams Plain() {
   return p;
 }
 
+// The scan on a profile, its flags kept with the profile.
+void Scan(Protein& p, const ScanParams& params) {
+  p.transmembrane = ScanTransmembrane(p.structure, p.surface, p.scores, params);
+}
+
 std::vector<int> Flags(const Protein& p) {
   std::vector<int> f;
-  for (const Residue& r : p.structure.residues) f.push_back(r.transmembrane ? 1 : 0);
+  for (const ResidueMembrane& r : p.transmembrane.residues) f.push_back(r.transmembrane ? 1 : 0);
   return f;
 }
 
 TEST(Scan, MovingAveragesDivideByTheFullWidth) {
-  Protein p = Profile(std::vector<float>(6, 1.0f), std::vector<float>(6, 2.0f));
-  ScanParams params;
-  params.movingAverage = 4;
-  ScanTransmembrane(p, params);
-  const auto& r = p.structure.residues;
-  EXPECT_FLOAT_EQ(r[0].movingSolventScore, 1.0f);
-  EXPECT_FLOAT_EQ(r[2].movingSolventScore, 1.0f);
-  EXPECT_FLOAT_EQ(r[3].movingSolventScore, 0.75f);  // three scores left, divided by 4
-  EXPECT_FLOAT_EQ(r[5].movingKavelinScore, 0.5f);
-  params.movingAverage = 1;
-  ScanTransmembrane(p, params);
-  EXPECT_FLOAT_EQ(r[4].movingKavelinScore, 2.0f);
+  const Protein p = Profile(std::vector<float>(6, 1.0f), std::vector<float>(6, 2.0f));
+  const MovingScores r = ScanMovingAverages(p.scores, 4);
+  EXPECT_FLOAT_EQ(r.solvent[0], 1.0f);
+  EXPECT_FLOAT_EQ(r.solvent[2], 1.0f);
+  EXPECT_FLOAT_EQ(r.solvent[3], 0.75f);  // three scores left, divided by 4
+  EXPECT_FLOAT_EQ(r.kavelin[5], 0.5f);
+  EXPECT_FLOAT_EQ(ScanMovingAverages(p.scores, 1).kavelin[4], 2.0f);
 }
 
 TEST(Scan, AWindowWorkedOutByHand) {
@@ -65,12 +70,12 @@ TEST(Scan, AWindowWorkedOutByHand) {
   std::vector<float> solvent = {1, -0.2f, -0.2f, -0.2f, -0.2f, -0.2f, 1, 1};
   std::vector<float> kavelin = {0, 0.6f, 0.6f, 0.6f, 0.6f, 0.6f, 0, 0};
   Protein p = Profile(solvent, kavelin);
-  ScanTransmembrane(p, Plain());
+  Scan(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{0, 1, 1, 1, 1, 1, 0, 0}));
   // The mean KAVELIN score 0.75 must stay below the maximum: 0.74 refuses the window.
   ScanParams tight = Plain();
   tight.kavelinMax = 0.74f;
-  ScanTransmembrane(p, tight);
+  Scan(p, tight);
   EXPECT_EQ(Flags(p), std::vector<int>(8, 0));  // and the flags are cleared first
 }
 
@@ -82,18 +87,18 @@ TEST(Scan, TheDifferenceTestPassesOnEqualityTheAreaTestDoesNot) {
   ScanParams params = Plain();
   params.kavelinMax = 1.0f;
   params.minDifference = 0.5f;
-  ScanTransmembrane(p, params);
+  Scan(p, params);
   EXPECT_EQ(Flags(p)[3], 1);
   params.minDifference = 0.5001f;
-  ScanTransmembrane(p, params);
+  Scan(p, params);
   EXPECT_EQ(Flags(p)[3], 0);
   // Area of the window: strips (1,1), (1,0.5), (0.5,1), (1,1) -> 1 + 0.75 + 0.75 + 1 = 3.5.
   params.minDifference = 0.0f;
   params.minAreaDifference = 3.5f;
-  ScanTransmembrane(p, params);
+  Scan(p, params);
   EXPECT_EQ(Flags(p)[3], 0);
   params.minAreaDifference = 3.49f;
-  ScanTransmembrane(p, params);
+  Scan(p, params);
   EXPECT_EQ(Flags(p)[3], 1);
 }
 
@@ -101,22 +106,22 @@ TEST(Scan, ShortChainsAndReversedLengthsMarkNothing) {
   // A chain needs L + 2 residues: the window may never reach its last residue.
   std::vector<float> solvent(5, -0.2f), kavelin(5, 0.6f);
   Protein p = Profile(solvent, kavelin);
-  ScanTransmembrane(p, Plain());
+  Scan(p, Plain());
   EXPECT_EQ(Flags(p), std::vector<int>(5, 0));
   solvent.push_back(-0.2f);
   kavelin.push_back(0.6f);
   p = Profile(solvent, kavelin);
-  ScanTransmembrane(p, Plain());
+  Scan(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{1, 1, 1, 1, 1, 0}));
   ScanParams reversed = Plain();
   reversed.tmLengthMin = 5;
   reversed.tmLengthMax = 4;
-  ScanTransmembrane(p, reversed);
+  Scan(p, reversed);
   EXPECT_EQ(Flags(p), std::vector<int>(6, 0));
   ScanParams zero = Plain();
   zero.tmLengthMin = 0;
   zero.tmLengthMax = 0;
-  ScanTransmembrane(p, zero);  // ends, marks nothing
+  Scan(p, zero);  // ends, marks nothing
   EXPECT_EQ(Flags(p), std::vector<int>(6, 0));
 }
 
@@ -125,7 +130,7 @@ TEST(Scan, ASegmentBlocksWindowsStartingInsideIt) {
   // k = 5 takes 5..9, and no later window fits before the chain's last residue.
   std::vector<float> solvent(14, -0.2f), kavelin(14, 0.6f);
   Protein p = Profile(solvent, kavelin);
-  ScanTransmembrane(p, Plain());
+  Scan(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0}));
 }
 
@@ -137,7 +142,7 @@ TEST(Scan, AWindowMayEndOnTheFirstResidueOfAnEarlierSegment) {
   kavelin[0] = kavelin[1] = 0.0f;
   Protein p = Profile(solvent, kavelin);
   p.structure.chains = {{6, 13, 'A'}, {0, 13, 'A'}};
-  ScanTransmembrane(p, Plain());
+  Scan(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0}));
 }
 
@@ -145,7 +150,7 @@ TEST(Scan, WindowsSpanChainsOnlyInTheirOwnChain) {
   std::vector<float> solvent(12, -0.2f), kavelin(12, 0.6f);
   Protein p = Profile(solvent, kavelin);
   p.structure.chains = {{0, 5, 'A'}, {6, 11, 'B'}};
-  ScanTransmembrane(p, Plain());
+  Scan(p, Plain());
   EXPECT_EQ(Flags(p), (std::vector<int>{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 0}));
 }
 
