@@ -380,69 +380,98 @@ FileStatus ReadResult(Protein& protein, const std::string& path) {
   return ReadResult(protein, in, path);
 }
 
+namespace {
+
+// Each record kind's reader adds what its record holds to the protein and returns what was
+// wrong with it, empty when nothing was.
+
+std::string ReadChainRecord(Protein& protein, const std::vector<std::string>& f, NumberReader& n) {
+  if (f.size() < 4) return "CHAIN record with too few fields";
+  Structure& s = protein.structure;
+  s.chains.push_back({n.Int(2, "first residue"), n.Int(3, "last residue"), ChainField(f, 1)});
+  if (f.size() > 4 && !f[4].empty()) {
+    s.chainNames.resize(s.chains.size());
+    s.chainNames.back() = NameField(f, 4);
+  }
+  return {};
+}
+
+std::string ReadAtomRecord(Protein& protein, const std::vector<std::string>& f, NumberReader& n) {
+  if (f.size() < 16) return "ATOM record with too few fields";
+  AtomSurface& atomSurface = protein.surface.atoms.emplace_back();
+  protein.structure.atoms.push_back(ReadAtom(f, n, atomSurface));
+  if ((!CountField(n, 14, atomSurface.contactPoints) || !CountField(n, 15, atomSurface.polarPoints)) &&
+      n.error().empty()) {
+    return "ATOM record with a negative point count";
+  }
+  return {};
+}
+
+// A RESIDUE record and the SIDECHAIN line that must follow it, which is read here (and
+// counted in `lineNumber`). `ended` is set when the file ends before that line.
+std::string ReadResidueRecords(Protein& protein, const std::vector<std::string>& f, NumberReader& n,
+                               std::istream& in, int& lineNumber, bool& ended) {
+  if (f.size() < 23) return "RESIDUE record with too few fields";
+  ResidueSurface residueSurface;
+  ResidueScore residueScores;
+  ResidueMembrane residueMembrane;
+  Residue residue = ReadResidue(f, n, residueSurface, residueScores, residueMembrane);
+  if (!n.error().empty()) return "RESIDUE record: " + n.error();
+  ++lineNumber;
+  std::string line;
+  if (!ReadLine(in, line)) {
+    ended = true;
+    return {};
+  }
+  const std::vector<std::string> side = SplitFields(line);
+  if (side[0] != "SIDECHAIN") return "RESIDUE record without its SIDECHAIN line";
+  NumberReader indices(side);
+  for (size_t i = 1; i < side.size(); ++i) {
+    if (i + 1 == side.size() && side[i].empty()) break;  // the field after the last TAB
+    residue.sideChain.push_back(indices.Int(i, "atom index"));
+  }
+  if (!indices.error().empty()) return "SIDECHAIN record: " + indices.error();
+  protein.structure.residues.push_back(std::move(residue));
+  protein.surface.residues.push_back(residueSurface);
+  protein.scores.residues.push_back(residueScores);
+  protein.transmembrane.residues.push_back(residueMembrane);
+  return {};
+}
+
+}  // namespace
+
 FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& name) {
   Structure& structure = protein.structure;
-  SurfaceResult& surface = protein.surface;
-  ScoreResult& scores = protein.scores;
   int lineNumber = 0;
   size_t box = 0;
   std::string line;
   auto formatError = [&](const std::string& detail) { return FileStatus::Format(name, lineNumber, detail); };
-  // Fields a record must have, the keyword included.
-  auto tooShort = [&](const std::vector<std::string>& f, size_t need) { return f.size() < need; };
   while (ReadLine(in, line)) {
     ++lineNumber;
     const std::vector<std::string> f = SplitFields(line);
     const std::string& keyword = f[0];
     NumberReader n(f);
+    std::string wrong;
     if (keyword == "STRUCTURE") {
-      if (tooShort(f, 3)) return formatError("STRUCTURE record with too few fields");
-      surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
-      scores.averageScore = n.Score(2, "average score");
+      if (f.size() < 3) return formatError("STRUCTURE record with too few fields");
+      protein.surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
+      protein.scores.averageScore = n.Score(2, "average score");
     } else if (keyword == "CHAIN") {
-      if (tooShort(f, 4)) return formatError("CHAIN record with too few fields");
-      structure.chains.push_back({n.Int(2, "first residue"), n.Int(3, "last residue"), ChainField(f, 1)});
-      if (f.size() > 4 && !f[4].empty()) {
-        structure.chainNames.resize(structure.chains.size());
-        structure.chainNames.back() = NameField(f, 4);
-      }
+      wrong = ReadChainRecord(protein, f, n);
     } else if (keyword == "HELIX" || keyword == "SHEET") {
-      if (tooShort(f, 4)) return formatError(keyword + " record with too few fields");
+      if (f.size() < 4) return formatError(keyword + " record with too few fields");
       (keyword == "HELIX" ? structure.helices : structure.sheets).push_back(ReadRange(f, n));
     } else if (keyword == "XYZEX") {
-      if (tooShort(f, 3)) return formatError("XYZEX record with too few fields");
+      if (f.size() < 3) return formatError("XYZEX record with too few fields");
       if (box >= structure.xyzExtremities.size()) return formatError("more than three XYZEX records");
       structure.xyzExtremities[box++] = {n.Coordinate(1, "least coordinate"),
                                          n.Coordinate(2, "greatest coordinate")};
     } else if (keyword == "ATOM") {
-      if (tooShort(f, 16)) return formatError("ATOM record with too few fields");
-      AtomSurface& atomSurface = surface.atoms.emplace_back();
-      structure.atoms.push_back(ReadAtom(f, n, atomSurface));
-      if ((!CountField(n, 14, atomSurface.contactPoints) || !CountField(n, 15, atomSurface.polarPoints)) &&
-          n.error().empty()) {
-        return formatError("ATOM record with a negative point count");
-      }
+      wrong = ReadAtomRecord(protein, f, n);
     } else if (keyword == "RESIDUE") {
-      if (tooShort(f, 23)) return formatError("RESIDUE record with too few fields");
-      ResidueSurface residueSurface;
-      ResidueScore residueScores;
-      ResidueMembrane residueMembrane;
-      Residue residue = ReadResidue(f, n, residueSurface, residueScores, residueMembrane);
-      if (!n.error().empty()) return formatError("RESIDUE record: " + n.error());
-      ++lineNumber;
-      if (!ReadLine(in, line)) break;  // the end of the file is reported below
-      const std::vector<std::string> side = SplitFields(line);
-      if (side[0] != "SIDECHAIN") return formatError("RESIDUE record without its SIDECHAIN line");
-      NumberReader indices(side);
-      for (size_t i = 1; i < side.size(); ++i) {
-        if (i + 1 == side.size() && side[i].empty()) break;  // the field after the last TAB
-        residue.sideChain.push_back(indices.Int(i, "atom index"));
-      }
-      if (!indices.error().empty()) return formatError("SIDECHAIN record: " + indices.error());
-      structure.residues.push_back(std::move(residue));
-      surface.residues.push_back(residueSurface);
-      scores.residues.push_back(residueScores);
-      protein.transmembrane.residues.push_back(residueMembrane);
+      bool ended = false;
+      wrong = ReadResidueRecords(protein, f, n, in, lineNumber, ended);
+      if (ended) break;  // the end of the file is reported below
     } else if (keyword == "END") {
       if (const std::string missing = MissingReference(structure); !missing.empty())
         return formatError(missing);
@@ -450,6 +479,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
     } else {
       return formatError("no record keyword");
     }
+    if (!wrong.empty()) return formatError(wrong);
     if (!n.error().empty()) return formatError(keyword + " record: " + n.error());
   }
   if (ReadFailed(in))
