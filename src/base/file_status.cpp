@@ -97,6 +97,20 @@ int TakeOver(int fd, const OldFile& old) {
   return ::fchmod(fd, old.mode) == 0 ? 0 : errno;
 }
 
+// Why `path` may not be written over: anything there but a regular file (a device such
+// as /dev/null, a pipe, a folder, a symbolic link to anywhere) is the user's or the
+// system's, and renaming a new file over it would destroy it. Empty when it may.
+std::string NotAFile(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  const char* what = S_ISLNK(st.st_mode)    ? "a symbolic link"
+                     : S_ISDIR(st.st_mode)  ? "a folder"
+                     : S_ISFIFO(st.st_mode) ? "a pipe"
+                     : S_ISSOCK(st.st_mode) ? "a socket"
+                                            : "a device";
+  return std::string("it is ") + what + ", not a file; nothing is written over it";
+}
+
 std::string Reason(int error) {
   return error == 0 ? std::string("the output could not be written") : std::string(std::strerror(error));
 }
@@ -173,6 +187,10 @@ PendingFile PendingFile::Write(const std::string& path, const std::function<void
     file.status_ = FileStatus::WriteFailed(path, "no file name");
     return file;
   }
+  if (const std::string refused = NotAFile(path); !refused.empty()) {
+    file.status_ = FileStatus::WriteFailed(path, refused);
+    return file;
+  }
   // Room for the marker within the longest name a folder takes.
   if (name.size() > 200) name.resize(200);
   const std::string prefix = (std::filesystem::path(path).parent_path() / ("." + name)).string();
@@ -215,6 +233,8 @@ PendingFile PendingFile::Write(const std::string& path, const std::function<void
 FileStatus PendingFile::Commit(const std::string& path) {
   if (!status_) return FileStatus::WriteFailed(path, status_.detail);
   if (temporary_.empty()) return FileStatus::WriteFailed(path, "nothing was written");
+  if (const std::string refused = NotAFile(path); !refused.empty())
+    return FileStatus::WriteFailed(path, refused);
   if (path != writtenFor_) {
     // Named later than written: the old file of this name decides the mode.
     const OldFile old = OldFileAt(path);

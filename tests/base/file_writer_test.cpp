@@ -28,14 +28,16 @@ void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// Every entry of a folder with its contents ("<folder>" for a folder).
+// Every entry of a folder with its contents ("<folder>" for a folder, "<pipe>" for a pipe).
 std::map<std::string, std::string> Listing(const fs::path& folder) {
   std::map<std::string, std::string> entries;
   for (const auto& entry : fs::directory_iterator(folder)) {
-    entries[entry.path().filename().string()] = entry.is_symlink()
+    const fs::file_status status = entry.symlink_status();
+    entries[entry.path().filename().string()] = fs::is_symlink(status)
                                                     ? "-> " + fs::read_symlink(entry.path()).string()
-                                                : entry.is_directory() ? "<folder>"
-                                                                       : ReadAll(entry.path());
+                                                : fs::is_directory(status) ? "<folder>"
+                                                : fs::is_fifo(status)      ? "<pipe>"
+                                                                           : ReadAll(entry.path());
   }
   return entries;
 }
@@ -68,7 +70,7 @@ TEST(SafeWriter, LeavesEveryFileItDidNotMakeAlone) {
   EXPECT_EQ(after, before);  // nothing removed, changed or left behind
 }
 
-TEST(SafeWriter, KeepsTheModeAndReplacesASymlinkNotWhatItNames) {
+TEST(SafeWriter, KeepsTheMode) {
   test::ScratchFolder scratch;
   WriteText("private.tsm", "old");
   fs::permissions("private.tsm", fs::perms::owner_read | fs::perms::owner_write);
@@ -85,12 +87,31 @@ TEST(SafeWriter, KeepsTheModeAndReplacesASymlinkNotWhatItNames) {
   PendingFile pending = PendingFile::Write("early.tsm", [](std::ostream& out) { out << "late"; });
   ASSERT_TRUE(pending.Commit("late.tsm").ok());
   EXPECT_EQ(ModeOf("late.tsm") & 07777, 0640u);
-  // A symlink at the name is replaced by the file; what it pointed to is untouched.
+}
+
+// What is at a name but no regular file is never written over: a symbolic link (to a file
+// or to a device, as /dev/stdout is), a pipe, a folder. The write fails and says why.
+TEST(SafeWriter, RefusesToReplaceWhatIsNoRegularFile) {
+  test::ScratchFolder scratch;
   WriteText("outside", "not ours");
   fs::create_symlink(fs::absolute("outside"), "linked.svg");
-  ASSERT_TRUE(WriteBytesAtomically("linked.svg", "<svg/>").ok());
-  EXPECT_TRUE(S_ISREG(ModeOf("linked.svg")));
-  EXPECT_EQ(ReadAll("linked.svg"), "<svg/>");
+  fs::create_symlink("/dev/null", "device.png");
+  ASSERT_EQ(::mkfifo("pipe.svg", 0600), 0);
+  fs::create_directory("folder.tsm");
+  const auto before = Listing(".");
+  for (const auto& [name, what] : {std::pair{"linked.svg", "a symbolic link"},
+                                   {"device.png", "a symbolic link"},
+                                   {"pipe.svg", "a pipe"},
+                                   {"folder.tsm", "a folder"}}) {
+    const FileStatus status = WriteBytesAtomically(name, "<svg/>");
+    EXPECT_EQ(status.problem, FileProblem::kWriteFailed) << name;
+    EXPECT_EQ(status.detail, std::string("it is ") + what + ", not a file; nothing is written over it")
+        << name;
+    // Named only when committed: refused then too.
+    PendingFile late = PendingFile::Write("elsewhere.tsm", [](std::ostream& out) { out << "x"; });
+    EXPECT_FALSE(late.Commit(name).ok()) << name;
+  }
+  EXPECT_EQ(Listing("."), before);  // links, pipe and folder as they were, no temporary left
   EXPECT_EQ(ReadAll("outside"), "not ours");
 }
 
@@ -134,11 +155,14 @@ TEST(SafeWriter, PlantedSymlinksInASharedFolderAreNeverFollowed) {
     return error ? 1 : 0;
   });
   ASSERT_EQ(planted, 0);
-  ASSERT_TRUE(WriteBytesAtomically("shared/result.tsm", "the result").ok());
+  // The link at the target's name is refused; the ones at temporary-like names are never
+  // met, since the temporary's name is new and opened with O_EXCL.
+  EXPECT_FALSE(WriteBytesAtomically("shared/result.tsm", "the result").ok());
+  ASSERT_TRUE(WriteBytesAtomically("shared/other.tsm", "the result").ok());
   EXPECT_EQ(ReadAll("precious"), "root's own");
-  EXPECT_TRUE(S_ISREG(ModeOf("shared/result.tsm")));
-  EXPECT_EQ(ReadAll("shared/result.tsm"), "the result");
-  EXPECT_EQ(Listing("shared").size(), 10u);  // the other user's links stay
+  EXPECT_TRUE(fs::is_symlink("shared/result.tsm"));
+  EXPECT_EQ(ReadAll("shared/other.tsm"), "the result");
+  EXPECT_EQ(Listing("shared").size(), 11u);  // the other user's links stay, beside the new file
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The command-line program as a user runs it.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -827,10 +828,19 @@ TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
   for (const std::string& name : names) plant += " && ln -s " + precious + " " + name;
   ASSERT_EQ(test::RunCommand(AsNobody("sh -c '" + plant + "'")).status, 0);
   const std::string crambin = test::DataPath("1CRN.pdb");
+  // Each output whose name holds a link is refused, said, and fails the run; the others
+  // of the same run are written.
   const auto run = test::RunCommand(
-      "cd shared && " + Cli("analyse --spanner3d --inspection --chart figure.svg " + crambin) +
-      " >/dev/null && " + Cli("analyse --chart chart.png " + crambin) + " >/dev/null");
-  EXPECT_EQ(run.status, 0);
+      "cd shared && " + Cli("analyse --spanner3d --inspection --chart figure.svg " + crambin) + " 2>&1");
+  EXPECT_EQ(run.status, 1);
+  for (const std::string name : {"figure.svg", "1CRN.tsm"}) {
+    EXPECT_NE(run.out.find(name + ": it is a symbolic link, not a file; nothing is written over it"),
+              std::string::npos)
+        << run.out;
+  }
+  const auto png = test::RunCommand("cd shared && " + Cli("analyse --chart chart.png " + crambin) + " 2>&1");
+  EXPECT_EQ(png.status, 1);
+  EXPECT_NE(png.out.find("chart.png: it is a symbolic link"), std::string::npos) << png.out;
   // The log the user named is a symlink: refused (by the kernel's own guard here, or for
   // being a symlink), said, and the run fails.
   const auto logged =
@@ -838,11 +848,24 @@ TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
   EXPECT_EQ(logged.status, 1);
   EXPECT_NE(logged.out.find("Error: Could not find LogFile.Log: my.log: "), std::string::npos) << logged.out;
   EXPECT_EQ(ReadAll("precious"), "root's own");
-  for (const std::string& name : names) {
-    if (name == "my.log") continue;
-    EXPECT_EQ(fs::symlink_status("shared/" + name).type(), fs::file_type::regular) << name;
+  for (const std::string& name : names) EXPECT_TRUE(fs::is_symlink("shared/" + name)) << name;
+}
+
+// An output named after a device or a pipe (a chart to /dev/null, a figure to a named pipe)
+// is refused, never replaced by a file: the system's /dev entries are not ours.
+TEST(CliWrites, DevicesAndPipesAreNeverReplaced) {
+  namespace fs = std::filesystem;
+  ASSERT_EQ(::mkfifo("figure.svg", 0600), 0);
+  fs::create_symlink("/dev/null", "null.png");
+  for (const std::string name : {"figure.svg", "null.png"}) {
+    const auto run =
+        test::RunCommand(Cli("analyse --chart " + name + " " + test::DataPath("1CRN.pdb")) + " 2>&1");
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_NE(run.out.find("Error: cannot write " + name + ": it is a"), std::string::npos) << run.out;
   }
-  EXPECT_EQ(ReadAll("shared/helixtest.pdb").rfind("ATOM", 0), 0u);
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status("figure.svg")));
+  EXPECT_TRUE(fs::is_symlink("null.png"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST(CliFailures, ALogThatCannotTakeItsLinesFailsTheRun) {
