@@ -32,3 +32,11 @@ need_data() {
   } >&2
   exit 2
 }
+
+# A scratch folder removed on exit, in `tmp`, with GroEL-GroES unpacked into it as
+# $tmp/1AON.pdb when the script asks for it: with_scratch [1AON].
+with_scratch() {
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' EXIT
+  if [ "${1:-}" = 1AON ]; then gunzip -c "$data/pdb/large/1AON.pdb.gz" >"$tmp/1AON.pdb"; fi
+}

@@ -10,9 +10,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 need_data 'pdb/large/1AON.pdb.gz'
 scripts/build.sh >/dev/null
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-gunzip -c "$data/pdb/large/1AON.pdb.gz" >"$tmp/1AON.pdb"
+with_scratch 1AON
 "$build/bin/bench_kernels" "$tmp/1AON.pdb" --rounds "${ROUNDS:-5}"
 echo "on one core:"
 taskset -c 0 "$build/bin/bench_kernels" "$tmp/1AON.pdb" --rounds "${ROUNDS:-5}" | tail -n 1

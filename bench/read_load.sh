@@ -6,9 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 need_data 'pdb/large/1AON.pdb.gz'
 scripts/build.sh >/dev/null
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-gunzip -c "$data/pdb/large/1AON.pdb.gz" > "$tmp/1AON.pdb"
+with_scratch 1AON
 for run in 1 2 3; do
   echo "run $run:"
   "$build/bin/bench_read_load" "$tmp/1AON.pdb"

@@ -16,9 +16,7 @@ need_data 'pdb/large/1AON.pdb.gz' 'pdb/large/2ISK.pdb' 'pdb/membrane_alpha/1U19.
 rounds="${ROUNDS:-3}"
 scripts/build.sh >/dev/null
 cli="$(pwd)/$build/bin/tessmol-cli"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-gunzip -c "$data/pdb/large/1AON.pdb.gz" > "$tmp/1AON.pdb"
+with_scratch 1AON
 cp "$data/pdb/large/2ISK.pdb" "$data/pdb/membrane_alpha/1U19.pdb" tests/data/1CRN.pdb "$tmp/"
 config="$(pwd)/tests/data/tessmol_classes.freesasa"
 cd "$tmp"
