@@ -269,7 +269,8 @@ TEST_F(DocumentPipelineDoc, FailedWritesAndResultFilesOpenedAsStructures) {
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1CRN.pdb"), &status), CTessmolDoc::OpenResult::kOpened);
   EXPECT_EQ(status.problem, FileProblem::kWriteFailed);
   EXPECT_EQ(feedback.messages,
-            std::vector<std::string>{std::string(kResultFileFailed) + ": ./1CRN.tsm: Is a directory"});
+            std::vector<std::string>{std::string(kResultFileFailed) +
+                                     ": ./1CRN.tsm: it is a folder, not a file; nothing is written over it"});
   EXPECT_EQ(doc.entries().size(), 1u);  // the row stays
   // A result file is never read as a structure, and so never overwritten with one.
   ASSERT_EQ(doc.OpenStructure(test::DataPath("1UBQ.pdb")), CTessmolDoc::OpenResult::kOpened);
