@@ -102,8 +102,7 @@ int MergeCounts(const std::vector<std::string>& counts, const std::string& table
   if (const FileStatus table =
           merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
       !table) {
-    std::cerr << "Warning: " << table.Describe().substr(std::string("Error: ").size())
-              << "; the built-in Profiles-3D table is used instead\n";
+    std::cerr << BuiltInTableWarning(table) << '\n';
   }
   for (const std::string& path : counts) {
     if (const FileStatus read = merged.AddCounts(path); !read) {

@@ -80,8 +80,7 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   // and the user is told: the program's own data files are damaged or gone.
   if (const FileStatus table = scoreTable_.LoadTable(folder + "/Tessmol_Files/Default.stb", "Default.stb");
       !table)
-    feedback_.ShowMessage("Warning: " + table.Describe().substr(std::string("Error: ").size()) +
-                          "; the built-in Profiles-3D table is used instead");
+    feedback_.ShowMessage(BuiltInTableWarning(table));
   state_.scoringTable = scoreTable_.scores;
   state_.hetRadiiStatus = LoadHetAtomRadii(folder + kHetRadiiFile, state_.hetAtomRadii, feedback_);
   if (!state_.segmentParamsStatus)

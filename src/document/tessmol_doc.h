@@ -73,13 +73,20 @@ inline constexpr const char* kSpanner2DWriteFailed =
 inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
 inline constexpr const char* kFastaNotProcessed = "Error: Could not process FASTA file";
 
-// A Part's fixed text with the file it is about: "TEXT: PATH".
+// A fixed message with the file it is about: "TEXT: PATH".
 inline std::string WithFile(const std::string& text, const std::string& path) {
   return text + ": " + path;
 }
 // The same for a failed file operation, with the system's reason after the file.
 inline std::string WithFile(const std::string& text, const FileStatus& status) {
   return WithFile(text, status.path) + (status.detail.empty() ? "" : ": " + status.detail);
+}
+// Said when the shipped default score table cannot be read, so the built-in Profiles-3D
+// table stays in force: "Warning: cannot read PATH: REASON; the built-in ... instead".
+inline std::string BuiltInTableWarning(const FileStatus& status) {
+  std::string problem = status.Describe();
+  if (problem.rfind("Error: ", 0) == 0) problem.erase(0, std::string("Error: ").size());
+  return "Warning: " + problem + "; the built-in Profiles-3D table is used instead";
 }
 
 class CTessmolDoc {
