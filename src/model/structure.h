@@ -177,6 +177,11 @@ struct Structure {
   std::vector<std::string> chainNames;
   std::vector<HetAtom> hetAtoms;
   std::array<FloatPair, 3> xyzExtremities{};
+  // A predicted model's per-residue confidence (pLDDT, 0 to 100), parallel to `residues`;
+  // empty for experimental structures, whose B-factors are never taken for confidence.
+  std::vector<float> confidence;
+  // What made the model, as its file says ("AlphaFold", ...); empty when not a model.
+  std::string modelSource;
 
   // The atom behind a neighbour reference.
   const Atom& AtomAt(AtomRef ref) const {
