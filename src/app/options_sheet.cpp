@@ -35,7 +35,7 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values,
   ignoreHet_ = new QCheckBox(QStringLiteral("Ignore HeteroAtoms"), this);
   ignoreHet_->setChecked(values.ignoreHeteroAtoms);
   layout->addWidget(ignoreHet_);
-  auto* group = new QGroupBox(QStringLiteral("Solvent Accessiblt Surface Area (SASA) resolution"), this);
+  auto* group = new QGroupBox(QStringLiteral("Solvent Accessible Surface Area (SASA) resolution"), this);
   auto* groupLayout = new QVBoxLayout(group);
   resolution_ = new QButtonGroup(this);
   const char* labels[6] = {"Very Low - 92 points per atom",   "Low - 162 points per atom",
@@ -140,12 +140,15 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   grid->addWidget(reference, 0, 3, 4, 1);
   grid->addWidget(new QLabel(QStringLiteral("Method"), this), 9, 0);
   method_ = new QComboBox(this);
-  // In the order of TmMethod.
-  method_->addItems(
-      {QStringLiteral("Window scan of helix models (the fields above)"),
-       QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
-       QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure")});
-  method_->setCurrentIndex(static_cast<int>(settings.tmMethod));
+  method_->setObjectName(QStringLiteral("method"));
+  // In the order of TmMethod. The slab needs a structure, so it is no choice for Spanner2D:
+  // Spanner3D offers it as a command of its own (Tools > Spanner3D Membrane Slab).
+  method_->addItems({QStringLiteral("Window scan of helix models (the fields above)"),
+                     QStringLiteral("Segments: exact segmentation of a fitted membrane score")});
+  method_->setToolTip(
+      QStringLiteral("How Spanner2D and Spanner3D find transmembrane segments. To place the membrane "
+                     "slab on a structure, use Tools > Spanner3D Membrane Slab."));
+  method_->setCurrentIndex(settings.tmMethod == TmMethod::kSegments ? 1 : 0);
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);
 }
@@ -189,7 +192,7 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
                   readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);
-  settings.tmMethod = static_cast<TmMethod>(std::max(0, method_->currentIndex()));
+  settings.tmMethod = method_->currentIndex() == 1 ? TmMethod::kSegments : TmMethod::kWindow;
   if (ok) out = settings;
   return ok;
 }

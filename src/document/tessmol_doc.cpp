@@ -358,6 +358,8 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.surface = std::move(stored.surface);
   protein_.scores = std::move(stored.scores);
   protein_.transmembrane = std::move(stored.transmembrane);
+  // A membrane placed on the structure shown before belongs to that structure.
+  protein_.membrane = std::move(stored.membrane);
   protein_.fileName = name;
   SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
