@@ -606,7 +606,7 @@ class AppTest : public QObject {
     CMAListView* list = child.listView();
     const std::vector<AnalysisEntry>& entries = child.doc().entries();
     QCOMPARE(list->rowCount(), 3);
-    // Two clicks on "Aver Res Score": highest first, each row still its own entry.
+    // Two clicks on "Average Residue Score": highest first, each row still its own entry.
     emit list->horizontalHeader()->sectionClicked(3);
     emit list->horizontalHeader()->sectionClicked(3);
     for (int r = 0; r < 3; ++r) {
