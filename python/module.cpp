@@ -445,7 +445,7 @@ Call MakeOptions(const py::object& spanner3d, const std::string& method, int res
 
 void Warn(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) {
-    if (PyErr_WarnEx(PyExc_UserWarning, m.c_str(), 2) != 0) throw py::error_already_set();
+    if (PyErr_WarnEx(PyExc_UserWarning, m.c_str(), 1) != 0) throw py::error_already_set();
   }
 }
 
@@ -679,8 +679,9 @@ line); bad arguments raise ValueError.)";
       });
 
   py::class_<ChainRecord>(m, "Chain", "A chain: its name and residue range.")
-      .def_property_readonly("name", [](const ChainRecord& c) { return Text(c.name); })
-      .def_readonly("residue_count", &ChainRecord::residue_count)
+      .def_property_readonly(
+          "name", [](const ChainRecord& c) { return Text(c.name); }, "Chain name")
+      .def_readonly("residue_count", &ChainRecord::residue_count, "Number of residues")
       .def_readonly("first_number", &ChainRecord::first_number, "Residue number of its first residue")
       .def_readonly("last_number", &ChainRecord::last_number, "Residue number of its last residue")
       .def_readonly("first_index", &ChainRecord::first_index, "Index of its first residue in residues")
@@ -691,9 +692,10 @@ line); bad arguments raise ValueError.)";
       });
 
   py::class_<DomainRecord>(m, "Domain", "A predicted transmembrane domain, as the summary lists it.")
-      .def_property_readonly("chain", [](const DomainRecord& d) { return Text(d.chain); })
-      .def_readonly("first_number", &DomainRecord::first_number)
-      .def_readonly("last_number", &DomainRecord::last_number)
+      .def_property_readonly(
+          "chain", [](const DomainRecord& d) { return Text(d.chain); }, "Chain name")
+      .def_readonly("first_number", &DomainRecord::first_number, "Residue number of its first residue")
+      .def_readonly("last_number", &DomainRecord::last_number, "Residue number of its last residue")
       .def_readonly("orientation", &DomainRecord::orientation, "'in-out', 'out-in' or 'unknown'")
       .def("__repr__", [](const DomainRecord& d) {
         return "<Domain " + d.chain + " " + std::to_string(d.first_number) + "-" +
@@ -701,11 +703,16 @@ line); bad arguments raise ValueError.)";
       });
 
   py::class_<SlabSegmentRecord>(m, "MembraneSegment", "A segment inside the placed membrane.")
-      .def_property_readonly("chain", [](const SlabSegmentRecord& d) { return Text(d.chain); })
-      .def_readonly("first_number", &SlabSegmentRecord::first_number)
-      .def_readonly("last_number", &SlabSegmentRecord::last_number)
+      .def_property_readonly(
+          "chain", [](const SlabSegmentRecord& d) { return Text(d.chain); }, "Chain name")
+      .def_readonly("first_number", &SlabSegmentRecord::first_number, "Residue number of its first residue")
+      .def_readonly("last_number", &SlabSegmentRecord::last_number, "Residue number of its last residue")
       .def_readonly("orientation", &SlabSegmentRecord::orientation, "'in-out' or 'out-in'")
-      .def_readonly("tilt", &SlabSegmentRecord::tilt, "Axis against the membrane normal, degrees");
+      .def_readonly("tilt", &SlabSegmentRecord::tilt, "Axis against the membrane normal, degrees")
+      .def("__repr__", [](const SlabSegmentRecord& d) {
+        return "<MembraneSegment " + d.chain + " " + std::to_string(d.first_number) + "-" +
+               std::to_string(d.last_number) + " " + d.orientation + " tilt " + std::to_string(d.tilt) + ">";
+      });
 
   py::class_<MembraneRecord>(m, "Membrane", "The lipid slab placed on a structure (spanner3d='slab').")
       .def_readonly("placed", &MembraneRecord::placed, "False: no plausible membrane (see score, threshold)")
@@ -714,7 +721,12 @@ line); bad arguments raise ValueError.)";
       .def_readonly("half_thickness", &MembraneRecord::half_thickness, "Angstrom")
       .def_readonly("score", &MembraneRecord::score, "Transfer free energy gained, kcal/mol")
       .def_readonly("threshold", &MembraneRecord::threshold, "What a placement must gain")
-      .def_readonly("segments", &MembraneRecord::segments);
+      .def_readonly("segments", &MembraneRecord::segments, "The segments inside the slab")
+      .def("__repr__", [](const MembraneRecord& m) {
+        return std::string("<Membrane ") + (m.placed ? "placed" : "not placed") + ", half-thickness " +
+               std::to_string(m.half_thickness) + ", score " + std::to_string(m.score) + ", " +
+               std::to_string(m.segments.size()) + " segments>";
+      });
 
   py::class_<FailureRecord>(
       m, "Failure", "A file analyse_many(errors='record') could not analyse, in its place in the order.")
@@ -744,7 +756,8 @@ line); bad arguments raise ValueError.)";
       .def_property_readonly(
           "name", [](const PyScoreTable& t) { return t.table->fileName; },
           "The file's name, as results show it")
-      .def_property_readonly("path", [](const PyScoreTable& t) { return t.path; })
+      .def_property_readonly(
+          "path", [](const PyScoreTable& t) { return t.path; }, "The path it was read from")
       .def(
           "expected_score",
           [](const PyScoreTable& t, int residues) { return t.table->ExpectedResidueScore(residues); },
@@ -810,8 +823,9 @@ into it, with no copy.)")
       .def_property_readonly(
           "average_score", [](const PyResult& r) { return r.data->protein.scores.averageScore; },
           "Average residue score")
-      .def_property_readonly("total_score",
-                             [](const PyResult& r) { return r.data->protein.scores.totalScore; })
+      .def_property_readonly(
+          "total_score", [](const PyResult& r) { return r.data->protein.scores.totalScore; },
+          "Sum of the residues' overall scores")
       .def_property_readonly(
           "expected_score", [](const PyResult& r) { return r.data->row.expectedScore; },
           "The score table's expected average residue score for this many residues")
@@ -973,8 +987,9 @@ into it, with no copy.)")
 
   py::class_<PyMany, std::shared_ptr<PyMany>>(
       m, "AnalysisRun", "The iterator analyse_many returns: one Result (or Failure) per path, in order.")
-      .def("__iter__", [](const std::shared_ptr<PyMany>& self) { return self; })
-      .def("__next__", &ManyNext)
+      .def(
+          "__iter__", [](const std::shared_ptr<PyMany>& self) { return self; }, "The run itself")
+      .def("__next__", &ManyNext, "The next path's Result (or Failure), waiting for it")
       .def(
           "__len__", [](const PyMany& many) { return many.run ? many.run->size() : 0; }, "Number of paths")
       .def(

@@ -1,6 +1,7 @@
 """Result files cross between the module and the command line both ways, and the other
 files the module writes are what the command line writes."""
 
+import json
 import os
 
 import pytest
@@ -70,19 +71,25 @@ def test_score_table_object_scores_as_the_command_line(workdir):
     assert s.parameters["score_table"] == "doubled.stb"
 
 
-def test_spanner2d_equals_the_command_line(workdir):
-    fasta = data("bacteriorhodopsin_4xxjA.fasta")
-    _, out, _ = run_cli(["spanner2d", "--format", "json", fasta], workdir)
-    import json
-
-    document = json.loads(out)
-    models = tessmol.spanner2d(fasta)
-    assert len(models) == len(document["analysis_list"]) >= 1
-    for row, model in zip(document["analysis_list"], models):
-        assert row["average_score"] == model.average_score
-        assert row["expected_score"] == model.expected_score
-    # The same sequence given as a pair gives the same model.
-    record = open(fasta).read().split(">")[1].splitlines()
-    pair = tessmol.spanner2d([(record[0].split()[0], "".join(record[1:]))])
-    assert pair[0].residues.to_numpy().tobytes() == models[0].residues.to_numpy().tobytes()
-    assert pair[0].name == models[0].name
+@pytest.mark.parametrize("method", ["window", "segments"])
+def test_spanner2d_equals_the_command_line(method, workdir):
+    # Two records in one file: one model each, in the file's order.
+    fasta = os.path.join(workdir, "two.fasta")
+    with open(fasta, "w") as out:
+        for name in ("bacteriorhodopsin_4xxjA.fasta", "rhodopsin_1gzmA.fasta"):
+            out.write(open(data(name)).read().rstrip("\n") + "\n")
+    _, out, _ = run_cli(["spanner2d", "--method", method, "--format", "json", "--residues", fasta], workdir)
+    structures = json.loads(out)["structures"]
+    models = tessmol.spanner2d(fasta, method=method)
+    assert len(models) == len(structures) == 2
+    for expected, model in zip(structures, models):
+        for key, value in expected.items():
+            if key not in NOT_IN_MODULE:
+                same(value, STRUCTURE[key](model), key)
+    assert sum(len(m.domains) for m in models) > 0
+    # The same sequences given as pairs give the same models, named by their records.
+    records = [block.splitlines() for block in open(fasta).read().split(">")[1:]]
+    pairs = tessmol.spanner2d([(r[0].split()[0], "".join(r[1:])) for r in records], method=method)
+    for a, b in zip(pairs, models):
+        assert a.residues.to_numpy().tobytes() == b.residues.to_numpy().tobytes()
+        assert a.name == b.name == a.file
