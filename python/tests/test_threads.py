@@ -46,7 +46,7 @@ def test_threads_overlap_in_time():
     counter = threading.Thread(target=count)
     counter.start()
     try:
-        tessmol.analyse(data("4HHB.pdb"), resolution=3, threads=1)
+        tessmol.analyse(data("4HHB.pdb"), resolution=5, threads=1)
     finally:
         done.set()
         counter.join()
