@@ -21,8 +21,9 @@ namespace tessmol::python {
 namespace {
 
 std::string& DataFolderValue() {
-  static std::string folder;
-  return folder;
+  // Never destroyed: a run's workers may still read it while the interpreter exits.
+  static auto* folder = new std::string;
+  return *folder;
 }
 
 std::string JoinMessages(const std::vector<std::string>& messages) {
@@ -35,6 +36,12 @@ Failure OtherFailure(std::string message) {
   Failure failure;
   failure.message = std::move(message);
   return failure;
+}
+
+// What the core did not expect (a thread that could not start, ...): an error for the
+// caller, never an exception escaping a worker thread, which would end the interpreter.
+Failure Unexpected(const std::exception& e) {
+  return OtherFailure(std::string("Error: ") + e.what());
 }
 
 // A folder of this call's own for the files the document writes as it works (its log, the
@@ -249,6 +256,8 @@ Outcome<Analysis> AnalyseStructure(const std::string& path, const Options& optio
     return AnalyseIn(ws, path, options);
   } catch (const std::bad_alloc&) {
     return {std::nullopt, FileFailure(OutOfMemory(path))};
+  } catch (const std::exception& e) {
+    return {std::nullopt, Unexpected(e)};
   }
 }
 
@@ -288,6 +297,8 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
     out.value = std::move(analysis);
   } catch (const std::bad_alloc&) {
     out.failure = FileFailure(OutOfMemory(path));
+  } catch (const std::exception& e) {
+    out.failure = Unexpected(e);
   }
   return out;
 }
@@ -299,6 +310,8 @@ Outcome<std::vector<Analysis>> RunSpanner2D(const std::string& fastaPath, const 
     return Spanner2DIn(ws, fastaPath, false);
   } catch (const std::bad_alloc&) {
     return {std::nullopt, FileFailure(OutOfMemory(fastaPath))};
+  } catch (const std::exception& e) {
+    return {std::nullopt, Unexpected(e)};
   }
 }
 
@@ -315,6 +328,8 @@ Outcome<std::vector<Analysis>> RunSpanner2D(const std::vector<std::pair<std::str
     return Spanner2DIn(ws, fasta, true);
   } catch (const std::bad_alloc&) {
     return {std::nullopt, FileFailure(OutOfMemory("sequences"))};
+  } catch (const std::exception& e) {
+    return {std::nullopt, Unexpected(e)};
   }
 }
 

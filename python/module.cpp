@@ -91,7 +91,9 @@ struct PyScoreTable {
 };
 
 struct PyMany {
-  std::unique_ptr<OrderedRun> run;
+  // Shared with a call of __next__ waiting without the interpreter lock, so that close()
+  // from another thread cannot pull the run from under it.
+  std::shared_ptr<OrderedRun> run;
   py::dict parameters;
   bool recordFailures = false;
   ~PyMany() {
@@ -491,16 +493,19 @@ std::shared_ptr<PyMany> AnalyseMany(const py::iterable& paths, int jobs, const s
   auto many = std::make_shared<PyMany>();
   many->parameters = call.parameters;
   many->recordFailures = errors == "record";
-  many->run = std::make_unique<OrderedRun>(std::move(files), std::move(call.options), jobs);
+  many->run = std::make_shared<OrderedRun>(std::move(files), std::move(call.options), jobs);
   return many;
 }
 
 py::object ManyNext(PyMany& many) {
-  if (!many.run) throw py::stop_iteration();
+  std::shared_ptr<OrderedRun> run = many.run;
+  if (!run) throw py::stop_iteration();
   std::optional<Outcome<Analysis>> next;
   {
     py::gil_scoped_release release;
-    next = many.run->Next();
+    next = run->Next();
+    // The last holder stops the workers here, not with the lock held.
+    run.reset();
   }
   if (!next) throw py::stop_iteration();
   if (next->ok()) return py::cast(MakeResult(std::move(*next->value), many.parameters));
@@ -995,8 +1000,9 @@ into it, with no copy.)")
       .def(
           "close",
           [](PyMany& many) {
+            std::shared_ptr<OrderedRun> run = std::move(many.run);
             py::gil_scoped_release release;
-            many.run.reset();
+            run.reset();
           },
           "Stops the run after the files being analysed; iteration then ends");
 
