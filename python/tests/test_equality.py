@@ -91,6 +91,7 @@ def cell(value, text):
 @pytest.mark.parametrize("name,kwargs,options", CASES, ids=IDS)
 def test_every_json_field_equals_the_module(name, kwargs, options, workdir):
     expected = cli_json(["analyse", *options, data(name)], workdir)
+    assert {"residues", "total_sasa", "transmembrane_segments"} <= expected.keys()
     s = tessmol.analyse(data(name), **kwargs)
     for key, value in expected.items():
         if key in NOT_IN_MODULE:

@@ -82,3 +82,15 @@ def test_abandoned_run_stops_its_workers():
     run.close()
     assert list(run) == [] and first.file == "1CRN.pdb"
     del run
+
+
+def test_run_closed_while_another_thread_waits_on_it():
+    run = tessmol.analyse_many([data("4HHB.pdb")] * 6, jobs=1, resolution=4)
+    got = []
+    waiter = threading.Thread(target=lambda: got.extend(run))
+    waiter.start()
+    run.close()
+    waiter.join()
+    # The waiting call finished with its structure; nothing came after the close.
+    assert all(s.file == "4HHB.pdb" for s in got) and len(got) <= 6
+    assert list(run) == []
