@@ -971,8 +971,6 @@ into it, with no copy.)")
               RaiseValue("value must be 'overall', 'solvent', 'kavelin', 'sasa' or 'transmembrane', not '" +
                          value + "'");
             if (window < 1 || window > 500) RaiseValue("window: Please enter an integer between 1 and 500.");
-            if (r.data->fromResultFile)
-              RaiseValue("a stored result holds no heteroatoms to write: analyse the structure");
             const std::string file = FsPath(path);
             FileStatus written;
             {

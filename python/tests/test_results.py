@@ -51,6 +51,11 @@ def test_tsv_and_bfactor_files_equal_the_command_lines(workdir):
     run_cli(["analyse", "--resolution", "0", "--bfactor-out", "cli.pdb", "--bfactor", "kavelin",
              "--bfactor-window", "3", data("1CRN.pdb")], workdir)
     assert open(os.path.join(workdir, "module.pdb")).read() == open(os.path.join(workdir, "cli.pdb")).read()
+    # From a stored result: the same atoms and values (crambin has no heteroatoms to lose).
+    s.write_result(os.path.join(workdir, "crambin.tsm"))
+    tessmol.read_result(os.path.join(workdir, "crambin.tsm")).write_bfactor(os.path.join(workdir, "stored.pdb"), value="kavelin", window=3)
+    atoms = lambda name: [line for line in open(os.path.join(workdir, name)) if line.startswith("ATOM")]
+    assert atoms("stored.pdb") == atoms("module.pdb") and len(atoms("stored.pdb")) == 327
 
 
 def test_score_table_object_scores_as_the_command_line(workdir):
