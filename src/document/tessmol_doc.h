@@ -149,6 +149,12 @@ class CTessmolDoc {
   // Load Score Table: the table becomes the one in force for later analyses. A file that
   // cannot be read or holds no complete SCORES row changes nothing.
   FileStatus LoadScoreTable(const std::string& path);
+  // The same for a table read earlier (the Python module reads a user's table once and
+  // analyses many structures with it).
+  void UseScoreTable(const ScoreTable& table) {
+    scoreTable_ = table;
+    state_.scoringTable = scoreTable_.scores;
+  }
 
   // Spanner3D: the open structure's sequence modelled as ideal helices, scanned, and its
   // transmembrane flags copied onto the open structure; the row and its result file are
