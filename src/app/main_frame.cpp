@@ -116,6 +116,7 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kSelectAll, "Select All", "", "", -1, true},
     {ActionId::kOptions, "&Options", "", "", -1, true},
     {ActionId::kChartOptions, "Options", "", "", -1, true},
+    {ActionId::kChartExport, "&Export...", "", "Save the chart as a figure: SVG, PNG or PDF", -1, true},
     {ActionId::kAbout, "&About Tessmol...", "", "", QStyle::SP_MessageBoxQuestion, true},
     {ActionId::kSpannerDev, "SPanner Dev", "", "", -1, true},  // does nothing
 };
@@ -191,6 +192,7 @@ void CMainFrame::ConnectDocumentCommands() {
   OnFrameCommand(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
   OnFrameCommand(ActionId::kOptions, &CChildFrame::OnOptions);
   OnFrameCommand(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
+  OnFrameCommand(ActionId::kChartExport, &CChildFrame::OnChartExport);
   OnFrameCommand(ActionId::kCopy, &CChildFrame::OnCopy);
   OnFrameCommand(ActionId::kSave, &CChildFrame::OnSave);
   OnFrameCommand(ActionId::kSaveAs, &CChildFrame::OnSaveAs);
@@ -262,7 +264,7 @@ void CMainFrame::BuildMenus() {
   QMenu* multiple = tools->addMenu(QStringLiteral("Multiple Analysis"));
   for (A id : {A::kAnalyseMultiple, A::kRecalculateSelected, A::kSelectAll}) multiple->addAction(Action(id));
   tools->addAction(Action(A::kOptions));
-  menu(QStringLiteral("Chart"), {A::kChartOptions}, documentMenus_);
+  menu(QStringLiteral("Chart"), {A::kChartOptions, A::kChartExport}, documentMenus_);
   menu(QStringLiteral("&Help"), {A::kAbout}, documentMenus_);
   menu(QStringLiteral("Testing"), {A::kSpannerDev}, documentMenus_);
   RebuildRecentMenu();

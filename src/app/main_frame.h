@@ -53,6 +53,7 @@ enum class ActionId {
   kSelectAll,
   kOptions,
   kChartOptions,
+  kChartExport,
   kAbout,
   kSpannerDev,
   kCount

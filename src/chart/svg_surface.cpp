@@ -49,8 +49,11 @@ void SvgSurface::LineTo(int x, int y) {
 }
 
 void SvgSurface::Text(int x, int y, const std::string& text, TextAlign align) {
-  body_ << "<text x=\"" << x << "\" y=\"" << y << "\" dominant-baseline=\"hanging\""
-        << (align == TextAlign::kCentreTop ? " text-anchor=\"middle\"" : "") << ">" << Escaped(text)
+  const char* anchor = align == TextAlign::kCentreTop     ? " text-anchor=\"middle\""
+                       : align == TextAlign::kRightMiddle ? " text-anchor=\"end\""
+                                                          : "";
+  body_ << "<text x=\"" << x << "\" y=\"" << y << "\" dominant-baseline=\""
+        << (align == TextAlign::kRightMiddle ? "central" : "hanging") << '"' << anchor << ">" << Escaped(text)
         << "</text>\n";
 }
 

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +29,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
@@ -384,9 +386,10 @@ class AppTest : public QObject {
     QVERIFY(dark(r.right, (r.top + r.bottom) / 2));
     const Structure& s = child.doc().protein().structure;
     const ScoreResult& scores = child.doc().protein().scores;
-    const ChartGeometry g(r, ComputeVerticalScale(scores), int(s.residues.size()));
-    QVERIFY(dark(r.left + 30, (r.top + r.bottom) / 2));  // score axis
-    QVERIFY(dark(r.left + 200, g.Y(0.0)));               // zero line
+    const ChartLayout layout = LayoutChart(input, 0);
+    const ChartGeometry g(layout.plot, ScaleOfChart(input, DrawnRanges(input)), int(s.residues.size()));
+    QVERIFY(dark(layout.plot.left, (layout.plot.top + layout.plot.bottom) / 2));  // score axis
+    QVERIFY(dark(layout.plot.left + 200, layout.plot.bottom));                    // residue axis
     const std::vector<double> curve =
         MovingAverage(scores, s.chains[0], 0, input.options.series[0].movingAverage);
     int blue = 0;
@@ -396,7 +399,7 @@ class AppTest : public QObject {
     }
     QVERIFY2(blue >= 36, qPrintable(QStringLiteral("%1 of 40 curve points blue").arg(blue)));
     // The legend line of Profiles-3D, at the bottom place now that KAVELIN is hidden.
-    QCOMPARE(image.pixelColor(60, r.bottom - 40), QColor(0, 0, 255));
+    QCOMPARE(image.pixelColor(layout.plot.left + 30, layout.plot.bottom - 20), QColor(0, 0, 255));
   }
 
   void chartOptionsDialogRules() {
@@ -455,6 +458,80 @@ class AppTest : public QObject {
     });
     QTest::mouseDClick(chart->viewport(), Qt::LeftButton, {}, QPoint(200, 100));
     QVERIFY(dialogs_->run.empty());
+  }
+
+  void chartOptionsKeepTypedResiduesAndRefuseBackwardRanges() {
+    CChildFrame& child = Open("4HHB.pdb");
+    CChartView* chart = child.chartView();
+    // The axes sit in one group that says it is shared, apart from the curves' tabs.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      const bool shared = dlg.axesGroup()->title().contains(QStringLiteral("shared")) &&
+                          dlg.axesGroup()->isAncestorOf(dlg.xAutomatic()) &&
+                          !dlg.axesGroup()->isAncestorOf(dlg.showGraph()) &&
+                          !dlg.axesGroup()->isAncestorOf(dlg.tabs());
+      return shared ? int(QDialog::Rejected) : kScriptFailed;
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->run.empty());
+    // A From residue typed before the chains are picked, and kept across a tab change.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      dlg.fromResidue()->setValue(30);
+      dlg.toResidue()->setValue(120);
+      dlg.fromChain()->setCurrentIndex(1);
+      emit dlg.fromChain()->activated(1);
+      dlg.toChain()->setCurrentIndex(1);
+      emit dlg.toChain()->activated(1);
+      dlg.tabs()->setCurrentIndex(1);
+      if (dlg.fromResidue()->value() != 30 || dlg.toResidue()->value() != 120) return kScriptFailed;
+      dlg.OnOk();
+      return dlg.result();
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->messages.isEmpty());
+    const ChartAxisOptions& x = chart->options().axes[0];
+    QCOMPARE(x.fromResidue, 30);
+    QCOMPARE(x.toResidue, 120);
+    QCOMPARE(x.fromChain, 'A');
+    QVERIFY(!x.automatic);
+    // To before From in one chain, and a To chain before the From chain: refused.
+    for (const auto& [fromChain, toChain, from, to] : {std::tuple{1, 1, 100, 20}, std::tuple{3, 1, 10, 50}}) {
+      dialogs_->messages.clear();
+      int result = -1;
+      dialogs_->run.push_back(
+          [&, fromChain = fromChain, toChain = toChain, from = from, to = to](QDialog& dialog) {
+            auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+            dlg.fromChain()->setCurrentIndex(fromChain);
+            dlg.toChain()->setCurrentIndex(toChain);
+            dlg.fromResidue()->setValue(from);
+            dlg.toResidue()->setValue(to);
+            dlg.OnOk();
+            result = dlg.result();
+            return int(QDialog::Rejected);
+          });
+      chart->OnChartOptions();
+      QCOMPARE(dialogs_->messages, QStringList{QString::fromLatin1(kInvertedRangeMessage)});
+      QVERIFY(result != QDialog::Accepted);
+    }
+  }
+
+  void theChartMenuExportsSvgPngAndPdf() {
+    CChildFrame& child = Open("2RH1.pdb");
+    for (const char* name : {"figure.svg", "figure.png", "figure.pdf"}) {
+      dialogs_->saveFile.push_back(QString::fromLatin1(name));
+      frame_->Action(ActionId::kChartExport)->trigger();
+      std::ifstream in(name, std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+      QVERIFY2(bytes.size() > 1000, name);
+      const std::string magic = bytes.substr(0, 5);
+      QVERIFY(magic == "<?xml" || magic == "\x89PNG\r" || magic == "%PDF-");
+    }
+    QVERIFY(dialogs_->messages.isEmpty());
+    std::ifstream svg("figure.svg");
+    const std::string text((std::istreambuf_iterator<char>(svg)), {});
+    QVERIFY(text.find(">2RH1  (") != std::string::npos);  // titled by the structure
+    (void)child;
   }
 
   void openingAResultFileShowsItAndLeavesItAlone() {
