@@ -506,6 +506,7 @@ class AppTest : public QObject {
             dlg.toChain()->setCurrentIndex(toChain);
             dlg.fromResidue()->setValue(from);
             dlg.toResidue()->setValue(to);
+            dlg.setResult(QDialog::Rejected);  // the last showing ended with OK
             dlg.OnOk();
             result = dlg.result();
             return int(QDialog::Rejected);
