@@ -586,6 +586,31 @@ class AppTest : public QObject {
       }
     }
     QVERIFY(blue > 5);
+    // The figure fills the page: the curve reaches into the page's lowest third, and the
+    // residue axis's title sits in its last tenth.
+    int lowBlue = 0;
+    for (int y = page.height() * 2 / 3; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x) {
+        const QColor c = page.pixelColor(x, y);
+        lowBlue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+      }
+    QVERIFY(lowBlue > 5);
+    int lastInk = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x)
+        if (qGray(page.pixel(x, y)) < 128) lastInk = y;
+    QVERIFY2(lastInk > page.height() * 85 / 100,
+             qPrintable(QStringLiteral("%1 of %2").arg(lastInk).arg(page.height())));
+    // Titled by the structure, not by its result file.
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+      QProcess text;
+      text.start(QStringLiteral("pdftotext"), {QStringLiteral("chart.pdf"), QStringLiteral("-")});
+      QVERIFY(text.waitForFinished());
+      const QString words = QString::fromUtf8(text.readAllStandardOutput());
+      QVERIFY2(words.contains(QStringLiteral("4HHB  (")) || words.contains(QStringLiteral("4HHB (")),
+               qPrintable(words));
+      QVERIFY(!words.contains(QStringLiteral(".pdb")));
+    }
   }
 
   void copyPutsTheSelectedRowsOnTheClipboard() {
