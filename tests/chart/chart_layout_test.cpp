@@ -225,6 +225,32 @@ TEST(ChartTracks, TransmembraneSegmentsAndReEntrantOnes) {
   EXPECT_FALSE(IsReEntrant(ResidueMembrane{}));
 }
 
+// A placed membrane gets a row of its own, under the residues its slab holds; a search
+// that placed none adds no row.
+TEST(ChartTracks, ThePlacedMembrane) {
+  Protein p = Analysed("1U19.pdb");
+  MembranePlacement slab;
+  slab.placed = true;
+  slab.segments.push_back({0, 35, 63, true, 10.0f});
+  slab.segments.push_back({0, 70, 99, false, 20.0f});
+  p.membrane = slab;
+  RecordingSurface surface;
+  const ChartLayout layout = DrawChart(surface, InputOf(p, 1200, 600, "1U19"));
+  ASSERT_GT(layout.membraneRow, layout.ssRow);
+  EXPECT_GT(layout.plot.top, layout.membraneRow);
+  const ChartGeometry g(layout.plot, VerticalScale{0.0f, 1.0f},
+                        static_cast<int>(p.structure.residues.size()));
+  std::vector<std::pair<int, int>> bars;
+  for (const Segment& s : surface.segments)
+    if (s.pen == kMembranePen && s.y1 == layout.membraneRow) bars.push_back({s.x1, s.x2});
+  EXPECT_EQ(bars, (std::vector<std::pair<int, int>>{{g.X(35), g.X(64)}, {g.X(70), g.X(100)}}));
+  bool entry = false;
+  for (const Label& l : surface.labels) entry = entry || l.text == "In the placed membrane";
+  EXPECT_TRUE(entry);
+  p.membrane->placed = false;
+  EXPECT_EQ(LayoutChart(InputOf(p, 1200, 600), 0).membraneRow, -1);
+}
+
 // 2RH1 numbers the receptor 29-230, its lysozyme insert 1002-1161 and the receptor again
 // from 263: the residue axis marks both jumps with "//", in the pane and in a figure.
 TEST(ChartLayout, NumberingJumpsAreMarked) {
