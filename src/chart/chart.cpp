@@ -676,6 +676,8 @@ std::string HoverText(const ChartInput& input, int x) {
       const double v = MovingAverage(scores, chain, k, series.movingAverage)[static_cast<size_t>(position)];
       text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);
     }
+    if (r.secStruct == SecondaryStructure::kHelix) text += "  helix";
+    if (r.secStruct == SecondaryStructure::kSheet) text += "  strand";
     if (input.protein->transmembrane.residues[index].transmembrane) text += "  transmembrane";
     return text;
   }

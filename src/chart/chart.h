@@ -155,8 +155,8 @@ inline constexpr Pen kMembranePen{6, 140, 180, 230};
 ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input);
 
 // What the status bar says while the pointer is at x over a pane's chart: the chain,
-// residue name and number drawn there and the value of each curve shown (moving
-// averages, as drawn); empty off the curves.
+// residue name and number drawn there, the value of each curve shown (moving averages,
+// as drawn) and the residue's tracks (helix or strand, transmembrane); empty off the curves.
 std::string HoverText(const ChartInput& input, int x);
 
 // Mouse handling of the plot's edges: which edge or corner is under the point. Only the

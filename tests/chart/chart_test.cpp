@@ -272,6 +272,8 @@ TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
   EXPECT_EQ(HoverText(in, g.X(5) + (g.X(6) - g.X(5)) / 2 - 1).substr(0, 14), "Chain A  ALA 6");
   EXPECT_EQ(HoverText(in, g.X(6) - 1).substr(0, 14), "Chain A  ALA 7");
   EXPECT_EQ(HoverText(in, g.X(0) - 5), "");
+  s.structure.residues[5].secStruct = SecondaryStructure::kHelix;
+  EXPECT_EQ(HoverText(in, g.X(5)), expected.substr(0, expected.size() - 15) + "  helix  transmembrane");
   EXPECT_EQ(HoverText(in, g.X(30) + 5), "");
 }
 
