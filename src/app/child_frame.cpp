@@ -197,6 +197,19 @@ void CChildFrame::OnChartOptions() {
   chart_->OnChartOptions();
 }
 
+void CChildFrame::OnChartExport() {
+  if (!doc().structureLoaded()) {
+    session_->dialogs().Message(this, QString::fromLatin1(kNoStructureSelected));
+    return;
+  }
+  const auto path = session_->dialogs().SaveFile(
+      this, QStringLiteral("Export Chart"),
+      QStringLiteral("SVG Image (*.svg);;PNG Image (*.png);;PDF Document (*.pdf)"), QStringLiteral("svg"));
+  if (!path) return;
+  if (const FileStatus written = chart_->Export(path->toStdString()); !written)
+    session_->dialogs().Message(this, QString::fromStdString(written.Describe()));
+}
+
 void CChildFrame::OnPrint() {
   QPrinter printer;
   QPrintDialog dialog(&printer, this);

@@ -49,6 +49,7 @@ class CChildFrame : public QWidget {
   void OnSpanner2D();
   void OnOptions();
   void OnChartOptions();
+  void OnChartExport();  // Chart > Export: the chart as an SVG, PNG or PDF figure
   void OnPrint();
   void OnPrintPreview();
   void OnEntryActivated(int index, const QString& name);

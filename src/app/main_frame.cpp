@@ -120,6 +120,7 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kSelectAll, "Select All", "", "", -1, true},
     {ActionId::kOptions, "&Options", "", "", -1, true},
     {ActionId::kChartOptions, "Options", "", "", -1, true},
+    {ActionId::kChartExport, "&Export...", "", "Save the chart as a figure: SVG, PNG or PDF", -1, true},
     {ActionId::kGuide, "Tessmol &Guide", "F1",
      "What the scores mean, the methods with their references, and where files go", -1, true},
     {ActionId::kAbout, "&About Tessmol...", "", "", QStyle::SP_MessageBoxQuestion, true},
@@ -199,6 +200,7 @@ void CMainFrame::ConnectDocumentCommands() {
   OnFrameCommand(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
   OnFrameCommand(ActionId::kOptions, &CChildFrame::OnOptions);
   OnFrameCommand(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
+  OnFrameCommand(ActionId::kChartExport, &CChildFrame::OnChartExport);
   OnFrameCommand(ActionId::kCopy, &CChildFrame::OnCopy);
   OnFrameCommand(ActionId::kSave, &CChildFrame::OnSave);
   OnFrameCommand(ActionId::kSaveAs, &CChildFrame::OnSaveAs);
@@ -272,7 +274,7 @@ void CMainFrame::BuildMenus() {
   QMenu* multiple = tools->addMenu(QStringLiteral("Multiple Analysis"));
   for (A id : {A::kAnalyseMultiple, A::kRecalculateSelected, A::kSelectAll}) multiple->addAction(Action(id));
   tools->addAction(Action(A::kOptions));
-  menu(QStringLiteral("Chart"), {A::kChartOptions}, documentMenus_);
+  menu(QStringLiteral("Chart"), {A::kChartOptions, A::kChartExport}, documentMenus_);
   menu(QStringLiteral("&Help"), {A::kGuide, A::kAbout}, documentMenus_);
   menu(QStringLiteral("Testing"), {A::kSpannerDev}, documentMenus_);
   RebuildRecentMenu();

@@ -57,6 +57,7 @@ enum class ActionId {
   kOptions,
   kChartOptions,
   kGuide,
+  kChartExport,
   kAbout,
   kSpannerDev,
   kCount

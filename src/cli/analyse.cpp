@@ -25,6 +25,7 @@ struct AnalyseArgs {
   bool inspection = false;
   std::string chart;
   std::string chartSize = "1200x600";
+  ChartSelection chartSelection;
   std::string format = "text";
   std::string bfactorOut;
   std::string bfactor = "overall";
@@ -43,8 +44,9 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
   bool ok = true;
   if (!args.chart.empty()) {
     const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-    if (const FileStatus written = WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc),
-                                                  chartPath, chart.width, chart.height, chart.options);
+    if (const FileStatus written =
+            WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc), chartPath, chart.width,
+                           chart.height, chart.options, args.chartSelection);
         !written) {
       std::cerr << written.Describe() << '\n';
       ok = false;
@@ -129,10 +131,13 @@ void SetupAnalyse(CLI::App& app, int& status) {
                     "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
   analyse->add_flag("--inspection", args->inspection,
                     "With --spanner3d, also write the helix model to ./helixtest.pdb");
-  analyse->add_option("--chart", args->chart,
-                      "Also draw the chart of scores along the sequence (.svg or .png)");
+  analyse
+      ->add_option("--chart", args->chart,
+                   "Also draw the chart of scores along the sequence (.svg, .png or .pdf)")
+      ->check(ChartFileType());
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
+  AddChartSelectionOptions(*analyse, args->chartSelection);
   AddFormatOption(*analyse, args->format);
   analyse->add_option(
       "--bfactor-out", args->bfactorOut,

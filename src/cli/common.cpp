@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "base/program_folder.h"
+#include "chart/chart.h"
 #include "document/report.h"
 
 namespace tessmol::cli {
@@ -216,7 +217,7 @@ bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const Fil
 }
 
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
-  return name + "  (" + doc.scoreTable().fileName + ")";
+  return StructureName(name) + "  (" + doc.scoreTable().fileName + ")";
 }
 
 void PrintTabbed(const std::vector<std::string>& cells) {

@@ -176,7 +176,8 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
-  command->add_option("--chart", args->chart, "Also draw each model's chart (.svg or .png)");
+  command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
+      ->check(ChartFileType());
   command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
   AddMethodOption(*command, args->options.method, false);

@@ -30,6 +30,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "app/child_frame.h"
 #include "app/guide.h"
@@ -426,9 +427,10 @@ class AppTest : public QObject {
     QVERIFY(dark(r.right, (r.top + r.bottom) / 2));
     const Structure& s = child.doc().protein().structure;
     const ScoreResult& scores = child.doc().protein().scores;
-    const ChartGeometry g(r, ComputeVerticalScale(scores), int(s.residues.size()));
-    QVERIFY(dark(r.left + 30, (r.top + r.bottom) / 2));  // score axis
-    QVERIFY(dark(r.left + 200, g.Y(0.0)));               // zero line
+    const ChartLayout layout = LayoutChart(input, 0);
+    const ChartGeometry g(layout.plot, ScaleOfChart(input, DrawnRanges(input)), int(s.residues.size()));
+    QVERIFY(dark(layout.plot.left, (layout.plot.top + layout.plot.bottom) / 2));  // score axis
+    QVERIFY(dark(layout.plot.left + 200, layout.plot.bottom));                    // residue axis
     const std::vector<double> curve =
         MovingAverage(scores, s.chains[0], 0, input.options.series[0].movingAverage);
     int blue = 0;
@@ -438,7 +440,7 @@ class AppTest : public QObject {
     }
     QVERIFY2(blue >= 36, qPrintable(QStringLiteral("%1 of 40 curve points blue").arg(blue)));
     // The legend line of Profiles-3D, at the bottom place now that KAVELIN is hidden.
-    QCOMPARE(image.pixelColor(60, r.bottom - 40), QColor(0, 0, 255));
+    QCOMPARE(image.pixelColor(layout.plot.left + 30, layout.plot.bottom - 20), QColor(0, 0, 255));
   }
 
   void chartOptionsDialogRules() {
@@ -499,6 +501,81 @@ class AppTest : public QObject {
     QVERIFY(dialogs_->run.empty());
   }
 
+  void chartOptionsKeepTypedResiduesAndRefuseBackwardRanges() {
+    CChildFrame& child = Open("4HHB.pdb");
+    CChartView* chart = child.chartView();
+    // The axes sit in one group that says it is shared, apart from the curves' tabs.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      const bool shared = dlg.axesGroup()->title().contains(QStringLiteral("shared")) &&
+                          dlg.axesGroup()->isAncestorOf(dlg.xAutomatic()) &&
+                          !dlg.axesGroup()->isAncestorOf(dlg.showGraph()) &&
+                          !dlg.axesGroup()->isAncestorOf(dlg.tabs());
+      return shared ? int(QDialog::Rejected) : kScriptFailed;
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->run.empty());
+    // A From residue typed before the chains are picked, and kept across a tab change.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      dlg.fromResidue()->setValue(30);
+      dlg.toResidue()->setValue(120);
+      dlg.fromChain()->setCurrentIndex(1);
+      emit dlg.fromChain()->activated(1);
+      dlg.toChain()->setCurrentIndex(1);
+      emit dlg.toChain()->activated(1);
+      dlg.tabs()->setCurrentIndex(1);
+      if (dlg.fromResidue()->value() != 30 || dlg.toResidue()->value() != 120) return kScriptFailed;
+      dlg.OnOk();
+      return dlg.result();
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->messages.isEmpty());
+    const ChartAxisOptions& x = chart->options().axes[0];
+    QCOMPARE(x.fromResidue, 30);
+    QCOMPARE(x.toResidue, 120);
+    QCOMPARE(x.fromChain, 'A');
+    QVERIFY(!x.automatic);
+    // To before From in one chain, and a To chain before the From chain: refused.
+    for (const auto& [fromChain, toChain, from, to] : {std::tuple{1, 1, 100, 20}, std::tuple{3, 1, 10, 50}}) {
+      dialogs_->messages.clear();
+      int result = -1;
+      dialogs_->run.push_back(
+          [&, fromChain = fromChain, toChain = toChain, from = from, to = to](QDialog& dialog) {
+            auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+            dlg.fromChain()->setCurrentIndex(fromChain);
+            dlg.toChain()->setCurrentIndex(toChain);
+            dlg.fromResidue()->setValue(from);
+            dlg.toResidue()->setValue(to);
+            dlg.setResult(QDialog::Rejected);  // the last showing ended with OK
+            dlg.OnOk();
+            result = dlg.result();
+            return int(QDialog::Rejected);
+          });
+      chart->OnChartOptions();
+      QCOMPARE(dialogs_->messages, QStringList{QString::fromLatin1(kInvertedRangeMessage)});
+      QVERIFY(result != QDialog::Accepted);
+    }
+  }
+
+  void theChartMenuExportsSvgPngAndPdf() {
+    CChildFrame& child = Open("2RH1.pdb");
+    for (const char* name : {"figure.svg", "figure.png", "figure.pdf"}) {
+      dialogs_->saveFile.push_back(QString::fromLatin1(name));
+      frame_->Action(ActionId::kChartExport)->trigger();
+      std::ifstream in(name, std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+      QVERIFY2(bytes.size() > 1000, name);
+      const std::string magic = bytes.substr(0, 5);
+      QVERIFY(magic == "<?xml" || magic == "\x89PNG\r" || magic == "%PDF-");
+    }
+    QVERIFY(dialogs_->messages.isEmpty());
+    std::ifstream svg("figure.svg");
+    const std::string text((std::istreambuf_iterator<char>(svg)), {});
+    QVERIFY(text.find(">2RH1  (") != std::string::npos);  // titled by the structure
+    (void)child;
+  }
+
   void openingAResultFileShowsItAndLeavesItAlone() {
     CChildFrame& child = Open("1CRN.pdb");
     std::ifstream in("1CRN.tsm", std::ios::binary);
@@ -550,6 +627,31 @@ class AppTest : public QObject {
       }
     }
     QVERIFY(blue > 5);
+    // The figure fills the page: the curve reaches into the page's lowest third, and the
+    // residue axis's title sits in its last tenth.
+    int lowBlue = 0;
+    for (int y = page.height() * 2 / 3; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x) {
+        const QColor c = page.pixelColor(x, y);
+        lowBlue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+      }
+    QVERIFY(lowBlue > 5);
+    int lastInk = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x)
+        if (qGray(page.pixel(x, y)) < 128) lastInk = y;
+    QVERIFY2(lastInk > page.height() * 85 / 100,
+             qPrintable(QStringLiteral("%1 of %2").arg(lastInk).arg(page.height())));
+    // Titled by the structure, not by its result file.
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+      QProcess text;
+      text.start(QStringLiteral("pdftotext"), {QStringLiteral("chart.pdf"), QStringLiteral("-")});
+      QVERIFY(text.waitForFinished());
+      const QString words = QString::fromUtf8(text.readAllStandardOutput());
+      QVERIFY2(words.contains(QStringLiteral("4HHB  (")) || words.contains(QStringLiteral("4HHB (")),
+               qPrintable(words));
+      QVERIFY(!words.contains(QStringLiteral(".pdb")));
+    }
   }
 
   void copyPutsTheSelectedRowsOnTheClipboard() {

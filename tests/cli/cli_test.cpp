@@ -486,6 +486,50 @@ TEST(CliChart, SvgAndPngCharts) {
   }
 }
 
+// What the chart options cannot do is refused before any structure is analysed (status 2)
+// or, for a chain the structure lacks, for that structure with its reason (status 1).
+TEST(CliChart, RefusalsNameWhatIsAllowed) {
+  const std::string crambin = " " + test::DataPath("1CRN.pdb") + " 2>&1";
+  const auto jpg = test::RunCommand(Cli("analyse --chart x.jpg" + crambin));
+  EXPECT_EQ(jpg.status, 2);
+  EXPECT_NE(jpg.out.find(".svg, .png or .pdf"), std::string::npos) << jpg.out;
+  EXPECT_FALSE(std::filesystem::exists("x.jpg"));
+  const auto huge = test::RunCommand(Cli("analyse --chart c.svg --chart-size 100000x100000" + crambin));
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_NE(huge.out.find("up to 20000x20000"), std::string::npos) << huge.out;
+  for (const char* range : {"330-30", "30", "a-b", "30-"}) {
+    const auto bad =
+        test::RunCommand(Cli(std::string("analyse --chart c.svg --chart-range ") + range + crambin));
+    EXPECT_EQ(bad.status, 2) << range;
+    EXPECT_NE(bad.out.find("--chart-range takes FROM-TO"), std::string::npos) << bad.out;
+  }
+  const auto chain = test::RunCommand(Cli("analyse --chart nochain.svg --chart-chains Z" + crambin));
+  EXPECT_EQ(chain.status, 1);
+  EXPECT_NE(chain.out.find("the structure has no chain Z"), std::string::npos) << chain.out;
+  EXPECT_FALSE(std::filesystem::exists("nochain.svg"));
+}
+
+TEST(CliChart, ChainsRangeAndPdf) {
+  ASSERT_EQ(test::RunCommand(Cli("analyse --chart hb.svg --chart-chains B,D --chart-range 10-60 " +
+                                 test::DataPath("4HHB.pdb") + " >/dev/null"))
+                .status,
+            0);
+  std::ifstream in("hb.svg");
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("> Chain B --&gt;</text>"), std::string::npos);
+  EXPECT_NE(text.find("> Chain D --&gt;</text>"), std::string::npos);
+  EXPECT_EQ(text.find("Chain A"), std::string::npos);
+  EXPECT_EQ(text.find(">80</text>"), std::string::npos);  // beyond the range
+  EXPECT_NE(text.find(">4HHB  ("), std::string::npos);    // the structure's name as title
+  ASSERT_EQ(
+      test::RunCommand(Cli("analyse --chart hb.pdf " + test::DataPath("4HHB.pdb") + " >/dev/null")).status,
+      0);
+  std::ifstream pdf("hb.pdf", std::ios::binary);
+  char magic[5] = {};
+  pdf.read(magic, 5);
+  EXPECT_EQ(std::string(magic, 5), "%PDF-");
+}
+
 // ---- failures are never reported as success --------------------------------------
 
 std::string ReadAll(const std::string& path) {
