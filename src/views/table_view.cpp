@@ -20,7 +20,7 @@ int ResidueTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResidueTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(ResidueTableHeadings().size());
+  return parent.isValid() ? 0 : static_cast<int>(ResidueTableHeadings(protein_).size());
 }
 
 QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
@@ -38,7 +38,7 @@ QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResidueTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
-  return QString::fromStdString(ResidueTableHeadings()[static_cast<size_t>(section)]);
+  return QString::fromStdString(ResidueTableHeadings(protein_)[static_cast<size_t>(section)]);
 }
 
 CTableView::CTableView(QWidget* parent) : QTableView(parent), model_(this), sorted_(this) {
