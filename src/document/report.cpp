@@ -32,10 +32,10 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
       "Number of Residues: " + std::to_string(s.residues.size()),
       "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA),
       "Average Residue Score: " + FormatFixed(protein.scores.averageScore),
+      "",
+      "Predicted Transmembrane Domains:",
+      "           Chain           Residues",
   };
-  const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
-  for (std::string& line : QualityLines(protein, verdict)) lines.push_back(std::move(line));
-  lines.insert(lines.end(), {"", "Predicted Transmembrane Domains:", "           Chain           Residues"});
   for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
@@ -44,16 +44,21 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
                      : d.topology < 0 ? "  out\u2192in"
                                       : ""));
   }
+  if (protein.membrane) {
+    lines.emplace_back();
+    for (std::string& line : MembraneLines(s, *protein.membrane)) lines.push_back(std::move(line));
+  }
+  // The window test and a model's confident scores come last, so the lines above keep
+  // their places.
+  const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
+  lines.emplace_back();
+  for (std::string& line : QualityLines(protein, verdict)) lines.push_back(std::move(line));
   if (!verdict.lowRuns.empty()) {
     lines.insert(lines.end(), {"", "Below the 3D-1D Window Test:", "           Chain           Residues"});
     for (const LowStretch& stretch : LowStretches(s, verdict)) {
       lines.push_back(std::string(13, ' ') + stretch.chain + std::string(21, ' ') +
                       std::to_string(stretch.firstResSeq) + "  -  " + std::to_string(stretch.lastResSeq));
     }
-  }
-  if (protein.membrane) {
-    lines.emplace_back();
-    for (std::string& line : MembraneLines(s, *protein.membrane)) lines.push_back(std::move(line));
   }
   return lines;
 }

@@ -80,7 +80,7 @@ std::vector<std::string> AnalysisQualityHeadings() {
 
 std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& e) {
   const std::string pass = FormatFixed(100.0f * e.passFraction, 1);
-  if (!e.model) return {pass, "", "", "", ""};
+  if (!e.model) return {pass, "-", "-", "-", "-"};
   return {pass, FormatFixed(e.confidentAverage),
           FormatFixed(static_cast<double>(e.confidentExpected) * static_cast<double>(0.45f)),
           std::to_string(e.confidentCount), std::to_string(e.leftOut)};

@@ -69,7 +69,7 @@ std::vector<std::string> AnalysisListHeadings();
 std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entries, size_t index);
 // The columns a list of models is ranked by, after the list's own: the 3D-1D window test's
 // pass fraction (percent), and for predicted models the average over confident residues,
-// its compatible score, their count and the count left out (empty for other structures).
+// its compatible score, their count and the count left out ("-" for other structures).
 std::vector<std::string> AnalysisQualityHeadings();
 std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& entry);
 
