@@ -199,10 +199,11 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
         << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
         << static_cast<int32_t>(r.type);
     // The segment's orientation, where a method gave one, as a 24th field; a predicted
-    // model's pLDDT as a 25th (after the orientation, then written as 0 when unknown).
+    // model's pLDDT as the 26th, after the orientation and the segment's kind (field 24,
+    // written as 0 here).
     const bool plddt = s.confidence.size() == s.residues.size();
     if (membrane.tmTopology != 0 || plddt) out << '\t' << static_cast<int>(membrane.tmTopology);
-    if (plddt) out << '\t' << Num(s.confidence[k]);
+    if (plddt) out << "\t0\t" << Num(s.confidence[k]);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
@@ -441,9 +442,9 @@ std::string ReadResidueRecords(Protein& protein, const std::vector<std::string>&
   protein.surface.residues.push_back(residueSurface);
   protein.scores.residues.push_back(residueScores);
   protein.transmembrane.residues.push_back(residueMembrane);
-  if (f.size() > 24 && !f[24].empty()) {
+  if (f.size() > 25 && !f[25].empty()) {
     // Parallel to the residues or not kept at all (ReadResult checks at END).
-    const float plddt = n.Real(24, "pLDDT", 0.0, 100.0);
+    const float plddt = n.Real(25, "pLDDT", 0.0, 100.0);
     if (protein.structure.confidence.size() + 1 == protein.structure.residues.size())
       protein.structure.confidence.push_back(plddt);
   }
