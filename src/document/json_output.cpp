@@ -98,6 +98,10 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
     j["compatible_score"] = Compatible(row->expectedScore);
     j["score_table"] = row->scoreTableName;
     j["result_file"] = row->resultPath;
+    if (row->model) {
+      j["confident_expected_score"] = row->confidentExpected;
+      j["confident_compatible_score"] = Compatible(row->confidentExpected);
+    }
   }
   if (residues) {
     nlohmann::json rows = nlohmann::json::array();

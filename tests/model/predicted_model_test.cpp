@@ -34,23 +34,16 @@ double Mean(const std::vector<float>& values) {
   return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
 }
 
-// The value after the last ';' of each line of `gemmi grep -a` output whose middle field is
-// `atom` (or of every line when `atom` is empty).
+// The last value of each line of `gemmi grep -a` output ("seq;atom;value" or "seq;value"),
+// of the lines whose atom is `atom` when one is given.
 std::vector<float> GrepValues(const std::string& out, const std::string& atom) {
   std::vector<float> values;
   std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const std::vector<std::string> f = [&] {
-      std::vector<std::string> parts;
-      std::string part;
-      std::istringstream fields(line);
-      while (std::getline(fields, part, ';')) parts.push_back(part);
-      return parts;
-    }();
-    if (f.size() < 2) continue;
-    if (!atom.empty() && (f.size() < 3 || f[1] != atom)) continue;
-    values.push_back(static_cast<float>(std::stod(f.back())));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t last = line.rfind(';');
+    if (last == std::string::npos) continue;
+    if (!atom.empty() && line.find(";" + atom + ";") == std::string::npos) continue;
+    values.push_back(std::stof(line.substr(last + 1)));
   }
   return values;
 }
@@ -97,6 +90,20 @@ TEST(PredictedModels, PlddtIsTheFilesValueResidueByResidue) {
   ASSERT_EQ(fromCif.size(), 84u);
   const std::vector<float> pdb = Read(kAlphaFoldPdb).structure.confidence;
   const std::vector<float> mmcif = Read(kAlphaFoldCif).structure.confidence;
+  // gemmi's whole-file path, which takes the files our own atom loop reader declines,
+  // labels the residues as that reader does.
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath(kAlphaFoldCif), text).ok());
+  StructureBuilder fast(test::StandardHetRadii()), whole(test::StandardHetRadii());
+  bool nmr = false;
+  ASSERT_TRUE(ReadMmcif(text, "model.cif", fast, nmr, true).ok());
+  ASSERT_TRUE(ReadMmcif(text, "model.cif", whole, nmr, false).ok());
+  fast.Finish();
+  whole.Finish();
+  ASSERT_EQ(fast.residueLabels().size(), 84u);
+  EXPECT_EQ(fast.residueLabels(), whole.residueLabels());
+  EXPECT_EQ(fast.residueBFactors(), whole.residueBFactors());
+  EXPECT_EQ(fast.evidence().localScores, whole.evidence().localScores);
   ASSERT_EQ(pdb.size(), 84u);
   ASSERT_EQ(mmcif.size(), 84u);
   for (size_t k = 0; k < 84; ++k) {
