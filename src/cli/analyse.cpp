@@ -126,6 +126,7 @@ void SetupAnalyse(CLI::App& app, int& status) {
   analyse->alias("analyze");
   analyse->add_option("FILE", args->files, "PDB structure files")->required();
   AddAnalysisOptions(*analyse, args->options);
+  AddConfidenceOptions(*analyse, args->options);
   analyse->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
   analyse->add_flag("--spanner3d", args->spanner3d,
                     "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");

@@ -132,6 +132,29 @@ void AddMaxUnpackedOption(CLI::App& command, int& mebibytes) {
       ->capture_default_str();
 }
 
+void AddConfidenceOption(CLI::App& command, std::string& value) {
+  command
+      .add_option("--confidence", value,
+                  "Predicted models' pLDDT: auto (AlphaFold files and ModelCIF, by their header or "
+                  "metadata; experimental structures never), plddt (take the B-factor column as pLDDT, "
+                  "for ColabFold and ESMFold files without a header; values all within 0 to 1 are "
+                  "scaled by 100)")
+      ->check(CLI::IsMember({"auto", "plddt"}))
+      ->capture_default_str();
+}
+
+ConfidenceSource ConfidenceSourceNamed(const std::string& value) {
+  return value == "plddt" ? ConfidenceSource::kBFactors : ConfidenceSource::kHeader;
+}
+
+void AddConfidenceOptions(CLI::App& command, AnalysisOptions& options) {
+  AddConfidenceOption(command, options.confidence);
+  command
+      .add_option("--confident-plddt", options.settings.confidentPlddt,
+                  "pLDDT from which a predicted model's residue counts as confident (0 to 100)")
+      ->capture_default_str();
+}
+
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   AddSecondaryStructureOption(command, options.secondary);
   AnalysisSettings& s = options.settings;
@@ -151,6 +174,7 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
 Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   AnalysisOptions options = given;
   options.settings.secondaryStructure = SecondaryStructureSourceNamed(options.secondary);
+  options.settings.confidenceSource = ConfidenceSourceNamed(options.confidence);
   options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments
                               : options.method == "slab"   ? TmMethod::kSlab
                                                            : TmMethod::kWindow;
@@ -247,8 +271,13 @@ void WarnMissingMainChain(const Protein& protein, const std::string& path) {
 }
 
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries) {
-  PrintTabbed(AnalysisListHeadings());
-  for (size_t i = 0; i < entries.size(); ++i) PrintTabbed(AnalysisListRow(entries, i));
+  auto joined = [](std::vector<std::string> cells, const std::vector<std::string>& more) {
+    cells.insert(cells.end(), more.begin(), more.end());
+    return cells;
+  };
+  PrintTabbed(joined(AnalysisListHeadings(), AnalysisQualityHeadings()));
+  for (size_t i = 0; i < entries.size(); ++i)
+    PrintTabbed(joined(AnalysisListRow(entries, i), AnalysisQualityCells(entries[i])));
   std::cout.flush();
 }
 

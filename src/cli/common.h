@@ -35,7 +35,14 @@ struct AnalysisOptions {
   std::string method = "window";
   std::string scoreTable;
   std::string logPath;
+  std::string confidence = "auto";
 };
+
+// --confidence auto|plddt and --confident-plddt: predicted models' pLDDT.
+void AddConfidenceOptions(CLI::App& command, AnalysisOptions& options);
+// --confidence alone, for commands that only read.
+void AddConfidenceOption(CLI::App& command, std::string& value);
+ConfidenceSource ConfidenceSourceNamed(const std::string& value);
 
 // --resolution, --ignore-het, --threads, --score-table, --log.
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);

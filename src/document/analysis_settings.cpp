@@ -36,6 +36,8 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   if (maxUnpackedMiB < 1 || maxUnpackedMiB > kMaxUnpackedMiBLimit) {
     return Problem{"max-unpacked-mib", IntegerRange("1", std::to_string(kMaxUnpackedMiBLimit).c_str())};
   }
+  if (!(confidentPlddt >= 0.0f && confidentPlddt <= 100.0f))
+    return Problem{"confident-plddt", NumberRange("0", "100")};
   std::error_code error;
   if (!workingDirectory.empty() && !std::filesystem::is_directory(workingDirectory, error)) {
     return Problem{"out-dir", "Working Directory: no such folder: " + workingDirectory};

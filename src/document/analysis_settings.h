@@ -8,6 +8,8 @@
 
 #include "base/gzip.h"
 #include "model/secondary_structure.h"
+#include "model/structure_file.h"
+#include "scoring/model_quality.h"
 #include "transmembrane/scan.h"
 
 namespace tessmol {
@@ -31,6 +33,10 @@ struct AnalysisSettings {
   // What one compressed structure may unpack to (the command line's --max-unpacked-mib;
   // the desktop keeps the default).
   int maxUnpackedMiB = kDefaultMaxUnpackedMiB;
+  // Predicted models: where their pLDDT comes from (the command line's --confidence), and
+  // the pLDDT from which a residue counts as confident (--confident-plddt, 0 to 100).
+  ConfidenceSource confidenceSource = ConfidenceSource::kHeader;
+  float confidentPlddt = kDefaultConfidentPlddt;
 
   // The first value out of its range, in the order the options pages read their fields.
   struct Problem {

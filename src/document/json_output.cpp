@@ -34,7 +34,32 @@ nlohmann::json ResidueJson(const Protein& protein, size_t i) {
       {"kavelin_score", scores.kavelinScore},
       {"overall_score", scores.overallScore},
       {"transmembrane", protein.transmembrane.residues[i].transmembrane}};
+  if (s.confidence.size() == s.residues.size()) j["plddt"] = s.confidence[i];
   return j;
+}
+
+// The window test for every structure; a predicted model's confidence and confident scores.
+void AddQuality(nlohmann::json& j, const Protein& protein) {
+  const Structure& s = protein.structure;
+  const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
+  nlohmann::json low = nlohmann::json::array();
+  for (const LowStretch& stretch : LowStretches(s, verdict)) {
+    low.push_back({{"chain", stretch.chain},
+                   {"first_number", stretch.firstResSeq},
+                   {"last_number", stretch.lastResSeq}});
+  }
+  j["window_pass_fraction"] = verdict.passFraction;
+  j["window_test_passed"] = verdict.passes;
+  j["below_window_test"] = low;
+  const ConfidentScores c = ScoreConfident(s, protein.scores, protein.confidentPlddt);
+  if (!c.model) return;
+  j["model_source"] = s.modelSource;
+  j["mean_plddt"] = c.meanPlddt;
+  j["low_confidence_count"] = c.lowConfidence;
+  j["confident_plddt"] = c.threshold;
+  j["confident_count"] = c.confident;
+  j["left_out_count"] = c.leftOut;
+  j["confident_average_score"] = c.averageScore;
 }
 
 }  // namespace
@@ -67,11 +92,16 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"total_sasa", protein.surface.totalSASA},
                       {"average_score", protein.scores.averageScore},
                       {"transmembrane_segments", segments}};
+  AddQuality(j, protein);
   if (row != nullptr) {
     j["expected_score"] = row->expectedScore;
     j["compatible_score"] = Compatible(row->expectedScore);
     j["score_table"] = row->scoreTableName;
     j["result_file"] = row->resultPath;
+    if (row->model) {
+      j["confident_expected_score"] = row->confidentExpected;
+      j["confident_compatible_score"] = Compatible(row->confidentExpected);
+    }
   }
   if (residues) {
     nlohmann::json rows = nlohmann::json::array();
@@ -91,6 +121,14 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) 
                         {"compatible_score", Compatible(e.expectedScore)},
                         {"result_file", e.resultPath}};
   if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
+  row["window_pass_fraction"] = e.passFraction;
+  if (e.model) {
+    row["confident_average_score"] = e.confidentAverage;
+    row["confident_expected_score"] = e.confidentExpected;
+    row["confident_compatible_score"] = Compatible(e.confidentExpected);
+    row["confident_count"] = e.confidentCount;
+    row["left_out_count"] = e.leftOut;
+  }
   return row;
 }
 

@@ -48,7 +48,54 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
     lines.emplace_back();
     for (std::string& line : MembraneLines(s, *protein.membrane)) lines.push_back(std::move(line));
   }
+  // The window test and a model's confident scores come last, so the lines above keep
+  // their places.
+  const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
+  lines.emplace_back();
+  for (std::string& line : QualityLines(protein, verdict)) lines.push_back(std::move(line));
+  if (!verdict.lowRuns.empty()) {
+    lines.insert(lines.end(), {"", "Below the 3D-1D Window Test:", "           Chain           Residues"});
+    for (const LowStretch& stretch : LowStretches(s, verdict)) {
+      lines.push_back(std::string(13, ' ') + stretch.chain + std::string(21, ' ') +
+                      std::to_string(stretch.firstResSeq) + "  -  " + std::to_string(stretch.lastResSeq));
+    }
+  }
   return lines;
+}
+
+std::vector<LowStretch> LowStretches(const Structure& s, const ProfileVerdict& verdict) {
+  std::vector<LowStretch> stretches;
+  for (const ResidueRun& run : verdict.lowRuns) {
+    stretches.push_back({s.ChainNameOfResidue(static_cast<size_t>(run.first)), s.residues[run.first].resSeq,
+                         s.residues[run.last].resSeq});
+  }
+  return stretches;
+}
+
+std::string PercentText(float fraction) {
+  return FormatFixed(100.0f * fraction, 1) + "%";
+}
+
+std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdict& verdict) {
+  std::vector<std::string> lines = {
+      "3D-1D Window Test: " + PercentText(verdict.passFraction) + " of residues score at least " +
+      FormatFixed(kWindowPassScore, 1) + " over " + std::to_string(kProfileWindow) + " residues (" +
+      (verdict.passes ? "pass" : "fail") + ", " + PercentText(kStructurePassFraction) + " needed)"};
+  const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, protein.confidentPlddt);
+  if (confident.model) {
+    lines.push_back(ModelLine(protein.structure));
+    lines.push_back("Confident Residues (pLDDT >= " + FormatFixed(confident.threshold, 1) +
+                    "): " + std::to_string(confident.confident) + ", Average Residue Score: " +
+                    FormatFixed(confident.averageScore) + ", left out: " + std::to_string(confident.leftOut));
+  }
+  return lines;
+}
+
+std::string ModelLine(const Structure& s) {
+  const ConfidentScores c = ScoreConfident(s, ScoreResult{}, kDefaultConfidentPlddt);
+  return "predicted model (" + (s.modelSource.empty() ? std::string("predicted") : s.modelSource) +
+         "), mean pLDDT " + FormatFixed(c.meanPlddt, 1) + ", " + std::to_string(c.lowConfidence) +
+         " residues below " + FormatFixed(kLowConfidencePlddt, 0);
 }
 
 std::vector<std::string> MembraneLines(const Structure& s, const MembranePlacement& m) {
@@ -90,6 +137,12 @@ const std::vector<std::string>& ResidueTableHeadings() {
   return headings;
 }
 
+std::vector<std::string> ResidueTableHeadings(const Protein* protein) {
+  std::vector<std::string> headings = ResidueTableHeadings();
+  if (protein != nullptr && !protein->structure.confidence.empty()) headings.emplace_back("pLDDT");
+  return headings;
+}
+
 std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
   const Structure& structure = protein.structure;
   const Residue& r = structure.residues[index];
@@ -97,22 +150,25 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
   const ResidueScore& scores = protein.scores.residues[index];
   const float sasa = surface.sideSASA + surface.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
-  return {std::to_string(index),
-          r.name,
-          structure.ChainNameOfResidue(index),
-          std::to_string(r.resSeq),
-          FormatFixed(surface.areaBuried),
-          FormatFixed(surface.fractionPolar),
-          FormatFixed(surface.kavelinFP),
-          std::to_string(scores.profEnv),
-          std::to_string(scores.kavelinEnv),
-          FormatFixed(surface.mainSASA),
-          FormatFixed(surface.sideSASA),
-          FormatFixed(sasa),
-          FormatFixed(scores.solventScore),
-          FormatFixed(scores.kavelinScore),
-          FormatFixed(scores.overallScore),
-          protein.transmembrane.residues[index].transmembrane ? "1" : "0"};
+  std::vector<std::string> cells = {std::to_string(index),
+                                    r.name,
+                                    structure.ChainNameOfResidue(index),
+                                    std::to_string(r.resSeq),
+                                    FormatFixed(surface.areaBuried),
+                                    FormatFixed(surface.fractionPolar),
+                                    FormatFixed(surface.kavelinFP),
+                                    std::to_string(scores.profEnv),
+                                    std::to_string(scores.kavelinEnv),
+                                    FormatFixed(surface.mainSASA),
+                                    FormatFixed(surface.sideSASA),
+                                    FormatFixed(sasa),
+                                    FormatFixed(scores.solventScore),
+                                    FormatFixed(scores.kavelinScore),
+                                    FormatFixed(scores.overallScore),
+                                    protein.transmembrane.residues[index].transmembrane ? "1" : "0"};
+  if (structure.confidence.size() == structure.residues.size())
+    cells.push_back(FormatFixed(structure.confidence[index], 2));
+  return cells;
 }
 
 }  // namespace tessmol
@@ -124,7 +180,7 @@ void WriteResidueTable(std::ostream& out, const Protein& protein) {
     for (size_t i = 0; i < cells.size(); ++i) out << (i ? "\t" : "") << cells[i];
     out << '\n';
   };
-  line(ResidueTableHeadings());
+  line(ResidueTableHeadings(&protein));
   for (size_t i = 0; i < protein.structure.residues.size(); ++i) line(ResidueTableRow(protein, i));
 }
 

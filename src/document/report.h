@@ -8,12 +8,32 @@
 #include <vector>
 
 #include "model/protein.h"
+#include "scoring/model_quality.h"
 
 namespace tessmol {
 
 // The summary of a loaded structure, line by line (empty lines included): file name,
 // chains, residues, total area, average score, and the predicted transmembrane domains.
 std::vector<std::string> SummaryLines(const Protein& protein);
+
+// A stretch of residues below the 3D-1D window test, as the summary and JSON list it.
+struct LowStretch {
+  std::string chain;
+  int32_t firstResSeq = 0;
+  int32_t lastResSeq = 0;
+};
+std::vector<LowStretch> LowStretches(const Structure& structure, const ProfileVerdict& verdict);
+
+// The window test's line for every structure; for a predicted model also ModelLine and the
+// scores over its confident residues (pLDDT at least protein.confidentPlddt).
+std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdict& verdict);
+
+// "predicted model (AlphaFold ...), mean pLDDT X, N residues below 50" for a structure with
+// pLDDT.
+std::string ModelLine(const Structure& structure);
+
+// A fraction as a percentage with one decimal: "87.5%".
+std::string PercentText(float fraction);
 
 // The membrane placed on a structure: normal, centre, half-thickness and the score, then
 // the segments inside the slab with orientation and tilt; or why there is none.
@@ -33,7 +53,11 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein);
 // The sixteen column headings of the residue table.
 const std::vector<std::string>& ResidueTableHeadings();
 
-// The sixteen cells of residue `index`.
+// The headings of a structure's table: the sixteen, and "pLDDT" for a predicted model
+// (none given: the sixteen).
+std::vector<std::string> ResidueTableHeadings(const Protein* protein);
+
+// The sixteen cells of residue `index`, and its pLDDT for a predicted model.
 std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index);
 
 // The headings and every residue's row as tab-separated lines.

@@ -168,7 +168,10 @@ void WriteAtomRecords(RecordBuffer& out, const Protein& p) {
 void WriteRecords(std::ostream& stream, const Protein& p) {
   const Structure& s = p.structure;
   RecordBuffer out(stream);
-  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore) << '\n';
+  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore);
+  // A predicted model's source as a third field; experimental structures write none.
+  if (!s.confidence.empty()) out << '\t' << Name(s.modelSource.empty() ? "predicted" : s.modelSource);
+  out << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
     out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
@@ -195,8 +198,12 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
         << scores.kavelinEnv << '\t' << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t'
         << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
         << static_cast<int32_t>(r.type);
-    // The segment's orientation, where a method gave one, as a 24th field.
-    if (membrane.tmTopology != 0) out << '\t' << static_cast<int>(membrane.tmTopology);
+    // The segment's orientation, where a method gave one, as a 24th field; a predicted
+    // model's pLDDT as the 26th, after the orientation and the segment's kind (field 24,
+    // written as 0 here).
+    const bool plddt = s.confidence.size() == s.residues.size();
+    if (membrane.tmTopology != 0 || plddt) out << '\t' << static_cast<int>(membrane.tmTopology);
+    if (plddt) out << "\t0\t" << Num(s.confidence[k]);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
@@ -435,6 +442,12 @@ std::string ReadResidueRecords(Protein& protein, const std::vector<std::string>&
   protein.surface.residues.push_back(residueSurface);
   protein.scores.residues.push_back(residueScores);
   protein.transmembrane.residues.push_back(residueMembrane);
+  if (f.size() > 25 && !f[25].empty()) {
+    // Parallel to the residues or not kept at all (ReadResult checks at END).
+    const float plddt = n.Real(25, "pLDDT", 0.0, 100.0);
+    if (protein.structure.confidence.size() + 1 == protein.structure.residues.size())
+      protein.structure.confidence.push_back(plddt);
+  }
   return {};
 }
 
@@ -456,6 +469,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       if (f.size() < 3) return formatError("STRUCTURE record with too few fields");
       protein.surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
       protein.scores.averageScore = n.Score(2, "average score");
+      if (f.size() > 3) structure.modelSource = NameField(f, 3);
     } else if (keyword == "CHAIN") {
       wrong = ReadChainRecord(protein, f, n);
     } else if (keyword == "HELIX" || keyword == "SHEET") {
@@ -473,6 +487,9 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       wrong = ReadResidueRecords(protein, f, n, in, lineNumber, ended);
       if (ended) break;  // the end of the file is reported below
     } else if (keyword == "END") {
+      // pLDDT stands for every residue or for none.
+      if (structure.confidence.size() != structure.residues.size()) structure.confidence.clear();
+      if (structure.confidence.empty()) structure.modelSource.clear();
       if (const std::string missing = MissingReference(structure); !missing.empty())
         return formatError(missing);
       return FileStatus::Ok(name);

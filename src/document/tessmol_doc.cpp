@@ -14,6 +14,7 @@
 #include "model/het_radii_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
+#include "scoring/model_quality.h"
 #include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 
@@ -73,6 +74,18 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
           FormatFixed(compatible)};
 }
 
+std::vector<std::string> AnalysisQualityHeadings() {
+  return {"Window Pass %", "Confident Average", "Confident Compatible", "Confident Residues", "Left Out"};
+}
+
+std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& e) {
+  const std::string pass = FormatFixed(100.0f * e.passFraction, 1);
+  if (!e.model) return {pass, "-", "-", "-", "-"};
+  return {pass, FormatFixed(e.confidentAverage),
+          FormatFixed(static_cast<double>(e.confidentExpected) * static_cast<double>(0.45f)),
+          std::to_string(e.confidentCount), std::to_string(e.leftOut)};
+}
+
 CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state), feedback_(feedback) {
   const std::string& folder = state_.programFolder();
   workFolder_ = folder;
@@ -123,7 +136,8 @@ std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& f
 
 std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feedback& feedback,
                                                    std::ostream* log, int threads, ReadOutcome& read) {
-  StructureFile file = ReadStructure(path, state_.hetAtomRadii, MebibytesToBytes(settings_.maxUnpackedMiB));
+  StructureFile file = ReadStructure(path, state_.hetAtomRadii, MebibytesToBytes(settings_.maxUnpackedMiB),
+                                     settings_.confidenceSource);
   read.status = file.status;
   read.hadAtoms = !file.structure.atoms.empty();
   read.resultFile = file.format == StructureFormat::kResult;
@@ -137,6 +151,7 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   analysed.structure = std::move(file.structure);
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+  analysed.confidentPlddt = settings_.confidentPlddt;
   analysed.Load(feedback);
   SasaSettings sasa;
   sasa.threads = threads;
@@ -215,6 +230,22 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   return unique;
 }
 
+namespace {
+
+// The window test, and a predicted model's confident scores with the expected score for
+// their number, on an analysis list row.
+void SetQuality(AnalysisEntry& entry, const Protein& analysed, const ScoreTable& table, float threshold) {
+  entry.passFraction = JudgeProfile(analysed.structure, analysed.scores).passFraction;
+  const ConfidentScores confident = ScoreConfident(analysed.structure, analysed.scores, threshold);
+  entry.model = confident.model;
+  entry.confidentAverage = confident.averageScore;
+  entry.confidentCount = confident.confident;
+  entry.leftOut = confident.leftOut;
+  entry.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
+}
+
+}  // namespace
+
 FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
   AnalysisEntry entry;
   entry.resultName = UniqueResultName(analysed.fileName);
@@ -223,6 +254,7 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   entry.expectedScore =
       scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
+  SetQuality(entry, analysed, scoreTable_, analysed.confidentPlddt);
   entries_.push_back(entry);
   FileStatus written =
       pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
@@ -361,6 +393,7 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   // A membrane placed on the structure shown before belongs to that structure.
   protein_.membrane = std::move(stored.membrane);
   protein_.fileName = name;
+  protein_.confidentPlddt = settings_.confidentPlddt;
   SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
   return true;
@@ -389,6 +422,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     entry.averageScore = rescored.scores.averageScore;
     entry.scoreTableName = scoreTable_.fileName;
     entry.expectedScore = scoreTable_.ExpectedResidueScore(residues);
+    SetQuality(entry, rescored, scoreTable_, settings_.confidentPlddt);
     ++result.done;
   }
   feedback_.DocumentChanged();

@@ -32,6 +32,14 @@ struct AnalysisEntry {
   std::string scoreTableName;
   std::string resultPath;  // "./" + resultName, in the process's current folder
   int inputIndex = -1;     // the structure's place in a multiple analysis's file list
+  // The 3D-1D window test (every structure) and, for a predicted model, the scores over its
+  // confident residues with the compatible score for their number.
+  float passFraction = 0.0f;
+  bool model = false;
+  float confidentAverage = 0.0f;
+  float confidentExpected = 0.0f;
+  int confidentCount = 0;
+  int leftOut = 0;
 };
 
 // What the multiple-analysis dialog hands over.
@@ -59,6 +67,11 @@ std::string ResultNameFor(const std::string& fileName);
 // The text of each of the six columns of the analysis list.
 std::vector<std::string> AnalysisListHeadings();
 std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entries, size_t index);
+// The columns a list of models is ranked by, after the list's own: the 3D-1D window test's
+// pass fraction (percent), and for predicted models the average over confident residues,
+// its compatible score, their count and the count left out ("-" for other structures).
+std::vector<std::string> AnalysisQualityHeadings();
+std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& entry);
 
 inline constexpr const char* kResultFileFailed =
     "Error: Failed to create output (.tsm) file to create and add protein summary to view";

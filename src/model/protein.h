@@ -19,6 +19,9 @@ struct Protein {
   Structure structure;
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
+  // The pLDDT from which a predicted model's residue counts as confident, as the analysis
+  // was asked for.
+  float confidentPlddt = 70.0f;
   SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
   ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
   TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it

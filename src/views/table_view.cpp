@@ -51,6 +51,7 @@ bool IsScore(int column) {
 
 // Headings as shown: the saved table's, areas with their unit.
 QString Heading(int column) {
+  if (column >= kColumnCount) return QStringLiteral("pLDDT");
   const QString heading = QString::fromStdString(ResidueTableHeadings()[static_cast<size_t>(column)]);
   return IsArea(column) ? heading + QStringLiteral(" (\u00c5\u00b2)") : heading;
 }
@@ -106,6 +107,10 @@ QString HeadingTip(int column) {
           "the Average Residue Score");
     case kTransmembrane:
       return QStringLiteral("1: in a predicted transmembrane segment (Spanner3D), 0: not");
+    case kColumnCount:
+      return QStringLiteral(
+          "The predictor's confidence in the residue (pLDDT, 0 to 100): 90 and above very high, 70 to 90 "
+          "confident, 50 to 70 low, below 50 very low (often disordered)");
     default:
       return {};
   }
@@ -125,7 +130,7 @@ int ResidueTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResidueTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
+  return parent.isValid() ? 0 : static_cast<int>(ResidueTableHeadings(protein_).size());
 }
 
 QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
@@ -185,6 +190,10 @@ QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
     case kTransmembrane:
       value = protein_->transmembrane.residues[row].transmembrane ? 1 : 0;
       break;
+    case kColumnCount:  // pLDDT, shown for predicted models only
+      if (row >= s.confidence.size()) return {};
+      value = s.confidence[row];
+      break;
     case kResidue: {
       const QString name = QString::fromStdString(r.name);
       return role == Qt::ToolTipRole ? QVariant() : QVariant(name);
@@ -205,7 +214,9 @@ QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
         .arg(QString::fromStdString(EnvironmentDescription(code)))
         .arg(code);
   }
-  const int decimals = IsArea(column) ? 1 : IsFraction(column) || IsScore(column) ? 3 : 0;
+  const int decimals = IsArea(column) || column == kColumnCount ? 1
+                       : IsFraction(column) || IsScore(column)  ? 3
+                                                                : 0;
   if (role == Qt::ToolTipRole) {
     if (decimals == 0) return {};
     // The whole value, as copies and saved files keep it.
@@ -219,10 +230,10 @@ QVariant ResidueTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResidueTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
+  if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
   if (role == Qt::DisplayRole) return Heading(section);
   if (role == kExportRole)
-    return QString::fromStdString(ResidueTableHeadings()[static_cast<size_t>(section)]);
+    return QString::fromStdString(ResidueTableHeadings(protein_)[static_cast<size_t>(section)]);
   if (role == Qt::ToolTipRole) return HeadingTip(section);
   return {};
 }
