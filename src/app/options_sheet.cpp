@@ -144,7 +144,8 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   method_->addItems(
       {QStringLiteral("Window scan of helix models (the fields above)"),
        QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
-       QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure")});
+       QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure"),
+       QStringLiteral("Slab where a membrane is placed, else segments (Spanner3D; Spanner2D: window scan)")});
   method_->setCurrentIndex(static_cast<int>(settings.tmMethod));
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);

@@ -196,7 +196,10 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
         << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
         << static_cast<int32_t>(r.type);
     // The segment's orientation, where a method gave one, as a 24th field.
-    if (membrane.tmTopology != 0) out << '\t' << static_cast<int>(membrane.tmTopology);
+    // Then the segment's kind (re-entrant, signal peptide) where it is not a crossing.
+    if (membrane.tmTopology != 0 || membrane.kind != SegmentKind::kCrossing)
+      out << '\t' << static_cast<int>(membrane.tmTopology);
+    if (membrane.kind != SegmentKind::kCrossing) out << '\t' << static_cast<int>(membrane.kind);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
@@ -312,6 +315,9 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
   r.type = static_cast<ResidueType>(n.Int(22, "residue type"));
   membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
+  // A kind this reader does not know is read as a crossing.
+  const int kind = n.Int(24, "segment kind");
+  membrane.kind = kind == 1 || kind == 2 ? static_cast<SegmentKind>(kind) : SegmentKind::kCrossing;
   return r;
 }
 
