@@ -359,6 +359,11 @@ std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& 
   return pieces;
 }
 
+// A pore helix with the strand back out is some 15 to 20 residues (KcsA's 62-82); shorter
+// dips are loose tails and loops hanging into the slab (glycophorin's N-terminal stretch,
+// porin's periplasmic turns), each an extra segment on bench/spanner3d_helix_range.sh.
+constexpr int32_t kMinDipLength = 10;
+
 std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacement& slab, int minLength,
                                         const Selection& use) {
   const Vec3 normal{slab.normal[0], slab.normal[1], slab.normal[2]};
@@ -421,7 +426,8 @@ std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacem
           if (dipFirst < 0) return;
           float deepest = half;
           for (int32_t i = dipFirst; i <= dipLast; ++i) deepest = std::min(deepest, std::fabs(depth[i - r]));
-          if (deepest <= 0.5f * half) add(static_cast<int32_t>(k), dipFirst, dipLast, depth, r, false);
+          if (deepest <= 0.5f * half && dipLast - dipFirst + 1 >= kMinDipLength)
+            add(static_cast<int32_t>(k), dipFirst, dipLast, depth, r, false);
           dipFirst = dipLast = -1;
         };
         for (const auto& [a, b] : SplitAtTurns(depth, 6.0f)) {
