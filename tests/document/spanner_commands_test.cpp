@@ -4,6 +4,7 @@
 #include <fstream>
 #include <map>
 
+#include "document/json_output.h"
 #include "document/report.h"
 #include "document/result_file.h"
 #include "document/tessmol_doc.h"
@@ -411,6 +412,19 @@ TEST(Spanner3D, AReEntrantHelixIsListedAsSuchAndStored) {
   ASSERT_NE(pore, domains.end());
   EXPECT_EQ(pore->kind, SegmentKind::kReEntrant);
   EXPECT_EQ(DomainOrientationText(*pore), "out\u2192out (re-entrant)");
+  // JSON names the kind beside the orientation; the crossing helices stay crossings.
+  int reEntrant = 0, crossing = 0;
+  for (const nlohmann::json& segment :
+       StructureJson(s.doc.protein(), nullptr, false)["transmembrane_segments"]) {
+    if (segment["kind"] == "re-entrant") {
+      ++reEntrant;
+      EXPECT_EQ(segment["orientation"], "out-out");
+    } else if (segment["kind"] == "crossing") {
+      ++crossing;
+    }
+  }
+  EXPECT_EQ(reEntrant, 1);
+  EXPECT_EQ(crossing, 2);
   // The kind survives the row's result file.
   Protein stored;
   ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());
