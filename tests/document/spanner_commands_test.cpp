@@ -414,8 +414,8 @@ TEST(Spanner3D, AReEntrantHelixIsListedAsSuchAndStored) {
   EXPECT_EQ(DomainOrientationText(*pore), "out\u2192out (re-entrant)");
   // JSON names the kind beside the orientation; the crossing helices stay crossings.
   int reEntrant = 0, crossing = 0;
-  for (const nlohmann::json& segment :
-       StructureJson(s.doc.protein(), nullptr, false)["transmembrane_segments"]) {
+  const nlohmann::json json = StructureJson(s.doc.protein(), nullptr, false);
+  for (const nlohmann::json& segment : json["transmembrane_segments"]) {
     if (segment["kind"] == "re-entrant") {
       ++reEntrant;
       EXPECT_EQ(segment["orientation"], "out-out");
