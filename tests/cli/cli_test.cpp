@@ -451,6 +451,25 @@ TEST(CliMembrane, CrystalCopiesGetAMembraneEachAndBothSetsOfPlanes) {
   EXPECT_LE(onPlanes[0] + onPlanes[1], dummies + dummies / 10);  // few lie on both by chance
 }
 
+TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
+  // The beta2-adrenergic receptor with its lipids, ligand and waters, its heteroatoms
+  // analysed by `analyse` (the default) and left out by `membrane`.
+  const std::string file = test::DataPath("2RH1.pdb");
+  const auto placed = test::RunCommand(Cli("membrane " + file));
+  const auto analysed = test::RunCommand(Cli("analyse --spanner3d --method slab " + file));
+  const auto byDefault = test::RunCommand(Cli("analyse --spanner3d " + file));
+  ASSERT_EQ(placed.status, 0);
+  ASSERT_EQ(analysed.status, 0);
+  ASSERT_EQ(byDefault.status, 0);
+  auto placement = [](const std::string& out) {
+    const size_t at = out.find("Membrane normal: ");
+    return at == std::string::npos ? std::string() : out.substr(at);
+  };
+  ASSERT_FALSE(placement(placed.out).empty());
+  EXPECT_EQ(placement(analysed.out), placement(placed.out));
+  EXPECT_EQ(placement(byDefault.out), placement(placed.out));
+}
+
 TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   const auto soluble = test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1UBQ.pdb")));
   EXPECT_EQ(soluble.status, 0);
