@@ -8,7 +8,8 @@
 // half-thickness against OPM's, segments found (5-residue overlap) and the time of the
 // placement alone.
 //
-// Usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] FILE... [--soluble FILE...]
+// Usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] [--plateau P] [--axis-rounds
+// N] FILE... [--soluble FILE...]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
   unsigned seed = 1;
   int threads = 2;
   float surfaceWeight = tessmol::SlabSearch{}.surfaceWeight;
+  float plateau = tessmol::SlabSearch{}.plateau;
+  int axisRounds = tessmol::SlabSearch{}.axisRounds;
   std::vector<std::string> membranes, soluble;
   bool inSoluble = false;
   for (int a = 1; a < argc; ++a) {
@@ -100,6 +103,10 @@ int main(int argc, char** argv) {
       threads = std::stoi(argv[++a]);
     } else if (arg == "--surface-weight" && a + 1 < argc) {
       surfaceWeight = std::stof(argv[++a]);
+    } else if (arg == "--plateau" && a + 1 < argc) {
+      plateau = std::stof(argv[++a]);
+    } else if (arg == "--axis-rounds" && a + 1 < argc) {
+      axisRounds = std::stoi(argv[++a]);
     } else if (arg == "--soluble") {
       inSoluble = true;
     } else {
@@ -108,7 +115,8 @@ int main(int argc, char** argv) {
   }
   if (membranes.empty() && soluble.empty()) {
     std::fprintf(stderr,
-                 "usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] FILE... "
+                 "usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] [--plateau "
+                 "P] [--axis-rounds N] FILE... "
                  "[--soluble FILE...]\n");
     return 2;
   }
@@ -152,6 +160,8 @@ int main(int argc, char** argv) {
     tessmol::SlabSearch search;
     search.threads = threads;
     search.surfaceWeight = surfaceWeight;
+    search.plateau = plateau;
+    search.axisRounds = axisRounds;
     const auto start = std::chrono::steady_clock::now();
     // As the commands place it: several placements only for chains that cannot share one.
     const std::vector<tessmol::MembranePlacement> placements =
