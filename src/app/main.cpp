@@ -98,7 +98,7 @@ int Run(int argc, char** argv) {
     screenshot = files[option + 1];
     files.remove(option, 2);
   }
-  // --spanner3d window|segments|slab: run Spanner3D on each structure named, so that a
+  // --spanner3d auto|window|segments|slab: run Spanner3D on each structure named, so that a
   // picture shows its domains (and with slab the membrane) without a click.
   QString spanner3d;
   const qsizetype method = files.indexOf(QStringLiteral("--spanner3d"));
@@ -119,8 +119,10 @@ int Run(int argc, char** argv) {
         continue;
       }
       tessmol::AnalysisSettings settings = child->doc().settings();
-      settings.tmMethod =
-          spanner3d == QLatin1String("segments") ? tessmol::TmMethod::kSegments : tessmol::TmMethod::kWindow;
+      settings.tmMethod = spanner3d == QLatin1String("slab")       ? tessmol::TmMethod::kSlab
+                          : spanner3d == QLatin1String("segments") ? tessmol::TmMethod::kSegments
+                          : spanner3d == QLatin1String("window")   ? tessmol::TmMethod::kWindow
+                                                                   : tessmol::TmMethod::kSlabElseSegments;
       child->doc().SetSettings(settings);
       child->OnSpanner3D();
     }

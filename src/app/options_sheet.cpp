@@ -141,14 +141,20 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   grid->addWidget(new QLabel(QStringLiteral("Method"), this), 9, 0);
   method_ = new QComboBox(this);
   method_->setObjectName(QStringLiteral("method"));
-  // In the order of TmMethod. The slab needs a structure, so it is no choice for Spanner2D:
-  // Spanner3D offers it as a command of its own (Tools > Spanner3D Membrane Slab).
-  method_->addItems({QStringLiteral("Window scan of helix models (the fields above)"),
-                     QStringLiteral("Segments: exact segmentation of a fitted membrane score")});
+  // Each item carries its TmMethod. The slab alone needs a structure, so it is no choice for
+  // Spanner2D: Spanner3D offers it as a command of its own (Tools > Spanner3D Membrane Slab).
+  method_->addItem(QStringLiteral("Window scan of helix models (the fields above)"),
+                   static_cast<int>(TmMethod::kWindow));
+  method_->addItem(QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
+                   static_cast<int>(TmMethod::kSegments));
+  method_->addItem(
+      QStringLiteral("Slab where a membrane is placed, else segments (Spanner3D; Spanner2D: window scan)"),
+      static_cast<int>(TmMethod::kSlabElseSegments));
   method_->setToolTip(
       QStringLiteral("How Spanner2D and Spanner3D find transmembrane segments. To place the membrane "
-                     "slab on a structure, use Tools > Spanner3D Membrane Slab."));
-  method_->setCurrentIndex(settings.tmMethod == TmMethod::kSegments ? 1 : 0);
+                     "slab alone on a structure, use Tools > Spanner3D Membrane Slab."));
+  const TmMethod shown = settings.tmMethod == TmMethod::kSlab ? TmMethod::kSlabElseSegments : settings.tmMethod;
+  method_->setCurrentIndex(std::max(0, method_->findData(static_cast<int>(shown))));
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);
 }
@@ -192,7 +198,7 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
                   readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);
-  settings.tmMethod = method_->currentIndex() == 1 ? TmMethod::kSegments : TmMethod::kWindow;
+  settings.tmMethod = static_cast<TmMethod>(method_->currentData().toInt());
   if (ok) out = settings;
   return ok;
 }

@@ -128,10 +128,12 @@ void SetupAnalyse(CLI::App& app, int& status) {
   AddAnalysisOptions(*analyse, args->options);
   AddConfidenceOptions(*analyse, args->options);
   analyse->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
-  analyse->add_flag("--spanner3d", args->spanner3d,
-                    "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
+  analyse->add_flag(
+      "--spanner3d", args->spanner3d,
+      "Predict transmembrane segments with Spanner3D (by default the membrane slab placed on the "
+      "structure, heteroatoms left out; see --method)");
   analyse->add_flag("--inspection", args->inspection,
-                    "With --spanner3d, also write the helix model to ./helixtest.pdb");
+                    "With --spanner3d --method window, also write the helix model to ./helixtest.pdb");
   analyse
       ->add_option("--chart", args->chart,
                    "Also draw the chart of scores along the sequence (.svg, .png or .pdf)")

@@ -67,11 +67,16 @@ void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
         ->capture_default_str();
     return;
   }
+  // On structures the default takes the slab where a membrane is placed, segments elsewhere.
+  method = "auto";
   command
       .add_option("--method", method,
+                  "auto: the slab where a membrane is placed on the structure, segments otherwise; "
                   "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score; "
-                  "slab: the residues inside the lipid slab placed on the structure")
-      ->check(CLI::IsMember({"window", "segments", "slab"}))
+                  "slab: the residues inside the lipid slab placed on the structure. The slab leaves "
+                  "heteroatoms out (waters, lipids, ligands), whatever --ignore-het says, and a predicted "
+                  "model's residues of confidence (pLDDT) below 50")
+      ->check(CLI::IsMember({"auto", "window", "segments", "slab"}))
       ->capture_default_str();
 }
 
@@ -177,6 +182,7 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   options.settings.confidenceSource = ConfidenceSourceNamed(options.confidence);
   options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments
                               : options.method == "slab"   ? TmMethod::kSlab
+                              : options.method == "auto"   ? TmMethod::kSlabElseSegments
                                                            : TmMethod::kWindow;
   if (!options.settings.workingDirectory.empty()) {
     std::error_code error;  // Validate names the folder when it cannot be made

@@ -151,27 +151,50 @@ void PlaneBasis(const Vec3& n, Vec3d& u, Vec3d& v) {
 
 }  // namespace
 
-FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m, const std::string& path) {
+FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
+                             const std::string& path) {
   const Structure& s = protein.structure;
   std::vector<double> values(s.residues.size(), 0.0);
-  for (const SlabSegment& segment : m.segments)
-    for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
-  Vec3d u, v;
-  PlaneBasis(m.normal, u, v);
-  // The grid covers the protein's shadow on the plane, 4 angstrom beyond it.
-  double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
-  for (const Atom& a : s.atoms) {
-    const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
-    const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
-    uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
-  }
-  const double spacing = 2.0;
-  auto grid = [&](double lo, double hi) {
-    return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
-                                 static_cast<long>(std::ceil((hi + 4.0) / spacing))};
+  for (const MembranePlacement& m : membranes)
+    for (const SlabSegment& segment : m.segments)
+      for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
+  // Which atoms each placement's planes cover: those of its chains (all when it names none).
+  auto covers = [&](const MembranePlacement& m, size_t residue) {
+    if (m.chains.empty()) return true;
+    for (int32_t c : m.chains) {
+      const Chain& chain = s.chains[static_cast<size_t>(c)];
+      if (static_cast<int32_t>(residue) >= chain.firstResidue &&
+          static_cast<int32_t>(residue) <= chain.lastResidue)
+        return true;
+    }
+    return false;
   };
-  auto writeDummies = [&](std::ostream& out, int& serial) {
-    if (s.atoms.empty()) return;
+  auto writePlanes = [&](std::ostream& out, int& serial, const MembranePlacement& m) {
+    Vec3d u, v;
+    PlaneBasis(m.normal, u, v);
+    // The grid covers the shadow of the placement's chains on the plane, 4 angstrom beyond it.
+    double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
+    bool any = false;
+    auto extend = [&](int32_t index) {
+      if (index < 0) return;
+      const Atom& a = s.atoms[static_cast<size_t>(index)];
+      any = true;
+      const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
+      const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
+      uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
+    };
+    for (size_t r = 0; r < s.residues.size(); ++r) {
+      if (!covers(m, r)) continue;
+      const Residue& residue = s.residues[r];
+      for (int32_t index : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) extend(index);
+      for (int32_t index : residue.sideChain) extend(index);
+    }
+    if (!any) return;
+    const double spacing = 2.0;
+    auto grid = [&](double lo, double hi) {
+      return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
+                                   static_cast<long>(std::ceil((hi + 4.0) / spacing))};
+    };
     const auto [i0, i1] = grid(uLo, uHi);
     const auto [j0, j1] = grid(vLo, vHi);
     char line[128];
@@ -191,7 +214,10 @@ FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m,
   };
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
-      WritePdb(out, s, values, [&](int& serial) { writeDummies(out, serial); });
+      WritePdb(out, s, values, [&](int& serial) {
+        for (const MembranePlacement& m : membranes)
+          if (m.placed) writePlanes(out, serial, m);
+      });
     });
   } catch (const std::exception& error) {
     return FileStatus::WriteFailed(path, error.what());

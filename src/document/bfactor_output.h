@@ -22,8 +22,10 @@ FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFa
 
 // PDB with the membrane's boundary planes as OPM files draw them: HETATM DUM pseudo-atoms
 // on a 2 angstrom grid over the protein's extent, N on the cytoplasmic plane and O on the
-// other. Residues inside the slab's segments carry a B-factor of 1, the rest 0.
-FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& membrane,
+// other. Residues inside the slab's segments carry a B-factor of 1, the rest 0. With
+// several placements (chains that cannot share a membrane) each gets its planes over its
+// own chains; a placement that was not made draws none.
+FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
                              const std::string& path);
 
 }  // namespace tessmol

@@ -78,12 +78,18 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   }
   nlohmann::json segments = nlohmann::json::array();
   for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
-    segments.push_back({{"chain", d.chain},
-                        {"first_number", d.firstResSeq},
-                        {"last_number", d.lastResSeq},
-                        {"orientation", d.topology > 0   ? "in-out"
-                                        : d.topology < 0 ? "out-in"
-                                                         : "unknown"}});
+    segments.push_back(
+        {{"chain", d.chain},
+         {"first_number", d.firstResSeq},
+         {"last_number", d.lastResSeq},
+         // A re-entrant segment leaves on the side it entered from.
+         {"orientation", d.topology == 0                     ? "unknown"
+                         : d.kind == SegmentKind::kReEntrant ? (d.topology > 0 ? "in-in" : "out-out")
+                         : d.topology > 0                    ? "in-out"
+                                                             : "out-in"},
+         {"kind", d.kind == SegmentKind::kReEntrant       ? "re-entrant"
+                  : d.kind == SegmentKind::kSignalPeptide ? "signal-peptide"
+                                                          : "crossing"}});
   }
   nlohmann::json j = {{"file", protein.fileName},
                       {"chain_count", s.chains.size()},

@@ -14,10 +14,11 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   for (size_t i = 0; i < s.residues.size(); ++i) {
     const Residue& r = s.residues[i];
     if (!flags[i].transmembrane) continue;
-    if (i > 0 && flags[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
+    if (i > 0 && flags[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1 &&
+        flags[i - 1].tmTopology == flags[i].tmTopology && flags[i - 1].kind == flags[i].kind) {
       domains.back().lastResSeq = r.resSeq;
     } else {
-      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, flags[i].tmTopology});
+      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, flags[i].tmTopology, flags[i].kind});
     }
   }
   return domains;
@@ -38,16 +39,13 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
   };
   for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
+    const std::string orientation = DomainOrientationText(d);
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
-                    "  -  " + std::to_string(d.lastResSeq) +
-                    (d.topology > 0   ? "  in\u2192out"
-                     : d.topology < 0 ? "  out\u2192in"
-                                      : ""));
+                    "  -  " + std::to_string(d.lastResSeq) + (orientation.empty() ? "" : "  " + orientation));
   }
-  if (protein.membrane) {
-    lines.emplace_back();
-    for (std::string& line : MembraneLines(s, *protein.membrane)) lines.push_back(std::move(line));
-  }
+  if (protein.transmembrane.lowConfidence > 0 && protein.membranes.empty())
+    lines.push_back(LowConfidenceLine(protein.transmembrane.lowConfidence));
+  for (std::string& line : MembraneReport(s, protein.membranes)) lines.push_back(std::move(line));
   // The window test and a model's confident scores come last, so the lines above keep
   // their places.
   const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
@@ -60,6 +58,43 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
                       std::to_string(stretch.firstResSeq) + "  -  " + std::to_string(stretch.lastResSeq));
     }
   }
+  return lines;
+}
+
+std::string DomainOrientationText(const TransmembraneDomain& d) {
+  if (d.kind == SegmentKind::kSignalPeptide) return "signal peptide";
+  if (d.kind == SegmentKind::kReEntrant) {
+    return d.topology > 0   ? "in\u2192in (re-entrant)"
+           : d.topology < 0 ? "out\u2192out (re-entrant)"
+                            : "re-entrant";
+  }
+  return d.topology > 0 ? "in\u2192out" : d.topology < 0 ? "out\u2192in" : "";
+}
+
+std::string LowConfidenceLine(int32_t count) {
+  return "Residues left out for low confidence (pLDDT below 50): " + std::to_string(count);
+}
+
+std::vector<std::string> MembraneReport(const Structure& s, const std::vector<MembranePlacement>& membranes) {
+  std::vector<std::string> lines;
+  if (membranes.empty()) return lines;
+  lines.emplace_back();
+  if (membranes.size() > 1) {
+    lines.push_back("The chains cannot share one membrane (crystal copies lying apart or antiparallel): " +
+                    std::to_string(membranes.size()) + " placements");
+  }
+  for (size_t k = 0; k < membranes.size(); ++k) {
+    const MembranePlacement& m = membranes[k];
+    if (membranes.size() > 1) {
+      std::string chains;
+      for (int32_t c : m.chains) chains += (chains.empty() ? "" : ", ") + s.ChainName(static_cast<size_t>(c));
+      lines.push_back("Membrane " + std::to_string(k + 1) + " of " + std::to_string(membranes.size()) +
+                      ", chains " + chains + ":");
+    }
+    for (std::string& line : MembraneLines(s, m)) lines.push_back(std::move(line));
+  }
+  if (membranes.front().lowConfidence > 0)
+    lines.push_back(LowConfidenceLine(membranes.front().lowConfidence));
   return lines;
 }
 
@@ -121,8 +156,13 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
     residues.resize(std::max<size_t>(residues.size() + 2, 16), ' ');
     std::string chain = s.ChainName(static_cast<size_t>(segment.chain));
     chain.resize(std::max<size_t>(chain.size() + 1, 16), ' ');
-    lines.push_back(std::string(13, ' ') + chain + residues +
-                    (segment.nInside ? "in\u2192out" : "out\u2192in") + "        " +
+    TransmembraneDomain domain;
+    domain.topology = segment.nInside ? 1 : -1;
+    domain.kind = segment.kind;
+    std::string orientation = DomainOrientationText(domain);
+    // The arrow is one character of three bytes.
+    orientation.resize(std::max<size_t>(orientation.size() + 2, 17), ' ');
+    lines.push_back(std::string(13, ' ') + chain + residues + orientation +
                     FormatFixed(segment.tiltDegrees, 1));
   }
   return lines;

@@ -39,15 +39,30 @@ std::string PercentText(float fraction);
 // the segments inside the slab with orientation and tilt; or why there is none.
 std::vector<std::string> MembraneLines(const Structure& structure, const MembranePlacement& membrane);
 
+// The placements of a structure (with a line saying so when its chains needed several,
+// and the count of residues left out for low confidence), after an empty line; nothing
+// when the membrane was never placed.
+std::vector<std::string> MembraneReport(const Structure& structure,
+                                        const std::vector<MembranePlacement>& membranes);
+
+// The line that counts the residues of a predicted model left out for low confidence.
+std::string LowConfidenceLine(int32_t count);
+
 // A predicted transmembrane domain as the summary and the JSON output list it.
 struct TransmembraneDomain {
   std::string chain;  // the chain's name, as the residue table shows it
   int32_t firstResSeq = 0;
   int32_t lastResSeq = 0;
   int8_t topology = 0;  // of its first residue: > 0 N-terminal end inside, < 0 outside, 0 unknown
+  SegmentKind kind = SegmentKind::kCrossing;
 };
 
-// The runs of Protein::TransmembraneSegments, with their chains' names and orientation.
+// How the domain list names an orientation and kind: "in→out", "out→in", a re-entrant
+// dip "in→in (re-entrant)" or "out→out (re-entrant)", "signal peptide"; empty when unknown.
+std::string DomainOrientationText(const TransmembraneDomain& domain);
+
+// The runs of Protein::TransmembraneSegments, with their chains' names and orientation; a
+// change of orientation or kind starts a new domain.
 std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein);
 
 // The sixteen column headings of the residue table.

@@ -198,12 +198,14 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
         << scores.kavelinEnv << '\t' << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t'
         << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
         << static_cast<int32_t>(r.type);
-    // The segment's orientation, where a method gave one, as a 24th field; a predicted
-    // model's pLDDT as the 26th, after the orientation and the segment's kind (field 24,
-    // written as 0 here).
+    // Optional trailing fields, each written when it or a later one says something: the
+    // segment's orientation (0 unknown), the segment's kind (0 a crossing), and a predicted
+    // model's pLDDT.
     const bool plddt = s.confidence.size() == s.residues.size();
-    if (membrane.tmTopology != 0 || plddt) out << '\t' << static_cast<int>(membrane.tmTopology);
-    if (plddt) out << "\t0\t" << Num(s.confidence[k]);
+    const bool kind = membrane.kind != SegmentKind::kCrossing;
+    if (membrane.tmTopology != 0 || kind || plddt) out << '\t' << static_cast<int>(membrane.tmTopology);
+    if (kind || plddt) out << '\t' << static_cast<int>(membrane.kind);
+    if (plddt) out << '\t' << Num(s.confidence[k]);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
@@ -319,6 +321,9 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
   r.type = static_cast<ResidueType>(n.Int(22, "residue type"));
   membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
+  // A kind this reader does not know is read as a crossing.
+  const int kind = n.Int(24, "segment kind");
+  membrane.kind = kind == 1 || kind == 2 ? static_cast<SegmentKind>(kind) : SegmentKind::kCrossing;
   return r;
 }
 

@@ -177,9 +177,14 @@ class CTessmolDoc {
   // Save As: the shown structure's result file at `path`, or its residue table as
   // tab-separated text when the name ends in ".tsv". After the message, what failed.
   FileStatus SaveShown(const std::string& path);
-  // Places the lipid slab on the open structure (its atoms' areas as analysed) and keeps
-  // the placement with the protein; nullopt, after the message, when nothing is open.
-  std::optional<MembranePlacement> PlaceMembraneOnStructure();
+  // Places the lipid slab on the open structure and keeps the placements with the protein;
+  // false, after the message, when nothing is open.
+  bool PlaceMembraneOnStructure();
+  // The placements of the lipid slab on an analysed structure, whichever command asks: the
+  // heteroatoms never take part (waters, lipids and detergent bound to the protein would
+  // hide the surface that faces the bilayer), so a surface analysed with them is computed
+  // again without them; a predicted model's residues of low confidence are left out.
+  std::vector<MembranePlacement> PlaceMembranes(const Protein& protein);
   // Spanner2D: for each FASTA file, in order, and each of its records, one at a time, a
   // helix model of the record's sequence, analysed and scanned, added to the analysis
   // list with its result file (NAME.tsm, NAME-2.tsm, ... for a file of several records).

@@ -53,13 +53,20 @@ struct ScoreResult {
 
 // ---- transmembrane segments (the Spanner commands' scan, segmentation or slab) ----
 
+// How a segment meets the bilayer: it crosses it, dips in and returns to the side it came
+// from (a pore helix), or is a signal peptide cut off before the protein folds.
+enum class SegmentKind : int8_t { kCrossing = 0, kReEntrant = 1, kSignalPeptide = 2 };
+
 struct ResidueMembrane {
   bool transmembrane = false;
   int8_t tmTopology = 0;  // in a segment running 1: inside to outside, -1: outside to inside, 0: unknown
+  SegmentKind kind = SegmentKind::kCrossing;
 };
 
 struct TransmembraneResult {
   std::vector<ResidueMembrane> residues;
+  // Residues of a predicted model left out for low confidence (pLDDT below the cut-off).
+  int32_t lowConfidence = 0;
 
   // No residue in a segment, for a structure of `count` residues.
   static TransmembraneResult None(size_t count) {

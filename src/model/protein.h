@@ -25,8 +25,9 @@ struct Protein {
   SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
   ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
   TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it
-  // Where the membrane was placed on this structure, once it was.
-  std::optional<MembranePlacement> membrane;
+  // Where the membrane was placed on this structure, once it was: one placement, or one
+  // per group of chains that cannot share a membrane (crystal copies).
+  std::vector<MembranePlacement> membranes;
   // The atoms in their cells, from Load until the surface-area pass has used them.
   std::shared_ptr<const NeighbourGrid> neighbourGrid;
 

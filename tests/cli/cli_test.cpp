@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -415,6 +416,71 @@ TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
   EXPECT_GT(atoms, 2000);
 }
 
+TEST(CliMembrane, CrystalCopiesGetAMembraneEachAndBothSetsOfPlanes) {
+  // Rhodopsin 1U19: two chains lying antiparallel in the crystal.
+  const auto placed = test::RunCommand(Cli("membrane --write slabs.pdb " + test::DataPath("1U19.pdb")));
+  ASSERT_EQ(placed.status, 0);
+  EXPECT_NE(
+      placed.out.find("The chains cannot share one membrane (crystal copies lying apart or antiparallel): 2 "
+                      "placements"),
+      std::string::npos)
+      << placed.out;
+  const size_t first = placed.out.find("Membrane 1 of 2, chains ");
+  const size_t second = placed.out.find("Membrane 2 of 2, chains ");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  // Each set of planes lies at its own membrane's boundaries: every DUM atom is on one of
+  // the four planes, and both membranes have theirs.
+  struct Slab {
+    std::array<double, 3> n, c;
+    double h = 0;
+  };
+  std::vector<Slab> slabs;
+  for (size_t at : {first, second}) {
+    const std::string block = placed.out.substr(at);
+    Slab slab{Triple(block, "Membrane normal: "), Triple(block, "Membrane centre: ")};
+    slab.h = std::stod(block.substr(block.find("Membrane half-thickness: ") + 25));
+    slabs.push_back(slab);
+  }
+  std::ifstream written("slabs.pdb");
+  std::string line;
+  std::array<int, 2> onPlanes{};
+  int dummies = 0;
+  while (std::getline(written, line)) {
+    if (line.rfind("HETATM", 0) != 0 || line.substr(17, 3) != "DUM") continue;
+    ++dummies;
+    const std::array<double, 3> p = {std::stod(line.substr(30, 8)), std::stod(line.substr(38, 8)),
+                                     std::stod(line.substr(46, 8))};
+    for (size_t k = 0; k < slabs.size(); ++k) {
+      const Slab& s = slabs[k];
+      const double d = (p[0] - s.c[0]) * s.n[0] + (p[1] - s.c[1]) * s.n[1] + (p[2] - s.c[2]) * s.n[2];
+      if (std::fabs(d - (line[13] == 'N' ? -s.h : s.h)) < 0.05) ++onPlanes[k];
+    }
+  }
+  EXPECT_GT(onPlanes[0], 200);
+  EXPECT_GT(onPlanes[1], 200);
+  EXPECT_LE(onPlanes[0] + onPlanes[1], dummies + dummies / 10);  // few lie on both by chance
+}
+
+TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
+  // The beta2-adrenergic receptor with its lipids, ligand and waters, its heteroatoms
+  // analysed by `analyse` (the default) and left out by `membrane`.
+  const std::string file = test::DataPath("2RH1.pdb");
+  const auto placed = test::RunCommand(Cli("membrane " + file));
+  const auto analysed = test::RunCommand(Cli("analyse --spanner3d --method slab " + file));
+  const auto byDefault = test::RunCommand(Cli("analyse --spanner3d " + file));
+  ASSERT_EQ(placed.status, 0);
+  ASSERT_EQ(analysed.status, 0);
+  ASSERT_EQ(byDefault.status, 0);
+  auto placement = [](const std::string& out) {
+    const size_t at = out.find("Membrane normal: ");
+    return at == std::string::npos ? std::string() : out.substr(at);
+  };
+  ASSERT_FALSE(placement(placed.out).empty());
+  EXPECT_EQ(placement(analysed.out), placement(placed.out));
+  EXPECT_EQ(placement(byDefault.out), placement(placed.out));
+}
+
 TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   const auto soluble = test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1UBQ.pdb")));
   EXPECT_EQ(soluble.status, 0);
@@ -589,7 +655,15 @@ TEST(CliFailures, Spanner3DDomainsAreInTheRowsResultFile) {
   const auto shown = test::RunCommand(Cli("show 1U19.tsm"));
   const size_t domains = analysed.out.find("Predicted Transmembrane Domains:");
   ASSERT_NE(domains, std::string::npos);
-  EXPECT_EQ(shown.out.substr(shown.out.find("Predicted")), analysed.out.substr(domains));
+  // The domain list (the membrane's placement, which follows it, is not stored).
+  auto domainList = [](std::string text) {
+    text = text.substr(0, text.find("\n\n"));
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  };
+  const std::string listed = domainList(analysed.out.substr(domains));
+  EXPECT_EQ(domainList(shown.out.substr(shown.out.find("Predicted"))), listed);
+  EXPECT_NE(listed.find("\u2192"), std::string::npos);
 }
 
 TEST(CliFailures, WritesThatFailExitWithOne) {
