@@ -52,6 +52,7 @@ struct DomainRecord {
   std::string chain;
   int first_number = 0, last_number = 0;
   std::string orientation;
+  std::string kind;
 };
 
 struct SlabSegmentRecord {
@@ -105,6 +106,18 @@ struct PyMany {
 
 const char* Orientation(int topology) {
   return topology > 0 ? "in-out" : topology < 0 ? "out-in" : "unknown";
+}
+
+// As the JSON output names them: a re-entrant segment leaves on the side it entered from.
+const char* DomainOrientation(const TransmembraneDomain& d) {
+  if (d.kind == SegmentKind::kReEntrant && d.topology != 0) return d.topology > 0 ? "in-in" : "out-out";
+  return Orientation(d.topology);
+}
+
+const char* DomainKind(const TransmembraneDomain& d) {
+  return d.kind == SegmentKind::kReEntrant       ? "re-entrant"
+         : d.kind == SegmentKind::kSignalPeptide ? "signal-peptide"
+                                                 : "crossing";
 }
 
 std::string KindName(const Failure& failure) {
@@ -313,14 +326,32 @@ py::object Numpy(PyResult& result) {
   return result.numpy;
 }
 
+MembraneRecord MembraneRecordOf(const Structure& structure, const MembranePlacement& m) {
+  MembraneRecord rec;
+  rec.placed = m.placed;
+  rec.normal = {m.normal[0], m.normal[1], m.normal[2]};
+  rec.centre = {m.centre[0], m.centre[1], m.centre[2]};
+  rec.half_thickness = m.halfThickness;
+  rec.score = m.score;
+  rec.threshold = m.threshold;
+  for (const SlabSegment& s : m.segments) {
+    rec.segments.push_back({structure.ChainName(static_cast<size_t>(s.chain)), structure.residues[s.first].resSeq,
+                            structure.residues[s.last].resSeq, s.nInside ? "in-out" : "out-in", s.tiltDegrees});
+  }
+  return rec;
+}
+
 // ---- arguments ----
 
 TmMethod MethodNamed(const std::string& name, bool structures) {
-  if (name == "window" || name == "default") return TmMethod::kWindow;
+  // Structures: the slab where a membrane is placed, else segments; sequences: the window scan.
+  if (name == "default") return structures ? TmMethod::kSlabElseSegments : TmMethod::kWindow;
+  if (name == "auto" && structures) return TmMethod::kSlabElseSegments;
+  if (name == "window") return TmMethod::kWindow;
   if (name == "segments") return TmMethod::kSegments;
   if (name == "slab" && structures) return TmMethod::kSlab;
   RaiseValue("method must be " +
-             std::string(structures ? "'window', 'segments' or 'slab'" : "'window' or 'segments'") +
+             std::string(structures ? "'auto', 'window', 'segments' or 'slab'" : "'window' or 'segments'") +
              ", not '" + name + "'");
 }
 
@@ -410,14 +441,14 @@ Call MakeOptions(const py::object& spanner3d, const std::string& method, int res
   }
   std::string spanner = method;
   if (structures) {
-    // spanner3d: None or False for none, True or "default" for the window scan, or a method.
+    // spanner3d: None or False for none, True or "default" for the default method (the slab
+    // where a membrane is placed, else segments), or a method.
     if (spanner3d.is_none() || (py::isinstance<py::bool_>(spanner3d) && !spanner3d.cast<bool>())) {
       spanner.clear();
     } else if (py::isinstance<py::bool_>(spanner3d)) {
-      spanner = "window";
+      spanner = "default";
     } else if (py::isinstance<py::str>(spanner3d)) {
       spanner = spanner3d.cast<std::string>();
-      if (spanner == "default") spanner = "window";
     } else {
       RaiseValue("spanner3d must be None, a bool or a method name");
     }
@@ -701,7 +732,9 @@ line); bad arguments raise ValueError.)";
           "chain", [](const DomainRecord& d) { return Text(d.chain); }, "Chain name")
       .def_readonly("first_number", &DomainRecord::first_number, "Residue number of its first residue")
       .def_readonly("last_number", &DomainRecord::last_number, "Residue number of its last residue")
-      .def_readonly("orientation", &DomainRecord::orientation, "'in-out', 'out-in' or 'unknown'")
+      .def_readonly("orientation", &DomainRecord::orientation,
+                    "'in-out', 'out-in' or 'unknown'; a re-entrant segment 'in-in' or 'out-out'")
+      .def_readonly("kind", &DomainRecord::kind, "'crossing', 're-entrant' or 'signal-peptide'")
       .def("__repr__", [](const DomainRecord& d) {
         return "<Domain " + d.chain + " " + std::to_string(d.first_number) + "-" +
                std::to_string(d.last_number) + " " + d.orientation + ">";
@@ -885,31 +918,28 @@ into it, with no copy.)")
           [](const PyResult& r) {
             std::vector<DomainRecord> domains;
             for (const TransmembraneDomain& d : TransmembraneDomains(r.data->protein))
-              domains.push_back({d.chain, d.firstResSeq, d.lastResSeq, Orientation(d.topology)});
+              domains.push_back({d.chain, d.firstResSeq, d.lastResSeq, DomainOrientation(d), DomainKind(d)});
             return domains;
           },
           "Predicted transmembrane domains with their orientation")
       .def_property_readonly(
+          "membranes",
+          [](const PyResult& r) {
+            std::vector<MembraneRecord> records;
+            for (const MembranePlacement& m : r.data->protein.membranes)
+              records.push_back(MembraneRecordOf(r.data->protein.structure, m));
+            return records;
+          },
+          "Every membrane placed on the structure: one, or one per group of chains that cannot share a "
+          "membrane (crystal copies lying apart or antiparallel); empty without a placement")
+      .def_property_readonly(
           "membrane",
           [](const PyResult& r) -> py::object {
             const Protein& p = r.data->protein;
-            if (!p.membrane) return py::none();
-            const MembranePlacement& m = *p.membrane;
-            MembraneRecord rec;
-            rec.placed = m.placed;
-            rec.normal = {m.normal[0], m.normal[1], m.normal[2]};
-            rec.centre = {m.centre[0], m.centre[1], m.centre[2]};
-            rec.half_thickness = m.halfThickness;
-            rec.score = m.score;
-            rec.threshold = m.threshold;
-            for (const SlabSegment& s : m.segments) {
-              rec.segments.push_back(
-                  {p.structure.ChainName(static_cast<size_t>(s.chain)), p.structure.residues[s.first].resSeq,
-                   p.structure.residues[s.last].resSeq, s.nInside ? "in-out" : "out-in", s.tiltDegrees});
-            }
-            return py::cast(rec);
+            if (p.membranes.empty()) return py::none();
+            return py::cast(MembraneRecordOf(p.structure, p.membranes.front()));
           },
-          "The membrane placed on the structure (spanner3d='slab'), else None")
+          "The (first) membrane placed on the structure by Spanner3D's slab or default method, else None")
       .def(
           "summary",
           [](const PyResult& r) {

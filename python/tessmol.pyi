@@ -9,7 +9,7 @@ __version__: str
 data_folder: str
 
 _Path = Union[str, os.PathLike[str]]
-_Spanner3D = Union[None, bool, Literal["default", "window", "segments", "slab"]]
+_Spanner3D = Union[None, bool, Literal["default", "auto", "window", "segments", "slab"]]
 
 class Error(Exception):
     message: str
@@ -55,7 +55,8 @@ class Domain:
     chain: str
     first_number: int
     last_number: int
-    orientation: Literal["in-out", "out-in", "unknown"]
+    orientation: Literal["in-out", "out-in", "in-in", "out-out", "unknown"]
+    kind: Literal["crossing", "re-entrant", "signal-peptide"]
 
 class MembraneSegment:
     chain: str
@@ -131,6 +132,8 @@ class Result:
     def domains(self) -> list[Domain]: ...
     @property
     def membrane(self) -> Optional[Membrane]: ...
+    @property
+    def membranes(self) -> List[Membrane]: ...
     def summary(self) -> str: ...
     def to_pandas(self) -> Any: ...
     def write_result(self, path: _Path) -> None: ...

@@ -296,11 +296,11 @@ void DrawTracks(DrawingSurface& surface, const Protein& protein, const ChartLayo
     if (residues[i].secStruct == SecondaryStructure::kSheet) return kStrandPen;
     return std::nullopt;
   });
-  if (layout.membraneRow < 0 || !protein.membrane) return;
-  const MembranePlacement& placed = *protein.membrane;
+  if (layout.membraneRow < 0 || protein.membranes.empty()) return;
   DrawTrack(surface, chain, g, g0, n, layout.membraneRow, [&](int32_t i) -> std::optional<Pen> {
-    for (const SlabSegment& s : placed.segments)
-      if (i >= s.first && i <= s.last) return kMembranePen;
+    for (const MembranePlacement& placed : protein.membranes)
+      for (const SlabSegment& s : placed.segments)
+        if (i >= s.first && i <= s.last) return kMembranePen;
     return std::nullopt;
   });
 }
@@ -457,7 +457,7 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
       strand = strand || p.structure.residues[i].secStruct == SecondaryStructure::kSheet;
     }
   }
-  slab = p.membrane && p.membrane->placed && !p.membrane->segments.empty();
+  for (const MembranePlacement& m : p.membranes) slab = slab || (m.placed && !m.segments.empty());
   if (crossing) entries.push_back({kTransmembranePen, "Transmembrane segment"});
   if (reEntrant) entries.push_back({kReEntrantPen, "Re-entrant segment"});
   if (slab) entries.push_back({kMembranePen, "In the placed membrane"});
@@ -579,8 +579,9 @@ ChartLayout LayoutChart(const ChartInput& input, int headerHeight) {
   layout.tmRow = f.top + 10;
   layout.ssRow = f.top + 24;
   int lastRow = layout.ssRow;
-  if (input.structureLoaded && input.protein != nullptr && input.protein->membrane &&
-      input.protein->membrane->placed) {
+  const auto placed = [](const MembranePlacement& m) { return m.placed; };
+  if (input.structureLoaded && input.protein != nullptr &&
+      std::any_of(input.protein->membranes.begin(), input.protein->membranes.end(), placed)) {
     layout.membraneRow = lastRow = f.top + 38;
   }
   // Room at the left for score labels such as -0.25, at the bottom for three bands.

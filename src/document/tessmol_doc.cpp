@@ -391,7 +391,7 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.scores = std::move(stored.scores);
   protein_.transmembrane = std::move(stored.transmembrane);
   // A membrane placed on the structure shown before belongs to that structure.
-  protein_.membrane = std::move(stored.membrane);
+  protein_.membranes = std::move(stored.membranes);
   protein_.fileName = name;
   protein_.confidentPlddt = settings_.confidentPlddt;
   SumScores(protein_.transmembrane, protein_.scores);
