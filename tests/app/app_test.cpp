@@ -412,7 +412,7 @@ class AppTest : public QObject {
     QCOMPARE(TmRowsShown(child), storedTm);
     QCOMPARE(child.listView()->currentRow(), 1);
     // The placement of the structure shown before is not carried over to the model.
-    QVERIFY(!child.doc().protein().membrane.has_value());
+    QVERIFY(child.doc().protein().membranes.empty());
   }
 
   void chartPixelsLieWhereTheComputationsSay() {

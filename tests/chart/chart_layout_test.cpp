@@ -233,7 +233,7 @@ TEST(ChartTracks, ThePlacedMembrane) {
   slab.placed = true;
   slab.segments.push_back({0, 35, 63, true, 10.0f});
   slab.segments.push_back({0, 70, 99, false, 20.0f});
-  p.membrane = slab;
+  p.membranes = {slab};
   RecordingSurface surface;
   const ChartLayout layout = DrawChart(surface, InputOf(p, 1200, 600, "1U19"));
   ASSERT_GT(layout.membraneRow, layout.ssRow);
@@ -247,7 +247,7 @@ TEST(ChartTracks, ThePlacedMembrane) {
   bool entry = false;
   for (const Label& l : surface.labels) entry = entry || l.text == "In the placed membrane";
   EXPECT_TRUE(entry);
-  p.membrane->placed = false;
+  p.membranes.front().placed = false;
   EXPECT_EQ(LayoutChart(InputOf(p, 1200, 600), 0).membraneRow, -1);
 }
 
