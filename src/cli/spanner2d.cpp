@@ -172,7 +172,9 @@ void SetupSpanner2D(CLI::App& app, int& status) {
       "Predict transmembrane segments from FASTA sequences with ideal-helix models; writes NAME.tsm");
   command->add_option("FILE", args->files, "FASTA files (one model per file, one chain per sequence)")
       ->required();
-  AddAnalysisOptions(*command, args->options);
+  // Sequences have no heteroatoms, no secondary-structure records and no compressed form:
+  // only what the models' surface pass takes.
+  AddSurfaceOptions(*command, args->options);
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});

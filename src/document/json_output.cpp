@@ -1,14 +1,19 @@
 #include "document/json_output.h"
 
+#include <charconv>
+#include <cmath>
+
+#include "base/version.h"
 #include "document/report.h"
+#include "surface/sphere_points.h"
 
 namespace tessmol {
 
 namespace {
 
-// The compatible score as the analysis list shows it: 45 % of the expected one.
-double Compatible(float expected) {
-  return static_cast<double>(expected) * static_cast<double>(0.45f);
+nlohmann::json Compatible(float expected) {
+  // As a 32-bit float, like the scores it is compared with.
+  return JsonNumber(static_cast<float>(CompatibleScore(expected)));
 }
 
 nlohmann::json ResidueJson(const Protein& protein, size_t i) {
@@ -22,17 +27,17 @@ nlohmann::json ResidueJson(const Protein& protein, size_t i) {
       {"chain", s.ChainNameOfResidue(i)},
       {"number", r.resSeq},
       {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
-      {"area_buried", surface.areaBuried},
-      {"fraction_polar", surface.fractionPolar},
-      {"kavelin_fp", surface.kavelinFP},
+      {"area_buried", JsonNumber(surface.areaBuried)},
+      {"fraction_polar", JsonNumber(surface.fractionPolar)},
+      {"kavelin_fp", JsonNumber(surface.kavelinFP)},
       {"category", scores.profEnv},
       {"kavelin_category", scores.kavelinEnv},
-      {"main_sasa", surface.mainSASA},
-      {"side_sasa", surface.sideSASA},
-      {"sasa", surface.sideSASA + surface.mainSASA},
-      {"solvent_score", scores.solventScore},
-      {"kavelin_score", scores.kavelinScore},
-      {"overall_score", scores.overallScore},
+      {"main_sasa", JsonNumber(surface.mainSASA)},
+      {"side_sasa", JsonNumber(surface.sideSASA)},
+      {"sasa", JsonNumber(surface.sideSASA + surface.mainSASA)},
+      {"solvent_score", JsonNumber(scores.solventScore)},
+      {"kavelin_score", JsonNumber(scores.kavelinScore)},
+      {"overall_score", JsonNumber(scores.overallScore)},
       {"transmembrane", protein.transmembrane.residues[i].transmembrane}};
   return j;
 }
@@ -64,11 +69,12 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"chain_count", s.chains.size()},
                       {"chains", chains},
                       {"residue_count", s.residues.size()},
-                      {"total_sasa", protein.surface.totalSASA},
-                      {"average_score", protein.scores.averageScore},
-                      {"transmembrane_segments", segments}};
+                      {"total_sasa", JsonNumber(protein.surface.totalSASA)},
+                      {"average_score", JsonNumber(protein.scores.averageScore)},
+                      {"transmembrane_segments", segments},
+                      {"parameters", ParametersJson(protein.parameters)}};
   if (row != nullptr) {
-    j["expected_score"] = row->expectedScore;
+    j["expected_score"] = JsonNumber(row->expectedScore);
     j["compatible_score"] = Compatible(row->expectedScore);
     j["score_table"] = row->scoreTableName;
     j["result_file"] = row->resultPath;
@@ -86,8 +92,8 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) 
   nlohmann::json row = {{"index", index},
                         {"structure", e.resultName},
                         {"score_table", e.scoreTableName},
-                        {"average_score", e.averageScore},
-                        {"expected_score", e.expectedScore},
+                        {"average_score", JsonNumber(e.averageScore)},
+                        {"expected_score", JsonNumber(e.expectedScore)},
                         {"compatible_score", Compatible(e.expectedScore)},
                         {"result_file", e.resultPath}};
   if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
@@ -98,7 +104,34 @@ nlohmann::json RunJson(const std::string& command, const nlohmann::json& structu
                        const std::vector<AnalysisEntry>& entries) {
   nlohmann::json list = nlohmann::json::array();
   for (size_t i = 0; i < entries.size(); ++i) list.push_back(RowJson(entries, i));
-  return {{"tessmol", "0.1.0"}, {"command", command}, {"structures", structures}, {"analysis_list", list}};
+  return {{"tessmol", kVersion}, {"command", command}, {"structures", structures}, {"analysis_list", list}};
+}
+
+nlohmann::json JsonNumber(float value) {
+  if (!std::isfinite(value)) return nullptr;
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  if (error != std::errc()) return static_cast<double>(value);
+  // The double nearest the shortest text that reads back to this float: JSON writes that
+  // double as the same short text, and a reader rounding it to float gets the value back.
+  double shortest = 0.0;
+  std::from_chars(text, end, shortest);
+  return shortest;
+}
+
+nlohmann::json ParametersJson(const RunParameters& p) {
+  if (!p.recorded()) return nullptr;
+  nlohmann::json j = {{"version", p.version},
+                      {"resolution", p.resolution},
+                      {"heteroatoms", p.ignoreHeteroAtoms ? "all_left_out" : "waters_left_out"},
+                      {"secondary_structure", p.secondaryStructure},
+                      {"score_table", p.scoreTable},
+                      {"method", p.method.empty() ? nlohmann::json(nullptr) : nlohmann::json(p.method)}};
+  if (p.resolution >= 0 && p.resolution < kSasaResolutionCount)
+    j["points_per_atom"] = SpherePointCount(p.resolution);
+  if (p.coveringHetAtoms >= 0) j["heteroatoms_covering"] = p.coveringHetAtoms;
+  if (p.watersLeftOut >= 0) j["waters_left_out"] = p.watersLeftOut;
+  return j;
 }
 
 nlohmann::json FailureJson(const std::string& path, int inputIndex, const std::string& message) {

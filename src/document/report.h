@@ -11,9 +11,20 @@
 
 namespace tessmol {
 
+struct AnalysisEntry;
+
 // The summary of a loaded structure, line by line (empty lines included): file name,
-// chains, residues, total area, average score, and the predicted transmembrane domains.
-std::vector<std::string> SummaryLines(const Protein& protein);
+// chains, residues, total area, average score (with the expected and compatible scores of
+// its analysis-list row when given), the heteroatoms that covered the surface, the
+// predicted transmembrane domains, and the line of the run's parameters.
+std::vector<std::string> SummaryLines(const Protein& protein, const AnalysisEntry* row = nullptr);
+
+// The compatible score of an expected one: 45 % of it, below which a structure is suspect.
+double CompatibleScore(float expected);
+
+// "Tessmol 0.1.0; resolution 2 (252 points per atom); heteroatoms: ...": how the structure
+// was analysed, or that an older result file did not record it.
+std::string ParametersLine(const RunParameters& parameters);
 
 // The membrane placed on a structure: normal, centre, half-thickness and the score, then
 // the segments inside the slab with orientation and tilt; or why there is none.
@@ -38,5 +49,14 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index);
 
 // The headings and every residue's row as tab-separated lines.
 void WriteResidueTable(std::ostream& out, const Protein& protein);
+
+// The residue table for data-analysis programs (pandas, R, a spreadsheet): one line of
+// snake_case headings, the JSON output's names, then one line per residue; numbers as the
+// shortest text that reads back to the same float. The run's parameters fill the last
+// columns of every row, so tables of many runs stay told apart when joined.
+void WriteResidueTsv(std::ostream& out, const Protein& protein);
+
+// The shortest decimal text that reads back to the same 32-bit float.
+std::string ShortestText(float value);
 
 }  // namespace tessmol

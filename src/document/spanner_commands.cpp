@@ -114,6 +114,7 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
     return false;
   }
   if (settings_.tmMethod != TmMethod::kSlab) protein_.membrane.reset();
+  protein_.parameters.method = MethodName(settings_.tmMethod);
   if (settings_.tmMethod == TmMethod::kSegments) {
     if (!SegmentParamsReady()) return false;
     protein_.transmembrane = SegmentStructure(protein_.structure, &protein_.scores);
@@ -228,6 +229,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       if (!builder.missingTemplates.empty()) ok = false;
       model.fileName = BareName(path);
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+      model.parameters = ParametersFor(settings_, scoreTable_.fileName);
+      model.parameters.method = MethodName(settings_.tmMethod);
       if (!AnalyseModel(model, &points)) return false;
       model.transmembrane =
           settings_.tmMethod == TmMethod::kSegments

@@ -137,6 +137,10 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   analysed.structure = std::move(file.structure);
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+  analysed.parameters = ParametersFor(settings_, scoreTable_.fileName);
+  const HetAtomCover cover = CountHetAtomCover(analysed.structure, settings_.ignoreHeteroAtoms);
+  analysed.parameters.coveringHetAtoms = static_cast<long long>(cover.coveringAtoms);
+  analysed.parameters.watersLeftOut = static_cast<long long>(cover.watersLeftOut);
   analysed.Load(feedback);
   SasaSettings sasa;
   sasa.threads = threads;
@@ -377,6 +381,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     }
     rescored.scores = ScoreResidues(rescored.structure, rescored.surface, state_.scoringTable);
     SumScores(rescored.transmembrane, rescored.scores);
+    rescored.parameters.scoreTable = scoreTable_.fileName;
     // The row shows what is stored: it changes only once the file holds the new scores.
     result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {

@@ -423,7 +423,8 @@ void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isN
   for (auto row : block.find("_pdbx_struct_mod_residue.", {"label_comp_id", "parent_comp_id"})) {
     builder.AddModifiedResidue(row.str(0), row.str(1));
   }
-  isNMR = st.get_info("_exptl.method").rfind("NMR", 0) == 0;
+  // "SOLUTION NMR", "SOLID-STATE NMR", or a hybrid method list naming NMR.
+  isNMR = st.get_info("_exptl.method").find("NMR") != std::string::npos;
 }
 
 // The whole file through gemmi, for what the fast loop reader does not take.

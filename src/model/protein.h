@@ -11,6 +11,7 @@
 #include "model/analysis_results.h"
 #include "model/membrane.h"
 #include "model/neighbour_grid.h"
+#include "model/run_parameters.h"
 #include "model/structure.h"
 
 namespace tessmol {
@@ -19,6 +20,8 @@ struct Protein {
   Structure structure;
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
+  // How it was analysed, as the outputs record it.
+  RunParameters parameters;
   SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
   ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
   TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it
