@@ -136,8 +136,10 @@ int Run(const AnalyseArgs& args) {
     const AnalysisEntry* row =
         doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
     if (args.quiet) {
-      // The residue table alone, ready for a data-analysis program.
-      if (args.residues) WriteResidueTsv(std::cout, doc.protein());
+      // The residue table alone, ready for a data-analysis program: one table, however
+      // many structures, told apart by its first column.
+      if (args.residues) WriteResidueTsv(std::cout, doc.protein(), first);
+      first = false;
       continue;
     }
     if (!first) std::cout << '\n';
@@ -165,8 +167,8 @@ void SetupAnalyse(CLI::App& app, int& status) {
                       "Write the residue table to this file: one line of headings, tab-separated, as "
                       "pandas or a spreadsheet reads it (with several files the structure's name is added)");
   analyse->add_flag("--quiet", args->quiet,
-                    "No summary: with --residues, standard output holds the residue table alone, with one "
-                    "line of headings as --residues-out writes it");
+                    "No summary: with --residues, standard output holds the residue table alone, as "
+                    "--residues-out writes it, one table for all the files");
   analyse->add_flag("--spanner3d", args->spanner3d,
                     "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
   analyse->add_flag("--inspection", args->inspection,

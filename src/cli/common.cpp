@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "base/program_folder.h"
@@ -333,7 +334,9 @@ void PrintResidueTable(const Protein& protein) {
 }
 
 void PrintSummary(const Protein& protein, bool residues, const AnalysisEntry* row) {
-  for (const std::string& line : SummaryLines(protein, row)) std::cout << line << '\n';
+  const std::optional<float> expected =
+      row != nullptr ? std::optional<float>(row->expectedScore) : std::nullopt;
+  for (const std::string& line : SummaryLines(protein, expected)) std::cout << line << '\n';
   if (residues) {
     std::cout << '\n';
     PrintResidueTable(protein);

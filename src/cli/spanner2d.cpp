@@ -130,7 +130,7 @@ int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
     charts(model);
     if (!first) std::cout << '\n';
     first = false;
-    PrintSummary(model, false);
+    PrintSummary(model, false, &doc.entries().back());
     std::cout << '\n';
     PrintTabbed(AnalysisListHeadings());
     PrintTabbed(AnalysisListRow(doc.entries(), doc.entries().size() - 1));

@@ -138,8 +138,67 @@ nlohmann::json FailureJson(const std::string& path, int inputIndex, const std::s
   return {{"file", path}, {"input_index", inputIndex}, {"message", message}};
 }
 
+namespace {
+
+// A double as the shortest text that reads back to it. nlohmann::json's own writer
+// (Grisu2) sometimes gives a digit or two more (0.8617886300000001 for 0.86178863).
+void AppendNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";  // as nlohmann::json writes it: JSON has no infinity or NaN
+    return;
+  }
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  const std::string number(text, error == std::errc() ? end : text);
+  out += number;
+  // Still a floating-point number to a reader that tells the two apart.
+  if (number.find_first_of(".e") == std::string::npos) out += ".0";
+}
+
+void AppendJson(std::string& out, const nlohmann::json& value, int indent, int depth) {
+  const auto newline = [&](int level) {
+    if (indent < 0) return;
+    out += '\n';
+    out.append(static_cast<size_t>(indent * level), ' ');
+  };
+  if (value.is_number_float()) {
+    AppendNumber(out, value.get<double>());
+  } else if (value.is_object() && !value.empty()) {
+    out += '{';
+    bool first = true;
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      if (!first) out += ',';
+      first = false;
+      newline(depth + 1);
+      out += nlohmann::json(it.key()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      out += indent < 0 ? ":" : ": ";
+      AppendJson(out, it.value(), indent, depth + 1);
+    }
+    newline(depth);
+    out += '}';
+  } else if (value.is_array() && !value.empty()) {
+    out += '[';
+    bool first = true;
+    for (const nlohmann::json& item : value) {
+      if (!first) out += ',';
+      first = false;
+      newline(depth + 1);
+      AppendJson(out, item, indent, depth + 1);
+    }
+    newline(depth);
+    out += ']';
+  } else {
+    out += value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+}
+
+}  // namespace
+
 std::string JsonText(const nlohmann::json& document, int indent) {
-  return document.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+  // Laid out as nlohmann::json lays it out; only the numbers are written here.
+  std::string out;
+  AppendJson(out, document, indent, 0);
+  return out;
 }
 
 }  // namespace tessmol

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "base/text.h"
-#include "document/tessmol_doc.h"
 #include "surface/sphere_points.h"
 
 namespace tessmol {
@@ -44,7 +43,7 @@ std::string ParametersLine(const RunParameters& p) {
   return line;
 }
 
-std::vector<std::string> SummaryLines(const Protein& protein, const AnalysisEntry* row) {
+std::vector<std::string> SummaryLines(const Protein& protein, std::optional<float> expectedScore) {
   const Structure& s = protein.structure;
   std::vector<std::string> lines = {
       "Protein summary for " + protein.fileName + ":",
@@ -54,9 +53,9 @@ std::vector<std::string> SummaryLines(const Protein& protein, const AnalysisEntr
       "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA) + " \u00c5\u00b2",
       "Average Residue Score: " + FormatFixed(protein.scores.averageScore),
   };
-  if (row != nullptr) {
-    lines.push_back("Expected Residue Score: " + FormatFixed(row->expectedScore));
-    lines.push_back("Compatible Residue Score: " + FormatFixed(CompatibleScore(row->expectedScore)));
+  if (expectedScore) {
+    lines.push_back("Expected Residue Score: " + FormatFixed(*expectedScore));
+    lines.push_back("Compatible Residue Score: " + FormatFixed(CompatibleScore(*expectedScore)));
   }
   const RunParameters& p = protein.parameters;
   if (p.coveringHetAtoms >= 0) {
@@ -171,7 +170,7 @@ std::string ShortestText(float value) {
   return error == std::errc() ? std::string(text, end) : FormatFixed(value);
 }
 
-void WriteResidueTsv(std::ostream& out, const Protein& protein) {
+void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings) {
   static const char* const kHeadings[] = {"structure",
                                           "index",
                                           "name",
@@ -196,8 +195,8 @@ void WriteResidueTsv(std::ostream& out, const Protein& protein) {
                                           "secondary_structure",
                                           "score_table",
                                           "method"};
-  for (size_t i = 0; i < std::size(kHeadings); ++i) out << (i ? "\t" : "") << kHeadings[i];
-  out << '\n';
+  for (size_t i = 0; headings && i < std::size(kHeadings); ++i) out << (i ? "\t" : "") << kHeadings[i];
+  if (headings) out << '\n';
   const RunParameters& p = protein.parameters;
   // A name can hold no TAB or line end, or the row would split.
   auto clean = [](std::string text) {

@@ -3,6 +3,7 @@
 // the same text from here.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,13 +12,12 @@
 
 namespace tessmol {
 
-struct AnalysisEntry;
-
 // The summary of a loaded structure, line by line (empty lines included): file name,
 // chains, residues, total area, average score (with the expected and compatible scores of
-// its analysis-list row when given), the heteroatoms that covered the surface, the
-// predicted transmembrane domains, and the line of the run's parameters.
-std::vector<std::string> SummaryLines(const Protein& protein, const AnalysisEntry* row = nullptr);
+// the structure's expected score when given), the heteroatoms that covered the surface,
+// the predicted transmembrane domains, and the line of the run's parameters.
+std::vector<std::string> SummaryLines(const Protein& protein,
+                                      std::optional<float> expectedScore = std::nullopt);
 
 // The compatible score of an expected one: 45 % of it, below which a structure is suspect.
 double CompatibleScore(float expected);
@@ -54,7 +54,8 @@ void WriteResidueTable(std::ostream& out, const Protein& protein);
 // snake_case headings, the JSON output's names, then one line per residue; numbers as the
 // shortest text that reads back to the same float. The run's parameters fill the last
 // columns of every row, so tables of many runs stay told apart when joined.
-void WriteResidueTsv(std::ostream& out, const Protein& protein);
+// Without `headings`, the rows alone: a further structure of one table.
+void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings = true);
 
 // The shortest decimal text that reads back to the same 32-bit float.
 std::string ShortestText(float value);

@@ -362,6 +362,7 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.surface = std::move(stored.surface);
   protein_.scores = std::move(stored.scores);
   protein_.transmembrane = std::move(stored.transmembrane);
+  protein_.parameters = std::move(stored.parameters);
   protein_.fileName = name;
   SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
