@@ -80,8 +80,9 @@ void SetupMembrane(CLI::App& app, int& status) {
       ->capture_default_str();
   membrane->add_option("--threads", args->options.settings.threads, "Threads (0: one per core)")
       ->capture_default_str();
-  membrane->add_flag("--with-het", args->withHet,
-                     "Let heteroatoms (waters, lipids, ligands) cover the surface; left out by default");
+  membrane->add_flag(
+      "--with-het", args->withHet,
+      "Let heteroatoms (lipids, ligands; never waters, the solvent) cover the surface; left out by default");
   membrane->add_option(
       "--write", args->write,
       "Also write the structure with the membrane planes as DUM pseudo-atoms (PDB); with several "

@@ -277,6 +277,12 @@ TEST(CliJson, MissingInputsAreFailuresInTheDocument) {
   EXPECT_NE(result.out.find("\"file\": \"nowhere.pdb\""), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("\"input_index\": 0"), std::string::npos);
   EXPECT_NE(result.out.find("\"file\": \"1CRN.pdb\""), std::string::npos);
+  const auto spanner = test::RunCommand(
+      Cli("spanner2d --format json " + test::DataPath("bacteriorhodopsin_4xxjA.fasta") + " nowhere.fasta"));
+  EXPECT_EQ(spanner.status, 1);
+  EXPECT_NE(spanner.out.find("\"file\": \"nowhere.fasta\""), std::string::npos) << spanner.out;
+  EXPECT_NE(spanner.out.find("\"input_index\": 1"), std::string::npos);
+  EXPECT_NE(spanner.out.find("\"file\": \"bacteriorhodopsin_4xxjA.fasta\""), std::string::npos);
 }
 
 // ---- B-factor files ---------------------------------------------------------------------
