@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <gemmi/assembly.hpp>
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 #include <gemmi/pdb.hpp>
@@ -377,6 +378,9 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
         if (cif) {
           gemmi::cif::write_cif_to_stream(out, gemmi::make_mmcif_document(st));
         } else {
+          // PDB holds one character per chain: assembly names are shortened as
+          // gemmi convert --shorten does.
+          gemmi::shorten_chain_names(st);
           gemmi::write_pdb(st, out);
         }
       }

@@ -338,6 +338,11 @@ TEST(CliBFactor, MmcifKeepsItsAtomsAndNamesItsBlockAfterTheStructure) {
   ASSERT_EQ(test::RunCommand(Cli("analyse --bfactor-out crambin.cif " + test::DataPath("1CRN.pdb"))).status,
             0);
   EXPECT_EQ(ReadAll("crambin.cif").substr(0, 10), "data_1CRN\n");
+  // An assembly's chains fit PDB's one column once shortened; no atom is lost.
+  const std::string assembly = test::DataPath("mmcif/1E0P_assembly1.cif.gz");
+  ASSERT_EQ(test::RunCommand(Cli("analyse --bfactor-out assembly.pdb " + assembly)).status, 0);
+  EXPECT_EQ(test::RunCommand("grep -c '^ATOM' assembly.pdb").out,
+            test::RunCommand("zcat " + assembly + " | grep -c '^ATOM'").out);
 }
 
 // ---- read ---------------------------------------------------------------------------------
