@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <sstream>
 
 #include "base/program_folder.h"
 #include "chart/chart.h"
@@ -82,36 +84,49 @@ void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
 
 void AddSpannerOptions(CLI::App& command, ScanParams& p) {
   const char* group = "Transmembrane scan";
-  command
-      .add_option("--minAreaDifference", p.minAreaDifference,
-                  "Area between the curves over a window must exceed it (1 to 10)")
+  AddOptionWithAlias(command, "--min-area-difference", "--minAreaDifference", p.minAreaDifference,
+                     "Area between the curves over a window must exceed it (1 to 10)")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--movingAverage", p.movingAverage, "Width of the moving averages (1 to 100)")
+  AddOptionWithAlias(command, "--moving-average", "--movingAverage", p.movingAverage,
+                     "Width of the moving averages (1 to 100)")
       ->capture_default_str()
       ->group(group);
-  command
-      .add_option("--minDifference", p.minDifference,
-                  "Least KAVELIN minus Profiles-3D average at every residue")
+  AddOptionWithAlias(command, "--min-difference", "--minDifference", p.minDifference,
+                     "Least KAVELIN minus Profiles-3D average at every residue")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--minAveSASA", p.minAveSASA, "Mean side-chain area of a window must exceed it")
+  AddOptionWithAlias(command, "--min-ave-sasa", "--minAveSASA", p.minAveSASA,
+                     "Mean side-chain area of a window must exceed it")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--tmLengthMin", p.tmLengthMin, "Shortest window")->capture_default_str()->group(group);
-  command.add_option("--tmLengthMax", p.tmLengthMax, "Longest window")->capture_default_str()->group(group);
-  command.add_option("--kavelinMin", p.kavelinMin, "Window mean KAVELIN average above")
+  AddOptionWithAlias(command, "--tm-length-min", "--tmLengthMin", p.tmLengthMin, "Shortest window")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--kavelinMax", p.kavelinMax, "and below")->capture_default_str()->group(group);
-  command.add_option("--profilesMin", p.profilesMin, "Window mean Profiles-3D average above")
+  AddOptionWithAlias(command, "--tm-length-max", "--tmLengthMax", p.tmLengthMax, "Longest window")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--profilesMax", p.profilesMax, "and below")->capture_default_str()->group(group);
-  command.add_option("--lengthAreaMin", p.lengthAreaMin, "Window length divided by area above")
+  AddOptionWithAlias(command, "--kavelin-min", "--kavelinMin", p.kavelinMin,
+                     "Window mean KAVELIN average above")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--lengthAreaMax", p.lengthAreaMax, "and below")->capture_default_str()->group(group);
+  AddOptionWithAlias(command, "--kavelin-max", "--kavelinMax", p.kavelinMax, "and below")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--profiles-min", "--profilesMin", p.profilesMin,
+                     "Window mean Profiles-3D average above")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--profiles-max", "--profilesMax", p.profilesMax, "and below")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--length-area-min", "--lengthAreaMin", p.lengthAreaMin,
+                     "Window length divided by area above")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--length-area-max", "--lengthAreaMax", p.lengthAreaMax, "and below")
+      ->capture_default_str()
+      ->group(group);
 }
 
 void AddSecondaryStructureOption(CLI::App& command, std::string& value) {
@@ -160,20 +175,96 @@ void AddConfidenceOptions(CLI::App& command, AnalysisOptions& options) {
       ->capture_default_str();
 }
 
-void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
-  AddSecondaryStructureOption(command, options.secondary);
+void AddSurfaceOptions(CLI::App& command, AnalysisOptions& options) {
   AnalysisSettings& s = options.settings;
-  AddMaxUnpackedOption(command, s.maxUnpackedMiB);
   command
       .add_option("--resolution", s.sasaResolution,
                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002, 6 = 2562")
       ->capture_default_str();
-  command.add_flag("--ignore-het", s.ignoreHeteroAtoms, "Leave heteroatoms (ligands, ions, waters) out");
   command.add_option("--threads", s.threads, "Threads for the surface-area pass (0: one per core)")
       ->capture_default_str();
   command.add_option("--out-dir", s.workingDirectory,
                      "Folder for the result files (NAME.tsm), made when missing");
   AddTableOptions(command, options);
+}
+
+void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
+  AddSecondaryStructureOption(command, options.secondary);
+  AddMaxUnpackedOption(command, options.settings.maxUnpackedMiB);
+  command.add_flag("--ignore-het", options.settings.ignoreHeteroAtoms,
+                   "Leave every heteroatom (ligands, ions, cofactors) out of the surface pass; waters are "
+                   "always left out, being the solvent");
+  AddSurfaceOptions(command, options);
+}
+
+std::string KebabCase(const std::string& name) {
+  std::string kebab;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool upper = c >= 'A' && c <= 'Z';
+    // A capital starts a word after a small letter, or ends a run of capitals (SASAValue).
+    const bool afterLower = i > 0 && name[i - 1] >= 'a' && name[i - 1] <= 'z';
+    const bool beforeLower = i > 0 && i + 1 < name.size() && name[i + 1] >= 'a' && name[i + 1] <= 'z' &&
+                             name[i - 1] >= 'A' && name[i - 1] <= 'Z';
+    if (upper && (afterLower || beforeLower)) kebab += '-';
+    kebab += upper ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return kebab;
+}
+
+std::string WrapText(const std::string& text, size_t width) {
+  std::string wrapped;
+  size_t lineLength = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == '\n') {
+      wrapped += '\n';
+      lineLength = 0;
+      ++at;
+      continue;
+    }
+    if (text[at] == ' ') {
+      ++at;
+      continue;
+    }
+    size_t end = text.find_first_of(" \n", at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (lineLength > 0 && lineLength + 1 + word.size() > width) {
+      wrapped += '\n';
+      lineLength = 0;
+    } else if (lineLength > 0) {
+      wrapped += ' ';
+      ++lineLength;
+    }
+    wrapped += word;
+    lineLength += word.size();
+    at = end;
+  }
+  return wrapped;
+}
+
+namespace {
+
+constexpr size_t kHelpWidth = 80;
+
+}  // namespace
+
+std::string WrappingFormatter::make_option_desc(const CLI::Option* option) const {
+  return WrapText(option->get_description(), kHelpWidth - get_column_width());
+}
+
+std::string WrappingFormatter::make_subcommand(const CLI::App* sub) const {
+  std::stringstream out;
+  CLI::detail::format_help(out, sub->get_display_name(true),
+                           WrapText(sub->get_description(), kHelpWidth - get_column_width()),
+                           get_column_width());
+  return out.str();
+}
+
+std::string WrappingFormatter::make_description(const CLI::App* app) const {
+  const std::string description = CLI::Formatter::make_description(app);
+  return description.empty() ? description : WrapText(description, kHelpWidth) + "\n";
 }
 
 Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
@@ -189,7 +280,7 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
     std::filesystem::create_directories(options.settings.workingDirectory, error);
   }
   if (auto problem = options.settings.Validate()) {
-    std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
+    std::cerr << "Error: --" << KebabCase(problem->field) << ": " << problem->message << '\n';
     status_ = 2;
     return;
   }
@@ -246,6 +337,20 @@ bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const Fil
   return false;
 }
 
+std::string FailureText(CTessmolDoc::OpenResult result, const FileStatus& file) {
+  switch (result) {
+    case CTessmolDoc::OpenResult::kOpened:
+      break;
+    case CTessmolDoc::OpenResult::kNoAtoms:
+      return "no atoms could be read";
+    case CTessmolDoc::OpenResult::kResultFile:
+      return "a Tessmol result file, not a structure";
+    case CTessmolDoc::OpenResult::kFailed:
+      return file.ok() ? "not analysed" : file.Describe();
+  }
+  return {};
+}
+
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
   return StructureName(name) + "  (" + doc.scoreTable().fileName + ")";
 }
@@ -259,8 +364,10 @@ void PrintResidueTable(const Protein& protein) {
   WriteResidueTable(std::cout, protein);
 }
 
-void PrintSummary(const Protein& protein, bool residues) {
-  for (const std::string& line : SummaryLines(protein)) std::cout << line << '\n';
+void PrintSummary(const Protein& protein, bool residues, const AnalysisEntry* row) {
+  const std::optional<float> expected =
+      row != nullptr ? std::optional<float>(row->expectedScore) : std::nullopt;
+  for (const std::string& line : SummaryLines(protein, expected)) std::cout << line << '\n';
   if (residues) {
     std::cout << '\n';
     PrintResidueTable(protein);

@@ -234,7 +234,7 @@ void SetupMulti(CLI::App& app, int& status) {
   auto args = std::make_shared<MultiArgs>();
   CLI::App* multi = app.add_subcommand(
       "multi", "Analyse many structures and list them by average residue score; writes NAME.tsm for each");
-  multi->add_option("FILE", args->files, "PDB structure files");
+  multi->add_option("FILE", args->files, kStructureFilesHelp);
   multi
       ->add_option("--file-list", args->fileList,
                    "A file of structure paths, one a line or NUL-separated, read after any FILE")

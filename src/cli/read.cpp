@@ -1,5 +1,6 @@
 #include "cli/read.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -79,11 +80,22 @@ void PrintStructure(const std::string& path, const StructureFile& file, bool com
   std::cout << "Heteroatoms: " << s.hetAtoms.size() << '\n';
   PrintRanges("Helices", s.helices);
   PrintRanges("Sheets", s.sheets);
+  // From the atoms alone: the stored extremities start at the origin, which a structure
+  // far from it does not reach.
+  float low[3] = {s.atoms[0].x, s.atoms[0].y, s.atoms[0].z};
+  float high[3] = {low[0], low[1], low[2]};
+  for (const Atom& atom : s.atoms) {
+    const float at[3] = {atom.x, atom.y, atom.z};
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], at[axis]);
+      high[axis] = std::max(high[axis], at[axis]);
+    }
+  }
   const char* axes[3] = {"x", "y", "z"};
   std::cout << "Bounding box:";
   for (int axis = 0; axis < 3; ++axis) {
-    std::cout << ' ' << axes[axis] << " [" << FormatFixed(s.xyzExtremities[axis].f1, 3) << ", "
-              << FormatFixed(s.xyzExtremities[axis].f2, 3) << ']';
+    std::cout << ' ' << axes[axis] << " [" << FormatFixed(low[axis], 3) << ", " << FormatFixed(high[axis], 3)
+              << ']';
   }
   std::cout << '\n';
 }

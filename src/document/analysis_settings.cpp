@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/version.h"
 #include "surface/sphere_points.h"
 
 namespace tessmol {
@@ -43,6 +44,32 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
     return Problem{"out-dir", "Working Directory: no such folder: " + workingDirectory};
   }
   return std::nullopt;
+}
+
+std::string MethodName(TmMethod method) {
+  switch (method) {
+    case TmMethod::kSegments:
+      return "segments";
+    case TmMethod::kSlab:
+      return "slab";
+    case TmMethod::kSlabElseSegments:
+      return "auto";
+    case TmMethod::kWindow:
+      break;
+  }
+  return "window";
+}
+
+RunParameters ParametersFor(const AnalysisSettings& settings, const std::string& scoreTable) {
+  RunParameters p;
+  p.version = kVersion;
+  p.resolution = settings.sasaResolution;
+  p.ignoreHeteroAtoms = settings.ignoreHeteroAtoms;
+  p.secondaryStructure = settings.secondaryStructure == SecondaryStructureSource::kRecords    ? "records"
+                         : settings.secondaryStructure == SecondaryStructureSource::kComputed ? "computed"
+                                                                                              : "auto";
+  p.scoreTable = scoreTable;
+  return p;
 }
 
 }  // namespace tessmol

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/gzip.h"
+#include "model/run_parameters.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
 #include "scoring/model_quality.h"
@@ -48,5 +49,12 @@ struct AnalysisSettings {
   };
   std::optional<Problem> Validate() const;
 };
+
+// The method's name as the command line takes it: window, segments or slab.
+std::string MethodName(TmMethod method);
+
+// What an analysis with these settings and the score table named records of itself; the
+// method stays empty until a transmembrane run sets it.
+RunParameters ParametersFor(const AnalysisSettings& settings, const std::string& scoreTable);
 
 }  // namespace tessmol

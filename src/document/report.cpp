@@ -1,8 +1,12 @@
 #include "document/report.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <iterator>
 
 #include "base/text.h"
+#include "surface/sphere_points.h"
 
 namespace tessmol {
 
@@ -24,19 +28,44 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   return domains;
 }
 
-std::vector<std::string> SummaryLines(const Protein& protein) {
+double CompatibleScore(float expected) {
+  return static_cast<double>(expected) * static_cast<double>(0.45f);
+}
+
+std::string ParametersLine(const RunParameters& p) {
+  if (!p.recorded()) return "Parameters: not recorded (a result file of an older version)";
+  std::string line = "Tessmol " + p.version + "; resolution " + std::to_string(p.resolution);
+  if (p.resolution >= 0 && p.resolution < kSasaResolutionCount)
+    line += " (" + std::to_string(SpherePointCount(p.resolution)) + " points per atom)";
+  line +=
+      p.ignoreHeteroAtoms ? "; heteroatoms: all left out" : "; heteroatoms: waters left out, others cover";
+  line += "; secondary structure: " + p.secondaryStructure + "; score table: " + p.scoreTable;
+  if (!p.method.empty()) line += "; transmembrane method: " + p.method;
+  return line;
+}
+
+std::vector<std::string> SummaryLines(const Protein& protein, std::optional<float> expectedScore) {
   const Structure& s = protein.structure;
   std::vector<std::string> lines = {
       "Protein summary for " + protein.fileName + ":",
       "",
       "Number of chains: " + std::to_string(s.chains.size()),
       "Number of Residues: " + std::to_string(s.residues.size()),
-      "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA),
+      "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA) + " \u00c5\u00b2",
       "Average Residue Score: " + FormatFixed(protein.scores.averageScore),
-      "",
-      "Predicted Transmembrane Domains:",
-      "           Chain           Residues",
   };
+  if (expectedScore) {
+    lines.push_back("Expected Residue Score: " + FormatFixed(*expectedScore));
+    lines.push_back("Compatible Residue Score: " + FormatFixed(CompatibleScore(*expectedScore)));
+  }
+  const RunParameters& p = protein.parameters;
+  if (p.coveringHetAtoms >= 0) {
+    lines.push_back("Heteroatoms covering the surface: " + std::to_string(p.coveringHetAtoms) +
+                    (p.ignoreHeteroAtoms ? " (heteroatoms ignored)" : "") +
+                    "; waters left out: " + std::to_string(p.watersLeftOut));
+  }
+  for (const char* line : {"", "Predicted Transmembrane Domains:", "           Chain           Residues"})
+    lines.emplace_back(line);
   for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
     const std::string orientation = DomainOrientationText(d);
@@ -58,6 +87,8 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
                       std::to_string(stretch.firstResSeq) + "  -  " + std::to_string(stretch.lastResSeq));
     }
   }
+  lines.emplace_back();
+  lines.push_back(ParametersLine(p));
   return lines;
 }
 
@@ -222,6 +253,72 @@ void WriteResidueTable(std::ostream& out, const Protein& protein) {
   };
   line(ResidueTableHeadings(&protein));
   for (size_t i = 0; i < protein.structure.residues.size(); ++i) line(ResidueTableRow(protein, i));
+}
+
+}  // namespace tessmol
+
+namespace tessmol {
+
+std::string ShortestText(float value) {
+  if (std::isnan(value)) return "nan";
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : FormatFixed(value);
+}
+
+void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings) {
+  static const char* const kHeadings[] = {"structure",
+                                          "index",
+                                          "name",
+                                          "chain",
+                                          "number",
+                                          "insertion_code",
+                                          "area_buried",
+                                          "fraction_polar",
+                                          "kavelin_fp",
+                                          "category",
+                                          "kavelin_category",
+                                          "main_sasa",
+                                          "side_sasa",
+                                          "sasa",
+                                          "solvent_score",
+                                          "kavelin_score",
+                                          "overall_score",
+                                          "transmembrane",
+                                          "tessmol_version",
+                                          "resolution",
+                                          "heteroatoms",
+                                          "secondary_structure",
+                                          "score_table",
+                                          "method"};
+  for (size_t i = 0; headings && i < std::size(kHeadings); ++i) out << (i ? "\t" : "") << kHeadings[i];
+  if (headings) out << '\n';
+  const RunParameters& p = protein.parameters;
+  // A name can hold no TAB or line end, or the row would split.
+  auto clean = [](std::string text) {
+    for (char& c : text) {
+      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    }
+    return text;
+  };
+  std::string run = "\t" + clean(p.version) + "\t" + (p.resolution >= 0 ? std::to_string(p.resolution) : "") +
+                    "\t" + (p.recorded() ? (p.ignoreHeteroAtoms ? "all_left_out" : "waters_left_out") : "") +
+                    "\t" + clean(p.secondaryStructure) + "\t" + clean(p.scoreTable) + "\t" + clean(p.method);
+  const std::string structure = clean(protein.fileName);
+  const Structure& s = protein.structure;
+  for (size_t i = 0; i < s.residues.size(); ++i) {
+    const Residue& r = s.residues[i];
+    const ResidueSurface& surface = protein.surface.residues[i];
+    const ResidueScore& scores = protein.scores.residues[i];
+    out << structure << '\t' << i << '\t' << clean(r.name) << '\t' << clean(s.ChainNameOfResidue(i)) << '\t'
+        << r.resSeq << '\t' << (r.iCode == ' ' || r.iCode == '\0' ? "" : clean(std::string(1, r.iCode)))
+        << '\t' << ShortestText(surface.areaBuried) << '\t' << ShortestText(surface.fractionPolar) << '\t'
+        << ShortestText(surface.kavelinFP) << '\t' << scores.profEnv << '\t' << scores.kavelinEnv << '\t'
+        << ShortestText(surface.mainSASA) << '\t' << ShortestText(surface.sideSASA) << '\t'
+        << ShortestText(surface.sideSASA + surface.mainSASA) << '\t' << ShortestText(scores.solventScore)
+        << '\t' << ShortestText(scores.kavelinScore) << '\t' << ShortestText(scores.overallScore) << '\t'
+        << (protein.transmembrane.residues[i].transmembrane ? 1 : 0) << run << '\n';
+  }
 }
 
 }  // namespace tessmol

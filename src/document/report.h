@@ -3,6 +3,7 @@
 // the same text from here.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,8 +14,18 @@
 namespace tessmol {
 
 // The summary of a loaded structure, line by line (empty lines included): file name,
-// chains, residues, total area, average score, and the predicted transmembrane domains.
-std::vector<std::string> SummaryLines(const Protein& protein);
+// chains, residues, total area, average score (with the expected and compatible scores of
+// the structure's expected score when given), the heteroatoms that covered the surface,
+// the predicted transmembrane domains, and the line of the run's parameters.
+std::vector<std::string> SummaryLines(const Protein& protein,
+                                      std::optional<float> expectedScore = std::nullopt);
+
+// The compatible score of an expected one: 45 % of it, below which a structure is suspect.
+double CompatibleScore(float expected);
+
+// "Tessmol 0.1.0; resolution 2 (252 points per atom); heteroatoms: ...": how the structure
+// was analysed, or that an older result file did not record it.
+std::string ParametersLine(const RunParameters& parameters);
 
 // A stretch of residues below the 3D-1D window test, as the summary and JSON list it.
 struct LowStretch {
@@ -77,5 +88,15 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index);
 
 // The headings and every residue's row as tab-separated lines.
 void WriteResidueTable(std::ostream& out, const Protein& protein);
+
+// The residue table for data-analysis programs (pandas, R, a spreadsheet): one line of
+// snake_case headings, the JSON output's names, then one line per residue; numbers as the
+// shortest text that reads back to the same float. The run's parameters fill the last
+// columns of every row, so tables of many runs stay told apart when joined.
+// Without `headings`, the rows alone: a further structure of one table.
+void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings = true);
+
+// The shortest decimal text that reads back to the same 32-bit float.
+std::string ShortestText(float value);
 
 }  // namespace tessmol

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -165,12 +166,49 @@ void WriteAtomRecords(RecordBuffer& out, const Protein& p) {
   }
 }
 
+// How the structure was analysed, as optional NAME=VALUE fields after the STRUCTURE record's
+// two numbers: readers that predate them ignore trailing fields, and a name read in any
+// order leaves room for more.
+template <class Out>
+void WriteParameterFields(Out& out, const RunParameters& p) {
+  if (!p.recorded()) return;
+  out << "\tversion=" << Name(p.version) << "\tresolution=" << p.resolution
+      << "\theteroatoms=" << (p.ignoreHeteroAtoms ? "all-out" : "waters-out")
+      << "\tsecondary-structure=" << Name(p.secondaryStructure) << "\tscore-table=" << Name(p.scoreTable);
+  if (!p.method.empty()) out << "\tmethod=" << Name(p.method);
+  if (p.coveringHetAtoms >= 0) out << "\thet-covering=" << p.coveringHetAtoms;
+  if (p.watersLeftOut >= 0) out << "\twaters-left-out=" << p.watersLeftOut;
+}
+
+void ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
+  for (size_t i = 3; i < f.size(); ++i) {
+    const size_t equals = f[i].find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = f[i].substr(0, equals), value = f[i].substr(equals + 1);
+    if (key == "version") p.version = value;
+    if (key == "resolution") p.resolution = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+    if (key == "heteroatoms") p.ignoreHeteroAtoms = value == "all-out";
+    if (key == "secondary-structure") p.secondaryStructure = value;
+    if (key == "score-table") p.scoreTable = value;
+    if (key == "method") p.method = value;
+    if (key == "het-covering") p.coveringHetAtoms = std::strtoll(value.c_str(), nullptr, 10);
+    if (key == "waters-left-out") p.watersLeftOut = std::strtoll(value.c_str(), nullptr, 10);
+  }
+}
+
 void WriteRecords(std::ostream& stream, const Protein& p) {
   const Structure& s = p.structure;
   RecordBuffer out(stream);
   out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore);
-  // A predicted model's source as a third field; experimental structures write none.
-  if (!s.confidence.empty()) out << '\t' << Name(s.modelSource.empty() ? "predicted" : s.modelSource);
+  // A predicted model's source as a third field (experimental structures write none), then
+  // how the structure was analysed as NAME=VALUE fields. The source never holds '=', so
+  // the reader tells the two apart.
+  if (!s.confidence.empty()) {
+    std::string source = Name(s.modelSource.empty() ? "predicted" : s.modelSource);
+    std::replace(source.begin(), source.end(), '=', '-');
+    out << '\t' << source;
+  }
+  WriteParameterFields(out, p.parameters);
   out << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
@@ -474,7 +512,8 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       if (f.size() < 3) return formatError("STRUCTURE record with too few fields");
       protein.surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
       protein.scores.averageScore = n.Score(2, "average score");
-      if (f.size() > 3) structure.modelSource = NameField(f, 3);
+      if (f.size() > 3 && f[3].find('=') == std::string::npos) structure.modelSource = NameField(f, 3);
+      ReadParameterFields(f, protein.parameters);
     } else if (keyword == "CHAIN") {
       wrong = ReadChainRecord(protein, f, n);
     } else if (keyword == "HELIX" || keyword == "SHEET") {

@@ -140,6 +140,7 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
     return false;
   }
   protein_.membranes.clear();
+  protein_.parameters.method = MethodName(settings_.tmMethod);
   const TmMethod method = settings_.tmMethod;
   if (method == TmMethod::kSlab || method == TmMethod::kSlabElseSegments) {
     PlaceMembraneOnStructure();
@@ -273,6 +274,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       if (!builder.missingTemplates.empty()) ok = false;
       model.fileName = BareName(path);
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+      model.parameters = ParametersFor(settings_, scoreTable_.fileName);
+      model.parameters.method = MethodName(settings_.tmMethod);
       if (!AnalyseModel(model, &points)) return false;
       model.transmembrane =
           settings_.tmMethod == TmMethod::kSegments

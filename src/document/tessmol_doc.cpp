@@ -152,6 +152,10 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
   analysed.confidentPlddt = settings_.confidentPlddt;
+  analysed.parameters = ParametersFor(settings_, scoreTable_.fileName);
+  const HetAtomCover cover = CountHetAtomCover(analysed.structure, settings_.ignoreHeteroAtoms);
+  analysed.parameters.coveringHetAtoms = static_cast<long long>(cover.coveringAtoms);
+  analysed.parameters.watersLeftOut = static_cast<long long>(cover.watersLeftOut);
   analysed.Load(feedback);
   SasaSettings sasa;
   sasa.threads = threads;
@@ -392,6 +396,7 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.transmembrane = std::move(stored.transmembrane);
   // A membrane placed on the structure shown before belongs to that structure.
   protein_.membranes = std::move(stored.membranes);
+  protein_.parameters = std::move(stored.parameters);
   protein_.fileName = name;
   protein_.confidentPlddt = settings_.confidentPlddt;
   SumScores(protein_.transmembrane, protein_.scores);
@@ -412,6 +417,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     }
     rescored.scores = ScoreResidues(rescored.structure, rescored.surface, state_.scoringTable);
     SumScores(rescored.transmembrane, rescored.scores);
+    rescored.parameters.scoreTable = scoreTable_.fileName;
     // The row shows what is stored: it changes only once the file holds the new scores.
     result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {

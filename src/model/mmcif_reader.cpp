@@ -487,7 +487,8 @@ void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isN
   for (auto row : block.find("_pdbx_struct_mod_residue.", {"label_comp_id", "parent_comp_id"})) {
     builder.AddModifiedResidue(row.str(0), row.str(1));
   }
-  isNMR = st.get_info("_exptl.method").rfind("NMR", 0) == 0;
+  // "SOLUTION NMR", "SOLID-STATE NMR", or a hybrid method list naming NMR.
+  isNMR = st.get_info("_exptl.method").find("NMR") != std::string::npos;
   ReadModelEvidence(block, builder.evidence());
 }
 

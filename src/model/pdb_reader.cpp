@@ -104,7 +104,9 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     } else if (StartsWith(line, "TER")) {
       builder_.EndChain();
     } else if (StartsWith(line, "EXPDTA")) {
-      if (Field(line, 10, 3) == "NMR") isNMR_ = true;
+      // The method as wwPDB writes it today ("SOLUTION NMR", "SOLID-STATE NMR; X-RAY
+      // DIFFRACTION") or as older files did ("NMR" alone).
+      if (line.find("NMR", 10) != std::string::npos) isNMR_ = true;
       if (Trimmed(Field(line, 10, 70)) != "THEORETICAL MODEL") measured = true;
     } else if (StartsWith(line, "TITLE") || StartsWith(line, "HEADER") || StartsWith(line, "REMARK")) {
       NotePredictor(line, predictor);

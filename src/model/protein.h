@@ -11,6 +11,7 @@
 #include "model/analysis_results.h"
 #include "model/membrane.h"
 #include "model/neighbour_grid.h"
+#include "model/run_parameters.h"
 #include "model/structure.h"
 
 namespace tessmol {
@@ -22,6 +23,8 @@ struct Protein {
   // The pLDDT from which a predicted model's residue counts as confident, as the analysis
   // was asked for.
   float confidentPlddt = 70.0f;
+  // How it was analysed, as the outputs record it.
+  RunParameters parameters;
   SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
   ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
   TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it

@@ -377,8 +377,9 @@ class AppTest : public QObject {
     settings.writeHelixInspection = false;
     QVERIFY(!child.doc().SetSettings(settings));
     const int linesBefore = child.summaryView()->lines().size();
-    // No domain yet: the blank line before the window test follows the domains' heading.
-    QCOMPARE(child.summaryView()->lines().at(9), QString());
+    // No domain yet (after the heteroatom line): the blank line before the window test
+    // follows the domains' heading.
+    QCOMPARE(child.summaryView()->lines().at(10), QString());
     child.OnSpanner3D();
     QCOMPARE(child.summaryView()->lines(), Expected(SummaryLines(child.doc().protein())));
     QVERIFY(child.summaryView()->lines().size() > linesBefore + 5);

@@ -275,18 +275,19 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   ASSERT_GE(lines.size(), 13u);
   EXPECT_EQ(lines[0], "Protein summary for bacteriorhodopsin_4xxjA.fasta:");
   EXPECT_EQ(lines[3], "Number of Residues: 269");  // the letters of the FASTA record
-  EXPECT_EQ(lines[8], "           Chain           Residues");
+  EXPECT_EQ(lines[6].rfind("Expected Residue Score: ", 0), 0u);
+  EXPECT_EQ(lines[7].rfind("Compatible Residue Score: ", 0), 0u);
+  EXPECT_EQ(lines[10], "           Chain           Residues");
   // Domain lines: 13 blanks, the chain, 21 blanks, first "  -  " last.
-  EXPECT_EQ(lines[9].substr(0, 35), std::string(13, ' ') + "A" + std::string(21, ' '));
-  EXPECT_NE(lines[9].find("  -  "), std::string::npos);
-  // The analysis list follows the summary (whose window test comes after the domains).
-  const size_t heading =
-      std::find_if(lines.begin() + 9, lines.end(),
-                   [](const std::string& line) { return line.rfind("Index\tStructure", 0) == 0; }) -
-      lines.begin() - 1;
-  ASSERT_LT(heading + 2, lines.size());
-  EXPECT_EQ(lines[heading + 1].rfind("Index\tStructure", 0), 0u);
-  EXPECT_EQ(lines[heading + 2].rfind("0\tbacteriorhodopsin_4xxjA.tsm\tDefault.stb\t", 0), 0u);
+  EXPECT_EQ(lines[11].substr(0, 35), std::string(13, ' ') + "A" + std::string(21, ' '));
+  EXPECT_NE(lines[11].find("  -  "), std::string::npos);
+  const size_t heading = std::find_if(lines.begin(), lines.end(),
+                                      [](const std::string& line) { return line.rfind("Index\t", 0) == 0; }) -
+                         lines.begin();
+  ASSERT_LT(heading + 1, lines.size());
+  EXPECT_EQ(lines[heading].rfind("Index\tStructure", 0), 0u);
+  EXPECT_EQ(lines[heading + 1].rfind("0\tbacteriorhodopsin_4xxjA.tsm\tDefault.stb\t", 0), 0u);
+  EXPECT_EQ(lines[heading - 2].rfind("Tessmol ", 0), 0u);  // the line of the run's parameters
   EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.tsm"));
   EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));  // only with --inspection
 }
