@@ -335,8 +335,9 @@ MembraneRecord MembraneRecordOf(const Structure& structure, const MembranePlacem
   rec.score = m.score;
   rec.threshold = m.threshold;
   for (const SlabSegment& s : m.segments) {
-    rec.segments.push_back({structure.ChainName(static_cast<size_t>(s.chain)), structure.residues[s.first].resSeq,
-                            structure.residues[s.last].resSeq, s.nInside ? "in-out" : "out-in", s.tiltDegrees});
+    rec.segments.push_back({structure.ChainName(static_cast<size_t>(s.chain)),
+                            structure.residues[s.first].resSeq, structure.residues[s.last].resSeq,
+                            s.nInside ? "in-out" : "out-in", s.tiltDegrees});
   }
   return rec;
 }

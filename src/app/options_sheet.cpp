@@ -153,7 +153,8 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   method_->setToolTip(
       QStringLiteral("How Spanner2D and Spanner3D find transmembrane segments. To place the membrane "
                      "slab alone on a structure, use Tools > Spanner3D Membrane Slab."));
-  const TmMethod shown = settings.tmMethod == TmMethod::kSlab ? TmMethod::kSlabElseSegments : settings.tmMethod;
+  const TmMethod shown =
+      settings.tmMethod == TmMethod::kSlab ? TmMethod::kSlabElseSegments : settings.tmMethod;
   method_->setCurrentIndex(std::max(0, method_->findData(static_cast<int>(shown))));
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);

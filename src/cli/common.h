@@ -44,7 +44,6 @@ void AddConfidenceOptions(CLI::App& command, AnalysisOptions& options);
 void AddConfidenceOption(CLI::App& command, std::string& value);
 ConfidenceSource ConfidenceSourceNamed(const std::string& value);
 
-
 // Help text wrapped to the terminal's customary 80 columns, descriptions beside the names.
 class WrappingFormatter : public CLI::Formatter {
  public:
