@@ -1,6 +1,7 @@
 // PNG and PDF charts through Qt's painter, in a library of their own that tessmol-cli opens only
 // when a .png or .pdf is asked for: every other run starts without loading the toolkit.
 #include <QGuiApplication>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -17,8 +18,23 @@ std::unique_ptr<QGuiApplication>& Application() {
   return application;
 }
 
+QtMessageHandler previousHandler = nullptr;
+
+// Qt tells stderr when XDG_RUNTIME_DIR is unset (cluster nodes, containers, cron) and uses a
+// folder of its own instead; a chart needs no runtime folder, so that notice is no news to
+// the user. Every other message goes where it went.
+void PassOnAllButTheRuntimeNotice(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+  if (previousHandler != nullptr) {
+    previousHandler(type, context, message);
+  } else {
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  }
+}
+
 void StartApplication() {
   if (QGuiApplication::instance() == nullptr) {
+    previousHandler = qInstallMessageHandler(PassOnAllButTheRuntimeNotice);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "tessmol-cli";
