@@ -820,7 +820,8 @@ line); bad arguments raise ValueError.)";
                std::to_string(d.last_number) + " " + d.orientation + " tilt " + std::to_string(d.tilt) + ">";
       });
 
-  py::class_<MembraneRecord>(m, "Membrane", "The lipid slab placed on a structure (spanner3d='slab').")
+  py::class_<MembraneRecord>(m, "Membrane",
+                             "A lipid slab placed on a structure by Spanner3D's slab or default method.")
       .def_readonly("placed", &MembraneRecord::placed, "False: no plausible membrane (see score, threshold)")
       .def_readonly("normal", &MembraneRecord::normal, "Unit normal from the cytoplasmic side out")
       .def_readonly("centre", &MembraneRecord::centre, "A point of the mid-plane")
@@ -954,7 +955,7 @@ line); bad arguments raise ValueError.)";
       .def(
           "to_numpy", [](const PyResidues& r) { return Numpy(*r.result); },
           R"(The residues as a numpy structured array, one record per residue, with the fields of
-Residue (chain, name, insertion_code and ss as text; confidence NaN where there is none).
+Residue (chain, name, insertion_code and ss as text; plddt NaN for an experimental structure).
 The array is made once per result and read-only: each field (a["overall_score"]) is a view
 into it, with no copy.)")
       .def("__repr__", [](const PyResidues& r) {
