@@ -10,9 +10,11 @@
 #include <new>
 
 #include "base/feedback.h"
+#include "base/gzip.h"
 #include "base/text.h"
 #include "document/process_state.h"
 #include "document/result_file.h"
+#include "scoring/model_quality.h"
 #include "scoring/residue_scores.h"
 #include "transmembrane/fasta.h"
 
@@ -170,6 +172,7 @@ Outcome<Analysis> AnalyseIn(Workspace& ws, const std::string& path, const Option
     analysis.row.scoreTableName = table.fileName;
     analysis.row.expectedScore =
         table.ExpectedResidueScore(static_cast<int32_t>(analysis.protein.structure.residues.size()));
+    SetRowQuality(analysis.row, analysis.protein, table);
   } else {
     // Spanner3D works on the document's open structure and rewrites its row.
     doc.BeginRun();
@@ -189,6 +192,8 @@ Outcome<Analysis> AnalyseIn(Workspace& ws, const std::string& path, const Option
   }
   analysis.path = path;
   analysis.name = analysis.protein.fileName;
+  analysis.source = path;
+  analysis.maxUnpackedBytes = MebibytesToBytes(options.settings.maxUnpackedMiB);
   analysis.messages = std::move(ws.feedback.messages);
   WarnMissingMainChain(analysis.protein, path, analysis.messages);
   out.value = std::move(analysis);
@@ -231,6 +236,17 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
 }
 
 }  // namespace
+
+void SetRowQuality(AnalysisEntry& row, const Protein& protein, const ScoreTable& table) {
+  // As the document fills its rows, so a row made here equals the command line's.
+  row.passFraction = JudgeProfile(protein.structure, protein.scores).passFraction;
+  const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, protein.confidentPlddt);
+  row.model = confident.model;
+  row.confidentAverage = confident.averageScore;
+  row.confidentCount = confident.confident;
+  row.leftOut = confident.leftOut;
+  row.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
+}
 
 void SetDataFolder(std::string folder) {
   DataFolderValue() = std::move(folder);
@@ -291,6 +307,7 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
     row.averageScore = stored.scores.averageScore;
     row.scoreTableName = scoring->fileName;
     row.expectedScore = scoring->ExpectedResidueScore(static_cast<int32_t>(stored.structure.residues.size()));
+    SetRowQuality(row, stored, *scoring);
     analysis.path = path;
     analysis.name = stored.fileName;
     analysis.fromResultFile = true;

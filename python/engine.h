@@ -5,6 +5,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,8 +45,10 @@ struct Options {
 struct Analysis {
   Protein protein;
   AnalysisEntry row;
-  std::string path;  // as the caller gave it
-  std::string name;  // the FASTA record's name for a Spanner2D model, else the file name
+  std::string path;    // as the caller gave it
+  std::string source;  // the structure file analysed; empty for a Spanner2D model or a stored result
+  uint64_t maxUnpackedBytes = 0;  // what a gzip file of it may unpack to
+  std::string name;               // the FASTA record's name for a Spanner2D model, else the file name
   std::vector<std::string> messages;
   bool fromResultFile = false;
 };
@@ -103,6 +106,10 @@ class OrderedRun {
   std::map<size_t, Outcome<Analysis>> done_;
   std::vector<std::thread> workers_;
 };
+
+// A row's window test and, for a predicted model, its confident scores with their expected
+// score from `table`.
+void SetRowQuality(AnalysisEntry& row, const Protein& protein, const ScoreTable& table);
 
 // Failure from a file status that is not ok.
 Failure FileFailure(const FileStatus& status);

@@ -18,6 +18,8 @@
 #include "document/report.h"
 #include "document/result_file.h"
 #include "engine.h"
+#include "scoring/model_quality.h"
+#include "surface/sphere_points.h"
 
 namespace py = pybind11;
 
@@ -40,7 +42,7 @@ struct ResidueRecord {
   float solvent_score = 0, kavelin_score = 0, overall_score = 0;
   bool transmembrane = false;
   int topology = 0;
-  std::optional<float> confidence;
+  std::optional<float> plddt;
 };
 
 struct ChainRecord {
@@ -69,6 +71,23 @@ struct MembraneRecord {
   std::vector<SlabSegmentRecord> segments;
 };
 
+// How a structure was analysed, as its outputs record it; optional values the record lacks
+// (an older result file) are None.
+struct ParametersRecord {
+  std::string version;
+  int resolution = -1;
+  std::optional<int> points_per_atom;
+  std::string heteroatoms;
+  std::optional<long long> heteroatoms_covering, waters_left_out;
+  std::string secondary_structure, score_table;
+  std::optional<std::string> method;
+};
+
+struct StretchRecord {
+  std::string chain;
+  int first_number = 0, last_number = 0;
+};
+
 struct FailureRecord {
   std::string path, kind, message;
   int line = 0;
@@ -78,7 +97,7 @@ struct FailureRecord {
 // record array once asked for (kept, so later calls are views, not copies).
 struct PyResult {
   std::shared_ptr<const Analysis> data;
-  py::dict parameters;
+  py::dict settings;
   py::object numpy = py::none();
 };
 
@@ -95,7 +114,7 @@ struct PyMany {
   // Shared with a call of __next__ waiting without the interpreter lock, so that close()
   // from another thread cannot pull the run from under it.
   std::shared_ptr<OrderedRun> run;
-  py::dict parameters;
+  py::dict settings;
   bool recordFailures = false;
   ~PyMany() {
     // The workers finish the files they hold without the interpreter.
@@ -196,7 +215,7 @@ ResidueRecord MakeResidue(const Protein& protein, size_t i) {
   rec.overall_score = scores.overallScore;
   rec.transmembrane = protein.transmembrane.residues[i].transmembrane;
   rec.topology = protein.transmembrane.residues[i].tmTopology;
-  if (i < s.confidence.size()) rec.confidence = s.confidence[i];
+  if (s.confidence.size() == s.residues.size()) rec.plddt = s.confidence[i];
   return rec;
 }
 
@@ -217,7 +236,8 @@ const std::map<std::string, std::string>& ColumnFields() {
                                                             {"Solvent Score", "solvent_score"},
                                                             {"KAVELIN Score", "kavelin_score"},
                                                             {"Overall Score", "overall_score"},
-                                                            {"is transmembrane", "transmembrane"}};
+                                                            {"is transmembrane", "transmembrane"},
+                                                            {"pLDDT", "plddt"}};
   return fields;
 }
 
@@ -275,7 +295,7 @@ py::object MakeNumpy(const Analysis& analysis) {
     add(f, "<f4");
   add("transmembrane", "?");
   add("topology", "i1");
-  add("confidence", "<f4");
+  add("plddt", "<f4");
   py::dtype dtype = py::reinterpret_borrow<py::dtype>(numpy.attr("dtype")(fields));
   py::array array(dtype, std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
   py::dict described = dtype.attr("fields");
@@ -288,7 +308,7 @@ py::object MakeNumpy(const Analysis& analysis) {
                oMain = offset("main_sasa"), oSide = offset("side_sasa"), oSasa = offset("sasa"),
                oSolvent = offset("solvent_score"), oKav = offset("kavelin_score"),
                oOverall = offset("overall_score"), oTm = offset("transmembrane"), oTopo = offset("topology"),
-               oConf = offset("confidence");
+               oConf = offset("plddt");
   char* base = static_cast<char*>(array.mutable_data());
   std::memset(base, 0, n * stride);
   auto put = [](char* at, auto value) { std::memcpy(at, &value, sizeof value); };
@@ -314,7 +334,7 @@ py::object MakeNumpy(const Analysis& analysis) {
     put(row + oOverall, r.overall_score);
     put(row + oTm, static_cast<uint8_t>(r.transmembrane ? 1 : 0));
     put(row + oTopo, static_cast<int8_t>(r.topology));
-    put(row + oConf, r.confidence ? *r.confidence : std::numeric_limits<float>::quiet_NaN());
+    put(row + oConf, r.plddt ? *r.plddt : std::numeric_limits<float>::quiet_NaN());
   }
   // Shared by every caller: nobody may change the numbers under another.
   array.attr("flags").attr("writeable") = false;
@@ -340,6 +360,36 @@ MembraneRecord MembraneRecordOf(const Structure& structure, const MembranePlacem
                             s.nInside ? "in-out" : "out-in", s.tiltDegrees});
   }
   return rec;
+}
+
+ParametersRecord ParametersRecordOf(const RunParameters& p) {
+  ParametersRecord rec;
+  rec.version = p.version;
+  rec.resolution = p.resolution;
+  if (p.resolution >= 0 && p.resolution < kSasaResolutionCount)
+    rec.points_per_atom = SpherePointCount(p.resolution);
+  rec.heteroatoms = p.ignoreHeteroAtoms ? "all_left_out" : "waters_left_out";
+  if (p.coveringHetAtoms >= 0) rec.heteroatoms_covering = p.coveringHetAtoms;
+  if (p.watersLeftOut >= 0) rec.waters_left_out = p.watersLeftOut;
+  rec.secondary_structure = p.secondaryStructure;
+  rec.score_table = p.scoreTable;
+  if (!p.method.empty()) rec.method = p.method;
+  return rec;
+}
+
+// A predicted model's confident scores, or nothing for an experimental structure.
+std::optional<ConfidentScores> Confident(const PyResult& r) {
+  const Protein& p = r.data->protein;
+  const ConfidentScores c = ScoreConfident(p.structure, p.scores, p.confidentPlddt);
+  if (!c.model) return std::nullopt;
+  return c;
+}
+
+// A value of a predicted model's confident scores; None for an experimental structure.
+template <typename Get>
+py::object ModelValue(const PyResult& r, Get get) {
+  const std::optional<ConfidentScores> c = Confident(r);
+  return c ? py::cast(get(*c)) : py::object(py::none());
 }
 
 // ---- arguments ----
@@ -419,14 +469,23 @@ std::shared_ptr<const ScoreTable> TableFrom(const py::object& table) {
 
 struct Call {
   Options options;
-  py::dict parameters;
+  py::dict settings;
 };
 
 Call MakeOptions(const py::object& spanner3d, const std::string& method, int resolution, bool ignoreHet,
                  int threads, const py::object& scoreTable, const std::string& secondary, int maxUnpackedMiB,
-                 const py::object& scan, const py::object& log, bool structures) {
+                 const py::object& scan, const py::object& log, bool structures,
+                 const std::string& confidence = "auto", float confidentPlddt = kDefaultConfidentPlddt) {
   Call call;
   AnalysisSettings& s = call.options.settings;
+  if (confidence == "auto") {
+    s.confidenceSource = ConfidenceSource::kHeader;
+  } else if (confidence == "plddt") {
+    s.confidenceSource = ConfidenceSource::kBFactors;
+  } else {
+    RaiseValue("confidence must be 'auto' or 'plddt', not '" + confidence + "'");
+  }
+  s.confidentPlddt = confidentPlddt;
   s.sasaResolution = resolution;
   s.ignoreHeteroAtoms = ignoreHet;
   s.threads = threads;
@@ -461,12 +520,16 @@ Call MakeOptions(const py::object& spanner3d, const std::string& method, int res
   if (!log.is_none()) call.options.logPath = FsPath(log);
   call.options.scoreTable = TableFrom(scoreTable);
 
-  py::dict& d = call.parameters;
+  py::dict& d = call.settings;
   d["resolution"] = resolution;
   d["ignore_het"] = ignoreHet;
   d["threads"] = threads;
   d["secondary_structure"] = secondary;
   d["max_unpacked_mib"] = maxUnpackedMiB;
+  if (structures) {
+    d["confidence"] = confidence;
+    d["confident_plddt"] = confidentPlddt;
+  }
   if (structures) {
     d["spanner3d"] = spanner.empty() ? py::object(py::none()) : py::object(py::str(spanner));
   } else {
@@ -483,10 +546,10 @@ void Warn(const std::vector<std::string>& messages) {
   }
 }
 
-std::shared_ptr<PyResult> MakeResult(Analysis&& analysis, const py::dict& parameters) {
+std::shared_ptr<PyResult> MakeResult(Analysis&& analysis, const py::dict& settings) {
   auto result = std::make_shared<PyResult>();
-  result->parameters = py::dict(parameters);  // each result its own copy
-  if (analysis.fromResultFile) result->parameters["score_table"] = analysis.row.scoreTableName;
+  result->settings = py::dict(settings);  // each result its own copy
+  if (analysis.fromResultFile) result->settings["score_table"] = analysis.row.scoreTableName;
   result->data = std::make_shared<const Analysis>(std::move(analysis));
   return result;
 }
@@ -496,10 +559,11 @@ std::shared_ptr<PyResult> MakeResult(Analysis&& analysis, const py::dict& parame
 std::shared_ptr<PyResult> Analyse(const py::object& path, const py::object& spanner3d, int resolution,
                                   bool ignoreHet, int threads, const py::object& scoreTable,
                                   const std::string& secondary, int maxUnpackedMiB, const py::object& scan,
-                                  const py::object& log) {
+                                  const py::object& log, const std::string& confidence,
+                                  float confidentPlddt) {
   const std::string file = FsPath(path);
   Call call = MakeOptions(spanner3d, "window", resolution, ignoreHet, threads, scoreTable, secondary,
-                          maxUnpackedMiB, scan, log, true);
+                          maxUnpackedMiB, scan, log, true, confidence, confidentPlddt);
   Outcome<Analysis> out;
   {
     py::gil_scoped_release release;
@@ -507,13 +571,14 @@ std::shared_ptr<PyResult> Analyse(const py::object& path, const py::object& span
   }
   if (!out.ok()) Raise(out.failure);
   Warn(out.value->messages);
-  return MakeResult(std::move(*out.value), call.parameters);
+  return MakeResult(std::move(*out.value), call.settings);
 }
 
 std::shared_ptr<PyMany> AnalyseMany(const py::iterable& paths, int jobs, const std::string& errors,
                                     const py::object& spanner3d, int resolution, bool ignoreHet, int threads,
                                     const py::object& scoreTable, const std::string& secondary,
-                                    int maxUnpackedMiB, const py::object& scan) {
+                                    int maxUnpackedMiB, const py::object& scan, const std::string& confidence,
+                                    float confidentPlddt) {
   if (errors != "raise" && errors != "record")
     RaiseValue("errors must be 'raise' or 'record', not '" + errors + "'");
   if (jobs < 0 || jobs > 1024) RaiseValue("jobs: Please enter an integer between 0 and 1024.");
@@ -521,9 +586,9 @@ std::shared_ptr<PyMany> AnalyseMany(const py::iterable& paths, int jobs, const s
   std::vector<std::string> files;
   for (py::handle p : paths) files.push_back(FsPath(py::reinterpret_borrow<py::object>(p)));
   Call call = MakeOptions(spanner3d, "window", resolution, ignoreHet, threads, scoreTable, secondary,
-                          maxUnpackedMiB, scan, py::none(), true);
+                          maxUnpackedMiB, scan, py::none(), true, confidence, confidentPlddt);
   auto many = std::make_shared<PyMany>();
-  many->parameters = call.parameters;
+  many->settings = call.settings;
   many->recordFailures = errors == "record";
   many->run = std::make_shared<OrderedRun>(std::move(files), std::move(call.options), jobs);
   return many;
@@ -540,7 +605,7 @@ py::object ManyNext(PyMany& many) {
     run.reset();
   }
   if (!next) throw py::stop_iteration();
-  if (next->ok()) return py::cast(MakeResult(std::move(*next->value), many.parameters));
+  if (next->ok()) return py::cast(MakeResult(std::move(*next->value), many.settings));
   if (!many.recordFailures) Raise(next->failure);
   FailureRecord record{next->failure.status.path, KindName(next->failure), next->failure.message,
                        next->failure.status.line};
@@ -585,7 +650,7 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
   py::list results;
   for (Analysis& a : *out.value) {
     Warn(a.messages);
-    results.append(MakeResult(std::move(a), call.parameters));
+    results.append(MakeResult(std::move(a), call.settings));
   }
   return results;
 }
@@ -600,9 +665,9 @@ std::shared_ptr<PyResult> ReadResultFile(const py::object& path, const py::objec
   }
   if (!out.ok()) Raise(out.failure);
   Warn(out.value->messages);
-  py::dict parameters;
-  parameters["source"] = "result file";
-  return MakeResult(std::move(*out.value), parameters);
+  py::dict settings;
+  settings["source"] = "result file";
+  return MakeResult(std::move(*out.value), settings);
 }
 
 void Check(const FileStatus& written) {
@@ -707,8 +772,10 @@ line); bad arguments raise ValueError.)";
       .def_readonly("transmembrane", &ResidueRecord::transmembrane, "In a predicted transmembrane segment")
       .def_readonly("topology", &ResidueRecord::topology,
                     "Segment direction: 1 in to out, -1 out to in, 0 unknown")
-      .def_readonly("confidence", &ResidueRecord::confidence,
-                    "A predicted model's pLDDT, None for experiment")
+      .def_readonly("plddt", &ResidueRecord::plddt,
+                    "A predicted model's confidence (pLDDT, 0 to 100); None for an experimental structure "
+                    "(NaN in to_numpy())")
+      .def_readonly("confidence", &ResidueRecord::plddt, "The same as plddt")
       .def("__repr__", [](const ResidueRecord& r) {
         return "<Residue " + std::to_string(r.index) + " " + r.name + " " + r.chain +
                std::to_string(r.number) + r.insertion_code +
@@ -753,7 +820,8 @@ line); bad arguments raise ValueError.)";
                std::to_string(d.last_number) + " " + d.orientation + " tilt " + std::to_string(d.tilt) + ">";
       });
 
-  py::class_<MembraneRecord>(m, "Membrane", "The lipid slab placed on a structure (spanner3d='slab').")
+  py::class_<MembraneRecord>(m, "Membrane",
+                             "A lipid slab placed on a structure by Spanner3D's slab or default method.")
       .def_readonly("placed", &MembraneRecord::placed, "False: no plausible membrane (see score, threshold)")
       .def_readonly("normal", &MembraneRecord::normal, "Unit normal from the cytoplasmic side out")
       .def_readonly("centre", &MembraneRecord::centre, "A point of the mid-plane")
@@ -765,6 +833,56 @@ line); bad arguments raise ValueError.)";
         return std::string("<Membrane ") + (m.placed ? "placed" : "not placed") + ", half-thickness " +
                std::to_string(m.half_thickness) + ", score " + std::to_string(m.score) + ", " +
                std::to_string(m.segments.size()) + " segments>";
+      });
+
+  py::class_<ParametersRecord>(
+      m, "Parameters", "How a structure was analysed, as every output records it (the JSON's parameters).")
+      .def_readonly("version", &ParametersRecord::version, "Tessmol's version that analysed it")
+      .def_readonly("resolution", &ParametersRecord::resolution, "The sphere-point option, 0 to 6")
+      .def_readonly("points_per_atom", &ParametersRecord::points_per_atom,
+                    "Sphere points per atom of that option (None when out of range)")
+      .def_readonly("heteroatoms", &ParametersRecord::heteroatoms,
+                    "'waters_left_out' (the surface counts other heteroatoms) or 'all_left_out' (ignore_het)")
+      .def_readonly("heteroatoms_covering", &ParametersRecord::heteroatoms_covering,
+                    "Heteroatoms that covered the surface (None when not recorded)")
+      .def_readonly("waters_left_out", &ParametersRecord::waters_left_out,
+                    "Water molecules left out of the surface (None when not recorded)")
+      .def_readonly("secondary_structure", &ParametersRecord::secondary_structure,
+                    "Where the secondary structure came from: 'auto', 'records' or 'computed'")
+      .def_readonly("score_table", &ParametersRecord::score_table, "The score table's file name")
+      .def_readonly("method", &ParametersRecord::method,
+                    "The transmembrane method that ran ('window', 'segments', 'slab'), None before one ran")
+      .def(
+          "to_dict",
+          [](const ParametersRecord& p) {
+            // The JSON's keys, with None for what is not recorded.
+            py::dict d;
+            d["version"] = p.version;
+            d["resolution"] = p.resolution;
+            d["points_per_atom"] = p.points_per_atom;
+            d["heteroatoms"] = p.heteroatoms;
+            d["heteroatoms_covering"] = p.heteroatoms_covering;
+            d["waters_left_out"] = p.waters_left_out;
+            d["secondary_structure"] = p.secondary_structure;
+            d["score_table"] = p.score_table;
+            d["method"] = p.method;
+            return d;
+          },
+          "The parameters as a dict with the JSON output's keys")
+      .def("__repr__", [](const ParametersRecord& p) {
+        return "<Parameters Tessmol " + p.version + ", resolution " + std::to_string(p.resolution) + ", " +
+               p.heteroatoms + ", " + p.secondary_structure + ", " + p.score_table +
+               (p.method ? ", " + *p.method : std::string()) + ">";
+      });
+
+  py::class_<StretchRecord>(m, "Stretch", "Residues of one chain, first to last by residue number.")
+      .def_property_readonly(
+          "chain", [](const StretchRecord& s) { return Text(s.chain); }, "Chain name")
+      .def_readonly("first_number", &StretchRecord::first_number, "Residue number of its first residue")
+      .def_readonly("last_number", &StretchRecord::last_number, "Residue number of its last residue")
+      .def("__repr__", [](const StretchRecord& s) {
+        return "<Stretch " + s.chain + " " + std::to_string(s.first_number) + "-" +
+               std::to_string(s.last_number) + ">";
       });
 
   py::class_<FailureRecord>(
@@ -837,7 +955,7 @@ line); bad arguments raise ValueError.)";
       .def(
           "to_numpy", [](const PyResidues& r) { return Numpy(*r.result); },
           R"(The residues as a numpy structured array, one record per residue, with the fields of
-Residue (chain, name, insertion_code and ss as text; confidence NaN where there is none).
+Residue (chain, name, insertion_code and ss as text; plddt NaN for an experimental structure).
 The array is made once per result and read-only: each field (a["overall_score"]) is a view
 into it, with no copy.)")
       .def("__repr__", [](const PyResidues& r) {
@@ -870,10 +988,7 @@ into it, with no copy.)")
           "The score table's expected average residue score for this many residues")
       .def_property_readonly(
           "compatible_score",
-          [](const PyResult& r) {
-            // 45 % of the expected score: the constant in single precision, the product in double.
-            return static_cast<double>(r.data->row.expectedScore) * static_cast<double>(0.45f);
-          },
+          [](const PyResult& r) { return static_cast<float>(CompatibleScore(r.data->row.expectedScore)); },
           "45 % of the expected score: the least a compatible structure scores")
       .def_property_readonly(
           "score_table", [](const PyResult& r) { return r.data->row.scoreTableName; },
@@ -881,11 +996,100 @@ into it, with no copy.)")
       .def_property_readonly(
           "version", [](const PyResult&) { return std::string(kVersion); }, "Tessmol's version")
       .def_property_readonly(
-          "parameters", [](const PyResult& r) { return py::dict(r.parameters); },
-          "The settings of the analysis, as a dict")
+          "parameters",
+          [](const PyResult& r) -> py::object {
+            const RunParameters& p = r.data->protein.parameters;
+            if (!p.recorded()) return py::none();
+            return py::cast(ParametersRecordOf(p));
+          },
+          "How the structure was analysed, as the outputs record it (a tessmol.Parameters; "
+          ".to_dict() for a dict); None for a result file of a version that did not record it")
       .def_property_readonly(
-          "model_source", [](const PyResult& r) { return Text(r.data->protein.structure.modelSource); },
-          "What made a predicted model ('AlphaFold', ...), '' for experiment")
+          "settings", [](const PyResult& r) { return py::dict(r.settings); },
+          "The arguments of the call that made this result, as a dict")
+      .def_property_readonly(
+          "window_pass_fraction",
+          [](const PyResult& r) {
+            return JudgeProfile(r.data->protein.structure, r.data->protein.scores).passFraction;
+          },
+          "3D-1D window test: the fraction of residues whose solvent score averaged over 21 residues is "
+          "at least 0.2")
+      .def_property_readonly(
+          "window_test_passed",
+          [](const PyResult& r) {
+            return JudgeProfile(r.data->protein.structure, r.data->protein.scores).passes;
+          },
+          "Whether at least 80 % of the residues pass the window test")
+      .def_property_readonly(
+          "below_window_test",
+          [](const PyResult& r) {
+            const Structure& s = r.data->protein.structure;
+            std::vector<StretchRecord> stretches;
+            for (const LowStretch& low : LowStretches(s, JudgeProfile(s, r.data->protein.scores)))
+              stretches.push_back({low.chain, low.firstResSeq, low.lastResSeq});
+            return stretches;
+          },
+          "The stretches of residues below the window test, as tessmol.Stretch records")
+      .def_property_readonly(
+          "is_model", [](const PyResult& r) { return Confident(r).has_value(); },
+          "Whether the structure is a predicted model with per-residue confidence (pLDDT)")
+      .def_property_readonly(
+          "model_source",
+          [](const PyResult& r) -> py::object {
+            if (!Confident(r)) return py::none();
+            return Text(r.data->protein.structure.modelSource);
+          },
+          "What made a predicted model (e.g. 'AlphaFold monomer v2.0'); None for an experimental structure")
+      .def_property_readonly(
+          "mean_plddt",
+          [](const PyResult& r) {
+            return ModelValue(r, [](const ConfidentScores& c) { return c.meanPlddt; });
+          },
+          "A predicted model's mean pLDDT; None for an experimental structure")
+      .def_property_readonly(
+          "low_confidence_count",
+          [](const PyResult& r) {
+            return ModelValue(r, [](const ConfidentScores& c) { return c.lowConfidence; });
+          },
+          "Residues of pLDDT below 50 (None for an experimental structure)")
+      .def_property_readonly(
+          "confident_plddt",
+          [](const PyResult& r) {
+            return ModelValue(r, [](const ConfidentScores& c) { return c.threshold; });
+          },
+          "The pLDDT from which a residue counts as confident (None for an experimental structure)")
+      .def_property_readonly(
+          "confident_count",
+          [](const PyResult& r) {
+            return ModelValue(r, [](const ConfidentScores& c) { return c.confident; });
+          },
+          "Residues of pLDDT at least confident_plddt (None for an experimental structure)")
+      .def_property_readonly(
+          "left_out_count",
+          [](const PyResult& r) { return ModelValue(r, [](const ConfidentScores& c) { return c.leftOut; }); },
+          "Residues below confident_plddt, left out of the confident scores (None for an experimental "
+          "structure)")
+      .def_property_readonly(
+          "confident_average_score",
+          [](const PyResult& r) {
+            return ModelValue(r, [](const ConfidentScores& c) { return c.averageScore; });
+          },
+          "Overall score averaged over the confident residues (None for an experimental structure)")
+      .def_property_readonly(
+          "confident_expected_score",
+          [](const PyResult& r) {
+            return ModelValue(r, [&](const ConfidentScores&) { return r.data->row.confidentExpected; });
+          },
+          "The score table's expected average score for that many confident residues (None for an "
+          "experimental structure)")
+      .def_property_readonly(
+          "confident_compatible_score",
+          [](const PyResult& r) {
+            return ModelValue(r, [&](const ConfidentScores&) {
+              return static_cast<float>(CompatibleScore(r.data->row.confidentExpected));
+            });
+          },
+          "45 % of confident_expected_score (None for an experimental structure)")
       .def_property_readonly(
           "messages",
           [](const PyResult& r) {
@@ -944,18 +1148,22 @@ into it, with no copy.)")
       .def(
           "summary",
           [](const PyResult& r) {
+            // With the expected and compatible scores, as after an analysis; a stored result is
+            // shown as tessmol-cli show shows it, without them.
+            const std::optional<float> expected =
+                r.data->fromResultFile ? std::nullopt : std::optional<float>(r.data->row.expectedScore);
             std::string text;
-            for (const std::string& line : SummaryLines(r.data->protein)) text += line + "\n";
+            for (const std::string& line : SummaryLines(r.data->protein, expected)) text += line + "\n";
             return Text(text);
           },
-          "The protein summary as tessmol-cli prints it")
+          "The protein summary as tessmol-cli prints it (analyse, spanner2d; show for a stored result)")
       .def(
           "to_pandas",
           [](const std::shared_ptr<PyResult>& r) {
             py::module_ pandas = py::module_::import("pandas");
             py::object array = Numpy(*r);
             py::dict columns;
-            for (const std::string& heading : ResidueTableHeadings()) {
+            for (const std::string& heading : ResidueTableHeadings(&r->data->protein)) {
               const auto field = ColumnFields().find(heading);
               if (field != ColumnFields().end()) columns[py::str(heading)] = array[py::str(field->second)];
             }
@@ -1006,13 +1214,19 @@ into it, with no copy.)")
             FileStatus written;
             {
               py::gil_scoped_release release;
-              written = WriteBFactorFile(r.data->protein, file, which->second, window);
+              // The structure file as it was, but for the B-factors, as tessmol-cli --bfactor-out
+              // writes it; a model or stored result has only its atoms as read.
+              written = r.data->source.empty()
+                            ? WriteBFactorFile(r.data->protein, file, which->second, window)
+                            : WriteBFactorsIntoSource(r.data->protein, r.data->source, file, which->second,
+                                                      window, r.data->maxUnpackedBytes);
             }
             Check(written);
           },
           py::arg("path"), py::arg("value") = "overall", py::arg("window") = 1,
           "Writes the structure with a residue value as each atom's B-factor (PDB, or mmCIF for .cif), "
-          "averaged over `window` residues as the chart does")
+          "averaged over `window` residues as the chart does: the analysed file as it was but for those "
+          "B-factors, as tessmol-cli --bfactor-out writes it (a stored result or Spanner2D model: its atoms)")
       .def("__repr__", [](const PyResult& r) {
         return "<tessmol.Result " + r.data->name + ": " +
                std::to_string(r.data->protein.structure.residues.size()) + " residues, average score " +
@@ -1039,7 +1253,8 @@ into it, with no copy.)")
         py::arg("resolution") = 2, py::arg("ignore_het") = false, py::arg("threads") = 0,
         py::arg("score_table") = py::none(), py::arg("secondary_structure") = "auto",
         py::arg("max_unpacked_mib") = kDefaultMaxUnpackedMiB, py::arg("scan") = py::none(),
-        py::arg("log") = py::none(),
+        py::arg("log") = py::none(), py::arg("confidence") = "auto",
+        py::arg("confident_plddt") = kDefaultConfidentPlddt,
         R"(Analyses one structure file (PDB or mmCIF, plain or gzip): surface areas, environment
 classes, Profiles-3D and KAVELIN scores, and with spanner3d its transmembrane segments.
 
@@ -1057,6 +1272,11 @@ secondary_structure 'auto' (the file's records, else from coordinates), 'records
 max_unpacked_mib    the most one gzip file may unpack to
 scan                dict of the window scan's parameters by their names (movingAverage, ...)
 log                 path of the surface pass's log (default: none kept)
+confidence          a predicted model's pLDDT: 'auto' (AlphaFold files and ModelCIF, by their
+                    header; experimental structures never), 'plddt' (the B-factor column, for
+                    ColabFold and ESMFold files without a header; values within 0 to 1 are
+                    scaled by 100)
+confident_plddt     the pLDDT from which a model's residue counts as confident (0 to 100)
 
 Returns a tessmol.Result. Raises FileError (missing, unreadable), FormatError (with the line)
 or Error; ValueError for an argument out of range. The interpreter lock is released while it
@@ -1066,7 +1286,8 @@ works. Nothing is written to the current folder.)");
         py::arg("errors") = "raise", py::arg("spanner3d") = py::none(), py::arg("resolution") = 2,
         py::arg("ignore_het") = false, py::arg("threads") = 0, py::arg("score_table") = py::none(),
         py::arg("secondary_structure") = "auto", py::arg("max_unpacked_mib") = kDefaultMaxUnpackedMiB,
-        py::arg("scan") = py::none(),
+        py::arg("scan") = py::none(), py::arg("confidence") = "auto",
+        py::arg("confident_plddt") = kDefaultConfidentPlddt,
         R"(Analyses many structure files on `jobs` threads (0: one per core) and returns an
 iterator over the results in the order of `paths`. Each analysis is the one analyse gives
 with the same arguments (single-threaded when jobs > 1, as tessmol-cli multi does).

@@ -41,7 +41,8 @@ class Residue:
     overall_score: float
     transmembrane: bool
     topology: int
-    confidence: Optional[float]
+    plddt: Optional[float]  # a predicted model's pLDDT; None for an experimental structure
+    confidence: Optional[float]  # the same as plddt
 
 class Chain:
     name: str
@@ -73,6 +74,23 @@ class Membrane:
     score: float
     threshold: float
     segments: list[MembraneSegment]
+
+class Parameters:
+    version: str
+    resolution: int
+    points_per_atom: Optional[int]
+    heteroatoms: Literal["waters_left_out", "all_left_out"]
+    heteroatoms_covering: Optional[int]
+    waters_left_out: Optional[int]
+    secondary_structure: str
+    score_table: str
+    method: Optional[Literal["window", "segments", "slab"]]
+    def to_dict(self) -> dict[str, Any]: ...
+
+class Stretch:
+    chain: str
+    first_number: int
+    last_number: int
 
 class Failure:
     path: str
@@ -119,9 +137,36 @@ class Result:
     @property
     def version(self) -> str: ...
     @property
-    def parameters(self) -> dict[str, Any]: ...
+    def parameters(self) -> Optional[Parameters]: ...
     @property
-    def model_source(self) -> str: ...
+    def settings(self) -> dict[str, Any]: ...
+    @property
+    def window_pass_fraction(self) -> float: ...
+    @property
+    def window_test_passed(self) -> bool: ...
+    @property
+    def below_window_test(self) -> list[Stretch]: ...
+    @property
+    def is_model(self) -> bool: ...
+    # A predicted model's (pLDDT); None for an experimental structure.
+    @property
+    def model_source(self) -> Optional[str]: ...
+    @property
+    def mean_plddt(self) -> Optional[float]: ...
+    @property
+    def low_confidence_count(self) -> Optional[int]: ...
+    @property
+    def confident_plddt(self) -> Optional[float]: ...
+    @property
+    def confident_count(self) -> Optional[int]: ...
+    @property
+    def left_out_count(self) -> Optional[int]: ...
+    @property
+    def confident_average_score(self) -> Optional[float]: ...
+    @property
+    def confident_expected_score(self) -> Optional[float]: ...
+    @property
+    def confident_compatible_score(self) -> Optional[float]: ...
     @property
     def messages(self) -> list[str]: ...
     @property
@@ -163,6 +208,8 @@ def analyse(
     max_unpacked_mib: int = ...,
     scan: Optional[Mapping[str, float]] = ...,
     log: Optional[_Path] = ...,
+    confidence: Literal["auto", "plddt"] = ...,
+    confident_plddt: float = ...,
 ) -> Result: ...
 def analyse_many(
     paths: Sequence[_Path],
@@ -177,6 +224,8 @@ def analyse_many(
     secondary_structure: Literal["auto", "records", "computed"] = ...,
     max_unpacked_mib: int = ...,
     scan: Optional[Mapping[str, float]] = ...,
+    confidence: Literal["auto", "plddt"] = ...,
+    confident_plddt: float = ...,
 ) -> AnalysisRun: ...
 def read_result(path: _Path, *, score_table: Union[None, ScoreTable, _Path] = ...) -> Result: ...
 def spanner2d(

@@ -4,6 +4,7 @@ command line's keys and columns, so a field the program gains and the module lac
 here by name instead of going unchecked."""
 
 import math
+import os
 
 import numpy
 import pytest
@@ -18,6 +19,11 @@ CASES = [
     ("4HHB.pdb", {"spanner3d": True, "ignore_het": True}, ["--spanner3d", "--ignore-het"]),
     ("mmcif/1A8O.cif", {"secondary_structure": "computed", "resolution": 0}, ["--secondary-structure", "computed", "--resolution", "0"]),
     ("1U19_tr.pdb", {"spanner3d": "slab", "resolution": 0}, ["--spanner3d", "--method", "slab", "--resolution", "0"]),
+    # An AlphaFold model: pLDDT per residue, the confident scores; the window test is on every case.
+    ("predicted/AF-P76011-F1-model_v4.pdb.gz", {"confident_plddt": 80}, ["--confident-plddt", "80"]),
+    ("predicted/AF-P76011-F1-model_v4.cif.gz", {"spanner3d": True, "resolution": 1}, ["--spanner3d", "--resolution", "1"]),
+    # A model file without a header: its B-factors read as pLDDT when asked.
+    ("predicted/P76011_no_header.pdb", {"confidence": "plddt", "resolution": 0}, ["--confidence", "plddt", "--resolution", "0"]),
 ]
 IDS = [case[0] for case in CASES]
 
@@ -35,6 +41,24 @@ STRUCTURE = {
     "score_table": lambda s: s.score_table,
     "transmembrane_segments": lambda s: s.domains,
     "residues": lambda s: list(s.residues),
+    "parameters": lambda s: s.parameters,
+    "window_pass_fraction": lambda s: s.window_pass_fraction,
+    "window_test_passed": lambda s: s.window_test_passed,
+    "below_window_test": lambda s: s.below_window_test,
+    # A predicted model's; None in the module for an experimental structure, which lacks the keys.
+    "model_source": lambda s: s.model_source,
+    "mean_plddt": lambda s: s.mean_plddt,
+    "low_confidence_count": lambda s: s.low_confidence_count,
+    "confident_plddt": lambda s: s.confident_plddt,
+    "confident_count": lambda s: s.confident_count,
+    "left_out_count": lambda s: s.left_out_count,
+    "confident_average_score": lambda s: s.confident_average_score,
+    "confident_expected_score": lambda s: s.confident_expected_score,
+    "confident_compatible_score": lambda s: s.confident_compatible_score,
+}
+MODEL_ONLY = {
+    "model_source", "mean_plddt", "low_confidence_count", "confident_plddt", "confident_count", "left_out_count",
+    "confident_average_score", "confident_expected_score", "confident_compatible_score",
 }
 # Keys with nothing to compare: the module leaves no result file behind.
 NOT_IN_MODULE = {"result_file"}
@@ -57,6 +81,19 @@ COLUMNS = {
     "KAVELIN Score": "kavelin_score",
     "Overall Score": "overall_score",
     "is transmembrane": "transmembrane",
+    "pLDDT": "plddt",
+}
+
+# The columns of the table --quiet --residues prints (and --residues-out writes): the
+# residue's fields by the JSON's names, then how the structure was analysed.
+TSV_RUN_COLUMNS = {
+    "structure": lambda s: s.file,
+    "tessmol_version": lambda s: s.parameters.version,
+    "resolution": lambda s: s.parameters.resolution,
+    "heteroatoms": lambda s: s.parameters.heteroatoms,
+    "secondary_structure": lambda s: s.parameters.secondary_structure,
+    "score_table": lambda s: s.parameters.score_table,
+    "method": lambda s: s.parameters.method or "",
 }
 
 
@@ -71,11 +108,17 @@ def same(expected, actual, where):
         assert len(expected) == len(actual), f"{where}: {len(expected)} in the JSON, {len(actual)} in the module"
         for k, (e, a) in enumerate(zip(expected, actual)):
             same(e, a, f"{where}[{k}]")
-    elif isinstance(expected, bool) or isinstance(expected, str):
-        assert expected == actual, f"{where}: {expected!r} against {actual!r}"
+    elif expected is None:
+        # JSON's null: nothing recorded, or a number that is not finite.
+        assert actual is None or (isinstance(actual, float) and math.isnan(actual)), f"{where}: null against {actual!r}"
+    elif isinstance(expected, (bool, str, int)):
+        assert type(expected) is type(actual) and expected == actual, f"{where}: {expected!r} against {actual!r}"
     else:
-        # JSON numbers carry the float exactly (shortest round-trip text of its double).
-        assert expected == actual or (math.isnan(expected) and math.isnan(actual)), f"{where}: {expected} against {actual}"
+        # The JSON writes a single-precision value as the shortest text that reads back to
+        # it; the module gives that float32 as a Python float. Equal as float32, exactly.
+        assert isinstance(actual, float), f"{where}: {expected} against {actual!r}"
+        assert numpy.float32(expected) == numpy.float32(actual), f"{where}: {expected} against {actual}"
+        assert float(numpy.float32(actual)) == actual, f"{where}: {actual} is not a float32 value"
 
 
 def cell(value, text):
@@ -99,6 +142,12 @@ def test_every_json_field_equals_the_module(name, kwargs, options, workdir):
         assert key in STRUCTURE, f"the JSON key '{key}' has no counterpart in the module"
         same(value, STRUCTURE[key](s), key)
     assert len(s.residues) > 0
+    # What the JSON leaves out for an experimental structure the module gives as None.
+    model = name.startswith("predicted/")
+    assert s.is_model == model and (MODEL_ONLY <= expected.keys()) == model
+    for key in MODEL_ONLY - expected.keys():
+        assert STRUCTURE[key](s) is None, key
+    assert all((r.plddt is None) != model for r in s.residues)
 
 
 @pytest.mark.parametrize("name,kwargs,options", CASES, ids=IDS)
@@ -116,7 +165,29 @@ def test_every_table_cell_and_the_summary_equal_the_module(name, kwargs, options
     assert out.startswith(s.summary())
 
 
-@pytest.mark.parametrize("name,kwargs,options", CASES[:2], ids=IDS[:2])
+@pytest.mark.parametrize("name,kwargs,options", CASES, ids=IDS)
+def test_every_tsv_cell_equals_the_module(name, kwargs, options, workdir):
+    # The table for data-analysis programs: shortest round-trip numbers, and the run's parameters.
+    _, out, _ = run_cli(["analyse", *options, "--quiet", "--residues", data(name)], workdir)
+    lines = out.splitlines()
+    headings = lines[0].split("\t")
+    s = tessmol.analyse(data(name), **kwargs)
+    assert len(lines) - 1 == len(s.residues)
+    for heading in headings:
+        assert heading in TSV_RUN_COLUMNS or hasattr(s.residues[0], heading), (
+            f"the TSV column '{heading}' has no counterpart in the module")
+    for line, residue in zip(lines[1:], s.residues):
+        for heading, text in zip(headings, line.split("\t")):
+            value = TSV_RUN_COLUMNS[heading](s) if heading in TSV_RUN_COLUMNS else getattr(residue, heading)
+            if isinstance(value, bool):
+                assert text == str(int(value)), (residue, heading)
+            elif isinstance(value, float):
+                assert numpy.float32(text) == numpy.float32(value), (residue, heading, text, value)
+            else:
+                assert text == str(value), (residue, heading, text, value)
+
+
+@pytest.mark.parametrize("name,kwargs,options", [CASES[0], CASES[1], CASES[5]], ids=[IDS[0], IDS[1], IDS[5]])
 def test_dataframe_has_the_table_columns_and_values(name, kwargs, options, workdir):
     headings, rows = cli_residue_table(["analyse", *options, data(name)], workdir)
     frame = tessmol.analyse(data(name), **kwargs).to_pandas()
@@ -145,3 +216,24 @@ def test_record_array_holds_the_records(workdir):
     # The membrane flags as the summary's domains list them.
     flagged = sum(int(r.transmembrane) for r in s.residues)
     assert flagged == sum(1 + d.last_number - d.first_number for d in s.domains) > 0
+
+
+def test_each_crystal_copy_of_1u19_gets_its_own_membrane(workdir):
+    # 1U19 holds two rhodopsin molecules that lie apart in the crystal: the default method
+    # places one membrane on each, as tessmol-cli membrane does.
+    s = tessmol.analyse(data("1U19.pdb"), spanner3d=True)
+    assert len(s.membranes) == 2 and all(m.placed for m in s.membranes)
+    assert s.membrane.normal == s.membranes[0].normal and s.membrane.centre == s.membranes[0].centre
+    # Each placement holds the helices of its own molecule: no chain in both.
+    chains = [{seg.chain for seg in m.segments} for m in s.membranes]
+    assert chains[0] and chains[1] and not chains[0] & chains[1]
+    for m in s.membranes:
+        assert math.isclose(sum(v * v for v in m.normal), 1.0, rel_tol=1e-5)
+        # Rhodopsin's seven helices, each crossing the slab.
+        assert len(m.segments) >= 7
+    _, out, _ = run_cli(["membrane", data("1U19.pdb")], workdir)
+    printed = [line.split(":", 1)[1].split() for line in out.splitlines() if line.startswith("Membrane normal:")]
+    assert printed == [[f"{v:.4f}" for v in m.normal] for m in s.membranes]
+    # None on a soluble protein.
+    assert not any(m.placed for m in tessmol.analyse(data("1CRN.pdb"), spanner3d=True, resolution=0).membranes)
+

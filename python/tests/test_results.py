@@ -1,9 +1,11 @@
 """Result files cross between the module and the command line both ways, and the other
 files the module writes are what the command line writes."""
 
+import gzip
 import json
 import os
 
+import numpy
 import pytest
 
 import tessmol
@@ -51,10 +53,11 @@ def test_tsv_and_bfactor_files_equal_the_command_lines(workdir):
     run_cli(["analyse", "--resolution", "0", "--bfactor-out", "cli.pdb", "--bfactor", "kavelin",
              "--bfactor-window", "3", data("1CRN.pdb")], workdir)
     assert open(os.path.join(workdir, "module.pdb")).read() == open(os.path.join(workdir, "cli.pdb")).read()
-    # From a stored result: the same atoms and values (crambin has no heteroatoms to lose).
+    # From a stored result: the same atoms and values (crambin has no heteroatoms to lose);
+    # the source's lines keep their blank charge columns.
     s.write_result(os.path.join(workdir, "crambin.tsm"))
     tessmol.read_result(os.path.join(workdir, "crambin.tsm")).write_bfactor(os.path.join(workdir, "stored.pdb"), value="kavelin", window=3)
-    atoms = lambda name: [line for line in open(os.path.join(workdir, name)) if line.startswith("ATOM")]
+    atoms = lambda name: [line.rstrip() for line in open(os.path.join(workdir, name)) if line.startswith("ATOM")]
     assert atoms("stored.pdb") == atoms("module.pdb") and len(atoms("stored.pdb")) == 327
 
 
@@ -70,10 +73,11 @@ def test_score_table_object_scores_as_the_command_line(workdir):
     s = tessmol.analyse(data("1CRN.pdb"), score_table=table, resolution=0)
     assert s.score_table == "doubled.stb" == table.name
     expected = cli_json(["analyse", "--resolution", "0", "--score-table", path, data("1CRN.pdb")], workdir)
-    assert expected["average_score"] == s.average_score and expected["expected_score"] == s.expected_score
+    assert numpy.float32(expected["average_score"]) == numpy.float32(s.average_score)
+    assert numpy.float32(expected["expected_score"]) == numpy.float32(s.expected_score)
     plain = tessmol.analyse(data("1CRN.pdb"), resolution=0)
     assert s.average_score == pytest.approx(2 * plain.average_score, rel=1e-5)
-    assert s.parameters["score_table"] == "doubled.stb"
+    assert s.parameters.score_table == s.settings["score_table"] == "doubled.stb"
 
 
 @pytest.mark.parametrize("method", ["window", "segments"])
@@ -98,3 +102,34 @@ def test_spanner2d_equals_the_command_line(method, workdir):
     for a, b in zip(pairs, models):
         assert a.residues.to_numpy().tobytes() == b.residues.to_numpy().tobytes()
         assert a.name == b.name == a.file
+
+
+def test_model_confidence_is_the_files_and_survives_many_and_stored(workdir):
+    # pLDDT is the B-factor of each residue's CA in AlphaFold's PDB files: read here on its own.
+    pdb = data("predicted/AF-P76011-F1-model_v4.pdb.gz")
+    with gzip.open(pdb, "rt") as f:
+        plddt = [float(line[60:66]) for line in f if line.startswith("ATOM") and line[12:16] == " CA "]
+    s = tessmol.analyse(pdb, resolution=0)
+    assert [r.plddt for r in s.residues] == [float(numpy.float32(v)) for v in plddt]
+    assert numpy.float32(s.mean_plddt) == pytest.approx(sum(plddt) / len(plddt), rel=1e-6)
+    assert s.low_confidence_count == sum(v < 50 for v in plddt)
+    assert s.confident_count == sum(v >= 70 for v in plddt) and s.confident_count + s.left_out_count == len(plddt)
+    assert numpy.isnan(s.residues.to_numpy()["plddt"]).sum() == 0
+    # The table's pLDDT column is the residues' own.
+    assert list(s.to_pandas()["pLDDT"]) == [numpy.float32(v) for v in plddt]
+    # In a run over many files, beside an experimental structure, each result keeps its own.
+    many = list(tessmol.analyse_many([data("1CRN.pdb"), pdb], jobs=2, resolution=0))
+    assert not many[0].is_model and many[0].mean_plddt is None and many[0].residues[0].plddt is None
+    assert many[1].is_model and [r.plddt for r in many[1].residues] == [r.plddt for r in s.residues]
+    assert (many[1].confident_average_score, many[1].confident_expected_score) == (
+        s.confident_average_score, s.confident_expected_score)
+    # A stored model keeps its pLDDT, to the file's two decimals, read alike by the command line.
+    stored_path = os.path.join(workdir, "model.tsm")
+    s.write_result(stored_path)
+    stored = tessmol.read_result(stored_path)
+    assert stored.is_model and stored.model_source == s.model_source
+    assert [r.plddt for r in stored.residues] == pytest.approx(plddt, abs=0.005)
+    shown = cli_json(["show", stored_path], workdir)
+    for key, value in shown.items():
+        if key not in NOT_IN_MODULE:
+            same(value, STRUCTURE[key](stored), key)
