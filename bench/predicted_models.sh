@@ -65,11 +65,19 @@ print(f"  ends within 3 residues: {within} of {min(len(segs['model']), len(segs[
 
 # Membrane normals: the model's normal turned by the rotation that superposes its helix CA
 # atoms on the crystal's (Horn's quaternion method, largest eigenvector by power iteration).
+# With several placements (a crystal's copies each get their own), the one over chain A,
+# which the superposition below uses.
 def normal(path):
+    first, chains = None, None
     for line in open(path):
+        if line.startswith("Membrane ") and ", chains " in line:
+            chains = [c.strip() for c in line.split(", chains ")[1].rstrip(":\n").split(",")]
         if line.startswith("Membrane normal:"):
-            return [float(v) for v in line.split(":")[1].split()]
-    return None
+            n = [float(v) for v in line.split(":")[1].split()]
+            if chains is None or "A" in chains:
+                return n
+            first = first or n
+    return first
 
 def ca(path, chain):
     out = {}
