@@ -152,15 +152,17 @@ inline constexpr Pen kTransmembranePen{3, 0, 0, 0};
 inline constexpr Pen kReEntrantPen{3, 0, 150, 150};
 inline constexpr Pen kHelixPen{6, 210, 40, 140};
 inline constexpr Pen kStrandPen{6, 240, 170, 0};
-inline constexpr Pen kMembranePen{6, 140, 180, 230};
+// Grey, so that the slab keeps apart from the confidence row's light blue below it.
+inline constexpr Pen kMembranePen{6, 165, 165, 165};
 // A predicted model's confidence in the four bands AlphaFold draws: pLDDT of at least 90,
 // 70 to 90, 50 to 70 and below 50.
 inline constexpr Pen kPlddtVeryHighPen{6, 0x00, 0x53, 0xD6};
 inline constexpr Pen kPlddtConfidentPen{6, 0x65, 0xCB, 0xF3};
 inline constexpr Pen kPlddtLowPen{6, 0xFF, 0xDB, 0x13};
 inline constexpr Pen kPlddtVeryLowPen{6, 0xFF, 0x7D, 0x45};
-// Residues whose Profiles-3D window average falls below the pass score.
-inline constexpr Pen kBelowWindowTestPen{6, 200, 30, 30};
+// Residues whose Profiles-3D window average falls below the pass score: purple, clear of
+// the curves' default blue and red and of every colour above.
+inline constexpr Pen kBelowWindowTestPen{6, 120, 40, 160};
 
 // The band of a pLDDT value: 0 very high, 1 confident, 2 low, 3 very low.
 int PlddtBand(float plddt);
