@@ -124,9 +124,9 @@ struct ChartLayout {
   PlotRect frame;
   PlotRect plot;  // the curves: the score axis is its left edge, the residue axis its bottom
   int tmRow = 0, ssRow = 0;
-  int membraneRow = -1;     // -1: no placed membrane
-  int confidenceRow = -1;   // -1: no pLDDT (an experimental structure)
-  int windowTestRow = -1;   // -1: no scores to test (nothing loaded)
+  int membraneRow = -1;    // -1: no placed membrane
+  int confidenceRow = -1;  // -1: no pLDDT (an experimental structure)
+  int windowTestRow = -1;  // -1: no scores to test (nothing loaded)
   int residueLabelTop = 0, chainLabelTop = 0, axisTitleTop = 0;
 };
 ChartLayout LayoutChart(const ChartInput& input, int headerHeight);

@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
-#include "chart/chart.h"
 #include "base/gzip.h"
+#include "chart/chart.h"
 #include "chart/recording_surface.h"
 #include "model/structure_file.h"
 #include "scoring/model_quality.h"
@@ -191,7 +191,8 @@ TEST(ChartLayout, NoLabelOverAnotherAndTicksOutsideThePlot) {
       }
     }
   }
-  for (const char* entry : {"pLDDT 70-90", "pLDDT 50-70", "pLDDT < 50", kBelowWindowTestName}) EXPECT_TRUE(entries.count(entry)) << entry;
+  for (const char* entry : {"pLDDT 70-90", "pLDDT 50-70", "pLDDT < 50", kBelowWindowTestName})
+    EXPECT_TRUE(entries.count(entry)) << entry;
 }
 
 // The secondary-structure track has a helix bar over exactly the residues read as helix
@@ -299,7 +300,8 @@ TEST(ChartTracks, ConfidenceBandsFollowTheModelsPlddt) {
   std::vector<double> plddt;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);)
-    if (line.rfind("ATOM", 0) == 0 && line.substr(12, 4) == " CA ") plddt.push_back(std::stod(line.substr(60, 6)));
+    if (line.rfind("ATOM", 0) == 0 && line.substr(12, 4) == " CA ")
+      plddt.push_back(std::stod(line.substr(60, 6)));
   const Protein& p = Analysed(kModel);
   const int n = static_cast<int>(p.structure.residues.size());
   ASSERT_EQ(plddt.size(), static_cast<size_t>(n));
@@ -311,7 +313,9 @@ TEST(ChartTracks, ConfidenceBandsFollowTheModelsPlddt) {
     double from;
     int rgb;
     const char* name;
-  } bands[] = {{90, 0x0053D6, "pLDDT >= 90"}, {70, 0x65CBF3, "pLDDT 70-90"}, {50, 0xFFDB13, "pLDDT 50-70"},
+  } bands[] = {{90, 0x0053D6, "pLDDT >= 90"},
+               {70, 0x65CBF3, "pLDDT 70-90"},
+               {50, 0xFFDB13, "pLDDT 50-70"},
                {-1, 0xFF7D45, "pLDDT < 50"}};
   int counts[4] = {0, 0, 0, 0};
   for (int i = 0; i < n; ++i) {
@@ -325,7 +329,7 @@ TEST(ChartTracks, ConfidenceBandsFollowTheModelsPlddt) {
   }
   for (int band = 0; band < 4; ++band)
     EXPECT_EQ(HasLabel(surface, bands[band].name), counts[band] > 0) << bands[band].name;
-  EXPECT_EQ(counts[3], 1);  // the file's one residue below 50
+  EXPECT_EQ(counts[3], 1);   // the file's one residue below 50
   EXPECT_GT(counts[1], 40);  // none reach 90
 }
 
