@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "base/gzip.h"
+#include "base/text.h"
 #include "chart/chart.h"
 #include "chart/recording_surface.h"
 #include "model/structure_file.h"
@@ -372,6 +373,29 @@ TEST(ChartTracks, StretchesBelowTheWindowTestOnCrambin) {
     EXPECT_EQ(drawn, failing) << title;
     EXPECT_EQ(HasLabel(surface, "Below the 3D-1D window test (< 0.2 over 21 residues)"), !title.empty());
   }
+}
+
+// The pane's status bar names what the rows show at the pointer: the model's pLDDT as the
+// file gives it, and a residue of crambin's failing stretch.
+TEST(ChartTracks, HoverNamesConfidenceAndTheWindowTest) {
+  const Protein& model = Analysed(kModel);
+  const ChartInput pane = InputOf(model, 1200, 600);
+  const ChartLayout layout = LayoutChart(pane, 0);
+  const int n = static_cast<int>(model.structure.residues.size());
+  const ChartGeometry g(layout.plot, VerticalScale{0.0f, 1.0f}, n);
+  const std::string first = HoverText(pane, g.X(0));
+  EXPECT_NE(first.find("MET 1"), std::string::npos) << first;
+  EXPECT_NE(first.find("  pLDDT " + FormatFixed(model.structure.confidence[0], 1)), std::string::npos)
+      << first;
+  const Protein& crambin = Analysed("1CRN.pdb");
+  const ChartInput cpane = InputOf(crambin, 1200, 600);
+  const ChartGeometry cg(LayoutChart(cpane, 0).plot, VerticalScale{0.0f, 1.0f},
+                         static_cast<int>(crambin.structure.residues.size()));
+  const std::string fails = HoverText(cpane, cg.X(14)), passes = HoverText(cpane, cg.X(40));
+  EXPECT_NE(fails.find(" 15  "), std::string::npos) << fails;
+  EXPECT_NE(fails.find("below the 3D-1D window test"), std::string::npos) << fails;
+  EXPECT_EQ(passes.find("below the 3D-1D window test"), std::string::npos) << passes;
+  EXPECT_EQ(passes.find("pLDDT"), std::string::npos) << passes;
 }
 
 // 2RH1 numbers the receptor 29-230, its lysozyme insert 1002-1161 and the receptor again
