@@ -23,7 +23,7 @@ ALLOWED = {
     "scoring": {"model", "base"},
     "surface": {"model", "base"},
     "transmembrane": {"model", "base"},
-    "chart": {"model", "base"},
+    "chart": {"scoring", "model", "base"},
     "document": {"chart", "transmembrane", "surface", "scoring", "model", "base"},
     "views": {"document", "chart", "transmembrane", "surface", "scoring", "model", "base"},
     "app": {"views", "document", "chart", "transmembrane", "surface", "scoring", "model", "base"},

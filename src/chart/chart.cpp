@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "base/text.h"
+#include "scoring/model_quality.h"
 
 namespace tessmol {
 
@@ -27,7 +28,33 @@ double Score(const ResidueScore& r, int series) {
   return series == 0 ? r.solventScore : series == 1 ? r.kavelinScore : r.overallScore;
 }
 
+// A predicted model's pLDDT, one value per residue; an experimental structure has none.
+bool HasConfidence(const Structure& s) {
+  return !s.confidence.empty() && s.confidence.size() == s.residues.size();
+}
+
+// Scores to test, one per residue (a structure only read has none).
+bool HasScores(const Protein& p) {
+  return !p.structure.residues.empty() && p.scores.residues.size() == p.structure.residues.size();
+}
+
+// Per residue: whether it lies on a stretch that fails the 3D-1D window test.
+std::vector<bool> BelowWindowTest(const Protein& p) {
+  std::vector<bool> below(p.structure.residues.size(), false);
+  if (!HasScores(p)) return below;
+  for (const ResidueRun& run : JudgeProfile(p.structure, p.scores).lowRuns)
+    for (int32_t i = run.first; i <= run.last; ++i) below[static_cast<size_t>(i)] = true;
+  return below;
+}
+
 }  // namespace
+
+int PlddtBand(float plddt) {
+  if (plddt >= 90.0f) return 0;
+  if (plddt >= 70.0f) return 1;
+  if (plddt >= 50.0f) return 2;
+  return 3;  // below 50, and a value that is no number
+}
 
 VerticalScale ComputeVerticalScale(const ScoreResult& scores, const ChartAxisOptions& scoreAxis) {
   // A range the user set: minimum to maximum, when it is one.
@@ -284,7 +311,8 @@ void DrawTrack(DrawingSurface& surface, const Chain& chain, const ChartGeometry&
 }
 
 void DrawTracks(DrawingSurface& surface, const Protein& protein, const ChartLayout& layout,
-                const Chain& chain, const ChartGeometry& g, int64_t g0, int n) {
+                const std::vector<bool>& belowWindowTest, const Chain& chain, const ChartGeometry& g,
+                int64_t g0, int n) {
   const auto& membrane = protein.transmembrane.residues;
   DrawTrack(surface, chain, g, g0, n, layout.tmRow, [&](int32_t i) -> std::optional<Pen> {
     if (static_cast<size_t>(i) >= membrane.size() || !membrane[i].transmembrane) return std::nullopt;
@@ -296,6 +324,17 @@ void DrawTracks(DrawingSurface& surface, const Protein& protein, const ChartLayo
     if (residues[i].secStruct == SecondaryStructure::kSheet) return kStrandPen;
     return std::nullopt;
   });
+  if (layout.confidenceRow >= 0 && HasConfidence(protein.structure)) {
+    DrawTrack(surface, chain, g, g0, n, layout.confidenceRow, [&](int32_t i) -> std::optional<Pen> {
+      return kPlddtPens[PlddtBand(protein.structure.confidence[i])];
+    });
+  }
+  if (layout.windowTestRow >= 0 && belowWindowTest.size() == residues.size()) {
+    DrawTrack(surface, chain, g, g0, n, layout.windowTestRow, [&](int32_t i) -> std::optional<Pen> {
+      if (belowWindowTest[i]) return kBelowWindowTestPen;
+      return std::nullopt;
+    });
+  }
   if (layout.membraneRow < 0 || protein.membranes.empty()) return;
   DrawTrack(surface, chain, g, g0, n, layout.membraneRow, [&](int32_t i) -> std::optional<Pen> {
     for (const MembranePlacement& placed : protein.membranes)
@@ -447,7 +486,10 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
   }
   if (!input.structureLoaded || input.protein == nullptr) return entries;
   const Protein& p = *input.protein;
-  bool crossing = false, reEntrant = false, helix = false, strand = false, slab = false;
+  bool crossing = false, reEntrant = false, helix = false, strand = false, slab = false, failing = false;
+  bool bands[4] = {false, false, false, false};
+  const bool plddt = HasConfidence(p.structure);
+  const std::vector<bool> below = BelowWindowTest(p);
   for (const Chain& c : ranges) {
     for (int32_t i = c.firstResidue; i <= c.lastResidue; ++i) {
       if (static_cast<size_t>(i) < p.transmembrane.residues.size() &&
@@ -455,6 +497,8 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
         (IsReEntrant(p.transmembrane.residues[i]) ? reEntrant : crossing) = true;
       helix = helix || p.structure.residues[i].secStruct == SecondaryStructure::kHelix;
       strand = strand || p.structure.residues[i].secStruct == SecondaryStructure::kSheet;
+      if (plddt) bands[PlddtBand(p.structure.confidence[i])] = true;
+      failing = failing || below[i];
     }
   }
   for (const MembranePlacement& m : p.membranes) slab = slab || (m.placed && !m.segments.empty());
@@ -463,6 +507,9 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
   if (slab) entries.push_back({kMembranePen, "In the placed membrane"});
   if (helix) entries.push_back({kHelixPen, "Helix"});
   if (strand) entries.push_back({kStrandPen, "Strand"});
+  for (int band = 0; band < 4; ++band)
+    if (bands[band]) entries.push_back({kPlddtPens[band], kPlddtBandNames[band]});
+  if (failing) entries.push_back({kBelowWindowTestPen, kBelowWindowTestName});
   return entries;
 }
 
@@ -576,13 +623,16 @@ ChartLayout LayoutChart(const ChartInput& input, int headerHeight) {
   layout.frame = input.rect;
   layout.frame.top += headerHeight;
   const PlotRect& f = layout.frame;
+  // Rows 14 pixels apart: the two always there, then those the structure has.
   layout.tmRow = f.top + 10;
   layout.ssRow = f.top + 24;
   int lastRow = layout.ssRow;
   const auto placed = [](const MembranePlacement& m) { return m.placed; };
-  if (input.structureLoaded && input.protein != nullptr &&
-      std::any_of(input.protein->membranes.begin(), input.protein->membranes.end(), placed)) {
-    layout.membraneRow = lastRow = f.top + 38;
+  if (input.structureLoaded && input.protein != nullptr) {
+    const Protein& p = *input.protein;
+    if (std::any_of(p.membranes.begin(), p.membranes.end(), placed)) layout.membraneRow = lastRow += 14;
+    if (HasConfidence(p.structure)) layout.confidenceRow = lastRow += 14;
+    if (HasScores(p)) layout.windowTestRow = lastRow += 14;
   }
   // Room at the left for score labels such as -0.25, at the bottom for three bands.
   layout.plot = {f.left + 52, lastRow + 14, f.right - 12, f.bottom - 64};
@@ -621,6 +671,7 @@ ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input) {
                TextAlign::kCentreTop);
   if (!figure) surface.Text(layout.frame.left + 4, layout.frame.top + 4, "Score", TextAlign::kLeftTop);
 
+  const std::vector<bool> below = BelowWindowTest(*input.protein);
   int64_t g0 = 0;
   for (size_t k = 0; k < ranges.size(); ++k) {
     const Chain& chain = ranges[k];
@@ -631,7 +682,7 @@ ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input) {
       surface.LineTo(g.X(g0), layout.plot.bottom);
     }
     DrawSeries(surface, scores, options, chain, g, g0, n);
-    DrawTracks(surface, *input.protein, layout, chain, g, g0, n);
+    DrawTracks(surface, *input.protein, layout, below, chain, g, g0, n);
     g0 += n;
   }
   DrawResidueAxis(surface, s, options.axes[0], ranges, g, layout);
@@ -679,7 +730,11 @@ std::string HoverText(const ChartInput& input, int x) {
     }
     if (r.secStruct == SecondaryStructure::kHelix) text += "  helix";
     if (r.secStruct == SecondaryStructure::kSheet) text += "  strand";
-    if (input.protein->transmembrane.residues[index].transmembrane) text += "  transmembrane";
+    if (static_cast<size_t>(index) < input.protein->transmembrane.residues.size() &&
+        input.protein->transmembrane.residues[index].transmembrane)
+      text += "  transmembrane";
+    if (HasConfidence(s)) text += "  pLDDT " + FormatFixed(s.confidence[index], 1);
+    if (BelowWindowTest(*input.protein)[index]) text += "  below the 3D-1D window test";
     return text;
   }
   return {};

@@ -116,14 +116,17 @@ struct ChartInput {
 
 // Where each part of a chart lies. The frame is the pane's plot rectangle (or, for a
 // figure, what the title and legend above leave of the page); inside it the track rows
-// (transmembrane segments, secondary structure, the placed membrane) run along the top,
+// (transmembrane segments, secondary structure, the placed membrane, a predicted model's
+// confidence, the stretches below the 3D-1D window test) run along the top,
 // the score labels to the left of the plot, and below the plot the residue numbers, the
 // chain names and the axis title each have a band of their own.
 struct ChartLayout {
   PlotRect frame;
   PlotRect plot;  // the curves: the score axis is its left edge, the residue axis its bottom
   int tmRow = 0, ssRow = 0;
-  int membraneRow = -1;  // -1: no placed membrane
+  int membraneRow = -1;    // -1: no placed membrane
+  int confidenceRow = -1;  // -1: no pLDDT (an experimental structure)
+  int windowTestRow = -1;  // -1: no scores to test (nothing loaded)
   int residueLabelTop = 0, chainLabelTop = 0, axisTitleTop = 0;
 };
 ChartLayout LayoutChart(const ChartInput& input, int headerHeight);
@@ -149,14 +152,31 @@ inline constexpr Pen kTransmembranePen{3, 0, 0, 0};
 inline constexpr Pen kReEntrantPen{3, 0, 150, 150};
 inline constexpr Pen kHelixPen{6, 210, 40, 140};
 inline constexpr Pen kStrandPen{6, 240, 170, 0};
-inline constexpr Pen kMembranePen{6, 140, 180, 230};
+// Grey, so that the slab keeps apart from the confidence row's light blue below it.
+inline constexpr Pen kMembranePen{6, 165, 165, 165};
+// A predicted model's confidence in the four bands AlphaFold draws: pLDDT of at least 90,
+// 70 to 90, 50 to 70 and below 50.
+inline constexpr Pen kPlddtVeryHighPen{6, 0x00, 0x53, 0xD6};
+inline constexpr Pen kPlddtConfidentPen{6, 0x65, 0xCB, 0xF3};
+inline constexpr Pen kPlddtLowPen{6, 0xFF, 0xDB, 0x13};
+inline constexpr Pen kPlddtVeryLowPen{6, 0xFF, 0x7D, 0x45};
+// Residues whose Profiles-3D window average falls below the pass score: purple, clear of
+// the curves' default blue and red and of every colour above.
+inline constexpr Pen kBelowWindowTestPen{6, 120, 40, 160};
+
+// The band of a pLDDT value: 0 very high, 1 confident, 2 low, 3 very low.
+int PlddtBand(float plddt);
+inline constexpr Pen kPlddtPens[4] = {kPlddtVeryHighPen, kPlddtConfidentPen, kPlddtLowPen, kPlddtVeryLowPen};
+inline const char* const kPlddtBandNames[4] = {"pLDDT >= 90", "pLDDT 70-90", "pLDDT 50-70", "pLDDT < 50"};
+inline constexpr const char* kBelowWindowTestName = "Below the 3D-1D window test (< 0.2 over 21 residues)";
 
 // Draws the chart and returns where its parts went.
 ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input);
 
 // What the status bar says while the pointer is at x over a pane's chart: the chain,
 // residue name and number drawn there, the value of each curve shown (moving averages,
-// as drawn) and the residue's tracks (helix or strand, transmembrane); empty off the curves.
+// as drawn) and the residue's tracks (helix or strand, transmembrane, a model's pLDDT, below
+// the 3D-1D window test); empty off the curves.
 std::string HoverText(const ChartInput& input, int x);
 
 // Mouse handling of the plot's edges: which edge or corner is under the point. Only the

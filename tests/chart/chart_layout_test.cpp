@@ -6,10 +6,16 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
+#include <sstream>
 
+#include "base/gzip.h"
+#include "base/text.h"
 #include "chart/chart.h"
 #include "chart/recording_surface.h"
+#include "model/structure_file.h"
+#include "scoring/model_quality.h"
 #include "scoring/residue_scores.h"
 #include "scoring/score_table.h"
 #include "surface/sasa.h"
@@ -22,13 +28,25 @@ using test::Label;
 using test::RecordingSurface;
 using test::Segment;
 
+// The AlphaFold model of E. coli P76011: read as the program reads it, with its pLDDT.
+const char* const kModel = "predicted/AF-P76011-F1-model_v4.pdb.gz";
+
 // A structure as the document has it after File Open: surface, scores, no segments.
 const Protein& Analysed(const std::string& name) {
   static std::map<std::string, Protein> cache;
   auto it = cache.find(name);
   if (it != cache.end()) return it->second;
-  Protein protein = test::LoadedProtein(name, false);
+  Protein protein;
   SilentFeedback quiet;
+  if (name == kModel) {
+    StructureFile file = ReadStructure(test::DataPath(name), test::StandardHetRadii());
+    EXPECT_TRUE(file.status.ok());
+    protein.structure = std::move(file.structure);
+    protein.fileName = name;
+    protein.Load(quiet);
+  } else {
+    protein = test::LoadedProtein(name, false);
+  }
   EXPECT_TRUE(test::KeepSurface(protein, CalculateSASA(protein, 1, test::ProgramFolder(), quiet)));
   protein.scores = ScoreResidues(protein.structure, protein.surface, BuiltInScores());
   protein.transmembrane = TransmembraneResult::None(protein.structure.residues.size());
@@ -138,7 +156,10 @@ TEST(ChartScoreAxis, LabelsAtTheirValuesOnRealStructures) {
 // No text drawn over another: residue numbers, chain names, score labels, titles and the
 // legend, in panes and figures of several sizes, with five short chains (2BEG) among them.
 TEST(ChartLayout, NoLabelOverAnotherAndTicksOutsideThePlot) {
-  for (const char* name : {"1U19.pdb", "4HHB.pdb", "2RH1.pdb", "2BEG.pdb"}) {
+  // The new legend entries are among those kept apart: the model's pLDDT bands, the
+  // stretches below the window test (the longest entry) on narrow figures too.
+  std::set<std::string> entries;
+  for (const char* name : {"1U19.pdb", "4HHB.pdb", "2RH1.pdb", "2BEG.pdb", kModel}) {
     for (const std::string title : {"", "A title"}) {
       for (const auto& [width, height] : {std::pair{1200, 600}, std::pair{600, 360}, std::pair{420, 300}}) {
         SCOPED_TRACE(std::string(name) + " " + title + " " + std::to_string(width));
@@ -163,6 +184,7 @@ TEST(ChartLayout, NoLabelOverAnotherAndTicksOutsideThePlot) {
           const bool legend = l.text == "Profiles 3D" || l.text == "KAVELIN";
           EXPECT_TRUE(!inside || (legend && title.empty())) << l.text;
           if (l.y == layout.residueLabelTop) ++residueLabels;
+          if (width == 420) entries.insert(l.text);
           if (l.y == layout.chainLabelTop) ++chainLabels;
         }
         EXPECT_GE(residueLabels, 3);
@@ -170,6 +192,8 @@ TEST(ChartLayout, NoLabelOverAnotherAndTicksOutsideThePlot) {
       }
     }
   }
+  for (const char* entry : {"pLDDT 70-90", "pLDDT 50-70", "pLDDT < 50", kBelowWindowTestName})
+    EXPECT_TRUE(entries.count(entry)) << entry;
 }
 
 // The secondary-structure track has a helix bar over exactly the residues read as helix
@@ -249,6 +273,129 @@ TEST(ChartTracks, ThePlacedMembrane) {
   EXPECT_TRUE(entry);
   p.membranes.front().placed = false;
   EXPECT_EQ(LayoutChart(InputOf(p, 1200, 600), 0).membraneRow, -1);
+}
+
+// The pen of the bar drawn on row y over residue position i (of n drawn), or none.
+std::optional<Pen> BarAt(const RecordingSurface& surface, const ChartLayout& layout, int y, int i, int n) {
+  const ChartGeometry g(layout.plot, VerticalScale{0.0f, 1.0f}, n);
+  const int mid = (g.X(i) + g.X(i + 1)) / 2;
+  std::optional<Pen> drawn;
+  for (const Segment& s : surface.segments)
+    if (s.y1 == y && s.y2 == y && mid >= std::min(s.x1, s.x2) && mid <= std::max(s.x1, s.x2)) drawn = s.pen;
+  return drawn;
+}
+
+bool HasLabel(const RecordingSurface& surface, const std::string& text) {
+  for (const Label& l : surface.labels)
+    if (l.text == text) return true;
+  return false;
+}
+
+// The model's confidence row shows each residue in the colour AlphaFold gives its pLDDT,
+// read here from the file's own B-factor column (AlphaFold writes pLDDT there, the same on
+// every atom of a residue): dark blue at 90 and above, light blue from 70, yellow from 50,
+// orange below. The legend names the bands present and no other.
+TEST(ChartTracks, ConfidenceBandsFollowTheModelsPlddt) {
+  std::string text;
+  ASSERT_TRUE(ReadFileText(test::DataPath(kModel), text).ok());
+  std::vector<double> plddt;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("ATOM", 0) == 0 && line.substr(12, 4) == " CA ")
+      plddt.push_back(std::stod(line.substr(60, 6)));
+  const Protein& p = Analysed(kModel);
+  const int n = static_cast<int>(p.structure.residues.size());
+  ASSERT_EQ(plddt.size(), static_cast<size_t>(n));
+  RecordingSurface surface;
+  const ChartLayout layout = DrawChart(surface, InputOf(p, 1400, 600, "P76011"));
+  ASSERT_GE(layout.confidenceRow, 0);
+  EXPECT_LT(layout.confidenceRow, layout.plot.top);
+  const struct {
+    double from;
+    int rgb;
+    const char* name;
+  } bands[] = {{90, 0x0053D6, "pLDDT >= 90"},
+               {70, 0x65CBF3, "pLDDT 70-90"},
+               {50, 0xFFDB13, "pLDDT 50-70"},
+               {-1, 0xFF7D45, "pLDDT < 50"}};
+  int counts[4] = {0, 0, 0, 0};
+  for (int i = 0; i < n; ++i) {
+    int band = 0;
+    while (plddt[i] < bands[band].from) ++band;
+    ++counts[band];
+    const std::optional<Pen> drawn = BarAt(surface, layout, layout.confidenceRow, i, n);
+    ASSERT_TRUE(drawn.has_value()) << i;
+    EXPECT_EQ(drawn->red << 16 | drawn->green << 8 | drawn->blue, bands[band].rgb)
+        << "residue " << p.structure.residues[i].resSeq << " pLDDT " << plddt[i];
+  }
+  for (int band = 0; band < 4; ++band)
+    EXPECT_EQ(HasLabel(surface, bands[band].name), counts[band] > 0) << bands[band].name;
+  EXPECT_EQ(counts[3], 1);   // the file's one residue below 50
+  EXPECT_GT(counts[1], 40);  // none reach 90
+}
+
+// An experimental structure has no confidence: no row for it, no band drawn, no entry.
+TEST(ChartTracks, NoConfidenceRowForAnExperimentalStructure) {
+  const Protein& p = Analysed("1U19.pdb");
+  RecordingSurface surface;
+  const ChartLayout layout = DrawChart(surface, InputOf(p, 1200, 600, "1U19"));
+  EXPECT_EQ(layout.confidenceRow, -1);
+  for (const Segment& s : surface.segments)
+    for (const Pen& pen : kPlddtPens) EXPECT_FALSE(s.pen == pen);
+  for (const Label& l : surface.labels) EXPECT_EQ(l.text.find("pLDDT"), std::string::npos) << l.text;
+}
+
+// Crambin's stretches below the 3D-1D window test, worked by hand from its solvent scores:
+// residues 5, 8-10, 12-21 and 24. The row above the plot bars exactly those, in a pane and
+// in a figure (whose legend names the test), as the window test itself reports them.
+TEST(ChartTracks, StretchesBelowTheWindowTestOnCrambin) {
+  const Protein& p = Analysed("1CRN.pdb");
+  std::set<int> failing = {5, 8, 9, 10, 24};
+  for (int r = 12; r <= 21; ++r) failing.insert(r);
+  std::set<int> judged;
+  for (const ResidueRun& run : JudgeProfile(p.structure, p.scores).lowRuns)
+    for (int32_t i = run.first; i <= run.last; ++i) judged.insert(p.structure.residues[i].resSeq);
+  EXPECT_EQ(judged, failing);
+  const int n = static_cast<int>(p.structure.residues.size());
+  for (const std::string title : {"", "1CRN"}) {
+    RecordingSurface surface;
+    const ChartLayout layout = DrawChart(surface, InputOf(p, 1000, 500, title));
+    ASSERT_GT(layout.windowTestRow, layout.ssRow);
+    EXPECT_LT(layout.windowTestRow, layout.plot.top);
+    std::set<int> drawn;
+    for (int i = 0; i < n; ++i) {
+      const std::optional<Pen> pen = BarAt(surface, layout, layout.windowTestRow, i, n);
+      if (pen) {
+        EXPECT_EQ(*pen, kBelowWindowTestPen);
+        drawn.insert(p.structure.residues[i].resSeq);
+      }
+    }
+    EXPECT_EQ(drawn, failing) << title;
+    EXPECT_EQ(HasLabel(surface, "Below the 3D-1D window test (< 0.2 over 21 residues)"), !title.empty());
+  }
+}
+
+// The pane's status bar names what the rows show at the pointer: the model's pLDDT as the
+// file gives it, and a residue of crambin's failing stretch.
+TEST(ChartTracks, HoverNamesConfidenceAndTheWindowTest) {
+  const Protein& model = Analysed(kModel);
+  const ChartInput pane = InputOf(model, 1200, 600);
+  const ChartLayout layout = LayoutChart(pane, 0);
+  const int n = static_cast<int>(model.structure.residues.size());
+  const ChartGeometry g(layout.plot, VerticalScale{0.0f, 1.0f}, n);
+  const std::string first = HoverText(pane, g.X(0));
+  EXPECT_NE(first.find("MET 1"), std::string::npos) << first;
+  EXPECT_NE(first.find("  pLDDT " + FormatFixed(model.structure.confidence[0], 1)), std::string::npos)
+      << first;
+  const Protein& crambin = Analysed("1CRN.pdb");
+  const ChartInput cpane = InputOf(crambin, 1200, 600);
+  const ChartGeometry cg(LayoutChart(cpane, 0).plot, VerticalScale{0.0f, 1.0f},
+                         static_cast<int>(crambin.structure.residues.size()));
+  const std::string fails = HoverText(cpane, cg.X(14)), passes = HoverText(cpane, cg.X(40));
+  EXPECT_NE(fails.find(" 15  "), std::string::npos) << fails;
+  EXPECT_NE(fails.find("below the 3D-1D window test"), std::string::npos) << fails;
+  EXPECT_EQ(passes.find("below the 3D-1D window test"), std::string::npos) << passes;
+  EXPECT_EQ(passes.find("pLDDT"), std::string::npos) << passes;
 }
 
 // 2RH1 numbers the receptor 29-230, its lysozyme insert 1002-1161 and the receptor again

@@ -532,6 +532,21 @@ TEST(CliChart, TheProgramNeedsNoToolkitUntilAPngIsAsked) {
   EXPECT_EQ(needed.out.find("Qt"), std::string::npos) << needed.out;
 }
 
+// A predicted model's chart: its pLDDT bands in AlphaFold's colours, named in the legend.
+TEST(CliChart, APredictedModelShowsItsConfidence) {
+  const auto svg =
+      test::RunCommand(Cli("analyse --chart model.svg " +
+                           test::DataPath("predicted/AF-P76011-F1-model_v4.pdb.gz") + " >/dev/null"));
+  ASSERT_EQ(svg.status, 0);
+  std::ifstream in("model.svg");
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  for (const char* entry : {">pLDDT 70-90</text>", ">pLDDT 50-70</text>", ">pLDDT &lt; 50</text>"})
+    EXPECT_NE(text.find(entry), std::string::npos) << entry;
+  EXPECT_EQ(text.find("pLDDT &gt;= 90"), std::string::npos);  // no residue reaches 90
+  for (const char* colour : {"rgb(101,203,243)", "rgb(255,219,19)", "rgb(255,125,69)"})
+    EXPECT_NE(text.find(colour), std::string::npos) << colour;
+}
+
 TEST(CliChart, SvgAndPngCharts) {
   const auto svg =
       test::RunCommand(Cli("analyse --chart chart.svg --chart-size 800x400 " + test::DataPath("1CRN.pdb")));
@@ -541,6 +556,10 @@ TEST(CliChart, SvgAndPngCharts) {
   EXPECT_NE(text.find("width=\"800\" height=\"400\""), std::string::npos);
   EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);  // Profiles-3D in blue
   EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
+  // Crambin fails the 3D-1D window test over residues 5-24: a row and its legend entry,
+  // and no confidence for an experimental structure.
+  EXPECT_NE(text.find(">Below the 3D-1D window test (&lt; 0.2 over 21 residues)</text>"), std::string::npos);
+  EXPECT_EQ(text.find("pLDDT"), std::string::npos);
   // Several structures: one chart each, named after them.
   const auto two = test::RunCommand(
       Cli("analyse --chart many.png " + test::DataPath("1CRN.pdb") + " " + test::DataPath("1UBQ.pdb")));
