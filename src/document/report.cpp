@@ -23,6 +23,21 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   return domains;
 }
 
+std::vector<TransmembraneDomain> SignalPeptides(const Protein& protein) {
+  const Structure& s = protein.structure;
+  const std::vector<ResidueMembrane>& flags = protein.transmembrane.residues;
+  std::vector<TransmembraneDomain> peptides;
+  for (size_t i = 0; i < s.residues.size() && i < flags.size(); ++i) {
+    if (flags[i].kind != SegmentKind::kSignalPeptide) continue;
+    if (i > 0 && flags[i - 1].kind == SegmentKind::kSignalPeptide) {
+      peptides.back().lastResSeq = s.residues[i].resSeq;
+    } else {
+      peptides.push_back({s.ChainNameOfResidue(i), s.residues[i].resSeq, s.residues[i].resSeq, 0});
+    }
+  }
+  return peptides;
+}
+
 std::vector<std::string> SummaryLines(const Protein& protein) {
   const Structure& s = protein.structure;
   std::vector<std::string> lines = {
@@ -43,6 +58,10 @@ std::vector<std::string> SummaryLines(const Protein& protein) {
                     (d.topology > 0   ? "  in\u2192out"
                      : d.topology < 0 ? "  out\u2192in"
                                       : ""));
+  }
+  for (const TransmembraneDomain& d : SignalPeptides(protein)) {
+    lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
+                    "  -  " + std::to_string(d.lastResSeq) + "  signal peptide");
   }
   if (protein.membrane) {
     lines.emplace_back();

@@ -53,9 +53,12 @@ struct ScoreResult {
 
 // ---- transmembrane segments (the Spanner commands' scan, segmentation or slab) ----
 
+enum class SegmentKind : int8_t { kCrossing = 0, kReEntrant = 1, kSignalPeptide = 2 };
+
 struct ResidueMembrane {
   bool transmembrane = false;
   int8_t tmTopology = 0;  // in a segment running 1: inside to outside, -1: outside to inside, 0: unknown
+  SegmentKind kind = SegmentKind::kCrossing;
 };
 
 struct TransmembraneResult {
