@@ -31,13 +31,16 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       scale = scale || key == "SCALE";
       continue;
     }
-    if (key == "MEMBRANEMODEL" || key == "SIGNALMODEL" || key == "CHAINMODEL") {
-      const size_t size = key == "CHAINMODEL" ? kChainFeatureCount : kWindowModelSize;
+    if (key == "MEMBRANEMODEL" || key == "SIGNALMODEL" || key == "CHAINMODEL" || key == "SIGNALDECISION") {
+      const size_t size = key == "CHAINMODEL"       ? kChainFeatureCount
+                          : key == "SIGNALDECISION" ? kSignalFeatureCount
+                                                    : kWindowModelSize;
       if (f.size() < 1 + size)
         return FileStatus::Format(path, lineNumber, key + " needs " + std::to_string(size) + " values");
-      std::vector<float>& target = key == "MEMBRANEMODEL" ? read.membraneModel.weights
-                                   : key == "SIGNALMODEL" ? read.signalModel.weights
-                                                          : read.chainModel;
+      std::vector<float>& target = key == "MEMBRANEMODEL"    ? read.membraneModel.weights
+                                   : key == "SIGNALMODEL"    ? read.signalModel.weights
+                                   : key == "SIGNALDECISION" ? read.signalDecision
+                                                             : read.chainModel;
       target.resize(size);
       for (size_t i = 0; i < size; ++i) target[i] = ParseFloat(f[1 + i]);
       continue;
@@ -118,6 +121,7 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
     model("MEMBRANEMODEL", p.membraneModel.weights);
     model("SIGNALMODEL", p.signalModel.weights);
     model("CHAINMODEL", p.chainModel);
+    model("SIGNALDECISION", p.signalDecision);
     if (!p.signalModel.empty()) {
       out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
           << FormatNumber(p.signalThreshold) << '\n';
@@ -335,8 +339,9 @@ std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& type
                                                     const std::vector<TmSegment>& segments,
                                                     const std::vector<double>& values) {
   // Kyte and Doolittle (1982), in the order of the residue types.
-  static constexpr float kHydropathy[20] = {-0.9f, 2.8f, -1.3f, 3.8f, 4.5f, 4.2f, 1.9f, 1.8f, -0.4f, -1.6f,
-                                            2.5f,  -0.7f, -0.8f, -3.5f, -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
+  static constexpr float kHydropathy[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,
+                                            1.8f,  -0.4f, -1.6f, 2.5f,  -0.7f, -0.8f, -3.5f,
+                                            -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
   std::array<float, kChainFeatureCount> f{};
   f[0] = 1.0f;
   f[7] = signalEnd > 0 ? 1.0f : 0.0f;
@@ -354,7 +359,8 @@ std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& type
   }
   const TmSegment& s = segments[strongest];
   double hydropathy = 0.0;
-  for (int i = s.first; i <= s.last; ++i) hydropathy += types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0;
+  for (int i = s.first; i <= s.last; ++i)
+    hydropathy += types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0;
   f[1] = static_cast<float>(values[strongest]);
   f[2] = static_cast<float>(second);
   f[3] = static_cast<float>(std::min<size_t>(segments.size(), 15));
@@ -389,9 +395,56 @@ double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& p,
   return best;
 }
 
+std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types, const SegmentParams& p,
+                                                      double score, int end) {
+  std::array<float, kSignalFeatureCount> f{};
+  const int n = static_cast<int>(types.size());
+  f[0] = 1.0f;
+  f[1] = static_cast<float>(score);
+  f[2] = static_cast<float>(end) / 10.0f;
+  for (int i = 0; i < 8 && i < n; ++i) f[3] += types[i] == kLys || types[i] == kArg ? 1.0f : 0.0f;
+  auto small = [&](int i) {
+    return i >= 0 && i < n &&
+           (types[i] == kAla || types[i] == kGly || types[i] == kSer || types[i] == kCys || types[i] == kThr);
+  };
+  f[4] = (small(end - 1) ? 1.0f : 0.0f) + (small(end - 3) ? 1.0f : 0.0f);
+  if (!p.membraneModel.empty()) {
+    const int reach = std::min(n, end + 15 + kWindowHalf);
+    const std::vector<float> logOdds =
+        WindowLogOdds(std::vector<int>(types.begin(), types.begin() + reach), p.membraneModel);
+    const int limit = std::min(n, end + 15);
+    double best = -1e9, sum = 0.0;
+    for (int i = 0; i < limit; ++i) {
+      sum += logOdds[i];
+      if (i >= 19) sum -= logOdds[i - 19];
+      if (i >= 18) best = std::max(best, sum);
+    }
+    f[5] = static_cast<float>(std::max(best, -100.0) / 10.0);
+    double after = 0.0;
+    for (int i = end; i < limit; ++i) after += logOdds[i];
+    f[6] = static_cast<float>(after / 10.0);
+  }
+  int run = 0, longest = 0;
+  for (int i = 0; i < 50 && i < n; ++i) {
+    const int t = types[i];
+    const bool hydrophobic =
+        t == kLeu || t == kIle || t == kVal || t == kPhe || t == kMet || t == kAla || t == kTrp || t == kCys;
+    run = hydrophobic ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  f[7] = static_cast<float>(longest) / 10.0f;
+  return f;
+}
+
 int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
   int end = 0;
-  return SignalPeptideScore(types, p, end) >= p.signalThreshold ? end : 0;
+  const double score = SignalPeptideScore(types, p, end);
+  if (end == 0) return 0;
+  if (p.signalDecision.empty()) return score >= p.signalThreshold ? end : 0;
+  const auto f = SignalFeatures(types, p, score, end);
+  double z = 0.0;
+  for (int k = 0; k < kSignalFeatureCount; ++k) z += double(f[k]) * p.signalDecision[k];
+  return z >= 0.0 ? end : 0;
 }
 
 ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& p,

@@ -39,6 +39,10 @@ struct WindowModel {
 // The model's log-odds at every residue of a chain of residue types.
 std::vector<float> WindowLogOdds(const std::vector<int>& types, const WindowModel& model);
 
+// What the chain's first residues offer the signal-peptide decision (a logistic model over
+// kSignalFeatureCount features, the first the intercept): see SignalFeatures.
+inline constexpr int kSignalFeatureCount = 8;
+
 // What a chain's segment set offers the membrane-or-soluble decision: a logistic model
 // over these features (kChainFeatureCount weights, the first the intercept).
 inline constexpr int kChainFeatureCount = 8;
@@ -81,6 +85,9 @@ struct SegmentParams {
   int signalMin = 12;
   int signalMax = 45;
   float signalThreshold = 0.0f;
+  // When present, the decision whether the best prefix is a signal peptide; it replaces
+  // signalThreshold.
+  std::vector<float> signalDecision;
   // The membrane-or-soluble decision for the chain; when present it replaces `anchor`.
   std::vector<float> chainModel;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
@@ -94,7 +101,8 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // COST, ANCHOR, MINLENGTH, MAXLENGTH, PREFERREDLENGTH, LENGTHPENALTY, MINLOOP, CAPSCALE,
 // FLANKSCALE, CAPLENGTH, FLANKLENGTH, STRUCTUREWEIGHT; MEMBRANEMODEL and SIGNALMODEL
 // (kWindowModelSize values each: offsets -10 to 10 of 22 types, then the position bins,
-// then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, CHAINMODEL (8 values).
+// then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (8 values),
+// CHAINMODEL (8 values).
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
                              const std::string& comment);
@@ -165,6 +173,16 @@ struct ChainTopology {
 // The signal model's best sum of log-odds over the chain's first signalMin to signalMax
 // residues, and where that best prefix ends (-infinity and 0 without a model or room).
 double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& params, int& end);
+
+// The features of the signal-peptide decision for the best prefix (its score and end):
+// 1, the score, the end / 10, lysines and arginines in the first 8 residues (n-region),
+// small residues at -1 and -3 before the end (the A-x-A rule, von Heijne 1983), the
+// membrane model's best 19-residue sum up to 15 past the end (an anchor, not an
+// h-region, is long and strong), its sum over the 15 residues after the end (a helix the
+// "cleavage site" cuts through), the longest hydrophobic run (L I V F M A W C) in the
+// first 50 residues, over 10.
+std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types,
+                                                      const SegmentParams& params, double score, int end);
 
 // The end of the signal peptide the model finds at the chain's start, or 0.
 int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& params);

@@ -217,7 +217,9 @@ TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
   std::map<std::string, std::string> apartMarks;
   ASSERT_TRUE(s.doc.RunSpanner2D(apart, [&](const Protein& p, const FastaRecord& r) {
     for (const ResidueMembrane& residue : p.transmembrane.residues)
-      apartMarks[r.name] += residue.kind == SegmentKind::kSignalPeptide ? 'S' : residue.transmembrane ? 'M' : '.';
+      apartMarks[r.name] += residue.kind == SegmentKind::kSignalPeptide ? 'S'
+                            : residue.transmembrane                     ? 'M'
+                                                                        : '.';
   }));
   EXPECT_EQ(apartMarks, marks);
 }

@@ -170,8 +170,8 @@ TEST(WindowModel, LogOddsAreTheSumOfTheWindowsWeights) {
     for (int o = -kWindowHalf; o <= kWindowHalf; ++o) {
       const int at = i + o;
       const int type = at < 0 || at >= static_cast<int>(types.size()) ? kWindowTypes - 1
-                       : types[at] < 20                                 ? types[at]
-                                                                        : 20;
+                       : types[at] < 20                               ? types[at]
+                                                                      : 20;
       expected += m.At(o, type);
     }
     EXPECT_NEAR(logOdds[i], expected, 1e-4) << i;
