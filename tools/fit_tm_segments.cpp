@@ -47,6 +47,8 @@ using tessmol::WindowModel;
 
 enum class Source { kTopology, kTrain328, kSoluble };
 
+constexpr double kMembraneSignalWeight = 3.0;
+
 struct Chain {
   std::string id, cls, sequence;
   Source source = Source::kTopology;
@@ -290,18 +292,20 @@ std::vector<float> FitSignalDecision(const std::vector<const Chain*>& chains, co
     const auto f = tessmol::SignalFeatures(c->types, p, score, end);
     rows.emplace_back(f.begin(), f.end());
     labels.push_back(c->signalEnd > 0 ? 1.0 : 0.0);
-    weights.push_back(1.0);
+    // A signal peptide called on a membrane chain costs its first helix: such errors weigh
+    // more than one on a soluble chain.
+    weights.push_back(c->membrane ? kMembraneSignalWeight : 1.0);
   }
   std::vector<double> w = FitLogistic(rows, labels, weights);
   if (w.empty()) return {};
   double bestShift = 0.0;
-  long best = -1;
+  double best = -1;
   for (double shift = -3.0; shift <= 3.0; shift += 0.1) {
-    long right = 0;
+    double right = 0;
     for (size_t k = 0; k < rows.size(); ++k) {
       double z = shift;
       for (size_t a = 0; a < w.size(); ++a) z += w[a] * rows[k][a];
-      right += (z >= 0.0) == (labels[k] > 0.5);
+      right += ((z >= 0.0) == (labels[k] > 0.5)) * weights[k];
     }
     if (right > best) {
       best = right;
@@ -315,7 +319,9 @@ std::vector<float> FitSignalDecision(const std::vector<const Chain*>& chains, co
 struct Prepared {
   const Chain* chain;
   int signalEnd;
-  double weight = 1.0;  // single-pass chains count as much as multi-pass ones together
+  // Single-pass chains, most membrane proteins of a proteome but few of the training
+  // chains, weigh sqrt(multi-pass / single-pass) each.
+  double weight = 1.0;
 };
 
 struct Score {
@@ -500,7 +506,7 @@ SegmentParams Fit(const std::vector<const Chain*>& train) {
   std::vector<Prepared> chains;
   for (const Chain* c : train)
     chains.push_back({c, tessmol::SignalPeptideEnd(c->types, p),
-                      c->membrane && c->truth.size() == 1 && single > 0 ? multi / single : 1.0});
+                      c->membrane && c->truth.size() == 1 && single > 0 ? std::sqrt(multi / single) : 1.0});
   auto evaluate = [&](SegmentParams& q) {
     Score score;
     q.chainModel = FitChainModel(chains, Segment(chains, q), &score);
