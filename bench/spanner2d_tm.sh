@@ -73,7 +73,7 @@ done > tmap.3line
 awk 'NR % 3 == 1 { print $1 } NR % 3 == 2' "$tm/topology_train.3line" > topology.fasta
 topologyResidues=$(awk 'NR % 3 == 2' "$tm/topology_train.3line" | tr -d '\n\r' | wc -c)
 start=$(date +%s.%N)
-"$build/bin/tessmol-cli" spanner2d --method segments --format 3line topology.fasta > segments_topology.3line
+"$build/bin/tessmol-cli" spanner2d --method segments --format 3line topology.fasta > segments_topology.3line 2>/dev/null
 end=$(date +%s.%N)
 awk -v s="$start" -v e="$end" -v n="$topologyResidues" 'BEGIN { printf "Segments: %d residues in %.2f s: %.0f residues/s\n", n, e - s, n / (e - s) }'
 "$build/bin/tessmol-cli" spanner2d --method segments --format 3line "$tm/train328.fasta" > segments.3line

@@ -4,11 +4,14 @@
 //      residue types within +-10 residues and the distance from the N-terminus, over every
 //      residue of the training chains (topology_train, train328, soluble3209);
 //   2. the signal model: the same for "in a signal peptide", over the first 60 residues of
-//      the topology_train chains (the only ones labelled for it), and the threshold on its
-//      best N-terminal sum that tells the chains with one from those without;
-//   3. the segmentation's bias, cost, lengths and loops by a coordinate search that
-//      maximises segment F1 plus the share of membrane chains predicted all right, with at
-//      most 1 % of soluble chains given a segment; for each candidate, the
+//      the topology_train chains (the only ones labelled for it), and the decision whether
+//      the best N-terminal prefix is a signal peptide (a logistic model over
+//      SignalFeatures; calls on membrane chains weigh three times);
+//   3. the segmentation's bias, cost, window, lengths, loops and positive-inside term by a
+//      coordinate search that maximises segment F1 plus the share of membrane chains
+//      predicted all right plus the share with all segments and the N-terminal side right
+//      (single-pass chains weighted up), with at most 1 % of the soluble chains of
+//      topology_train and 1 % of soluble3209 given a segment; for each candidate, the
 //      membrane-or-soluble decision (a logistic model over the best set's features,
 //      ChainFeatures) is fitted on the same training chains.
 // Folds: topology_train's own (cv0 to cv4, homology partitions). A train328 or soluble3209
@@ -326,6 +329,9 @@ struct Prepared {
 
 struct Score {
   double annotated = 0, predicted = 0, found = 0, perfect = 0, membrane = 0;
+  // Membrane chains with a labelled N-terminal side, and those with every segment and that
+  // side right.
+  double oriented = 0, orientedRight = 0;
   // Soluble chains of topology_train (SP, GLOB, BETA) and the others (soluble3209) apart:
   // each must stay at 1 % or less.
   double soluble[2] = {0, 0}, positive[2] = {0, 0};
@@ -336,12 +342,13 @@ struct Score {
     return r + p > 0 ? 2 * r * p / (r + p) : 0;
   }
   double Qok() const { return membrane ? perfect / membrane : 0; }
+  double Topology() const { return oriented ? orientedRight / oriented : 0; }
   double FalsePositive(int group) const { return soluble[group] ? positive[group] / soluble[group] : 0; }
   double FalsePositive() const {
     return soluble[0] + soluble[1] ? (positive[0] + positive[1]) / (soluble[0] + soluble[1]) : 0;
   }
   double Objective() const {
-    double objective = F1() + Qok();
+    double objective = F1() + Qok() + Topology();
     for (int group = 0; group < 2; ++group) {
       const double fp = FalsePositive(group);
       if (fp > 0.01) objective -= 20.0 * (fp - 0.01);
@@ -376,6 +383,12 @@ void Add(Score& s, const Chain& c, const std::vector<TmSegment>& segments, doubl
     s.found += weight * double(matched);
     s.membrane += weight;
     if (matched == long(c.truth.size()) && matched == long(segments.size())) s.perfect += weight;
+    if (c.firstSide == 'I' || c.firstSide == 'O') {
+      s.oriented += weight;
+      if (matched == long(c.truth.size()) && matched == long(segments.size()) && !segments.empty() &&
+          (segments.front().nInside ? 'I' : 'O') == c.firstSide)
+        s.orientedRight += weight;
+    }
   } else {
     const int group = c.source == Source::kTopology ? 0 : 1;
     s.soluble[group] += 1;
@@ -532,7 +545,8 @@ SegmentParams Fit(const std::vector<const Chain*>& train) {
     tryValues(&SegmentParams::minLength, std::vector<int>{12, 14, 16, 18});
     tryValues(&SegmentParams::maxLength, std::vector<int>{26, 28, 30, 33, 36});
     tryValues(&SegmentParams::minLoop, std::vector<int>{1, 2, 3, 5});
-    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.3f, 0.5f, 1.0f, 1.5f, 2.0f});
+    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.3f, 0.5f, 1.0f, 1.5f, 2.0f, 3.0f});
+    tryValues(&SegmentParams::topologyReach, std::vector<int>{8, 12, 15, 20, 25, 30});
   }
   return p;
 }
