@@ -8,7 +8,8 @@
 // half-thickness against OPM's, segments found (5-residue overlap) and the time of the
 // placement alone.
 //
-// Usage: bench_membrane_placement [--seed N] [--threads N] FILE... [--soluble FILE...]
+// Usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] [--plateau P] [--axis-rounds
+// N] FILE... [--soluble FILE...]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -89,6 +90,9 @@ int Overlap(Segment a, Segment b) {
 int main(int argc, char** argv) {
   unsigned seed = 1;
   int threads = 2;
+  float surfaceWeight = tessmol::SlabSearch{}.surfaceWeight;
+  float plateau = tessmol::SlabSearch{}.plateau;
+  int axisRounds = tessmol::SlabSearch{}.axisRounds;
   std::vector<std::string> membranes, soluble;
   bool inSoluble = false;
   for (int a = 1; a < argc; ++a) {
@@ -97,6 +101,12 @@ int main(int argc, char** argv) {
       seed = static_cast<unsigned>(std::stoul(argv[++a]));
     } else if (arg == "--threads" && a + 1 < argc) {
       threads = std::stoi(argv[++a]);
+    } else if (arg == "--surface-weight" && a + 1 < argc) {
+      surfaceWeight = std::stof(argv[++a]);
+    } else if (arg == "--plateau" && a + 1 < argc) {
+      plateau = std::stof(argv[++a]);
+    } else if (arg == "--axis-rounds" && a + 1 < argc) {
+      axisRounds = std::stoi(argv[++a]);
     } else if (arg == "--soluble") {
       inSoluble = true;
     } else {
@@ -105,7 +115,9 @@ int main(int argc, char** argv) {
   }
   if (membranes.empty() && soluble.empty()) {
     std::fprintf(stderr,
-                 "usage: bench_membrane_placement [--seed N] [--threads N] FILE... [--soluble FILE...]\n");
+                 "usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] [--plateau "
+                 "P] [--axis-rounds N] FILE... "
+                 "[--soluble FILE...]\n");
     return 2;
   }
   tessmol::ProcessState state(tessmol::ExecutableFolder());
@@ -147,9 +159,15 @@ int main(int argc, char** argv) {
     }
     tessmol::SlabSearch search;
     search.threads = threads;
+    search.surfaceWeight = surfaceWeight;
+    search.plateau = plateau;
+    search.axisRounds = axisRounds;
     const auto start = std::chrono::steady_clock::now();
-    const tessmol::MembranePlacement slab =
-        tessmol::PlaceMembrane(protein.structure, protein.surface, search, quiet);
+    // As the commands place it: several placements only for chains that cannot share one.
+    const std::vector<tessmol::MembranePlacement> placements =
+        tessmol::PlaceMembranes(protein.structure, protein.surface, search, quiet);
+    const tessmol::MembranePlacement& slab = placements.front();
+    if (placements.size() > 1) std::fprintf(stderr, "%s: %zu placements\n", path.c_str(), placements.size());
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     slowest = std::max(slowest, ms);

@@ -13,6 +13,7 @@ packages=(
   toppred emboss
   qt6-base-dev xvfb xauth fonts-dejavu-core
   clang clang-format
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-matplotlib
 )
 
 missing=()

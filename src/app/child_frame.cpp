@@ -36,7 +36,8 @@ CChildFrame::CChildFrame(std::shared_ptr<DocumentSession> session, QWidget* pare
   list_ = new CMAListView(left);
   summary_ = new CProtSumView(left);
   chart_ = new CChartView(session_->doc(), session_->dialogs(), right);
-  table_ = new CTableView(right);
+  residuePane_ = new CResiduePane(right);
+  table_ = residuePane_->table();
   main_->addWidget(left);
   main_->addWidget(right);
   main_->setChildrenCollapsible(false);
@@ -152,6 +153,15 @@ void CChildFrame::OnSpanner3D() {
   doc().RunSpanner3D();
 }
 
+void CChildFrame::OnSpanner3DSlab() {
+  const AnalysisSettings chosen = doc().settings();
+  AnalysisSettings slab = chosen;
+  slab.tmMethod = TmMethod::kSlab;
+  if (doc().SetSettings(slab)) return;
+  doc().RunSpanner3D();
+  static_cast<void>(doc().SetSettings(chosen));
+}
+
 void CChildFrame::OnSpanner2D() {
   const QStringList paths = session_->dialogs().OpenFiles(
       this, QStringLiteral("Spanner2D"),
@@ -159,7 +169,18 @@ void CChildFrame::OnSpanner2D() {
   if (paths.isEmpty()) return;
   std::vector<std::string> files;
   for (const QString& p : paths) files.push_back(p.toStdString());
+  const size_t before = doc().entries().size();
   doc().RunSpanner2D(files);
+  // The newest model is what the user asked to see: shown, and its row selected.
+  const size_t after = doc().entries().size();
+  if (after <= before) return;
+  const int last = static_cast<int>(after - 1);
+  // A model whose result file could not be written has been reported already.
+  if (!QFileInfo::exists(QString::fromStdString(doc().entries()[after - 1].resultPath))) return;
+  OnEntryActivated(last, QString::fromStdString(doc().entries()[after - 1].resultName));
+  for (int row = 0; row < list_->rowCount(); ++row) {
+    if (list_->EntryAt(row) == last) list_->selectRow(row);
+  }
 }
 
 void CChildFrame::OnOptions() {
@@ -174,6 +195,19 @@ void CChildFrame::OnOptions() {
 
 void CChildFrame::OnChartOptions() {
   chart_->OnChartOptions();
+}
+
+void CChildFrame::OnChartExport() {
+  if (!doc().structureLoaded()) {
+    session_->dialogs().Message(this, QString::fromLatin1(kNoStructureSelected));
+    return;
+  }
+  const auto path = session_->dialogs().SaveFile(
+      this, QStringLiteral("Export Chart"),
+      QStringLiteral("SVG Image (*.svg);;PNG Image (*.png);;PDF Document (*.pdf)"), QStringLiteral("svg"));
+  if (!path) return;
+  if (const FileStatus written = chart_->Export(path->toStdString()); !written)
+    session_->dialogs().Message(this, QString::fromStdString(written.Describe()));
 }
 
 void CChildFrame::OnPrint() {

@@ -15,6 +15,7 @@ namespace tessmol {
 class CChartView;
 class CMAListView;
 class CProtSumView;
+class CResiduePane;
 class CTableView;
 
 class CChildFrame : public QWidget {
@@ -30,6 +31,7 @@ class CChildFrame : public QWidget {
   CProtSumView* summaryView() const { return summary_; }
   CChartView* chartView() const { return chart_; }
   CTableView* tableView() const { return table_; }
+  CResiduePane* residuePane() const { return residuePane_; }
   QSplitter* mainSplitter() const { return main_; }
 
   // Document commands; each asks what it needs through the dialog seam.
@@ -40,9 +42,14 @@ class CChildFrame : public QWidget {
   void OnRecalculateSelected();
   void OnSelectAll();
   void OnSpanner3D();
+  // Spanner3D with the lipid slab placed on the structure, whatever method the options
+  // name: the slab needs a structure, so it is offered here and not for Spanner2D.
+  void OnSpanner3DSlab();
+  // Spanner2D; the last model made is shown at once in the summary, chart and table.
   void OnSpanner2D();
   void OnOptions();
   void OnChartOptions();
+  void OnChartExport();  // Chart > Export: the chart as an SVG, PNG or PDF figure
   void OnPrint();
   void OnPrintPreview();
   void OnEntryActivated(int index, const QString& name);
@@ -71,6 +78,7 @@ class CChildFrame : public QWidget {
   CMAListView* list_;
   CProtSumView* summary_;
   CChartView* chart_;
+  CResiduePane* residuePane_;
   CTableView* table_;
   QString savedPath_;
 };

@@ -8,10 +8,13 @@
 #include <QTimer>
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "base/file_status.h"
+#include "base/version.h"
 #include "document/process_state.h"
 #include "views/dialog_service.h"
 
@@ -44,7 +47,43 @@ class Application : public QApplication {
   }
 };
 
+// --version and --help are answered before any window system is asked for, so they work
+// over ssh and in scripts.
+constexpr const char* kUsage =
+    "Usage: tessmol [OPTIONS] [FILE...]\n"
+    "\n"
+    "The Tessmol desktop program: scores protein structures residue by residue (3D-1D\n"
+    "profiles and KAVELIN) and predicts transmembrane helices (Spanner3D, Spanner2D).\n"
+    "Each FILE (PDB or mmCIF, plain or gzip-compressed, or a .tsm result file) opens in a\n"
+    "document window of its own; without one, an empty document opens.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                 Print this help and exit\n"
+    "  --version                  Print the version and exit\n"
+    "  --spanner3d window|segments|slab\n"
+    "                             Run Spanner3D with that method on each FILE\n"
+    "  --screenshot FILE.png      Save a picture of the main window once drawn, then quit\n"
+    "\n"
+    "Help > Tessmol Guide in the program explains the scores and methods and where files go.\n"
+    "The command-line program for scripts is tessmol-cli.\n";
+
+std::optional<int> AnswerInformationOptions(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version") {
+      std::cout << "tessmol " << tessmol::kVersion << '\n';
+      return 0;
+    }
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+  }
+  return std::nullopt;
+}
+
 int Run(int argc, char** argv) {
+  if (const std::optional<int> answered = AnswerInformationOptions(argc, argv)) return *answered;
   Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessmol"));
   QApplication::setOrganizationName(QString::fromLatin1(tessmol::kSettingsKey));
@@ -59,7 +98,7 @@ int Run(int argc, char** argv) {
     screenshot = files[option + 1];
     files.remove(option, 2);
   }
-  // --spanner3d window|segments|slab: run Spanner3D on each structure named, so that a
+  // --spanner3d auto|window|segments|slab: run Spanner3D on each structure named, so that a
   // picture shows its domains (and with slab the membrane) without a click.
   QString spanner3d;
   const qsizetype method = files.indexOf(QStringLiteral("--spanner3d"));
@@ -75,10 +114,15 @@ int Run(int argc, char** argv) {
     for (const QString& file : files) {
       tessmol::CChildFrame* child = frame.OpenInNewDocument(file);
       if (child == nullptr || spanner3d.isEmpty()) continue;
+      if (spanner3d == QLatin1String("slab")) {
+        child->OnSpanner3DSlab();
+        continue;
+      }
       tessmol::AnalysisSettings settings = child->doc().settings();
       settings.tmMethod = spanner3d == QLatin1String("slab")       ? tessmol::TmMethod::kSlab
                           : spanner3d == QLatin1String("segments") ? tessmol::TmMethod::kSegments
-                                                                   : tessmol::TmMethod::kWindow;
+                          : spanner3d == QLatin1String("window")   ? tessmol::TmMethod::kWindow
+                                                                   : tessmol::TmMethod::kSlabElseSegments;
       child->doc().SetSettings(settings);
       child->OnSpanner3D();
     }

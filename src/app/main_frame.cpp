@@ -19,6 +19,8 @@
 
 #include "app/child_frame.h"
 #include "app/document_session.h"
+#include "app/guide.h"
+#include "base/version.h"
 
 namespace tessmol {
 
@@ -104,7 +106,9 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kCascade, "&Cascade", "", "", -1, true},
     {ActionId::kTile, "&Tile", "", "", -1, true},
     {ActionId::kArrangeIcons, "&Arrange Icons", "", "", -1, true},
-    {ActionId::kSpanner3D, "Spanner3D", "", "", -1, true},
+    {ActionId::kSpanner3D, "Spanner3D", "", "Predict transmembrane domains of the open structure", -1, true},
+    {ActionId::kSpanner3DSlab, "Spanner3D &Membrane Slab", "",
+     "Place the lipid bilayer on the open structure and mark the residues inside it", -1, true},
     {ActionId::kSpanner2D, "S&panner2D", "", "Predict Transmembrane domain from amino acid sequence", -1,
      true},
     {ActionId::kLoadScoreTable, "&Load Score Table", "", "", -1, true},
@@ -116,6 +120,9 @@ constexpr ActionSpec kActions[] = {
     {ActionId::kSelectAll, "Select All", "", "", -1, true},
     {ActionId::kOptions, "&Options", "", "", -1, true},
     {ActionId::kChartOptions, "Options", "", "", -1, true},
+    {ActionId::kChartExport, "&Export...", "", "Save the chart as a figure: SVG, PNG or PDF", -1, true},
+    {ActionId::kGuide, "Tessmol &Guide", "F1",
+     "What the scores mean, the methods with their references, and where files go", -1, true},
     {ActionId::kAbout, "&About Tessmol...", "", "", QStyle::SP_MessageBoxQuestion, true},
     {ActionId::kSpannerDev, "SPanner Dev", "", "", -1, true},  // does nothing
 };
@@ -178,12 +185,14 @@ void CMainFrame::ConnectApplicationCommands() {
   connect(Action(ActionId::kTile), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
   connect(Action(ActionId::kArrangeIcons), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
   On(ActionId::kAbout, [this]() { OnAbout(); });
+  On(ActionId::kGuide, [this]() { OnGuide(); });
 }
 
 void CMainFrame::ConnectDocumentCommands() {
   OnFrameCommand(ActionId::kPrint, &CChildFrame::OnPrint);
   OnFrameCommand(ActionId::kPrintPreview, &CChildFrame::OnPrintPreview);
   OnFrameCommand(ActionId::kSpanner3D, &CChildFrame::OnSpanner3D);
+  OnFrameCommand(ActionId::kSpanner3DSlab, &CChildFrame::OnSpanner3DSlab);
   OnFrameCommand(ActionId::kSpanner2D, &CChildFrame::OnSpanner2D);
   OnFrameCommand(ActionId::kLoadScoreTable, &CChildFrame::OnLoadScoreTable);
   OnFrameCommand(ActionId::kAnalyseMultiple, &CChildFrame::OnAnalyseMultiple);
@@ -191,6 +200,7 @@ void CMainFrame::ConnectDocumentCommands() {
   OnFrameCommand(ActionId::kSelectAll, &CChildFrame::OnSelectAll);
   OnFrameCommand(ActionId::kOptions, &CChildFrame::OnOptions);
   OnFrameCommand(ActionId::kChartOptions, &CChildFrame::OnChartOptions);
+  OnFrameCommand(ActionId::kChartExport, &CChildFrame::OnChartExport);
   OnFrameCommand(ActionId::kCopy, &CChildFrame::OnCopy);
   OnFrameCommand(ActionId::kSave, &CChildFrame::OnSave);
   OnFrameCommand(ActionId::kSaveAs, &CChildFrame::OnSaveAs);
@@ -245,7 +255,7 @@ void CMainFrame::BuildMenus() {
   file->addSeparator();
   file->addAction(Action(A::kExit));
   menu(QStringLiteral("&View"), {A::kToolbar, A::kStatusBar}, mainMenus_);
-  menu(QStringLiteral("&Help"), {A::kAbout}, mainMenus_);
+  menu(QStringLiteral("&Help"), {A::kGuide, A::kAbout}, mainMenus_);
 
   QMenu* docFile = menu(QStringLiteral("&File"),
                         {A::kNew, A::kOpen, A::kClose, A::kSave, A::kSaveAs, kSeparator, A::kPrint,
@@ -256,14 +266,16 @@ void CMainFrame::BuildMenus() {
   docFile->addAction(Action(A::kExit));
   menu(QStringLiteral("&Edit"), {A::kUndo, kSeparator, A::kCut, A::kCopy, A::kPaste}, documentMenus_);
   menu(QStringLiteral("&View"), {A::kToolbar, A::kStatusBar}, documentMenus_);
-  menu(QStringLiteral("&Window"), {A::kNewWindow, A::kCascade, A::kTile, A::kArrangeIcons}, documentMenus_);
-  QMenu* tools =
-      menu(QStringLiteral("&Tools"), {A::kSpanner3D, A::kSpanner2D, A::kLoadScoreTable}, documentMenus_);
+  windowMenu_ = menu(QStringLiteral("&Window"), {A::kNewWindow, A::kCascade, A::kTile, A::kArrangeIcons},
+                     documentMenus_);
+  connect(windowMenu_, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowMenu);
+  QMenu* tools = menu(QStringLiteral("&Tools"),
+                      {A::kSpanner3D, A::kSpanner3DSlab, A::kSpanner2D, A::kLoadScoreTable}, documentMenus_);
   QMenu* multiple = tools->addMenu(QStringLiteral("Multiple Analysis"));
   for (A id : {A::kAnalyseMultiple, A::kRecalculateSelected, A::kSelectAll}) multiple->addAction(Action(id));
   tools->addAction(Action(A::kOptions));
-  menu(QStringLiteral("Chart"), {A::kChartOptions}, documentMenus_);
-  menu(QStringLiteral("&Help"), {A::kAbout}, documentMenus_);
+  menu(QStringLiteral("Chart"), {A::kChartOptions, A::kChartExport}, documentMenus_);
+  menu(QStringLiteral("&Help"), {A::kGuide, A::kAbout}, documentMenus_);
   menu(QStringLiteral("Testing"), {A::kSpannerDev}, documentMenus_);
   RebuildRecentMenu();
 }
@@ -272,6 +284,30 @@ void CMainFrame::UpdateMenus() {
   const bool document = !mdi_->subWindowList().isEmpty();
   menuBar()->clear();
   for (QMenu* m : document ? documentMenus_ : mainMenus_) menuBar()->addMenu(m);
+}
+
+void CMainFrame::UpdateWindowMenu() {
+  for (QAction* item : windowItems_) {
+    windowMenu_->removeAction(item);
+    item->deleteLater();
+  }
+  windowItems_.clear();
+  const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+  if (windows.isEmpty()) return;
+  windowItems_ << windowMenu_->addSeparator();
+  for (int i = 0; i < windows.size(); ++i) {
+    QMdiSubWindow* sub = windows[i];
+    // The first nine get a number key, as the menus of document programs have them.
+    const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+    const QString title = sub->widget() != nullptr ? sub->widget()->windowTitle() : sub->windowTitle();
+    QAction* item = windowMenu_->addAction(number + title);
+    item->setCheckable(true);
+    item->setChecked(sub == mdi_->activeSubWindow());
+    connect(item, &QAction::triggered, this, [this, sub = QPointer<QMdiSubWindow>(sub)]() {
+      if (sub) mdi_->setActiveSubWindow(sub);
+    });
+    windowItems_ << item;
+  }
 }
 
 QStringList CMainFrame::MenuTitles() const {
@@ -349,12 +385,28 @@ void CMainFrame::OnAbout() {
   auto* icon = new QLabel(&about);
   icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
   row->addWidget(icon);
-  row->addWidget(new QLabel(QStringLiteral("Tessmol Version 0.1 alpha"), &about));
+  row->addWidget(new QLabel(QStringLiteral("Tessmol Version %1").arg(QString::fromLatin1(kVersion)), &about));
   layout->addLayout(row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
   connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
   layout->addWidget(buttons);
   dialogs_.Run(about);
+}
+
+void CMainFrame::OnGuide() {
+  if (!guide_) {
+    GuidePlaces places;
+    CChildFrame* frame = ActiveFrame();
+    places.resultFolder = QFileInfo(frame != nullptr ? QString::fromStdString(frame->doc().ResultFolder())
+                                                     : QStringLiteral("."))
+                              .absoluteFilePath();
+    places.programFolder = QString::fromStdString(state_.programFolder());
+    places.settingsFile = Settings().fileName();
+    guide_ = new GuideWindow(places, this);
+    guide_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  guide_->show();
+  guide_->raise();
 }
 
 }  // namespace tessmol

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -17,6 +18,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QLabel;
+class QDialog;
 
 namespace tessmol {
 
@@ -46,6 +48,7 @@ enum class ActionId {
   kTile,
   kArrangeIcons,
   kSpanner3D,
+  kSpanner3DSlab,
   kSpanner2D,
   kLoadScoreTable,
   kAnalyseMultiple,
@@ -53,6 +56,8 @@ enum class ActionId {
   kSelectAll,
   kOptions,
   kChartOptions,
+  kGuide,
+  kChartExport,
   kAbout,
   kSpannerDev,
   kCount
@@ -77,6 +82,12 @@ class CMainFrame : public QMainWindow {
   QStringList RecentFiles() const;
 
   void OnAbout();
+  // Help > Tessmol Guide: opens the guide beside the documents (once; shown again after).
+  void OnGuide();
+  QDialog* guideWindow() const { return guide_; }
+  // The Window menu's list of open document windows, as it is shown.
+  QMenu* windowMenu() const { return windowMenu_; }
+  void UpdateWindowMenu();
 
  private:
   void BuildActions();
@@ -103,6 +114,9 @@ class CMainFrame : public QMainWindow {
   QList<QMenu*> documentMenus_;
   QMenu* recentMain_ = nullptr;
   QMenu* recentDocument_ = nullptr;
+  QMenu* windowMenu_ = nullptr;
+  QList<QAction*> windowItems_;  // one per document window, after the standard items
+  QPointer<QDialog> guide_;
   std::array<QAction*, static_cast<size_t>(ActionId::kCount)> actions_{};
 };
 

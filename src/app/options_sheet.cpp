@@ -35,7 +35,7 @@ GeneralOpts::GeneralOpts(DialogService& dialogs, const AnalysisSettings& values,
   ignoreHet_ = new QCheckBox(QStringLiteral("Ignore HeteroAtoms"), this);
   ignoreHet_->setChecked(values.ignoreHeteroAtoms);
   layout->addWidget(ignoreHet_);
-  auto* group = new QGroupBox(QStringLiteral("Solvent Accessiblt Surface Area (SASA) resolution"), this);
+  auto* group = new QGroupBox(QStringLiteral("Solvent Accessible Surface Area (SASA) resolution"), this);
   auto* groupLayout = new QVBoxLayout(group);
   resolution_ = new QButtonGroup(this);
   const char* labels[6] = {"Very Low - 92 points per atom",   "Low - 162 points per atom",
@@ -140,12 +140,22 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   grid->addWidget(reference, 0, 3, 4, 1);
   grid->addWidget(new QLabel(QStringLiteral("Method"), this), 9, 0);
   method_ = new QComboBox(this);
-  // In the order of TmMethod.
-  method_->addItems(
-      {QStringLiteral("Window scan of helix models (the fields above)"),
-       QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
-       QStringLiteral("Slab (Spanner3D only): residues inside the membrane placed on the structure")});
-  method_->setCurrentIndex(static_cast<int>(settings.tmMethod));
+  method_->setObjectName(QStringLiteral("method"));
+  // Each item carries its TmMethod. The slab alone needs a structure, so it is no choice for
+  // Spanner2D: Spanner3D offers it as a command of its own (Tools > Spanner3D Membrane Slab).
+  method_->addItem(QStringLiteral("Window scan of helix models (the fields above)"),
+                   static_cast<int>(TmMethod::kWindow));
+  method_->addItem(QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
+                   static_cast<int>(TmMethod::kSegments));
+  method_->addItem(
+      QStringLiteral("Slab where a membrane is placed, else segments (Spanner3D; Spanner2D: window scan)"),
+      static_cast<int>(TmMethod::kSlabElseSegments));
+  method_->setToolTip(
+      QStringLiteral("How Spanner2D and Spanner3D find transmembrane segments. To place the membrane "
+                     "slab alone on a structure, use Tools > Spanner3D Membrane Slab."));
+  const TmMethod shown =
+      settings.tmMethod == TmMethod::kSlab ? TmMethod::kSlabElseSegments : settings.tmMethod;
+  method_->setCurrentIndex(std::max(0, method_->findData(static_cast<int>(shown))));
   grid->addWidget(method_, 9, 1, 1, 3);
   grid->setRowStretch(10, 1);
 }
@@ -189,7 +199,7 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
                   readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);
-  settings.tmMethod = static_cast<TmMethod>(std::max(0, method_->currentIndex()));
+  settings.tmMethod = static_cast<TmMethod>(method_->currentData().toInt());
   if (ok) out = settings;
   return ok;
 }

@@ -1,9 +1,12 @@
 #include "chart/chart.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 
 #include "base/text.h"
 
@@ -61,21 +64,110 @@ VerticalScale ComputeCurveScale(const ScoreResult& scores, const ChartOptions& o
   return {static_cast<float>(low - pad), static_cast<float>(high - low + 2 * pad)};
 }
 
-ChartGeometry::ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount)
-    : rect_(rect),
+ChartGeometry::ChartGeometry(const PlotRect& plot, const VerticalScale& scale, int residueCount)
+    : rect_(plot),
       yMin_(scale.yMin),
       yRange_(scale.yRange > 0.0f ? scale.yRange : 1.0),
       residueCount_(residueCount) {}
 
 int ChartGeometry::Y(double score) const {
-  const double b = rect_.bottom;
-  return ToPixel((b - 10) - (score - yMin_) * (b - 10 - rect_.top) / yRange_);
+  return ToPixel(rect_.bottom - (score - yMin_) * (rect_.bottom - rect_.top) / yRange_);
 }
 
 int ChartGeometry::X(int64_t position) const {
-  if (residueCount_ <= 0) return 40;
+  if (residueCount_ <= 0) return rect_.left;
   const int64_t width = rect_.right - rect_.left;
-  return static_cast<int>(40 + (width - 40) * position / residueCount_);
+  return static_cast<int>(rect_.left + width * position / residueCount_);
+}
+
+namespace {
+
+// Step m x 10^e with m of 10, 20, 25, 50 (tenths): the k-th round step from the smallest.
+double RoundStep(int k, int& decimals) {
+  static const int kMantissa[4] = {10, 20, 25, 50};
+  const int e = k >= 0 ? k / 4 : -((-k + 3) / 4);
+  const int m = kMantissa[k - 4 * e];
+  // m/10 x 10^e: 2.5 x 10^e needs one decimal more than 10^e.
+  decimals = std::max(0, -e + (m == 25 ? 1 : 0));
+  return m / 10.0 * std::pow(10.0, e);
+}
+
+std::vector<double> Multiples(double low, double high, double step) {
+  std::vector<double> values;
+  if (!(step > 0.0) || !std::isfinite(low) || !std::isfinite(high) || high < low) return values;
+  const double first = std::ceil(low / step - 1e-9), last = std::floor(high / step + 1e-9);
+  for (double i = first; i <= last && values.size() < static_cast<size_t>(kMaxMarks); i += 1.0) {
+    values.push_back(i * step);  // a multiple, never a running sum: no drift from rounding
+  }
+  return values;
+}
+
+}  // namespace
+
+AxisTicks RoundTicks(double low, double high, int pixels, int spacing) {
+  AxisTicks ticks;
+  if (!std::isfinite(low) || !std::isfinite(high) || !(high > low) || pixels <= 0) return ticks;
+  const double span = high - low;
+  // Start a few steps below a tenth of the span and take the first whose labels fit.
+  int k = static_cast<int>(std::floor(std::log10(span))) * 4 - 8;
+  for (int tries = 0; tries < 80; ++tries, ++k) {
+    int decimals = 0;
+    const double step = RoundStep(k, decimals);
+    if (step * pixels / span < spacing) continue;
+    ticks.step = step;
+    ticks.decimals = decimals;
+    ticks.values = Multiples(low, high, step);
+    return ticks;
+  }
+  return ticks;
+}
+
+AxisTicks IntervalTicks(double low, double high, double step, int pixels, int spacing) {
+  AxisTicks ticks;
+  if (!std::isfinite(low) || !std::isfinite(high) || !(high > low) || !(step > 0.0) || pixels <= 0)
+    return ticks;
+  // The decimals the interval is written with (0.25 needs two).
+  int decimals = 0;
+  while (decimals < 6 &&
+         std::abs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) > 1e-6)
+    ++decimals;
+  const double span = high - low;
+  for (double factor : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8}) {
+    if (step * factor * pixels / span < spacing) continue;
+    ticks.step = step * factor;
+    ticks.decimals = decimals;
+    ticks.values = Multiples(low, high, ticks.step);
+    return ticks;
+  }
+  return ticks;
+}
+
+std::string TickLabel(double value, int decimals) {
+  std::string text = FormatFixed(value, std::clamp(decimals, 0, 6));
+  if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
+  return text;
+}
+
+std::string StructureName(const std::string& fileName) {
+  std::string name = fileName;
+  if (const size_t slash = name.find_last_of("/\\"); slash != std::string::npos) name.erase(0, slash + 1);
+  const auto strip = [&name](std::initializer_list<const char*> extensions) {
+    for (const char* ext : extensions) {
+      const std::string e = ext;
+      if (name.size() > e.size()) {
+        std::string tail = name.substr(name.size() - e.size());
+        std::transform(tail.begin(), tail.end(), tail.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (tail == e) {
+          name.erase(name.size() - e.size());
+          return;
+        }
+      }
+    }
+  };
+  strip({".gz"});
+  strip({".tsm", ".pdb", ".ent", ".cif", ".mmcif", ".pdbx", ".fasta", ".fa"});
+  return name;
 }
 
 std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptions& axis) {
@@ -133,14 +225,12 @@ std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain,
   return values;
 }
 
-std::string ScoreLabel(double value) {
-  const std::string text = FormatFixed(value);
-  return text.substr(0, value >= 0.0 ? 3 : 4);
-}
-
 namespace {
 
 const Pen kAxisPen{1, 0, 0, 0};
+const Pen kSeparatorPen{1, 170, 170, 170};
+// Labels keep this much room between them.
+constexpr int kLabelGap = 6;
 
 void DrawFrame(DrawingSurface& surface, const PlotRect& rc) {
   surface.SetPen(kAxisPen);
@@ -151,11 +241,8 @@ void DrawFrame(DrawingSurface& surface, const PlotRect& rc) {
   surface.LineTo(rc.right, rc.top);
 }
 
-void DrawAxes(DrawingSurface& surface, const PlotRect& rc, int y0) {
-  surface.MoveTo(rc.left + 30, y0);
-  surface.LineTo(rc.right - rc.left - 10, y0);
-  surface.MoveTo(rc.left + 30, rc.top + 10);
-  surface.LineTo(rc.left + 30, rc.bottom - 10);
+int RangeSize(const Chain& c) {
+  return std::max(0, c.lastResidue - c.firstResidue + 1);
 }
 
 // The moving-average curves of one chain, starting at position g0 across the drawn chains.
@@ -179,105 +266,213 @@ void DrawSeries(DrawingSurface& surface, const ScoreResult& scores, const ChartO
   }
 }
 
-void DrawTransmembraneBar(DrawingSurface& surface, const TransmembraneResult& transmembrane,
-                          const Chain& chain, const ChartGeometry& g, const PlotRect& rc, int64_t g0, int n) {
-  surface.SetPen({3, 0, 0, 0});
-  for (int i = 0; i < n; ++i) {
-    if (!transmembrane.residues[chain.firstResidue + i].transmembrane) continue;
-    surface.MoveTo(g.X(g0 + i), rc.top + 10);
-    surface.LineTo(g.X(g0 + i + 1), rc.top + 10);
+// One track row: a bar under every run of residues for which `pick` gives this pen.
+template <typename Pick>
+void DrawTrack(DrawingSurface& surface, const Chain& chain, const ChartGeometry& g, int64_t g0, int n, int y,
+               Pick pick) {
+  for (int i = 0; i < n;) {
+    const std::optional<Pen> pen = pick(chain.firstResidue + i);
+    int j = i + 1;
+    while (j < n && pick(chain.firstResidue + j) == pen) ++j;
+    if (pen) {
+      surface.SetPen(*pen);
+      surface.MoveTo(g.X(g0 + i), y);
+      surface.LineTo(g.X(g0 + j), y);
+    }
+    i = j;
   }
 }
 
-// The residues' own numbers along the axis, each label and tick at the x where its
-// residue is drawn: the numbers that are multiples of the step, the step the smallest of
-// unit, 2 unit, 5 unit, 10 unit, ... at which labels of this chain do not overlap. Where
-// the numbering jumps (residues the structure lacks) two short slashes mark the gap.
-void DrawResidueTicks(DrawingSurface& surface, const Structure& s, const ChartAxisOptions& axis,
-                      const Chain& chain, const ChartGeometry& g, int64_t g0, int y0, int n, int& lastRight) {
-  if (!axis.showUnits || !(axis.unitInterval >= 1.0f && axis.unitInterval < 1e9f) || n <= 0) return;
-  const double pixelsPerResidue = n > 1 ? static_cast<double>(g.X(g0 + n - 1) - g.X(g0)) / (n - 1) : 1e9;
-  int widest = 0;
-  for (int i = 0; i < n; ++i) {
-    widest = std::max(widest, surface.TextWidth(std::to_string(s.residues[chain.firstResidue + i].resSeq)));
-  }
-  int64_t step = static_cast<int64_t>(axis.unitInterval);
-  // 1, 2, 5 times the unit, then 10, 20, 50 times, ...: until a label fits its spacing.
-  for (int64_t base = step, k = 0; step * pixelsPerResidue < widest + 10 && k < 30; ++k) {
+void DrawTracks(DrawingSurface& surface, const Protein& protein, const ChartLayout& layout,
+                const Chain& chain, const ChartGeometry& g, int64_t g0, int n) {
+  const auto& membrane = protein.transmembrane.residues;
+  DrawTrack(surface, chain, g, g0, n, layout.tmRow, [&](int32_t i) -> std::optional<Pen> {
+    if (static_cast<size_t>(i) >= membrane.size() || !membrane[i].transmembrane) return std::nullopt;
+    return IsReEntrant(membrane[i]) ? kReEntrantPen : kTransmembranePen;
+  });
+  const auto& residues = protein.structure.residues;
+  DrawTrack(surface, chain, g, g0, n, layout.ssRow, [&](int32_t i) -> std::optional<Pen> {
+    if (residues[i].secStruct == SecondaryStructure::kHelix) return kHelixPen;
+    if (residues[i].secStruct == SecondaryStructure::kSheet) return kStrandPen;
+    return std::nullopt;
+  });
+  if (layout.membraneRow < 0 || protein.membranes.empty()) return;
+  DrawTrack(surface, chain, g, g0, n, layout.membraneRow, [&](int32_t i) -> std::optional<Pen> {
+    for (const MembranePlacement& placed : protein.membranes)
+      for (const SlabSegment& s : placed.segments)
+        if (i >= s.first && i <= s.last) return kMembranePen;
+    return std::nullopt;
+  });
+}
+
+// The smallest of unit, 2 unit, 5 unit, 10 unit, ... at which residue labels `pitch`
+// pixels apart per residue leave room for the widest one.
+int64_t ResidueStep(double unit, double pitch, int widest) {
+  int64_t step = static_cast<int64_t>(unit);
+  for (int64_t base = step, k = 0; step * pitch < widest + 10 && k < 30; ++k) {
     const int64_t scales[3] = {2, 5, 10};
     step = base * scales[k % 3] * static_cast<int64_t>(std::pow(10, k / 3));
   }
-  int marks = 0;
-  for (int i = 0; i < n && marks < kMaxMarks; ++i) {
-    const Residue& r = s.residues[chain.firstResidue + i];
-    const int x = g.X(g0 + i);
-    const int32_t jump = i > 0 ? r.resSeq - s.residues[chain.firstResidue + i - 1].resSeq : 1;
-    if (jump != 1 && jump != 0) {
-      const int gap = (x + g.X(g0 + i - 1)) / 2;
-      surface.MoveTo(gap - 4, y0 + 6);
-      surface.LineTo(gap - 1, y0 - 6);
-      surface.MoveTo(gap + 1, y0 + 6);
-      surface.LineTo(gap + 4, y0 - 6);
+  return step;
+}
+
+// The residues' own numbers below the plot, each label and tick at the x where its residue
+// is drawn: numbers that are multiples of the step, a label dropped where it would meet
+// the one before. Where the numbering jumps (residues the structure lacks, or an insert
+// numbered apart) two short slashes cross the residue axis.
+void DrawResidueAxis(DrawingSurface& surface, const Structure& s, const ChartAxisOptions& axis,
+                     const std::vector<Chain>& ranges, const ChartGeometry& g, const ChartLayout& layout) {
+  const PlotRect& plot = layout.plot;
+  surface.SetPen(kAxisPen);
+  int64_t g0 = 0;
+  for (const Chain& chain : ranges) {
+    const int n = RangeSize(chain);
+    for (int i = 1; i < n; ++i) {
+      const int32_t jump =
+          s.residues[chain.firstResidue + i].resSeq - s.residues[chain.firstResidue + i - 1].resSeq;
+      if (jump == 1 || jump == 0) continue;
+      const int gap = (g.X(g0 + i) + g.X(g0 + i - 1)) / 2;
+      surface.MoveTo(gap - 4, plot.bottom + 5);
+      surface.LineTo(gap - 1, plot.bottom - 5);
+      surface.MoveTo(gap + 1, plot.bottom + 5);
+      surface.LineTo(gap + 4, plot.bottom - 5);
     }
-    const bool plain = r.iCode == ' ' || r.iCode == '\0';
-    if (!plain || r.resSeq % step != 0) continue;
-    const std::string label = std::to_string(r.resSeq);
-    const int width = surface.TextWidth(label);
-    // Numbers that jump back (2RH1's 1002 after 230), or the last of the chain before,
-    // could still meet their neighbour.
-    if (x - width / 2 < lastRight + 6) continue;
-    surface.Text(x, y0 + 20, label, TextAlign::kCentreTop);
-    surface.MoveTo(x, y0);
-    surface.LineTo(x, y0 + 10);
-    lastRight = x + width / 2;
-    ++marks;
+    g0 += n;
+  }
+  if (!axis.showUnits || !(axis.unitInterval >= 1.0f && axis.unitInterval < 1e9f) || g.residueCount() <= 0)
+    return;
+  int widest = 0;
+  for (const Chain& chain : ranges)
+    for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i)
+      widest = std::max(widest, surface.TextWidth(std::to_string(s.residues[i].resSeq)));
+  const double pitch = static_cast<double>(plot.right - plot.left) / g.residueCount();
+  const int64_t step = ResidueStep(axis.unitInterval, pitch, widest);
+  int lastRight = std::numeric_limits<int>::min();
+  int marks = 0;
+  g0 = 0;
+  for (const Chain& chain : ranges) {
+    const int n = RangeSize(chain);
+    for (int i = 0; i < n && marks < kMaxMarks; ++i) {
+      const Residue& r = s.residues[chain.firstResidue + i];
+      const bool plain = r.iCode == ' ' || r.iCode == '\0';
+      if (!plain || r.resSeq % step != 0) continue;
+      const int x = g.X(g0 + i);
+      const std::string label = std::to_string(r.resSeq);
+      const int width = surface.TextWidth(label);
+      // Numbers that jump back (2RH1's 263 after 1161) could meet the label before; none
+      // may reach out of the frame.
+      if (x - width / 2 < lastRight + kLabelGap || x - width / 2 < layout.frame.left + 2 ||
+          x + width - width / 2 > layout.frame.right - 2)
+        continue;
+      surface.Text(x, layout.residueLabelTop, label, TextAlign::kCentreTop);
+      surface.MoveTo(x, plot.bottom);
+      surface.LineTo(x, plot.bottom + 5);
+      lastRight = x + width - width / 2;
+      ++marks;
+    }
+    g0 += n;
   }
 }
 
-void DrawScoreLabels(DrawingSurface& surface, const ChartAxisOptions& axis, const ChartGeometry& g,
-                     const PlotRect& rc) {
-  if (!axis.showUnits || !(axis.unitInterval > 0.0f)) return;
-  // When the interval is below a pixel (a wild score stretches the scale), several labels
-  // fall on one row and only print over each other: the first one of a row is drawn.
-  int lastY = std::numeric_limits<int>::min();
-  const auto label = [&](double v) {
+// Each drawn range's chain name in the band below the residue numbers, at the range's
+// start: " Chain X -->", or the bare name where that would meet the next, or nothing.
+void DrawChainNames(DrawingSurface& surface, const Structure& s, const std::vector<Chain>& ranges,
+                    const ChartGeometry& g, const ChartLayout& layout) {
+  surface.SetPen(kAxisPen);
+  int64_t g0 = 0;
+  int lastRight = std::numeric_limits<int>::min();
+  for (size_t k = 0; k < ranges.size(); ++k) {
+    const Chain& chain = ranges[k];
+    const int n = RangeSize(chain);
+    if (n == 0) continue;
+    const int xc = g.X(g0);
+    g0 += n;
+    // The room up to the next range's start (or the frame's edge).
+    const int limit = k + 1 < ranges.size() ? g.X(g0) : layout.frame.right - 2;
+    const std::string name = s.ChainNameOfResidue(chain.firstResidue);
+    for (const std::string& text : {" Chain " + name + " -->", " " + name}) {
+      const int width = surface.TextWidth(text);
+      const int room = k + 1 < ranges.size() ? limit - kLabelGap : limit;
+      if (xc < lastRight + kLabelGap || xc + width > room) continue;
+      surface.Text(xc, layout.chainLabelTop, text, TextAlign::kLeftTop);
+      lastRight = xc + width;
+      break;
+    }
+  }
+}
+
+// The score labels, once, to the left of the plot at the height of their values, with a
+// short tick each: round steps for an automatic range, the chosen interval (thinned where
+// it would crowd) for a range the user set.
+void DrawScoreAxis(DrawingSurface& surface, const ChartAxisOptions& axis, const ChartGeometry& g,
+                   const ChartLayout& layout) {
+  const PlotRect& plot = layout.plot;
+  surface.SetPen(kAxisPen);
+  surface.MoveTo(plot.left, plot.top);
+  surface.LineTo(plot.left, plot.bottom);
+  surface.LineTo(plot.right, plot.bottom);
+  const double low = g.yMin(), high = g.yMax();
+  if (low < 0.0 && high > 0.0) {  // the zero line
+    surface.SetPen(kSeparatorPen);
+    surface.MoveTo(plot.left, g.Y(0.0));
+    surface.LineTo(plot.right, g.Y(0.0));
+    surface.SetPen(kAxisPen);
+  }
+  if (!axis.showUnits) return;
+  const int pixels = plot.bottom - plot.top, spacing = surface.TextHeight() + 8;
+  const AxisTicks ticks = axis.automatic ? RoundTicks(low, high, pixels, spacing)
+                                         : IntervalTicks(low, high, axis.unitInterval, pixels, spacing);
+  for (double v : ticks.values) {
     const int y = g.Y(v);
-    if (y == lastY) return;
-    surface.Text(25, y - 10, ScoreLabel(v), TextAlign::kCentreTop);
-    lastY = y;
-  };
-  double v = 0.0;
-  for (int marks = 0; g.Y(v) - 10 > rc.top + 10 && marks < kMaxMarks; ++marks) {
-    label(v);
-    v += axis.unitInterval;
-  }
-  v = -axis.unitInterval;
-  lastY = g.Y(0.0);
-  for (int marks = 0; g.Y(v) - 10 < rc.bottom - 10 && marks < kMaxMarks; ++marks) {
-    label(v);
-    v -= axis.unitInterval;
+    surface.MoveTo(plot.left - 4, y);
+    surface.LineTo(plot.left, y);
+    surface.Text(plot.left - 6, y, TickLabel(v, ticks.decimals), TextAlign::kRightMiddle);
   }
 }
 
-void DrawLegend(DrawingSurface& surface, const ChartOptions& options, const PlotRect& rc) {
-  int d = 0;
-  for (int k = 2; k >= 0; --k) {
+struct LegendEntry {
+  Pen pen;
+  std::string text;
+};
+
+// What a figure's legend names: the curves with their windows, then the tracks present.
+std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector<Chain>& ranges) {
+  std::vector<LegendEntry> entries;
+  const ChartOptions& options = input.options;
+  for (int k = 0; k < 3; ++k) {
     const ChartSeriesOptions& series = options.series[k];
     if (!series.show) continue;
-    surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
-    surface.MoveTo(50, rc.bottom - 40 - d);
-    surface.LineTo(70, rc.bottom - 40 - d);
-    surface.Text(80, rc.bottom - 50 - d, kSeriesNames[k], TextAlign::kLeftTop);
-    d += 20;
+    entries.push_back({{std::max(series.lineThickness, 1), series.red, series.green, series.blue},
+                       std::string(kSeriesNames[k]) + ", window " + std::to_string(series.movingAverage)});
   }
+  if (!input.structureLoaded || input.protein == nullptr) return entries;
+  const Protein& p = *input.protein;
+  bool crossing = false, reEntrant = false, helix = false, strand = false, slab = false;
+  for (const Chain& c : ranges) {
+    for (int32_t i = c.firstResidue; i <= c.lastResidue; ++i) {
+      if (static_cast<size_t>(i) < p.transmembrane.residues.size() &&
+          p.transmembrane.residues[i].transmembrane)
+        (IsReEntrant(p.transmembrane.residues[i]) ? reEntrant : crossing) = true;
+      helix = helix || p.structure.residues[i].secStruct == SecondaryStructure::kHelix;
+      strand = strand || p.structure.residues[i].secStruct == SecondaryStructure::kSheet;
+    }
+  }
+  for (const MembranePlacement& m : p.membranes) slab = slab || (m.placed && !m.segments.empty());
+  if (crossing) entries.push_back({kTransmembranePen, "Transmembrane segment"});
+  if (reEntrant) entries.push_back({kReEntrantPen, "Re-entrant segment"});
+  if (slab) entries.push_back({kMembranePen, "In the placed membrane"});
+  if (helix) entries.push_back({kHelixPen, "Helix"});
+  if (strand) entries.push_back({kStrandPen, "Strand"});
+  return entries;
 }
 
-}  // namespace
+constexpr int kHeaderRow = 22;
 
-namespace {
-
-// A figure's title, axis titles and legend around the plot; returns the plot's frame.
-PlotRect DrawFigureFrame(DrawingSurface& surface, const ChartInput& input) {
+// A figure's title and, on the rows below it, the score axis's title at the left and the
+// legend: beside the title when there is room, else on rows of its own. Returns the
+// height taken.
+int DrawFigureHeader(DrawingSurface& surface, const ChartInput& input,
+                     const std::vector<LegendEntry>& legend) {
   const PlotRect& outer = input.rect;
   const ChartOptions& options = input.options;
   surface.SetPen(kAxisPen);
@@ -289,87 +484,170 @@ PlotRect DrawFigureFrame(DrawingSurface& surface, const ChartInput& input) {
     if (!series.show) continue;
     window = window == -1 || window == series.movingAverage ? series.movingAverage : 0;
   }
-  surface.Text(outer.left + 20, outer.top + 22,
-               window > 0 ? "Score, moving average of " + std::to_string(window) : "Score, moving averages",
-               TextAlign::kLeftTop);
-  if (input.showLegend) {
-    std::vector<std::string> names;
-    int width = 0;
-    for (int k = 0; k < 3; ++k) {
-      names.push_back(options.series[k].show ? std::string(kSeriesNames[k]) + ", window " +
-                                                   std::to_string(options.series[k].movingAverage)
-                                             : "");
-      if (!names.back().empty()) width += 30 + surface.TextWidth(names.back()) + 20;
-    }
-    int x = outer.right - width;
-    for (int k = 0; k < 3; ++k) {
-      if (names[k].empty()) continue;
-      const ChartSeriesOptions& series = options.series[k];
-      surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
-      surface.MoveTo(x, outer.top + 30);
-      surface.LineTo(x + 20, outer.top + 30);
-      surface.Text(x + 30, outer.top + 22, names[k], TextAlign::kLeftTop);
-      x += 30 + surface.TextWidth(names[k]) + 20;
-    }
-    surface.SetPen(kAxisPen);
+  const std::string axisTitle =
+      window > 0 ? "Score, moving average of " + std::to_string(window) : "Score, moving averages";
+  int row = outer.top + kHeaderRow;
+  surface.Text(outer.left, row, axisTitle, TextAlign::kLeftTop);
+  if (!input.showLegend || legend.empty()) return 2 * kHeaderRow;
+  const auto entryWidth = [&](const LegendEntry& e) { return 30 + surface.TextWidth(e.text) + 20; };
+  int total = 0;
+  for (const LegendEntry& e : legend) total += entryWidth(e);
+  const int titleRight = outer.left + surface.TextWidth(axisTitle) + 30;
+  int x = outer.right - total;
+  if (x < titleRight) {  // no room beside the axis title: rows of their own, from the left
+    row += kHeaderRow;
+    x = outer.left;
   }
-  surface.Text((outer.left + outer.right) / 2, outer.bottom - 16, "Residue", TextAlign::kCentreTop);
-  return {outer.left, outer.top + 44, outer.right, outer.bottom - 20};
+  for (const LegendEntry& e : legend) {
+    if (x + entryWidth(e) - 20 > outer.right && x > outer.left) {
+      row += kHeaderRow;
+      x = outer.left;
+    }
+    surface.SetPen(e.pen);
+    surface.MoveTo(x, row + 8);
+    surface.LineTo(x + 20, row + 8);
+    surface.Text(x + 30, row, e.text, TextAlign::kLeftTop);
+    x += entryWidth(e);
+  }
+  surface.SetPen(kAxisPen);
+  return row + kHeaderRow - outer.top;
+}
+
+// The pane's legend, inside the plot at its lower left: the curves shown, overall on top.
+void DrawPaneLegend(DrawingSurface& surface, const ChartOptions& options, const PlotRect& plot) {
+  int d = 0;
+  for (int k = 2; k >= 0; --k) {
+    const ChartSeriesOptions& series = options.series[k];
+    if (!series.show) continue;
+    surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
+    surface.MoveTo(plot.left + 20, plot.bottom - 20 - d);
+    surface.LineTo(plot.left + 40, plot.bottom - 20 - d);
+    surface.Text(plot.left + 50, plot.bottom - 28 - d, kSeriesNames[k], TextAlign::kLeftTop);
+    d += 20;
+  }
 }
 
 }  // namespace
 
-void DrawChart(DrawingSurface& surface, const ChartInput& input) {
+std::vector<Chain> SelectRanges(const Structure& s, const std::vector<Chain>& ranges,
+                                const ChartSelection& selection) {
+  std::vector<Chain> selected;
+  for (const Chain& c : ranges) {
+    if (RangeSize(c) == 0) continue;
+    if (!selection.chains.empty() &&
+        std::find(selection.chains.begin(), selection.chains.end(), s.ChainNameOfResidue(c.firstResidue)) ==
+            selection.chains.end())
+      continue;
+    if (!selection.hasRange) {
+      selected.push_back(c);
+      continue;
+    }
+    const auto inside = [&](int32_t i) {
+      return s.residues[i].resSeq >= selection.fromResSeq && s.residues[i].resSeq <= selection.toResSeq;
+    };
+    for (int32_t i = c.firstResidue; i <= c.lastResidue;) {
+      if (!inside(i)) {
+        ++i;
+        continue;
+      }
+      int32_t j = i;
+      while (j + 1 <= c.lastResidue && inside(j + 1)) ++j;
+      selected.push_back({i, j, c.chainId});
+      i = j + 1;
+    }
+  }
+  return selected;
+}
+
+std::vector<Chain> DrawnRanges(const ChartInput& input) {
+  if (!input.structureLoaded || input.protein == nullptr) return {};
+  const Structure& s = input.protein->structure;
+  return SelectRanges(s, ChainsToDraw(s, input.options.axes[0]), input.selection);
+}
+
+VerticalScale ScaleOfChart(const ChartInput& input, const std::vector<Chain>& ranges) {
+  const ScoreResult& scores = input.protein->scores;
+  return input.options.axes[1].automatic ? ComputeCurveScale(scores, input.options, ranges)
+                                         : ComputeVerticalScale(scores, input.options.axes[1]);
+}
+
+ChartLayout LayoutChart(const ChartInput& input, int headerHeight) {
+  ChartLayout layout;
+  layout.frame = input.rect;
+  layout.frame.top += headerHeight;
+  const PlotRect& f = layout.frame;
+  layout.tmRow = f.top + 10;
+  layout.ssRow = f.top + 24;
+  int lastRow = layout.ssRow;
+  const auto placed = [](const MembranePlacement& m) { return m.placed; };
+  if (input.structureLoaded && input.protein != nullptr &&
+      std::any_of(input.protein->membranes.begin(), input.protein->membranes.end(), placed)) {
+    layout.membraneRow = lastRow = f.top + 38;
+  }
+  // Room at the left for score labels such as -0.25, at the bottom for three bands.
+  layout.plot = {f.left + 52, lastRow + 14, f.right - 12, f.bottom - 64};
+  // A frame too small for all of it still gets a plot, the bands then overlap.
+  layout.plot.bottom = std::max(layout.plot.bottom, layout.plot.top + 20);
+  layout.plot.right = std::max(layout.plot.right, layout.plot.left + 20);
+  layout.residueLabelTop = layout.plot.bottom + 8;
+  layout.chainLabelTop = layout.plot.bottom + 26;
+  layout.axisTitleTop = layout.plot.bottom + 44;
+  return layout;
+}
+
+ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input) {
   const bool figure = !input.title.empty();
-  const PlotRect frame = figure ? DrawFigureFrame(surface, input) : input.rect;
-  DrawFrame(surface, frame);
-  if (!input.structureLoaded || input.protein == nullptr) return;
+  const std::vector<Chain> ranges = DrawnRanges(input);
+  const int header = figure ? DrawFigureHeader(surface, input, FigureLegend(input, ranges)) : 0;
+  const ChartLayout layout = LayoutChart(input, header);
+  DrawFrame(surface, layout.frame);
+  if (!input.structureLoaded || input.protein == nullptr) return layout;
   const Structure& s = input.protein->structure;
   const ScoreResult& scores = input.protein->scores;
   const ChartOptions& options = input.options;
-  // A figure's curves start below the transmembrane bar; the pane keeps its layout.
-  PlotRect rc = frame;
-  if (figure) rc.top += 16;
 
-  const std::vector<Chain> chains = ChainsToDraw(s, options.axes[0]);
   int64_t total = 0;
-  for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
-  const VerticalScale scale = figure && options.axes[1].automatic
-                                  ? ComputeCurveScale(scores, options, chains)
-                                  : ComputeVerticalScale(scores, options.axes[1]);
-  const ChartGeometry g(rc, scale, static_cast<int>(total));
-  const int y0 = g.Y(0.0);
-  DrawAxes(surface, rc, y0);
+  for (const Chain& c : ranges) total += RangeSize(c);
+  const ChartGeometry g(layout.plot, ScaleOfChart(input, ranges), static_cast<int>(total));
+  if (total == 0) {  // nothing to draw along the axes (a custom range never found): the axes alone
+    surface.MoveTo(layout.plot.left, layout.plot.top);
+    surface.LineTo(layout.plot.left, layout.plot.bottom);
+    surface.LineTo(layout.plot.right, layout.plot.bottom);
+    return layout;
+  }
+  DrawScoreAxis(surface, options.axes[1], g, layout);
+  surface.SetPen(kAxisPen);
+  surface.Text((layout.plot.left + layout.plot.right) / 2, layout.axisTitleTop, "Residue",
+               TextAlign::kCentreTop);
+  if (!figure) surface.Text(layout.frame.left + 4, layout.frame.top + 4, "Score", TextAlign::kLeftTop);
 
   int64_t g0 = 0;
-  int lastLabelRight = std::numeric_limits<int>::min();  // labels never overlap, across chains too
-  for (const Chain& chain : chains) {
-    const int n = std::max(0, chain.lastResidue - chain.firstResidue + 1);
-    if (n == 0 || total == 0) continue;
-    const int xc = g.X(g0);
+  for (size_t k = 0; k < ranges.size(); ++k) {
+    const Chain& chain = ranges[k];
+    const int n = RangeSize(chain);
+    if (k > 0) {  // chain separator
+      surface.SetPen(kSeparatorPen);
+      surface.MoveTo(g.X(g0), layout.plot.top);
+      surface.LineTo(g.X(g0), layout.plot.bottom);
+    }
     DrawSeries(surface, scores, options, chain, g, g0, n);
-    DrawTransmembraneBar(surface, input.protein->transmembrane, chain, g, frame, g0, n);
+    DrawTracks(surface, *input.protein, layout, chain, g, g0, n);
     g0 += n;
-    surface.SetPen(kAxisPen);
-    surface.Text(xc, y0 + 40, " Chain " + s.ChainNameOfResidue(chain.firstResidue) + " -->",
-                 TextAlign::kLeftTop);
-    surface.MoveTo(xc, frame.top + 10);
-    surface.LineTo(xc, rc.bottom - 10);
-    DrawResidueTicks(surface, s, options.axes[0], chain, g, g0 - n, y0, n, lastLabelRight);
-    DrawScoreLabels(surface, options.axes[1], g, rc);
   }
-  if (input.showLegend && !figure) DrawLegend(surface, options, rc);
+  DrawResidueAxis(surface, s, options.axes[0], ranges, g, layout);
+  DrawChainNames(surface, s, ranges, g, layout);
+  if (input.showLegend && !figure) DrawPaneLegend(surface, options, layout.plot);
+  return layout;
 }
 
 std::string HoverText(const ChartInput& input, int x) {
   if (!input.structureLoaded || input.protein == nullptr || !input.title.empty()) return {};
   const Structure& s = input.protein->structure;
   const ScoreResult& scores = input.protein->scores;
-  const std::vector<Chain> chains = ChainsToDraw(s, input.options.axes[0]);
+  const std::vector<Chain> chains = DrawnRanges(input);
   int64_t total = 0;
-  for (const Chain& c : chains) total += std::max(0, c.lastResidue - c.firstResidue + 1);
-  const ChartGeometry g(input.rect, ComputeVerticalScale(scores, input.options.axes[1]),
-                        static_cast<int>(total));
+  for (const Chain& c : chains) total += RangeSize(c);
+  const ChartGeometry g(LayoutChart(input, 0).plot, VerticalScale{0.0f, 1.0f}, static_cast<int>(total));
   if (total == 0 || x < g.X(0) || x > g.X(total)) return {};
   // The residue whose point is nearest: positions are drawn at X(p), left to right.
   int64_t lo = 0, hi = total - 1;
@@ -399,6 +677,8 @@ std::string HoverText(const ChartInput& input, int x) {
       const double v = MovingAverage(scores, chain, k, series.movingAverage)[static_cast<size_t>(position)];
       text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);
     }
+    if (r.secStruct == SecondaryStructure::kHelix) text += "  helix";
+    if (r.secStruct == SecondaryStructure::kSheet) text += "  strand";
     if (input.protein->transmembrane.residues[index].transmembrane) text += "  transmembrane";
     return text;
   }

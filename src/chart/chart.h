@@ -27,24 +27,58 @@ VerticalScale ComputeVerticalScale(const ScoreResult& scores);
 // The same, or the score axis's own range when it is not automatic.
 VerticalScale ComputeVerticalScale(const ScoreResult& scores, const ChartAxisOptions& scoreAxis);
 
-// The pixel mapping of one drawing: the range's top at the rect's top, its bottom 10
-// pixels above the rect's bottom. A range of 0 (all scores 0) maps as a range of 1 so the
-// drawing stays finite.
+// The pixel mapping of one drawing: the score range fills the plot rectangle from its
+// bottom to its top, the residues drawn fill it from left to right. A range of 0 (all
+// scores 0) maps as a range of 1 so the drawing stays finite.
 class ChartGeometry {
  public:
-  ChartGeometry(const PlotRect& rect, const VerticalScale& scale, int residueCount);
+  ChartGeometry(const PlotRect& plot, const VerticalScale& scale, int residueCount);
   int Y(double score) const;
   int X(int64_t position) const;  // residue position across the drawn chains
   // The y of the range's top and bottom.
   int TopY() const { return Y(yMin_ + yRange_); }
   int BottomY() const { return Y(yMin_); }
   int residueCount() const { return residueCount_; }
+  double yMin() const { return yMin_; }
+  double yMax() const { return yMin_ + yRange_; }
 
  private:
   PlotRect rect_;
   double yMin_, yRange_;
   int residueCount_;
 };
+
+// Labelled ticks of the score axis: multiples of a round step (1, 2, 2.5 or 5 times a
+// power of ten) within the range drawn, with the decimals that step needs.
+struct AxisTicks {
+  double step = 0.0;
+  int decimals = 0;
+  std::vector<double> values;  // ascending
+};
+// The smallest round step whose labels stay at least `spacing` pixels apart when
+// low..high spans `pixels`.
+AxisTicks RoundTicks(double low, double high, int pixels, int spacing);
+// The multiples of a step the user chose, thinned to every second, fifth, ... multiple
+// while labels would come closer than `spacing` pixels.
+AxisTicks IntervalTicks(double low, double high, double step, int pixels, int spacing);
+// A tick's text: fixed decimals, never "-0.0".
+std::string TickLabel(double value, int decimals);
+
+// The name of the structure behind a file name, for titles: without folder and without
+// the extensions of structure, result and compressed files (1U19.tsm and 1U19.pdb.gz
+// both give 1U19).
+std::string StructureName(const std::string& fileName);
+
+// A residue of a segment that dips into the membrane and turns back (a re-entrant loop):
+// drawn apart from the segments that cross it. Records without a segment kind have none.
+template <typename M>
+bool IsReEntrant(const M& membrane) {
+  if constexpr (requires { decltype(membrane.kind)::kReEntrant; }) {
+    return membrane.kind == decltype(membrane.kind)::kReEntrant;
+  } else {
+    return false;
+  }
+}
 
 // The chains drawn: all of them, or the custom range of the residue axis.
 std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptions& residueAxis);
@@ -53,8 +87,19 @@ std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptio
 // chain, the window cut at the chain's ends.
 std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window);
 
-// The first characters of a score label: 3 for values of 0 and above, 4 below.
-std::string ScoreLabel(double value);
+// What the command line picks for drawing beside the options' own range: chains by name
+// (empty: all) and residue numbers from..to within them.
+struct ChartSelection {
+  std::vector<std::string> chains;
+  bool hasRange = false;
+  int32_t fromResSeq = 0, toResSeq = 0;
+};
+
+// The ranges drawn once the selection has been applied to the options' ranges: chains not
+// named drop out, and a residue range keeps each run of residues numbered within it
+// (a run ends where the numbering leaves the range, as 2RH1's lysozyme insert does).
+std::vector<Chain> SelectRanges(const Structure& structure, const std::vector<Chain>& ranges,
+                                const ChartSelection& selection);
 
 struct ChartInput {
   const Protein* protein = nullptr;  // the structure with its scores and transmembrane flags
@@ -66,7 +111,27 @@ struct ChartInput {
   // titles, the legend above the plot naming each curve's window, and an automatic score
   // range that fits the curves drawn rather than every single score.
   std::string title;
+  ChartSelection selection;
 };
+
+// Where each part of a chart lies. The frame is the pane's plot rectangle (or, for a
+// figure, what the title and legend above leave of the page); inside it the track rows
+// (transmembrane segments, secondary structure, the placed membrane) run along the top,
+// the score labels to the left of the plot, and below the plot the residue numbers, the
+// chain names and the axis title each have a band of their own.
+struct ChartLayout {
+  PlotRect frame;
+  PlotRect plot;  // the curves: the score axis is its left edge, the residue axis its bottom
+  int tmRow = 0, ssRow = 0;
+  int membraneRow = -1;  // -1: no placed membrane
+  int residueLabelTop = 0, chainLabelTop = 0, axisTitleTop = 0;
+};
+ChartLayout LayoutChart(const ChartInput& input, int headerHeight);
+
+// The ranges a chart of this input draws: the options' ranges with the selection applied.
+std::vector<Chain> DrawnRanges(const ChartInput& input);
+// The score range a chart of this input draws over these ranges.
+VerticalScale ScaleOfChart(const ChartInput& input, const std::vector<Chain>& ranges);
 
 // The range of the moving averages drawn (0 always inside), with a twentieth of it
 // added above and below.
@@ -79,11 +144,19 @@ ChartInput MakeChartInput(const Protein& protein, bool structureLoaded, const Ch
 
 inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"};
 
-void DrawChart(DrawingSurface& surface, const ChartInput& input);
+// Pens of the tracks above the plot.
+inline constexpr Pen kTransmembranePen{3, 0, 0, 0};
+inline constexpr Pen kReEntrantPen{3, 0, 150, 150};
+inline constexpr Pen kHelixPen{6, 210, 40, 140};
+inline constexpr Pen kStrandPen{6, 240, 170, 0};
+inline constexpr Pen kMembranePen{6, 140, 180, 230};
+
+// Draws the chart and returns where its parts went.
+ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input);
 
 // What the status bar says while the pointer is at x over a pane's chart: the chain,
-// residue name and number drawn there and the value of each curve shown (moving
-// averages, as drawn); empty off the curves.
+// residue name and number drawn there, the value of each curve shown (moving averages,
+// as drawn) and the residue's tracks (helix or strand, transmembrane); empty off the curves.
 std::string HoverText(const ChartInput& input, int x);
 
 // Mouse handling of the plot's edges: which edge or corner is under the point. Only the

@@ -12,7 +12,9 @@ struct Pen {
   bool operator==(const Pen&) const = default;
 };
 
-enum class TextAlign { kLeftTop, kCentreTop };
+// Where the point given to Text lies on the text: its top-left corner, the middle of its
+// top edge, or the middle of its right edge (score labels, centred on their value).
+enum class TextAlign { kLeftTop, kCentreTop, kRightMiddle };
 
 class DrawingSurface {
  public:
@@ -24,6 +26,8 @@ class DrawingSurface {
   // The width a text takes when drawn here, in pixels. Digits of a 12-pixel sans-serif
   // font are about 7 pixels wide; surfaces with real font metrics say exactly.
   virtual int TextWidth(const std::string& text) const { return static_cast<int>(text.size()) * 7; }
+  // The height of a line of text, ascent and descent together.
+  virtual int TextHeight() const { return 14; }
 };
 
 }  // namespace tessmol

@@ -49,9 +49,20 @@ void SvgSurface::LineTo(int x, int y) {
 }
 
 void SvgSurface::Text(int x, int y, const std::string& text, TextAlign align) {
-  body_ << "<text x=\"" << x << "\" y=\"" << y << "\" dominant-baseline=\"hanging\""
-        << (align == TextAlign::kCentreTop ? " text-anchor=\"middle\"" : "") << ">" << Escaped(text)
-        << "</text>\n";
+  // The baseline is placed explicitly rather than through dominant-baseline, which some
+  // renderers (librsvg among them) ignore: a 12-pixel sans-serif font rises about 11
+  // pixels above it, and its middle lies about 4 pixels above it.
+  const char* anchor = align == TextAlign::kCentreTop     ? " text-anchor=\"middle\""
+                       : align == TextAlign::kRightMiddle ? " text-anchor=\"end\""
+                                                          : "";
+  const int baseline = align == TextAlign::kRightMiddle ? y + 4 : y + 11;
+  body_ << "<text x=\"" << x << "\" y=\"" << baseline << '"' << anchor << ">" << Escaped(text) << "</text>\n";
+}
+
+int SvgSurface::TextWidth(const std::string& text) const {
+  // The viewer picks the font: DejaVu Sans, the common default, sets 12-pixel digits 7.6
+  // pixels wide and few letters wider than 8.
+  return static_cast<int>(text.size()) * 8;
 }
 
 std::string SvgSurface::Finish() {

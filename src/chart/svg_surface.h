@@ -15,6 +15,7 @@ class SvgSurface : public DrawingSurface {
   void MoveTo(int x, int y) override;
   void LineTo(int x, int y) override;
   void Text(int x, int y, const std::string& text, TextAlign align) override;
+  int TextWidth(const std::string& text) const override;
   // The whole document.
   std::string Finish();
 

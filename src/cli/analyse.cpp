@@ -12,6 +12,7 @@
 #include "cli/chart_png.h"
 #include "cli/common.h"
 #include "document/bfactor_output.h"
+#include "document/report.h"
 
 namespace tessmol::cli {
 
@@ -21,10 +22,16 @@ struct AnalyseArgs {
   std::vector<std::string> files;
   AnalysisOptions options;
   bool residues = false;
+  std::string residuesOut;
+  bool quiet = false;
   bool spanner3d = false;
+  // Given on the command line: the method and the scan's parameters, which only a
+  // transmembrane run reads.
+  std::vector<std::string> transmembraneOptions;
   bool inspection = false;
   std::string chart;
   std::string chartSize = "1200x600";
+  ChartSelection chartSelection;
   std::string format = "text";
   std::string bfactorOut;
   std::string bfactor = "overall";
@@ -43,8 +50,18 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
   bool ok = true;
   if (!args.chart.empty()) {
     const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-    if (const FileStatus written = WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc),
-                                                  chartPath, chart.width, chart.height, chart.options);
+    if (const FileStatus written =
+            WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc), chartPath, chart.width,
+                           chart.height, chart.options, args.chartSelection);
+        !written) {
+      std::cerr << written.Describe() << '\n';
+      ok = false;
+    }
+  }
+  if (!args.residuesOut.empty()) {
+    const std::string out = ChartPath(args.residuesOut, path, args.files.size() > 1);
+    if (const FileStatus written =
+            WriteFileAtomically(out, [&](std::ostream& stream) { WriteResidueTsv(stream, doc.protein()); });
         !written) {
       std::cerr << written.Describe() << '\n';
       ok = false;
@@ -59,7 +76,8 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
         {"sasa", BFactorValue::kSasa},
         {"transmembrane", BFactorValue::kTransmembrane}};
     if (const FileStatus written =
-            WriteBFactorFile(doc.protein(), out, kValues.at(args.bfactor), args.bfactorWindow);
+            WriteBFactorsIntoSource(doc.protein(), path, out, kValues.at(args.bfactor), args.bfactorWindow,
+                                    MebibytesToBytes(args.options.settings.maxUnpackedMiB));
         !written) {
       std::cerr << written.Describe() << '\n';
       ok = false;
@@ -69,6 +87,11 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
 }
 
 int Run(const AnalyseArgs& args) {
+  if (!args.spanner3d && !args.transmembraneOptions.empty()) {
+    std::cerr << "Error: " << args.transmembraneOptions.front()
+              << " sets the transmembrane prediction, which only runs with --spanner3d\n";
+    return 2;
+  }
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
   Session session(options);
@@ -86,10 +109,15 @@ int Run(const AnalyseArgs& args) {
   bool first = true;
   const bool json = args.format == "json";
   nlohmann::json structures = nlohmann::json::array();
+  nlohmann::json failures = nlohmann::json::array();
   doc.BeginRun();  // one run: two files of one name never share a result file
-  for (const std::string& path : args.files) {
+  for (size_t f = 0; f < args.files.size(); ++f) {
+    const std::string& path = args.files[f];
     FileStatus file;
-    if (!Analysed(doc.OpenStructure(path, &file), path, file, true)) {
+    const CTessmolDoc::OpenResult opened = doc.OpenStructure(path, &file);
+    if (!Analysed(opened, path, file, true)) {
+      // The document lists it too, so a script reading only the JSON sees what is missing.
+      failures.push_back(FailureJson(path, static_cast<int>(f), FailureText(opened, file)));
       status = 1;
       continue;
     }
@@ -107,11 +135,20 @@ int Run(const AnalyseArgs& args) {
       structures.push_back(StructureJson(doc.protein(), row, args.residues));
       continue;
     }
+    const AnalysisEntry* row =
+        doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
+    if (args.quiet) {
+      // The residue table alone, ready for a data-analysis program: one table, however
+      // many structures, told apart by its first column.
+      if (args.residues) WriteResidueTsv(std::cout, doc.protein(), first);
+      first = false;
+      continue;
+    }
     if (!first) std::cout << '\n';
     first = false;
-    PrintSummary(doc.protein(), args.residues);
+    PrintSummary(doc.protein(), args.residues, row);
   }
-  if (json) PrintJson("analyse", structures, doc.entries());
+  if (json) PrintJson("analyse", structures, doc.entries(), failures.empty() ? nlohmann::json() : failures);
   return status;
 }
 
@@ -120,23 +157,39 @@ int Run(const AnalyseArgs& args) {
 void SetupAnalyse(CLI::App& app, int& status) {
   auto args = std::make_shared<AnalyseArgs>();
   CLI::App* analyse = app.add_subcommand(
-      "analyse", "Surface areas, environments and scores of PDB structures; writes NAME.tsm in this folder");
+      "analyse",
+      "Surface areas, environments and scores of structures (PDB or mmCIF, plain or gzip-compressed); "
+      "writes NAME.tsm in the --out-dir folder (this folder by default)");
   analyse->alias("analyze");
-  analyse->add_option("FILE", args->files, "PDB structure files")->required();
+  analyse->add_option("FILE", args->files, kStructureFilesHelp)->required();
   AddAnalysisOptions(*analyse, args->options);
-  analyse->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
-  analyse->add_flag("--spanner3d", args->spanner3d,
-                    "Predict transmembrane segments with Spanner3D (an ideal-helix model of the sequence)");
+  AddConfidenceOptions(*analyse, args->options);
+  analyse->add_flag("--residues", args->residues,
+                    "Print the residue table as tab-separated values after the summary");
+  analyse->add_option("--residues-out", args->residuesOut,
+                      "Write the residue table to this file: one line of headings, tab-separated, as "
+                      "pandas or a spreadsheet reads it (with several files the structure's name is added)");
+  analyse->add_flag("--quiet", args->quiet,
+                    "No summary: with --residues, standard output holds the residue table alone, as "
+                    "--residues-out writes it, one table for all the files");
+  analyse->add_flag(
+      "--spanner3d", args->spanner3d,
+      "Predict transmembrane segments with Spanner3D (by default the membrane slab placed on the "
+      "structure, heteroatoms left out; see --method)");
   analyse->add_flag("--inspection", args->inspection,
-                    "With --spanner3d, also write the helix model to ./helixtest.pdb");
-  analyse->add_option("--chart", args->chart,
-                      "Also draw the chart of scores along the sequence (.svg or .png)");
+                    "With --spanner3d --method window, also write the helix model to ./helixtest.pdb");
+  analyse
+      ->add_option("--chart", args->chart,
+                   "Also draw the chart of scores along the sequence (.svg, .png or .pdf)")
+      ->check(ChartFileType());
   analyse->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
+  AddChartSelectionOptions(*analyse, args->chartSelection);
   AddFormatOption(*analyse, args->format);
   analyse->add_option(
       "--bfactor-out", args->bfactorOut,
-      "Also write the structure with a residue value as every atom's B-factor (.pdb, or .cif)");
+      "Also write the structure file as it was, with a residue value as the B-factor of every atom of the "
+      "residue (.pdb, or .cif); atoms of residues without a value (heteroatoms, waters) keep their own");
   analyse
       ->add_option("--bfactor", args->bfactor, "The value: overall, solvent, kavelin, sasa or transmembrane")
       ->check(CLI::IsMember({"overall", "solvent", "kavelin", "sasa", "transmembrane"}))
@@ -148,7 +201,16 @@ void SetupAnalyse(CLI::App& app, int& status) {
       ->capture_default_str();
   AddMethodOption(*analyse, args->options.method, true);
   AddSpannerOptions(*analyse, args->options.settings.spanner2DParams);
-  analyse->callback([args, &status]() { status = Run(*args); });
+  analyse->callback([args, analyse, &status]() {
+    for (const CLI::Option* option : analyse->get_options()) {
+      if (option->get_lnames().empty()) continue;
+      const std::string name = "--" + option->get_lnames().front();
+      // The scan's parameters under their names and their hidden older ones.
+      const bool scan = option->get_group() == "Transmembrane scan" || option->get_group().empty();
+      if (option->count() > 0 && (name == "--method" || scan)) args->transmembraneOptions.push_back(name);
+    }
+    status = Run(*args);
+  });
 }
 
 }  // namespace tessmol::cli

@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -25,6 +28,7 @@ namespace {
 struct PngLibrary {
   void* handle = nullptr;
   bool (*render)(const ChartInput*, int, int, std::string*) = nullptr;
+  bool (*renderPdf)(const ChartInput*, int, int, std::string*) = nullptr;
   void (*shutdown)() = nullptr;
 };
 
@@ -41,9 +45,11 @@ bool OpenPngLibrary() {
   if (png.handle != nullptr) {
     png.render = reinterpret_cast<bool (*)(const ChartInput*, int, int, std::string*)>(
         ::dlsym(png.handle, "TessmolRenderPng"));
+    png.renderPdf = reinterpret_cast<bool (*)(const ChartInput*, int, int, std::string*)>(
+        ::dlsym(png.handle, "TessmolRenderPdf"));
     png.shutdown = reinterpret_cast<void (*)()>(::dlsym(png.handle, "TessmolShutdownPng"));
   }
-  if (png.render == nullptr || png.shutdown == nullptr) {
+  if (png.render == nullptr || png.renderPdf == nullptr || png.shutdown == nullptr) {
     const char* why = ::dlerror();
     std::cerr << "Error: cannot load the PNG drawing library " << path << ": "
               << (why ? why : "no such symbol") << '\n';
@@ -58,7 +64,8 @@ bool OpenPngLibrary() {
 FileStatus WritePng(const ChartInput& input, int width, int height, const std::string& path) {
   if (!OpenPngLibrary()) return FileStatus::WriteFailed(path, "the PNG drawing library could not be loaded");
   std::string bytes;
-  if (!Png().render(&input, width, height, &bytes))
+  const bool pdf = ChartTypeOf(path) == ChartType::kPdf;
+  if (!(pdf ? Png().renderPdf : Png().render)(&input, width, height, &bytes))
     return FileStatus::WriteFailed(path, "the chart could not be drawn");
   return WriteBytesAtomically(path, bytes);
 }
@@ -67,12 +74,89 @@ void ShutdownChartRendering() {
   if (Png().shutdown != nullptr) Png().shutdown();
 }
 
+ChartType ChartTypeOf(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".svg") return ChartType::kSvg;
+  if (extension == ".png") return ChartType::kPng;
+  if (extension == ".pdf") return ChartType::kPdf;
+  return ChartType::kNone;
+}
+
+CLI::Validator ChartFileType() {
+  return CLI::Validator(
+      [](std::string& path) -> std::string {
+        if (ChartTypeOf(path) != ChartType::kNone) return {};
+        return "a chart is drawn as .svg, .png or .pdf, not " + path;
+      },
+      "FILE.svg|.png|.pdf");
+}
+
+CLI::Validator ChartRange() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        ChartSelection selection;
+        if (ParseChartRange(text, selection)) return {};
+        return "--chart-range takes FROM-TO, residue numbers with FROM at most TO (30-330), not " + text;
+      },
+      "FROM-TO");
+}
+
+namespace {
+
+// A whole text that is a residue number, nothing else.
+bool WholeNumber(std::string_view text, int32_t& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+}  // namespace
+
+bool ParseChartRange(const std::string& text, ChartSelection& selection) {
+  // FROM-TO, either of them negative: -5-120 and -10--2 are ranges.
+  for (size_t dash = 1; dash + 1 < text.size(); ++dash) {
+    if (text[dash] != '-') continue;
+    int32_t from = 0, to = 0;
+    if (!WholeNumber(std::string_view(text).substr(0, dash), from) ||
+        !WholeNumber(std::string_view(text).substr(dash + 1), to))
+      continue;
+    if (from > to) return false;
+    selection.hasRange = true;
+    selection.fromResSeq = from;
+    selection.toResSeq = to;
+    return true;
+  }
+  return false;
+}
+
+void AddChartSelectionOptions(CLI::App& command, ChartSelection& selection) {
+  command
+      .add_option("--chart-chains", selection.chains, "Draw only these chains in the chart, by name (A,B)")
+      ->delimiter(',');
+  command
+      .add_option_function<std::string>(
+          "--chart-range", [&selection](const std::string& text) { ParseChartRange(text, selection); },
+          "Draw only residues numbered FROM to TO in the chart (30-330)")
+      ->check(ChartRange());
+}
+
 FileStatus WriteChartFile(const Protein& protein, const std::string& title, const std::string& path,
-                          int width, int height, const ChartOptions& options) {
+                          int width, int height, const ChartOptions& options,
+                          const ChartSelection& selection) {
   ChartInput input = MakeChartInput(protein, true, options, {10, 10, width - 10, height - 10});
   input.title = title;
-  const std::string extension = std::filesystem::path(path).extension().string();
-  if (extension == ".svg" || extension == ".SVG") {
+  input.selection = selection;
+  // Chains asked for by name that the structure lacks, and a choice that leaves nothing.
+  for (const std::string& name : selection.chains) {
+    bool found = false;
+    for (size_t k = 0; k < protein.structure.chains.size() && !found; ++k)
+      found = protein.structure.ChainName(k) == name;
+    if (!found) return FileStatus::WriteFailed(path, "the structure has no chain " + name);
+  }
+  if (DrawnRanges(input).empty())
+    return FileStatus::WriteFailed(path, "no residue of the structure is within the chains and range chosen");
+  if (ChartTypeOf(path) == ChartType::kSvg) {
     SvgSurface svg(width, height);
     DrawChart(svg, input);
     return WriteBytesAtomically(path, svg.Finish());
@@ -90,9 +174,11 @@ std::string ChartPath(const std::string& chart, const std::string& structure, bo
 bool ParseChartSize(const std::string& text, int& width, int& height) {
   char x = 0;
   std::istringstream size(text);
-  if (!(size >> width >> x >> height) || x != 'x' || width < 340 || height < 140 || width > 20000 ||
-      height > 20000) {
-    std::cerr << "Error: --chart-size takes WIDTHxHEIGHT in pixels, at least 340x140\n";
+  if (!(size >> width >> x >> height) || x != 'x' || !size.eof() || width < kMinChartWidth ||
+      height < kMinChartHeight || width > kMaxChartSide || height > kMaxChartSide) {
+    std::cerr << "Error: --chart-size takes WIDTHxHEIGHT in pixels, from " << kMinChartWidth << 'x'
+              << kMinChartHeight << " up to " << kMaxChartSide << 'x' << kMaxChartSide << ", not " << text
+              << '\n';
     return false;
   }
   return true;

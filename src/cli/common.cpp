@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <sstream>
 
 #include "base/program_folder.h"
+#include "chart/chart.h"
 #include "document/report.h"
 
 namespace tessmol::cli {
@@ -66,46 +69,64 @@ void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
         ->capture_default_str();
     return;
   }
+  // On structures the default takes the slab where a membrane is placed, segments elsewhere.
+  method = "auto";
   command
       .add_option("--method", method,
+                  "auto: the slab where a membrane is placed on the structure, segments otherwise; "
                   "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score; "
-                  "slab: the residues inside the lipid slab placed on the structure")
-      ->check(CLI::IsMember({"window", "segments", "slab"}))
+                  "slab: the residues inside the lipid slab placed on the structure. The slab leaves "
+                  "heteroatoms out (waters, lipids, ligands), whatever --ignore-het says, and a predicted "
+                  "model's residues of confidence (pLDDT) below 50")
+      ->check(CLI::IsMember({"auto", "window", "segments", "slab"}))
       ->capture_default_str();
 }
 
 void AddSpannerOptions(CLI::App& command, ScanParams& p) {
   const char* group = "Transmembrane scan";
-  command
-      .add_option("--minAreaDifference", p.minAreaDifference,
-                  "Area between the curves over a window must exceed it (1 to 10)")
+  AddOptionWithAlias(command, "--min-area-difference", "--minAreaDifference", p.minAreaDifference,
+                     "Area between the curves over a window must exceed it (1 to 10)")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--movingAverage", p.movingAverage, "Width of the moving averages (1 to 100)")
+  AddOptionWithAlias(command, "--moving-average", "--movingAverage", p.movingAverage,
+                     "Width of the moving averages (1 to 100)")
       ->capture_default_str()
       ->group(group);
-  command
-      .add_option("--minDifference", p.minDifference,
-                  "Least KAVELIN minus Profiles-3D average at every residue")
+  AddOptionWithAlias(command, "--min-difference", "--minDifference", p.minDifference,
+                     "Least KAVELIN minus Profiles-3D average at every residue")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--minAveSASA", p.minAveSASA, "Mean side-chain area of a window must exceed it")
+  AddOptionWithAlias(command, "--min-ave-sasa", "--minAveSASA", p.minAveSASA,
+                     "Mean side-chain area of a window must exceed it")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--tmLengthMin", p.tmLengthMin, "Shortest window")->capture_default_str()->group(group);
-  command.add_option("--tmLengthMax", p.tmLengthMax, "Longest window")->capture_default_str()->group(group);
-  command.add_option("--kavelinMin", p.kavelinMin, "Window mean KAVELIN average above")
+  AddOptionWithAlias(command, "--tm-length-min", "--tmLengthMin", p.tmLengthMin, "Shortest window")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--kavelinMax", p.kavelinMax, "and below")->capture_default_str()->group(group);
-  command.add_option("--profilesMin", p.profilesMin, "Window mean Profiles-3D average above")
+  AddOptionWithAlias(command, "--tm-length-max", "--tmLengthMax", p.tmLengthMax, "Longest window")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--profilesMax", p.profilesMax, "and below")->capture_default_str()->group(group);
-  command.add_option("--lengthAreaMin", p.lengthAreaMin, "Window length divided by area above")
+  AddOptionWithAlias(command, "--kavelin-min", "--kavelinMin", p.kavelinMin,
+                     "Window mean KAVELIN average above")
       ->capture_default_str()
       ->group(group);
-  command.add_option("--lengthAreaMax", p.lengthAreaMax, "and below")->capture_default_str()->group(group);
+  AddOptionWithAlias(command, "--kavelin-max", "--kavelinMax", p.kavelinMax, "and below")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--profiles-min", "--profilesMin", p.profilesMin,
+                     "Window mean Profiles-3D average above")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--profiles-max", "--profilesMax", p.profilesMax, "and below")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--length-area-min", "--lengthAreaMin", p.lengthAreaMin,
+                     "Window length divided by area above")
+      ->capture_default_str()
+      ->group(group);
+  AddOptionWithAlias(command, "--length-area-max", "--lengthAreaMax", p.lengthAreaMax, "and below")
+      ->capture_default_str()
+      ->group(group);
 }
 
 void AddSecondaryStructureOption(CLI::App& command, std::string& value) {
@@ -131,15 +152,35 @@ void AddMaxUnpackedOption(CLI::App& command, int& mebibytes) {
       ->capture_default_str();
 }
 
-void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
-  AddSecondaryStructureOption(command, options.secondary);
+void AddConfidenceOption(CLI::App& command, std::string& value) {
+  command
+      .add_option("--confidence", value,
+                  "Predicted models' pLDDT: auto (AlphaFold files and ModelCIF, by their header or "
+                  "metadata; experimental structures never), plddt (take the B-factor column as pLDDT, "
+                  "for ColabFold and ESMFold files without a header; values all within 0 to 1 are "
+                  "scaled by 100)")
+      ->check(CLI::IsMember({"auto", "plddt"}))
+      ->capture_default_str();
+}
+
+ConfidenceSource ConfidenceSourceNamed(const std::string& value) {
+  return value == "plddt" ? ConfidenceSource::kBFactors : ConfidenceSource::kHeader;
+}
+
+void AddConfidenceOptions(CLI::App& command, AnalysisOptions& options) {
+  AddConfidenceOption(command, options.confidence);
+  command
+      .add_option("--confident-plddt", options.settings.confidentPlddt,
+                  "pLDDT from which a predicted model's residue counts as confident (0 to 100)")
+      ->capture_default_str();
+}
+
+void AddSurfaceOptions(CLI::App& command, AnalysisOptions& options) {
   AnalysisSettings& s = options.settings;
-  AddMaxUnpackedOption(command, s.maxUnpackedMiB);
   command
       .add_option("--resolution", s.sasaResolution,
                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002, 6 = 2562")
       ->capture_default_str();
-  command.add_flag("--ignore-het", s.ignoreHeteroAtoms, "Leave heteroatoms (ligands, ions, waters) out");
   command.add_option("--threads", s.threads, "Threads for the surface-area pass (0: one per core)")
       ->capture_default_str();
   command.add_option("--out-dir", s.workingDirectory,
@@ -147,18 +188,99 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
   AddTableOptions(command, options);
 }
 
+void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options) {
+  AddSecondaryStructureOption(command, options.secondary);
+  AddMaxUnpackedOption(command, options.settings.maxUnpackedMiB);
+  command.add_flag("--ignore-het", options.settings.ignoreHeteroAtoms,
+                   "Leave every heteroatom (ligands, ions, cofactors) out of the surface pass; waters are "
+                   "always left out, being the solvent");
+  AddSurfaceOptions(command, options);
+}
+
+std::string KebabCase(const std::string& name) {
+  std::string kebab;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool upper = c >= 'A' && c <= 'Z';
+    // A capital starts a word after a small letter, or ends a run of capitals (SASAValue).
+    const bool afterLower = i > 0 && name[i - 1] >= 'a' && name[i - 1] <= 'z';
+    const bool beforeLower = i > 0 && i + 1 < name.size() && name[i + 1] >= 'a' && name[i + 1] <= 'z' &&
+                             name[i - 1] >= 'A' && name[i - 1] <= 'Z';
+    if (upper && (afterLower || beforeLower)) kebab += '-';
+    kebab += upper ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return kebab;
+}
+
+std::string WrapText(const std::string& text, size_t width) {
+  std::string wrapped;
+  size_t lineLength = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == '\n') {
+      wrapped += '\n';
+      lineLength = 0;
+      ++at;
+      continue;
+    }
+    if (text[at] == ' ') {
+      ++at;
+      continue;
+    }
+    size_t end = text.find_first_of(" \n", at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (lineLength > 0 && lineLength + 1 + word.size() > width) {
+      wrapped += '\n';
+      lineLength = 0;
+    } else if (lineLength > 0) {
+      wrapped += ' ';
+      ++lineLength;
+    }
+    wrapped += word;
+    lineLength += word.size();
+    at = end;
+  }
+  return wrapped;
+}
+
+namespace {
+
+constexpr size_t kHelpWidth = 80;
+
+}  // namespace
+
+std::string WrappingFormatter::make_option_desc(const CLI::Option* option) const {
+  return WrapText(option->get_description(), kHelpWidth - get_column_width());
+}
+
+std::string WrappingFormatter::make_subcommand(const CLI::App* sub) const {
+  std::stringstream out;
+  CLI::detail::format_help(out, sub->get_display_name(true),
+                           WrapText(sub->get_description(), kHelpWidth - get_column_width()),
+                           get_column_width());
+  return out.str();
+}
+
+std::string WrappingFormatter::make_description(const CLI::App* app) const {
+  const std::string description = CLI::Formatter::make_description(app);
+  return description.empty() ? description : WrapText(description, kHelpWidth) + "\n";
+}
+
 Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
   AnalysisOptions options = given;
   options.settings.secondaryStructure = SecondaryStructureSourceNamed(options.secondary);
+  options.settings.confidenceSource = ConfidenceSourceNamed(options.confidence);
   options.settings.tmMethod = options.method == "segments" ? TmMethod::kSegments
                               : options.method == "slab"   ? TmMethod::kSlab
+                              : options.method == "auto"   ? TmMethod::kSlabElseSegments
                                                            : TmMethod::kWindow;
   if (!options.settings.workingDirectory.empty()) {
     std::error_code error;  // Validate names the folder when it cannot be made
     std::filesystem::create_directories(options.settings.workingDirectory, error);
   }
   if (auto problem = options.settings.Validate()) {
-    std::cerr << "Error: --" << problem->field << ": " << problem->message << '\n';
+    std::cerr << "Error: --" << KebabCase(problem->field) << ": " << problem->message << '\n';
     status_ = 2;
     return;
   }
@@ -215,8 +337,22 @@ bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const Fil
   return false;
 }
 
+std::string FailureText(CTessmolDoc::OpenResult result, const FileStatus& file) {
+  switch (result) {
+    case CTessmolDoc::OpenResult::kOpened:
+      break;
+    case CTessmolDoc::OpenResult::kNoAtoms:
+      return "no atoms could be read";
+    case CTessmolDoc::OpenResult::kResultFile:
+      return "a Tessmol result file, not a structure";
+    case CTessmolDoc::OpenResult::kFailed:
+      return file.ok() ? "not analysed" : file.Describe();
+  }
+  return {};
+}
+
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
-  return name + "  (" + doc.scoreTable().fileName + ")";
+  return StructureName(name) + "  (" + doc.scoreTable().fileName + ")";
 }
 
 void PrintTabbed(const std::vector<std::string>& cells) {
@@ -228,8 +364,10 @@ void PrintResidueTable(const Protein& protein) {
   WriteResidueTable(std::cout, protein);
 }
 
-void PrintSummary(const Protein& protein, bool residues) {
-  for (const std::string& line : SummaryLines(protein)) std::cout << line << '\n';
+void PrintSummary(const Protein& protein, bool residues, const AnalysisEntry* row) {
+  const std::optional<float> expected =
+      row != nullptr ? std::optional<float>(row->expectedScore) : std::nullopt;
+  for (const std::string& line : SummaryLines(protein, expected)) std::cout << line << '\n';
   if (residues) {
     std::cout << '\n';
     PrintResidueTable(protein);
@@ -246,8 +384,13 @@ void WarnMissingMainChain(const Protein& protein, const std::string& path) {
 }
 
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries) {
-  PrintTabbed(AnalysisListHeadings());
-  for (size_t i = 0; i < entries.size(); ++i) PrintTabbed(AnalysisListRow(entries, i));
+  auto joined = [](std::vector<std::string> cells, const std::vector<std::string>& more) {
+    cells.insert(cells.end(), more.begin(), more.end());
+    return cells;
+  };
+  PrintTabbed(joined(AnalysisListHeadings(), AnalysisQualityHeadings()));
+  for (size_t i = 0; i < entries.size(); ++i)
+    PrintTabbed(joined(AnalysisListRow(entries, i), AnalysisQualityCells(entries[i])));
   std::cout.flush();
 }
 

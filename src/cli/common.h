@@ -35,10 +35,47 @@ struct AnalysisOptions {
   std::string method = "window";
   std::string scoreTable;
   std::string logPath;
+  std::string confidence = "auto";
 };
 
-// --resolution, --ignore-het, --threads, --score-table, --log.
+// --confidence auto|plddt and --confident-plddt: predicted models' pLDDT.
+void AddConfidenceOptions(CLI::App& command, AnalysisOptions& options);
+// --confidence alone, for commands that only read.
+void AddConfidenceOption(CLI::App& command, std::string& value);
+ConfidenceSource ConfidenceSourceNamed(const std::string& value);
+
+// Help text wrapped to the terminal's customary 80 columns, descriptions beside the names.
+class WrappingFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_desc(const CLI::Option* option) const override;
+  std::string make_subcommand(const CLI::App* sub) const override;
+  std::string make_description(const CLI::App* app) const override;
+};
+
+// A camelCase name in kebab-case, as options are named: minAveSASA gives min-ave-sasa.
+std::string KebabCase(const std::string& name);
+
+// `text` broken between words into lines of at most `width` characters.
+std::string WrapText(const std::string& text, size_t width);
+
+// An option under its kebab-case name, with its older camelCase name kept as a hidden alias
+// so that scripts written for it go on working.
+template <class T>
+CLI::Option* AddOptionWithAlias(CLI::App& command, const std::string& name, const std::string& oldName,
+                                T& value, const std::string& description) {
+  command.add_option(oldName, value)->group("");
+  return command.add_option(name, value, description);
+}
+
+// What is given to the surface pass of structures and sequence models alike: --resolution,
+// --threads, --out-dir, --score-table, --log.
+void AddSurfaceOptions(CLI::App& command, AnalysisOptions& options);
+// The surface options and what applies to structure files only: --secondary-structure,
+// --max-unpacked-mib, --ignore-het.
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
+// The text of the files a structure command reads.
+inline constexpr const char* kStructureFilesHelp =
+    "Structure files: PDB or mmCIF, plain or gzip-compressed (.gz), told apart by their content";
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
 // --max-unpacked-mib: what one compressed structure may unpack to.
@@ -87,12 +124,15 @@ bool LogsWritten();
 bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const FileStatus& file,
               bool resultHint);
 
+// Why a structure file was not analysed, for the JSON document's failures.
+std::string FailureText(CTessmolDoc::OpenResult result, const FileStatus& file);
+
 // A chart's title: the structure's name and the score table it was scored with.
 std::string ChartTitle(const std::string& name, const CTessmolDoc& doc);
 
 void PrintTabbed(const std::vector<std::string>& cells);
 void PrintResidueTable(const Protein& protein);
-void PrintSummary(const Protein& protein, bool residues);
+void PrintSummary(const Protein& protein, bool residues, const AnalysisEntry* row = nullptr);
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries);
 
 // Says on stderr that residues lack main-chain atoms (their areas and scores are then

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <streambuf>
 
+#include "base/version.h"
 #include "cli/analyse.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
@@ -21,7 +23,14 @@
 namespace {
 
 int Run(int argc, char** argv) {
-  CLI::App app{"Tessmol: residue-by-residue evaluation of protein structures", "tessmol-cli"};
+  CLI::App app{
+      "Tessmol: residue-by-residue evaluation of protein structures. Structures are read from PDB "
+      "or mmCIF files, plain or gzip-compressed (.gz), told apart by their content; sequences "
+      "from FASTA files.",
+      "tessmol-cli"};
+  // Before the sub-commands, which take their parent's formatter when they are made.
+  app.formatter(std::make_shared<tessmol::cli::WrappingFormatter>());
+  app.set_version_flag("--version", std::string("tessmol-cli ") + tessmol::kVersion);
   app.require_subcommand(1);
   int status = 0;
   tessmol::cli::SetupAnalyse(app, status);

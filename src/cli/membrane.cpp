@@ -16,15 +16,14 @@ namespace {
 struct MembraneArgs {
   std::vector<std::string> files;
   AnalysisOptions options;
-  bool withHet = false;
   std::string write;
 };
 
 int Run(const MembraneArgs& args) {
   AnalysisOptions options = args.options;
-  // Crystal waters, lipids and detergent bound to the protein would hide the surface that
-  // faces the bilayer.
-  options.settings.ignoreHeteroAtoms = !args.withHet;
+  // The placement never counts heteroatoms (the document's one rule); analysing without
+  // them spares it a second surface-area pass.
+  options.settings.ignoreHeteroAtoms = true;
   Session session(options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
@@ -38,24 +37,25 @@ int Run(const MembraneArgs& args) {
       continue;
     }
     WarnMissingMainChain(protein, path);
-    SlabSearch search;
-    search.threads = options.settings.threads;
-    const MembranePlacement placement =
-        PlaceMembrane(protein.structure, protein.surface, search, session.feedback());
+    const std::vector<MembranePlacement> placements = doc.PlaceMembranes(protein);
     if (f > 0) std::cout << '\n';
     std::cout << "Structure: " << protein.fileName << '\n';
-    for (const std::string& line : MembraneLines(protein.structure, placement)) std::cout << line << '\n';
+    std::vector<std::string> lines = MembraneReport(protein.structure, placements);
+    if (!lines.empty()) lines.erase(lines.begin());  // the empty line that parts it from a summary
+    for (const std::string& line : lines) std::cout << line << '\n';
     std::cout.flush();
     if (!args.write.empty()) {
       const std::string out = ChartPath(args.write, path, args.files.size() > 1);
       // No placement is an answer (a soluble protein), not a failure; but the file asked
       // for is not there, and a script must be told so.
-      if (!placement.placed) {
+      bool placed = false;
+      for (const MembranePlacement& m : placements) placed = placed || m.placed;
+      if (!placed) {
         std::cerr << "Note: no membrane placement found for " << path << "; nothing written to " << out
                   << '\n';
         continue;
       }
-      if (const FileStatus written = WriteMembraneFile(protein, placement, out); !written) {
+      if (const FileStatus written = WriteMembraneFile(protein, placements, out); !written) {
         std::cerr << written.Describe() << '\n';
         status = 1;
       }
@@ -70,7 +70,10 @@ void SetupMembrane(CLI::App& app, int& status) {
   auto args = std::make_shared<MembraneArgs>();
   CLI::App* membrane = app.add_subcommand(
       "membrane",
-      "Place the lipid bilayer on structures: normal, centre, half-thickness and the segments inside");
+      "Place the lipid bilayer on structures: normal, centre, half-thickness and the segments inside. "
+      "Heteroatoms (waters, lipids, ligands) take no part, as in analyse --spanner3d; nor do a predicted "
+      "model's residues of confidence (pLDDT) below 50. Chains that cannot share one membrane (crystal "
+      "copies lying apart or antiparallel) each get a placement of their own");
   membrane->add_option("FILE", args->files, "PDB or mmCIF structure files")->required();
   AddSecondaryStructureOption(*membrane, args->options.secondary);
   AddMaxUnpackedOption(*membrane, args->options.settings.maxUnpackedMiB);
@@ -80,12 +83,10 @@ void SetupMembrane(CLI::App& app, int& status) {
       ->capture_default_str();
   membrane->add_option("--threads", args->options.settings.threads, "Threads (0: one per core)")
       ->capture_default_str();
-  membrane->add_flag("--with-het", args->withHet,
-                     "Let heteroatoms (waters, lipids, ligands) cover the surface; left out by default");
   membrane->add_option(
       "--write", args->write,
-      "Also write the structure with the membrane planes as DUM pseudo-atoms (PDB); with several "
-      "files the structure's name is added");
+      "Also write the structure with the membrane planes as DUM pseudo-atoms (PDB, as OPM), those "
+      "of every placement; with several files the structure's name is added");
   AddTableOptions(*membrane, args->options);
   membrane->callback([args, &status]() { status = Run(*args); });
 }

@@ -133,6 +133,12 @@ bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entri
       e.expectedScore = row.at("expected_score").get<float>();
       e.resultPath = row.at("result_file").get<std::string>();
       e.inputIndex = row.value("input_index", -1);
+      e.passFraction = row.value("window_pass_fraction", 0.0f);
+      e.model = row.contains("confident_average_score");
+      e.confidentAverage = row.value("confident_average_score", 0.0f);
+      e.confidentExpected = row.value("confident_expected_score", 0.0f);
+      e.confidentCount = row.value("confident_count", 0);
+      e.leftOut = row.value("left_out_count", 0);
       entries.push_back(e);
     }
     if (doc.contains("failures")) {
@@ -228,12 +234,13 @@ void SetupMulti(CLI::App& app, int& status) {
   auto args = std::make_shared<MultiArgs>();
   CLI::App* multi = app.add_subcommand(
       "multi", "Analyse many structures and list them by average residue score; writes NAME.tsm for each");
-  multi->add_option("FILE", args->files, "PDB structure files");
+  multi->add_option("FILE", args->files, kStructureFilesHelp);
   multi
       ->add_option("--file-list", args->fileList,
                    "A file of structure paths, one a line or NUL-separated, read after any FILE")
       ->check(CLI::ExistingFile);
   AddAnalysisOptions(*multi, args->options);
+  AddConfidenceOptions(*multi, args->options);
   multi->add_option("--custom-table", args->customTable,
                     "Derive a score table from these structures and write it here");
   AddFormatOption(*multi, args->format);

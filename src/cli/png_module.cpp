@@ -1,5 +1,5 @@
-// PNG charts through Qt's painter, in a library of their own that tessmol-cli opens only
-// when a .png is asked for: every other run starts without loading the toolkit.
+// PNG and PDF charts through Qt's painter, in a library of their own that tessmol-cli opens only
+// when a .png or .pdf is asked for: every other run starts without loading the toolkit.
 #include <QGuiApplication>
 #include <memory>
 #include <string>
@@ -17,13 +17,7 @@ std::unique_ptr<QGuiApplication>& Application() {
   return application;
 }
 
-}  // namespace
-
-extern "C" {
-
-// The PNG's bytes only: the program writes them through its own safe writer.
-__attribute__((visibility("default"))) bool TessmolRenderPng(const tessmol::ChartInput* input, int width,
-                                                             int height, std::string* bytes) {
+void StartApplication() {
   if (QGuiApplication::instance() == nullptr) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
@@ -31,7 +25,23 @@ __attribute__((visibility("default"))) bool TessmolRenderPng(const tessmol::Char
     static char* argv[] = {name, nullptr};
     Application() = std::make_unique<QGuiApplication>(argc, argv);
   }
+}
+
+}  // namespace
+
+extern "C" {
+
+// The file's bytes only: the program writes them through its own safe writer.
+__attribute__((visibility("default"))) bool TessmolRenderPng(const tessmol::ChartInput* input, int width,
+                                                             int height, std::string* bytes) {
+  StartApplication();
   return tessmol::RenderChartPng(*input, width, height, *bytes);
+}
+
+__attribute__((visibility("default"))) bool TessmolRenderPdf(const tessmol::ChartInput* input, int width,
+                                                             int height, std::string* bytes) {
+  StartApplication();
+  return tessmol::RenderChartPdf(*input, width, height, *bytes);
 }
 
 __attribute__((visibility("default"))) void TessmolShutdownPng() {

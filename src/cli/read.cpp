@@ -1,5 +1,6 @@
 #include "cli/read.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "base/program_folder.h"
 #include "base/text.h"
 #include "cli/common.h"
+#include "document/report.h"
 #include "model/het_radii_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
@@ -21,6 +23,7 @@ struct ReadArgs {
   bool residues = false;
   std::string secondary = "auto";
   int maxUnpackedMiB = kDefaultMaxUnpackedMiB;
+  std::string confidence = "auto";
 };
 
 std::string ChainLabel(const std::string& name) {
@@ -48,6 +51,10 @@ void PrintReading(const StructureFile& file, bool computed) {
     std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
   for (const auto& [name, parent] : r.modifiedResidues)
     std::cout << "Modified residue " << name << " read as " << parent << '\n';
+  if (!file.structure.confidence.empty()) {
+    std::cout << ModelLine(file.structure) << (file.plddtScaled ? " (read as 0 to 1, scaled by 100)" : "")
+              << '\n';
+  }
   std::cout << "Secondary structure: "
             << (computed                     ? "assigned from coordinates"
                 : file.hadSecondaryStructure ? "from the file's records"
@@ -73,18 +80,31 @@ void PrintStructure(const std::string& path, const StructureFile& file, bool com
   std::cout << "Heteroatoms: " << s.hetAtoms.size() << '\n';
   PrintRanges("Helices", s.helices);
   PrintRanges("Sheets", s.sheets);
+  // From the atoms alone: the stored extremities start at the origin, which a structure
+  // far from it does not reach.
+  float low[3] = {s.atoms[0].x, s.atoms[0].y, s.atoms[0].z};
+  float high[3] = {low[0], low[1], low[2]};
+  for (const Atom& atom : s.atoms) {
+    const float at[3] = {atom.x, atom.y, atom.z};
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], at[axis]);
+      high[axis] = std::max(high[axis], at[axis]);
+    }
+  }
   const char* axes[3] = {"x", "y", "z"};
   std::cout << "Bounding box:";
   for (int axis = 0; axis < 3; ++axis) {
-    std::cout << ' ' << axes[axis] << " [" << FormatFixed(s.xyzExtremities[axis].f1, 3) << ", "
-              << FormatFixed(s.xyzExtremities[axis].f2, 3) << ']';
+    std::cout << ' ' << axes[axis] << " [" << FormatFixed(low[axis], 3) << ", " << FormatFixed(high[axis], 3)
+              << ']';
   }
   std::cout << '\n';
 }
 
-// One line per residue: chain, number with insertion code, name, H, E or -.
+// One line per residue: chain, number with insertion code, name, H, E or -, and a
+// predicted model's pLDDT.
 void PrintResidues(const Structure& s) {
-  std::cout << "Chain\tNo.\tResidue\tSS\n";
+  const bool model = s.confidence.size() == s.residues.size() && !s.confidence.empty();
+  std::cout << "Chain\tNo.\tResidue\tSS" << (model ? "\tpLDDT" : "") << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     for (int32_t i = s.chains[k].firstResidue; i <= s.chains[k].lastResidue; ++i) {
       const Residue& r = s.residues[i];
@@ -93,7 +113,9 @@ void PrintResidues(const Structure& s) {
                                                                   : '-';
       std::cout << s.ChainName(k) << '\t' << r.resSeq
                 << (r.iCode == ' ' || r.iCode == '\0' ? "" : std::string(1, r.iCode)) << '\t' << r.name
-                << '\t' << ss << '\n';
+                << '\t' << ss;
+      if (model) std::cout << '\t' << FormatFixed(s.confidence[i], 2);
+      std::cout << '\n';
     }
   }
 }
@@ -113,7 +135,8 @@ int Run(const ReadArgs& args) {
     StructureFile file;
     // One file too large for the memory there is does not stop the others.
     try {
-      file = ReadStructure(path, radii, MebibytesToBytes(args.maxUnpackedMiB));
+      file = ReadStructure(path, radii, MebibytesToBytes(args.maxUnpackedMiB),
+                           ConfidenceSourceNamed(args.confidence));
     } catch (const std::bad_alloc&) {
       file = StructureFile{};
       file.status = OutOfMemory(path);
@@ -149,10 +172,12 @@ void SetupRead(CLI::App& app, int& status) {
   CLI::App* read =
       app.add_subcommand("read", "Show what was read from structure files (PDB or mmCIF, plain or gzip)");
   read->add_option("FILE", args->files, "Structure files")->required();
-  read->add_flag("--residues", args->residues,
-                 "One line per residue: chain, number, name, secondary structure");
+  read->add_flag(
+      "--residues", args->residues,
+      "One line per residue: chain, number, name, secondary structure (and a predicted model's pLDDT)");
   AddSecondaryStructureOption(*read, args->secondary);
   AddMaxUnpackedOption(*read, args->maxUnpackedMiB);
+  AddConfidenceOption(*read, args->confidence);
   read->callback([args, &status]() { status = Run(*args); });
 }
 

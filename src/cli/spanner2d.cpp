@@ -1,8 +1,11 @@
 #include "cli/spanner2d.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <set>
 
+#include "base/text.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
 #include "transmembrane/fasta.h"
@@ -119,11 +122,23 @@ struct ModelCharts {
 
 int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   nlohmann::json structures = nlohmann::json::array();
+  std::set<std::string> modelled;
   const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
     structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+    modelled.insert(model.fileName);
     charts(model);
   });
-  PrintJson("spanner2d", structures, doc.entries());
+  // The files that gave no model are in the document too, not only on stderr.
+  nlohmann::json failures = nlohmann::json::array();
+  for (size_t f = 0; f < args.files.size(); ++f) {
+    const std::string& path = args.files[f];
+    if (modelled.count(BareName(path)) > 0) continue;
+    std::error_code error;
+    const std::string reason = std::filesystem::is_regular_file(path, error) ? "no sequence was modelled"
+                                                                             : ReadFailure(path).Describe();
+    failures.push_back(FailureJson(path, static_cast<int>(f), reason));
+  }
+  PrintJson("spanner2d", structures, doc.entries(), failures.empty() ? nlohmann::json() : failures);
   return completed && charts.written ? 0 : 1;
 }
 
@@ -133,7 +148,7 @@ int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
     charts(model);
     if (!first) std::cout << '\n';
     first = false;
-    PrintSummary(model, false);
+    PrintSummary(model, false, &doc.entries().back());
     std::cout << '\n';
     PrintTabbed(AnalysisListHeadings());
     PrintTabbed(AnalysisListRow(doc.entries(), doc.entries().size() - 1));
@@ -175,11 +190,14 @@ void SetupSpanner2D(CLI::App& app, int& status) {
       "Predict transmembrane segments from FASTA sequences with ideal-helix models; writes NAME.tsm");
   command->add_option("FILE", args->files, "FASTA files (one model per file, one chain per sequence)")
       ->required();
-  AddAnalysisOptions(*command, args->options);
+  // Sequences have no heteroatoms, no secondary-structure records and no compressed form:
+  // only what the models' surface pass takes.
+  AddSurfaceOptions(*command, args->options);
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
   command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
-  command->add_option("--chart", args->chart, "Also draw each model's chart (.svg or .png)");
+  command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
+      ->check(ChartFileType());
   command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
   AddMethodOption(*command, args->options.method, false);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/version.h"
 #include "surface/sphere_points.h"
 
 namespace tessmol {
@@ -36,11 +37,39 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   if (maxUnpackedMiB < 1 || maxUnpackedMiB > kMaxUnpackedMiBLimit) {
     return Problem{"max-unpacked-mib", IntegerRange("1", std::to_string(kMaxUnpackedMiBLimit).c_str())};
   }
+  if (!(confidentPlddt >= 0.0f && confidentPlddt <= 100.0f))
+    return Problem{"confident-plddt", NumberRange("0", "100")};
   std::error_code error;
   if (!workingDirectory.empty() && !std::filesystem::is_directory(workingDirectory, error)) {
     return Problem{"out-dir", "Working Directory: no such folder: " + workingDirectory};
   }
   return std::nullopt;
+}
+
+std::string MethodName(TmMethod method) {
+  switch (method) {
+    case TmMethod::kSegments:
+      return "segments";
+    case TmMethod::kSlab:
+      return "slab";
+    case TmMethod::kSlabElseSegments:
+      return "auto";
+    case TmMethod::kWindow:
+      break;
+  }
+  return "window";
+}
+
+RunParameters ParametersFor(const AnalysisSettings& settings, const std::string& scoreTable) {
+  RunParameters p;
+  p.version = kVersion;
+  p.resolution = settings.sasaResolution;
+  p.ignoreHeteroAtoms = settings.ignoreHeteroAtoms;
+  p.secondaryStructure = settings.secondaryStructure == SecondaryStructureSource::kRecords    ? "records"
+                         : settings.secondaryStructure == SecondaryStructureSource::kComputed ? "computed"
+                                                                                              : "auto";
+  p.scoreTable = scoreTable;
+  return p;
 }
 
 }  // namespace tessmol

@@ -7,8 +7,25 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <gemmi/assembly.hpp>
+#include <gemmi/cif.hpp>
+#include <gemmi/mmcif.hpp>
+#include <gemmi/pdb.hpp>
 #include <gemmi/to_cif.hpp>
 #include <gemmi/to_mmcif.hpp>
+// gemmi's PDB writer formats into fixed-width fields on purpose; GCC warns about it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-truncation"
+#include <gemmi/to_pdb.hpp>
+#pragma GCC diagnostic pop
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+#include <string_view>
+#include <tuple>
+
+#include "model/structure_file.h"
 
 namespace tessmol {
 
@@ -51,6 +68,13 @@ std::string Element(const std::string& name) {
   return "X";
 }
 
+std::string StructureNameOf(const std::string& fileName) {
+  std::string name = fileName;
+  const size_t dot = name.find('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name.empty() ? std::string("structure") : name;
+}
+
 std::string PdbName(const std::string& name) {
   char field[8];
   std::snprintf(field, sizeof field, name.size() < 4 ? " %-3s" : "%-4s", name.c_str());
@@ -85,7 +109,7 @@ void WritePdb(std::ostream& out, const Structure& s, const std::vector<double>& 
 void WriteMmcif(std::ostream& out, const Structure& s, const std::vector<double>& values,
                 const std::string& name) {
   gemmi::Structure st;
-  st.name = name;
+  st.name = StructureNameOf(name);
   gemmi::Model model("1");
   for (size_t k = 0; k < s.chains.size(); ++k) {
     gemmi::Chain chain(s.ChainName(k));
@@ -151,27 +175,50 @@ void PlaneBasis(const Vec3& n, Vec3d& u, Vec3d& v) {
 
 }  // namespace
 
-FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m, const std::string& path) {
+FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
+                             const std::string& path) {
   const Structure& s = protein.structure;
   std::vector<double> values(s.residues.size(), 0.0);
-  for (const SlabSegment& segment : m.segments)
-    for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
-  Vec3d u, v;
-  PlaneBasis(m.normal, u, v);
-  // The grid covers the protein's shadow on the plane, 4 angstrom beyond it.
-  double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
-  for (const Atom& a : s.atoms) {
-    const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
-    const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
-    uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
-  }
-  const double spacing = 2.0;
-  auto grid = [&](double lo, double hi) {
-    return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
-                                 static_cast<long>(std::ceil((hi + 4.0) / spacing))};
+  for (const MembranePlacement& m : membranes)
+    for (const SlabSegment& segment : m.segments)
+      for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
+  // Which atoms each placement's planes cover: those of its chains (all when it names none).
+  auto covers = [&](const MembranePlacement& m, size_t residue) {
+    if (m.chains.empty()) return true;
+    for (int32_t c : m.chains) {
+      const Chain& chain = s.chains[static_cast<size_t>(c)];
+      if (static_cast<int32_t>(residue) >= chain.firstResidue &&
+          static_cast<int32_t>(residue) <= chain.lastResidue)
+        return true;
+    }
+    return false;
   };
-  auto writeDummies = [&](std::ostream& out, int& serial) {
-    if (s.atoms.empty()) return;
+  auto writePlanes = [&](std::ostream& out, int& serial, const MembranePlacement& m) {
+    Vec3d u, v;
+    PlaneBasis(m.normal, u, v);
+    // The grid covers the shadow of the placement's chains on the plane, 4 angstrom beyond it.
+    double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
+    bool any = false;
+    auto extend = [&](int32_t index) {
+      if (index < 0) return;
+      const Atom& a = s.atoms[static_cast<size_t>(index)];
+      any = true;
+      const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
+      const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
+      uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
+    };
+    for (size_t r = 0; r < s.residues.size(); ++r) {
+      if (!covers(m, r)) continue;
+      const Residue& residue = s.residues[r];
+      for (int32_t index : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) extend(index);
+      for (int32_t index : residue.sideChain) extend(index);
+    }
+    if (!any) return;
+    const double spacing = 2.0;
+    auto grid = [&](double lo, double hi) {
+      return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
+                                   static_cast<long>(std::ceil((hi + 4.0) / spacing))};
+    };
     const auto [i0, i1] = grid(uLo, uHi);
     const auto [j0, j1] = grid(vLo, vHi);
     char line[128];
@@ -191,7 +238,10 @@ FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& m,
   };
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
-      WritePdb(out, s, values, [&](int& serial) { writeDummies(out, serial); });
+      WritePdb(out, s, values, [&](int& serial) {
+        for (const MembranePlacement& m : membranes)
+          if (m.placed) writePlanes(out, serial, m);
+      });
     });
   } catch (const std::exception& error) {
     return FileStatus::WriteFailed(path, error.what());
@@ -207,6 +257,158 @@ FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFa
         WriteMmcif(out, protein.structure, values, protein.fileName);
       } else {
         WritePdb(out, protein.structure, values);
+      }
+    });
+  } catch (const std::exception& error) {
+    return FileStatus::WriteFailed(path, error.what());
+  }
+}
+
+namespace {
+
+// A residue as files name it: chain, number and insertion code. Within one chain of a
+// PDB or mmCIF file no two residues share these.
+using ResidueKey = std::tuple<std::string, int32_t, char>;
+
+std::map<ResidueKey, double> ValuesByResidue(const Protein& protein, const std::vector<double>& values) {
+  const Structure& s = protein.structure;
+  std::map<ResidueKey, double> byResidue;
+  for (size_t i = 0; i < s.residues.size(); ++i) {
+    const Residue& r = s.residues[i];
+    const char iCode = r.iCode == '\0' ? ' ' : r.iCode;
+    byResidue.try_emplace({s.ChainNameOfResidue(i), r.resSeq, iCode}, values[i]);
+  }
+  return byResidue;
+}
+
+std::string StructureName(const std::string& fileName) {
+  std::string name = fileName;
+  for (const char* suffix : {".gz", ".cif", ".mmcif", ".pdb", ".ent"}) {
+    const std::string s(suffix);
+    if (name.size() > s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0)
+      name.resize(name.size() - s.size());
+  }
+  return name.empty() ? std::string("structure") : name;
+}
+
+std::string Trim(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return std::string(text);
+}
+
+const double* Lookup(const std::map<ResidueKey, double>& values, const std::string& chain, int32_t number,
+                     char iCode, const std::string& residueName) {
+  // Waters are never residues of the analysis, whatever their numbers.
+  if (IsWaterName(residueName)) return nullptr;
+  const auto found = values.find({chain, number, iCode == '\0' || iCode == '?' ? ' ' : iCode});
+  return found == values.end() ? nullptr : &found->second;
+}
+
+// PDB text edited in place: only columns 61 to 66 of the analysed residues' ATOM and
+// HETATM lines change.
+void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueKey, double>& values) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    const bool lineEnd = end != std::string::npos;
+    if (!lineEnd) end = text.size();
+    std::string line = text.substr(start, end - start);
+    const bool cr = !line.empty() && line.back() == '\r';
+    if (cr) line.pop_back();
+    if ((line.compare(0, 6, "ATOM  ") == 0 || line.compare(0, 6, "HETATM") == 0) && line.size() >= 27) {
+      const std::string residueName = Trim(std::string_view(line).substr(17, 3));
+      const std::string number = Trim(std::string_view(line).substr(22, 4));
+      char* numberEnd = nullptr;
+      const long resSeq = std::strtol(number.c_str(), &numberEnd, 10);
+      if (!number.empty() && numberEnd != nullptr && *numberEnd == '\0') {
+        if (const double* value = Lookup(values, std::string(1, line[21]), static_cast<int32_t>(resSeq),
+                                         line[26], residueName)) {
+          if (line.size() < 66) line.resize(66, ' ');
+          char field[16];
+          std::snprintf(field, sizeof field, "%6.2f", std::clamp(*value, -999.99, 9999.99));
+          line.replace(60, 6, field, 6);
+        }
+      }
+    }
+    out << line << (cr ? "\r" : "") << (lineEnd ? "\n" : "");
+    start = end + 1;
+  }
+}
+
+// mmCIF: the B_iso_or_equiv column of _atom_site, matched by author chain, number and
+// insertion code as the reader names residues.
+bool EditMmcif(std::ostream& out, const std::string& text, const std::string& name,
+               const std::map<ResidueKey, double>& values) {
+  gemmi::cif::Document doc = gemmi::cif::read_string(text);
+  if (doc.blocks.empty()) return false;
+  gemmi::cif::Block& block = doc.blocks.front();
+  gemmi::cif::Table sites =
+      block.find("_atom_site.", {"B_iso_or_equiv", "auth_asym_id", "auth_seq_id", "?pdbx_PDB_ins_code",
+                                 "?auth_comp_id", "?label_comp_id"});
+  for (auto row : sites) {
+    const std::string chain = row.str(1);
+    char* numberEnd = nullptr;
+    const std::string number = row.str(2);
+    const long resSeq = std::strtol(number.c_str(), &numberEnd, 10);
+    if (number.empty() || *numberEnd != '\0') continue;
+    const std::string insertion = row.has(3) ? row.str(3) : std::string();
+    const std::string residueName = row.has(4) ? row.str(4) : row.has(5) ? row.str(5) : std::string();
+    const char iCode = insertion.empty() || insertion == "?" || insertion == "." ? ' ' : insertion[0];
+    if (const double* value = Lookup(values, chain, static_cast<int32_t>(resSeq), iCode, residueName)) {
+      char field[32];
+      std::snprintf(field, sizeof field, "%.2f", *value);
+      row[0] = field;
+    }
+  }
+  block.name = name;
+  gemmi::cif::write_cif_to_stream(out, doc);
+  return true;
+}
+
+void SetGemmiBFactors(gemmi::Structure& st, const std::map<ResidueKey, double>& values) {
+  for (gemmi::Model& model : st.models) {
+    for (gemmi::Chain& chain : model.chains) {
+      for (gemmi::Residue& residue : chain.residues) {
+        if (const double* value =
+                Lookup(values, chain.name, residue.seqid.num.value, residue.seqid.icode, residue.name)) {
+          for (gemmi::Atom& atom : residue.atoms) atom.b_iso = static_cast<float>(*value);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& source, const std::string& path,
+                                   BFactorValue which, int window, uint64_t maxUnpackedBytes) {
+  std::string text;
+  if (const FileStatus read = ReadFileText(source, text, nullptr, maxUnpackedBytes); !read) return read;
+  const std::map<ResidueKey, double> values = ValuesByResidue(protein, ResidueValues(protein, which, window));
+  const bool sourceCif = DetectFormat(text) == StructureFormat::kMmcif;
+  const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
+  const std::string name = StructureName(protein.fileName);
+  try {
+    return WriteFileAtomically(path, [&](std::ostream& out) {
+      if (!sourceCif && !cif) {
+        EditPdb(out, text, values);
+      } else if (sourceCif && cif) {
+        if (!EditMmcif(out, text, name, values)) throw std::runtime_error("no data block in " + source);
+      } else {
+        // The other format: gemmi reads the whole file and writes it anew.
+        gemmi::Structure st = sourceCif ? gemmi::make_structure(gemmi::cif::read_string(text))
+                                        : gemmi::read_pdb_string(text, name);
+        st.name = name;
+        SetGemmiBFactors(st, values);
+        if (cif) {
+          gemmi::cif::write_cif_to_stream(out, gemmi::make_mmcif_document(st));
+        } else {
+          // PDB holds one character per chain: assembly names are shortened as
+          // gemmi convert --shorten does.
+          gemmi::shorten_chain_names(st);
+          gemmi::write_pdb(st, out);
+        }
       }
     });
   } catch (const std::exception& error) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/file_status.h"
+#include "base/gzip.h"
 #include "model/protein.h"
 
 namespace tessmol {
@@ -20,10 +21,22 @@ std::vector<double> ResidueValues(const Protein& protein, BFactorValue which, in
 // written with a B-factor of 0.
 FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window);
 
+// The structure file `source` (PDB or mmCIF, plain or gzip) as it was, but for the
+// B-factors of the analysed residues' atoms, which take each residue's value: header
+// records, serials, order, element columns and every other atom stay as read, and atoms
+// of residues without a value (heteroatoms, waters) keep their own B-factor. PDB text is
+// edited column by column; mmCIF keeps its data block, renamed after the structure. A
+// file of the other format than `path` names is converted by gemmi.
+FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& source, const std::string& path,
+                                   BFactorValue which, int window,
+                                   uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
+
 // PDB with the membrane's boundary planes as OPM files draw them: HETATM DUM pseudo-atoms
 // on a 2 angstrom grid over the protein's extent, N on the cytoplasmic plane and O on the
-// other. Residues inside the slab's segments carry a B-factor of 1, the rest 0.
-FileStatus WriteMembraneFile(const Protein& protein, const MembranePlacement& membrane,
+// other. Residues inside the slab's segments carry a B-factor of 1, the rest 0. With
+// several placements (chains that cannot share a membrane) each gets its planes over its
+// own chains; a placement that was not made draws none.
+FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
                              const std::string& path);
 
 }  // namespace tessmol

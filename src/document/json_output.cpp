@@ -1,14 +1,19 @@
 #include "document/json_output.h"
 
+#include <charconv>
+#include <cmath>
+
+#include "base/version.h"
 #include "document/report.h"
+#include "surface/sphere_points.h"
 
 namespace tessmol {
 
 namespace {
 
-// The compatible score as the analysis list shows it: 45 % of the expected one.
-double Compatible(float expected) {
-  return static_cast<double>(expected) * static_cast<double>(0.45f);
+nlohmann::json Compatible(float expected) {
+  // As a 32-bit float, like the scores it is compared with.
+  return JsonNumber(static_cast<float>(CompatibleScore(expected)));
 }
 
 nlohmann::json ResidueJson(const Protein& protein, size_t i) {
@@ -22,19 +27,44 @@ nlohmann::json ResidueJson(const Protein& protein, size_t i) {
       {"chain", s.ChainNameOfResidue(i)},
       {"number", r.resSeq},
       {"insertion_code", r.iCode == ' ' || r.iCode == '\0' ? std::string() : std::string(1, r.iCode)},
-      {"area_buried", surface.areaBuried},
-      {"fraction_polar", surface.fractionPolar},
-      {"kavelin_fp", surface.kavelinFP},
+      {"area_buried", JsonNumber(surface.areaBuried)},
+      {"fraction_polar", JsonNumber(surface.fractionPolar)},
+      {"kavelin_fp", JsonNumber(surface.kavelinFP)},
       {"category", scores.profEnv},
       {"kavelin_category", scores.kavelinEnv},
-      {"main_sasa", surface.mainSASA},
-      {"side_sasa", surface.sideSASA},
-      {"sasa", surface.sideSASA + surface.mainSASA},
-      {"solvent_score", scores.solventScore},
-      {"kavelin_score", scores.kavelinScore},
-      {"overall_score", scores.overallScore},
+      {"main_sasa", JsonNumber(surface.mainSASA)},
+      {"side_sasa", JsonNumber(surface.sideSASA)},
+      {"sasa", JsonNumber(surface.sideSASA + surface.mainSASA)},
+      {"solvent_score", JsonNumber(scores.solventScore)},
+      {"kavelin_score", JsonNumber(scores.kavelinScore)},
+      {"overall_score", JsonNumber(scores.overallScore)},
       {"transmembrane", protein.transmembrane.residues[i].transmembrane}};
+  if (s.confidence.size() == s.residues.size()) j["plddt"] = JsonNumber(s.confidence[i]);
   return j;
+}
+
+// The window test for every structure; a predicted model's confidence and confident scores.
+void AddQuality(nlohmann::json& j, const Protein& protein) {
+  const Structure& s = protein.structure;
+  const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
+  nlohmann::json low = nlohmann::json::array();
+  for (const LowStretch& stretch : LowStretches(s, verdict)) {
+    low.push_back({{"chain", stretch.chain},
+                   {"first_number", stretch.firstResSeq},
+                   {"last_number", stretch.lastResSeq}});
+  }
+  j["window_pass_fraction"] = JsonNumber(verdict.passFraction);
+  j["window_test_passed"] = verdict.passes;
+  j["below_window_test"] = low;
+  const ConfidentScores c = ScoreConfident(s, protein.scores, protein.confidentPlddt);
+  if (!c.model) return;
+  j["model_source"] = s.modelSource;
+  j["mean_plddt"] = JsonNumber(c.meanPlddt);
+  j["low_confidence_count"] = c.lowConfidence;
+  j["confident_plddt"] = JsonNumber(c.threshold);
+  j["confident_count"] = c.confident;
+  j["left_out_count"] = c.leftOut;
+  j["confident_average_score"] = JsonNumber(c.averageScore);
 }
 
 }  // namespace
@@ -53,20 +83,28 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   }
   nlohmann::json segments = nlohmann::json::array();
   for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
-    segments.push_back({{"chain", d.chain},
-                        {"first_number", d.firstResSeq},
-                        {"last_number", d.lastResSeq},
-                        {"orientation", d.topology > 0   ? "in-out"
-                                        : d.topology < 0 ? "out-in"
-                                                         : "unknown"}});
+    segments.push_back(
+        {{"chain", d.chain},
+         {"first_number", d.firstResSeq},
+         {"last_number", d.lastResSeq},
+         // A re-entrant segment leaves on the side it entered from.
+         {"orientation", d.topology == 0                     ? "unknown"
+                         : d.kind == SegmentKind::kReEntrant ? (d.topology > 0 ? "in-in" : "out-out")
+                         : d.topology > 0                    ? "in-out"
+                                                             : "out-in"},
+         {"kind", d.kind == SegmentKind::kReEntrant       ? "re-entrant"
+                  : d.kind == SegmentKind::kSignalPeptide ? "signal-peptide"
+                                                          : "crossing"}});
   }
   nlohmann::json j = {{"file", protein.fileName},
                       {"chain_count", s.chains.size()},
                       {"chains", chains},
                       {"residue_count", s.residues.size()},
-                      {"total_sasa", protein.surface.totalSASA},
-                      {"average_score", protein.scores.averageScore},
-                      {"transmembrane_segments", segments}};
+                      {"total_sasa", JsonNumber(protein.surface.totalSASA)},
+                      {"average_score", JsonNumber(protein.scores.averageScore)},
+                      {"transmembrane_segments", segments},
+                      {"parameters", ParametersJson(protein.parameters)}};
+  AddQuality(j, protein);
   // Signal peptides only where the segmentation found one: older readers see nothing new.
   if (const std::vector<TransmembraneDomain> peptides = SignalPeptides(protein); !peptides.empty()) {
     nlohmann::json list = nlohmann::json::array();
@@ -75,10 +113,14 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
     j["signal_peptides"] = list;
   }
   if (row != nullptr) {
-    j["expected_score"] = row->expectedScore;
+    j["expected_score"] = JsonNumber(row->expectedScore);
     j["compatible_score"] = Compatible(row->expectedScore);
     j["score_table"] = row->scoreTableName;
     j["result_file"] = row->resultPath;
+    if (row->model) {
+      j["confident_expected_score"] = JsonNumber(row->confidentExpected);
+      j["confident_compatible_score"] = Compatible(row->confidentExpected);
+    }
   }
   if (residues) {
     nlohmann::json rows = nlohmann::json::array();
@@ -93,11 +135,19 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) 
   nlohmann::json row = {{"index", index},
                         {"structure", e.resultName},
                         {"score_table", e.scoreTableName},
-                        {"average_score", e.averageScore},
-                        {"expected_score", e.expectedScore},
+                        {"average_score", JsonNumber(e.averageScore)},
+                        {"expected_score", JsonNumber(e.expectedScore)},
                         {"compatible_score", Compatible(e.expectedScore)},
                         {"result_file", e.resultPath}};
   if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
+  row["window_pass_fraction"] = JsonNumber(e.passFraction);
+  if (e.model) {
+    row["confident_average_score"] = JsonNumber(e.confidentAverage);
+    row["confident_expected_score"] = JsonNumber(e.confidentExpected);
+    row["confident_compatible_score"] = Compatible(e.confidentExpected);
+    row["confident_count"] = e.confidentCount;
+    row["left_out_count"] = e.leftOut;
+  }
   return row;
 }
 
@@ -105,15 +155,101 @@ nlohmann::json RunJson(const std::string& command, const nlohmann::json& structu
                        const std::vector<AnalysisEntry>& entries) {
   nlohmann::json list = nlohmann::json::array();
   for (size_t i = 0; i < entries.size(); ++i) list.push_back(RowJson(entries, i));
-  return {{"tessmol", "0.1.0"}, {"command", command}, {"structures", structures}, {"analysis_list", list}};
+  return {{"tessmol", kVersion}, {"command", command}, {"structures", structures}, {"analysis_list", list}};
+}
+
+nlohmann::json JsonNumber(float value) {
+  if (!std::isfinite(value)) return nullptr;
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  if (error != std::errc()) return static_cast<double>(value);
+  // The double nearest the shortest text that reads back to this float: JSON writes that
+  // double as the same short text, and a reader rounding it to float gets the value back.
+  double shortest = 0.0;
+  std::from_chars(text, end, shortest);
+  return shortest;
+}
+
+nlohmann::json ParametersJson(const RunParameters& p) {
+  if (!p.recorded()) return nullptr;
+  nlohmann::json j = {{"version", p.version},
+                      {"resolution", p.resolution},
+                      {"heteroatoms", p.ignoreHeteroAtoms ? "all_left_out" : "waters_left_out"},
+                      {"secondary_structure", p.secondaryStructure},
+                      {"score_table", p.scoreTable},
+                      {"method", p.method.empty() ? nlohmann::json(nullptr) : nlohmann::json(p.method)}};
+  if (p.resolution >= 0 && p.resolution < kSasaResolutionCount)
+    j["points_per_atom"] = SpherePointCount(p.resolution);
+  if (p.coveringHetAtoms >= 0) j["heteroatoms_covering"] = p.coveringHetAtoms;
+  if (p.watersLeftOut >= 0) j["waters_left_out"] = p.watersLeftOut;
+  return j;
 }
 
 nlohmann::json FailureJson(const std::string& path, int inputIndex, const std::string& message) {
   return {{"file", path}, {"input_index", inputIndex}, {"message", message}};
 }
 
+namespace {
+
+// A double as the shortest text that reads back to it. nlohmann::json's own writer
+// (Grisu2) sometimes gives a digit or two more (0.8617886300000001 for 0.86178863).
+void AppendNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";  // as nlohmann::json writes it: JSON has no infinity or NaN
+    return;
+  }
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  const std::string number(text, error == std::errc() ? end : text);
+  out += number;
+  // Still a floating-point number to a reader that tells the two apart.
+  if (number.find_first_of(".e") == std::string::npos) out += ".0";
+}
+
+void AppendJson(std::string& out, const nlohmann::json& value, int indent, int depth) {
+  const auto newline = [&](int level) {
+    if (indent < 0) return;
+    out += '\n';
+    out.append(static_cast<size_t>(indent * level), ' ');
+  };
+  if (value.is_number_float()) {
+    AppendNumber(out, value.get<double>());
+  } else if (value.is_object() && !value.empty()) {
+    out += '{';
+    bool first = true;
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      if (!first) out += ',';
+      first = false;
+      newline(depth + 1);
+      out += nlohmann::json(it.key()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      out += indent < 0 ? ":" : ": ";
+      AppendJson(out, it.value(), indent, depth + 1);
+    }
+    newline(depth);
+    out += '}';
+  } else if (value.is_array() && !value.empty()) {
+    out += '[';
+    bool first = true;
+    for (const nlohmann::json& item : value) {
+      if (!first) out += ',';
+      first = false;
+      newline(depth + 1);
+      AppendJson(out, item, indent, depth + 1);
+    }
+    newline(depth);
+    out += ']';
+  } else {
+    out += value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+}
+
+}  // namespace
+
 std::string JsonText(const nlohmann::json& document, int indent) {
-  return document.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+  // Laid out as nlohmann::json lays it out; only the numbers are written here.
+  std::string out;
+  AppendJson(out, document, indent, 0);
+  return out;
 }
 
 }  // namespace tessmol

@@ -25,6 +25,14 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index);
 nlohmann::json RunJson(const std::string& command, const nlohmann::json& structures,
                        const std::vector<AnalysisEntry>& entries);
 
+// A 32-bit float as the shortest decimal that reads back to the same float (0.91, not
+// 0.9100000262260437); null when not finite, which JSON cannot hold.
+nlohmann::json JsonNumber(float value);
+
+// How the structure was analysed: version, resolution, heteroatom rule, secondary-structure
+// source, score table, transmembrane method; null for an older result file without them.
+nlohmann::json ParametersJson(const RunParameters& parameters);
+
 // One input file that was not analysed: {"file", "input_index", "message"}.
 nlohmann::json FailureJson(const std::string& path, int inputIndex, const std::string& message);
 

@@ -1,8 +1,12 @@
 #include "document/report.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <iterator>
 
 #include "base/text.h"
+#include "surface/sphere_points.h"
 
 namespace tessmol {
 
@@ -14,10 +18,11 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   for (size_t i = 0; i < s.residues.size(); ++i) {
     const Residue& r = s.residues[i];
     if (!flags[i].transmembrane) continue;
-    if (i > 0 && flags[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1) {
+    if (i > 0 && flags[i - 1].transmembrane && r.resSeq - s.residues[i - 1].resSeq <= 1 &&
+        flags[i - 1].tmTopology == flags[i].tmTopology && flags[i - 1].kind == flags[i].kind) {
       domains.back().lastResSeq = r.resSeq;
     } else {
-      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, flags[i].tmTopology});
+      domains.push_back({s.ChainNameOfResidue(i), r.resSeq, r.resSeq, flags[i].tmTopology, flags[i].kind});
     }
   }
   return domains;
@@ -32,42 +37,150 @@ std::vector<TransmembraneDomain> SignalPeptides(const Protein& protein) {
     if (i > 0 && flags[i - 1].kind == SegmentKind::kSignalPeptide) {
       peptides.back().lastResSeq = s.residues[i].resSeq;
     } else {
-      peptides.push_back({s.ChainNameOfResidue(i), s.residues[i].resSeq, s.residues[i].resSeq, 0});
+      peptides.push_back({s.ChainNameOfResidue(i), s.residues[i].resSeq, s.residues[i].resSeq, 0,
+                          SegmentKind::kSignalPeptide});
     }
   }
   return peptides;
 }
 
-std::vector<std::string> SummaryLines(const Protein& protein) {
+double CompatibleScore(float expected) {
+  return static_cast<double>(expected) * static_cast<double>(0.45f);
+}
+
+std::string ParametersLine(const RunParameters& p) {
+  if (!p.recorded()) return "Parameters: not recorded (a result file of an older version)";
+  std::string line = "Tessmol " + p.version + "; resolution " + std::to_string(p.resolution);
+  if (p.resolution >= 0 && p.resolution < kSasaResolutionCount)
+    line += " (" + std::to_string(SpherePointCount(p.resolution)) + " points per atom)";
+  line +=
+      p.ignoreHeteroAtoms ? "; heteroatoms: all left out" : "; heteroatoms: waters left out, others cover";
+  line += "; secondary structure: " + p.secondaryStructure + "; score table: " + p.scoreTable;
+  if (!p.method.empty()) line += "; transmembrane method: " + p.method;
+  return line;
+}
+
+std::vector<std::string> SummaryLines(const Protein& protein, std::optional<float> expectedScore) {
   const Structure& s = protein.structure;
   std::vector<std::string> lines = {
       "Protein summary for " + protein.fileName + ":",
       "",
       "Number of chains: " + std::to_string(s.chains.size()),
       "Number of Residues: " + std::to_string(s.residues.size()),
-      "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA),
+      "Total Solvent Accessible Surface Area: " + FormatFixed(protein.surface.totalSASA) + " \u00c5\u00b2",
       "Average Residue Score: " + FormatFixed(protein.scores.averageScore),
-      "",
-      "Predicted Transmembrane Domains:",
-      "           Chain           Residues",
   };
-  for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
+  if (expectedScore) {
+    lines.push_back("Expected Residue Score: " + FormatFixed(*expectedScore));
+    lines.push_back("Compatible Residue Score: " + FormatFixed(CompatibleScore(*expectedScore)));
+  }
+  const RunParameters& p = protein.parameters;
+  if (p.coveringHetAtoms >= 0) {
+    lines.push_back("Heteroatoms covering the surface: " + std::to_string(p.coveringHetAtoms) +
+                    (p.ignoreHeteroAtoms ? " (heteroatoms ignored)" : "") +
+                    "; waters left out: " + std::to_string(p.watersLeftOut));
+  }
+  for (const char* line : {"", "Predicted Transmembrane Domains:", "           Chain           Residues"})
+    lines.emplace_back(line);
+  // A chain's signal peptide, at its N-terminus, comes before its segments.
+  std::vector<TransmembraneDomain> domains = SignalPeptides(protein);
+  for (TransmembraneDomain& d : TransmembraneDomains(protein)) domains.push_back(std::move(d));
+  for (const TransmembraneDomain& d : domains) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
+    const std::string orientation = DomainOrientationText(d);
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
-                    "  -  " + std::to_string(d.lastResSeq) +
-                    (d.topology > 0   ? "  in\u2192out"
-                     : d.topology < 0 ? "  out\u2192in"
-                                      : ""));
+                    "  -  " + std::to_string(d.lastResSeq) + (orientation.empty() ? "" : "  " + orientation));
   }
-  for (const TransmembraneDomain& d : SignalPeptides(protein)) {
-    lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +
-                    "  -  " + std::to_string(d.lastResSeq) + "  signal peptide");
+  if (protein.transmembrane.lowConfidence > 0 && protein.membranes.empty())
+    lines.push_back(LowConfidenceLine(protein.transmembrane.lowConfidence));
+  for (std::string& line : MembraneReport(s, protein.membranes)) lines.push_back(std::move(line));
+  // The window test and a model's confident scores come last, so the lines above keep
+  // their places.
+  const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
+  lines.emplace_back();
+  for (std::string& line : QualityLines(protein, verdict)) lines.push_back(std::move(line));
+  if (!verdict.lowRuns.empty()) {
+    lines.insert(lines.end(), {"", "Below the 3D-1D Window Test:", "           Chain           Residues"});
+    for (const LowStretch& stretch : LowStretches(s, verdict)) {
+      lines.push_back(std::string(13, ' ') + stretch.chain + std::string(21, ' ') +
+                      std::to_string(stretch.firstResSeq) + "  -  " + std::to_string(stretch.lastResSeq));
+    }
   }
-  if (protein.membrane) {
-    lines.emplace_back();
-    for (std::string& line : MembraneLines(s, *protein.membrane)) lines.push_back(std::move(line));
+  lines.emplace_back();
+  lines.push_back(ParametersLine(p));
+  return lines;
+}
+
+std::string DomainOrientationText(const TransmembraneDomain& d) {
+  if (d.kind == SegmentKind::kSignalPeptide) return "signal peptide";
+  if (d.kind == SegmentKind::kReEntrant) {
+    return d.topology > 0   ? "in\u2192in (re-entrant)"
+           : d.topology < 0 ? "out\u2192out (re-entrant)"
+                            : "re-entrant";
+  }
+  return d.topology > 0 ? "in\u2192out" : d.topology < 0 ? "out\u2192in" : "";
+}
+
+std::string LowConfidenceLine(int32_t count) {
+  return "Residues left out for low confidence (pLDDT below 50): " + std::to_string(count);
+}
+
+std::vector<std::string> MembraneReport(const Structure& s, const std::vector<MembranePlacement>& membranes) {
+  std::vector<std::string> lines;
+  if (membranes.empty()) return lines;
+  lines.emplace_back();
+  if (membranes.size() > 1) {
+    lines.push_back("The chains cannot share one membrane (crystal copies lying apart or antiparallel): " +
+                    std::to_string(membranes.size()) + " placements");
+  }
+  for (size_t k = 0; k < membranes.size(); ++k) {
+    const MembranePlacement& m = membranes[k];
+    if (membranes.size() > 1) {
+      std::string chains;
+      for (int32_t c : m.chains) chains += (chains.empty() ? "" : ", ") + s.ChainName(static_cast<size_t>(c));
+      lines.push_back("Membrane " + std::to_string(k + 1) + " of " + std::to_string(membranes.size()) +
+                      ", chains " + chains + ":");
+    }
+    for (std::string& line : MembraneLines(s, m)) lines.push_back(std::move(line));
+  }
+  if (membranes.front().lowConfidence > 0)
+    lines.push_back(LowConfidenceLine(membranes.front().lowConfidence));
+  return lines;
+}
+
+std::vector<LowStretch> LowStretches(const Structure& s, const ProfileVerdict& verdict) {
+  std::vector<LowStretch> stretches;
+  for (const ResidueRun& run : verdict.lowRuns) {
+    stretches.push_back({s.ChainNameOfResidue(static_cast<size_t>(run.first)), s.residues[run.first].resSeq,
+                         s.residues[run.last].resSeq});
+  }
+  return stretches;
+}
+
+std::string PercentText(float fraction) {
+  return FormatFixed(100.0f * fraction, 1) + "%";
+}
+
+std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdict& verdict) {
+  std::vector<std::string> lines = {
+      "3D-1D Window Test: " + PercentText(verdict.passFraction) + " of residues score at least " +
+      FormatFixed(kWindowPassScore, 1) + " over " + std::to_string(kProfileWindow) + " residues (" +
+      (verdict.passes ? "pass" : "fail") + ", " + PercentText(kStructurePassFraction) + " needed)"};
+  const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, protein.confidentPlddt);
+  if (confident.model) {
+    lines.push_back(ModelLine(protein.structure));
+    lines.push_back("Confident Residues (pLDDT >= " + FormatFixed(confident.threshold, 1) +
+                    "): " + std::to_string(confident.confident) + ", Average Residue Score: " +
+                    FormatFixed(confident.averageScore) + ", left out: " + std::to_string(confident.leftOut));
   }
   return lines;
+}
+
+std::string ModelLine(const Structure& s) {
+  const ConfidentScores c = ScoreConfident(s, ScoreResult{}, kDefaultConfidentPlddt);
+  return "predicted model (" + (s.modelSource.empty() ? std::string("predicted") : s.modelSource) +
+         "), mean pLDDT " + FormatFixed(c.meanPlddt, 1) + ", " + std::to_string(c.lowConfidence) +
+         " residues below " + FormatFixed(kLowConfidencePlddt, 0);
 }
 
 std::vector<std::string> MembraneLines(const Structure& s, const MembranePlacement& m) {
@@ -93,8 +206,13 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
     residues.resize(std::max<size_t>(residues.size() + 2, 16), ' ');
     std::string chain = s.ChainName(static_cast<size_t>(segment.chain));
     chain.resize(std::max<size_t>(chain.size() + 1, 16), ' ');
-    lines.push_back(std::string(13, ' ') + chain + residues +
-                    (segment.nInside ? "in\u2192out" : "out\u2192in") + "        " +
+    TransmembraneDomain domain;
+    domain.topology = segment.nInside ? 1 : -1;
+    domain.kind = segment.kind;
+    std::string orientation = DomainOrientationText(domain);
+    // The arrow is one character of three bytes.
+    orientation.resize(std::max<size_t>(orientation.size() + 2, 17), ' ');
+    lines.push_back(std::string(13, ' ') + chain + residues + orientation +
                     FormatFixed(segment.tiltDegrees, 1));
   }
   return lines;
@@ -109,6 +227,12 @@ const std::vector<std::string>& ResidueTableHeadings() {
   return headings;
 }
 
+std::vector<std::string> ResidueTableHeadings(const Protein* protein) {
+  std::vector<std::string> headings = ResidueTableHeadings();
+  if (protein != nullptr && !protein->structure.confidence.empty()) headings.emplace_back("pLDDT");
+  return headings;
+}
+
 std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
   const Structure& structure = protein.structure;
   const Residue& r = structure.residues[index];
@@ -116,22 +240,25 @@ std::vector<std::string> ResidueTableRow(const Protein& protein, size_t index) {
   const ResidueScore& scores = protein.scores.residues[index];
   const float sasa = surface.sideSASA + surface.mainSASA;
   // A chain identifier of code 0 (a line too short to hold one) shows as a blank.
-  return {std::to_string(index),
-          r.name,
-          structure.ChainNameOfResidue(index),
-          std::to_string(r.resSeq),
-          FormatFixed(surface.areaBuried),
-          FormatFixed(surface.fractionPolar),
-          FormatFixed(surface.kavelinFP),
-          std::to_string(scores.profEnv),
-          std::to_string(scores.kavelinEnv),
-          FormatFixed(surface.mainSASA),
-          FormatFixed(surface.sideSASA),
-          FormatFixed(sasa),
-          FormatFixed(scores.solventScore),
-          FormatFixed(scores.kavelinScore),
-          FormatFixed(scores.overallScore),
-          protein.transmembrane.residues[index].transmembrane ? "1" : "0"};
+  std::vector<std::string> cells = {std::to_string(index),
+                                    r.name,
+                                    structure.ChainNameOfResidue(index),
+                                    std::to_string(r.resSeq),
+                                    FormatFixed(surface.areaBuried),
+                                    FormatFixed(surface.fractionPolar),
+                                    FormatFixed(surface.kavelinFP),
+                                    std::to_string(scores.profEnv),
+                                    std::to_string(scores.kavelinEnv),
+                                    FormatFixed(surface.mainSASA),
+                                    FormatFixed(surface.sideSASA),
+                                    FormatFixed(sasa),
+                                    FormatFixed(scores.solventScore),
+                                    FormatFixed(scores.kavelinScore),
+                                    FormatFixed(scores.overallScore),
+                                    protein.transmembrane.residues[index].transmembrane ? "1" : "0"};
+  if (structure.confidence.size() == structure.residues.size())
+    cells.push_back(FormatFixed(structure.confidence[index], 2));
+  return cells;
 }
 
 }  // namespace tessmol
@@ -143,8 +270,74 @@ void WriteResidueTable(std::ostream& out, const Protein& protein) {
     for (size_t i = 0; i < cells.size(); ++i) out << (i ? "\t" : "") << cells[i];
     out << '\n';
   };
-  line(ResidueTableHeadings());
+  line(ResidueTableHeadings(&protein));
   for (size_t i = 0; i < protein.structure.residues.size(); ++i) line(ResidueTableRow(protein, i));
+}
+
+}  // namespace tessmol
+
+namespace tessmol {
+
+std::string ShortestText(float value) {
+  if (std::isnan(value)) return "nan";
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : FormatFixed(value);
+}
+
+void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings) {
+  static const char* const kHeadings[] = {"structure",
+                                          "index",
+                                          "name",
+                                          "chain",
+                                          "number",
+                                          "insertion_code",
+                                          "area_buried",
+                                          "fraction_polar",
+                                          "kavelin_fp",
+                                          "category",
+                                          "kavelin_category",
+                                          "main_sasa",
+                                          "side_sasa",
+                                          "sasa",
+                                          "solvent_score",
+                                          "kavelin_score",
+                                          "overall_score",
+                                          "transmembrane",
+                                          "tessmol_version",
+                                          "resolution",
+                                          "heteroatoms",
+                                          "secondary_structure",
+                                          "score_table",
+                                          "method"};
+  for (size_t i = 0; headings && i < std::size(kHeadings); ++i) out << (i ? "\t" : "") << kHeadings[i];
+  if (headings) out << '\n';
+  const RunParameters& p = protein.parameters;
+  // A name can hold no TAB or line end, or the row would split.
+  auto clean = [](std::string text) {
+    for (char& c : text) {
+      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    }
+    return text;
+  };
+  std::string run = "\t" + clean(p.version) + "\t" + (p.resolution >= 0 ? std::to_string(p.resolution) : "") +
+                    "\t" + (p.recorded() ? (p.ignoreHeteroAtoms ? "all_left_out" : "waters_left_out") : "") +
+                    "\t" + clean(p.secondaryStructure) + "\t" + clean(p.scoreTable) + "\t" + clean(p.method);
+  const std::string structure = clean(protein.fileName);
+  const Structure& s = protein.structure;
+  for (size_t i = 0; i < s.residues.size(); ++i) {
+    const Residue& r = s.residues[i];
+    const ResidueSurface& surface = protein.surface.residues[i];
+    const ResidueScore& scores = protein.scores.residues[i];
+    out << structure << '\t' << i << '\t' << clean(r.name) << '\t' << clean(s.ChainNameOfResidue(i)) << '\t'
+        << r.resSeq << '\t' << (r.iCode == ' ' || r.iCode == '\0' ? "" : clean(std::string(1, r.iCode)))
+        << '\t' << ShortestText(surface.areaBuried) << '\t' << ShortestText(surface.fractionPolar) << '\t'
+        << ShortestText(surface.kavelinFP) << '\t' << scores.profEnv << '\t' << scores.kavelinEnv << '\t'
+        << ShortestText(surface.mainSASA) << '\t' << ShortestText(surface.sideSASA) << '\t'
+        << ShortestText(surface.sideSASA + surface.mainSASA) << '\t' << ShortestText(scores.solventScore)
+        << '\t' << ShortestText(scores.kavelinScore) << '\t' << ShortestText(scores.overallScore) << '\t'
+        << (protein.transmembrane.residues[i].transmembrane ? 1 : 0) << run << '\n';
+  }
 }
 
 }  // namespace tessmol

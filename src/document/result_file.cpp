@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -165,10 +166,50 @@ void WriteAtomRecords(RecordBuffer& out, const Protein& p) {
   }
 }
 
+// How the structure was analysed, as optional NAME=VALUE fields after the STRUCTURE record's
+// two numbers: readers that predate them ignore trailing fields, and a name read in any
+// order leaves room for more.
+template <class Out>
+void WriteParameterFields(Out& out, const RunParameters& p) {
+  if (!p.recorded()) return;
+  out << "\tversion=" << Name(p.version) << "\tresolution=" << p.resolution
+      << "\theteroatoms=" << (p.ignoreHeteroAtoms ? "all-out" : "waters-out")
+      << "\tsecondary-structure=" << Name(p.secondaryStructure) << "\tscore-table=" << Name(p.scoreTable);
+  if (!p.method.empty()) out << "\tmethod=" << Name(p.method);
+  if (p.coveringHetAtoms >= 0) out << "\thet-covering=" << p.coveringHetAtoms;
+  if (p.watersLeftOut >= 0) out << "\twaters-left-out=" << p.watersLeftOut;
+}
+
+void ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
+  for (size_t i = 3; i < f.size(); ++i) {
+    const size_t equals = f[i].find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = f[i].substr(0, equals), value = f[i].substr(equals + 1);
+    if (key == "version") p.version = value;
+    if (key == "resolution") p.resolution = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+    if (key == "heteroatoms") p.ignoreHeteroAtoms = value == "all-out";
+    if (key == "secondary-structure") p.secondaryStructure = value;
+    if (key == "score-table") p.scoreTable = value;
+    if (key == "method") p.method = value;
+    if (key == "het-covering") p.coveringHetAtoms = std::strtoll(value.c_str(), nullptr, 10);
+    if (key == "waters-left-out") p.watersLeftOut = std::strtoll(value.c_str(), nullptr, 10);
+  }
+}
+
 void WriteRecords(std::ostream& stream, const Protein& p) {
   const Structure& s = p.structure;
   RecordBuffer out(stream);
-  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore) << '\n';
+  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore);
+  // A predicted model's source as a third field (experimental structures write none), then
+  // how the structure was analysed as NAME=VALUE fields. The source never holds '=', so
+  // the reader tells the two apart.
+  if (!s.confidence.empty()) {
+    std::string source = Name(s.modelSource.empty() ? "predicted" : s.modelSource);
+    std::replace(source.begin(), source.end(), '=', '-');
+    out << '\t' << source;
+  }
+  WriteParameterFields(out, p.parameters);
+  out << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
     out << "CHAIN\t" << ChainChar(c.chainId) << '\t' << c.firstResidue << '\t' << c.lastResidue;
@@ -195,8 +236,14 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
         << scores.kavelinEnv << '\t' << Num(scores.solventScore) << '\t' << Num(scores.kavelinScore) << '\t'
         << Num(scores.overallScore) << '\t' << (membrane.transmembrane ? 1 : 0) << '\t'
         << static_cast<int32_t>(r.type);
-    // The segment's orientation, where a method gave one, as a 24th field.
-    if (membrane.tmTopology != 0) out << '\t' << static_cast<int>(membrane.tmTopology);
+    // Optional trailing fields, each written when it or a later one says something: the
+    // segment's orientation (0 unknown), the segment's kind (0 a crossing), and a predicted
+    // model's pLDDT.
+    const bool plddt = s.confidence.size() == s.residues.size();
+    const bool kind = membrane.kind != SegmentKind::kCrossing;
+    if (membrane.tmTopology != 0 || kind || plddt) out << '\t' << static_cast<int>(membrane.tmTopology);
+    if (kind || plddt) out << '\t' << static_cast<int>(membrane.kind);
+    if (plddt) out << '\t' << Num(s.confidence[k]);
     out << '\n';
     out << "SIDECHAIN\t";
     for (int32_t index : r.sideChain) out << index << '\t';
@@ -312,6 +359,9 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
   r.type = static_cast<ResidueType>(n.Int(22, "residue type"));
   membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
+  // A kind this reader does not know is read as a crossing.
+  const int kind = n.Int(24, "segment kind");
+  membrane.kind = kind == 1 || kind == 2 ? static_cast<SegmentKind>(kind) : SegmentKind::kCrossing;
   return r;
 }
 
@@ -435,6 +485,12 @@ std::string ReadResidueRecords(Protein& protein, const std::vector<std::string>&
   protein.surface.residues.push_back(residueSurface);
   protein.scores.residues.push_back(residueScores);
   protein.transmembrane.residues.push_back(residueMembrane);
+  if (f.size() > 25 && !f[25].empty()) {
+    // Parallel to the residues or not kept at all (ReadResult checks at END).
+    const float plddt = n.Real(25, "pLDDT", 0.0, 100.0);
+    if (protein.structure.confidence.size() + 1 == protein.structure.residues.size())
+      protein.structure.confidence.push_back(plddt);
+  }
   return {};
 }
 
@@ -456,6 +512,8 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       if (f.size() < 3) return formatError("STRUCTURE record with too few fields");
       protein.surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
       protein.scores.averageScore = n.Score(2, "average score");
+      if (f.size() > 3 && f[3].find('=') == std::string::npos) structure.modelSource = NameField(f, 3);
+      ReadParameterFields(f, protein.parameters);
     } else if (keyword == "CHAIN") {
       wrong = ReadChainRecord(protein, f, n);
     } else if (keyword == "HELIX" || keyword == "SHEET") {
@@ -473,6 +531,9 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       wrong = ReadResidueRecords(protein, f, n, in, lineNumber, ended);
       if (ended) break;  // the end of the file is reported below
     } else if (keyword == "END") {
+      // pLDDT stands for every residue or for none.
+      if (structure.confidence.size() != structure.residues.size()) structure.confidence.clear();
+      if (structure.confidence.empty()) structure.modelSource.clear();
       if (const std::string missing = MissingReference(structure); !missing.empty())
         return formatError(missing);
       return FileStatus::Ok(name);

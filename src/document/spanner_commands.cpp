@@ -56,6 +56,32 @@ void MarkSegments(std::vector<ResidueMembrane>& residues, int32_t first, int32_t
   }
 }
 
+// The residues in the slabs' segments, with their orientation and kind.
+TransmembraneResult SlabResult(const Structure& structure, const std::vector<MembranePlacement>& slabs) {
+  TransmembraneResult result = TransmembraneResult::None(structure.residues.size());
+  for (const MembranePlacement& slab : slabs) {
+    result.lowConfidence = slab.lowConfidence;
+    for (const SlabSegment& segment : slab.segments) {
+      for (int32_t i = segment.first; i <= segment.last; ++i)
+        result.residues[i] = {true, static_cast<int8_t>(segment.nInside ? 1 : -1), segment.kind};
+    }
+  }
+  return result;
+}
+
+// A predicted model's residues placed with low confidence are in no segment: where they
+// lie is a guess.
+void LeaveOutLowConfidence(const Structure& structure, TransmembraneResult& result) {
+  const SlabSearch defaults;
+  if (structure.confidence.size() != structure.residues.size()) return;
+  result.lowConfidence = 0;
+  for (size_t i = 0; i < result.residues.size(); ++i) {
+    if (structure.confidence[i] >= defaults.minConfidence) continue;
+    result.residues[i] = {};
+    ++result.lowConfidence;
+  }
+}
+
 }  // namespace
 
 bool CTessmolDoc::SegmentParamsReady() {
@@ -120,19 +146,23 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
     feedback_.ShowMessage(kNoStructureSelected);
     return false;
   }
-  if (settings_.tmMethod != TmMethod::kSlab) protein_.membrane.reset();
-  if (settings_.tmMethod == TmMethod::kSegments) {
+  protein_.membranes.clear();
+  protein_.parameters.method = MethodName(settings_.tmMethod);
+  const TmMethod method = settings_.tmMethod;
+  if (method == TmMethod::kSlab || method == TmMethod::kSlabElseSegments) {
+    PlaceMembraneOnStructure();
+    bool placed = false;
+    for (const MembranePlacement& m : protein_.membranes) placed = placed || m.placed;
+    if (placed || method == TmMethod::kSlab) {
+      protein_.transmembrane = SlabResult(protein_.structure, protein_.membranes);
+      return FinishSpanner3D();
+    }
+    // No membrane fits the surface: the sequence's own evidence decides, as with segments.
+  }
+  if (method == TmMethod::kSegments || method == TmMethod::kSlabElseSegments) {
     if (!SegmentParamsReady()) return false;
     protein_.transmembrane = SegmentStructure(protein_.structure, &protein_.scores);
-    return FinishSpanner3D();
-  }
-  if (settings_.tmMethod == TmMethod::kSlab) {
-    const std::optional<MembranePlacement> slab = PlaceMembraneOnStructure();
-    protein_.transmembrane = TransmembraneResult::None(protein_.structure.residues.size());
-    for (const SlabSegment& segment : slab->segments) {
-      for (int32_t i = segment.first; i <= segment.last; ++i)
-        protein_.transmembrane.residues[i] = {true, static_cast<int8_t>(segment.nInside ? 1 : -1)};
-    }
+    LeaveOutLowConfidence(protein_.structure, protein_.transmembrane);
     return FinishSpanner3D();
   }
   HelixBuilder builder(state_.programFolder(), feedback_);
@@ -152,19 +182,35 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   std::vector<ResidueMembrane>& residues = protein_.transmembrane.residues;
   for (size_t i = 0; i < residues.size() && i < scanned.residues.size(); ++i)
     residues[i] = {scanned.residues[i].transmembrane, 0};
+  LeaveOutLowConfidence(protein_.structure, protein_.transmembrane);
   return FinishSpanner3D() && complete;
 }
 
-std::optional<MembranePlacement> CTessmolDoc::PlaceMembraneOnStructure() {
+bool CTessmolDoc::PlaceMembraneOnStructure() {
   if (!structureLoaded_) {
     feedback_.ShowMessage(kNoStructureSelected);
-    return std::nullopt;
+    return false;
   }
+  protein_.membranes = PlaceMembranes(protein_);
+  return true;
+}
+
+std::vector<MembranePlacement> CTessmolDoc::PlaceMembranes(const Protein& protein) {
   SlabSearch search;
   search.threads = settings_.threads;
   SilentFeedback quiet;
-  protein_.membrane = PlaceMembrane(protein_.structure, protein_.surface, search, quiet);
-  return protein_.membrane;
+  if (protein.ignoreHeteroAtoms || protein.structure.hetAtoms.empty())
+    return tessmol::PlaceMembranes(protein.structure, protein.surface, search, quiet);
+  Protein bare;
+  bare.structure = protein.structure;
+  bare.ignoreHeteroAtoms = true;
+  bare.Load(quiet);
+  SasaSettings sasa;
+  sasa.threads = settings_.threads;
+  std::optional<SurfaceResult> surface =
+      CalculateSASA(bare, settings_.sasaResolution, state_.programFolder(), feedback_, sasa);
+  if (!surface) return {};
+  return tessmol::PlaceMembranes(bare.structure, *surface, search, quiet);
 }
 
 bool CTessmolDoc::FinishSpanner3D() {
@@ -235,6 +281,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       if (!builder.missingTemplates.empty()) ok = false;
       model.fileName = BareName(path);
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+      model.parameters = ParametersFor(settings_, scoreTable_.fileName);
+      model.parameters.method = MethodName(settings_.tmMethod);
       if (!AnalyseModel(model, &points)) return false;
       model.transmembrane =
           settings_.tmMethod == TmMethod::kSegments

@@ -14,6 +14,7 @@
 #include "model/het_radii_file.h"
 #include "model/secondary_structure.h"
 #include "model/structure_file.h"
+#include "scoring/model_quality.h"
 #include "scoring/residue_scores.h"
 #include "surface/sasa.h"
 
@@ -73,6 +74,18 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
           FormatFixed(compatible)};
 }
 
+std::vector<std::string> AnalysisQualityHeadings() {
+  return {"Window Pass %", "Confident Average", "Confident Compatible", "Confident Residues", "Left Out"};
+}
+
+std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& e) {
+  const std::string pass = FormatFixed(100.0f * e.passFraction, 1);
+  if (!e.model) return {pass, "-", "-", "-", "-"};
+  return {pass, FormatFixed(e.confidentAverage),
+          FormatFixed(static_cast<double>(e.confidentExpected) * static_cast<double>(0.45f)),
+          std::to_string(e.confidentCount), std::to_string(e.leftOut)};
+}
+
 CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state), feedback_(feedback) {
   const std::string& folder = state_.programFolder();
   workFolder_ = folder;
@@ -123,7 +136,8 @@ std::optional<Protein> CTessmolDoc::Analyse(const std::string& path, Feedback& f
 
 std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feedback& feedback,
                                                    std::ostream* log, int threads, ReadOutcome& read) {
-  StructureFile file = ReadStructure(path, state_.hetAtomRadii, MebibytesToBytes(settings_.maxUnpackedMiB));
+  StructureFile file = ReadStructure(path, state_.hetAtomRadii, MebibytesToBytes(settings_.maxUnpackedMiB),
+                                     settings_.confidenceSource);
   read.status = file.status;
   read.hadAtoms = !file.structure.atoms.empty();
   read.resultFile = file.format == StructureFormat::kResult;
@@ -137,6 +151,11 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   analysed.structure = std::move(file.structure);
   analysed.fileName = BareName(path);
   analysed.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
+  analysed.confidentPlddt = settings_.confidentPlddt;
+  analysed.parameters = ParametersFor(settings_, scoreTable_.fileName);
+  const HetAtomCover cover = CountHetAtomCover(analysed.structure, settings_.ignoreHeteroAtoms);
+  analysed.parameters.coveringHetAtoms = static_cast<long long>(cover.coveringAtoms);
+  analysed.parameters.watersLeftOut = static_cast<long long>(cover.watersLeftOut);
   analysed.Load(feedback);
   SasaSettings sasa;
   sasa.threads = threads;
@@ -215,6 +234,22 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   return unique;
 }
 
+namespace {
+
+// The window test, and a predicted model's confident scores with the expected score for
+// their number, on an analysis list row.
+void SetQuality(AnalysisEntry& entry, const Protein& analysed, const ScoreTable& table, float threshold) {
+  entry.passFraction = JudgeProfile(analysed.structure, analysed.scores).passFraction;
+  const ConfidentScores confident = ScoreConfident(analysed.structure, analysed.scores, threshold);
+  entry.model = confident.model;
+  entry.confidentAverage = confident.averageScore;
+  entry.confidentCount = confident.confident;
+  entry.leftOut = confident.leftOut;
+  entry.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
+}
+
+}  // namespace
+
 FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
   AnalysisEntry entry;
   entry.resultName = UniqueResultName(analysed.fileName);
@@ -223,6 +258,7 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   entry.expectedScore =
       scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
+  SetQuality(entry, analysed, scoreTable_, analysed.confidentPlddt);
   entries_.push_back(entry);
   FileStatus written =
       pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
@@ -358,7 +394,11 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.surface = std::move(stored.surface);
   protein_.scores = std::move(stored.scores);
   protein_.transmembrane = std::move(stored.transmembrane);
+  // A membrane placed on the structure shown before belongs to that structure.
+  protein_.membranes = std::move(stored.membranes);
+  protein_.parameters = std::move(stored.parameters);
   protein_.fileName = name;
+  protein_.confidentPlddt = settings_.confidentPlddt;
   SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
   return true;
@@ -377,6 +417,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     }
     rescored.scores = ScoreResidues(rescored.structure, rescored.surface, state_.scoringTable);
     SumScores(rescored.transmembrane, rescored.scores);
+    rescored.parameters.scoreTable = scoreTable_.fileName;
     // The row shows what is stored: it changes only once the file holds the new scores.
     result.status = WriteResult(rescored, entry.resultPath);
     if (!result.status) {
@@ -387,6 +428,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
     entry.averageScore = rescored.scores.averageScore;
     entry.scoreTableName = scoreTable_.fileName;
     entry.expectedScore = scoreTable_.ExpectedResidueScore(residues);
+    SetQuality(entry, rescored, scoreTable_, settings_.confidentPlddt);
     ++result.done;
   }
   feedback_.DocumentChanged();

@@ -32,6 +32,14 @@ struct AnalysisEntry {
   std::string scoreTableName;
   std::string resultPath;  // "./" + resultName, in the process's current folder
   int inputIndex = -1;     // the structure's place in a multiple analysis's file list
+  // The 3D-1D window test (every structure) and, for a predicted model, the scores over its
+  // confident residues with the compatible score for their number.
+  float passFraction = 0.0f;
+  bool model = false;
+  float confidentAverage = 0.0f;
+  float confidentExpected = 0.0f;
+  int confidentCount = 0;
+  int leftOut = 0;
 };
 
 // What the multiple-analysis dialog hands over.
@@ -59,6 +67,11 @@ std::string ResultNameFor(const std::string& fileName);
 // The text of each of the six columns of the analysis list.
 std::vector<std::string> AnalysisListHeadings();
 std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entries, size_t index);
+// The columns a list of models is ranked by, after the list's own: the 3D-1D window test's
+// pass fraction (percent), and for predicted models the average over confident residues,
+// its compatible score, their count and the count left out ("-" for other structures).
+std::vector<std::string> AnalysisQualityHeadings();
+std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& entry);
 
 inline constexpr const char* kResultFileFailed =
     "Error: Failed to create output (.tsm) file to create and add protein summary to view";
@@ -149,6 +162,12 @@ class CTessmolDoc {
   // Load Score Table: the table becomes the one in force for later analyses. A file that
   // cannot be read or holds no complete SCORES row changes nothing.
   FileStatus LoadScoreTable(const std::string& path);
+  // The same for a table read earlier (the Python module reads a user's table once and
+  // analyses many structures with it).
+  void UseScoreTable(const ScoreTable& table) {
+    scoreTable_ = table;
+    state_.scoringTable = scoreTable_.scores;
+  }
 
   // Spanner3D: the open structure's sequence modelled as ideal helices, scanned, and its
   // transmembrane flags copied onto the open structure; the row and its result file are
@@ -158,9 +177,14 @@ class CTessmolDoc {
   // Save As: the shown structure's result file at `path`, or its residue table as
   // tab-separated text when the name ends in ".tsv". After the message, what failed.
   FileStatus SaveShown(const std::string& path);
-  // Places the lipid slab on the open structure (its atoms' areas as analysed) and keeps
-  // the placement with the protein; nullopt, after the message, when nothing is open.
-  std::optional<MembranePlacement> PlaceMembraneOnStructure();
+  // Places the lipid slab on the open structure and keeps the placements with the protein;
+  // false, after the message, when nothing is open.
+  bool PlaceMembraneOnStructure();
+  // The placements of the lipid slab on an analysed structure, whichever command asks: the
+  // heteroatoms never take part (waters, lipids and detergent bound to the protein would
+  // hide the surface that faces the bilayer), so a surface analysed with them is computed
+  // again without them; a predicted model's residues of low confidence are left out.
+  std::vector<MembranePlacement> PlaceMembranes(const Protein& protein);
   // Spanner2D: for each FASTA file, in order, and each of its records, one at a time, a
   // helix model of the record's sequence, analysed and scanned, added to the analysis
   // list with its result file (NAME.tsm, NAME-2.tsm, ... for a file of several records).

@@ -53,6 +53,8 @@ struct ScoreResult {
 
 // ---- transmembrane segments (the Spanner commands' scan, segmentation or slab) ----
 
+// How a segment meets the bilayer: it crosses it, dips in and returns to the side it came
+// from (a pore helix), or is a signal peptide cut off before the protein folds.
 enum class SegmentKind : int8_t { kCrossing = 0, kReEntrant = 1, kSignalPeptide = 2 };
 
 struct ResidueMembrane {
@@ -63,6 +65,8 @@ struct ResidueMembrane {
 
 struct TransmembraneResult {
   std::vector<ResidueMembrane> residues;
+  // Residues of a predicted model left out for low confidence (pLDDT below the cut-off).
+  int32_t lowConfidence = 0;
 
   // No residue in a segment, for a structure of `count` residues.
   static TransmembraneResult None(size_t count) {

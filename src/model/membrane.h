@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/vec3.h"
+#include "model/analysis_results.h"
 
 namespace tessmol {
 
@@ -16,6 +17,8 @@ struct SlabSegment {
   int32_t last = 0;
   bool nInside = true;       // the chain enters from the cytoplasmic side
   float tiltDegrees = 0.0f;  // axis against the membrane normal, 0 to 90
+  // Re-entrant: enters and leaves on one side (nInside then says which side).
+  SegmentKind kind = SegmentKind::kCrossing;
 };
 
 struct MembranePlacement {
@@ -27,6 +30,11 @@ struct MembranePlacement {
   float score = 0.0f;      // transfer free energy gained by the slab (kcal/mol)
   float threshold = 0.0f;  // what a placement must gain
   std::vector<SlabSegment> segments;
+  // The chains this slab was placed on (indices into Structure::chains); empty: all. A
+  // structure whose chains cannot share one membrane (crystal copies lying apart or
+  // antiparallel) gets one placement per group of chains.
+  std::vector<int32_t> chains;
+  int32_t lowConfidence = 0;  // residues of a predicted model left out (pLDDT below the cut-off)
 };
 
 }  // namespace tessmol

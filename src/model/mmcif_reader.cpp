@@ -6,6 +6,7 @@
 // (helices, strands, modified residues, the method). A file the fast reader is not sure
 // to read as gemmi does goes to gemmi whole.
 #include <algorithm>
+#include <cmath>
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 #include <optional>
@@ -268,7 +269,8 @@ enum class FastResult { kRead, kDeclined };
 
 // The atom_site columns the fast path reads; -1 for an absent optional one.
 struct AtomColumns {
-  int group, symbol, alt, atomName, comp, asym, seq, icode, model, id, x, y, z, labelSeq, charge;
+  int group, symbol, alt, atomName, comp, asym, seq, icode, model, id, x, y, z, labelSeq, charge, b,
+      labelAsym;
 };
 
 // The columns, or nullopt when one gemmi needs is absent: the whole-file path says so.
@@ -295,6 +297,7 @@ std::optional<AtomColumns> FindAtomColumns(const std::vector<std::string>& tags)
   c.icode = column("pdbx_pdb_ins_code"), c.model = column("pdbx_pdb_model_num"), c.id = column("id");
   c.x = column("cartn_x"), c.y = column("cartn_y"), c.z = column("cartn_z");
   c.labelSeq = column("label_seq_id"), c.charge = column("pdbx_formal_charge");
+  c.b = column("b_iso_or_equiv"), c.labelAsym = column("label_asym_id");
   if (c.atomName < 0 || c.comp < 0) return std::nullopt;
   return c;
 }
@@ -336,6 +339,9 @@ void FillAtomRecord(const std::vector<Token>& row, const AtomColumns& c, char al
   r.x = static_cast<float>(ParseReal(row[c.x].text));
   r.y = static_cast<float>(ParseReal(row[c.y].text));
   r.z = static_cast<float>(ParseReal(row[c.z].text));
+  r.bFactor = Missing(row[c.b]) ? 0.0f : static_cast<float>(ParseReal(row[c.b].text));
+  r.labelAsym = Missing(row[c.labelAsym]) ? std::string() : std::string(row[c.labelAsym].text);
+  r.labelSeq = c.labelSeq >= 0 && !Missing(row[c.labelSeq]) ? ParseInt(row[c.labelSeq].text) : 0;
 }
 
 // The residues met in the current chain, to type atoms as gemmi does: a residue is typed by
@@ -417,13 +423,73 @@ FastResult ReadAtomSite(std::string_view text, const AtomLoop& loop, std::vector
   }
 }
 
+bool ContainsNoCase(const std::string& text, std::string_view word) {
+  return std::search(text.begin(), text.end(), word.begin(), word.end(),
+                     [](char a, char b) { return Lower(a) == Lower(b); }) != text.end();
+}
+
+// A ModelCIF file (any _ma_ category) is a prediction; so is a file that names AlphaFold
+// in its title or software and no experiment. Its local pLDDT scores come from
+// _ma_qa_metric_local, those of the metrics _ma_qa_metric calls pLDDT (all when it is
+// absent).
+void ReadModelEvidence(gemmi::cif::Block& block, ModelEvidence& evidence) {
+  bool modelCif = false;
+  for (const gemmi::cif::Item& item : block.items) {
+    const std::string* tag = item.type == gemmi::cif::ItemType::Pair ? &item.pair[0]
+                             : item.type == gemmi::cif::ItemType::Loop && !item.loop.tags.empty()
+                                 ? &item.loop.tags[0]
+                                 : nullptr;
+    if (tag != nullptr && StartsWithNoCase(*tag, "_ma_")) {
+      modelCif = true;
+      break;
+    }
+  }
+  std::string named;
+  for (auto row : block.find("_software.", {"name"})) {
+    if (row.has2(0) && ContainsNoCase(row.str(0), "alphafold")) named = "AlphaFold";
+  }
+  if (const std::string* title = block.find_value("_struct.title");
+      title != nullptr && ContainsNoCase(gemmi::cif::as_string(*title), "alphafold"))
+    named = "AlphaFold";
+  const std::string* method = block.find_value("_exptl.method");
+  const bool measured = method != nullptr && !gemmi::cif::is_null(*method);
+  if (!modelCif && (named.empty() || measured)) return;
+  evidence.predicted = true;
+  evidence.source = named.empty() ? "ModelCIF" : named;
+  for (auto row : block.find("_ma_model_list.", {"model_group_name"})) {
+    if (!row.has2(0)) continue;
+    std::string group = row.str(0);
+    if (group.size() > 6 && group.compare(group.size() - 6, 6, " model") == 0) group.resize(group.size() - 6);
+    if (!group.empty()) evidence.source = group;
+    break;
+  }
+  std::set<std::string> plddt;
+  bool metricTable = false;
+  for (auto row : block.find("_ma_qa_metric.", {"id", "?type", "?name"})) {
+    metricTable = true;
+    const bool typed = row.has2(1) && gemmi::iequal(row.str(1), "pLDDT");
+    const bool named = row.has2(2) && gemmi::iequal(row.str(2), "pLDDT");
+    if (row.has2(0) && (typed || named)) plddt.insert(row.str(0));
+  }
+  for (auto row :
+       block.find("_ma_qa_metric_local.", {"label_asym_id", "label_seq_id", "metric_value", "?metric_id"})) {
+    if (!row.has2(0) || !row.has2(1) || !row.has2(2)) continue;
+    if (metricTable && (!row.has2(3) || plddt.count(row.str(3)) == 0)) continue;
+    const double value = gemmi::cif::as_number(row[2]);
+    if (!std::isfinite(value)) continue;
+    evidence.localScores[{row.str(0), ParseInt(row.str(1))}] = static_cast<float>(value);
+  }
+}
+
 // Metadata through gemmi: modified residues, the method, helix and sheet ranges.
 void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isNMR,
                   const gemmi::Structure& st) {
   for (auto row : block.find("_pdbx_struct_mod_residue.", {"label_comp_id", "parent_comp_id"})) {
     builder.AddModifiedResidue(row.str(0), row.str(1));
   }
-  isNMR = st.get_info("_exptl.method").rfind("NMR", 0) == 0;
+  // "SOLUTION NMR", "SOLID-STATE NMR", or a hybrid method list naming NMR.
+  isNMR = st.get_info("_exptl.method").find("NMR") != std::string::npos;
+  ReadModelEvidence(block, builder.evidence());
 }
 
 // The whole file through gemmi, for what the fast loop reader does not take.
@@ -447,6 +513,9 @@ bool ReadAtomsThroughGemmi(const gemmi::Structure& st, StructureBuilder& builder
         r.x = static_cast<float>(atom.pos.x);
         r.y = static_cast<float>(atom.pos.y);
         r.z = static_cast<float>(atom.pos.z);
+        r.bFactor = atom.b_iso;
+        r.labelAsym = residue.subchain;
+        r.labelSeq = residue.label_seq.has_value() ? residue.label_seq.value : 0;
         if (!PlausibleCoordinates(r)) return false;
         builder.AddAtom(std::move(r));
       }

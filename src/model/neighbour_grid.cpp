@@ -39,7 +39,9 @@ float NeighbourCellEdge(const Structure& structure, bool withHetAtoms) {
   float largest = 0.0f;
   for (const Atom& atom : structure.atoms) largest = std::max(largest, atom.radius);
   if (withHetAtoms) {
-    for (const HetAtom& atom : structure.hetAtoms) largest = std::max(largest, atom.radius);
+    for (const HetAtom& atom : structure.hetAtoms) {
+      if (!IsWaterName(atom.residueName)) largest = std::max(largest, atom.radius);
+    }
   }
   return std::max(kMinimumCellEdge, 2.0f * largest);
 }
@@ -57,7 +59,9 @@ NeighbourGrid::NeighbourGrid(const Structure& s, bool withHet) {
   };
   for (const Atom& atom : s.atoms) lower(atom);
   if (withHet) {
-    for (const HetAtom& atom : s.hetAtoms) lower(atom);
+    for (const HetAtom& atom : s.hetAtoms) {
+      if (!IsWaterName(atom.residueName)) lower(atom);
+    }
   }
   items_.reserve(s.atoms.size() + (withHet ? s.hetAtoms.size() : 0));
   auto place = [&](const Atom& atom, AtomRef ref) {
@@ -67,8 +71,11 @@ NeighbourGrid::NeighbourGrid(const Structure& s, bool withHet) {
     items_.push_back({PackKey(i, j, k), ref, atom.x, atom.y, atom.z, atom.radius});
   };
   if (withHet) {
-    for (size_t h = 0; h < s.hetAtoms.size(); ++h)
-      place(s.hetAtoms[h], AtomRef::Hetero(static_cast<int32_t>(h)));
+    // Waters are the solvent: they never cover the surface.
+    for (size_t h = 0; h < s.hetAtoms.size(); ++h) {
+      if (!IsWaterName(s.hetAtoms[h].residueName))
+        place(s.hetAtoms[h], AtomRef::Hetero(static_cast<int32_t>(h)));
+    }
   }
   for (size_t a = 0; a < s.atoms.size(); ++a) place(s.atoms[a], AtomRef::Protein(static_cast<int32_t>(a)));
   // Every list is sorted when it is found, so the order within a cell only has to bring

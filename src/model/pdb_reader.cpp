@@ -1,5 +1,7 @@
 #include "model/pdb_reader.h"
 
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 #include <utility>
 
@@ -23,6 +25,23 @@ std::string Trimmed(std::string_view field) {
   const size_t first = field.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
   return std::string(field.substr(first, field.find_last_not_of(' ') - first + 1));
+}
+
+// AlphaFold's files say "ALPHAFOLD MONOMER V2.0 PREDICTION FOR ..." in TITLE: the words
+// from ALPHAFOLD up to PREDICTION name the predictor. The first header line that names
+// one sets `predictor`.
+void NotePredictor(std::string_view line, std::string& predictor) {
+  if (!predictor.empty()) return;
+  std::string upper(line.substr(std::min<size_t>(line.size(), 10)));
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const size_t at = upper.find("ALPHAFOLD");
+  if (at == std::string::npos) return;
+  predictor = "AlphaFold";
+  const size_t end = upper.find(" PREDICTION", at);
+  if (end == std::string::npos || end - at > 40) return;
+  std::string words = upper.substr(at + 9, end - at - 9);
+  for (char& c : words) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  predictor += words;
 }
 
 }  // namespace
@@ -57,7 +76,9 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   int lineNumber = 0;
   bool sawModel = false;
   bool modelHasAtoms = false;
-  bool stopped = false;  // after the first ENDMDL of a model that held atoms
+  bool stopped = false;   // after the first ENDMDL of a model that held atoms
+  bool measured = false;  // an EXPDTA record names an experiment
+  std::string predictor;  // the header's words for the predictor, when it names one
   // A coordinate line takes 81 bytes: room for every atom the text can hold is set
   // aside at once (pages never touched cost nothing), so the atoms are never moved.
   builder_.Reserve(text.size() / 81 + 1);
@@ -83,7 +104,12 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     } else if (StartsWith(line, "TER")) {
       builder_.EndChain();
     } else if (StartsWith(line, "EXPDTA")) {
-      if (Field(line, 10, 3) == "NMR") isNMR_ = true;
+      // The method as wwPDB writes it today ("SOLUTION NMR", "SOLID-STATE NMR; X-RAY
+      // DIFFRACTION") or as older files did ("NMR" alone).
+      if (line.find("NMR", 10) != std::string::npos) isNMR_ = true;
+      if (Trimmed(Field(line, 10, 70)) != "THEORETICAL MODEL") measured = true;
+    } else if (StartsWith(line, "TITLE") || StartsWith(line, "HEADER") || StartsWith(line, "REMARK")) {
+      NotePredictor(line, predictor);
     } else if (StartsWith(line, "MODRES")) {
       builder_.AddModifiedResidue(Trimmed(Field(line, 12, 3)), Trimmed(Field(line, 24, 3)));
     } else if (StartsWith(line, "HELIX")) {
@@ -102,6 +128,12 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     }
     // ANISOU, SIGATM and SIGUIJ lines belong to the ATOM line before them and, like every
     // other record, change nothing.
+  }
+  // Experimental entries name AlphaFold too (a search model for molecular replacement):
+  // only a file that names no experiment is taken for a prediction.
+  if (!predictor.empty() && !measured) {
+    builder_.evidence().predicted = true;
+    builder_.evidence().source = predictor;
   }
   structure_ = builder_.Finish();
   return FileStatus::Ok(name);
@@ -122,6 +154,7 @@ bool PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
   r.y = ParseFloat(Field(line, 38, 8));
   r.z = ParseFloat(Field(line, 46, 8));
   r.element = std::string(Field(line, 76, 2));
+  r.bFactor = ParseFloat(Field(line, 60, 6));
   if (!PlausibleCoordinates(r)) return false;
   builder_.AddAtom(std::move(r));
   return true;

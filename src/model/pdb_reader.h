@@ -41,6 +41,8 @@ class PdbReader {
   bool isResultFile() const { return isResultFile_; }
   int duplicateAtoms() const { return builder_.summary().duplicateAtoms; }
   const ReadSummary& summary() const { return builder_.summary(); }
+  const ModelEvidence& evidence() const { return builder_.evidence(); }
+  const std::vector<float>& residueBFactors() const { return builder_.residueBFactors(); }
 
  private:
   // False, and nothing added, when its coordinates are implausible.

@@ -34,7 +34,9 @@ void Protein::Load(Feedback& feedback) {
   feedback.BeginProgress(kLoadingProtein);
   const bool withHet = !ignoreHeteroAtoms;
   if (withHet) {
-    for (const HetAtom& atom : structure.hetAtoms) structure.ExtendBox(atom);
+    for (const HetAtom& atom : structure.hetAtoms) {
+      if (!IsWaterName(atom.residueName)) structure.ExtendBox(atom);
+    }
   }
   neighbourGrid = std::make_shared<const NeighbourGrid>(structure, withHet);
   feedback.EndProgress();

@@ -11,6 +11,7 @@
 #include "model/analysis_results.h"
 #include "model/membrane.h"
 #include "model/neighbour_grid.h"
+#include "model/run_parameters.h"
 #include "model/structure.h"
 
 namespace tessmol {
@@ -19,11 +20,17 @@ struct Protein {
   Structure structure;
   std::string fileName;  // without folder
   bool ignoreHeteroAtoms = false;
+  // The pLDDT from which a predicted model's residue counts as confident, as the analysis
+  // was asked for.
+  float confidentPlddt = 70.0f;
+  // How it was analysed, as the outputs record it.
+  RunParameters parameters;
   SurfaceResult surface;              // of CalculateSASA, or as a result file stored it
   ScoreResult scores;                 // of ScoreResidues and SumScores, or as a result file stored them
   TransmembraneResult transmembrane;  // of the last Spanner command, or as a result file stored it
-  // Where the membrane was placed on this structure, once it was.
-  std::optional<MembranePlacement> membrane;
+  // Where the membrane was placed on this structure, once it was: one placement, or one
+  // per group of chains that cannot share a membrane (crystal copies).
+  std::vector<MembranePlacement> membranes;
   // The atoms in their cells, from Load until the surface-area pass has used them.
   std::shared_ptr<const NeighbourGrid> neighbourGrid;
 

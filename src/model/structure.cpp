@@ -29,6 +29,37 @@ AtomClassInfo AtomClassOf(AtomClass atomClass) {
   return classes[index];
 }
 
+bool IsWaterName(std::string_view residueName) {
+  // Trimmed, as the readers store names; the force-field names come from simulation files
+  // (TIP3 is cut to TIP in the three columns of a PDB line).
+  static constexpr std::string_view kWaters[] = {"HOH", "WAT",  "DOD",  "H2O",  "D2O", "HOD", "SOL",
+                                                 "TIP", "TIP3", "TIP4", "TIP5", "TP3", "TP4", "TP5",
+                                                 "T3P", "T4P",  "T5P",  "SPC",  "SPCE"};
+  while (!residueName.empty() && residueName.front() == ' ') residueName.remove_prefix(1);
+  while (!residueName.empty() && residueName.back() == ' ') residueName.remove_suffix(1);
+  for (std::string_view water : kWaters) {
+    if (residueName == water) return true;
+  }
+  return false;
+}
+
+HetAtomCover CountHetAtomCover(const Structure& structure, bool ignoreHeteroAtoms) {
+  HetAtomCover cover;
+  const HetAtom* previousWater = nullptr;
+  for (const HetAtom& atom : structure.hetAtoms) {
+    if (!IsWaterName(atom.residueName)) {
+      if (!ignoreHeteroAtoms) ++cover.coveringAtoms;
+      continue;
+    }
+    // The atoms of one molecule follow each other.
+    if (previousWater == nullptr || previousWater->resSeq != atom.resSeq ||
+        previousWater->chainId != atom.chainId || previousWater->residueName != atom.residueName)
+      ++cover.watersLeftOut;
+    previousWater = &atom;
+  }
+  return cover;
+}
+
 std::string Structure::ChainName(size_t k) const {
   if (k < chainNames.size() && chainNames[k].size() > 1) return chainNames[k];
   return k < chains.size() ? std::string(1, chains[k].chainId) : std::string();

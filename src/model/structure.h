@@ -202,6 +202,19 @@ struct Structure {
   void ExtendBox(const Atom& atom);
 };
 
+// Whether a heteroatom residue name is a water (HOH, WAT, DOD, H2O, D2O, SOL, TIP3, SPC and
+// their kin). Water is the solvent whose access the surface measures, so a water never
+// covers the surface; ligands, ions and cofactors do unless heteroatoms are ignored.
+bool IsWaterName(std::string_view residueName);
+
+// What takes part in the surface pass beside the protein atoms: heteroatoms that cover
+// (every non-water heteroatom unless all are ignored) and the waters left out.
+struct HetAtomCover {
+  size_t coveringAtoms = 0;
+  size_t watersLeftOut = 0;  // molecules: a chain, number and name each
+};
+HetAtomCover CountHetAtomCover(const Structure& structure, bool ignoreHeteroAtoms);
+
 // Adds a protein atom that will get `index` in `atoms` to its residue: sets the atom's
 // class, radius, sphere area and polarity and records it as main chain or side chain.
 // The residue's type must already be set.

@@ -168,7 +168,11 @@ void StructureBuilder::AddProteinAtom(const AtomRecord& record, const std::strin
     current_.type = ResidueTypeOf(current_.name);
     residueOpen_ = true;
     conformer_ = ' ';
+    currentBFactor_ = record.bFactor;
+    currentLabel_ = {record.labelAsym, record.labelSeq};
   }
+  // Predictors give every atom of a residue its pLDDT; CA is the one that is always there.
+  if (record.name == "CA") currentBFactor_ = record.bFactor;
 
   Atom atom;
   atom.name = record.name;
@@ -250,6 +254,8 @@ void StructureBuilder::AddHetAtom(const AtomRecord& record) {
 void StructureBuilder::CloseResidue() {
   if (!residueOpen_) return;
   s_.residues.push_back(std::move(current_));
+  residueBFactors_.push_back(currentBFactor_);
+  residueLabels_.push_back(std::move(currentLabel_));
   current_ = Residue();
   residueOpen_ = false;
   s_.CloseLastChain(static_cast<int32_t>(s_.residues.size()) - 1);

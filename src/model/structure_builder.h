@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/het_atom_radii.h"
@@ -31,7 +32,18 @@ struct AtomRecord {
   char iCode = ' ';
   int32_t serial = 0;
   float x = 0.0f, y = 0.0f, z = 0.0f;
-  std::string element;  // blank when the file does not say
+  std::string element;    // blank when the file does not say
+  float bFactor = 0.0f;   // a predicted model's pLDDT where the file is one
+  std::string labelAsym;  // mmCIF's label_asym_id and label_seq_id, which ModelCIF's
+  int32_t labelSeq = 0;   // per-residue scores name residues by
+};
+
+// What a file says of having been predicted rather than measured, and the per-residue
+// scores its metadata holds (ModelCIF's _ma_qa_metric_local, pLDDT).
+struct ModelEvidence {
+  bool predicted = false;
+  std::string source;  // the predictor as the file names it ("AlphaFold monomer v2.0")
+  std::map<std::pair<std::string, int32_t>, float> localScores;  // by label_asym_id, label_seq_id
 };
 
 // Coordinates a structure can hold: numbers, within a million angstrom of the origin.
@@ -79,6 +91,12 @@ class StructureBuilder {
 
   const ReadSummary& summary() const { return summary_; }
   ReadSummary& summary() { return summary_; }
+  ModelEvidence& evidence() { return evidence_; }
+  const ModelEvidence& evidence() const { return evidence_; }
+  // Per residue made, parallel to the structure's residues: the B-factor of its CA (else
+  // of its first atom), and its mmCIF label (asym, seq).
+  const std::vector<float>& residueBFactors() const { return residueBFactors_; }
+  const std::vector<std::pair<std::string, int32_t>>& residueLabels() const { return residueLabels_; }
   bool hasAtoms() const { return !s_.atoms.empty() || residueOpen_; }
   // The one-character chain identifier a chain name is given: itself when it is one
   // character, else the first of ChainIdPool() no chain met before has taken, and once
@@ -108,6 +126,11 @@ class StructureBuilder {
   const HetAtomRadii& hetRadii_;
   Structure s_;
   ReadSummary summary_;
+  ModelEvidence evidence_;
+  std::vector<float> residueBFactors_;
+  std::vector<std::pair<std::string, int32_t>> residueLabels_;
+  float currentBFactor_ = 0.0f;
+  std::pair<std::string, int32_t> currentLabel_;
   std::map<std::string, std::string> parents_;
   std::map<std::string, char> chainIds_;
   std::string usedIds_;

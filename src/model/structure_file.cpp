@@ -32,8 +32,28 @@ StructureFormat DetectFormat(const std::string& text) {
   return StructureFormat::kPdb;
 }
 
+void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
+                      const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source) {
+  Structure& s = file.structure;
+  if (!evidence.predicted && source != ConfidenceSource::kBFactors) return;
+  if (bFactors.size() != s.residues.size()) return;
+  s.confidence = bFactors;
+  if (!evidence.localScores.empty() && labels.size() == s.residues.size()) {
+    for (size_t k = 0; k < labels.size(); ++k) {
+      if (auto found = evidence.localScores.find(labels[k]); found != evidence.localScores.end())
+        s.confidence[k] = found->second;
+    }
+  }
+  if (!s.confidence.empty() &&
+      std::all_of(s.confidence.begin(), s.confidence.end(), [](float v) { return v >= 0.0f && v <= 1.0f; })) {
+    for (float& v : s.confidence) v *= 100.0f;
+    file.plddtScaled = true;
+  }
+  s.modelSource = evidence.predicted ? evidence.source : std::string("B-factors as pLDDT");
+}
+
 StructureFile ReadStructureText(const std::string& text, const std::string& name,
-                                const HetAtomRadii& hetRadii) {
+                                const HetAtomRadii& hetRadii, ConfidenceSource confidence) {
   StructureFile file;
   file.format = DetectFormat(text);
   if (file.format == StructureFormat::kResult) {
@@ -45,25 +65,28 @@ StructureFile ReadStructureText(const std::string& text, const std::string& name
     file.status = ReadMmcif(text, name, builder, file.isNMR);
     file.summary = builder.summary();
     file.structure = builder.Finish();
+    AssignConfidence(file, builder.evidence(), builder.residueBFactors(), builder.residueLabels(),
+                     confidence);
   } else {
     PdbReader reader(hetRadii);
     file.status = reader.Read(std::string_view(text), name);
     file.summary = reader.summary();
     file.isNMR = reader.isNMR();
     file.structure = std::move(reader.structure());
+    AssignConfidence(file, reader.evidence(), reader.residueBFactors(), {}, confidence);
   }
   file.hadSecondaryStructure = !file.structure.helices.empty() || !file.structure.sheets.empty();
   return file;
 }
 
-StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,
-                            uint64_t maxUnpackedBytes) {
+StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii, uint64_t maxUnpackedBytes,
+                            ConfidenceSource confidence) {
   std::string text;
   StructureFile file;
   bool compressed = false;
   file.status = ReadFileText(path, text, &compressed, maxUnpackedBytes);
   if (!file.status) return file;
-  file = ReadStructureText(text, path, hetRadii);
+  file = ReadStructureText(text, path, hetRadii, confidence);
   file.compressed = compressed;
   return file;
 }

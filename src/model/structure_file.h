@@ -19,6 +19,14 @@ enum class StructureFormat { kPdb, kMmcif, kResult };
 // result file when the text starts with a STRUCTURE record; PDB otherwise.
 StructureFormat DetectFormat(const std::string& text);
 
+// Where a predicted model's confidence comes from: its header or metadata only (an
+// experimental structure's B-factors are never confidence), or, as the user says for
+// header-less ColabFold and ESMFold files, the B-factor column taken as pLDDT.
+enum class ConfidenceSource { kHeader, kBFactors };
+
+// The residue count below which pLDDT calls a residue disordered, as predictors draw it.
+inline constexpr float kDisorderedPlddt = 50.0f;
+
 struct StructureFile {
   FileStatus status;
   Structure structure;
@@ -27,14 +35,24 @@ struct StructureFile {
   bool isNMR = false;
   bool hadSecondaryStructure = false;  // helix or sheet records in the file
   ReadSummary summary;
+  bool plddtScaled = false;  // the file's pLDDT ran 0 to 1 (ESMFold) and was scaled to 0 to 100
 };
+
+// Sets structure.confidence and modelSource of a predicted model: from ModelCIF's local
+// pLDDT scores where the file has them, else from the B-factor of each residue's CA. A file
+// whose values all lie within 0 to 1 is taken to give pLDDT as a fraction and scaled by
+// 100. Nothing changes for a file that says it is no model unless `source` is kBFactors.
+void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
+                      const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source);
 
 // Reads a structure file of either format; a result file is refused with kResult.
 StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,
-                            uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
+                            uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB),
+                            ConfidenceSource confidence = ConfidenceSource::kHeader);
 // The same from text already in memory (tests, fuzzing).
 StructureFile ReadStructureText(const std::string& text, const std::string& name,
-                                const HetAtomRadii& hetRadii);
+                                const HetAtomRadii& hetRadii,
+                                ConfidenceSource confidence = ConfidenceSource::kHeader);
 
 // Reads mmCIF text into `builder`: the first model, author chain names and residue numbers
 // with insertion codes, helix and sheet ranges, modified residues. `fast` reads the

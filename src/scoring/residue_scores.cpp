@@ -1,5 +1,7 @@
 #include "scoring/residue_scores.h"
 
+#include "base/text.h"
+
 namespace tessmol {
 
 int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStructure secStruct) {
@@ -20,6 +22,36 @@ int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStru
     base = 6;  // B3
   }
   return base + suffix;
+}
+
+std::string_view EnvironmentName(int32_t code) {
+  if (code < 0 || code >= kEnvironmentCount) return "none";
+  return kEnvironmentNames[static_cast<size_t>(code)];
+}
+
+std::string EnvironmentDescription(int32_t code) {
+  if (code < 0 || code >= kEnvironmentCount) {
+    return "none: not one of the 20 standard residue types, so no class and a score of 0";
+  }
+  // The limits are the classification's own constants, so the text cannot drift from it.
+  const std::string exposed = FormatNumber(kExposedLimit), buried = FormatNumber(kBuriedLimit);
+  const int32_t band = code / 3;  // B1 B2 B3 P1 P2 E
+  std::string text = std::string(EnvironmentName(code)) + ": ";
+  if (band <= 2) {
+    text += "buried (" + buried + " \u00c5\u00b2 or more of side chain buried), polar fraction ";
+    text += band == 0   ? "below " + FormatNumber(kB1Limit)
+            : band == 1 ? FormatNumber(kB1Limit) + " to below " + FormatNumber(kB2Limit)
+                        : FormatNumber(kB2Limit) + " or more";
+  } else if (band <= 4) {
+    text += "partly buried (" + exposed + " to below " + buried +
+            " \u00c5\u00b2 of side chain buried), polar fraction ";
+    text += band == 3 ? "below " + FormatNumber(kP1Limit) : FormatNumber(kP1Limit) + " or more";
+  } else {
+    text += "exposed (less than " + exposed + " \u00c5\u00b2 of side chain buried)";
+  }
+  const int32_t suffix = code % 3;
+  text += suffix == 0 ? ", helix" : suffix == 1 ? ", sheet" : ", neither helix nor sheet";
+  return text;
 }
 
 ScoreResult ScoreResidues(const Structure& structure, const SurfaceResult& surface,

@@ -1,6 +1,9 @@
 // Residue environments (Profiles-3D classes) and the two scores of every residue.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "model/analysis_results.h"
 #include "model/structure.h"
 #include "scoring/score_table.h"
@@ -16,6 +19,16 @@ inline constexpr float kP1Limit = 0.67f;  // fraction polar limit of P1, P2
 // Environment class 0 to 17 from a burial value, a polarity value and the secondary
 // structure (a number outside the enumeration counts as coil).
 int32_t ClassifyEnvironment(float areaBuried, float fractionPolar, SecondaryStructure secStruct);
+
+// KAVELIN's class for a residue of no standard type: no row of any table, scores 0.
+inline constexpr int32_t kNoEnvironment = 18;
+
+// The class's name, "B1a" to "E"; "none" for kNoEnvironment and any other code.
+std::string_view EnvironmentName(int32_t code);
+// What the class means in plain words, with its limits, for a reader who does not know
+// the codes: "B1a: buried (114 Å² or more of side chain buried), polar fraction below
+// 0.45, helix".
+std::string EnvironmentDescription(int32_t code);
 
 // Profiles-3D class and solvent score from the residue's own burial (the surface pass's
 // result on the structure); KAVELIN class and score as if its whole side chain lay in the

@@ -32,11 +32,33 @@ struct Exposed {
   Vec3 reference, reference2;
 };
 
-Exposed ExposedAtoms(const Structure& s, const SurfaceResult& surface) {
+// Which residues take part: those of the chosen chains, without the residues of a
+// predicted model whose confidence is below the cut-off (their place is a guess).
+using Selection = std::vector<char>;
+
+Selection SelectResidues(const Structure& s, const std::vector<int32_t>& chains, float minConfidence,
+                         int32_t* lowConfidence = nullptr) {
+  Selection use(s.residues.size(), chains.empty() ? 1 : 0);
+  for (int32_t c : chains) {
+    const Chain& chain = s.chains[static_cast<size_t>(c)];
+    for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue; ++r) use[r] = 1;
+  }
+  int32_t low = 0;
+  if (s.confidence.size() == s.residues.size()) {
+    for (size_t r = 0; r < use.size(); ++r) {
+      if (use[r] && s.confidence[r] < minConfidence) use[r] = 0, ++low;
+    }
+  }
+  if (lowConfidence != nullptr) *lowConfidence = low;
+  return use;
+}
+
+Exposed ExposedAtoms(const Structure& s, const SurfaceResult& surface, const Selection& use) {
   Exposed e;
   double sx = 0, sy = 0, sz = 0;
-  for (const Residue& r : s.residues) {
-    if (r.type < 0 || r.type >= kResidueTypeCount) continue;
+  for (size_t k = 0; k < s.residues.size(); ++k) {
+    const Residue& r = s.residues[k];
+    if (!use[k] || r.type < 0 || r.type >= kResidueTypeCount) continue;
     const float perArea = -kOctanolTransfer[r.type] / kMaxResidueArea[r.type];
     auto add = [&](int32_t index) {
       if (index < 0) return;
@@ -301,14 +323,87 @@ float Depth(const Structure& s, int32_t atom, const Vec3& normal) {
 
 }  // namespace
 
-std::vector<SlabSegment> SlabSegments(const Structure& s, const MembranePlacement& slab, int minLength) {
+namespace {
+
+// Splits a run of residues inside the slab where the chain turns back along the normal
+// (its depth, smoothed over two helical turns, retreats by more than `turn` angstrom from
+// its farthest point): a helix hairpin or a strand hairpin whose loop stays in the slab is
+// two segments, and a pore helix with the strand that climbs back out is a dip.
+std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& depth, float turn) {
+  const int32_t n = static_cast<int32_t>(depth.size());
+  std::vector<float> smooth(depth.size());
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t lo = std::max(0, i - 3), hi = std::min(n - 1, i + 3);
+    float sum = 0.0f;
+    for (int32_t j = lo; j <= hi; ++j) sum += depth[j];
+    smooth[i] = sum / static_cast<float>(hi - lo + 1);
+  }
+  std::vector<std::pair<int32_t, int32_t>> pieces;
+  int32_t begin = 0, extreme = 0, direction = 0;
+  for (int32_t i = 1; i < n; ++i) {
+    if (direction == 0) {
+      if (std::fabs(smooth[i] - smooth[begin]) > turn) direction = smooth[i] > smooth[begin] ? 1 : -1;
+      if (direction != 0) extreme = i;
+      continue;
+    }
+    if ((smooth[i] - smooth[extreme]) * static_cast<float>(direction) > 0.0f) {
+      extreme = i;
+    } else if ((smooth[extreme] - smooth[i]) * static_cast<float>(direction) > turn) {
+      pieces.push_back({begin, extreme});
+      begin = extreme + 1;
+      extreme = i;
+      direction = -direction;
+    }
+  }
+  pieces.push_back({begin, n - 1});
+  return pieces;
+}
+
+// A pore helix with the strand back out is some 15 to 20 residues (KcsA's 62-82); shorter
+// dips are loose tails and loops hanging into the slab (glycophorin's N-terminal stretch,
+// porin's periplasmic turns), each an extra segment on bench/spanner3d_helix_range.sh.
+constexpr int32_t kMinDipLength = 10;
+
+std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacement& slab, int minLength,
+                                        const Selection& use) {
   const Vec3 normal{slab.normal[0], slab.normal[1], slab.normal[2]};
   const float centre = Vec3{slab.centre[0], slab.centre[1], slab.centre[2]}.Dot(normal);
+  const float half = slab.halfThickness;
   auto inside = [&](int32_t r) {
     const int32_t ca = s.residues[r].caIndex;
-    return ca >= 0 && std::fabs(Depth(s, ca, normal) - centre) <= slab.halfThickness;
+    return use[r] && ca >= 0 && std::fabs(Depth(s, ca, normal) - centre) <= half;
   };
   std::vector<SlabSegment> segments;
+  auto add = [&](int32_t chain, int32_t first, int32_t last, const std::vector<float>& depth, int32_t offset,
+                 bool crossing) {
+    if (last - first + 1 < minLength) return;
+    SlabSegment segment;
+    segment.chain = chain;
+    segment.first = first;
+    segment.last = last;
+    // The axis from the mean of the first turn's CAs to the mean of the last turn's.
+    const int turn = std::min(4, (last - first + 1) / 2);
+    Vec3 start, end;
+    for (int i = 0; i < turn; ++i) {
+      const Atom& a = s.atoms[s.residues[first + i].caIndex];
+      const Atom& b = s.atoms[s.residues[last - i].caIndex];
+      start += Vec3{a.x, a.y, a.z};
+      end += Vec3{b.x, b.y, b.z};
+    }
+    const Vec3 axis = end - start;
+    const float along = axis.Dot(normal);
+    const float length = axis.Length();
+    segment.tiltDegrees =
+        length > 0.0f ? std::acos(std::min(1.0f, std::fabs(along) / length)) / kDegrees : 0.0f;
+    if (crossing) {
+      segment.nInside = along >= 0.0f;
+    } else {
+      // A dip enters and leaves on the side of its first residue (the normal points out).
+      segment.kind = SegmentKind::kReEntrant;
+      segment.nInside = depth[first - offset] < 0.0f;
+    }
+    segments.push_back(segment);
+  };
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& chain = s.chains[k];
     for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue;) {
@@ -321,26 +416,31 @@ std::vector<SlabSegment> SlabSegments(const Structure& s, const MembranePlacemen
              s.residues[last + 1].resSeq - s.residues[last].resSeq <= 1)
         ++last;
       if (last - r + 1 >= minLength) {
-        SlabSegment segment;
-        segment.chain = static_cast<int32_t>(k);
-        segment.first = r;
-        segment.last = last;
-        // The axis from the mean of the first turn's CAs to the mean of the last turn's.
-        const int turn = std::min(4, (last - r + 1) / 2);
-        Vec3 start, end;
-        for (int i = 0; i < turn; ++i) {
-          const Atom& a = s.atoms[s.residues[r + i].caIndex];
-          const Atom& b = s.atoms[s.residues[last - i].caIndex];
-          start += Vec3{a.x, a.y, a.z};
-          end += Vec3{b.x, b.y, b.z};
+        std::vector<float> depth;
+        for (int32_t i = r; i <= last; ++i) depth.push_back(Depth(s, s.residues[i].caIndex, normal) - centre);
+        // A piece crosses when it runs from one half of the slab to the other over at least
+        // half its thickness; the pieces between crossings that reach the inner half of
+        // the slab dip in and out (pore helices); shallower ones only lie along a face.
+        int32_t dipFirst = -1, dipLast = -1;
+        auto closeDip = [&]() {
+          if (dipFirst < 0) return;
+          float deepest = half;
+          for (int32_t i = dipFirst; i <= dipLast; ++i) deepest = std::min(deepest, std::fabs(depth[i - r]));
+          if (deepest <= 0.5f * half && dipLast - dipFirst + 1 >= kMinDipLength)
+            add(static_cast<int32_t>(k), dipFirst, dipLast, depth, r, false);
+          dipFirst = dipLast = -1;
+        };
+        for (const auto& [a, b] : SplitAtTurns(depth, 6.0f)) {
+          const float from = depth[a], to = depth[b];
+          if (from * to < 0.0f && std::fabs(to - from) >= half) {
+            closeDip();
+            add(static_cast<int32_t>(k), r + a, r + b, depth, r, true);
+          } else {
+            if (dipFirst < 0) dipFirst = r + a;
+            dipLast = r + b;
+          }
         }
-        const Vec3 axis = end - start;
-        const float along = axis.Dot(normal);
-        segment.nInside = along >= 0.0f;
-        const float length = axis.Length();
-        segment.tiltDegrees =
-            length > 0.0f ? std::acos(std::min(1.0f, std::fabs(along) / length)) / kDegrees : 0.0f;
-        segments.push_back(segment);
+        closeDip();
       }
       r = last + 1;
     }
@@ -348,9 +448,15 @@ std::vector<SlabSegment> SlabSegments(const Structure& s, const MembranePlacemen
   return segments;
 }
 
+}  // namespace
+
+std::vector<SlabSegment> SlabSegments(const Structure& s, const MembranePlacement& slab, int minLength) {
+  return SegmentsInSlab(s, slab, minLength, SelectResidues(s, slab.chains, -1.0f));
+}
+
 namespace {
 MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 normal, const SlabFit& fit,
-                                  const SlabSearch& p);
+                                  const SlabSearch& p, const Selection& use, int* margin = nullptr);
 }  // namespace
 
 namespace {
@@ -408,7 +514,8 @@ Candidate SearchNormals(const Exposed& e, const SlabSearch& p, Feedback& feedbac
 // The surface alone leaves the normal loose by several degrees, and so do the segments
 // alone (bundles tilt their helices): the normal goes halfway between the surface's and
 // the segments' mean axis, and the slab is fitted again.
-Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSearch& p, Candidate best) {
+Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSearch& p, const Selection& use,
+                            Candidate best) {
   const Vec3 surfaceNormal = best.normal;
   for (int round = 0; round < p.axisRounds; ++round) {
     MembranePlacement trial;
@@ -418,8 +525,8 @@ Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSear
     trial.halfThickness = best.fit.halfThickness;
     Vec3 axis;
     int counted = 0;
-    for (const SlabSegment& segment : SlabSegments(s, trial, p.minSegmentLength)) {
-      if (segment.last - segment.first + 1 < 8) continue;
+    for (const SlabSegment& segment : SegmentsInSlab(s, trial, p.minSegmentLength, use)) {
+      if (segment.last - segment.first + 1 < 8 || segment.kind != SegmentKind::kCrossing) continue;
       Vec3 a = SegmentAxis(s, segment.first, segment.last);
       if (a.Dot(best.normal) < 0.0f) a = -a;
       axis += a * static_cast<float>(segment.last - segment.first + 1);
@@ -436,19 +543,112 @@ Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSear
 
 }  // namespace
 
-MembranePlacement PlaceMembrane(const Structure& s, const SurfaceResult& surface, const SlabSearch& p,
-                                Feedback& feedback) {
+namespace {
+
+// The slab over the selected residues; `margin` receives how clearly the positive-inside
+// rule chose the side (the excess of lysines and arginines on the chosen inside).
+MembranePlacement PlaceSelected(const Structure& s, const SurfaceResult& surface, const SlabSearch& p,
+                                Feedback& feedback, const Selection& use, int* margin = nullptr) {
   MembranePlacement placement;
   placement.threshold = p.minScore;
-  const Exposed e = ExposedAtoms(s, surface);
+  const Exposed e = ExposedAtoms(s, surface, use);
   if (e.positions.empty()) return placement;
-  const Candidate best = AlignWithSegments(s, e, p, SearchNormals(e, p, feedback));
-  return FinishPlacement(s, e, best.normal, best.fit, p);
+  const Candidate best = AlignWithSegments(s, e, p, use, SearchNormals(e, p, feedback));
+  return FinishPlacement(s, e, best.normal, best.fit, p, use, margin);
+}
+
+Selection ChainsOnly(const Structure& s, const Selection& use, const std::vector<int32_t>& chains) {
+  Selection only = SelectResidues(s, chains, -1.0f);
+  for (size_t r = 0; r < only.size(); ++r) only[r] = static_cast<char>(only[r] && use[r]);
+  return only;
+}
+
+}  // namespace
+
+MembranePlacement PlaceMembrane(const Structure& s, const SurfaceResult& surface, const SlabSearch& p,
+                                Feedback& feedback) {
+  int32_t low = 0;
+  const Selection use = SelectResidues(s, {}, p.minConfidence, &low);
+  MembranePlacement placement = PlaceSelected(s, surface, p, feedback, use);
+  placement.lowConfidence = low;
+  return placement;
+}
+
+std::vector<MembranePlacement> PlaceMembranes(const Structure& s, const SurfaceResult& surface,
+                                              const SlabSearch& p, Feedback& feedback) {
+  int32_t low = 0;
+  const Selection use = SelectResidues(s, {}, p.minConfidence, &low);
+  MembranePlacement joint = PlaceSelected(s, surface, p, feedback, use);
+  joint.lowConfidence = low;
+  // The chains holding segments, those with the most segment residues first.
+  std::vector<int32_t> held(s.chains.size(), 0);
+  for (const SlabSegment& segment : joint.segments) held[segment.chain] += segment.last - segment.first + 1;
+  std::vector<int32_t> order;
+  for (size_t c = 0; c < held.size(); ++c)
+    if (held[c] > 0) order.push_back(static_cast<int32_t>(c));
+  if (!joint.placed || order.size() < 2) return {joint};
+  std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) { return held[a] > held[b]; });
+
+  // Each chain on its own. Only a chain that spans the membrane several times, with a clear
+  // inside, says where its membrane is: a single helix leaves the normal loose.
+  struct Own {
+    MembranePlacement placement;
+    int margin = 0;
+    bool telling = false;
+  };
+  std::vector<Own> own(s.chains.size());
+  for (int32_t c : order) {
+    Own& o = own[c];
+    o.placement = PlaceSelected(s, surface, p, feedback, ChainsOnly(s, use, {c}), &o.margin);
+    int crossings = 0;
+    for (const SlabSegment& segment : o.placement.segments)
+      crossings += segment.kind == SegmentKind::kCrossing;
+    o.telling = o.placement.placed && crossings >= p.minChainCrossings && o.margin >= p.minInsideMargin;
+  }
+  // Two chains share a membrane unless their own slabs point opposite ways, lie at a
+  // large angle, or sit apart along the normal.
+  auto share = [&](const MembranePlacement& a, const MembranePlacement& b) {
+    const Vec3 na{a.normal[0], a.normal[1], a.normal[2]}, nb{b.normal[0], b.normal[1], b.normal[2]};
+    if (na.Dot(nb) < std::cos(p.maxChainAngle * kDegrees)) return false;
+    const Vec3 ca{a.centre[0], a.centre[1], a.centre[2]}, cb{b.centre[0], b.centre[1], b.centre[2]};
+    return std::fabs((cb - ca).Dot(na)) <= a.halfThickness;
+  };
+  std::vector<std::vector<int32_t>> groups;
+  std::vector<int32_t> followers;  // chains that tell nothing of their own: with the first group
+  for (int32_t c : order) {
+    if (!own[c].telling) {
+      followers.push_back(c);
+      continue;
+    }
+    bool placed = false;
+    for (std::vector<int32_t>& group : groups) {
+      if (share(own[group.front()].placement, own[c].placement)) {
+        group.push_back(c);
+        placed = true;
+        break;
+      }
+    }
+    if (!placed) groups.push_back({c});
+  }
+  if (groups.size() < 2) return {joint};
+  groups.front().insert(groups.front().end(), followers.begin(), followers.end());
+  std::vector<MembranePlacement> placements;
+  for (std::vector<int32_t>& group : groups) {
+    std::sort(group.begin(), group.end());
+    MembranePlacement placement = group.size() == 1
+                                      ? own[group.front()].placement
+                                      : PlaceSelected(s, surface, p, feedback, ChainsOnly(s, use, group));
+    placement.chains = group;
+    placement.lowConfidence = low;
+    placements.push_back(std::move(placement));
+  }
+  return placements;
 }
 
 MembranePlacement PlaceMembraneAlong(const Structure& s, const SurfaceResult& surface, const Vec3& direction,
                                      const SlabSearch& p) {
-  const Exposed e = ExposedAtoms(s, surface);
+  const Selection use = SelectResidues(s, {}, p.minConfidence);
+  const Exposed e = ExposedAtoms(s, surface, use);
   if (e.positions.empty()) {
     MembranePlacement none;
     none.threshold = p.minScore;
@@ -456,13 +656,13 @@ MembranePlacement PlaceMembraneAlong(const Structure& s, const SurfaceResult& su
   }
   Scratch scratch;
   const Vec3 normal = direction.Normalised();
-  return FinishPlacement(s, e, normal, FitAlong(normal, e, p, scratch), p);
+  return FinishPlacement(s, e, normal, FitAlong(normal, e, p, scratch), p, use);
 }
 
 namespace {
 
 MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 normal, const SlabFit& fit,
-                                  const SlabSearch& p) {
+                                  const SlabSearch& p, const Selection& use, int* margin) {
   MembranePlacement placement;
   placement.threshold = p.minScore;
   const float centre = e.centroid.Dot(normal) + fit.centre;
@@ -474,9 +674,18 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
 
   // The positive-inside rule (von Heijne 1992): the side whose loops next to the bilayer
   // carry more lysines and arginines is the cytoplasm. The normal points away from it.
+  // Only the chains that cross the slab count: a soluble partner bound on one side (an
+  // antibody fragment on a channel's outer mouth) follows no such rule.
+  Selection crossingChains(s.residues.size(), 0);
+  for (const SlabSegment& segment : SegmentsInSlab(s, placement, p.minSegmentLength, use)) {
+    if (segment.kind != SegmentKind::kCrossing) continue;
+    const Chain& chain = s.chains[static_cast<size_t>(segment.chain)];
+    for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue; ++r) crossingChains[r] = use[r];
+  }
   int plus = 0, minus = 0;
-  for (const Residue& r : s.residues) {
-    if ((r.type != kLys && r.type != kArg) || r.caIndex < 0) continue;
+  for (size_t k = 0; k < s.residues.size(); ++k) {
+    const Residue& r = s.residues[k];
+    if (!crossingChains[k] || (r.type != kLys && r.type != kArg) || r.caIndex < 0) continue;
     const float depth = Depth(s, r.caIndex, normal) - centre;
     const float beyond = std::fabs(depth) - placement.halfThickness;
     if (beyond <= 0.0f || beyond > 10.0f) continue;
@@ -486,7 +695,8 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
     normal = -normal;
     placement.normal = {normal.x, normal.y, normal.z};
   }
-  placement.segments = SlabSegments(s, placement, p.minSegmentLength);
+  if (margin != nullptr) *margin = std::abs(plus - minus);
+  placement.segments = SegmentsInSlab(s, placement, p.minSegmentLength, use);
   placement.placed = placement.score >= p.minScore && !placement.segments.empty();
   if (!placement.placed) placement.segments.clear();
   return placement;

@@ -39,7 +39,17 @@ struct SlabSearch {
   float plateau = 0.05f;       // share of the best score that still counts as its top
   int axisRounds = 1;          // the normal set to the segments' mean axis, and the slab refitted
   float surfaceWeight = 1.0f;  // of the surface's own normal against the segments' axis
-  int threads = 0;             // 0: one per core
+  // A predicted model's residues below this confidence (pLDDT) take no part: their place
+  // is a guess. Experimental structures carry no confidence and keep every residue.
+  float minConfidence = 50.0f;
+  // A chain tells where its own membrane is when, placed alone, it crosses at least this
+  // often with at least this excess of lysines and arginines on one side; two such chains
+  // share one membrane unless their normals differ by more than the angle (or point
+  // opposite ways) or their slabs lie apart.
+  int minChainCrossings = 3;
+  int minInsideMargin = 2;
+  float maxChainAngle = 50.0f;  // degrees
+  int threads = 0;              // 0: one per core
 };
 
 // Wimley-White water-to-octanol free energy of each residue type (kcal/mol, charged
@@ -49,9 +59,16 @@ extern const std::array<float, kResidueTypeCount> kOctanolTransfer;
 extern const std::array<float, kResidueTypeCount> kMaxResidueArea;
 
 // Needs the atoms' accessible areas (the surface-area pass's result on the structure).
-// Heteroatoms take no part.
+// Heteroatoms take no part; the areas should be those of the structure without them
+// (the document's placement sees to that). One slab over all chains.
 MembranePlacement PlaceMembrane(const Structure& structure, const SurfaceResult& surface,
                                 const SlabSearch& search, Feedback& feedback);
+
+// One placement per group of chains that can share a membrane: usually one over all chains;
+// chains that contradict one slab (crystal copies lying antiparallel or apart) each get
+// their own, with `chains` naming them.
+std::vector<MembranePlacement> PlaceMembranes(const Structure& structure, const SurfaceResult& surface,
+                                              const SlabSearch& search, Feedback& feedback);
 
 // The best slab across a given normal (its sign as given, unless the positive-inside rule
 // turns it); for diagnostics and tests.

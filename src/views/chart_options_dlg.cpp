@@ -29,14 +29,22 @@ ChartOptionsDlg::ChartOptionsDlg(DialogService& dialogs, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs) {
   setWindowTitle(QStringLiteral("Chart Options"));
   auto* layout = new QVBoxLayout(this);
-  tabs_ = new QTabBar(this);
+  // The tabs choose a curve and hold only what is the curve's own; the axes below them
+  // are one setting for all three, and say so.
+  auto* curves = new QGroupBox(QStringLiteral("Curves"), this);
+  auto* curvesLayout = new QVBoxLayout(curves);
+  tabs_ = new QTabBar(curves);
   tabs_->addTab(QStringLiteral("Profiles-3D"));
   tabs_->addTab(QStringLiteral("KAVELIN"));
   tabs_->addTab(QStringLiteral("Overall"));
-  layout->addWidget(tabs_);
-  layout->addLayout(BuildSeriesControls());
-  layout->addWidget(BuildResidueAxisControls());
-  layout->addWidget(BuildScoreAxisControls());
+  curvesLayout->addWidget(tabs_);
+  curvesLayout->addLayout(BuildSeriesControls());
+  layout->addWidget(curves);
+  axes_ = new QGroupBox(QStringLiteral("Axes, shared by the three curves"), this);
+  auto* axesLayout = new QHBoxLayout(axes_);
+  axesLayout->addWidget(BuildResidueAxisControls());
+  axesLayout->addWidget(BuildScoreAxisControls());
+  layout->addWidget(axes_);
   legend_ = new QCheckBox(QStringLiteral("Show Legend"), this);
   legend_->setChecked(true);
   layout->addWidget(legend_);
@@ -131,6 +139,7 @@ void ChartOptionsDlg::Prepare(const QStringList& chains, ChartOptions* options) 
   current_ = 0;
   FillChainBoxes();
   LoadControls(current_);
+  LoadAxisControls();
   // The chains of the horizontal axis's record are picked in the boxes when they are there.
   const ChartAxisOptions& x = options_->axes[0];
   if (x.fromChain != ' ') {
@@ -163,14 +172,20 @@ void ChartOptionsDlg::FillChainBoxes() {
 void ChartOptionsDlg::LoadControls(int tab) {
   if (options_ == nullptr) return;
   const ChartSeriesOptions& s = options_->series[static_cast<size_t>(tab)];
-  const ChartAxisOptions& x = options_->axes[0];
-  const ChartAxisOptions& y = options_->axes[1];
   show_->setChecked(s.show);
   thickness_->setValue(s.lineThickness);
   average_->setValue(s.movingAverage);
   red_->setValue(s.red);
   green_->setValue(s.green);
   blue_->setValue(s.blue);
+}
+
+// The axes' controls are loaded once per showing: they belong to no tab, so changing the
+// tab or a chain box keeps what was typed into them.
+void ChartOptionsDlg::LoadAxisControls() {
+  if (options_ == nullptr) return;
+  const ChartAxisOptions& x = options_->axes[0];
+  const ChartAxisOptions& y = options_->axes[1];
   xUnits_->setChecked(x.showUnits);
   xAutomatic_->setChecked(x.automatic);
   fromResidue_->setValue(x.fromResidue);
@@ -220,7 +235,18 @@ void ChartOptionsDlg::OnChainSelected() {
   // dialog is then cancelled.
   options_->axes[0].automatic = false;
   StoreControls(current_);
-  LoadControls(current_);
+  xAutomatic_->setChecked(false);
+}
+
+// Whether From..To of a custom range runs backwards: To in an earlier chain than From, or
+// in the same chain at a lower number.
+bool ChartOptionsDlg::RangeInverted() const {
+  const QString from = fromChain_->currentText(), to = toChain_->currentText();
+  if (from == QStringLiteral("--") || to == QStringLiteral("--")) return false;
+  const qsizetype fromAt = chains_.indexOf(from), toAt = chains_.lastIndexOf(to);
+  if (fromAt < 0 || toAt < 0) return false;
+  if (from == to) return toResidue_->value() < fromResidue_->value();
+  return toAt < fromAt;
 }
 
 bool ChartOptionsDlg::HasSelection(const QComboBox* box) {
@@ -244,6 +270,10 @@ void ChartOptionsDlg::OnOk() {
       toChain_->currentText() == QStringLiteral("--")) {
     dialogs_.Message(this,
                      QStringLiteral("Error: Choose the chains of the residue range, or tick Automatic"));
+    return;
+  }
+  if (!xAutomatic_->isChecked() && RangeInverted()) {
+    dialogs_.Message(this, QString::fromLatin1(kInvertedRangeMessage));
     return;
   }
   if (!yAutomatic_->isChecked() && !(yMax_->value() > yMin_->value())) {

@@ -9,6 +9,7 @@
 #include "views/dialog_service.h"
 
 class QCheckBox;
+class QGroupBox;
 class QComboBox;
 class QLayout;
 class QDoubleSpinBox;
@@ -16,6 +17,9 @@ class QSpinBox;
 class QTabBar;
 
 namespace tessmol {
+
+inline constexpr const char* kInvertedRangeMessage =
+    "Error: The residue range runs backwards: To must not come before From";
 
 class ChartOptionsDlg : public QDialog {
  public:
@@ -38,12 +42,17 @@ class ChartOptionsDlg : public QDialog {
   QComboBox* toChain() const { return toChain_; }
   QCheckBox* xAutomatic() const { return xAutomatic_; }
   QCheckBox* legendBox() const { return legend_; }
+  QSpinBox* fromResidue() const { return fromResidue_; }
+  QSpinBox* toResidue() const { return toResidue_; }
+  QGroupBox* axesGroup() const { return axes_; }
 
  private:
   QLayout* BuildSeriesControls();
   QWidget* BuildResidueAxisControls();
   QWidget* BuildScoreAxisControls();
   void LoadControls(int tab);
+  void LoadAxisControls();
+  bool RangeInverted() const;
   void StoreControls(int tab);
   void FillChainBoxes();
   static bool HasSelection(const QComboBox* box);
@@ -56,6 +65,7 @@ class ChartOptionsDlg : public QDialog {
   bool loading_ = false;
 
   QTabBar* tabs_;
+  QGroupBox* axes_;
   QCheckBox* show_;
   QSpinBox* thickness_;
   QSpinBox* average_;

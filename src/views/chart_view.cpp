@@ -7,8 +7,11 @@
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 
 #include "chart/qt/qt_painter_surface.h"
+#include "chart/svg_surface.h"
 
 namespace tessmol {
 
@@ -119,26 +122,63 @@ void CChartView::OnChartOptions() {
   if (dialogs_.Run(dialog_) == QDialog::Accepted) viewport()->repaint();
 }
 
+std::string CChartView::FigureTitle() const {
+  return StructureName(doc_.protein().fileName) + "  (" + doc_.scoreTable().fileName + ")";
+}
+
 void CChartView::Print(QPagedPaintDevice& printer) {
   ChartInput input = Input();
-  // The page is a figure: the structure's name and the score table above, axis titles.
-  input.title = doc_.protein().fileName + "  (" + doc_.scoreTable().fileName + ")";
-  input.rect.bottom += 64;  // room for the titles, the plot as large as on the screen
-  const int width = input.rect.right + 10, height = input.rect.bottom + 10;
-  // One page: landscape when the chart is wider than tall, the chart scaled to fit.
-  printer.setPageOrientation(width > height ? QPageLayout::Landscape : QPageLayout::Portrait);
+  input.title = FigureTitle();
+  // Landscape when the pane's chart is wider than tall. The figure is then laid out at the
+  // page's own shape, as wide as the pane's (at least 900 pixels, so that text keeps its
+  // size against the chart), and scaled to the page: it fills the page to its foot.
+  printer.setPageOrientation(input.rect.right > input.rect.bottom ? QPageLayout::Landscape
+                                                                  : QPageLayout::Portrait);
   QPainter painter(&printer);
   const QRect page = painter.viewport();
+  if (page.width() <= 0 || page.height() <= 0) return;
+  const int width = std::max(input.rect.right + 10, 900);
+  const int height =
+      std::max(static_cast<int>(static_cast<double>(width) * page.height() / page.width()), 300);
+  input.rect = {10, 10, width - 10, height - 10};
   const double scale =
       std::min(static_cast<double>(page.width()) / width, static_cast<double>(page.height()) / height);
   painter.translate(page.left(), page.top());
   painter.scale(scale, scale);
-  // Text as large against the chart as on the screen.
   QFont font = painter.font();
   font.setPixelSize(12);
   painter.setFont(font);
   QtPainterSurface surface(painter);
   DrawChart(surface, input);
+}
+
+FileStatus CChartView::Export(const std::string& path) {
+  ChartInput input = Input();
+  input.title = FigureTitle();
+  // The pane's size, and no smaller than a figure needs to stay legible.
+  const int width = std::max(input.rect.right + 10, 800), height = std::max(input.rect.bottom + 10, 500);
+  input.rect = {10, 10, width - 10, height - 10};
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  const auto endsWith = [&lower](const char* ext) {
+    const std::string e = ext;
+    return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
+  };
+  std::string bytes;
+  if (endsWith(".svg")) {
+    SvgSurface svg(width, height);
+    DrawChart(svg, input);
+    bytes = svg.Finish();
+  } else if (endsWith(".png")) {
+    if (!RenderChartPng(input, width, height, bytes))
+      return FileStatus::WriteFailed(path, "the chart could not be drawn");
+  } else if (endsWith(".pdf")) {
+    if (!RenderChartPdf(input, width, height, bytes))
+      return FileStatus::WriteFailed(path, "the chart could not be drawn");
+  } else {
+    return FileStatus::WriteFailed(path, "a chart is exported as .svg, .png or .pdf");
+  }
+  return WriteBytesAtomically(path, bytes);
 }
 
 QPoint CChartView::ToLogical(const QPoint& p) const {

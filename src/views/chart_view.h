@@ -20,8 +20,10 @@ class CChartView : public QAbstractScrollArea {
 
   void OnUpdate();        // the document changed
   void OnChartOptions();  // Chart > Options
-  // Prints the chart on two pages, as the screen shows it: on a printer or into a PDF.
+  // Prints the chart as a figure filling one page: on a printer or into a PDF.
   void Print(QPagedPaintDevice& printer);
+  // Writes the chart as a figure into FILE.svg, FILE.png or FILE.pdf.
+  FileStatus Export(const std::string& path);
 
   ChartInput Input();
   const PlotRect& plotRect() const { return plot_; }
@@ -44,6 +46,8 @@ class CChartView : public QAbstractScrollArea {
   void PlacePlot();
   void SetScrollSize(QSize size);
   QPoint ToLogical(const QPoint& viewPoint) const;
+  // A figure's title: the structure's name and the score table.
+  std::string FigureTitle() const;
 
   CTessmolDoc& doc_;
   DialogService& dialogs_;

@@ -21,12 +21,43 @@ class ListItem : public QTableWidgetItem {
 
 }  // namespace
 
+const QStringList& CMAListView::Headings() {
+  static const QStringList headings = {
+      QStringLiteral("Index"),
+      QStringLiteral("Structure"),
+      QStringLiteral("Score Table"),
+      QStringLiteral("Average Residue Score"),
+      QStringLiteral("Expected Residue Score"),
+      QStringLiteral("Compatible Residue Score"),
+  };
+  return headings;
+}
+
+namespace {
+
+const char* const kHeadingTips[] = {
+    "Position in the analysis list, from 0",
+    "The structure's result file (.tsm)",
+    "The score table the structure was scored with",
+    "The residues' overall scores summed and divided by the number of residues: the 3D-1D profile "
+    "score per residue (the KAVELIN score inside transmembrane segments)",
+    "The average residue score expected of a correct structure of this length, from the score "
+    "table's fitted curve of total score against residue count (for the 3D-1D profile tables, "
+    "L\u00fcthy, Bowie & Eisenberg 1992)",
+    "45% of the expected score: the limit below which a structure is taken to be incompatible with "
+    "its own sequence, that is wrongly folded or wrongly traced in part (L\u00fcthy, Bowie & Eisenberg "
+    "1992)",
+};
+
+}  // namespace
+
 CMAListView::CMAListView(QWidget* parent) : QTableWidget(parent) {
-  const std::vector<std::string> headings = AnalysisListHeadings();
-  setColumnCount(static_cast<int>(headings.size()));
-  QStringList labels;
-  for (const std::string& h : headings) labels << QString::fromStdString(h);
-  setHorizontalHeaderLabels(labels);
+  setColumnCount(static_cast<int>(Headings().size()));
+  for (int c = 0; c < columnCount(); ++c) {
+    auto* heading = new QTableWidgetItem(Headings()[c]);
+    heading->setToolTip(QString::fromUtf8(kHeadingTips[c]));
+    setHorizontalHeaderItem(c, heading);
+  }
   resizeColumnsToContents();
   horizontalHeader()->setSectionsMovable(true);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

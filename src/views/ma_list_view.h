@@ -14,6 +14,8 @@ class CMAListView : public QTableWidget {
 
  public:
   explicit CMAListView(QWidget* parent = nullptr);
+  // The headings shown, in full words; each explains itself in a tooltip.
+  static const QStringList& Headings();
   // Rebuilds the rows from the analysis list.
   void Fill(const std::vector<AnalysisEntry>& entries);
   // The analysis-list indices of the ticked rows, top to bottom as shown.

@@ -1,5 +1,6 @@
 #include "views/prot_sum_view.h"
 
+#include <QFontDatabase>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -8,6 +9,8 @@ namespace tessmol {
 CProtSumView::CProtSumView(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
+  // A fixed-pitch font: the domain lines are laid out in columns by spaces.
+  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 }
 
 void CProtSumView::SetLines(const QStringList& lines) {
@@ -20,7 +23,7 @@ void CProtSumView::SetLines(const QStringList& lines) {
 void CProtSumView::UpdateExtent() {
   const QFontMetrics metrics(font());
   int width = 0;
-  for (int k = 0; k < lines_.size(); ++k) width = std::max(width, k + metrics.horizontalAdvance(lines_[k]));
+  for (const QString& line : lines_) width = std::max(width, kMargin + metrics.horizontalAdvance(line));
   const int height = kLineHeight * static_cast<int>(lines_.size());
   horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
   horizontalScrollBar()->setPageStep(viewport()->width());
@@ -38,8 +41,8 @@ void CProtSumView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
   const int ascent = painter.fontMetrics().ascent();
-  // Line k starts at x = k and y = 20 k: the summary steps one pixel right per line.
-  for (int k = 0; k < lines_.size(); ++k) painter.drawText(k, kLineHeight * k + ascent, lines_[k]);
+  // Every line at the same left margin, so the domain columns stay under their headings.
+  for (int k = 0; k < lines_.size(); ++k) painter.drawText(kMargin, kLineHeight * k + ascent, lines_[k]);
 }
 
 }  // namespace tessmol

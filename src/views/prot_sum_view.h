@@ -1,5 +1,5 @@
 // The protein summary: file name, counts, total area, average score and the predicted
-// transmembrane domains, one text line every 20 pixels.
+// transmembrane domains, one text line every 20 pixels, all at one left margin.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -14,6 +14,7 @@ class CProtSumView : public QAbstractScrollArea {
   void SetLines(const QStringList& lines);
   const QStringList& lines() const { return lines_; }
   static constexpr int kLineHeight = 20;
+  static constexpr int kMargin = 4;  // left edge of every line, in pixels
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -5,7 +5,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -28,10 +30,13 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "app/child_frame.h"
+#include "app/guide.h"
 #include "app/main_frame.h"
 #include "app/options_sheet.h"
+#include "base/version.h"
 #include "document/report.h"
 #include "document/result_file.h"
 #include "test_support.h"
@@ -40,6 +45,7 @@
 #include "views/ma_list_view.h"
 #include "views/multi_dlg.h"
 #include "views/prot_sum_view.h"
+#include "views/residue_filter.h"
 #include "views/table_view.h"
 
 using namespace tessmol;
@@ -121,6 +127,15 @@ class AppTest : public QObject {
   std::unique_ptr<ScriptedDialogs> dialogs_;
   std::unique_ptr<CMainFrame> frame_;
 
+  // Rows of the residue table whose "is transmembrane" cell says 1.
+  static int TmRowsShown(CChildFrame& child) {
+    const QAbstractItemModel* shown = child.tableView()->QTableView::model();
+    int rows = 0;
+    for (int r = 0; r < shown->rowCount(); ++r)
+      rows += shown->index(r, 15).data().toString() == QStringLiteral("1");
+    return rows;
+  }
+
   CChildFrame& Open(const char* name) {
     CChildFrame* child = frame_->ActiveFrame();
     if (child == nullptr) child = frame_->NewDocument();
@@ -165,13 +180,22 @@ class AppTest : public QObject {
     QCOMPARE(left->widget(0), static_cast<QWidget*>(child->listView()));
     QCOMPARE(left->widget(1), static_cast<QWidget*>(child->summaryView()));
     QCOMPARE(right->widget(0), static_cast<QWidget*>(child->chartView()));
-    QCOMPARE(right->widget(1), static_cast<QWidget*>(child->tableView()));
+    QCOMPARE(right->widget(1), static_cast<QWidget*>(child->residuePane()));
+    QCOMPARE(child->residuePane()->table(), child->tableView());
     QVERIFY(qAbs(main->sizes().first() - 480) <= 4);  // the ideal width, less the splitter's frame
     QCOMPARE(child->focusProxy(), static_cast<QWidget*>(child->listView()));
     QCOMPARE(frame_->MenuTitles(),
              (QStringList{"&File", "&Edit", "&View", "&Window", "&Tools", "Chart", "&Help", "Testing"}));
     // Headings and no rows while nothing is analysed; a blank summary.
     QCOMPARE(child->listView()->columnCount(), 6);
+    // The list's headings in full words, the two derived scores explained where they stand.
+    for (int c = 0; c < 6; ++c)
+      QCOMPARE(child->listView()->horizontalHeaderItem(c)->text(), CMAListView::Headings()[c]);
+    QCOMPARE(CMAListView::Headings()[3], QStringLiteral("Average Residue Score"));
+    QCOMPARE(CMAListView::Headings()[4], QStringLiteral("Expected Residue Score"));
+    QCOMPARE(CMAListView::Headings()[5], QStringLiteral("Compatible Residue Score"));
+    QVERIFY(child->listView()->horizontalHeaderItem(5)->toolTip().contains(QStringLiteral("45%")));
+    QVERIFY(child->listView()->horizontalHeaderItem(4)->toolTip().contains(QStringLiteral("length")));
     QCOMPARE(child->listView()->rowCount(), 0);
     QCOMPARE(child->tableView()->model().columnCount(), 16);
     QCOMPARE(child->tableView()->model().rowCount(), 0);
@@ -197,7 +221,7 @@ class AppTest : public QObject {
     QCOMPARE(child->tableView()->model().rowCount(), 46);
     const std::vector<std::string> row = ResidueTableRow(doc.protein(), 10);
     for (int c = 0; c < 16; ++c) {
-      QCOMPARE(child->tableView()->model().index(10, c).data().toString(),
+      QCOMPARE(child->tableView()->model().index(10, c).data(ResidueTableModel::kExportRole).toString(),
                QString::fromStdString(row[size_t(c)]));
     }
     QCOMPARE(child->listView()->rowCount(), 1);
@@ -353,7 +377,9 @@ class AppTest : public QObject {
     settings.writeHelixInspection = false;
     QVERIFY(!child.doc().SetSettings(settings));
     const int linesBefore = child.summaryView()->lines().size();
-    QCOMPARE(linesBefore, 9);
+    // No domain yet (after the heteroatom line): the blank line before the window test
+    // follows the domains' heading.
+    QCOMPARE(child.summaryView()->lines().at(10), QString());
     child.OnSpanner3D();
     QCOMPARE(child.summaryView()->lines(), Expected(SummaryLines(child.doc().protein())));
     QVERIFY(child.summaryView()->lines().size() > linesBefore + 5);
@@ -362,13 +388,32 @@ class AppTest : public QObject {
     child.summaryView()->SetLines(child.summaryView()->lines());
     QVERIFY(child.summaryView()->verticalScrollBar()->maximum() > 0);
 
+    // The table shows Spanner3D's flags at once, as many as the summary's domains hold.
+    int flagged = 0;
+    for (const ResidueMembrane& r : child.doc().protein().transmembrane.residues) flagged += r.transmembrane;
+    QVERIFY(flagged > 100);  // rhodopsin's seven helices
+    QCOMPARE(TmRowsShown(child), flagged);
+
     dialogs_->openFiles.push_back({Data("bacteriorhodopsin_4xxjA.fasta")});
     child.OnSpanner2D();
     QCOMPARE(child.doc().entries().size(), size_t(2));
     QCOMPARE(child.listView()->rowCount(), 2);
     QCOMPARE(child.listView()->item(1, 1)->text(), QStringLiteral("bacteriorhodopsin_4xxjA.tsm"));
-    // The shown structure stays the open one.
-    QCOMPARE(child.summaryView()->lines().first(), QStringLiteral("Protein summary for 1U19.pdb:"));
+    // The model is shown at once in the summary, the table and the title, its row selected,
+    // without a double-click: the result file read back.
+    QCOMPARE(child.summaryView()->lines().first(),
+             QStringLiteral("Protein summary for bacteriorhodopsin_4xxjA.tsm:"));
+    QCOMPARE(child.windowTitle(), QStringLiteral("bacteriorhodopsin_4xxjA.tsm"));
+    Protein stored;
+    QVERIFY(ReadResult(stored, child.doc().entries()[1].resultPath).ok());
+    QCOMPARE(child.tableView()->model().rowCount(), int(stored.structure.residues.size()));
+    int storedTm = 0;
+    for (const ResidueMembrane& r : stored.transmembrane.residues) storedTm += r.transmembrane;
+    QVERIFY(storedTm > 0);
+    QCOMPARE(TmRowsShown(child), storedTm);
+    QCOMPARE(child.listView()->currentRow(), 1);
+    // The placement of the structure shown before is not carried over to the model.
+    QVERIFY(child.doc().protein().membranes.empty());
   }
 
   void chartPixelsLieWhereTheComputationsSay() {
@@ -384,9 +429,10 @@ class AppTest : public QObject {
     QVERIFY(dark(r.right, (r.top + r.bottom) / 2));
     const Structure& s = child.doc().protein().structure;
     const ScoreResult& scores = child.doc().protein().scores;
-    const ChartGeometry g(r, ComputeVerticalScale(scores), int(s.residues.size()));
-    QVERIFY(dark(r.left + 30, (r.top + r.bottom) / 2));  // score axis
-    QVERIFY(dark(r.left + 200, g.Y(0.0)));               // zero line
+    const ChartLayout layout = LayoutChart(input, 0);
+    const ChartGeometry g(layout.plot, ScaleOfChart(input, DrawnRanges(input)), int(s.residues.size()));
+    QVERIFY(dark(layout.plot.left, (layout.plot.top + layout.plot.bottom) / 2));  // score axis
+    QVERIFY(dark(layout.plot.left + 200, layout.plot.bottom));                    // residue axis
     const std::vector<double> curve =
         MovingAverage(scores, s.chains[0], 0, input.options.series[0].movingAverage);
     int blue = 0;
@@ -396,7 +442,7 @@ class AppTest : public QObject {
     }
     QVERIFY2(blue >= 36, qPrintable(QStringLiteral("%1 of 40 curve points blue").arg(blue)));
     // The legend line of Profiles-3D, at the bottom place now that KAVELIN is hidden.
-    QCOMPARE(image.pixelColor(60, r.bottom - 40), QColor(0, 0, 255));
+    QCOMPARE(image.pixelColor(layout.plot.left + 30, layout.plot.bottom - 20), QColor(0, 0, 255));
   }
 
   void chartOptionsDialogRules() {
@@ -457,6 +503,81 @@ class AppTest : public QObject {
     QVERIFY(dialogs_->run.empty());
   }
 
+  void chartOptionsKeepTypedResiduesAndRefuseBackwardRanges() {
+    CChildFrame& child = Open("4HHB.pdb");
+    CChartView* chart = child.chartView();
+    // The axes sit in one group that says it is shared, apart from the curves' tabs.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      const bool shared = dlg.axesGroup()->title().contains(QStringLiteral("shared")) &&
+                          dlg.axesGroup()->isAncestorOf(dlg.xAutomatic()) &&
+                          !dlg.axesGroup()->isAncestorOf(dlg.showGraph()) &&
+                          !dlg.axesGroup()->isAncestorOf(dlg.tabs());
+      return shared ? int(QDialog::Rejected) : kScriptFailed;
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->run.empty());
+    // A From residue typed before the chains are picked, and kept across a tab change.
+    dialogs_->run.push_back([](QDialog& dialog) {
+      auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+      dlg.fromResidue()->setValue(30);
+      dlg.toResidue()->setValue(120);
+      dlg.fromChain()->setCurrentIndex(1);
+      emit dlg.fromChain()->activated(1);
+      dlg.toChain()->setCurrentIndex(1);
+      emit dlg.toChain()->activated(1);
+      dlg.tabs()->setCurrentIndex(1);
+      if (dlg.fromResidue()->value() != 30 || dlg.toResidue()->value() != 120) return kScriptFailed;
+      dlg.OnOk();
+      return dlg.result();
+    });
+    chart->OnChartOptions();
+    QVERIFY(dialogs_->messages.isEmpty());
+    const ChartAxisOptions& x = chart->options().axes[0];
+    QCOMPARE(x.fromResidue, 30);
+    QCOMPARE(x.toResidue, 120);
+    QCOMPARE(x.fromChain, 'A');
+    QVERIFY(!x.automatic);
+    // To before From in one chain, and a To chain before the From chain: refused.
+    for (const auto& [fromChain, toChain, from, to] : {std::tuple{1, 1, 100, 20}, std::tuple{3, 1, 10, 50}}) {
+      dialogs_->messages.clear();
+      int result = -1;
+      dialogs_->run.push_back(
+          [&, fromChain = fromChain, toChain = toChain, from = from, to = to](QDialog& dialog) {
+            auto& dlg = dynamic_cast<ChartOptionsDlg&>(dialog);
+            dlg.fromChain()->setCurrentIndex(fromChain);
+            dlg.toChain()->setCurrentIndex(toChain);
+            dlg.fromResidue()->setValue(from);
+            dlg.toResidue()->setValue(to);
+            dlg.setResult(QDialog::Rejected);  // the last showing ended with OK
+            dlg.OnOk();
+            result = dlg.result();
+            return int(QDialog::Rejected);
+          });
+      chart->OnChartOptions();
+      QCOMPARE(dialogs_->messages, QStringList{QString::fromLatin1(kInvertedRangeMessage)});
+      QVERIFY(result != QDialog::Accepted);
+    }
+  }
+
+  void theChartMenuExportsSvgPngAndPdf() {
+    CChildFrame& child = Open("2RH1.pdb");
+    for (const char* name : {"figure.svg", "figure.png", "figure.pdf"}) {
+      dialogs_->saveFile.push_back(QString::fromLatin1(name));
+      frame_->Action(ActionId::kChartExport)->trigger();
+      std::ifstream in(name, std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+      QVERIFY2(bytes.size() > 1000, name);
+      const std::string magic = bytes.substr(0, 5);
+      QVERIFY(magic == "<?xml" || magic == "\x89PNG\r" || magic == "%PDF-");
+    }
+    QVERIFY(dialogs_->messages.isEmpty());
+    std::ifstream svg("figure.svg");
+    const std::string text((std::istreambuf_iterator<char>(svg)), {});
+    QVERIFY(text.find(">2RH1  (") != std::string::npos);  // titled by the structure
+    (void)child;
+  }
+
   void openingAResultFileShowsItAndLeavesItAlone() {
     CChildFrame& child = Open("1CRN.pdb");
     std::ifstream in("1CRN.tsm", std::ios::binary);
@@ -508,6 +629,31 @@ class AppTest : public QObject {
       }
     }
     QVERIFY(blue > 5);
+    // The figure fills the page: the curve reaches into the page's lowest third, and the
+    // residue axis's title sits in its last tenth.
+    int lowBlue = 0;
+    for (int y = page.height() * 2 / 3; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x) {
+        const QColor c = page.pixelColor(x, y);
+        lowBlue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+      }
+    QVERIFY(lowBlue > 5);
+    int lastInk = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x)
+        if (qGray(page.pixel(x, y)) < 128) lastInk = y;
+    QVERIFY2(lastInk > page.height() * 85 / 100,
+             qPrintable(QStringLiteral("%1 of %2").arg(lastInk).arg(page.height())));
+    // Titled by the structure, not by its result file.
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+      QProcess text;
+      text.start(QStringLiteral("pdftotext"), {QStringLiteral("chart.pdf"), QStringLiteral("-")});
+      QVERIFY(text.waitForFinished());
+      const QString words = QString::fromUtf8(text.readAllStandardOutput());
+      QVERIFY2(words.contains(QStringLiteral("4HHB  (")) || words.contains(QStringLiteral("4HHB (")),
+               qPrintable(words));
+      QVERIFY(!words.contains(QStringLiteral(".pdb")));
+    }
   }
 
   void copyPutsTheSelectedRowsOnTheClipboard() {
@@ -526,7 +672,8 @@ class AppTest : public QObject {
     QCOMPARE(lines[2].split(QLatin1Char('\t'))[14], QString::fromStdString(row[14]));
     // Columns are as wide as their widest text: no score is cut to "0...".
     const int width = child.tableView()->columnWidth(12);
-    QVERIFY(width >= child.tableView()->fontMetrics().horizontalAdvance(QString::fromStdString(row[12])));
+    QVERIFY(width >= child.tableView()->fontMetrics().horizontalAdvance(
+                         child.tableView()->model().index(5, 12).data().toString()));
   }
 
   void saveAsWritesTheResultOrTheResidueTable() {
@@ -539,11 +686,12 @@ class AppTest : public QObject {
     QFile tsv(table);
     QVERIFY(tsv.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(tsv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 47);  // the headings and 46 residues, as the table shows them
+    QCOMPARE(lines.size(), 47);  // the headings and 46 residues, at full precision
     const QStringList cells = lines[11].split(QLatin1Char('\t'));
     QCOMPARE(cells.size(), 16);
     for (int c = 0; c < 16; ++c)
-      QCOMPARE(cells[c], child.tableView()->model().index(10, c).data().toString());
+      QCOMPARE(cells[c],
+               child.tableView()->model().index(10, c).data(ResidueTableModel::kExportRole).toString());
     // Save uses the name chosen last; Save As asks again.
     QFile::remove(table);
     frame_->Action(ActionId::kSave)->trigger();
@@ -562,7 +710,7 @@ class AppTest : public QObject {
     CMAListView* list = child.listView();
     const std::vector<AnalysisEntry>& entries = child.doc().entries();
     QCOMPARE(list->rowCount(), 3);
-    // Two clicks on "Aver Res Score": highest first, each row still its own entry.
+    // Two clicks on "Average Residue Score": highest first, each row still its own entry.
     emit list->horizontalHeader()->sectionClicked(3);
     emit list->horizontalHeader()->sectionClicked(3);
     for (int r = 0; r < 3; ++r) {
@@ -622,6 +770,234 @@ class AppTest : public QObject {
     child->OnLoadScoreTable();
     QCOMPARE(dialogs_->messages.last(), QStringLiteral("Error: cannot read no_such_table.stb: no such file"));
     QCOMPARE(state_->scoringTable, BuiltInScores());
+  }
+
+  void theResidueTableNamesClassesAndRoundsOnlyWhatItShows() {
+    CChildFrame& child = Open("1CRN.pdb");
+    ResidueTableModel& model = child.tableView()->model();
+    const Protein& protein = child.doc().protein();
+    QCOMPARE(model.headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("Area Buried (\u00c5\u00b2)"));
+    QVERIFY(
+        model.headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString().contains(QStringLiteral("Negative")));
+    int negative = 0;
+    for (int r = 0; r < model.rowCount(); ++r) {
+      const ResidueScore& score = protein.scores.residues[size_t(r)];
+      const ResidueSurface& surface = protein.surface.residues[size_t(r)];
+      // Classes by name, the number and the meaning in the tooltip; and the meaning agrees
+      // with the burial and polarity the same row shows.
+      QCOMPARE(model.index(r, 7).data().toString(),
+               QString::fromStdString(std::string(kEnvironmentNames[size_t(score.profEnv)])));
+      const QString tip = model.index(r, 7).data(Qt::ToolTipRole).toString();
+      QVERIFY2(tip.endsWith(QStringLiteral("(class %1)").arg(score.profEnv)), qPrintable(tip));
+      const double buried = model.index(r, 4).data(ResidueTableModel::kExportRole).toString().toDouble();
+      const double polar = model.index(r, 5).data(ResidueTableModel::kExportRole).toString().toDouble();
+      if (tip.contains(QStringLiteral(": buried"))) {
+        QVERIFY(buried >= 114.0);
+      } else if (tip.contains(QStringLiteral(": partly buried"))) {
+        QVERIFY(buried >= 40.0 && buried < 114.0);
+        QCOMPARE(tip.contains(QStringLiteral("below 0.67")), polar < 0.67);
+      } else {
+        QVERIFY(tip.contains(QStringLiteral(": exposed")) && buried < 40.0);
+      }
+      QVERIFY(!model.index(r, 8).data().toString().isEmpty());
+      negative += surface.areaBuried < 0;
+      // Areas with one decimal, fractions and scores with three; the copy and the saved
+      // table keep six, and the two agree to the rounding.
+      for (int c : {4, 9, 10, 11}) {
+        const QString shown = model.index(r, c).data().toString();
+        const QString full = model.index(r, c).data(ResidueTableModel::kExportRole).toString();
+        QCOMPARE(shown.section(QLatin1Char('.'), 1).size(), 1);
+        QCOMPARE(full.section(QLatin1Char('.'), 1).size(), 6);
+        QVERIFY(qAbs(shown.toDouble() - full.toDouble()) <= 0.05 + 1e-9);
+      }
+      for (int c : {5, 6, 12, 13, 14}) {
+        const QString shown = model.index(r, c).data().toString();
+        const QString full = model.index(r, c).data(ResidueTableModel::kExportRole).toString();
+        QCOMPARE(shown.section(QLatin1Char('.'), 1).size(), 3);
+        QVERIFY(qAbs(shown.toDouble() - full.toDouble()) <= 0.0005 + 1e-9);
+      }
+    }
+    QVERIFY(negative > 0);  // crambin's ends are more exposed than the references
+    // Copies keep the full precision and the saved table's headings.
+    child.tableView()->setFocus();
+    child.tableView()->selectRow(0);
+    frame_->Action(ActionId::kCopy)->trigger();
+    const QStringList lines =
+        QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].split(QLatin1Char('\t')), Expected(ResidueTableHeadings()));
+    QCOMPARE(lines[1].split(QLatin1Char('\t')), Expected(ResidueTableRow(protein, 0)));
+  }
+
+  void theFilterBoxShowsTheResiduesAsked() {
+    CChildFrame& child = Open("4HHB.pdb");
+    QLineEdit* box = child.residuePane()->filterBox();
+    const QAbstractItemModel* shown = child.tableView()->QTableView::model();
+    const Structure& s = child.doc().protein().structure;
+    const int all = int(s.residues.size());
+    int chainA = 0, number83 = 0;
+    for (size_t i = 0; i < s.residues.size(); ++i) {
+      chainA += s.ChainNameOfResidue(i) == "A";
+      number83 += s.residues[i].resSeq == 83;
+    }
+    QTest::keyClicks(box, QStringLiteral("chain A"));
+    QCOMPARE(shown->rowCount(), chainA);
+    QCOMPARE(chainA, 141);  // haemoglobin's alpha chain
+    box->setText(QStringLiteral("residue 83"));
+    QCOMPARE(shown->rowCount(), number83);
+    QCOMPARE(number83, 4);  // one in each of the four chains
+    box->setText(QStringLiteral("chain A residue 83"));
+    QCOMPARE(shown->rowCount(), 1);
+    QCOMPARE(shown->index(0, 3).data().toString(), QStringLiteral("83"));
+    QCOMPARE(shown->index(0, 2).data().toString(), QStringLiteral("A"));
+    box->setText(QStringLiteral("chain B 1-10"));
+    QCOMPARE(shown->rowCount(), 10);
+    // Nothing is transmembrane before Spanner3D; after it, as many rows as flags.
+    box->setText(QStringLiteral("TM residues"));
+    QCOMPARE(shown->rowCount(), 0);
+    // A word not understood shows every row and says so.
+    box->setText(QStringLiteral("chain A wibble"));
+    QCOMPARE(shown->rowCount(), all);
+    QVERIFY(box->toolTip().contains(QStringLiteral("Not understood: wibble")));
+    box->clear();
+    QCOMPARE(shown->rowCount(), all);
+    std::string unknown;
+    const auto parsed = ParseResidueFilter("tm in chain C, residues -3--1 leu B1a", &unknown);
+    QVERIFY(parsed.has_value());
+    QVERIFY(parsed->transmembraneOnly);
+    QCOMPARE(parsed->chains, std::vector<std::string>{"C"});
+    QVERIFY((parsed->numbers == std::vector<std::pair<int32_t, int32_t>>{{-3, -1}}));
+    QCOMPARE(parsed->names, std::vector<std::string>{"LEU"});
+    QCOMPARE(parsed->classes, std::vector<int32_t>{0});
+  }
+
+  void theIdentityColumnsStayWhenTheTableScrollsRight() {
+    CChildFrame& child = Open("1CRN.pdb");
+    CTableView* table = child.tableView();
+    table->resize(320, 200);
+    QApplication::processEvents();
+    QTableView* frozen = table->frozenView();
+    QVERIFY(frozen->isVisible());
+    for (int c = 0; c < 16; ++c) QCOMPARE(frozen->isColumnHidden(c), c >= CTableView::kFrozenColumns);
+    table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+    QVERIFY(table->horizontalScrollBar()->maximum() > 0);
+    QApplication::processEvents();
+    // The frozen view stays at the left edge with the residue, chain and number in it.
+    int width = 0;
+    for (int c = 0; c < CTableView::kFrozenColumns; ++c) width += table->columnWidth(c);
+    QCOMPARE(frozen->geometry().left(), table->frameWidth());
+    QCOMPARE(frozen->width(), width);
+    const QRect residue = frozen->visualRect(frozen->model()->index(0, 1));
+    QVERIFY(residue.left() >= 0 && residue.right() <= width);
+    // Up and down, both move together.
+    table->verticalScrollBar()->setValue(table->verticalScrollBar()->maximum());
+    QCOMPARE(frozen->verticalScrollBar()->value(), table->verticalScrollBar()->value());
+    QCOMPARE(frozen->indexAt(QPoint(5, 5)).row(), table->indexAt(QPoint(width + 5, 5)).row());
+    // Its headings sort the table too.
+    emit frozen->horizontalHeader()->sectionClicked(3);
+    emit frozen->horizontalHeader()->sectionClicked(3);
+    QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), 3);
+    QCOMPARE(table->QTableView::model()->index(0, 3).data().toInt(), 46);  // crambin ends at 46
+  }
+
+  void theSummaryLinesShareOneLeftMargin() {
+    CChildFrame& child = Open("1CRN.pdb");
+    CProtSumView* summary = child.summaryView();
+    summary->resize(500, 300);
+    summary->show();
+    const QImage image = summary->viewport()->grab().toImage();
+    // The first ink of a line: lines 0 and 7 both begin with "P".
+    auto firstInk = [&](int line) {
+      for (int x = 0; x < image.width(); ++x) {
+        for (int y = line * CProtSumView::kLineHeight; y < (line + 1) * CProtSumView::kLineHeight; ++y) {
+          if (y < image.height() && qGray(image.pixel(x, y)) < 128) return x;
+        }
+      }
+      return -1;
+    };
+    QVERIFY(firstInk(0) >= 0);
+    QCOMPARE(firstInk(7), firstInk(0));
+  }
+
+  void menusOfferTheGuideTheWindowsAndTheVersion() {
+    CChildFrame& first = Open("1CRN.pdb");
+    CChildFrame* second = frame_->NewDocument();
+    // The Window menu lists the open documents; choosing one brings it forward.
+    emit frame_->windowMenu()->aboutToShow();
+    QStringList items;
+    QAction* firstItem = nullptr;
+    for (QAction* a : frame_->windowMenu()->actions()) {
+      items << a->text();
+      if (a->text() == QStringLiteral("&1 1CRN.pdb")) firstItem = a;
+    }
+    QVERIFY2(items.contains(QStringLiteral("&2 %1").arg(second->windowTitle())),
+             qPrintable(items.join(", ")));
+    QVERIFY(firstItem != nullptr);
+    QVERIFY(frame_->ActiveFrame() == second);
+    firstItem->trigger();
+    QVERIFY(frame_->ActiveFrame() == &first);
+    emit frame_->windowMenu()->aboutToShow();  // rebuilt, not appended
+    QCOMPARE(frame_->windowMenu()->actions().size(), items.size());
+    // Help: the guide beside About, with the methods' references and where files go.
+    QVERIFY(frame_->Action(ActionId::kGuide)->isEnabled());
+    frame_->Action(ActionId::kGuide)->trigger();
+    QVERIFY(frame_->guideWindow() != nullptr && frame_->guideWindow()->isVisible());
+    const QString guide =
+        GuideHtml({QStringLiteral("/results"), QStringLiteral("/program"), QStringLiteral("/settings.conf")});
+    for (const char* words : {"Bowie", "1991", "Nature", "356:83", "von Heijne", "helixtest.pdb", "/results",
+                              "/settings.conf", "Compatible Residue"}) {
+      QVERIFY2(guide.contains(QString::fromUtf8(words)), words);
+    }
+    // About says the version CMake gives the project.
+    QString about;
+    dialogs_->run.push_back([&about](QDialog& dialog) {
+      for (QLabel* label : dialog.findChildren<QLabel*>()) about += label->text();
+      return int(QDialog::Accepted);
+    });
+    frame_->OnAbout();
+    QCOMPARE(about, QStringLiteral("Tessmol Version %1").arg(QString::fromLatin1(kVersion)));
+    QVERIFY(QString::fromLatin1(kVersion).count(QLatin1Char('.')) == 2);
+  }
+
+  void theOptionsSheetSpellsItsGroupAndTakesAMethodByMouse() {
+    CChildFrame* child = frame_->ActiveFrame();
+    auto pick = [this, child](int item) {
+      bool spelt = false, offered = false;
+      dialogs_->run.push_back([&, item](QDialog& dialog) {
+        auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
+        sheet.show();
+        for (QGroupBox* group : sheet.findChildren<QGroupBox*>())
+          spelt |= group->title() == QStringLiteral("Solvent Accessible Surface Area (SASA) resolution");
+        sheet.tabs()->setCurrentWidget(sheet.spanner());
+        QComboBox* method = sheet.spanner()->methodBox();
+        // Only what Spanner2D can run: no slab.
+        offered = method->count() == 2 && method->findText(QStringLiteral("Slab"), Qt::MatchContains) < 0;
+        QTest::mouseClick(method, Qt::LeftButton);
+        QAbstractItemView* popup = method->view();
+        if (!QTest::qWaitFor([popup]() { return popup->isVisible(); })) return kScriptFailed;
+        // A release soon after the press that opened the list belongs to that press: a
+        // person's second click comes later.
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        const QRect rect = popup->visualRect(popup->model()->index(item, 0));
+        QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, rect.center());
+        if (!QTest::qWaitFor([popup]() { return !popup->isVisible(); })) return kScriptFailed;
+        sheet.OnOk();
+        return sheet.result();
+      });
+      child->OnOptions();
+      QVERIFY(spelt);
+      QVERIFY(offered);
+    };
+    pick(1);
+    QVERIFY(child->doc().settings().tmMethod == TmMethod::kSegments);
+    pick(0);
+    QVERIFY(child->doc().settings().tmMethod == TmMethod::kWindow);
+    // The slab is Spanner3D's own command; it leaves the method chosen as it was.
+    QVERIFY(frame_->Action(ActionId::kSpanner3DSlab)->text().contains(QStringLiteral("Membrane Slab")));
+    child->OnSpanner3DSlab();
+    QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("Error no structure selected")});
+    QVERIFY(child->doc().settings().tmMethod == TmMethod::kWindow);
   }
 };
 

@@ -7,42 +7,16 @@
 #include <set>
 
 #include "base/text.h"
+#include "chart/recording_surface.h"
 #include "chart/svg_surface.h"
 #include "test_support.h"
 
 namespace tessmol {
 namespace {
 
-struct Segment {
-  Pen pen;
-  int x1, y1, x2, y2;
-};
-struct Label {
-  int x, y;
-  std::string text;
-  TextAlign align;
-};
-
-class RecordingSurface : public DrawingSurface {
- public:
-  void SetPen(const Pen& p) override { pen = p; }
-  void MoveTo(int x, int y) override {
-    cx = x;
-    cy = y;
-  }
-  void LineTo(int x, int y) override {
-    segments.push_back({pen, cx, cy, x, y});
-    cx = x;
-    cy = y;
-  }
-  void Text(int x, int y, const std::string& text, TextAlign align) override {
-    labels.push_back({x, y, text, align});
-  }
-  std::vector<Segment> segments;
-  std::vector<Label> labels;
-  Pen pen;
-  int cx = 0, cy = 0;
-};
+using test::Label;
+using test::RecordingSurface;
+using test::Segment;
 
 Protein Ramp(int n, char chain = 'A', float base = 0.0f) {
   Protein p;
@@ -84,19 +58,14 @@ TEST(ChartMath, VerticalScaleAndPixels) {
   EXPECT_EQ(scale.yRange, 5.0f);
   const PlotRect rect{10, 10, 510, 310};
   const ChartGeometry g(rect, scale, 100);
-  EXPECT_EQ(g.Y(0.0), 300);  // the range fills the plot from 10 above its bottom
+  EXPECT_EQ(g.Y(0.0), 310);  // the range fills the plot rectangle
   EXPECT_EQ(g.Y(5.0), 10);
+  EXPECT_EQ(g.X(0), 10);
+  EXPECT_EQ(g.X(50), 260);
   // A flat structure has no range: it maps as a range of 1 instead of dividing by 0.
   const ChartGeometry flat(rect, VerticalScale{0.0f, 0.0f}, 0);
-  EXPECT_EQ(flat.Y(0.0), 300);
-  EXPECT_EQ(flat.X(7), 40);
-}
-
-TEST(ChartMath, LabelTexts) {
-  EXPECT_EQ(ScoreLabel(12.5), "12.");
-  EXPECT_EQ(ScoreLabel(-2.5), "-2.5");
-  EXPECT_EQ(ScoreLabel(1.0), "1.0");
-  EXPECT_EQ(ScoreLabel(0.0), "0.0");
+  EXPECT_EQ(flat.Y(0.0), 310);
+  EXPECT_EQ(flat.X(7), 10);
 }
 
 TEST(ChartMath, CustomRangesOfTheResidueAxis) {
@@ -166,14 +135,14 @@ TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
   for (const Segment& seg : surface.segments) {
     if (seg.pen == blue) ++blueSegments;
     if (seg.pen == red) ++redSegments;
-    if (seg.pen.width == 3) {
+    if (seg.pen == kTransmembranePen) {
       ++bar;
       EXPECT_EQ(seg.y1, 20);  // T + 10
     }
   }
   EXPECT_EQ(blueSegments, 59 + 1);  // the curve and its legend line
   EXPECT_EQ(redSegments, 59 + 1);
-  EXPECT_EQ(bar, 10);
+  EXPECT_EQ(bar, 1);  // one run of ten residues
   bool chainLabel = false, tick20 = false, tick40 = false;
   std::vector<std::string> legend;
   for (const Label& l : surface.labels) {
@@ -188,10 +157,10 @@ TEST(ChartDrawing, CurvesBarTicksLabelsAndLegend) {
   // Hide KAVELIN: the Profiles-3D entry closes up to the bottom place.
   in.options.series[1].show = false;
   RecordingSurface fewer;
-  DrawChart(fewer, in);
+  const ChartLayout layout = DrawChart(fewer, in);
   for (const Label& l : fewer.labels) {
     if (l.text == "Profiles 3D") {
-      EXPECT_EQ(l.y, 410 - 50);
+      EXPECT_EQ(l.y, layout.plot.bottom - 28);
     }
     EXPECT_NE(l.text, "KAVELIN");
   }
@@ -209,12 +178,12 @@ TEST(ChartDrawing, ResidueLabelsSitOnTheirResidues) {
     ChartInput in = Input(read);
     in.rect = {10, 10, 1190, 590};
     RecordingSurface surface;
-    DrawChart(surface, in);
-    const ChartGeometry g(in.rect, ComputeVerticalScale(read.scores), static_cast<int>(s.residues.size()));
-    const int y0 = g.Y(0.0);
+    const ChartLayout layout = DrawChart(surface, in);
+    const ChartGeometry g(layout.plot, ComputeVerticalScale(read.scores),
+                          static_cast<int>(s.residues.size()));
     int labels = 0, lastRight = -1000000;
     for (const Label& l : surface.labels) {
-      if (l.y != y0 + 20) continue;  // residue labels only
+      if (l.y != layout.residueLabelTop) continue;  // residue labels only
       ++labels;
       bool found = false;
       for (size_t i = 0; i < s.residues.size() && !found; ++i) {
@@ -236,14 +205,20 @@ TEST(ChartDrawing, TheScoreRangeOfTheOptionsIsTheAxis) {
   in.options.axes[1].automatic = false;
   in.options.axes[1].minimum = -2.0f;
   in.options.axes[1].maximum = 4.0f;
-  const ChartGeometry g(in.rect, ComputeVerticalScale(s.scores, in.options.axes[1]), 30);
-  EXPECT_EQ(g.BottomY(), in.rect.bottom - 10);                       // -2 at the bottom
-  EXPECT_EQ(g.Y(4.0), in.rect.bottom - 10 - (in.rect.bottom - 20));  // 4 at the top
+  const ChartLayout layout = LayoutChart(in, 0);
+  const ChartGeometry g(layout.plot, ScaleOfChart(in, DrawnRanges(in)), 30);
+  EXPECT_EQ(g.BottomY(), layout.plot.bottom);  // -2 at the bottom
+  EXPECT_EQ(g.Y(4.0), layout.plot.top);        // 4 at the top
   RecordingSurface surface;
   DrawChart(surface, in);
   for (const Segment& seg : surface.segments) {  // scores up to 29 stay inside the plot
     EXPECT_GE(seg.y2, in.rect.top);
   }
+  // Labels at the interval of the options (1.0, every second one where they would crowd).
+  std::vector<std::string> labels;
+  for (const Label& l : surface.labels)
+    if (l.align == TextAlign::kRightMiddle) labels.push_back(l.text);
+  EXPECT_EQ(labels, (std::vector<std::string>{"-2", "-1", "0", "1", "2", "3", "4"}));
 }
 
 TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
@@ -251,7 +226,7 @@ TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
   ChartInput in = Input(s);
   in.title = "ramp.pdb  (Default.stb)";
   RecordingSurface surface;
-  DrawChart(surface, in);
+  const ChartLayout layout = DrawChart(surface, in);
   std::set<std::string> texts;
   for (const Label& l : surface.labels) texts.insert(l.text);
   for (const char* expected : {"ramp.pdb  (Default.stb)", "Residue", "Score, moving average of 10",
@@ -265,12 +240,12 @@ TEST(ChartDrawing, FiguresCarryTitlesAndFitTheirCurves) {
   for (const Segment& seg : surface.segments) {
     if (seg.pen.width != in.options.series[0].lineThickness || seg.pen.red != in.options.series[0].red ||
         seg.pen.blue != in.options.series[0].blue || seg.pen.green != in.options.series[0].green ||
-        std::min(seg.y1, seg.y2) <= in.rect.top + 44)  // the legend's sample above the frame
+        std::min(seg.y1, seg.y2) <= layout.frame.top)  // the legend's sample above the frame
       continue;
     top = std::min({top, seg.y1, seg.y2});
     bottom = std::max({bottom, seg.y1, seg.y2});
   }
-  const int plotTop = in.rect.top + 44 + 16, plotBottom = in.rect.bottom - 20 - 10;
+  const int plotTop = layout.plot.top, plotBottom = layout.plot.bottom;
   EXPECT_LE(top - plotTop, (plotBottom - plotTop) / 15);
   EXPECT_GE(top, plotTop);
   // KAVELIN's averages reach about -27 and set the bottom of the range.
@@ -287,7 +262,7 @@ TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
   Protein s = Ramp(30);
   s.transmembrane.residues[5].transmembrane = true;
   const ChartInput in = Input(s);
-  const ChartGeometry g(in.rect, ComputeVerticalScale(s.scores, in.options.axes[1]), 30);
+  const ChartGeometry g(LayoutChart(in, 0).plot, ComputeVerticalScale(s.scores, in.options.axes[1]), 30);
   const Chain& chain = s.structure.chains[0];
   const std::string expected = "Chain A  ALA 6  Profiles 3D " +
                                FormatFixed(MovingAverage(s.scores, chain, 0, 10)[5], 3) + "  KAVELIN " +
@@ -297,6 +272,8 @@ TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
   EXPECT_EQ(HoverText(in, g.X(5) + (g.X(6) - g.X(5)) / 2 - 1).substr(0, 14), "Chain A  ALA 6");
   EXPECT_EQ(HoverText(in, g.X(6) - 1).substr(0, 14), "Chain A  ALA 7");
   EXPECT_EQ(HoverText(in, g.X(0) - 5), "");
+  s.structure.residues[5].secStruct = SecondaryStructure::kHelix;
+  EXPECT_EQ(HoverText(in, g.X(5)), expected.substr(0, expected.size() - 15) + "  helix  transmembrane");
   EXPECT_EQ(HoverText(in, g.X(30) + 5), "");
 }
 
@@ -316,8 +293,8 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   for (float unit : {1e30f, 5e18f, 3e9f}) {
     in.options.axes[0].unitInterval = unit;
     RecordingSurface huge;
-    DrawChart(huge, in);
-    EXPECT_LE(huge.labels.size(), 3u) << unit;  // the chain name and two legend entries
+    const ChartLayout layout = DrawChart(huge, in);
+    for (const Label& l : huge.labels) EXPECT_NE(l.y, layout.residueLabelTop) << unit << " " << l.text;
   }
   // A huge residue count makes the tick step truncate to 0 pixels: no endless loop.
   Protein long_ = Ramp(5000);
@@ -328,11 +305,14 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   EXPECT_LT(ticks.labels.size(), 20000u);
   // A tiny score interval is bounded too.
   in.options.axes[1].unitInterval = 1e-6f;
+  in.options.axes[1].automatic = false;
+  in.options.axes[1].minimum = -10.0f;
+  in.options.axes[1].maximum = 10.0f;
   RecordingSurface labels;
   DrawChart(labels, in);
   std::set<int> rows;
   for (const Label& l : labels.labels) {
-    if (l.x != 25) continue;
+    if (l.align != TextAlign::kRightMiddle) continue;
     EXPECT_TRUE(rows.insert(l.y).second) << "two score labels on row " << l.y;
   }
   EXPECT_GT(rows.size(), 1u);
@@ -344,7 +324,8 @@ TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   in = Input(none);
   RecordingSurface empty;
   DrawChart(empty, in);
-  EXPECT_EQ(empty.segments.size(), 6u + 2u);  // frame, zero line, axis and the legend lines
+  EXPECT_EQ(empty.segments.size(), 6u);  // the frame and the two axes
+  EXPECT_TRUE(empty.labels.empty());
 }
 
 TEST(ChartMouse, EdgesCornersAndDragLimits) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -197,9 +198,11 @@ TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
   for (const auto& entry : std::filesystem::directory_iterator("."))
     EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << entry.path();
   EXPECT_EQ(rows[0], (std::vector<std::string>{"Index", "Structure", "Score Table", "Aver Res Score", "SCalc",
-                                               "Cmptble Res Score"}));
+                                               "Cmptble Res Score", "Window Pass %", "Confident Average",
+                                               "Confident Compatible", "Confident Residues", "Left Out"}));
   for (size_t i = 1; i < rows.size(); ++i) {
-    ASSERT_EQ(rows[i].size(), 6u);
+    ASSERT_EQ(rows[i].size(), 11u);
+    EXPECT_EQ(rows[i][7], "-");  // crystal structures have no confident residues
     EXPECT_EQ(rows[i][0], std::to_string(i - 1));
     EXPECT_EQ(rows[i][2], "Default.stb");
     EXPECT_NEAR(std::stod(rows[i][5]), std::stod(rows[i][4]) * 0.45, 1e-6);
@@ -223,7 +226,12 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   EXPECT_EQ(
       shown.out.rfind("Protein summary for 1CRN.tsm:\n\nNumber of chains: 1\nNumber of Residues: 46\n", 0),
       0u);
-  EXPECT_EQ(Table(shown.out).size(), 9u + 1u + 1u + 46u);
+  // The summary, then the heading and 46 rows of the residue table.
+  const auto shownRows = Table(shown.out);
+  const auto heading =
+      std::find_if(shownRows.begin(), shownRows.end(),
+                   [](const std::vector<std::string>& row) { return !row.empty() && row[0] == "Index"; });
+  EXPECT_EQ(shownRows.end() - heading, 1 + 46);
   // Rescore against a table in which every score is one higher.
   ScoreTable shifted;
   for (float& v : shifted.scores) v += 1.0f;
@@ -268,14 +276,19 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   ASSERT_GE(lines.size(), 13u);
   EXPECT_EQ(lines[0], "Protein summary for bacteriorhodopsin_4xxjA.fasta:");
   EXPECT_EQ(lines[3], "Number of Residues: 269");  // the letters of the FASTA record
-  EXPECT_EQ(lines[8], "           Chain           Residues");
+  EXPECT_EQ(lines[6].rfind("Expected Residue Score: ", 0), 0u);
+  EXPECT_EQ(lines[7].rfind("Compatible Residue Score: ", 0), 0u);
+  EXPECT_EQ(lines[10], "           Chain           Residues");
   // Domain lines: 13 blanks, the chain, 21 blanks, first "  -  " last.
-  EXPECT_EQ(lines[9].substr(0, 35), std::string(13, ' ') + "A" + std::string(21, ' '));
-  EXPECT_NE(lines[9].find("  -  "), std::string::npos);
-  const size_t heading = std::find(lines.begin() + 9, lines.end(), "") - lines.begin();
-  ASSERT_LT(heading + 2, lines.size());
-  EXPECT_EQ(lines[heading + 1].rfind("Index\tStructure", 0), 0u);
-  EXPECT_EQ(lines[heading + 2].rfind("0\tbacteriorhodopsin_4xxjA.tsm\tDefault.stb\t", 0), 0u);
+  EXPECT_EQ(lines[11].substr(0, 35), std::string(13, ' ') + "A" + std::string(21, ' '));
+  EXPECT_NE(lines[11].find("  -  "), std::string::npos);
+  const size_t heading = std::find_if(lines.begin(), lines.end(),
+                                      [](const std::string& line) { return line.rfind("Index\t", 0) == 0; }) -
+                         lines.begin();
+  ASSERT_LT(heading + 1, lines.size());
+  EXPECT_EQ(lines[heading].rfind("Index\tStructure", 0), 0u);
+  EXPECT_EQ(lines[heading + 1].rfind("0\tbacteriorhodopsin_4xxjA.tsm\tDefault.stb\t", 0), 0u);
+  EXPECT_EQ(lines[heading - 2].rfind("Tessmol ", 0), 0u);  // the line of the run's parameters
   EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.tsm"));
   EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));  // only with --inspection
 }
@@ -440,6 +453,71 @@ TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
   EXPECT_GT(atoms, 2000);
 }
 
+TEST(CliMembrane, CrystalCopiesGetAMembraneEachAndBothSetsOfPlanes) {
+  // Rhodopsin 1U19: two chains lying antiparallel in the crystal.
+  const auto placed = test::RunCommand(Cli("membrane --write slabs.pdb " + test::DataPath("1U19.pdb")));
+  ASSERT_EQ(placed.status, 0);
+  EXPECT_NE(
+      placed.out.find("The chains cannot share one membrane (crystal copies lying apart or antiparallel): 2 "
+                      "placements"),
+      std::string::npos)
+      << placed.out;
+  const size_t first = placed.out.find("Membrane 1 of 2, chains ");
+  const size_t second = placed.out.find("Membrane 2 of 2, chains ");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  // Each set of planes lies at its own membrane's boundaries: every DUM atom is on one of
+  // the four planes, and both membranes have theirs.
+  struct Slab {
+    std::array<double, 3> n, c;
+    double h = 0;
+  };
+  std::vector<Slab> slabs;
+  for (size_t at : {first, second}) {
+    const std::string block = placed.out.substr(at);
+    Slab slab{Triple(block, "Membrane normal: "), Triple(block, "Membrane centre: ")};
+    slab.h = std::stod(block.substr(block.find("Membrane half-thickness: ") + 25));
+    slabs.push_back(slab);
+  }
+  std::ifstream written("slabs.pdb");
+  std::string line;
+  std::array<int, 2> onPlanes{};
+  int dummies = 0;
+  while (std::getline(written, line)) {
+    if (line.rfind("HETATM", 0) != 0 || line.substr(17, 3) != "DUM") continue;
+    ++dummies;
+    const std::array<double, 3> p = {std::stod(line.substr(30, 8)), std::stod(line.substr(38, 8)),
+                                     std::stod(line.substr(46, 8))};
+    for (size_t k = 0; k < slabs.size(); ++k) {
+      const Slab& s = slabs[k];
+      const double d = (p[0] - s.c[0]) * s.n[0] + (p[1] - s.c[1]) * s.n[1] + (p[2] - s.c[2]) * s.n[2];
+      if (std::fabs(d - (line[13] == 'N' ? -s.h : s.h)) < 0.05) ++onPlanes[k];
+    }
+  }
+  EXPECT_GT(onPlanes[0], 200);
+  EXPECT_GT(onPlanes[1], 200);
+  EXPECT_LE(onPlanes[0] + onPlanes[1], dummies + dummies / 10);  // few lie on both by chance
+}
+
+TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
+  // The beta2-adrenergic receptor with its lipids, ligand and waters, its heteroatoms
+  // analysed by `analyse` (the default) and left out by `membrane`.
+  const std::string file = test::DataPath("2RH1.pdb");
+  const auto placed = test::RunCommand(Cli("membrane " + file));
+  const auto analysed = test::RunCommand(Cli("analyse --spanner3d --method slab " + file));
+  const auto byDefault = test::RunCommand(Cli("analyse --spanner3d " + file));
+  ASSERT_EQ(placed.status, 0);
+  ASSERT_EQ(analysed.status, 0);
+  ASSERT_EQ(byDefault.status, 0);
+  auto placement = [](const std::string& out) {
+    const size_t at = out.find("Membrane normal: ");
+    return at == std::string::npos ? std::string() : out.substr(at);
+  };
+  ASSERT_FALSE(placement(placed.out).empty());
+  EXPECT_EQ(placement(analysed.out), placement(placed.out));
+  EXPECT_EQ(placement(byDefault.out), placement(placed.out));
+}
+
 TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
   const auto soluble = test::RunCommand(Cli("membrane --write none.pdb " + test::DataPath("1UBQ.pdb")));
   EXPECT_EQ(soluble.status, 0);
@@ -522,6 +600,50 @@ TEST(CliChart, SvgAndPngCharts) {
   }
 }
 
+// What the chart options cannot do is refused before any structure is analysed (status 2)
+// or, for a chain the structure lacks, for that structure with its reason (status 1).
+TEST(CliChart, RefusalsNameWhatIsAllowed) {
+  const std::string crambin = " " + test::DataPath("1CRN.pdb") + " 2>&1";
+  const auto jpg = test::RunCommand(Cli("analyse --chart x.jpg" + crambin));
+  EXPECT_EQ(jpg.status, 2);
+  EXPECT_NE(jpg.out.find(".svg, .png or .pdf"), std::string::npos) << jpg.out;
+  EXPECT_FALSE(std::filesystem::exists("x.jpg"));
+  const auto huge = test::RunCommand(Cli("analyse --chart c.svg --chart-size 100000x100000" + crambin));
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_NE(huge.out.find("up to 20000x20000"), std::string::npos) << huge.out;
+  for (const char* range : {"330-30", "30", "a-b", "30-"}) {
+    const auto bad =
+        test::RunCommand(Cli(std::string("analyse --chart c.svg --chart-range ") + range + crambin));
+    EXPECT_EQ(bad.status, 2) << range;
+    EXPECT_NE(bad.out.find("--chart-range takes FROM-TO"), std::string::npos) << bad.out;
+  }
+  const auto chain = test::RunCommand(Cli("analyse --chart nochain.svg --chart-chains Z" + crambin));
+  EXPECT_EQ(chain.status, 1);
+  EXPECT_NE(chain.out.find("the structure has no chain Z"), std::string::npos) << chain.out;
+  EXPECT_FALSE(std::filesystem::exists("nochain.svg"));
+}
+
+TEST(CliChart, ChainsRangeAndPdf) {
+  ASSERT_EQ(test::RunCommand(Cli("analyse --chart hb.svg --chart-chains B,D --chart-range 10-60 " +
+                                 test::DataPath("4HHB.pdb") + " >/dev/null"))
+                .status,
+            0);
+  std::ifstream in("hb.svg");
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("> Chain B --&gt;</text>"), std::string::npos);
+  EXPECT_NE(text.find("> Chain D --&gt;</text>"), std::string::npos);
+  EXPECT_EQ(text.find("Chain A"), std::string::npos);
+  EXPECT_EQ(text.find(">80</text>"), std::string::npos);  // beyond the range
+  EXPECT_NE(text.find(">4HHB  ("), std::string::npos);    // the structure's name as title
+  ASSERT_EQ(
+      test::RunCommand(Cli("analyse --chart hb.pdf " + test::DataPath("4HHB.pdb") + " >/dev/null")).status,
+      0);
+  std::ifstream pdf("hb.pdf", std::ios::binary);
+  char magic[5] = {};
+  pdf.read(magic, 5);
+  EXPECT_EQ(std::string(magic, 5), "%PDF-");
+}
+
 // ---- failures are never reported as success --------------------------------------
 
 std::string ReadAll(const std::string& path) {
@@ -570,7 +692,15 @@ TEST(CliFailures, Spanner3DDomainsAreInTheRowsResultFile) {
   const auto shown = test::RunCommand(Cli("show 1U19.tsm"));
   const size_t domains = analysed.out.find("Predicted Transmembrane Domains:");
   ASSERT_NE(domains, std::string::npos);
-  EXPECT_EQ(shown.out.substr(shown.out.find("Predicted")), analysed.out.substr(domains));
+  // The domain list (the membrane's placement, which follows it, is not stored).
+  auto domainList = [](std::string text) {
+    text = text.substr(0, text.find("\n\n"));
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  };
+  const std::string listed = domainList(analysed.out.substr(domains));
+  EXPECT_EQ(domainList(shown.out.substr(shown.out.find("Predicted"))), listed);
+  EXPECT_NE(listed.find("\u2192"), std::string::npos);
 }
 
 TEST(CliFailures, WritesThatFailExitWithOne) {
@@ -742,7 +872,7 @@ TEST(CliMulti, ANameCannotStartARecordOrAField) {
   EXPECT_EQ(counts.samples.size(), 2u);
   const auto rows = Table(odd.out);
   ASSERT_EQ(rows.size(), 3u);
-  for (const auto& row : rows) EXPECT_EQ(row.size(), 6u);
+  for (const auto& row : rows) EXPECT_EQ(row.size(), 11u);
 }
 
 TEST(CliShards, MergedShardsEqualOneRunByteForByte) {

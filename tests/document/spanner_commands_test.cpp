@@ -4,6 +4,8 @@
 #include <fstream>
 #include <map>
 
+#include "document/json_output.h"
+#include "document/report.h"
 #include "document/result_file.h"
 #include "document/tessmol_doc.h"
 #include "test_support.h"
@@ -304,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Spanner3D, FlagsRescoringAndResultFile) {
   test::ScratchFolder scratch;
   Session s(scratch);
+  AnalysisSettings window = s.doc.settings();
+  window.tmMethod = TmMethod::kWindow;
+  s.doc.SetSettings(window);
   EXPECT_FALSE(s.doc.RunSpanner3D());
   EXPECT_EQ(s.feedback.messages, std::vector<std::string>{"Error no structure selected"});
   ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
@@ -356,9 +361,10 @@ TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
   ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19_tr.pdb")), CTessmolDoc::OpenResult::kOpened);
   ASSERT_TRUE(s.doc.RunSpanner3D());
   const Protein& p = s.doc.protein();
-  ASSERT_TRUE(p.membrane && p.membrane->placed);
+  ASSERT_EQ(p.membranes.size(), 1u);
+  ASSERT_TRUE(p.membranes.front().placed);
   std::vector<bool> expected(p.structure.residues.size(), false);
-  for (const SlabSegment& segment : p.membrane->segments)
+  for (const SlabSegment& segment : p.membranes.front().segments)
     for (int32_t i = segment.first; i <= segment.last; ++i) expected[i] = true;
   for (size_t i = 0; i < expected.size(); ++i)
     EXPECT_EQ(p.transmembrane.residues[i].transmembrane, expected[i]) << i;
@@ -366,7 +372,115 @@ TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
   settings.tmMethod = TmMethod::kSegments;
   s.doc.SetSettings(settings);
   ASSERT_TRUE(s.doc.RunSpanner3D());
-  EXPECT_FALSE(s.doc.protein().membrane.has_value());
+  EXPECT_TRUE(s.doc.protein().membranes.empty());
+}
+
+// The orientation of chain `chainId`'s residue `resSeq` after Spanner3D: 1 in→out, -1 out→in.
+int TopologyAt(const Protein& p, char chainId, int32_t resSeq) {
+  for (size_t i = 0; i < p.structure.residues.size(); ++i) {
+    const Residue& r = p.structure.residues[i];
+    if (r.chainId == chainId && r.resSeq == resSeq) return p.transmembrane.residues[i].tmTopology;
+  }
+  return 0;
+}
+
+TEST(Spanner3D, TheDefaultPlacesTheMembraneAndLeavesSolubleProteinsAlone) {
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  EXPECT_EQ(s.doc.settings().tmMethod, TmMethod::kSlabElseSegments);
+  // Haemoglobin: no membrane fits, and the segmentation finds no segment either.
+  ASSERT_EQ(s.doc.OpenStructure(test::DataPath("4HHB.pdb")), CTessmolDoc::OpenResult::kOpened);
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  for (const ResidueMembrane& r : s.doc.protein().transmembrane.residues) EXPECT_FALSE(r.transmembrane);
+  EXPECT_TRUE(TransmembraneDomains(s.doc.protein()).empty());
+
+  // Rhodopsin's two crystal copies lie antiparallel: each gets its own membrane, and each
+  // chain's helix 1 runs from outside in (its N-terminus is extracellular).
+  ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  EXPECT_EQ(s.doc.protein().membranes.size(), 2u);
+  EXPECT_EQ(TopologyAt(s.doc.protein(), 'A', 50), -1);
+  EXPECT_EQ(TopologyAt(s.doc.protein(), 'B', 50), -1);
+  const std::vector<std::string> lines = SummaryLines(s.doc.protein());
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "The chains cannot share one membrane (crystal copies lying apart or antiparallel): 2 "
+                      "placements"),
+            lines.end());
+}
+
+TEST(Spanner3D, OnePlacementWhetherHeteroatomsWereAnalysedOrNot) {
+  // The beta2-adrenergic receptor (2RH1) with its lipids, ligand and waters: the surface
+  // analysed with them and without them gives one placement, as `membrane` gives it.
+  test::ScratchFolder scratch;
+  std::vector<MembranePlacement> placements;
+  for (bool ignore : {false, true}) {
+    Session s(scratch);
+    AnalysisSettings settings = s.doc.settings();
+    settings.ignoreHeteroAtoms = ignore;
+    settings.tmMethod = TmMethod::kSlab;
+    s.doc.SetSettings(settings);
+    ASSERT_EQ(s.doc.OpenStructure(test::DataPath("2RH1.pdb")), CTessmolDoc::OpenResult::kOpened);
+    ASSERT_FALSE(s.doc.protein().structure.hetAtoms.empty());
+    ASSERT_TRUE(s.doc.RunSpanner3D());
+    ASSERT_EQ(s.doc.protein().membranes.size(), 1u);
+    placements.push_back(s.doc.protein().membranes.front());
+    // What `membrane` asks of the document for the structure analysed its way.
+    Protein protein;
+    ASSERT_EQ(s.doc.AnalyseFile(test::DataPath("2RH1.pdb"), protein), CTessmolDoc::OpenResult::kOpened);
+    const std::vector<MembranePlacement> asked = s.doc.PlaceMembranes(protein);
+    ASSERT_EQ(asked.size(), 1u);
+    placements.push_back(asked.front());
+  }
+  for (const MembranePlacement& m : placements) {
+    ASSERT_TRUE(m.placed);
+    EXPECT_EQ(m.normal, placements.front().normal);
+    EXPECT_EQ(m.centre, placements.front().centre);
+    EXPECT_EQ(m.halfThickness, placements.front().halfThickness);
+    EXPECT_EQ(m.segments.size(), placements.front().segments.size());
+  }
+  // Seven helices, none of them longer than a bilayer's crossing allows.
+  int crossing = 0;
+  for (const SlabSegment& segment : placements.front().segments) {
+    crossing += segment.kind == SegmentKind::kCrossing;
+    EXPECT_LE(segment.last - segment.first + 1, 40);
+  }
+  EXPECT_GE(crossing, 7);
+}
+
+TEST(Spanner3D, AReEntrantHelixIsListedAsSuchAndStored) {
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1K4C.pdb")), CTessmolDoc::OpenResult::kOpened);
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  const std::vector<TransmembraneDomain> domains = TransmembraneDomains(s.doc.protein());
+  const auto pore = std::find_if(domains.begin(), domains.end(), [](const TransmembraneDomain& d) {
+    return d.chain == "C" && d.firstResSeq <= 70 && d.lastResSeq >= 70;
+  });
+  ASSERT_NE(pore, domains.end());
+  EXPECT_EQ(pore->kind, SegmentKind::kReEntrant);
+  EXPECT_EQ(DomainOrientationText(*pore), "out\u2192out (re-entrant)");
+  // JSON names the kind beside the orientation; the crossing helices stay crossings.
+  int reEntrant = 0, crossing = 0;
+  const nlohmann::json json = StructureJson(s.doc.protein(), nullptr, false);
+  for (const nlohmann::json& segment : json["transmembrane_segments"]) {
+    if (segment["kind"] == "re-entrant") {
+      ++reEntrant;
+      EXPECT_EQ(segment["orientation"], "out-out");
+    } else if (segment["kind"] == "crossing") {
+      ++crossing;
+    }
+  }
+  EXPECT_EQ(reEntrant, 1);
+  EXPECT_EQ(crossing, 2);
+  // The kind survives the row's result file.
+  Protein stored;
+  ASSERT_TRUE(ReadResult(stored, s.doc.entries()[0].resultPath).ok());
+  const std::vector<ResidueMembrane>& tm = s.doc.protein().transmembrane.residues;
+  ASSERT_EQ(stored.transmembrane.residues.size(), tm.size());
+  for (size_t i = 0; i < tm.size(); ++i) {
+    EXPECT_EQ(stored.transmembrane.residues[i].kind, tm[i].kind) << i;
+    EXPECT_EQ(stored.transmembrane.residues[i].tmTopology, tm[i].tmTopology) << i;
+  }
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ReadResult(protein, in, "fuzz.tsm").ok()) return 0;
   const Structure& s = protein.structure;
   SummaryLines(protein);
-  for (size_t i = 0; i < s.residues.size(); ++i) FUZZ_CHECK(ResidueTableRow(protein, i).size() == 16);
+  for (size_t i = 0; i < s.residues.size(); ++i)
+    FUZZ_CHECK(ResidueTableRow(protein, i).size() == ResidueTableHeadings(&protein).size());
   SvgSurface pane(800, 400), figure(800, 400);
   ChartInput input = MakeChartInput(protein, true, DefaultChartOptions(), {10, 10, 790, 390});
   DrawChart(pane, input);

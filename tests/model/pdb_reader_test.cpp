@@ -162,7 +162,7 @@ TEST(ReaderModels, SolutionNmrEntriesGiveTheFirstModelOnly) {
   for (const char* name : {"1D3Z.pdb", "2JO4.pdb", "2BEG.pdb"}) {
     SCOPED_TRACE(name);
     const auto result = ReadPdb(DataPath(name));
-    EXPECT_FALSE(result.isNMR);  // "SOLUTION NMR" does not hold NMR in columns 10 to 12
+    EXPECT_TRUE(result.isNMR);  // EXPDTA    SOLUTION NMR
     const test::CommandResult firstModel = test::RunCommand(
         "awk '/^ENDMDL/{exit} /^ATOM/ && substr($0,77,2) !~ /[HD]/ {n++} END{print n+0}' " + DataPath(name));
     EXPECT_EQ(result.structure.atoms.size(), std::stoul(firstModel.out));
@@ -183,7 +183,7 @@ TEST(ReaderModels, MultiChainNmrEntriesKeepEveryChainOfTheFirstModel) {
   }
 }
 
-TEST(ReaderModels, NmrInColumnsTenToTwelveSetsTheFlag) {
+TEST(ReaderModels, AnyMethodNamingNmrSetsTheFlag) {
   bool isNMR = false;
   const std::string model1 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 1, 1);
   const std::string model2 = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 9, 9, 9);
@@ -193,6 +193,8 @@ TEST(ReaderModels, NmrInColumnsTenToTwelveSetsTheFlag) {
   ASSERT_EQ(s.atoms.size(), 1u);
   EXPECT_FLOAT_EQ(s.atoms[0].x, 1.0f);
   ReadText("EXPDTA    SOLID-STATE NMR\n", &isNMR);
+  EXPECT_TRUE(isNMR);
+  ReadText("EXPDTA    X-RAY DIFFRACTION\n", &isNMR);
   EXPECT_FALSE(isNMR);
 }
 

@@ -32,6 +32,34 @@ TEST(Environment, ClassBoundaries) {
   EXPECT_EQ(kEnvironmentNames[ClassifyEnvironment(60.0f, 0.9f, SecondaryStructure::kSheet)], "P2b");
 }
 
+TEST(Environment, DescriptionsSayWhatTheClassHolds) {
+  // The texts checked word by word against the class table of Bowie, Luthy and Eisenberg
+  // (1991) as this program draws its limits.
+  EXPECT_EQ(EnvironmentDescription(0),
+            "B1a: buried (114 \u00c5\u00b2 or more of side chain buried), polar fraction below 0.45, helix");
+  EXPECT_EQ(EnvironmentDescription(4),
+            "B2b: buried (114 \u00c5\u00b2 or more of side chain buried), polar fraction 0.45 to below "
+            "0.58, sheet");
+  EXPECT_EQ(EnvironmentDescription(8),
+            "B3: buried (114 \u00c5\u00b2 or more of side chain buried), polar fraction 0.58 or more, "
+            "neither helix nor sheet");
+  EXPECT_EQ(EnvironmentDescription(13),
+            "P2b: partly buried (40 to below 114 \u00c5\u00b2 of side chain buried), polar fraction 0.67 or "
+            "more, sheet");
+  EXPECT_EQ(EnvironmentDescription(15),
+            "Ea: exposed (less than 40 \u00c5\u00b2 of side chain buried), helix");
+  // KAVELIN's class of a residue of no standard type, and a code nothing gives.
+  EXPECT_EQ(EnvironmentName(kNoEnvironment), "none");
+  EXPECT_EQ(EnvironmentName(-1), "none");
+  EXPECT_EQ(EnvironmentDescription(kNoEnvironment).rfind("none: not one of the 20 standard", 0), 0u);
+  // Every class: its description's burial word is the one its letter stands for.
+  for (int32_t code = 0; code < kEnvironmentCount; ++code) {
+    const std::string text = EnvironmentDescription(code);
+    const std::string word = code < 9 ? ": buried" : code < 15 ? ": partly buried" : ": exposed";
+    EXPECT_NE(text.find(word), std::string::npos) << text;
+  }
+}
+
 Protein OneResidue(const std::string& name, SecondaryStructure secStruct, float areaBuried,
                    float fractionPolar, float kavelinFP) {
   Protein p;

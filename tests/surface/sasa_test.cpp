@@ -357,10 +357,25 @@ TEST(SasaPass, EqualsTheTestOfOnePointAtATime) {
   }
 }
 
+// A structure whose waters are renamed so that they cover the surface as any bound
+// heteroatom does: the pass's geometry with many heteroatoms, and the state in which
+// the reference below was computed, before waters were left out as the solvent.
+Protein WithWatersAsLigands(const std::string& name) {
+  Protein protein;
+  protein.structure = test::ReadPdb(test::DataPath(name)).structure;
+  protein.fileName = name;
+  for (HetAtom& atom : protein.structure.hetAtoms) {
+    if (IsWaterName(atom.residueName)) atom.residueName = "XOH";
+  }
+  SilentFeedback quiet;
+  protein.Load(quiet);
+  return protein;
+}
+
 // Every atom's area (its bits) and counts of dihydrofolate reductase with its ligands and
-// waters, at 252 and 1002 points, as the first implementation computed them: any later
-// kernel, vector width or thread count must give the same. With TESSMOL_WRITE_REFERENCE
-// set, the file is written instead.
+// waters (covering, as renamed), at 252 and 1002 points, as the first implementation
+// computed them: any later kernel, vector width or thread count must give the same. With
+// TESSMOL_WRITE_REFERENCE set, the file is written instead.
 TEST(SasaPass, AreasAndCountsEqualTheReferenceForAnyThreadsAndVectorWidth) {
   const std::string path = test::DataPath("reference/1RX1_atoms.txt");
   std::string computed;
@@ -368,7 +383,7 @@ TEST(SasaPass, AreasAndCountsEqualTheReferenceForAnyThreadsAndVectorWidth) {
     std::string firstRun;
     for (int threads : {1, 3}) {
       for (bool wide : {true, false}) {
-        Protein protein = test::LoadedProtein("1RX1.pdb", false);
+        Protein protein = WithWatersAsLigands("1RX1.pdb");
         SasaSettings settings;
         settings.threads = threads;
         settings.wideVectors = wide;
@@ -409,15 +424,28 @@ TEST(SasaPass, RunningAgainGivesTheSameValues) {
   EXPECT_EQ(protein.surface.totalSASA, first);
 }
 
-TEST(SasaPass, BoundWatersCoverTheSurfaceAndArePolar) {
+TEST(SasaPass, WatersAreTheSolventAndNeverCover) {
+  // Ubiquitin's only heteroatoms are its 58 waters.
   Protein dry = test::LoadedProtein("1UBQ.pdb", true);
   Protein wet = test::LoadedProtein("1UBQ.pdb", false);
   SilentFeedback quiet;
   ASSERT_TRUE(Measure(dry, Points(2), quiet));
   ASSERT_TRUE(Measure(wet, Points(2), quiet));
+  EXPECT_EQ(wet.surface.totalSASA, dry.surface.totalSASA);
+  EXPECT_EQ(CountHetAtomCover(wet.structure, false).watersLeftOut, 58u);
+  EXPECT_EQ(CountHetAtomCover(wet.structure, false).coveringAtoms, 0u);
+}
+
+TEST(SasaPass, BoundPolarHeteroatomsCoverTheSurfaceAndArePolar) {
+  // The waters' oxygens under another name: polar heteroatoms bound to the surface.
+  Protein dry = test::LoadedProtein("1UBQ.pdb", true);
+  Protein wet = WithWatersAsLigands("1UBQ.pdb");
+  SilentFeedback quiet;
+  ASSERT_TRUE(Measure(dry, Points(2), quiet));
+  ASSERT_TRUE(Measure(wet, Points(2), quiet));
   EXPECT_LT(wet.surface.totalSASA, dry.surface.totalSASA * 0.8f);
-  // Waters take surface from the protein, but a point they cover is polar: no residue
-  // becomes less polar, and the ones with bound waters become more so.
+  // They take surface from the protein, but a point they cover is polar: no residue
+  // becomes less polar, and the ones they bind to become more so.
   int morePolar = 0;
   for (size_t i = 0; i < dry.structure.residues.size(); ++i) {
     const float before = dry.surface.residues[i].fractionPolar;

@@ -127,5 +127,106 @@ TEST(MembraneSlab, SolubleProteinsGetNoPlacement) {
   }
 }
 
+// Residue index of chain `chainId`'s residue numbered `resSeq`, or -1.
+int32_t ResidueAt(const Structure& s, char chainId, int32_t resSeq) {
+  for (size_t i = 0; i < s.residues.size(); ++i)
+    if (s.residues[i].chainId == chainId && s.residues[i].resSeq == resSeq) return static_cast<int32_t>(i);
+  return -1;
+}
+
+// The segment holding residue `index`, or none.
+const SlabSegment* SegmentAt(const std::vector<MembranePlacement>& placements, int32_t index) {
+  for (const MembranePlacement& m : placements)
+    for (const SlabSegment& s : m.segments)
+      if (s.first <= index && index <= s.last) return &s;
+  return nullptr;
+}
+
+TEST(MembraneSlab, KcsAsPoreHelixDipsInFromOutside) {
+  // KcsA (1K4C, chain C; its tetramer is the crystal's symmetry): the outer helix M1
+  // (23-52) runs from inside out, the inner helix M2 (85-122) from outside in, and the
+  // pore helix (62-74) with the selectivity filter (75-79) dips into the outer half of the
+  // bilayer and leaves it on the same side (Doyle et al. 1998; Zhou et al. 2001).
+  const Protein kcsa = Analysed("1K4C.pdb");
+  SilentFeedback quiet;
+  const std::vector<MembranePlacement> placements =
+      PlaceMembranes(kcsa.structure, kcsa.surface, SlabSearch{}, quiet);
+  ASSERT_FALSE(placements.empty());
+  ASSERT_TRUE(placements.front().placed);
+  const Structure& s = kcsa.structure;
+  const SlabSegment* m1 = SegmentAt(placements, ResidueAt(s, 'C', 40));
+  const SlabSegment* pore = SegmentAt(placements, ResidueAt(s, 'C', 70));
+  const SlabSegment* m2 = SegmentAt(placements, ResidueAt(s, 'C', 100));
+  ASSERT_NE(m1, nullptr);
+  ASSERT_NE(pore, nullptr);
+  ASSERT_NE(m2, nullptr);
+  EXPECT_EQ(m1->kind, SegmentKind::kCrossing);
+  EXPECT_TRUE(m1->nInside);
+  EXPECT_EQ(m2->kind, SegmentKind::kCrossing);
+  EXPECT_FALSE(m2->nInside);
+  EXPECT_EQ(pore->kind, SegmentKind::kReEntrant);
+  EXPECT_FALSE(pore->nInside) << "the pore helix enters from outside";
+  EXPECT_NE(pore, m1);
+  EXPECT_NE(pore, m2);
+}
+
+TEST(MembraneSlab, RhodopsinsCrystalCopiesEachGetTheirOwnMembrane) {
+  // 1U19 holds two rhodopsins lying antiparallel in the crystal: one slab over both puts
+  // one of them upside down. Each chain's N-terminus is extracellular, so its helix 1
+  // (residues 34-64) runs from outside in (Palczewski et al. 2000).
+  const Protein rhodopsin = Analysed("1U19.pdb");
+  SilentFeedback quiet;
+  const std::vector<MembranePlacement> placements =
+      PlaceMembranes(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
+  ASSERT_EQ(placements.size(), 2u);
+  for (const MembranePlacement& m : placements) {
+    EXPECT_TRUE(m.placed);
+    EXPECT_EQ(m.chains.size(), 1u);
+  }
+  EXPECT_NE(placements[0].chains, placements[1].chains);
+  for (char chain : {'A', 'B'}) {
+    const SlabSegment* helix1 = SegmentAt(placements, ResidueAt(rhodopsin.structure, chain, 50));
+    ASSERT_NE(helix1, nullptr) << chain;
+    EXPECT_FALSE(helix1->nInside) << chain;
+  }
+  // The two membranes' normals point opposite ways, as the copies lie.
+  const Vec3 a{placements[0].normal[0], placements[0].normal[1], placements[0].normal[2]};
+  const Vec3 b{placements[1].normal[0], placements[1].normal[1], placements[1].normal[2]};
+  EXPECT_LT(a.Dot(b), 0.0f);
+}
+
+TEST(MembraneSlab, OneChainOrParallelChainsShareOneMembrane) {
+  for (const char* name : {"1U19_tr.pdb", "1QJP_opm.pdb"}) {
+    const Protein protein = Analysed(name);
+    SilentFeedback quiet;
+    const std::vector<MembranePlacement> placements =
+        PlaceMembranes(protein.structure, protein.surface, SlabSearch{}, quiet);
+    ASSERT_EQ(placements.size(), 1u) << name;
+    EXPECT_TRUE(placements.front().chains.empty()) << name;
+  }
+}
+
+TEST(MembraneSlab, ResiduesOfLowConfidenceTakeNoPart) {
+  Protein rhodopsin = Analysed("1U19_tr.pdb");
+  SilentFeedback quiet;
+  const MembranePlacement all = PlaceMembrane(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
+  ASSERT_TRUE(all.placed);
+  const SlabSegment first = all.segments.front();
+  // A predicted model, confident everywhere but on the first segment and the residues
+  // before it.
+  rhodopsin.structure.confidence.assign(rhodopsin.structure.residues.size(), 90.0f);
+  for (int32_t i = 0; i <= first.last; ++i) rhodopsin.structure.confidence[i] = 30.0f;
+  const MembranePlacement model = PlaceMembrane(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
+  ASSERT_TRUE(model.placed);
+  EXPECT_EQ(model.lowConfidence, first.last + 1);
+  for (const SlabSegment& s : model.segments) EXPECT_GT(s.first, first.last);
+  EXPECT_EQ(model.segments.size() + 1, all.segments.size());
+  // With the cut-off lowered below every confidence the segment is back.
+  SlabSearch everything;
+  everything.minConfidence = 0.0f;
+  EXPECT_EQ(PlaceMembrane(rhodopsin.structure, rhodopsin.surface, everything, quiet).segments.size(),
+            all.segments.size());
+}
+
 }  // namespace
 }  // namespace tessmol

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QPageLayout>
+#include <QPdfWriter>
 
 #include "chart/chart.h"
 
@@ -24,6 +26,10 @@ void QtPainterSurface::LineTo(int x, int y) {
   at_ = to;
 }
 
+int QtPainterSurface::TextHeight() const {
+  return painter_.fontMetrics().height();
+}
+
 int QtPainterSurface::TextWidth(const std::string& text) const {
   return painter_.fontMetrics().horizontalAdvance(QString::fromStdString(text));
 }
@@ -31,11 +37,15 @@ int QtPainterSurface::TextWidth(const std::string& text) const {
 void QtPainterSurface::Text(int x, int y, const std::string& text, TextAlign align) {
   const QString s = QString::fromStdString(text);
   const QFontMetrics metrics = painter_.fontMetrics();
-  const int left = align == TextAlign::kCentreTop ? x - metrics.horizontalAdvance(s) / 2 : x;
+  const int width = metrics.horizontalAdvance(s);
+  const int left = align == TextAlign::kCentreTop     ? x - width / 2
+                   : align == TextAlign::kRightMiddle ? x - width
+                                                      : x;
+  const int top = align == TextAlign::kRightMiddle ? y - metrics.height() / 2 : y;
   // Text is black whatever pen the lines are drawn with.
   const QPen pen = painter_.pen();
   painter_.setPen(Qt::black);
-  painter_.drawText(left, y + metrics.ascent(), s);
+  painter_.drawText(left, top + metrics.ascent(), s);
   painter_.setPen(pen);
 }
 
@@ -52,6 +62,31 @@ bool RenderChartPng(const ChartInput& input, int width, int height, std::string&
   if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return false;
   bytes.assign(png.constData(), static_cast<size_t>(png.size()));
   return true;
+}
+
+bool RenderChartPdf(const ChartInput& input, int width, int height, std::string& bytes) {
+  QByteArray pdf;
+  QBuffer buffer(&pdf);
+  if (!buffer.open(QIODevice::WriteOnly)) return false;
+  {
+    // One point per pixel of the chart, no margins: the page is the figure.
+    QPdfWriter writer(&buffer);
+    writer.setResolution(72);
+    writer.setPageLayout(QPageLayout(QPageSize(QSizeF(width, height), QPageSize::Point),
+                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setCreator(QStringLiteral("Tessmol"));
+    writer.setTitle(QString::fromStdString(input.title));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    QtPainterSurface surface(painter);
+    DrawChart(surface, input);
+    painter.end();
+  }
+  bytes.assign(pdf.constData(), static_cast<size_t>(pdf.size()));
+  return !bytes.empty();
 }
 
 }  // namespace tessmol

@@ -16,6 +16,7 @@ class QtPainterSurface : public DrawingSurface {
   void LineTo(int x, int y) override;
   void Text(int x, int y, const std::string& text, TextAlign align) override;
   int TextWidth(const std::string& text) const override;
+  int TextHeight() const override;
 
  private:
   QPainter& painter_;
@@ -26,5 +27,7 @@ class QtPainterSurface : public DrawingSurface {
 // then writes; false when it cannot be drawn.
 struct ChartInput;
 bool RenderChartPng(const ChartInput& input, int width, int height, std::string& bytes);
+// The same as a one-page PDF of width x height points.
+bool RenderChartPdf(const ChartInput& input, int width, int height, std::string& bytes);
 
 }  // namespace tessmol

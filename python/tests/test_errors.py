@@ -1,0 +1,138 @@
+"""Failures reach Python as exceptions with the core's message, file, line and kind; bad
+arguments as ValueError; none of them harms the interpreter."""
+
+import os
+import shutil
+
+import pytest
+
+import tessmol
+from conftest import data, run_cli
+
+
+def stderr_line(args, cwd):
+    status, _, err = run_cli(args, cwd, check=False)
+    assert status != 0
+    return err.strip().splitlines()[-1]
+
+
+def test_missing_file_is_a_file_error_with_the_command_lines_message(workdir):
+    path = os.path.join(workdir, "absent.pdb")
+    with pytest.raises(tessmol.FileError) as raised:
+        tessmol.analyse(path)
+    error = raised.value
+    assert isinstance(error, OSError) and isinstance(error, tessmol.Error)
+    assert (error.path, error.kind, error.line) == (path, "missing", 0)
+    assert str(error) == stderr_line(["analyse", path], workdir)
+
+
+def test_coordinates_out_of_range_are_a_format_error_on_their_line(workdir):
+    lines = open(data("1CRN.pdb")).read().splitlines()
+    atoms = [k for k, line in enumerate(lines) if line.startswith("ATOM")]
+    bad = atoms[10]
+    # x in columns 31-38 beyond what any structure holds
+    lines[bad] = lines[bad][:30] + "99999999" + lines[bad][38:]
+    path = os.path.join(workdir, "damaged.pdb")
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+    with pytest.raises(tessmol.FormatError) as raised:
+        tessmol.analyse(path)
+    error = raised.value
+    assert (error.path, error.kind, error.line) == (path, "format", bad + 1)
+    assert str(error) == stderr_line(["analyse", path], workdir)
+
+
+def test_score_table_with_a_short_row_is_refused_with_its_line(workdir):
+    table = os.path.join(workdir, "bad.stb")
+    rows = open(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb")).read().splitlines()
+    scores = [k for k, line in enumerate(rows) if line.startswith("SCORES")]
+    rows[scores[3]] = "\t".join(rows[scores[3]].split()[:8])
+    with open(table, "w") as out:
+        out.write("\n".join(rows) + "\n")
+    with pytest.raises(tessmol.FormatError) as raised:
+        tessmol.ScoreTable(table)
+    assert (raised.value.line, raised.value.kind) == (scores[3] + 1, "format")
+    assert str(raised.value) == stderr_line(["analyse", "--score-table", table, data("1CRN.pdb")], workdir)
+    with pytest.raises(tessmol.FormatError):
+        tessmol.analyse(data("1CRN.pdb"), score_table=table)
+    with pytest.raises(tessmol.FileError):
+        tessmol.ScoreTable(os.path.join(workdir, "none.stb"))
+
+
+def test_damaged_result_file_names_its_line(workdir):
+    s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
+    path = os.path.join(workdir, "crambin.tsm")
+    s.write_result(path)
+    lines = open(path).read().splitlines()
+    lines[5] = "NONSENSE"
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+    with pytest.raises(tessmol.FormatError) as raised:
+        tessmol.read_result(path)
+    assert raised.value.line == 6
+    assert str(raised.value).startswith("Error: Format error in .tsm file on line 6")
+    # A result file is no structure.
+    with pytest.raises(tessmol.Error):
+        tessmol.analyse(path)
+
+
+def test_bad_arguments_are_value_errors(workdir):
+    crambin = data("1CRN.pdb")
+    for kwargs in (
+        {"resolution": 7},
+        {"threads": -1},
+        {"spanner3d": "sideways"},
+        {"secondary_structure": "guessed"},
+        {"scan": {"movingAverage": 0}},
+        {"scan": {"noSuchParameter": 1}},
+        {"max_unpacked_mib": 0},
+    ):
+        with pytest.raises(ValueError):
+            tessmol.analyse(crambin, **kwargs)
+    with pytest.raises(ValueError):
+        tessmol.analyse_many([crambin], jobs=-1)
+    with pytest.raises(ValueError):
+        tessmol.analyse_many([crambin], errors="ignore")
+    with pytest.raises(ValueError):
+        tessmol.spanner2d([("a b", "MKV")])
+    with pytest.raises(ValueError):
+        tessmol.spanner2d([("x", "MK1V")])
+    with pytest.raises(ValueError):
+        tessmol.spanner2d([("x", "MKV")], method="slab")
+    s = tessmol.analyse(crambin, resolution=0)
+    with pytest.raises(ValueError):
+        s.write_bfactor(os.path.join(workdir, "x.pdb"), value="charge")
+    with pytest.raises(ValueError):
+        s.write_bfactor(os.path.join(workdir, "x.pdb"), window=0)
+    with pytest.raises(IndexError):
+        s.residues[len(s.residues)]
+
+
+def test_unwritable_outputs_are_file_errors(workdir):
+    s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
+    folder = os.path.join(workdir, "no", "such", "folder")
+    for write in (s.write_result, s.write_tsv, s.write_bfactor):
+        with pytest.raises(tessmol.FileError) as raised:
+            write(os.path.join(folder, "out"))
+        assert raised.value.kind == "write failed"
+
+
+def test_analyse_leaves_nothing_in_the_current_folder(workdir, monkeypatch):
+    monkeypatch.chdir(workdir)
+    tessmol.analyse(data("1U19.pdb"), spanner3d=True, resolution=0)
+    tessmol.spanner2d([("helix", "MLLLLAVLLLALLVLAILLVGKK")])
+    assert os.listdir(workdir) == []
+
+
+def test_missing_data_folder_is_an_error_not_a_crash(workdir):
+    # A module copied away from its data: the analysis says what is missing.
+    import subprocess
+    import sys
+
+    code = "import tessmol\ntry:\n    tessmol.analyse(%r)\nexcept tessmol.Error as e:\n    print('raised', e.kind)\n" % data(
+        "1CRN.pdb"
+    )
+    env = dict(os.environ, TESSMOL_DATA=os.path.join(workdir, "nothing"))
+    done = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.startswith("raised")

@@ -1,0 +1,100 @@
+"""Result files cross between the module and the command line both ways, and the other
+files the module writes are what the command line writes."""
+
+import json
+import os
+
+import pytest
+
+import tessmol
+from conftest import cli_json, data, run_cli
+from test_equality import NOT_IN_MODULE, STRUCTURE, same
+
+
+def test_result_written_by_python_is_the_command_lines_file(workdir):
+    s = tessmol.analyse(data("1U19.pdb"), spanner3d="segments", resolution=1)
+    path = os.path.join(workdir, "from_python.tsm")
+    s.write_result(path)
+    run_cli(["analyse", "--spanner3d", "--method", "segments", "--resolution", "1", data("1U19.pdb")], workdir)
+    assert open(path, "rb").read() == open(os.path.join(workdir, "1U19.tsm"), "rb").read()
+
+
+def test_result_files_read_alike_by_python_and_the_command_line(workdir):
+    # Written by the command line, read by both; then written again by Python and shown.
+    run_cli(["analyse", "--spanner3d", "--resolution", "1", data("1U19.pdb")], workdir)
+    stored_path = os.path.join(workdir, "1U19.tsm")
+    stored = tessmol.read_result(stored_path)
+    shown = cli_json(["show", stored_path], workdir)
+    for key, value in shown.items():
+        if key not in NOT_IN_MODULE:
+            same(value, STRUCTURE[key](stored), key)
+    _, text, _ = run_cli(["show", stored_path], workdir)
+    assert text == stored.summary()
+    again = os.path.join(workdir, "again.tsm")
+    stored.write_result(again)
+    assert cli_json(["show", again], workdir)["residues"] == shown["residues"]
+    # What was stored is the analysis to the six digits the file keeps.
+    fresh = tessmol.analyse(data("1U19.pdb"), spanner3d=True, resolution=1)
+    assert stored.score_table == "Default.stb" and stored.expected_score == fresh.expected_score
+    assert [d.first_number for d in stored.domains] == [d.first_number for d in fresh.domains]
+    for a, b in zip(stored.residues, fresh.residues):
+        assert (a.chain, a.number, a.name, a.category, a.transmembrane) == (b.chain, b.number, b.name, b.category, b.transmembrane)
+        assert a.main_sasa == pytest.approx(b.main_sasa, rel=1e-5, abs=1e-4)
+
+
+def test_tsv_and_bfactor_files_equal_the_command_lines(workdir):
+    s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
+    s.write_tsv(os.path.join(workdir, "module.tsv"))
+    _, table, _ = run_cli(["analyse", "--resolution", "0", "--residues", data("1CRN.pdb")], workdir)
+    assert table.endswith(open(os.path.join(workdir, "module.tsv")).read())
+    s.write_bfactor(os.path.join(workdir, "module.pdb"), value="kavelin", window=3)
+    run_cli(["analyse", "--resolution", "0", "--bfactor-out", "cli.pdb", "--bfactor", "kavelin",
+             "--bfactor-window", "3", data("1CRN.pdb")], workdir)
+    assert open(os.path.join(workdir, "module.pdb")).read() == open(os.path.join(workdir, "cli.pdb")).read()
+    # From a stored result: the same atoms and values (crambin has no heteroatoms to lose).
+    s.write_result(os.path.join(workdir, "crambin.tsm"))
+    tessmol.read_result(os.path.join(workdir, "crambin.tsm")).write_bfactor(os.path.join(workdir, "stored.pdb"), value="kavelin", window=3)
+    atoms = lambda name: [line for line in open(os.path.join(workdir, name)) if line.startswith("ATOM")]
+    assert atoms("stored.pdb") == atoms("module.pdb") and len(atoms("stored.pdb")) == 327
+
+
+def test_score_table_object_scores_as_the_command_line(workdir):
+    # A table with every Profiles-3D score doubled: the averages double, the expected scores stay.
+    rows = open(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb")).read().splitlines()
+    doubled = ["\t".join(["SCORES"] + [repr(2 * float(v)) for v in line.split()[1:]]) if line.startswith("SCORES") else line
+               for line in rows]
+    path = os.path.join(workdir, "doubled.stb")
+    with open(path, "w") as out:
+        out.write("\n".join(doubled) + "\n")
+    table = tessmol.ScoreTable(path)
+    s = tessmol.analyse(data("1CRN.pdb"), score_table=table, resolution=0)
+    assert s.score_table == "doubled.stb" == table.name
+    expected = cli_json(["analyse", "--resolution", "0", "--score-table", path, data("1CRN.pdb")], workdir)
+    assert expected["average_score"] == s.average_score and expected["expected_score"] == s.expected_score
+    plain = tessmol.analyse(data("1CRN.pdb"), resolution=0)
+    assert s.average_score == pytest.approx(2 * plain.average_score, rel=1e-5)
+    assert s.parameters["score_table"] == "doubled.stb"
+
+
+@pytest.mark.parametrize("method", ["window", "segments"])
+def test_spanner2d_equals_the_command_line(method, workdir):
+    # Two records in one file: one model each, in the file's order.
+    fasta = os.path.join(workdir, "two.fasta")
+    with open(fasta, "w") as out:
+        for name in ("bacteriorhodopsin_4xxjA.fasta", "rhodopsin_1gzmA.fasta"):
+            out.write(open(data(name)).read().rstrip("\n") + "\n")
+    _, out, _ = run_cli(["spanner2d", "--method", method, "--format", "json", "--residues", fasta], workdir)
+    structures = json.loads(out)["structures"]
+    models = tessmol.spanner2d(fasta, method=method)
+    assert len(models) == len(structures) == 2
+    for expected, model in zip(structures, models):
+        for key, value in expected.items():
+            if key not in NOT_IN_MODULE:
+                same(value, STRUCTURE[key](model), key)
+    assert sum(len(m.domains) for m in models) > 0
+    # The same sequences given as pairs give the same models, named by their records.
+    records = [block.splitlines() for block in open(fasta).read().split(">")[1:]]
+    pairs = tessmol.spanner2d([(r[0].split()[0], "".join(r[1:])) for r in records], method=method)
+    for a, b in zip(pairs, models):
+        assert a.residues.to_numpy().tobytes() == b.residues.to_numpy().tobytes()
+        assert a.name == b.name == a.file

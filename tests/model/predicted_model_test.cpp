@@ -1,0 +1,188 @@
+// Predicted models: recognised by what their files say, never guessed from B-factors; their
+// pLDDT read residue by residue as gemmi reads it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "base/gzip.h"
+#include "base/text.h"
+#include "model/structure_file.h"
+#include "test_support.h"
+
+namespace tessmol {
+namespace {
+
+using test::DataPath;
+
+const char* kAlphaFoldPdb = "predicted/AF-P76011-F1-model_v4.pdb.gz";
+const char* kAlphaFoldCif = "predicted/AF-P76011-F1-model_v4.cif.gz";
+const char* kNoHeader = "predicted/P76011_no_header.pdb";
+
+StructureFile Read(const std::string& name, ConfidenceSource source = ConfidenceSource::kHeader) {
+  StructureFile file = ReadStructure(DataPath(name), test::StandardHetRadii(),
+                                     MebibytesToBytes(kDefaultMaxUnpackedMiB), source);
+  EXPECT_TRUE(file.status.ok()) << file.status.Describe();
+  return file;
+}
+
+double Mean(const std::vector<float>& values) {
+  double sum = 0.0;
+  for (float v : values) sum += v;
+  return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
+}
+
+// The last value of each line of `gemmi grep -a` output ("seq;atom;value" or "seq;value"),
+// of the lines whose atom is `atom` when one is given.
+std::vector<float> GrepValues(const std::string& out, const std::string& atom) {
+  std::vector<float> values;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t last = line.rfind(';');
+    if (last == std::string::npos) continue;
+    if (!atom.empty() && line.find(";" + atom + ";") == std::string::npos) continue;
+    values.push_back(std::stof(line.substr(last + 1)));
+  }
+  return values;
+}
+
+TEST(PredictedModels, AlphaFoldPdbAndModelCifAreRecognised) {
+  for (const char* name : {kAlphaFoldPdb, kAlphaFoldCif}) {
+    SCOPED_TRACE(name);
+    const StructureFile file = Read(name);
+    const Structure& s = file.structure;
+    ASSERT_EQ(s.residues.size(), 84u);
+    ASSERT_EQ(s.confidence.size(), 84u);
+    // The shared data set's manifest: mean CA pLDDT 77.32, 1.2 % (one residue) below 50.
+    EXPECT_NEAR(Mean(s.confidence), 77.32, 0.005);
+    EXPECT_EQ(std::count_if(s.confidence.begin(), s.confidence.end(), [](float v) { return v < 50.0f; }), 1);
+    EXPECT_FALSE(file.plddtScaled);
+  }
+  EXPECT_EQ(Read(kAlphaFoldPdb).structure.modelSource, "AlphaFold monomer v2.0");
+  EXPECT_EQ(Read(kAlphaFoldCif).structure.modelSource, "AlphaFold Monomer v2.0");
+}
+
+// pLDDT as gemmi reads the files: the CA's B-factor of the PDB file, and ModelCIF's local
+// metric of each residue.
+TEST(PredictedModels, PlddtIsTheFilesValueResidueByResidue) {
+  ASSERT_TRUE(test::ToolInstalled("gemmi", "gemmi"));
+  char cif[] = "/tmp/tessmol_plddt_XXXXXX";
+  const int fd = ::mkstemp(cif);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  const std::string cifPath = std::string(cif) + ".cif";
+  const test::CommandResult converted =
+      test::RunCommand("gemmi convert --to=mmcif " + DataPath(kAlphaFoldPdb) + " " + cifPath);
+  ASSERT_EQ(converted.status, 0) << converted.err;
+  const test::CommandResult atoms = test::RunCommand(
+      "gemmi grep -b -a _atom_site.label_atom_id -a _atom_site.B_iso_or_equiv _atom_site.auth_seq_id " +
+      cifPath);
+  std::remove(cifPath.c_str());
+  std::remove(cif);
+  const std::vector<float> fromPdb = GrepValues(atoms.out, "CA");
+  const test::CommandResult local =
+      test::RunCommand("gemmi grep -b -a _ma_qa_metric_local.metric_value _ma_qa_metric_local.label_seq_id " +
+                       DataPath(kAlphaFoldCif));
+  const std::vector<float> fromCif = GrepValues(local.out, "");
+  ASSERT_EQ(fromPdb.size(), 84u);
+  ASSERT_EQ(fromCif.size(), 84u);
+  const std::vector<float> pdb = Read(kAlphaFoldPdb).structure.confidence;
+  const std::vector<float> mmcif = Read(kAlphaFoldCif).structure.confidence;
+  // gemmi's whole-file path, which takes the files our own atom loop reader declines,
+  // labels the residues as that reader does.
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath(kAlphaFoldCif), text).ok());
+  StructureBuilder fast(test::StandardHetRadii()), whole(test::StandardHetRadii());
+  bool nmr = false;
+  ASSERT_TRUE(ReadMmcif(text, "model.cif", fast, nmr, true).ok());
+  ASSERT_TRUE(ReadMmcif(text, "model.cif", whole, nmr, false).ok());
+  fast.Finish();
+  whole.Finish();
+  ASSERT_EQ(fast.residueLabels().size(), 84u);
+  EXPECT_EQ(fast.residueLabels(), whole.residueLabels());
+  EXPECT_EQ(fast.residueBFactors(), whole.residueBFactors());
+  EXPECT_EQ(fast.evidence().localScores, whole.evidence().localScores);
+  ASSERT_EQ(pdb.size(), 84u);
+  ASSERT_EQ(mmcif.size(), 84u);
+  for (size_t k = 0; k < 84; ++k) {
+    EXPECT_FLOAT_EQ(pdb[k], fromPdb[k]) << k;
+    EXPECT_FLOAT_EQ(mmcif[k], fromCif[k]) << k;
+  }
+}
+
+TEST(PredictedModels, AHeaderlessFileIsAModelOnlyWhenTheUserSaysSo) {
+  EXPECT_TRUE(Read(kNoHeader).structure.confidence.empty());
+  const StructureFile told = Read(kNoHeader, ConfidenceSource::kBFactors);
+  EXPECT_EQ(told.structure.confidence, Read(kAlphaFoldPdb).structure.confidence);
+  EXPECT_EQ(told.structure.modelSource, "B-factors as pLDDT");
+  // ESMFold writes pLDDT from 0 to 1: the same file so written reads as 0 to 100.
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath(kNoHeader), text).ok());
+  std::string scaled;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("ATOM", 0) == 0) {
+      char field[8];
+      std::snprintf(field, sizeof field, "%6.4f", ParseFloat(line.substr(60, 6)) / 100.0f);
+      line.replace(60, 6, field);
+    }
+    scaled += line + '\n';
+  }
+  const StructureFile fraction =
+      ReadStructureText(scaled, "esmfold.pdb", test::StandardHetRadii(), ConfidenceSource::kBFactors);
+  ASSERT_TRUE(fraction.status.ok());
+  EXPECT_TRUE(fraction.plddtScaled);
+  ASSERT_EQ(fraction.structure.confidence.size(), 84u);
+  for (size_t k = 0; k < 84; ++k)
+    EXPECT_NEAR(fraction.structure.confidence[k], told.structure.confidence[k], 0.01f);
+}
+
+TEST(PredictedModels, ExperimentalStructuresAreNeverModels) {
+  for (const char* name : {"1U19.pdb", "1CRN.pdb", "mmcif/1CRN.cif", "mmcif/4HHB.cif.gz"}) {
+    SCOPED_TRACE(name);
+    const StructureFile file = Read(name);
+    EXPECT_TRUE(file.structure.confidence.empty());
+    EXPECT_TRUE(file.structure.modelSource.empty());
+  }
+  // Crystal structures name AlphaFold too (a search model, a title): their EXPDTA says
+  // they were measured.
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath("1CRN.pdb"), text).ok());
+  const std::string named =
+      "TITLE     COMPARED WITH AN ALPHAFOLD PREDICTION\n"
+      "REMARK 200 STARTING MODEL: ALPHAFOLD\n" +
+      text;
+  EXPECT_TRUE(ReadStructureText(named, "1CRN.pdb", test::StandardHetRadii()).structure.confidence.empty());
+  // Without EXPDTA the same title makes a model.
+  std::string unmeasured;
+  std::istringstream lines(named);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("EXPDTA", 0) != 0) unmeasured += line + '\n';
+  }
+  EXPECT_EQ(ReadStructureText(unmeasured, "x.pdb", test::StandardHetRadii()).structure.confidence.size(),
+            46u);
+}
+
+TEST(PredictedModels, ReadSaysWhatItFound) {
+  const test::CommandResult model =
+      test::RunCommand(std::string(TESSMOL_CLI) + " read " + DataPath(kAlphaFoldPdb));
+  ASSERT_EQ(model.status, 0) << model.err;
+  EXPECT_NE(
+      model.out.find("predicted model (AlphaFold monomer v2.0), mean pLDDT 77.3, 1 residues below 50\n"),
+      std::string::npos)
+      << model.out;
+  const test::CommandResult plain =
+      test::RunCommand(std::string(TESSMOL_CLI) + " read " + DataPath(kNoHeader));
+  EXPECT_EQ(plain.out.find("predicted model"), std::string::npos);
+  const test::CommandResult told =
+      test::RunCommand(std::string(TESSMOL_CLI) + " read --confidence plddt " + DataPath(kNoHeader));
+  EXPECT_NE(told.out.find("predicted model (B-factors as pLDDT), mean pLDDT 77.3"), std::string::npos)
+      << told.out;
+}
+
+}  // namespace
+}  // namespace tessmol
