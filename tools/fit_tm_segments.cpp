@@ -1,19 +1,41 @@
 // Fits the parameters of the segmentation method (transmembrane/segments.h) on the
-// training chains and nothing else: the residue scale as log-odds of each residue type
-// inside against outside the annotated segments, then window, bias, cost and the length
-// and loop limits by a coordinate search that maximises segment F1 plus the share of
-// chains predicted all right, with at most 1 % of soluble chains given a segment.
-// 5-fold cross-validation (chain i in fold i mod 5) reports what the fit does on chains
-// it has not seen; the final fit uses every chain and is written out.
+// training chains and nothing else, and cross-validates them:
+//   1. the membrane model: logistic regression of "in a transmembrane helix" on the
+//      residue types within +-10 residues and the distance from the N-terminus, over every
+//      residue of the training chains (topology_train, train328, soluble3209);
+//   2. the signal model: the same for "in a signal peptide", over the first 60 residues of
+//      the topology_train chains (the only ones labelled for it), and the decision whether
+//      the best N-terminal prefix is a signal peptide (a logistic model over
+//      SignalFeatures; calls on membrane chains weigh three times);
+//   3. the segmentation's bias, cost, window, lengths, loops and positive-inside term by a
+//      coordinate search that maximises segment F1 plus the share of membrane chains
+//      predicted all right plus the share with all segments and the N-terminal side right
+//      (single-pass chains weighted up), with at most 1 % of the soluble chains of
+//      topology_train and 1 % of soluble3209 given a segment; for each candidate, the
+//      membrane-or-soluble decision (a logistic model over the best set's features,
+//      ChainFeatures) is fitted on the same training chains.
+// Folds: topology_train's own (cv0 to cv4, homology partitions). A train328 or soluble3209
+// chain that topology_train flags as similar goes to the fold of the topology_train
+// protein it shares the most distinct 5-mers with (at least 10); every other chain to the
+// fold given by a hash of its name (FNV-1a mod 5). Each chain is predicted by the fit of
+// the four folds without it; the final fit uses every chain and is written out.
 //
-// Usage: fit_tm_segments TRUTH.3line SOLUBLE.fasta OUT.txt [CV-PREDICTIONS.3line]
-// The last file gets each membrane chain's prediction by the fit of the folds without it.
+// Usage: fit_tm_segments TM_DATA_FOLDER OUT.txt [CV-PREDICTIONS.3line]
+// TM_DATA_FOLDER holds topology_train.3line, topology_train.tsv, train328.truth.3line and
+// soluble3209.fasta. The last file gets each topology_train chain's cross-validated
+// prediction (S signal peptide, M segment, i/o loops, - unknown).
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "model/structure.h"
@@ -21,269 +43,670 @@
 
 namespace {
 
+using tessmol::ChainTopology;
 using tessmol::SegmentParams;
 using tessmol::TmSegment;
+using tessmol::WindowModel;
+
+enum class Source { kTopology, kTrain328, kSoluble };
+
+constexpr double kMembraneSignalWeight = 3.0;
 
 struct Chain {
-  std::string id, sequence;
+  std::string id, cls, sequence;
+  Source source = Source::kTopology;
   std::vector<int> types;
-  std::string labels;  // '1' membrane, else '0'; empty for soluble chains
+  std::vector<char> inHelix;  // per residue
+  std::vector<char> inSignal;
   std::vector<std::pair<int, int>> truth;
+  int signalEnd = 0;
+  char firstSide = '-';  // I or O after any signal peptide, for membrane chains
+  int fold = 0;
+  bool membrane = false;  // has helices to find
+  std::string similar;    // topology_train's flag
 };
 
-std::vector<std::pair<int, int>> Runs(const std::string& labels) {
+std::vector<std::pair<int, int>> Runs(const std::vector<char>& flags) {
   std::vector<std::pair<int, int>> runs;
-  for (size_t i = 0; i < labels.size(); ++i) {
-    if (labels[i] != '1') continue;
-    if (i == 0 || labels[i - 1] != '1') runs.push_back({int(i), int(i)});
+  for (size_t i = 0; i < flags.size(); ++i) {
+    if (!flags[i]) continue;
+    if (i == 0 || !flags[i - 1]) runs.push_back({int(i), int(i)});
     runs.back().second = int(i);
   }
   return runs;
 }
 
-std::vector<Chain> ReadTruth(const std::string& path) {
-  std::vector<Chain> chains;
+uint32_t Hash(const std::string& text) {
+  uint32_t h = 2166136261u;
+  for (unsigned char c : text) h = (h ^ c) * 16777619u;
+  return h;
+}
+
+bool ReadTopology(const std::string& folder, std::vector<Chain>& chains) {
+  std::ifstream table(folder + "/topology_train.tsv");
+  std::map<std::string, std::pair<int, std::string>> folds;
+  std::string line;
+  std::getline(table, line);
+  while (std::getline(table, line)) {
+    std::istringstream f(line);
+    std::string id, cls, fold, tm, beta, side, similar;
+    f >> id >> cls >> fold >> tm >> beta >> side >> similar;
+    folds[id] = {fold.size() == 3 ? fold[2] - '0' : 0, similar};
+  }
+  std::ifstream in(folder + "/topology_train.3line");
+  std::string header, sequence, labels;
+  while (std::getline(in, header) && std::getline(in, sequence) && std::getline(in, labels)) {
+    Chain c;
+    std::istringstream h(header.substr(1));
+    std::string bar;
+    h >> c.id >> bar >> c.cls;
+    c.sequence = sequence;
+    c.types = tessmol::TypesOfSequence(sequence);
+    for (char l : labels) {
+      c.inHelix.push_back(l == 'M');
+      c.inSignal.push_back(l == 'S');
+    }
+    c.truth = Runs(c.inHelix);
+    while (c.signalEnd < int(labels.size()) && labels[c.signalEnd] == 'S') ++c.signalEnd;
+    if (c.signalEnd < int(labels.size())) c.firstSide = labels[c.signalEnd];
+    c.membrane = c.cls == "TM" || c.cls == "SP+TM";
+    const auto found = folds.find(c.id);
+    if (found == folds.end()) return false;
+    c.fold = found->second.first;
+    c.similar = found->second.second;
+    chains.push_back(std::move(c));
+  }
+  return !chains.empty();
+}
+
+// The fold of the flagged topology_train protein sharing the most distinct 5-mers with
+// the chain, or -1 when none shares 10.
+struct KmerLinks {
+  std::unordered_map<std::string, std::vector<int>> index;  // 5-mer -> flagged chains
+  const std::vector<Chain>* chains = nullptr;
+
+  KmerLinks(const std::vector<Chain>& all, const std::string& flag) : chains(&all) {
+    for (size_t k = 0; k < all.size(); ++k) {
+      if (all[k].similar != flag) continue;
+      std::unordered_set<std::string> seen;
+      for (size_t i = 0; i + 5 <= all[k].sequence.size(); ++i) seen.insert(all[k].sequence.substr(i, 5));
+      for (const std::string& kmer : seen) index[kmer].push_back(int(k));
+    }
+  }
+  int Fold(const std::string& sequence) const {
+    std::unordered_set<std::string> seen;
+    for (size_t i = 0; i + 5 <= sequence.size(); ++i) seen.insert(sequence.substr(i, 5));
+    std::unordered_map<int, int> shared;
+    for (const std::string& kmer : seen) {
+      const auto at = index.find(kmer);
+      if (at == index.end()) continue;
+      for (int k : at->second) ++shared[k];
+    }
+    int best = -1, count = 9;
+    for (const auto& [k, n] : shared) {
+      if (n > count || (n == count && best >= 0 && k < best)) {
+        best = k;
+        count = n;
+      }
+    }
+    return best < 0 ? -1 : (*chains)[best].fold;
+  }
+};
+
+void ReadTrain328(const std::string& path, const KmerLinks& links, std::vector<Chain>& chains, int& linked) {
   std::ifstream in(path);
   std::string id, sequence, labels;
   while (std::getline(in, id) && std::getline(in, sequence) && std::getline(in, labels)) {
     Chain c;
-    c.id = id;
+    c.id = id.substr(1);
+    c.cls = "train328";
+    c.source = Source::kTrain328;
     c.sequence = sequence;
     c.types = tessmol::TypesOfSequence(sequence);
-    c.labels = labels;
-    c.truth = Runs(labels);
+    for (char l : labels) {
+      c.inHelix.push_back(l == '1');
+      c.inSignal.push_back(0);
+    }
+    c.truth = Runs(c.inHelix);
+    c.membrane = true;
+    const int fold = links.Fold(sequence);
+    linked += fold >= 0;
+    c.fold = fold >= 0 ? fold : int(Hash(c.id) % 5);
     chains.push_back(std::move(c));
   }
-  return chains;
 }
 
-std::vector<Chain> ReadFasta(const std::string& path) {
-  std::vector<Chain> chains;
+void ReadSoluble(const std::string& path, const KmerLinks& links, std::vector<Chain>& chains, int& linked) {
   std::ifstream in(path);
-  std::string line, sequence;
+  std::string line, name, sequence;
   auto flush = [&]() {
-    if (!sequence.empty()) chains.push_back({{}, sequence, tessmol::TypesOfSequence(sequence), {}, {}});
+    if (!sequence.empty()) {
+      Chain c;
+      c.id = name;
+      c.cls = "soluble3209";
+      c.source = Source::kSoluble;
+      c.sequence = sequence;
+      c.types = tessmol::TypesOfSequence(sequence);
+      c.inHelix.assign(sequence.size(), 0);
+      c.inSignal.assign(sequence.size(), 0);
+      const int fold = links.Fold(sequence);
+      linked += fold >= 0;
+      c.fold = fold >= 0 ? fold : int(Hash(c.id) % 5);
+      chains.push_back(std::move(c));
+    }
     sequence.clear();
   };
   while (std::getline(in, line)) {
     if (!line.empty() && line[0] == '>') {
       flush();
+      name = line.substr(1, line.find_first_of(" \t") == std::string::npos ? std::string::npos
+                                                                           : line.find_first_of(" \t") - 1);
     } else {
       sequence += line;
     }
   }
   flush();
-  return chains;
 }
 
+// Logistic regression over the window features by AdaGrad, in a fixed order (a seeded
+// shuffle): the same data give the same model.
+WindowModel FitWindowModel(const std::vector<const Chain*>& chains, bool signal) {
+  WindowModel model;
+  model.weights.assign(tessmol::kWindowModelSize, 0.0f);
+  std::vector<double> w(tessmol::kWindowModelSize, 0.0), g2(tessmol::kWindowModelSize, 1e-8);
+  std::vector<std::pair<int, int>> samples;
+  std::vector<std::vector<int>> padded(chains.size());
+  for (size_t k = 0; k < chains.size(); ++k) {
+    const Chain& c = *chains[k];
+    if (signal && c.source != Source::kTopology) continue;
+    padded[k].assign(c.types.size() + 2 * tessmol::kWindowHalf, tessmol::kWindowTypes - 1);
+    for (size_t i = 0; i < c.types.size(); ++i)
+      padded[k][i + tessmol::kWindowHalf] = c.types[i] >= 0 && c.types[i] < 20 ? c.types[i] : 20;
+    const size_t reach = signal ? std::min<size_t>(c.types.size(), 60) : c.types.size();
+    for (size_t i = 0; i < reach; ++i) samples.push_back({int(k), int(i)});
+  }
+  std::mt19937 random(20261207u);
+  std::shuffle(samples.begin(), samples.end(), random);
+  const int positionBase = (2 * tessmol::kWindowHalf + 1) * tessmol::kWindowTypes;
+  const int intercept = tessmol::kWindowModelSize - 1;
+  std::vector<int> active;
+  const double rate = 0.05, l2 = 1e-6;
+  for (int epoch = 0; epoch < 3; ++epoch) {
+    for (const auto& [k, i] : samples) {
+      const Chain& c = *chains[k];
+      active.clear();
+      for (int o = 0; o <= 2 * tessmol::kWindowHalf; ++o)
+        active.push_back(o * tessmol::kWindowTypes + padded[k][i + o]);
+      if (i / tessmol::kPositionBinWidth < tessmol::kPositionBins)
+        active.push_back(positionBase + i / tessmol::kPositionBinWidth);
+      active.push_back(intercept);
+      double z = 0.0;
+      for (int j : active) z += w[j];
+      const double y = signal ? c.inSignal[i] : c.inHelix[i];
+      const double gradient = 1.0 / (1.0 + std::exp(-z)) - y;
+      for (int j : active) {
+        const double gj = gradient + l2 * w[j];
+        g2[j] += gj * gj;
+        w[j] -= rate * gj / std::sqrt(g2[j]);
+      }
+    }
+  }
+  for (int j = 0; j < tessmol::kWindowModelSize; ++j) model.weights[j] = static_cast<float>(w[j]);
+  return model;
+}
+
+// The threshold on the signal score that tells most training chains right.
+float FitSignalThreshold(const std::vector<const Chain*>& chains, const SegmentParams& p) {
+  std::vector<std::pair<double, bool>> scored;
+  for (const Chain* c : chains) {
+    if (c->source != Source::kTopology) continue;
+    int end = 0;
+    scored.push_back({tessmol::SignalPeptideScore(c->types, p, end), c->signalEnd > 0});
+  }
+  std::sort(scored.begin(), scored.end());
+  long positives = 0;
+  for (const auto& s : scored) positives += s.second;
+  // Threshold just above scored[k]: chains 0..k called without a signal peptide.
+  long right = positives, bestRight = right;
+  double best = scored.empty() ? 0.0 : scored.front().first - 1.0;
+  for (size_t k = 0; k < scored.size(); ++k) {
+    right += scored[k].second ? -1 : 1;
+    if (right > bestRight && (k + 1 == scored.size() || scored[k + 1].first > scored[k].first)) {
+      bestRight = right;
+      best = k + 1 < scored.size() ? (scored[k].first + scored[k + 1].first) / 2 : scored[k].first + 1.0;
+    }
+  }
+  return static_cast<float>(best);
+}
+
+std::vector<double> FitLogistic(const std::vector<std::vector<double>>& features,
+                                const std::vector<double>& labels, const std::vector<double>& weights);
+
+// The signal-peptide decision over SignalFeatures, fitted on the topology_train chains
+// (the only ones labelled for it), its intercept moved to the most chains right.
+std::vector<float> FitSignalDecision(const std::vector<const Chain*>& chains, const SegmentParams& p) {
+  std::vector<std::vector<double>> rows;
+  std::vector<double> labels, weights;
+  for (const Chain* c : chains) {
+    if (c->source != Source::kTopology) continue;
+    int end = 0;
+    const double score = tessmol::SignalPeptideScore(c->types, p, end);
+    if (end == 0) continue;
+    const auto f = tessmol::SignalFeatures(c->types, p, score, end);
+    rows.emplace_back(f.begin(), f.end());
+    labels.push_back(c->signalEnd > 0 ? 1.0 : 0.0);
+    // A signal peptide called on a membrane chain costs its first helix: such errors weigh
+    // more than one on a soluble chain.
+    weights.push_back(c->membrane ? kMembraneSignalWeight : 1.0);
+  }
+  std::vector<double> w = FitLogistic(rows, labels, weights);
+  if (w.empty()) return {};
+  double bestShift = 0.0;
+  double best = -1;
+  for (double shift = -3.0; shift <= 3.0; shift += 0.1) {
+    double right = 0;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      double z = shift;
+      for (size_t a = 0; a < w.size(); ++a) z += w[a] * rows[k][a];
+      right += ((z >= 0.0) == (labels[k] > 0.5)) * weights[k];
+    }
+    if (right > best) {
+      best = right;
+      bestShift = shift;
+    }
+  }
+  w[0] += bestShift;
+  return std::vector<float>(w.begin(), w.end());
+}
+
+struct Prepared {
+  const Chain* chain;
+  int signalEnd;
+  // Single-pass chains, most membrane proteins of a proteome but few of the training
+  // chains, weigh sqrt(multi-pass / single-pass) each.
+  double weight = 1.0;
+};
+
 struct Score {
-  double recall = 0, precision = 0, f1 = 0, qok = 0, falsePositive = 0;
+  double annotated = 0, predicted = 0, found = 0, perfect = 0, membrane = 0;
+  // Membrane chains with a labelled N-terminal side, and those with every segment and that
+  // side right.
+  double oriented = 0, orientedRight = 0;
+  // Soluble chains of topology_train (SP, GLOB, BETA) and the others (soluble3209) apart:
+  // each must stay at 1 % or less.
+  double soluble[2] = {0, 0}, positive[2] = {0, 0};
+  double Recall() const { return annotated ? found / annotated : 0; }
+  double Precision() const { return predicted ? found / predicted : 0; }
+  double F1() const {
+    const double r = Recall(), p = Precision();
+    return r + p > 0 ? 2 * r * p / (r + p) : 0;
+  }
+  double Qok() const { return membrane ? perfect / membrane : 0; }
+  double Topology() const { return oriented ? orientedRight / oriented : 0; }
+  double FalsePositive(int group) const { return soluble[group] ? positive[group] / soluble[group] : 0; }
+  double FalsePositive() const {
+    return soluble[0] + soluble[1] ? (positive[0] + positive[1]) / (soluble[0] + soluble[1]) : 0;
+  }
   double Objective() const {
-    const double penalty = falsePositive > 0.01 ? 20.0 * (falsePositive - 0.01) : 0.0;
-    return f1 + qok - penalty;
+    double objective = F1() + Qok() + Topology();
+    for (int group = 0; group < 2; ++group) {
+      const double fp = FalsePositive(group);
+      if (fp > 0.01) objective -= 20.0 * (fp - 0.01);
+    }
+    return objective;
   }
 };
 
-// Log-odds of residue types in one kind of position against the residues of no segment
-// and no flank (and every residue of the soluble chains).
-void FitScale(const std::vector<const Chain*>& membrane, const std::vector<const Chain*>& soluble,
-              SegmentParams& p) {
-  enum { kCore, kCap, kFlank, kOther };
-  std::vector<std::vector<double>> counts(4, std::vector<double>(tessmol::kSegmentScaleSize, 1.0));
-  const int capLength = std::max(p.capLength, 1), flankLength = std::max(p.flankLength, 1);
-  for (const Chain* c : membrane) {
-    std::vector<int> kind(c->types.size(), kOther);
-    for (const auto& [first, last] : c->truth) {
-      for (int i = std::max(0, first - flankLength); i < first; ++i) kind[i] = kFlank;
-      for (int i = last + 1; i <= std::min<int>(static_cast<int>(kind.size()) - 1, last + flankLength); ++i)
-        kind[i] = kFlank;
-    }
-    for (const auto& [first, last] : c->truth) {
-      for (int i = first; i <= last; ++i) {
-        kind[i] = i - first < capLength || last - i < capLength ? kCap : kCore;
+// How many of the predicted segments match annotated ones (overlap of at least 5
+// residues, each annotated segment matched once).
+long Matched(const std::vector<TmSegment>& segments, const std::vector<std::pair<int, int>>& truth) {
+  std::vector<bool> used(truth.size(), false);
+  long matched = 0;
+  for (const TmSegment& s : segments) {
+    for (size_t k = 0; k < truth.size(); ++k) {
+      const int overlap = std::min(s.last, truth[k].second) - std::max(s.first, truth[k].first) + 1;
+      if (!used[k] && overlap >= 5) {
+        used[k] = true;
+        ++matched;
+        break;
       }
     }
-    for (size_t i = 0; i < c->types.size(); ++i) counts[kind[i]][c->types[i] < 20 ? c->types[i] : 20] += 1.0;
   }
-  for (const Chain* c : soluble) {
-    for (int t : c->types) counts[kOther][t < 20 ? t : 20] += 1.0;
-  }
-  std::vector<double> totals(4, 0.0);
-  for (int k = 0; k < 4; ++k)
-    for (double v : counts[k]) totals[k] += v;
-  auto logOdds = [&](int k, std::array<float, tessmol::kSegmentScaleSize>& scale) {
-    for (int t = 0; t < tessmol::kSegmentScaleSize; ++t)
-      scale[t] =
-          static_cast<float>(std::log((counts[k][t] / totals[k]) / (counts[kOther][t] / totals[kOther])));
-    // Letters that are no residue (X, B, Z) are too rare to say anything: neutral.
-    scale[20] = 0.0f;
-  };
-  // Without caps the whole segment is core.
-  if (p.capLength == 0) {
-    for (int t = 0; t < tessmol::kSegmentScaleSize; ++t) counts[kCore][t] += counts[kCap][t] - 1.0;
-    totals[kCore] += totals[kCap] - tessmol::kSegmentScaleSize;
-  }
-  logOdds(kCore, p.scale);
-  logOdds(kCap, p.capScale);
-  logOdds(kFlank, p.flankScale);
+  return matched;
 }
 
-Score Evaluate(const std::vector<const Chain*>& membrane, const std::vector<const Chain*>& soluble,
-               const SegmentParams& p) {
-  long annotated = 0, predicted = 0, found = 0, perfect = 0, positive = 0;
-  for (const Chain* c : membrane) {
-    const auto segments = tessmol::BestSegments(tessmol::MakeTracks(c->types, p), p);
-    std::vector<bool> used(c->truth.size(), false);
-    long matched = 0;
-    for (const TmSegment& s : segments) {
-      for (size_t k = 0; k < c->truth.size(); ++k) {
-        const int overlap = std::min(s.last, c->truth[k].second) - std::max(s.first, c->truth[k].first) + 1;
-        if (!used[k] && overlap >= 5) {
-          used[k] = true;
-          ++matched;
-          break;
-        }
+void Add(Score& s, const Chain& c, const std::vector<TmSegment>& segments, double weight = 1.0) {
+  if (c.membrane) {
+    const long matched = Matched(segments, c.truth);
+    s.annotated += weight * double(c.truth.size());
+    s.predicted += weight * double(segments.size());
+    s.found += weight * double(matched);
+    s.membrane += weight;
+    if (matched == long(c.truth.size()) && matched == long(segments.size())) s.perfect += weight;
+    if (c.firstSide == 'I' || c.firstSide == 'O') {
+      s.oriented += weight;
+      if (matched == long(c.truth.size()) && matched == long(segments.size()) && !segments.empty() &&
+          (segments.front().nInside ? 'I' : 'O') == c.firstSide)
+        s.orientedRight += weight;
+    }
+  } else {
+    const int group = c.source == Source::kTopology ? 0 : 1;
+    s.soluble[group] += 1;
+    s.positive[group] += !segments.empty();
+  }
+}
+
+// One training set's segment sets for parameters p, with their chain features.
+struct Segmented {
+  std::vector<std::vector<TmSegment>> segments;
+  std::vector<std::array<float, tessmol::kChainFeatureCount>> features;
+};
+
+Segmented Segment(const std::vector<Prepared>& chains, SegmentParams p) {
+  p.chainModel = {0.0f};  // no anchor: the decision comes after
+  Segmented out;
+  for (const Prepared& c : chains) {
+    tessmol::SegmentTracks tracks = tessmol::MakeTracks(c.chain->types, p);
+    for (int i = 0; i < c.signalEnd; ++i) tracks.core[i] = -100.0f;
+    std::vector<TmSegment> segments = tessmol::BestSegments(tracks, p);
+    out.features.push_back(tessmol::ChainFeatures(c.chain->types, c.signalEnd, segments,
+                                                  tessmol::SegmentValues(tracks, segments, p)));
+    out.segments.push_back(std::move(segments));
+  }
+  return out;
+}
+
+// Logistic regression by Newton's method with a small ridge: weights for `features`
+// (rows of equal length, the first entry 1) against 0/1 labels, each row weighted.
+std::vector<double> FitLogistic(const std::vector<std::vector<double>>& features,
+                                const std::vector<double>& labels, const std::vector<double>& weights) {
+  const int n = features.empty() ? 0 : int(features[0].size());
+  std::vector<double> w(n, 0.0);
+  for (int iteration = 0; iteration < 25; ++iteration) {
+    std::vector<std::vector<double>> h(n, std::vector<double>(n, 0.0));
+    std::vector<double> g(n, 0.0);
+    for (size_t k = 0; k < features.size(); ++k) {
+      const auto& f = features[k];
+      double z = 0.0;
+      for (int a = 0; a < n; ++a) z += w[a] * f[a];
+      const double p = 1.0 / (1.0 + std::exp(-z)), c = weights[k];
+      for (int a = 0; a < n; ++a) {
+        g[a] += c * (p - labels[k]) * f[a];
+        for (int b = 0; b < n; ++b) h[a][b] += c * p * (1 - p) * f[a] * f[b];
       }
     }
-    annotated += static_cast<long>(c->truth.size());
-    predicted += static_cast<long>(segments.size());
-    found += matched;
-    if (matched == static_cast<long>(c->truth.size()) && matched == static_cast<long>(segments.size()))
-      ++perfect;
+    for (int a = 0; a < n; ++a) {
+      g[a] += 1e-3 * w[a];
+      h[a][a] += 1e-3;
+    }
+    // Solve h d = g by Gauss-Jordan elimination with partial pivoting.
+    std::vector<double> d = g;
+    for (int col = 0; col < n; ++col) {
+      int pivot = col;
+      for (int r = col + 1; r < n; ++r)
+        if (std::fabs(h[r][col]) > std::fabs(h[pivot][col])) pivot = r;
+      std::swap(h[col], h[pivot]);
+      std::swap(d[col], d[pivot]);
+      if (std::fabs(h[col][col]) < 1e-12) continue;
+      for (int r = 0; r < n; ++r) {
+        if (r == col) continue;
+        const double factor = h[r][col] / h[col][col];
+        for (int c2 = col; c2 < n; ++c2) h[r][c2] -= factor * h[col][c2];
+        d[r] -= factor * d[col];
+      }
+    }
+    for (int a = 0; a < n; ++a)
+      if (std::fabs(h[a][a]) > 1e-12) w[a] -= d[a] / h[a][a];
   }
-  for (const Chain* c : soluble) {
-    const auto segments = tessmol::BestSegments(tessmol::MakeTracks(c->types, p), p);
-    if (!segments.empty()) ++positive;
-  }
-  Score s;
-  s.recall = annotated ? double(found) / annotated : 0;
-  s.precision = predicted ? double(found) / predicted : 0;
-  s.f1 = s.recall + s.precision > 0 ? 2 * s.recall * s.precision / (s.recall + s.precision) : 0;
-  s.qok = membrane.empty() ? 0 : double(perfect) / membrane.size();
-  s.falsePositive = soluble.empty() ? 0 : double(positive) / soluble.size();
-  return s;
+  return w;
 }
 
-SegmentParams Fit(const std::vector<const Chain*>& membrane, const std::vector<const Chain*>& soluble) {
+// The membrane-or-soluble decision over the chains that got a segment, its intercept then
+// moved to the best objective on the same chains.
+std::vector<float> FitChainModel(const std::vector<Prepared>& chains, const Segmented& s, Score* scoreOut) {
+  constexpr int n = tessmol::kChainFeatureCount;
+  std::vector<std::vector<double>> rows;
+  std::vector<double> labels, weights;
+  for (size_t k = 0; k < chains.size(); ++k) {
+    if (s.segments[k].empty()) continue;
+    rows.emplace_back(s.features[k].begin(), s.features[k].end());
+    labels.push_back(chains[k].chain->membrane ? 1.0 : 0.0);
+    weights.push_back(chains[k].weight);
+  }
+  std::vector<double> w = FitLogistic(rows, labels, weights);
+  if (w.empty()) w.assign(n, 0.0);
+  std::vector<double> z(chains.size(), 0.0);
+  for (size_t k = 0; k < chains.size(); ++k)
+    for (int a = 0; a < n; ++a) z[k] += w[a] * s.features[k][a];
+  double bestShift = 0.0, best = -1e9;
+  Score bestScore;
+  for (double shift = -6.0; shift <= 6.0; shift += 0.25) {
+    Score score;
+    for (size_t k = 0; k < chains.size(); ++k) {
+      static const std::vector<TmSegment> none;
+      Add(score, *chains[k].chain, z[k] + shift >= 0.0 ? s.segments[k] : none, chains[k].weight);
+    }
+    if (score.Objective() > best) {
+      best = score.Objective();
+      bestShift = shift;
+      bestScore = score;
+    }
+  }
+  w[0] += bestShift;
+  if (scoreOut) *scoreOut = bestScore;
+  return std::vector<float>(w.begin(), w.end());
+}
+
+SegmentParams Fit(const std::vector<const Chain*>& train) {
   SegmentParams p;
-  p.capLength = 4;
-  p.flankLength = 5;
-  FitScale(membrane, soluble, p);
-  p.window = 9;
-  p.bias = -0.3f;
-  p.cost = 5.0f;
-  p.anchor = 8.0f;
-  p.minLength = 14;
+  p.capLength = 0;
+  p.flankLength = 0;
+  p.window = 1;
+  p.bias = 0.0f;
+  p.cost = 2.0f;
+  p.minLength = 16;
   p.maxLength = 30;
   p.minLoop = 3;
-  double best = Evaluate(membrane, soluble, p).Objective();
+  p.preferredLength = 32;
+  p.topologyWeight = 0.3f;
+  p.topologyReach = 15;
+  p.membraneModel = FitWindowModel(train, false);
+  p.signalModel = FitWindowModel(train, true);
+  p.signalThreshold = FitSignalThreshold(train, p);
+  p.signalDecision = FitSignalDecision(train, p);
+  double single = 0, multi = 0;
+  for (const Chain* c : train) (c->truth.size() == 1 ? single : multi) += c->membrane;
+  std::vector<Prepared> chains;
+  for (const Chain* c : train)
+    chains.push_back({c, tessmol::SignalPeptideEnd(c->types, p),
+                      c->membrane && c->truth.size() == 1 && single > 0 ? std::sqrt(multi / single) : 1.0});
+  auto evaluate = [&](SegmentParams& q) {
+    Score score;
+    q.chainModel = FitChainModel(chains, Segment(chains, q), &score);
+    return score.Objective();
+  };
+  double best = evaluate(p);
   auto tryValues = [&](auto field, const auto& values) {
     for (const auto& v : values) {
       SegmentParams q = p;
       q.*field = v;
-      FitScale(membrane, soluble, q);  // the scales depend on the cap and flank lengths
-      if (q.maxLength < q.minLength) continue;
-      const double objective = Evaluate(membrane, soluble, q).Objective();
+      if (q.maxLength < q.minLength || q.*field == p.*field) continue;
+      const double objective = evaluate(q);
       if (objective > best) {
         best = objective;
         p = q;
       }
     }
   };
-  for (int sweep = 0; sweep < 3; ++sweep) {
-    tryValues(&SegmentParams::window, std::vector<int>{5, 9, 11, 13, 15, 17, 19, 21, 25});
-    tryValues(&SegmentParams::bias,
-              std::vector<float>{-0.6f, -0.5f, -0.4f, -0.3f, -0.2f, -0.1f, 0.0f, 0.1f, 0.2f, 0.4f});
-    tryValues(&SegmentParams::cost,
-              std::vector<float>{0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f, 10.0f});
-    tryValues(&SegmentParams::anchor,
-              std::vector<float>{2.0f, 4.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 12.0f, 14.0f, 16.0f});
-    tryValues(&SegmentParams::minLength, std::vector<int>{8, 10, 12, 14, 16, 18});
-    tryValues(&SegmentParams::maxLength, std::vector<int>{22, 25, 28, 30, 33, 36, 40});
-    tryValues(&SegmentParams::minLoop, std::vector<int>{1, 2, 3, 4, 6, 8});
-    tryValues(&SegmentParams::preferredLength, std::vector<int>{16, 18, 20, 22, 24, 30});
-    tryValues(&SegmentParams::lengthPenalty, std::vector<float>{0.0f, 0.1f, 0.2f, 0.4f, 0.8f});
-    tryValues(&SegmentParams::capLength, std::vector<int>{2, 3, 4, 6});
-    tryValues(&SegmentParams::flankLength, std::vector<int>{3, 5, 8});
-    tryValues(&SegmentParams::topologyWeight,
-              std::vector<float>{0.0f, 0.1f, 0.2f, 0.3f, 0.5f, 0.75f, 1.0f, 1.5f});
-    tryValues(&SegmentParams::topologyReach, std::vector<int>{5, 8, 12, 15, 20, 30});
+  for (int sweep = 0; sweep < 2; ++sweep) {
+    tryValues(&SegmentParams::bias, std::vector<float>{-3.0f, -2.5f, -2.0f, -1.5f, -1.0f, -0.5f, 0.0f, 0.5f});
+    tryValues(&SegmentParams::cost, std::vector<float>{0.0f, 2.0f, 4.0f, 6.0f, 8.0f, 12.0f});
+    tryValues(&SegmentParams::window, std::vector<int>{1, 3, 5, 7});
+    tryValues(&SegmentParams::minLength, std::vector<int>{12, 14, 16, 18});
+    tryValues(&SegmentParams::maxLength, std::vector<int>{26, 28, 30, 33, 36});
+    tryValues(&SegmentParams::minLoop, std::vector<int>{1, 2, 3, 5});
+    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.3f, 0.5f, 1.0f, 1.5f, 2.0f, 3.0f});
+    tryValues(&SegmentParams::topologyReach, std::vector<int>{8, 12, 15, 20, 25, 30});
   }
   return p;
 }
 
-std::string Describe(const Score& s) {
-  char text[160];
-  std::snprintf(text, sizeof text,
-                "recall %.3f  precision %.3f  F1 %.3f  Qok %.3f  soluble with a segment %.4f", s.recall,
-                s.precision, s.f1, s.qok, s.falsePositive);
-  return text;
+// Cross-validated results of one class of chains.
+struct ClassRow {
+  Score score;
+  long chains = 0, withSegment = 0, oriented = 0, orientedRight = 0, signalRight = 0;
+};
+
+std::string Labels(const Chain& c, const ChainTopology& t) {
+  std::string labels(c.types.size(), '-');
+  for (int i = 0; i < t.signalEnd; ++i) labels[i] = 'S';
+  const bool known = !t.segments.empty() || t.signalEnd > 0;
+  bool inside = t.segments.empty() ? false : t.segments.front().nInside;
+  int at = t.signalEnd;
+  for (const TmSegment& s : t.segments) {
+    for (; at < s.first; ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
+    for (; at <= s.last; ++at) labels[at] = 'M';
+    inside = !inside;
+  }
+  for (; at < int(labels.size()); ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
+  return labels;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: fit_tm_segments TRUTH.3line SOLUBLE.fasta OUT.txt [CV-PREDICTIONS.3line]\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: fit_tm_segments TM_DATA_FOLDER OUT.txt [CV-PREDICTIONS.3line]\n");
     return 2;
   }
-  const std::vector<Chain> membrane = ReadTruth(argv[1]);
-  const std::vector<Chain> soluble = ReadFasta(argv[2]);
-  std::printf("%zu membrane chains, %zu soluble chains\n", membrane.size(), soluble.size());
+  const std::string folder = argv[1];
+  std::vector<Chain> chains;
+  if (!ReadTopology(folder, chains)) {
+    std::fprintf(stderr, "cannot read %s/topology_train.3line and .tsv\n", folder.c_str());
+    return 1;
+  }
+  const size_t topologyCount = chains.size();
+  int linked328 = 0, linkedSoluble = 0;
+  {
+    const std::vector<Chain> topology(chains.begin(), chains.end());
+    ReadTrain328(folder + "/train328.truth.3line", KmerLinks(topology, "train328"), chains, linked328);
+    ReadSoluble(folder + "/soluble3209.fasta", KmerLinks(topology, "soluble3209"), chains, linkedSoluble);
+  }
+  std::printf("%zu topology_train chains, %zu train328 chains (%d linked), %zu soluble3209 (%d linked)\n",
+              topologyCount,
+              size_t(std::count_if(chains.begin(), chains.end(),
+                                   [](const Chain& c) { return c.source == Source::kTrain328; })),
+              linked328,
+              size_t(std::count_if(chains.begin(), chains.end(),
+                                   [](const Chain& c) { return c.source == Source::kSoluble; })),
+              linkedSoluble);
+  std::fflush(stdout);
+
   std::ostringstream report;
-  std::vector<std::string> outOfFold(membrane.size());
-  double sums[5] = {};
+  std::vector<ChainTopology> predicted(chains.size());
   for (int fold = 0; fold < 5; ++fold) {
-    std::vector<const Chain*> trainM, trainS, testM, testS;
-    for (size_t i = 0; i < membrane.size(); ++i)
-      (int(i % 5) == fold ? testM : trainM).push_back(&membrane[i]);
-    for (size_t i = 0; i < soluble.size(); ++i) (int(i % 5) == fold ? testS : trainS).push_back(&soluble[i]);
-    const SegmentParams p = Fit(trainM, trainS);
-    const Score s = Evaluate(testM, testS, p);
-    for (size_t i = fold; i < membrane.size(); i += 5) {
-      const Chain& c = membrane[i];
-      std::string labels(c.types.size(), '-');
-      for (const TmSegment& seg : tessmol::BestSegments(tessmol::MakeTracks(c.types, p), p))
-        for (int r = seg.first; r <= seg.last; ++r) labels[r] = 'M';
-      outOfFold[i] = c.id + "\n" + c.sequence + "\n" + labels + "\n";
+    std::vector<const Chain*> train;
+    for (const Chain& c : chains)
+      if (c.fold != fold) train.push_back(&c);
+    const SegmentParams p = Fit(train);
+    for (size_t k = 0; k < chains.size(); ++k)
+      if (chains[k].fold == fold) predicted[k] = tessmol::PredictTopology(chains[k].types, p);
+    report << "# fold cv" << fold << ": bias " << p.bias << ", cost " << p.cost << ", window " << p.window
+           << ", lengths " << p.minLength << "-" << p.maxLength << ", loop " << p.minLoop
+           << ", positive inside " << p.topologyWeight << ", signal threshold " << p.signalThreshold << "\n";
+    std::printf("%s", report.str().substr(report.str().rfind("# fold")).c_str());
+    std::fflush(stdout);
+  }
+
+  // The cross-validated table, one row per class.
+  std::map<std::string, ClassRow> rows;
+  const std::vector<std::string> order = {"single-pass", "multi-pass", "SP+TM",    "SP",
+                                          "GLOB",        "BETA",       "train328", "soluble3209"};
+  ClassRow membrane, soluble, signal;
+  for (size_t k = 0; k < chains.size(); ++k) {
+    const Chain& c = chains[k];
+    const ChainTopology& t = predicted[k];
+    std::string cls = c.cls;
+    if (cls == "TM") cls = c.truth.size() == 1 ? "single-pass" : "multi-pass";
+    ClassRow& row = rows[cls];
+    ++row.chains;
+    row.withSegment += !t.segments.empty();
+    Add(row.score, c, t.segments);
+    if (c.source == Source::kTopology && c.cls != "BETA") {
+      (c.membrane ? membrane : soluble).chains++;
+      Add((c.membrane ? membrane : soluble).score, c, t.segments);
     }
-    sums[0] += s.recall;
-    sums[1] += s.precision;
-    sums[2] += s.f1;
-    sums[3] += s.qok;
-    sums[4] += s.falsePositive;
-    report << "# fold " << fold + 1 << ": " << Describe(s) << " (window " << p.window << ", bias " << p.bias
-           << ", cost " << p.cost << ", anchor " << p.anchor << ", lengths " << p.minLength << "-"
-           << p.maxLength << " (" << p.lengthPenalty << " a residue past " << p.preferredLength << "), loop "
-           << p.minLoop << ", caps " << p.capLength << ", flanks " << p.flankLength << ", positive inside "
-           << p.topologyWeight << " within " << p.topologyReach << ")\n";
+    if (c.source == Source::kTopology) {
+      const bool hasSignal = c.signalEnd > 0, found = t.signalEnd > 0;
+      // With a signal peptide: found, and the anchor too where there is one; without: none found.
+      row.signalRight +=
+          hasSignal ? found && (c.membrane ? !t.segments.empty() : t.segments.empty()) : !found;
+      if (hasSignal) {
+        ++signal.chains;
+        signal.signalRight += found && (c.membrane ? !t.segments.empty() : t.segments.empty());
+      }
+    }
+    if (c.membrane && c.source == Source::kTopology && (c.firstSide == 'I' || c.firstSide == 'O')) {
+      ++row.oriented;
+      const long matched = Matched(t.segments, c.truth);
+      const bool all = matched == long(c.truth.size()) && matched == long(t.segments.size());
+      const bool side = !t.segments.empty() && (t.segments.front().nInside ? 'I' : 'O') == c.firstSide;
+      row.orientedRight += all && side;
+      membrane.oriented++;
+      membrane.orientedRight += all && side;
+    }
   }
-  Score mean;
-  mean.recall = sums[0] / 5;
-  mean.precision = sums[1] / 5;
-  mean.f1 = sums[2] / 5;
-  mean.qok = sums[3] / 5;
-  mean.falsePositive = sums[4] / 5;
-  report << "# mean of the folds: " << Describe(mean) << '\n';
-  std::vector<const Chain*> allM, allS;
-  for (const Chain& c : membrane) allM.push_back(&c);
-  for (const Chain& c : soluble) allS.push_back(&c);
-  const SegmentParams final = Fit(allM, allS);
-  report << "# all chains (in-sample): " << Describe(Evaluate(allM, allS, final)) << '\n';
+  char text[400];
+  std::snprintf(text, sizeof text, "# %-12s %6s %7s %7s %7s %7s %9s %9s %9s\n", "class", "chains", "recall",
+                "precis", "F1", "Qok", "with-seg", "topology", "SP-right");
+  report << "# Cross-validated by class (F1 and Qok of membrane classes; with-seg: share of chains\n"
+         << "# given a segment; topology: all segments and the N-terminal side right; SP-right: the\n"
+         << "# signal peptide found or rightly absent, with the anchor where there is one):\n"
+         << text;
+  auto line = [&](const std::string& name, const ClassRow& r) {
+    const Score& s = r.score;
+    auto share = [](long a, long b) { return b ? double(a) / b : std::nan(""); };
+    std::snprintf(text, sizeof text, "# %-12s %6ld %7.3f %7.3f %7.3f %7.3f %9.4f %9.3f %9.3f\n", name.c_str(),
+                  r.chains, s.Recall(), s.Precision(), s.F1(), s.Qok(), share(r.withSegment, r.chains),
+                  share(r.orientedRight, r.oriented), share(r.signalRight, r.chains));
+    report << text;
+  };
+  for (const std::string& name : order)
+    if (rows.count(name)) line(name, rows[name]);
+  std::snprintf(text, sizeof text,
+                "# topology_train membrane chains (TM, SP+TM): F1 %.3f, Qok %.3f, topology %.3f\n"
+                "# topology_train soluble chains (SP, GLOB): %.4f with a segment\n"
+                "# signal peptides told from anchors: %.3f of the SP and SP+TM chains\n",
+                membrane.score.F1(), membrane.score.Qok(), double(membrane.orientedRight) / membrane.oriented,
+                soluble.score.FalsePositive(), double(signal.signalRight) / signal.chains);
+  report << text;
   std::printf("%s", report.str().c_str());
+
+  std::vector<const Chain*> all;
+  for (const Chain& c : chains) all.push_back(&c);
+  const SegmentParams final = Fit(all);
   const std::string comment =
-      "# Parameters of the transmembrane segmentation, made by tools/fit_tm_segments from the\n"
-      "# 328 membrane chains of train328.truth.3line and the 3,209 soluble chains of\n"
-      "# soluble3209.fasta only. SCALE: log-odds of TRP PHE TYR LEU ILE VAL MET ALA GLY PRO CYS\n"
-      "# THR SER GLN ASN GLU ASP HIS LYS ARG and any other residue inside against outside\n"
-      "# transmembrane segments. 5-fold cross-validation (chain i in fold i mod 5):\n" +
+      "# Parameters of the transmembrane segmentation, made by tools/fit_tm_segments from\n"
+      "# topology_train.3line (2,986 DeepTMHMM proteins: TM, SP+TM, SP, GLOB, BETA),\n"
+      "# train328.truth.3line (328 membrane chains) and soluble3209.fasta (3,209 soluble\n"
+      "# chains) only. MEMBRANEMODEL and SIGNALMODEL: logistic models of a residue being in a\n"
+      "# transmembrane helix or a signal peptide from the residue types at offsets -10 to 10\n"
+      "# (TRP PHE TYR LEU ILE VAL MET ALA GLY PRO CYS THR SER GLN ASN GLU ASP HIS LYS ARG,\n"
+      "# other, beyond the chain), the N-terminal position in bins of 5, and an intercept.\n"
+      "# CHAINMODEL: the membrane-or-soluble decision over ChainFeatures. SCALE is unused\n"
+      "# beside MEMBRANEMODEL. Folds: topology_train's cv0-cv4; a train328 or soluble3209\n"
+      "# chain flagged similar joins the fold of the topology_train protein sharing most\n"
+      "# 5-mers with it, the others fold FNV-1a(name) mod 5. Cross-validated:\n" +
       report.str();
-  if (argc == 5) {
-    std::ofstream predictions(argv[4]);
-    for (const std::string& chain : outOfFold) predictions << chain;
+  if (argc == 4) {
+    std::ofstream out(argv[3]);
+    for (size_t k = 0; k < topologyCount; ++k)
+      out << '>' << chains[k].id << " | " << chains[k].cls << '\n'
+          << chains[k].sequence << '\n'
+          << Labels(chains[k], predicted[k]) << '\n';
   }
-  if (!tessmol::SaveSegmentParams(argv[3], final, comment)) {
-    std::fprintf(stderr, "cannot write %s\n", argv[3]);
+  if (!tessmol::SaveSegmentParams(argv[2], final, comment)) {
+    std::fprintf(stderr, "cannot write %s\n", argv[2]);
     return 1;
   }
   return 0;

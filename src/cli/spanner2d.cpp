@@ -25,20 +25,23 @@ struct Spanner2DArgs {
   std::string chartSize = "1200x600";
 };
 
-// One chain in the 3-line layout: ">name", the sequence, a label per residue: M in a
-// transmembrane segment, i or o in a loop inside or outside where the orientation is
-// known, - where it is not.
+// One chain in the 3-line layout: ">name", the sequence, a label per residue: S in a
+// signal peptide, M in a transmembrane segment, i or o in a loop inside or outside where
+// the orientation is known (a segment or a signal peptide gives it), - where it is not.
 void PrintThreeLine(const std::string& name, const std::string& sequence,
-                    const std::vector<TmSegment>& segments, bool oriented) {
+                    const std::vector<TmSegment>& segments, bool oriented, int signalEnd = 0) {
   std::string labels(sequence.size(), '-');
-  bool inside = segments.empty() || segments.front().nInside;
+  const bool known = oriented && (!segments.empty() || signalEnd > 0);
+  // After a signal peptide the chain is outside.
+  bool inside = segments.empty() ? signalEnd == 0 : segments.front().nInside;
   size_t at = 0;
+  for (; at < static_cast<size_t>(signalEnd) && at < labels.size(); ++at) labels[at] = 'S';
   for (const TmSegment& s : segments) {
-    for (; at < static_cast<size_t>(s.first); ++at) labels[at] = oriented ? (inside ? 'i' : 'o') : '-';
+    for (; at < static_cast<size_t>(s.first); ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
     for (; at <= static_cast<size_t>(s.last); ++at) labels[at] = 'M';
     inside = !inside;
   }
-  for (; at < labels.size(); ++at) labels[at] = oriented && !segments.empty() ? (inside ? 'i' : 'o') : '-';
+  for (; at < labels.size(); ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
   std::cout << '>' << name << '\n' << sequence << '\n' << labels << '\n';
 }
 
@@ -65,8 +68,8 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
       const std::string warning = RareLetterWarning(
           path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")", record);
       if (!warning.empty()) std::cerr << warning << '\n';
-      PrintThreeLine(record.name, record.sequence, PredictSegments(record.sequence, state.segmentParams),
-                     true);
+      const ChainTopology topology = PredictTopology(TypesOfSequence(record.sequence), state.segmentParams);
+      PrintThreeLine(record.name, record.sequence, topology.segments, true, topology.signalEnd);
     }
     if (!reader.status()) {
       std::cerr << (reader.status().detail == kFastaNoHeader ? WithFile(kNotFasta, path)

@@ -105,6 +105,13 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"transmembrane_segments", segments},
                       {"parameters", ParametersJson(protein.parameters)}};
   AddQuality(j, protein);
+  // Signal peptides only where the segmentation found one: older readers see nothing new.
+  if (const std::vector<TransmembraneDomain> peptides = SignalPeptides(protein); !peptides.empty()) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const TransmembraneDomain& d : peptides)
+      list.push_back({{"chain", d.chain}, {"first_number", d.firstResSeq}, {"last_number", d.lastResSeq}});
+    j["signal_peptides"] = list;
+  }
   if (row != nullptr) {
     j["expected_score"] = JsonNumber(row->expectedScore);
     j["compatible_score"] = Compatible(row->expectedScore);

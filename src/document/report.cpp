@@ -28,6 +28,22 @@ std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein) {
   return domains;
 }
 
+std::vector<TransmembraneDomain> SignalPeptides(const Protein& protein) {
+  const Structure& s = protein.structure;
+  const std::vector<ResidueMembrane>& flags = protein.transmembrane.residues;
+  std::vector<TransmembraneDomain> peptides;
+  for (size_t i = 0; i < s.residues.size() && i < flags.size(); ++i) {
+    if (flags[i].kind != SegmentKind::kSignalPeptide) continue;
+    if (i > 0 && flags[i - 1].kind == SegmentKind::kSignalPeptide) {
+      peptides.back().lastResSeq = s.residues[i].resSeq;
+    } else {
+      peptides.push_back({s.ChainNameOfResidue(i), s.residues[i].resSeq, s.residues[i].resSeq, 0,
+                          SegmentKind::kSignalPeptide});
+    }
+  }
+  return peptides;
+}
+
 double CompatibleScore(float expected) {
   return static_cast<double>(expected) * static_cast<double>(0.45f);
 }
@@ -66,7 +82,10 @@ std::vector<std::string> SummaryLines(const Protein& protein, std::optional<floa
   }
   for (const char* line : {"", "Predicted Transmembrane Domains:", "           Chain           Residues"})
     lines.emplace_back(line);
-  for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
+  // A chain's signal peptide, at its N-terminus, comes before its segments.
+  std::vector<TransmembraneDomain> domains = SignalPeptides(protein);
+  for (TransmembraneDomain& d : TransmembraneDomains(protein)) domains.push_back(std::move(d));
+  for (const TransmembraneDomain& d : domains) {
     // The orientation where a method gave one: the N-terminal end inside or outside.
     const std::string orientation = DomainOrientationText(d);
     lines.push_back(std::string(13, ' ') + d.chain + std::string(21, ' ') + std::to_string(d.firstResSeq) +

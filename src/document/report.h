@@ -76,6 +76,10 @@ std::string DomainOrientationText(const TransmembraneDomain& domain);
 // change of orientation or kind starts a new domain.
 std::vector<TransmembraneDomain> TransmembraneDomains(const Protein& protein);
 
+// The N-terminal signal peptides the segmentation found (residues of kind
+// kSignalPeptide), one per chain at most; topology 0.
+std::vector<TransmembraneDomain> SignalPeptides(const Protein& protein);
+
 // The sixteen column headings of the residue table.
 const std::vector<std::string>& ResidueTableHeadings();
 

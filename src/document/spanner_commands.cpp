@@ -2,6 +2,8 @@
 // structure's sequence or of FASTA sequences. The models and the scan are the
 // transmembrane layer's; what the document does with them (flags, rows, result files,
 // messages) is here.
+#include <algorithm>
+
 #include "base/text.h"
 #include "document/result_file.h"
 #include "document/tessmol_doc.h"
@@ -42,8 +44,10 @@ namespace {
 
 // Marks a chain's `count` residues from `first` by the segments, with their orientation.
 void MarkSegments(std::vector<ResidueMembrane>& residues, int32_t first, int32_t count,
-                  const std::vector<TmSegment>& segments) {
+                  const std::vector<TmSegment>& segments, int signalEnd = 0) {
   for (int32_t i = 0; i < count; ++i) residues[first + i] = {};
+  // A signal peptide is no transmembrane segment: its residues keep the flag off.
+  for (int32_t i = 0; i < signalEnd && i < count; ++i) residues[first + i].kind = SegmentKind::kSignalPeptide;
   for (const TmSegment& s : segments) {
     for (int i = s.first; i <= s.last; ++i) {
       residues[first + i].transmembrane = true;
@@ -128,10 +132,13 @@ void CTessmolDoc::SegmentPiece(const Structure& structure, int32_t first, int32_
       evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
     }
   }
-  std::vector<TmSegment> segments =
-      BestSegments(MakeTracks(types, p, scores != nullptr ? &evidence : nullptr), p);
-  if (p.topologyWeight == 0.0f) OrientSegments(types, segments);
-  MarkSegments(result.residues, first, count, segments);
+  // A signal peptide is only one at the chain's start: a later piece has none.
+  SegmentParams piece = p;
+  const bool chainStart = std::any_of(structure.chains.begin(), structure.chains.end(),
+                                      [&](const Chain& c) { return c.firstResidue == first; });
+  if (!chainStart) piece.signalModel = {};
+  const ChainTopology topology = PredictTopology(types, piece, scores != nullptr ? &evidence : nullptr);
+  MarkSegments(result.residues, first, count, topology.segments, topology.signalEnd);
 }
 
 bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {

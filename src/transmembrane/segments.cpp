@@ -31,6 +31,20 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       scale = scale || key == "SCALE";
       continue;
     }
+    if (key == "MEMBRANEMODEL" || key == "SIGNALMODEL" || key == "CHAINMODEL" || key == "SIGNALDECISION") {
+      const size_t size = key == "CHAINMODEL"       ? kChainFeatureCount
+                          : key == "SIGNALDECISION" ? kSignalFeatureCount
+                                                    : kWindowModelSize;
+      if (f.size() < 1 + size)
+        return FileStatus::Format(path, lineNumber, key + " needs " + std::to_string(size) + " values");
+      std::vector<float>& target = key == "MEMBRANEMODEL"    ? read.membraneModel.weights
+                                   : key == "SIGNALMODEL"    ? read.signalModel.weights
+                                   : key == "SIGNALDECISION" ? read.signalDecision
+                                                             : read.chainModel;
+      target.resize(size);
+      for (size_t i = 0; i < size; ++i) target[i] = ParseFloat(f[1 + i]);
+      continue;
+    }
     if (f.size() < 2) return FileStatus::Format(path, lineNumber, key + " without a value");
     if (key == "WINDOW")
       read.window = ParseInt(f[1]);
@@ -60,11 +74,20 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       read.topologyWeight = ParseFloat(f[1]);
     else if (key == "TOPOLOGYREACH")
       read.topologyReach = ParseInt(f[1]);
+    else if (key == "SIGNALMIN")
+      read.signalMin = ParseInt(f[1]);
+    else if (key == "SIGNALMAX")
+      read.signalMax = ParseInt(f[1]);
+    else if (key == "SIGNALTHRESHOLD")
+      read.signalThreshold = ParseFloat(f[1]);
     else
       return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
-  if (!scale) return FileStatus::Format(path, lineNumber, "no SCALE line");
+  if (!scale && read.membraneModel.empty())
+    return FileStatus::Format(path, lineNumber, "no SCALE or MEMBRANEMODEL line");
+  if (read.signalMin < 1 || read.signalMax < read.signalMin)
+    return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
   if (read.window < 1 || read.minLength < 1 || read.maxLength < read.minLength || read.minLoop < 0)
     return FileStatus::Format(path, lineNumber, "window, lengths or loop out of range");
   params = read;
@@ -89,6 +112,20 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
         << FormatNumber(p.lengthPenalty) << "\nMINLOOP\t" << p.minLoop << "\nSTRUCTUREWEIGHT\t"
         << FormatNumber(p.structureWeight) << "\nTOPOLOGYWEIGHT\t" << FormatNumber(p.topologyWeight)
         << "\nTOPOLOGYREACH\t" << p.topologyReach << '\n';
+    auto model = [&](const char* key, const std::vector<float>& values) {
+      if (values.empty()) return;
+      out << key;
+      for (float v : values) out << '\t' << FormatNumber(v);
+      out << '\n';
+    };
+    model("MEMBRANEMODEL", p.membraneModel.weights);
+    model("SIGNALMODEL", p.signalModel.weights);
+    model("CHAINMODEL", p.chainModel);
+    model("SIGNALDECISION", p.signalDecision);
+    if (!p.signalModel.empty()) {
+      out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
+          << FormatNumber(p.signalThreshold) << '\n';
+    }
   });
 }
 
@@ -107,14 +144,41 @@ std::vector<float> ResidueScores(const std::vector<int>& types,
   return scores;
 }
 
+std::vector<float> WindowLogOdds(const std::vector<int>& types, const WindowModel& model) {
+  const int n = static_cast<int>(types.size());
+  const float* w = model.weights.data();
+  const float* position = w + (2 * kWindowHalf + 1) * kWindowTypes;
+  std::vector<float> out(types.size());
+  // The chain's types with kWindowHalf "beyond the end" on each side: the inner loop has
+  // no test for the ends.
+  std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
+  for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
+  for (int i = 0; i < n; ++i) {
+    float v = model.weights.back();
+    const int* t = padded.data() + i;
+    for (int k = 0; k <= 2 * kWindowHalf; ++k) v += w[k * kWindowTypes + t[k]];
+    if (i / kPositionBinWidth < kPositionBins) v += position[i / kPositionBinWidth];
+    out[i] = v;
+  }
+  return out;
+}
+
 SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& p,
                          const std::vector<float>* extra) {
   SegmentTracks tracks;
-  std::vector<float> core = ResidueScores(types, p.scale);
+  std::vector<float> core =
+      p.membraneModel.empty() ? ResidueScores(types, p.scale) : WindowLogOdds(types, p.membraneModel);
   if (extra) {
     for (size_t i = 0; i < core.size() && i < extra->size(); ++i) core[i] += (*extra)[i];
   }
   tracks.core = Smooth(core, p.window);
+  if (!p.membraneModel.empty()) {
+    // The window model has seen the caps and flanks already.
+    if (p.topologyWeight != 0.0f) {
+      for (int t : types) tracks.positive.push_back(t == kLys || t == kArg ? 1.0f : 0.0f);
+    }
+    return tracks;
+  }
   if (p.capLength > 0) tracks.cap = ResidueScores(types, p.capScale);
   if (p.flankLength > 0) tracks.flank = ResidueScores(types, p.flankScale);
   if (p.topologyWeight != 0.0f) {
@@ -230,8 +294,16 @@ std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentPa
   std::reverse(segments.begin(), segments.end());
   double strongest = -std::numeric_limits<double>::infinity();
   for (const TmSegment& s : segments) strongest = std::max(strongest, sums.Value(s.first, s.last + 1, p));
-  if (segments.empty() || strongest < p.anchor) return {};
+  if (segments.empty() || (p.chainModel.empty() && strongest < p.anchor)) return {};
   return segments;
+}
+
+std::vector<double> SegmentValues(const SegmentTracks& tracks, const std::vector<TmSegment>& segments,
+                                  const SegmentParams& p) {
+  const Sums sums(tracks, p);
+  std::vector<double> values;
+  for (const TmSegment& s : segments) values.push_back(sums.Value(s.first, s.last + 1, p));
+  return values;
 }
 
 double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>& segments,
@@ -263,11 +335,143 @@ void OrientSegments(const std::vector<int>& types, std::vector<TmSegment>& segme
   for (size_t k = 0; k < segments.size(); ++k) segments[k].nInside = (k % 2 == 0) == nTerminusInside;
 }
 
+std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& types, int signalEnd,
+                                                    const std::vector<TmSegment>& segments,
+                                                    const std::vector<double>& values) {
+  // Kyte and Doolittle (1982), in the order of the residue types.
+  static constexpr float kHydropathy[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,
+                                            1.8f,  -0.4f, -1.6f, 2.5f,  -0.7f, -0.8f, -3.5f,
+                                            -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
+  std::array<float, kChainFeatureCount> f{};
+  f[0] = 1.0f;
+  f[7] = signalEnd > 0 ? 1.0f : 0.0f;
+  if (segments.empty()) {
+    f[1] = f[2] = -10.0f;
+    return f;
+  }
+  size_t strongest = 0;
+  for (size_t k = 1; k < values.size(); ++k) {
+    if (values[k] > values[strongest]) strongest = k;
+  }
+  double second = -10.0;
+  for (size_t k = 0; k < values.size(); ++k) {
+    if (k != strongest) second = std::max(second, values[k]);
+  }
+  const TmSegment& s = segments[strongest];
+  double hydropathy = 0.0;
+  for (int i = s.first; i <= s.last; ++i)
+    hydropathy += types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0;
+  f[1] = static_cast<float>(values[strongest]);
+  f[2] = static_cast<float>(second);
+  f[3] = static_cast<float>(std::min<size_t>(segments.size(), 15));
+  f[4] = static_cast<float>(s.last - s.first + 1);
+  f[5] = static_cast<float>(hydropathy / (s.last - s.first + 1));
+  f[6] = s.first - signalEnd < 10 ? 1.0f : 0.0f;
+  return f;
+}
+
+double ChainLogOdds(const std::array<float, kChainFeatureCount>& features, const std::vector<float>& model) {
+  double v = 0.0;
+  for (size_t k = 0; k < features.size() && k < model.size(); ++k) v += double(features[k]) * model[k];
+  return v;
+}
+
+double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& p, int& end) {
+  end = 0;
+  double best = -std::numeric_limits<double>::infinity();
+  if (p.signalModel.empty() || static_cast<int>(types.size()) < p.signalMin) return best;
+  // Only the chain's first residues matter: score them alone.
+  const size_t reach = std::min(types.size(), static_cast<size_t>(p.signalMax + kWindowHalf));
+  const std::vector<float> logOdds =
+      WindowLogOdds(std::vector<int>(types.begin(), types.begin() + static_cast<long>(reach)), p.signalModel);
+  double sum = 0.0;
+  for (int i = 0; i < p.signalMax && i < static_cast<int>(types.size()); ++i) {
+    sum += logOdds[i];
+    if (i + 1 >= p.signalMin && sum > best) {
+      best = sum;
+      end = i + 1;
+    }
+  }
+  return best;
+}
+
+std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types, const SegmentParams& p,
+                                                      double score, int end) {
+  std::array<float, kSignalFeatureCount> f{};
+  const int n = static_cast<int>(types.size());
+  f[0] = 1.0f;
+  f[1] = static_cast<float>(score);
+  f[2] = static_cast<float>(end) / 10.0f;
+  for (int i = 0; i < 8 && i < n; ++i) f[3] += types[i] == kLys || types[i] == kArg ? 1.0f : 0.0f;
+  auto small = [&](int i) {
+    return i >= 0 && i < n &&
+           (types[i] == kAla || types[i] == kGly || types[i] == kSer || types[i] == kCys || types[i] == kThr);
+  };
+  f[4] = (small(end - 1) ? 1.0f : 0.0f) + (small(end - 3) ? 1.0f : 0.0f);
+  if (!p.membraneModel.empty()) {
+    const int reach = std::min(n, end + 15 + kWindowHalf);
+    const std::vector<float> logOdds =
+        WindowLogOdds(std::vector<int>(types.begin(), types.begin() + reach), p.membraneModel);
+    const int limit = std::min(n, end + 15);
+    double best = -1e9, sum = 0.0;
+    for (int i = 0; i < limit; ++i) {
+      sum += logOdds[i];
+      if (i >= 19) sum -= logOdds[i - 19];
+      if (i >= 18) best = std::max(best, sum);
+    }
+    f[5] = static_cast<float>(std::max(best, -100.0) / 10.0);
+    double after = 0.0;
+    for (int i = end; i < limit; ++i) after += logOdds[i];
+    f[6] = static_cast<float>(after / 10.0);
+  }
+  int run = 0, longest = 0;
+  for (int i = 0; i < 50 && i < n; ++i) {
+    const int t = types[i];
+    const bool hydrophobic =
+        t == kLeu || t == kIle || t == kVal || t == kPhe || t == kMet || t == kAla || t == kTrp || t == kCys;
+    run = hydrophobic ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  f[7] = static_cast<float>(longest) / 10.0f;
+  return f;
+}
+
+int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
+  int end = 0;
+  const double score = SignalPeptideScore(types, p, end);
+  if (end == 0) return 0;
+  if (p.signalDecision.empty()) return score >= p.signalThreshold ? end : 0;
+  const auto f = SignalFeatures(types, p, score, end);
+  double z = 0.0;
+  for (int k = 0; k < kSignalFeatureCount; ++k) z += double(f[k]) * p.signalDecision[k];
+  return z >= 0.0 ? end : 0;
+}
+
+ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& p,
+                              const std::vector<float>* extra) {
+  ChainTopology result;
+  result.signalEnd = SignalPeptideEnd(types, p);
+  SegmentTracks tracks = MakeTracks(types, p, extra);
+  // No segment overlaps the signal peptide: it is cleaved before the chain reaches the
+  // membrane.
+  for (int i = 0; i < result.signalEnd; ++i) tracks.core[i] = -100.0f;
+  result.segments = BestSegments(tracks, p);
+  if (!p.chainModel.empty() && !result.segments.empty()) {
+    const auto features =
+        ChainFeatures(types, result.signalEnd, result.segments, SegmentValues(tracks, result.segments, p));
+    if (ChainLogOdds(features, p.chainModel) < 0.0) result.segments.clear();
+  }
+  if (result.signalEnd > 0) {
+    // A cleaved signal peptide leaves the chain's new N-terminus outside.
+    for (size_t k = 0; k < result.segments.size(); ++k) result.segments[k].nInside = k % 2 == 1;
+  } else if (p.topologyWeight == 0.0f) {
+    OrientSegments(types, result.segments);
+  }
+  return result;
+}
+
 std::vector<TmSegment> PredictSegments(const std::string& sequence, const SegmentParams& params) {
-  const std::vector<int> types = TypesOfSequence(sequence);
-  std::vector<TmSegment> segments = BestSegments(MakeTracks(types, params), params);
-  if (params.topologyWeight == 0.0f) OrientSegments(types, segments);
-  return segments;
+  return PredictTopology(TypesOfSequence(sequence), params).segments;
 }
 
 }  // namespace tessmol

@@ -17,6 +17,36 @@ namespace tessmol {
 
 inline constexpr int kSegmentScaleSize = 21;  // residue types 0 to 19, then every other
 
+// A logistic model of one residue's state from the residues around it: a weight for each
+// residue type (and for "beyond the chain's end") at each offset within +-kWindowHalf, one
+// for the residue's distance from the N-terminus in bins of kPositionBinWidth (signal
+// peptides and anchors sit near it), and an intercept. Its value is the log-odds of the
+// state, so it adds along a segment like the single scale did.
+inline constexpr int kWindowHalf = 10;
+inline constexpr int kWindowTypes = kSegmentScaleSize + 1;  // the last: beyond the chain
+inline constexpr int kPositionBins = 8;
+inline constexpr int kPositionBinWidth = 5;
+inline constexpr int kWindowModelSize = (2 * kWindowHalf + 1) * kWindowTypes + kPositionBins + 1;
+
+struct WindowModel {
+  std::vector<float> weights;  // kWindowModelSize values when present, empty otherwise
+  bool empty() const { return weights.empty(); }
+  float& At(int offset, int type) { return weights[(offset + kWindowHalf) * kWindowTypes + type]; }
+  float& Position(int bin) { return weights[(2 * kWindowHalf + 1) * kWindowTypes + bin]; }
+  float& Intercept() { return weights.back(); }
+};
+
+// The model's log-odds at every residue of a chain of residue types.
+std::vector<float> WindowLogOdds(const std::vector<int>& types, const WindowModel& model);
+
+// What the chain's first residues offer the signal-peptide decision (a logistic model over
+// kSignalFeatureCount features, the first the intercept): see SignalFeatures.
+inline constexpr int kSignalFeatureCount = 8;
+
+// What a chain's segment set offers the membrane-or-soluble decision: a logistic model
+// over these features (kChainFeatureCount weights, the first the intercept).
+inline constexpr int kChainFeatureCount = 8;
+
 struct SegmentParams {
   // Log-odds of each residue type inside against outside transmembrane segments; at a
   // segment's ends (its first and last capLength residues: the aromatic belt) and in the
@@ -46,6 +76,20 @@ struct SegmentParams {
   // OrientSegments afterwards.
   float topologyWeight = 0.0f;
   int topologyReach = 15;
+  // The fitted per-residue model: when present it replaces the scales (core, caps and
+  // flanks) as the segments' evidence.
+  WindowModel membraneModel;
+  // The signal peptide: its model's log-odds summed over the chain's first residues, at
+  // the best end from signalMin to signalMax residues, reach signalThreshold.
+  WindowModel signalModel;
+  int signalMin = 12;
+  int signalMax = 45;
+  float signalThreshold = 0.0f;
+  // When present, the decision whether the best prefix is a signal peptide; it replaces
+  // signalThreshold.
+  std::vector<float> signalDecision;
+  // The membrane-or-soluble decision for the chain; when present it replaces `anchor`.
+  std::vector<float> chainModel;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
   // log-odds) when a structure is segmented.
   float structureWeight = 1.0f;
@@ -55,7 +99,10 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 
 // Reads "KEY<TAB>value" lines: SCALE (21 values, TRP ... ARG then other), WINDOW, BIAS,
 // COST, ANCHOR, MINLENGTH, MAXLENGTH, PREFERREDLENGTH, LENGTHPENALTY, MINLOOP, CAPSCALE,
-// FLANKSCALE, CAPLENGTH, FLANKLENGTH, STRUCTUREWEIGHT.
+// FLANKSCALE, CAPLENGTH, FLANKLENGTH, STRUCTUREWEIGHT; MEMBRANEMODEL and SIGNALMODEL
+// (kWindowModelSize values each: offsets -10 to 10 of 22 types, then the position bins,
+// then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (8 values),
+// CHAINMODEL (8 values).
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
                              const std::string& comment);
@@ -83,8 +130,14 @@ SegmentTracks MakeTracks(const std::vector<int>& types, const SegmentParams& par
 std::vector<float> Smooth(const std::vector<float>& scores, int window);
 
 // The best segment set for one chain; segments in order, oriented when the parameters
-// carry the topology term.
+// carry the topology term. Without a chain model, a set whose strongest segment is below
+// `anchor` is no set.
 std::vector<TmSegment> BestSegments(const SegmentTracks& tracks, const SegmentParams& params);
+
+// Each segment's own value (core, caps, flanks, less the cost), as the anchor and the
+// membrane-or-soluble decision judge it.
+std::vector<double> SegmentValues(const SegmentTracks& tracks, const std::vector<TmSegment>& segments,
+                                  const SegmentParams& params);
 
 // The value BestSegments maximises, for a given set and the better of its two
 // orientations (tests compare with brute force).
@@ -98,7 +151,49 @@ void OrientSegments(const std::vector<int>& types, std::vector<TmSegment>& segme
 // Types of a one-letter sequence (anything but the twenty upper-case letters is 21).
 std::vector<int> TypesOfSequence(const std::string& sequence);
 
-// The whole method on one sequence.
+// The features of the membrane-or-soluble decision for a chain of `length` residues with
+// its signal peptide's end and its segments: 1, the strongest segment's value, the
+// second strongest's, the number of segments, the strongest's length, its mean
+// hydrophobicity (Kyte and Doolittle 1982), whether it starts within 10 residues of the
+// chain's (or the signal peptide's) end, whether a signal peptide was found.
+std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& types, int signalEnd,
+                                                    const std::vector<TmSegment>& segments,
+                                                    const std::vector<double>& values);
+
+// The logistic model's log-odds that the chain is a membrane protein.
+double ChainLogOdds(const std::array<float, kChainFeatureCount>& features, const std::vector<float>& model);
+
+// A chain's prediction: its N-terminal signal peptide (residues 0 to signalEnd - 1; 0 when
+// there is none) and its transmembrane segments, oriented.
+struct ChainTopology {
+  int signalEnd = 0;
+  std::vector<TmSegment> segments;
+};
+
+// The signal model's best sum of log-odds over the chain's first signalMin to signalMax
+// residues, and where that best prefix ends (-infinity and 0 without a model or room).
+double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& params, int& end);
+
+// The features of the signal-peptide decision for the best prefix (its score and end):
+// 1, the score, the end / 10, lysines and arginines in the first 8 residues (n-region),
+// small residues at -1 and -3 before the end (the A-x-A rule, von Heijne 1983), the
+// membrane model's best 19-residue sum up to 15 past the end (an anchor, not an
+// h-region, is long and strong), its sum over the 15 residues after the end (a helix the
+// "cleavage site" cuts through), the longest hydrophobic run (L I V F M A W C) in the
+// first 50 residues, over 10.
+std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types,
+                                                      const SegmentParams& params, double score, int end);
+
+// The end of the signal peptide the model finds at the chain's start, or 0.
+int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& params);
+
+// The whole method on one chain of residue types, `extra` added to the membrane evidence
+// (a structure's own, or nothing). A chain that the decision calls soluble gets no
+// segment; a signal peptide is no segment, and the loop after it is outside.
+ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& params,
+                              const std::vector<float>* extra = nullptr);
+
+// The whole method on one sequence: its segments.
 std::vector<TmSegment> PredictSegments(const std::string& sequence, const SegmentParams& params);
 
 }  // namespace tessmol

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
@@ -324,6 +325,41 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
         line.find("in\u2192out") != std::string::npos || line.find("out\u2192in") != std::string::npos;
   }
   EXPECT_EQ(oriented, 14u);  // seven helices in each of rhodopsin's two chains
+}
+
+TEST(CliSpanner, SignalPeptidesInTheThreeLineLayoutAndInJson) {
+  // O60896 of topology_examples.3line: a signal peptide of 23 residues, then the
+  // N-terminal domain outside, one helix, the C-terminus inside.
+  std::ifstream in(test::DataPath("topology_examples.3line"));
+  std::string header, sequence, labels;
+  while (std::getline(in, header) && std::getline(in, sequence) && std::getline(in, labels)) {
+    if (header.rfind(">O60896 ", 0) == 0) break;
+  }
+  std::ofstream("o60896.fasta") << ">O60896\n" << sequence << '\n';
+  const auto three = test::RunCommand(Cli("spanner2d --method segments --format 3line o60896.fasta"));
+  ASSERT_EQ(three.status, 0);
+  const auto lines = Lines(three.out);
+  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines[2].size(), sequence.size());
+  const std::string& predicted = lines[2];
+  // S first, then outside, one helix, then inside: the labels' own order.
+  const size_t signalEnd = predicted.find_first_not_of('S');
+  EXPECT_GT(signalEnd, 15u);
+  EXPECT_EQ(predicted[signalEnd], 'o');
+  const size_t helix = predicted.find('M');
+  ASSERT_NE(helix, std::string::npos);
+  EXPECT_EQ(predicted.find_first_not_of('o', signalEnd), helix);
+  EXPECT_EQ(predicted.back(), 'i');
+  const auto json = test::RunCommand(Cli("spanner2d --method segments --format json o60896.fasta"));
+  ASSERT_EQ(json.status, 0);
+  const auto parsed = nlohmann::json::parse(json.out);
+  const auto& structure = parsed["structures"][0];
+  ASSERT_EQ(structure["signal_peptides"].size(), 1u);
+  EXPECT_EQ(structure["signal_peptides"][0]["first_number"], 1);
+  EXPECT_EQ(structure["signal_peptides"][0]["last_number"], static_cast<int>(signalEnd));
+  EXPECT_EQ(structure["transmembrane_segments"].size(), 1u);
+  const auto text = test::RunCommand(Cli("spanner2d --method segments o60896.fasta"));
+  EXPECT_NE(text.out.find("signal peptide"), std::string::npos);
 }
 
 TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {

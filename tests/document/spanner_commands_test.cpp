@@ -179,6 +179,53 @@ INSTANTIATE_TEST_SUITE_P(BothMethods, Spanner2DRecords,
                            return info.param == TmMethod::kWindow ? "window" : "segments";
                          });
 
+TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
+  // Real records (topology_examples.3line): a secreted protein and a type I membrane
+  // protein, each with a signal peptide; in one file and apart, the same residues.
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  AnalysisSettings settings = s.doc.settings();
+  settings.tmMethod = TmMethod::kSegments;
+  s.doc.SetSettings(settings);
+  std::ifstream in(test::DataPath("topology_examples.3line"));
+  std::string header, sequence, labels, all;
+  std::map<std::string, std::string> truth;
+  std::vector<std::string> apart;
+  while (std::getline(in, header) && std::getline(in, sequence) && std::getline(in, labels)) {
+    const std::string name = header.substr(1, header.find(' ') - 1);
+    truth[name] = labels;
+    all += ">" + name + "\n" + sequence + "\n";
+    Write(name + ".fasta", ">" + name + "\n" + sequence + "\n");
+    apart.push_back(name + ".fasta");
+  }
+  Write("all.fasta", all);
+  std::map<std::string, std::string> marks;
+  ASSERT_TRUE(s.doc.RunSpanner2D({"all.fasta"}, [&](const Protein& p, const FastaRecord& r) {
+    for (const ResidueMembrane& residue : p.transmembrane.residues)
+      marks[r.name] += residue.kind == SegmentKind::kSignalPeptide ? (residue.transmembrane ? '!' : 'S')
+                       : residue.transmembrane                     ? 'M'
+                                                                   : '.';
+  }));
+  for (const char* name : {"Q9Y4X3", "O60896"}) {
+    const std::string& m = marks[name];
+    ASSERT_EQ(m.size(), truth[name].size()) << name;
+    EXPECT_EQ(m.find('!'), std::string::npos) << name;  // never both
+    // The signal peptide is where the labels put it, to within a few residues.
+    const size_t predicted = m.find_first_not_of('S'), labelled = truth[name].find_first_not_of('S');
+    EXPECT_NEAR(double(predicted), double(labelled), 6.0) << name << ' ' << m;
+  }
+  EXPECT_EQ(marks["Q9Y4X3"].find('M'), std::string::npos);
+  EXPECT_NE(marks["O60896"].find("MMMMMMMMMM"), std::string::npos);
+  std::map<std::string, std::string> apartMarks;
+  ASSERT_TRUE(s.doc.RunSpanner2D(apart, [&](const Protein& p, const FastaRecord& r) {
+    for (const ResidueMembrane& residue : p.transmembrane.residues)
+      apartMarks[r.name] += residue.kind == SegmentKind::kSignalPeptide ? 'S'
+                            : residue.transmembrane                     ? 'M'
+                                                                        : '.';
+  }));
+  EXPECT_EQ(apartMarks, marks);
+}
+
 TEST(Spanner2D, RareLettersWarnOnceAndAFormatErrorFailsTheRun) {
   test::ScratchFolder scratch;
   Session s(scratch);

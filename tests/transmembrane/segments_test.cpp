@@ -9,6 +9,7 @@
 
 #include "model/structure_file.h"
 #include "test_support.h"
+#include "transmembrane/fasta.h"
 #include "transmembrane/helix_builder.h"
 
 namespace tessmol {
@@ -122,6 +123,147 @@ TEST(Segmentation, SevenHelixProteinsAndSolubleOnes) {
                       "SLQKRGIVEQCCTSICSLYQLENYCN",
                       p)
           .empty());
+}
+
+// A record of topology_examples.3line (real proteins of the DeepTMHMM set, with their
+// labels): its sequence and labels.
+struct Labelled {
+  std::string sequence, labels;
+};
+Labelled Example(const std::string& id) {
+  std::ifstream in(test::DataPath("topology_examples.3line"));
+  std::string header, sequence, labels;
+  while (std::getline(in, header) && std::getline(in, sequence) && std::getline(in, labels)) {
+    if (header.rfind(">" + id + " ", 0) == 0) return {sequence, labels};
+  }
+  ADD_FAILURE() << id << " not in topology_examples.3line";
+  return {};
+}
+
+// The annotated helices' first and last positions.
+std::vector<std::pair<int, int>> Helices(const std::string& labels) {
+  std::vector<std::pair<int, int>> runs;
+  for (int i = 0; i < static_cast<int>(labels.size()); ++i) {
+    if (labels[i] != 'M') continue;
+    if (i == 0 || labels[i - 1] != 'M') runs.push_back({i, i});
+    runs.back().second = i;
+  }
+  return runs;
+}
+
+bool Overlaps(const TmSegment& s, std::pair<int, int> helix, int residues) {
+  return std::min(s.last, helix.second) - std::max(s.first, helix.first) + 1 >= residues;
+}
+
+TEST(WindowModel, LogOddsAreTheSumOfTheWindowsWeights) {
+  // A plain reference: each weight looked up by hand from its offset and type.
+  WindowModel m;
+  m.weights.resize(kWindowModelSize);
+  std::mt19937 random(5);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  for (float& w : m.weights) w = value(random);
+  const std::vector<int> types = TypesOfSequence("MKWLLAXRE");
+  const std::vector<float> logOdds = WindowLogOdds(types, m);
+  ASSERT_EQ(logOdds.size(), types.size());
+  for (int i = 0; i < static_cast<int>(types.size()); ++i) {
+    double expected = m.Intercept() + m.Position(i / kPositionBinWidth);
+    for (int o = -kWindowHalf; o <= kWindowHalf; ++o) {
+      const int at = i + o;
+      const int type = at < 0 || at >= static_cast<int>(types.size()) ? kWindowTypes - 1
+                       : types[at] < 20                               ? types[at]
+                                                                      : 20;
+      expected += m.At(o, type);
+    }
+    EXPECT_NEAR(logOdds[i], expected, 1e-4) << i;
+  }
+}
+
+TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
+  const std::string path = test::ProgramFolder() + kSegmentParamsFile;
+  std::ifstream in(path);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The provenance: the training sets and the folds the figures come from.
+  for (const char* needed : {"topology_train.3line", "train328.truth.3line", "soluble3209.fasta", "cv0-cv4",
+                             "Cross-validated by class"})
+    EXPECT_NE(text.find(needed), std::string::npos) << needed;
+  const SegmentParams p = Shipped();
+  EXPECT_EQ(p.membraneModel.weights.size(), static_cast<size_t>(kWindowModelSize));
+  EXPECT_EQ(p.signalModel.weights.size(), static_cast<size_t>(kWindowModelSize));
+  EXPECT_EQ(p.chainModel.size(), static_cast<size_t>(kChainFeatureCount));
+}
+
+TEST(Topology, ATruncatedModelLineIsAFormatErrorOnItsLine) {
+  test::ScratchFolder scratch;
+  const std::string path = "short_model.txt";
+  {
+    std::ofstream out(path);
+    out << "# a comment\nMEMBRANEMODEL\t0.5\t0.25\n";
+  }
+  SegmentParams p;
+  const FileStatus status = LoadSegmentParams(path, p);
+  EXPECT_EQ(status.problem, FileProblem::kFormat);
+  EXPECT_EQ(status.line, 2);
+}
+
+TEST(Topology, SignalPeptideBeforeAnAnchorGivesTheAnchorOutsideIn) {
+  // O60896 (RAMP3): a signal peptide of 23 residues, then one helix near the C-terminus
+  // with the N-terminal part outside.
+  const SegmentParams p = Shipped();
+  const Labelled e = Example("O60896");
+  const ChainTopology t = PredictTopology(TypesOfSequence(e.sequence), p);
+  EXPECT_GT(t.signalEnd, 15);
+  EXPECT_LT(t.signalEnd, 32);
+  const auto helices = Helices(e.labels);
+  ASSERT_EQ(helices.size(), 1u);
+  ASSERT_EQ(t.segments.size(), 1u);
+  EXPECT_TRUE(Overlaps(t.segments[0], helices[0], 5));
+  EXPECT_FALSE(t.segments[0].nInside);  // the loop before it is outside
+}
+
+TEST(Topology, SecretedProteinHasASignalPeptideAndNoSegment) {
+  // Q9Y4X3: a signal peptide (24 residues) and nothing in the membrane; its hydrophobic
+  // h-region must not be called a helix.
+  const Labelled e = Example("Q9Y4X3");
+  const ChainTopology t = PredictTopology(TypesOfSequence(e.sequence), Shipped());
+  EXPECT_GT(t.signalEnd, 15);
+  EXPECT_LT(t.signalEnd, 32);
+  EXPECT_TRUE(t.segments.empty());
+  EXPECT_TRUE(PredictSegments(e.sequence, Shipped()).empty());
+}
+
+TEST(Topology, SinglePassAnchorIsAMembraneProtein) {
+  // P28612: one helix (residues 20 to 41) after a cytoplasmic N-terminus, no signal
+  // peptide, and a long soluble domain. A chain with a single anchor is a membrane
+  // protein. (Its orientation is not asserted: its five lysines lie 16 to 20 residues
+  // before the helix, beyond the reach of the positive-inside term.)
+  const Labelled e = Example("P28612");
+  const ChainTopology t = PredictTopology(TypesOfSequence(e.sequence), Shipped());
+  EXPECT_EQ(t.signalEnd, 0);
+  ASSERT_EQ(t.segments.size(), 1u);
+  EXPECT_TRUE(Overlaps(t.segments[0], Helices(e.labels)[0], 5));
+}
+
+TEST(Topology, LowerCaseReadsAsUpperCase) {
+  const Labelled e = Example("O60896");
+  std::string lower = e.sequence;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  test::ScratchFolder scratch;
+  const std::string path = "lower.fasta";
+  {
+    std::ofstream out(path);
+    out << ">lower\n" << lower.substr(0, 60) << '\n' << lower.substr(60) << '\n';
+  }
+  const FastaFile read = ReadFasta(path);
+  ASSERT_TRUE(read.status.ok());
+  ASSERT_EQ(read.records.size(), 1u);
+  const ChainTopology upper = PredictTopology(TypesOfSequence(e.sequence), Shipped());
+  const ChainTopology fromLower = PredictTopology(TypesOfSequence(read.records[0].sequence), Shipped());
+  EXPECT_EQ(fromLower.signalEnd, upper.signalEnd);
+  ASSERT_EQ(fromLower.segments.size(), upper.segments.size());
+  for (size_t k = 0; k < upper.segments.size(); ++k) {
+    EXPECT_EQ(fromLower.segments[k].first, upper.segments[k].first);
+    EXPECT_EQ(fromLower.segments[k].last, upper.segments[k].last);
+  }
 }
 
 }  // namespace
