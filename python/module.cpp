@@ -1259,9 +1259,11 @@ into it, with no copy.)")
 classes, Profiles-3D and KAVELIN scores, and with spanner3d its transmembrane segments.
 
 path                a structure file (str or os.PathLike)
-spanner3d           None/False: no transmembrane prediction; True or 'default': the window
-                    scan of ideal-helix models; 'segments': the segmentation method; 'slab':
-                    the lipid slab placed on the structure (see Result.membrane)
+spanner3d           None/False: no transmembrane prediction; True, 'default' or 'auto': the
+                    lipid slab placed on the structure where one fits, else the segmentation
+                    method (as the command line's default); 'window': the window scan of
+                    ideal-helix models; 'segments': the segmentation method; 'slab': the
+                    slab alone (see Result.membranes)
 resolution          sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482,
                     5 = 1002, 6 = 2562
 ignore_het          leave heteroatoms (ligands, ions, waters) out of the surface

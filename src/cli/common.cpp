@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -47,7 +48,13 @@ void AddTableOptions(CLI::App& command, AnalysisOptions& options) {
 }
 
 void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::string> choices) {
-  command.add_option("--format", format, "Output: text (the summaries and tab-separated tables) or json")
+  const bool threeLine = std::find(choices.begin(), choices.end(), "3line") != choices.end();
+  command
+      .add_option("--format", format,
+                  threeLine ? "Output: text (the summaries and tab-separated tables), json, or 3line (>name, "
+                              "sequence, and a label per residue: S signal peptide, M membrane, i inside, o "
+                              "outside)"
+                            : "Output: text (the summaries and tab-separated tables) or json")
       ->check(CLI::IsMember(choices))
       ->capture_default_str();
 }

@@ -79,7 +79,7 @@ void SetupMembrane(CLI::App& app, int& status) {
   AddMaxUnpackedOption(*membrane, args->options.settings.maxUnpackedMiB);
   membrane
       ->add_option("--resolution", args->options.settings.sasaResolution,
-                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002")
+                   "Sphere points per atom: 0 = 92, 1 = 162, 2 = 252, 3 = 392, 4 = 482, 5 = 1002, 6 = 2562")
       ->capture_default_str();
   membrane->add_option("--threads", args->options.settings.threads, "Threads (0: one per core)")
       ->capture_default_str();

@@ -188,7 +188,9 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   CLI::App* command = app.add_subcommand(
       "spanner2d",
       "Predict transmembrane segments from FASTA sequences with ideal-helix models; writes NAME.tsm");
-  command->add_option("FILE", args->files, "FASTA files (one model per file, one chain per sequence)")
+  command
+      ->add_option("FILE", args->files,
+                   "FASTA files (each record a model of its own, one chain per sequence)")
       ->required();
   // Sequences have no heteroatoms, no secondary-structure records and no compressed form:
   // only what the models' surface pass takes.

@@ -162,10 +162,8 @@ std::string PercentText(float fraction) {
 }
 
 std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdict& verdict) {
-  std::vector<std::string> lines = {
-      "3D-1D Window Test: " + PercentText(verdict.passFraction) + " of residues score at least " +
-      FormatFixed(kWindowPassScore, 1) + " over " + std::to_string(kProfileWindow) + " residues (" +
-      (verdict.passes ? "pass" : "fail") + ", " + PercentText(kStructurePassFraction) + " needed)"};
+  // A model's confidence first, so that the window test's line is followed by its stretches.
+  std::vector<std::string> lines;
   const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, protein.confidentPlddt);
   if (confident.model) {
     lines.push_back(ModelLine(protein.structure));
@@ -173,6 +171,10 @@ std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdi
                     "): " + std::to_string(confident.confident) + ", Average Residue Score: " +
                     FormatFixed(confident.averageScore) + ", left out: " + std::to_string(confident.leftOut));
   }
+  lines.push_back("3D-1D Window Test: " + PercentText(verdict.passFraction) + " of residues score at least " +
+                  FormatFixed(kWindowPassScore, 1) + " over " + std::to_string(kProfileWindow) +
+                  " residues (" + (verdict.passes ? "pass" : "fail") + ", " +
+                  PercentText(kStructurePassFraction) + " needed)");
   return lines;
 }
 
@@ -194,11 +196,11 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
   };
   std::vector<std::string> lines = {
       "Membrane normal: " + triple(m.normal, 4),
-      "Membrane centre: " + triple(m.centre, 3),
-      "Membrane half-thickness: " + FormatFixed(m.halfThickness, 1),
+      "Membrane centre: " + triple(m.centre, 3) + " \u00c5",
+      "Membrane half-thickness: " + FormatFixed(m.halfThickness, 1) + " \u00c5",
       "Membrane score: " + FormatFixed(m.score, 1) + " kcal/mol",
       "Segments in the membrane:",
-      "           Chain           Residues        Orientation   Tilt",
+      "           Chain           Residues        Orientation   Tilt (\u00b0)",
   };
   for (const SlabSegment& segment : m.segments) {
     std::string residues = std::to_string(s.residues[segment.first].resSeq) + "  -  " +
@@ -304,6 +306,7 @@ void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings) {
                                           "kavelin_score",
                                           "overall_score",
                                           "transmembrane",
+                                          "plddt",
                                           "tessmol_version",
                                           "resolution",
                                           "heteroatoms",
@@ -336,7 +339,11 @@ void WriteResidueTsv(std::ostream& out, const Protein& protein, bool headings) {
         << ShortestText(surface.mainSASA) << '\t' << ShortestText(surface.sideSASA) << '\t'
         << ShortestText(surface.sideSASA + surface.mainSASA) << '\t' << ShortestText(scores.solventScore)
         << '\t' << ShortestText(scores.kavelinScore) << '\t' << ShortestText(scores.overallScore) << '\t'
-        << (protein.transmembrane.residues[i].transmembrane ? 1 : 0) << run << '\n';
+        << (protein.transmembrane.residues[i].transmembrane ? 1 : 0)
+        << '\t'
+        // A predicted model's confidence; empty for an experimental structure, so that one
+        // table can hold both.
+        << (s.confidence.size() == s.residues.size() ? ShortestText(s.confidence[i]) : "") << run << '\n';
   }
 }
 

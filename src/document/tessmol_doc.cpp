@@ -54,7 +54,12 @@ std::string ResultNameFor(const std::string& fileName) {
 }
 
 std::vector<std::string> AnalysisListHeadings() {
-  return {"Index", "Structure", "Score Table", "Aver Res Score", "SCalc", "Cmptble Res Score"};
+  return {"Index",
+          "Structure",
+          "Score Table",
+          "Average Residue Score",
+          "Expected Residue Score",
+          "Compatible Residue Score"};
 }
 
 std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entries, size_t index) {

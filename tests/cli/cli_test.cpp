@@ -197,9 +197,10 @@ TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
   EXPECT_GT(text("1CRN.tsm").size(), 1000u);
   for (const auto& entry : std::filesystem::directory_iterator("."))
     EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << entry.path();
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"Index", "Structure", "Score Table", "Aver Res Score", "SCalc",
-                                               "Cmptble Res Score", "Window Pass %", "Confident Average",
-                                               "Confident Compatible", "Confident Residues", "Left Out"}));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"Index", "Structure", "Score Table", "Average Residue Score",
+                                               "Expected Residue Score", "Compatible Residue Score",
+                                               "Window Pass %", "Confident Average", "Confident Compatible",
+                                               "Confident Residues", "Left Out"}));
   for (size_t i = 1; i < rows.size(); ++i) {
     ASSERT_EQ(rows[i].size(), 11u);
     EXPECT_EQ(rows[i][7], "-");  // crystal structures have no confident residues
