@@ -1,5 +1,6 @@
-// The membrane slab against frames known from elsewhere: rhodopsin moved into its membrane
-// frame with structure-derived segments, OmpA with OPM's DUM planes, soluble proteins.
+// The membrane slab against frames known from elsewhere: rhodopsin and a porin moved into
+// their membrane frames with structure-derived segments, OmpA with OPM's DUM planes,
+// soluble proteins.
 #include "transmembrane/membrane_slab.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,49 @@ TEST(MembraneSlab, OmpAMeetsOpmsPlanes) {
   EXPECT_LT(std::fabs(m.centre[2] - (zN + zO) / 2), 2.5f);
   EXPECT_LT(std::fabs(m.halfThickness - std::fabs(zO - zN) / 2), 3.0f);
   EXPECT_EQ(m.segments.size(), 8u);  // the eight strands of the barrel
+}
+
+TEST(MembraneSlab, PorinTrimerSitsInItsMembraneFrame) {
+  // The Rhodobacter capsulatus porin (2POR, three 16-stranded barrels) moved into its
+  // membrane frame (normal z, centre z = 0) with its structure-derived strands: a wide
+  // barrel whose water-filled pores must not pull the slab, and whose three chains share
+  // one membrane.
+  const Protein porin = Analysed("2POR_tr.pdb");
+  SilentFeedback quiet;
+  const std::vector<MembranePlacement> placements =
+      PlaceMembranes(porin.structure, porin.surface, SlabSearch{}, quiet);
+  ASSERT_EQ(placements.size(), 1u);
+  const MembranePlacement& m = placements.front();
+  ASSERT_TRUE(m.placed);
+  EXPECT_TRUE(m.chains.empty());
+  EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 10.0);
+  EXPECT_LT(std::fabs(m.centre[2]), 2.5f);
+  // An outer membrane's hydrocarbon core is some 24 A thick.
+  EXPECT_GE(m.halfThickness, 10.0f);
+  EXPECT_LE(m.halfThickness, 15.0f);
+  std::ifstream span(test::DataPath("2POR_tr.span"));
+  std::string line;
+  for (int i = 0; i < 4; ++i) std::getline(span, line);
+  int first, last, annotated = 0, found = 0;
+  while (span >> first >> last) {
+    ++annotated;
+    found += std::any_of(m.segments.begin(), m.segments.end(), [&](const SlabSegment& s) {
+      return std::min(last, s.last + 1) - std::max(first, s.first + 1) + 1 >= 5;
+    });
+  }
+  EXPECT_EQ(annotated, 46);
+  EXPECT_EQ(found, annotated);
+  // Neighbouring strands of a barrel run antiparallel: along each chain the crossing
+  // segments alternate in direction.
+  int alternating = 0, pairs = 0;
+  for (size_t i = 1; i < m.segments.size(); ++i) {
+    const SlabSegment &a = m.segments[i - 1], &b = m.segments[i];
+    if (a.chain != b.chain || a.kind != SegmentKind::kCrossing || b.kind != SegmentKind::kCrossing) continue;
+    ++pairs;
+    alternating += a.nInside != b.nInside;
+  }
+  EXPECT_GE(pairs, 40);
+  EXPECT_GE(alternating, pairs - 3);
 }
 
 TEST(MembraneSlab, TurnedAndMovedStructuresGetThePlacementTurnedAndMoved) {
