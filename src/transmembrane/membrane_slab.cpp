@@ -677,18 +677,32 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
   // Only the chains that cross the slab count: a soluble partner bound on one side (an
   // antibody fragment on a channel's outer mouth) follows no such rule.
   Selection crossingChains(s.residues.size(), 0);
+  int crossings = 0, crossingResidues = 0;
   for (const SlabSegment& segment : SegmentsInSlab(s, placement, p.minSegmentLength, use)) {
     if (segment.kind != SegmentKind::kCrossing) continue;
+    ++crossings;
+    crossingResidues += segment.last - segment.first + 1;
     const Chain& chain = s.chains[static_cast<size_t>(segment.chain)];
     for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue; ++r) crossingChains[r] = use[r];
   }
+  // A beta strand rises about 3.3 A a residue, a helix 1.5 A: across a bilayer of some 30 A
+  // strands take about ten residues, helices twenty. Outer-membrane barrels follow no
+  // positive-inside rule; their extracellular loops are long and their periplasmic turns
+  // short (Schulz 2002), so the side with more of the chains beyond the slab is outside.
+  const bool barrel = crossings >= 4 && crossingResidues < 14 * crossings;
   int plus = 0, minus = 0;
   for (size_t k = 0; k < s.residues.size(); ++k) {
     const Residue& r = s.residues[k];
-    if (!crossingChains[k] || (r.type != kLys && r.type != kArg) || r.caIndex < 0) continue;
+    if (!crossingChains[k] || r.caIndex < 0) continue;
     const float depth = Depth(s, r.caIndex, normal) - centre;
     const float beyond = std::fabs(depth) - placement.halfThickness;
-    if (beyond <= 0.0f || beyond > 10.0f) continue;
+    if (barrel) {
+      // Residues beyond a plane count for the outside: `plus` names the cytoplasmic
+      // (periplasmic) side below, so they count for the other side.
+      if (beyond > 0.0f) (depth > 0.0f ? minus : plus) += 1;
+      continue;
+    }
+    if ((r.type != kLys && r.type != kArg) || beyond <= 0.0f || beyond > 10.0f) continue;
     (depth > 0.0f ? plus : minus) += 1;
   }
   if (plus > minus) {

@@ -82,6 +82,10 @@ TEST(MembraneSlab, OmpAMeetsOpmsPlanes) {
   EXPECT_LT(std::fabs(m.centre[2] - (zN + zO) / 2), 2.5f);
   EXPECT_LT(std::fabs(m.halfThickness - std::fabs(zO - zN) / 2), 3.0f);
   EXPECT_EQ(m.segments.size(), 8u);  // the eight strands of the barrel
+  // Both ends of an outer-membrane barrel lie in the periplasm, OPM's N side: the normal
+  // points from it to the O side, and the first strand runs from the inside out.
+  EXPECT_GT(m.normal[2] * (zO - zN), 0.0f);
+  EXPECT_TRUE(m.segments.front().nInside);
 }
 
 TEST(MembraneSlab, PorinTrimerSitsInItsMembraneFrame) {
@@ -125,6 +129,13 @@ TEST(MembraneSlab, PorinTrimerSitsInItsMembraneFrame) {
   }
   EXPECT_GE(pairs, 40);
   EXPECT_GE(alternating, pairs - 3);
+  // The porin's N-terminus is periplasmic: each chain's first strand runs from the inside out.
+  std::vector<bool> seen(porin.structure.chains.size(), false);
+  for (const SlabSegment& segment : m.segments) {
+    if (seen[static_cast<size_t>(segment.chain)]) continue;
+    seen[static_cast<size_t>(segment.chain)] = true;
+    EXPECT_TRUE(segment.nInside) << "chain " << segment.chain;
+  }
 }
 
 TEST(MembraneSlab, TurnedAndMovedStructuresGetThePlacementTurnedAndMoved) {
