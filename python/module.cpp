@@ -1199,14 +1199,8 @@ into it, with no copy.)")
       .def(
           "write_bfactor",
           [](const PyResult& r, const py::object& path, const std::string& value, int window) {
-            static const std::map<std::string, BFactorValue> kValues = {
-                {"overall", BFactorValue::kOverall},
-                {"solvent", BFactorValue::kSolvent},
-                {"kavelin", BFactorValue::kKavelin},
-                {"sasa", BFactorValue::kSasa},
-                {"transmembrane", BFactorValue::kTransmembrane}};
-            const auto which = kValues.find(value);
-            if (which == kValues.end())
+            const std::optional<BFactorValue> which = BFactorValueNamed(value);
+            if (!which)
               RaiseValue("value must be 'overall', 'solvent', 'kavelin', 'sasa' or 'transmembrane', not '" +
                          value + "'");
             if (window < 1 || window > 500) RaiseValue("window: Please enter an integer between 1 and 500.");
@@ -1217,9 +1211,9 @@ into it, with no copy.)")
               // The structure file as it was, but for the B-factors, as tessmol-cli --bfactor-out
               // writes it; a model or stored result has only its atoms as read.
               written = r.data->source.empty()
-                            ? WriteBFactorFile(r.data->protein, file, which->second, window)
-                            : WriteBFactorsIntoSource(r.data->protein, r.data->source, file, which->second,
-                                                      window, r.data->maxUnpackedBytes);
+                            ? WriteBFactorFile(r.data->protein, file, *which, window)
+                            : WriteBFactorsIntoSource(r.data->protein, r.data->source, file, *which, window,
+                                                      r.data->maxUnpackedBytes);
             }
             Check(written);
           },

@@ -69,15 +69,10 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
   }
   if (!args.bfactorOut.empty()) {
     const std::string out = ChartPath(args.bfactorOut, path, args.files.size() > 1);
-    static const std::map<std::string, BFactorValue> kValues = {
-        {"overall", BFactorValue::kOverall},
-        {"solvent", BFactorValue::kSolvent},
-        {"kavelin", BFactorValue::kKavelin},
-        {"sasa", BFactorValue::kSasa},
-        {"transmembrane", BFactorValue::kTransmembrane}};
-    if (const FileStatus written =
-            WriteBFactorsIntoSource(doc.protein(), path, out, kValues.at(args.bfactor), args.bfactorWindow,
-                                    MebibytesToBytes(args.options.settings.maxUnpackedMiB));
+    // The option's check admits only the names BFactorValueNamed knows.
+    if (const FileStatus written = WriteBFactorsIntoSource(
+            doc.protein(), path, out, BFactorValueNamed(args.bfactor).value(), args.bfactorWindow,
+            MebibytesToBytes(args.options.settings.maxUnpackedMiB));
         !written) {
       std::cerr << written.Describe() << '\n';
       ok = false;

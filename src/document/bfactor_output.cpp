@@ -29,6 +29,18 @@
 
 namespace tessmol {
 
+std::optional<BFactorValue> BFactorValueNamed(const std::string& name) {
+  static const std::map<std::string, BFactorValue> kValues = {
+      {"overall", BFactorValue::kOverall},
+      {"solvent", BFactorValue::kSolvent},
+      {"kavelin", BFactorValue::kKavelin},
+      {"sasa", BFactorValue::kSasa},
+      {"transmembrane", BFactorValue::kTransmembrane}};
+  const auto found = kValues.find(name);
+  if (found == kValues.end()) return std::nullopt;
+  return found->second;
+}
+
 namespace {
 
 double Value(const Protein& protein, size_t i, BFactorValue which) {

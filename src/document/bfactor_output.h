@@ -3,6 +3,7 @@
 // ChimeraX: color byattribute bfactor).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "base/file_status.h"
@@ -12,6 +13,10 @@
 namespace tessmol {
 
 enum class BFactorValue { kOverall, kSolvent, kKavelin, kSasa, kTransmembrane };
+
+// The value by the name the command line and the Python module give it ("overall",
+// "solvent", "kavelin", "sasa", "transmembrane"); nothing for any other name.
+std::optional<BFactorValue> BFactorValueNamed(const std::string& name);
 
 // The value of each residue, averaged over `window` residues centred on it (cut at the
 // chain's ends, as the chart averages) when window is above 1.

@@ -10,25 +10,16 @@
 #include <regex>
 #include <sstream>
 
+#include "cli_support.h"
 #include "model/structure.h"
 #include "test_support.h"
 
 namespace tessmol {
 namespace {
 
-std::string Cli(const std::string& args) {
-  return std::string(TESSMOL_CLI) + " " + args;
-}
+using test::Cli;
 
-class ScratchEnvironment : public testing::Environment {
- public:
-  void SetUp() override { scratch_ = std::make_unique<test::ScratchFolder>(); }
-  void TearDown() override { scratch_.reset(); }
-
- private:
-  std::unique_ptr<test::ScratchFolder> scratch_;
-};
-const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new ScratchEnvironment);
+const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new test::ScratchEnvironment);
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -13,26 +13,16 @@
 #include <set>
 #include <sstream>
 
+#include "cli_support.h"
 #include "scoring/score_table.h"
 #include "test_support.h"
 
 namespace tessmol {
 namespace {
 
-std::string Cli(const std::string& args) {
-  return std::string(TESSMOL_CLI) + " " + args;
-}
+using test::Cli;
 
-// The program writes result files to the current folder: run every test in a scratch one.
-class ScratchEnvironment : public testing::Environment {
- public:
-  void SetUp() override { scratch_ = std::make_unique<test::ScratchFolder>(); }
-  void TearDown() override { scratch_.reset(); }
-
- private:
-  std::unique_ptr<test::ScratchFolder> scratch_;
-};
-const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new ScratchEnvironment);
+const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new test::ScratchEnvironment);
 
 TEST(CliRead, DescribesTheBundledRhodopsin) {
   const auto result = test::RunCommand(Cli("read " + test::DataPath("1U19.pdb")));
