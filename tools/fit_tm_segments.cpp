@@ -555,6 +555,7 @@ SegmentParams Fit(const std::vector<const Chain*>& train) {
 struct ClassRow {
   Score score;
   long chains = 0, withSegment = 0, oriented = 0, orientedRight = 0, signalRight = 0;
+  long signalLabelled = 0;  // chains whose signal peptide is labelled (topology_train's)
 };
 
 std::string Labels(const Chain& c, const ChainTopology& t) {
@@ -637,6 +638,7 @@ int main(int argc, char** argv) {
       Add((c.membrane ? membrane : soluble).score, c, t.segments);
     }
     if (c.source == Source::kTopology) {
+      ++row.signalLabelled;
       const bool hasSignal = c.signalEnd > 0, found = t.signalEnd > 0;
       // With a signal peptide: found, and the anchor too where there is one; without: none found.
       row.signalRight +=
@@ -668,7 +670,7 @@ int main(int argc, char** argv) {
     auto share = [](long a, long b) { return b ? double(a) / b : std::nan(""); };
     std::snprintf(text, sizeof text, "# %-12s %6ld %7.3f %7.3f %7.3f %7.3f %9.4f %9.3f %9.3f\n", name.c_str(),
                   r.chains, s.Recall(), s.Precision(), s.F1(), s.Qok(), share(r.withSegment, r.chains),
-                  share(r.orientedRight, r.oriented), share(r.signalRight, r.chains));
+                  share(r.orientedRight, r.oriented), share(r.signalRight, r.signalLabelled));
     report << text;
   };
   for (const std::string& name : order)
