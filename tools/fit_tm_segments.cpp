@@ -6,7 +6,7 @@
 //   2. the signal model: the same for "in a signal peptide", over the first 60 residues of
 //      the topology_train chains (the only ones labelled for it), and the decision whether
 //      the best N-terminal prefix is a signal peptide (a logistic model over
-//      SignalFeatures; calls on membrane chains weigh three times);
+//      SignalFeatures; calls on membrane chains weigh four times);
 //   3. the segmentation's bias, cost, window, lengths, loops and positive-inside term by a
 //      coordinate search that maximises segment F1 plus the share of membrane chains
 //      predicted all right plus the share with all segments and the N-terminal side right
@@ -50,7 +50,7 @@ using tessmol::WindowModel;
 
 enum class Source { kTopology, kTrain328, kSoluble };
 
-constexpr double kMembraneSignalWeight = 3.0;
+constexpr double kMembraneSignalWeight = 4.0;
 
 struct Chain {
   std::string id, cls, sequence;
