@@ -32,7 +32,7 @@ residues=$(grep -v '^>' "$tm/train328.fasta" | tr -d '\n\r' | wc -c)
 
 cd "$tmp"
 start=$(date +%s.%N)
-"$build/bin/tessmol-cli" spanner2d --residues --resolution "$resolution" "${files[@]}" > spanner2d.out 2> spanner2d.err
+"$build/bin/tessmol-cli" spanner2d --method window --residues --resolution "$resolution" "${files[@]}" > spanner2d.out 2> spanner2d.err
 end=$(date +%s.%N)
 awk -v s="$start" -v e="$end" -v n="$residues" -v c="${#files[@]}" 'BEGIN {
   printf "Spanner2D: %d chains, %d residues in %.1f s: %.0f residues/s\n", c, n, e - s, n / (e - s) }'
@@ -83,7 +83,7 @@ awk -v s="$start" -v e="$end" -v n="$topologyResidues" 'BEGIN { printf "Segments
   awk 'NR % 3 == 0 { n++; if ($0 ~ /M/) p++ } END { printf "Segments on soluble3209 (in-sample): %d of %d chains with a segment (%.4f)\n", p, n, p / n }'
 mkdir soluble
 awk -v dir=soluble '/^>/ { if (k++ % 100 == 0) file = sprintf("%s/part%03d.fasta", dir, k / 100) } { print > file }' "$tm/soluble3209.fasta"
-"$build/bin/tessmol-cli" spanner2d --format 3line --resolution "$resolution" soluble/part*.fasta 2>/dev/null |
+"$build/bin/tessmol-cli" spanner2d --method window --format 3line --resolution "$resolution" soluble/part*.fasta 2>/dev/null |
   awk 'NR % 3 == 0 { n++; if ($0 ~ /M/) p++ } END { printf "Window scan on soluble3209: %d of %d chains with a segment (%.4f)\n", p, n, p / n }'
 
 "$build/bin/bench_tm_score" "$tm/train328.truth.3line" \

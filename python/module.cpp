@@ -1299,11 +1299,11 @@ Only a few results are held ahead of the reader, so a run over many files stays 
 as a Result: the stored residues, areas, scores and transmembrane flags; the expected score
 from score_table (default: Default.stb). FormatError names the offending line.)");
 
-  m.def("spanner2d", &Spanner2D, py::arg("sequences"), py::kw_only(), py::arg("method") = "window",
+  m.def("spanner2d", &Spanner2D, py::arg("sequences"), py::kw_only(), py::arg("method") = "segments",
         py::arg("resolution") = 2, py::arg("ignore_het") = false, py::arg("threads") = 0,
         py::arg("score_table") = py::none(), py::arg("scan") = py::none(), py::arg("log") = py::none(),
         R"(Spanner2D: transmembrane segments of sequences, from ideal-helix models analysed as
 structures. `sequences` is a FASTA file's path or a list of (name, sequence) pairs; method
-'window' (the scan) or 'segments' (the segmentation method). Returns one Result per record,
+'segments' (the segmentation method, the default) or 'window' (the scan). Returns one Result per record,
 in order, named by the record.)");
 }

@@ -148,7 +148,7 @@ Spanner2DParam::Spanner2DParam(const AnalysisSettings& settings, QWidget* parent
   method_->addItem(QStringLiteral("Segments: exact segmentation of a fitted membrane score"),
                    static_cast<int>(TmMethod::kSegments));
   method_->addItem(
-      QStringLiteral("Slab where a membrane is placed, else segments (Spanner3D; Spanner2D: window scan)"),
+      QStringLiteral("Slab where a membrane is placed, else segments (Spanner3D; Spanner2D: segments)"),
       static_cast<int>(TmMethod::kSlabElseSegments));
   method_->setToolTip(
       QStringLiteral("How Spanner2D and Spanner3D find transmembrane segments. To place the membrane "

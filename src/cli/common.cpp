@@ -68,10 +68,12 @@ void PrintJson(const std::string& command, const nlohmann::json& structures,
 
 void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
   if (!structures) {
+    // Sequences: the fitted segmentation unless the window scan is asked for.
+    method = "segments";
     command
-        .add_option(
-            "--method", method,
-            "window: the scan of ideal-helix models; segments: exact segmentation of a membrane score")
+        .add_option("--method", method,
+                    "segments: exact segmentation of a fitted membrane score, with signal peptides and "
+                    "topology; window: the scan of ideal-helix models")
         ->check(CLI::IsMember({"window", "segments"}))
         ->capture_default_str();
     return;

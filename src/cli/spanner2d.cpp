@@ -175,8 +175,8 @@ int Run(const Spanner2DArgs& args) {
       !LoadChartOptions(doc.state().programFolder() + kChartOptionsFile, charts.options, session.feedback()))
     return 1;
   if (args.format == "3line") {
-    return doc.settings().tmMethod == TmMethod::kSegments ? RunThreeLineSegments(args, doc)
-                                                          : RunThreeLineWindow(args, doc);
+    return doc.settings().tmMethod == TmMethod::kWindow ? RunThreeLineWindow(args, doc)
+                                                        : RunThreeLineSegments(args, doc);
   }
   return args.format == "json" ? RunJson(args, doc, charts) : RunText(args, doc, charts);
 }

@@ -248,7 +248,10 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                const std::function<void(const Protein&, const FastaRecord&)>& onModel) {
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
-  if (settings_.tmMethod == TmMethod::kSegments && !SegmentParamsReady()) return false;
+  // A sequence has no structure to place a slab on: `auto` segments it.
+  const bool segments =
+      settings_.tmMethod == TmMethod::kSegments || settings_.tmMethod == TmMethod::kSlabElseSegments;
+  if (segments && !SegmentParamsReady()) return false;
   if (settings_.tmMethod == TmMethod::kSlab) {
     feedback_.ShowMessage(kSlabNeedsStructure);
     return false;
@@ -282,12 +285,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       model.fileName = BareName(path);
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
       model.parameters = ParametersFor(settings_, scoreTable_.fileName);
-      model.parameters.method = MethodName(settings_.tmMethod);
+      model.parameters.method = segments ? MethodName(TmMethod::kSegments) : MethodName(settings_.tmMethod);
       if (!AnalyseModel(model, &points)) return false;
-      model.transmembrane =
-          settings_.tmMethod == TmMethod::kSegments
-              ? SegmentStructure(model.structure, nullptr)
-              : ScanTransmembrane(model.structure, model.surface, model.scores, settings_.spanner2DParams);
+      model.transmembrane = segments ? SegmentStructure(model.structure, nullptr)
+                                     : ScanTransmembrane(model.structure, model.surface, model.scores,
+                                                         settings_.spanner2DParams);
       SumScores(model.transmembrane, model.scores);
       // The row's result file is the one the residues are stored in; one write serves both.
       if (const FileStatus written = AddSummaryEntry(model); !written) {

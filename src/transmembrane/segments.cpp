@@ -35,14 +35,17 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       const size_t size = key == "CHAINMODEL"       ? kChainFeatureCount
                           : key == "SIGNALDECISION" ? kSignalFeatureCount
                                                     : kWindowModelSize;
-      if (f.size() < 1 + size)
+      // The decisions' later features came after their first eight: a file fitted before
+      // them gives those no weight.
+      const size_t needed = key == "CHAINMODEL" || key == "SIGNALDECISION" ? 8 : size;
+      if (f.size() < 1 + needed)
         return FileStatus::Format(path, lineNumber, key + " needs " + std::to_string(size) + " values");
       std::vector<float>& target = key == "MEMBRANEMODEL"    ? read.membraneModel.weights
                                    : key == "SIGNALMODEL"    ? read.signalModel.weights
                                    : key == "SIGNALDECISION" ? read.signalDecision
                                                              : read.chainModel;
-      target.resize(size);
-      for (size_t i = 0; i < size; ++i) target[i] = ParseFloat(f[1 + i]);
+      target.assign(size, 0.0f);
+      for (size_t i = 0; i < size && 1 + i < f.size(); ++i) target[i] = ParseFloat(f[1 + i]);
       continue;
     }
     if (f.size() < 2) return FileStatus::Format(path, lineNumber, key + " without a value");
@@ -433,6 +436,42 @@ std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& ty
     longest = std::max(longest, run);
   }
   f[7] = static_cast<float>(longest) / 10.0f;
+  auto positive = [&](int from, int to) {
+    float count = 0.0f;
+    for (int i = std::max(0, from); i < to && i < n; ++i) count += types[i] == kLys || types[i] == kArg;
+    return count;
+  };
+  f[8] = positive(end, end + 15) - positive(0, std::min(end, 15));
+  // The longest hydrophobic run that starts inside the prefix, followed past its end.
+  int bestRun = 0;
+  run = 0;
+  for (int i = 0; i < n && (run > 0 || i < end); ++i) {
+    const int t = types[i];
+    const bool hydrophobic =
+        t == kLeu || t == kIle || t == kVal || t == kPhe || t == kMet || t == kAla || t == kTrp || t == kCys;
+    if (!hydrophobic) {
+      run = 0;
+      continue;
+    }
+    ++run;
+    bestRun = std::max(bestRun, run);
+  }
+  f[9] = static_cast<float>(bestRun) / 10.0f;
+  f[10] = static_cast<float>(std::max(0, bestRun - 15)) / 5.0f;
+  // A helix soon after the prefix: the prefix is a multi-pass protein's first helix more
+  // often than a cleaved signal peptide.
+  if (!p.membraneModel.empty()) {
+    const int from = std::min(n, end + 15), to = std::min(n, end + 75);
+    const std::vector<float> logOdds = WindowLogOdds(
+        std::vector<int>(types.begin(), types.begin() + std::min(n, to + kWindowHalf)), p.membraneModel);
+    double best = -100.0, sum = 0.0;
+    for (int i = from; i < to; ++i) {
+      sum += logOdds[i];
+      if (i - from >= 19) sum -= logOdds[i - 19];
+      if (i - from >= 18) best = std::max(best, sum);
+    }
+    f[11] = static_cast<float>(best / 10.0);
+  }
   return f;
 }
 

@@ -41,7 +41,7 @@ std::vector<float> WindowLogOdds(const std::vector<int>& types, const WindowMode
 
 // What the chain's first residues offer the signal-peptide decision (a logistic model over
 // kSignalFeatureCount features, the first the intercept): see SignalFeatures.
-inline constexpr int kSignalFeatureCount = 8;
+inline constexpr int kSignalFeatureCount = 12;
 
 // What a chain's segment set offers the membrane-or-soluble decision: a logistic model
 // over these features (kChainFeatureCount weights, the first the intercept).
@@ -101,7 +101,7 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // COST, ANCHOR, MINLENGTH, MAXLENGTH, PREFERREDLENGTH, LENGTHPENALTY, MINLOOP, CAPSCALE,
 // FLANKSCALE, CAPLENGTH, FLANKLENGTH, STRUCTUREWEIGHT; MEMBRANEMODEL and SIGNALMODEL
 // (kWindowModelSize values each: offsets -10 to 10 of 22 types, then the position bins,
-// then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (8 values),
+// then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (12 values),
 // CHAINMODEL (8 values).
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
@@ -180,7 +180,13 @@ double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& pa
 // membrane model's best 19-residue sum up to 15 past the end (an anchor, not an
 // h-region, is long and strong), its sum over the 15 residues after the end (a helix the
 // "cleavage site" cuts through), the longest hydrophobic run (L I V F M A W C) in the
-// first 50 residues, over 10.
+// first 50 residues, over 10; then what tells a cleaved h-region from an uncleaved anchor
+// (an anchor's hydrophobic core is 18 or more residues, an h-region's 7 to 15; the
+// charges across an anchor follow the positive-inside rule, Hartmann et al. 1989): K and
+// R in the 15 residues after the end less those in the first 15, the longest hydrophobic
+// run starting before the end (over 10), its excess over 15 residues (over 5), and the
+// membrane model's best 19-residue sum 15 to 75 residues past the end, over 10 (a
+// multi-pass protein's next helix).
 std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types,
                                                       const SegmentParams& params, double score, int end);
 

@@ -382,6 +382,21 @@ TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
   }
 }
 
+TEST(CliSpanner, SegmentsAreSpanner2DsDefaultAndTheWindowScanIsAskedFor) {
+  const std::string fasta = test::DataPath("bacteriorhodopsin_4xxjA.fasta");
+  const auto byDefault = test::RunCommand(Cli("spanner2d --format 3line " + fasta));
+  const auto segments = test::RunCommand(Cli("spanner2d --format 3line --method segments " + fasta));
+  const auto window = test::RunCommand(Cli("spanner2d --format 3line --method window " + fasta));
+  ASSERT_EQ(byDefault.status, 0);
+  ASSERT_EQ(window.status, 0);
+  EXPECT_EQ(byDefault.out, segments.out);
+  // Only the segmentation orients its loops (i and o); the scan leaves them unknown.
+  EXPECT_NE(Lines(byDefault.out)[2].find_first_of("io"), std::string::npos) << byDefault.out;
+  EXPECT_EQ(Lines(window.out)[2].find_first_of("io"), std::string::npos) << window.out;
+  const auto json = test::RunCommand(Cli("spanner2d --format json " + fasta));
+  EXPECT_NE(json.out.find("\"method\": \"segments\""), std::string::npos);
+}
+
 TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   const auto result = test::RunCommand(Cli("analyse --spanner3d --residues " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(result.status, 0);

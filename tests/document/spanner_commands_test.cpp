@@ -226,6 +226,41 @@ TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
   EXPECT_EQ(apartMarks, marks);
 }
 
+TEST(Spanner2D, TheDefaultMethodSegmentsASequence) {
+  // A sequence has no structure for the slab: the default (`auto`) runs the segmentation,
+  // with its signal peptide, and records that it did.
+  test::ScratchFolder scratch;
+  Session s(scratch);
+  ASSERT_EQ(s.doc.settings().tmMethod, TmMethod::kSlabElseSegments);
+  std::ifstream in(test::DataPath("topology_examples.3line"));
+  std::string header, sequence, labels;
+  ASSERT_TRUE(std::getline(in, header) && std::getline(in, sequence) && std::getline(in, labels));
+  Write("sp.fasta", header.substr(0, header.find(' ')) + "\n" + sequence + "\n");
+  auto marks = [&]() {
+    std::string m, method;
+    EXPECT_TRUE(s.doc.RunSpanner2D({"sp.fasta"}, [&](const Protein& p, const FastaRecord&) {
+      method = p.parameters.method;
+      for (const ResidueMembrane& residue : p.transmembrane.residues)
+        m += residue.kind == SegmentKind::kSignalPeptide ? 'S' : residue.transmembrane ? 'M' : '.';
+    }));
+    return std::make_pair(m, method);
+  };
+  const auto byDefault = marks();
+  EXPECT_EQ(byDefault.second, "segments");
+  // The labels' signal peptide (24 residues), to within a few.
+  EXPECT_NEAR(double(byDefault.first.find_first_not_of('S')), double(labels.find_first_not_of('S')), 6.0)
+      << byDefault.first;
+  AnalysisSettings settings = s.doc.settings();
+  settings.tmMethod = TmMethod::kSegments;
+  s.doc.SetSettings(settings);
+  EXPECT_EQ(marks(), byDefault);
+  settings.tmMethod = TmMethod::kWindow;
+  s.doc.SetSettings(settings);
+  const auto window = marks();
+  EXPECT_EQ(window.second, "window");
+  EXPECT_EQ(window.first.find('S'), std::string::npos);  // the scan knows no signal peptide
+}
+
 TEST(Spanner2D, RareLettersWarnOnceAndAFormatErrorFailsTheRun) {
   test::ScratchFolder scratch;
   Session s(scratch);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <sstream>
 
 #include "model/structure_file.h"
 #include "test_support.h"
@@ -201,6 +202,31 @@ TEST(Topology, ATruncatedModelLineIsAFormatErrorOnItsLine) {
   }
   SegmentParams p;
   const FileStatus status = LoadSegmentParams(path, p);
+  EXPECT_EQ(status.problem, FileProblem::kFormat);
+  EXPECT_EQ(status.line, 2);
+}
+
+TEST(Topology, ADecisionFittedOnFewerFeaturesGivesTheRestNoWeight) {
+  // A file from before the signal decision's last four features: its eight weights load,
+  // the others are 0; fewer than eight are a format error on their line.
+  test::ScratchFolder scratch;
+  const SegmentParams shipped = Shipped();
+  std::ostringstream eight;
+  for (int k = 0; k < 8; ++k) eight << '\t' << shipped.signalDecision[k];
+  ASSERT_TRUE(SaveSegmentParams("full.txt", shipped, "# test\n"));
+  std::ifstream in("full.txt");
+  std::string text, line;
+  while (std::getline(in, line))
+    text += (line.rfind("SIGNALDECISION", 0) == 0 ? "SIGNALDECISION" + eight.str() : line) + "\n";
+  std::ofstream("old.txt") << text;
+  SegmentParams old;
+  ASSERT_TRUE(LoadSegmentParams("old.txt", old));
+  ASSERT_EQ(old.signalDecision.size(), size_t(kSignalFeatureCount));
+  for (int k = 0; k < kSignalFeatureCount; ++k)
+    EXPECT_FLOAT_EQ(old.signalDecision[k], k < 8 ? shipped.signalDecision[k] : 0.0f) << k;
+  std::ofstream("seven.txt") << "# seven weights\nSIGNALDECISION\t1\t2\t3\t4\t5\t6\t7\n";
+  SegmentParams seven;
+  const FileStatus status = LoadSegmentParams("seven.txt", seven);
   EXPECT_EQ(status.problem, FileProblem::kFormat);
   EXPECT_EQ(status.line, 2);
 }
