@@ -132,11 +132,15 @@ void CTessmolDoc::SegmentPiece(const Structure& structure, int32_t first, int32_
       evidence.push_back(p.structureWeight * (r.kavelinScore - r.solventScore));
     }
   }
-  // A signal peptide is only one at the chain's start: a later piece has none.
+  // A signal peptide is only one at the chain's start: a later piece has none. Nor has an
+  // experimental structure: what was crystallised or measured is the mature chain, its
+  // signal peptide cut off before it folded. Sequences (scores == nullptr) and predicted
+  // models, which show the whole precursor, keep it.
   SegmentParams piece = p;
   const bool chainStart = std::any_of(structure.chains.begin(), structure.chains.end(),
                                       [&](const Chain& c) { return c.firstResidue == first; });
-  if (!chainStart) piece.signalModel = {};
+  const bool experimental = scores != nullptr && structure.confidence.empty();
+  if (!chainStart || experimental) piece.signalModel = {};
   const ChainTopology topology = PredictTopology(types, piece, scores != nullptr ? &evidence : nullptr);
   MarkSegments(result.residues, first, count, topology.segments, topology.signalEnd);
 }

@@ -429,6 +429,16 @@ TEST(Spanner3D, TheDefaultPlacesTheMembraneAndLeavesSolubleProteinsAlone) {
   for (const ResidueMembrane& r : s.doc.protein().transmembrane.residues) EXPECT_FALSE(r.transmembrane);
   EXPECT_TRUE(TransmembraneDomains(s.doc.protein()).empty());
 
+  // E. coli dihydrofolate reductase starts MISLIAALAV, a hydrophobic stretch a sequence
+  // alone may take for a signal peptide; in the crystal it is the first strand of the
+  // folded sheet. A crystallised chain is the mature one: no signal peptide, no segment.
+  ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1RX1.pdb")), CTessmolDoc::OpenResult::kOpened);
+  ASSERT_TRUE(s.doc.RunSpanner3D());
+  for (const ResidueMembrane& r : s.doc.protein().transmembrane.residues) {
+    EXPECT_FALSE(r.transmembrane);
+    EXPECT_NE(r.kind, SegmentKind::kSignalPeptide);
+  }
+
   // Rhodopsin's two crystal copies lie antiparallel: each gets its own membrane, and each
   // chain's helix 1 runs from outside in (its N-terminus is extracellular).
   ASSERT_EQ(s.doc.OpenStructure(test::DataPath("1U19.pdb")), CTessmolDoc::OpenResult::kOpened);
