@@ -225,6 +225,32 @@ TEST(MembraneSlab, KcsAsPoreHelixDipsInFromOutside) {
   EXPECT_NE(pore, m2);
 }
 
+TEST(MembraneSlab, LysozymeFusedOutsideDoesNotTurnTheReceptor) {
+  // 3SN6's receptor chain carries T4 lysozyme (1002-1160), rich in lysines and arginines,
+  // fused to the extracellular N-terminus of the beta2-adrenergic receptor (30-341). Like
+  // every such receptor it starts outside: helix 1 runs out to in, helix 7 too, and the
+  // lysozyme's charges far beyond the bilayer must not turn it.
+  const Protein fusion = Analysed("3SN6_receptor.pdb");
+  SilentFeedback quiet;
+  const std::vector<MembranePlacement> placements =
+      PlaceMembranes(fusion.structure, fusion.surface, SlabSearch{}, quiet);
+  ASSERT_EQ(placements.size(), 1u);
+  ASSERT_TRUE(placements.front().placed);
+  const Structure& s = fusion.structure;
+  const SlabSegment* helix1 = SegmentAt(placements, ResidueAt(s, 'R', 45));
+  const SlabSegment* helix7 = SegmentAt(placements, ResidueAt(s, 'R', 315));
+  ASSERT_NE(helix1, nullptr);
+  ASSERT_NE(helix7, nullptr);
+  EXPECT_FALSE(helix1->nInside);
+  EXPECT_FALSE(helix7->nInside);
+  int crossings = 0;
+  for (const SlabSegment& segment : placements.front().segments) {
+    EXPECT_LT(s.residues[segment.first].resSeq, 1000) << "a segment in the lysozyme";
+    crossings += segment.kind == SegmentKind::kCrossing;
+  }
+  EXPECT_EQ(crossings, 7);
+}
+
 TEST(MembraneSlab, RhodopsinsCrystalCopiesEachGetTheirOwnMembrane) {
   // 1U19 holds two rhodopsins lying antiparallel in the crystal: one slab over both puts
   // one of them upside down. Each chain's N-terminus is extracellular, so its helix 1
