@@ -353,6 +353,43 @@ TEST(CliSpanner, SignalPeptidesInTheThreeLineLayoutAndInJson) {
   EXPECT_NE(text.out.find("signal peptide"), std::string::npos);
 }
 
+TEST(CliSpanner, SegmentsReadEachRecordOnItsOwn) {
+  // The three real proteins of topology_examples.3line (a secreted protein, a signal
+  // peptide with an anchor, a single-pass anchor) and bacteriorhodopsin, in one file and
+  // each in a file of its own, in both orders: every record gets the same labels.
+  std::vector<std::string> records;
+  std::ifstream in(test::DataPath("topology_examples.3line"));
+  std::string header, sequence, labels;
+  while (std::getline(in, header) && std::getline(in, sequence) && std::getline(in, labels))
+    records.push_back(">" + header.substr(1, header.find(' ') - 1) + "\n" + sequence + "\n");
+  std::ifstream br(test::DataPath("bacteriorhodopsin_4xxjA.fasta"));
+  records.push_back(std::string((std::istreambuf_iterator<char>(br)), std::istreambuf_iterator<char>()));
+  ASSERT_EQ(records.size(), 4u);
+  std::string alone, together, reversed;
+  for (size_t k = 0; k < records.size(); ++k) {
+    const std::string name = "record" + std::to_string(k) + ".fasta";
+    std::ofstream(name) << records[k];
+    const auto one = test::RunCommand(Cli("spanner2d --method segments --format 3line " + name));
+    ASSERT_EQ(one.status, 0);
+    alone += one.out;
+    together += records[k];
+    reversed = records[k] + reversed;
+  }
+  std::ofstream("together.fasta") << together;
+  std::ofstream("reversed.fasta") << reversed;
+  const auto all = test::RunCommand(Cli("spanner2d --method segments --format 3line together.fasta"));
+  ASSERT_EQ(all.status, 0);
+  EXPECT_EQ(all.out, alone);
+  const auto back = test::RunCommand(Cli("spanner2d --method segments --format 3line reversed.fasta"));
+  const auto forward = Lines(alone), backward = Lines(back.out);
+  ASSERT_EQ(backward.size(), forward.size());
+  for (size_t k = 0; k < forward.size(); ++k)
+    EXPECT_EQ(backward[k], forward[(forward.size() / 3 - 1 - k / 3) * 3 + k % 3]);
+  // Something was found: the signal peptide, the anchors and the seven helices.
+  EXPECT_NE(alone.find('S'), std::string::npos);
+  EXPECT_NE(alone.find("MMMMMMMMMMMMMMMM"), std::string::npos);
+}
+
 TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
   std::ifstream in(test::DataPath("bacteriorhodopsin_4xxjA.fasta"));
   std::string header, sequence, line;

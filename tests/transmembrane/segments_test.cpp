@@ -72,6 +72,102 @@ TEST(Segmentation, DynamicProgrammingEqualsEnumeration) {
   }
 }
 
+// The joint labelling's grammar, written out on its own: an optional signal peptide of
+// signalMin to signalMax residues at the start, then outside; helices of minLength to
+// maxLength residues; between two helices a loop of at least max(minLoop, 1) residues on
+// one side, between the signal peptide and a helix one of at least signalLoop; the loops
+// on the two sides of a helix differ.
+bool Grammatical(const std::string& labels, const SegmentParams& p) {
+  const int n = static_cast<int>(labels.size());
+  int at = 0;
+  while (at < n && labels[at] == 'S') ++at;
+  if (at > 0 && (at < p.signalMin || at > p.signalMax)) return false;
+  const bool signal = at > 0;
+  char side = signal ? 'o' : 0;  // the side the chain is on; 0 before anything says
+  int loop = 0;                  // loop residues since the last helix or the signal peptide
+  bool afterSomething = signal, afterHelix = false;
+  while (at < n) {
+    const char l = labels[at];
+    if (l == 'S') return false;
+    if (l == 'i' || l == 'o') {
+      if (side != 0 && l != side) return false;
+      side = l;
+      ++loop;
+      ++at;
+      continue;
+    }
+    int end = at;
+    while (end < n && labels[end] == 'M') ++end;
+    if (end - at < p.minLength || end - at > p.maxLength) return false;
+    if (afterSomething && loop < std::max(afterHelix ? p.minLoop : p.signalLoop, 1)) return false;
+    // Entered from `side` (when known), left on the other.
+    if (end < n) {
+      if (labels[end] != 'i' && labels[end] != 'o') return false;
+      if (side != 0 && labels[end] == side) return false;
+      side = labels[end];
+    } else {
+      side = 0;
+    }
+    afterSomething = afterHelix = true;
+    loop = 0;
+    at = end;
+  }
+  return true;
+}
+
+TEST(JointLabelling, DecoderEqualsEnumeration) {
+  std::mt19937 random(20261207);
+  std::uniform_real_distribution<float> score(-3.0f, 0.0f);
+  const std::string alphabet = "ioMS";
+  for (int trial = 0; trial < 120; ++trial) {
+    SCOPED_TRACE(trial);
+    SegmentParams p;
+    p.minLength = 2 + static_cast<int>(random() % 2);
+    p.maxLength = p.minLength + static_cast<int>(random() % 3);
+    p.minLoop = static_cast<int>(random() % 3);
+    p.cost = score(random) + 1.5f;
+    p.lengthPenalty = random() % 2 == 0 ? 0.0f : 0.5f;
+    p.preferredLength = p.minLength + 1;
+    p.signalMin = 1 + static_cast<int>(random() % 2);
+    p.signalMax = p.signalMin + static_cast<int>(random() % 3);
+    p.signalCost = score(random) + 1.5f;
+    p.signalLoop = 1 + static_cast<int>(random() % 3);
+    p.topologyWeight = random() % 2 == 0 ? 0.0f : -score(random) / 2;
+    p.topologyReach = 1 + static_cast<int>(random() % 3);
+    const int n = 4 + static_cast<int>(random() % 5);
+    LabelScores scores;
+    for (auto& track : scores.score)
+      for (int i = 0; i < n; ++i) track.push_back(score(random));
+    for (int i = 0; i < n; ++i) scores.positive.push_back(random() % 3 == 0 ? 1.0f : 0.0f);
+    // Best value over every grammatical labelling, by kind: [signal][helix].
+    constexpr double kNone = -std::numeric_limits<double>::infinity();
+    double best[2][2] = {{kNone, kNone}, {kNone, kNone}};
+    std::string labels(n, 'i');
+    for (long code = 0; code < (1L << (2 * n)); ++code) {
+      for (int i = 0; i < n; ++i) labels[i] = alphabet[(code >> (2 * i)) & 3];
+      if (!Grammatical(labels, p)) continue;
+      const int signal = labels[0] == 'S', helix = labels.find('M') != std::string::npos;
+      best[signal][helix] = std::max(best[signal][helix], LabelStringValue(scores, labels, p));
+    }
+    for (int signal = 0; signal < 2; ++signal) {
+      const LabelDecoding d = DecodeLabels(scores, p, signal == 1);
+      for (int helix = 0; helix < 2; ++helix) {
+        const LabelPath& path = helix ? d.withHelix : d.withoutHelix;
+        SCOPED_TRACE(std::to_string(signal) + std::to_string(helix));
+        ASSERT_EQ(path.valid, best[signal][helix] != kNone);
+        if (!path.valid) continue;
+        EXPECT_NEAR(path.value, best[signal][helix], 1e-4);
+        // The decoded path is grammatical, of its kind, and worth what it claims.
+        const std::string decoded = PathLabels(path, n);
+        EXPECT_TRUE(Grammatical(decoded, p)) << decoded;
+        EXPECT_EQ(decoded[0] == 'S', signal == 1) << decoded;
+        EXPECT_EQ(decoded.find('M') != std::string::npos, helix == 1) << decoded;
+        EXPECT_NEAR(LabelStringValue(scores, decoded, p), path.value, 1e-4) << decoded;
+      }
+    }
+  }
+}
+
 TEST(Segmentation, PositiveInsideDecidesTheOrientation) {
   // Loops: KKRK before the first segment, DEDE between, KRKR after: N-terminus inside.
   const std::vector<int> types =
