@@ -52,6 +52,7 @@ enum class Source { kTopology, kTrain328, kSoluble };
 
 constexpr double kMembraneSignalWeight = 4.0;
 constexpr int kSideReach = 20;
+constexpr int kLabelEpochs = 6;
 // A residue in a loop whose side its window cannot tell (far from every helix): the
 // model learns even odds for inside and outside there, so that no helix is placed only
 // to move a soluble domain to the side its composition happens to favour.
@@ -585,24 +586,26 @@ SegmentParams Fit(const std::vector<const Chain*>& train) {
 // features, by AdaGrad in a fixed order. Where the data allow several labels (the sides of
 // train328 and soluble3209 chains are unknown), the likelihood is that of the set.
 tessmol::LabelModel FitLabelModel(const std::vector<const Chain*>& chains) {
-  constexpr int kLabels = tessmol::kLabelCount, kSize = tessmol::kWindowModelSize;
+  constexpr int kLabels = tessmol::kLabelCount, kSize = tessmol::kLabelModelSize;
   std::vector<double> w(kLabels * kSize, 0.0), g2(kLabels * kSize, 1e-8);
   std::vector<std::pair<int, int>> samples;
   std::vector<std::vector<int>> padded(chains.size());
+  std::vector<std::vector<std::array<int, tessmol::kHydropathyReaches>>> hydropathy(chains.size());
   for (size_t k = 0; k < chains.size(); ++k) {
     const Chain& c = *chains[k];
     padded[k].assign(c.types.size() + 2 * tessmol::kWindowHalf, tessmol::kWindowTypes - 1);
     for (size_t i = 0; i < c.types.size(); ++i)
       padded[k][i + tessmol::kWindowHalf] = c.types[i] >= 0 && c.types[i] < 20 ? c.types[i] : 20;
+    hydropathy[k] = tessmol::HydropathyFeatures(c.types);
     for (size_t i = 0; i < c.types.size(); ++i) samples.push_back({int(k), int(i)});
   }
   std::mt19937 random(20261207u);
   std::shuffle(samples.begin(), samples.end(), random);
   const int positionBase = (2 * tessmol::kWindowHalf + 1) * tessmol::kWindowTypes;
-  const int intercept = kSize - 1;
+  const int intercept = tessmol::kWindowModelSize - 1;
   std::vector<int> active;
   const double rate = 0.05, l2 = 1e-6;
-  for (int epoch = 0; epoch < 3; ++epoch) {
+  for (int epoch = 0; epoch < kLabelEpochs; ++epoch) {
     for (const auto& [k, i] : samples) {
       const Chain& c = *chains[k];
       active.clear();
@@ -611,6 +614,7 @@ tessmol::LabelModel FitLabelModel(const std::vector<const Chain*>& chains) {
       if (i / tessmol::kPositionBinWidth < tessmol::kPositionBins)
         active.push_back(positionBase + i / tessmol::kPositionBinWidth);
       active.push_back(intercept);
+      for (int bin : hydropathy[k][i]) active.push_back(bin);
       double z[kLabels], top = -1e300;
       for (int l = 0; l < kLabels; ++l) {
         z[l] = 0.0;
@@ -719,56 +723,71 @@ double EvaluateJoint(const std::vector<JointChain>& chains, SegmentParams& q) {
     }
     q.jointSignalDecision = FitShiftedLogistic(rows, labels, weights);
   }
-  std::vector<char> signal(n, 0);
-  for (size_t k = 0; k < n; ++k)
-    signal[k] = (with[k].withHelix.valid || with[k].withoutHelix.valid) &&
-                Dot(signalFeatures[k].data(), signalFeatures[k].size(), q.jointSignalDecision) >= 0.0;
-  constexpr int m = tessmol::kJointChainFeatureCount;
-  std::vector<std::vector<double>> rows;
-  std::vector<double> labels, weights;
-  for (size_t k = 0; k < n; ++k) {
-    const tessmol::LabelDecoding& d = signal[k] ? with[k] : without[k];
-    if (!d.withHelix.valid) continue;
-    const auto& f = signal[k] ? chainWith[k] : chainWithout[k];
-    rows.emplace_back(f.begin(), f.end());
-    labels.push_back(chains[k].chain->membrane ? 1.0 : 0.0);
-    weights.push_back(chains[k].weight);
-  }
-  std::vector<double> w = FitLogistic(rows, labels, weights);
-  if (w.empty()) w.assign(m, 0.0);
-  std::vector<double> z(n, -1e9);
-  for (size_t k = 0; k < n; ++k) {
-    const tessmol::LabelDecoding& d = signal[k] ? with[k] : without[k];
-    if (!d.withHelix.valid) continue;
-    const auto& f = signal[k] ? chainWith[k] : chainWithout[k];
-    z[k] = 0.0;
-    for (int a = 0; a < m; ++a) z[k] += w[a] * f[a];
-  }
-  double bestShift = 0.0, best = -1e9;
-  static const std::vector<TmSegment> none;
-  for (double shift = -6.0; shift <= 6.0; shift += 0.25) {
-    Score score;
-    double signalChains = 0, signalRight = 0;
+  // The signal decision's intercept, like the membrane decision's, goes where the whole
+  // objective is best: its own fit counts chains, not what a wrong call costs the helices.
+  const std::vector<float> signalFitted = q.jointSignalDecision;
+  double overall = -1e9;
+  std::vector<float> bestSignal = signalFitted, bestChain;
+  for (double signalShift : {-1.5, -1.0, -0.5, 0.0, 0.5, 1.0, 1.5}) {
+    std::vector<float> decision = signalFitted;
+    if (!decision.empty()) decision[0] += static_cast<float>(signalShift);
+    std::vector<char> signal(n, 0);
+    for (size_t k = 0; k < n; ++k)
+      signal[k] = (with[k].withHelix.valid || with[k].withoutHelix.valid) &&
+                  Dot(signalFeatures[k].data(), signalFeatures[k].size(), decision) >= 0.0;
+    constexpr int m = tessmol::kJointChainFeatureCount;
+    std::vector<std::vector<double>> rows;
+    std::vector<double> labels, weights;
     for (size_t k = 0; k < n; ++k) {
-      const Chain& c = *chains[k].chain;
-      const bool membrane = z[k] + shift >= 0.0;
       const tessmol::LabelDecoding& d = signal[k] ? with[k] : without[k];
-      const std::vector<TmSegment>& segments = membrane ? d.withHelix.segments : none;
-      Add(score, c, segments, chains[k].weight);
-      if (c.source == Source::kTopology && c.signalEnd > 0) {
-        ++signalChains;
-        signalRight += signal[k] && (c.membrane == !segments.empty());
+      if (!d.withHelix.valid) continue;
+      const auto& f = signal[k] ? chainWith[k] : chainWithout[k];
+      rows.emplace_back(f.begin(), f.end());
+      labels.push_back(chains[k].chain->membrane ? 1.0 : 0.0);
+      weights.push_back(chains[k].weight);
+    }
+    std::vector<double> w = FitLogistic(rows, labels, weights);
+    if (w.empty()) w.assign(m, 0.0);
+    std::vector<double> z(n, -1e9);
+    for (size_t k = 0; k < n; ++k) {
+      const tessmol::LabelDecoding& d = signal[k] ? with[k] : without[k];
+      if (!d.withHelix.valid) continue;
+      const auto& f = signal[k] ? chainWith[k] : chainWithout[k];
+      z[k] = 0.0;
+      for (int a = 0; a < m; ++a) z[k] += w[a] * f[a];
+    }
+    double bestShift = 0.0, best = -1e9;
+    static const std::vector<TmSegment> none;
+    for (double shift = -6.0; shift <= 6.0; shift += 0.25) {
+      Score score;
+      double signalChains = 0, signalRight = 0;
+      for (size_t k = 0; k < n; ++k) {
+        const Chain& c = *chains[k].chain;
+        const bool membrane = z[k] + shift >= 0.0;
+        const tessmol::LabelDecoding& d = signal[k] ? with[k] : without[k];
+        const std::vector<TmSegment>& segments = membrane ? d.withHelix.segments : none;
+        Add(score, c, segments, chains[k].weight);
+        if (c.source == Source::kTopology && c.signalEnd > 0) {
+          ++signalChains;
+          signalRight += signal[k] && (c.membrane == !segments.empty());
+        }
+      }
+      const double objective = score.Objective() + (signalChains ? signalRight / signalChains : 0.0);
+      if (objective > best) {
+        best = objective;
+        bestShift = shift;
       }
     }
-    const double objective = score.Objective() + (signalChains ? signalRight / signalChains : 0.0);
-    if (objective > best) {
-      best = objective;
-      bestShift = shift;
+    w[0] += bestShift;
+    if (best > overall) {
+      overall = best;
+      bestSignal = decision;
+      bestChain.assign(w.begin(), w.end());
     }
   }
-  w[0] += bestShift;
-  q.jointChainModel.assign(w.begin(), w.end());
-  return best;
+  q.jointSignalDecision = bestSignal;
+  q.jointChainModel = bestChain;
+  return overall;
 }
 
 SegmentParams FitJoint(const std::vector<const Chain*>& train) {
@@ -808,13 +827,14 @@ SegmentParams FitJoint(const std::vector<const Chain*>& train) {
   };
   for (int sweep = 0; sweep < 2; ++sweep) {
     tryValues(&SegmentParams::bias, std::vector<float>{-1.0f, -0.5f, 0.0f, 0.5f, 1.0f, 1.5f, 2.0f});
-    tryValues(&SegmentParams::cost, std::vector<float>{0.0f, 2.0f, 4.0f, 6.0f, 8.0f});
-    tryValues(&SegmentParams::signalBias, std::vector<float>{-1.0f, -0.5f, 0.0f, 0.5f, 1.0f});
+    tryValues(&SegmentParams::cost, std::vector<float>{0.0f, 2.0f, 4.0f, 6.0f, 8.0f, 12.0f});
+    tryValues(&SegmentParams::signalBias,
+              std::vector<float>{-0.5f, 0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
     tryValues(&SegmentParams::signalCost, std::vector<float>{0.0f, 2.0f, 4.0f, 8.0f});
     tryValues(&SegmentParams::minLength, std::vector<int>{12, 14, 16, 18});
     tryValues(&SegmentParams::maxLength, std::vector<int>{26, 28, 30, 33, 36});
     tryValues(&SegmentParams::minLoop, std::vector<int>{1, 2, 3, 5});
-    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.25f, 0.5f, 1.0f});
+    tryValues(&SegmentParams::topologyWeight, std::vector<float>{0.0f, 0.25f, 0.5f, 1.0f, 1.5f, 2.0f});
   }
   std::printf("  joint fit: objective %.4f\n", best);
   std::fflush(stdout);

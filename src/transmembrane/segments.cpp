@@ -35,12 +35,12 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
     if (key.size() == 11 && key.rfind("LABELMODEL", 0) == 0) {
       const size_t label = std::string("IOMS").find(key[10]);
       if (label == std::string::npos) return FileStatus::Format(path, lineNumber, "unknown key " + key);
-      if (f.size() < 1 + kWindowModelSize)
+      if (f.size() < 1 + kLabelModelSize)
         return FileStatus::Format(path, lineNumber,
-                                  key + " needs " + std::to_string(kWindowModelSize) + " values");
+                                  key + " needs " + std::to_string(kLabelModelSize) + " values");
       std::vector<float>& target = read.labelModel.labels[label].weights;
-      target.assign(kWindowModelSize, 0.0f);
-      for (int i = 0; i < kWindowModelSize; ++i) target[i] = ParseFloat(f[1 + i]);
+      target.assign(kLabelModelSize, 0.0f);
+      for (int i = 0; i < kLabelModelSize; ++i) target[i] = ParseFloat(f[1 + i]);
       continue;
     }
     if (key == "JOINTSIGNALDECISION" || key == "JOINTCHAINMODEL") {
@@ -538,6 +538,26 @@ int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
   return z >= 0.0 ? end : 0;
 }
 
+std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::vector<int>& types) {
+  static constexpr float kHydropathy[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,
+                                            1.8f,  -0.4f, -1.6f, 2.5f,  -0.7f, -0.8f, -3.5f,
+                                            -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
+  const int n = static_cast<int>(types.size());
+  std::vector<double> sum(types.size() + 1, 0.0);
+  for (int i = 0; i < n; ++i)
+    sum[i + 1] = sum[i] + (types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0);
+  std::vector<std::array<int, kHydropathyReaches>> out(types.size());
+  for (int i = 0; i < n; ++i) {
+    for (int r = 0; r < kHydropathyReaches; ++r) {
+      const int from = std::max(0, i - kHydropathyReach[r]), to = std::min(n, i + kHydropathyReach[r] + 1);
+      const double mean = (sum[to] - sum[from]) / (to - from);
+      const int bin = std::clamp(static_cast<int>(std::floor((mean + 1.5) / 0.5)), 0, kHydropathyBins - 1);
+      out[i][r] = kWindowModelSize + r * kHydropathyBins + bin;
+    }
+  }
+  return out;
+}
+
 std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
                                                                   const LabelModel& model) {
   const int n = static_cast<int>(types.size());
@@ -547,14 +567,16 @@ std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vec
   std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
   for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
   constexpr int positionBase = (2 * kWindowHalf + 1) * kWindowTypes;
+  const auto hydropathy = HydropathyFeatures(types);
   for (int i = 0; i < n; ++i) {
     const int* t = padded.data() + i;
     float z[kLabelCount];
     float top = -std::numeric_limits<float>::infinity();
     for (int c = 0; c < kLabelCount; ++c) {
       const float* w = model.labels[c].weights.data();
-      float v = model.labels[c].weights.back();
+      float v = w[kWindowModelSize - 1];
       for (int k = 0; k <= 2 * kWindowHalf; ++k) v += w[k * kWindowTypes + t[k]];
+      for (int bin : hydropathy[i]) v += w[bin];
       if (i / kPositionBinWidth < kPositionBins) v += w[positionBase + i / kPositionBinWidth];
       z[c] = v;
       top = std::max(top, v);

@@ -55,7 +55,23 @@ inline constexpr int kChainFeatureCount = 8;
 enum LabelIndex { kLabelInside = 0, kLabelOutside = 1, kLabelMembrane = 2, kLabelSignal = 3 };
 inline constexpr int kLabelCount = 4;
 
-// One WindowModel per label; their values are the softmax's inputs.
+// Beside the window's residue types, the label model sees how hydrophobic the stretches
+// centred on the residue are: the mean hydropathy (Kyte and Doolittle 1982) over the
+// chain's residues within each of kHydropathyReach of it, in kHydropathyBins bins (below
+// -1, then steps of 0.5 up to 3 and above), one weight per bin and stretch. A logistic
+// model adds the types' weights; the bins let it tell a stretch that is hydrophobic
+// enough to span the membrane from one that is nearly so.
+inline constexpr int kHydropathyReaches = 3;
+inline constexpr int kHydropathyReach[kHydropathyReaches] = {2, 5, 9};
+inline constexpr int kHydropathyBins = 10;
+inline constexpr int kLabelModelSize = kWindowModelSize + kHydropathyReaches * kHydropathyBins;
+
+// Each residue's kHydropathyReaches bins, each already offset to its weight's index
+// within a label model (kWindowModelSize + stretch * kHydropathyBins + bin).
+std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::vector<int>& types);
+
+// One WindowModel per label (kLabelModelSize weights: the window model's, its intercept
+// last among them, then the hydropathy bins'); their values are the softmax's inputs.
 struct LabelModel {
   std::array<WindowModel, kLabelCount> labels;
   bool empty() const { return labels[0].empty(); }
@@ -139,7 +155,7 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // (kWindowModelSize values each: offsets -10 to 10 of 22 types, then the position bins,
 // then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (12 values),
 // CHAINMODEL (8 values); the joint labelling's LABELMODELI, LABELMODELO, LABELMODELM,
-// LABELMODELS (kWindowModelSize values each), SIGNALBIAS, SIGNALCOST, SIGNALLOOP,
+// LABELMODELS (kLabelModelSize values each), SIGNALBIAS, SIGNALCOST, SIGNALLOOP,
 // JOINTSIGNALDECISION
 // (12 values), JOINTCHAINMODEL (9 values).
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);

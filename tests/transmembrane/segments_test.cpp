@@ -275,6 +275,36 @@ TEST(WindowModel, LogOddsAreTheSumOfTheWindowsWeights) {
   }
 }
 
+TEST(JointLabelling, HydropathyBinsAndProbabilities) {
+  // Mean Kyte-Doolittle hydropathy over the stretch, bins of 0.5 from -1 (below: bin 0):
+  // five leucines 3.8 (top bin), five alanines 1.8 (bin 6), five lysines -3.9 (bin 0).
+  for (const auto& [sequence, bin] :
+       std::vector<std::pair<std::string, int>>{{"LLLLL", 9}, {"AAAAA", 6}, {"KKKKK", 0}}) {
+    const auto f = HydropathyFeatures(TypesOfSequence(sequence));
+    EXPECT_EQ(f[2][0], kWindowModelSize + bin) << sequence;  // the 5-residue stretch
+  }
+  // The stretch is cut at the chain's start: at AGKKK's first residue it is A, G (-0.4)
+  // and K, mean -0.833, bin 1 (over five places with nothing beyond the start it would be
+  // -0.5, bin 2); at its second A, G, K, K: -1.6, bin 0.
+  const auto cut = HydropathyFeatures(TypesOfSequence("AGKKK"));
+  EXPECT_EQ(cut[0][0], kWindowModelSize + 1);
+  EXPECT_EQ(cut[1][0], kWindowModelSize + 0);
+  // The four labels' probabilities sum to one at every residue.
+  LabelModel m;
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  for (WindowModel& label : m.labels) {
+    label.weights.resize(kLabelModelSize);
+    for (float& w : label.weights) w = value(random);
+  }
+  const auto logP = LabelLogProbabilities(TypesOfSequence("MKWLLAXRELLLIVVAG"), m);
+  for (size_t i = 0; i < logP[0].size(); ++i) {
+    double total = 0.0;
+    for (const auto& label : logP) total += std::exp(double(label[i]));
+    EXPECT_NEAR(total, 1.0, 1e-5) << i;
+  }
+}
+
 TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
   const std::string path = test::ProgramFolder() + kSegmentParamsFile;
   std::ifstream in(path);
