@@ -549,8 +549,10 @@ std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::v
   std::vector<std::array<int, kHydropathyReaches>> out(types.size());
   for (int i = 0; i < n; ++i) {
     for (int r = 0; r < kHydropathyReaches; ++r) {
-      const int from = std::max(0, i - kHydropathyReach[r]), to = std::min(n, i + kHydropathyReach[r] + 1);
-      const double mean = (sum[to] - sum[from]) / (to - from);
+      const int centre = i + kHydropathyCentre[r];
+      const int from = std::clamp(centre - kHydropathyReach[r], 0, n);
+      const int to = std::clamp(centre + kHydropathyReach[r] + 1, 0, n);
+      const double mean = to > from ? (sum[to] - sum[from]) / (to - from) : -10.0;
       const int bin = std::clamp(static_cast<int>(std::floor((mean + 1.5) / 0.5)), 0, kHydropathyBins - 1);
       out[i][r] = kWindowModelSize + r * kHydropathyBins + bin;
     }

@@ -56,13 +56,17 @@ enum LabelIndex { kLabelInside = 0, kLabelOutside = 1, kLabelMembrane = 2, kLabe
 inline constexpr int kLabelCount = 4;
 
 // Beside the window's residue types, the label model sees how hydrophobic the stretches
-// centred on the residue are: the mean hydropathy (Kyte and Doolittle 1982) over the
-// chain's residues within each of kHydropathyReach of it, in kHydropathyBins bins (below
-// -1, then steps of 0.5 up to 3 and above), one weight per bin and stretch. A logistic
+// around the residue are: the mean hydropathy (Kyte and Doolittle 1982) over the chain's
+// residues within each of kHydropathyReach of each of kHydropathyCentre, in
+// kHydropathyBins bins (below -1, then steps of 0.5 up to 3 and above; a stretch wholly
+// beyond the chain's end in the lowest), one weight per bin and stretch. A logistic
 // model adds the types' weights; the bins let it tell a stretch that is hydrophobic
 // enough to span the membrane from one that is nearly so.
-inline constexpr int kHydropathyReaches = 3;
-inline constexpr int kHydropathyReach[kHydropathyReaches] = {2, 5, 9};
+inline constexpr int kHydropathyReaches = 5;
+inline constexpr int kHydropathyReach[kHydropathyReaches] = {2, 5, 9, 4, 4};
+// Where each stretch is centred, from the residue: the last two look at what lies before
+// and after it (a helix's end has the membrane on one side only).
+inline constexpr int kHydropathyCentre[kHydropathyReaches] = {0, 0, 0, -8, 8};
 inline constexpr int kHydropathyBins = 10;
 inline constexpr int kLabelModelSize = kWindowModelSize + kHydropathyReaches * kHydropathyBins;
 
@@ -121,7 +125,7 @@ struct SegmentParams {
   // the best end from signalMin to signalMax residues, reach signalThreshold.
   WindowModel signalModel;
   int signalMin = 12;
-  int signalMax = 45;
+  int signalMax = 45;  // below signalMin: no signal peptide (a chain that cannot have one)
   float signalThreshold = 0.0f;
   // When present, the decision whether the best prefix is a signal peptide; it replaces
   // signalThreshold.

@@ -313,10 +313,41 @@ TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
   for (const char* needed : {"topology_train.3line", "train328.truth.3line", "soluble3209.fasta", "cv0-cv4",
                              "Cross-validated by class"})
     EXPECT_NE(text.find(needed), std::string::npos) << needed;
+  EXPECT_NE(text.find("LABELMODELM"), std::string::npos);
   const SegmentParams p = Shipped();
-  EXPECT_EQ(p.membraneModel.weights.size(), static_cast<size_t>(kWindowModelSize));
-  EXPECT_EQ(p.signalModel.weights.size(), static_cast<size_t>(kWindowModelSize));
-  EXPECT_EQ(p.chainModel.size(), static_cast<size_t>(kChainFeatureCount));
+  for (const WindowModel& label : p.labelModel.labels)
+    EXPECT_EQ(label.weights.size(), static_cast<size_t>(kLabelModelSize));
+  EXPECT_EQ(p.jointChainModel.size(), static_cast<size_t>(kJointChainFeatureCount));
+  EXPECT_EQ(p.jointSignalDecision.size(), static_cast<size_t>(kSignalFeatureCount));
+}
+
+TEST(Topology, JointParametersSurviveSavingAndLoading) {
+  // Saved and read back, the shipped parameters label the examples as before; a file
+  // with the inside model but without the others is refused.
+  test::ScratchFolder scratch;
+  const SegmentParams shipped = Shipped();
+  ASSERT_TRUE(SaveSegmentParams("again.txt", shipped, "# again\n"));
+  SegmentParams again;
+  ASSERT_TRUE(LoadSegmentParams("again.txt", again));
+  for (const char* id : {"Q9Y4X3", "O60896", "P28612"}) {
+    const std::vector<int> types = TypesOfSequence(Example(id).sequence);
+    const ChainTopology a = PredictTopology(types, shipped), b = PredictTopology(types, again);
+    EXPECT_EQ(a.signalEnd, b.signalEnd) << id;
+    ASSERT_EQ(a.segments.size(), b.segments.size()) << id;
+    for (size_t k = 0; k < a.segments.size(); ++k) {
+      EXPECT_EQ(a.segments[k].first, b.segments[k].first) << id;
+      EXPECT_EQ(a.segments[k].last, b.segments[k].last) << id;
+      EXPECT_EQ(a.segments[k].nInside, b.segments[k].nInside) << id;
+    }
+  }
+  std::ifstream in("again.txt");
+  std::string text, line;
+  while (std::getline(in, line)) {
+    if (line.rfind("LABELMODELO", 0) != 0) text += line + "\n";
+  }
+  std::ofstream("partial.txt") << text;
+  SegmentParams partial;
+  EXPECT_EQ(LoadSegmentParams("partial.txt", partial).problem, FileProblem::kFormat);
 }
 
 TEST(Topology, ATruncatedModelLineIsAFormatErrorOnItsLine) {
@@ -336,7 +367,9 @@ TEST(Topology, ADecisionFittedOnFewerFeaturesGivesTheRestNoWeight) {
   // A file from before the signal decision's last four features: its eight weights load,
   // the others are 0; fewer than eight are a format error on their line.
   test::ScratchFolder scratch;
-  const SegmentParams shipped = Shipped();
+  SegmentParams shipped;
+  shipped.membraneModel.weights.assign(kWindowModelSize, 0.5f);
+  for (int k = 0; k < kSignalFeatureCount; ++k) shipped.signalDecision.push_back(0.25f * float(k + 1));
   std::ostringstream eight;
   for (int k = 0; k < 8; ++k) eight << '\t' << shipped.signalDecision[k];
   ASSERT_TRUE(SaveSegmentParams("full.txt", shipped, "# test\n"));
