@@ -58,13 +58,6 @@ constexpr double kMembraneSignalWeight = 4.0;
 constexpr int kSideReach = 20;
 constexpr int kLabelEpochs = 6;
 constexpr double kJointSolubleLimit = 0.008;
-// The membrane decision's features that get a weight: the intercept, the strongest
-// helix's value, the number of helices, the signal peptide, and how much better the best
-// labelling with a helix is. The strongest helix's length and hydropathy, the next one's
-// value and the helix at the chain's start say the same again, and with them the fit
-// gave long hydrophobic anchors negative weights.
-constexpr bool kJointChainFeatureUsed[tessmol::kJointChainFeatureCount] = {true,  true,  false, true, false,
-                                                                           false, false, true,  true};
 // A residue in a loop whose side its window cannot tell (far from every helix): the
 // model learns even odds for inside and outside there, so that no helix is placed only
 // to move a soluble domain to the side its composition happens to favour.
@@ -724,10 +717,6 @@ double EvaluateJoint(const std::vector<JointChain>& chains, SegmentParams& q) {
     signalFeatures[k] = tessmol::JointSignalFeatures(types, scores, with[k], without[k]);
     chainWith[k] = tessmol::JointChainFeatures(types, scores, with[k], q);
     chainWithout[k] = tessmol::JointChainFeatures(types, scores, without[k], q);
-    for (int a = 0; a < tessmol::kJointChainFeatureCount; ++a) {
-      if (kJointChainFeatureUsed[a]) continue;
-      chainWith[k][a] = chainWithout[k][a] = 0.0f;
-    }
   }
   {
     std::vector<std::vector<double>> rows;
