@@ -56,7 +56,7 @@ enum class Source { kTopology, kTrain328, kSoluble };
 
 constexpr double kMembraneSignalWeight = 4.0;
 constexpr int kSideReach = 20;
-constexpr int kLabelEpochs = 6;
+constexpr int kLabelEpochs = 10;
 constexpr double kJointSolubleLimit = 0.008;
 // A residue in a loop whose side its window cannot tell (far from every helix): the
 // model learns even odds for inside and outside there, so that no helix is placed only
