@@ -140,7 +140,7 @@ void CTessmolDoc::SegmentPiece(const Structure& structure, int32_t first, int32_
   const bool chainStart = std::any_of(structure.chains.begin(), structure.chains.end(),
                                       [&](const Chain& c) { return c.firstResidue == first; });
   const bool experimental = scores != nullptr && structure.confidence.empty();
-  if (!chainStart || experimental) piece.signalModel = {};
+  if (!chainStart || experimental) piece.signalMax = 0;  // no prefix is long enough
   const ChainTopology topology = PredictTopology(types, piece, scores != nullptr ? &evidence : nullptr);
   MarkSegments(result.residues, first, count, topology.segments, topology.signalEnd);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <limits>
 
 #include "base/text.h"
@@ -29,6 +30,26 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       auto& target = key == "SCALE" ? read.scale : key == "CAPSCALE" ? read.capScale : read.flankScale;
       for (int i = 0; i < kSegmentScaleSize; ++i) target[i] = ParseFloat(f[1 + i]);
       scale = scale || key == "SCALE";
+      continue;
+    }
+    if (key.size() == 11 && key.rfind("LABELMODEL", 0) == 0) {
+      const size_t label = std::string("IOMS").find(key[10]);
+      if (label == std::string::npos) return FileStatus::Format(path, lineNumber, "unknown key " + key);
+      if (f.size() < 1 + kLabelModelSize)
+        return FileStatus::Format(path, lineNumber,
+                                  key + " needs " + std::to_string(kLabelModelSize) + " values");
+      std::vector<float>& target = read.labelModel.labels[label].weights;
+      target.assign(kLabelModelSize, 0.0f);
+      for (int i = 0; i < kLabelModelSize; ++i) target[i] = ParseFloat(f[1 + i]);
+      continue;
+    }
+    if (key == "JOINTSIGNALDECISION" || key == "JOINTCHAINMODEL") {
+      const size_t size = key == "JOINTCHAINMODEL" ? kJointChainFeatureCount : kSignalFeatureCount;
+      if (f.size() < 1 + size)
+        return FileStatus::Format(path, lineNumber, key + " needs " + std::to_string(size) + " values");
+      std::vector<float>& target = key == "JOINTCHAINMODEL" ? read.jointChainModel : read.jointSignalDecision;
+      target.assign(size, 0.0f);
+      for (size_t i = 0; i < size; ++i) target[i] = ParseFloat(f[1 + i]);
       continue;
     }
     if (key == "MEMBRANEMODEL" || key == "SIGNALMODEL" || key == "CHAINMODEL" || key == "SIGNALDECISION") {
@@ -83,12 +104,22 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       read.signalMax = ParseInt(f[1]);
     else if (key == "SIGNALTHRESHOLD")
       read.signalThreshold = ParseFloat(f[1]);
+    else if (key == "SIGNALBIAS")
+      read.signalBias = ParseFloat(f[1]);
+    else if (key == "SIGNALCOST")
+      read.signalCost = ParseFloat(f[1]);
+    else if (key == "SIGNALLOOP")
+      read.signalLoop = ParseInt(f[1]);
     else
       return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
-  if (!scale && read.membraneModel.empty())
-    return FileStatus::Format(path, lineNumber, "no SCALE or MEMBRANEMODEL line");
+  if (!scale && read.membraneModel.empty() && read.labelModel.empty())
+    return FileStatus::Format(path, lineNumber, "no SCALE, MEMBRANEMODEL or LABELMODEL line");
+  for (const WindowModel& m : read.labelModel.labels) {
+    if (m.empty() != read.labelModel.empty())
+      return FileStatus::Format(path, lineNumber, "LABELMODELI, O, M and S go together");
+  }
   if (read.signalMin < 1 || read.signalMax < read.signalMin)
     return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
   if (read.window < 1 || read.minLength < 1 || read.maxLength < read.minLength || read.minLoop < 0)
@@ -125,7 +156,15 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
     model("SIGNALMODEL", p.signalModel.weights);
     model("CHAINMODEL", p.chainModel);
     model("SIGNALDECISION", p.signalDecision);
-    if (!p.signalModel.empty()) {
+    if (!p.labelModel.empty()) {
+      for (int c = 0; c < kLabelCount; ++c)
+        model((std::string("LABELMODEL") + "IOMS"[c]).c_str(), p.labelModel.labels[c].weights);
+      model("JOINTSIGNALDECISION", p.jointSignalDecision);
+      model("JOINTCHAINMODEL", p.jointChainModel);
+      out << "SIGNALBIAS\t" << FormatNumber(p.signalBias) << "\nSIGNALCOST\t" << FormatNumber(p.signalCost)
+          << "\nSIGNALLOOP\t" << p.signalLoop << '\n';
+    }
+    if (!p.signalModel.empty() || !p.labelModel.empty()) {
       out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
           << FormatNumber(p.signalThreshold) << '\n';
     }
@@ -398,8 +437,13 @@ double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& p,
   return best;
 }
 
-std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types, const SegmentParams& p,
-                                                      double score, int end) {
+namespace {
+
+// SignalFeatures with the membrane evidence from `membrane`: the log-odds of a helix at
+// the chain's first `reach` residues (an empty track: no such evidence).
+std::array<float, kSignalFeatureCount> SignalFeaturesWith(
+    const std::vector<int>& types, const std::function<std::vector<float>(int reach)>& membrane, double score,
+    int end) {
   std::array<float, kSignalFeatureCount> f{};
   const int n = static_cast<int>(types.size());
   f[0] = 1.0f;
@@ -411,10 +455,7 @@ std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& ty
            (types[i] == kAla || types[i] == kGly || types[i] == kSer || types[i] == kCys || types[i] == kThr);
   };
   f[4] = (small(end - 1) ? 1.0f : 0.0f) + (small(end - 3) ? 1.0f : 0.0f);
-  if (!p.membraneModel.empty()) {
-    const int reach = std::min(n, end + 15 + kWindowHalf);
-    const std::vector<float> logOdds =
-        WindowLogOdds(std::vector<int>(types.begin(), types.begin() + reach), p.membraneModel);
+  if (const std::vector<float> logOdds = membrane(std::min(n, end + 15 + kWindowHalf)); !logOdds.empty()) {
     const int limit = std::min(n, end + 15);
     double best = -1e9, sum = 0.0;
     for (int i = 0; i < limit; ++i) {
@@ -460,10 +501,8 @@ std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& ty
   f[10] = static_cast<float>(std::max(0, bestRun - 15)) / 5.0f;
   // A helix soon after the prefix: the prefix is a multi-pass protein's first helix more
   // often than a cleaved signal peptide.
-  if (!p.membraneModel.empty()) {
-    const int from = std::min(n, end + 15), to = std::min(n, end + 75);
-    const std::vector<float> logOdds = WindowLogOdds(
-        std::vector<int>(types.begin(), types.begin() + std::min(n, to + kWindowHalf)), p.membraneModel);
+  const int from = std::min(n, end + 15), to = std::min(n, end + 75);
+  if (const std::vector<float> logOdds = membrane(std::min(n, to + kWindowHalf)); !logOdds.empty()) {
     double best = -100.0, sum = 0.0;
     for (int i = from; i < to; ++i) {
       sum += logOdds[i];
@@ -473,6 +512,19 @@ std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& ty
     f[11] = static_cast<float>(best / 10.0);
   }
   return f;
+}
+
+}  // namespace
+
+std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& types, const SegmentParams& p,
+                                                      double score, int end) {
+  return SignalFeaturesWith(
+      types,
+      [&](int reach) {
+        if (p.membraneModel.empty()) return std::vector<float>();
+        return WindowLogOdds(std::vector<int>(types.begin(), types.begin() + reach), p.membraneModel);
+      },
+      score, end);
 }
 
 int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
@@ -486,8 +538,383 @@ int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
   return z >= 0.0 ? end : 0;
 }
 
+std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::vector<int>& types) {
+  static constexpr float kHydropathy[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,
+                                            1.8f,  -0.4f, -1.6f, 2.5f,  -0.7f, -0.8f, -3.5f,
+                                            -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
+  const int n = static_cast<int>(types.size());
+  std::vector<double> sum(types.size() + 1, 0.0);
+  for (int i = 0; i < n; ++i)
+    sum[i + 1] = sum[i] + (types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0);
+  std::vector<std::array<int, kHydropathyReaches>> out(types.size());
+  for (int i = 0; i < n; ++i) {
+    for (int r = 0; r < kHydropathyReaches; ++r) {
+      const int centre = i + kHydropathyCentre[r];
+      const int from = std::clamp(centre - kHydropathyReach[r], 0, n);
+      const int to = std::clamp(centre + kHydropathyReach[r] + 1, 0, n);
+      const double mean = to > from ? (sum[to] - sum[from]) / (to - from) : -10.0;
+      const int bin = std::clamp(static_cast<int>(std::floor((mean + 1.5) / 0.5)), 0, kHydropathyBins - 1);
+      out[i][r] = kWindowModelSize + r * kHydropathyBins + bin;
+    }
+  }
+  return out;
+}
+
+std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
+                                                                  const LabelModel& model) {
+  const int n = static_cast<int>(types.size());
+  std::array<std::vector<float>, kLabelCount> out;
+  for (auto& v : out) v.resize(types.size());
+  if (model.empty()) return out;
+  std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
+  for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
+  constexpr int positionBase = (2 * kWindowHalf + 1) * kWindowTypes;
+  const auto hydropathy = HydropathyFeatures(types);
+  for (int i = 0; i < n; ++i) {
+    const int* t = padded.data() + i;
+    float z[kLabelCount];
+    float top = -std::numeric_limits<float>::infinity();
+    for (int c = 0; c < kLabelCount; ++c) {
+      const float* w = model.labels[c].weights.data();
+      float v = w[kWindowModelSize - 1];
+      for (int k = 0; k <= 2 * kWindowHalf; ++k) v += w[k * kWindowTypes + t[k]];
+      for (int bin : hydropathy[i]) v += w[bin];
+      if (i / kPositionBinWidth < kPositionBins) v += w[positionBase + i / kPositionBinWidth];
+      z[c] = v;
+      top = std::max(top, v);
+    }
+    float sum = 0.0f;
+    for (float v : z) sum += std::exp(v - top);
+    const float logSum = top + std::log(sum);
+    for (int c = 0; c < kLabelCount; ++c) out[c][i] = z[c] - logSum;
+  }
+  return out;
+}
+
+LabelScores MakeLabelScores(const std::vector<int>& types, const SegmentParams& p,
+                            const std::vector<float>* extra) {
+  LabelScores s;
+  s.score = LabelLogProbabilities(types, p.labelModel);
+  for (size_t i = 0; i < types.size(); ++i) {
+    s.score[kLabelMembrane][i] += p.bias + (extra && i < extra->size() ? (*extra)[i] : 0.0f);
+    s.score[kLabelSignal][i] += p.signalBias;
+  }
+  if (p.topologyWeight != 0.0f) {
+    for (int t : types) s.positive.push_back(t == kLys || t == kArg ? 1.0f : 0.0f);
+  }
+  return s;
+}
+
+namespace {
+
+// Helices need at least one loop residue between them (and after a signal peptide): two
+// helices that touch would read as one in the labels.
+int JointMinLoop(const SegmentParams& p) {
+  return std::max(p.minLoop, 1);
+}
+
+// What the positive-inside term gives a helix over [start, end) entered from the inside:
+// lysines and arginines within reach before it, less those after it, times the weight.
+double PositiveInside(const std::vector<double>& positive, int start, int end, const SegmentParams& p) {
+  if (positive.empty()) return 0.0;
+  const int n = static_cast<int>(positive.size()) - 1;
+  const int from = std::max(0, start - p.topologyReach), to = std::min(n, end + p.topologyReach);
+  return p.topologyWeight * ((positive[start] - positive[from]) - (positive[to] - positive[end]));
+}
+
+double HelixCost(int length, const SegmentParams& p) {
+  return p.cost + p.lengthPenalty * std::max(0, length - p.preferredLength);
+}
+
+}  // namespace
+
+LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& p, bool signal) {
+  LabelDecoding out;
+  const int n = scores.size();
+  constexpr double kNone = -std::numeric_limits<double>::infinity();
+  std::array<std::vector<double>, kLabelCount> sum;
+  for (int c = 0; c < kLabelCount; ++c) {
+    sum[c].assign(static_cast<size_t>(n) + 1, 0.0);
+    for (int i = 0; i < n; ++i) sum[c][i + 1] = sum[c][i] + scores.score[c][i];
+  }
+  std::vector<double> positive;
+  if (!scores.positive.empty() && p.topologyWeight != 0.0f) {
+    positive.assign(static_cast<size_t>(n) + 1, 0.0);
+    for (int i = 0; i < n; ++i) positive[i + 1] = positive[i] + scores.positive[i];
+  }
+  auto range = [&](int label, int from, int to) { return sum[label][to] - sum[label][from]; };
+  const int loop = JointMinLoop(p), signalLoop = std::max(p.signalLoop, 1);
+  const int signalLast = std::min(p.signalMax, n);
+  auto signalValue = [&](int end) { return range(kLabelSignal, 0, end) - p.signalCost; };
+  if (signal && (p.signalMin < 1 || p.signalMin > signalLast)) return out;
+
+  // ready[side][j]: the best labelling of residues 0..j-1 after which a helix may start
+  // with the chain on `side` (0 inside, 1 outside); how it got there in readyFrom: 0 one
+  // more loop residue, 1 a helix ending at j - loop, 2 the signal peptide ending at
+  // j - loop, 3 the chain's start. exit[side][j]: the best with a helix ending at residue
+  // j - 1 that leaves the chain on `side`, exitLength its length.
+  const size_t size = static_cast<size_t>(n) + 1;
+  std::vector<double> ready[2] = {std::vector<double>(size, kNone), std::vector<double>(size, kNone)};
+  std::vector<double> exit[2] = {std::vector<double>(size, kNone), std::vector<double>(size, kNone)};
+  std::vector<unsigned char> readyFrom[2] = {std::vector<unsigned char>(size, 0),
+                                             std::vector<unsigned char>(size, 0)};
+  std::vector<int> exitLength[2] = {std::vector<int>(size, 0), std::vector<int>(size, 0)};
+  if (!signal) {
+    ready[0][0] = ready[1][0] = 0.0;
+    readyFrom[0][0] = readyFrom[1][0] = 3;
+  }
+  for (int j = 0; j <= n; ++j) {
+    for (int side = 0; side < 2; ++side) {
+      const int from = 1 - side;  // a helix leaving onto `side` was entered from the other
+      double best = kNone;
+      int bestLength = 0;
+      for (int length = p.minLength; length <= p.maxLength && length <= j; ++length) {
+        const int start = j - length;
+        if (ready[from][start] == kNone) continue;
+        const double topology = PositiveInside(positive, start, j, p) * (from == 0 ? 1.0 : -1.0);
+        const double v =
+            ready[from][start] + range(kLabelMembrane, start, j) - HelixCost(length, p) + topology;
+        if (v > best) {
+          best = v;
+          bestLength = length;
+        }
+      }
+      exit[side][j] = best;
+      exitLength[side][j] = bestLength;
+    }
+    for (int side = 0; side < 2; ++side) {
+      double& r = ready[side][j];
+      unsigned char& how = readyFrom[side][j];
+      if (j > 0 && ready[side][j - 1] != kNone && ready[side][j - 1] + scores.score[side][j - 1] > r) {
+        r = ready[side][j - 1] + scores.score[side][j - 1];
+        how = 0;
+      }
+      const int loopStart = j - loop;
+      if (loopStart >= 0 && exit[side][loopStart] != kNone &&
+          exit[side][loopStart] + range(side, loopStart, j) > r) {
+        r = exit[side][loopStart] + range(side, loopStart, j);
+        how = 1;
+      }
+      const int signalEnd = j - signalLoop;
+      if (signal && side == kLabelOutside && signalEnd >= p.signalMin && signalEnd <= signalLast &&
+          signalValue(signalEnd) + range(side, signalEnd, j) > r) {
+        r = signalValue(signalEnd) + range(side, signalEnd, j);
+        how = 2;
+      }
+    }
+  }
+
+  // Without a helix: one loop side throughout, or the signal peptide and then outside.
+  LabelPath& plain = out.withoutHelix;
+  if (!signal) {
+    plain.valid = n > 0;
+    plain.inside = sum[kLabelInside][n] >= sum[kLabelOutside][n];
+    plain.value = std::max(sum[kLabelInside][n], sum[kLabelOutside][n]);
+  } else {
+    plain.value = kNone;
+    for (int end = p.signalMin; end <= signalLast; ++end) {
+      const double v = signalValue(end) + range(kLabelOutside, end, n);
+      if (v > plain.value) {
+        plain.value = v;
+        plain.signalEnd = end;
+      }
+    }
+    plain.valid = true;
+    plain.inside = false;
+  }
+
+  // With a helix: the best last helix, its final loop, then back along the choices.
+  LabelPath& helix = out.withHelix;
+  helix.value = kNone;
+  int side = 0, end = 0;
+  for (int j = 1; j <= n; ++j) {
+    for (int s = 0; s < 2; ++s) {
+      if (exit[s][j] == kNone) continue;
+      const double v = exit[s][j] + range(s, j, n);
+      if (v > helix.value) {
+        helix.value = v;
+        side = s;
+        end = j;
+      }
+    }
+  }
+  if (helix.value == kNone) return out;
+  helix.valid = true;
+  for (;;) {
+    const int length = exitLength[side][end], start = end - length, from = 1 - side;
+    helix.segments.push_back({start, end - 1, from == kLabelInside});
+    int j = start;
+    while (readyFrom[from][j] == 0) --j;
+    if (readyFrom[from][j] == 1) {
+      end = j - loop;
+      side = from;
+      continue;
+    }
+    if (readyFrom[from][j] == 2) helix.signalEnd = j - signalLoop;
+    break;
+  }
+  std::reverse(helix.segments.begin(), helix.segments.end());
+  helix.inside = helix.segments.front().nInside;
+  return out;
+}
+
+std::string PathLabels(const LabelPath& path, int length) {
+  std::string labels(static_cast<size_t>(std::max(length, 0)), path.inside ? 'i' : 'o');
+  int at = 0;
+  for (; at < path.signalEnd && at < length; ++at) labels[at] = 'S';
+  bool inside = path.segments.empty() ? (path.signalEnd > 0 ? false : path.inside) : path.segments[0].nInside;
+  for (const TmSegment& s : path.segments) {
+    for (; at < s.first; ++at) labels[at] = inside ? 'i' : 'o';
+    for (; at <= s.last; ++at) labels[at] = 'M';
+    inside = !inside;
+  }
+  for (; at < length; ++at) labels[at] = inside ? 'i' : 'o';
+  return labels;
+}
+
+double LabelStringValue(const LabelScores& scores, const std::string& labels, const SegmentParams& p) {
+  const int n = static_cast<int>(labels.size());
+  std::vector<double> positive;
+  if (!scores.positive.empty() && p.topologyWeight != 0.0f) {
+    positive.assign(static_cast<size_t>(n) + 1, 0.0);
+    for (int i = 0; i < n; ++i) positive[i + 1] = positive[i] + scores.positive[i];
+  }
+  double value = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const char l = labels[i];
+    const int label = l == 'i'   ? kLabelInside
+                      : l == 'o' ? kLabelOutside
+                      : l == 'M' ? kLabelMembrane
+                                 : kLabelSignal;
+    value += scores.score[label][i];
+    const bool first = i == 0 || labels[i - 1] != l;
+    if (l == 'S' && first) value -= p.signalCost;
+    if (l != 'M' || !first) continue;
+    int end = i;
+    while (end < n && labels[end] == 'M') ++end;
+    value -= HelixCost(end - i, p);
+    // The side it is entered from: the loop before it, else the opposite of the loop after.
+    const double topology = PositiveInside(positive, i, end, p);
+    if (i > 0)
+      value += labels[i - 1] == 'i' ? topology : -topology;
+    else if (end < n)
+      value += labels[end] == 'o' ? topology : -topology;
+    else
+      value += std::fabs(topology);
+  }
+  return value;
+}
+
+namespace {
+
+// How far each residue's M score exceeds its better loop score: the helix evidence the
+// chain decision weighs segment by segment.
+std::vector<double> HelixValues(const LabelScores& scores, const std::vector<TmSegment>& segments,
+                                const SegmentParams& p) {
+  std::vector<double> values;
+  for (const TmSegment& s : segments) {
+    double v = -p.cost;
+    for (int i = s.first; i <= s.last; ++i)
+      v += scores.score[kLabelMembrane][i] -
+           std::max(scores.score[kLabelInside][i], scores.score[kLabelOutside][i]);
+    values.push_back(v);
+  }
+  return values;
+}
+
+double BestValue(const LabelDecoding& d, int* signalEnd = nullptr) {
+  const bool helix = d.withHelix.valid && (!d.withoutHelix.valid || d.withHelix.value > d.withoutHelix.value);
+  const LabelPath& best = helix ? d.withHelix : d.withoutHelix;
+  if (signalEnd) *signalEnd = best.valid ? best.signalEnd : 0;
+  return best.valid ? best.value : -std::numeric_limits<double>::infinity();
+}
+
+}  // namespace
+
+std::array<float, kJointChainFeatureCount> JointChainFeatures(const std::vector<int>& types,
+                                                              const LabelScores& scores,
+                                                              const LabelDecoding& decoding,
+                                                              const SegmentParams& params) {
+  std::array<float, kJointChainFeatureCount> f{};
+  const LabelPath& helix = decoding.withHelix;
+  const std::vector<TmSegment> none;
+  const std::vector<TmSegment>& segments = helix.valid ? helix.segments : none;
+  const auto chain = ChainFeatures(types, helix.valid ? helix.signalEnd : decoding.withoutHelix.signalEnd,
+                                   segments, HelixValues(scores, segments, params));
+  std::copy(chain.begin(), chain.end(), f.begin());
+  const double advantage =
+      helix.valid && decoding.withoutHelix.valid ? helix.value - decoding.withoutHelix.value : -100.0;
+  f[kChainFeatureCount] = static_cast<float>(std::clamp(advantage, -100.0, 100.0));
+  return f;
+}
+
+std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int>& types,
+                                                           const LabelScores& scores,
+                                                           const LabelDecoding& withSignal,
+                                                           const LabelDecoding& withoutSignal) {
+  int end = 0;
+  const double with = BestValue(withSignal, &end), without = BestValue(withoutSignal);
+  const double advantage = std::isfinite(with) && std::isfinite(without) ? with - without : -100.0;
+  return SignalFeaturesWith(
+      types,
+      [&](int reach) {
+        // The log-odds of M against the other three labels.
+        std::vector<float> logOdds(static_cast<size_t>(reach));
+        for (int i = 0; i < reach; ++i) {
+          double rest = 0.0;
+          for (int c : {kLabelInside, kLabelOutside, kLabelSignal})
+            rest += std::exp(double(scores.score[c][i]));
+          logOdds[i] = static_cast<float>(scores.score[kLabelMembrane][i] - std::log(std::max(rest, 1e-30)));
+        }
+        return logOdds;
+      },
+      std::clamp(advantage, -100.0, 100.0), end);
+}
+
+namespace {
+
+double Dot(const float* features, size_t count, const std::vector<float>& weights) {
+  double z = 0.0;
+  for (size_t k = 0; k < count && k < weights.size(); ++k) z += double(features[k]) * weights[k];
+  return z;
+}
+
+ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p,
+                           const std::vector<float>* extra) {
+  ChainTopology result;
+  const LabelScores scores = MakeLabelScores(types, p, extra);
+  const LabelDecoding without = DecodeLabels(scores, p, false);
+  const LabelDecoding with = DecodeLabels(scores, p, true);
+  bool signal = false;
+  if (with.withHelix.valid || with.withoutHelix.valid) {
+    if (p.jointSignalDecision.empty()) {
+      signal = BestValue(with) > BestValue(without);
+    } else {
+      const auto f = JointSignalFeatures(types, scores, with, without);
+      signal = Dot(f.data(), f.size(), p.jointSignalDecision) >= 0.0;
+    }
+  }
+  const LabelDecoding& d = signal ? with : without;
+  bool membrane = d.withHelix.valid;
+  if (membrane) {
+    if (p.jointChainModel.empty()) {
+      membrane = !d.withoutHelix.valid || d.withHelix.value > d.withoutHelix.value;
+    } else {
+      const auto f = JointChainFeatures(types, scores, d, p);
+      membrane = Dot(f.data(), f.size(), p.jointChainModel) >= 0.0;
+    }
+  }
+  const LabelPath& path = membrane ? d.withHelix : d.withoutHelix;
+  result.signalEnd = signal ? path.signalEnd : 0;
+  if (membrane) result.segments = path.segments;
+  return result;
+}
+
+}  // namespace
+
 ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& p,
                               const std::vector<float>* extra) {
+  if (!p.labelModel.empty()) return PredictJoint(types, p, extra);
   ChainTopology result;
   result.signalEnd = SignalPeptideEnd(types, p);
   SegmentTracks tracks = MakeTracks(types, p, extra);

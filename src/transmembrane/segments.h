@@ -47,6 +47,48 @@ inline constexpr int kSignalFeatureCount = 12;
 // over these features (kChainFeatureCount weights, the first the intercept).
 inline constexpr int kChainFeatureCount = 8;
 
+// The joint labelling: every residue is inside loop (i), outside loop (o), transmembrane
+// helix (M) or signal peptide (S). One multinomial logistic model over the same window
+// features as WindowModel gives each residue's log-probability of each label; the best
+// labelling a grammar allows (an optional N-terminal signal peptide, then loops that
+// change side across every helix) is found exactly.
+enum LabelIndex { kLabelInside = 0, kLabelOutside = 1, kLabelMembrane = 2, kLabelSignal = 3 };
+inline constexpr int kLabelCount = 4;
+
+// Beside the window's residue types, the label model sees how hydrophobic the stretches
+// around the residue are: the mean hydropathy (Kyte and Doolittle 1982) over the chain's
+// residues within each of kHydropathyReach of each of kHydropathyCentre, in
+// kHydropathyBins bins (below -1, then steps of 0.5 up to 3 and above; a stretch wholly
+// beyond the chain's end in the lowest), one weight per bin and stretch. A logistic
+// model adds the types' weights; the bins let it tell a stretch that is hydrophobic
+// enough to span the membrane from one that is nearly so.
+inline constexpr int kHydropathyReaches = 5;
+inline constexpr int kHydropathyReach[kHydropathyReaches] = {2, 5, 9, 4, 4};
+// Where each stretch is centred, from the residue: the last two look at what lies before
+// and after it (a helix's end has the membrane on one side only).
+inline constexpr int kHydropathyCentre[kHydropathyReaches] = {0, 0, 0, -8, 8};
+inline constexpr int kHydropathyBins = 10;
+inline constexpr int kLabelModelSize = kWindowModelSize + kHydropathyReaches * kHydropathyBins;
+
+// Each residue's kHydropathyReaches bins, each already offset to its weight's index
+// within a label model (kWindowModelSize + stretch * kHydropathyBins + bin).
+std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::vector<int>& types);
+
+// One WindowModel per label (kLabelModelSize weights: the window model's, its intercept
+// last among them, then the hydropathy bins'); their values are the softmax's inputs.
+struct LabelModel {
+  std::array<WindowModel, kLabelCount> labels;
+  bool empty() const { return labels[0].empty(); }
+};
+
+// Each residue's log-probability of each label (log-softmax of the label models).
+std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
+                                                                  const LabelModel& model);
+
+// The membrane-or-soluble decision of the joint labelling: ChainFeatures, then how much
+// better the best labelling with a helix scores than the best without one.
+inline constexpr int kJointChainFeatureCount = kChainFeatureCount + 1;
+
 struct SegmentParams {
   // Log-odds of each residue type inside against outside transmembrane segments; at a
   // segment's ends (its first and last capLength residues: the aromatic belt) and in the
@@ -83,13 +125,27 @@ struct SegmentParams {
   // the best end from signalMin to signalMax residues, reach signalThreshold.
   WindowModel signalModel;
   int signalMin = 12;
-  int signalMax = 45;
+  int signalMax = 45;  // below signalMin: no signal peptide (a chain that cannot have one)
   float signalThreshold = 0.0f;
   // When present, the decision whether the best prefix is a signal peptide; it replaces
   // signalThreshold.
   std::vector<float> signalDecision;
   // The membrane-or-soluble decision for the chain; when present it replaces `anchor`.
   std::vector<float> chainModel;
+  // The joint labelling: when labelModel is present it replaces the models above. A helix
+  // scores its residues' log-probabilities of M plus `bias` each, less `cost`,
+  // lengthPenalty per residue beyond preferredLength, and the positive-inside term; a
+  // signal peptide its residues' log-probabilities of S plus signalBias each, less
+  // signalCost. jointSignalDecision (kSignalFeatureCount weights over SignalFeatures, its
+  // score the advantage of the best labelling with a signal peptide over the best without)
+  // and jointChainModel (kJointChainFeatureCount weights) make the chain-level calls; each
+  // absent means "the better labelling wins".
+  LabelModel labelModel;
+  float signalBias = 0.0f;
+  float signalCost = 0.0f;
+  int signalLoop = 1;  // the shortest loop between a signal peptide and a helix
+  std::vector<float> jointSignalDecision;
+  std::vector<float> jointChainModel;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
   // log-odds) when a structure is segmented.
   float structureWeight = 1.0f;
@@ -102,7 +158,10 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // FLANKSCALE, CAPLENGTH, FLANKLENGTH, STRUCTUREWEIGHT; MEMBRANEMODEL and SIGNALMODEL
 // (kWindowModelSize values each: offsets -10 to 10 of 22 types, then the position bins,
 // then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (12 values),
-// CHAINMODEL (8 values).
+// CHAINMODEL (8 values); the joint labelling's LABELMODELI, LABELMODELO, LABELMODELM,
+// LABELMODELS (kLabelModelSize values each), SIGNALBIAS, SIGNALCOST, SIGNALLOOP,
+// JOINTSIGNALDECISION
+// (12 values), JOINTCHAINMODEL (9 values).
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
                              const std::string& comment);
@@ -192,6 +251,58 @@ std::array<float, kSignalFeatureCount> SignalFeatures(const std::vector<int>& ty
 
 // The end of the signal peptide the model finds at the chain's start, or 0.
 int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& params);
+
+// What the joint labelling decodes: each residue's score for each label (its
+// log-probability, with the per-residue biases and any structure evidence on M), and 1 at
+// K and R for the positive-inside term.
+struct LabelScores {
+  std::array<std::vector<float>, kLabelCount> score;
+  std::vector<float> positive;
+  int size() const { return static_cast<int>(score[0].size()); }
+};
+LabelScores MakeLabelScores(const std::vector<int>& types, const SegmentParams& params,
+                            const std::vector<float>* extra = nullptr);
+
+// One labelling: a signal peptide over residues 0 to signalEnd - 1 (none when 0), the
+// helices in order (each oriented: loops alternate sides across them), and the side of
+// the loops when there is no helix (after a signal peptide: outside).
+struct LabelPath {
+  double value = 0.0;
+  int signalEnd = 0;
+  std::vector<TmSegment> segments;
+  bool inside = true;  // the side of a helix-free chain
+  bool valid = false;  // false when the grammar allows no such labelling
+};
+
+// The best labelling with at least one helix and the best with none, among those that
+// begin with a signal peptide (`signal`) or among those that do not.
+struct LabelDecoding {
+  LabelPath withHelix, withoutHelix;
+};
+LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& params, bool signal);
+
+// A labelling's value from its per-residue labels (tests compare the decoder with
+// enumeration); the labels are i, o, M and S.
+double LabelStringValue(const LabelScores& scores, const std::string& labels, const SegmentParams& params);
+
+// The labels of a path, one per residue.
+std::string PathLabels(const LabelPath& path, int length);
+
+// The features of the joint chain decision: ChainFeatures of the path with helices (each
+// helix valued by its residues' M score less their better loop score, less the cost),
+// then the advantage of that path over the best one without a helix.
+std::array<float, kJointChainFeatureCount> JointChainFeatures(const std::vector<int>& types,
+                                                              const LabelScores& scores,
+                                                              const LabelDecoding& decoding,
+                                                              const SegmentParams& params);
+
+// The features of the joint signal-peptide decision: SignalFeatures with the advantage
+// of the best labelling with a signal peptide over the best without as its score, the
+// membrane evidence taken from the label model.
+std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int>& types,
+                                                           const LabelScores& scores,
+                                                           const LabelDecoding& withSignal,
+                                                           const LabelDecoding& withoutSignal);
 
 // The whole method on one chain of residue types, `extra` added to the membrane evidence
 // (a structure's own, or nothing). A chain that the decision calls soluble gets no

@@ -206,7 +206,7 @@ TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
                        : residue.transmembrane                     ? 'M'
                                                                    : '.';
   }));
-  for (const char* name : {"Q9Y4X3", "O60896"}) {
+  for (const char* name : {"Q9Y4X3", "Q07699"}) {
     const std::string& m = marks[name];
     ASSERT_EQ(m.size(), truth[name].size()) << name;
     EXPECT_EQ(m.find('!'), std::string::npos) << name;  // never both
@@ -215,7 +215,7 @@ TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
     EXPECT_NEAR(double(predicted), double(labelled), 6.0) << name << ' ' << m;
   }
   EXPECT_EQ(marks["Q9Y4X3"].find('M'), std::string::npos);
-  EXPECT_NE(marks["O60896"].find("MMMMMMMMMM"), std::string::npos);
+  EXPECT_NE(marks["Q07699"].find("MMMMMMMMMM"), std::string::npos);
   std::map<std::string, std::string> apartMarks;
   ASSERT_TRUE(s.doc.RunSpanner2D(apart, [&](const Protein& p, const FastaRecord& r) {
     for (const ResidueMembrane& residue : p.transmembrane.residues)
