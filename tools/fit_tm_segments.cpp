@@ -315,6 +315,28 @@ float FitSignalThreshold(const std::vector<const Chain*>& chains, const SegmentP
 std::vector<double> FitLogistic(const std::vector<std::vector<double>>& features,
                                 const std::vector<double>& labels, const std::vector<double>& weights);
 
+// A logistic decision fitted on rows, its intercept then moved to the most weight right.
+std::vector<float> FitShiftedLogistic(const std::vector<std::vector<double>>& rows,
+                                      const std::vector<double>& labels, const std::vector<double>& weights) {
+  std::vector<double> w = FitLogistic(rows, labels, weights);
+  if (w.empty()) return {};
+  double bestShift = 0.0, best = -1;
+  for (double shift = -3.0; shift <= 3.0; shift += 0.1) {
+    double right = 0;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      double z = shift;
+      for (size_t a = 0; a < w.size(); ++a) z += w[a] * rows[k][a];
+      right += ((z >= 0.0) == (labels[k] > 0.5)) * weights[k];
+    }
+    if (right > best) {
+      best = right;
+      bestShift = shift;
+    }
+  }
+  w[0] += bestShift;
+  return std::vector<float>(w.begin(), w.end());
+}
+
 // The signal-peptide decision over SignalFeatures, fitted on the topology_train chains
 // (the only ones labelled for it), its intercept moved to the most chains right.
 std::vector<float> FitSignalDecision(const std::vector<const Chain*>& chains, const SegmentParams& p) {
@@ -332,24 +354,7 @@ std::vector<float> FitSignalDecision(const std::vector<const Chain*>& chains, co
     // more than one on a soluble chain.
     weights.push_back(c->membrane ? kMembraneSignalWeight : 1.0);
   }
-  std::vector<double> w = FitLogistic(rows, labels, weights);
-  if (w.empty()) return {};
-  double bestShift = 0.0;
-  double best = -1;
-  for (double shift = -3.0; shift <= 3.0; shift += 0.1) {
-    double right = 0;
-    for (size_t k = 0; k < rows.size(); ++k) {
-      double z = shift;
-      for (size_t a = 0; a < w.size(); ++a) z += w[a] * rows[k][a];
-      right += ((z >= 0.0) == (labels[k] > 0.5)) * weights[k];
-    }
-    if (right > best) {
-      best = right;
-      bestShift = shift;
-    }
-  }
-  w[0] += bestShift;
-  return std::vector<float>(w.begin(), w.end());
+  return FitShiftedLogistic(rows, labels, weights);
 }
 
 struct Prepared {
@@ -670,28 +675,6 @@ tessmol::LabelScores ScoresOf(const JointChain& c, const SegmentParams& p) {
     for (int t : c.chain->types) s.positive.push_back(t == tessmol::kLys || t == tessmol::kArg ? 1.0f : 0.0f);
   }
   return s;
-}
-
-// A logistic decision fitted on rows, its intercept then moved to the most weight right.
-std::vector<float> FitShiftedLogistic(const std::vector<std::vector<double>>& rows,
-                                      const std::vector<double>& labels, const std::vector<double>& weights) {
-  std::vector<double> w = FitLogistic(rows, labels, weights);
-  if (w.empty()) return {};
-  double bestShift = 0.0, best = -1;
-  for (double shift = -3.0; shift <= 3.0; shift += 0.1) {
-    double right = 0;
-    for (size_t k = 0; k < rows.size(); ++k) {
-      double z = shift;
-      for (size_t a = 0; a < w.size(); ++a) z += w[a] * rows[k][a];
-      right += ((z >= 0.0) == (labels[k] > 0.5)) * weights[k];
-    }
-    if (right > best) {
-      best = right;
-      bestShift = shift;
-    }
-  }
-  w[0] += bestShift;
-  return std::vector<float>(w.begin(), w.end());
 }
 
 double Dot(const float* f, size_t n, const std::vector<float>& w) {
