@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 build="${TESSMOL_BUILD_DIR:-build}"
-"$build/bin/tessmol-cli" analyse --spanner3d --method segments --chart example.svg tests/data/1U19.pdb
+"$build/bin/tessmol-cli" analyse --spanner3d --chart example.svg tests/data/1U19.pdb
 echo "chart: example.svg"
 if [ -e "$build/python" ]; then
   echo
