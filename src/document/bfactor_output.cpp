@@ -44,7 +44,6 @@ std::optional<BFactorValue> BFactorValueNamed(const std::string& name) {
 namespace {
 
 double Value(const Protein& protein, size_t i, BFactorValue which) {
-  const Residue& r = protein.structure.residues[i];
   const ResidueSurface& surface = protein.surface.residues[i];
   const ResidueScore& scores = protein.scores.residues[i];
   switch (which) {

@@ -49,6 +49,14 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
     for (float& v : s.confidence) v *= 100.0f;
     file.plddtScaled = true;
   }
+  // pLDDT runs from 0 to 100: values beyond it (a crystal's B-factors, a damaged file) are
+  // no confidence, and taking them for one would write result files no reader accepts.
+  if (!std::all_of(s.confidence.begin(), s.confidence.end(),
+                   [](float v) { return v >= 0.0f && v <= 100.0f; })) {
+    s.confidence.clear();
+    file.plddtScaled = false;
+    return;
+  }
   s.modelSource = evidence.predicted ? evidence.source : std::string("B-factors as pLDDT");
 }
 

@@ -112,6 +112,22 @@ TEST(PredictedModels, PlddtIsTheFilesValueResidueByResidue) {
   }
 }
 
+// A value beyond 0 to 100 is no pLDDT (found by fuzzing: a "model" with a B-factor of 233
+// was written to a result file that could not be read back). Such a file has no confidence.
+TEST(PredictedModels, ValuesBeyondAHundredAreNoConfidence) {
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath(kAlphaFoldPdb), text).ok());
+  // The first residue's alpha carbon, whose B-factor stands for the residue.
+  const size_t atom = text.find("\nATOM      2  CA ");
+  ASSERT_NE(atom, std::string::npos);
+  text.replace(atom + 1 + 60, 6, "233.00");
+  const StructureFile damaged = ReadStructureText(text, "damaged.pdb", test::StandardHetRadii());
+  ASSERT_TRUE(damaged.status.ok());
+  EXPECT_FALSE(Read(kAlphaFoldPdb).structure.confidence.empty());
+  EXPECT_TRUE(damaged.structure.confidence.empty());
+  EXPECT_TRUE(damaged.structure.modelSource.empty());
+}
+
 TEST(PredictedModels, AHeaderlessFileIsAModelOnlyWhenTheUserSaysSo) {
   EXPECT_TRUE(Read(kNoHeader).structure.confidence.empty());
   const StructureFile told = Read(kNoHeader, ConfidenceSource::kBFactors);
