@@ -241,6 +241,19 @@ void ReadSoluble(const std::string& path, const KmerLinks& links, std::vector<Ch
   flush();
 }
 
+// The window model's active features at residue i of a chain padded by kWindowHalf
+// beyond-the-chain entries at each end: the residue type at each offset, the
+// N-terminal position bin, and the intercept.
+void WindowFeatures(const std::vector<int>& padded, int i, std::vector<int>& active) {
+  const int positionBase = (2 * tessmol::kWindowHalf + 1) * tessmol::kWindowTypes;
+  active.clear();
+  for (int o = 0; o <= 2 * tessmol::kWindowHalf; ++o)
+    active.push_back(o * tessmol::kWindowTypes + padded[i + o]);
+  if (i / tessmol::kPositionBinWidth < tessmol::kPositionBins)
+    active.push_back(positionBase + i / tessmol::kPositionBinWidth);
+  active.push_back(tessmol::kWindowModelSize - 1);
+}
+
 // Logistic regression over the window features by AdaGrad, in a fixed order (a seeded
 // shuffle): the same data give the same model.
 WindowModel FitWindowModel(const std::vector<const Chain*>& chains, bool signal) {
@@ -260,19 +273,12 @@ WindowModel FitWindowModel(const std::vector<const Chain*>& chains, bool signal)
   }
   std::mt19937 random(20261207u);
   std::shuffle(samples.begin(), samples.end(), random);
-  const int positionBase = (2 * tessmol::kWindowHalf + 1) * tessmol::kWindowTypes;
-  const int intercept = tessmol::kWindowModelSize - 1;
   std::vector<int> active;
   const double rate = 0.05, l2 = 1e-6;
   for (int epoch = 0; epoch < 3; ++epoch) {
     for (const auto& [k, i] : samples) {
       const Chain& c = *chains[k];
-      active.clear();
-      for (int o = 0; o <= 2 * tessmol::kWindowHalf; ++o)
-        active.push_back(o * tessmol::kWindowTypes + padded[k][i + o]);
-      if (i / tessmol::kPositionBinWidth < tessmol::kPositionBins)
-        active.push_back(positionBase + i / tessmol::kPositionBinWidth);
-      active.push_back(intercept);
+      WindowFeatures(padded[k], i, active);
       double z = 0.0;
       for (int j : active) z += w[j];
       const double y = signal ? c.inSignal[i] : c.inHelix[i];
@@ -613,19 +619,12 @@ tessmol::LabelModel FitLabelModel(const std::vector<const Chain*>& chains) {
   }
   std::mt19937 random(20261207u);
   std::shuffle(samples.begin(), samples.end(), random);
-  const int positionBase = (2 * tessmol::kWindowHalf + 1) * tessmol::kWindowTypes;
-  const int intercept = tessmol::kWindowModelSize - 1;
   std::vector<int> active;
   const double rate = 0.05, l2 = 1e-6;
   for (int epoch = 0; epoch < kLabelEpochs; ++epoch) {
     for (const auto& [k, i] : samples) {
       const Chain& c = *chains[k];
-      active.clear();
-      for (int o = 0; o <= 2 * tessmol::kWindowHalf; ++o)
-        active.push_back(o * tessmol::kWindowTypes + padded[k][i + o]);
-      if (i / tessmol::kPositionBinWidth < tessmol::kPositionBins)
-        active.push_back(positionBase + i / tessmol::kPositionBinWidth);
-      active.push_back(intercept);
+      WindowFeatures(padded[k], i, active);
       for (int bin : hydropathy[k][i]) active.push_back(bin);
       double z[kLabels], top = -1e300;
       for (int l = 0; l < kLabels; ++l) {
