@@ -202,6 +202,9 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
       "Segments in the membrane:",
       "           Chain           Residues        Orientation   Tilt (\u00b0)",
   };
+  if (m.symmetryOrder > 0)
+    lines.insert(lines.begin() + 1, "Membrane normal along the chains' " + std::to_string(m.symmetryOrder) +
+                                        "-fold symmetry axis");
   for (const SlabSegment& segment : m.segments) {
     std::string residues = std::to_string(s.residues[segment.first].resSeq) + "  -  " +
                            std::to_string(s.residues[segment.last].resSeq);

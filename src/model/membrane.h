@@ -34,6 +34,9 @@ struct MembranePlacement {
   // structure whose chains cannot share one membrane (crystal copies lying apart or
   // antiparallel) gets one placement per group of chains.
   std::vector<int32_t> chains;
+  // The normal runs along the symmetry axis of this order relating the chains that cross
+  // the slab (copies of one chain); 0 when the surface and the segments set it.
+  int32_t symmetryOrder = 0;
   int32_t lowConfidence = 0;  // residues of a predicted model left out (pLDDT below the cut-off)
 };
 

@@ -6,6 +6,7 @@
 
 #include "base/parallel.h"
 #include "transmembrane/geometry.h"
+#include "transmembrane/symmetry.h"
 
 namespace tessmol {
 
@@ -541,6 +542,44 @@ Candidate AlignWithSegments(const Structure& s, const Exposed& e, const SlabSear
   return best;
 }
 
+// Identical chains that sit alike in one bilayer are related by a turn about its normal:
+// the axis of such a ring, when near the normal found, is the sharper normal (the surface
+// and the tilted helices leave it loose by several degrees). An axis far from it relates
+// copies lying antiparallel or side by side, which say nothing of the membrane. Only the
+// crossing segments and a few residues either side are compared: how the copies sit in
+// the bilayer, not their loose tails. `order` receives the ring's order when its axis was
+// taken.
+Candidate AlongSymmetryAxis(const Structure& s, const Exposed& e, const SlabSearch& p, const Selection& use,
+                            Candidate best, int32_t& order) {
+  if (p.maxSymmetryAngle <= 0.0f) return best;
+  MembranePlacement trial;
+  trial.normal = best.normal;
+  trial.centre = e.centroid + best.normal * best.fit.centre;
+  trial.halfThickness = best.fit.halfThickness;
+  std::vector<int32_t> chains;
+  Selection near(use.size(), 0);
+  for (const SlabSegment& segment : SegmentsInSlab(s, trial, p.minSegmentLength, use)) {
+    if (segment.kind != SegmentKind::kCrossing) continue;
+    if (std::find(chains.begin(), chains.end(), segment.chain) == chains.end())
+      chains.push_back(segment.chain);
+    const Chain& chain = s.chains[static_cast<size_t>(segment.chain)];
+    for (int32_t r = std::max(chain.firstResidue, segment.first - p.symmetryFlank);
+         r <= std::min(chain.lastResidue, segment.last + p.symmetryFlank); ++r)
+      near[static_cast<size_t>(r)] = use[static_cast<size_t>(r)];
+  }
+  if (chains.size() < 2) return best;
+  std::sort(chains.begin(), chains.end());
+  const SymmetryAxis ring = FindSymmetryAxis(s, chains, {}, near);
+  if (!ring.found) return best;
+  Vec3 axis{static_cast<float>(ring.direction.x), static_cast<float>(ring.direction.y),
+            static_cast<float>(ring.direction.z)};
+  if (axis.Dot(best.normal) < 0.0f) axis = -axis;
+  if (axis.Dot(best.normal) < std::cos(p.maxSymmetryAngle * kDegrees)) return best;
+  order = ring.order;
+  Scratch scratch;
+  return {axis, FitAlong(axis, e, p, scratch)};
+}
+
 }  // namespace
 
 namespace {
@@ -553,8 +592,12 @@ MembranePlacement PlaceSelected(const Structure& s, const SurfaceResult& surface
   placement.threshold = p.minScore;
   const Exposed e = ExposedAtoms(s, surface, use);
   if (e.positions.empty()) return placement;
-  const Candidate best = AlignWithSegments(s, e, p, use, SearchNormals(e, p, feedback));
-  return FinishPlacement(s, e, best.normal, best.fit, p, use, margin);
+  int32_t order = 0;
+  const Candidate best =
+      AlongSymmetryAxis(s, e, p, use, AlignWithSegments(s, e, p, use, SearchNormals(e, p, feedback)), order);
+  placement = FinishPlacement(s, e, best.normal, best.fit, p, use, margin);
+  placement.symmetryOrder = placement.placed ? order : 0;
+  return placement;
 }
 
 Selection ChainsOnly(const Structure& s, const Selection& use, const std::vector<int32_t>& chains) {

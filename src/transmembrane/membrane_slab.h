@@ -39,6 +39,11 @@ struct SlabSearch {
   float plateau = 0.05f;       // share of the best score that still counts as its top
   int axisRounds = 1;          // the normal set to the segments' mean axis, and the slab refitted
   float surfaceWeight = 1.0f;  // of the surface's own normal against the segments' axis
+  // Copies of one chain crossing the slab, related by a turn about an axis this close to the
+  // normal (degrees; 0: never), set the normal along that axis. The copies are compared over
+  // their crossing segments and this many residues either side.
+  float maxSymmetryAngle = 30.0f;
+  int symmetryFlank = 3;
   // A predicted model's residues below this confidence (pLDDT) take no part: their place
   // is a guess. Experimental structures carry no confidence and keep every residue.
   float minConfidence = 50.0f;

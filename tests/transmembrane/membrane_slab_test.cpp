@@ -9,9 +9,11 @@
 #include <cmath>
 #include <fstream>
 
+#include "document/report.h"
 #include "document/tessmol_doc.h"
 #include "test_support.h"
 #include "transmembrane/geometry.h"
+#include "transmembrane/symmetry.h"
 
 namespace tessmol {
 namespace {
@@ -101,7 +103,10 @@ TEST(MembraneSlab, PorinTrimerSitsInItsMembraneFrame) {
   const MembranePlacement& m = placements.front();
   ASSERT_TRUE(m.placed);
   EXPECT_TRUE(m.chains.empty());
-  EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 10.0);
+  // The frame's z is the trimer's three-fold axis (the normal of its chain centres' plane),
+  // and the normal runs along it.
+  EXPECT_EQ(m.symmetryOrder, 3);
+  EXPECT_LT(AngleToAxis(m.normal, {0, 0, 1}), 0.5);
   EXPECT_LT(std::fabs(m.centre[2]), 2.5f);
   // An outer membrane's hydrocarbon core is some 24 A thick.
   EXPECT_GE(m.halfThickness, 10.0f);
@@ -263,6 +268,8 @@ TEST(MembraneSlab, RhodopsinsCrystalCopiesEachGetTheirOwnMembrane) {
   for (const MembranePlacement& m : placements) {
     EXPECT_TRUE(m.placed);
     EXPECT_EQ(m.chains.size(), 1u);
+    // The copies' two-fold lies in the membrane plane: it sets no normal.
+    EXPECT_EQ(m.symmetryOrder, 0);
   }
   EXPECT_NE(placements[0].chains, placements[1].chains);
   for (char chain : {'A', 'B'}) {
@@ -274,6 +281,49 @@ TEST(MembraneSlab, RhodopsinsCrystalCopiesEachGetTheirOwnMembrane) {
   const Vec3 a{placements[0].normal[0], placements[0].normal[1], placements[0].normal[2]};
   const Vec3 b{placements[1].normal[0], placements[1].normal[1], placements[1].normal[2]};
   EXPECT_LT(a.Dot(b), 0.0f);
+}
+
+TEST(MembraneSlab, GlycophorinsNormalRunsAlongItsTwoFold) {
+  // Two parallel helices (NMR) related by a two-fold: identical chains sit alike in the
+  // bilayer, so the axis is the normal, though the surface alone leaves it loose.
+  const Protein glycophorin = Analysed("1AFO_tr.pdb");
+  const Structure& s = glycophorin.structure;
+  std::vector<char> helices(s.residues.size(), 0);
+  for (size_t r = 0; r < s.residues.size(); ++r)
+    helices[r] = s.residues[r].resSeq >= 74 && s.residues[r].resSeq <= 94;
+  const SymmetryAxis twoFold = FindSymmetryAxis(s, {0, 1}, {}, helices);
+  ASSERT_TRUE(twoFold.found);
+  const Vec3 axis{static_cast<float>(twoFold.direction.x), static_cast<float>(twoFold.direction.y),
+                  static_cast<float>(twoFold.direction.z)};
+  SilentFeedback quiet;
+  const std::vector<MembranePlacement> placements =
+      PlaceMembranes(s, glycophorin.surface, SlabSearch{}, quiet);
+  ASSERT_EQ(placements.size(), 1u);
+  const MembranePlacement& m = placements.front();
+  ASSERT_TRUE(m.placed);
+  EXPECT_EQ(m.symmetryOrder, 2);
+  // The placement compares the crossing helices and a turn beyond; the NMR model's axis
+  // moves by about a degree with the residues compared.
+  EXPECT_LT(AngleToAxis(m.normal, axis), 2.0);
+  const std::vector<std::string> lines = MembraneLines(s, m);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Membrane normal along the chains' 2-fold symmetry axis"),
+            lines.end());
+  // Both helices still cross, each from outside in (glycophorin's N-terminus is outside).
+  ASSERT_EQ(m.segments.size(), 2u);
+  for (const SlabSegment& segment : m.segments) {
+    EXPECT_EQ(segment.kind, SegmentKind::kCrossing);
+    EXPECT_FALSE(segment.nInside);
+  }
+  // Without the axis the normal is the surface's and the segments', and no line says otherwise.
+  SlabSearch alone;
+  alone.maxSymmetryAngle = 0.0f;
+  const MembranePlacement loose = PlaceMembrane(s, glycophorin.surface, alone, quiet);
+  ASSERT_TRUE(loose.placed);
+  EXPECT_EQ(loose.symmetryOrder, 0);
+  const std::vector<std::string> looseLines = MembraneLines(s, loose);
+  EXPECT_EQ(std::count_if(looseLines.begin(), looseLines.end(),
+                          [](const std::string& line) { return line.find("symmetry") != std::string::npos; }),
+            0);
 }
 
 TEST(MembraneSlab, OneChainOrParallelChainsShareOneMembrane) {
