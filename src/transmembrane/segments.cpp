@@ -12,6 +12,14 @@
 
 namespace tessmol {
 
+namespace {
+
+// Hydropathy by Kyte and Doolittle (1982), in the order of the residue types.
+constexpr float kKyteDoolittle[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,  1.8f,  -0.4f, -1.6f,
+                                      2.5f,  -0.7f, -0.8f, -3.5f, -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
+
+}  // namespace
+
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
@@ -380,10 +388,6 @@ void OrientSegments(const std::vector<int>& types, std::vector<TmSegment>& segme
 std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& types, int signalEnd,
                                                     const std::vector<TmSegment>& segments,
                                                     const std::vector<double>& values) {
-  // Kyte and Doolittle (1982), in the order of the residue types.
-  static constexpr float kHydropathy[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,
-                                            1.8f,  -0.4f, -1.6f, 2.5f,  -0.7f, -0.8f, -3.5f,
-                                            -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
   std::array<float, kChainFeatureCount> f{};
   f[0] = 1.0f;
   f[7] = signalEnd > 0 ? 1.0f : 0.0f;
@@ -402,7 +406,7 @@ std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& type
   const TmSegment& s = segments[strongest];
   double hydropathy = 0.0;
   for (int i = s.first; i <= s.last; ++i)
-    hydropathy += types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0;
+    hydropathy += types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0;
   f[1] = static_cast<float>(values[strongest]);
   f[2] = static_cast<float>(second);
   f[3] = static_cast<float>(std::min<size_t>(segments.size(), 15));
@@ -539,13 +543,10 @@ int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
 }
 
 std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::vector<int>& types) {
-  static constexpr float kHydropathy[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,
-                                            1.8f,  -0.4f, -1.6f, 2.5f,  -0.7f, -0.8f, -3.5f,
-                                            -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
   const int n = static_cast<int>(types.size());
   std::vector<double> sum(types.size() + 1, 0.0);
   for (int i = 0; i < n; ++i)
-    sum[i + 1] = sum[i] + (types[i] >= 0 && types[i] < 20 ? kHydropathy[types[i]] : 0.0);
+    sum[i + 1] = sum[i] + (types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0);
   std::vector<std::array<int, kHydropathyReaches>> out(types.size());
   for (int i = 0; i < n; ++i) {
     for (int r = 0; r < kHydropathyReaches; ++r) {
