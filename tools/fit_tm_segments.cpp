@@ -57,11 +57,13 @@ enum class Source { kTopology, kTrain328, kSoluble };
 constexpr double kMembraneSignalWeight = 4.0;
 constexpr int kSideReach = 20;
 constexpr int kLabelEpochs = 10;
-constexpr double kJointSolubleLimit = 0.008;
+constexpr double kJointSolubleLimit = 0.006;
 // A residue in a loop whose side its window cannot tell (far from every helix): the
 // model learns even odds for inside and outside there, so that no helix is placed only
 // to move a soluble domain to the side its composition happens to favour.
-constexpr unsigned char kEitherSide = 3 | 16;
+constexpr unsigned char kEvenOdds = 128;
+constexpr unsigned char kEitherSide = 3 | kEvenOdds;
+constexpr unsigned char kEitherCap = 1 << tessmol::kLabelCapInside | 1 << tessmol::kLabelCapOutside;
 
 struct Chain {
   std::string id, cls, sequence;
@@ -96,6 +98,25 @@ uint32_t Hash(const std::string& text) {
   return h;
 }
 
+// A helix's first and last residues are labelled by the side they face (HelixLabel): the
+// side it is entered from is that of the loop before it, else the opposite of the loop
+// after; with neither labelled (train328's sides are PDBTM's), either cap will do.
+void MarkCaps(Chain& c, const std::string& labels) {
+  const int n = static_cast<int>(c.allowed.size());
+  auto side = [&](int i) { return i >= 0 && i < n && i < int(labels.size()) ? labels[i] : '-'; };
+  for (const auto& [first, last] : c.truth) {
+    const char before = side(first - 1), after = side(last + 1);
+    const bool known = before == 'I' || before == 'O' || after == 'I' || after == 'O';
+    const bool fromInside = before == 'I' || before == 'O' ? before == 'I' : after == 'O';
+    const int length = last - first + 1;
+    for (int i = first; i <= last; ++i) {
+      const int label = tessmol::HelixLabel(i - first, length, fromInside);
+      if (label == tessmol::kLabelMembrane) continue;
+      c.allowed[i] = known ? static_cast<unsigned char>(1 << label) : kEitherCap;
+    }
+  }
+}
+
 bool ReadTopology(const std::string& folder, std::vector<Chain>& chains) {
   std::ifstream table(folder + "/topology_train.tsv");
   std::map<std::string, std::pair<int, std::string>> folds;
@@ -122,6 +143,7 @@ bool ReadTopology(const std::string& folder, std::vector<Chain>& chains) {
       c.allowed.push_back(l == 'I' ? 1 : l == 'O' ? 2 : l == 'M' ? 4 : l == 'S' ? 8 : 3);
     }
     c.truth = Runs(c.inHelix);
+    MarkCaps(c, labels);
     // Inside and outside are told only near a helix, where the positive-inside rule and
     // the helix's flanks say which: a whole soluble domain's side is not in its residues
     // (a GLOB chain is "I" by convention, an SP chain's mature part "O").
@@ -200,6 +222,7 @@ void ReadTrain328(const std::string& path, const KmerLinks& links, std::vector<C
       if (!near) c.allowed[i] = kEitherSide;
     }
     c.truth = Runs(c.inHelix);
+    MarkCaps(c, "");
     c.membrane = true;
     const int fold = links.Fold(sequence);
     linked += fold >= 0;
@@ -640,7 +663,9 @@ tessmol::LabelModel FitLabelModel(const std::vector<const Chain*>& chains) {
       }
       for (int l = 0; l < kLabels; ++l) {
         const double p = z[l] / total;
-        const double q = !(c.allowed[i] >> l & 1) ? 0.0 : (c.allowed[i] & 16) ? 0.5 : z[l] / allowedTotal;
+        const double q = !(c.allowed[i] >> l & 1)     ? 0.0
+                         : (c.allowed[i] & kEvenOdds) ? 0.5
+                                                      : z[l] / allowedTotal;
         const double gradient = p - q;
         for (int j : active) {
           double& wj = w[l * kSize + j];
@@ -668,7 +693,9 @@ struct JointChain {
 tessmol::LabelScores ScoresOf(const JointChain& c, const SegmentParams& p) {
   tessmol::LabelScores s;
   s.score = c.logProbabilities;
-  for (float& v : s.score[tessmol::kLabelMembrane]) v += p.bias;
+  s.caps = p.labelModel.caps();
+  for (int c : {tessmol::kLabelMembrane, tessmol::kLabelCapInside, tessmol::kLabelCapOutside})
+    for (float& v : s.score[c]) v += p.bias;
   for (float& v : s.score[tessmol::kLabelSignal]) v += p.signalBias;
   if (p.topologyWeight != 0.0f) {
     for (int t : c.chain->types) s.positive.push_back(t == tessmol::kLys || t == tessmol::kArg ? 1.0f : 0.0f);
@@ -986,14 +1013,16 @@ int main(int argc, char** argv) {
       "# Parameters of the transmembrane segmentation, made by tools/fit_tm_segments from\n"
       "# topology_train.3line (2,986 DeepTMHMM proteins: TM, SP+TM, SP, GLOB, BETA),\n"
       "# train328.truth.3line (328 membrane chains) and soluble3209.fasta (3,209 soluble\n"
-      "# chains) only. LABELMODELI, O, M, S: one multinomial logistic model of each residue's\n"
-      "# label (inside loop, outside loop, transmembrane helix, signal peptide) from the\n"
+      "# chains) only. LABELMODELI, O, M, S, C, E: one multinomial logistic model of each\n"
+      "# residue's label (inside loop, outside loop, transmembrane helix, signal peptide, and\n"
+      "# a helix's first or last 5 residues at its cytoplasmic or outer end) from the\n"
       "# residue types at offsets -10 to 10 (TRP PHE TYR LEU ILE VAL MET ALA GLY PRO CYS THR\n"
       "# SER GLN ASN GLU ASP HIS LYS ARG, other, beyond the chain), the N-terminal position in\n"
       "# bins of 5, an intercept, then the mean hydropathy over 5, 11 and 19 residues in 10\n"
       "# bins each; fitted on topology_train's labels (inside and outside only within 20\n"
-      "# residues of a helix, even odds elsewhere), train328's helices (sides unknown) and\n"
-      "# soluble3209 (no helix). The best labelling is decoded exactly: an optional signal\n"
+      "# residues of a helix, even odds elsewhere), train328's helices (sides unknown, so\n"
+      "# either end label at their ends) and soluble3209 (no helix). The best labelling is\n"
+      "# decoded exactly: an optional signal\n"
       "# peptide (SIGNALMIN-SIGNALMAX residues, SIGNALBIAS per residue, SIGNALCOST), then\n"
       "# loops that change side across each helix (MINLENGTH-MAXLENGTH residues, BIAS per\n"
       "# residue, COST, MINLOOP, positive-inside TOPOLOGYWEIGHT within TOPOLOGYREACH).\n"

@@ -41,7 +41,7 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       continue;
     }
     if (key.size() == 11 && key.rfind("LABELMODEL", 0) == 0) {
-      const size_t label = std::string("IOMS").find(key[10]);
+      const size_t label = std::string(kLabelKeys).find(key[10]);
       if (label == std::string::npos) return FileStatus::Format(path, lineNumber, "unknown key " + key);
       if (f.size() < 1 + kLabelModelSize)
         return FileStatus::Format(path, lineNumber,
@@ -124,10 +124,14 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
   if (!scale && read.membraneModel.empty() && read.labelModel.empty())
     return FileStatus::Format(path, lineNumber, "no SCALE, MEMBRANEMODEL or LABELMODEL line");
-  for (const WindowModel& m : read.labelModel.labels) {
-    if (m.empty() != read.labelModel.empty())
-      return FileStatus::Format(path, lineNumber, "LABELMODELI, O, M and S go together");
+  for (int c = 0; c < kLabelCount; ++c) {
+    const bool core = c < kCoreLabelCount;
+    if (read.labelModel.labels[c].empty() != (core ? read.labelModel.empty() : !read.labelModel.caps()))
+      return FileStatus::Format(
+          path, lineNumber, core ? "LABELMODELI, O, M and S go together" : "LABELMODELC and E go together");
   }
+  if (read.labelModel.empty() && read.labelModel.caps())
+    return FileStatus::Format(path, lineNumber, "LABELMODELC and E need LABELMODELI, O, M and S");
   if (read.signalMin < 1 || read.signalMax < read.signalMin)
     return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
   if (read.window < 1 || read.minLength < 1 || read.maxLength < read.minLength || read.minLoop < 0)
@@ -166,7 +170,7 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
     model("SIGNALDECISION", p.signalDecision);
     if (!p.labelModel.empty()) {
       for (int c = 0; c < kLabelCount; ++c)
-        model((std::string("LABELMODEL") + "IOMS"[c]).c_str(), p.labelModel.labels[c].weights);
+        model((std::string("LABELMODEL") + kLabelKeys[c]).c_str(), p.labelModel.labels[c].weights);
       model("JOINTSIGNALDECISION", p.jointSignalDecision);
       model("JOINTCHAINMODEL", p.jointChainModel);
       out << "SIGNALBIAS\t" << FormatNumber(p.signalBias) << "\nSIGNALCOST\t" << FormatNumber(p.signalCost)
@@ -567,6 +571,7 @@ std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vec
   std::array<std::vector<float>, kLabelCount> out;
   for (auto& v : out) v.resize(types.size());
   if (model.empty()) return out;
+  const int labels = model.caps() ? kLabelCount : kCoreLabelCount;
   std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
   for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
   constexpr int positionBase = (2 * kWindowHalf + 1) * kWindowTypes;
@@ -575,7 +580,7 @@ std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vec
     const int* t = padded.data() + i;
     float z[kLabelCount];
     float top = -std::numeric_limits<float>::infinity();
-    for (int c = 0; c < kLabelCount; ++c) {
+    for (int c = 0; c < labels; ++c) {
       const float* w = model.labels[c].weights.data();
       float v = w[kWindowModelSize - 1];
       for (int k = 0; k <= 2 * kWindowHalf; ++k) v += w[k * kWindowTypes + t[k]];
@@ -585,19 +590,28 @@ std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vec
       top = std::max(top, v);
     }
     float sum = 0.0f;
-    for (float v : z) sum += std::exp(v - top);
+    for (int c = 0; c < labels; ++c) sum += std::exp(z[c] - top);
     const float logSum = top + std::log(sum);
-    for (int c = 0; c < kLabelCount; ++c) out[c][i] = z[c] - logSum;
+    for (int c = 0; c < labels; ++c) out[c][i] = z[c] - logSum;
   }
+  if (!model.caps()) out[kLabelCapInside] = out[kLabelCapOutside] = out[kLabelMembrane];
   return out;
+}
+
+int HelixLabel(int offset, int length, bool fromInside, int capLength) {
+  if (offset < capLength) return fromInside ? kLabelCapInside : kLabelCapOutside;
+  if (offset >= length - capLength) return fromInside ? kLabelCapOutside : kLabelCapInside;
+  return kLabelMembrane;
 }
 
 LabelScores MakeLabelScores(const std::vector<int>& types, const SegmentParams& p,
                             const std::vector<float>* extra) {
   LabelScores s;
   s.score = LabelLogProbabilities(types, p.labelModel);
+  s.caps = p.labelModel.caps();
   for (size_t i = 0; i < types.size(); ++i) {
-    s.score[kLabelMembrane][i] += p.bias + (extra && i < extra->size() ? (*extra)[i] : 0.0f);
+    const float helix = p.bias + (extra && i < extra->size() ? (*extra)[i] : 0.0f);
+    for (int c : {kLabelMembrane, kLabelCapInside, kLabelCapOutside}) s.score[c][i] += helix;
     s.score[kLabelSignal][i] += p.signalBias;
   }
   if (p.topologyWeight != 0.0f) {
@@ -644,6 +658,13 @@ LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& p, bo
     for (int i = 0; i < n; ++i) positive[i + 1] = positive[i] + scores.positive[i];
   }
   auto range = [&](int label, int from, int to) { return sum[label][to] - sum[label][from]; };
+  // A helix over [start, end): its entry cap, its core, its exit cap (HelixLabel).
+  auto helixRange = [&](int start, int end, bool fromInside) {
+    const int core = std::min(start + scores.capLength, end), exit = std::max(core, end - scores.capLength);
+    return range(fromInside ? kLabelCapInside : kLabelCapOutside, start, core) +
+           range(kLabelMembrane, core, exit) +
+           range(fromInside ? kLabelCapOutside : kLabelCapInside, exit, end);
+  };
   const int loop = JointMinLoop(p), signalLoop = std::max(p.signalLoop, 1);
   const int signalLast = std::min(p.signalMax, n);
   auto signalValue = [&](int end) { return range(kLabelSignal, 0, end) - p.signalCost; };
@@ -674,7 +695,7 @@ LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& p, bo
         if (ready[from][start] == kNone) continue;
         const double topology = PositiveInside(positive, start, j, p) * (from == 0 ? 1.0 : -1.0);
         const double v =
-            ready[from][start] + range(kLabelMembrane, start, j) - HelixCost(length, p) + topology;
+            ready[from][start] + helixRange(start, j, from == 0) - HelixCost(length, p) + topology;
         if (v > best) {
           best = v;
           bestLength = length;
@@ -783,25 +804,31 @@ double LabelStringValue(const LabelScores& scores, const std::string& labels, co
   double value = 0.0;
   for (int i = 0; i < n; ++i) {
     const char l = labels[i];
-    const int label = l == 'i'   ? kLabelInside
-                      : l == 'o' ? kLabelOutside
-                      : l == 'M' ? kLabelMembrane
-                                 : kLabelSignal;
-    value += scores.score[label][i];
     const bool first = i == 0 || labels[i - 1] != l;
-    if (l == 'S' && first) value -= p.signalCost;
-    if (l != 'M' || !first) continue;
+    if (l != 'M') {
+      value += scores.score[l == 'i' ? kLabelInside : l == 'o' ? kLabelOutside : kLabelSignal][i];
+      if (l == 'S' && first) value -= p.signalCost;
+      continue;
+    }
+    if (!first) continue;
     int end = i;
     while (end < n && labels[end] == 'M') ++end;
     value -= HelixCost(end - i, p);
-    // The side it is entered from: the loop before it, else the opposite of the loop after.
+    // The side it is entered from: the loop before it, else the opposite of the loop after;
+    // a chain that is all helix may take either.
     const double topology = PositiveInside(positive, i, end, p);
+    auto helix = [&](bool fromInside) {
+      double v = fromInside ? topology : -topology;
+      for (int k = i; k < end; ++k)
+        v += scores.score[HelixLabel(k - i, end - i, fromInside, scores.capLength)][k];
+      return v;
+    };
     if (i > 0)
-      value += labels[i - 1] == 'i' ? topology : -topology;
+      value += helix(labels[i - 1] == 'i');
     else if (end < n)
-      value += labels[end] == 'o' ? topology : -topology;
+      value += helix(labels[end] == 'o');
     else
-      value += std::fabs(topology);
+      value += std::max(helix(true), helix(false));
   }
   return value;
 }
@@ -815,8 +842,9 @@ std::vector<double> HelixValues(const LabelScores& scores, const std::vector<TmS
   std::vector<double> values;
   for (const TmSegment& s : segments) {
     double v = -p.cost;
+    const int length = s.last - s.first + 1;
     for (int i = s.first; i <= s.last; ++i)
-      v += scores.score[kLabelMembrane][i] -
+      v += scores.score[HelixLabel(i - s.first, length, s.nInside, scores.capLength)][i] -
            std::max(scores.score[kLabelInside][i], scores.score[kLabelOutside][i]);
     values.push_back(v);
   }
@@ -859,13 +887,19 @@ std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int
   return SignalFeaturesWith(
       types,
       [&](int reach) {
-        // The log-odds of M against the other three labels.
+        // The log-odds of a helix (its core or either end) against the other labels.
         std::vector<float> logOdds(static_cast<size_t>(reach));
         for (int i = 0; i < reach; ++i) {
-          double rest = 0.0;
+          double rest = 0.0, helix = 0.0;
           for (int c : {kLabelInside, kLabelOutside, kLabelSignal})
             rest += std::exp(double(scores.score[c][i]));
-          logOdds[i] = static_cast<float>(scores.score[kLabelMembrane][i] - std::log(std::max(rest, 1e-30)));
+          if (scores.caps) {
+            for (int c : {kLabelMembrane, kLabelCapInside, kLabelCapOutside})
+              helix += std::exp(double(scores.score[c][i]));
+          } else {
+            helix = std::exp(double(scores.score[kLabelMembrane][i]));
+          }
+          logOdds[i] = static_cast<float>(std::log(std::max(helix, 1e-30)) - std::log(std::max(rest, 1e-30)));
         }
         return logOdds;
       },

@@ -52,8 +52,28 @@ inline constexpr int kChainFeatureCount = 8;
 // features as WindowModel gives each residue's log-probability of each label; the best
 // labelling a grammar allows (an optional N-terminal signal peptide, then loops that
 // change side across every helix) is found exactly.
-enum LabelIndex { kLabelInside = 0, kLabelOutside = 1, kLabelMembrane = 2, kLabelSignal = 3 };
-inline constexpr int kLabelCount = 4;
+//
+// A helix's first and last kCapLength residues have labels of their own, by the side
+// they face: cytoplasmic end (C) and outer end (E). Its ends are where the aromatic belt
+// and the positive charges sit, so the model can tell from them which way a helix runs
+// and where it stops, as hidden Markov model predictors do with their cap states. A
+// model without them (fitted before them) gives the ends the helix core's scores.
+enum LabelIndex {
+  kLabelInside = 0,
+  kLabelOutside = 1,
+  kLabelMembrane = 2,
+  kLabelSignal = 3,
+  kLabelCapInside = 4,
+  kLabelCapOutside = 5
+};
+inline constexpr int kLabelCount = 6;
+inline constexpr int kCoreLabelCount = 4;  // the labels every model has: i, o, M, S
+inline constexpr int kCapLength = 5;
+inline constexpr const char* kLabelKeys = "IOMSCE";  // LABELMODELI ... LABELMODELE
+
+// The label of the residue at `offset` in a helix of `length` residues entered from the
+// inside (`fromInside`) or the outside, with ends of `capLength` residues.
+int HelixLabel(int offset, int length, bool fromInside, int capLength = kCapLength);
 
 // Beside the window's residue types, the label model sees how hydrophobic the stretches
 // around the residue are: the mean hydropathy (Kyte and Doolittle 1982) over the chain's
@@ -79,6 +99,7 @@ std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::v
 struct LabelModel {
   std::array<WindowModel, kLabelCount> labels;
   bool empty() const { return labels[0].empty(); }
+  bool caps() const { return !labels[kLabelCapInside].empty(); }
 };
 
 // Each residue's log-probability of each label (log-softmax of the label models).
@@ -258,6 +279,8 @@ int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& params)
 struct LabelScores {
   std::array<std::vector<float>, kLabelCount> score;
   std::vector<float> positive;
+  bool caps = false;           // the helix ends have scores of their own (else the core's copies)
+  int capLength = kCapLength;  // residues at each end of a helix that take the end labels
   int size() const { return static_cast<int>(score[0].size()); }
 };
 LabelScores MakeLabelScores(const std::vector<int>& types, const SegmentParams& params,

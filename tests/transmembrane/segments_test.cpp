@@ -136,6 +136,9 @@ TEST(JointLabelling, DecoderEqualsEnumeration) {
     p.topologyReach = 1 + static_cast<int>(random() % 3);
     const int n = 4 + static_cast<int>(random() % 5);
     LabelScores scores;
+    // Ends of 1 residue, or none (the core takes all), leave room in these short chains for
+    // helices with both ends and a core.
+    scores.capLength = static_cast<int>(random() % 2);
     for (auto& track : scores.score)
       for (int i = 0; i < n; ++i) track.push_back(score(random));
     for (int i = 0; i < n; ++i) scores.positive.push_back(random() % 3 == 0 ? 1.0f : 0.0f);
@@ -289,7 +292,8 @@ TEST(JointLabelling, HydropathyBinsAndProbabilities) {
   const auto cut = HydropathyFeatures(TypesOfSequence("AGKKK"));
   EXPECT_EQ(cut[0][0], kWindowModelSize + 1);
   EXPECT_EQ(cut[1][0], kWindowModelSize + 0);
-  // The four labels' probabilities sum to one at every residue.
+  // The six labels' probabilities sum to one at every residue; without the helix ends'
+  // models (a file fitted before them) the four others do, and the ends take the core's.
   LabelModel m;
   std::mt19937 random(7);
   std::uniform_real_distribution<float> value(-1.0f, 1.0f);
@@ -303,6 +307,16 @@ TEST(JointLabelling, HydropathyBinsAndProbabilities) {
     for (const auto& label : logP) total += std::exp(double(label[i]));
     EXPECT_NEAR(total, 1.0, 1e-5) << i;
   }
+  m.labels[kLabelCapInside].weights.clear();
+  m.labels[kLabelCapOutside].weights.clear();
+  const auto core = LabelLogProbabilities(TypesOfSequence("MKWLLAXRELLLIVVAG"), m);
+  for (size_t i = 0; i < core[0].size(); ++i) {
+    double total = 0.0;
+    for (int c = 0; c < kCoreLabelCount; ++c) total += std::exp(double(core[c][i]));
+    EXPECT_NEAR(total, 1.0, 1e-5) << i;
+    EXPECT_EQ(core[kLabelCapInside][i], core[kLabelMembrane][i]);
+    EXPECT_EQ(core[kLabelCapOutside][i], core[kLabelMembrane][i]);
+  }
 }
 
 TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
@@ -315,6 +329,7 @@ TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
     EXPECT_NE(text.find(needed), std::string::npos) << needed;
   EXPECT_NE(text.find("LABELMODELM"), std::string::npos);
   const SegmentParams p = Shipped();
+  EXPECT_TRUE(p.labelModel.caps());
   for (const WindowModel& label : p.labelModel.labels)
     EXPECT_EQ(label.weights.size(), static_cast<size_t>(kLabelModelSize));
   EXPECT_EQ(p.jointChainModel.size(), static_cast<size_t>(kJointChainFeatureCount));
@@ -323,7 +338,8 @@ TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
 
 TEST(Topology, JointParametersSurviveSavingAndLoading) {
   // Saved and read back, the shipped parameters label the examples as before; a file
-  // with the inside model but without the others is refused.
+  // with the inside model but without the others is refused, and so is one with one helix
+  // end's model but not the other; one without both (fitted before them) loads.
   test::ScratchFolder scratch;
   const SegmentParams shipped = Shipped();
   ASSERT_TRUE(SaveSegmentParams("again.txt", shipped, "# again\n"));
@@ -340,14 +356,24 @@ TEST(Topology, JointParametersSurviveSavingAndLoading) {
       EXPECT_EQ(a.segments[k].nInside, b.segments[k].nInside) << id;
     }
   }
-  std::ifstream in("again.txt");
-  std::string text, line;
-  while (std::getline(in, line)) {
-    if (line.rfind("LABELMODELO", 0) != 0) text += line + "\n";
-  }
-  std::ofstream("partial.txt") << text;
-  SegmentParams partial;
-  EXPECT_EQ(LoadSegmentParams("partial.txt", partial).problem, FileProblem::kFormat);
+  auto without = [](const std::vector<std::string>& keys) {
+    std::ifstream in("again.txt");
+    std::string text, line;
+    while (std::getline(in, line)) {
+      bool dropped = false;
+      for (const std::string& key : keys) dropped = dropped || line.rfind(key + "\t", 0) == 0;
+      if (!dropped) text += line + "\n";
+    }
+    std::ofstream("partial.txt") << text;
+    SegmentParams partial;
+    return std::make_pair(LoadSegmentParams("partial.txt", partial), partial);
+  };
+  EXPECT_EQ(without({"LABELMODELO"}).first.problem, FileProblem::kFormat);
+  EXPECT_EQ(without({"LABELMODELE"}).first.problem, FileProblem::kFormat);
+  const auto [status, older] = without({"LABELMODELC", "LABELMODELE"});
+  ASSERT_TRUE(status);
+  EXPECT_FALSE(older.labelModel.caps());
+  EXPECT_FALSE(PredictTopology(TypesOfSequence(Example("Q07699").sequence), older).segments.empty());
 }
 
 TEST(Topology, ATruncatedModelLineIsAFormatErrorOnItsLine) {
