@@ -118,6 +118,8 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       read.signalCost = ParseFloat(f[1]);
     else if (key == "SIGNALLOOP")
       read.signalLoop = ParseInt(f[1]);
+    else if (key == "MEMBRANEBIAS")
+      read.membraneBias = ParseFloat(f[1]);
     else
       return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
@@ -174,7 +176,7 @@ FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, co
       model("JOINTSIGNALDECISION", p.jointSignalDecision);
       model("JOINTCHAINMODEL", p.jointChainModel);
       out << "SIGNALBIAS\t" << FormatNumber(p.signalBias) << "\nSIGNALCOST\t" << FormatNumber(p.signalCost)
-          << "\nSIGNALLOOP\t" << p.signalLoop << '\n';
+          << "\nSIGNALLOOP\t" << p.signalLoop << "\nMEMBRANEBIAS\t" << FormatNumber(p.membraneBias) << '\n';
     }
     if (!p.signalModel.empty() || !p.labelModel.empty()) {
       out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
@@ -914,6 +916,17 @@ double Dot(const float* features, size_t count, const std::vector<float>& weight
   return z;
 }
 
+}  // namespace
+
+LabelPath RelabelMembraneChain(const LabelScores& scores, const SegmentParams& p, bool signal) {
+  LabelScores again = scores;
+  for (int c : {kLabelMembrane, kLabelCapInside, kLabelCapOutside})
+    for (float& v : again.score[c]) v += p.membraneBias;
+  return DecodeLabels(again, p, signal).withHelix;
+}
+
+namespace {
+
 ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p,
                            const std::vector<float>* extra) {
   ChainTopology result;
@@ -942,6 +955,12 @@ ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p
   const LabelPath& path = membrane ? d.withHelix : d.withoutHelix;
   result.signalEnd = signal ? path.signalEnd : 0;
   if (membrane) result.segments = path.segments;
+  if (membrane && p.membraneBias != 0.0f) {
+    if (const LabelPath again = RelabelMembraneChain(scores, p, signal); again.valid) {
+      result.signalEnd = signal ? again.signalEnd : 0;
+      result.segments = again.segments;
+    }
+  }
   return result;
 }
 

@@ -165,6 +165,10 @@ struct SegmentParams {
   float signalBias = 0.0f;
   float signalCost = 0.0f;
   int signalLoop = 1;  // the shortest loop between a signal peptide and a helix
+  // Added to every helix residue's score when a chain the decision calls a membrane protein
+  // is labelled again: the decision guards the soluble chains, so within a membrane
+  // protein a helix need not be as sure as one that makes a chain a membrane protein.
+  float membraneBias = 0.0f;
   std::vector<float> jointSignalDecision;
   std::vector<float> jointChainModel;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
@@ -326,6 +330,10 @@ std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int
                                                            const LabelScores& scores,
                                                            const LabelDecoding& withSignal,
                                                            const LabelDecoding& withoutSignal);
+
+// The best labelling with a helix of a chain called a membrane protein, its helix scores
+// raised by membraneBias.
+LabelPath RelabelMembraneChain(const LabelScores& scores, const SegmentParams& params, bool signal);
 
 // The whole method on one chain of residue types, `extra` added to the membrane evidence
 // (a structure's own, or nothing). A chain that the decision calls soluble gets no
