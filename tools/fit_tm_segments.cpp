@@ -691,16 +691,7 @@ struct JointChain {
 };
 
 tessmol::LabelScores ScoresOf(const JointChain& c, const SegmentParams& p) {
-  tessmol::LabelScores s;
-  s.score = c.logProbabilities;
-  s.caps = p.labelModel.caps();
-  for (int c : {tessmol::kLabelMembrane, tessmol::kLabelCapInside, tessmol::kLabelCapOutside})
-    for (float& v : s.score[c]) v += p.bias;
-  for (float& v : s.score[tessmol::kLabelSignal]) v += p.signalBias;
-  if (p.topologyWeight != 0.0f) {
-    for (int t : c.chain->types) s.positive.push_back(t == tessmol::kLys || t == tessmol::kArg ? 1.0f : 0.0f);
-  }
-  return s;
+  return tessmol::LabelScoresFrom(c.logProbabilities, c.chain->types, p);
 }
 
 double Dot(const float* f, size_t n, const std::vector<float>& w) {

@@ -608,12 +608,18 @@ int HelixLabel(int offset, int length, bool fromInside, int capLength) {
 
 LabelScores MakeLabelScores(const std::vector<int>& types, const SegmentParams& p,
                             const std::vector<float>* extra) {
+  return LabelScoresFrom(LabelLogProbabilities(types, p.labelModel), types, p, extra);
+}
+
+LabelScores LabelScoresFrom(std::array<std::vector<float>, kLabelCount> logProbabilities,
+                            const std::vector<int>& types, const SegmentParams& p,
+                            const std::vector<float>* extra) {
   LabelScores s;
-  s.score = LabelLogProbabilities(types, p.labelModel);
+  s.score = std::move(logProbabilities);
   s.caps = p.labelModel.caps();
   for (size_t i = 0; i < types.size(); ++i) {
     const float helix = p.bias + (extra && i < extra->size() ? (*extra)[i] : 0.0f);
-    for (int c : {kLabelMembrane, kLabelCapInside, kLabelCapOutside}) s.score[c][i] += helix;
+    for (int c : kHelixLabels) s.score[c][i] += helix;
     s.score[kLabelSignal][i] += p.signalBias;
   }
   if (p.topologyWeight != 0.0f) {
@@ -896,8 +902,7 @@ std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int
           for (int c : {kLabelInside, kLabelOutside, kLabelSignal})
             rest += std::exp(double(scores.score[c][i]));
           if (scores.caps) {
-            for (int c : {kLabelMembrane, kLabelCapInside, kLabelCapOutside})
-              helix += std::exp(double(scores.score[c][i]));
+            for (int c : kHelixLabels) helix += std::exp(double(scores.score[c][i]));
           } else {
             helix = std::exp(double(scores.score[kLabelMembrane][i]));
           }
@@ -920,7 +925,7 @@ double Dot(const float* features, size_t count, const std::vector<float>& weight
 
 LabelPath RelabelMembraneChain(const LabelScores& scores, const SegmentParams& p, bool signal) {
   LabelScores again = scores;
-  for (int c : {kLabelMembrane, kLabelCapInside, kLabelCapOutside})
+  for (int c : kHelixLabels)
     for (float& v : again.score[c]) v += p.membraneBias;
   return DecodeLabels(again, p, signal).withHelix;
 }

@@ -70,6 +70,8 @@ inline constexpr int kLabelCount = 6;
 inline constexpr int kCoreLabelCount = 4;  // the labels every model has: i, o, M, S
 inline constexpr int kCapLength = 5;
 inline constexpr const char* kLabelKeys = "IOMSCE";  // LABELMODELI ... LABELMODELE
+// Every label of a helix residue: its core and either end.
+inline constexpr int kHelixLabels[] = {kLabelMembrane, kLabelCapInside, kLabelCapOutside};
 
 // The label of the residue at `offset` in a helix of `length` residues entered from the
 // inside (`fromInside`) or the outside, with ends of `capLength` residues.
@@ -288,6 +290,11 @@ struct LabelScores {
   int size() const { return static_cast<int>(score[0].size()); }
 };
 LabelScores MakeLabelScores(const std::vector<int>& types, const SegmentParams& params,
+                            const std::vector<float>* extra = nullptr);
+// The same from the label model's log-probabilities, already computed (the fit computes
+// them once per chain and decodes them under many parameter sets).
+LabelScores LabelScoresFrom(std::array<std::vector<float>, kLabelCount> logProbabilities,
+                            const std::vector<int>& types, const SegmentParams& params,
                             const std::vector<float>* extra = nullptr);
 
 // One labelling: a signal peptide over residues 0 to signalEnd - 1 (none when 0), the
