@@ -718,10 +718,8 @@ double EvaluateJoint(const std::vector<JointChain>& chains, SegmentParams& q) {
     signalFeatures[k] = tessmol::JointSignalFeatures(types, scores, with[k], without[k]);
     chainWith[k] = tessmol::JointChainFeatures(types, scores, with[k], q);
     chainWithout[k] = tessmol::JointChainFeatures(types, scores, without[k], q);
-    if (q.membraneBias != 0.0f) {
-      againWith[k] = tessmol::RelabelMembraneChain(scores, q, true);
-      againWithout[k] = tessmol::RelabelMembraneChain(scores, q, false);
-    }
+    againWith[k] = tessmol::MembraneLabelling(scores, q, true, with[k].withHelix);
+    againWithout[k] = tessmol::MembraneLabelling(scores, q, false, without[k].withHelix);
   }
   {
     std::vector<std::vector<double>> rows;
@@ -1027,8 +1025,10 @@ int main(int argc, char** argv) {
       "# loops that change side across each helix (MINLENGTH-MAXLENGTH residues, BIAS per\n"
       "# residue, COST, MINLOOP, positive-inside TOPOLOGYWEIGHT within TOPOLOGYREACH).\n"
       "# JOINTSIGNALDECISION (signal peptide or not) and JOINTCHAINMODEL (membrane protein or\n"
-      "# not): logistic models over the decodings, fitted with the rest; a chain called a\n"
-      "# membrane protein is labelled again with MEMBRANEBIAS more on every helix residue.\n"
+      "# not, its last weight on a signal-peptide chain's last helix within 5 residues of\n"
+      "# the C-terminus: a GPI-attachment signal): logistic models over the decodings,\n"
+      "# fitted with the rest; a chain called a membrane protein with two helices or more is\n"
+      "# labelled again with MEMBRANEBIAS more on every helix residue.\n"
       "# The other models are unused beside LABELMODEL. Folds: topology_train's cv0-cv4; a\n"
       "# train328 or soluble3209 chain flagged similar joins the fold of the topology_train\n"
       "# protein sharing most 5-mers with it, the others fold FNV-1a(name) mod 5.\n"

@@ -53,11 +53,14 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
     }
     if (key == "JOINTSIGNALDECISION" || key == "JOINTCHAINMODEL") {
       const size_t size = key == "JOINTCHAINMODEL" ? kJointChainFeatureCount : kSignalFeatureCount;
-      if (f.size() < 1 + size)
+      // The GPI feature came after the chain decision's first nine: a file fitted before it
+      // gives it no weight.
+      const size_t needed = key == "JOINTCHAINMODEL" ? kChainFeatureCount + 1 : size;
+      if (f.size() < 1 + needed)
         return FileStatus::Format(path, lineNumber, key + " needs " + std::to_string(size) + " values");
       std::vector<float>& target = key == "JOINTCHAINMODEL" ? read.jointChainModel : read.jointSignalDecision;
       target.assign(size, 0.0f);
-      for (size_t i = 0; i < size; ++i) target[i] = ParseFloat(f[1 + i]);
+      for (size_t i = 0; i < size && 1 + i < f.size(); ++i) target[i] = ParseFloat(f[1 + i]);
       continue;
     }
     if (key == "MEMBRANEMODEL" || key == "SIGNALMODEL" || key == "CHAINMODEL" || key == "SIGNALDECISION") {
@@ -882,6 +885,8 @@ std::array<float, kJointChainFeatureCount> JointChainFeatures(const std::vector<
   const double advantage =
       helix.valid && decoding.withoutHelix.valid ? helix.value - decoding.withoutHelix.value : -100.0;
   f[kChainFeatureCount] = static_cast<float>(std::clamp(advantage, -100.0, 100.0));
+  const int tail = segments.empty() ? 0 : static_cast<int>(types.size()) - 1 - segments.back().last;
+  f[kChainFeatureCount + 1] = helix.valid && helix.signalEnd > 0 && !segments.empty() && tail <= kGpiTail;
   return f;
 }
 
@@ -923,11 +928,14 @@ double Dot(const float* features, size_t count, const std::vector<float>& weight
 
 }  // namespace
 
-LabelPath RelabelMembraneChain(const LabelScores& scores, const SegmentParams& p, bool signal) {
+LabelPath MembraneLabelling(const LabelScores& scores, const SegmentParams& p, bool signal,
+                            const LabelPath& first) {
+  if (p.membraneBias == 0.0f || first.segments.size() < 2) return first;
   LabelScores again = scores;
   for (int c : kHelixLabels)
     for (float& v : again.score[c]) v += p.membraneBias;
-  return DecodeLabels(again, p, signal).withHelix;
+  LabelPath path = DecodeLabels(again, p, signal).withHelix;
+  return path.valid ? path : first;
 }
 
 namespace {
@@ -957,15 +965,9 @@ ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p
       membrane = Dot(f.data(), f.size(), p.jointChainModel) >= 0.0;
     }
   }
-  const LabelPath& path = membrane ? d.withHelix : d.withoutHelix;
+  const LabelPath path = membrane ? MembraneLabelling(scores, p, signal, d.withHelix) : d.withoutHelix;
   result.signalEnd = signal ? path.signalEnd : 0;
   if (membrane) result.segments = path.segments;
-  if (membrane && p.membraneBias != 0.0f) {
-    if (const LabelPath again = RelabelMembraneChain(scores, p, signal); again.valid) {
-      result.signalEnd = signal ? again.signalEnd : 0;
-      result.segments = again.segments;
-    }
-  }
   return result;
 }
 

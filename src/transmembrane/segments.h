@@ -109,8 +109,12 @@ std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vec
                                                                   const LabelModel& model);
 
 // The membrane-or-soluble decision of the joint labelling: ChainFeatures, then how much
-// better the best labelling with a helix scores than the best without one.
-inline constexpr int kJointChainFeatureCount = kChainFeatureCount + 1;
+// better the best labelling with a helix scores than the best without one, then whether a
+// chain with a signal peptide has its last helix within kGpiTail residues of the
+// C-terminus: the shape of a GPI-attachment signal, which is cleaved from a secreted
+// protein, where a type I anchor leaves a cytoplasmic tail.
+inline constexpr int kJointChainFeatureCount = kChainFeatureCount + 2;
+inline constexpr int kGpiTail = 5;
 
 struct SegmentParams {
   // Log-odds of each residue type inside against outside transmembrane segments; at a
@@ -324,7 +328,7 @@ std::string PathLabels(const LabelPath& path, int length);
 
 // The features of the joint chain decision: ChainFeatures of the path with helices (each
 // helix valued by its residues' M score less their better loop score, less the cost),
-// then the advantage of that path over the best one without a helix.
+// then the advantage of that path over the best one without a helix, then the GPI shape.
 std::array<float, kJointChainFeatureCount> JointChainFeatures(const std::vector<int>& types,
                                                               const LabelScores& scores,
                                                               const LabelDecoding& decoding,
@@ -338,9 +342,12 @@ std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int
                                                            const LabelDecoding& withSignal,
                                                            const LabelDecoding& withoutSignal);
 
-// The best labelling with a helix of a chain called a membrane protein, its helix scores
-// raised by membraneBias.
-LabelPath RelabelMembraneChain(const LabelScores& scores, const SegmentParams& params, bool signal);
+// The labelling of a chain called a membrane protein, from its best labelling with a
+// helix (`first`): with two helices or more, the best labelling with its helix scores
+// raised by membraneBias. A chain with one helix keeps it as it is: it is a single-pass
+// candidate, whose other helix-like stretches lie in soluble domains.
+LabelPath MembraneLabelling(const LabelScores& scores, const SegmentParams& params, bool signal,
+                            const LabelPath& first);
 
 // The whole method on one chain of residue types, `extra` added to the membrane evidence
 // (a structure's own, or nothing). A chain that the decision calls soluble gets no

@@ -355,8 +355,8 @@ TEST(CliSpanner, SignalPeptidesInTheThreeLineLayoutAndInJson) {
 
 TEST(CliSpanner, SegmentsReadEachRecordOnItsOwn) {
   // The real proteins of topology_examples.3line (a secreted protein, signal peptides with
-  // anchors, a single-pass anchor) and bacteriorhodopsin, in one file and each in a file
-  // of its own, in both orders: every record gets the same labels.
+  // anchors, a single-pass anchor, a GPI-anchored protein) and bacteriorhodopsin, in one file and each in a
+  // file of its own, in both orders: every record gets the same labels.
   std::vector<std::string> records;
   std::ifstream in(test::DataPath("topology_examples.3line"));
   std::string header, sequence, labels;
@@ -364,7 +364,7 @@ TEST(CliSpanner, SegmentsReadEachRecordOnItsOwn) {
     records.push_back(">" + header.substr(1, header.find(' ') - 1) + "\n" + sequence + "\n");
   std::ifstream br(test::DataPath("bacteriorhodopsin_4xxjA.fasta"));
   records.push_back(std::string((std::istreambuf_iterator<char>(br)), std::istreambuf_iterator<char>()));
-  ASSERT_EQ(records.size(), 5u);
+  ASSERT_EQ(records.size(), 6u);
   std::string alone, together, reversed;
   for (size_t k = 0; k < records.size(); ++k) {
     const std::string name = "record" + std::to_string(k) + ".fasta";

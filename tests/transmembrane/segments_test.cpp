@@ -171,6 +171,53 @@ TEST(JointLabelling, DecoderEqualsEnumeration) {
   }
 }
 
+TEST(JointLabelling, OnlyAChainWithTwoHelicesIsLabelledAgain) {
+  // Two strong helix stretches (3-7, 28-32) and a weak one (15-19) between them. Raised by
+  // membraneBias the weak one is worth a helix (5 x 0.8 - 1 > 0), unraised it is not
+  // (5 x -0.2 - 1 < 0). A chain whose first labelling has one helix keeps it alone: its
+  // weak stretches lie in its soluble domains.
+  SegmentParams p;
+  p.minLength = 3;
+  p.maxLength = 6;
+  p.preferredLength = 6;
+  p.minLoop = 1;
+  p.cost = 1.0f;
+  p.topologyWeight = 0.0f;
+  p.membraneBias = 1.0f;
+  auto scoresWith = [](bool secondStrong) {
+    LabelScores scores;
+    scores.capLength = 0;
+    const int n = 40;
+    for (int c = 0; c < kLabelCount; ++c)
+      scores.score[c].assign(n, c == kLabelInside || c == kLabelOutside ? -0.7f : -10.0f);
+    auto helix = [&](int from, float value, float loop) {
+      for (int i = from; i < from + 5; ++i) {
+        for (int c : kHelixLabels) scores.score[c][i] = value;
+        scores.score[kLabelInside][i] = scores.score[kLabelOutside][i] = loop;
+      }
+    };
+    helix(3, 0.0f, -3.0f);
+    helix(15, -0.9f, -0.7f);
+    if (secondStrong) helix(28, 0.0f, -3.0f);
+    scores.positive.assign(n, 0.0f);
+    return scores;
+  };
+  auto firsts = [](const LabelPath& path) {
+    std::vector<int> starts;
+    for (const TmSegment& s : path.segments) starts.push_back(s.first);
+    return starts;
+  };
+  const LabelScores lone = scoresWith(false), pair = scoresWith(true);
+  const LabelPath loneFirst = DecodeLabels(lone, p, false).withHelix;
+  const LabelPath pairFirst = DecodeLabels(pair, p, false).withHelix;
+  ASSERT_EQ(firsts(loneFirst), std::vector<int>({3}));
+  ASSERT_EQ(firsts(pairFirst), std::vector<int>({3, 28}));
+  EXPECT_EQ(firsts(MembraneLabelling(lone, p, false, loneFirst)), std::vector<int>({3}));
+  EXPECT_EQ(firsts(MembraneLabelling(pair, p, false, pairFirst)), std::vector<int>({3, 15, 28}));
+  p.membraneBias = 0.0f;
+  EXPECT_EQ(firsts(MembraneLabelling(pair, p, false, pairFirst)), std::vector<int>({3, 28}));
+}
+
 TEST(Segmentation, PositiveInsideDecidesTheOrientation) {
   // Loops: KKRK before the first segment, DEDE between, KRKR after: N-terminus inside.
   const std::vector<int> types =
@@ -409,6 +456,21 @@ TEST(Topology, ADecisionFittedOnFewerFeaturesGivesTheRestNoWeight) {
   ASSERT_EQ(old.signalDecision.size(), size_t(kSignalFeatureCount));
   for (int k = 0; k < kSignalFeatureCount; ++k)
     EXPECT_FLOAT_EQ(old.signalDecision[k], k < 8 ? shipped.signalDecision[k] : 0.0f) << k;
+  // The same for the membrane decision before its GPI feature: its nine weights load, the
+  // last is 0; eight are a format error.
+  auto withChainModel = [](const std::string& weights) {
+    std::ifstream in("full.txt");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream("chain.txt") << text << "JOINTCHAINMODEL" << weights << "\n";
+    SegmentParams read;
+    return std::make_pair(LoadSegmentParams("chain.txt", read), read);
+  };
+  const auto [nineStatus, nine] = withChainModel("\t1\t2\t3\t4\t5\t6\t7\t8\t9");
+  ASSERT_TRUE(nineStatus);
+  ASSERT_EQ(nine.jointChainModel.size(), size_t(kJointChainFeatureCount));
+  EXPECT_FLOAT_EQ(nine.jointChainModel[8], 9.0f);
+  EXPECT_FLOAT_EQ(nine.jointChainModel.back(), 0.0f);
+  EXPECT_EQ(withChainModel("\t1\t2\t3\t4\t5\t6\t7\t8").first.problem, FileProblem::kFormat);
   std::ofstream("seven.txt") << "# seven weights\nSIGNALDECISION\t1\t2\t3\t4\t5\t6\t7\n";
   SegmentParams seven;
   const FileStatus status = LoadSegmentParams("seven.txt", seven);
@@ -452,6 +514,26 @@ TEST(Topology, SinglePassAnchorIsAMembraneProtein) {
   EXPECT_EQ(t.signalEnd, 0);
   ASSERT_EQ(t.segments.size(), 1u);
   EXPECT_TRUE(Overlaps(t.segments[0], Helices(e.labels)[0], 5));
+}
+
+TEST(Topology, GpiAttachmentSignalIsNoAnchor) {
+  // P31358 (CD52): a signal peptide, a short outside peptide and a hydrophobic stretch
+  // that runs to the C-terminus: the GPI-attachment signal, cleaved when the anchor is
+  // added. O60896 (RAMP3) has a signal peptide and a helix as hydrophobic, but a
+  // cytoplasmic tail of 10 residues after it: a type I anchor.
+  const SegmentParams p = Shipped();
+  for (const char* id : {"P31358", "O60896"}) {
+    const std::vector<int> types = TypesOfSequence(Example(id).sequence);
+    const LabelScores scores = MakeLabelScores(types, p);
+    const LabelDecoding decoding = DecodeLabels(scores, p, true);
+    ASSERT_TRUE(decoding.withHelix.valid) << id;
+    const auto f = JointChainFeatures(types, scores, decoding, p);
+    const bool gpi = std::string(id) == "P31358";
+    EXPECT_EQ(f[kChainFeatureCount + 1], gpi ? 1.0f : 0.0f) << id;
+    const ChainTopology t = PredictTopology(types, p);
+    EXPECT_GT(t.signalEnd, 0) << id;
+    EXPECT_EQ(t.segments.size(), gpi ? 0u : 1u) << id;
+  }
 }
 
 TEST(Topology, LowerCaseReadsAsUpperCase) {
