@@ -190,9 +190,9 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // (kWindowModelSize values each: offsets -10 to 10 of 22 types, then the position bins,
 // then the intercept), SIGNALMIN, SIGNALMAX, SIGNALTHRESHOLD, SIGNALDECISION (12 values),
 // CHAINMODEL (8 values); the joint labelling's LABELMODELI, LABELMODELO, LABELMODELM,
-// LABELMODELS (kLabelModelSize values each), SIGNALBIAS, SIGNALCOST, SIGNALLOOP,
-// JOINTSIGNALDECISION
-// (12 values), JOINTCHAINMODEL (9 values).
+// LABELMODELS and the optional LABELMODELC and LABELMODELE (kLabelModelSize values each),
+// SIGNALBIAS, SIGNALCOST, SIGNALLOOP, JOINTSIGNALDECISION (12 values), JOINTCHAINMODEL
+// (10 values; a file fitted before the last gives it no weight), MEMBRANEBIAS.
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
                              const std::string& comment);
