@@ -944,38 +944,50 @@ int main(int argc, char** argv) {
   const std::vector<std::string> order = {"single-pass", "multi-pass", "SP+TM",    "SP",
                                           "GLOB",        "BETA",       "train328", "soluble3209"};
   ClassRow membrane, soluble, signal;
+  // The membrane chains of topology_train by their number of helices, signal peptide or
+  // not: most membrane proteins of a proteome have one.
+  ClassRow oneHelix, moreHelices;
   for (size_t k = 0; k < chains.size(); ++k) {
     const Chain& c = chains[k];
     const ChainTopology& t = predicted[k];
     std::string cls = c.cls;
     if (cls == "TM") cls = c.truth.size() == 1 ? "single-pass" : "multi-pass";
-    ClassRow& row = rows[cls];
-    ++row.chains;
-    row.withSegment += !t.segments.empty();
-    Add(row.score, c, t.segments);
+    const bool counted = c.source == Source::kTopology && c.membrane;
+    auto tally = [&](ClassRow& row) {
+      ++row.chains;
+      row.withSegment += !t.segments.empty();
+      Add(row.score, c, t.segments);
+      if (c.source == Source::kTopology) {
+        ++row.signalLabelled;
+        const bool hasSignal = c.signalEnd > 0, found = t.signalEnd > 0;
+        // With a signal peptide: found, and the anchor too where there is one; without: none found.
+        row.signalRight +=
+            hasSignal ? found && (c.membrane ? !t.segments.empty() : t.segments.empty()) : !found;
+      }
+      if (c.membrane && c.source == Source::kTopology && (c.firstSide == 'I' || c.firstSide == 'O')) {
+        ++row.oriented;
+        const long matched = Matched(t.segments, c.truth);
+        const bool all = matched == long(c.truth.size()) && matched == long(t.segments.size());
+        const bool side = !t.segments.empty() && (t.segments.front().nInside ? 'I' : 'O') == c.firstSide;
+        row.orientedRight += all && side;
+      }
+    };
+    tally(rows[cls]);
+    if (counted) tally(c.truth.size() == 1 ? oneHelix : moreHelices);
     if (c.source == Source::kTopology && c.cls != "BETA") {
-      (c.membrane ? membrane : soluble).chains++;
-      Add((c.membrane ? membrane : soluble).score, c, t.segments);
-    }
-    if (c.source == Source::kTopology) {
-      ++row.signalLabelled;
-      const bool hasSignal = c.signalEnd > 0, found = t.signalEnd > 0;
-      // With a signal peptide: found, and the anchor too where there is one; without: none found.
-      row.signalRight +=
-          hasSignal ? found && (c.membrane ? !t.segments.empty() : t.segments.empty()) : !found;
-      if (hasSignal) {
-        ++signal.chains;
-        signal.signalRight += found && (c.membrane ? !t.segments.empty() : t.segments.empty());
+      ClassRow& group = c.membrane ? membrane : soluble;
+      group.chains++;
+      Add(group.score, c, t.segments);
+      if (c.membrane && (c.firstSide == 'I' || c.firstSide == 'O')) {
+        const long matched = Matched(t.segments, c.truth);
+        const bool side = !t.segments.empty() && (t.segments.front().nInside ? 'I' : 'O') == c.firstSide;
+        group.oriented++;
+        group.orientedRight += matched == long(c.truth.size()) && matched == long(t.segments.size()) && side;
       }
     }
-    if (c.membrane && c.source == Source::kTopology && (c.firstSide == 'I' || c.firstSide == 'O')) {
-      ++row.oriented;
-      const long matched = Matched(t.segments, c.truth);
-      const bool all = matched == long(c.truth.size()) && matched == long(t.segments.size());
-      const bool side = !t.segments.empty() && (t.segments.front().nInside ? 'I' : 'O') == c.firstSide;
-      row.orientedRight += all && side;
-      membrane.oriented++;
-      membrane.orientedRight += all && side;
+    if (c.source == Source::kTopology && c.signalEnd > 0) {
+      ++signal.chains;
+      signal.signalRight += t.signalEnd > 0 && (c.membrane ? !t.segments.empty() : t.segments.empty());
     }
   }
   char text[400];
@@ -995,6 +1007,9 @@ int main(int argc, char** argv) {
   };
   for (const std::string& name : order)
     if (rows.count(name)) line(name, rows[name]);
+  report << "# topology_train membrane chains (TM, SP+TM) by their number of helices:\n";
+  line("1 helix", oneHelix);
+  line("2+ helices", moreHelices);
   std::snprintf(text, sizeof text,
                 "# topology_train membrane chains (TM, SP+TM): F1 %.3f, Qok %.3f, topology %.3f\n"
                 "# topology_train soluble chains (SP, GLOB): %.4f with a segment\n"
