@@ -31,6 +31,7 @@ IDS = [case[0] for case in CASES]
 # segments, residues) carry the JSON's own key names as attributes.
 STRUCTURE = {
     "file": lambda s: s.file,
+    "record": lambda s: s.name,  # Spanner2D's: the FASTA record
     "chain_count": lambda s: len(s.chains),
     "chains": lambda s: s.chains,
     "residue_count": lambda s: len(s.residues),

@@ -123,8 +123,10 @@ struct ModelCharts {
 int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   nlohmann::json structures = nlohmann::json::array();
   std::set<std::string> modelled;
-  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
+  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
     structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+    // A file of many records gives many structures of one file name: the record names each.
+    structures.back()["record"] = record.name;
     modelled.insert(model.fileName);
     charts(model);
   });
@@ -144,11 +146,13 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
 
 int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   bool first = true;
-  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord&) {
+  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
     charts(model);
     if (!first) std::cout << '\n';
     first = false;
     PrintSummary(model, false, &doc.entries().back());
+    // A file of many records gives many summaries of one file name: the record names each.
+    std::cout << "FASTA record: " << record.name << '\n';
     std::cout << '\n';
     PrintTabbed(AnalysisListHeadings());
     PrintTabbed(AnalysisListRow(doc.entries(), doc.entries().size() - 1));

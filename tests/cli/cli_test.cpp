@@ -279,7 +279,8 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   ASSERT_LT(heading + 1, lines.size());
   EXPECT_EQ(lines[heading].rfind("Index\tStructure", 0), 0u);
   EXPECT_EQ(lines[heading + 1].rfind("0\tbacteriorhodopsin_4xxjA.tsm\tDefault.stb\t", 0), 0u);
-  EXPECT_EQ(lines[heading - 2].rfind("Tessmol ", 0), 0u);  // the line of the run's parameters
+  EXPECT_EQ(lines[heading - 2], "FASTA record: 4xxjA");    // the record the model was made from
+  EXPECT_EQ(lines[heading - 3].rfind("Tessmol ", 0), 0u);  // the line of the run's parameters
   EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.tsm"));
   EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));  // only with --inspection
 }
@@ -345,6 +346,7 @@ TEST(CliSpanner, SignalPeptidesInTheThreeLineLayoutAndInJson) {
   ASSERT_EQ(json.status, 0);
   const auto parsed = nlohmann::json::parse(json.out);
   const auto& structure = parsed["structures"][0];
+  EXPECT_EQ(structure["record"], "Q07699");
   ASSERT_EQ(structure["signal_peptides"].size(), 1u);
   EXPECT_EQ(structure["signal_peptides"][0]["first_number"], 1);
   EXPECT_EQ(structure["signal_peptides"][0]["last_number"], static_cast<int>(signalEnd));
