@@ -776,11 +776,9 @@ double EvaluateJoint(const std::vector<JointChain>& chains, SegmentParams& q) {
       for (size_t k = 0; k < n; ++k) {
         const Chain& c = *chains[k].chain;
         const bool membrane = z[k] + shift >= 0.0;
-        const tessmol::LabelDecoding& d = signal[k] ? with[k] : without[k];
-        const tessmol::LabelPath& again = signal[k] ? againWith[k] : againWithout[k];
-        const std::vector<TmSegment>& segments = !membrane     ? none
-                                                 : again.valid ? again.segments
-                                                               : d.withHelix.segments;
+        // A chain called a membrane protein has a labelling with a helix (z is -1e9 otherwise).
+        const std::vector<TmSegment>& segments =
+            membrane ? (signal[k] ? againWith[k] : againWithout[k]).segments : none;
         Add(score, c, segments, chains[k].weight);
         if (c.source == Source::kTopology && c.signalEnd > 0) {
           ++signalChains;
@@ -974,17 +972,7 @@ int main(int argc, char** argv) {
     };
     tally(rows[cls]);
     if (counted) tally(c.truth.size() == 1 ? oneHelix : moreHelices);
-    if (c.source == Source::kTopology && c.cls != "BETA") {
-      ClassRow& group = c.membrane ? membrane : soluble;
-      group.chains++;
-      Add(group.score, c, t.segments);
-      if (c.membrane && (c.firstSide == 'I' || c.firstSide == 'O')) {
-        const long matched = Matched(t.segments, c.truth);
-        const bool side = !t.segments.empty() && (t.segments.front().nInside ? 'I' : 'O') == c.firstSide;
-        group.oriented++;
-        group.orientedRight += matched == long(c.truth.size()) && matched == long(t.segments.size()) && side;
-      }
-    }
+    if (c.source == Source::kTopology && c.cls != "BETA") tally(c.membrane ? membrane : soluble);
     if (c.source == Source::kTopology && c.signalEnd > 0) {
       ++signal.chains;
       signal.signalRight += t.signalEnd > 0 && (c.membrane ? !t.segments.empty() : t.segments.empty());
@@ -1040,7 +1028,9 @@ int main(int argc, char** argv) {
       "# loops that change side across each helix (MINLENGTH-MAXLENGTH residues, BIAS per\n"
       "# residue, COST, MINLOOP, positive-inside TOPOLOGYWEIGHT within TOPOLOGYREACH).\n"
       "# JOINTSIGNALDECISION (signal peptide or not) and JOINTCHAINMODEL (membrane protein or\n"
-      "# not, its last weight on a signal-peptide chain's last helix within 5 residues of\n"
+      "# not, its last weight on a signal-peptide chain's last helix within " +
+      std::to_string(tessmol::kGpiTail) +
+      " residues of\n"
       "# the C-terminus: a GPI-attachment signal): logistic models over the decodings,\n"
       "# fitted with the rest; a chain called a membrane protein with two helices or more is\n"
       "# labelled again with MEMBRANEBIAS more on every helix residue.\n"

@@ -885,8 +885,8 @@ std::array<float, kJointChainFeatureCount> JointChainFeatures(const std::vector<
   const double advantage =
       helix.valid && decoding.withoutHelix.valid ? helix.value - decoding.withoutHelix.value : -100.0;
   f[kChainFeatureCount] = static_cast<float>(std::clamp(advantage, -100.0, 100.0));
-  const int tail = segments.empty() ? 0 : static_cast<int>(types.size()) - 1 - segments.back().last;
-  f[kChainFeatureCount + 1] = helix.valid && helix.signalEnd > 0 && !segments.empty() && tail <= kGpiTail;
+  f[kChainFeatureCount + 1] = !segments.empty() && helix.signalEnd > 0 &&
+                              static_cast<int>(types.size()) - 1 - segments.back().last <= kGpiTail;
   return f;
 }
 
