@@ -1128,6 +1128,16 @@ into it, with no copy.)")
           },
           "Predicted transmembrane domains with their orientation")
       .def_property_readonly(
+          "signal_peptides",
+          [](const PyResult& r) {
+            std::vector<DomainRecord> peptides;
+            for (const TransmembraneDomain& d : SignalPeptides(r.data->protein))
+              peptides.push_back({d.chain, d.firstResSeq, d.lastResSeq, DomainOrientation(d), DomainKind(d)});
+            return peptides;
+          },
+          "N-terminal signal peptides the segmentation found (kind 'signal-peptide'); never among the "
+          "domains")
+      .def_property_readonly(
           "membranes",
           [](const PyResult& r) {
             std::vector<MembraneRecord> records;

@@ -41,6 +41,7 @@ STRUCTURE = {
     "compatible_score": lambda s: s.compatible_score,
     "score_table": lambda s: s.score_table,
     "transmembrane_segments": lambda s: s.domains,
+    "signal_peptides": lambda s: s.signal_peptides,
     "residues": lambda s: list(s.residues),
     "parameters": lambda s: s.parameters,
     "window_pass_fraction": lambda s: s.window_pass_fraction,

@@ -82,20 +82,26 @@ def test_score_table_object_scores_as_the_command_line(workdir):
 
 @pytest.mark.parametrize("method", ["window", "segments"])
 def test_spanner2d_equals_the_command_line(method, workdir):
-    # Two records in one file: one model each, in the file's order.
-    fasta = os.path.join(workdir, "two.fasta")
+    # Three records in one file: one model each, in the file's order; the last, the sodium
+    # channel subunit beta-1, begins with a signal peptide.
+    fasta = os.path.join(workdir, "three.fasta")
     with open(fasta, "w") as out:
         for name in ("bacteriorhodopsin_4xxjA.fasta", "rhodopsin_1gzmA.fasta"):
             out.write(open(data(name)).read().rstrip("\n") + "\n")
+        lines = open(data("topology_examples.3line")).read().splitlines()
+        at = lines.index(next(line for line in lines if line.startswith(">Q07699 ")))
+        out.write(">Q07699\n" + lines[at + 1] + "\n")
     _, out, _ = run_cli(["spanner2d", "--method", method, "--format", "json", "--residues", fasta], workdir)
     structures = json.loads(out)["structures"]
     models = tessmol.spanner2d(fasta, method=method)
-    assert len(models) == len(structures) == 2
+    assert len(models) == len(structures) == 3
     for expected, model in zip(structures, models):
         for key, value in expected.items():
             if key not in NOT_IN_MODULE:
                 same(value, STRUCTURE[key](model), key)
     assert sum(len(m.domains) for m in models) > 0
+    if method == "segments":
+        assert "signal_peptides" in structures[2] and models[2].signal_peptides[0].kind == "signal-peptide"
     # The same sequences given as pairs give the same models, named by their records.
     records = [block.splitlines() for block in open(fasta).read().split(">")[1:]]
     pairs = tessmol.spanner2d([(r[0].split()[0], "".join(r[1:])) for r in records], method=method)

@@ -87,6 +87,12 @@ int Run(const AnalyseArgs& args) {
               << " sets the transmembrane prediction, which only runs with --spanner3d\n";
     return 2;
   }
+  // Without a prediction every residue would read 0, as if none were in the membrane.
+  if (!args.spanner3d && !args.bfactorOut.empty() && args.bfactor == "transmembrane") {
+    std::cerr << "Error: --bfactor transmembrane marks the predicted transmembrane segments, which only run "
+                 "with --spanner3d\n";
+    return 2;
+  }
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
   Session session(options);

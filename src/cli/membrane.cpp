@@ -76,6 +76,7 @@ void SetupMembrane(CLI::App& app, int& status) {
       "copies lying apart or antiparallel) each get a placement of their own");
   membrane->add_option("FILE", args->files, "PDB or mmCIF structure files")->required();
   AddSecondaryStructureOption(*membrane, args->options.secondary);
+  AddConfidenceOption(*membrane, args->options.confidence);
   AddMaxUnpackedOption(*membrane, args->options.settings.maxUnpackedMiB);
   membrane
       ->add_option("--resolution", args->options.settings.sasaResolution,

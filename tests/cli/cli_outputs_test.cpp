@@ -200,6 +200,11 @@ TEST(CliOptions, TransmembraneSettingsWithoutATransmembraneRunAreRefused) {
     EXPECT_NE(result.err.find("only runs with --spanner3d"), std::string::npos) << result.err;
     EXPECT_TRUE(result.out.empty());
   }
+  // Transmembrane B-factors need the prediction: without it every residue would read 0.
+  const auto bfactors = test::RunCommand(Cli("analyse --bfactor transmembrane --bfactor-out tm.pdb" + pdb));
+  EXPECT_EQ(bfactors.status, 2);
+  EXPECT_NE(bfactors.err.find("only run with --spanner3d"), std::string::npos) << bfactors.err;
+  EXPECT_FALSE(std::ifstream("tm.pdb").good());
 }
 
 // ---- tables for data-analysis programs -------------------------------------------------

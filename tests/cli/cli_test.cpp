@@ -565,6 +565,15 @@ TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
   ASSERT_FALSE(placement(placed.out).empty());
   EXPECT_EQ(placement(analysed.out), placement(placed.out));
   EXPECT_EQ(placement(byDefault.out), placement(placed.out));
+  // A model file without a header, its B-factors read as pLDDT by both commands: its
+  // residues of low confidence take no part in either placement.
+  const std::string model = " --confidence plddt " + test::DataPath("predicted/P76011_no_header.pdb");
+  const auto modelPlaced = test::RunCommand(Cli("membrane" + model));
+  const auto modelAnalysed = test::RunCommand(Cli("analyse --spanner3d" + model));
+  ASSERT_EQ(modelPlaced.status, 0) << modelPlaced.err;
+  ASSERT_EQ(modelAnalysed.status, 0) << modelAnalysed.err;
+  ASSERT_FALSE(placement(modelPlaced.out).empty());
+  EXPECT_EQ(placement(modelAnalysed.out), placement(modelPlaced.out));
 }
 
 TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
