@@ -53,7 +53,7 @@ void AddFormatOption(CLI::App& command, std::string& format, std::vector<std::st
       .add_option("--format", format,
                   threeLine ? "Output: text (the summaries and tab-separated tables), json, or 3line (>name, "
                               "sequence, and a label per residue: S signal peptide, M membrane, i inside, o "
-                              "outside)"
+                              "outside, - side unknown)"
                             : "Output: text (the summaries and tab-separated tables) or json")
       ->check(CLI::IsMember(choices))
       ->capture_default_str();

@@ -65,6 +65,12 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
     // One record at a time: the file's size does not matter.
     FastaRecord record;
     while (reader.Next(record)) {
+      // A faulty record is named and left out, as the modelled formats do.
+      if (!record.fault) {
+        std::cerr << record.fault.Describe() << '\n';
+        status = 1;
+        continue;
+      }
       const std::string warning = RareLetterWarning(
           path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")", record);
       if (!warning.empty()) std::cerr << warning << '\n';
@@ -123,18 +129,26 @@ struct ModelCharts {
 int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   nlohmann::json structures = nlohmann::json::array();
   std::set<std::string> modelled;
-  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
-    structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
-    // A file of many records gives many structures of one file name: the record names each.
-    structures.back()["record"] = record.name;
-    modelled.insert(model.fileName);
-    charts(model);
-  });
-  // The files that gave no model are in the document too, not only on stderr.
+  // The records and files that gave no model are in the document too, not only on stderr.
   nlohmann::json failures = nlohmann::json::array();
+  std::set<size_t> named;
+  const bool completed = doc.RunSpanner2D(
+      args.files,
+      [&](const Protein& model, const FastaRecord& record) {
+        structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+        // A file of many records gives many structures of one file name: the record names each.
+        structures.back()["record"] = record.name;
+        modelled.insert(model.fileName);
+        charts(model);
+      },
+      [&](size_t file, const FastaRecord& record) {
+        failures.push_back(FailureJson(args.files[file], static_cast<int>(file), record.fault.Describe()));
+        failures.back()["record"] = record.name;
+        named.insert(file);
+      });
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
-    if (modelled.count(BareName(path)) > 0) continue;
+    if (modelled.count(BareName(path)) > 0 || named.count(f) > 0) continue;
     std::error_code error;
     const std::string reason = std::filesystem::is_regular_file(path, error) ? "no sequence was modelled"
                                                                              : ReadFailure(path).Describe();
@@ -191,7 +205,8 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   auto args = std::make_shared<Spanner2DArgs>();
   CLI::App* command = app.add_subcommand(
       "spanner2d",
-      "Predict transmembrane segments from FASTA sequences with ideal-helix models; writes NAME.tsm");
+      "Predict transmembrane segments from FASTA sequences with ideal-helix models; text and json write "
+      "NAME.tsm, 3line (a stream) writes none. A faulty record is named and skipped, and fails the run");
   command
       ->add_option("FILE", args->files,
                    "FASTA files (each record a model of its own, one chain per sequence)")

@@ -249,7 +249,8 @@ std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
 }  // namespace
 
 bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
-                               const std::function<void(const Protein&, const FastaRecord&)>& onModel) {
+                               const std::function<void(const Protein&, const FastaRecord&)>& onModel,
+                               const std::function<void(size_t, const FastaRecord&)>& onFailure) {
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
   // A sequence has no structure to place a slab on: `auto` segments it.
@@ -263,7 +264,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   BeginRun();
   bool ok = true;
   SurfacePoints points;
-  for (const std::string& path : paths) {
+  for (size_t file = 0; file < paths.size(); ++file) {
+    const std::string& path = paths[file];
     FastaReader reader(path);
     if (const std::string error = FastaOpenError(reader, path); !error.empty()) {
       feedback_.ShowMessage(error);
@@ -275,9 +277,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
     while (reader.Next(record)) {
       const std::string where =
           path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")";
-      if (record.sequence.empty()) {
-        feedback_.ShowMessage(WithFile(kFastaNotProcessed, where));
+      // A faulty record is named and left out; the records after it are still modelled.
+      if (!record.fault) {
+        feedback_.ShowMessage(record.fault.Describe());
         ok = false;
+        if (onFailure) onFailure(file, record);
         continue;
       }
       if (const std::string warning = RareLetterWarning(where, record); !warning.empty())

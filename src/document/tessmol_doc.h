@@ -84,7 +84,6 @@ inline constexpr const char* kSpanner3DWriteFailed =
 inline constexpr const char* kSpanner2DWriteFailed =
     "Error: Failed to create output (.tsm) file for the residues";
 inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
-inline constexpr const char* kFastaNotProcessed = "Error: Could not process FASTA file";
 
 // A fixed message with the file it is about: "TEXT: PATH".
 inline std::string WithFile(const std::string& text, const std::string& path) {
@@ -188,11 +187,13 @@ class CTessmolDoc {
   // Spanner2D: for each FASTA file, in order, and each of its records, one at a time, a
   // helix model of the record's sequence, analysed and scanned, added to the analysis
   // list with its result file (NAME.tsm, NAME-2.tsm, ... for a file of several records).
-  // Stops at the first file that cannot be opened or is no FASTA; a record without
-  // residues, a format error further on or a missing template fails the run, the other
-  // records and files are still done. `onModel` sees each model with its record.
+  // Stops at the first file that cannot be opened or is no FASTA; a faulty record (no
+  // residues, a format error) is named and left out, and it, a read error or a missing
+  // template fails the run, the other records and files are still done. `onModel` sees
+  // each model with its record, `onFailure` each faulty record with its file's index.
   bool RunSpanner2D(const std::vector<std::string>& paths,
-                    const std::function<void(const Protein&, const FastaRecord&)>& onModel = {});
+                    const std::function<void(const Protein&, const FastaRecord&)>& onModel = {},
+                    const std::function<void(size_t, const FastaRecord&)>& onFailure = {});
 
   // ---- state ----
 

@@ -46,6 +46,11 @@ bool FastaReader::Next(FastaRecord& record) {
   record.sequence.clear();
   record.rareLetters.clear();
   record.headerLine = line_;
+  record.fault = FileStatus::Ok(path_);
+  // A record's fault is its own: the rest of it is skipped and the next header read as usual.
+  const auto fault = [&](int line, const std::string& what) {
+    record.fault = FileStatus::Format(path_, line, what + "; record " + record.name + " is not modelled");
+  };
   bool stopped = false;  // a '*' ended the sequence: only skipped characters may follow
   std::string line;
   while (true) {
@@ -55,13 +60,14 @@ bool FastaReader::Next(FastaRecord& record) {
         status_ = FileStatus::Unreadable(path_, "read error");
         return false;
       }
-      return true;
+      break;
     }
     ++line_;
     if (!line.empty() && line[0] == '>') {
       header_ = line;
-      return true;
+      break;
     }
+    if (!record.fault) continue;
     for (const char raw : line) {
       const auto c = static_cast<unsigned char>(raw);
       if (c == ' ' || c == '\t' || c == '\r' || std::isdigit(c)) continue;
@@ -76,14 +82,13 @@ bool FastaReader::Next(FastaRecord& record) {
         stopped = true;
         continue;
       }
-      status_ =
-          FileStatus::Format(path_, line_,
-                             stopped ? Shown(c) + " after the '*' that ends the sequence of " + record.name
-                                     : Shown(c) + " is no residue letter");
-      ended_ = true;
-      return false;
+      fault(line_, stopped ? Shown(c) + " after the '*' that ends the sequence"
+                           : Shown(c) + " is no residue letter");
+      break;
     }
   }
+  if (record.fault && record.sequence.empty()) fault(record.headerLine, "no sequence");
+  return true;
 }
 
 FastaFile ReadFasta(const std::string& path) {

@@ -3,8 +3,9 @@
 //
 // Sequence lines: letters in either case are residue codes; blanks, tabs, digits (the
 // position numbers of GenBank-style layouts) and one terminal '*' (a stop) are skipped.
-// Any other character is a format error on its line. Of the 26 letters, six are not one
-// of the twenty amino acids; each is modelled as the residue closest to it in chemistry
+// Any other character is a format error on its line; it is that record's fault, and the
+// records after it are read as usual. A record without residues is a fault too. Of the 26 letters, six are
+// not one of the twenty amino acids; each is modelled as the residue closest to it in chemistry
 // (ResidueNameForLetter) and named in one warning per record:
 //   U selenocysteine -> CYS, O pyrrolysine -> LYS (their parent residues),
 //   B Asp or Asn -> ASN, Z Glu or Gln -> GLN (the uncharged amide: an unresolved position
@@ -29,15 +30,19 @@ struct FastaRecord {
   std::string sequence;     // upper-case one-letter codes, nothing else
   std::string rareLetters;  // which of B, J, O, U, X, Z the sequence holds, each once, as met
   int headerLine = 0;       // counted from 1
+  // Ok, or Format naming the line of the record's first fault (a character that is no
+  // residue, or no sequence at all): such a record is not to be modelled.
+  FileStatus fault;
 };
 
 class FastaReader {
  public:
   explicit FastaReader(const std::string& path);
-  // The next record; false at the end of the file or at a fault, which status() names.
+  // The next record, which may hold a fault of its own; false at the end of the file or
+  // at a fault of the file, which status() names.
   bool Next(FastaRecord& record);
-  // Ok, Missing/Unreadable (cannot open), or Format with the line (kFastaNoHeader on
-  // line 1 for a file that does not start with a header).
+  // Ok, Missing/Unreadable (cannot open, read error), or Format with kFastaNoHeader on
+  // line 1 for a file that does not start with a header.
   const FileStatus& status() const { return status_; }
 
  private:
@@ -51,7 +56,7 @@ class FastaReader {
 
 // Every record at once, for small files and tests.
 struct FastaFile {
-  FileStatus status;
+  FileStatus status;  // the file's own: each record holds its fault
   std::vector<FastaRecord> records;
 };
 FastaFile ReadFasta(const std::string& path);

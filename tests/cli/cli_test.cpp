@@ -421,6 +421,37 @@ TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
   }
 }
 
+TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
+  std::ofstream("mixed.fasta") << ">one\nMKVLLAGW\n>empty\n>two\nmkvllagw\n>bad\nMKV*L\n>three\nWWLLKKAA\n";
+  const auto shows = [](const std::string& format, const std::string& name) {
+    return format == "3line"  ? ">" + name + "\n"
+           : format == "json" ? "\"record\": \"" + name
+                              : "FASTA record: " + name;
+  };
+  for (const std::string format : {"text", "json", "3line"}) {
+    const auto run = test::RunCommand(Cli("spanner2d --format " + format + " mixed.fasta 2>err.txt"));
+    EXPECT_EQ(run.status, 1) << format;
+    std::stringstream err;
+    err << std::ifstream("err.txt").rdbuf();
+    EXPECT_NE(err.str().find("mixed.fasta on line 3: no sequence; record empty is not modelled"),
+              std::string::npos)
+        << format << err.str();
+    EXPECT_NE(
+        err.str().find("on line 7: 'L' after the '*' that ends the sequence; record bad is not modelled"),
+        std::string::npos)
+        << format << err.str();
+    for (const char* good : {"one", "two", "three"})
+      EXPECT_NE(run.out.find(shows(format, good)), std::string::npos) << format << good;
+    // JSON lists the records it left out under failures; no other format shows them as results.
+    for (const char* bad : {"empty", "bad"})
+      EXPECT_EQ(run.out.find(shows(format, bad)) != std::string::npos, format == "json") << format << bad;
+  }
+  const auto json = nlohmann::json::parse(test::RunCommand(Cli("spanner2d --format json mixed.fasta")).out);
+  ASSERT_EQ(json.at("failures").size(), 2u);
+  EXPECT_EQ(json["failures"][1]["record"], "bad");
+  EXPECT_EQ(json["structures"].size(), 3u);
+}
+
 TEST(CliSpanner, SegmentsAreSpanner2DsDefaultAndTheWindowScanIsAskedFor) {
   const std::string fasta = test::DataPath("bacteriorhodopsin_4xxjA.fasta");
   const auto byDefault = test::RunCommand(Cli("spanner2d --format 3line " + fasta));

@@ -57,9 +57,18 @@ TEST(Fasta, AnyOtherCharacterIsAFormatErrorOnItsLine) {
            {">a\nMKV\nMK-V\n", 3}, {">a\nMK\n>b\nAC*D\n", 4}, {">a\nMK.\n", 2}, {">a\nM\xe9K\n", 2}}) {
     Write("bad.fasta", text);
     const FastaFile f = ReadFasta("bad.fasta");
-    EXPECT_EQ(f.status.problem, FileProblem::kFormat) << text;
-    EXPECT_EQ(f.status.line, line) << text;
+    ASSERT_TRUE(f.status.ok()) << text;  // the fault is the record's, not the file's
+    EXPECT_EQ(f.records.back().fault.problem, FileProblem::kFormat) << text;
+    EXPECT_EQ(f.records.back().fault.line, line) << text;
   }
+  // A faulty record, or one without residues, leaves the records after it readable.
+  Write("bad.fasta", ">a\nMK.\nVV\n>b\nMKV\n>c\n>d\nWW\n");
+  const FastaFile f = ReadFasta("bad.fasta");
+  ASSERT_EQ(f.records.size(), 4u);
+  EXPECT_EQ(f.records[0].fault.line, 2);
+  EXPECT_EQ(f.records[2].fault.line, 6);
+  EXPECT_TRUE(f.records[1].fault.ok() && f.records[3].fault.ok());
+  EXPECT_EQ(Sequences(f), (std::vector<std::string>{"MK", "MKV", "", "WW"}));
 }
 
 TEST(Fasta, RareLettersAreResiduesNamedOnceInAWarning) {
@@ -122,7 +131,8 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
   // A record without residues fails the run; the other files are still done.
   EXPECT_FALSE(s.doc.RunSpanner2D({"good.txt", "header.txt", "good.txt"}));
   EXPECT_EQ(s.doc.entries().size(), 2u);
-  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file: header.txt (x, line 1)");
+  EXPECT_EQ(s.feedback.messages.back(),
+            "Error: format error in header.txt on line 1: no sequence; record x is not modelled");
   EXPECT_FALSE(s.doc.RunSpanner2D({"plain.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: file not in FASTA format: plain.txt");
   EXPECT_FALSE(s.doc.RunSpanner2D({"missing.txt"}));
@@ -261,16 +271,21 @@ TEST(Spanner2D, TheDefaultMethodSegmentsASequence) {
   EXPECT_EQ(window.first.find('S'), std::string::npos);  // the scan knows no signal peptide
 }
 
-TEST(Spanner2D, RareLettersWarnOnceAndAFormatErrorFailsTheRun) {
+TEST(Spanner2D, RareLettersWarnOnceAndAFormatErrorFailsItsRecordAndTheRun) {
   test::ScratchFolder scratch;
   Session s(scratch);
-  Write("rare.fasta", ">r\nMKXXXXLLLLBBZ\nXXU\n>bad\nMKV\nMK?V\n>never\nMKV\n");
-  EXPECT_FALSE(s.doc.RunSpanner2D({"rare.fasta"}));
-  EXPECT_EQ(s.doc.entries().size(), 1u);
+  Write("rare.fasta", ">r\nMKXXXXLLLLBBZ\nXXU\n>bad\nMKV\nMK?V\n>after\nMKV\n");
+  std::vector<std::string> failed;
+  EXPECT_FALSE(s.doc.RunSpanner2D({"rare.fasta"}, {},
+                                  [&](size_t, const FastaRecord& r) { failed.push_back(r.name); }));
+  EXPECT_EQ(s.doc.entries().size(), 2u);  // the record after the bad one is modelled
+  EXPECT_EQ(failed, std::vector<std::string>{"bad"});
   ASSERT_EQ(s.feedback.messages.size(), 2u);
   EXPECT_EQ(s.feedback.messages[0],
             "Warning: rare.fasta (r, line 1) holds X, B, Z, U: modelled as ALA, ASN, GLN, CYS");
-  EXPECT_EQ(s.feedback.messages[1], "Error: format error in rare.fasta on line 6: '?' is no residue letter");
+  EXPECT_EQ(
+      s.feedback.messages[1],
+      "Error: format error in rare.fasta on line 6: '?' is no residue letter; record bad is not modelled");
 }
 
 // Segments of a 0/1 label string: (first, last) index pairs.
