@@ -47,9 +47,9 @@ bool IsStandardPolymerResidue(const std::string& name) {
 // helix computed for a file without records, so a model's PDB twin (which has no HELIX
 // records) gets the same helices. 3-10 (G), pi (I) and polyproline II (P) are not H.
 bool HelixCounts(const std::string& type, const gemmi::Helix& helix) {
-  if (gemmi::iequal(type, "HELX_P") || gemmi::iequal(type, "HELX_RH_P"))
+  if (gemmi::iequal(type, "helx_p") || gemmi::iequal(type, "helx_rh_p"))
     return StructureBuilder::HelixClassCounts(static_cast<int>(helix.pdb_helix_class));
-  return gemmi::iequal(type, "HELX_RH_AL_P");
+  return gemmi::iequal(type, "helx_rh_al_p");
 }
 
 void AddRanges(gemmi::cif::Block& block, const gemmi::Structure& st, StructureBuilder& builder) {

@@ -215,6 +215,7 @@ TEST(PredictedModels, ModelCifAndPdbTwinAgreeOnTheirHelices) {
        {"predicted/AF-Q9Y5P2-F1-model_v4.cif.gz", "predicted/AF-Q9Y5P2-F1-model_v4.pdb.gz"}) {
     SCOPED_TRACE(name);
     StructureFile file = Read(name);
+    EXPECT_EQ(file.hadSecondaryStructure, std::string(name).find(".cif") != std::string::npos);
     ApplySecondaryStructure(file.structure, file.hadSecondaryStructure,
                             SecondaryStructureSource::kRecordsElseComputed);
     std::string helix;
