@@ -41,7 +41,18 @@ bool IsStandardPolymerResidue(const std::string& name) {
   return ResidueTypeOf(name) != kUnknownResidueType || kNucleotides.count(name) > 0;
 }
 
-void AddRanges(const gemmi::Structure& st, StructureBuilder& builder) {
+// Whether a _struct_conf helix counts as the PDB format's reader counts its HELIX twin.
+// Archive files type every helix HELX_P and give its class; files annotated by DSSP
+// (AlphaFold's) type each by its DSSP letter, of which only HELX_RH_AL_P is DSSP's H, the
+// helix computed for a file without records, so a model's PDB twin (which has no HELIX
+// records) gets the same helices. 3-10 (G), pi (I) and polyproline II (P) are not H.
+bool HelixCounts(const std::string& type, const gemmi::Helix& helix) {
+  if (gemmi::iequal(type, "helx_p") || gemmi::iequal(type, "helx_rh_p"))
+    return StructureBuilder::HelixClassCounts(static_cast<int>(helix.pdb_helix_class));
+  return gemmi::iequal(type, "helx_rh_al_p");
+}
+
+void AddRanges(gemmi::cif::Block& block, const gemmi::Structure& st, StructureBuilder& builder) {
   auto range = [&](const gemmi::AtomAddress& start, const gemmi::AtomAddress& end) {
     SecondaryRange r;
     r.chainId = builder.ChainIdFor(start.chain_name);
@@ -49,7 +60,18 @@ void AddRanges(const gemmi::Structure& st, StructureBuilder& builder) {
     r.lastResSeq = end.res_id.seqid.num.value;
     return r;
   };
-  for (const gemmi::Helix& helix : st.helices) builder.AddRange(range(helix.start, helix.end), true);
+  // gemmi keeps no helix's type: its helices are the _struct_conf rows whose type starts
+  // with H, in order.
+  std::vector<std::string> types;
+  for (auto row : block.find("_struct_conf.", {"conf_type_id"})) {
+    if (row.has2(0) && !row.str(0).empty() && (row.str(0)[0] == 'H' || row.str(0)[0] == 'h'))
+      types.push_back(row.str(0));
+  }
+  for (size_t i = 0; i < st.helices.size(); ++i) {
+    const gemmi::Helix& helix = st.helices[i];
+    if (HelixCounts(i < types.size() ? types[i] : "HELX_P", helix))
+      builder.AddRange(range(helix.start, helix.end), true);
+  }
   for (const gemmi::Sheet& sheet : st.sheets) {
     for (const gemmi::Sheet::Strand& strand : sheet.strands)
       builder.AddRange(range(strand.start, strand.end), false);
@@ -696,7 +718,7 @@ std::optional<FileStatus> CheckIntegers(const std::string& text, const std::stri
 }
 
 // Adds the chains, ranges and atoms of the first model to `builder`.
-void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& st,
+void AddRecords(const std::vector<AtomRecord>& records, gemmi::cif::Block& block, const gemmi::Structure& st,
                 StructureBuilder& builder) {
   // The chains' names first, so ranges and atoms agree on their letters.
   std::vector<std::string> names;
@@ -704,7 +726,7 @@ void AddRecords(const std::vector<AtomRecord>& records, const gemmi::Structure& 
     if (names.empty() || names.back() != r.chainName) names.push_back(r.chainName);
   }
   NameChains(names, builder);
-  AddRanges(st, builder);
+  AddRanges(block, st, builder);
   const std::string* chain = nullptr;
   for (const AtomRecord& r : records) {
     if (chain != nullptr && r.chainName != *chain) builder.EndChain();
@@ -749,7 +771,7 @@ std::optional<FileStatus> ReadFast(const std::string& text, const std::string& n
   }
   ReadMetadata(doc.blocks.front(), builder, isNMR, st);
   builder.summary().modelsSkipped = modelsSkipped;
-  AddRecords(records, st, builder);
+  AddRecords(records, doc.blocks.front(), st, builder);
   return FileStatus::Ok(name);
 }
 
@@ -797,7 +819,7 @@ FileStatus ReadMmcif(const std::string& text, const std::string& name, Structure
       for (const gemmi::Chain& chain : st.models.front().chains) names.push_back(chain.name);
     }
     NameChains(names, builder);
-    AddRanges(st, builder);
+    AddRanges(block, st, builder);
     if (!ReadAtomsThroughGemmi(st, builder)) {
       const int line = atoms != nullptr ? LineOfImplausibleRow(text, *atoms) : 0;
       return FileStatus::Format(name, std::max(line, 1), kImplausibleCoordinates);

@@ -170,6 +170,7 @@ void PdbReader::ReadRange(std::string_view line, bool helix) {
     range.firstResSeq = ParseInt(Field(line, 22, 4));
   }
   range.lastResSeq = ParseInt(Field(line, 33, 4));
+  if (helix && !StructureBuilder::HelixClassCounts(ParseCheckedInt(Field(line, 38, 2)).value_or(0))) return;
   builder_.AddRange(range, helix);
 }
 

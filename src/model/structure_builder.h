@@ -78,6 +78,11 @@ class StructureBuilder {
   // always known.
   void AddModifiedResidue(const std::string& name, const std::string& parent);
   // Helix and sheet ranges; they type the residues made after them.
+  // A helix of the PDB's HELIX class (columns 39-40, mmCIF pdbx_PDB_helix_class) counts when
+  // it is right-handed, 1 (alpha) to 5 (3-10), or names no class (the format's default is
+  // alpha); left-handed helices, 2-7 ribbons and polyproline (6-10) are no helix in the
+  // scores' sense.
+  static bool HelixClassCounts(int helixClass) { return helixClass <= 5; }
   void AddRange(const SecondaryRange& range, bool helix) {
     (helix ? s_.helices : s_.sheets).push_back(range);
   }

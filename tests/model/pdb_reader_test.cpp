@@ -288,6 +288,18 @@ TEST(ReaderSecondaryStructure, AnAtomLineRightAfterAHelixRunIsRead) {
   EXPECT_EQ(s.residues[1].secStruct, SecondaryStructure::kSheet);  // a sheet wins over a helix
 }
 
+TEST(ReaderSecondaryStructure, PolyprolineHelicesAreNoHelices) {
+  // HELIX class 10 (columns 39-40) is polyproline, left-handed; class 5 (3-10) is right-handed.
+  const Structure s = ReadText(
+      "HELIX    1   1 GLY A    1  GLY A    1 10\n"
+      "HELIX    2   2 GLY A    2  GLY A    2  5\n" +
+      AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 2, 3) +
+      AtomLine(2, "N", ' ', "GLY", 'A', 2, ' ', 4, 5, 6));
+  ASSERT_EQ(s.residues.size(), 2u);
+  EXPECT_EQ(s.residues[0].secStruct, SecondaryStructure::kCoil);
+  EXPECT_EQ(s.residues[1].secStruct, SecondaryStructure::kHelix);
+}
+
 TEST(ReaderSecondaryStructure, RangesAfterTheAtomsTypeNothing) {
   const Structure s = ReadText(AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 1, 2, 3) +
                                "HELIX    1   1 GLY A    1  GLY A    2  1\n");

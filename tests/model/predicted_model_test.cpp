@@ -9,6 +9,7 @@
 
 #include "base/gzip.h"
 #include "base/text.h"
+#include "model/secondary_structure.h"
 #include "model/structure_file.h"
 #include "test_support.h"
 
@@ -198,6 +199,33 @@ TEST(PredictedModels, ReadSaysWhatItFound) {
       test::RunCommand(std::string(TESSMOL_CLI) + " read --confidence plddt " + DataPath(kNoHeader));
   EXPECT_NE(told.out.find("predicted model (B-factors as pLDDT), mean pLDDT 77.3"), std::string::npos)
       << told.out;
+}
+
+}  // namespace
+}  // namespace tessmol
+
+namespace tessmol {
+namespace {
+
+// AF-Q9Y5P2's mmCIF types its _struct_conf rows by DSSP letter: alpha (H) 2-10, 34-38,
+// 40-49 and 56-62, a 3-10 helix 100-103, polyproline II 109-111 and 119-121. Its PDB twin
+// has no HELIX records, so its helices are computed; both must be DSSP's H alone.
+TEST(PredictedModels, ModelCifAndPdbTwinAgreeOnTheirHelices) {
+  for (const char* name :
+       {"predicted/AF-Q9Y5P2-F1-model_v4.cif.gz", "predicted/AF-Q9Y5P2-F1-model_v4.pdb.gz"}) {
+    SCOPED_TRACE(name);
+    StructureFile file = Read(name);
+    EXPECT_EQ(file.hadSecondaryStructure, std::string(name).find(".cif") != std::string::npos);
+    ApplySecondaryStructure(file.structure, file.hadSecondaryStructure,
+                            SecondaryStructureSource::kRecordsElseComputed);
+    std::string helix;
+    for (const Residue& r : file.structure.residues) {
+      const bool alpha = (r.resSeq >= 2 && r.resSeq <= 10) || (r.resSeq >= 34 && r.resSeq <= 38) ||
+                         (r.resSeq >= 40 && r.resSeq <= 49) || (r.resSeq >= 56 && r.resSeq <= 62);
+      if ((r.secStruct == SecondaryStructure::kHelix) != alpha) helix += std::to_string(r.resSeq) + " ";
+    }
+    EXPECT_EQ(helix, "") << "residues typed otherwise than DSSP's H";
+  }
 }
 
 }  // namespace
