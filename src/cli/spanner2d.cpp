@@ -67,7 +67,7 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
     while (reader.Next(record)) {
       // A faulty record is named and left out, as the modelled formats do.
       if (!record.fault) {
-        std::cerr << record.fault.Describe() << '\n';
+        std::cerr << FastaRecordFault(path, record) << '\n';
         status = 1;
         continue;
       }
@@ -142,7 +142,8 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
         charts(model);
       },
       [&](size_t file, const FastaRecord& record) {
-        failures.push_back(FailureJson(args.files[file], static_cast<int>(file), record.fault.Describe()));
+        failures.push_back(FailureJson(args.files[file], static_cast<int>(file),
+                                       FastaRecordFault(args.files[file], record)));
         failures.back()["record"] = record.name;
         named.insert(file);
       });

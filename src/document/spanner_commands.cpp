@@ -279,7 +279,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
           path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")";
       // A faulty record is named and left out; the records after it are still modelled.
       if (!record.fault) {
-        feedback_.ShowMessage(record.fault.Describe());
+        feedback_.ShowMessage(FastaRecordFault(path, record));
         ok = false;
         if (onFailure) onFailure(file, record);
         continue;

@@ -84,6 +84,7 @@ inline constexpr const char* kSpanner3DWriteFailed =
 inline constexpr const char* kSpanner2DWriteFailed =
     "Error: Failed to create output (.tsm) file for the residues";
 inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
+inline constexpr const char* kFastaNotProcessed = "Error: Could not process FASTA file";
 
 // A fixed message with the file it is about: "TEXT: PATH".
 inline std::string WithFile(const std::string& text, const std::string& path) {
@@ -92,6 +93,15 @@ inline std::string WithFile(const std::string& text, const std::string& path) {
 // The same for a failed file operation, with the system's reason after the file.
 inline std::string WithFile(const std::string& text, const FileStatus& status) {
   return WithFile(text, status.path) + (status.detail.empty() ? "" : ": " + status.detail);
+}
+// What a faulty FASTA record is reported as: one without residues as a file that could not
+// be processed (its model would have no atom), naming the record and its header's line;
+// any other fault (a character that is no residue) as itself.
+inline std::string FastaRecordFault(const std::string& path, const FastaRecord& record) {
+  if (record.sequence.empty())
+    return WithFile(kFastaNotProcessed,
+                    path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")");
+  return record.fault.Describe();
 }
 // Said when the shipped default score table cannot be read, so the built-in Profiles-3D
 // table stays in force: "Warning: cannot read PATH: REASON; the built-in ... instead".

@@ -433,7 +433,7 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
     EXPECT_EQ(run.status, 1) << format;
     std::stringstream err;
     err << std::ifstream("err.txt").rdbuf();
-    EXPECT_NE(err.str().find("mixed.fasta on line 3: no sequence; record empty is not modelled"),
+    EXPECT_NE(err.str().find("Error: Could not process FASTA file: mixed.fasta (empty, line 3)"),
               std::string::npos)
         << format << err.str();
     EXPECT_NE(

@@ -131,8 +131,7 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
   // A record without residues fails the run; the other files are still done.
   EXPECT_FALSE(s.doc.RunSpanner2D({"good.txt", "header.txt", "good.txt"}));
   EXPECT_EQ(s.doc.entries().size(), 2u);
-  EXPECT_EQ(s.feedback.messages.back(),
-            "Error: format error in header.txt on line 1: no sequence; record x is not modelled");
+  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file: header.txt (x, line 1)");
   EXPECT_FALSE(s.doc.RunSpanner2D({"plain.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: file not in FASTA format: plain.txt");
   EXPECT_FALSE(s.doc.RunSpanner2D({"missing.txt"}));
