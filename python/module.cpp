@@ -139,6 +139,13 @@ const char* DomainKind(const TransmembraneDomain& d) {
                                                  : "crossing";
 }
 
+std::vector<DomainRecord> DomainRecords(const std::vector<TransmembraneDomain>& list) {
+  std::vector<DomainRecord> records;
+  for (const TransmembraneDomain& d : list)
+    records.push_back({d.chain, d.firstResSeq, d.lastResSeq, DomainOrientation(d), DomainKind(d)});
+  return records;
+}
+
 std::string KindName(const Failure& failure) {
   if (failure.kind == Failure::Kind::kOther) return "analysis";
   switch (failure.status.problem) {
@@ -1119,22 +1126,10 @@ into it, with no copy.)")
           "residues", [](const std::shared_ptr<PyResult>& r) { return PyResidues{r}; },
           "The residues: a sequence of Residue records; .to_numpy() for a record array")
       .def_property_readonly(
-          "domains",
-          [](const PyResult& r) {
-            std::vector<DomainRecord> domains;
-            for (const TransmembraneDomain& d : TransmembraneDomains(r.data->protein))
-              domains.push_back({d.chain, d.firstResSeq, d.lastResSeq, DomainOrientation(d), DomainKind(d)});
-            return domains;
-          },
+          "domains", [](const PyResult& r) { return DomainRecords(TransmembraneDomains(r.data->protein)); },
           "Predicted transmembrane domains with their orientation")
       .def_property_readonly(
-          "signal_peptides",
-          [](const PyResult& r) {
-            std::vector<DomainRecord> peptides;
-            for (const TransmembraneDomain& d : SignalPeptides(r.data->protein))
-              peptides.push_back({d.chain, d.firstResSeq, d.lastResSeq, DomainOrientation(d), DomainKind(d)});
-            return peptides;
-          },
+          "signal_peptides", [](const PyResult& r) { return DomainRecords(SignalPeptides(r.data->protein)); },
           "N-terminal signal peptides the segmentation found (kind 'signal-peptide'); never among the "
           "domains")
       .def_property_readonly(

@@ -71,8 +71,7 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
         status = 1;
         continue;
       }
-      const std::string warning = RareLetterWarning(
-          path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")", record);
+      const std::string warning = RareLetterWarning(FastaRecordPlace(path, record), record);
       if (!warning.empty()) std::cerr << warning << '\n';
       const ChainTopology topology = PredictTopology(TypesOfSequence(record.sequence), state.segmentParams);
       PrintThreeLine(record.name, record.sequence, topology.segments, true, topology.signalEnd);

@@ -275,8 +275,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
     // not depend on its neighbours in the file.
     FastaRecord record;
     while (reader.Next(record)) {
-      const std::string where =
-          path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")";
+      const std::string where = FastaRecordPlace(path, record);
       // A faulty record is named and left out; the records after it are still modelled.
       if (!record.fault) {
         feedback_.ShowMessage(FastaRecordFault(path, record));

@@ -94,13 +94,15 @@ inline std::string WithFile(const std::string& text, const std::string& path) {
 inline std::string WithFile(const std::string& text, const FileStatus& status) {
   return WithFile(text, status.path) + (status.detail.empty() ? "" : ": " + status.detail);
 }
-// What a faulty FASTA record is reported as: one without residues as a file that could not
+// Where a FASTA record is: "PATH (NAME, line N)", N its header's line. What a faulty
+// record is reported as: one without residues as a file that could not
 // be processed (its model would have no atom), naming the record and its header's line;
 // any other fault (a character that is no residue) as itself.
+inline std::string FastaRecordPlace(const std::string& path, const FastaRecord& record) {
+  return path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")";
+}
 inline std::string FastaRecordFault(const std::string& path, const FastaRecord& record) {
-  if (record.sequence.empty())
-    return WithFile(kFastaNotProcessed,
-                    path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")");
+  if (record.sequence.empty()) return WithFile(kFastaNotProcessed, FastaRecordPlace(path, record));
   return record.fault.Describe();
 }
 // Said when the shipped default score table cannot be read, so the built-in Profiles-3D
