@@ -496,18 +496,42 @@ Candidate SearchNormals(const Exposed& e, const SlabSearch& p, Feedback& feedbac
     if (c.fit.score > best.fit.score) best = c;
   // The score is flat near its top over several degrees, so the top itself moves with the
   // smallest change of frame; the middle of the plateau does not. The normal becomes the
-  // mean of the directions, near the best, that score within `plateau` of it.
+  // mean of the directions within 30 degrees of the best that score within `plateau` of
+  // it, sampled on a fine grid about the best (the coarse lattice turns with the frame, and
+  // its few points on the plateau would move the mean by degrees).
   if (p.plateau > 0.0f && best.fit.score > 0.0) {
     const double floor = best.fit.score * (1.0 - p.plateau);
-    Vec3 mean = best.normal;
-    for (size_t d = 0; d < directions.size(); ++d) {
-      const float along = directions[d].Dot(best.normal);
-      if (fits[d].score < floor || std::fabs(along) < std::cos(30.0f * kDegrees)) continue;
-      mean += along > 0.0f ? directions[d] : -directions[d];
+    const Vec3 n = best.normal;
+    const Vec3 helper = std::fabs(n.x) < 0.9f ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
+    const Vec3 u = n.Cross(helper).Normalised();
+    const Vec3 v = n.Cross(u);
+    const float reach = std::tan(30.0f * kDegrees), step = std::tan(p.plateauStep * kDegrees);
+    const int steps = static_cast<int>(std::ceil(reach / step));
+    std::vector<Vec3> local;
+    for (int i = -steps; i <= steps; ++i)
+      for (int j = -steps; j <= steps; ++j) {
+        const float a = static_cast<float>(i) * step, b = static_cast<float>(j) * step;
+        if (a * a + b * b <= reach * reach) local.push_back((n + u * a + v * b).Normalised());
+      }
+    std::vector<double> scores(local.size());
+    ParallelChunks<Scratch>(local.size(), 16, p.threads, feedback,
+                            [&](size_t begin, size_t end, Scratch& scratch) {
+                              for (size_t d = begin; d < end; ++d)
+                                scores[d] = FitAlong(local[d], e, p, scratch).score;
+                            });
+    // A square grid on the tangent plane covers the sphere more densely away from its
+    // middle: each point weighs the solid angle it stands for (cos^3 of its angle).
+    Vec3 mean;
+    for (size_t d = 0; d < local.size(); ++d) {
+      if (scores[d] < floor) continue;
+      const float c = local[d].Dot(n);
+      mean += local[d] * (c * c * c);
     }
-    mean.Normalise();
-    Scratch scratch;
-    best = {mean, FitAlong(mean, e, p, scratch)};
+    if (mean.Length() > 0.0f) {
+      mean.Normalise();
+      Scratch scratch;
+      best = {mean, FitAlong(mean, e, p, scratch)};
+    }
   }
   return best;
 }

@@ -37,6 +37,7 @@ struct SlabSearch {
   float minScore = 5.0f;
   int minSegmentLength = 5;    // residues with CA inside the slab, in a run
   float plateau = 0.05f;       // share of the best score that still counts as its top
+  float plateauStep = 1.5f;    // degrees between the directions sampled on the plateau
   int axisRounds = 1;          // the normal set to the segments' mean axis, and the slab refitted
   float surfaceWeight = 1.0f;  // of the surface's own normal against the segments' axis
   // Copies of one chain crossing the slab, related by a turn about an axis this close to the
