@@ -15,6 +15,7 @@
 
 #include "base/version.h"
 #include "document/bfactor_output.h"
+#include "document/json_output.h"
 #include "document/report.h"
 #include "document/result_file.h"
 #include "engine.h"
@@ -60,7 +61,7 @@ struct DomainRecord {
 struct SlabSegmentRecord {
   std::string chain;
   int first_number = 0, last_number = 0;
-  std::string orientation;
+  std::string orientation, kind;
   float tilt = 0;
 };
 
@@ -68,6 +69,8 @@ struct MembraneRecord {
   bool placed = false;
   std::tuple<float, float, float> normal, centre;
   float half_thickness = 0, score = 0, threshold = 0;
+  std::vector<std::string> chains;
+  int symmetry_order = 0;
   std::vector<SlabSegmentRecord> segments;
 };
 
@@ -123,26 +126,11 @@ struct PyMany {
   }
 };
 
-const char* Orientation(int topology) {
-  return topology > 0 ? "in-out" : topology < 0 ? "out-in" : "unknown";
-}
-
-// As the JSON output names them: a re-entrant segment leaves on the side it entered from.
-const char* DomainOrientation(const TransmembraneDomain& d) {
-  if (d.kind == SegmentKind::kReEntrant && d.topology != 0) return d.topology > 0 ? "in-in" : "out-out";
-  return Orientation(d.topology);
-}
-
-const char* DomainKind(const TransmembraneDomain& d) {
-  return d.kind == SegmentKind::kReEntrant       ? "re-entrant"
-         : d.kind == SegmentKind::kSignalPeptide ? "signal-peptide"
-                                                 : "crossing";
-}
-
 std::vector<DomainRecord> DomainRecords(const std::vector<TransmembraneDomain>& list) {
   std::vector<DomainRecord> records;
   for (const TransmembraneDomain& d : list)
-    records.push_back({d.chain, d.firstResSeq, d.lastResSeq, DomainOrientation(d), DomainKind(d)});
+    records.push_back(
+        {d.chain, d.firstResSeq, d.lastResSeq, OrientationName(d.topology, d.kind), KindName(d.kind)});
   return records;
 }
 
@@ -361,10 +349,12 @@ MembraneRecord MembraneRecordOf(const Structure& structure, const MembranePlacem
   rec.half_thickness = m.halfThickness;
   rec.score = m.score;
   rec.threshold = m.threshold;
+  for (int32_t c : m.chains) rec.chains.push_back(structure.ChainName(static_cast<size_t>(c)));
+  rec.symmetry_order = m.symmetryOrder;
   for (const SlabSegment& s : m.segments) {
     rec.segments.push_back({structure.ChainName(static_cast<size_t>(s.chain)),
                             structure.residues[s.first].resSeq, structure.residues[s.last].resSeq,
-                            s.nInside ? "in-out" : "out-in", s.tiltDegrees});
+                            OrientationName(s.nInside ? 1 : -1, s.kind), KindName(s.kind), s.tiltDegrees});
   }
   return rec;
 }
@@ -820,7 +810,10 @@ line); bad arguments raise ValueError.)";
           "chain", [](const SlabSegmentRecord& d) { return Text(d.chain); }, "Chain name")
       .def_readonly("first_number", &SlabSegmentRecord::first_number, "Residue number of its first residue")
       .def_readonly("last_number", &SlabSegmentRecord::last_number, "Residue number of its last residue")
-      .def_readonly("orientation", &SlabSegmentRecord::orientation, "'in-out' or 'out-in'")
+      .def_readonly(
+          "orientation", &SlabSegmentRecord::orientation,
+          "'in-out' or 'out-in'; a re-entrant segment 'in-in' or 'out-out' (the side it dips in from)")
+      .def_readonly("kind", &SlabSegmentRecord::kind, "'crossing' or 're-entrant'")
       .def_readonly("tilt", &SlabSegmentRecord::tilt, "Axis against the membrane normal, degrees")
       .def("__repr__", [](const SlabSegmentRecord& d) {
         return "<MembraneSegment " + d.chain + " " + std::to_string(d.first_number) + "-" +
@@ -835,6 +828,16 @@ line); bad arguments raise ValueError.)";
       .def_readonly("half_thickness", &MembraneRecord::half_thickness, "Angstrom")
       .def_readonly("score", &MembraneRecord::score, "Transfer free energy gained, kcal/mol")
       .def_readonly("threshold", &MembraneRecord::threshold, "What a placement must gain")
+      .def_property_readonly(
+          "chains",
+          [](const MembraneRecord& m) {
+            py::list names;
+            for (const std::string& c : m.chains) names.append(Text(c));
+            return names;
+          },
+          "Names of the chains this membrane was placed on; empty: all of them")
+      .def_readonly("symmetry_order", &MembraneRecord::symmetry_order,
+                    "n when the normal runs along the chains' n-fold symmetry axis, else 0")
       .def_readonly("segments", &MembraneRecord::segments, "The segments inside the slab")
       .def("__repr__", [](const MembraneRecord& m) {
         return std::string("<Membrane ") + (m.placed ? "placed" : "not placed") + ", half-thickness " +

@@ -63,7 +63,8 @@ class MembraneSegment:
     chain: str
     first_number: int
     last_number: int
-    orientation: Literal["in-out", "out-in"]
+    orientation: Literal["in-out", "out-in", "in-in", "out-out"]
+    kind: Literal["crossing", "re-entrant"]
     tilt: float
 
 class Membrane:
@@ -73,6 +74,8 @@ class Membrane:
     half_thickness: float
     score: float
     threshold: float
+    chains: list[str]
+    symmetry_order: int
     segments: list[MembraneSegment]
 
 class Parameters:

@@ -42,6 +42,7 @@ STRUCTURE = {
     "score_table": lambda s: s.score_table,
     "transmembrane_segments": lambda s: s.domains,
     "signal_peptides": lambda s: s.signal_peptides,
+    "membranes": lambda s: s.membranes,
     "residues": lambda s: list(s.residues),
     "parameters": lambda s: s.parameters,
     "window_pass_fraction": lambda s: s.window_pass_fraction,

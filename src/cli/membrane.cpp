@@ -6,6 +6,7 @@
 #include "cli/chart_png.h"
 #include "cli/common.h"
 #include "document/bfactor_output.h"
+#include "document/json_output.h"
 #include "document/report.h"
 #include "transmembrane/membrane_slab.h"
 
@@ -17,6 +18,7 @@ struct MembraneArgs {
   std::vector<std::string> files;
   AnalysisOptions options;
   std::string write;
+  std::string format = "text";
 };
 
 int Run(const MembraneArgs& args) {
@@ -28,22 +30,31 @@ int Run(const MembraneArgs& args) {
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   int status = 0;
+  const bool json = args.format == "json";
+  nlohmann::json structures = nlohmann::json::array(), failures = nlohmann::json::array();
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     Protein protein;
     FileStatus file;
-    if (!Analysed(doc.AnalyseFile(path, protein, &file), path, file, false)) {
+    const CTessmolDoc::OpenResult opened = doc.AnalyseFile(path, protein, &file);
+    if (!Analysed(opened, path, file, false)) {
+      failures.push_back(FailureJson(path, static_cast<int>(f), FailureText(opened, file)));
       status = 1;
       continue;
     }
     WarnMissingMainChain(protein, path);
     const std::vector<MembranePlacement> placements = doc.PlaceMembranes(protein);
-    if (f > 0) std::cout << '\n';
-    std::cout << "Structure: " << protein.fileName << '\n';
-    std::vector<std::string> lines = MembraneReport(protein.structure, placements);
-    if (!lines.empty()) lines.erase(lines.begin());  // the empty line that parts it from a summary
-    for (const std::string& line : lines) std::cout << line << '\n';
-    std::cout.flush();
+    if (json) {
+      protein.membranes = placements;
+      structures.push_back(StructureJson(protein, nullptr, false));
+    } else {
+      if (f > 0) std::cout << '\n';
+      std::cout << "Structure: " << protein.fileName << '\n';
+      std::vector<std::string> lines = MembraneReport(protein.structure, placements);
+      if (!lines.empty()) lines.erase(lines.begin());  // the empty line that parts it from a summary
+      for (const std::string& line : lines) std::cout << line << '\n';
+      std::cout.flush();
+    }
     if (!args.write.empty()) {
       const std::string out = ChartPath(args.write, path, args.files.size() > 1);
       // No placement is an answer (a soluble protein), not a failure; but the file asked
@@ -61,6 +72,7 @@ int Run(const MembraneArgs& args) {
       }
     }
   }
+  if (json) PrintJson("membrane", structures, {}, failures.empty() ? nlohmann::json() : failures);
   return status;
 }
 
@@ -77,6 +89,7 @@ void SetupMembrane(CLI::App& app, int& status) {
   membrane->add_option("FILE", args->files, "PDB or mmCIF structure files")->required();
   AddSecondaryStructureOption(*membrane, args->options.secondary);
   AddConfidenceOption(*membrane, args->options.confidence);
+  AddFormatOption(*membrane, args->format);
   AddMaxUnpackedOption(*membrane, args->options.settings.maxUnpackedMiB);
   membrane
       ->add_option("--resolution", args->options.settings.sasaResolution,

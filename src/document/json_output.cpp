@@ -69,6 +69,44 @@ void AddQuality(nlohmann::json& j, const Protein& protein) {
 
 }  // namespace
 
+const char* OrientationName(int topology, SegmentKind kind) {
+  if (topology == 0) return "unknown";
+  if (kind == SegmentKind::kReEntrant) return topology > 0 ? "in-in" : "out-out";
+  return topology > 0 ? "in-out" : "out-in";
+}
+
+const char* KindName(SegmentKind kind) {
+  return kind == SegmentKind::kReEntrant       ? "re-entrant"
+         : kind == SegmentKind::kSignalPeptide ? "signal-peptide"
+                                               : "crossing";
+}
+
+nlohmann::json MembranesJson(const Structure& s, const std::vector<MembranePlacement>& membranes) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const MembranePlacement& m : membranes) {
+    nlohmann::json chains = nlohmann::json::array(), segments = nlohmann::json::array();
+    for (int32_t c : m.chains) chains.push_back(s.ChainName(static_cast<size_t>(c)));
+    for (const SlabSegment& g : m.segments) {
+      segments.push_back({{"chain", s.ChainName(static_cast<size_t>(g.chain))},
+                          {"first_number", s.residues[static_cast<size_t>(g.first)].resSeq},
+                          {"last_number", s.residues[static_cast<size_t>(g.last)].resSeq},
+                          {"orientation", OrientationName(g.nInside ? 1 : -1, g.kind)},
+                          {"kind", KindName(g.kind)},
+                          {"tilt", JsonNumber(g.tiltDegrees)}});
+    }
+    list.push_back({{"placed", m.placed},
+                    {"normal", {JsonNumber(m.normal.x), JsonNumber(m.normal.y), JsonNumber(m.normal.z)}},
+                    {"centre", {JsonNumber(m.centre.x), JsonNumber(m.centre.y), JsonNumber(m.centre.z)}},
+                    {"half_thickness", JsonNumber(m.halfThickness)},
+                    {"score", JsonNumber(m.score)},
+                    {"threshold", JsonNumber(m.threshold)},
+                    {"chains", chains},
+                    {"symmetry_order", m.symmetryOrder},
+                    {"segments", segments}});
+  }
+  return list;
+}
+
 nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, bool residues) {
   const Structure& s = protein.structure;
   nlohmann::json chains = nlohmann::json::array();
@@ -83,18 +121,11 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   }
   nlohmann::json segments = nlohmann::json::array();
   for (const TransmembraneDomain& d : TransmembraneDomains(protein)) {
-    segments.push_back(
-        {{"chain", d.chain},
-         {"first_number", d.firstResSeq},
-         {"last_number", d.lastResSeq},
-         // A re-entrant segment leaves on the side it entered from.
-         {"orientation", d.topology == 0                     ? "unknown"
-                         : d.kind == SegmentKind::kReEntrant ? (d.topology > 0 ? "in-in" : "out-out")
-                         : d.topology > 0                    ? "in-out"
-                                                             : "out-in"},
-         {"kind", d.kind == SegmentKind::kReEntrant       ? "re-entrant"
-                  : d.kind == SegmentKind::kSignalPeptide ? "signal-peptide"
-                                                          : "crossing"}});
+    segments.push_back({{"chain", d.chain},
+                        {"first_number", d.firstResSeq},
+                        {"last_number", d.lastResSeq},
+                        {"orientation", OrientationName(d.topology, d.kind)},
+                        {"kind", KindName(d.kind)}});
   }
   nlohmann::json j = {{"file", protein.fileName},
                       {"chain_count", s.chains.size()},
@@ -112,6 +143,8 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
       list.push_back({{"chain", d.chain}, {"first_number", d.firstResSeq}, {"last_number", d.lastResSeq}});
     j["signal_peptides"] = list;
   }
+  // Only where the slab (or the default method) placed one: older readers see nothing new.
+  if (!protein.membranes.empty()) j["membranes"] = MembranesJson(s, protein.membranes);
   if (row != nullptr) {
     j["expected_score"] = JsonNumber(row->expectedScore);
     j["compatible_score"] = Compatible(row->expectedScore);

@@ -13,6 +13,17 @@
 
 namespace tessmol {
 
+// How JSON (and the Python module) names a segment's orientation and kind: "in-out",
+// "out-in", "unknown" (topology 0), a re-entrant one "in-in" or "out-out" (it leaves on
+// the side it entered from); "crossing", "re-entrant", "signal-peptide".
+const char* OrientationName(int topology, SegmentKind kind);
+const char* KindName(SegmentKind kind);
+
+// The membranes placed on a structure (one, or one per group of chains that cannot share
+// a membrane): normal, centre, half-thickness, score, the chains each was placed on, the
+// symmetry order its normal follows, and the segments inside it.
+nlohmann::json MembranesJson(const Structure& structure, const std::vector<MembranePlacement>& membranes);
+
 // One structure: its summary, its row of the analysis list when it has one, and with
 // `residues` every residue.
 nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, bool residues);

@@ -488,6 +488,21 @@ std::array<double, 3> Triple(const std::string& out, const std::string& label) {
   return v;
 }
 
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Validates `file` against the repository's schema with Debian's python3-jsonschema.
+int ValidatesAgainstTheSchema(const std::string& file) {
+  const std::string schema = std::string(TESSMOL_TEST_SOURCE) + "/../schema/tessmol-output.schema.json";
+  return test::RunCommand(
+             "python3 -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
+             "json.load(open(sys.argv[2])))' " +
+             file + " " + schema + " 2>&1")
+      .status;
+}
+
 TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
   const auto placed = test::RunCommand(Cli("membrane --write slab.pdb " + test::DataPath("1U19_tr.pdb")));
   ASSERT_EQ(placed.status, 0);
@@ -605,6 +620,46 @@ TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
   ASSERT_EQ(modelAnalysed.status, 0) << modelAnalysed.err;
   ASSERT_FALSE(placement(modelPlaced.out).empty());
   EXPECT_EQ(placement(modelAnalysed.out), placement(modelPlaced.out));
+  // Scripts get the same placement from either command's JSON, and it is the text's.
+  const auto placedJson = test::RunCommand(Cli("membrane --format json " + file));
+  const auto analysedJson = test::RunCommand(Cli("analyse --spanner3d --format json " + file));
+  ASSERT_EQ(placedJson.status, 0);
+  ASSERT_EQ(analysedJson.status, 0);
+  const nlohmann::json membranes = nlohmann::json::parse(placedJson.out)["structures"][0]["membranes"];
+  EXPECT_EQ(nlohmann::json::parse(analysedJson.out)["structures"][0]["membranes"], membranes);
+  ASSERT_EQ(membranes.size(), 1u);
+  const auto normal = Triple(placed.out, "Membrane normal: ");
+  for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(membranes[0]["normal"][k].get<double>(), normal[k], 5e-5);
+  EXPECT_EQ(membranes[0]["segments"].size(), 7u);  // the receptor's seven helices
+}
+
+TEST(CliMembrane, JsonNamesReEntrantSegmentsAndEachPlacementsChains) {
+  // KcsA's pore helix dips into the membrane from outside and leaves on that side.
+  const auto kcsa = test::RunCommand(Cli("membrane --format json " + test::DataPath("1K4C.pdb")));
+  ASSERT_EQ(kcsa.status, 0);
+  const nlohmann::json segments =
+      nlohmann::json::parse(kcsa.out)["structures"][0]["membranes"][0]["segments"];
+  std::vector<std::string> kinds;
+  for (const auto& s : segments)
+    kinds.push_back(s["kind"].get<std::string>() + " " + s["orientation"].get<std::string>());
+  EXPECT_EQ(kinds, (std::vector<std::string>{"crossing in-out", "re-entrant out-out", "crossing out-in"}));
+  // Rhodopsin's crystal copies: one membrane each, each naming its chain.
+  const auto copies =
+      test::RunCommand(Cli("membrane --format json " + test::DataPath("1U19.pdb") + " x.pdb > m.json"));
+  EXPECT_EQ(copies.status, 1);  // x.pdb does not exist, and the document says so
+  EXPECT_EQ(ValidatesAgainstTheSchema("m.json"), 0);
+  const nlohmann::json document = nlohmann::json::parse(ReadAll("m.json"));
+  EXPECT_EQ(document["command"], "membrane");
+  EXPECT_EQ(document["failures"][0]["file"], "x.pdb");
+  const nlohmann::json& both = document["structures"][0]["membranes"];
+  ASSERT_EQ(both.size(), 2u);
+  std::set<std::string> chains;
+  for (const auto& m : both) {
+    ASSERT_EQ(m["chains"].size(), 1u);
+    chains.insert(m["chains"][0].get<std::string>());
+  }
+  EXPECT_EQ(chains, (std::set<std::string>{"A", "B"}));
+  for (const auto& m : both) EXPECT_TRUE(m["placed"].get<bool>());
 }
 
 TEST(CliMembrane, SolubleProteinsAndTheSlabMethodOfSpanner3D) {
@@ -757,11 +812,6 @@ TEST(CliChart, ChainsRangeAndPdf) {
 
 // ---- failures are never reported as success --------------------------------------
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 // The command as the unprivileged user nobody when the tests run as root (as CI does), so
 // that file permissions hold.
 std::string AsNobody(const std::string& command) {
@@ -887,16 +937,6 @@ TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
 }
 
 // ---- JSON for scripts ----------------------------------------------------------------
-
-// Validates `file` against the repository's schema with Debian's python3-jsonschema.
-int ValidatesAgainstTheSchema(const std::string& file) {
-  const std::string schema = std::string(TESSMOL_TEST_SOURCE) + "/../schema/tessmol-output.schema.json";
-  return test::RunCommand(
-             "python3 -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
-             "json.load(open(sys.argv[2])))' " +
-             file + " " + schema + " 2>&1")
-      .status;
-}
 
 TEST(CliJson, EveryCommandWritesValidJsonThatAgreesWithTheText) {
   ASSERT_TRUE(test::Installed("python3 -c 'import jsonschema'", "python3-jsonschema"));
