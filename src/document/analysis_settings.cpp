@@ -41,7 +41,10 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
     return Problem{"confident-plddt", NumberRange("0", "100")};
   std::error_code error;
   if (!workingDirectory.empty() && !std::filesystem::is_directory(workingDirectory, error)) {
-    return Problem{"out-dir", "Working Directory: no such folder: " + workingDirectory};
+    // A file of that name is there, which "no such folder" would send the user looking past.
+    const bool file = std::filesystem::exists(workingDirectory, error);
+    return Problem{"out-dir", std::string("Working Directory: ") +
+                                  (file ? "not a folder: " : "no such folder: ") + workingDirectory};
   }
   return std::nullopt;
 }

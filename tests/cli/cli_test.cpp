@@ -699,6 +699,10 @@ TEST(CliAnalyse, ResultFilesGoToTheOutputFolder) {
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.out.find("Working Directory: no such folder: plain-file/sub"), std::string::npos)
       << refused.out;
+  const auto file =
+      test::RunCommand(Cli("analyse --out-dir plain-file " + test::DataPath("1CRN.pdb") + " 2>&1"));
+  EXPECT_EQ(file.status, 2);
+  EXPECT_NE(file.out.find("Working Directory: not a folder: plain-file"), std::string::npos) << file.out;
 }
 
 TEST(CliChart, TheProgramNeedsNoToolkitUntilAPngIsAsked) {
