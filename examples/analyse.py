@@ -12,7 +12,7 @@ import tessmol
 here = os.path.dirname(os.path.abspath(__file__))
 path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "tests", "data", "1U19.pdb")
 
-s = tessmol.analyse(path, spanner3d="segments")
+s = tessmol.analyse(path, spanner3d=True)  # the default method, as tessmol-cli analyse --spanner3d
 print(s.summary())
 print(f"Expected score {s.expected_score:.2f}, compatible above {s.compatible_score:.2f} "
       f"({s.score_table}, Tessmol {s.version})")

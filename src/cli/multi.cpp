@@ -88,7 +88,10 @@ nlohmann::json ReportFailures(const MultipleAnalysisReport& report, size_t fileC
       continue;
     }
     const FileStatus& skipped = report.skipped[next++];
-    std::cerr << "Skipped " << skipped.path << ": " << SkipReason(skipped) << '\n';
+    // "Skipped FILE: Error: cannot read FILE" would say the error twice.
+    std::string reason = SkipReason(skipped);
+    if (reason.rfind("Error: ", 0) == 0) reason.erase(0, 7);
+    std::cerr << "Skipped " << skipped.path << ": " << reason << '\n';
     failures.push_back(
         FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
   }

@@ -205,7 +205,8 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   auto args = std::make_shared<Spanner2DArgs>();
   CLI::App* command = app.add_subcommand(
       "spanner2d",
-      "Predict transmembrane segments from FASTA sequences with ideal-helix models; text and json write "
+      "Predict transmembrane segments, signal peptides and topology from FASTA sequences (by default the "
+      "fitted segmentation; --method window: ideal-helix models); text and json write "
       "NAME.tsm, 3line (a stream) writes none. A faulty record is named and skipped, and fails the run");
   command
       ->add_option("FILE", args->files,

@@ -190,9 +190,14 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
     return {"Membrane: no membrane placement (score " + FormatFixed(m.score, 1) + " kcal/mol, at least " +
             FormatFixed(m.threshold, 1) + " needed)"};
   }
-  auto triple = [](const Vec3& v, int decimals) {
-    return FormatFixed(v[0], decimals) + " " + FormatFixed(v[1], decimals) + " " +
-           FormatFixed(v[2], decimals);
+  auto number = [](float value, int decimals) {
+    // A component that rounds to zero is written 0.0000, not -0.0000.
+    std::string text = FormatFixed(value, decimals);
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+  };
+  auto triple = [&](const Vec3& v, int decimals) {
+    return number(v[0], decimals) + " " + number(v[1], decimals) + " " + number(v[2], decimals);
   };
   std::vector<std::string> lines = {
       "Membrane normal: " + triple(m.normal, 4),
@@ -200,25 +205,38 @@ std::vector<std::string> MembraneLines(const Structure& s, const MembranePlaceme
       "Membrane half-thickness: " + FormatFixed(m.halfThickness, 1) + " \u00c5",
       "Membrane score: " + FormatFixed(m.score, 1) + " kcal/mol",
       "Segments in the membrane:",
-      "           Chain           Residues        Orientation   Tilt (\u00b0)",
   };
+  // The orientation column is as wide as its longest entry ("out→out (re-entrant)"), so
+  // that the tilts stand in one column; the arrow is one character of three bytes.
+  auto width = [](const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+    return n;
+  };
+  std::vector<std::string> orientations;
+  size_t column = 15;
+  for (const SlabSegment& segment : m.segments) {
+    TransmembraneDomain domain;
+    domain.topology = segment.nInside ? 1 : -1;
+    domain.kind = segment.kind;
+    orientations.push_back(DomainOrientationText(domain));
+    column = std::max(column, width(orientations.back()) + 2);
+  }
+  lines.push_back("           Chain           Residues        " + std::string("Orientation") +
+                  std::string(column - 12, ' ') + "Tilt (\u00b0)");
   if (m.symmetryOrder > 0)
     lines.insert(lines.begin() + 1, "Membrane normal along the chains' " + std::to_string(m.symmetryOrder) +
                                         "-fold symmetry axis");
-  for (const SlabSegment& segment : m.segments) {
+  for (size_t k = 0; k < m.segments.size(); ++k) {
+    const SlabSegment& segment = m.segments[k];
     std::string residues = std::to_string(s.residues[segment.first].resSeq) + "  -  " +
                            std::to_string(s.residues[segment.last].resSeq);
     residues.resize(std::max<size_t>(residues.size() + 2, 16), ' ');
     std::string chain = s.ChainName(static_cast<size_t>(segment.chain));
     chain.resize(std::max<size_t>(chain.size() + 1, 16), ' ');
-    TransmembraneDomain domain;
-    domain.topology = segment.nInside ? 1 : -1;
-    domain.kind = segment.kind;
-    std::string orientation = DomainOrientationText(domain);
-    // The arrow is one character of three bytes.
-    orientation.resize(std::max<size_t>(orientation.size() + 2, 17), ' ');
+    const std::string& orientation = orientations[k];
     lines.push_back(std::string(13, ' ') + chain + residues + orientation +
-                    FormatFixed(segment.tiltDegrees, 1));
+                    std::string(column - width(orientation), ' ') + FormatFixed(segment.tiltDegrees, 1));
   }
   return lines;
 }

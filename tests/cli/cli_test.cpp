@@ -633,6 +633,23 @@ TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
   EXPECT_EQ(membranes[0]["segments"].size(), 7u);  // the receptor's seven helices
 }
 
+TEST(CliMembrane, TheTextKeepsItsColumnsAndWritesNoNegativeZero) {
+  // KcsA's re-entrant pore helix has the longest orientation text; the tilts still stand
+  // in one column, under their heading.
+  const auto kcsa = test::RunCommand(Cli("membrane " + test::DataPath("1K4C.pdb")));
+  ASSERT_EQ(kcsa.status, 0);
+  std::vector<size_t> tilts;
+  for (const std::string& line : Lines(kcsa.out))
+    if (line.find("Tilt (") != std::string::npos || line.find("\u2192") != std::string::npos)
+      tilts.push_back(line.rfind("  ") + 2);
+  ASSERT_EQ(tilts.size(), 4u);  // the heading and three segments
+  for (size_t k = 2; k < tilts.size(); ++k) EXPECT_EQ(tilts[k], tilts[1]) << kcsa.out;
+  // The bacteriorhodopsin trimer's normal runs along z: no component reads -0.0000.
+  const auto trimer = test::RunCommand(Cli("membrane " + test::DataPath("mmcif/1E0P_assembly1.cif.gz")));
+  ASSERT_EQ(trimer.status, 0);
+  EXPECT_NE(trimer.out.find("Membrane normal: 0.0000 0.0000 -1.0000"), std::string::npos) << trimer.out;
+}
+
 TEST(CliMembrane, JsonNamesReEntrantSegmentsAndEachPlacementsChains) {
   // KcsA's pore helix dips into the membrane from outside and leaves on that side.
   const auto kcsa = test::RunCommand(Cli("membrane --format json " + test::DataPath("1K4C.pdb")));
