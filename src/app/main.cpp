@@ -60,7 +60,7 @@ constexpr const char* kUsage =
     "Options:\n"
     "  -h, --help                 Print this help and exit\n"
     "  --version                  Print the version and exit\n"
-    "  --spanner3d window|segments|slab\n"
+    "  --spanner3d auto|window|segments|slab\n"
     "                             Run Spanner3D with that method on each FILE\n"
     "  --screenshot FILE.png      Save a picture of the main window once drawn, then quit\n"
     "\n"
@@ -82,38 +82,85 @@ std::optional<int> AnswerInformationOptions(int argc, char** argv) {
   return std::nullopt;
 }
 
+// A run that saves a picture and quits has nobody to close a message box: messages go to
+// stderr instead, and a box would stop the run before the picture is taken.
+class UnattendedDialogs : public tessmol::QtDialogService {
+ public:
+  void Message(QWidget*, const QString& text) override {
+    std::cerr << text.toStdString() << std::endl;
+    errors += text.startsWith(QLatin1String("Error"));
+  }
+  int errors = 0;  // the run's status says whether any was reported
+};
+
+struct DesktopOptions {
+  QStringList files;
+  QString screenshot;  // --screenshot FILE.png
+  QString spanner3d;   // --spanner3d METHOD
+};
+
+// The options after Qt has taken its own (-platform and the like). A misspelt option or a
+// method that does not exist is refused, as tessmol-cli refuses it, rather than opened as
+// a file or run as the default.
+std::optional<DesktopOptions> ParseOptions(const QStringList& arguments) {
+  DesktopOptions options;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == QLatin1String("--screenshot") || arg == QLatin1String("--spanner3d")) {
+      if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+        std::cerr << "Error: " << arg.toStdString() << " needs a value (tessmol --help)\n";
+        return std::nullopt;
+      }
+      (arg == QLatin1String("--screenshot") ? options.screenshot : options.spanner3d) = arguments[++i];
+      continue;
+    }
+    if (arg.startsWith(QLatin1String("--"))) {
+      std::cerr << "Error: unknown option " << arg.toStdString() << " (tessmol --help)\n";
+      return std::nullopt;
+    }
+    options.files.push_back(arg);
+  }
+  static const QStringList methods = {QStringLiteral("auto"), QStringLiteral("window"),
+                                      QStringLiteral("segments"), QStringLiteral("slab")};
+  if (!options.spanner3d.isEmpty() && !methods.contains(options.spanner3d)) {
+    std::cerr << "Error: --spanner3d " << options.spanner3d.toStdString()
+              << ": the method is one of auto, window, segments, slab\n";
+    return std::nullopt;
+  }
+  return options;
+}
+
 int Run(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInformationOptions(argc, argv)) return *answered;
   Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessmol"));
   QApplication::setOrganizationName(QString::fromLatin1(tessmol::kSettingsKey));
-  tessmol::ProcessState state(QApplication::applicationDirPath().toStdString());
-  tessmol::QtDialogService dialogs;
-  tessmol::CMainFrame frame(state, dialogs);
-  QStringList files = QApplication::arguments().mid(1);
+  const std::optional<DesktopOptions> parsed = ParseOptions(QApplication::arguments().mid(1));
+  if (!parsed) return 2;
+  const QStringList& files = parsed->files;
   // --screenshot FILE.png: save a picture of the main window once it is drawn, then quit.
-  QString screenshot;
-  const qsizetype option = files.indexOf(QStringLiteral("--screenshot"));
-  if (option >= 0 && option + 1 < files.size()) {
-    screenshot = files[option + 1];
-    files.remove(option, 2);
-  }
+  const QString& screenshot = parsed->screenshot;
   // --spanner3d auto|window|segments|slab: run Spanner3D on each structure named, so that a
   // picture shows its domains (and with slab the membrane) without a click.
-  QString spanner3d;
-  const qsizetype method = files.indexOf(QStringLiteral("--spanner3d"));
-  if (method >= 0 && method + 1 < files.size()) {
-    spanner3d = files[method + 1];
-    files.remove(method, 2);
-  }
+  const QString& spanner3d = parsed->spanner3d;
+  tessmol::ProcessState state(QApplication::applicationDirPath().toStdString());
+  tessmol::QtDialogService interactive;
+  UnattendedDialogs unattended;
+  tessmol::QtDialogService& dialogs =
+      screenshot.isEmpty() ? interactive : static_cast<tessmol::QtDialogService&>(unattended);
+  tessmol::CMainFrame frame(state, dialogs);
   frame.showMaximized();
   if (files.isEmpty()) {
     frame.NewDocument();
   } else {
     // A structure named on the command line opens in a document window of its own.
     for (const QString& file : files) {
-      tessmol::CChildFrame* child = frame.OpenInNewDocument(file);
-      if (child == nullptr || spanner3d.isEmpty()) continue;
+      tessmol::CChildFrame* child = frame.NewDocument();
+      if (!child->OpenPath(file)) {
+        dialogs.Message(child, QStringLiteral("Error: no atoms could be read from %1").arg(file));
+        continue;
+      }
+      if (spanner3d.isEmpty()) continue;
       if (spanner3d == QLatin1String("slab")) {
         child->OnSpanner3DSlab();
         continue;
@@ -128,7 +175,7 @@ int Run(int argc, char** argv) {
     }
   }
   if (!screenshot.isEmpty()) {
-    QTimer::singleShot(1500, &frame, [&frame, screenshot]() {
+    QTimer::singleShot(1500, &frame, [&frame, &unattended, screenshot]() {
       // Drawn in memory in the format its name asks for, then written by the one safe writer.
       QByteArray bytes;
       QBuffer buffer(&bytes);
@@ -142,7 +189,8 @@ int Run(int argc, char** argv) {
                     std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))
               : tessmol::FileStatus::WriteFailed(screenshot.toStdString(), "the picture could not be drawn");
       if (!written) qWarning("%s", written.Describe().c_str());
-      QApplication::exit(written ? 0 : 1);
+      // A file that did not open, or any error said on the way, fails the run.
+      QApplication::exit(written && unattended.errors == 0 ? 0 : 1);
     });
   }
   return QApplication::exec();
