@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <utility>
 
@@ -42,6 +45,48 @@ void NotePredictor(std::string_view line, std::string& predictor) {
   std::string words = upper.substr(at + 9, end - at - 9);
   for (char& c : words) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   predictor += words;
+}
+
+// Text a C conversion reads to its end: a sign, digits with at most one decimal point
+// (a whole number is fine), an exponent. Blanks around it are the field's padding.
+bool IsNumber(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  size_t i = 0;
+  const auto digits = [&] {
+    const size_t from = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - from;
+  };
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t mantissa = digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == text.size();
+}
+
+// A coordinate field, or nothing when it holds no number a float can hold: a blank field,
+// "xx.yy", a number cut in two by a digit lost in transfer.
+std::optional<float> Coordinate(std::string_view field) {
+  if (!IsNumber(field)) return std::nullopt;
+  const std::optional<double> value = ParseFiniteReal(field);
+  if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) return std::nullopt;
+  return static_cast<float>(*value);
+}
+
+// A proper prefix of an atom record's name: the last line of a file cut off within it.
+bool CutAtomRecord(std::string_view line) {
+  return !line.empty() && line.size() < 6 &&
+         (std::string_view("ATOM").starts_with(line) || std::string_view("HETATM").starts_with(line));
 }
 
 }  // namespace
@@ -100,7 +145,9 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
         continue;
       }
       modelHasAtoms = true;
-      if (!ReadAtomLine(line, het)) return FileStatus::Format(name, lineNumber, kImplausibleCoordinates);
+      if (const char* fault = ReadAtomLine(line, het)) return FileStatus::Format(name, lineNumber, fault);
+    } else if (newline == std::string_view::npos && !stopped && CutAtomRecord(line)) {
+      return FileStatus::Format(name, lineNumber, kAtomLineTooShort);
     } else if (StartsWith(line, "TER")) {
       builder_.EndChain();
     } else if (StartsWith(line, "EXPDTA")) {
@@ -139,7 +186,15 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   return FileStatus::Ok(name);
 }
 
-bool PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
+const char* PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
+  // x, y and z fill columns 31-54 right-justified: a line that ends before column 54 was
+  // cut off (a download that stopped), whatever digits it still holds. Occupancy and
+  // what follows may be missing in real files.
+  if (line.size() < 54) return kAtomLineTooShort;
+  const std::optional<float> x = Coordinate(Field(line, 30, 8));
+  const std::optional<float> y = Coordinate(Field(line, 38, 8));
+  const std::optional<float> z = Coordinate(Field(line, 46, 8));
+  if (!x || !y || !z) return kImplausibleCoordinates;
   AtomRecord r;
   r.hetero = hetero;
   r.field = std::string(Field(line, 12, 4));
@@ -150,14 +205,14 @@ bool PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
   r.resSeq = ParseInt(Field(line, 22, 4));
   r.iCode = Column(line, 26);
   r.serial = ParseInt(Field(line, 6, 5));
-  r.x = ParseFloat(Field(line, 30, 8));
-  r.y = ParseFloat(Field(line, 38, 8));
-  r.z = ParseFloat(Field(line, 46, 8));
+  r.x = *x;
+  r.y = *y;
+  r.z = *z;
   r.element = std::string(Field(line, 76, 2));
   r.bFactor = ParseFloat(Field(line, 60, 6));
-  if (!PlausibleCoordinates(r)) return false;
+  if (!PlausibleCoordinates(r)) return kImplausibleCoordinates;
   builder_.AddAtom(std::move(r));
-  return true;
+  return nullptr;
 }
 
 void PdbReader::ReadRange(std::string_view line, bool helix) {

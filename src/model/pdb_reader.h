@@ -14,6 +14,9 @@
 
 namespace tessmol {
 
+inline constexpr const char* kAtomLineTooShort =
+    "an atom line too short to hold its coordinates (columns 31-54)";
+
 class PdbReader {
  public:
   // Heteroatoms get their radii from `hetRadii`, which must outlive the reader.
@@ -24,7 +27,8 @@ class PdbReader {
   FileStatus Open(const std::string& path);
   // Reads the whole file. A read error (a failing disk, a line too long for memory) is
   // an error, not the end of the file; so is a Tessmol result file, which is no
-  // structure (see isResultFile).
+  // structure (see isResultFile), and an atom line of the first model whose x, y or z
+  // is missing or no number (a file cut off within a line among them).
   FileStatus Read();
   // Reads lines from any stream.
   FileStatus Read(std::istream& in, const std::string& name);
@@ -45,8 +49,9 @@ class PdbReader {
   const std::vector<float>& residueBFactors() const { return builder_.residueBFactors(); }
 
  private:
-  // False, and nothing added, when its coordinates are implausible.
-  bool ReadAtomLine(std::string_view line, bool hetero);
+  // Why the line cannot be read (a line too short for its coordinates, coordinates that
+  // are no number or implausible), nothing added; null when the atom was read.
+  const char* ReadAtomLine(std::string_view line, bool hetero);
   void ReadRange(std::string_view line, bool helix);
 
   StructureBuilder builder_;

@@ -363,9 +363,8 @@ TEST(ReaderBoundingBox, SpansTheAtomsAndTheOrigin) {
 // ---- bad input ----------------------------------------------------------------------
 
 TEST(ReaderBadInput, CoordinatesBeyondAMillionAngstromAreRefusedWithTheirLine) {
-  // (Text that is no finite number reads as 0, as every number field does.)
   const std::string good = AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 3, 4, 5);
-  for (const char* x : {"  1e30  ", "-1.0e7  ", "2e+06   "}) {
+  for (const char* x : {"  1e30  ", "-1.0e7  ", "2e+06   ", "  1e39  "}) {
     std::string bad = AtomLine(2, "CA", ' ', "GLY", 'A', 1, ' ', 6, 7, 8);
     bad.replace(30, 8, x);
     PdbReader reader(test::StandardHetRadii());
@@ -392,26 +391,72 @@ TEST(ReaderBadInput, NeverCrashesAndKeepsWhatItCan) {
   EXPECT_TRUE(ReadText("").atoms.empty());
   EXPECT_TRUE(ReadText("\n\n\r\n").atoms.empty());
   // Lines shorter than their fields read the missing fields as empty.
-  Structure s = ReadText("ATOM\nATOM      1  CA\nHETATM\nHELIX\nSHEET\nEXPDTA\n");
-  EXPECT_EQ(s.atoms.size(), 1u);  // the second lies on the first: a duplicate
-  EXPECT_EQ(s.atoms[0].chainId, '\0');
-  EXPECT_EQ(s.hetAtoms.size(), 1u);
+  Structure s = ReadText("HELIX\nSHEET\nEXPDTA\n");
   EXPECT_EQ(s.helices.size(), 1u);
   EXPECT_EQ(s.sheets.size(), 1u);
-  // Non-numeric fields read as 0; text beyond column 80 is ignored.
-  s = ReadText("ATOM   abcd  N   GLY A  xy    abcdefghijklmnop-1.0000 " + std::string(200, 'Z') + "\n");
+  // Non-numeric fields other than the coordinates read as 0; text beyond column 80 is ignored.
+  s = ReadText("ATOM   abcd  N   GLY A  xy       1.000   2.000 -1.0000 " + std::string(200, 'Z') + "\n");
   ASSERT_EQ(s.atoms.size(), 1u);
   EXPECT_EQ(s.atoms[0].serial, 0);
   EXPECT_EQ(s.atoms[0].resSeq, 0);
-  EXPECT_FLOAT_EQ(s.atoms[0].x, 0.0f);
   EXPECT_FLOAT_EQ(s.atoms[0].z, -1.0f);
-  // Binary bytes and NaN coordinates.
+  // Binary bytes and NaN coordinates are format errors.
   std::string binary = "ATOM  ";
   for (int c = 0; c < 256; ++c) binary.push_back(static_cast<char>(c));
-  s = ReadText(binary + "\nATOM      1  N   GLY A   1         nan     inf    -inf\n");
-  for (const Atom& a : s.atoms) {
-    EXPECT_TRUE(std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z));
+  for (const std::string& text :
+       {binary, std::string("ATOM      1  N   GLY A   1         nan     inf    -inf")}) {
+    PdbReader reader(test::StandardHetRadii());
+    EXPECT_EQ(reader.Read(std::string_view(text), "text").problem, FileProblem::kFormat);
   }
+}
+
+// 1CRN's last ATOM line (line 599) written as a broken download leaves it, and variants
+// of the coordinate columns that other programs write.
+TEST(ReaderBadInput, AtomLinesWithoutNumericCoordinatesAreFormatErrorsOnTheirLine) {
+  std::ifstream file(DataPath("1CRN.pdb"), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const size_t start = text.find("ATOM    327  OXT ASN A  46      12.703   4.973  10.746");
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = text.find('\n', start) + 1;
+  const std::string line = text.substr(start, end - start);
+  auto read = [&](const std::string& replacement, bool keepRest = true) {
+    const std::string variant = text.substr(0, start) + replacement + (keepRest ? text.substr(end) : "");
+    PdbReader reader(test::StandardHetRadii());
+    const FileStatus status = reader.Read(std::string_view(variant), "1CRN.pdb");
+    return std::make_pair(status, reader.structure());
+  };
+  const std::string tooShort =
+      "Error: format error in 1CRN.pdb on line 599: " + std::string(kAtomLineTooShort);
+  const std::string noNumber =
+      "Error: format error in 1CRN.pdb on line 599: " + std::string(kImplausibleCoordinates);
+  EXPECT_EQ(read(line.substr(0, 46) + "\n").first.Describe(), tooShort);  // z missing
+  EXPECT_EQ(read(line.substr(0, 30) + "\n").first.Describe(), tooShort);  // no coordinates
+  EXPECT_EQ(read(line.substr(0, 46) + "   xx.yy" + line.substr(54)).first.Describe(), noNumber);
+  EXPECT_EQ(read(line.substr(0, 38) + "   4 973" + line.substr(46)).first.Describe(), noNumber);
+  // The file cut off within its last line, also within the record name.
+  EXPECT_EQ(read(line.substr(0, 51), false).first.Describe(), tooShort);
+  EXPECT_EQ(read("ATO", false).first.Describe(), tooShort);
+  // A whole last line without its newline, ending at column 54, reads.
+  EXPECT_TRUE(read(line.substr(0, 54), false).first.ok());
+  // Whole numbers, blanks on either side and a sign read; nothing after z is needed.
+  const auto [status, s] = read(line.substr(0, 30) + "      12  +4.97   10.746\n");
+  ASSERT_TRUE(status.ok()) << status.Describe();
+  ASSERT_EQ(s.atoms.size(), 327u);
+  EXPECT_FLOAT_EQ(s.atoms.back().x, 12.0f);
+  EXPECT_FLOAT_EQ(s.atoms.back().y, 4.97f);
+  EXPECT_FLOAT_EQ(s.atoms.back().z, 10.746f);
+}
+
+// 1U19.pdb cut after 200037 bytes, as a download that stopped: within the z field of atom
+// 1656 on line 2470.
+TEST(ReaderBadInput, AFileCutWithinAnAtomLineIsAFormatError) {
+  std::ifstream file(DataPath("1U19.pdb"), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  text.resize(200037);
+  PdbReader reader(test::StandardHetRadii());
+  const FileStatus status = reader.Read(std::string_view(text), "1U19.pdb");
+  EXPECT_EQ(status.problem, FileProblem::kFormat);
+  EXPECT_EQ(status.line, 2470);
 }
 
 TEST(ReaderBadInput, FoldersMissingFilesAndEmptyPathsDoNotOpen) {
@@ -453,7 +498,7 @@ TEST(ReaderBadInput, AReadErrorIsAnErrorNotTheEndOfTheFile) {
   EXPECT_NE(status.Describe().find("1CRN.pdb"), std::string::npos);
 }
 
-TEST(ReaderBadInput, ResultFilesDuplicateAtomsAndHugeNumbers) {
+TEST(ReaderBadInput, ResultFilesAndDuplicateAtoms) {
   PdbReader reader(test::StandardHetRadii());
   std::istringstream result("STRUCTURE\t3009.5\t0.3\nEND");
   EXPECT_EQ(reader.Read(result, "x.tsm").problem, FileProblem::kFormat);
@@ -466,10 +511,6 @@ TEST(ReaderBadInput, ResultFilesDuplicateAtomsAndHugeNumbers) {
   ASSERT_TRUE(twice.Read(doubled, "doubled").ok());
   EXPECT_EQ(twice.structure().atoms.size(), 2u);
   EXPECT_EQ(twice.duplicateAtoms(), 2);
-  // A coordinate beyond float range reads as 0, never as infinity.
-  const Structure s = ReadText(AtomLine(1, "N", ' ', "GLY", 'A', 1, ' ', 0, 0, 0).replace(30, 8, "  1e39  "));
-  ASSERT_EQ(s.atoms.size(), 1u);
-  EXPECT_EQ(s.atoms[0].x, 0.0f);
 }
 
 }  // namespace
