@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "chart/svg_surface.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
+#include "cli/run_outputs.h"
 #include "document/bfactor_output.h"
 #include "document/report.h"
 
@@ -43,41 +45,34 @@ struct ChartSettings {
   ChartOptions options = DefaultChartOptions();
 };
 
-// The chart and the B-factor file of the structure just analysed from PATH, when asked for;
-// false when one could not be written (said).
+// The chart, residue table and B-factor file of the structure just analysed from PATH, when
+// asked for; false when one could not be written (said).
 bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std::string& path,
-                      const ChartSettings& chart) {
+                      const ChartSettings& chart, RunOutputs& outputs) {
   bool ok = true;
-  if (!args.chart.empty()) {
-    const std::string chartPath = ChartPath(args.chart, path, args.files.size() > 1);
-    if (const FileStatus written =
-            WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc), chartPath, chart.width,
-                           chart.height, chart.options, args.chartSelection);
-        !written) {
+  auto write = [&](const std::string& file, const std::function<FileStatus(const std::string&)>& to) {
+    if (file.empty()) return;
+    const std::string out = outputs.PathFor(file, path, args.files.size() > 1);
+    FileStatus written = outputs.CheckNotInput(out);
+    if (written) written = to(out);
+    if (!written) {
       std::cerr << written.Describe() << '\n';
       ok = false;
     }
-  }
-  if (!args.residuesOut.empty()) {
-    const std::string out = ChartPath(args.residuesOut, path, args.files.size() > 1);
-    if (const FileStatus written =
-            WriteFileAtomically(out, [&](std::ostream& stream) { WriteResidueTsv(stream, doc.protein()); });
-        !written) {
-      std::cerr << written.Describe() << '\n';
-      ok = false;
-    }
-  }
-  if (!args.bfactorOut.empty()) {
-    const std::string out = ChartPath(args.bfactorOut, path, args.files.size() > 1);
-    // The option's check admits only the names BFactorValueNamed knows.
-    if (const FileStatus written = WriteBFactorsIntoSource(
-            doc.protein(), path, out, BFactorValueNamed(args.bfactor).value(), args.bfactorWindow,
-            MebibytesToBytes(args.options.settings.maxUnpackedMiB));
-        !written) {
-      std::cerr << written.Describe() << '\n';
-      ok = false;
-    }
-  }
+  };
+  write(args.chart, [&](const std::string& out) {
+    return WriteChartFile(doc.protein(), ChartTitle(doc.protein().fileName, doc), out, chart.width,
+                          chart.height, chart.options, args.chartSelection);
+  });
+  write(args.residuesOut, [&](const std::string& out) {
+    return WriteFileAtomically(out, [&](std::ostream& stream) { WriteResidueTsv(stream, doc.protein()); });
+  });
+  // The option's check admits only the names BFactorValueNamed knows.
+  write(args.bfactorOut, [&](const std::string& out) {
+    return WriteBFactorsIntoSource(doc.protein(), path, out, BFactorValueNamed(args.bfactor).value(),
+                                   args.bfactorWindow,
+                                   MebibytesToBytes(args.options.settings.maxUnpackedMiB));
+  });
   return ok;
 }
 
@@ -91,6 +86,13 @@ int Run(const AnalyseArgs& args) {
   if (!args.spanner3d && !args.bfactorOut.empty() && args.bfactor == "transmembrane") {
     std::cerr << "Error: --bfactor transmembrane marks the predicted transmembrane segments, which only run "
                  "with --spanner3d\n";
+    return 2;
+  }
+  if (const std::string refused = RefuseOutputOptions(
+          {{"--chart", args.chart}, {"--residues-out", args.residuesOut}, {"--bfactor-out", args.bfactorOut}},
+          args.files);
+      !refused.empty()) {
+    std::cerr << refused << '\n';
     return 2;
   }
   AnalysisOptions options = args.options;
@@ -111,7 +113,8 @@ int Run(const AnalyseArgs& args) {
   const bool json = args.format == "json";
   nlohmann::json structures = nlohmann::json::array();
   nlohmann::json failures = nlohmann::json::array();
-  doc.BeginRun();  // one run: two files of one name never share a result file
+  doc.BeginRun();  // one run: two files of one name never share a result file, nor any other output
+  RunOutputs outputs(args.files);
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     FileStatus file;
@@ -129,7 +132,7 @@ int Run(const AnalyseArgs& args) {
       std::cerr << "Error: Spanner3D failed on " << path << '\n';
       status = 1;
     }
-    if (!WriteFileOutputs(args, doc, path, chart)) status = 1;
+    if (!WriteFileOutputs(args, doc, path, chart, outputs)) status = 1;
     if (json) {
       const AnalysisEntry* row =
           doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;

@@ -164,13 +164,6 @@ FileStatus WriteChartFile(const Protein& protein, const std::string& title, cons
   return WritePng(input, width, height, path);
 }
 
-std::string ChartPath(const std::string& chart, const std::string& structure, bool several) {
-  if (!several) return chart;
-  const std::filesystem::path p(chart);
-  const std::string stem = std::filesystem::path(structure).stem().string();
-  return (p.parent_path() / (p.stem().string() + "-" + stem + p.extension().string())).string();
-}
-
 bool ParseChartSize(const std::string& text, int& width, int& height) {
   char x = 0;
   std::istringstream size(text);

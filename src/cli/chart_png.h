@@ -34,9 +34,6 @@ bool ParseChartRange(const std::string& text, ChartSelection& selection);
 FileStatus WriteChartFile(const Protein& protein, const std::string& title, const std::string& path,
                           int width, int height, const ChartOptions& options,
                           const ChartSelection& selection = {});
-// The chart file of one structure: FILE as given for a single structure, otherwise with
-// the structure's name before the extension.
-std::string ChartPath(const std::string& chart, const std::string& structure, bool several);
 // --chart-size WIDTHxHEIGHT: false (after the message) when it is no size.
 bool ParseChartSize(const std::string& text, int& width, int& height);
 // Ends what WritePng set up; main calls it before returning.

@@ -5,6 +5,7 @@
 
 #include "cli/chart_png.h"
 #include "cli/common.h"
+#include "cli/run_outputs.h"
 #include "document/bfactor_output.h"
 #include "document/json_output.h"
 #include "document/report.h"
@@ -26,12 +27,18 @@ int Run(const MembraneArgs& args) {
   // The placement never counts heteroatoms (the document's one rule); analysing without
   // them spares it a second surface-area pass.
   options.settings.ignoreHeteroAtoms = true;
+  if (const std::string refused = RefuseOutputOptions({{"--write", args.write}}, args.files);
+      !refused.empty()) {
+    std::cerr << refused << '\n';
+    return 2;
+  }
   Session session(options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   int status = 0;
   const bool json = args.format == "json";
   nlohmann::json structures = nlohmann::json::array(), failures = nlohmann::json::array();
+  RunOutputs outputs(args.files);
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     Protein protein;
@@ -56,17 +63,21 @@ int Run(const MembraneArgs& args) {
       std::cout.flush();
     }
     if (!args.write.empty()) {
-      const std::string out = ChartPath(args.write, path, args.files.size() > 1);
       // No placement is an answer (a soluble protein), not a failure; but the file asked
       // for is not there, and a script must be told so.
       bool placed = false;
       for (const MembranePlacement& m : placements) placed = placed || m.placed;
+      // The name is the structure's whether written or not: a later one of the same name
+      // never takes it.
+      const std::string out = outputs.PathFor(args.write, path, args.files.size() > 1);
       if (!placed) {
         std::cerr << "Note: no membrane placement found for " << path << "; nothing written to " << out
                   << '\n';
         continue;
       }
-      if (const FileStatus written = WriteMembraneFile(protein, placements, out); !written) {
+      FileStatus written = outputs.CheckNotInput(out);
+      if (written) written = WriteMembraneFile(protein, placements, out);
+      if (!written) {
         std::cerr << written.Describe() << '\n';
         status = 1;
       }

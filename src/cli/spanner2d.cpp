@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
+#include "cli/run_outputs.h"
 #include "transmembrane/fasta.h"
 #include "transmembrane/segments.h"
 
@@ -110,15 +111,16 @@ struct ModelCharts {
   ChartOptions options = DefaultChartOptions();
   size_t charted = 0;
   bool written = true;
+  RunOutputs outputs{args.files};
 
   void operator()(const Protein& model) {
     if (args.chart.empty()) return;
     const std::string path =
-        ChartPath(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
+        outputs.PathFor(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
     ++charted;
-    if (const FileStatus status =
-            WriteChartFile(model, ChartTitle(model.fileName, doc), path, width, height, options);
-        !status) {
+    FileStatus status = outputs.CheckNotInput(path);
+    if (status) status = WriteChartFile(model, ChartTitle(model.fileName, doc), path, width, height, options);
+    if (!status) {
       std::cerr << status.Describe() << '\n';
       written = false;
     }

@@ -226,17 +226,7 @@ std::string CTessmolDoc::ResultFolder() const {
 
 std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   const std::string name = ResultNameFor(fileName);
-  std::string unique = name;
-  const std::string stem = name.substr(0, name.size() - 4);
-  if (runNames_.insert(unique).second) return unique;
-  // Names are only added during a run, so every suffix below the one remembered is taken.
-  int& n = nextSuffix_.try_emplace(name, 2).first->second;
-  for (;; ++n) {
-    unique = stem + "-" + std::to_string(n) + ".tsm";
-    if (runNames_.insert(unique).second) break;
-  }
-  ++n;
-  return unique;
+  return runNames_.Take(name.substr(0, name.size() - 4), ".tsm");
 }
 
 namespace {

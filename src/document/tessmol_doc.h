@@ -13,6 +13,7 @@
 
 #include "base/feedback.h"
 #include "base/file_status.h"
+#include "base/run_names.h"
 #include "document/analysis_settings.h"
 #include "document/process_state.h"
 #include "model/protein.h"
@@ -140,10 +141,7 @@ class CTessmolDoc {
   // Starts a run: result names given from now on never repeat one given in the run
   // (a later one gets "-2", "-3", ... before ".tsm"). Multiple analysis and Spanner2D
   // start their own.
-  void BeginRun() {
-    runNames_.clear();
-    nextSuffix_.clear();
-  }
+  void BeginRun() { runNames_.Clear(); }
 
   // The multiple analysis: every readable file analysed, a row each, the list sorted.
   // With `jobs` above 1 the files are analysed in parallel; rows, result files and the
@@ -275,10 +273,7 @@ class CTessmolDoc {
   ScoreTable scoreTable_;
   std::optional<int> currentEntry_;
   std::string title_;
-  std::set<std::string> runNames_;
-  // Per result name, the first suffix not yet tried: the 20,000th record of one FASTA file
-  // gets "-20000" without trying the 19,998 suffixes before it.
-  std::map<std::string, int> nextSuffix_;
+  RunNames runNames_;
 };
 
 }  // namespace tessmol

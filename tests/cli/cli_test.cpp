@@ -868,6 +868,68 @@ TEST(CliFailures, NamesNeverCollideInARun) {
   EXPECT_EQ(names, (std::set<std::string>{"prot.tsm", "prot-2.tsm", "prot-3.tsm"}));
 }
 
+// In a folder of its own: the commands run there, and the names they write are the test's.
+std::string In(const std::string& folder, const std::string& command) {
+  std::filesystem::create_directories(folder);
+  return "cd " + folder + " && " + command;
+}
+
+TEST(CliFailures, OutputsNamedAfterTheStructureNeverCollideInARun) {
+  // Crambin as PDB and as mmCIF: two inputs of one name, each option's second file gets -2.
+  const std::string pdb = test::DataPath("1CRN.pdb"), cif = test::DataPath("mmcif/1CRN.cif");
+  const auto analysed = test::RunCommand(
+      In("twins", Cli("analyse --residues-out r.tsv --chart ch.svg --bfactor-out b.pdb " + pdb + " " + cif)));
+  ASSERT_EQ(analysed.status, 0) << analysed.err;
+  for (const char* written : {"r-1CRN", "r-1CRN-2", "ch-1CRN", "ch-1CRN-2", "b-1CRN", "b-1CRN-2"})
+    ASSERT_EQ(test::RunCommand(std::string("ls twins/") + written + ".* >/dev/null").status, 0) << written;
+  EXPECT_EQ(Table(ReadAll("twins/r-1CRN.tsv"))[1][0], "1CRN.pdb");
+  EXPECT_EQ(Table(ReadAll("twins/r-1CRN-2.tsv"))[1][0], "1CRN.cif");
+  // The B-factor file from the PDB input keeps that file's own revision records, which the
+  // mmCIF input lacks; both hold crambin's 327 atoms.
+  auto count = [](const std::string& record, const std::string& path) {
+    return test::RunCommand("grep -c '^" + record + "' " + path).out;
+  };
+  EXPECT_EQ(count("REVDAT", "twins/b-1CRN.pdb"), count("REVDAT", pdb));
+  EXPECT_EQ(count("REVDAT", "twins/b-1CRN-2.pdb"), "0\n");
+  EXPECT_EQ(count("ATOM", "twins/b-1CRN.pdb"), "327\n");
+  EXPECT_EQ(count("ATOM", "twins/b-1CRN-2.pdb"), "327\n");
+  // Rhodopsin's two crystal chains and its single chain in the membrane frame, under one name.
+  std::filesystem::create_directories("twins/m1");
+  std::filesystem::create_directories("twins/m2");
+  std::filesystem::copy_file(test::DataPath("1U19_tr.pdb"), "twins/m1/rho.pdb");
+  std::filesystem::copy_file(test::DataPath("1U19.pdb"), "twins/m2/rho.pdb");
+  ASSERT_EQ(test::RunCommand(In("twins", Cli("membrane --write s.pdb m1/rho.pdb m2/rho.pdb"))).status, 0);
+  EXPECT_EQ(count("ATOM", "twins/s-rho.pdb"), count("ATOM", "twins/m1/rho.pdb"));
+  EXPECT_EQ(count("ATOM", "twins/s-rho-2.pdb"), count("ATOM", "twins/m2/rho.pdb"));
+  EXPECT_NE(count("ATOM", "twins/m1/rho.pdb"), count("ATOM", "twins/m2/rho.pdb"));
+}
+
+TEST(CliFailures, AnOutputNeverReplacesAnInput) {
+  std::filesystem::create_directories("inputs");
+  std::filesystem::copy_file(test::DataPath("1CRN.pdb"), "inputs/x.pdb");
+  const std::string crambin = ReadAll("inputs/x.pdb");
+  const auto same = test::RunCommand(In("inputs", Cli("analyse --bfactor-out x.pdb x.pdb 2>&1")));
+  EXPECT_EQ(same.status, 2);
+  EXPECT_EQ(same.out, "Error: --bfactor-out names the input file x.pdb, which is never overwritten\n");
+  EXPECT_EQ(test::RunCommand(In("inputs", Cli("membrane --write ./x.pdb x.pdb 2>/dev/null"))).status, 2);
+  EXPECT_EQ(test::RunCommand(
+                In("inputs", Cli("analyse --residues-out o.pdb --bfactor-out o.pdb x.pdb 2>/dev/null")))
+                .status,
+            2);
+  EXPECT_EQ(ReadAll("inputs/x.pdb"), crambin);
+  EXPECT_FALSE(std::filesystem::exists("inputs/1CRN.tsm"));  // refused before any work
+  // A second run over every .pdb of the folder meets the first run's output among its inputs.
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "inputs/b-x.pdb");
+  const std::string ubiquitin = ReadAll("inputs/b-x.pdb");
+  const auto derived =
+      test::RunCommand(In("inputs", Cli("analyse --bfactor-out b.pdb b-x.pdb x.pdb 2>&1 >/dev/null")));
+  EXPECT_EQ(derived.status, 1);
+  EXPECT_EQ(derived.out,
+            "Error: cannot write b-x.pdb: it is one of the input files, which are never overwritten\n");
+  EXPECT_EQ(ReadAll("inputs/b-x.pdb"), ubiquitin);
+  EXPECT_TRUE(std::filesystem::exists("inputs/b-b-x.pdb"));
+}
+
 TEST(CliFailures, Spanner3DDomainsAreInTheRowsResultFile) {
   const auto analysed = test::RunCommand(Cli("analyse --spanner3d " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(analysed.status, 0);
