@@ -36,6 +36,10 @@ std::string RefuseOutputOptions(const std::vector<std::pair<std::string, std::st
   for (size_t i = 0; i < options.size(); ++i) {
     const auto& [name, file] = options[i];
     if (file.empty()) continue;
+    // The run's own result files end so: a table or picture of that name would replace
+    // the result just written, and its row would point at something else.
+    if (fs::path(file).extension() == ".tsm")
+      return "Error: " + name + " names a result file (" + file + "), which only the analysis writes";
     if (inputs.size() == 1 && SameFile(file, inputs.front()))
       return "Error: " + name + " names the input file " + file + ", which is never overwritten";
     for (size_t j = i + 1; j < options.size(); ++j)

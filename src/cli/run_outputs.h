@@ -28,8 +28,9 @@ class RunOutputs {
 };
 
 // Before any work, for options (name, FILE; an empty FILE is not given) that each write one
-// file per structure: the refusal when, for a single input, FILE is that input, or when two
-// options name one file; empty when there is none.
+// file per structure: the refusal when FILE ends in .tsm (the run's result files do), when,
+// for a single input, FILE is that input, or when two options name one file; empty when
+// there is none.
 std::string RefuseOutputOptions(const std::vector<std::pair<std::string, std::string>>& options,
                                 const std::vector<std::string>& inputs);
 

@@ -916,8 +916,14 @@ TEST(CliFailures, AnOutputNeverReplacesAnInput) {
                 In("inputs", Cli("analyse --residues-out o.pdb --bfactor-out o.pdb x.pdb 2>/dev/null")))
                 .status,
             2);
+  // Nor the run's result file: x.tsm is written before the residue table would be.
+  const auto result = test::RunCommand(In("inputs", Cli("analyse --residues-out x.tsm x.pdb 2>&1")));
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out,
+            "Error: --residues-out names a result file (x.tsm), which only the analysis writes\n");
   EXPECT_EQ(ReadAll("inputs/x.pdb"), crambin);
   EXPECT_FALSE(std::filesystem::exists("inputs/1CRN.tsm"));  // refused before any work
+  EXPECT_FALSE(std::filesystem::exists("inputs/x.tsm"));
   // A second run over every .pdb of the folder meets the first run's output among its inputs.
   std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "inputs/b-x.pdb");
   const std::string ubiquitin = ReadAll("inputs/b-x.pdb");
