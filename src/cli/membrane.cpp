@@ -76,7 +76,9 @@ int Run(const MembraneArgs& args) {
         continue;
       }
       FileStatus written = outputs.CheckNotInput(out);
-      if (written) written = WriteMembraneFile(protein, placements, out);
+      if (written)
+        written = WriteMembraneIntoSource(protein, placements, path, out,
+                                          MebibytesToBytes(args.options.settings.maxUnpackedMiB));
       if (!written) {
         std::cerr << written.Describe() << '\n';
         status = 1;

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <tuple>
@@ -186,15 +187,12 @@ void PlaneBasis(const Vec3& n, Vec3d& u, Vec3d& v) {
 
 }  // namespace
 
-FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
-                             const std::string& path) {
-  const Structure& s = protein.structure;
-  std::vector<double> values(s.residues.size(), 0.0);
-  for (const MembranePlacement& m : membranes)
-    for (const SlabSegment& segment : m.segments)
-      for (int32_t i = segment.first; i <= segment.last; ++i) values[i] = 1.0;
-  // Which atoms each placement's planes cover: those of its chains (all when it names none).
-  auto covers = [&](const MembranePlacement& m, size_t residue) {
+namespace {
+
+// The membrane's two boundary planes as DUM pseudo-atoms over the shadow of the
+// placement's chains (all when it names none), 4 angstrom beyond it, on a 2 angstrom grid.
+void WritePlanes(std::ostream& out, const Structure& s, const MembranePlacement& m, int& serial) {
+  auto covers = [&](size_t residue) {
     if (m.chains.empty()) return true;
     for (int32_t c : m.chains) {
       const Chain& chain = s.chains[static_cast<size_t>(c)];
@@ -204,54 +202,67 @@ FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembraneP
     }
     return false;
   };
-  auto writePlanes = [&](std::ostream& out, int& serial, const MembranePlacement& m) {
-    Vec3d u, v;
-    PlaneBasis(m.normal, u, v);
-    // The grid covers the shadow of the placement's chains on the plane, 4 angstrom beyond it.
-    double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
-    bool any = false;
-    auto extend = [&](int32_t index) {
-      if (index < 0) return;
-      const Atom& a = s.atoms[static_cast<size_t>(index)];
-      any = true;
-      const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
-      const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
-      uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
-    };
-    for (size_t r = 0; r < s.residues.size(); ++r) {
-      if (!covers(m, r)) continue;
-      const Residue& residue = s.residues[r];
-      for (int32_t index : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) extend(index);
-      for (int32_t index : residue.sideChain) extend(index);
-    }
-    if (!any) return;
-    const double spacing = 2.0;
-    auto grid = [&](double lo, double hi) {
-      return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
-                                   static_cast<long>(std::ceil((hi + 4.0) / spacing))};
-    };
-    const auto [i0, i1] = grid(uLo, uHi);
-    const auto [j0, j1] = grid(vLo, vHi);
-    char line[128];
-    for (long i = i0; i <= i1; ++i) {
-      for (long j = j0; j <= j1; ++j) {
-        for (int side : {-1, 1}) {
-          double p[3];
-          for (int c = 0; c < 3; ++c)
-            p[c] = m.centre[c] + spacing * (i * u[c] + j * v[c]) + side * m.halfThickness * m.normal[c];
-          ++serial;
-          std::snprintf(line, sizeof line, "HETATM%5d  %c   DUM  %4d    %8.3f%8.3f%8.3f\n", serial % 100000,
-                        side < 0 ? 'N' : 'O', serial % 10000, p[0], p[1], p[2]);
-          out << line;
-        }
+  Vec3d u, v;
+  PlaneBasis(m.normal, u, v);
+  double uLo = 1e30, uHi = -1e30, vLo = 1e30, vHi = -1e30;
+  bool any = false;
+  auto extend = [&](int32_t index) {
+    if (index < 0) return;
+    const Atom& a = s.atoms[static_cast<size_t>(index)];
+    any = true;
+    const double du = (a.x - m.centre[0]) * u[0] + (a.y - m.centre[1]) * u[1] + (a.z - m.centre[2]) * u[2];
+    const double dv = (a.x - m.centre[0]) * v[0] + (a.y - m.centre[1]) * v[1] + (a.z - m.centre[2]) * v[2];
+    uLo = std::min(uLo, du), uHi = std::max(uHi, du), vLo = std::min(vLo, dv), vHi = std::max(vHi, dv);
+  };
+  for (size_t r = 0; r < s.residues.size(); ++r) {
+    if (!covers(r)) continue;
+    const Residue& residue = s.residues[r];
+    for (int32_t index : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) extend(index);
+    for (int32_t index : residue.sideChain) extend(index);
+  }
+  if (!any) return;
+  const double spacing = 2.0;
+  auto grid = [&](double lo, double hi) {
+    return std::pair<long, long>{static_cast<long>(std::floor((lo - 4.0) / spacing)),
+                                 static_cast<long>(std::ceil((hi + 4.0) / spacing))};
+  };
+  const auto [i0, i1] = grid(uLo, uHi);
+  const auto [j0, j1] = grid(vLo, vHi);
+  char line[128];
+  for (long i = i0; i <= i1; ++i) {
+    for (long j = j0; j <= j1; ++j) {
+      for (int side : {-1, 1}) {
+        double p[3];
+        for (int c = 0; c < 3; ++c)
+          p[c] = m.centre[c] + spacing * (i * u[c] + j * v[c]) + side * m.halfThickness * m.normal[c];
+        ++serial;
+        std::snprintf(line, sizeof line, "HETATM%5d  %c   DUM  %4d    %8.3f%8.3f%8.3f\n", serial % 100000,
+                      side < 0 ? 'N' : 'O', serial % 10000, p[0], p[1], p[2]);
+        out << line;
       }
     }
-  };
+  }
+}
+
+// 1 for the residues inside the placements' segments, 0 for the rest.
+std::vector<double> SegmentFlags(const Structure& s, const std::vector<MembranePlacement>& membranes) {
+  std::vector<double> values(s.residues.size(), 0.0);
+  for (const MembranePlacement& m : membranes)
+    for (const SlabSegment& segment : m.segments)
+      for (int32_t i = segment.first; i <= segment.last; ++i) values[static_cast<size_t>(i)] = 1.0;
+  return values;
+}
+
+}  // namespace
+
+FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
+                             const std::string& path) {
+  const Structure& s = protein.structure;
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
-      WritePdb(out, s, values, [&](int& serial) {
+      WritePdb(out, s, SegmentFlags(s, membranes), [&](int& serial) {
         for (const MembranePlacement& m : membranes)
-          if (m.placed) writePlanes(out, serial, m);
+          if (m.placed) WritePlanes(out, s, m, serial);
       });
     });
   } catch (const std::exception& error) {
@@ -421,6 +432,51 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
           gemmi::write_pdb(st, out);
         }
       }
+    });
+  } catch (const std::exception& error) {
+    return FileStatus::WriteFailed(path, error.what());
+  }
+}
+
+FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<MembranePlacement>& membranes,
+                                   const std::string& source, const std::string& path,
+                                   uint64_t maxUnpackedBytes) {
+  std::string text;
+  if (const FileStatus read = ReadFileText(source, text, nullptr, maxUnpackedBytes); !read) return read;
+  // mmCIF (or a PDB file asked for as .cif) is written anew from the structure.
+  const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
+  if (DetectFormat(text) == StructureFormat::kMmcif || cif)
+    return WriteMembraneFile(protein, membranes, path);
+  const Structure& s = protein.structure;
+  std::ostringstream edited;
+  EditPdb(edited, text, ValuesByResidue(protein, SegmentFlags(s, membranes)));
+  std::string body = edited.str();
+  // The planes go after the last model, before the END record that closes the file.
+  size_t end = body.size();
+  for (size_t at = body.rfind("\nEND"); at != std::string::npos;
+       at = at == 0 ? std::string::npos : body.rfind("\nEND", at - 1)) {
+    const size_t lineStart = at + 1;
+    const size_t lineEnd = body.find('\n', lineStart);
+    const std::string_view line = std::string_view(body).substr(
+        lineStart, lineEnd == std::string::npos ? std::string::npos : lineEnd - lineStart);
+    if (line == "END" || line.rfind("END ", 0) == 0 || line == "END\r") {
+      end = lineStart;
+      break;
+    }
+  }
+  if (end == body.size() && !body.empty() && body.back() != '\n') body += '\n';
+  int serial = 0;
+  for (size_t at = 0; at < body.size();) {
+    if (body.compare(at, 6, "ATOM  ") == 0 || body.compare(at, 6, "HETATM") == 0) ++serial;
+    const size_t next = body.find('\n', at);
+    at = next == std::string::npos ? body.size() : next + 1;
+  }
+  try {
+    return WriteFileAtomically(path, [&](std::ostream& out) {
+      out << std::string_view(body).substr(0, end);
+      for (const MembranePlacement& m : membranes)
+        if (m.placed) WritePlanes(out, s, m, serial);
+      out << std::string_view(body).substr(end);
     });
   } catch (const std::exception& error) {
     return FileStatus::WriteFailed(path, error.what());

@@ -44,4 +44,12 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
 FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembranePlacement>& membranes,
                              const std::string& path);
 
+// The same planes added to the structure's own file (`source`) as it was, when that is PDB:
+// its records, serials, hydrogens, occupancies and models kept, only the B-factor column of
+// the analysed residues set as above, the DUM atoms before its END record. From an mmCIF
+// file, or to a path ending in .cif, the file is written anew as WriteMembraneFile writes it.
+FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<MembranePlacement>& membranes,
+                                   const std::string& source, const std::string& path,
+                                   uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
+
 }  // namespace tessmol

@@ -527,6 +527,26 @@ TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
     EXPECT_NEAR(d, line[13] == 'N' ? -h : h, 0.05) << line;
   }
   EXPECT_GT(dummies, 400);
+  // Beside the planes, the file is the input as it was: every line kept, in order, only the
+  // B-factor column (61-66) of the analysed residues set (1 in a segment, 0 elsewhere).
+  {
+    std::ifstream input(test::DataPath("1U19_tr.pdb")), output("slab.pdb");
+    std::vector<std::string> kept;
+    for (std::string l; std::getline(output, l);)
+      if (l.rfind("HETATM", 0) != 0 || l.substr(17, 3) != "DUM") kept.push_back(l);
+    size_t k = 0, flagged = 0;
+    for (std::string l; std::getline(input, l); ++k) {
+      ASSERT_LT(k, kept.size());
+      const bool atom = l.rfind("ATOM  ", 0) == 0;
+      EXPECT_EQ(kept[k].substr(0, atom ? 60 : std::string::npos), l.substr(0, atom ? 60 : std::string::npos));
+      if (atom) {
+        EXPECT_EQ(kept[k].substr(66), l.substr(66));
+        flagged += std::stod(kept[k].substr(60, 6)) == 1.0;
+      }
+    }
+    EXPECT_EQ(k, kept.size());
+    EXPECT_GT(flagged, 1000u);  // seven helices' atoms
+  }
   // gemmi reads them as atoms of a non-polymer residue DUM.
   ASSERT_TRUE(test::ToolInstalled("gemmi", "gemmi"));
   const auto converted =
