@@ -107,7 +107,8 @@ std::optional<DesktopOptions> ParseOptions(const QStringList& arguments) {
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
     if (arg == QLatin1String("--screenshot") || arg == QLatin1String("--spanner3d")) {
-      if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+      if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty() ||
+          arguments[i + 1].startsWith(QLatin1String("--"))) {
         std::cerr << "Error: " << arg.toStdString() << " needs a value (tessmol --help)\n";
         return std::nullopt;
       }
@@ -176,6 +177,11 @@ int Run(int argc, char** argv) {
   }
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(1500, &frame, [&frame, &unattended, screenshot]() {
+      // A run that failed leaves no picture of an empty window (nor replaces an older one).
+      if (unattended.errors > 0) {
+        QApplication::exit(1);
+        return;
+      }
       // Drawn in memory in the format its name asks for, then written by the one safe writer.
       QByteArray bytes;
       QBuffer buffer(&bytes);
@@ -189,8 +195,7 @@ int Run(int argc, char** argv) {
                     std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))
               : tessmol::FileStatus::WriteFailed(screenshot.toStdString(), "the picture could not be drawn");
       if (!written) qWarning("%s", written.Describe().c_str());
-      // A file that did not open, or any error said on the way, fails the run.
-      QApplication::exit(written && unattended.errors == 0 ? 0 : 1);
+      QApplication::exit(written ? 0 : 1);
     });
   }
   return QApplication::exec();

@@ -27,6 +27,16 @@ int Run(const MembraneArgs& args) {
   // The placement never counts heteroatoms (the document's one rule); analysing without
   // them spares it a second surface-area pass.
   options.settings.ignoreHeteroAtoms = true;
+  // The planes are PDB records (OPM's form): a name that promises mmCIF or gzip would hold
+  // text no reader of that format takes.
+  for (const char* suffix : {".cif", ".mmcif", ".gz", ".bcif"}) {
+    const std::string s = suffix;
+    if (args.write.size() > s.size() && args.write.compare(args.write.size() - s.size(), s.size(), s) == 0) {
+      std::cerr << "Error: --write " << args.write
+                << ": the planes are written as PDB; give a name ending in .pdb\n";
+      return 2;
+    }
+  }
   if (const std::string refused = RefuseOutputOptions({{"--write", args.write}}, args.files);
       !refused.empty()) {
     std::cerr << refused << '\n';

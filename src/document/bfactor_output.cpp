@@ -443,40 +443,60 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
                                    uint64_t maxUnpackedBytes) {
   std::string text;
   if (const FileStatus read = ReadFileText(source, text, nullptr, maxUnpackedBytes); !read) return read;
-  // mmCIF (or a PDB file asked for as .cif) is written anew from the structure.
-  const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
-  if (DetectFormat(text) == StructureFormat::kMmcif || cif)
-    return WriteMembraneFile(protein, membranes, path);
+  // From mmCIF the analysed residues are written anew.
+  if (DetectFormat(text) == StructureFormat::kMmcif) return WriteMembraneFile(protein, membranes, path);
   const Structure& s = protein.structure;
   std::ostringstream edited;
   EditPdb(edited, text, ValuesByResidue(protein, SegmentFlags(s, membranes)));
   std::string body = edited.str();
-  // The planes go after the last model, before the END record that closes the file.
-  size_t end = body.size();
-  for (size_t at = body.rfind("\nEND"); at != std::string::npos;
-       at = at == 0 ? std::string::npos : body.rfind("\nEND", at - 1)) {
-    const size_t lineStart = at + 1;
-    const size_t lineEnd = body.find('\n', lineStart);
-    const std::string_view line = std::string_view(body).substr(
-        lineStart, lineEnd == std::string::npos ? std::string::npos : lineEnd - lineStart);
-    if (line == "END" || line.rfind("END ", 0) == 0 || line == "END\r") {
-      end = lineStart;
-      break;
-    }
-  }
-  if (end == body.size() && !body.empty() && body.back() != '\n') body += '\n';
+  // The planes go into the first model (the one analysed), before its ENDMDL, so that a
+  // viewer shows them with the protein; without models, before the END record. They are
+  // numbered on from the file's largest serial (TER records take serials too), and their
+  // lines end as the file's do.
+  size_t end = std::string::npos, lastEnd = std::string::npos;
   int serial = 0;
-  for (size_t at = 0; at < body.size();) {
-    if (body.compare(at, 6, "ATOM  ") == 0 || body.compare(at, 6, "HETATM") == 0) ++serial;
+  bool crlf = false;
+  for (size_t at = 0, index = 0; at < body.size(); ++index) {
     const size_t next = body.find('\n', at);
+    std::string_view line =
+        std::string_view(body).substr(at, next == std::string::npos ? std::string::npos : next - at);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+      crlf = crlf || index == 0;
+    }
+    if (line.rfind("ATOM  ", 0) == 0 || line.rfind("HETATM", 0) == 0 || line.rfind("TER", 0) == 0) {
+      int number = 0;
+      const std::string_view field = line.substr(6, 5);
+      size_t k = field.find_first_not_of(' ');
+      for (; k < field.size() && field[k] >= '0' && field[k] <= '9'; ++k)
+        number = number * 10 + (field[k] - '0');
+      serial = std::max(serial, number);
+    }
+    if (end == std::string::npos && line.rfind("ENDMDL", 0) == 0) end = at;
+    if (line == "END" || line.rfind("END ", 0) == 0) lastEnd = at;
     at = next == std::string::npos ? body.size() : next + 1;
+  }
+  if (end == std::string::npos) end = lastEnd;
+  if (end == std::string::npos) {
+    // No END: the planes close the file, on a line of their own.
+    if (!body.empty() && body.back() != '\n') body += crlf ? "\r\n" : "\n";
+    end = body.size();
+  }
+  std::ostringstream planes;
+  for (const MembranePlacement& m : membranes)
+    if (m.placed) WritePlanes(planes, s, m, serial);
+  std::string added = planes.str();
+  if (crlf) {
+    std::string converted;
+    for (char c : added) {
+      if (c == '\n') converted += '\r';
+      converted += c;
+    }
+    added = std::move(converted);
   }
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
-      out << std::string_view(body).substr(0, end);
-      for (const MembranePlacement& m : membranes)
-        if (m.placed) WritePlanes(out, s, m, serial);
-      out << std::string_view(body).substr(end);
+      out << std::string_view(body).substr(0, end) << added << std::string_view(body).substr(end);
     });
   } catch (const std::exception& error) {
     return FileStatus::WriteFailed(path, error.what());

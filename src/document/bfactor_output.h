@@ -45,9 +45,11 @@ FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembraneP
                              const std::string& path);
 
 // The same planes added to the structure's own file (`source`) as it was, when that is PDB:
-// its records, serials, hydrogens, occupancies and models kept, only the B-factor column of
-// the analysed residues set as above, the DUM atoms before its END record. From an mmCIF
-// file, or to a path ending in .cif, the file is written anew as WriteMembraneFile writes it.
+// its records, serials, hydrogens, occupancies, models and line ends kept, only the B-factor
+// column of the analysed residues set as above; the DUM atoms go into the first model
+// (before its ENDMDL, else before END), numbered on from the file's largest serial. From an
+// mmCIF file the analysed residues are written anew as WriteMembraneFile writes them. The
+// file written is PDB whatever its name: the command refuses .cif and .gz names.
 FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<MembranePlacement>& membranes,
                                    const std::string& source, const std::string& path,
                                    uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));

@@ -564,6 +564,56 @@ TEST(CliMembrane, PlacesTheSlabWritesItsPlanesAndReadsThemBack) {
   EXPECT_GT(atoms, 2000);
 }
 
+TEST(CliMembrane, WrittenPlanesJoinTheFirstModelWithSerialsOfTheirOwn) {
+  // An AlphaFold file wraps its atoms in MODEL 1 ... ENDMDL: the planes go inside that model
+  // (a viewer would show them as a second state otherwise), numbered after the largest
+  // serial, TER's included. Written with CRLF line ends and without a final line break,
+  // the file keeps its line ends and loses no line to the one appended.
+  const std::string model = test::DataPath("predicted/AF-P76011-F1-model_v4.pdb.gz");
+  ASSERT_EQ(test::RunCommand(Cli("membrane --write planes.pdb " + model + " >/dev/null")).status, 0);
+  std::ifstream in("planes.pdb");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::set<int> serials;
+  size_t firstDummy = 0, lastDummy = 0, endModel = 0, dummies = 0;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const std::string& l = lines[k];
+    if (l.rfind("ATOM  ", 0) == 0 || l.rfind("HETATM", 0) == 0 || l.rfind("TER", 0) == 0)
+      EXPECT_TRUE(serials.insert(std::stoi(l.substr(6, 5))).second) << l;
+    if (l.rfind("HETATM", 0) == 0 && l.substr(17, 3) == "DUM") {
+      if (dummies++ == 0) firstDummy = k;
+      lastDummy = k;
+    }
+    if (l.rfind("ENDMDL", 0) == 0) endModel = k;
+  }
+  ASSERT_GT(dummies, 100u);
+  EXPECT_EQ(lines.at(firstDummy - 1).rfind("TER", 0), 0u);  // after the chain's TER
+  EXPECT_EQ(lastDummy + 1, endModel);
+
+  std::string text = ReadAll("planes.pdb");
+  std::string crlf;
+  for (char c : text.substr(0, text.find("HETATM")))
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  crlf.pop_back(), crlf.pop_back();  // no line break after the last atom line, no END
+  std::ofstream("crlf.pdb", std::ios::binary) << crlf;
+  ASSERT_EQ(test::RunCommand(Cli("membrane --write crlf-planes.pdb crlf.pdb >/dev/null")).status, 0);
+  const std::string written = ReadAll("crlf-planes.pdb");
+  EXPECT_EQ(written.substr(0, crlf.size()), crlf);
+  size_t bare = 0, lineBreaks = 0, added = 0;
+  for (size_t k = 0; k < written.size(); ++k) {
+    if (written.compare(k, 6, "HETATM") == 0 && written.compare(k + 17, 3, "DUM") == 0) ++added;
+    if (written[k] != '\n') continue;
+    ++lineBreaks;
+    bare += k == 0 || written[k - 1] != '\r';
+  }
+  EXPECT_EQ(bare, 0u);
+  ASSERT_GT(added, 100u);
+  EXPECT_EQ(lineBreaks, static_cast<size_t>(std::count(crlf.begin(), crlf.end(), '\n')) + 1 + added);
+  // The planes are PDB records: a name that promises mmCIF or gzip is refused.
+  EXPECT_EQ(test::RunCommand(Cli("membrane --write planes.cif " + model + " 2>/dev/null")).status, 2);
+  EXPECT_EQ(test::RunCommand(Cli("membrane --write planes.pdb.gz " + model + " 2>/dev/null")).status, 2);
+}
+
 TEST(CliMembrane, CrystalCopiesGetAMembraneEachAndBothSetsOfPlanes) {
   // Rhodopsin 1U19: two chains lying antiparallel in the crystal.
   const auto placed = test::RunCommand(Cli("membrane --write slabs.pdb " + test::DataPath("1U19.pdb")));
