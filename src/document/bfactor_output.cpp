@@ -26,6 +26,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "base/text.h"
 #include "model/structure_file.h"
 
 namespace tessmol {
@@ -464,14 +465,9 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
       line.remove_suffix(1);
       crlf = crlf || index == 0;
     }
-    if (line.rfind("ATOM  ", 0) == 0 || line.rfind("HETATM", 0) == 0 || line.rfind("TER", 0) == 0) {
-      int number = 0;
-      const std::string_view field = line.substr(6, 5);
-      size_t k = field.find_first_not_of(' ');
-      for (; k < field.size() && field[k] >= '0' && field[k] <= '9'; ++k)
-        number = number * 10 + (field[k] - '0');
-      serial = std::max(serial, number);
-    }
+    // A bare "TER" holds no serial: Field gives it an empty one.
+    if (line.rfind("ATOM  ", 0) == 0 || line.rfind("HETATM", 0) == 0 || line.rfind("TER", 0) == 0)
+      serial = std::max(serial, ParseInt(Field(line, 6, 5)));
     if (end == std::string::npos && line.rfind("ENDMDL", 0) == 0) end = at;
     if (line == "END" || line.rfind("END ", 0) == 0) lastEnd = at;
     at = next == std::string::npos ? body.size() : next + 1;

@@ -609,6 +609,10 @@ TEST(CliMembrane, WrittenPlanesJoinTheFirstModelWithSerialsOfTheirOwn) {
   EXPECT_EQ(bare, 0u);
   ASSERT_GT(added, 100u);
   EXPECT_EQ(lineBreaks, static_cast<size_t>(std::count(crlf.begin(), crlf.end(), '\n')) + 1 + added);
+  // A TER record without a serial (as many programs write it) is read past.
+  std::ofstream("bare-ter.pdb") << text.substr(0, text.find("\nTER") + 1) << "TER\nEND\n";
+  ASSERT_EQ(test::RunCommand(Cli("membrane --write bare-ter-planes.pdb bare-ter.pdb >/dev/null")).status, 0);
+  EXPECT_NE(ReadAll("bare-ter-planes.pdb").find("TER\nHETATM"), std::string::npos);
   // The planes are PDB records: a name that promises mmCIF or gzip is refused.
   EXPECT_EQ(test::RunCommand(Cli("membrane --write planes.cif " + model + " 2>/dev/null")).status, 2);
   EXPECT_EQ(test::RunCommand(Cli("membrane --write planes.pdb.gz " + model + " 2>/dev/null")).status, 2);
