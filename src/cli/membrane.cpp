@@ -30,8 +30,7 @@ int Run(const MembraneArgs& args) {
   // The planes are PDB records (OPM's form): a name that promises mmCIF or gzip would hold
   // text no reader of that format takes.
   for (const char* suffix : {".cif", ".mmcif", ".gz", ".bcif"}) {
-    const std::string s = suffix;
-    if (args.write.size() > s.size() && args.write.compare(args.write.size() - s.size(), s.size(), s) == 0) {
+    if (args.write.ends_with(suffix)) {
       std::cerr << "Error: --write " << args.write
                 << ": the planes are written as PDB; give a name ending in .pdb\n";
       return 2;

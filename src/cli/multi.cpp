@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "base/program_folder.h"
 #include "cli/common.h"
@@ -88,12 +90,11 @@ nlohmann::json ReportFailures(const MultipleAnalysisReport& report, size_t fileC
       continue;
     }
     const FileStatus& skipped = report.skipped[next++];
+    const std::string reason = SkipReason(skipped);
     // "Skipped FILE: Error: cannot read FILE" would say the error twice.
-    std::string reason = SkipReason(skipped);
-    if (reason.rfind("Error: ", 0) == 0) reason.erase(0, 7);
-    std::cerr << "Skipped " << skipped.path << ": " << reason << '\n';
-    failures.push_back(
-        FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), SkipReason(skipped)));
+    std::cerr << "Skipped " << skipped.path << ": "
+              << std::string_view(reason).substr(reason.rfind("Error: ", 0) == 0 ? 7 : 0) << '\n';
+    failures.push_back(FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), reason));
   }
   return failures;
 }

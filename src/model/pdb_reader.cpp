@@ -47,38 +47,10 @@ void NotePredictor(std::string_view line, std::string& predictor) {
   predictor += words;
 }
 
-// Text a C conversion reads to its end: a sign, digits with at most one decimal point
-// (a whole number is fine), an exponent. Blanks around it are the field's padding.
-bool IsNumber(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  size_t i = 0;
-  const auto digits = [&] {
-    const size_t from = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-    return i - from;
-  };
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t mantissa = digits();
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    mantissa += digits();
-  }
-  if (mantissa == 0) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    if (digits() == 0) return false;
-  }
-  return i == text.size();
-}
-
 // A coordinate field, or nothing when it holds no number a float can hold: a blank field,
 // "xx.yy", a number cut in two by a digit lost in transfer.
 std::optional<float> Coordinate(std::string_view field) {
-  if (!IsNumber(field)) return std::nullopt;
-  const std::optional<double> value = ParseFiniteReal(field);
+  const std::optional<double> value = ParseWholeReal(field);
   if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) return std::nullopt;
   return static_cast<float>(*value);
 }

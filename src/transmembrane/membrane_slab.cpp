@@ -260,15 +260,21 @@ struct Candidate {
   SlabFit fit;
 };
 
+// Two unit vectors perpendicular to the unit vector `n` and to each other.
+void Tangents(const Vec3& n, Vec3& u, Vec3& v) {
+  const Vec3 helper = std::fabs(n.x) < 0.9f ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
+  u = n.Cross(helper).Normalised();
+  v = n.Cross(u);
+}
+
 // Pattern search on the sphere around a start: steps along two tangents, halved when
 // no neighbour does better.
 Candidate Refine(Candidate start, const Exposed& e, const SlabSearch& p, Scratch& scratch) {
   Candidate best = start;
   for (float step = 2.0f * kDegrees; step > 0.1f * kDegrees;) {
     const Vec3 n = best.normal;
-    const Vec3 helper = std::fabs(n.x) < 0.9f ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
-    const Vec3 u = n.Cross(helper).Normalised();
-    const Vec3 v = n.Cross(u);
+    Vec3 u, v;
+    Tangents(n, u, v);
     Candidate move = best;
     for (int d = 0; d < 8; ++d) {
       const float angle = static_cast<float>(d) * static_cast<float>(M_PI) / 4.0f;
@@ -502,9 +508,8 @@ Candidate SearchNormals(const Exposed& e, const SlabSearch& p, Feedback& feedbac
   if (p.plateau > 0.0f && best.fit.score > 0.0) {
     const double floor = best.fit.score * (1.0 - p.plateau);
     const Vec3 n = best.normal;
-    const Vec3 helper = std::fabs(n.x) < 0.9f ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
-    const Vec3 u = n.Cross(helper).Normalised();
-    const Vec3 v = n.Cross(u);
+    Vec3 u, v;
+    Tangents(n, u, v);
     const float reach = std::tan(30.0f * kDegrees), step = std::tan(p.plateauStep * kDegrees);
     const int steps = static_cast<int>(std::ceil(reach / step));
     std::vector<Vec3> local;
