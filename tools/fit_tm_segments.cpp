@@ -23,8 +23,13 @@
 // protein it shares the most distinct 5-mers with (at least 10); every other chain to the
 // fold given by a hash of its name (FNV-1a mod 5). Each chain is predicted by the fit of
 // the four folds without it; the final fit uses every chain and is written out.
+// The joint method is an ensemble (bagging over training orders, Breiman 1996): the same
+// fit --members times, the per-residue model trained in the orders seeded SEED, SEED + 1,
+// ...; a chain's prediction is the members' medoid (TopologyMedoid). One order's fit moves
+// Qok by up to 0.02 either way, and the medoid of three sits above their mean.
 //
-// Usage: fit_tm_segments [--separate] [--seed N] TM_DATA_FOLDER OUT.txt [CV-PREDICTIONS.3line]
+// Usage: fit_tm_segments [--separate] [--seed N] [--members N] TM_DATA_FOLDER OUT.txt
+//                        [CV-PREDICTIONS.3line]
 // TM_DATA_FOLDER holds topology_train.3line, topology_train.tsv, train328.truth.3line and
 // soluble3209.fasta. The last file gets each topology_train chain's cross-validated
 // prediction (S signal peptide, M segment, i/o loops, - unknown).
@@ -34,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <map>
 #include <random>
 #include <set>
@@ -61,6 +67,8 @@ constexpr int kLabelEpochs = 10;
 // The order the per-residue models see the residues in (a seeded shuffle): the same seed,
 // the same model. The shipped file is fitted with this one.
 constexpr unsigned kDefaultSeed = 20261207u;
+// The ensemble: members fitted with the seeds from kDefaultSeed on, one apart.
+constexpr int kDefaultMembers = 3;
 constexpr double kJointSolubleLimit = 0.006;
 // A residue in a loop whose side its window cannot tell (far from every helix): the
 // model learns even odds for inside and outside there, so that no helix is placed only
@@ -887,14 +895,22 @@ std::string Labels(const Chain& c, const ChainTopology& t) {
 int main(int argc, char** argv) {
   // --separate: the earlier method (separate membrane and signal models and decisions);
   // --seed N: another order for the per-residue models' training (how much the figures
-  // owe to it: the fit is not convex end to end, and its search takes the first best step).
+  // owe to it: the fit is not convex end to end, and its search takes the first best step);
+  // --members N: the joint method's ensemble size (1: a single fit).
   bool separate = false;
   unsigned seed = kDefaultSeed;
+  int members = kDefaultMembers;
   bool usage = false;
   while (argc > 1 && std::string(argv[1]).rfind("--", 0) == 0) {
     const std::string flag = argv[1];
     if (flag == "--separate") {
       separate = true;
+    } else if (flag == "--members" && argc > 2) {
+      char* end = nullptr;
+      members = static_cast<int>(std::strtol(argv[2], &end, 10));
+      usage = usage || end == argv[2] || *end != '\0' || members < 1 || members > 9;
+      --argc;
+      ++argv;
     } else if (flag == "--seed" && argc > 2) {
       char* end = nullptr;
       seed = static_cast<unsigned>(std::strtoul(argv[2], &end, 10));
@@ -908,13 +924,20 @@ int main(int argc, char** argv) {
     ++argv;
   }
   if (usage || (argc != 3 && argc != 4)) {
-    std::fprintf(
-        stderr,
-        "usage: fit_tm_segments [--separate] [--seed N] TM_DATA_FOLDER OUT.txt [CV-PREDICTIONS.3line]\n");
+    std::fprintf(stderr,
+                 "usage: fit_tm_segments [--separate] [--seed N] [--members N] TM_DATA_FOLDER OUT.txt "
+                 "[CV-PREDICTIONS.3line]\n");
     return 2;
   }
+  // The joint method's members are fitted side by side, each with its own order.
   auto fit = [&](const std::vector<const Chain*>& train) {
-    return separate ? Fit(train, seed) : FitJoint(train, seed);
+    if (separate) return Fit(train, seed);
+    std::vector<std::future<SegmentParams>> fits;
+    for (int k = 0; k < members; ++k)
+      fits.push_back(std::async(std::launch::async, [&train, k, seed] { return FitJoint(train, seed + k); }));
+    SegmentParams p = fits[0].get();
+    for (int k = 1; k < members; ++k) p.others.push_back(fits[k].get());
+    return p;
   };
   const std::string folder = argv[1];
   std::vector<Chain> chains;
@@ -1057,6 +1080,12 @@ int main(int argc, char** argv) {
       "# the C-terminus: a GPI-attachment signal): logistic models over the decodings,\n"
       "# fitted with the rest; a chain called a membrane protein with two helices or more is\n"
       "# labelled again with MEMBRANEBIAS more on every helix residue.\n"
+      "# MEMBER lines start the ensemble's further members: the same fit with the residues\n"
+      "# in other training orders (seeds " +
+      std::to_string(seed) + " on, one apart, " + std::to_string(members) +
+      " members); a chain's prediction is\n"
+      "# the members' medoid, the one whose labels differ least from the others' (the first\n"
+      "# two's when they agree on the topology).\n"
       "# The other models are unused beside LABELMODEL. Folds: topology_train's cv0-cv4; a\n"
       "# train328 or soluble3209 chain flagged similar joins the fold of the topology_train\n"
       "# protein sharing most 5-mers with it, the others fold FNV-1a(name) mod 5.\n"

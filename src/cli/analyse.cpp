@@ -30,6 +30,7 @@ struct AnalyseArgs {
   // Given on the command line: the method and the scan's parameters, which only a
   // transmembrane run reads.
   std::vector<std::string> transmembraneOptions;
+  std::vector<std::string> chartOptions;  // given: the chart's size, chains or range
   bool inspection = false;
   std::string chart;
   std::string chartSize = "1200x600";
@@ -80,6 +81,17 @@ int Run(const AnalyseArgs& args) {
   if (!args.spanner3d && !args.transmembraneOptions.empty()) {
     std::cerr << "Error: " << args.transmembraneOptions.front()
               << " sets the transmembrane prediction, which only runs with --spanner3d\n";
+    return 2;
+  }
+  // What only a chart or the window scan reads would be dropped without a word.
+  if (args.inspection && (!args.spanner3d || args.options.method != "window")) {
+    std::cerr << "Error: --inspection writes the window scan's helix model, which only runs with --spanner3d "
+                 "--method window\n";
+    return 2;
+  }
+  if (args.chart.empty() && !args.chartOptions.empty()) {
+    std::cerr << "Error: " << args.chartOptions.front()
+              << " sets the chart, which is only drawn with --chart\n";
     return 2;
   }
   // Without a prediction every residue would read 0, as if none were in the membrane.
@@ -212,6 +224,7 @@ void SetupAnalyse(CLI::App& app, int& status) {
       // The scan's parameters under their names and their hidden older ones.
       const bool scan = option->get_group() == "Transmembrane scan" || option->get_group().empty();
       if (option->count() > 0 && (name == "--method" || scan)) args->transmembraneOptions.push_back(name);
+      if (option->count() > 0 && name.rfind("--chart-", 0) == 0) args->chartOptions.push_back(name);
     }
     status = Run(*args);
   });

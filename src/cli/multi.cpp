@@ -39,7 +39,8 @@ bool ParseShard(const std::string& text, size_t& part, size_t& parts) {
 }
 
 // The paths of a --file-list file: separated by NUL bytes when it holds any (so that a
-// name may hold a newline), else one a line. Empty entries are skipped.
+// name may hold a newline), else one a line, a line's CR (a list saved on Windows) not
+// part of its path. Empty entries are skipped.
 bool ReadFileList(const std::string& path, std::vector<std::string>& files) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -56,8 +57,10 @@ bool ReadFileList(const std::string& path, std::vector<std::string>& files) {
   while (start < text.size()) {
     size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
+    const size_t next = end + 1;
+    if (separator == '\n' && end > start && text[end - 1] == '\r') --end;
     if (end > start) files.push_back(text.substr(start, end - start));
-    start = end + 1;
+    start = next;
   }
   return true;
 }

@@ -89,16 +89,19 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
 
 // The window scan's 3-line layout needs its models: one per record, its residues flagged.
 int RunThreeLineWindow(const Spanner2DArgs& args, CTessmolDoc& doc) {
-  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
-    const std::vector<ResidueMembrane>& flags = model.transmembrane.residues;
-    std::vector<TmSegment> segments;
-    for (int32_t at = 0; at < static_cast<int32_t>(flags.size()); ++at) {
-      if (!flags[at].transmembrane) continue;
-      if (segments.empty() || segments.back().last != at - 1) segments.push_back({at, at, true});
-      segments.back().last = at;
-    }
-    PrintThreeLine(record.name, record.sequence, segments, false);
-  });
+  const bool completed = doc.RunSpanner2D(
+      args.files,
+      [&](const Protein& model, const FastaRecord& record) {
+        const std::vector<ResidueMembrane>& flags = model.transmembrane.residues;
+        std::vector<TmSegment> segments;
+        for (int32_t at = 0; at < static_cast<int32_t>(flags.size()); ++at) {
+          if (!flags[at].transmembrane) continue;
+          if (segments.empty() || segments.back().last != at - 1) segments.push_back({at, at, true});
+          segments.back().last = at;
+        }
+        PrintThreeLine(record.name, record.sequence, segments, false);
+      },
+      {}, false);
   return completed ? 0 : 1;
 }
 
@@ -222,11 +225,19 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
       ->check(ChartFileType());
-  command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
-      ->capture_default_str();
+  CLI::Option* chartSize =
+      command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
+          ->capture_default_str();
   AddMethodOption(*command, args->options.method, false);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
-  command->callback([args, &status]() { status = Run(*args); });
+  command->callback([args, chartSize, &status]() {
+    if (chartSize->count() > 0 && args->chart.empty()) {
+      std::cerr << "Error: --chart-size sets the chart, which is only drawn with --chart\n";
+      status = 2;
+      return;
+    }
+    status = Run(*args);
+  });
 }
 
 }  // namespace tessmol::cli

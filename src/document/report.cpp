@@ -182,7 +182,8 @@ std::string ModelLine(const Structure& s) {
   const ConfidentScores c = ScoreConfident(s, ScoreResult{}, kDefaultConfidentPlddt);
   return "predicted model (" + (s.modelSource.empty() ? std::string("predicted") : s.modelSource) +
          "), mean pLDDT " + FormatFixed(c.meanPlddt, 1) + ", " + std::to_string(c.lowConfidence) +
-         " residues below " + FormatFixed(kLowConfidencePlddt, 0);
+         (c.lowConfidence == 1 ? " residue below " : " residues below ") +
+         FormatFixed(kLowConfidencePlddt, 0);
 }
 
 std::vector<std::string> MembraneLines(const Structure& s, const MembranePlacement& m) {

@@ -140,7 +140,10 @@ void CTessmolDoc::SegmentPiece(const Structure& structure, int32_t first, int32_
   const bool chainStart = std::any_of(structure.chains.begin(), structure.chains.end(),
                                       [&](const Chain& c) { return c.firstResidue == first; });
   const bool experimental = scores != nullptr && structure.confidence.empty();
-  if (!chainStart || experimental) piece.signalMax = 0;  // no prefix is long enough
+  if (!chainStart || experimental) {
+    piece.signalMax = 0;  // no prefix is long enough
+    for (SegmentParams& member : piece.others) member.signalMax = 0;
+  }
   const ChainTopology topology = PredictTopology(types, piece, scores != nullptr ? &evidence : nullptr);
   MarkSegments(result.residues, first, count, topology.segments, topology.signalEnd);
 }
@@ -250,7 +253,8 @@ std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
 
 bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                const std::function<void(const Protein&, const FastaRecord&)>& onModel,
-                               const std::function<void(size_t, const FastaRecord&)>& onFailure) {
+                               const std::function<void(size_t, const FastaRecord&)>& onFailure,
+                               bool keepResults) {
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
   // A sequence has no structure to place a slab on: `auto` segments it.
@@ -299,6 +303,10 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                                          settings_.spanner2DParams);
       SumScores(model.transmembrane, model.scores);
       // The row's result file is the one the residues are stored in; one write serves both.
+      if (!keepResults) {
+        if (onModel) onModel(model, record);
+        continue;
+      }
       if (const FileStatus written = AddSummaryEntry(model); !written) {
         feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));
         ok = false;

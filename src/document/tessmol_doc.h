@@ -201,9 +201,12 @@ class CTessmolDoc {
   // residues, a format error) is named and left out, and it, a read error or a missing
   // template fails the run, the other records and files are still done. `onModel` sees
   // each model with its record, `onFailure` each faulty record with its file's index.
+  // Without `keepResults` the models go only to `onModel`: no row, no result file (a
+  // stream of labels writes nothing beside it).
   bool RunSpanner2D(const std::vector<std::string>& paths,
                     const std::function<void(const Protein&, const FastaRecord&)>& onModel = {},
-                    const std::function<void(size_t, const FastaRecord&)>& onFailure = {});
+                    const std::function<void(size_t, const FastaRecord&)>& onFailure = {},
+                    bool keepResults = true);
 
   // ---- state ----
 

@@ -76,6 +76,22 @@ void AddRanges(gemmi::cif::Block& block, const gemmi::Structure& st, StructureBu
     for (const gemmi::Sheet::Strand& strand : sheet.strands)
       builder.AddRange(range(strand.start, strand.end), false);
   }
+  // Files annotated by DSSP (AlphaFold's) give their strands as STRN rows of _struct_conf
+  // and have no sheets; a PDB twin without records computes the same strands. A row of one
+  // residue is an isolated bridge (DSSP's B, which these files type alike), no strand.
+  if (!st.sheets.empty()) return;
+  for (auto row : block.find("_struct_conf.",
+                             {"conf_type_id", "beg_auth_asym_id", "beg_auth_seq_id", "end_auth_seq_id"})) {
+    if (!row.has2(0) || !gemmi::iequal(row.str(0), "strn") || !row.has2(1) || !row.has2(2) || !row.has2(3))
+      continue;
+    const std::optional<int32_t> first = ParseCheckedInt(row.str(2)), last = ParseCheckedInt(row.str(3));
+    if (!first || !last || *first == *last) continue;
+    SecondaryRange r;
+    r.chainId = builder.ChainIdFor(row.str(1));
+    r.firstResSeq = *first;
+    r.lastResSeq = *last;
+    builder.AddRange(r, false);
+  }
 }
 
 // ---- the atom_site loop ------------------------------------------------------------

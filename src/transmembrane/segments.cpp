@@ -24,14 +24,46 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
   std::ifstream in;
   if (!OpenForReading(in, path)) return ReadFailure(path);
   SegmentParams read = params;
+  read.others.clear();
+  const SegmentParams fresh = read;  // where each further member starts
+  std::vector<SegmentParams> members;
   bool scale = false;
   int lineNumber = 0;
+  // Whether one member's keys make a model the method can run.
+  const auto check = [&](const SegmentParams& m) -> FileStatus {
+    if (!scale && m.membraneModel.empty() && m.labelModel.empty())
+      return FileStatus::Format(path, lineNumber, "no SCALE, MEMBRANEMODEL or LABELMODEL line");
+    for (int c = 0; c < kLabelCount; ++c) {
+      const bool core = c < kCoreLabelCount;
+      if (m.labelModel.labels[c].empty() != (core ? m.labelModel.empty() : !m.labelModel.caps()))
+        return FileStatus::Format(
+            path, lineNumber, core ? "LABELMODELI, O, M and S go together" : "LABELMODELC and E go together");
+    }
+    if (m.labelModel.empty() && m.labelModel.caps())
+      return FileStatus::Format(path, lineNumber, "LABELMODELC and E need LABELMODELI, O, M and S");
+    if (m.signalMin < 1 || m.signalMax < m.signalMin)
+      return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
+    if (m.window < 1 || m.minLength < 1 || m.maxLength < m.minLength || m.minLoop < 0)
+      return FileStatus::Format(path, lineNumber, "window, lengths or loop out of range");
+    return FileStatus::Ok(path);
+  };
   std::string line;
   while (ReadLine(in, line)) {
     ++lineNumber;
     const std::vector<std::string> f = SplitFields(line);
     const std::string& key = f[0];
     if (key.empty() || key[0] == '#') continue;
+    if (key == "MEMBER") {
+      // Members are numbered from 2 (the keys before the first MEMBER line are member 1).
+      if (f.size() < 2 || ParseInt(f[1]) != static_cast<int>(members.size()) + 2)
+        return FileStatus::Format(
+            path, lineNumber, "MEMBER needs the next member's number, " + std::to_string(members.size() + 2));
+      if (const FileStatus status = check(read); !status) return status;
+      members.push_back(std::move(read));
+      read = fresh;
+      scale = false;
+      continue;
+    }
     if (key == "SCALE" || key == "CAPSCALE" || key == "FLANKSCALE") {
       if (f.size() < 1 + kSegmentScaleSize)
         return FileStatus::Format(path, lineNumber, key + " needs 21 values");
@@ -127,71 +159,79 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
-  if (!scale && read.membraneModel.empty() && read.labelModel.empty())
-    return FileStatus::Format(path, lineNumber, "no SCALE, MEMBRANEMODEL or LABELMODEL line");
-  for (int c = 0; c < kLabelCount; ++c) {
-    const bool core = c < kCoreLabelCount;
-    if (read.labelModel.labels[c].empty() != (core ? read.labelModel.empty() : !read.labelModel.caps()))
-      return FileStatus::Format(
-          path, lineNumber, core ? "LABELMODELI, O, M and S go together" : "LABELMODELC and E go together");
-  }
-  if (read.labelModel.empty() && read.labelModel.caps())
-    return FileStatus::Format(path, lineNumber, "LABELMODELC and E need LABELMODELI, O, M and S");
-  if (read.signalMin < 1 || read.signalMax < read.signalMin)
-    return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
-  if (read.window < 1 || read.minLength < 1 || read.maxLength < read.minLength || read.minLoop < 0)
-    return FileStatus::Format(path, lineNumber, "window, lengths or loop out of range");
-  params = read;
+  if (const FileStatus status = check(read); !status) return status;
+  members.push_back(std::move(read));
+  params = std::move(members.front());
+  params.others.assign(std::make_move_iterator(members.begin() + 1), std::make_move_iterator(members.end()));
   return FileStatus::Ok(path);
 }
+
+namespace {
+
+// One member's keys.
+void WriteMember(std::ostream& out, const SegmentParams& p) {
+  auto scale = [&](const char* key, const std::array<float, kSegmentScaleSize>& values) {
+    out << key;
+    for (float v : values) out << '\t' << FormatNumber(v);
+    out << '\n';
+  };
+  scale("SCALE", p.scale);
+  scale("CAPSCALE", p.capScale);
+  scale("FLANKSCALE", p.flankScale);
+  out << "CAPLENGTH\t" << p.capLength << "\nFLANKLENGTH\t" << p.flankLength;
+  out << "\nWINDOW\t" << p.window << "\nBIAS\t" << FormatNumber(p.bias) << "\nCOST\t" << FormatNumber(p.cost)
+      << "\nANCHOR\t" << FormatNumber(p.anchor) << "\nMINLENGTH\t" << p.minLength << "\nMAXLENGTH\t"
+      << p.maxLength << "\nPREFERREDLENGTH\t" << p.preferredLength << "\nLENGTHPENALTY\t"
+      << FormatNumber(p.lengthPenalty) << "\nMINLOOP\t" << p.minLoop << "\nSTRUCTUREWEIGHT\t"
+      << FormatNumber(p.structureWeight) << "\nTOPOLOGYWEIGHT\t" << FormatNumber(p.topologyWeight)
+      << "\nTOPOLOGYREACH\t" << p.topologyReach << '\n';
+  auto model = [&](const char* key, const std::vector<float>& values) {
+    if (values.empty()) return;
+    out << key;
+    for (float v : values) out << '\t' << FormatNumber(v);
+    out << '\n';
+  };
+  model("MEMBRANEMODEL", p.membraneModel.weights);
+  model("SIGNALMODEL", p.signalModel.weights);
+  model("CHAINMODEL", p.chainModel);
+  model("SIGNALDECISION", p.signalDecision);
+  if (!p.labelModel.empty()) {
+    for (int c = 0; c < kLabelCount; ++c)
+      model((std::string("LABELMODEL") + kLabelKeys[c]).c_str(), p.labelModel.labels[c].weights);
+    model("JOINTSIGNALDECISION", p.jointSignalDecision);
+    model("JOINTCHAINMODEL", p.jointChainModel);
+    out << "SIGNALBIAS\t" << FormatNumber(p.signalBias) << "\nSIGNALCOST\t" << FormatNumber(p.signalCost)
+        << "\nSIGNALLOOP\t" << p.signalLoop << "\nMEMBRANEBIAS\t" << FormatNumber(p.membraneBias) << '\n';
+  }
+  if (!p.signalModel.empty() || !p.labelModel.empty()) {
+    out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
+        << FormatNumber(p.signalThreshold) << '\n';
+  }
+}
+
+}  // namespace
 
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& p, const std::string& comment) {
   return WriteFileAtomically(path, [&](std::ostream& out) {
     out << comment;
-    auto scale = [&](const char* key, const std::array<float, kSegmentScaleSize>& values) {
-      out << key;
-      for (float v : values) out << '\t' << FormatNumber(v);
-      out << '\n';
-    };
-    scale("SCALE", p.scale);
-    scale("CAPSCALE", p.capScale);
-    scale("FLANKSCALE", p.flankScale);
-    out << "CAPLENGTH\t" << p.capLength << "\nFLANKLENGTH\t" << p.flankLength;
-    out << "\nWINDOW\t" << p.window << "\nBIAS\t" << FormatNumber(p.bias) << "\nCOST\t"
-        << FormatNumber(p.cost) << "\nANCHOR\t" << FormatNumber(p.anchor) << "\nMINLENGTH\t" << p.minLength
-        << "\nMAXLENGTH\t" << p.maxLength << "\nPREFERREDLENGTH\t" << p.preferredLength << "\nLENGTHPENALTY\t"
-        << FormatNumber(p.lengthPenalty) << "\nMINLOOP\t" << p.minLoop << "\nSTRUCTUREWEIGHT\t"
-        << FormatNumber(p.structureWeight) << "\nTOPOLOGYWEIGHT\t" << FormatNumber(p.topologyWeight)
-        << "\nTOPOLOGYREACH\t" << p.topologyReach << '\n';
-    auto model = [&](const char* key, const std::vector<float>& values) {
-      if (values.empty()) return;
-      out << key;
-      for (float v : values) out << '\t' << FormatNumber(v);
-      out << '\n';
-    };
-    model("MEMBRANEMODEL", p.membraneModel.weights);
-    model("SIGNALMODEL", p.signalModel.weights);
-    model("CHAINMODEL", p.chainModel);
-    model("SIGNALDECISION", p.signalDecision);
-    if (!p.labelModel.empty()) {
-      for (int c = 0; c < kLabelCount; ++c)
-        model((std::string("LABELMODEL") + kLabelKeys[c]).c_str(), p.labelModel.labels[c].weights);
-      model("JOINTSIGNALDECISION", p.jointSignalDecision);
-      model("JOINTCHAINMODEL", p.jointChainModel);
-      out << "SIGNALBIAS\t" << FormatNumber(p.signalBias) << "\nSIGNALCOST\t" << FormatNumber(p.signalCost)
-          << "\nSIGNALLOOP\t" << p.signalLoop << "\nMEMBRANEBIAS\t" << FormatNumber(p.membraneBias) << '\n';
-    }
-    if (!p.signalModel.empty() || !p.labelModel.empty()) {
-      out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
-          << FormatNumber(p.signalThreshold) << '\n';
+    WriteMember(out, p);
+    for (size_t k = 0; k < p.others.size(); ++k) {
+      out << "MEMBER\t" << k + 2 << '\n';
+      WriteMember(out, p.others[k]);
     }
   });
 }
 
 std::vector<int> TypesOfSequence(const std::string& sequence) {
+  // Each byte's type, looked up once: the names behind the letters are strings.
+  static const std::array<int, 256> kTypeOfByte = [] {
+    std::array<int, 256> table{};
+    for (int c = 0; c < 256; ++c) table[c] = ResidueTypeOf(ResidueNameForLetter(static_cast<char>(c)));
+    return table;
+  }();
   std::vector<int> types;
   types.reserve(sequence.size());
-  for (char c : sequence) types.push_back(ResidueTypeOf(ResidueNameForLetter(c)));
+  for (char c : sequence) types.push_back(kTypeOfByte[static_cast<unsigned char>(c)]);
   return types;
 }
 
@@ -641,7 +681,8 @@ int JointMinLoop(const SegmentParams& p) {
 
 // What the positive-inside term gives a helix over [start, end) entered from the inside:
 // lysines and arginines within reach before it, less those after it, times the weight.
-double PositiveInside(const std::vector<double>& positive, int start, int end, const SegmentParams& p) {
+inline double PositiveInside(const std::vector<double>& positive, int start, int end,
+                             const SegmentParams& p) {
   if (positive.empty()) return 0.0;
   const int n = static_cast<int>(positive.size()) - 1;
   const int from = std::max(0, start - p.topologyReach), to = std::min(n, end + p.topologyReach);
@@ -697,23 +738,33 @@ LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& p, bo
     readyFrom[0][0] = readyFrom[1][0] = 3;
   }
   for (int j = 0; j <= n; ++j) {
-    for (int side = 0; side < 2; ++side) {
-      const int from = 1 - side;  // a helix leaving onto `side` was entered from the other
-      double best = kNone;
-      int bestLength = 0;
-      for (int length = p.minLength; length <= p.maxLength && length <= j; ++length) {
-        const int start = j - length;
-        if (ready[from][start] == kNone) continue;
-        const double topology = PositiveInside(positive, start, j, p) * (from == 0 ? 1.0 : -1.0);
-        const double v =
-            ready[from][start] + helixRange(start, j, from == 0) - HelixCost(length, p) + topology;
-        if (v > best) {
-          best = v;
-          bestLength = length;
+    // Both sides at once: a helix leaving onto one side was entered from the other, and
+    // its positive-inside term is the same count with the other sign.
+    double best[2] = {kNone, kNone};
+    int bestLength[2] = {0, 0};
+    for (int length = p.minLength; length <= p.maxLength && length <= j; ++length) {
+      const int start = j - length;
+      const bool fromInside = ready[0][start] != kNone, fromOutside = ready[1][start] != kNone;
+      if (!fromInside && !fromOutside) continue;
+      const double inward = PositiveInside(positive, start, j, p);
+      if (fromOutside) {  // leaves onto the inside
+        const double v = ready[1][start] + helixRange(start, j, false) - HelixCost(length, p) + inward * -1.0;
+        if (v > best[0]) {
+          best[0] = v;
+          bestLength[0] = length;
         }
       }
-      exit[side][j] = best;
-      exitLength[side][j] = bestLength;
+      if (fromInside) {  // leaves onto the outside
+        const double v = ready[0][start] + helixRange(start, j, true) - HelixCost(length, p) + inward * 1.0;
+        if (v > best[1]) {
+          best[1] = v;
+          bestLength[1] = length;
+        }
+      }
+    }
+    for (int side = 0; side < 2; ++side) {
+      exit[side][j] = best[side];
+      exitLength[side][j] = bestLength[side];
     }
     for (int side = 0; side < 2; ++side) {
       double& r = ready[side][j];
@@ -971,10 +1022,8 @@ ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p
   return result;
 }
 
-}  // namespace
-
-ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& p,
-                              const std::vector<float>* extra) {
+ChainTopology PredictMember(const std::vector<int>& types, const SegmentParams& p,
+                            const std::vector<float>* extra) {
   if (!p.labelModel.empty()) return PredictJoint(types, p, extra);
   ChainTopology result;
   result.signalEnd = SignalPeptideEnd(types, p);
@@ -995,6 +1044,64 @@ ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams
     OrientSegments(types, result.segments);
   }
   return result;
+}
+
+}  // namespace
+
+std::string TopologyLabels(const ChainTopology& t, int length) {
+  std::string labels(static_cast<size_t>(std::max(length, 0)), '-');
+  const int signalEnd = std::min(t.signalEnd, length);
+  for (int i = 0; i < signalEnd; ++i) labels[i] = 'S';
+  const bool known = !t.segments.empty() || t.signalEnd > 0;
+  bool inside = t.segments.empty() ? false : t.segments.front().nInside;
+  int at = signalEnd;
+  for (const TmSegment& s : t.segments) {
+    for (; at < s.first && at < length; ++at) labels[at] = inside ? 'i' : 'o';
+    for (; at <= s.last && at < length; ++at) labels[at] = 'M';
+    inside = !inside;
+  }
+  for (; at < length; ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
+  return labels;
+}
+
+size_t TopologyMedoid(const std::vector<ChainTopology>& predictions, int length) {
+  std::vector<std::string> labels;
+  for (const ChainTopology& t : predictions) labels.push_back(TopologyLabels(t, length));
+  size_t best = 0;
+  long bestDistance = std::numeric_limits<long>::max();
+  for (size_t a = 0; a < labels.size(); ++a) {
+    long distance = 0;
+    for (size_t b = 0; b < labels.size(); ++b)
+      for (size_t i = 0; i < labels[a].size(); ++i) distance += labels[a][i] != labels[b][i];
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = a;
+    }
+  }
+  return best;
+}
+
+ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& p,
+                              const std::vector<float>* extra) {
+  if (p.others.empty()) return PredictMember(types, p, extra);
+  std::vector<ChainTopology> predictions = {PredictMember(types, p, extra),
+                                            PredictMember(types, p.others[0], extra)};
+  // Of three, two that agree on the topology (a signal peptide in both or neither, the same
+  // number of segments, each overlapping its twin by 5 residues or more and running the same
+  // way) outvote the third: it need not be run, and the first's answer stands.
+  const auto same = [](const ChainTopology& a, const ChainTopology& b) {
+    if ((a.signalEnd > 0) != (b.signalEnd > 0) || a.segments.size() != b.segments.size()) return false;
+    for (size_t k = 0; k < a.segments.size(); ++k) {
+      const TmSegment &x = a.segments[k], &y = b.segments[k];
+      if (std::min(x.last, y.last) - std::max(x.first, y.first) + 1 < 5 || x.nInside != y.nInside)
+        return false;
+    }
+    return true;
+  };
+  if (p.others.size() == 2 && same(predictions[0], predictions[1])) return predictions[0];
+  for (size_t k = 1; k < p.others.size(); ++k)
+    predictions.push_back(PredictMember(types, p.others[k], extra));
+  return predictions[TopologyMedoid(predictions, static_cast<int>(types.size()))];
 }
 
 std::vector<TmSegment> PredictSegments(const std::string& sequence, const SegmentParams& params) {

@@ -180,6 +180,10 @@ struct SegmentParams {
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
   // log-odds) when a structure is segmented.
   float structureWeight = 1.0f;
+  // The ensemble's other members, each fitted on the same chains with the per-residue
+  // model trained in another order: the fit is not stable under that order, and a chain's
+  // prediction is the members' medoid (TopologyMedoid). Empty for a single model.
+  std::vector<SegmentParams> others;
 };
 
 inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.txt";
@@ -192,7 +196,8 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // CHAINMODEL (8 values); the joint labelling's LABELMODELI, LABELMODELO, LABELMODELM,
 // LABELMODELS and the optional LABELMODELC and LABELMODELE (kLabelModelSize values each),
 // SIGNALBIAS, SIGNALCOST, SIGNALLOOP, JOINTSIGNALDECISION (12 values), JOINTCHAINMODEL
-// (10 values; a file fitted before the last gives it no weight), MEMBRANEBIAS.
+// (10 values; a file fitted before the last gives it no weight), MEMBRANEBIAS. A line
+// "MEMBER<TAB>N" starts the ensemble's member N (from 2) with keys of its own: `others`.
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
                              const std::string& comment);
@@ -349,9 +354,18 @@ std::array<float, kSignalFeatureCount> JointSignalFeatures(const std::vector<int
 LabelPath MembraneLabelling(const LabelScores& scores, const SegmentParams& params, bool signal,
                             const LabelPath& first);
 
+// A prediction's label of each residue: S, M, i or o, and - for a loop whose side nothing
+// gives (a chain with neither a segment nor a signal peptide).
+std::string TopologyLabels(const ChainTopology& topology, int length);
+
+// Of several predictions of one chain, the one whose labels differ from the others' at the
+// fewest residues in all (the first of those tied).
+size_t TopologyMedoid(const std::vector<ChainTopology>& predictions, int length);
+
 // The whole method on one chain of residue types, `extra` added to the membrane evidence
-// (a structure's own, or nothing). A chain that the decision calls soluble gets no
-// segment; a signal peptide is no segment, and the loop after it is outside.
+// (a structure's own, or nothing): an ensemble's medoid. A chain that the decision calls
+// soluble gets no segment; a signal peptide is no segment, and the loop after it is
+// outside.
 ChainTopology PredictTopology(const std::vector<int>& types, const SegmentParams& params,
                               const std::vector<float>* extra = nullptr);
 

@@ -205,6 +205,23 @@ TEST(CliOptions, TransmembraneSettingsWithoutATransmembraneRunAreRefused) {
   EXPECT_EQ(bfactors.status, 2);
   EXPECT_NE(bfactors.err.find("only run with --spanner3d"), std::string::npos) << bfactors.err;
   EXPECT_FALSE(std::ifstream("tm.pdb").good());
+  // So are the helix model of a run that builds none and a chart's settings without a chart.
+  for (const char* command :
+       {"analyse --inspection", "analyse --spanner3d --inspection",
+        "analyse --spanner3d --method slab --inspection", "analyse --chart-size 800x400",
+        "analyse --chart-range 1-20", "analyse --chart-chains A", "spanner2d --chart-size 800x400"}) {
+    const std::string input = std::string(command).rfind("spanner2d", 0) == 0
+                                  ? " " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")
+                                  : pdb;
+    const auto result = test::RunCommand(Cli(command + input));
+    EXPECT_EQ(result.status, 2) << command;
+    EXPECT_NE(result.err.find(std::string(command).find("--inspection") != std::string::npos
+                                  ? "only runs with --spanner3d --method window"
+                                  : "which is only drawn with --chart"),
+              std::string::npos)
+        << command << ": " << result.err;
+    EXPECT_TRUE(result.out.empty()) << command;
+  }
 }
 
 // ---- tables for data-analysis programs -------------------------------------------------

@@ -409,6 +409,9 @@ TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
     EXPECT_EQ(low.status, 0) << method;
     EXPECT_EQ(low.out, upper.out) << method;  // nothing on stderr either
     EXPECT_NE(Lines(upper.out)[2].find("MMMMMMMMMM"), std::string::npos) << method;
+    // A stream of labels writes no result file beside it, whichever method made them.
+    EXPECT_FALSE(std::filesystem::exists(" upper.tsm")) << method;
+    EXPECT_FALSE(std::filesystem::exists(" lower.tsm")) << method;
   }
   std::ofstream("bad.fasta") << ">a\nMKV\n>b\nMKLL\nLL-LL\n";
   for (const char* method : {"window", "segments"}) {
@@ -1311,7 +1314,8 @@ TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
   // Each output whose name holds a link is refused, said, and fails the run; the others
   // of the same run are written.
   const auto run = test::RunCommand(
-      "cd shared && " + Cli("analyse --spanner3d --inspection --chart figure.svg " + crambin) + " 2>&1");
+      "cd shared && " +
+      Cli("analyse --spanner3d --method window --inspection --chart figure.svg " + crambin) + " 2>&1");
   EXPECT_EQ(run.status, 1);
   for (const std::string name : {"figure.svg", "1CRN.tsm"}) {
     EXPECT_NE(run.out.find(name + ": it is a symbolic link, not a file; nothing is written over it"),
@@ -1430,14 +1434,15 @@ TEST(CliMulti, AFileListTakesAnyNameAndUnreadableInputsHaveTheirOwnStatus) {
   EXPECT_NE(text.find("\"file\": \"missing.pdb\",\n      \"input_index\": 1"), std::string::npos) << text;
   EXPECT_NE(text.find("x';touch PWNED;echo '.tsm"), std::string::npos);
   EXPECT_NE(text.find("two\\nlines.tsm"), std::string::npos);
-  // One a line, and the failures after the list.
-  std::ofstream("lines.list") << names[0] << "\nmissing.pdb\n" << names[1] << '\n';
+  // One a line (ended as a list saved on Windows ends them), and the failures after the list.
+  std::ofstream("lines.list") << names[0] << "\r\nmissing.pdb\r\n" << names[1] << "\r\n";
   const auto tsv = test::RunCommand(Cli("multi --file-list lines.list"));
   EXPECT_EQ(tsv.status, 3);
   const auto rows = Table(tsv.out);
   ASSERT_EQ(rows.size(), 6u) << tsv.out;  // heading, 2 rows, blank, heading, missing.pdb
   EXPECT_EQ(rows[4][0], "Not analysed");
   EXPECT_EQ(rows[5][0], "missing.pdb");
+  EXPECT_EQ(rows[1][1], "x';touch PWNED;echo '.tsm") << tsv.out;  // no CR kept in the name
   // A result that cannot be written is status 1, whatever else failed.
   std::filesystem::create_directory("1CRN.tsm");
   EXPECT_EQ(test::RunCommand(Cli("multi missing.pdb " + test::DataPath("1CRN.pdb"))).status, 1);

@@ -188,9 +188,8 @@ TEST(PredictedModels, ReadSaysWhatItFound) {
   const test::CommandResult model =
       test::RunCommand(std::string(TESSMOL_CLI) + " read " + DataPath(kAlphaFoldPdb));
   ASSERT_EQ(model.status, 0) << model.err;
-  EXPECT_NE(
-      model.out.find("predicted model (AlphaFold monomer v2.0), mean pLDDT 77.3, 1 residues below 50\n"),
-      std::string::npos)
+  EXPECT_NE(model.out.find("predicted model (AlphaFold monomer v2.0), mean pLDDT 77.3, 1 residue below 50\n"),
+            std::string::npos)
       << model.out;
   const test::CommandResult plain =
       test::RunCommand(std::string(TESSMOL_CLI) + " read " + DataPath(kNoHeader));
@@ -226,6 +225,32 @@ TEST(PredictedModels, ModelCifAndPdbTwinAgreeOnTheirHelices) {
     }
     EXPECT_EQ(helix, "") << "residues typed otherwise than DSSP's H";
   }
+}
+
+// AF-P04637's mmCIF gives its strands only as STRN rows of _struct_conf (110-112 and
+// 124-127 among them; 103-103 and the other one-residue rows are isolated bridges). Its PDB
+// twin computes its secondary structure: the two must give every residue the same letter,
+// or a model's scores would depend on the format it was downloaded in.
+TEST(PredictedModels, ModelCifStrandsAreTheSameAsItsPdbTwins) {
+  std::vector<std::string> letters;
+  for (const char* name :
+       {"predicted/AF-P04637-F1-model_v4.cif.gz", "predicted/AF-P04637-F1-model_v4.pdb.gz"}) {
+    SCOPED_TRACE(name);
+    StructureFile file = Read(name);
+    ApplySecondaryStructure(file.structure, file.hadSecondaryStructure,
+                            SecondaryStructureSource::kRecordsElseComputed);
+    std::string letter;
+    for (const Residue& r : file.structure.residues)
+      letter += r.secStruct == SecondaryStructure::kHelix   ? 'H'
+                : r.secStruct == SecondaryStructure::kSheet ? 'E'
+                                                            : '-';
+    ASSERT_EQ(letter.size(), 393u);
+    EXPECT_EQ(letter.substr(109, 3), "EEE");
+    EXPECT_EQ(letter.substr(123, 4), "EEEE");
+    EXPECT_EQ(letter[102], '-');
+    letters.push_back(letter);
+  }
+  EXPECT_EQ(letters[0], letters[1]);
 }
 
 }  // namespace

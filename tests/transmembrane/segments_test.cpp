@@ -375,7 +375,10 @@ TEST(Topology, ShippedParametersSayWhatTheyWereFittedOn) {
                              "Cross-validated by class"})
     EXPECT_NE(text.find(needed), std::string::npos) << needed;
   EXPECT_NE(text.find("LABELMODELM"), std::string::npos);
+  EXPECT_NE(text.find("medoid"), std::string::npos);
   const SegmentParams p = Shipped();
+  ASSERT_EQ(p.others.size(), 2u);  // the ensemble of three
+  for (const SegmentParams& member : p.others) EXPECT_TRUE(member.labelModel.caps());
   EXPECT_TRUE(p.labelModel.caps());
   for (const WindowModel& label : p.labelModel.labels)
     EXPECT_EQ(label.weights.size(), static_cast<size_t>(kLabelModelSize));
@@ -392,6 +395,7 @@ TEST(Topology, JointParametersSurviveSavingAndLoading) {
   ASSERT_TRUE(SaveSegmentParams("again.txt", shipped, "# again\n"));
   SegmentParams again;
   ASSERT_TRUE(LoadSegmentParams("again.txt", again));
+  EXPECT_EQ(again.others.size(), shipped.others.size());
   for (const char* id : {"Q9Y4X3", "O60896", "P28612", "Q07699"}) {
     const std::vector<int> types = TypesOfSequence(Example(id).sequence);
     const ChainTopology a = PredictTopology(types, shipped), b = PredictTopology(types, again);
@@ -557,6 +561,88 @@ TEST(Topology, LowerCaseReadsAsUpperCase) {
     EXPECT_EQ(fromLower.segments[k].first, upper.segments[k].first);
     EXPECT_EQ(fromLower.segments[k].last, upper.segments[k].last);
   }
+}
+
+// ---- the ensemble ----------------------------------------------------------------------
+
+TEST(Ensemble, TheMedoidIsThePredictionNearestTheOthers) {
+  // Over 40 residues: nothing; a helix 10-30 entered from the inside; the same one residue
+  // later. The two helices differ at 2 residues, each from "nothing" at all 40.
+  const ChainTopology none, early{0, {{10, 30, true}}}, late{0, {{11, 31, true}}};
+  EXPECT_EQ(TopologyLabels(none, 40), std::string(40, '-'));
+  EXPECT_EQ(TopologyLabels(early, 40), std::string(10, 'i') + std::string(21, 'M') + std::string(9, 'o'));
+  EXPECT_EQ(TopologyLabels(ChainTopology{5, {}}, 8), "SSSSSooo");  // a signal peptide: then outside
+  EXPECT_EQ(TopologyMedoid({none, early, late}, 40), 1u);          // tied with `late`: the first
+  EXPECT_EQ(TopologyMedoid({late, none, early}, 40), 0u);
+  EXPECT_EQ(TopologyMedoid({none, none, early}, 40), 0u);
+}
+
+TEST(Ensemble, TwoMembersOutvoteAThirdThatSeesHelicesEverywhere) {
+  const SegmentParams shipped = Shipped();
+  ASSERT_EQ(shipped.others.size(), 2u);
+  SegmentParams good = shipped, second = shipped.others[0];
+  good.others.clear();
+  SegmentParams broken = good;
+  broken.bias += 8.0f;  // every stretch of 16 residues or more pays for a helix
+  // A secreted protein: a signal peptide and no segment, but the broken member finds some.
+  const std::vector<int> types = TypesOfSequence(Example("Q9Y4X3").sequence);
+  const ChainTopology right = PredictTopology(types, good);
+  ASSERT_TRUE(right.segments.empty());
+  ASSERT_GT(right.signalEnd, 0);
+  ASSERT_FALSE(PredictTopology(types, broken).segments.empty());
+  for (int place = 0; place < 3; ++place) {
+    SegmentParams ensemble;
+    std::vector<SegmentParams> members = {good, second};
+    members.insert(members.begin() + place, broken);
+    ensemble = members[0];
+    ensemble.others = {members[1], members[2]};
+    const ChainTopology voted = PredictTopology(types, ensemble);
+    EXPECT_TRUE(voted.segments.empty()) << "broken member at " << place;
+    EXPECT_GT(voted.signalEnd, 0) << "broken member at " << place;
+  }
+}
+
+TEST(Ensemble, MembersAreNumberedInTheFile) {
+  test::ScratchFolder scratch;
+  const SegmentParams shipped = Shipped();
+  ASSERT_TRUE(SaveSegmentParams("three.txt", shipped, "# three\n"));
+  std::ifstream in("three.txt");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  size_t members = 0;
+  auto load = [&members](const std::vector<std::string>& kept) {
+    std::ofstream out("edited.txt");
+    for (const std::string& line : kept) out << line << '\n';
+    out.close();
+    SegmentParams p;
+    const FileStatus status = LoadSegmentParams("edited.txt", p);
+    members = 1 + p.others.size();
+    return status;
+  };
+  // A member numbered out of turn is refused on its line.
+  std::vector<std::string> renumbered = lines;
+  size_t second = 0, third = 0;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (lines[k] == "MEMBER\t2") second = k;
+    if (lines[k] == "MEMBER\t3") third = k;
+  }
+  ASSERT_GT(second, 0u);
+  ASSERT_GT(third, second);
+  renumbered[second] = "MEMBER\t3";
+  const FileStatus misnumbered = load(renumbered);
+  EXPECT_EQ(misnumbered.problem, FileProblem::kFormat);
+  EXPECT_EQ(misnumbered.line, static_cast<int>(second) + 1);
+  // A member with no keys (the file cut off after its MEMBER line) is no model.
+  const std::vector<std::string> cut(lines.begin(), lines.begin() + static_cast<long>(second) + 1);
+  const FileStatus empty = load(cut);
+  EXPECT_EQ(empty.problem, FileProblem::kFormat);
+  EXPECT_NE(empty.detail.find("no SCALE, MEMBRANEMODEL or LABELMODEL line"), std::string::npos)
+      << empty.detail;
+  // Whole, an ensemble of three; up to its third member, one of two.
+  EXPECT_TRUE(load(lines));
+  EXPECT_EQ(members, 3u);
+  EXPECT_TRUE(load(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(third))));
+  EXPECT_EQ(members, 2u);
 }
 
 }  // namespace
