@@ -875,21 +875,6 @@ struct ClassRow {
   long signalLabelled = 0;  // chains whose signal peptide is labelled (topology_train's)
 };
 
-std::string Labels(const Chain& c, const ChainTopology& t) {
-  std::string labels(c.types.size(), '-');
-  for (int i = 0; i < t.signalEnd; ++i) labels[i] = 'S';
-  const bool known = !t.segments.empty() || t.signalEnd > 0;
-  bool inside = t.segments.empty() ? false : t.segments.front().nInside;
-  int at = t.signalEnd;
-  for (const TmSegment& s : t.segments) {
-    for (; at < s.first; ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
-    for (; at <= s.last; ++at) labels[at] = 'M';
-    inside = !inside;
-  }
-  for (; at < int(labels.size()); ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
-  return labels;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1110,7 +1095,7 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < topologyCount; ++k)
       out << '>' << chains[k].id << " | " << chains[k].cls << '\n'
           << chains[k].sequence << '\n'
-          << Labels(chains[k], predicted[k]) << '\n';
+          << tessmol::TopologyLabels(predicted[k], static_cast<int>(chains[k].types.size())) << '\n';
   }
   if (!tessmol::SaveSegmentParams(argv[2], final, comment)) {
     std::fprintf(stderr, "cannot write %s\n", argv[2]);
