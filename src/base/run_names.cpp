@@ -1,6 +1,22 @@
 #include "base/run_names.h"
 
+#include <filesystem>
+
 namespace tessmol {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  if (fs::path(a).lexically_normal() == fs::path(b).lexically_normal()) return true;
+  std::error_code error;
+  return fs::equivalent(a, b, error);
+}
+
+FileStatus RunNames::CheckNotInput(const std::string& path) const {
+  for (const std::string& input : inputs_)
+    if (SameFile(path, input))
+      return FileStatus::WriteFailed(path, "it is one of the input files, which are never overwritten");
+  return FileStatus::Ok(path);
+}
 
 std::string RunNames::Take(const std::string& stem, const std::string& extension) {
   std::string name = stem + extension;

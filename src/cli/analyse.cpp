@@ -125,7 +125,9 @@ int Run(const AnalyseArgs& args) {
   const bool json = args.format == "json";
   nlohmann::json structures = nlohmann::json::array();
   nlohmann::json failures = nlohmann::json::array();
-  doc.BeginRun();  // one run: two files of one name never share a result file, nor any other output
+  // One run: two files of one name never share a result file, nor any other output, and no
+  // output replaces an input.
+  doc.BeginRun(args.files);
   RunOutputs outputs(args.files);
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];

@@ -39,8 +39,8 @@ bool ParseShard(const std::string& text, size_t& part, size_t& parts) {
 }
 
 // The paths of a --file-list file: separated by NUL bytes when it holds any (so that a
-// name may hold a newline), else one a line, a line's CR (a list saved on Windows) not
-// part of its path. Empty entries are skipped.
+// name may hold a newline), else one a line, a line's CRs (a list saved on Windows) and a
+// leading byte-order mark not part of its paths. Empty entries are skipped.
 bool ReadFileList(const std::string& path, std::vector<std::string>& files) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -53,12 +53,13 @@ bool ReadFileList(const std::string& path, std::vector<std::string>& files) {
     return false;
   }
   const char separator = text.find('\0') != std::string::npos ? '\0' : '\n';
-  size_t start = 0;
+  // A list saved by a Windows editor may begin with a UTF-8 byte-order mark.
+  size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   while (start < text.size()) {
     size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
     const size_t next = end + 1;
-    if (separator == '\n' && end > start && text[end - 1] == '\r') --end;
+    while (separator == '\n' && end > start && text[end - 1] == '\r') --end;
     if (end > start) files.push_back(text.substr(start, end - start));
     start = next;
   }

@@ -4,18 +4,7 @@
 
 namespace tessmol::cli {
 
-namespace {
-
 namespace fs = std::filesystem;
-
-// One file however it is spelt: the same path, or a hard or symbolic link to it.
-bool SameFile(const std::string& a, const std::string& b) {
-  if (fs::path(a).lexically_normal() == fs::path(b).lexically_normal()) return true;
-  std::error_code error;
-  return fs::equivalent(a, b, error);
-}
-
-}  // namespace
 
 std::string RunOutputs::PathFor(const std::string& file, const std::string& structure, bool several) {
   const fs::path given(file);
@@ -25,10 +14,7 @@ std::string RunOutputs::PathFor(const std::string& file, const std::string& stru
 }
 
 FileStatus RunOutputs::CheckNotInput(const std::string& path) const {
-  for (const std::string& input : inputs_)
-    if (SameFile(path, input))
-      return FileStatus::WriteFailed(path, "it is one of the input files, which are never overwritten");
-  return {};
+  return names_.CheckNotInput(path);
 }
 
 std::string RefuseOutputOptions(const std::vector<std::pair<std::string, std::string>>& options,

@@ -15,7 +15,7 @@ namespace tessmol::cli {
 // the run gets "-2", "-3", ... before its extension, as result files do.
 class RunOutputs {
  public:
-  explicit RunOutputs(std::vector<std::string> inputs) : inputs_(std::move(inputs)) {}
+  explicit RunOutputs(std::vector<std::string> inputs) { names_.Clear(std::move(inputs)); }
   // The file of `structure` (its file's path or name) for an option naming `file`.
   std::string PathFor(const std::string& file, const std::string& structure, bool several);
   // A failure naming `path` when it is one of the run's input files, which an output never
@@ -23,7 +23,6 @@ class RunOutputs {
   FileStatus CheckNotInput(const std::string& path) const;
 
  private:
-  std::vector<std::string> inputs_;
   RunNames names_;
 };
 

@@ -265,7 +265,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
     feedback_.ShowMessage(kSlabNeedsStructure);
     return false;
   }
-  BeginRun();
+  BeginRun(paths);
   bool ok = true;
   SurfacePoints points;
   for (size_t file = 0; file < paths.size(); ++file) {

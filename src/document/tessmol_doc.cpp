@@ -255,8 +255,11 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   entry.resultPath = ResultFolder() + entry.resultName;
   SetQuality(entry, analysed, scoreTable_, analysed.confidentPlddt);
   entries_.push_back(entry);
-  FileStatus written =
-      pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
+  // A structure file named NAME.tsm is its own result's name: it is kept, and the result lost.
+  FileStatus written = runNames_.CheckNotInput(entry.resultPath);
+  if (written)
+    written =
+        pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
   if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, written));
   return written;
 }
@@ -322,7 +325,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
   const std::vector<std::string>& paths = request.filePaths;
   const size_t count = paths.size();
   MultipleAnalysisReport report;
-  BeginRun();
+  BeginRun(paths);
   // Workers log into their outcome; this thread alone writes the log file, in file order.
   const bool logging = state_.logFile() != nullptr;
   auto make = [&](size_t i, bool onThisThread) {

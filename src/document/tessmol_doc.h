@@ -138,10 +138,11 @@ class CTessmolDoc {
   // structure left as it is.
   OpenResult AnalyseFile(const std::string& path, Protein& analysed, FileStatus* status = nullptr);
 
-  // Starts a run: result names given from now on never repeat one given in the run
-  // (a later one gets "-2", "-3", ... before ".tsm"). Multiple analysis and Spanner2D
-  // start their own.
-  void BeginRun() { runNames_.Clear(); }
+  // Starts a run of these input files: result names given from now on never repeat one
+  // given in the run (a later one gets "-2", "-3", ... before ".tsm"), and a result whose
+  // name is one of the inputs is not written. Multiple analysis and Spanner2D start their
+  // own.
+  void BeginRun(std::vector<std::string> inputs = {}) { runNames_.Clear(std::move(inputs)); }
 
   // The multiple analysis: every readable file analysed, a row each, the list sorted.
   // With `jobs` above 1 the files are analysed in parallel; rows, result files and the

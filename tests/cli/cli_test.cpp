@@ -1011,6 +1011,21 @@ TEST(CliFailures, AnOutputNeverReplacesAnInput) {
             "Error: cannot write b-x.pdb: it is one of the input files, which are never overwritten\n");
   EXPECT_EQ(ReadAll("inputs/b-x.pdb"), ubiquitin);
   EXPECT_TRUE(std::filesystem::exists("inputs/b-b-x.pdb"));
+  // A structure or sequence file named NAME.tsm is its own result's name: kept, the result
+  // refused, the run failed, with every command that writes results.
+  std::filesystem::copy_file(test::DataPath("1CRN.pdb"), "inputs/crn.tsm");
+  std::ofstream("inputs/seq.tsm") << ">a\nMKLLVLLLAVLLAGGGLLVAAW\n";
+  const std::string sequence = ReadAll("inputs/seq.tsm");
+  for (const char* command : {"analyse crn.tsm", "multi crn.tsm", "spanner2d seq.tsm"}) {
+    const auto run = test::RunCommand(In("inputs", Cli(std::string(command) + " 2>&1 >/dev/null")));
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_NE(run.out.find("./" + std::string(command).substr(std::string(command).find(' ') + 1) +
+                           ": it is one of the input files, which are never overwritten"),
+              std::string::npos)
+        << command << ": " << run.out;
+  }
+  EXPECT_EQ(ReadAll("inputs/crn.tsm"), crambin);
+  EXPECT_EQ(ReadAll("inputs/seq.tsm"), sequence);
 }
 
 TEST(CliFailures, Spanner3DDomainsAreInTheRowsResultFile) {
@@ -1434,8 +1449,8 @@ TEST(CliMulti, AFileListTakesAnyNameAndUnreadableInputsHaveTheirOwnStatus) {
   EXPECT_NE(text.find("\"file\": \"missing.pdb\",\n      \"input_index\": 1"), std::string::npos) << text;
   EXPECT_NE(text.find("x';touch PWNED;echo '.tsm"), std::string::npos);
   EXPECT_NE(text.find("two\\nlines.tsm"), std::string::npos);
-  // One a line (ended as a list saved on Windows ends them), and the failures after the list.
-  std::ofstream("lines.list") << names[0] << "\r\nmissing.pdb\r\n" << names[1] << "\r\n";
+  // One a line (begun and ended as a Windows editor may save them), and the failures after the list.
+  std::ofstream("lines.list") << "\xEF\xBB\xBF" << names[0] << "\r\nmissing.pdb\r\r\n" << names[1] << "\r\n";
   const auto tsv = test::RunCommand(Cli("multi --file-list lines.list"));
   EXPECT_EQ(tsv.status, 3);
   const auto rows = Table(tsv.out);
