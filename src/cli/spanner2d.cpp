@@ -1,5 +1,6 @@
 #include "cli/spanner2d.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -31,18 +32,10 @@ struct Spanner2DArgs {
 // the orientation is known (a segment or a signal peptide gives it), - where it is not.
 void PrintThreeLine(const std::string& name, const std::string& sequence,
                     const std::vector<TmSegment>& segments, bool oriented, int signalEnd = 0) {
-  std::string labels(sequence.size(), '-');
-  const bool known = oriented && (!segments.empty() || signalEnd > 0);
-  // After a signal peptide the chain is outside.
-  bool inside = segments.empty() ? signalEnd == 0 : segments.front().nInside;
-  size_t at = 0;
-  for (; at < static_cast<size_t>(signalEnd) && at < labels.size(); ++at) labels[at] = 'S';
-  for (const TmSegment& s : segments) {
-    for (; at < static_cast<size_t>(s.first); ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
-    for (; at <= static_cast<size_t>(s.last); ++at) labels[at] = 'M';
-    inside = !inside;
-  }
-  for (; at < labels.size(); ++at) labels[at] = known ? (inside ? 'i' : 'o') : '-';
+  std::string labels = TopologyLabels({signalEnd, segments}, static_cast<int>(sequence.size()));
+  if (!oriented)
+    std::replace_if(
+        labels.begin(), labels.end(), [](char c) { return c == 'i' || c == 'o'; }, '-');
   std::cout << '>' << name << '\n' << sequence << '\n' << labels << '\n';
 }
 

@@ -303,13 +303,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                                          settings_.spanner2DParams);
       SumScores(model.transmembrane, model.scores);
       // The row's result file is the one the residues are stored in; one write serves both.
-      if (!keepResults) {
-        if (onModel) onModel(model, record);
-        continue;
-      }
-      if (const FileStatus written = AddSummaryEntry(model); !written) {
-        feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));
-        ok = false;
+      if (keepResults) {
+        if (const FileStatus written = AddSummaryEntry(model); !written) {
+          feedback_.ShowMessage(WithFile(kSpanner2DWriteFailed, written));
+          ok = false;
+        }
       }
       if (onModel) onModel(model, record);
     }

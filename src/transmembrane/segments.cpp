@@ -748,14 +748,14 @@ LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& p, bo
       if (!fromInside && !fromOutside) continue;
       const double inward = PositiveInside(positive, start, j, p);
       if (fromOutside) {  // leaves onto the inside
-        const double v = ready[1][start] + helixRange(start, j, false) - HelixCost(length, p) + inward * -1.0;
+        const double v = ready[1][start] + helixRange(start, j, false) - HelixCost(length, p) - inward;
         if (v > best[0]) {
           best[0] = v;
           bestLength[0] = length;
         }
       }
       if (fromInside) {  // leaves onto the outside
-        const double v = ready[0][start] + helixRange(start, j, true) - HelixCost(length, p) + inward * 1.0;
+        const double v = ready[0][start] + helixRange(start, j, true) - HelixCost(length, p) + inward;
         if (v > best[1]) {
           best[1] = v;
           bestLength[1] = length;
