@@ -305,7 +305,11 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
     row.resultName = stored.fileName;
     row.resultPath = path;
     row.averageScore = stored.scores.averageScore;
-    row.scoreTableName = scoring->fileName;
+    // The table that scored the residues is the file's; the expected score is the given
+    // table's, and the summary shows it, as tessmol-cli show does, only when they are one.
+    row.scoreTableName =
+        stored.parameters.scoreTable.empty() ? scoring->fileName : stored.parameters.scoreTable;
+    row.expectedKnown = row.scoreTableName == scoring->fileName;
     row.expectedScore = scoring->ExpectedResidueScore(static_cast<int32_t>(stored.structure.residues.size()));
     SetRowQuality(row, stored, *scoring);
     analysis.path = path;

@@ -1157,9 +1157,10 @@ into it, with no copy.)")
           "summary",
           [](const PyResult& r) {
             // With the expected and compatible scores, as after an analysis; a stored result is
-            // shown as tessmol-cli show shows it, without them.
+            // shown as tessmol-cli show shows it, with them only when the table that scored it
+            // gave them.
             const std::optional<float> expected =
-                r.data->fromResultFile ? std::nullopt : std::optional<float>(r.data->row.expectedScore);
+                r.data->row.expectedKnown ? std::optional<float>(r.data->row.expectedScore) : std::nullopt;
             std::string text;
             for (const std::string& line : SummaryLines(r.data->protein, expected)) text += line + "\n";
             return Text(text);

@@ -30,6 +30,7 @@ struct AnalyseArgs {
   // Given on the command line: the method and the scan's parameters, which only a
   // transmembrane run reads.
   std::vector<std::string> transmembraneOptions;
+  std::vector<std::string> scanOptions;   // given: the window scan's settings
   std::vector<std::string> chartOptions;  // given: the chart's size, chains or range
   bool inspection = false;
   std::string chart;
@@ -84,6 +85,11 @@ int Run(const AnalyseArgs& args) {
     return 2;
   }
   // What only a chart or the window scan reads would be dropped without a word.
+  if (args.spanner3d && args.options.method != "window" && !args.scanOptions.empty()) {
+    std::cerr << "Error: " << args.scanOptions.front()
+              << " sets the window scan, which only runs with --method window\n";
+    return 2;
+  }
   if (args.inspection && (!args.spanner3d || args.options.method != "window")) {
     std::cerr << "Error: --inspection writes the window scan's helix model, which only runs with --spanner3d "
                  "--method window\n";
@@ -220,13 +226,14 @@ void SetupAnalyse(CLI::App& app, int& status) {
   AddMethodOption(*analyse, args->options.method, true);
   AddSpannerOptions(*analyse, args->options.settings.spanner2DParams);
   analyse->callback([args, analyse, &status]() {
+    if (analyse->get_option("--method")->count() > 0) args->transmembraneOptions.push_back("--method");
+    args->scanOptions = GivenScanOptions(*analyse);
+    args->transmembraneOptions.insert(args->transmembraneOptions.end(), args->scanOptions.begin(),
+                                      args->scanOptions.end());
     for (const CLI::Option* option : analyse->get_options()) {
-      if (option->get_lnames().empty()) continue;
+      if (option->get_lnames().empty() || option->count() == 0) continue;
       const std::string name = "--" + option->get_lnames().front();
-      // The scan's parameters under their names and their hidden older ones.
-      const bool scan = option->get_group() == "Transmembrane scan" || option->get_group().empty();
-      if (option->count() > 0 && (name == "--method" || scan)) args->transmembraneOptions.push_back(name);
-      if (option->count() > 0 && name.rfind("--chart-", 0) == 0) args->chartOptions.push_back(name);
+      if (name.rfind("--chart-", 0) == 0) args->chartOptions.push_back(name);
     }
     status = Run(*args);
   });

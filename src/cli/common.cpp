@@ -138,6 +138,17 @@ void AddSpannerOptions(CLI::App& command, ScanParams& p) {
       ->group(group);
 }
 
+std::vector<std::string> GivenScanOptions(const CLI::App& command) {
+  std::vector<std::string> given;
+  for (const CLI::Option* option : command.get_options()) {
+    if (option->get_lnames().empty() || option->count() == 0) continue;
+    // The older names are the only hidden options a command has.
+    if (option->get_group() == "Transmembrane scan" || option->get_group().empty())
+      given.push_back("--" + option->get_lnames().front());
+  }
+  return given;
+}
+
 void AddSecondaryStructureOption(CLI::App& command, std::string& value) {
   command
       .add_option("--secondary-structure", value,

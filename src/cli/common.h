@@ -67,6 +67,10 @@ CLI::Option* AddOptionWithAlias(CLI::App& command, const std::string& name, cons
   return command.add_option(name, value, description);
 }
 
+// The window scan's settings given to a command (AddSpannerOptions, under their names or
+// their hidden older ones), in the order the command defines them.
+std::vector<std::string> GivenScanOptions(const CLI::App& command);
+
 // What is given to the surface pass of structures and sequence models alike: --resolution,
 // --threads, --out-dir, --score-table, --log.
 void AddSurfaceOptions(CLI::App& command, AnalysisOptions& options);

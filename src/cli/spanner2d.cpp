@@ -223,11 +223,27 @@ void SetupSpanner2D(CLI::App& app, int& status) {
           ->capture_default_str();
   AddMethodOption(*command, args->options.method, false);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
-  command->callback([args, chartSize, &status]() {
+  command->callback([args, command, chartSize, &status]() {
+    status = 2;
     if (chartSize->count() > 0 && args->chart.empty()) {
       std::cerr << "Error: --chart-size sets the chart, which is only drawn with --chart\n";
-      status = 2;
       return;
+    }
+    if (const std::vector<std::string> scan = GivenScanOptions(*command);
+        !scan.empty() && args->options.method != "window") {
+      std::cerr << "Error: " << scan.front()
+                << " sets the window scan, which only runs with --method window\n";
+      return;
+    }
+    // The 3-line layout is a stream of labels: no model is drawn, listed or kept.
+    if (args->format == "3line") {
+      for (const char* name : {"--chart", "--chart-size", "--residues", "--inspection", "--out-dir"}) {
+        if (command->get_option(name)->count() == 0) continue;
+        std::cerr << "Error: " << name
+                  << " does nothing with --format 3line, which prints the labels and writes "
+                  << "no file\n";
+        return;
+      }
     }
     status = Run(*args);
   });

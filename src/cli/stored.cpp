@@ -40,10 +40,13 @@ int RunShow(const StoredArgs& args) {
   CTessmolDoc& doc = session.doc();
   const int index = doc.AddStoredEntry(args.files.front());
   if (!doc.LoadEntry(index, doc.entries()[index].resultName)) return 1;
+  // The row read from the file: its score table, and the expected score when that table is
+  // the one loaded.
+  const AnalysisEntry& row = doc.entries()[index];
   if (args.format == "json") {
-    PrintJson("show", nlohmann::json::array({StructureJson(doc.protein(), nullptr, args.residues)}), {});
+    PrintJson("show", nlohmann::json::array({StructureJson(doc.protein(), &row, args.residues)}), {});
   } else {
-    PrintSummary(doc.protein(), args.residues);
+    PrintSummary(doc.protein(), args.residues, row.expectedKnown ? &row : nullptr);
   }
   return 0;
 }

@@ -146,11 +146,13 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   // Only where the slab (or the default method) placed one: older readers see nothing new.
   if (!protein.membranes.empty()) j["membranes"] = MembranesJson(s, protein.membranes);
   if (row != nullptr) {
-    j["expected_score"] = JsonNumber(row->expectedScore);
-    j["compatible_score"] = Compatible(row->expectedScore);
+    if (row->expectedKnown) {
+      j["expected_score"] = JsonNumber(row->expectedScore);
+      j["compatible_score"] = Compatible(row->expectedScore);
+    }
     j["score_table"] = row->scoreTableName;
     j["result_file"] = row->resultPath;
-    if (row->model) {
+    if (row->model && row->expectedKnown) {
       j["confident_expected_score"] = JsonNumber(row->confidentExpected);
       j["confident_compatible_score"] = Compatible(row->confidentExpected);
     }

@@ -75,8 +75,8 @@ std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entri
           resultName,
           tableName,
           FormatFixed(e.averageScore),
-          FormatFixed(e.expectedScore),
-          FormatFixed(compatible)};
+          e.expectedKnown ? FormatFixed(e.expectedScore) : "-",
+          e.expectedKnown ? FormatFixed(compatible) : "-"};
 }
 
 std::vector<std::string> AnalysisQualityHeadings() {
@@ -399,6 +399,18 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.confidentPlddt = settings_.confidentPlddt;
   SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
+  // A stored result's row is filled from the file the first time it is read; the expected
+  // score needs the table that scored it.
+  AnalysisEntry& entry = entries_[index];
+  if (entry.scoreTableName.empty()) {
+    entry.averageScore = protein_.scores.averageScore;
+    entry.scoreTableName = protein_.parameters.scoreTable;
+    entry.expectedKnown = entry.scoreTableName == scoreTable_.fileName;
+    if (entry.expectedKnown)
+      entry.expectedScore =
+          scoreTable_.ExpectedResidueScore(static_cast<int32_t>(protein_.structure.residues.size()));
+    SetQuality(entry, protein_, scoreTable_, settings_.confidentPlddt);
+  }
   return true;
 }
 

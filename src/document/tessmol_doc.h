@@ -31,6 +31,9 @@ struct AnalysisEntry {
   float averageScore = 0.0f;
   float expectedScore = 0.0f;
   std::string scoreTableName;
+  // False for a stored result scored with another table than the one loaded: its expected
+  // and compatible scores are not known here.
+  bool expectedKnown = true;
   std::string resultPath;  // "./" + resultName, in the process's current folder
   int inputIndex = -1;     // the structure's place in a multiple analysis's file list
   // The 3D-1D window test (every structure) and, for a predicted model, the scores over its

@@ -227,6 +227,9 @@ std::vector<int> TypesOfSequence(const std::string& sequence) {
   static const std::array<int, 256> kTypeOfByte = [] {
     std::array<int, 256> table{};
     for (int c = 0; c < 256; ++c) table[c] = ResidueTypeOf(ResidueNameForLetter(static_cast<char>(c)));
+    // The model builder needs a side chain for X and builds alanine; the segmentation
+    // needs evidence, and X gives none.
+    table['X'] = table['x'] = ResidueTypeOf("UNK");
     return table;
   }();
   std::vector<int> types;
@@ -661,8 +664,16 @@ LabelScores LabelScoresFrom(std::array<std::vector<float>, kLabelCount> logProba
   s.score = std::move(logProbabilities);
   s.caps = p.labelModel.caps();
   for (size_t i = 0; i < types.size(); ++i) {
-    const float helix = p.bias + (extra && i < extra->size() ? (*extra)[i] : 0.0f);
-    for (int c : kHelixLabels) s.score[c][i] += helix;
+    const float structure = extra && i < extra->size() ? (*extra)[i] : 0.0f;
+    // An unknown residue (X) says nothing of its state: every label scores it alike, and
+    // the helix and signal biases, which pay for each residue of evidence, leave it out.
+    // A run of X is then never a helix or a signal peptide of its own.
+    if (types[i] < 0 || types[i] >= 20) {
+      for (int c = 0; c < kLabelCount; ++c) s.score[c][i] = 0.0f;
+      for (int c : kHelixLabels) s.score[c][i] += structure;
+      continue;
+    }
+    for (int c : kHelixLabels) s.score[c][i] += p.bias + structure;
     s.score[kLabelSignal][i] += p.signalBias;
   }
   if (p.topologyWeight != 0.0f) {

@@ -243,7 +243,8 @@ double SegmentSetValue(const SegmentTracks& tracks, const std::vector<TmSegment>
 // alternate, the one with more K and R on the inside.
 void OrientSegments(const std::vector<int>& types, std::vector<TmSegment>& segments);
 
-// Types of a one-letter sequence (anything but the twenty upper-case letters is 21).
+// Types of a one-letter sequence, either case: the twenty letters, B, J, O, U and Z as the
+// model builder reads them; X and anything else unknown (outside 0 to 19).
 std::vector<int> TypesOfSequence(const std::string& sequence);
 
 // The features of the membrane-or-soluble decision for a chain of `length` residues with

@@ -159,7 +159,7 @@ TEST(CliVersion, AResultFileWithoutParametersStillReads) {
 // ---- option names, help and refusals ---------------------------------------------------
 
 TEST(CliOptions, KebabCaseNamesWithTheOlderNamesAsHiddenAliases) {
-  const std::string args = " --spanner3d " + test::DataPath("1CRN.pdb");
+  const std::string args = " --spanner3d --method window " + test::DataPath("1CRN.pdb");
   const auto kebab = test::RunCommand(Cli("analyse --min-area-difference 11" + args));
   const auto camel = test::RunCommand(Cli("analyse --minAreaDifference 11" + args));
   EXPECT_EQ(kebab.status, 2);
@@ -193,6 +193,7 @@ TEST(CliOptions, HelpNamesTheInputsWrapsAndFitsTheCommand) {
 }
 
 TEST(CliOptions, TransmembraneSettingsWithoutATransmembraneRunAreRefused) {
+  test::ScratchFolder scratch;
   const std::string pdb = " " + test::DataPath("1CRN.pdb");
   for (const char* option : {"--method slab", "--method window", "--moving-average 5", "--kavelinMin 0.1"}) {
     const auto result = test::RunCommand(Cli(std::string("analyse ") + option + pdb));
@@ -205,23 +206,38 @@ TEST(CliOptions, TransmembraneSettingsWithoutATransmembraneRunAreRefused) {
   EXPECT_EQ(bfactors.status, 2);
   EXPECT_NE(bfactors.err.find("only run with --spanner3d"), std::string::npos) << bfactors.err;
   EXPECT_FALSE(std::ifstream("tm.pdb").good());
-  // So are the helix model of a run that builds none and a chart's settings without a chart.
-  for (const char* command :
-       {"analyse --inspection", "analyse --spanner3d --inspection",
-        "analyse --spanner3d --method slab --inspection", "analyse --chart-size 800x400",
-        "analyse --chart-range 1-20", "analyse --chart-chains A", "spanner2d --chart-size 800x400"}) {
+  // So are the helix model of a run that builds none, a chart's settings without a chart,
+  // the window scan's settings for another method and what a 3-line stream never makes.
+  const std::pair<const char*, const char*> refused[] = {
+      {"analyse --inspection", "only runs with --spanner3d --method window"},
+      {"analyse --spanner3d --inspection", "only runs with --spanner3d --method window"},
+      {"analyse --spanner3d --method slab --inspection", "only runs with --spanner3d --method window"},
+      {"analyse --chart-size 800x400", "which is only drawn with --chart"},
+      {"analyse --chart-range 1-20", "which is only drawn with --chart"},
+      {"analyse --chart-chains A", "which is only drawn with --chart"},
+      {"spanner2d --chart-size 800x400", "which is only drawn with --chart"},
+      {"analyse --spanner3d --tm-length-min 15",
+       "--tm-length-min sets the window scan, which only runs with"},
+      {"analyse --spanner3d --method segments --movingAverage 5", "--movingAverage sets the window scan"},
+      {"spanner2d --kavelin-min 0.1",
+       "--kavelin-min sets the window scan, which only runs with --method window"},
+      {"spanner2d --format 3line --residues", "--residues does nothing with --format 3line"},
+      {"spanner2d --format 3line --out-dir out", "--out-dir does nothing with --format 3line"},
+      {"spanner2d --format 3line --chart c.svg", "--chart does nothing with --format 3line"},
+      {"spanner2d --method window --format 3line --inspection",
+       "--inspection does nothing with --format 3line"}};
+  for (const auto& [command, message] : refused) {
     const std::string input = std::string(command).rfind("spanner2d", 0) == 0
                                   ? " " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")
                                   : pdb;
     const auto result = test::RunCommand(Cli(command + input));
     EXPECT_EQ(result.status, 2) << command;
-    EXPECT_NE(result.err.find(std::string(command).find("--inspection") != std::string::npos
-                                  ? "only runs with --spanner3d --method window"
-                                  : "which is only drawn with --chart"),
-              std::string::npos)
-        << command << ": " << result.err;
+    EXPECT_NE(result.err.find(message), std::string::npos) << command << ": " << result.err;
     EXPECT_TRUE(result.out.empty()) << command;
   }
+  EXPECT_FALSE(std::filesystem::exists("c.svg"));
+  EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));
+  EXPECT_FALSE(std::filesystem::exists("out"));
 }
 
 // ---- tables for data-analysis programs -------------------------------------------------

@@ -211,7 +211,17 @@ TEST(CliMulti, ListsTheRunSortedAndNamesSkippedFiles) {
 }
 
 TEST(CliStored, ShowAndRecalcReadResultFiles) {
-  ASSERT_EQ(test::RunCommand(Cli("analyse --resolution 1 " + test::DataPath("1CRN.pdb"))).status, 0);
+  const auto analysed =
+      test::RunCommand(Cli("analyse --resolution 1 --format json " + test::DataPath("1CRN.pdb")));
+  ASSERT_EQ(analysed.status, 0);
+  // show gives the row the analysis gave: its table, and the expected and compatible scores
+  // for it.
+  const auto row = nlohmann::json::parse(analysed.out)["structures"][0];
+  const auto stored =
+      nlohmann::json::parse(test::RunCommand(Cli("show --format json 1CRN.tsm")).out)["structures"][0];
+  for (const char* key : {"score_table", "average_score", "expected_score", "compatible_score"})
+    EXPECT_EQ(stored.value(key, nlohmann::json()), row[key]) << key;
+  EXPECT_NE(test::RunCommand(Cli("show 1CRN.tsm")).out.find("Expected"), std::string::npos);
   const auto shown = test::RunCommand(Cli("show --residues 1CRN.tsm"));
   ASSERT_EQ(shown.status, 0);
   EXPECT_EQ(
@@ -232,6 +242,11 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   ASSERT_EQ(after.size(), 2u);
   EXPECT_EQ(after[1][2], "plus_one.stb");
   EXPECT_NEAR(std::stod(after[1][3]), std::stod(before[1][3]) + 1.0, 1e-5);
+  // Scored with a table not loaded now: the table is named, its expected score not guessed.
+  const auto rescored =
+      nlohmann::json::parse(test::RunCommand(Cli("show --format json 1CRN.tsm")).out)["structures"][0];
+  EXPECT_EQ(rescored["score_table"], "plus_one.stb");
+  EXPECT_FALSE(rescored.contains("expected_score"));
   // A damaged result file is reported with its line, and the exit status says so.
   std::ofstream("bad.tsm") << "STRUCTURE\t1\t1\nwhat\n";
   const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
@@ -290,13 +305,15 @@ TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
   for (const char* bad :
        {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0", "--movingAverage 101",
         "--tmLengthMin -3", "--kavelinMin abc", "--tmLengthMin 40 --tmLengthMax 12"}) {
-    EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + bad + fasta)).status, 2) << bad;
+    EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d --method window ") + bad + fasta)).status, 2)
+        << bad;
   }
   for (const char* good : {"--minAreaDifference 1", "--minAreaDifference 10", "--movingAverage 1",
                            "--movingAverage 100 --tmLengthMin 12 --tmLengthMax 12"}) {
-    EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d ") + good + fasta)).status, 0) << good;
+    EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d --method window ") + good + fasta)).status, 0)
+        << good;
   }
-  EXPECT_EQ(test::RunCommand(Cli("analyse --spanner3d --movingAverage 0" + fasta)).status, 2);
+  EXPECT_EQ(test::RunCommand(Cli("analyse --spanner3d --method window --movingAverage 0" + fasta)).status, 2);
 }
 
 TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {

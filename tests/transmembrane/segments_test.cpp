@@ -520,6 +520,25 @@ TEST(Topology, SinglePassAnchorIsAMembraneProtein) {
   EXPECT_TRUE(Overlaps(t.segments[0], Helices(e.labels)[0], 5));
 }
 
+TEST(Topology, UnknownResiduesAreNoEvidence) {
+  // X is no residue the models know: a chain of them has no signal peptide and no helix
+  // (read as alanine they gave both), and a run of them after a real anchor leaves the
+  // anchor where it was.
+  const SegmentParams p = Shipped();
+  const ChainTopology unknown = PredictTopology(TypesOfSequence(std::string(120, 'X')), p);
+  EXPECT_EQ(unknown.signalEnd, 0);
+  EXPECT_TRUE(unknown.segments.empty());
+  EXPECT_EQ(TopologyLabels(unknown, 120), std::string(120, '-'));
+  const Labelled e = Example("P28612");
+  const ChainTopology alone = PredictTopology(TypesOfSequence(e.sequence), p);
+  const ChainTopology tailed = PredictTopology(TypesOfSequence(e.sequence + std::string(60, 'x')), p);
+  ASSERT_EQ(alone.segments.size(), 1u);
+  ASSERT_EQ(tailed.segments.size(), 1u);
+  EXPECT_EQ(tailed.signalEnd, alone.signalEnd);
+  EXPECT_EQ(tailed.segments[0].first, alone.segments[0].first);
+  EXPECT_EQ(tailed.segments[0].last, alone.segments[0].last);
+}
+
 TEST(Topology, GpiAttachmentSignalIsNoAnchor) {
   // P31358 (CD52): a signal peptide, a short outside peptide and a hydrophobic stretch
   // that runs to the C-terminus: the GPI-attachment signal, cleaved when the anchor is
