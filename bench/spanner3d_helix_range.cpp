@@ -8,6 +8,7 @@
 //
 // Usage: bench_spanner3d_helix_range STRUCTURE.pdb SEGMENTS.span [...] [--soluble FILE...]
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
   const tessmol::ModelHelixRange ranges[2] = {tessmol::ModelHelixRange::kNone,
                                               tessmol::ModelHelixRange::kWholeModel};
   int totalAnnotated = 0, totalFound[kMethods] = {}, totalPredicted[kMethods] = {}, totalTrue[kMethods] = {};
+  double endError[kMethods] = {};  // residues between matched ends, summed over both ends
   int solubleSegments[kMethods] = {}, solubleWith[kMethods] = {};
   std::printf("%-12s %9s", "structure", "annotated");
   for (const char* name : names) std::printf(" | %-11s found / predicted", name);
@@ -127,6 +129,7 @@ int main(int argc, char** argv) {
           if (!used[t]) {
             used[t] = true;
             ++found;
+            endError[r] += std::abs(p.first - annotated[t].first) + std::abs(p.second - annotated[t].second);
             break;
           }
         }
@@ -161,6 +164,7 @@ int main(int argc, char** argv) {
         names[r], totalAnnotated ? double(totalFound[r]) / totalAnnotated : 0.0, totalFound[r],
         totalAnnotated, totalPredicted[r] ? double(totalTrue[r]) / totalPredicted[r] : 0.0, totalTrue[r],
         totalPredicted[r]);
+    if (totalFound[r] > 0) std::printf("; ends %.1f residues off", endError[r] / (2.0 * totalFound[r]));
     if (!soluble.empty())
       std::printf("; soluble: %d of %zu with segments (%d segments)", solubleWith[r], soluble.size(),
                   solubleSegments[r]);

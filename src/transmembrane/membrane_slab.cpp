@@ -332,11 +332,12 @@ float Depth(const Structure& s, int32_t atom, const Vec3& normal) {
 
 namespace {
 
+// The depth of a run's CAs smoothed over two helical turns (cut at the run's ends).
 // Splits a run of residues inside the slab where the chain turns back along the normal
-// (its depth, smoothed over two helical turns, retreats by more than `turn` angstrom from
+// (its smoothed depth retreats by more than `turn` angstrom from
 // its farthest point): a helix hairpin or a strand hairpin whose loop stays in the slab is
 // two segments, and a pore helix with the strand that climbs back out is a dip.
-std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& depth, float turn) {
+std::vector<float> SmoothedDepth(const std::vector<float>& depth) {
   const int32_t n = static_cast<int32_t>(depth.size());
   std::vector<float> smooth(depth.size());
   for (int32_t i = 0; i < n; ++i) {
@@ -345,6 +346,11 @@ std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& 
     for (int32_t j = lo; j <= hi; ++j) sum += depth[j];
     smooth[i] = sum / static_cast<float>(hi - lo + 1);
   }
+  return smooth;
+}
+
+std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& smooth, float turn) {
+  const int32_t n = static_cast<int32_t>(smooth.size());
   std::vector<std::pair<int32_t, int32_t>> pieces;
   int32_t begin = 0, extreme = 0, direction = 0;
   for (int32_t i = 1; i < n; ++i) {
@@ -370,6 +376,11 @@ std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& 
 // dips are loose tails and loops hanging into the slab (glycophorin's N-terminal stretch,
 // porin's periplasmic turns), each an extra segment on bench/spanner3d_helix_range.sh.
 constexpr int32_t kMinDipLength = 10;
+// A crossing's end that stays within kFlatDepth angstrom of its farthest depth over at
+// least kFlatEnd residues lies along the face and is trimmed off; a helix's own end takes
+// two residues over that depth.
+constexpr float kFlatDepth = 2.5f;
+constexpr int32_t kFlatEnd = 4;
 
 std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacement& slab, int minLength,
                                         const Selection& use) {
@@ -437,11 +448,28 @@ std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacem
             add(static_cast<int32_t>(k), dipFirst, dipLast, depth, r, false);
           dipFirst = dipLast = -1;
         };
-        for (const auto& [a, b] : SplitAtTurns(depth, 6.0f)) {
+        const std::vector<float> smooth = SmoothedDepth(depth);
+        for (const auto& [a, b] : SplitAtTurns(smooth, 6.0f)) {
           const float from = depth[a], to = depth[b];
           if (from * to < 0.0f && std::fabs(to - from) >= half) {
             closeDip();
-            add(static_cast<int32_t>(k), r + a, r + b, depth, r, true);
+            // A crossing ends where it stops rising through the slab: a loop or hairpin
+            // that lies flat along a face beyond the helix's end (rhodopsin's extracellular
+            // hairpin in a thick slab) is no part of it.
+            const float rise = to > from ? 1.0f : -1.0f;
+            float low = rise * smooth[a], high = low;
+            for (int32_t i = a; i <= b; ++i) {
+              low = std::min(low, rise * smooth[i]);
+              high = std::max(high, rise * smooth[i]);
+            }
+            // The first residue near the top and the last near the bottom: a helix covers
+            // the last few angstrom in two residues, a stretch along the face in many.
+            int32_t nearTop = a, nearBottom = b;
+            while (high - rise * smooth[nearTop] > kFlatDepth) ++nearTop;
+            while (rise * smooth[nearBottom] - low > kFlatDepth) --nearBottom;
+            const int32_t first = nearBottom - a >= kFlatEnd ? nearBottom : a;
+            const int32_t last = b - nearTop >= kFlatEnd ? nearTop : b;
+            add(static_cast<int32_t>(k), r + first, r + last, depth, r, true);
           } else {
             if (dipFirst < 0) dipFirst = r + a;
             dipLast = r + b;

@@ -292,6 +292,27 @@ TEST(MembraneSlab, RhodopsinsCrystalCopiesEachGetTheirOwnMembrane) {
   EXPECT_LT(a.Dot(b), 0.0f);
 }
 
+TEST(MembraneSlab, ACrossingEndsWhereTheChainStopsRising) {
+  // 1GZM's slab is thick enough to hold the extracellular hairpin (residues 177-190),
+  // which lies flat along the slab's face after helix 4: it is no part of the helix
+  // (helix 4 ends at 173-176 in rhodopsin's structures, Palczewski et al. 2000), and the
+  // helix stands nearly upright, as it does in 1U19.
+  const Protein rhodopsin = Analysed("1GZM.pdb.gz");
+  SilentFeedback quiet;
+  const std::vector<MembranePlacement> placements =
+      PlaceMembranes(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
+  ASSERT_EQ(placements.size(), 2u);
+  for (char chain : {'A', 'B'}) {
+    const SlabSegment* helix4 = SegmentAt(placements, ResidueAt(rhodopsin.structure, chain, 160));
+    ASSERT_NE(helix4, nullptr) << chain;
+    EXPECT_LE(rhodopsin.structure.residues[helix4->last].resSeq, 178) << chain;
+    EXPECT_GE(rhodopsin.structure.residues[helix4->last].resSeq, 170) << chain;
+    EXPECT_LT(helix4->tiltDegrees, 15.0f) << chain;
+    // Helix 5 (residues 200-225) is found as before.
+    EXPECT_NE(SegmentAt(placements, ResidueAt(rhodopsin.structure, chain, 210)), nullptr) << chain;
+  }
+}
+
 TEST(MembraneSlab, GlycophorinsNormalRunsAlongItsTwoFold) {
   // Two parallel helices (NMR) related by a two-fold: identical chains sit alike in the
   // bilayer, so the axis is the normal, though the surface alone leaves it loose.
