@@ -13,6 +13,7 @@
 #include <map>
 #include <thread>
 
+#include "base/run_names.h"
 #include "base/version.h"
 #include "document/bfactor_output.h"
 #include "document/json_output.h"
@@ -514,6 +515,10 @@ Call MakeOptions(const py::object& spanner3d, const std::string& method, int res
   if (!spanner.empty()) s.tmMethod = MethodNamed(spanner, structures);
   SetScan(s.spanner2DParams, scan);
   if (auto problem = s.Validate()) RaiseValue(problem->field + ": " + problem->message);
+  // As tessmol-cli refuses them: settings that no part of the call would read.
+  if (!scan.is_none() && (spanner.empty() || s.tmMethod != TmMethod::kWindow))
+    RaiseValue(std::string("scan sets the window scan, which only runs with ") +
+               (structures ? "spanner3d='window'" : "method='window'"));
   if (!log.is_none()) call.options.logPath = FsPath(log);
   call.options.scoreTable = TableFrom(scoreTable);
 
@@ -669,6 +674,15 @@ std::shared_ptr<PyResult> ReadResultFile(const py::object& path, const py::objec
 
 void Check(const FileStatus& written) {
   if (!written) Raise(FileFailure(written));
+}
+
+// What is written from a result never replaces the file it came from (its structure, stored
+// result or FASTA file), as tessmol-cli refuses such an output.
+void CheckNotInput(const PyResult& r, const std::string& file) {
+  if (r.data->path.empty()) return;
+  RunNames names;
+  names.Clear({r.data->path});
+  Check(names.CheckNotInput(file));
 }
 
 // ---- the data folder ----
@@ -1183,6 +1197,7 @@ into it, with no copy.)")
           "write_result",
           [](const PyResult& r, const py::object& path) {
             const std::string file = FsPath(path);
+            CheckNotInput(r, file);
             FileStatus written;
             {
               py::gil_scoped_release release;
@@ -1195,6 +1210,7 @@ into it, with no copy.)")
           "write_tsv",
           [](const PyResult& r, const py::object& path) {
             const std::string file = FsPath(path);
+            CheckNotInput(r, file);
             FileStatus written;
             {
               py::gil_scoped_release release;
@@ -1214,6 +1230,7 @@ into it, with no copy.)")
                          value + "'");
             if (window < 1 || window > 500) RaiseValue("window: Please enter an integer between 1 and 500.");
             const std::string file = FsPath(path);
+            CheckNotInput(r, file);
             FileStatus written;
             {
               py::gil_scoped_release release;
@@ -1275,7 +1292,8 @@ threads             threads of the surface-area pass (0: one per core); the numb
 score_table         a tessmol.ScoreTable or the path of a .stb file (default: Default.stb)
 secondary_structure 'auto' (the file's records, else from coordinates), 'records', 'computed'
 max_unpacked_mib    the most one gzip file may unpack to
-scan                dict of the window scan's parameters by their names (movingAverage, ...)
+scan                dict of the window scan's parameters by their names (movingAverage, ...);
+                    only with spanner3d='window' (a ValueError otherwise, as the command line)
 log                 path of the surface pass's log (default: none kept)
 confidence          a predicted model's pLDDT: 'auto' (AlphaFold files and ModelCIF, by their
                     header; experimental structures never), 'plddt' (the B-factor column, for

@@ -89,6 +89,12 @@ def test_bad_arguments_are_value_errors(workdir):
     ):
         with pytest.raises(ValueError):
             tessmol.analyse(crambin, **kwargs)
+    # The window scan's settings where no window scan runs, as the command line refuses them.
+    for spanner3d in (None, True, "auto", "segments", "slab"):
+        with pytest.raises(ValueError, match="only runs with spanner3d='window'"):
+            tessmol.analyse(crambin, spanner3d=spanner3d, scan={"movingAverage": 5})
+    with pytest.raises(ValueError, match="only runs with method='window'"):
+        tessmol.spanner2d([("x", "MKV")], scan={"movingAverage": 5})
     with pytest.raises(ValueError):
         tessmol.analyse_many([crambin], jobs=-1)
     with pytest.raises(ValueError):
@@ -115,6 +121,28 @@ def test_unwritable_outputs_are_file_errors(workdir):
         with pytest.raises(tessmol.FileError) as raised:
             write(os.path.join(folder, "out"))
         assert raised.value.kind == "write failed"
+
+
+def test_a_result_is_never_written_over_its_input(workdir):
+    # A slip of a name must not destroy the structure, the stored result or the FASTA file
+    # a result came from.
+    structure = os.path.join(workdir, "crambin.pdb")
+    shutil.copy(data("1CRN.pdb"), structure)
+    stored_path = os.path.join(workdir, "crambin.tsm")
+    fasta = os.path.join(workdir, "helix.fasta")
+    with open(fasta, "w") as out:
+        out.write(">helix\nMLLLLAVLLLALLVLAILLVGKK\n")
+    analysed = tessmol.analyse(structure, resolution=0)
+    analysed.write_result(stored_path)
+    before = {path: open(path, "rb").read() for path in (structure, stored_path, fasta)}
+    stored = tessmol.read_result(stored_path)
+    model = tessmol.spanner2d(fasta)[0]
+    for result, path in ((analysed, structure), (stored, stored_path), (model, fasta)):
+        for write in (result.write_result, result.write_tsv, result.write_bfactor):
+            with pytest.raises(tessmol.FileError) as raised:
+                write(path)
+            assert "never overwritten" in str(raised.value)
+    assert {path: open(path, "rb").read() for path in before} == before
 
 
 def test_analyse_leaves_nothing_in_the_current_folder(workdir, monkeypatch):

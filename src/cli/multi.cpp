@@ -77,7 +77,10 @@ void PrintFailures(const nlohmann::json& failures) {
   std::cout << '\n';
   PrintTabbed({"Not analysed", "Reason"});
   for (const nlohmann::json& f : failures) {
-    PrintTabbed({f.at("file").get<std::string>(), f.at("message").get<std::string>()});
+    // Every reason alike, as a reason and not as a message: "Error: " goes.
+    std::string reason = f.at("message").get<std::string>();
+    if (reason.rfind("Error: ", 0) == 0) reason.erase(0, 7);
+    PrintTabbed({f.at("file").get<std::string>(), reason});
   }
   std::cout.flush();
 }

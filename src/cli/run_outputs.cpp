@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "document/tessmol_doc.h"
+
 namespace tessmol::cli {
 
 namespace fs = std::filesystem;
@@ -9,7 +11,8 @@ namespace fs = std::filesystem;
 std::string RunOutputs::PathFor(const std::string& file, const std::string& structure, bool several) {
   const fs::path given(file);
   std::string stem = given.stem().string();
-  if (several) stem += "-" + fs::path(structure).stem().string();
+  // Named as the structure's result is: without a compression suffix and the extension.
+  if (several) stem += "-" + fs::path(ResultNameFor(fs::path(structure).filename().string())).stem().string();
   return names_.Take((given.parent_path() / stem).string(), given.extension().string());
 }
 

@@ -169,7 +169,9 @@ std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdi
     lines.push_back(ModelLine(protein.structure));
     lines.push_back("Confident Residues (pLDDT >= " + FormatFixed(confident.threshold, 1) +
                     "): " + std::to_string(confident.confident) + ", Average Residue Score: " +
-                    FormatFixed(confident.averageScore) + ", left out: " + std::to_string(confident.leftOut));
+                    // An average over no residue is none.
+                    (confident.confident > 0 ? FormatFixed(confident.averageScore) : std::string("-")) +
+                    ", left out: " + std::to_string(confident.leftOut));
   }
   lines.push_back("3D-1D Window Test: " + PercentText(verdict.passFraction) + " of residues score at least " +
                   FormatFixed(kWindowPassScore, 1) + " over " + std::to_string(kProfileWindow) +

@@ -86,6 +86,8 @@ std::vector<std::string> AnalysisQualityHeadings() {
 std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& e) {
   const std::string pass = FormatFixed(100.0f * e.passFraction, 1);
   if (!e.model) return {pass, "-", "-", "-", "-"};
+  // No confident residue: no average and no score to compare it with.
+  if (e.confidentCount == 0) return {pass, "-", "-", "0", std::to_string(e.leftOut)};
   return {pass, FormatFixed(e.confidentAverage),
           FormatFixed(static_cast<double>(e.confidentExpected) * static_cast<double>(0.45f)),
           std::to_string(e.confidentCount), std::to_string(e.leftOut)};

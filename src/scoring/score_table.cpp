@@ -125,6 +125,10 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
   if (ReadFailed(in))
     return FileStatus::Unreadable(path, "read error on line " + std::to_string(lineNumber + 1));
   if (row == 0) return FileStatus::Format(path, lineNumber, "no SCORES row: not a score table");
+  // Rows not given would keep the earlier table's scores under this table's name.
+  if (row < kEnvironmentCount)
+    return FileStatus::Format(path, lineNumber,
+                              "the table ends after " + std::to_string(row) + " of its 18 SCORES rows");
   scores = loaded;
   gradient = loadedGradient;
   yIntercept = loadedIntercept;

@@ -987,6 +987,10 @@ TEST(CliFailures, OutputsNamedAfterTheStructureNeverCollideInARun) {
   EXPECT_EQ(count("REVDAT", "twins/b-1CRN-2.pdb"), "0\n");
   EXPECT_EQ(count("ATOM", "twins/b-1CRN.pdb"), "327\n");
   EXPECT_EQ(count("ATOM", "twins/b-1CRN-2.pdb"), "327\n");
+  // A compressed input is named without its compression suffix and extension, as its result.
+  ASSERT_EQ(test::RunCommand("gzip -c " + pdb + " > twins/crn.pdb.gz").status, 0);
+  ASSERT_EQ(test::RunCommand(In("twins", Cli("analyse --residues-out z.tsv crn.pdb.gz " + cif))).status, 0);
+  EXPECT_TRUE(std::filesystem::exists("twins/z-crn.tsv"));
   // Rhodopsin's two crystal chains and its single chain in the membrane frame, under one name.
   std::filesystem::create_directories("twins/m1");
   std::filesystem::create_directories("twins/m2");
@@ -1474,7 +1478,8 @@ TEST(CliMulti, AFileListTakesAnyNameAndUnreadableInputsHaveTheirOwnStatus) {
   ASSERT_EQ(rows.size(), 6u) << tsv.out;  // heading, 2 rows, blank, heading, missing.pdb
   EXPECT_EQ(rows[4][0], "Not analysed");
   EXPECT_EQ(rows[5][0], "missing.pdb");
-  EXPECT_EQ(rows[1][1], "x';touch PWNED;echo '.tsm") << tsv.out;  // no CR kept in the name
+  EXPECT_EQ(rows[5][1].rfind("cannot read missing.pdb", 0), 0u) << rows[5][1];  // a reason, not "Error: ..."
+  EXPECT_EQ(rows[1][1], "x';touch PWNED;echo '.tsm") << tsv.out;                // no CR kept in the name
   // A result that cannot be written is status 1, whatever else failed.
   std::filesystem::create_directory("1CRN.tsm");
   EXPECT_EQ(test::RunCommand(Cli("multi missing.pdb " + test::DataPath("1CRN.pdb"))).status, 1);

@@ -102,16 +102,21 @@ std::string Row(const std::string& value, int count = 20) {
   return line + "\t\r\n";
 }
 
-TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndFewerRows) {
+std::string Rows(int rows, const std::string& value) {
+  std::string text;
+  for (int r = 0; r < rows; ++r) text += Row(value);
+  return text;
+}
+
+TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndLongerRows) {
   ScoreTable table;
-  const ScoreValues before = table.scores;
   const std::string path =
       Write("odd.stb", Row("1") + "scores\t9\t9\t9\r\n SCORES\t9\t9\r\nFILEPATH\t/x\r\n\r\n" + Row("-1.5") +
-                           "GRADIENT\r\nYINTERCEPT\t-2.25\r\n");
+                           "GRADIENT\r\nYINTERCEPT\t-2.25\r\n" + Rows(16, "0.5"));
   ASSERT_TRUE(table.LoadTable(path, "odd.stb").ok());
   EXPECT_EQ(table.Score(0, 19), 1.0f);
   EXPECT_EQ(table.Score(1, 0), -1.5f);
-  for (int r = 2; r < 18; ++r) EXPECT_EQ(table.Score(r, 0), before[r * 20]);  // rows not given stay
+  EXPECT_EQ(table.Score(17, 0), 0.5f);
   EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not
   EXPECT_EQ(table.yIntercept, -2.25f);
   // More rows and values than the table holds: the first 18 rows of 20.
@@ -122,7 +127,8 @@ TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndFewerRows) {
 }
 
 // Files that are no score table are refused with their line, and the table stays whole:
-// an empty file, random bytes, a PDB file, a truncated table, a row with a word in it.
+// an empty file, random bytes, a PDB file, a truncated table, a row with a word in it,
+// a table of 17 rows (the 18th would keep the earlier table's scores under the new name).
 TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
   std::ifstream in(test::ProgramFolder() + "/Tessmol_Files/Default.stb", std::ios::binary);
   const std::string full((std::istreambuf_iterator<char>(in)), {});
@@ -138,6 +144,7 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
                                                {structure, 0},
                                                {full.substr(0, cut), cutLine},
                                                {Row("1") + Row("1", 5), 2},
+                                               {Rows(17, "1") + "GRADIENT\t1\n", 18},
                                                {Row("1") + Row("abc"), 2}};
   for (const auto& [text, line] : cases) {
     ScoreTable table;
