@@ -65,7 +65,7 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
         status = 1;
         continue;
       }
-      const std::string warning = RareLetterWarning(FastaRecordPlace(path, record), record);
+      const std::string warning = RareLetterWarning(FastaRecordPlace(path, record), record, true);
       if (!warning.empty()) std::cerr << warning << '\n';
       const ChainTopology topology = PredictTopology(TypesOfSequence(record.sequence), state.segmentParams);
       PrintThreeLine(record.name, record.sequence, topology.segments, true, topology.signalEnd);

@@ -100,7 +100,7 @@ FastaFile ReadFasta(const std::string& path) {
   return file;
 }
 
-std::string RareLetterWarning(const std::string& where, const FastaRecord& record) {
+std::string RareLetterWarning(const std::string& where, const FastaRecord& record, bool segmentationOnly) {
   if (record.rareLetters.empty()) return {};
   std::string letters, names;
   for (const char letter : record.rareLetters) {
@@ -109,9 +109,11 @@ std::string RareLetterWarning(const std::string& where, const FastaRecord& recor
       names += ", ";
     }
     letters += letter;
-    names += ResidueNameForLetter(letter);
+    // The segmentation takes X for what it is; a model needs a side chain for it.
+    names += segmentationOnly && letter == 'X' ? std::string("unknown") : ResidueNameForLetter(letter);
   }
-  return "Warning: " + where + " holds " + letters + ": modelled as " + names;
+  return "Warning: " + where + " holds " + letters + (segmentationOnly ? ": read as " : ": modelled as ") +
+         names;
 }
 
 }  // namespace tessmol

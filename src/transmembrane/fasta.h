@@ -62,7 +62,9 @@ struct FastaFile {
 FastaFile ReadFasta(const std::string& path);
 
 // "Warning: NAME holds B, X: modelled as ASN, ALA" for a record with rare letters; empty
-// when it has none.
-std::string RareLetterWarning(const std::string& where, const FastaRecord& record);
+// when it has none. Where no model is built, only the segmentation reads the sequence:
+// "read as ASN, unknown".
+std::string RareLetterWarning(const std::string& where, const FastaRecord& record,
+                              bool segmentationOnly = false);
 
 }  // namespace tessmol

@@ -325,6 +325,11 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
   EXPECT_EQ(lines[0], ">4xxjA");
   EXPECT_EQ(lines[1].size(), lines[2].size());
   EXPECT_EQ(lines[2].find_first_not_of("Mio"), std::string::npos);  // membrane, inside, outside
+  // No model is built: X is read as unknown, not modelled as alanine.
+  std::ofstream("unknown.fasta") << ">u\n" << std::string(60, 'X') << "\n";
+  const auto unknown = test::RunCommand(Cli("spanner2d --format 3line unknown.fasta 2>&1"));
+  EXPECT_NE(unknown.out.find("holds X: read as unknown"), std::string::npos) << unknown.out;
+  EXPECT_NE(unknown.out.find(std::string(60, '-')), std::string::npos) << unknown.out;
   const auto structure =
       test::RunCommand(Cli("analyse --spanner3d --method segments " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(structure.status, 0);
