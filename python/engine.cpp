@@ -213,15 +213,27 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
   }
   CTessmolDoc& doc = *ws.doc;
   std::vector<Analysis> models;
-  const bool ok = doc.RunSpanner2D({fastaPath}, [&](const Protein& model, const FastaRecord& record) {
-    Analysis analysis;
-    analysis.protein = model;
-    analysis.name = record.name;
-    if (recordNames) analysis.protein.fileName = record.name;
-    models.push_back(std::move(analysis));
-  });
+  std::optional<FastaRecord> faulty;  // the first record that could not be modelled
+  const bool ok = doc.RunSpanner2D(
+      {fastaPath},
+      [&](const Protein& model, const FastaRecord& record) {
+        Analysis analysis;
+        analysis.protein = model;
+        analysis.name = record.name;
+        if (recordNames) analysis.protein.fileName = record.name;
+        models.push_back(std::move(analysis));
+      },
+      [&](size_t, const FastaRecord& record) {
+        if (!faulty) faulty = record;
+      });
   if (!ok) {
-    out.failure = OtherFailure(JoinMessages(ws.feedback.messages));
+    // A faulty record is a format error on its line, in the command line's words.
+    if (faulty) {
+      out.failure = FileFailure(faulty->fault);
+      out.failure.message = FastaRecordFault(fastaPath, *faulty);
+    } else {
+      out.failure = OtherFailure(JoinMessages(ws.feedback.messages));
+    }
     return out;
   }
   // Each model added one row, in the order the models came.

@@ -59,6 +59,18 @@ def test_score_table_with_a_short_row_is_refused_with_its_line(workdir):
         tessmol.ScoreTable(os.path.join(workdir, "none.stb"))
 
 
+def test_a_faulty_fasta_record_is_a_format_error_on_its_line(workdir):
+    path = os.path.join(workdir, "mixed.fasta")
+    with open(path, "w") as out:
+        out.write(">good\nMLLLLAVLLLALLVLAILLVGKK\n>bad\nMKV@LLL\n")
+    with pytest.raises(tessmol.FormatError) as raised:
+        tessmol.spanner2d(path)
+    error = raised.value
+    assert (error.path, error.kind, error.line) == (path, "format", 4)
+    status, _, err = run_cli(["spanner2d", path], workdir, check=False)
+    assert status == 1 and str(error) in err.splitlines()
+
+
 def test_damaged_result_file_names_its_line(workdir):
     s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
     path = os.path.join(workdir, "crambin.tsm")
