@@ -2,7 +2,9 @@
 # Starts the desktop program under a virtual X server (Xvfb), opens the bundled rhodopsin
 # structure (or STRUCTURE) and saves a picture of the main window.
 # Usage: tools/screenshot.sh [OUT.png [STRUCTURE [window|segments|slab]]]; with a method,
-# Spanner3D runs on the structure first.
+# Spanner3D runs on the structure first. It installs what is missing and builds the
+# working tree first (in $TESSMOL_BUILD_DIR, default build/), as every script here does, so
+# the programs in that folder change with the source.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-tessmol-screenshot.png}")"
