@@ -941,7 +941,11 @@ line); bad arguments raise ValueError.)";
           "path", [](const PyScoreTable& t) { return t.path; }, "The path it was read from")
       .def(
           "expected_score",
-          [](const PyScoreTable& t, int residues) { return t.table->ExpectedResidueScore(residues); },
+          [](const PyScoreTable& t, int residues) {
+            // No structure has fewer than one residue: such a count is a caller's slip.
+            if (residues < 1) RaiseValue("residue_count must be at least 1, not " + std::to_string(residues));
+            return t.table->ExpectedResidueScore(residues);
+          },
           py::arg("residue_count"), "Expected average residue score of a structure of that many residues")
       .def("__repr__", [](const PyScoreTable& t) { return "<ScoreTable " + t.path + ">"; });
 

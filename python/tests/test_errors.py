@@ -110,6 +110,8 @@ def test_bad_arguments_are_value_errors(workdir):
     with pytest.raises(ValueError):
         tessmol.analyse_many([crambin], jobs=-1)
     with pytest.raises(ValueError):
+        tessmol.ScoreTable(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb")).expected_score(0)
+    with pytest.raises(ValueError):
         tessmol.analyse_many([crambin], errors="ignore")
     with pytest.raises(ValueError):
         tessmol.spanner2d([("a b", "MKV")])
