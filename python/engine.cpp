@@ -226,11 +226,18 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
       [&](size_t, const FastaRecord& record) {
         if (!faulty) faulty = record;
       });
+  // Sequences given as pairs were written to a scratch file, which is no place of the
+  // caller's: its messages name the sequences instead.
+  if (recordNames) {
+    for (std::string& message : ws.feedback.messages)
+      for (size_t at; (at = message.find(fastaPath)) != std::string::npos;)
+        message.replace(at, fastaPath.size(), "sequences");
+  }
   if (!ok) {
     // A faulty record is a format error on its line, in the command line's words.
     if (faulty) {
       out.failure = FileFailure(faulty->fault);
-      out.failure.message = FastaRecordFault(fastaPath, *faulty);
+      out.failure.message = FastaRecordFault(recordNames ? std::string("sequences") : fastaPath, *faulty);
     } else {
       out.failure = OtherFailure(JoinMessages(ws.feedback.messages));
     }

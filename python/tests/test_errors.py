@@ -71,6 +71,13 @@ def test_a_faulty_fasta_record_is_a_format_error_on_its_line(workdir):
     assert status == 1 and str(error) in err.splitlines()
 
 
+def test_warnings_on_given_sequences_name_them_not_a_scratch_file():
+    with pytest.warns(UserWarning) as caught:
+        tessmol.spanner2d([("y", "MKTAYIAKQRXQISFVKSHFSRQ")])
+    texts = [str(w.message) for w in caught]
+    assert any(t.startswith("Warning: sequences (y, line 1) holds X") for t in texts), texts
+
+
 def test_damaged_result_file_names_its_line(workdir):
     s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
     path = os.path.join(workdir, "crambin.tsm")
