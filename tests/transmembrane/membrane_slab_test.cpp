@@ -31,6 +31,12 @@ Protein Analysed(const std::string& name) {
   return protein;
 }
 
+// Every placement on an analysed structure, with the default search.
+std::vector<MembranePlacement> Placements(const Protein& protein) {
+  SilentFeedback quiet;
+  return PlaceMembranes(protein.structure, protein.surface, SlabSearch{}, quiet);
+}
+
 double AngleToAxis(const Vec3& normal, const Vec3& axis) {
   return std::acos(std::min(1.0f, std::fabs(normal.Dot(axis)))) / kDegrees;
 }
@@ -96,9 +102,7 @@ TEST(MembraneSlab, PorinTrimerSitsInItsMembraneFrame) {
   // barrel whose water-filled pores must not pull the slab, and whose three chains share
   // one membrane.
   const Protein porin = Analysed("2POR_tr.pdb");
-  SilentFeedback quiet;
-  const std::vector<MembranePlacement> placements =
-      PlaceMembranes(porin.structure, porin.surface, SlabSearch{}, quiet);
+  const std::vector<MembranePlacement> placements = Placements(porin);
   ASSERT_EQ(placements.size(), 1u);
   const MembranePlacement& m = placements.front();
   ASSERT_TRUE(m.placed);
@@ -217,9 +221,7 @@ TEST(MembraneSlab, KcsAsPoreHelixDipsInFromOutside) {
   // pore helix (62-74) with the selectivity filter (75-79) dips into the outer half of the
   // bilayer and leaves it on the same side (Doyle et al. 1998; Zhou et al. 2001).
   const Protein kcsa = Analysed("1K4C.pdb");
-  SilentFeedback quiet;
-  const std::vector<MembranePlacement> placements =
-      PlaceMembranes(kcsa.structure, kcsa.surface, SlabSearch{}, quiet);
+  const std::vector<MembranePlacement> placements = Placements(kcsa);
   ASSERT_FALSE(placements.empty());
   ASSERT_TRUE(placements.front().placed);
   const Structure& s = kcsa.structure;
@@ -245,9 +247,7 @@ TEST(MembraneSlab, LysozymeFusedOutsideDoesNotTurnTheReceptor) {
   // every such receptor it starts outside: helix 1 runs out to in, helix 7 too, and the
   // lysozyme's charges far beyond the bilayer must not turn it.
   const Protein fusion = Analysed("3SN6_receptor.pdb");
-  SilentFeedback quiet;
-  const std::vector<MembranePlacement> placements =
-      PlaceMembranes(fusion.structure, fusion.surface, SlabSearch{}, quiet);
+  const std::vector<MembranePlacement> placements = Placements(fusion);
   ASSERT_EQ(placements.size(), 1u);
   ASSERT_TRUE(placements.front().placed);
   const Structure& s = fusion.structure;
@@ -270,9 +270,7 @@ TEST(MembraneSlab, RhodopsinsCrystalCopiesEachGetTheirOwnMembrane) {
   // one of them upside down. Each chain's N-terminus is extracellular, so its helix 1
   // (residues 34-64) runs from outside in (Palczewski et al. 2000).
   const Protein rhodopsin = Analysed("1U19.pdb");
-  SilentFeedback quiet;
-  const std::vector<MembranePlacement> placements =
-      PlaceMembranes(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
+  const std::vector<MembranePlacement> placements = Placements(rhodopsin);
   ASSERT_EQ(placements.size(), 2u);
   for (const MembranePlacement& m : placements) {
     EXPECT_TRUE(m.placed);
@@ -298,9 +296,7 @@ TEST(MembraneSlab, ACrossingEndsWhereTheChainStopsRising) {
   // (helix 4 ends at 173-176 in rhodopsin's structures, Palczewski et al. 2000), and the
   // helix stands nearly upright, as it does in 1U19.
   const Protein rhodopsin = Analysed("1GZM.pdb.gz");
-  SilentFeedback quiet;
-  const std::vector<MembranePlacement> placements =
-      PlaceMembranes(rhodopsin.structure, rhodopsin.surface, SlabSearch{}, quiet);
+  const std::vector<MembranePlacement> placements = Placements(rhodopsin);
   ASSERT_EQ(placements.size(), 2u);
   for (char chain : {'A', 'B'}) {
     const SlabSegment* helix4 = SegmentAt(placements, ResidueAt(rhodopsin.structure, chain, 160));
