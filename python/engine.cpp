@@ -326,8 +326,7 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
     row.averageScore = stored.scores.averageScore;
     // The table that scored the residues is the file's; the expected score is the given
     // table's, and the summary shows it, as tessmol-cli show does, only when they are one.
-    row.scoreTableName =
-        stored.parameters.scoreTable.empty() ? scoring->fileName : stored.parameters.scoreTable;
+    row.scoreTableName = stored.parameters.scoreTable;  // empty in a file that predates the record
     row.expectedKnown = row.scoreTableName == scoring->fileName;
     row.expectedScore = scoring->ExpectedResidueScore(static_cast<int32_t>(stored.structure.residues.size()));
     SetRowQuality(row, stored, *scoring);

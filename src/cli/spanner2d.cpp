@@ -244,6 +244,13 @@ void SetupSpanner2D(CLI::App& app, int& status) {
                   << "no file\n";
         return;
       }
+      // With the segments method no model is even built: only the sequences are read.
+      for (const char* name : {"--resolution", "--score-table", "--threads", "--log"}) {
+        if (args->options.method == "window" || command->get_option(name)->count() == 0) continue;
+        std::cerr << "Error: " << name << " does nothing with --format 3line and the segments method, which "
+                  << "reads the sequences only\n";
+        return;
+      }
     }
     status = Run(*args);
   });

@@ -91,8 +91,8 @@ bool CTessmolDoc::SegmentParamsReady() {
   return false;
 }
 
-TransmembraneResult CTessmolDoc::SegmentStructure(const Structure& structure,
-                                                  const ScoreResult* scores) const {
+TransmembraneResult CTessmolDoc::SegmentStructure(const Structure& structure, const ScoreResult* scores,
+                                                  const std::vector<int>* types) const {
   const SegmentParams& p = state_.segmentParams;
   TransmembraneResult result = TransmembraneResult::None(structure.residues.size());
   for (const Chain& chain : structure.chains) {
@@ -102,7 +102,7 @@ TransmembraneResult CTessmolDoc::SegmentStructure(const Structure& structure,
       while (last < chain.lastResidue &&
              structure.residues[last + 1].resSeq - structure.residues[last].resSeq <= 1)
         ++last;
-      SegmentPiece(structure, first, last, scores, p, result);
+      SegmentPiece(structure, first, last, scores, p, result, types);
       first = last + 1;
     }
   }
@@ -110,13 +110,13 @@ TransmembraneResult CTessmolDoc::SegmentStructure(const Structure& structure,
 }
 
 void CTessmolDoc::SegmentPiece(const Structure& structure, int32_t first, int32_t last,
-                               const ScoreResult* scores, const SegmentParams& p,
-                               TransmembraneResult& result) const {
+                               const ScoreResult* scores, const SegmentParams& p, TransmembraneResult& result,
+                               const std::vector<int>* sequenceTypes) const {
   const int32_t count = last - first + 1;
   std::vector<int> types;
   bool polypeptide = false;
   for (int32_t i = first; i <= last; ++i) {
-    types.push_back(structure.residues[i].type);
+    types.push_back(sequenceTypes != nullptr ? (*sequenceTypes)[i] : structure.residues[i].type);
     polypeptide = polypeptide || structure.residues[i].type < kResidueTypeCount;
   }
   if (count < p.minLength || !polypeptide) {
@@ -298,9 +298,12 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       model.parameters = ParametersFor(settings_, scoreTable_.fileName);
       model.parameters.method = segments ? MethodName(TmMethod::kSegments) : MethodName(settings_.tmMethod);
       if (!AnalyseModel(model, &points)) return false;
-      model.transmembrane = segments ? SegmentStructure(model.structure, nullptr)
-                                     : ScanTransmembrane(model.structure, model.surface, model.scores,
-                                                         settings_.spanner2DParams);
+      const std::vector<int> letters = TypesOfSequence(record.sequence);
+      model.transmembrane =
+          segments
+              ? SegmentStructure(model.structure, nullptr,
+                                 letters.size() == model.structure.residues.size() ? &letters : nullptr)
+              : ScanTransmembrane(model.structure, model.surface, model.scores, settings_.spanner2DParams);
       SumScores(model.transmembrane, model.scores);
       // The row's result file is the one the residues are stored in; one write serves both.
       if (keepResults) {

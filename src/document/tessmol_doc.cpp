@@ -1,6 +1,7 @@
 #include "document/tessmol_doc.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -40,9 +41,17 @@ constexpr std::string_view kCompressionSuffixes[] = {".gz", ".bz2", ".xz", ".Z",
 
 std::string ResultNameFor(const std::string& fileName) {
   std::string name = fileName;
+  // In either case: a file is told compressed by its content, and UP.PDB.GZ is UP's result.
+  auto endsWith = [&](std::string_view suffix) {
+    if (name.size() <= suffix.size()) return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+      const auto a = static_cast<unsigned char>(name[name.size() - suffix.size() + i]);
+      if (std::tolower(a) != std::tolower(static_cast<unsigned char>(suffix[i]))) return false;
+    }
+    return true;
+  };
   for (std::string_view suffix : kCompressionSuffixes) {
-    if (name.size() > suffix.size() &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    if (endsWith(suffix)) {
       name.resize(name.size() - suffix.size());
       break;
     }

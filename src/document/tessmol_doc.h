@@ -255,10 +255,14 @@ class CTessmolDoc {
   void AddListOutcome(size_t index, const std::string& path, ListOutcome&& outcome, bool customTable,
                       MultipleAnalysisReport& report);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
-  // flags and orientations from its sequence, and from its own scores when given.
-  TransmembraneResult SegmentStructure(const Structure& structure, const ScoreResult* scores) const;
+  // flags and orientations from its sequence, and from its own scores when given. A model
+  // built from a sequence gives its letters' types (`types`, one per residue): the builder
+  // gives X a side chain, the segmentation reads it as unknown.
+  TransmembraneResult SegmentStructure(const Structure& structure, const ScoreResult* scores,
+                                       const std::vector<int>* types = nullptr) const;
   void SegmentPiece(const Structure& structure, int32_t first, int32_t last, const ScoreResult* scores,
-                    const SegmentParams& params, TransmembraneResult& result) const;
+                    const SegmentParams& params, TransmembraneResult& result,
+                    const std::vector<int>* sequenceTypes) const;
   bool SegmentParamsReady();
   // Spanner3D's end: rescoring, the row and its result file.
   bool FinishSpanner3D();

@@ -96,7 +96,11 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
         return FileStatus::Format(path, lineNumber,
                                   "a SCORES row needs 20 values, this one has " + std::to_string(valueCount));
       }
-      // Rows past the 18th and values past the 20th have no cell and are left out.
+      // A row past the 18th would mean the rows are not the classes they stand for (a row
+      // too many at the top shifts every class); values past the 20th have no cell and are
+      // left out.
+      if (row >= kEnvironmentCount)
+        return FileStatus::Format(path, lineNumber, "a score table has 18 SCORES rows; this is the 19th");
       for (size_t c = 0; c < kResidueTypeCount; ++c) {
         const std::optional<double> value = ParseWholeReal(fields[c + 1]);
         if (!value || !std::isfinite(*value)) {

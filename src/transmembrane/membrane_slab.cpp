@@ -337,11 +337,16 @@ namespace {
 // (its smoothed depth retreats by more than `turn` angstrom from
 // its farthest point): a helix hairpin or a strand hairpin whose loop stays in the slab is
 // two segments, and a pore helix with the strand that climbs back out is a dip.
-std::vector<float> SmoothedDepth(const std::vector<float>& depth) {
+// `depth` holds the run and up to kSmoothReach residues of the chain either side of it,
+// `lead` of them before: a helix that leaves the slab keeps rising in its smoothed depth up
+// to the run's last residue, where a window cut at the run's end would flatten it.
+constexpr int32_t kSmoothReach = 3;
+std::vector<float> SmoothedDepth(const std::vector<float>& depth, int32_t lead, int32_t runLength) {
   const int32_t n = static_cast<int32_t>(depth.size());
-  std::vector<float> smooth(depth.size());
-  for (int32_t i = 0; i < n; ++i) {
-    const int32_t lo = std::max(0, i - 3), hi = std::min(n - 1, i + 3);
+  std::vector<float> smooth(static_cast<size_t>(runLength));
+  for (int32_t i = 0; i < runLength; ++i) {
+    const int32_t at = lead + i;
+    const int32_t lo = std::max(0, at - kSmoothReach), hi = std::min(n - 1, at + kSmoothReach);
     float sum = 0.0f;
     for (int32_t j = lo; j <= hi; ++j) sum += depth[j];
     smooth[i] = sum / static_cast<float>(hi - lo + 1);
@@ -448,7 +453,23 @@ std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacem
             add(static_cast<int32_t>(k), dipFirst, dipLast, depth, r, false);
           dipFirst = dipLast = -1;
         };
-        const std::vector<float> smooth = SmoothedDepth(depth);
+        // The chain's residues beside the run, as far as its numbering runs on unbroken.
+        std::vector<float> around;
+        int32_t lead = 0;
+        for (int32_t i = r - 1;
+             i >= chain.firstResidue && lead < kSmoothReach && s.residues[i].caIndex >= 0 &&
+             s.residues[i + 1].resSeq - s.residues[i].resSeq <= 1;
+             --i)
+          ++lead;
+        for (int32_t i = r - lead; i < r; ++i)
+          around.push_back(Depth(s, s.residues[i].caIndex, normal) - centre);
+        around.insert(around.end(), depth.begin(), depth.end());
+        for (int32_t i = last + 1;
+             i <= chain.lastResidue && i <= last + kSmoothReach && s.residues[i].caIndex >= 0 &&
+             s.residues[i].resSeq - s.residues[i - 1].resSeq <= 1;
+             ++i)
+          around.push_back(Depth(s, s.residues[i].caIndex, normal) - centre);
+        const std::vector<float> smooth = SmoothedDepth(around, lead, static_cast<int32_t>(depth.size()));
         for (const auto& [a, b] : SplitAtTurns(smooth, 6.0f)) {
           const float from = depth[a], to = depth[b];
           if (from * to < 0.0f && std::fabs(to - from) >= half) {

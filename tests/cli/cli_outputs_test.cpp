@@ -225,7 +225,9 @@ TEST(CliOptions, TransmembraneSettingsWithoutATransmembraneRunAreRefused) {
       {"spanner2d --format 3line --out-dir out", "--out-dir does nothing with --format 3line"},
       {"spanner2d --format 3line --chart c.svg", "--chart does nothing with --format 3line"},
       {"spanner2d --method window --format 3line --inspection",
-       "--inspection does nothing with --format 3line"}};
+       "--inspection does nothing with --format 3line"},
+      {"spanner2d --format 3line --resolution 3",
+       "--resolution does nothing with --format 3line and the segments"}};
   for (const auto& [command, message] : refused) {
     const std::string input = std::string(command).rfind("spanner2d", 0) == 0
                                   ? " " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")

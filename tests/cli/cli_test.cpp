@@ -330,6 +330,10 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
   const auto unknown = test::RunCommand(Cli("spanner2d --format 3line unknown.fasta 2>&1"));
   EXPECT_NE(unknown.out.find("holds X: read as unknown"), std::string::npos) << unknown.out;
   EXPECT_NE(unknown.out.find(std::string(60, '-')), std::string::npos) << unknown.out;
+  // Nor in the formats that build a model, which the builder gives alanines.
+  const auto json = nlohmann::json::parse(test::RunCommand(Cli("spanner2d --format json unknown.fasta")).out);
+  EXPECT_TRUE(json["structures"][0]["transmembrane_segments"].empty()) << json.dump();
+  EXPECT_FALSE(json["structures"][0].contains("signal_peptides")) << json.dump();
   const auto structure =
       test::RunCommand(Cli("analyse --spanner3d --method segments " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(structure.status, 0);

@@ -228,6 +228,7 @@ TEST(DocumentPipeline, ResultNamesAlwaysEndInTsmAndNeverRepeatInARun) {
   EXPECT_EQ(ResultNameFor("1abc.pdb"), "1abc.tsm");
   EXPECT_EQ(ResultNameFor("1abc.pdb1"), "1abc.tsm");
   EXPECT_EQ(ResultNameFor("1abc.pdb.gz"), "1abc.tsm");
+  EXPECT_EQ(ResultNameFor("UP.PDB.GZ"), "UP.tsm");  // compression told by content, named in either case
   EXPECT_EQ(ResultNameFor("br.fa"), "br.tsm");
   EXPECT_EQ(ResultNameFor("ab"), "ab.tsm");
   EXPECT_EQ(ResultNameFor(".hidden"), ".hidden.tsm");

@@ -119,9 +119,9 @@ TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndLongerRows) {
   EXPECT_EQ(table.Score(17, 0), 0.5f);
   EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not
   EXPECT_EQ(table.yIntercept, -2.25f);
-  // More rows and values than the table holds: the first 18 rows of 20.
+  // More values than a row holds: the first 20.
   std::string text;
-  for (int r = 0; r < 25; ++r) text += Row(std::to_string(r), 30);
+  for (int r = 0; r < 18; ++r) text += Row(std::to_string(r), 30);
   ASSERT_TRUE(table.LoadTable(Write("long.stb", text), "long.stb").ok());
   EXPECT_EQ(table.Score(17, 19), 17.0f);
 }
@@ -145,6 +145,7 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
                                                {full.substr(0, cut), cutLine},
                                                {Row("1") + Row("1", 5), 2},
                                                {Rows(17, "1") + "GRADIENT\t1\n", 18},
+                                               {Rows(19, "1"), 19},
                                                {Row("1") + Row("abc"), 2}};
   for (const auto& [text, line] : cases) {
     ScoreTable table;
