@@ -332,14 +332,10 @@ float Depth(const Structure& s, int32_t atom, const Vec3& normal) {
 
 namespace {
 
-// The depth of a run's CAs smoothed over two helical turns (cut at the run's ends).
-// Splits a run of residues inside the slab where the chain turns back along the normal
-// (its smoothed depth retreats by more than `turn` angstrom from
-// its farthest point): a helix hairpin or a strand hairpin whose loop stays in the slab is
-// two segments, and a pore helix with the strand that climbs back out is a dip.
-// `depth` holds the run and up to kSmoothReach residues of the chain either side of it,
-// `lead` of them before: a helix that leaves the slab keeps rising in its smoothed depth up
-// to the run's last residue, where a window cut at the run's end would flatten it.
+// The depth of a run's CAs smoothed over two helical turns. `depth` holds the run and up to
+// kSmoothReach residues of the chain either side of it, `lead` of them before: a helix that
+// leaves the slab keeps rising in its smoothed depth up to the run's last residue, where a
+// window cut at the run's end would flatten it.
 constexpr int32_t kSmoothReach = 3;
 std::vector<float> SmoothedDepth(const std::vector<float>& depth, int32_t lead, int32_t runLength) {
   const int32_t n = static_cast<int32_t>(depth.size());
@@ -354,6 +350,10 @@ std::vector<float> SmoothedDepth(const std::vector<float>& depth, int32_t lead, 
   return smooth;
 }
 
+// Splits a run of residues inside the slab where the chain turns back along the normal (its
+// smoothed depth retreats by more than `turn` angstrom from its farthest point): a helix
+// hairpin or a strand hairpin whose loop stays in the slab is two segments, and a pore helix
+// with the strand that climbs back out is a dip.
 std::vector<std::pair<int32_t, int32_t>> SplitAtTurns(const std::vector<float>& smooth, float turn) {
   const int32_t n = static_cast<int32_t>(smooth.size());
   std::vector<std::pair<int32_t, int32_t>> pieces;
