@@ -14,7 +14,6 @@
 #include "base/text.h"
 #include "document/process_state.h"
 #include "document/result_file.h"
-#include "scoring/model_quality.h"
 #include "scoring/residue_scores.h"
 #include "transmembrane/fasta.h"
 
@@ -168,11 +167,8 @@ Outcome<Analysis> AnalyseIn(Workspace& ws, const std::string& path, const Option
     }
     const ScoreTable& table = doc.scoreTable();
     analysis.row.resultName = ResultNameFor(analysis.protein.fileName);
-    analysis.row.averageScore = analysis.protein.scores.averageScore;
-    analysis.row.scoreTableName = table.fileName;
-    analysis.row.expectedScore =
-        table.ExpectedResidueScore(static_cast<int32_t>(analysis.protein.structure.residues.size()));
-    SetRowQuality(analysis.row, analysis.protein, table);
+    // As the document fills its rows, so a row made here equals the command line's.
+    ScoreRow(analysis.row, analysis.protein, table.fileName, table, analysis.protein.confidentPlddt);
   } else {
     // Spanner3D works on the document's open structure and rewrites its row.
     doc.BeginRun();
@@ -256,17 +252,6 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
 
 }  // namespace
 
-void SetRowQuality(AnalysisEntry& row, const Protein& protein, const ScoreTable& table) {
-  // As the document fills its rows, so a row made here equals the command line's.
-  row.passFraction = JudgeProfile(protein.structure, protein.scores).passFraction;
-  const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, protein.confidentPlddt);
-  row.model = confident.model;
-  row.confidentAverage = confident.averageScore;
-  row.confidentCount = confident.confident;
-  row.leftOut = confident.leftOut;
-  row.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
-}
-
 void SetDataFolder(std::string folder) {
   DataFolderValue() = std::move(folder);
 }
@@ -323,13 +308,10 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
     AnalysisEntry& row = analysis.row;
     row.resultName = stored.fileName;
     row.resultPath = path;
-    row.averageScore = stored.scores.averageScore;
-    // The table that scored the residues is the file's; the expected score is the given
-    // table's, and the summary shows it, as tessmol-cli show does, only when they are one.
-    row.scoreTableName = stored.parameters.scoreTable;  // empty in a file that predates the record
-    row.expectedKnown = row.scoreTableName == scoring->fileName;
-    row.expectedScore = scoring->ExpectedResidueScore(static_cast<int32_t>(stored.structure.residues.size()));
-    SetRowQuality(row, stored, *scoring);
+    // The table that scored the residues is the file's (none in a file that predates the
+    // record); the expected score is the given table's, and the summary shows it, as
+    // tessmol-cli show does, only when they are one.
+    ScoreRow(row, stored, stored.parameters.scoreTable, *scoring, stored.confidentPlddt);
     analysis.path = path;
     analysis.name = stored.fileName;
     analysis.fromResultFile = true;

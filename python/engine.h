@@ -107,10 +107,6 @@ class OrderedRun {
   std::vector<std::thread> workers_;
 };
 
-// A row's window test and, for a predicted model, its confident scores with their expected
-// score from `table`.
-void SetRowQuality(AnalysisEntry& row, const Protein& protein, const ScoreTable& table);
-
 // Failure from a file status that is not ok.
 Failure FileFailure(const FileStatus& status);
 

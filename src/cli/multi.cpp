@@ -71,16 +71,19 @@ std::string SkipReason(const FileStatus& skipped) {
   return skipped.problem == FileProblem::kFormat && skipped.line == 0 ? skipped.detail : skipped.Describe();
 }
 
+// A reason said after the file's name: as a reason, not as a message of its own.
+std::string_view WithoutErrorPrefix(std::string_view reason) {
+  return reason.substr(reason.rfind("Error: ", 0) == 0 ? 7 : 0);
+}
+
 // After the analysis list, the input files that were not analysed, in input order.
 void PrintFailures(const nlohmann::json& failures) {
   if (failures.empty()) return;
   std::cout << '\n';
   PrintTabbed({"Not analysed", "Reason"});
   for (const nlohmann::json& f : failures) {
-    // Every reason alike, as a reason and not as a message: "Error: " goes.
-    std::string reason = f.at("message").get<std::string>();
-    if (reason.rfind("Error: ", 0) == 0) reason.erase(0, 7);
-    PrintTabbed({f.at("file").get<std::string>(), reason});
+    PrintTabbed({f.at("file").get<std::string>(),
+                 std::string(WithoutErrorPrefix(f.at("message").get<std::string>()))});
   }
   std::cout.flush();
 }
@@ -99,8 +102,7 @@ nlohmann::json ReportFailures(const MultipleAnalysisReport& report, size_t fileC
     const FileStatus& skipped = report.skipped[next++];
     const std::string reason = SkipReason(skipped);
     // "Skipped FILE: Error: cannot read FILE" would say the error twice.
-    std::cerr << "Skipped " << skipped.path << ": "
-              << std::string_view(reason).substr(reason.rfind("Error: ", 0) == 0 ? 7 : 0) << '\n';
+    std::cerr << "Skipped " << skipped.path << ": " << WithoutErrorPrefix(reason) << '\n';
     failures.push_back(FailureJson(skipped.path, static_cast<int>(part - 1 + k * parts), reason));
   }
   return failures;

@@ -218,14 +218,13 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
       ->check(ChartFileType());
-  CLI::Option* chartSize =
-      command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
-          ->capture_default_str();
+  command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
+      ->capture_default_str();
   AddMethodOption(*command, args->options.method, false);
   AddSpannerOptions(*command, args->options.settings.spanner2DParams);
-  command->callback([args, command, chartSize, &status]() {
+  command->callback([args, command, &status]() {
     status = 2;
-    if (chartSize->count() > 0 && args->chart.empty()) {
+    if (command->get_option("--chart-size")->count() > 0 && args->chart.empty()) {
       std::cerr << "Error: --chart-size sets the chart, which is only drawn with --chart\n";
       return;
     }

@@ -43,12 +43,11 @@ std::string ResultNameFor(const std::string& fileName) {
   std::string name = fileName;
   // In either case: a file is told compressed by its content, and UP.PDB.GZ is UP's result.
   auto endsWith = [&](std::string_view suffix) {
-    if (name.size() <= suffix.size()) return false;
-    for (size_t i = 0; i < suffix.size(); ++i) {
-      const auto a = static_cast<unsigned char>(name[name.size() - suffix.size() + i]);
-      if (std::tolower(a) != std::tolower(static_cast<unsigned char>(suffix[i]))) return false;
-    }
-    return true;
+    return name.size() > suffix.size() &&
+           std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
   };
   for (std::string_view suffix : kCompressionSuffixes) {
     if (endsWith(suffix)) {
@@ -240,31 +239,26 @@ std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   return runNames_.Take(name.substr(0, name.size() - 4), ".tsm");
 }
 
-namespace {
-
-// The window test, and a predicted model's confident scores with the expected score for
-// their number, on an analysis list row.
-void SetQuality(AnalysisEntry& entry, const Protein& analysed, const ScoreTable& table, float threshold) {
-  entry.passFraction = JudgeProfile(analysed.structure, analysed.scores).passFraction;
-  const ConfidentScores confident = ScoreConfident(analysed.structure, analysed.scores, threshold);
-  entry.model = confident.model;
-  entry.confidentAverage = confident.averageScore;
-  entry.confidentCount = confident.confident;
-  entry.leftOut = confident.leftOut;
-  entry.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
+void ScoreRow(AnalysisEntry& row, const Protein& protein, const std::string& tableName,
+              const ScoreTable& table, float confidentPlddt) {
+  row.averageScore = protein.scores.averageScore;
+  row.scoreTableName = tableName;
+  row.expectedKnown = tableName == table.fileName;
+  row.expectedScore = table.ExpectedResidueScore(static_cast<int32_t>(protein.structure.residues.size()));
+  row.passFraction = JudgeProfile(protein.structure, protein.scores).passFraction;
+  const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, confidentPlddt);
+  row.model = confident.model;
+  row.confidentAverage = confident.averageScore;
+  row.confidentCount = confident.confident;
+  row.leftOut = confident.leftOut;
+  row.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
 }
-
-}  // namespace
 
 FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
   AnalysisEntry entry;
   entry.resultName = UniqueResultName(analysed.fileName);
-  entry.averageScore = analysed.scores.averageScore;
-  entry.scoreTableName = scoreTable_.fileName;
-  entry.expectedScore =
-      scoreTable_.ExpectedResidueScore(static_cast<int32_t>(analysed.structure.residues.size()));
   entry.resultPath = ResultFolder() + entry.resultName;
-  SetQuality(entry, analysed, scoreTable_, analysed.confidentPlddt);
+  ScoreRow(entry, analysed, scoreTable_.fileName, scoreTable_, analysed.confidentPlddt);
   entries_.push_back(entry);
   // A structure file named NAME.tsm is its own result's name: it is kept, and the result lost.
   FileStatus written = runNames_.CheckNotInput(entry.resultPath);
@@ -413,15 +407,8 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   // A stored result's row is filled from the file the first time it is read; the expected
   // score needs the table that scored it.
   AnalysisEntry& entry = entries_[index];
-  if (entry.scoreTableName.empty()) {
-    entry.averageScore = protein_.scores.averageScore;
-    entry.scoreTableName = protein_.parameters.scoreTable;
-    entry.expectedKnown = entry.scoreTableName == scoreTable_.fileName;
-    if (entry.expectedKnown)
-      entry.expectedScore =
-          scoreTable_.ExpectedResidueScore(static_cast<int32_t>(protein_.structure.residues.size()));
-    SetQuality(entry, protein_, scoreTable_, settings_.confidentPlddt);
-  }
+  if (entry.scoreTableName.empty())
+    ScoreRow(entry, protein_, protein_.parameters.scoreTable, scoreTable_, settings_.confidentPlddt);
   return true;
 }
 
@@ -445,11 +432,7 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
       feedback_.ShowMessage(result.status.Describe());
       return result;
     }
-    const auto residues = static_cast<int32_t>(rescored.structure.residues.size());
-    entry.averageScore = rescored.scores.averageScore;
-    entry.scoreTableName = scoreTable_.fileName;
-    entry.expectedScore = scoreTable_.ExpectedResidueScore(residues);
-    SetQuality(entry, rescored, scoreTable_, settings_.confidentPlddt);
+    ScoreRow(entry, rescored, scoreTable_.fileName, scoreTable_, settings_.confidentPlddt);
     ++result.done;
   }
   feedback_.DocumentChanged();

@@ -68,6 +68,12 @@ struct MultipleAnalysisReport {
 // 1abc.pdb, 1abc.pdb1 and 1abc.pdb.gz all give 1abc.tsm; br.fasta gives br.tsm.
 std::string ResultNameFor(const std::string& fileName);
 
+// A row's scores: the average, the name of the table that scored the residues, the expected
+// score for that many residues from `table` (shown only when `tableName` is that table's),
+// the 3D-1D window test and, for a predicted model, its confident scores.
+void ScoreRow(AnalysisEntry& row, const Protein& protein, const std::string& tableName,
+              const ScoreTable& table, float confidentPlddt);
+
 // The text of each of the six columns of the analysis list.
 std::vector<std::string> AnalysisListHeadings();
 std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entries, size_t index);
