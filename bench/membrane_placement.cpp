@@ -9,7 +9,7 @@
 // placement alone.
 //
 // Usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] [--plateau P] [--axis-rounds
-// N] FILE... [--soluble FILE...]
+// N] [--symmetry-angle DEGREES] FILE... [--soluble FILE...]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
   float surfaceWeight = tessmol::SlabSearch{}.surfaceWeight;
   float plateau = tessmol::SlabSearch{}.plateau;
   int axisRounds = tessmol::SlabSearch{}.axisRounds;
+  float symmetryAngle = tessmol::SlabSearch{}.maxSymmetryAngle;
   std::vector<std::string> membranes, soluble;
   bool inSoluble = false;
   for (int a = 1; a < argc; ++a) {
@@ -107,6 +108,8 @@ int main(int argc, char** argv) {
       plateau = std::stof(argv[++a]);
     } else if (arg == "--axis-rounds" && a + 1 < argc) {
       axisRounds = std::stoi(argv[++a]);
+    } else if (arg == "--symmetry-angle" && a + 1 < argc) {
+      symmetryAngle = std::stof(argv[++a]);
     } else if (arg == "--soluble") {
       inSoluble = true;
     } else {
@@ -116,7 +119,7 @@ int main(int argc, char** argv) {
   if (membranes.empty() && soluble.empty()) {
     std::fprintf(stderr,
                  "usage: bench_membrane_placement [--seed N] [--threads N] [--surface-weight W] [--plateau "
-                 "P] [--axis-rounds N] FILE... "
+                 "P] [--axis-rounds N] [--symmetry-angle DEGREES] FILE... "
                  "[--soluble FILE...]\n");
     return 2;
   }
@@ -162,6 +165,7 @@ int main(int argc, char** argv) {
     search.surfaceWeight = surfaceWeight;
     search.plateau = plateau;
     search.axisRounds = axisRounds;
+    search.maxSymmetryAngle = symmetryAngle;
     const auto start = std::chrono::steady_clock::now();
     // As the commands place it: several placements only for chains that cannot share one.
     const std::vector<tessmol::MembranePlacement> placements =

@@ -390,6 +390,14 @@ py::object ModelValue(const PyResult& r, Get get) {
   return c ? py::cast(get(*c)) : py::object(py::none());
 }
 
+// A score over the confident residues: None for an experimental structure, and for a model
+// with no confident residue, where an average over nothing is no score.
+template <class Get>
+py::object ConfidentScore(const PyResult& r, Get get) {
+  const std::optional<ConfidentScores> c = Confident(r);
+  return c && c->confident > 0 ? py::cast(get(*c)) : py::object(py::none());
+}
+
 // ---- arguments ----
 
 TmMethod MethodNamed(const std::string& name, bool structures) {
@@ -1100,24 +1108,26 @@ into it, with no copy.)")
       .def_property_readonly(
           "confident_average_score",
           [](const PyResult& r) {
-            return ModelValue(r, [](const ConfidentScores& c) { return c.averageScore; });
+            return ConfidentScore(r, [](const ConfidentScores& c) { return c.averageScore; });
           },
-          "Overall score averaged over the confident residues (None for an experimental structure)")
+          "Overall score averaged over the confident residues (None for an experimental structure or a model "
+          "with no confident residue)")
       .def_property_readonly(
           "confident_expected_score",
           [](const PyResult& r) {
-            return ModelValue(r, [&](const ConfidentScores&) { return r.data->row.confidentExpected; });
+            return ConfidentScore(r, [&](const ConfidentScores&) { return r.data->row.confidentExpected; });
           },
           "The score table's expected average score for that many confident residues (None for an "
-          "experimental structure)")
+          "experimental structure or a model with no confident residue)")
       .def_property_readonly(
           "confident_compatible_score",
           [](const PyResult& r) {
-            return ModelValue(r, [&](const ConfidentScores&) {
+            return ConfidentScore(r, [&](const ConfidentScores&) {
               return static_cast<float>(CompatibleScore(r.data->row.confidentExpected));
             });
           },
-          "45 % of confident_expected_score (None for an experimental structure)")
+          "45 % of confident_expected_score (None for an experimental structure or a model with no "
+          "confident residue)")
       .def_property_readonly(
           "messages",
           [](const PyResult& r) {

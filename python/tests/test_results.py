@@ -121,6 +121,11 @@ def test_model_confidence_is_the_files_and_survives_many_and_stored(workdir):
     assert s.low_confidence_count == sum(v < 50 for v in plddt)
     assert s.confident_count == sum(v >= 70 for v in plddt) and s.confident_count + s.left_out_count == len(plddt)
     assert numpy.isnan(s.residues.to_numpy()["plddt"]).sum() == 0
+    # No residue at pLDDT 100: the confident scores are None, not an average of nothing.
+    none = tessmol.analyse(pdb, resolution=0, confident_plddt=100)
+    assert none.confident_count == 0 and none.left_out_count == len(plddt)
+    assert (none.confident_average_score, none.confident_expected_score, none.confident_compatible_score) == (
+        None, None, None)
     # The table's pLDDT column is the residues' own.
     assert list(s.to_pandas()["pLDDT"]) == [numpy.float32(v) for v in plddt]
     # In a run over many files, beside an experimental structure, each result keeps its own.

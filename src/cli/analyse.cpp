@@ -15,6 +15,7 @@
 #include "cli/run_outputs.h"
 #include "document/bfactor_output.h"
 #include "document/report.h"
+#include "transmembrane/helix_builder.h"
 
 namespace tessmol::cli {
 
@@ -112,6 +113,20 @@ int Run(const AnalyseArgs& args) {
       !refused.empty()) {
     std::cerr << refused << '\n';
     return 2;
+  }
+  {
+    std::vector<std::string> inputs = args.files;
+    inputs.push_back(args.options.scoreTable);
+    if (const std::string refused = RefuseRunFiles(
+            {{"--log", args.options.logPath}, {"--inspection", args.inspection ? kInspectionFile : ""}},
+            {{"--chart", args.chart},
+             {"--residues-out", args.residuesOut},
+             {"--bfactor-out", args.bfactorOut}},
+            inputs);
+        !refused.empty()) {
+      std::cerr << refused << '\n';
+      return 2;
+    }
   }
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;

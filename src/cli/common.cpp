@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "base/program_folder.h"
+#include "base/text.h"
 #include "chart/chart.h"
 #include "document/report.h"
 
@@ -376,7 +377,12 @@ std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
 }
 
 void PrintTabbed(const std::vector<std::string>& cells) {
-  for (size_t i = 0; i < cells.size(); ++i) std::cout << (i ? "\t" : "") << cells[i];
+  // A TAB or line break in a cell (a file named so) would start a field or a record.
+  for (size_t i = 0; i < cells.size(); ++i) {
+    std::string cell = cells[i];
+    MaskControlCharacters(cell, false);
+    std::cout << (i ? "\t" : "") << cell;
+  }
   std::cout << '\n';
 }
 

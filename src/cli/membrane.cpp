@@ -9,6 +9,7 @@
 #include "document/bfactor_output.h"
 #include "document/json_output.h"
 #include "document/report.h"
+#include "scoring/residue_scores.h"
 #include "transmembrane/membrane_slab.h"
 
 namespace tessmol::cli {
@@ -24,9 +25,11 @@ struct MembraneArgs {
 
 int Run(const MembraneArgs& args) {
   AnalysisOptions options = args.options;
+  const bool json = args.format == "json";
   // The placement never counts heteroatoms (the document's one rule); analysing without
-  // them spares it a second surface-area pass.
-  options.settings.ignoreHeteroAtoms = true;
+  // them spares it a second surface-area pass. JSON gives the structure's scores too,
+  // which are analyse's: those count the heteroatoms as analyse does.
+  if (!json) options.settings.ignoreHeteroAtoms = true;
   // The planes are PDB records (OPM's form): a name that promises mmCIF or gzip would hold
   // text no reader of that format takes.
   for (const char* suffix : {".cif", ".mmcif", ".gz", ".bcif"}) {
@@ -36,16 +39,20 @@ int Run(const MembraneArgs& args) {
       return 2;
     }
   }
-  if (const std::string refused = RefuseOutputOptions({{"--write", args.write}}, args.files);
-      !refused.empty()) {
-    std::cerr << refused << '\n';
-    return 2;
+  std::vector<std::string> inputs = args.files;
+  inputs.push_back(args.options.scoreTable);
+  for (const std::string& refused :
+       {RefuseOutputOptions({{"--write", args.write}}, args.files),
+        RefuseRunFiles({{"--log", args.options.logPath}}, {{"--write", args.write}}, inputs)}) {
+    if (!refused.empty()) {
+      std::cerr << refused << '\n';
+      return 2;
+    }
   }
   Session session(options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   int status = 0;
-  const bool json = args.format == "json";
   nlohmann::json structures = nlohmann::json::array(), failures = nlohmann::json::array();
   RunOutputs outputs(args.files);
   for (size_t f = 0; f < args.files.size(); ++f) {
@@ -61,7 +68,11 @@ int Run(const MembraneArgs& args) {
     WarnMissingMainChain(protein, path);
     const std::vector<MembranePlacement> placements = doc.PlaceMembranes(protein);
     if (json) {
+      // Scores and segments as analyse --spanner3d --method slab gives them: the residues in
+      // the placed slab are transmembrane, and score as such.
       protein.membranes = placements;
+      protein.transmembrane = SlabResult(protein.structure, placements);
+      SumScores(protein.transmembrane, protein.scores);
       structures.push_back(StructureJson(protein, nullptr, false));
     } else {
       if (f > 0) std::cout << '\n';

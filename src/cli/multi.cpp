@@ -9,6 +9,7 @@
 
 #include "base/program_folder.h"
 #include "cli/common.h"
+#include "cli/run_outputs.h"
 
 namespace tessmol::cli {
 
@@ -111,6 +112,11 @@ nlohmann::json ReportFailures(const MultipleAnalysisReport& report, size_t fileC
 // merge-counts: a fresh table, every count at 1, with the default table's curve, as a run
 // starts; then each counts file added in turn.
 int MergeCounts(const std::vector<std::string>& counts, const std::string& tablePath) {
+  if (const std::string refused = RefuseRunFiles({{"--custom-table", tablePath}}, {}, counts);
+      !refused.empty()) {
+    std::cerr << refused << '\n';
+    return 2;
+  }
   ScoreTable merged;
   if (const FileStatus table =
           merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");
@@ -148,8 +154,12 @@ bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entri
       e.inputIndex = row.value("input_index", -1);
       e.passFraction = row.value("window_pass_fraction", 0.0f);
       e.model = row.contains("confident_average_score");
-      e.confidentAverage = row.value("confident_average_score", 0.0f);
-      e.confidentExpected = row.value("confident_expected_score", 0.0f);
+      // null where no residue of the model is confident
+      const auto number = [&row](const char* key) {
+        return row.contains(key) && row.at(key).is_number() ? row.at(key).get<float>() : 0.0f;
+      };
+      e.confidentAverage = number("confident_average_score");
+      e.confidentExpected = number("confident_expected_score");
       e.confidentCount = row.value("confident_count", 0);
       e.leftOut = row.value("left_out_count", 0);
       entries.push_back(e);
@@ -202,6 +212,19 @@ int Run(MultiArgs args) {
   if (args.files.empty()) {
     std::cerr << "Error: name the structure files, or a --file-list that holds some\n";
     return 2;
+  }
+  {
+    std::vector<std::string> inputs = args.files;
+    inputs.push_back(args.fileList);
+    inputs.push_back(args.options.scoreTable);
+    if (const std::string refused = RefuseRunFiles({{"--log", args.options.logPath},
+                                                    {"--custom-table", args.customTable},
+                                                    {"--custom-counts", args.customCounts}},
+                                                   {}, inputs);
+        !refused.empty()) {
+      std::cerr << refused << '\n';
+      return 2;
+    }
   }
   Session session(args.options);
   if (session.status() != 0) return session.status();

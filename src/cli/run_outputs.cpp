@@ -38,4 +38,25 @@ std::string RefuseOutputOptions(const std::vector<std::pair<std::string, std::st
   return {};
 }
 
+std::string RefuseRunFiles(const std::vector<std::pair<std::string, std::string>>& runFiles,
+                           const std::vector<std::pair<std::string, std::string>>& outputs,
+                           const std::vector<std::string>& inputs) {
+  for (size_t i = 0; i < runFiles.size(); ++i) {
+    const auto& [name, file] = runFiles[i];
+    if (file.empty()) continue;
+    if (fs::path(file).extension() == ".tsm")
+      return "Error: " + name + " names a result file (" + file + "), which only the analysis writes";
+    for (const std::string& input : inputs)
+      if (!input.empty() && SameFile(file, input))
+        return "Error: " + name + " names the input file " + file + ", which is never overwritten";
+    for (size_t j = i + 1; j < runFiles.size(); ++j)
+      if (!runFiles[j].second.empty() && SameFile(file, runFiles[j].second))
+        return "Error: " + name + " and " + runFiles[j].first + " name the same file " + file;
+    for (const auto& [other, path] : outputs)
+      if (!path.empty() && SameFile(file, path))
+        return "Error: " + name + " and " + other + " name the same file " + file;
+  }
+  return {};
+}
+
 }  // namespace tessmol::cli

@@ -33,4 +33,12 @@ class RunOutputs {
 std::string RefuseOutputOptions(const std::vector<std::pair<std::string, std::string>>& options,
                                 const std::vector<std::string>& inputs);
 
+// Before any work, and before the log is opened: the refusal for files written once for the
+// whole run (the log, a custom table or counts, the helix model) when one ends in .tsm, is
+// any of the run's inputs (structures, a file list, a score table read), or is named twice,
+// here or by one of the per-structure `outputs`; empty when there is none.
+std::string RefuseRunFiles(const std::vector<std::pair<std::string, std::string>>& runFiles,
+                           const std::vector<std::pair<std::string, std::string>>& outputs,
+                           const std::vector<std::string>& inputs);
+
 }  // namespace tessmol::cli

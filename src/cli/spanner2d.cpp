@@ -11,6 +11,7 @@
 #include "cli/common.h"
 #include "cli/run_outputs.h"
 #include "transmembrane/fasta.h"
+#include "transmembrane/helix_builder.h"
 #include "transmembrane/segments.h"
 
 namespace tessmol::cli {
@@ -178,6 +179,20 @@ int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
 }
 
 int Run(const Spanner2DArgs& args) {
+  {
+    std::vector<std::string> inputs = args.files;
+    inputs.push_back(args.options.scoreTable);
+    for (const std::string& refused :
+         {RefuseOutputOptions({{"--chart", args.chart}}, args.files),
+          RefuseRunFiles(
+              {{"--log", args.options.logPath}, {"--inspection", args.inspection ? kInspectionFile : ""}},
+              {{"--chart", args.chart}}, inputs)}) {
+      if (!refused.empty()) {
+        std::cerr << refused << '\n';
+        return 2;
+      }
+    }
+  }
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
   int chartWidth = 0, chartHeight = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/common.h"
+#include "cli/run_outputs.h"
 
 namespace tessmol::cli {
 
@@ -16,7 +17,18 @@ struct StoredArgs {
   std::string format = "text";
 };
 
+// The log is no input of the run, nor a result file.
+int RefuseLog(const StoredArgs& args) {
+  std::vector<std::string> inputs = args.files;
+  inputs.push_back(args.options.scoreTable);
+  const std::string refused = RefuseRunFiles({{"--log", args.options.logPath}}, {}, inputs);
+  if (refused.empty()) return 0;
+  std::cerr << refused << '\n';
+  return 2;
+}
+
 int RunRecalc(const StoredArgs& args) {
+  if (const int refused = RefuseLog(args)) return refused;
   Session session(args.options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
@@ -35,6 +47,7 @@ int RunRecalc(const StoredArgs& args) {
 }
 
 int RunShow(const StoredArgs& args) {
+  if (const int refused = RefuseLog(args)) return refused;
   Session session(args.options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();

@@ -1,5 +1,7 @@
 #include "document/bfactor_output.h"
 
+#include <optional>
+
 // gemmi's writer, compiled here once. Debian's gemmi comes without its bundled
 // stb_sprintf; the C library's snprintf formats its numbers instead.
 #define GEMMI_WRITE_IMPLEMENTATION
@@ -271,7 +273,23 @@ FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembraneP
   }
 }
 
+namespace {
+
+// The files are written as text: a name that promises compression would hold what no
+// reader of that format takes.
+std::optional<FileStatus> RefuseCompressedName(const std::string& path) {
+  for (const char* suffix : {".gz", ".bz2", ".xz", ".zst", ".Z"}) {
+    if (path.ends_with(suffix))
+      return FileStatus::WriteFailed(
+          path, std::string("the file is written uncompressed: give a name without ") + suffix);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window) {
+  if (const std::optional<FileStatus> refused = RefuseCompressedName(path)) return *refused;
   const std::vector<double> values = ResidueValues(protein, which, window);
   const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
   try {
@@ -406,6 +424,7 @@ void SetGemmiBFactors(gemmi::Structure& st, const std::map<ResidueKey, double>& 
 
 FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& source, const std::string& path,
                                    BFactorValue which, int window, uint64_t maxUnpackedBytes) {
+  if (const std::optional<FileStatus> refused = RefuseCompressedName(path)) return *refused;
   std::string text;
   if (const FileStatus read = ReadFileText(source, text, nullptr, maxUnpackedBytes); !read) return read;
   const std::map<ResidueKey, double> values = ValuesByResidue(protein, ResidueValues(protein, which, window));

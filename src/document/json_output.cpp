@@ -16,6 +16,12 @@ nlohmann::json Compatible(float expected) {
   return JsonNumber(static_cast<float>(CompatibleScore(expected)));
 }
 
+// A confident figure of a model; null where no residue is confident: an average over
+// nothing is no score, and 0 would read as one.
+nlohmann::json OverConfident(const nlohmann::json& value, int confidentCount) {
+  return confidentCount > 0 ? value : nlohmann::json(nullptr);
+}
+
 nlohmann::json ResidueJson(const Protein& protein, size_t i) {
   const Structure& s = protein.structure;
   const Residue& r = s.residues[i];
@@ -64,7 +70,7 @@ void AddQuality(nlohmann::json& j, const Protein& protein) {
   j["confident_plddt"] = JsonNumber(c.threshold);
   j["confident_count"] = c.confident;
   j["left_out_count"] = c.leftOut;
-  j["confident_average_score"] = JsonNumber(c.averageScore);
+  j["confident_average_score"] = OverConfident(JsonNumber(c.averageScore), c.confident);
 }
 
 }  // namespace
@@ -153,8 +159,9 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
     j["score_table"] = row->scoreTableName;
     j["result_file"] = row->resultPath;
     if (row->model && row->expectedKnown) {
-      j["confident_expected_score"] = JsonNumber(row->confidentExpected);
-      j["confident_compatible_score"] = Compatible(row->confidentExpected);
+      j["confident_expected_score"] = OverConfident(JsonNumber(row->confidentExpected), row->confidentCount);
+      j["confident_compatible_score"] =
+          OverConfident(Compatible(row->confidentExpected), row->confidentCount);
     }
   }
   if (residues) {
@@ -177,9 +184,9 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) 
   if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
   row["window_pass_fraction"] = JsonNumber(e.passFraction);
   if (e.model) {
-    row["confident_average_score"] = JsonNumber(e.confidentAverage);
-    row["confident_expected_score"] = JsonNumber(e.confidentExpected);
-    row["confident_compatible_score"] = Compatible(e.confidentExpected);
+    row["confident_average_score"] = OverConfident(JsonNumber(e.confidentAverage), e.confidentCount);
+    row["confident_expected_score"] = OverConfident(JsonNumber(e.confidentExpected), e.confidentCount);
+    row["confident_compatible_score"] = OverConfident(Compatible(e.confidentExpected), e.confidentCount);
     row["confident_count"] = e.confidentCount;
     row["left_out_count"] = e.leftOut;
   }

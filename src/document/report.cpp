@@ -190,6 +190,10 @@ std::string ModelLine(const Structure& s) {
 
 std::vector<std::string> MembraneLines(const Structure& s, const MembranePlacement& m) {
   if (!m.placed) {
+    // The best slab gains enough, but no stretch of the chain runs through it.
+    if (m.score >= m.threshold)
+      return {"Membrane: no membrane placement (score " + FormatFixed(m.score, 1) +
+              " kcal/mol, but no stretch of the chain crosses the slab)"};
     return {"Membrane: no membrane placement (score " + FormatFixed(m.score, 1) + " kcal/mol, at least " +
             FormatFixed(m.threshold, 1) + " needed)"};
   }

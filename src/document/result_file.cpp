@@ -309,6 +309,14 @@ class NumberReader {
     return 0;
   }
 
+  int32_t IntIn(size_t i, const char* what, int32_t low, int32_t high) {
+    const std::optional<int32_t> value = ParseCheckedInt(FieldAt(fields_, i));
+    if (value && *value >= low && *value <= high) return *value;
+    Fail(i, std::string(what) + " is not a whole number from " + std::to_string(low) + " to " +
+                std::to_string(high));
+    return low;
+  }
+
   const std::string& error() const { return error_; }
 
  private:
@@ -351,8 +359,9 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   surface.areaBuried = n.Real(13, "area buried", -kMaxArea, kMaxArea);
   surface.fractionPolar = n.Real(14, "fraction polar", 0.0, 1.0);
   surface.kavelinFP = n.Real(15, "KAVELIN fraction polar", -kMaxArea, kMaxArea);
-  scores.profEnv = n.Int(16, "environment");
-  scores.kavelinEnv = n.Int(17, "KAVELIN environment");
+  // The classes a residue can have: 0 to 17, and for KAVELIN 18 where the type is unknown.
+  scores.profEnv = n.IntIn(16, "environment", 0, kEnvironmentCount - 1);
+  scores.kavelinEnv = n.IntIn(17, "KAVELIN environment", 0, kKavelinUnknownEnv);
   scores.solventScore = n.Score(18, "Profiles-3D score");
   scores.kavelinScore = n.Score(19, "KAVELIN score");
   scores.overallScore = n.Score(20, "overall score");

@@ -56,19 +56,6 @@ void MarkSegments(std::vector<ResidueMembrane>& residues, int32_t first, int32_t
   }
 }
 
-// The residues in the slabs' segments, with their orientation and kind.
-TransmembraneResult SlabResult(const Structure& structure, const std::vector<MembranePlacement>& slabs) {
-  TransmembraneResult result = TransmembraneResult::None(structure.residues.size());
-  for (const MembranePlacement& slab : slabs) {
-    result.lowConfidence = slab.lowConfidence;
-    for (const SlabSegment& segment : slab.segments) {
-      for (int32_t i = segment.first; i <= segment.last; ++i)
-        result.residues[i] = {true, static_cast<int8_t>(segment.nInside ? 1 : -1), segment.kind};
-    }
-  }
-  return result;
-}
-
 // A predicted model's residues placed with low confidence are in no segment: where they
 // lie is a guess.
 void LeaveOutLowConfidence(const Structure& structure, TransmembraneResult& result) {
@@ -83,6 +70,18 @@ void LeaveOutLowConfidence(const Structure& structure, TransmembraneResult& resu
 }
 
 }  // namespace
+
+TransmembraneResult SlabResult(const Structure& structure, const std::vector<MembranePlacement>& slabs) {
+  TransmembraneResult result = TransmembraneResult::None(structure.residues.size());
+  for (const MembranePlacement& slab : slabs) {
+    result.lowConfidence = slab.lowConfidence;
+    for (const SlabSegment& segment : slab.segments) {
+      for (int32_t i = segment.first; i <= segment.last; ++i)
+        result.residues[i] = {true, static_cast<int8_t>(segment.nInside ? 1 : -1), segment.kind};
+    }
+  }
+  return result;
+}
 
 bool CTessmolDoc::SegmentParamsReady() {
   if (state_.segmentParamsStatus) return true;

@@ -74,6 +74,10 @@ std::string ResultNameFor(const std::string& fileName);
 void ScoreRow(AnalysisEntry& row, const Protein& protein, const std::string& tableName,
               const ScoreTable& table, float confidentPlddt);
 
+// The residues in the placed slabs' segments, with their orientation and kind: the
+// transmembrane result of the slab method.
+TransmembraneResult SlabResult(const Structure& structure, const std::vector<MembranePlacement>& slabs);
+
 // The text of each of the six columns of the analysis list.
 std::vector<std::string> AnalysisListHeadings();
 std::vector<std::string> AnalysisListRow(const std::vector<AnalysisEntry>& entries, size_t index);

@@ -92,13 +92,15 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
     if (fields[0] == "SCORES") {
       size_t valueCount = fields.size() - 1;
       if (valueCount > 0 && fields.back().empty()) --valueCount;
-      if (valueCount < kResidueTypeCount) {
+      // Fewer values would leave cells of the earlier table under this table's name; more
+      // mean the values are not the residue types they stand for (one too many early in
+      // the row shifts every later type).
+      if (valueCount != kResidueTypeCount) {
         return FileStatus::Format(path, lineNumber,
-                                  "a SCORES row needs 20 values, this one has " + std::to_string(valueCount));
+                                  "a SCORES row has 20 values, this one has " + std::to_string(valueCount));
       }
       // A row past the 18th would mean the rows are not the classes they stand for (a row
-      // too many at the top shifts every class); values past the 20th have no cell and are
-      // left out.
+      // too many at the top shifts every class).
       if (row >= kEnvironmentCount)
         return FileStatus::Format(path, lineNumber, "a score table has 18 SCORES rows; this is the 19th");
       for (size_t c = 0; c < kResidueTypeCount; ++c) {

@@ -112,8 +112,9 @@ std::string RareLetterWarning(const std::string& where, const FastaRecord& recor
     // The segmentation takes X for what it is; a model needs a side chain for it.
     names += segmentationOnly && letter == 'X' ? std::string("unknown") : ResidueNameForLetter(letter);
   }
+  const bool unknown = record.rareLetters.find('X') != std::string::npos;
   return "Warning: " + where + " holds " + letters + (segmentationOnly ? ": read as " : ": modelled as ") +
-         names;
+         names + (!segmentationOnly && unknown ? " (X read as unknown by the segmentation)" : "");
 }
 
 }  // namespace tessmol

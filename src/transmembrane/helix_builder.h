@@ -15,6 +15,9 @@
 
 namespace tessmol {
 
+// Where the helix models also go for inspection, in the working folder.
+inline constexpr const char* kInspectionFile = "./helixtest.pdb";
+
 inline constexpr float kHelixPhi = -62.0f;
 inline constexpr float kHelixPsi = -41.0f;
 inline constexpr float kHelixOmega = 180.0f;
@@ -40,7 +43,7 @@ class HelixBuilder {
   std::vector<std::string> missingTemplates;
 
   // The inspection file every build writes; empty: none.
-  std::string inspectionPath = "./helixtest.pdb";
+  std::string inspectionPath = kInspectionFile;
 
   void AppendResidue(Structure& structure, Residue residue, const std::optional<SecondaryRange>& helixRange,
                      float phi, float psi, float omega);

@@ -730,6 +730,12 @@ TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
   ASSERT_EQ(analysedJson.status, 0);
   const nlohmann::json membranes = nlohmann::json::parse(placedJson.out)["structures"][0]["membranes"];
   EXPECT_EQ(nlohmann::json::parse(analysedJson.out)["structures"][0]["membranes"], membranes);
+  // The rest of the structure's record is the slab method's, heteroatoms counted as analyse
+  // counts them: the same scores and segments, not an analysis of its own beside them.
+  for (const char* key : {"average_score", "transmembrane_segments", "total_sasa"})
+    EXPECT_EQ(nlohmann::json::parse(placedJson.out)["structures"][0][key],
+              nlohmann::json::parse(analysedJson.out)["structures"][0][key])
+        << key;
   ASSERT_EQ(membranes.size(), 1u);
   const auto normal = Triple(placed.out, "Membrane normal: ");
   for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(membranes[0]["normal"][k].get<double>(), normal[k], 5e-5);
@@ -1058,6 +1064,37 @@ TEST(CliFailures, AnOutputNeverReplacesAnInput) {
   EXPECT_EQ(ReadAll("inputs/seq.tsm"), sequence);
 }
 
+// Files written once for a whole run (the log, which is opened before anything is read, a
+// custom table or counts, the helix model) never name an input, whichever of several.
+TEST(CliFailures, ARunsOwnFilesNeverReplaceAnInput) {
+  std::filesystem::create_directories("run");
+  std::filesystem::copy_file(test::DataPath("1CRN.pdb"), "run/x.pdb");
+  std::filesystem::copy_file(test::DataPath("1CRN.pdb"), "run/helixtest.pdb");
+  std::ofstream("run/q.fasta") << ">q\nMKLLVLLLAVLLAGGGLLVAAWLLGGK\n";
+  std::ofstream("run/list.txt") << "x.pdb\n";
+  std::filesystem::copy_file("run/q.fasta", "run/q.svg");  // a FASTA file, whatever its name
+  const std::string crambin = ReadAll("run/x.pdb"), sequence = ReadAll("run/q.fasta");
+  for (const char* command :
+       {"analyse --log x.pdb x.pdb", "analyse --log ./x.pdb q.fasta x.pdb", "membrane --log x.pdb x.pdb",
+        "multi --log x.pdb x.pdb", "multi --custom-table x.pdb x.pdb", "multi --custom-counts x.pdb x.pdb",
+        "multi --custom-table list.txt --file-list list.txt",
+        "multi --custom-table t.stb --custom-counts ./t.stb x.pdb",
+        "merge-counts q.fasta --custom-table q.fasta", "spanner2d --log q.fasta q.fasta",
+        "spanner2d --chart q.svg q.svg", "analyse --spanner3d --method window --inspection helixtest.pdb",
+        "spanner2d --method window --inspection helixtest.pdb",
+        "analyse --log r.tsv --residues-out r.tsv x.pdb", "analyse --log x.tsm x.pdb"}) {
+    const auto run = test::RunCommand(In("run", Cli(std::string(command) + " 2>&1 >/dev/null")));
+    EXPECT_EQ(run.status, 2) << command << ": " << run.out;
+    EXPECT_EQ(run.out.rfind("Error: ", 0), 0u) << command << ": " << run.out;
+  }
+  EXPECT_EQ(ReadAll("run/x.pdb"), crambin);
+  EXPECT_EQ(ReadAll("run/helixtest.pdb"), crambin);
+  EXPECT_EQ(ReadAll("run/q.fasta"), sequence);
+  EXPECT_EQ(ReadAll("run/q.svg"), sequence);
+  EXPECT_EQ(ReadAll("run/list.txt"), "x.pdb\n");
+  EXPECT_FALSE(std::filesystem::exists("run/x.tsm"));  // refused before any work
+}
+
 TEST(CliFailures, Spanner3DDomainsAreInTheRowsResultFile) {
   const auto analysed = test::RunCommand(Cli("analyse --spanner3d " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(analysed.status, 0);
@@ -1084,6 +1121,13 @@ TEST(CliFailures, WritesThatFailExitWithOne) {
       Cli("multi --custom-table no/such/folder/t.stb " + test::DataPath("1UBQ.pdb") + " 2>&1"));
   EXPECT_EQ(multi.status, 1);
   EXPECT_NE(multi.out.find("no/such/folder/t.stb"), std::string::npos);
+  // A B-factor file is text: a name that promises gzip is not written.
+  const auto gz =
+      test::RunCommand(Cli("analyse --bfactor-out b.pdb.gz " + test::DataPath("1CRN.pdb") + " 2>&1"));
+  EXPECT_EQ(gz.status, 1);
+  EXPECT_NE(gz.out.find("Error: cannot write b.pdb.gz: the file is written uncompressed"), std::string::npos)
+      << gz.out;
+  EXPECT_FALSE(std::filesystem::exists("b.pdb.gz"));
   // recalc in a folder it may read but not write: the stored file stays, nothing is printed
   // as a result.
   ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1UBQ.pdb"))).status, 0);
@@ -1235,6 +1279,13 @@ TEST(CliMulti, ANameCannotStartARecordOrAField) {
   const auto rows = Table(odd.out);
   ASSERT_EQ(rows.size(), 3u);
   for (const auto& row : rows) EXPECT_EQ(row.size(), 11u);
+  // Nor in the list of files not analysed.
+  std::ofstream("odd/bad\tname\n.pdb") << "no structure\n";
+  const auto bad = test::RunCommand(Cli("multi --out-dir badout odd/bad*" + crambin + " 2>/dev/null"));
+  EXPECT_EQ(bad.status, 3);
+  const std::string notAnalysed = bad.out.substr(bad.out.find("Not analysed\tReason\n"));
+  ASSERT_EQ(Lines(notAnalysed).size(), 2u) << notAnalysed;
+  EXPECT_EQ(Lines(notAnalysed)[1].rfind("odd/bad?name?.pdb\t", 0), 0u) << notAnalysed;
 }
 
 TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
@@ -1347,13 +1398,18 @@ TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to play the other user";
   namespace fs = std::filesystem;
   std::ofstream("precious") << "root's own";
+  std::ofstream("precious2") << "root's own";
   fs::create_directory("shared");
   fs::permissions("shared", fs::perms::all | fs::perms::sticky_bit);
   fs::permissions(".", fs::perms::others_exec, fs::perm_options::add);
   const std::string precious = fs::absolute("precious").string();
   const std::vector<std::string> names = {"figure.svg", "chart.png", "1CRN.tsm", "helixtest.pdb", "my.log"};
   std::string plant = "cd shared";
-  for (const std::string& name : names) plant += " && ln -s " + precious + " " + name;
+  // The helix model's link leads elsewhere: two outputs of one run that lead to one file
+  // are refused before any work, as two names for one file.
+  for (const std::string& name : names)
+    plant +=
+        " && ln -s " + (name == "helixtest.pdb" ? fs::absolute("precious2").string() : precious) + " " + name;
   ASSERT_EQ(test::RunCommand(AsNobody("sh -c '" + plant + "'")).status, 0);
   const std::string crambin = test::DataPath("1CRN.pdb");
   // Each output whose name holds a link is refused, said, and fails the run; the others
@@ -1377,6 +1433,7 @@ TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
   EXPECT_EQ(logged.status, 1);
   EXPECT_NE(logged.out.find("Error: Could not find LogFile.Log: my.log: "), std::string::npos) << logged.out;
   EXPECT_EQ(ReadAll("precious"), "root's own");
+  EXPECT_EQ(ReadAll("precious2"), "root's own");
   for (const std::string& name : names) EXPECT_TRUE(fs::is_symlink("shared/" + name)) << name;
 }
 

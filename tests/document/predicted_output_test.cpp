@@ -119,6 +119,18 @@ TEST(PredictedOutputs, TheThresholdIsAnOption) {
   const nlohmann::json s = nlohmann::json::parse(json.out).at("structures").at(0);
   EXPECT_EQ(s.at("confident_count").get<long>(), atLeast90);
   EXPECT_EQ(s.at("left_out_count").get<long>(), 84 - atLeast90);
+  // No residue reaches pLDDT 100: the confident figures are no scores, null rather than 0.
+  ASSERT_EQ(std::count_if(plddt.begin(), plddt.end(), [](float v) { return v >= 100.0f; }), 0);
+  const test::CommandResult none =
+      test::RunCommand(Cli("analyse --format json --confident-plddt 100 " + model));
+  ASSERT_EQ(none.status, 0) << none.err;
+  const nlohmann::json noneDoc = nlohmann::json::parse(none.out);
+  for (const nlohmann::json& j : {noneDoc.at("structures").at(0), noneDoc.at("analysis_list").at(0)}) {
+    EXPECT_EQ(j.at("confident_count").get<int>(), 0);
+    for (const char* key :
+         {"confident_average_score", "confident_expected_score", "confident_compatible_score"})
+      EXPECT_TRUE(j.at(key).is_null()) << key << " " << j.dump();
+  }
   EXPECT_EQ(test::RunCommand(Cli("analyse --confident-plddt 120 " + model)).status, 2);
   const test::CommandResult table = test::RunCommand(Cli("analyse --residues " + model));
   EXPECT_NE(table.out.find("\tis transmembrane\tpLDDT\n"), std::string::npos);

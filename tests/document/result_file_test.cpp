@@ -262,6 +262,12 @@ TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
   EXPECT_EQ(refusedLine("ATOM", 3, "99999999999"), atom);    // an index past 32 bits
   EXPECT_EQ(refusedLine("CHAIN", 3, "-99999999999"), static_cast<int>(lineStarting("CHAIN")) + 1);
   EXPECT_EQ(refusedLine("SIDECHAIN", 1, "4294967296"), residue + 1);
+  // Environment classes run 0 to 17, KAVELIN's to 18 (a residue of unknown type).
+  EXPECT_EQ(refusedLine("RESIDUE", 16, "999"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 16, "-1"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 16, "18"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 17, "19"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 17, "18"), 0);
   // Within range, and the C library's reading of a field without a number: accepted.
   EXPECT_EQ(refusedLine("ATOM", 5, "-999999.5"), 0);
   EXPECT_EQ(refusedLine("RESIDUE", 13, "-250"), 0);  // more exposed than the reference

@@ -78,7 +78,8 @@ TEST(Fasta, RareLettersAreResiduesNamedOnceInAWarning) {
   ASSERT_TRUE(f.status.ok());
   EXPECT_EQ(f.records[0].rareLetters, "XBUOZJ");
   EXPECT_EQ(RareLetterWarning("r.fasta", f.records[0]),
-            "Warning: r.fasta holds X, B, U, O, Z, J: modelled as ALA, ASN, CYS, LYS, GLN, LEU");
+            "Warning: r.fasta holds X, B, U, O, Z, J: modelled as ALA, ASN, CYS, LYS, GLN, LEU (X read as "
+            "unknown by the segmentation)");
   EXPECT_EQ(RareLetterWarning("r.fasta", f.records[1]), "");
   for (char c = 'A'; c <= 'Z'; ++c) EXPECT_NE(ResidueNameForLetter(c), "UNK") << c;
 }
@@ -280,8 +281,10 @@ TEST(Spanner2D, RareLettersWarnOnceAndAFormatErrorFailsItsRecordAndTheRun) {
   EXPECT_EQ(s.doc.entries().size(), 2u);  // the record after the bad one is modelled
   EXPECT_EQ(failed, std::vector<std::string>{"bad"});
   ASSERT_EQ(s.feedback.messages.size(), 2u);
-  EXPECT_EQ(s.feedback.messages[0],
-            "Warning: rare.fasta (r, line 1) holds X, B, Z, U: modelled as ALA, ASN, GLN, CYS");
+  EXPECT_EQ(
+      s.feedback.messages[0],
+      "Warning: rare.fasta (r, line 1) holds X, B, Z, U: modelled as ALA, ASN, GLN, CYS (X read as unknown "
+      "by the segmentation)");
   EXPECT_EQ(
       s.feedback.messages[1],
       "Error: format error in rare.fasta on line 6: '?' is no residue letter; record bad is not modelled");

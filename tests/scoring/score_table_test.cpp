@@ -108,7 +108,7 @@ std::string Rows(int rows, const std::string& value) {
   return text;
 }
 
-TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndLongerRows) {
+TEST_F(ScoreTableFiles, CrlfAndCaseSensitiveKeywords) {
   ScoreTable table;
   const std::string path =
       Write("odd.stb", Row("1") + "scores\t9\t9\t9\r\n SCORES\t9\t9\r\nFILEPATH\t/x\r\n\r\n" + Row("-1.5") +
@@ -119,16 +119,12 @@ TEST_F(ScoreTableFiles, CrlfCaseSensitiveKeywordsAndLongerRows) {
   EXPECT_EQ(table.Score(17, 0), 0.5f);
   EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not
   EXPECT_EQ(table.yIntercept, -2.25f);
-  // More values than a row holds: the first 20.
-  std::string text;
-  for (int r = 0; r < 18; ++r) text += Row(std::to_string(r), 30);
-  ASSERT_TRUE(table.LoadTable(Write("long.stb", text), "long.stb").ok());
-  EXPECT_EQ(table.Score(17, 19), 17.0f);
 }
 
 // Files that are no score table are refused with their line, and the table stays whole:
-// an empty file, random bytes, a PDB file, a truncated table, a row with a word in it,
-// a table of 17 rows (the 18th would keep the earlier table's scores under the new name).
+// an empty file, random bytes, a PDB file, a truncated table, a row with a word in it, a
+// row of 21 values (one too many shifts the later residue types), a table of 17 rows (the 18th would keep the
+// earlier table's scores under the new name).
 TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
   std::ifstream in(test::ProgramFolder() + "/Tessmol_Files/Default.stb", std::ios::binary);
   const std::string full((std::istreambuf_iterator<char>(in)), {});
@@ -144,6 +140,7 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
                                                {structure, 0},
                                                {full.substr(0, cut), cutLine},
                                                {Row("1") + Row("1", 5), 2},
+                                               {Row("1") + Row("1", 21) + Rows(16, "1"), 2},
                                                {Rows(17, "1") + "GRADIENT\t1\n", 18},
                                                {Rows(19, "1"), 19},
                                                {Row("1") + Row("abc"), 2}};

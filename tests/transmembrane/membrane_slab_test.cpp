@@ -352,6 +352,22 @@ TEST(MembraneSlab, GlycophorinsNormalRunsAlongItsTwoFold) {
             0);
 }
 
+// No placement says why: too little gained, or enough gained with nothing crossing the slab
+// (a file of scattered residues).
+TEST(MembraneSlab, NoPlacementSaysWhy) {
+  const Structure none;
+  MembranePlacement weak, unspanned;
+  weak.score = 1.5f;
+  weak.threshold = unspanned.threshold = 5.0f;
+  unspanned.score = 11.6f;
+  EXPECT_EQ(
+      MembraneLines(none, weak),
+      std::vector<std::string>{"Membrane: no membrane placement (score 1.5 kcal/mol, at least 5.0 needed)"});
+  EXPECT_EQ(MembraneLines(none, unspanned),
+            std::vector<std::string>{"Membrane: no membrane placement (score 11.6 kcal/mol, but no stretch "
+                                     "of the chain crosses the slab)"});
+}
+
 TEST(MembraneSlab, OneChainOrParallelChainsShareOneMembrane) {
   for (const char* name : {"1U19_tr.pdb", "1QJP_opm.pdb"}) {
     const Protein protein = Analysed(name);
