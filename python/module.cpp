@@ -593,6 +593,9 @@ std::shared_ptr<PyMany> AnalyseMany(const py::iterable& paths, int jobs, const s
     RaiseValue("errors must be 'raise' or 'record', not '" + errors + "'");
   if (jobs < 0 || jobs > 1024) RaiseValue("jobs: Please enter an integer between 0 and 1024.");
   if (jobs == 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // One path is iterable too, letter by letter: never a list of one-letter files.
+  if (py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) || py::hasattr(paths, "__fspath__"))
+    throw py::type_error("paths: give a list of paths, not one path (analyse takes one)");
   std::vector<std::string> files;
   for (py::handle p : paths) files.push_back(FsPath(py::reinterpret_borrow<py::object>(p)));
   Call call = MakeOptions(spanner3d, "window", resolution, ignoreHet, threads, scoreTable, secondary,

@@ -2,6 +2,7 @@
 arguments as ValueError; none of them harms the interpreter."""
 
 import os
+import pathlib
 import shutil
 
 import pytest
@@ -120,6 +121,12 @@ def test_bad_arguments_are_value_errors(workdir):
         tessmol.ScoreTable(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb")).expected_score(0)
     with pytest.raises(ValueError):
         tessmol.analyse_many([crambin], errors="ignore")
+    # One path, as text or bytes, is not a list of its letters (a pathlib path is no list).
+    for one in (crambin, crambin.encode()):
+        with pytest.raises(TypeError, match="not one path"):
+            tessmol.analyse_many(one)
+    with pytest.raises(TypeError):
+        tessmol.analyse_many(pathlib.Path(crambin))
     with pytest.raises(ValueError):
         tessmol.spanner2d([("a b", "MKV")])
     with pytest.raises(ValueError):

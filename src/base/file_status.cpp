@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -51,6 +53,42 @@ const mode_t kUmask = [] {
 // Marks the temporaries as this program's alone, so that no other program's files are
 // ever taken for one.
 constexpr std::string_view kTemporaryMarker = ".tessmol-tmp-";
+
+// The temporaries being written, where a terminating signal's handler can reach them with
+// nothing but unlink: a slot is free (0), being filled (1) or names a temporary (2).
+constexpr int kTemporarySlots = 64;
+struct TemporarySlot {
+  std::atomic<int> state{0};
+  char path[4096];
+};
+TemporarySlot gTemporaries[kTemporarySlots];
+
+int RememberTemporary(const std::string& path) {
+  if (path.size() >= sizeof TemporarySlot::path) return -1;
+  for (int k = 0; k < kTemporarySlots; ++k) {
+    int free = 0;
+    if (!gTemporaries[k].state.compare_exchange_strong(free, 1)) continue;
+    std::memcpy(gTemporaries[k].path, path.c_str(), path.size() + 1);
+    gTemporaries[k].state.store(2);
+    return k;
+  }
+  return -1;  // more at once than the slots: this one is left to the run that made it
+}
+
+void ForgetTemporary(int& slot) {
+  if (slot >= 0) gTemporaries[slot].state.store(0);
+  slot = -1;
+}
+
+extern "C" void RemoveTemporariesAndEnd(int signal) {
+  const int saved = errno;
+  for (TemporarySlot& slot : gTemporaries) {
+    if (slot.state.load() == 2) ::unlink(slot.path);
+  }
+  errno = saved;
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
 
 std::string RandomHex() {
   unsigned char bytes[8];
@@ -162,6 +200,8 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
   if (this != &other) {
     Discard();
     temporary_ = std::move(other.temporary_);
+    slot_ = other.slot_;
+    other.slot_ = -1;
     writtenFor_ = std::move(other.writtenFor_);
     mode_ = other.mode_;
     status_ = std::move(other.status_);
@@ -177,6 +217,7 @@ PendingFile::~PendingFile() {
 void PendingFile::Discard() {
   if (temporary_.empty()) return;
   ::unlink(temporary_.c_str());
+  ForgetTemporary(slot_);
   temporary_.clear();
 }
 
@@ -206,6 +247,7 @@ PendingFile PendingFile::Write(const std::string& path, const std::function<void
     return file;
   }
   file.temporary_ = temporary;
+  file.slot_ = RememberTemporary(temporary);
   int error = 0;
   {
     FdStreamBuf buffer(fd, false);
@@ -246,6 +288,7 @@ FileStatus PendingFile::Commit(const std::string& path) {
   if (::rename(temporary_.c_str(), path.c_str()) != 0) {
     return FileStatus::WriteFailed(path, std::strerror(errno));  // the destructor removes it
   }
+  ForgetTemporary(slot_);
   temporary_.clear();
   // The new name lasts through a crash only once the folder is synced; some file
   // systems cannot, and the file is in place either way.
@@ -259,6 +302,18 @@ FileStatus PendingFile::Commit(const std::string& path) {
 
 FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
   return PendingFile::Write(path, write).Commit(path);
+}
+
+void RemoveTemporariesOnTermination() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporariesAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction previous {};
+    // A signal the caller's parent ignores (nohup, a background job's SIGINT) stays ignored.
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes) {

@@ -61,6 +61,11 @@ FileStatus WriteFileAtomically(const std::string& path, const std::function<void
 // The same for bytes already in memory (a rendered image).
 FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes);
 
+// A program ended by SIGINT, SIGTERM or SIGHUP (Ctrl-C, a scheduler's cancel, a closed
+// terminal) first removes the temporaries it is writing, then ends by that signal as it
+// would have. Call once, early, from a program's main; a library leaves signals alone.
+void RemoveTemporariesOnTermination();
+
 // A file written in full under a temporary name beside `path`, and moved by Commit to
 // its final name in that folder (which may be chosen later, by another thread); removed
 // when it never is. What WriteFileAtomically does in two steps.
@@ -80,6 +85,7 @@ class PendingFile {
  private:
   void Discard();
   std::string temporary_;   // empty once committed or when nothing was written
+  int slot_ = -1;           // where a terminating signal finds it (see RemoveTemporariesOnTermination)
   std::string writtenFor_;  // the path whose old mode the temporary was given
   unsigned mode_ = 0;
   FileStatus status_;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <streambuf>
 
+#include "base/file_status.h"
 #include "base/version.h"
 #include "cli/analyse.h"
 #include "cli/chart_png.h"
@@ -102,6 +103,8 @@ int FinishStandardOutput(int status, const CheckedOutput* checked) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Ctrl-C or a cancelled job leaves no half-written temporary beside the outputs.
+  tessmol::RemoveTemporariesOnTermination();
   // A terminal keeps its line-by-line output; files and pipes are written through a
   // buffer that remembers a failed write.
   static CheckedOutput checked;

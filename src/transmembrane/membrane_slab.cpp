@@ -763,6 +763,10 @@ std::vector<MembranePlacement> PlaceMembranes(const Structure& s, const SurfaceR
     placement.lowConfidence = low;
     placements.push_back(std::move(placement));
   }
+  // In the order of the chains, whichever holds the most segments.
+  std::stable_sort(
+      placements.begin(), placements.end(),
+      [](const MembranePlacement& a, const MembranePlacement& b) { return a.chains < b.chains; });
   return placements;
 }
 

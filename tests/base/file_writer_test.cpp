@@ -115,6 +115,46 @@ TEST(SafeWriter, RefusesToReplaceWhatIsNoRegularFile) {
   EXPECT_EQ(ReadAll("outside"), "not ours");
 }
 
+// Ctrl-C or a cancelled job while a file is being written: the program ends by that
+// signal, the old file is whole and no temporary is left beside it; an ignored signal
+// stays ignored.
+TEST(SafeWriter, ATerminatingSignalLeavesNoTemporary) {
+  test::ScratchFolder scratch;
+  WriteText("result.tsm", "old result");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      RemoveTemporariesOnTermination();
+      (void)WriteFileAtomically("result.tsm", [signal](std::ostream& out) {
+        out << std::string(100000, 'r');
+        out.flush();
+        ::raise(signal);
+      });
+      ::_exit(0);  // not reached: the signal ends the program
+    }
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << signal;
+    EXPECT_EQ(Listing("."), (std::map<std::string, std::string>{{"result.tsm", "old result"}})) << signal;
+  }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGHUP, SIG_IGN);  // as nohup leaves it
+    RemoveTemporariesOnTermination();
+    const FileStatus written = WriteFileAtomically("result.tsm", [](std::ostream& out) {
+      ::raise(SIGHUP);
+      out << "new result";
+    });
+    ::_exit(written.ok() ? 0 : 1);
+  }
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+  EXPECT_EQ(ReadAll("result.tsm"), "new result");
+}
+
 TEST(SafeWriter, AFullDiskKeepsTheOldFileAndSaysWhy) {
   test::ScratchFolder scratch;
   WriteText("chart.png", "old picture");
