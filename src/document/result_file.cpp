@@ -401,17 +401,24 @@ bool CountField(NumberReader& n, size_t i, uint32_t& count) {
 }
 
 // What the records refer to must be there: every residue's atoms, every chain's residues.
-std::string MissingReference(const Structure& s) {
+// `line` is set to the line of the record that refers amiss (residueLines: each residue's
+// RESIDUE line, its SIDECHAIN line the next), and left as it is for a chain.
+std::string MissingReference(const Structure& s, const std::vector<int>& residueLines, int& line) {
   const auto atoms = static_cast<int32_t>(s.atoms.size());
   const auto residues = static_cast<int32_t>(s.residues.size());
   for (size_t r = 0; r < s.residues.size(); ++r) {
     const Residue& residue = s.residues[r];
     for (int32_t i : {residue.nIndex, residue.caIndex, residue.cIndex, residue.oIndex}) {
-      if (i < -1 || i >= atoms)
+      if (i < -1 || i >= atoms) {
+        if (r < residueLines.size()) line = residueLines[r];
         return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
+      }
     }
     for (int32_t i : residue.sideChain) {
-      if (i < 0 || i >= atoms) return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
+      if (i < 0 || i >= atoms) {
+        if (r < residueLines.size()) line = residueLines[r] + 1;
+        return "residue " + std::to_string(r) + " refers to atom " + std::to_string(i);
+      }
     }
   }
   for (const Chain& c : s.chains) {
@@ -509,6 +516,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
   Structure& structure = protein.structure;
   int lineNumber = 0;
   size_t box = 0;
+  std::vector<int> residueLines;  // each residue's RESIDUE line, for MissingReference
   std::string line;
   auto formatError = [&](const std::string& detail) { return FileStatus::Format(name, lineNumber, detail); };
   while (ReadLine(in, line)) {
@@ -537,13 +545,15 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       wrong = ReadAtomRecord(protein, f, n);
     } else if (keyword == "RESIDUE") {
       bool ended = false;
+      const int residueLine = lineNumber;
       wrong = ReadResidueRecords(protein, f, n, in, lineNumber, ended);
+      if (residueLines.size() < structure.residues.size()) residueLines.push_back(residueLine);
       if (ended) break;  // the end of the file is reported below
     } else if (keyword == "END") {
       // pLDDT stands for every residue or for none.
       if (structure.confidence.size() != structure.residues.size()) structure.confidence.clear();
       if (structure.confidence.empty()) structure.modelSource.clear();
-      if (const std::string missing = MissingReference(structure); !missing.empty())
+      if (const std::string missing = MissingReference(structure, residueLines, lineNumber); !missing.empty())
         return formatError(missing);
       return FileStatus::Ok(name);
     } else {

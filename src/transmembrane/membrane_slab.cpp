@@ -836,7 +836,11 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
   }
   if (margin != nullptr) *margin = std::abs(plus - minus);
   placement.segments = SegmentsInSlab(s, placement, p.minSegmentLength, use);
-  placement.placed = placement.score >= p.minScore && !placement.segments.empty();
+  const bool crossed =
+      std::any_of(placement.segments.begin(), placement.segments.end(), [&](const SlabSegment& g) {
+        return g.kind == SegmentKind::kCrossing && g.last - g.first + 1 >= p.minCrossingLength;
+      });
+  placement.placed = placement.score >= p.minScore && crossed;
   if (!placement.placed) placement.segments.clear();
   return placement;
 }

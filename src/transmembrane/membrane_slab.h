@@ -35,7 +35,11 @@ struct SlabSearch {
   // Least free energy (kcal/mol) that makes a placement plausible; soluble proteins
   // rarely gain more than a few from their hydrophobic patches.
   float minScore = 5.0f;
-  int minSegmentLength = 5;    // residues with CA inside the slab, in a run
+  int minSegmentLength = 5;  // residues with CA inside the slab, in a run
+  // A membrane protein crosses the bilayer with at least one stretch this long (a strand
+  // rises some 3.3 A a residue, across 20 A and more): short hydrophobic pieces stacked
+  // in a peptide aggregate (an amyloid fibril) span a slab only in pieces.
+  int minCrossingLength = 8;
   float plateau = 0.05f;       // share of the best score that still counts as its top
   float plateauStep = 1.5f;    // degrees between the directions sampled on the plateau
   int axisRounds = 1;          // the normal set to the segments' mean axis, and the slab refitted

@@ -190,7 +190,7 @@ TEST(ResultFile, DamagedFilesAreFormatErrorsWithTheirLine) {
   EXPECT_EQ(lineOf(head + "CHAIN\tA\t0\t1\nEND"), 5);  // one residue, not two: said at END
   const std::string pointing =
       "RESIDUE\tGLY\t1\tA\t-1\t0\t-1\t-1\t0\t2\t0\t0\t0\t0\t0\t0\t17\t18\t0\t0\t0\t0\t8\nSIDECHAIN\t\n";
-  EXPECT_EQ(lineOf(pointing + "END"), 3);  // its CA is atom 0, and there is none
+  EXPECT_EQ(lineOf(pointing + "END"), 1);  // its CA is atom 0, and there is none: said on its line
   Protein p;
   EXPECT_EQ(ReadResult(p, "missing.tsm").problem, FileProblem::kMissing);
   EXPECT_EQ(ReadResult(p, ".").problem, FileProblem::kUnreadable);
@@ -262,6 +262,9 @@ TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
   EXPECT_EQ(refusedLine("ATOM", 3, "99999999999"), atom);    // an index past 32 bits
   EXPECT_EQ(refusedLine("CHAIN", 3, "-99999999999"), static_cast<int>(lineStarting("CHAIN")) + 1);
   EXPECT_EQ(refusedLine("SIDECHAIN", 1, "4294967296"), residue + 1);
+  // An atom that is not there is named on the line that refers to it, not at the end.
+  EXPECT_EQ(refusedLine("RESIDUE", 5, "99999"), residue);
+  EXPECT_EQ(refusedLine("SIDECHAIN", 1, "-5"), residue + 1);
   // Environment classes run 0 to 17, KAVELIN's to 18 (a residue of unknown type).
   EXPECT_EQ(refusedLine("RESIDUE", 16, "999"), residue);
   EXPECT_EQ(refusedLine("RESIDUE", 16, "-1"), residue);

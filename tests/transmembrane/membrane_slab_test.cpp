@@ -198,6 +198,15 @@ TEST(MembraneSlab, SolubleProteinsGetNoPlacement) {
     EXPECT_LT(m.score, m.threshold) << name;
     EXPECT_TRUE(m.segments.empty()) << name;
   }
+  // The amyloid-beta(17-42) fibril: hydrophobic enough for a slab to gain, but its strands,
+  // stacked across the fibril, pass through the slab in pieces of 5 to 7 residues, and no
+  // chain crosses it as a membrane protein's helix or barrel strand does.
+  const Protein fibril = Analysed("2BEG.pdb");
+  SilentFeedback quiet;
+  const MembranePlacement m = PlaceMembrane(fibril.structure, fibril.surface, SlabSearch{}, quiet);
+  EXPECT_GE(m.score, m.threshold);
+  EXPECT_FALSE(m.placed);
+  EXPECT_TRUE(m.segments.empty());
 }
 
 // Residue index of chain `chainId`'s residue numbered `resSeq`, or -1.
