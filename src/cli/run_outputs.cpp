@@ -20,43 +20,44 @@ FileStatus RunOutputs::CheckNotInput(const std::string& path) const {
   return names_.CheckNotInput(path);
 }
 
-std::string RefuseOutputOptions(const std::vector<std::pair<std::string, std::string>>& options,
-                                const std::vector<std::string>& inputs) {
-  for (size_t i = 0; i < options.size(); ++i) {
-    const auto& [name, file] = options[i];
-    if (file.empty()) continue;
-    // The run's own result files end so: a table or picture of that name would replace
-    // the result just written, and its row would point at something else.
-    if (fs::path(file).extension() == ".tsm")
-      return "Error: " + name + " names a result file (" + file + "), which only the analysis writes";
-    if (inputs.size() == 1 && SameFile(file, inputs.front()))
-      return "Error: " + name + " names the input file " + file + ", which is never overwritten";
-    for (size_t j = i + 1; j < options.size(); ++j)
-      if (!options[j].second.empty() && SameFile(file, options[j].second))
-        return "Error: " + name + " and " + options[j].first + " name the same file " + file;
-  }
-  return {};
-}
+namespace {
 
-std::string RefuseRunFiles(const std::vector<std::pair<std::string, std::string>>& runFiles,
-                           const std::vector<std::pair<std::string, std::string>>& outputs,
-                           const std::vector<std::string>& inputs) {
-  for (size_t i = 0; i < runFiles.size(); ++i) {
-    const auto& [name, file] = runFiles[i];
+using Named = std::vector<std::pair<std::string, std::string>>;
+
+// The refusal for the first of `files` (option, FILE; an empty FILE is not given) that ends
+// in .tsm (the run's result files do), is one of `inputs`, or is named by another of
+// `files` or by one of `others`; empty when there is none.
+std::string Refusal(const Named& files, const std::vector<std::string>& inputs, const Named& others) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    const auto& [name, file] = files[i];
     if (file.empty()) continue;
+    // A table or picture of a result's name would replace the result just written, and its
+    // row would point at something else.
     if (fs::path(file).extension() == ".tsm")
       return "Error: " + name + " names a result file (" + file + "), which only the analysis writes";
     for (const std::string& input : inputs)
       if (!input.empty() && SameFile(file, input))
         return "Error: " + name + " names the input file " + file + ", which is never overwritten";
-    for (size_t j = i + 1; j < runFiles.size(); ++j)
-      if (!runFiles[j].second.empty() && SameFile(file, runFiles[j].second))
-        return "Error: " + name + " and " + runFiles[j].first + " name the same file " + file;
-    for (const auto& [other, path] : outputs)
+    for (size_t j = i + 1; j < files.size(); ++j)
+      if (!files[j].second.empty() && SameFile(file, files[j].second))
+        return "Error: " + name + " and " + files[j].first + " name the same file " + file;
+    for (const auto& [other, path] : others)
       if (!path.empty() && SameFile(file, path))
         return "Error: " + name + " and " + other + " name the same file " + file;
   }
   return {};
+}
+
+}  // namespace
+
+std::string RefuseOutputOptions(const Named& options, const std::vector<std::string>& inputs) {
+  // With several inputs each structure's file is named after it (PathFor), and checked then.
+  return Refusal(options, inputs.size() == 1 ? inputs : std::vector<std::string>{}, {});
+}
+
+std::string RefuseRunFiles(const Named& runFiles, const Named& outputs,
+                           const std::vector<std::string>& inputs) {
+  return Refusal(runFiles, inputs, outputs);
 }
 
 }  // namespace tessmol::cli
