@@ -564,6 +564,15 @@ std::shared_ptr<PyResult> MakeResult(Analysis&& analysis, const py::dict& settin
   return result;
 }
 
+// The log is opened (and emptied) before anything is read: never one of the call's inputs.
+void RefuseLogOnInput(const Call& call, std::vector<std::string> inputs) {
+  if (call.options.logPath.empty()) return;
+  RunNames names;
+  names.Clear(std::move(inputs));
+  if (const FileStatus refused = names.CheckNotInput(call.options.logPath); !refused)
+    Raise(FileFailure(refused));
+}
+
 // ---- the functions ----
 
 std::shared_ptr<PyResult> Analyse(const py::object& path, const py::object& spanner3d, int resolution,
@@ -574,6 +583,7 @@ std::shared_ptr<PyResult> Analyse(const py::object& path, const py::object& span
   const std::string file = FsPath(path);
   Call call = MakeOptions(spanner3d, "window", resolution, ignoreHet, threads, scoreTable, secondary,
                           maxUnpackedMiB, scan, log, true, confidence, confidentPlddt);
+  RefuseLogOnInput(call, {file});
   Outcome<Analysis> out;
   {
     py::gil_scoped_release release;
@@ -632,6 +642,7 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
   Outcome<std::vector<Analysis>> out;
   if (py::isinstance<py::str>(source) || py::hasattr(source, "__fspath__")) {
     const std::string path = FsPath(source);
+    RefuseLogOnInput(call, {path});
     py::gil_scoped_release release;
     out = RunSpanner2D(path, call.options);
   } else {

@@ -170,6 +170,11 @@ def test_a_result_is_never_written_over_its_input(workdir):
             with pytest.raises(tessmol.FileError) as raised:
                 write(path)
             assert "never overwritten" in str(raised.value)
+    # Nor the log, which is opened before anything is read.
+    for call, path in ((tessmol.analyse, structure), (tessmol.spanner2d, fasta)):
+        with pytest.raises(tessmol.FileError) as raised:
+            call(path, log=os.path.join(workdir, ".", os.path.basename(path)))
+        assert "never overwritten" in str(raised.value)
     assert {path: open(path, "rb").read() for path in before} == before
 
 

@@ -254,9 +254,10 @@ void ScoreRow(AnalysisEntry& row, const Protein& protein, const std::string& tab
   row.confidentExpected = confident.model ? table.ExpectedResidueScore(confident.confident) : 0.0f;
 }
 
-FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending) {
+FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pending,
+                                        const std::string* resultName) {
   AnalysisEntry entry;
-  entry.resultName = UniqueResultName(analysed.fileName);
+  entry.resultName = resultName != nullptr ? *resultName : UniqueResultName(analysed.fileName);
   entry.resultPath = ResultFolder() + entry.resultName;
   ScoreRow(entry, analysed, scoreTable_.fileName, scoreTable_, analysed.confidentPlddt);
   entries_.push_back(entry);
@@ -309,15 +310,15 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
   return outcome;
 }
 
-void CTessmolDoc::AddListOutcome(size_t index, const std::string& path, ListOutcome&& outcome,
-                                 bool customTable, MultipleAnalysisReport& report) {
+void CTessmolDoc::AddListOutcome(size_t index, const std::string& path, const std::string& resultName,
+                                 ListOutcome&& outcome, bool customTable, MultipleAnalysisReport& report) {
   if (std::ostream* log = state_.logFile()) *log << outcome.log;
   if (!outcome.protein) {
     report.skipped.push_back(outcome.status);
     return;
   }
   report.analysed.push_back(index);
-  const FileStatus written = AddSummaryEntry(*outcome.protein, &outcome.result);
+  const FileStatus written = AddSummaryEntry(*outcome.protein, &outcome.result, &resultName);
   entries_.back().inputIndex = static_cast<int>(index);
   if (!written) report.unwritten.push_back(written);
   if (customTable) {
@@ -331,6 +332,14 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
   const size_t count = paths.size();
   MultipleAnalysisReport report;
   BeginRun(paths);
+  // Each file's name is fixed by its place in the list, not by whether the files before it
+  // could be analysed: a file's result has the same name in every run of the list, and in
+  // the shard that analyses it.
+  std::vector<std::string> names = request.resultNames;
+  if (names.size() != count) {
+    names.clear();
+    for (const std::string& path : paths) names.push_back(UniqueResultName(BareName(path)));
+  }
   // Workers log into their outcome; this thread alone writes the log file, in file order.
   const bool logging = state_.logFile() != nullptr;
   auto make = [&](size_t i, bool onThisThread) {
@@ -343,7 +352,7 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
     feedback_.SetProgress(static_cast<int>(100 * i / count));
   };
   auto consume = [&](size_t i, ListOutcome&& outcome) {
-    AddListOutcome(i, paths[i], std::move(outcome), request.createCustomTable, report);
+    AddListOutcome(i, paths[i], names[i], std::move(outcome), request.createCustomTable, report);
   };
   ParallelOrdered<ListOutcome>(count, jobs, make, before, consume);
   if (count > 0) feedback_.EndProgress();

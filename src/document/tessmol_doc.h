@@ -51,6 +51,10 @@ struct MultipleAnalysisRequest {
   std::vector<std::string> filePaths;
   bool createCustomTable = false;  // gather counts and samples; write the table when a path is given
   std::string customTablePath;
+  // The result name of each file, when the run is part of a larger one (a shard): named
+  // within the whole list, so that the parts' results never take each other's names.
+  // Empty: each file is named in order within this run, whether it is analysed or not.
+  std::vector<std::string> resultNames;
 };
 
 // What a multiple analysis could not do: files skipped (with why), result files not
@@ -262,8 +266,8 @@ class CTessmolDoc {
   // under a temporary name; and its row, on the calling thread in file order.
   struct ListOutcome;
   ListOutcome AnalyseForList(const std::string& path, bool logging, int threads);
-  void AddListOutcome(size_t index, const std::string& path, ListOutcome&& outcome, bool customTable,
-                      MultipleAnalysisReport& report);
+  void AddListOutcome(size_t index, const std::string& path, const std::string& resultName,
+                      ListOutcome&& outcome, bool customTable, MultipleAnalysisReport& report);
   // The segmentation method on every polypeptide chain of `structure`: transmembrane
   // flags and orientations from its sequence, and from its own scores when given. A model
   // built from a sequence gives its letters' types (`types`, one per residue): the builder
@@ -280,7 +284,10 @@ class CTessmolDoc {
   // when the write fails (after the message).
   // Adds the row and writes its result file, or moves the one already written (`pending`)
   // to the row's name.
-  FileStatus AddSummaryEntry(const Protein& analysed, PendingFile* pending = nullptr);
+  // `resultName`: the name given the result beforehand (a multiple analysis names its files
+  // in list order); none: the next unique name for the structure.
+  FileStatus AddSummaryEntry(const Protein& analysed, PendingFile* pending = nullptr,
+                             const std::string* resultName = nullptr);
   std::string UniqueResultName(const std::string& fileName);
 
   ProcessState& state_;

@@ -1313,6 +1313,41 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
   }
 }
 
+// Two files of one name in different folders: a run names their results x.tsm and x-2.tsm,
+// and shards writing into one folder name them alike, so that neither replaces the other
+// and the merged list points at the right files.
+TEST(CliShards, FilesOfOneNameKeepTheirOwnResults) {
+  for (const char* folder : {"a", "b"}) std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(test::DataPath("1CRN.pdb"), "a/x.pdb");
+  std::filesystem::copy_file(test::DataPath("1UBQ.pdb"), "b/x.pdb");
+  const auto single = test::RunCommand(Cli("multi --format json --out-dir one a/x.pdb b/x.pdb"));
+  ASSERT_EQ(single.status, 0) << single.err;
+  std::string lists;
+  for (const char* part : {"1/2", "2/2"}) {
+    const std::string name = std::string("shard") + part[0] + ".json";
+    ASSERT_EQ(test::RunCommand(Cli(std::string("multi --format json --out-dir two --shard ") + part +
+                                   " a/x.pdb b/x.pdb > " + name))
+                  .status,
+              0);
+    lists += " " + name;
+  }
+  for (const char* result : {"x.tsm", "x-2.tsm"}) {
+    ASSERT_TRUE(std::filesystem::exists(std::string("one/") + result)) << result;
+    EXPECT_EQ(ReadAll(std::string("two/") + result), ReadAll(std::string("one/") + result)) << result;
+  }
+  EXPECT_NE(ReadAll("one/x.tsm"), ReadAll("one/x-2.tsm"));
+  const auto merged = test::RunCommand(Cli("merge-lists --format json" + lists));
+  ASSERT_EQ(merged.status, 0);
+  const nlohmann::json one = nlohmann::json::parse(single.out)["analysis_list"];
+  const nlohmann::json both = nlohmann::json::parse(merged.out)["analysis_list"];
+  ASSERT_EQ(both.size(), one.size());
+  for (size_t k = 0; k < one.size(); ++k) {
+    EXPECT_EQ(both[k]["structure"], one[k]["structure"]);
+    EXPECT_EQ(both[k]["input_index"], one[k]["input_index"]);
+    EXPECT_EQ(both[k]["average_score"], one[k]["average_score"]);
+  }
+}
+
 // Files whose names look like temporaries, a user's and other programs', and one like ours.
 const std::map<std::string, std::string> kLookalikes = {
     {"thesis.partial-2024-01-15.docx", "chapter one"},

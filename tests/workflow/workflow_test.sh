@@ -28,9 +28,12 @@ cp "$data/1CRN.pdb" "odd/5'-nucleotidase.pdb"
 cp "$data/1UBQ.pdb" "odd/x';touch PWNED;echo '.pdb"
 cp "$data/5PTI.pdb" 'odd/$(touch PWNED) $HOME and blanks.pdb'
 cp "$data/1AKI.pdb" "odd/$(printf 'caf\351 au lait.pdb')"
+# A second file of the first one's name, in another folder: its own result, in every shard.
+mkdir same && cp "$data/1A8O.pdb" "same/5'-nucleotidase.pdb"
 printf '%s\n' "$PWD/odd/5'-nucleotidase.pdb" "$PWD/odd/x';touch PWNED;echo '.pdb" \
   "$PWD/odd/\$(touch PWNED) \$HOME and blanks.pdb" "$data/biopython_header.pdb" \
-  "$PWD/odd/$(printf 'caf\351 au lait.pdb')" "$data/mmcif/4HHB.cif.gz" "$PWD/odd/missing.pdb" > files.txt
+  "$PWD/odd/$(printf 'caf\351 au lait.pdb')" "$data/mmcif/4HHB.cif.gz" "$PWD/odd/missing.pdb" \
+  "$PWD/same/5'-nucleotidase.pdb" > files.txt
 status=0
 mkdir single && (cd single && "$cli" multi --custom-table ../single.stb --file-list ../files.txt > ../single.tsv 2>../single.err) ||
   status=$?
@@ -119,15 +122,24 @@ rows, failures = run["analysis_list"], run.get("failures", [])
 names = sorted(os.path.basename(f["file"]) for f in failures)
 assert names == ["biopython_header.pdb", "missing.pdb"], names
 assert [f["input_index"] for f in failures] == [3, 6], failures
-assert len(rows) == 5, rows
+assert len(rows) == 6, rows
 named = [r["result_file"] for r in rows if "\ufffd" not in r["result_file"]]  # not UTF-8: not the name on disk
-assert len(named) == 4 and all(os.path.isfile(f) for f in named), named
-assert len([n for n in os.listdir("run/results") if n.endswith(".tsm")]) == 5, os.listdir("run/results")
+assert len(named) == 5 and all(os.path.isfile(f) for f in named), named
+assert len([n for n in os.listdir("run/results") if n.endswith(".tsm")]) == 6, os.listdir("run/results")
+assert {"5'-nucleotidase.tsm", "5'-nucleotidase-2.tsm"} <= set(os.listdir("run/results"))
 assert any("\ufffd" in r["structure"] for r in rows), "the name that is not UTF-8"
 PY
 grep -q "2 structure file(s) were not analysed" run.log && grep -q "odd/missing.pdb" run.log ||
   { echo "the run's last message does not name the files it could not read:"; tail run.log; exit 1; }
 echo "$mode workflow: the merged table and list equal one run's; unreadable files listed, odd names kept"
+
+# A structure file that changes runs its shard again: the list is the new one run's.
+cp "$data/1UBQ.pdb" "odd/5'-nucleotidase.pdb"
+(cd single && "$cli" multi --file-list ../files.txt > ../single2.tsv 2>/dev/null) || true
+workflow run "$cli" || { echo "snakemake failed on the changed file:"; tail -30 run.log; exit 1; }
+python3 -c 'import sys; a, b = (open(p, "rb").read().decode("utf-8", "replace") for p in sys.argv[1:]); sys.exit(a != b)' \
+  single2.tsv run/list.tsv || { echo "the list after a file changed is not one new run's"; diff single2.tsv run/list.tsv; exit 1; }
+! cmp -s single.tsv single2.tsv || { echo "the changed file changed nothing"; exit 1; }
 
 # A shard that fails after writing everything (a result it could not write, a sanitizer's
 # report) fails the workflow; on Slurm, where each run takes longer, the second only.
