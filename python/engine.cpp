@@ -141,9 +141,13 @@ std::optional<Failure> OpenFailure(CTessmolDoc::OpenResult result, const std::st
       failure.message = "Error: no atoms could be read from " + path;
       return failure;
     }
-    case CTessmolDoc::OpenResult::kResultFile:
-      return OtherFailure("Error: " + path +
-                          " is a Tessmol result file, not a structure: use tessmol.read_result");
+    case CTessmolDoc::OpenResult::kResultFile: {
+      // A file of another format than a structure's: FormatError, naming the file.
+      Failure failure = FileFailure(FileStatus::Format(path, 0, "a Tessmol result file, not a structure"));
+      failure.message =
+          "Error: " + path + " is a Tessmol result file, not a structure: use tessmol.read_result";
+      return failure;
+    }
     case CTessmolDoc::OpenResult::kFailed:
       break;
   }

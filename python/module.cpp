@@ -407,9 +407,9 @@ TmMethod MethodNamed(const std::string& name, bool structures) {
   if (name == "window") return TmMethod::kWindow;
   if (name == "segments") return TmMethod::kSegments;
   if (name == "slab" && structures) return TmMethod::kSlab;
-  RaiseValue("method must be " +
-             std::string(structures ? "'auto', 'window', 'segments' or 'slab'" : "'window' or 'segments'") +
-             ", not '" + name + "'");
+  RaiseValue((structures ? "spanner3d must be None, a bool, 'default', 'auto', 'window', 'segments' or 'slab'"
+                         : "method must be 'window' or 'segments'") +
+             std::string(", not '") + name + "'");
 }
 
 void SetScan(ScanParams& p, const py::object& scan) {
@@ -1186,7 +1186,8 @@ into it, with no copy.)")
             return records;
           },
           "Every membrane placed on the structure: one, or one per group of chains that cannot share a "
-          "membrane (crystal copies lying apart or antiparallel); empty without a placement")
+          "membrane (crystal copies lying apart or antiparallel); empty where none was sought. A slab "
+          "that was sought and not placed is here too, with placed False and its score")
       .def_property_readonly(
           "membrane",
           [](const PyResult& r) -> py::object {
@@ -1194,7 +1195,8 @@ into it, with no copy.)")
             if (p.membranes.empty()) return py::none();
             return py::cast(MembraneRecordOf(p.structure, p.membranes.front()));
           },
-          "The (first) membrane placed on the structure by Spanner3D's slab or default method, else None")
+          "The first of membranes (placed or not: see its placed), where Spanner3D's slab or default "
+          "method sought one; else None")
       .def(
           "summary",
           [](const PyResult& r) {
@@ -1205,6 +1207,10 @@ into it, with no copy.)")
                 r.data->row.expectedKnown ? std::optional<float>(r.data->row.expectedScore) : std::nullopt;
             std::string text;
             for (const std::string& line : SummaryLines(r.data->protein, expected)) text += line + "\n";
+            // A Spanner2D model (no structure file, no result file) is named by its record,
+            // as tessmol-cli spanner2d ends each summary.
+            if (r.data->source.empty() && !r.data->fromResultFile)
+              text += "FASTA record: " + r.data->name + "\n";
             return Text(text);
           },
           "The protein summary as tessmol-cli prints it (analyse, spanner2d; show for a stored result)")

@@ -87,7 +87,7 @@ class Parameters:
     waters_left_out: Optional[int]
     secondary_structure: str
     score_table: str
-    method: Optional[Literal["window", "segments", "slab"]]
+    method: Optional[Literal["window", "segments", "slab", "auto"]]
     def to_dict(self) -> dict[str, Any]: ...
 
 class Stretch:

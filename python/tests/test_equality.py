@@ -243,3 +243,12 @@ def test_each_crystal_copy_of_1u19_gets_its_own_membrane(workdir):
     # None on a soluble protein.
     assert not any(m.placed for m in tessmol.analyse(data("1CRN.pdb"), spanner3d=True, resolution=0).membranes)
 
+
+
+def test_a_spanner2d_summary_is_the_one_the_command_line_prints(workdir):
+    # Summary, domains, parameters and the record's name, as tessmol-cli spanner2d prints them.
+    fasta = data("bacteriorhodopsin_4xxjA.fasta")
+    model = tessmol.spanner2d(fasta)[0]
+    _, out, _ = run_cli(["spanner2d", fasta], workdir)
+    assert model.summary().endswith("FASTA record: 4xxjA\n")
+    assert out.startswith(model.summary())

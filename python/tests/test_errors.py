@@ -178,6 +178,16 @@ def test_a_result_is_never_written_over_its_input(workdir):
     assert {path: open(path, "rb").read() for path in before} == before
 
 
+def test_a_result_file_given_as_a_structure_names_itself(workdir):
+    stored = os.path.join(workdir, "crambin.tsm")
+    tessmol.analyse(data("1CRN.pdb"), resolution=0).write_result(stored)
+    with pytest.raises(tessmol.FormatError) as raised:
+        tessmol.analyse(stored)
+    assert raised.value.path == stored and "read_result" in str(raised.value)
+    failure = list(tessmol.analyse_many([stored], errors="record"))[0]
+    assert (failure.path, failure.kind) == (stored, "format")
+
+
 def test_analyse_leaves_nothing_in_the_current_folder(workdir, monkeypatch):
     monkeypatch.chdir(workdir)
     tessmol.analyse(data("1U19.pdb"), spanner3d=True, resolution=0)

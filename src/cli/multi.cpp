@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -186,6 +187,19 @@ int MergeLists(const std::vector<std::string>& lists, const std::string& format)
   for (const std::string& path : lists) {
     if (!ReadAnalysisList(path, entries, failures)) return 1;
   }
+  // Shards of one run hold each input once: a list given twice, or lists of other runs,
+  // would count structures twice.
+  std::set<int> seen;
+  auto once = [&seen](int index) {
+    if (index < 0 || seen.insert(index).second) return true;
+    std::cerr << "Error: input " << index
+              << " of the run is in more than one list: the lists are not the shards of one run\n";
+    return false;
+  };
+  for (const AnalysisEntry& e : entries)
+    if (!once(e.inputIndex)) return 1;
+  for (const nlohmann::json& f : failures)
+    if (!once(f.at("input_index").get<int>())) return 1;
   // Highest average first, equal ones in the order of the file list.
   std::stable_sort(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
     if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;

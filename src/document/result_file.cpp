@@ -180,6 +180,13 @@ void WriteParameterFields(Out& out, const RunParameters& p) {
   if (p.watersLeftOut >= 0) out << "\twaters-left-out=" << p.watersLeftOut;
 }
 
+// A model's confident scores are read again with the cut-off it was analysed with.
+template <class Out>
+void WriteConfidentPlddt(Out& out, const Protein& p) {
+  if (p.parameters.recorded() && !p.structure.confidence.empty())
+    out << "\tconfident-plddt=" << Num(p.confidentPlddt);
+}
+
 void ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
   for (size_t i = 3; i < f.size(); ++i) {
     const size_t equals = f[i].find('=');
@@ -193,6 +200,10 @@ void ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
     if (key == "method") p.method = value;
     if (key == "het-covering") p.coveringHetAtoms = std::strtoll(value.c_str(), nullptr, 10);
     if (key == "waters-left-out") p.watersLeftOut = std::strtoll(value.c_str(), nullptr, 10);
+    if (key == "confident-plddt") {
+      const std::optional<double> cut = ParseFiniteReal(value);
+      if (cut && *cut >= 0.0 && *cut <= 100.0) p.confidentPlddt = static_cast<float>(*cut);
+    }
   }
 }
 
@@ -209,6 +220,7 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
     out << '\t' << source;
   }
   WriteParameterFields(out, p.parameters);
+  WriteConfidentPlddt(out, p);
   out << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
@@ -555,6 +567,8 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       if (structure.confidence.empty()) structure.modelSource.clear();
       if (const std::string missing = MissingReference(structure, residueLines, lineNumber); !missing.empty())
         return formatError(missing);
+      if (protein.parameters.confidentPlddt >= 0.0f && !structure.confidence.empty())
+        protein.confidentPlddt = protein.parameters.confidentPlddt;
       return FileStatus::Ok(name);
     } else {
       return formatError("no record keyword");

@@ -410,14 +410,16 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.membranes = std::move(stored.membranes);
   protein_.parameters = std::move(stored.parameters);
   protein_.fileName = name;
-  protein_.confidentPlddt = settings_.confidentPlddt;
+  // A model is scored with the cut-off it was analysed with, when its file says.
+  protein_.confidentPlddt = protein_.parameters.confidentPlddt >= 0.0f ? protein_.parameters.confidentPlddt
+                                                                       : settings_.confidentPlddt;
   SumScores(protein_.transmembrane, protein_.scores);
   structureLoaded_ = true;
   // A stored result's row is filled from the file the first time it is read; the expected
   // score needs the table that scored it.
   AnalysisEntry& entry = entries_[index];
   if (entry.scoreTableName.empty())
-    ScoreRow(entry, protein_, protein_.parameters.scoreTable, scoreTable_, settings_.confidentPlddt);
+    ScoreRow(entry, protein_, protein_.parameters.scoreTable, scoreTable_, protein_.confidentPlddt);
   return true;
 }
 
@@ -441,7 +443,9 @@ CTessmolDoc::RecalculateResult CTessmolDoc::RecalculateProfiles(const std::vecto
       feedback_.ShowMessage(result.status.Describe());
       return result;
     }
-    ScoreRow(entry, rescored, scoreTable_.fileName, scoreTable_, settings_.confidentPlddt);
+    ScoreRow(entry, rescored, scoreTable_.fileName, scoreTable_,
+             rescored.parameters.confidentPlddt >= 0.0f ? rescored.parameters.confidentPlddt
+                                                        : settings_.confidentPlddt);
     ++result.done;
   }
   feedback_.DocumentChanged();

@@ -17,6 +17,9 @@ struct RunParameters {
   // Heteroatoms that covered the surface and water molecules left out; -1 when not recorded.
   long long coveringHetAtoms = -1;
   long long watersLeftOut = -1;
+  // A predicted model's confidence cut-off (pLDDT) for its confident scores; -1 when not
+  // recorded (an experimental structure, an older result file).
+  float confidentPlddt = -1.0f;
 
   bool recorded() const { return !version.empty(); }
 };

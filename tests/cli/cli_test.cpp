@@ -1311,6 +1311,10 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
     EXPECT_EQ(ReadAll("merged.stb"), table);
     EXPECT_EQ(test::RunCommand(Cli("merge-lists" + lists)).out, single.out);
   }
+  // A shard given twice would count its structures twice.
+  const auto twice = test::RunCommand(Cli("merge-lists shard1.json shard1.json 2>&1"));
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_NE(twice.out.find("is in more than one list"), std::string::npos) << twice.out;
 }
 
 // Two files of one name in different folders: a run names their results x.tsm and x-2.tsm,

@@ -119,6 +119,13 @@ TEST(PredictedOutputs, TheThresholdIsAnOption) {
   const nlohmann::json s = nlohmann::json::parse(json.out).at("structures").at(0);
   EXPECT_EQ(s.at("confident_count").get<long>(), atLeast90);
   EXPECT_EQ(s.at("left_out_count").get<long>(), 84 - atLeast90);
+  // The result file keeps the cut-off: show gives the confident scores the run gave.
+  const test::CommandResult shown =
+      test::RunCommand(Cli("show --format json " + s.at("result_file").get<std::string>()));
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  const nlohmann::json back = nlohmann::json::parse(shown.out).at("structures").at(0);
+  for (const char* key : {"confident_plddt", "confident_count", "left_out_count", "confident_average_score"})
+    EXPECT_EQ(back.at(key), s.at(key)) << key;
   // No residue reaches pLDDT 100: the confident figures are no scores, null rather than 0.
   ASSERT_EQ(std::count_if(plddt.begin(), plddt.end(), [](float v) { return v >= 100.0f; }), 0);
   const test::CommandResult none =
