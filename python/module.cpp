@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "base/run_names.h"
+#include "base/text.h"
 #include "base/version.h"
 #include "document/bfactor_output.h"
 #include "document/json_output.h"
@@ -476,6 +477,7 @@ std::shared_ptr<const ScoreTable> TableFrom(const py::object& table) {
 struct Call {
   Options options;
   py::dict settings;
+  std::string scoreTablePath;  // the table file the call reads, when it names one
 };
 
 Call MakeOptions(const py::object& spanner3d, const std::string& method, int resolution, bool ignoreHet,
@@ -529,6 +531,10 @@ Call MakeOptions(const py::object& spanner3d, const std::string& method, int res
                (structures ? "spanner3d='window'" : "method='window'"));
   if (!log.is_none()) call.options.logPath = FsPath(log);
   call.options.scoreTable = TableFrom(scoreTable);
+  if (py::isinstance<PyScoreTable>(scoreTable))
+    call.scoreTablePath = scoreTable.cast<const PyScoreTable&>().path;
+  else if (!scoreTable.is_none())
+    call.scoreTablePath = FsPath(scoreTable);
 
   py::dict& d = call.settings;
   d["resolution"] = resolution;
@@ -567,6 +573,10 @@ std::shared_ptr<PyResult> MakeResult(Analysis&& analysis, const py::dict& settin
 // The log is opened (and emptied) before anything is read: never one of the call's inputs.
 void RefuseLogOnInput(const Call& call, std::vector<std::string> inputs) {
   if (call.options.logPath.empty()) return;
+  if (EndsWithAnyCase(call.options.logPath, ".tsm"))
+    Raise(FileFailure(FileStatus::WriteFailed(call.options.logPath,
+                                              "a result file's name, which only an analysis writes")));
+  inputs.push_back(call.scoreTablePath);
   RunNames names;
   names.Clear(std::move(inputs));
   if (const FileStatus refused = names.CheckNotInput(call.options.logPath); !refused)

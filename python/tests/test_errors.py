@@ -170,11 +170,20 @@ def test_a_result_is_never_written_over_its_input(workdir):
             with pytest.raises(tessmol.FileError) as raised:
                 write(path)
             assert "never overwritten" in str(raised.value)
-    # Nor the log, which is opened before anything is read.
+    # Nor the log, which is opened before anything is read: not an input, not the score
+    # table read, not a result file's name.
     for call, path in ((tessmol.analyse, structure), (tessmol.spanner2d, fasta)):
         with pytest.raises(tessmol.FileError) as raised:
             call(path, log=os.path.join(workdir, ".", os.path.basename(path)))
         assert "never overwritten" in str(raised.value)
+    table = os.path.join(workdir, "my.stb")
+    shutil.copy(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb"), table)
+    before[table] = open(table, "rb").read()
+    for score_table in (table, tessmol.ScoreTable(table)):
+        with pytest.raises(tessmol.FileError):
+            tessmol.analyse(structure, log=table, score_table=score_table)
+    with pytest.raises(tessmol.FileError):
+        tessmol.analyse(structure, log=os.path.join(workdir, "x.TSM"))
     assert {path: open(path, "rb").read() for path in before} == before
 
 

@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -155,6 +156,13 @@ void MaskControlCharacters(std::string& text, bool keepNul) {
   for (char& c : text) {
     if ((static_cast<unsigned char>(c) < 0x20 || c == 0x7f) && !(keepNul && c == '\0')) c = '?';
   }
+}
+
+bool EndsWithAnyCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
 }
 
 std::string BareName(const std::string& path) {

@@ -61,6 +61,9 @@ std::string_view TrimAtomName(std::string_view field);
 // The part of a path after its last '/': the file name without its folder.
 std::string BareName(const std::string& path);
 
+// Whether `text` ends in `suffix`, letters in either case (".TSM" as ".tsm").
+bool EndsWithAnyCase(std::string_view text, std::string_view suffix);
+
 // Control characters (TAB among them) split or end the records of our own files: names
 // hold '?' in their place from the moment they are read. Code 0 stays where `keepNul`
 // says so (a chain identifier of code 0 means a line too short to hold one).

@@ -114,6 +114,11 @@ int Run(const AnalyseArgs& args) {
     std::cerr << refused << '\n';
     return 2;
   }
+  if (const std::string refused = CompressedNameRefusal(args.bfactorOut);
+      !args.bfactorOut.empty() && !refused.empty()) {
+    std::cerr << "Error: --bfactor-out " << args.bfactorOut << ": " << refused << '\n';
+    return 2;
+  }
   {
     std::vector<std::string> inputs = args.files;
     inputs.push_back(args.options.scoreTable);

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "base/text.h"
 #include "cli/chart_png.h"
 #include "cli/common.h"
 #include "cli/run_outputs.h"
@@ -33,7 +34,7 @@ int Run(const MembraneArgs& args) {
   // The planes are PDB records (OPM's form): a name that promises mmCIF or gzip would hold
   // text no reader of that format takes.
   for (const char* suffix : {".cif", ".mmcif", ".gz", ".bcif"}) {
-    if (args.write.ends_with(suffix)) {
+    if (EndsWithAnyCase(args.write, suffix)) {
       std::cerr << "Error: --write " << args.write
                 << ": the planes are written as PDB; give a name ending in .pdb\n";
       return 2;

@@ -120,6 +120,16 @@ int MergeCounts(const std::vector<std::string>& counts, const std::string& table
     std::cerr << refused << '\n';
     return 2;
   }
+  // Each shard's counts once: a file given twice would count its structures twice.
+  for (size_t i = 0; i < counts.size(); ++i) {
+    for (size_t j = i + 1; j < counts.size(); ++j) {
+      if (SameFile(counts[i], counts[j])) {
+        std::cerr << "Error: " << counts[j] << " is " << counts[i]
+                  << " again: its counts would be added twice\n";
+        return 2;
+      }
+    }
+  }
   ScoreTable merged;
   if (const FileStatus table =
           merged.LoadTable(ExecutableFolder() + "/Tessmol_Files/Default.stb", "Default.stb");

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/text.h"
 #include "document/tessmol_doc.h"
 
 namespace tessmol::cli {
@@ -33,7 +34,7 @@ std::string Refusal(const Named& files, const std::vector<std::string>& inputs, 
     if (file.empty()) continue;
     // A table or picture of a result's name would replace the result just written, and its
     // row would point at something else.
-    if (fs::path(file).extension() == ".tsm")
+    if (EndsWithAnyCase(file, ".tsm"))
       return "Error: " + name + " names a result file (" + file + "), which only the analysis writes";
     for (const std::string& input : inputs)
       if (!input.empty() && SameFile(file, input))

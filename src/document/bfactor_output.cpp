@@ -273,25 +273,19 @@ FileStatus WriteMembraneFile(const Protein& protein, const std::vector<MembraneP
   }
 }
 
-namespace {
-
-// The files are written as text: a name that promises compression would hold what no
-// reader of that format takes.
-std::optional<FileStatus> RefuseCompressedName(const std::string& path) {
+std::string CompressedNameRefusal(const std::string& path) {
   for (const char* suffix : {".gz", ".bz2", ".xz", ".zst", ".Z"}) {
-    if (path.ends_with(suffix))
-      return FileStatus::WriteFailed(
-          path, std::string("the file is written uncompressed: give a name without ") + suffix);
+    if (EndsWithAnyCase(path, suffix))
+      return std::string("the file is written uncompressed: give a name without ") + suffix;
   }
-  return std::nullopt;
+  return {};
 }
 
-}  // namespace
-
 FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window) {
-  if (const std::optional<FileStatus> refused = RefuseCompressedName(path)) return *refused;
+  if (const std::string refused = CompressedNameRefusal(path); !refused.empty())
+    return FileStatus::WriteFailed(path, refused);
   const std::vector<double> values = ResidueValues(protein, which, window);
-  const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
+  const bool cif = path.size() > 4 && EndsWithAnyCase(path, ".cif");
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
       if (cif) {
@@ -424,12 +418,13 @@ void SetGemmiBFactors(gemmi::Structure& st, const std::map<ResidueKey, double>& 
 
 FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& source, const std::string& path,
                                    BFactorValue which, int window, uint64_t maxUnpackedBytes) {
-  if (const std::optional<FileStatus> refused = RefuseCompressedName(path)) return *refused;
+  if (const std::string refused = CompressedNameRefusal(path); !refused.empty())
+    return FileStatus::WriteFailed(path, refused);
   std::string text;
   if (const FileStatus read = ReadFileText(source, text, nullptr, maxUnpackedBytes); !read) return read;
   const std::map<ResidueKey, double> values = ValuesByResidue(protein, ResidueValues(protein, which, window));
   const bool sourceCif = DetectFormat(text) == StructureFormat::kMmcif;
-  const bool cif = path.size() > 4 && path.compare(path.size() - 4, 4, ".cif") == 0;
+  const bool cif = path.size() > 4 && EndsWithAnyCase(path, ".cif");
   const std::string name = StructureName(protein.fileName);
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {

@@ -24,6 +24,10 @@ std::vector<double> ResidueValues(const Protein& protein, BFactorValue which, in
 
 // Writes PDB, or mmCIF when the path ends in ".cif" (through gemmi). Heteroatoms are
 // written with a B-factor of 0.
+// Why a B-factor file may not have this name: it promises compression, and the file is
+// text (the name ends in .gz, .bz2, .xz, .zst or .Z, in either case); empty when it may.
+std::string CompressedNameRefusal(const std::string& path);
+
 FileStatus WriteBFactorFile(const Protein& protein, const std::string& path, BFactorValue which, int window);
 
 // The structure file `source` (PDB or mmCIF, plain or gzip) as it was, but for the

@@ -187,7 +187,8 @@ void WriteConfidentPlddt(Out& out, const Protein& p) {
     out << "\tconfident-plddt=" << Num(p.confidentPlddt);
 }
 
-void ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
+// The fields of how the structure was analysed; the error when one that counts is faulty.
+std::string ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
   for (size_t i = 3; i < f.size(); ++i) {
     const size_t equals = f[i].find('=');
     if (equals == std::string::npos) continue;
@@ -201,10 +202,13 @@ void ReadParameterFields(const std::vector<std::string>& f, RunParameters& p) {
     if (key == "het-covering") p.coveringHetAtoms = std::strtoll(value.c_str(), nullptr, 10);
     if (key == "waters-left-out") p.watersLeftOut = std::strtoll(value.c_str(), nullptr, 10);
     if (key == "confident-plddt") {
-      const std::optional<double> cut = ParseFiniteReal(value);
-      if (cut && *cut >= 0.0 && *cut <= 100.0) p.confidentPlddt = static_cast<float>(*cut);
+      // It decides the model's confident scores: a faulty one is no default's to replace.
+      const std::optional<double> cut = ParseWholeReal(value);
+      if (!cut || !(*cut >= 0.0 && *cut <= 100.0)) return "confident-plddt is not a number from 0 to 100";
+      p.confidentPlddt = static_cast<float>(*cut);
     }
   }
+  return {};
 }
 
 void WriteRecords(std::ostream& stream, const Protein& p) {
@@ -542,7 +546,7 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       protein.surface.totalSASA = n.Real(1, "total area", 0.0, kMaxTotalArea);
       protein.scores.averageScore = n.Score(2, "average score");
       if (f.size() > 3 && f[3].find('=') == std::string::npos) structure.modelSource = NameField(f, 3);
-      ReadParameterFields(f, protein.parameters);
+      wrong = ReadParameterFields(f, protein.parameters);
     } else if (keyword == "CHAIN") {
       wrong = ReadChainRecord(protein, f, n);
     } else if (keyword == "HELIX" || keyword == "SHEET") {

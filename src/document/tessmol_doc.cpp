@@ -42,15 +42,8 @@ constexpr std::string_view kCompressionSuffixes[] = {".gz", ".bz2", ".xz", ".Z",
 std::string ResultNameFor(const std::string& fileName) {
   std::string name = fileName;
   // In either case: a file is told compressed by its content, and UP.PDB.GZ is UP's result.
-  auto endsWith = [&](std::string_view suffix) {
-    return name.size() > suffix.size() &&
-           std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(), [](char a, char b) {
-             return std::tolower(static_cast<unsigned char>(a)) ==
-                    std::tolower(static_cast<unsigned char>(b));
-           });
-  };
   for (std::string_view suffix : kCompressionSuffixes) {
-    if (endsWith(suffix)) {
+    if (name.size() > suffix.size() && EndsWithAnyCase(name, suffix)) {
       name.resize(name.size() - suffix.size());
       break;
     }

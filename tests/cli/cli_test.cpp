@@ -1082,7 +1082,8 @@ TEST(CliFailures, ARunsOwnFilesNeverReplaceAnInput) {
         "merge-counts q.fasta --custom-table q.fasta", "spanner2d --log q.fasta q.fasta",
         "spanner2d --chart q.svg q.svg", "analyse --spanner3d --method window --inspection helixtest.pdb",
         "spanner2d --method window --inspection helixtest.pdb",
-        "analyse --log r.tsv --residues-out r.tsv x.pdb", "analyse --log x.tsm x.pdb"}) {
+        "analyse --log r.tsv --residues-out r.tsv x.pdb", "analyse --log x.tsm x.pdb",
+        "multi --custom-table X.TSM x.pdb", "merge-counts q.fasta ./q.fasta --custom-table m.stb"}) {
     const auto run = test::RunCommand(In("run", Cli(std::string(command) + " 2>&1 >/dev/null")));
     EXPECT_EQ(run.status, 2) << command << ": " << run.out;
     EXPECT_EQ(run.out.rfind("Error: ", 0), 0u) << command << ": " << run.out;
@@ -1121,13 +1122,17 @@ TEST(CliFailures, WritesThatFailExitWithOne) {
       Cli("multi --custom-table no/such/folder/t.stb " + test::DataPath("1UBQ.pdb") + " 2>&1"));
   EXPECT_EQ(multi.status, 1);
   EXPECT_NE(multi.out.find("no/such/folder/t.stb"), std::string::npos);
-  // A B-factor file is text: a name that promises gzip is not written.
-  const auto gz =
-      test::RunCommand(Cli("analyse --bfactor-out b.pdb.gz " + test::DataPath("1CRN.pdb") + " 2>&1"));
-  EXPECT_EQ(gz.status, 1);
-  EXPECT_NE(gz.out.find("Error: cannot write b.pdb.gz: the file is written uncompressed"), std::string::npos)
-      << gz.out;
-  EXPECT_FALSE(std::filesystem::exists("b.pdb.gz"));
+  // A B-factor file is text: a name that promises gzip, in either case, is refused before
+  // any work.
+  for (const std::string name : {"b.pdb.gz", "b.pdb.GZ"}) {
+    const auto gz =
+        test::RunCommand(Cli("analyse --bfactor-out " + name + " " + test::DataPath("1CRN.pdb") + " 2>&1"));
+    EXPECT_EQ(gz.status, 2);
+    EXPECT_NE(gz.out.find("Error: --bfactor-out " + name + ": the file is written uncompressed"),
+              std::string::npos)
+        << gz.out;
+    EXPECT_FALSE(std::filesystem::exists(name));
+  }
   // recalc in a folder it may read but not write: the stored file stays, nothing is printed
   // as a result.
   ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1UBQ.pdb"))).status, 0);

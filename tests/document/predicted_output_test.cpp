@@ -18,6 +18,11 @@
 namespace tessmol {
 namespace {
 
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
 std::string Cli(const std::string& args) {
   return std::string(TESSMOL_CLI) + " " + args;
 }
@@ -126,6 +131,19 @@ TEST(PredictedOutputs, TheThresholdIsAnOption) {
   const nlohmann::json back = nlohmann::json::parse(shown.out).at("structures").at(0);
   for (const char* key : {"confident_plddt", "confident_count", "left_out_count", "confident_average_score"})
     EXPECT_EQ(back.at(key), s.at(key)) << key;
+  // A faulty cut-off in the file is refused on its line, never read as the default.
+  const std::string stored = ReadText(s.at("result_file").get<std::string>());
+  ASSERT_NE(stored.find("\tconfident-plddt=90"), std::string::npos);
+  for (const char* bad : {"150", "nan", "x"}) {
+    std::string damaged = stored;
+    damaged.replace(damaged.find("confident-plddt=90") + 16, 2, bad);
+    std::ofstream("damaged.tsm", std::ios::binary) << damaged;
+    const test::CommandResult refused = test::RunCommand(Cli("show damaged.tsm 2>&1"));
+    EXPECT_EQ(refused.status, 1) << bad;
+    EXPECT_NE(refused.out.find("on line 1: damaged.tsm: confident-plddt is not a number from 0 to 100"),
+              std::string::npos)
+        << refused.out;
+  }
   // No residue reaches pLDDT 100: the confident figures are no scores, null rather than 0.
   ASSERT_EQ(std::count_if(plddt.begin(), plddt.end(), [](float v) { return v >= 100.0f; }), 0);
   const test::CommandResult none =
