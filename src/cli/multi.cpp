@@ -9,8 +9,6 @@
 #include <string_view>
 
 #include "base/program_folder.h"
-#include "base/run_names.h"
-#include "base/text.h"
 #include "cli/common.h"
 #include "cli/run_outputs.h"
 
@@ -261,13 +259,7 @@ int Run(MultiArgs args) {
   if (parts > 1) {
     // Named as one run over the whole list names them: shards writing into one folder
     // never take each other's names, and their merged list is that run's.
-    RunNames whole;
-    whole.Clear(args.files);
-    std::vector<std::string> names;
-    for (const std::string& file : args.files) {
-      const std::string name = ResultNameFor(BareName(file));
-      names.push_back(whole.Take(name.substr(0, name.size() - 4), ".tsm"));
-    }
+    const std::vector<std::string> names = ResultNamesFor(args.files);
     for (size_t k = part - 1; k < args.files.size(); k += parts) request.resultNames.push_back(names[k]);
   }
   request.createCustomTable = !args.customTable.empty() || !args.customCounts.empty();

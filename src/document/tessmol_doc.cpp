@@ -227,6 +227,17 @@ std::string CTessmolDoc::ResultFolder() const {
   return folder.back() == '/' ? folder : folder + "/";
 }
 
+std::vector<std::string> ResultNamesFor(const std::vector<std::string>& paths) {
+  RunNames names;
+  names.Clear(paths);
+  std::vector<std::string> out;
+  for (const std::string& path : paths) {
+    const std::string name = ResultNameFor(BareName(path));
+    out.push_back(names.Take(name.substr(0, name.size() - 4), ".tsm"));
+  }
+  return out;
+}
+
 std::string CTessmolDoc::UniqueResultName(const std::string& fileName) {
   const std::string name = ResultNameFor(fileName);
   return runNames_.Take(name.substr(0, name.size() - 4), ".tsm");
@@ -328,11 +339,8 @@ MultipleAnalysisReport CTessmolDoc::AnalyseMultiple(const MultipleAnalysisReques
   // Each file's name is fixed by its place in the list, not by whether the files before it
   // could be analysed: a file's result has the same name in every run of the list, and in
   // the shard that analyses it.
-  std::vector<std::string> names = request.resultNames;
-  if (names.size() != count) {
-    names.clear();
-    for (const std::string& path : paths) names.push_back(UniqueResultName(BareName(path)));
-  }
+  const std::vector<std::string> names =
+      request.resultNames.size() == count ? request.resultNames : ResultNamesFor(paths);
   // Workers log into their outcome; this thread alone writes the log file, in file order.
   const bool logging = state_.logFile() != nullptr;
   auto make = [&](size_t i, bool onThisThread) {

@@ -54,7 +54,7 @@ struct MultipleAnalysisRequest {
   // The result name of each file, when the run is part of a larger one (a shard): named
   // within the whole list, so that the parts' results never take each other's names.
   // Empty: each file is named in order within this run, whether it is analysed or not.
-  std::vector<std::string> resultNames;
+  std::vector<std::string> resultNames{};
 };
 
 // What a multiple analysis could not do: files skipped (with why), result files not
@@ -71,6 +71,10 @@ struct MultipleAnalysisReport {
 // compression suffix) replaced by "tsm", or "tsm" added when it has none:
 // 1abc.pdb, 1abc.pdb1 and 1abc.pdb.gz all give 1abc.tsm; br.fasta gives br.tsm.
 std::string ResultNameFor(const std::string& fileName);
+
+// The result names of a list of structure files, in list order, as one run gives them:
+// ResultNameFor each file's name, with "-2", "-3", ... before ".tsm" where it repeats.
+std::vector<std::string> ResultNamesFor(const std::vector<std::string>& paths);
 
 // A row's scores: the average, the name of the table that scored the residues, the expected
 // score for that many residues from `table` (shown only when `tableName` is that table's),
