@@ -667,6 +667,8 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
       if (pair.size() != 2 || !py::isinstance<py::str>(pair[0]) || !py::isinstance<py::str>(pair[1]))
         RaiseValue("each sequence must be a (name, sequence) pair of text");
       std::string name = pair[0].cast<std::string>(), sequence = pair[1].cast<std::string>();
+      // A translation's stop, as a FASTA file may end its record with it.
+      if (!sequence.empty() && sequence.back() == '*') sequence.pop_back();
       if (name.empty() || name.find_first_of(" \t\r\n>") != std::string::npos)
         RaiseValue("a sequence name must be one word: '" + name + "'");
       if (sequence.empty()) RaiseValue("the sequence of " + name + " is empty");

@@ -30,11 +30,20 @@ std::string ChainLabel(const std::string& name) {
   return name.empty() || name == " " || name[0] == '\0' ? std::string("(blank)") : name;
 }
 
-void PrintRanges(const char* title, const std::vector<SecondaryRange>& ranges) {
+// Ranges name their chain by its one-character identifier; the listing names it in full,
+// as the chain list does (an mmCIF assembly's copies are A, A-2, A-3).
+void PrintRanges(const char* title, const std::vector<SecondaryRange>& ranges, const Structure& s) {
   std::cout << title << ": " << ranges.size() << '\n';
   for (const SecondaryRange& range : ranges) {
-    std::cout << "  chain " << ChainLabel(std::string(1, range.chainId)) << ' ' << range.firstResSeq << '-'
-              << range.lastResSeq << '\n';
+    std::string name(1, range.chainId);
+    for (size_t k = 0; k < s.chains.size(); ++k) {
+      if (s.chains[k].chainId == range.chainId) {
+        name = s.ChainName(k);
+        break;
+      }
+    }
+    std::cout << "  chain " << ChainLabel(name) << ' ' << range.firstResSeq << '-' << range.lastResSeq
+              << '\n';
   }
 }
 
@@ -51,6 +60,10 @@ void PrintReading(const StructureFile& file, bool computed) {
     std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
   for (const auto& [name, parent] : r.modifiedResidues)
     std::cout << "Modified residue " << name << " read as " << parent << '\n';
+  if (file.confidenceOutOfRange) {
+    std::cout << "Confidence: none (the values read as pLDDT run to "
+              << FormatNumber(*file.confidenceOutOfRange) << ", beyond 0 to 100)\n";
+  }
   if (!file.structure.confidence.empty()) {
     std::cout << ModelLine(file.structure) << (file.plddtScaled ? " (read as 0 to 1, scaled by 100)" : "")
               << '\n';
@@ -78,8 +91,8 @@ void PrintStructure(const std::string& path, const StructureFile& file, bool com
   std::cout << "Residues: " << s.residues.size() << '\n';
   std::cout << "Atoms: " << s.atoms.size() << '\n';
   std::cout << "Heteroatoms: " << s.hetAtoms.size() << '\n';
-  PrintRanges("Helices", s.helices);
-  PrintRanges("Sheets", s.sheets);
+  PrintRanges("Helices", s.helices, s);
+  PrintRanges("Sheets", s.sheets, s);
   // From the atoms alone: the stored extremities start at the origin, which a structure
   // far from it does not reach.
   float low[3] = {s.atoms[0].x, s.atoms[0].y, s.atoms[0].z};

@@ -106,15 +106,25 @@ struct ModelCharts {
   const CTessmolDoc& doc;
   int width = 0, height = 0;
   ChartOptions options = DefaultChartOptions();
-  size_t charted = 0;
   bool written = true;
   RunOutputs outputs{args.files};
+  // Each chart is named after its model when the run has several: several files, or one
+  // file of several records (counted before the first is charted, so that it is named as
+  // the others are).
+  bool several = args.files.size() > 1 || (!args.chart.empty() && SeveralRecords(args.files));
+
+  static bool SeveralRecords(const std::vector<std::string>& files) {
+    if (files.empty()) return false;
+    FastaReader reader(files.front());
+    FastaRecord record;
+    int records = 0;
+    while (records < 2 && reader.Next(record)) ++records;
+    return records > 1;
+  }
 
   void operator()(const Protein& model) {
     if (args.chart.empty()) return;
-    const std::string path =
-        outputs.PathFor(args.chart, doc.entries().back().resultName, args.files.size() > 1 || charted > 0);
-    ++charted;
+    const std::string path = outputs.PathFor(args.chart, doc.entries().back().resultName, several);
     FileStatus status = outputs.CheckNotInput(path);
     if (status) status = WriteChartFile(model, ChartTitle(model.fileName, doc), path, width, height, options);
     if (!status) {
@@ -123,6 +133,20 @@ struct ModelCharts {
     }
   }
 };
+
+// Why a file gave no model, as stderr says it: it cannot be read, it is no FASTA file,
+// or its records were all faulty (each already listed).
+std::string UnmodelledFileReason(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return ReadFailure(path).Describe();
+  FastaReader reader(path);
+  FastaRecord record;
+  while (reader.Next(record)) {
+  }
+  if (!reader.status())
+    return reader.status().detail == kFastaNoHeader ? WithFile(kNotFasta, path) : reader.status().Describe();
+  return "no sequence was modelled";
+}
 
 int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   nlohmann::json structures = nlohmann::json::array();
@@ -148,10 +172,7 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     if (modelled.count(BareName(path)) > 0 || named.count(f) > 0) continue;
-    std::error_code error;
-    const std::string reason = std::filesystem::is_regular_file(path, error) ? "no sequence was modelled"
-                                                                             : ReadFailure(path).Describe();
-    failures.push_back(FailureJson(path, static_cast<int>(f), reason));
+    failures.push_back(FailureJson(path, static_cast<int>(f), UnmodelledFileReason(path)));
   }
   PrintJson("spanner2d", structures, doc.entries(), failures.empty() ? nlohmann::json() : failures);
   return completed && charts.written ? 0 : 1;

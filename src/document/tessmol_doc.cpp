@@ -150,6 +150,13 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   read.hadAtoms = !file.structure.atoms.empty();
   read.resultFile = file.format == StructureFormat::kResult;
   if (!read.status || !read.hadAtoms) return std::nullopt;
+  if (file.confidenceOutOfRange) {
+    // Asked for (--confidence plddt) or claimed by the file, but no pLDDT: say so rather
+    // than quietly analyse an experimental structure.
+    const std::string text = ConfidenceOutOfRangeWarning(BareName(path), *file.confidenceOutOfRange);
+    feedback.ShowMessage(text);
+    if (log) *log << text << '\n';
+  }
   if (file.summary.duplicateAtoms > 0 && log) {
     *log << "Warning!! - " << file.summary.duplicateAtoms << " duplicate atoms of " << BareName(path)
          << " left out (same residue, same position)\n";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -32,6 +33,11 @@ StructureFormat DetectFormat(const std::string& text) {
   return StructureFormat::kPdb;
 }
 
+std::string ConfidenceOutOfRangeWarning(const std::string& name, float value) {
+  return "Warning: the pLDDT read from " + name + " runs to " + FormatNumber(value) +
+         ", beyond 0 to 100: " + name + " is analysed as an experimental structure, without confidence";
+}
+
 void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
                       const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source) {
   Structure& s = file.structure;
@@ -53,6 +59,10 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
   // no confidence, and taking them for one would write result files no reader accepts.
   if (!std::all_of(s.confidence.begin(), s.confidence.end(),
                    [](float v) { return v >= 0.0f && v <= 100.0f; })) {
+    float farthest = 0.0f;
+    for (float v : s.confidence)
+      if (std::abs(v - 50.0f) > std::abs(farthest - 50.0f) || std::isnan(v)) farthest = v;
+    file.confidenceOutOfRange = farthest;
     s.confidence.clear();
     file.plddtScaled = false;
     return;

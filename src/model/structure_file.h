@@ -2,6 +2,7 @@
 // their content rather than their name.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "base/file_status.h"
@@ -36,6 +37,9 @@ struct StructureFile {
   bool hadSecondaryStructure = false;  // helix or sheet records in the file
   ReadSummary summary;
   bool plddtScaled = false;  // the file's pLDDT ran 0 to 1 (ESMFold) and was scaled to 0 to 100
+  // When the B-factors were to be read as pLDDT but some lie beyond 0 to 100: the farthest
+  // of them (they are no confidence, and the structure is read as an experimental one).
+  std::optional<float> confidenceOutOfRange;
 };
 
 // Sets structure.confidence and modelSource of a predicted model: from ModelCIF's local
@@ -45,6 +49,11 @@ struct StructureFile {
 // nor for one whose values do not all lie within 0 to 100 (they are no pLDDT).
 void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
                       const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source);
+
+// What the user is told when a file's confidence values were refused: "Warning: the
+// pLDDT read from NAME runs to VALUE, beyond 0 to 100: NAME is analysed as an
+// experimental structure, without confidence".
+std::string ConfidenceOutOfRangeWarning(const std::string& name, float value);
 
 // Reads a structure file of either format; a result file is refused with kResult.
 StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,

@@ -53,6 +53,34 @@ TEST(CliRead, SaysWhatWasLeftOutMappedAndAssigned) {
   EXPECT_NE(computed.out.find("Format: mmCIF, gzip-compressed"), std::string::npos);
   EXPECT_NE(computed.out.find("Secondary structure: assigned from coordinates"), std::string::npos);
   EXPECT_NE(computed.out.find("\nA\t10\tVAL\tH\n"), std::string::npos);  // in haemoglobin's helix A
+  // An assembly's copies are named in full in the helix list as in the chain list.
+  const auto assembly = test::RunCommand(Cli("read " + test::DataPath("mmcif/1E0P_assembly1.cif.gz")));
+  ASSERT_EQ(assembly.status, 0);
+  const std::string helices = assembly.out.substr(assembly.out.find("Helices: "));
+  EXPECT_NE(helices.find("  chain A-2 "), std::string::npos) << helices;
+  EXPECT_EQ(helices.find("  chain B "), std::string::npos) << helices;
+}
+
+// Rhodopsin's CA B-factors run from 34.25 to 121.67 (in the file): asked to read them as
+// pLDDT, the program says why it does not, rather than quietly analyse a crystal structure.
+TEST(CliRead, BFactorsBeyondPlddtAreSaidToBeNoConfidence) {
+  const std::string rhodopsin = " " + test::DataPath("1U19.pdb");
+  const auto read = test::RunCommand(Cli("read --confidence plddt" + rhodopsin));
+  ASSERT_EQ(read.status, 0);
+  EXPECT_NE(read.out.find("Confidence: none (the values read as pLDDT run to 121.67, beyond 0 to 100)"),
+            std::string::npos)
+      << read.out;
+  const auto analysed = test::RunCommand(Cli("analyse --confidence plddt" + rhodopsin + " 2>&1 >/dev/null"));
+  EXPECT_EQ(analysed.status, 0);
+  EXPECT_NE(
+      analysed.out.find("Warning: the pLDDT read from 1U19.pdb runs to 121.67, beyond 0 to 100: 1U19.pdb "
+                        "is analysed as an experimental structure, without confidence"),
+      std::string::npos)
+      << analysed.out;
+  // A model's own pLDDT says nothing of the kind.
+  const auto model = test::RunCommand(Cli(
+      "analyse --confidence plddt " + test::DataPath("predicted/P76011_no_header.pdb") + " 2>&1 >/dev/null"));
+  EXPECT_EQ(model.out.find("Warning"), std::string::npos) << model.out;
 }
 
 TEST(CliRead, BadFilesAreNamedAndTheOthersStillRead) {
@@ -479,6 +507,16 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
   ASSERT_EQ(json.at("failures").size(), 2u);
   EXPECT_EQ(json["failures"][1]["record"], "bad");
   EXPECT_EQ(json["structures"].size(), 3u);
+  // A file that is no FASTA file gets the reason stderr gives, in JSON too.
+  std::ofstream("headless.fasta") << "MKVLLLAVLLL\n>late\nMKV\n";
+  const auto headless = test::RunCommand(Cli("spanner2d --format json headless.fasta 2>err.txt"));
+  EXPECT_EQ(headless.status, 1);
+  const auto failure = nlohmann::json::parse(headless.out).at("failures").at(0);
+  EXPECT_EQ(failure.at("message"), "Error: file not in FASTA format: headless.fasta") << failure;
+  std::stringstream err;
+  err << std::ifstream("err.txt").rdbuf();
+  EXPECT_NE(err.str().find("Error: file not in FASTA format: headless.fasta"), std::string::npos)
+      << err.str();
 }
 
 TEST(CliSpanner, SegmentsAreSpanner2DsDefaultAndTheWindowScanIsAskedFor) {
@@ -607,8 +645,9 @@ TEST(CliMembrane, WrittenPlanesJoinTheFirstModelWithSerialsOfTheirOwn) {
   size_t firstDummy = 0, lastDummy = 0, endModel = 0, dummies = 0;
   for (size_t k = 0; k < lines.size(); ++k) {
     const std::string& l = lines[k];
-    if (l.rfind("ATOM  ", 0) == 0 || l.rfind("HETATM", 0) == 0 || l.rfind("TER", 0) == 0)
+    if (l.rfind("ATOM  ", 0) == 0 || l.rfind("HETATM", 0) == 0 || l.rfind("TER", 0) == 0) {
       EXPECT_TRUE(serials.insert(std::stoi(l.substr(6, 5))).second) << l;
+    }
     if (l.rfind("HETATM", 0) == 0 && l.substr(17, 3) == "DUM") {
       if (dummies++ == 0) firstDummy = k;
       lastDummy = k;
@@ -884,6 +923,14 @@ TEST(CliChart, SvgAndPngCharts) {
   std::ifstream br("br.svg");
   const std::string brText((std::istreambuf_iterator<char>(br)), {});
   EXPECT_NE(brText.find("stroke-width=\"3\""), std::string::npos);  // the transmembrane bar
+  // One file of two records: both charts are named after their models, the first too.
+  {
+    std::ofstream pair("pair.fasta");
+    pair << ">first\nMLLLLAVLLLALLVLAILLVGKKEEDDKKEEDDK\n>second\nMKKEEDDKKEEDDLLLLAVLLLALLVLAILLVG\n";
+  }
+  ASSERT_EQ(test::RunCommand(Cli("spanner2d --chart p.svg pair.fasta >/dev/null")).status, 0);
+  for (const char* name : {"p-pair.svg", "p-pair-2.svg"}) EXPECT_TRUE(std::filesystem::exists(name)) << name;
+  EXPECT_FALSE(std::filesystem::exists("p.svg"));
   for (const char* bad : {"--chart-size 12", "--chart-size 100x100", "--chart-size axb"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("analyse --chart c.svg ") + bad + " " +
                                    test::DataPath("1CRN.pdb") + " >/dev/null"))
