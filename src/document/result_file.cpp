@@ -14,6 +14,7 @@
 #include <type_traits>
 
 #include "base/text.h"
+#include "document/report.h"
 
 namespace tessmol {
 
@@ -214,7 +215,9 @@ std::string ReadParameterFields(const std::vector<std::string>& f, RunParameters
 void WriteRecords(std::ostream& stream, const Protein& p) {
   const Structure& s = p.structure;
   RecordBuffer out(stream);
-  out << "STRUCTURE\t" << Num(p.surface.totalSASA) << '\t' << Num(p.scores.averageScore);
+  // The two totals exactly as analysed (the shortest text that reads back to the same
+  // float): six digits would show a large structure's area changed once stored.
+  out << "STRUCTURE\t" << ShortestText(p.surface.totalSASA) << '\t' << ShortestText(p.scores.averageScore);
   // A predicted model's source as a third field (experimental structures write none), then
   // how the structure was analysed as NAME=VALUE fields. The source never holds '=', so
   // the reader tells the two apart.

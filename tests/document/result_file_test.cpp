@@ -57,6 +57,9 @@ TEST(ResultFile, WriteReadWriteGivesTheSameFile) {
     EXPECT_EQ(back.surface.atoms.size(), protein.structure.atoms.size());
     EXPECT_EQ(back.structure.residues[0].resSeq, -3);
     EXPECT_TRUE(back.transmembrane.residues[12].transmembrane);
+    // The totals as analysed, to the last bit: rhodopsin's area has nine digits.
+    EXPECT_EQ(back.surface.totalSASA, protein.surface.totalSASA);
+    EXPECT_EQ(back.scores.averageScore, protein.scores.averageScore);
     ASSERT_TRUE(WriteResult(back, "second.tsm").ok());
     EXPECT_EQ(ReadAll("first.tsm"), ReadAll("second.tsm"));
   }
