@@ -317,7 +317,8 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
     // tessmol-cli show does, only when they are one.
     ScoreRow(row, stored, stored.parameters.scoreTable, *scoring, stored.confidentPlddt);
     analysis.path = path;
-    analysis.name = stored.fileName;
+    // A Spanner2D model is named by its record, as when it was made.
+    analysis.name = stored.fastaRecord.empty() ? stored.fileName : stored.fastaRecord;
     analysis.fromResultFile = true;
     out.value = std::move(analysis);
   } catch (const std::bad_alloc&) {

@@ -1219,10 +1219,10 @@ into it, with no copy.)")
                 r.data->row.expectedKnown ? std::optional<float>(r.data->row.expectedScore) : std::nullopt;
             std::string text;
             for (const std::string& line : SummaryLines(r.data->protein, expected)) text += line + "\n";
-            // A Spanner2D model (no structure file, no result file) is named by its record,
-            // as tessmol-cli spanner2d ends each summary.
-            if (r.data->source.empty() && !r.data->fromResultFile)
-              text += "FASTA record: " + r.data->name + "\n";
+            // A Spanner2D model, made now or stored, is named by its record, as tessmol-cli
+            // spanner2d and show end its summary.
+            if (!r.data->protein.fastaRecord.empty())
+              text += "FASTA record: " + r.data->protein.fastaRecord + "\n";
             return Text(text);
           },
           "The protein summary as tessmol-cli prints it (analyse, spanner2d; show for a stored result)")

@@ -110,6 +110,13 @@ def test_spanner2d_equals_the_command_line(method, workdir):
     for a, b, c in zip(pairs, models, stops):
         assert a.residues.to_numpy().tobytes() == b.residues.to_numpy().tobytes() == c.residues.to_numpy().tobytes()
         assert a.name == b.name == a.file
+    # Stored, a model keeps its record: read again it is named by it, as show names it.
+    stored_path = os.path.join(workdir, "model.tsm")
+    models[1].write_result(stored_path)
+    back = tessmol.read_result(stored_path)
+    assert back.name == models[1].name != models[1].file
+    _, text, _ = run_cli(["show", stored_path], workdir)
+    assert text == back.summary() and text.endswith("FASTA record: " + models[1].name + "\n")
 
 
 def test_model_confidence_is_the_files_and_survives_many_and_stored(workdir):

@@ -156,10 +156,9 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   std::set<size_t> named;
   const bool completed = doc.RunSpanner2D(
       args.files,
-      [&](const Protein& model, const FastaRecord& record) {
-        structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
+      [&](const Protein& model, const FastaRecord&) {
         // A file of many records gives many structures of one file name: the record names each.
-        structures.back()["record"] = record.name;
+        structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
         modelled.insert(model.fileName);
         charts(model);
       },

@@ -60,6 +60,8 @@ int RunShow(const StoredArgs& args) {
     PrintJson("show", nlohmann::json::array({StructureJson(doc.protein(), &row, args.residues)}), {});
   } else {
     PrintSummary(doc.protein(), args.residues, row.expectedKnown ? &row : nullptr);
+    if (!doc.protein().fastaRecord.empty())
+      std::cout << "FASTA record: " << doc.protein().fastaRecord << '\n';
   }
   return 0;
 }

@@ -142,6 +142,8 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
                       {"transmembrane_segments", segments},
                       {"parameters", ParametersJson(protein.parameters)}};
   AddQuality(j, protein);
+  // A sequence's model names its FASTA record: a file of many records gives many models.
+  if (!protein.fastaRecord.empty()) j["record"] = protein.fastaRecord;
   // Signal peptides only where the segmentation found one: older readers see nothing new.
   if (const std::vector<TransmembraneDomain> peptides = SignalPeptides(protein); !peptides.empty()) {
     nlohmann::json list = nlohmann::json::array();

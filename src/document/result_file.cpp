@@ -228,6 +228,8 @@ void WriteRecords(std::ostream& stream, const Protein& p) {
   }
   WriteParameterFields(out, p.parameters);
   WriteConfidentPlddt(out, p);
+  // A sequence's model keeps the record it was built from: its one link to the protein.
+  if (!p.fastaRecord.empty()) out << "\trecord=" << Name(p.fastaRecord);
   out << '\n';
   for (size_t k = 0; k < s.chains.size(); ++k) {
     const Chain& c = s.chains[k];
@@ -550,6 +552,8 @@ FileStatus ReadResult(Protein& protein, std::istream& in, const std::string& nam
       protein.scores.averageScore = n.Score(2, "average score");
       if (f.size() > 3 && f[3].find('=') == std::string::npos) structure.modelSource = NameField(f, 3);
       wrong = ReadParameterFields(f, protein.parameters);
+      for (size_t i = 3; i < f.size(); ++i)
+        if (f[i].rfind("record=", 0) == 0) protein.fastaRecord = f[i].substr(7);
     } else if (keyword == "CHAIN") {
       wrong = ReadChainRecord(protein, f, n);
     } else if (keyword == "HELIX" || keyword == "SHEET") {

@@ -293,6 +293,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
       // A missing template leaves residues without side chains: a wrong model, not a result.
       if (!builder.missingTemplates.empty()) ok = false;
       model.fileName = BareName(path);
+      model.fastaRecord = record.name;
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;
       model.parameters = ParametersFor(settings_, scoreTable_.fileName);
       model.parameters.method = segments ? MethodName(TmMethod::kSegments) : MethodName(settings_.tmMethod);

@@ -418,6 +418,7 @@ bool CTessmolDoc::LoadEntry(int index, const std::string& name) {
   protein_.membranes = std::move(stored.membranes);
   protein_.parameters = std::move(stored.parameters);
   protein_.fileName = name;
+  protein_.fastaRecord = std::move(stored.fastaRecord);
   // A model is scored with the cut-off it was analysed with, when its file says.
   protein_.confidentPlddt = protein_.parameters.confidentPlddt >= 0.0f ? protein_.parameters.confidentPlddt
                                                                        : settings_.confidentPlddt;

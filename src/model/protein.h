@@ -19,6 +19,8 @@ namespace tessmol {
 struct Protein {
   Structure structure;
   std::string fileName;  // without folder
+  // The FASTA record a sequence's model was built from (Spanner2D); empty for a structure.
+  std::string fastaRecord;
   bool ignoreHeteroAtoms = false;
   // The pLDDT from which a predicted model's residue counts as confident, as the analysis
   // was asked for.

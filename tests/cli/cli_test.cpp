@@ -326,6 +326,16 @@ TEST(CliSpanner, Spanner2DPrintsTheModelAndItsRow) {
   EXPECT_EQ(lines[heading - 3].rfind("Tessmol ", 0), 0u);  // the line of the run's parameters
   EXPECT_TRUE(std::filesystem::exists("bacteriorhodopsin_4xxjA.tsm"));
   EXPECT_FALSE(std::filesystem::exists("helixtest.pdb"));  // only with --inspection
+  // The stored model names its record when shown again, as text and as JSON.
+  const auto shown = test::RunCommand(Cli("show bacteriorhodopsin_4xxjA.tsm"));
+  ASSERT_EQ(shown.status, 0);
+  EXPECT_NE(shown.out.find("\nFASTA record: 4xxjA\n"), std::string::npos) << shown.out;
+  const auto json =
+      nlohmann::json::parse(test::RunCommand(Cli("show --format json bacteriorhodopsin_4xxjA.tsm")).out);
+  EXPECT_EQ(json["structures"][0]["record"], "4xxjA");
+  // A structure has no record.
+  ASSERT_EQ(test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb") + " >/dev/null")).status, 0);
+  EXPECT_EQ(test::RunCommand(Cli("show 1CRN.tsm")).out.find("FASTA record"), std::string::npos);
 }
 
 TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
