@@ -266,6 +266,7 @@ int Run(MultiArgs args) {
   request.customTablePath = args.customTable;
   // Result files and the custom table that could not be written have been named already.
   const MultipleAnalysisReport report = doc.AnalyseMultiple(request, args.jobs);
+  for (const std::string& warning : report.warnings) std::cerr << warning << '\n';
   const nlohmann::json failures = ReportFailures(report, request.filePaths.size(), part, parts);
   // Places in the whole list, so that shards merge into the single run's order.
   std::vector<AnalysisEntry> entries = doc.entries();

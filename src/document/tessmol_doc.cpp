@@ -155,6 +155,7 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
     // than quietly analyse an experimental structure.
     const std::string text = ConfidenceOutOfRangeWarning(BareName(path), *file.confidenceOutOfRange);
     feedback.ShowMessage(text);
+    read.warnings.push_back(text);
     if (log) *log << text << '\n';
   }
   if (file.summary.duplicateAtoms > 0 && log) {
@@ -293,6 +294,7 @@ struct CTessmolDoc::ListOutcome {
   std::optional<Protein> protein;
   FileStatus status;
   std::string log;
+  std::vector<std::string> warnings;
   PendingFile result;  // written by the worker; named in file order by AddListOutcome
 };
 
@@ -303,6 +305,7 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
   ReadOutcome read;
   outcome.protein = Analyse(path, quiet, logging ? &log : nullptr, threads, read);
   outcome.status = read.status;
+  outcome.warnings = std::move(read.warnings);
   if (outcome.status && !outcome.protein) {
     outcome.status = FileStatus::Format(
         path, 0, read.hadAtoms ? "its surface could not be measured" : "no atoms could be read");
@@ -324,6 +327,7 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
 void CTessmolDoc::AddListOutcome(size_t index, const std::string& path, const std::string& resultName,
                                  ListOutcome&& outcome, bool customTable, MultipleAnalysisReport& report) {
   if (std::ostream* log = state_.logFile()) *log << outcome.log;
+  report.warnings.insert(report.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
   if (!outcome.protein) {
     report.skipped.push_back(outcome.status);
     return;

@@ -64,6 +64,7 @@ struct MultipleAnalysisReport {
   std::vector<FileStatus> skipped;
   std::vector<FileStatus> unwritten;
   FileStatus customTable;
+  std::vector<std::string> warnings;  // said of the files analysed, in file order
   bool ok() const { return skipped.empty() && unwritten.empty() && customTable.ok(); }
 };
 
@@ -258,6 +259,7 @@ class CTessmolDoc {
     FileStatus status;
     bool hadAtoms = false;
     bool resultFile = false;
+    std::vector<std::string> warnings;  // said of a file that was analysed (its pLDDT refused)
   };
   std::optional<Protein> Analyse(const std::string& path, Feedback& feedback, std::ostream* log, int threads,
                                  ReadOutcome& read);

@@ -77,6 +77,14 @@ TEST(CliRead, BFactorsBeyondPlddtAreSaidToBeNoConfidence) {
                         "is analysed as an experimental structure, without confidence"),
       std::string::npos)
       << analysed.out;
+  // A list says it of each such file, in its order.
+  const auto list = test::RunCommand(Cli("multi --confidence plddt" + rhodopsin + " " +
+                                         test::DataPath("1CRN.pdb") + rhodopsin + " 2>&1 >/dev/null"));
+  EXPECT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find("1U19.pdb is analysed as an experimental structure, without confidence\n"
+                          "Warning: the pLDDT read from 1U19.pdb runs to 121.67"),
+            std::string::npos)
+      << list.out;
   // A model's own pLDDT says nothing of the kind.
   const auto model = test::RunCommand(Cli(
       "analyse --confidence plddt " + test::DataPath("predicted/P76011_no_header.pdb") + " 2>&1 >/dev/null"));
