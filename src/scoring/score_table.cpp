@@ -183,19 +183,27 @@ void ScoreTable::AddStructure(const Protein& protein, const std::string& path) {
 }
 
 void ScoreTable::ComputeScores() {
+  // The 3D-1D score of a residue type in an environment class (Bowie, Luthy and Eisenberg
+  // 1991): ln(P(type | class) / P(type)), from the class's row total and the type's column
+  // total. Dividing the count by the type's own total twice, ln(count T / C^2), is no
+  // log-odds: it inflates every cell of a rare type, and a table derived that way scored
+  // crambin 0.96 where the published table gives 0.33.
+  std::array<double, kEnvironmentCount> rowTotal{};
   std::array<double, kResidueTypeCount> columnTotal{};
   double total = 0.0;
   for (int r = 0; r < kEnvironmentCount; ++r) {
     for (int c = 0; c < kResidueTypeCount; ++c) {
-      columnTotal[c] += counts[r * kResidueTypeCount + c];
-      total += counts[r * kResidueTypeCount + c];
+      const double count = counts[r * kResidueTypeCount + c];
+      rowTotal[r] += count;
+      columnTotal[c] += count;
+      total += count;
     }
   }
   for (int r = 0; r < kEnvironmentCount; ++r) {
     for (int c = 0; c < kResidueTypeCount; ++c) {
       const double count = counts[r * kResidueTypeCount + c];
       scores[r * kResidueTypeCount + c] =
-          static_cast<float>(std::log((count / columnTotal[c]) / (columnTotal[c] / total)));
+          static_cast<float>(std::log((count / rowTotal[r]) / (columnTotal[c] / total)));
     }
   }
 }

@@ -251,10 +251,13 @@ TEST_F(ScoreTableFiles, ConcurrentWritersNeverInterleave) {
   b.join();
 }
 
+// Each cell is ln(P(type | class) / P(type)) = ln(n T / (R C)), with R the class's and C
+// the type's total: with every count at 1, R = 20, C = 18 and T = 360, and no cell says
+// anything (0).
 TEST(CustomScores, LogOddsOfTheCounts) {
   ScoreTable table;
   table.ComputeScores();
-  for (float v : table.scores) EXPECT_NEAR(v, std::log(360.0 / 324.0), 1e-6);
+  for (float v : table.scores) EXPECT_NEAR(v, 0.0, 1e-6);
   Protein s;
   s.structure.residues.emplace_back("TRP", 1, 'A');
   s.structure.residues[0].type = kTrp;
@@ -266,9 +269,10 @@ TEST(CustomScores, LogOddsOfTheCounts) {
   ScoreTable custom;
   custom.AddStructure(s, "/w/one.pdb");
   custom.ComputeScores();
-  EXPECT_NEAR(custom.Score(0, 0), std::log(2.0), 1e-6);
-  EXPECT_NEAR(custom.Score(1, 0), 0.0, 1e-6);
-  EXPECT_NEAR(custom.Score(0, 1), std::log(361.0 / 324.0), 1e-6);
+  // One more TRP in class 0: n = 2, R = 21, C = 19, T = 361.
+  EXPECT_NEAR(custom.Score(0, 0), std::log(2.0 * 361.0 / (21.0 * 19.0)), 1e-6);
+  EXPECT_NEAR(custom.Score(1, 0), std::log(361.0 / (20.0 * 19.0)), 1e-6);
+  EXPECT_NEAR(custom.Score(0, 1), std::log(361.0 / (21.0 * 18.0)), 1e-6);
   ASSERT_EQ(custom.samples.size(), 1u);
   EXPECT_EQ(custom.samples[0].residueCount, 2);
   EXPECT_NEAR(custom.samples[0].logTotalScore, std::log(2.0), 1e-6);
