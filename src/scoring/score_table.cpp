@@ -85,6 +85,7 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
   float loadedIntercept = yIntercept;
   int row = 0;
   int lineNumber = 0;
+  bool gradientRead = false, interceptRead = false;
   std::string line;
   while (ReadLine(in, line)) {
     ++lineNumber;
@@ -126,6 +127,7 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
             fields[0] + " is not a number within +-" + FormatNumber(static_cast<float>(limit)));
       }
       (isGradient ? loadedGradient : loadedIntercept) = static_cast<float>(*value);
+      (isGradient ? gradientRead : interceptRead) = true;
     }
   }
   if (ReadFailed(in))
@@ -135,6 +137,13 @@ FileStatus ScoreTable::LoadTable(std::istream& in, const std::string& path, cons
   if (row < kEnvironmentCount)
     return FileStatus::Format(path, lineNumber,
                               "the table ends after " + std::to_string(row) + " of its 18 SCORES rows");
+  // Nor would a missing curve line keep the earlier table's expected score: a table cut
+  // after its rows (or after GRADIENT) is no whole table.
+  if (!gradientRead || !interceptRead) {
+    return FileStatus::Format(path, lineNumber,
+                              std::string("no ") + (gradientRead ? "YINTERCEPT" : "GRADIENT") +
+                                  " line: the table's expected-score line is not whole");
+  }
   scores = loaded;
   gradient = loadedGradient;
   yIntercept = loadedIntercept;

@@ -112,19 +112,20 @@ TEST_F(ScoreTableFiles, CrlfAndCaseSensitiveKeywords) {
   ScoreTable table;
   const std::string path =
       Write("odd.stb", Row("1") + "scores\t9\t9\t9\r\n SCORES\t9\t9\r\nFILEPATH\t/x\r\n\r\n" + Row("-1.5") +
-                           "GRADIENT\r\nYINTERCEPT\t-2.25\r\n" + Rows(16, "0.5"));
+                           "GRADIENT\r\nYINTERCEPT\t-2.25\r\n" + Rows(16, "0.5") + "GRADIENT\t1.25\r\n");
   ASSERT_TRUE(table.LoadTable(path, "odd.stb").ok());
   EXPECT_EQ(table.Score(0, 19), 1.0f);
   EXPECT_EQ(table.Score(1, 0), -1.5f);
   EXPECT_EQ(table.Score(17, 0), 0.5f);
-  EXPECT_EQ(table.gradient, kBuiltInGradient);  // a GRADIENT line without a value counts not
+  EXPECT_EQ(table.gradient, 1.25f);  // a GRADIENT line without a value counts not
   EXPECT_EQ(table.yIntercept, -2.25f);
 }
 
 // Files that are no score table are refused with their line, and the table stays whole:
 // an empty file, random bytes, a PDB file, a truncated table, a row with a word in it, a
 // row of 21 values (one too many shifts the later residue types), a table of 17 rows (the 18th would keep the
-// earlier table's scores under the new name).
+// earlier table's scores under the new name), a table cut after its rows or after its
+// GRADIENT line (its expected score would be the earlier table's, or half of it).
 TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
   std::ifstream in(test::ProgramFolder() + "/Tessmol_Files/Default.stb", std::ios::binary);
   const std::string full((std::istreambuf_iterator<char>(in)), {});
@@ -133,12 +134,16 @@ TEST_F(ScoreTableFiles, AnythingButAWholeTableIsRefused) {
   std::ifstream pdb(test::DataPath("1CRN.pdb"), std::ios::binary);
   const std::string structure((std::istreambuf_iterator<char>(pdb)), {});
   const size_t cut = full.find("SCORES", 500) + 30;
+  const size_t gradient = full.find("GRADIENT"), intercept = full.find("YINTERCEPT");
+  ASSERT_TRUE(gradient != std::string::npos && intercept != std::string::npos && gradient < intercept);
   const int cutLine =
       static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(cut), '\n')) + 1;
   const std::pair<std::string, int> cases[] = {{"", 0},
                                                {junk, 0},
                                                {structure, 0},
                                                {full.substr(0, cut), cutLine},
+                                               {full.substr(0, gradient), 18},
+                                               {full.substr(0, intercept), 19},
                                                {Row("1") + Row("1", 5), 2},
                                                {Row("1") + Row("1", 21) + Rows(16, "1"), 2},
                                                {Rows(17, "1") + "GRADIENT\t1\n", 18},
