@@ -140,6 +140,17 @@ int MergeCounts(const std::vector<std::string>& counts, const std::string& table
       return 1;
     }
   }
+  // Shards of one run hold each structure once: one structure at one place of the run in
+  // two files (a copied shard, or a whole run's counts beside its shards) would count its
+  // residues twice.
+  std::set<std::pair<int64_t, std::string>> seen;
+  for (const ScoreSample& sample : merged.samples) {
+    if (!seen.insert({sample.order, sample.filePath}).second) {
+      std::cerr << "Error: input " << sample.order << " of the run (" << sample.filePath
+                << ") is in more than one counts file: the files are not the shards of one run\n";
+      return 1;
+    }
+  }
   merged.ComputeScores();
   if (const FileStatus written = merged.SaveTable(tablePath); !written) {
     std::cerr << written.Describe() << '\n';

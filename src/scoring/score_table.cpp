@@ -259,7 +259,9 @@ void ScoreTable::FitExpectedScoreCurve() {
 
 FileStatus ScoreTable::SaveCounts(const std::string& path) const {
   return WriteFileAtomically(path, [&](std::ostream& out) {
-    out << "TESSMOLCOUNTS\t1\n";
+    // Version 2 ends with the number of its samples, so that a file cut short (samples
+    // lost at a line's end) is told from a whole one.
+    out << "TESSMOLCOUNTS\t2\n";
     for (int r = 0; r < kEnvironmentCount; ++r) {
       out << "COUNTS";
       for (int c = 0; c < kResidueTypeCount; ++c) out << '\t' << counts[r * kResidueTypeCount + c] - 1;
@@ -276,6 +278,7 @@ FileStatus ScoreTable::SaveCounts(const std::string& path) const {
       out << "SAMPLE\t" << s.order << '\t' << number << '\t' << s.residueCount << '\t' << OneField(s.filePath)
           << '\n';
     }
+    out << "END\t" << samples.size() << '\n';
   });
 }
 
@@ -284,13 +287,26 @@ FileStatus ScoreTable::AddCounts(const std::string& path) {
   if (!OpenForReading(in, path)) return ReadFailure(path);
   std::array<int64_t, kScoreCells> added{};
   std::vector<ScoreSample> read;
-  int row = 0, lineNumber = 0;
+  int row = 0, lineNumber = 0, version = 0;
+  bool ended = false;
   std::string line;
   while (ReadLine(in, line)) {
     ++lineNumber;
     const std::vector<std::string> f = SplitFields(line);
     if (lineNumber == 1) {
       if (f[0] != "TESSMOLCOUNTS") return FileStatus::Format(path, 1, "not a counts file");
+      version = f.size() >= 2 && (f[1] == "1" || f[1] == "2") ? f[1][0] - '0' : 0;
+      if (version == 0) return FileStatus::Format(path, 1, "a counts file of a version this program cannot read");
+    } else if (ended) {
+      return FileStatus::Format(path, lineNumber, "a record after END");
+    } else if (version == 2 && f[0] == "END") {
+      const std::optional<int64_t> said = f.size() == 2 ? WholeCount(f[1], kMaxCount) : std::nullopt;
+      if (!said || *said != static_cast<int64_t>(read.size())) {
+        return FileStatus::Format(path, lineNumber,
+                                  "END does not give the number of samples before it, " +
+                                      std::to_string(read.size()));
+      }
+      ended = true;
     } else if (f[0] == "COUNTS") {
       if (row >= kEnvironmentCount || f.size() != 1 + kResidueTypeCount)
         return FileStatus::Format(path, lineNumber, "a COUNTS row needs 20 counts, and there are 18 rows");
@@ -327,6 +343,8 @@ FileStatus ScoreTable::AddCounts(const std::string& path) {
   }
   if (ReadFailed(in)) return FileStatus::Unreadable(path);
   if (row != kEnvironmentCount) return FileStatus::Format(path, lineNumber, "fewer than 18 COUNTS rows");
+  if (version == 2 && !ended)
+    return FileStatus::Format(path, lineNumber, "the file ends before its END record: it was cut short");
   for (int i = 0; i < kScoreCells; ++i) counts[i] += added[i];
   samples.insert(samples.end(), read.begin(), read.end());
   std::stable_sort(samples.begin(), samples.end(),

@@ -1385,6 +1385,25 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
   const auto twice = test::RunCommand(Cli("merge-lists shard1.json shard1.json 2>&1"));
   EXPECT_EQ(twice.status, 1);
   EXPECT_NE(twice.out.find("is in more than one list"), std::string::npos) << twice.out;
+  // So would a copy of a shard's counts, or the whole run's counts beside its shards; and
+  // a counts file cut short (its last samples lost at a line's end) is no whole file.
+  std::filesystem::copy_file("shard2.counts", "copy.counts");
+  ASSERT_EQ(test::RunCommand(Cli("multi --custom-counts all.counts " + files + " >/dev/null 2>&1")).status, 3);
+  for (const char* given : {" shard1.counts shard2.counts copy.counts", " all.counts shard3.counts"}) {
+    const auto again = test::RunCommand(Cli(std::string("merge-counts --custom-table m.stb") + given + " 2>&1"));
+    EXPECT_EQ(again.status, 1) << given;
+    EXPECT_NE(again.out.find("is in more than one counts file"), std::string::npos) << again.out;
+  }
+  const std::string whole = ReadAll("all.counts");
+  const size_t lastSample = whole.rfind("SAMPLE");
+  ASSERT_NE(lastSample, std::string::npos);
+  for (const std::string& cut : {whole.substr(0, lastSample), whole.substr(0, whole.rfind("END"))}) {
+    std::ofstream("cut.counts", std::ios::binary) << cut;
+    const auto shortened = test::RunCommand(Cli("merge-counts --custom-table m.stb cut.counts 2>&1"));
+    EXPECT_EQ(shortened.status, 1);
+    EXPECT_NE(shortened.out.find("it was cut short"), std::string::npos) << shortened.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists("m.stb"));
 }
 
 // Two files of one name in different folders: a run names their results x.tsm and x-2.tsm,

@@ -218,7 +218,12 @@ TEST_F(ScoreTableFiles, CountsOutOfTheirRangeAreRefused) {
       {head + last("9007199254740993"), 19},
       {head + last("3") + "SAMPLE\t0\tinf\t100\t/x\n", 20},
       {head + last("3") + "SAMPLE\t99999999999999999999\t1\t100\t/x\n", 20},
-      {head + last("3") + "SAMPLE\t0\t1\t-5\t/x\n", 20}};
+      {head + last("3") + "SAMPLE\t0\t1\t-5\t/x\n", 20},
+      // A version this program does not know; a version 2 file whose END miscounts its
+      // samples or has a record after it.
+      {"TESSMOLCOUNTS\t3\n" + head.substr(head.find('\n') + 1) + last("3"), 1},
+      {"TESSMOLCOUNTS\t2\n" + head.substr(head.find('\n') + 1) + last("3") + sample + "END\t2\n", 21},
+      {"TESSMOLCOUNTS\t2\n" + head.substr(head.find('\n') + 1) + last("3") + "END\t0\n" + sample, 21}};
   for (const auto& [text, line] : cases) {
     ScoreTable table;
     const FileStatus status = table.AddCounts(Write("bad.counts", text));
