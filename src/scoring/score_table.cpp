@@ -296,15 +296,16 @@ FileStatus ScoreTable::AddCounts(const std::string& path) {
     if (lineNumber == 1) {
       if (f[0] != "TESSMOLCOUNTS") return FileStatus::Format(path, 1, "not a counts file");
       version = f.size() >= 2 && (f[1] == "1" || f[1] == "2") ? f[1][0] - '0' : 0;
-      if (version == 0) return FileStatus::Format(path, 1, "a counts file of a version this program cannot read");
+      if (version == 0)
+        return FileStatus::Format(path, 1, "a counts file of a version this program cannot read");
     } else if (ended) {
       return FileStatus::Format(path, lineNumber, "a record after END");
     } else if (version == 2 && f[0] == "END") {
       const std::optional<int64_t> said = f.size() == 2 ? WholeCount(f[1], kMaxCount) : std::nullopt;
       if (!said || *said != static_cast<int64_t>(read.size())) {
-        return FileStatus::Format(path, lineNumber,
-                                  "END does not give the number of samples before it, " +
-                                      std::to_string(read.size()));
+        return FileStatus::Format(
+            path, lineNumber,
+            "END does not give the number of samples before it, " + std::to_string(read.size()));
       }
       ended = true;
     } else if (f[0] == "COUNTS") {

@@ -1388,9 +1388,11 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
   // So would a copy of a shard's counts, or the whole run's counts beside its shards; and
   // a counts file cut short (its last samples lost at a line's end) is no whole file.
   std::filesystem::copy_file("shard2.counts", "copy.counts");
-  ASSERT_EQ(test::RunCommand(Cli("multi --custom-counts all.counts " + files + " >/dev/null 2>&1")).status, 3);
+  ASSERT_EQ(test::RunCommand(Cli("multi --custom-counts all.counts " + files + " >/dev/null 2>&1")).status,
+            3);
   for (const char* given : {" shard1.counts shard2.counts copy.counts", " all.counts shard3.counts"}) {
-    const auto again = test::RunCommand(Cli(std::string("merge-counts --custom-table m.stb") + given + " 2>&1"));
+    const auto again =
+        test::RunCommand(Cli(std::string("merge-counts --custom-table m.stb") + given + " 2>&1"));
     EXPECT_EQ(again.status, 1) << given;
     EXPECT_NE(again.out.find("is in more than one counts file"), std::string::npos) << again.out;
   }
