@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -310,12 +311,37 @@ constexpr double kMaxScore = 1e6;
 
 // The numbers of one record, each checked as it is read; the first that fails is kept as
 // the record's error (its field, counted from 1 after the keyword, and what it should be).
+// The writer writes every number whole. An empty field reads as 0, as files of older
+// versions may hold; anything else that is not one whole number (a word, a number with
+// something after it, a fraction where a whole number belongs) is damage, never 0.
+bool WholeNumberText(std::string_view t, bool fraction) {
+  auto digits = [&](size_t& i) {
+    const size_t from = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    return i - from;
+  };
+  size_t i = 0;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+  size_t count = digits(i);
+  if (!fraction) return count > 0 && i == t.size();
+  if (i < t.size() && t[i] == '.') count += digits(++i);
+  if (count == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+    if (digits(i) == 0) return false;
+  }
+  return i == t.size();
+}
+
 class NumberReader {
  public:
   explicit NumberReader(const std::vector<std::string>& fields) : fields_(fields) {}
 
   float Real(size_t i, const char* what, double low, double high) {
-    const std::optional<double> value = ParseFiniteReal(FieldAt(fields_, i));
+    const std::string& field = FieldAt(fields_, i);
+    const std::optional<double> value =
+        field.empty() || WholeNumberText(field, true) ? ParseFiniteReal(field) : std::nullopt;
     if (value && *value >= low && *value <= high) return static_cast<float>(*value);
     Fail(i, std::string(what) + " is not a number from " + FormatNumber(low) + " to " + FormatNumber(high));
     return 0.0f;
@@ -325,13 +351,13 @@ class NumberReader {
   float Score(size_t i, const char* what) { return Real(i, what, -kMaxScore, kMaxScore); }
 
   int32_t Int(size_t i, const char* what) {
-    if (const std::optional<int32_t> value = ParseCheckedInt(FieldAt(fields_, i))) return *value;
+    if (const std::optional<int32_t> value = WholeInt(i)) return *value;
     Fail(i, std::string(what) + " is not a whole number of 32 bits");
     return 0;
   }
 
   int32_t IntIn(size_t i, const char* what, int32_t low, int32_t high) {
-    const std::optional<int32_t> value = ParseCheckedInt(FieldAt(fields_, i));
+    const std::optional<int32_t> value = WholeInt(i);
     if (value && *value >= low && *value <= high) return *value;
     Fail(i, std::string(what) + " is not a whole number from " + std::to_string(low) + " to " +
                 std::to_string(high));
@@ -339,8 +365,14 @@ class NumberReader {
   }
 
   const std::string& error() const { return error_; }
+  void Refuse(size_t i, const std::string& detail) { Fail(i, detail); }
 
  private:
+  std::optional<int32_t> WholeInt(size_t i) const {
+    const std::string& field = FieldAt(fields_, i);
+    if (!field.empty() && !WholeNumberText(field, false)) return std::nullopt;
+    return ParseCheckedInt(field);
+  }
   void Fail(size_t i, const std::string& detail) {
     if (error_.empty()) error_ = "field " + std::to_string(i) + " (" + detail + ")";
   }
@@ -371,10 +403,10 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   r.caIndex = n.Int(5, "CA index");
   r.nIndex = n.Int(6, "N index");
   r.oIndex = n.Int(7, "O index");
-  surface.contactPoints = n.Int(8, "contact points");
+  surface.contactPoints = n.IntIn(8, "contact points", 0, std::numeric_limits<int32_t>::max());
   // Any number is kept as it was written: one outside the enumeration scores as coil.
   r.secStruct = static_cast<SecondaryStructure>(n.Int(9, "secondary structure"));
-  surface.polarPoints = n.Int(10, "polar points");
+  surface.polarPoints = n.IntIn(10, "polar points", 0, std::numeric_limits<int32_t>::max());
   surface.mainSASA = n.Area(11, "main-chain area");
   surface.sideSASA = n.Area(12, "side-chain area");
   surface.areaBuried = n.Real(13, "area buried", -kMaxArea, kMaxArea);
@@ -387,7 +419,11 @@ Residue ReadResidue(const std::vector<std::string>& f, NumberReader& n, ResidueS
   scores.kavelinScore = n.Score(19, "KAVELIN score");
   scores.overallScore = n.Score(20, "overall score");
   membrane.transmembrane = n.Int(21, "transmembrane flag") != 0;
-  r.type = static_cast<ResidueType>(n.Int(22, "residue type"));
+  // 0 to 19 the score table's columns, 21 any other residue: 20 would be a column past the
+  // table's last.
+  const int32_t type = n.IntIn(22, "residue type", 0, kUnknownResidueType);
+  if (type == kResidueTypeCount) n.Refuse(22, "residue type 20 is none; 0 to 19 or 21");
+  r.type = static_cast<ResidueType>(type == kResidueTypeCount ? kUnknownResidueType : type);
   membrane.tmTopology = static_cast<int8_t>(std::clamp(n.Int(23, "orientation"), -1, 1));
   // A kind this reader does not know is read as a crossing.
   const int kind = n.Int(24, "segment kind");

@@ -274,11 +274,23 @@ TEST(ResultFile, NumbersOutOfRangeOrNotFiniteAreRefusedWithTheirLine) {
   EXPECT_EQ(refusedLine("RESIDUE", 16, "18"), residue);
   EXPECT_EQ(refusedLine("RESIDUE", 17, "19"), residue);
   EXPECT_EQ(refusedLine("RESIDUE", 17, "18"), 0);
-  // Within range, and the C library's reading of a field without a number: accepted.
+  // Residue types run 0 to 19 and 21 (any other residue); points are counted from 0.
+  for (const char* type : {"55", "-3", "20"}) EXPECT_EQ(refusedLine("RESIDUE", 22, type), residue) << type;
+  EXPECT_EQ(refusedLine("RESIDUE", 22, "21"), 0);
+  EXPECT_EQ(refusedLine("RESIDUE", 8, "-4"), residue);
+  // A field that is not one whole number is damage, never read as 0 or as its start: a
+  // word, a number with something after it, a fraction where a whole number belongs.
+  EXPECT_EQ(refusedLine("RESIDUE", 18, "abc"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 18, "0.79x"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 2, "1.5"), residue);
+  EXPECT_EQ(refusedLine("RESIDUE", 2, "one"), residue);
+  EXPECT_EQ(refusedLine("ATOM", 5, "x"), atom);
+  EXPECT_EQ(refusedLine("STRUCTURE", 2, "none"), structure);
+  // Within range, and an empty field (0, as files of older versions may hold): accepted.
   EXPECT_EQ(refusedLine("ATOM", 5, "-999999.5"), 0);
   EXPECT_EQ(refusedLine("RESIDUE", 13, "-250"), 0);  // more exposed than the reference
   EXPECT_EQ(refusedLine("RESIDUE", 19, "1e6"), 0);
-  EXPECT_EQ(refusedLine("STRUCTURE", 2, "none"), 0);
+  EXPECT_EQ(refusedLine("RESIDUE", 19, "-.5"), 0);
   EXPECT_EQ(refusedLine("ATOM", 12, ""), 0);
 }
 
