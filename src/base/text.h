@@ -36,6 +36,8 @@ float ParseFloat(std::string_view text);
 
 // The number when the whole field (blanks around it aside) is one, else nothing.
 std::optional<double> ParseWholeReal(std::string_view text);
+// The same for a whole number of 32 bits (an optional sign and digits only).
+std::optional<int32_t> ParseWholeInt(std::string_view text);
 
 // The substring of `line` starting at column `first` (from 0) with `count` characters,
 // cut short at the end of the line; empty when the field starts beyond the line.

@@ -311,37 +311,16 @@ constexpr double kMaxScore = 1e6;
 
 // The numbers of one record, each checked as it is read; the first that fails is kept as
 // the record's error (its field, counted from 1 after the keyword, and what it should be).
-// The writer writes every number whole. An empty field reads as 0, as files of older
-// versions may hold; anything else that is not one whole number (a word, a number with
-// something after it, a fraction where a whole number belongs) is damage, never 0.
-bool WholeNumberText(std::string_view t, bool fraction) {
-  auto digits = [&](size_t& i) {
-    const size_t from = i;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
-    return i - from;
-  };
-  size_t i = 0;
-  if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
-  size_t count = digits(i);
-  if (!fraction) return count > 0 && i == t.size();
-  if (i < t.size() && t[i] == '.') count += digits(++i);
-  if (count == 0) return false;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
-    if (digits(i) == 0) return false;
-  }
-  return i == t.size();
-}
-
 class NumberReader {
  public:
   explicit NumberReader(const std::vector<std::string>& fields) : fields_(fields) {}
 
+  // The writer writes every number whole. An empty field reads as 0, as files of older
+  // versions may hold; anything else that is not one whole number (a word, a number with
+  // something after it, a fraction where a whole number belongs) is damage, never 0.
   float Real(size_t i, const char* what, double low, double high) {
     const std::string& field = FieldAt(fields_, i);
-    const std::optional<double> value =
-        field.empty() || WholeNumberText(field, true) ? ParseFiniteReal(field) : std::nullopt;
+    const std::optional<double> value = field.empty() ? 0.0 : ParseWholeReal(field);
     if (value && *value >= low && *value <= high) return static_cast<float>(*value);
     Fail(i, std::string(what) + " is not a number from " + FormatNumber(low) + " to " + FormatNumber(high));
     return 0.0f;
@@ -370,8 +349,7 @@ class NumberReader {
  private:
   std::optional<int32_t> WholeInt(size_t i) const {
     const std::string& field = FieldAt(fields_, i);
-    if (!field.empty() && !WholeNumberText(field, false)) return std::nullopt;
-    return ParseCheckedInt(field);
+    return field.empty() ? 0 : ParseWholeInt(field);
   }
   void Fail(size_t i, const std::string& detail) {
     if (error_.empty()) error_ = "field " + std::to_string(i) + " (" + detail + ")";
