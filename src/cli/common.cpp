@@ -179,7 +179,7 @@ void AddConfidenceOption(CLI::App& command, std::string& value) {
                   "Predicted models' pLDDT: auto (AlphaFold files and ModelCIF, by their header or "
                   "metadata; experimental structures never), plddt (take the B-factor column as pLDDT, "
                   "for ColabFold and ESMFold files without a header; values all within 0 to 1 are "
-                  "scaled by 100)")
+                  "scaled by 100; a file that names its experiment keeps none, with a warning)")
       ->check(CLI::IsMember({"auto", "plddt"}))
       ->capture_default_str();
 }

@@ -60,10 +60,8 @@ void PrintReading(const StructureFile& file, bool computed) {
     std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
   for (const auto& [name, parent] : r.modifiedResidues)
     std::cout << "Modified residue " << name << " read as " << parent << '\n';
-  if (file.confidenceOutOfRange) {
-    std::cout << "Confidence: none (the values read as pLDDT run to "
-              << FormatNumber(*file.confidenceOutOfRange) << ", beyond 0 to 100)\n";
-  }
+  if (const std::string why = ConfidenceRefusedReason(file); !why.empty())
+    std::cout << "Confidence: none (" << why << ")\n";
   if (!file.structure.confidence.empty()) {
     std::cout << ModelLine(file.structure) << (file.plddtScaled ? " (read as 0 to 1, scaled by 100)" : "")
               << '\n';

@@ -150,10 +150,9 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
   read.hadAtoms = !file.structure.atoms.empty();
   read.resultFile = file.format == StructureFormat::kResult;
   if (!read.status || !read.hadAtoms) return std::nullopt;
-  if (file.confidenceOutOfRange) {
+  if (const std::string text = ConfidenceRefusedWarning(file, BareName(path)); !text.empty()) {
     // Asked for (--confidence plddt) or claimed by the file, but no pLDDT: say so rather
     // than quietly analyse an experimental structure.
-    const std::string text = ConfidenceOutOfRangeWarning(BareName(path), *file.confidenceOutOfRange);
     feedback.ShowMessage(text);
     read.warnings.push_back(text);
     if (log) *log << text << '\n';

@@ -491,6 +491,10 @@ void ReadModelEvidence(gemmi::cif::Block& block, ModelEvidence& evidence) {
     named = "AlphaFold";
   const std::string* method = block.find_value("_exptl.method");
   const bool measured = method != nullptr && !gemmi::cif::is_null(*method);
+  if (measured) {
+    const std::string namedMethod = gemmi::cif::as_string(*method);
+    if (!ContainsNoCase(namedMethod, "theoretical model")) evidence.experiment = namedMethod;
+  }
   if (!modelCif && (named.empty() || measured)) return;
   evidence.predicted = true;
   evidence.source = named.empty() ? "ModelCIF" : named;

@@ -126,7 +126,11 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
       // The method as wwPDB writes it today ("SOLUTION NMR", "SOLID-STATE NMR; X-RAY
       // DIFFRACTION") or as older files did ("NMR" alone).
       if (line.find("NMR", 10) != std::string::npos) isNMR_ = true;
-      if (Trimmed(Field(line, 10, 70)) != "THEORETICAL MODEL") measured = true;
+      const std::string method = Trimmed(Field(line, 10, 70));
+      if (method != "THEORETICAL MODEL") {
+        measured = true;
+        if (builder_.evidence().experiment.empty()) builder_.evidence().experiment = method;
+      }
     } else if (StartsWith(line, "TITLE") || StartsWith(line, "HEADER") || StartsWith(line, "REMARK")) {
       NotePredictor(line, predictor);
     } else if (StartsWith(line, "MODRES")) {

@@ -43,6 +43,9 @@ struct AtomRecord {
 struct ModelEvidence {
   bool predicted = false;
   std::string source;  // the predictor as the file names it ("AlphaFold monomer v2.0")
+  // The experiment the file says measured it (PDB's EXPDTA, mmCIF's _exptl.method), empty
+  // when it names none or calls itself a theoretical model.
+  std::string experiment;
   std::map<std::pair<std::string, int32_t>, float> localScores;  // by label_asym_id, label_seq_id
 };
 

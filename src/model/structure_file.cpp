@@ -33,9 +33,26 @@ StructureFormat DetectFormat(const std::string& text) {
   return StructureFormat::kPdb;
 }
 
-std::string ConfidenceOutOfRangeWarning(const std::string& name, float value) {
-  return "Warning: the pLDDT read from " + name + " runs to " + FormatNumber(value) +
-         ", beyond 0 to 100: " + name + " is analysed as an experimental structure, without confidence";
+std::string ConfidenceRefusedWarning(const StructureFile& file, const std::string& name) {
+  const std::string experimental = name + " is analysed as an experimental structure, without confidence";
+  if (file.confidenceOutOfRange) {
+    return "Warning: the pLDDT read from " + name + " runs to " + FormatNumber(*file.confidenceOutOfRange) +
+           ", beyond 0 to 100: " + experimental;
+  }
+  if (!file.confidenceExperiment.empty()) {
+    return "Warning: " + name + " names the experiment that measured it (" + file.confidenceExperiment +
+           "): its B-factors are not read as pLDDT, and " + experimental;
+  }
+  return {};
+}
+
+std::string ConfidenceRefusedReason(const StructureFile& file) {
+  if (file.confidenceOutOfRange)
+    return "the values read as pLDDT run to " + FormatNumber(*file.confidenceOutOfRange) +
+           ", beyond 0 to 100";
+  if (!file.confidenceExperiment.empty())
+    return "the file names the experiment that measured it, " + file.confidenceExperiment;
+  return {};
 }
 
 void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
@@ -43,6 +60,12 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
   Structure& s = file.structure;
   if (!evidence.predicted && source != ConfidenceSource::kBFactors) return;
   if (bFactors.size() != s.residues.size()) return;
+  // A crystal's or an NMR ensemble's B-factors are no pLDDT, whatever the user asked of a
+  // list that mixes them with models.
+  if (!evidence.predicted && !evidence.experiment.empty()) {
+    file.confidenceExperiment = evidence.experiment;
+    return;
+  }
   s.confidence = bFactors;
   if (!evidence.localScores.empty() && labels.size() == s.residues.size()) {
     for (size_t k = 0; k < labels.size(); ++k) {

@@ -40,20 +40,30 @@ struct StructureFile {
   // When the B-factors were to be read as pLDDT but some lie beyond 0 to 100: the farthest
   // of them (they are no confidence, and the structure is read as an experimental one).
   std::optional<float> confidenceOutOfRange;
+  // When the B-factors were to be read as pLDDT but the file names the experiment that
+  // measured it ("X-RAY DIFFRACTION"): its B-factors are no confidence either. A folder of
+  // models and crystal structures read with --confidence plddt keeps the crystals' own.
+  std::string confidenceExperiment;
 };
 
 // Sets structure.confidence and modelSource of a predicted model: from ModelCIF's local
 // pLDDT scores where the file has them, else from the B-factor of each residue's CA. A file
 // whose values all lie within 0 to 1 is taken to give pLDDT as a fraction and scaled by
 // 100. Nothing changes for a file that says it is no model unless `source` is kBFactors,
-// nor for one whose values do not all lie within 0 to 100 (they are no pLDDT).
+// nor for one whose values do not all lie within 0 to 100 (they are no pLDDT), nor under
+// kBFactors for one that names the experiment that measured it.
 void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
                       const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source);
 
-// What the user is told when a file's confidence values were refused: "Warning: the
-// pLDDT read from NAME runs to VALUE, beyond 0 to 100: NAME is analysed as an
-// experimental structure, without confidence".
-std::string ConfidenceOutOfRangeWarning(const std::string& name, float value);
+// What the user is told when the confidence asked for was refused, or "" when it was not:
+// "Warning: the pLDDT read from NAME runs to VALUE, beyond 0 to 100: NAME is analysed as
+// an experimental structure, without confidence", or "Warning: NAME names the experiment
+// that measured it (METHOD): its B-factors are not read as pLDDT, and it is analysed as
+// an experimental structure, without confidence".
+std::string ConfidenceRefusedWarning(const StructureFile& file, const std::string& name);
+// Why, in `read`'s words: "the values read as pLDDT run to VALUE, beyond 0 to 100" or
+// "the file names the experiment that measured it, METHOD"; "" when nothing was refused.
+std::string ConfidenceRefusedReason(const StructureFile& file);
 
 // Reads a structure file of either format; a result file is refused with kResult.
 StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,

@@ -61,34 +61,55 @@ TEST(CliRead, SaysWhatWasLeftOutMappedAndAssigned) {
   EXPECT_EQ(helices.find("  chain B "), std::string::npos) << helices;
 }
 
-// Rhodopsin's CA B-factors run from 34.25 to 121.67 (in the file): asked to read them as
-// pLDDT, the program says why it does not, rather than quietly analyse a crystal structure.
-TEST(CliRead, BFactorsBeyondPlddtAreSaidToBeNoConfidence) {
+// Asked to read B-factors as pLDDT, the program says why it does not where they are no
+// confidence, rather than quietly analyse a crystal structure: rhodopsin's file names the
+// experiment (EXPDTA X-RAY DIFFRACTION); its membrane-frame copy names none, but its CA
+// B-factors run to 116.44 (in the file), beyond pLDDT's 0 to 100.
+TEST(CliRead, BFactorsThatAreNoPlddtAreSaidToBeNoConfidence) {
   const std::string rhodopsin = " " + test::DataPath("1U19.pdb");
+  const std::string frame = " " + test::DataPath("1U19_tr.pdb");
   const auto read = test::RunCommand(Cli("read --confidence plddt" + rhodopsin));
   ASSERT_EQ(read.status, 0);
-  EXPECT_NE(read.out.find("Confidence: none (the values read as pLDDT run to 121.67, beyond 0 to 100)"),
-            std::string::npos)
-      << read.out;
-  const auto analysed = test::RunCommand(Cli("analyse --confidence plddt" + rhodopsin + " 2>&1 >/dev/null"));
-  EXPECT_EQ(analysed.status, 0);
   EXPECT_NE(
-      analysed.out.find("Warning: the pLDDT read from 1U19.pdb runs to 121.67, beyond 0 to 100: 1U19.pdb "
-                        "is analysed as an experimental structure, without confidence"),
+      read.out.find("Confidence: none (the file names the experiment that measured it, X-RAY DIFFRACTION)"),
       std::string::npos)
+      << read.out;
+  EXPECT_EQ(read.out.find("predicted model"), std::string::npos) << read.out;
+  const auto readFrame = test::RunCommand(Cli("read --confidence plddt" + frame));
+  EXPECT_NE(readFrame.out.find("Confidence: none (the values read as pLDDT run to 116.44, beyond 0 to 100)"),
+            std::string::npos)
+      << readFrame.out;
+  const auto analysed = test::RunCommand(Cli("analyse --confidence plddt" + frame + " 2>&1 >/dev/null"));
+  EXPECT_EQ(analysed.status, 0);
+  EXPECT_NE(analysed.out.find(
+                "Warning: the pLDDT read from 1U19_tr.pdb runs to 116.44, beyond 0 to 100: 1U19_tr.pdb "
+                "is analysed as an experimental structure, without confidence"),
+            std::string::npos)
       << analysed.out;
-  // A list says it of each such file, in its order.
-  const auto list = test::RunCommand(Cli("multi --confidence plddt" + rhodopsin + " " +
-                                         test::DataPath("1CRN.pdb") + rhodopsin + " 2>&1 >/dev/null"));
+  // A list that mixes models with crystal structures says it of each crystal, in its order:
+  // crambin's B-factors lie within 0 to 100 and were once taken for pLDDT.
+  const std::string model = " " + test::DataPath("predicted/P76011_no_header.pdb");
+  const auto list = test::RunCommand(Cli("multi --format json --confidence plddt" + rhodopsin + " " +
+                                         test::DataPath("1CRN.pdb") + model + " 2>&1 >/dev/null"));
   EXPECT_EQ(list.status, 0);
-  EXPECT_NE(list.out.find("1U19.pdb is analysed as an experimental structure, without confidence\n"
-                          "Warning: the pLDDT read from 1U19.pdb runs to 121.67"),
+  EXPECT_NE(list.out.find("Warning: 1U19.pdb names the experiment that measured it (X-RAY DIFFRACTION): its "
+                          "B-factors are not read as pLDDT, and 1U19.pdb is analysed as an experimental "
+                          "structure, without confidence\n"
+                          "Warning: 1CRN.pdb names the experiment"),
             std::string::npos)
       << list.out;
+  EXPECT_EQ(list.out.find("P76011"), std::string::npos) << list.out;
+  const auto ranked = test::RunCommand(Cli("multi --format json --confidence plddt" + rhodopsin + " " +
+                                           test::DataPath("1CRN.pdb") + model + " 2>/dev/null"));
+  const auto json = nlohmann::json::parse(ranked.out);
+  ASSERT_EQ(json["analysis_list"].size(), 3u);
+  EXPECT_FALSE(json["analysis_list"][0].contains("confident_count")) << json["analysis_list"][0];
+  EXPECT_FALSE(json["analysis_list"][1].contains("confident_count")) << json["analysis_list"][1];
+  EXPECT_EQ(json["analysis_list"][2].value("confident_count", -1), 66) << json["analysis_list"][2];
   // A model's own pLDDT says nothing of the kind.
-  const auto model = test::RunCommand(Cli(
+  const auto single = test::RunCommand(Cli(
       "analyse --confidence plddt " + test::DataPath("predicted/P76011_no_header.pdb") + " 2>&1 >/dev/null"));
-  EXPECT_EQ(model.out.find("Warning"), std::string::npos) << model.out;
+  EXPECT_EQ(single.out.find("Warning"), std::string::npos) << single.out;
 }
 
 TEST(CliRead, BadFilesAreNamedAndTheOthersStillRead) {

@@ -158,11 +158,24 @@ TEST(PredictedModels, AHeaderlessFileIsAModelOnlyWhenTheUserSaysSo) {
 }
 
 TEST(PredictedModels, ExperimentalStructuresAreNeverModels) {
-  for (const char* name : {"1U19.pdb", "1CRN.pdb", "mmcif/1CRN.cif", "mmcif/4HHB.cif.gz"}) {
+  // Not even when the user asks for B-factors as pLDDT over a list that mixes models with
+  // them: the file's experiment is what it keeps instead.
+  const std::pair<const char*, const char*> experiments[] = {{"1U19.pdb", "X-RAY DIFFRACTION"},
+                                                             {"1CRN.pdb", "X-RAY DIFFRACTION"},
+                                                             {"1D3Z.pdb", "SOLUTION NMR"},
+                                                             {"mmcif/1CRN.cif", "X-RAY DIFFRACTION"},
+                                                             {"mmcif/4HHB.cif.gz", "X-RAY DIFFRACTION"}};
+  for (const auto& [name, experiment] : experiments) {
     SCOPED_TRACE(name);
     const StructureFile file = Read(name);
     EXPECT_TRUE(file.structure.confidence.empty());
     EXPECT_TRUE(file.structure.modelSource.empty());
+    EXPECT_TRUE(file.confidenceExperiment.empty());
+    const StructureFile asked = Read(name, ConfidenceSource::kBFactors);
+    EXPECT_TRUE(asked.structure.confidence.empty());
+    EXPECT_EQ(asked.confidenceExperiment, experiment);
+    EXPECT_NE(ConfidenceRefusedWarning(asked, "x").find("(" + std::string(experiment) + ")"),
+              std::string::npos);
   }
   // Crystal structures name AlphaFold too (a search model, a title): their EXPDTA says
   // they were measured.
