@@ -216,7 +216,7 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
   std::optional<FastaRecord> faulty;  // the first record that could not be modelled
   const bool ok = doc.RunSpanner2D(
       {fastaPath},
-      [&](const Protein& model, const FastaRecord& record) {
+      [&](size_t, const Protein& model, const FastaRecord& record) {
         Analysis analysis;
         analysis.protein = model;
         analysis.name = record.name;

@@ -172,7 +172,11 @@ bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entri
       e.scoreTableName = row.at("score_table").get<std::string>();
       e.averageScore = row.at("average_score").get<float>();
       e.expectedScore = row.at("expected_score").get<float>();
-      e.resultPath = row.at("result_file").get<std::string>();
+      // null for a result that could not be written; its failure is listed with the others
+      if (row.at("result_file").is_null())
+        e.unstored = "not written";
+      else
+        e.resultPath = row.at("result_file").get<std::string>();
       e.inputIndex = row.value("input_index", -1);
       e.passFraction = row.value("window_pass_fraction", 0.0f);
       e.model = row.contains("confident_average_score");
@@ -215,10 +219,16 @@ int MergeLists(const std::vector<std::string>& lists, const std::string& format)
               << " of the run is in more than one list: the lists are not the shards of one run\n";
     return false;
   };
-  for (const AnalysisEntry& e : entries)
+  // A row whose result could not be written has its failure beside it, in the same list.
+  std::set<int> unstored;
+  for (const AnalysisEntry& e : entries) {
     if (!once(e.inputIndex)) return 1;
-  for (const nlohmann::json& f : failures)
-    if (!once(f.at("input_index").get<int>())) return 1;
+    if (!e.unstored.empty()) unstored.insert(e.inputIndex);
+  }
+  for (const nlohmann::json& f : failures) {
+    const int index = f.at("input_index").get<int>();
+    if (unstored.erase(index) == 0 && !once(index)) return 1;
+  }
   // Highest average first, equal ones in the order of the file list.
   std::stable_sort(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {
     if (a.averageScore != b.averageScore) return a.averageScore > b.averageScore;
@@ -278,12 +288,17 @@ int Run(MultiArgs args) {
   // Result files and the custom table that could not be written have been named already.
   const MultipleAnalysisReport report = doc.AnalyseMultiple(request, args.jobs);
   for (const std::string& warning : report.warnings) std::cerr << warning << '\n';
-  const nlohmann::json failures = ReportFailures(report, request.filePaths.size(), part, parts);
+  nlohmann::json failures = ReportFailures(report, request.filePaths.size(), part, parts);
   // Places in the whole list, so that shards merge into the single run's order.
   std::vector<AnalysisEntry> entries = doc.entries();
   for (AnalysisEntry& e : entries) {
-    if (e.inputIndex >= 0)
-      e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
+    if (e.inputIndex < 0) continue;
+    // An analysed file whose result could not be written is a failure too (its row stays).
+    if (!e.unstored.empty())
+      failures.push_back(FailureJson(request.filePaths[static_cast<size_t>(e.inputIndex)],
+                                     static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts),
+                                     e.unstored));
+    e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
   }
   // Unreadable inputs (status 3) are told apart from results that could not be written (1).
   bool ok = report.unwritten.empty() && report.customTable.ok();

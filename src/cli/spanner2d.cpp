@@ -85,7 +85,7 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
 int RunThreeLineWindow(const Spanner2DArgs& args, CTessmolDoc& doc) {
   const bool completed = doc.RunSpanner2D(
       args.files,
-      [&](const Protein& model, const FastaRecord& record) {
+      [&](size_t, const Protein& model, const FastaRecord& record) {
         const std::vector<ResidueMembrane>& flags = model.transmembrane.residues;
         std::vector<TmSegment> segments;
         for (int32_t at = 0; at < static_cast<int32_t>(flags.size()); ++at) {
@@ -156,11 +156,16 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   std::set<size_t> named;
   const bool completed = doc.RunSpanner2D(
       args.files,
-      [&](const Protein& model, const FastaRecord&) {
+      [&](size_t file, const Protein& model, const FastaRecord& record) {
         // A file of many records gives many structures of one file name: the record names each.
         structures.push_back(StructureJson(model, &doc.entries().back(), args.residues));
         modelled.insert(model.fileName);
         charts(model);
+        // Modelled, but its result file could not be written: the row stays, and says so.
+        if (const std::string& unstored = doc.entries().back().unstored; !unstored.empty()) {
+          failures.push_back(FailureJson(args.files[file], static_cast<int>(file), unstored));
+          failures.back()["record"] = record.name;
+        }
       },
       [&](size_t file, const FastaRecord& record) {
         failures.push_back(FailureJson(args.files[file], static_cast<int>(file),
@@ -179,22 +184,23 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
 
 int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   bool first = true;
-  const bool completed = doc.RunSpanner2D(args.files, [&](const Protein& model, const FastaRecord& record) {
-    charts(model);
-    if (!first) std::cout << '\n';
-    first = false;
-    PrintSummary(model, false, &doc.entries().back());
-    // A file of many records gives many summaries of one file name: the record names each.
-    std::cout << "FASTA record: " << record.name << '\n';
-    std::cout << '\n';
-    PrintTabbed(AnalysisListHeadings());
-    PrintTabbed(AnalysisListRow(doc.entries(), doc.entries().size() - 1));
-    if (args.residues) {
-      std::cout << '\n';
-      PrintResidueTable(model);
-    }
-    std::cout.flush();
-  });
+  const bool completed =
+      doc.RunSpanner2D(args.files, [&](size_t, const Protein& model, const FastaRecord& record) {
+        charts(model);
+        if (!first) std::cout << '\n';
+        first = false;
+        PrintSummary(model, false, &doc.entries().back());
+        // A file of many records gives many summaries of one file name: the record names each.
+        std::cout << "FASTA record: " << record.name << '\n';
+        std::cout << '\n';
+        PrintTabbed(AnalysisListHeadings());
+        PrintTabbed(AnalysisListRow(doc.entries(), doc.entries().size() - 1));
+        if (args.residues) {
+          std::cout << '\n';
+          PrintResidueTable(model);
+        }
+        std::cout.flush();
+      });
   return completed && charts.written ? 0 : 1;
 }
 

@@ -159,7 +159,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
       j["compatible_score"] = Compatible(row->expectedScore);
     }
     j["score_table"] = row->scoreTableName;
-    j["result_file"] = row->resultPath;
+    j["result_file"] = row->unstored.empty() ? nlohmann::json(row->resultPath) : nlohmann::json();
     if (row->model && row->expectedKnown) {
       j["confident_expected_score"] = OverConfident(JsonNumber(row->confidentExpected), row->confidentCount);
       j["confident_compatible_score"] =
@@ -176,13 +176,14 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
 
 nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) {
   const AnalysisEntry& e = entries[index];
-  nlohmann::json row = {{"index", index},
-                        {"structure", e.resultName},
-                        {"score_table", e.scoreTableName},
-                        {"average_score", JsonNumber(e.averageScore)},
-                        {"expected_score", JsonNumber(e.expectedScore)},
-                        {"compatible_score", Compatible(e.expectedScore)},
-                        {"result_file", e.resultPath}};
+  nlohmann::json row = {
+      {"index", index},
+      {"structure", e.resultName},
+      {"score_table", e.scoreTableName},
+      {"average_score", JsonNumber(e.averageScore)},
+      {"expected_score", JsonNumber(e.expectedScore)},
+      {"compatible_score", Compatible(e.expectedScore)},
+      {"result_file", e.unstored.empty() ? nlohmann::json(e.resultPath) : nlohmann::json()}};
   if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
   row["window_pass_fraction"] = JsonNumber(e.passFraction);
   if (e.model) {

@@ -251,7 +251,7 @@ std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
 }  // namespace
 
 bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
-                               const std::function<void(const Protein&, const FastaRecord&)>& onModel,
+                               const std::function<void(size_t, const Protein&, const FastaRecord&)>& onModel,
                                const std::function<void(size_t, const FastaRecord&)>& onFailure,
                                bool keepResults) {
   HelixBuilder builder(state_.programFolder(), feedback_);
@@ -312,7 +312,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
           ok = false;
         }
       }
-      if (onModel) onModel(model, record);
+      if (onModel) onModel(file, model, record);
     }
     if (!reader.status()) {
       feedback_.ShowMessage(reader.status().Describe());

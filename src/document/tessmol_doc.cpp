@@ -277,7 +277,10 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   if (written)
     written =
         pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);
-  if (!written) feedback_.ShowMessage(WithFile(kResultFileFailed, written));
+  if (!written) {
+    entries_.back().unstored = WithFile(kResultFileFailed, written);
+    feedback_.ShowMessage(entries_.back().unstored);
+  }
   return written;
 }
 

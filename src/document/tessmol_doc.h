@@ -35,7 +35,10 @@ struct AnalysisEntry {
   // and compatible scores are not known here.
   bool expectedKnown = true;
   std::string resultPath;  // "./" + resultName, in the process's current folder
-  int inputIndex = -1;     // the structure's place in a multiple analysis's file list
+  // Why the result file could not be written (the row stays in the list all the same);
+  // empty when it was.
+  std::string unstored;
+  int inputIndex = -1;  // the structure's place in a multiple analysis's file list
   // The 3D-1D window test (every structure) and, for a predicted model, the scores over its
   // confident residues with the compatible score for their number.
   float passFraction = 0.0f;
@@ -223,11 +226,12 @@ class CTessmolDoc {
   // Stops at the first file that cannot be opened or is no FASTA; a faulty record (no
   // residues, a format error) is named and left out, and it, a read error or a missing
   // template fails the run, the other records and files are still done. `onModel` sees
-  // each model with its record, `onFailure` each faulty record with its file's index.
+  // each model with its file's index and its record, `onFailure` each faulty record with
+  // its file's index.
   // Without `keepResults` the models go only to `onModel`: no row, no result file (a
   // stream of labels writes nothing beside it).
   bool RunSpanner2D(const std::vector<std::string>& paths,
-                    const std::function<void(const Protein&, const FastaRecord&)>& onModel = {},
+                    const std::function<void(size_t, const Protein&, const FastaRecord&)>& onModel = {},
                     const std::function<void(size_t, const FastaRecord&)>& onFailure = {},
                     bool keepResults = true);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 
@@ -314,6 +315,43 @@ TEST(CliJson, MissingInputsAreFailuresInTheDocument) {
   EXPECT_NE(spanner.out.find("\"file\": \"nowhere.fasta\""), std::string::npos) << spanner.out;
   EXPECT_NE(spanner.out.find("\"input_index\": 1"), std::string::npos);
   EXPECT_NE(spanner.out.find("\"file\": \"bacteriorhodopsin_4xxjA.fasta\""), std::string::npos);
+}
+
+// A result that could not be written (a folder sits at its name) is a failure in the
+// document, and its row, which stays in the list, names no result file; a merged list
+// keeps the pair as it is.
+TEST(CliJson, UnwrittenResultsAreFailuresNotFiles) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::absolute("unwritten");
+  fs::create_directories(folder / "bacteriorhodopsin_4xxjA.tsm");
+  fs::create_directories(folder / "1CRN.tsm");
+  const std::string in = "cd " + folder.string() + " && ";
+  const auto spanner = test::RunCommand(
+      in + Cli("spanner2d --format json " + test::DataPath("bacteriorhodopsin_4xxjA.fasta")));
+  EXPECT_EQ(spanner.status, 1);
+  const auto modelled = nlohmann::json::parse(spanner.out);
+  ASSERT_EQ(modelled["analysis_list"].size(), 1u);
+  EXPECT_TRUE(modelled["analysis_list"][0]["result_file"].is_null());
+  ASSERT_EQ(modelled["failures"].size(), 1u) << modelled["failures"];
+  EXPECT_EQ(modelled["failures"][0]["input_index"], 0);
+  EXPECT_NE(modelled["failures"][0]["message"].get<std::string>().find("it is a folder"), std::string::npos);
+  ASSERT_EQ(modelled["structures"].size(), 1u);  // the model itself was made
+  EXPECT_TRUE(modelled["structures"][0]["result_file"].is_null());
+
+  const auto list = test::RunCommand(in + Cli("multi --format json " + test::DataPath("1CRN.pdb") + " " +
+                                              test::DataPath("1UBQ.pdb") + " > list.json"));
+  EXPECT_EQ(list.status, 1);
+  const auto merged = test::RunCommand(in + Cli("merge-lists --format json list.json"));
+  ASSERT_EQ(merged.status, 0) << merged.err;
+  for (const std::string& text : {ReadAll((folder / "list.json").string()), merged.out}) {
+    const auto run = nlohmann::json::parse(text);
+    ASSERT_EQ(run["analysis_list"].size(), 2u);
+    ASSERT_EQ(run["failures"].size(), 1u);
+    EXPECT_EQ(run["failures"][0]["file"], test::DataPath("1CRN.pdb"));
+    for (const auto& row : run["analysis_list"])
+      EXPECT_EQ(row["result_file"].is_null(), row["input_index"] == 0) << row;
+  }
+  EXPECT_TRUE(fs::is_regular_file(folder / "1UBQ.tsm"));
 }
 
 // ---- B-factor files ---------------------------------------------------------------------

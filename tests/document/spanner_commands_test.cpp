@@ -102,7 +102,7 @@ TEST(Spanner2D, ModelsRowsAndResultFiles) {
   Write("mkv.txt", ">x\nMK\n\nV \n");
   Write("two.fa", ">a\nMKVL\n>b\nAG\n");
   std::vector<std::string> names;
-  ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](const Protein& p, const FastaRecord& r) {
+  ASSERT_TRUE(s.doc.RunSpanner2D({"mkv.txt", "two.fa"}, [&](size_t, const Protein& p, const FastaRecord& r) {
     names.push_back(p.fileName + ":" + r.name);
     for (const Residue& residue : p.structure.residues)
       EXPECT_EQ(residue.secStruct, SecondaryStructure::kHelix);
@@ -143,7 +143,7 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
 // The flags of each record's residues, as 0/1 text, by record name.
 std::map<std::string, std::string> FlagsByRecord(CTessmolDoc& doc, const std::vector<std::string>& files) {
   std::map<std::string, std::string> flags;
-  EXPECT_TRUE(doc.RunSpanner2D(files, [&](const Protein& p, const FastaRecord& r) {
+  EXPECT_TRUE(doc.RunSpanner2D(files, [&](size_t, const Protein& p, const FastaRecord& r) {
     for (const ResidueMembrane& residue : p.transmembrane.residues)
       flags[r.name] += residue.transmembrane ? '1' : '0';
   }));
@@ -210,7 +210,7 @@ TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
   }
   Write("all.fasta", all);
   std::map<std::string, std::string> marks;
-  ASSERT_TRUE(s.doc.RunSpanner2D({"all.fasta"}, [&](const Protein& p, const FastaRecord& r) {
+  ASSERT_TRUE(s.doc.RunSpanner2D({"all.fasta"}, [&](size_t, const Protein& p, const FastaRecord& r) {
     for (const ResidueMembrane& residue : p.transmembrane.residues)
       marks[r.name] += residue.kind == SegmentKind::kSignalPeptide ? (residue.transmembrane ? '!' : 'S')
                        : residue.transmembrane                     ? 'M'
@@ -227,7 +227,7 @@ TEST(Spanner2D, ASignalPeptideIsMarkedAndIsNoSegment) {
   EXPECT_EQ(marks["Q9Y4X3"].find('M'), std::string::npos);
   EXPECT_NE(marks["Q07699"].find("MMMMMMMMMM"), std::string::npos);
   std::map<std::string, std::string> apartMarks;
-  ASSERT_TRUE(s.doc.RunSpanner2D(apart, [&](const Protein& p, const FastaRecord& r) {
+  ASSERT_TRUE(s.doc.RunSpanner2D(apart, [&](size_t, const Protein& p, const FastaRecord& r) {
     for (const ResidueMembrane& residue : p.transmembrane.residues)
       apartMarks[r.name] += residue.kind == SegmentKind::kSignalPeptide ? 'S'
                             : residue.transmembrane                     ? 'M'
@@ -248,7 +248,7 @@ TEST(Spanner2D, TheDefaultMethodSegmentsASequence) {
   Write("sp.fasta", header.substr(0, header.find(' ')) + "\n" + sequence + "\n");
   auto marks = [&]() {
     std::string m, method;
-    EXPECT_TRUE(s.doc.RunSpanner2D({"sp.fasta"}, [&](const Protein& p, const FastaRecord&) {
+    EXPECT_TRUE(s.doc.RunSpanner2D({"sp.fasta"}, [&](size_t, const Protein& p, const FastaRecord&) {
       method = p.parameters.method;
       for (const ResidueMembrane& residue : p.transmembrane.residues)
         m += residue.kind == SegmentKind::kSignalPeptide ? 'S' : residue.transmembrane ? 'M' : '.';
@@ -318,7 +318,7 @@ TEST_P(Spanner2DOnMembraneProteins, FindsSegmentsWhereTheStructureHasThem) {
   test::ScratchFolder scratch;
   Session s(scratch);
   std::string predicted;
-  ASSERT_TRUE(s.doc.RunSpanner2D({test::DataPath(file)}, [&](const Protein& p, const FastaRecord&) {
+  ASSERT_TRUE(s.doc.RunSpanner2D({test::DataPath(file)}, [&](size_t, const Protein& p, const FastaRecord&) {
     for (const ResidueMembrane& r : p.transmembrane.residues) predicted += r.transmembrane ? '1' : '0';
   }));
   ASSERT_EQ(predicted.size(), labels.size());
