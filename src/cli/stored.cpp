@@ -56,6 +56,12 @@ int RunShow(const StoredArgs& args) {
   // The row read from the file: its score table, and the expected score when that table is
   // the one loaded.
   const AnalysisEntry& row = doc.entries()[index];
+  if (!row.expectedKnown) {
+    // The expected score follows from the table's own line, which the result does not keep.
+    std::cerr << "Note: " << row.resultName << " was scored with " << row.scoreTableName << ", not "
+              << doc.scoreTable().fileName << ": its expected and compatible scores need that table ("
+              << "--score-table " << row.scoreTableName << ")\n";
+  }
   if (args.format == "json") {
     PrintJson("show", nlohmann::json::array({StructureJson(doc.protein(), &row, args.residues)}), {});
   } else {
@@ -83,6 +89,9 @@ void SetupShow(CLI::App& app, int& status) {
   CLI::App* show = app.add_subcommand("show", "The summary of a stored result (.tsm)");
   show->add_option("RESULT", args->files, "Result file (.tsm)")->required()->expected(1);
   show->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
+  show->add_option("--score-table", args->options.scoreTable,
+                   "The score table (.stb) the result was scored with, for its expected and compatible "
+                   "scores (default: Default.stb)");
   AddFormatOption(*show, args->format);
   show->callback([args, &status]() { status = RunShow(*args); });
 }

@@ -304,6 +304,16 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
       nlohmann::json::parse(test::RunCommand(Cli("show --format json 1CRN.tsm")).out)["structures"][0];
   EXPECT_EQ(rescored["score_table"], "plus_one.stb");
   EXPECT_FALSE(rescored.contains("expected_score"));
+  // ... and the user is told which table gives it, which show then takes.
+  const auto note = test::RunCommand(Cli("show 1CRN.tsm 2>&1 >/dev/null"));
+  EXPECT_NE(note.out.find("Note: 1CRN.tsm was scored with plus_one.stb, not Default.stb: its expected and "
+                          "compatible scores need that table (--score-table plus_one.stb)"),
+            std::string::npos)
+      << note.out;
+  const auto given = nlohmann::json::parse(
+      test::RunCommand(Cli("show --format json --score-table plus_one.stb 1CRN.tsm")).out)["structures"][0];
+  ASSERT_TRUE(given.contains("expected_score"));
+  EXPECT_NEAR(given["expected_score"].get<double>(), std::stod(after[1][4]), 1e-6);
   // A damaged result file is reported with its line, and the exit status says so.
   std::ofstream("bad.tsm") << "STRUCTURE\t1\t1\nwhat\n";
   const auto bad = test::RunCommand(Cli("recalc bad.tsm 2>&1"));
