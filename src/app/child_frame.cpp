@@ -165,7 +165,7 @@ void CChildFrame::OnSpanner3DSlab() {
 void CChildFrame::OnSpanner2D() {
   const QStringList paths = session_->dialogs().OpenFiles(
       this, QStringLiteral("Spanner2D"),
-      QStringLiteral("Files in FASTA format (*.txt *.fasta *.fa);;All Files (*)"));
+      QStringLiteral("Files in FASTA format (*.txt *.fasta *.fa *.fasta.gz *.fa.gz);;All Files (*)"));
   if (paths.isEmpty()) return;
   std::vector<std::string> files;
   for (const QString& p : paths) files.push_back(p.toStdString());

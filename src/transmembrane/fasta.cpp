@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/gzip.h"
 #include "base/text.h"
 #include "transmembrane/helix_builder.h"
 
@@ -27,15 +28,34 @@ std::string Shown(unsigned char c) {
 }  // namespace
 
 FastaReader::FastaReader(const std::string& path) : path_(path), status_(FileStatus::Ok(path)) {
-  if (!OpenForReading(in_, path)) {
+  if (!OpenForReading(file_, path)) {
     status_ = ReadFailure(path);
     ended_ = true;
     return;
   }
+  char head[2] = {0, 0};
+  file_.read(head, 2);
+  const bool gzipped = file_.gcount() == 2 && LooksGzipped(head, 2);
+  file_.clear();
+  file_.seekg(0);
+  if (gzipped) {
+    std::string text;
+    if (FileStatus unpacked = Gunzip(file_, path, text, MebibytesToBytes(kDefaultMaxUnpackedMiB));
+        !unpacked) {
+      status_ = unpacked;
+      ended_ = true;
+      return;
+    }
+    unpacked_.str(std::move(text));
+    in_ = &unpacked_;
+  }
   line_ = 1;
-  if (!ReadLine(in_, header_) || header_.empty() || header_[0] != '>') {
-    status_ = ReadFailed(in_) ? FileStatus::Unreadable(path, "read error")
-                              : FileStatus::Format(path, 1, kFastaNoHeader);
+  const bool read = ReadLine(*in_, header_);
+  // A byte-order mark is the encoding's, not the first line's.
+  if (read && header_.rfind("\xEF\xBB\xBF", 0) == 0) header_.erase(0, 3);
+  if (!read || header_.empty() || header_[0] != '>') {
+    status_ = ReadFailed(*in_) ? FileStatus::Unreadable(path, "read error")
+                               : FileStatus::Format(path, 1, kFastaNoHeader);
     ended_ = true;
   }
 }
@@ -54,9 +74,9 @@ bool FastaReader::Next(FastaRecord& record) {
   bool stopped = false;  // a '*' ended the sequence: only skipped characters may follow
   std::string line;
   while (true) {
-    if (!ReadLine(in_, line)) {
+    if (!ReadLine(*in_, line)) {
       ended_ = true;
-      if (ReadFailed(in_)) {
+      if (ReadFailed(*in_)) {
         status_ = FileStatus::Unreadable(path_, "read error");
         return false;
       }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,14 @@ struct FastaRecord {
   FileStatus fault;
 };
 
+// A gzip-compressed file is read as its text (UniProt's downloads come so), within the
+// limit a compressed structure has; a byte-order mark before the first header (as
+// Windows editors save UTF-8) is skipped.
 class FastaReader {
  public:
   explicit FastaReader(const std::string& path);
+  FastaReader(const FastaReader&) = delete;  // in_ points into the reader itself
+  FastaReader& operator=(const FastaReader&) = delete;
   // The next record, which may hold a fault of its own; false at the end of the file or
   // at a fault of the file, which status() names.
   bool Next(FastaRecord& record);
@@ -46,7 +52,9 @@ class FastaReader {
   const FileStatus& status() const { return status_; }
 
  private:
-  std::ifstream in_;
+  std::ifstream file_;
+  std::istringstream unpacked_;  // a compressed file's text
+  std::istream* in_ = &file_;
   std::string path_;
   std::string header_;  // the header of the record Next reads, already read
   int line_ = 0;

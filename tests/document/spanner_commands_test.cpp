@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "document/json_output.h"
@@ -47,6 +49,22 @@ TEST(Fasta, HeadersEmptyLinesAndSkippedCharacters) {
   EXPECT_EQ(Sequences(f), std::vector<std::string>{""});
   Write("e.fasta", "");
   EXPECT_EQ(ReadFasta("e.fasta").status.detail, kFastaNoHeader);
+  // UniProt's downloads come gzip-compressed; Windows editors start UTF-8 with a mark.
+  Write("h.fasta", "\xEF\xBB\xBF>marked\nMKV\n>second\nWW\n");
+  f = ReadFasta("h.fasta");
+  ASSERT_TRUE(f.status.ok()) << f.status.Describe();
+  EXPECT_EQ(f.records[0].name, "marked");
+  EXPECT_EQ(Sequences(f), (std::vector<std::string>{"MKV", "WW"}));
+  ASSERT_EQ(std::system("gzip -c h.fasta > h.fasta.gz"), 0);
+  const FastaFile unpacked = ReadFasta("h.fasta.gz");
+  ASSERT_TRUE(unpacked.status.ok()) << unpacked.status.Describe();
+  EXPECT_EQ(Sequences(unpacked), Sequences(f));
+  EXPECT_EQ(unpacked.records[1].headerLine, 3);
+  // A compressed file cut short is a read failure, not a shorter sequence.
+  std::ifstream whole("h.fasta.gz", std::ios::binary);
+  const std::string packed((std::istreambuf_iterator<char>(whole)), {});
+  Write("cut.fasta.gz", packed.substr(0, packed.size() - 6));
+  EXPECT_FALSE(ReadFasta("cut.fasta.gz").status.ok());
   EXPECT_EQ(ReadFasta("missing.fasta").status.problem, FileProblem::kMissing);
   EXPECT_EQ(ReadFasta(scratch.path().string()).status.problem, FileProblem::kUnreadable);
 }
