@@ -160,7 +160,7 @@ inline constexpr Pen kPlddtVeryHighPen{6, 0x00, 0x53, 0xD6};
 inline constexpr Pen kPlddtConfidentPen{6, 0x65, 0xCB, 0xF3};
 inline constexpr Pen kPlddtLowPen{6, 0xFF, 0xDB, 0x13};
 inline constexpr Pen kPlddtVeryLowPen{6, 0xFF, 0x7D, 0x45};
-// Residues whose Profiles-3D window average falls below the pass score: purple, clear of
+// Residues whose 3D-1D window average falls below the pass score: purple, clear of
 // the curves' default blue and red and of every colour above.
 inline constexpr Pen kBelowWindowTestPen{6, 120, 40, 160};
 

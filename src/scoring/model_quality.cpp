@@ -18,7 +18,7 @@ ProfileVerdict JudgeProfile(const Structure& s, const ScoreResult& scores) {
     std::vector<double> prefix(static_cast<size_t>(last - first + 2), 0.0);
     for (int32_t i = first; i <= last; ++i)
       prefix[static_cast<size_t>(i - first + 1)] =
-          prefix[static_cast<size_t>(i - first)] + scores.residues[i].solventScore;
+          prefix[static_cast<size_t>(i - first)] + scores.residues[i].overallScore;
     for (int32_t i = first; i <= last; ++i) {
       const int32_t from = std::max(first, i - half), to = std::min(last, i + half);
       const double sum =

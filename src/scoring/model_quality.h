@@ -1,7 +1,10 @@
 // How far a structure can be trusted, residue by residue: the 3D-1D profile's window test
-// (a residue passes when its Profiles-3D solvent score averaged over 21 residues is at
-// least 0.2; a structure passes when 80 % of its residues do, the published criterion of
-// the profile method), and for a predicted model the scores over its confident residues.
+// (a residue passes when its score averaged over 21 residues is at least 0.2; a structure
+// passes when 80 % of its residues do, the published criterion of the profile method), and
+// for a predicted model the scores over its confident residues. The score is each
+// residue's overall one, as the structure's average takes it: Profiles-3D's, and KAVELIN's
+// inside a transmembrane segment. Profiles-3D judges a residue by the water around it, so
+// on its own it fails every helix that lies in the bilayer, however well it sits there.
 #pragma once
 
 #include <cstdint>
@@ -25,10 +28,10 @@ struct ResidueRun {
 };
 
 struct ProfileVerdict {
-  // Per residue: its solvent score averaged over the window centred on it within its
+  // Per residue: its overall score averaged over the window centred on it within its
   // chain. Near a chain's ends the window keeps to the chain and so holds fewer residues
-  // (10 plus itself plus those there are on the other side); a chain shorter than the
-  // window is averaged whole.
+  // (10 plus itself plus those there are on the other side); a chain of 11 residues or
+  // fewer is averaged whole by every window.
   std::vector<float> windowScores;
   int32_t passing = 0;  // residues whose window score is at least kWindowPassScore
   int32_t counted = 0;  // every residue of a chain
@@ -37,7 +40,7 @@ struct ProfileVerdict {
   std::vector<ResidueRun> lowRuns;  // maximal runs of failing residues, within one chain
 };
 
-// The window test on the solvent (Profiles-3D) scores, which no transmembrane flag changes.
+// The window test on the overall scores (without transmembrane segments, the solvent ones).
 ProfileVerdict JudgeProfile(const Structure& structure, const ScoreResult& scores);
 
 struct ConfidentScores {

@@ -70,6 +70,7 @@ ScoreResult ScoreResidues(const Structure& structure, const SurfaceResult& surfa
     out.kavelinEnv = ClassifyEnvironment(kReferenceSideArea[r.type], burial.kavelinFP, r.secStruct);
     out.solventScore = table[out.profEnv * kResidueTypeCount + r.type];
     out.kavelinScore = table[out.kavelinEnv * kResidueTypeCount + r.type];
+    out.overallScore = out.solventScore;  // until SumScores knows the transmembrane residues
   }
   return scores;
 }

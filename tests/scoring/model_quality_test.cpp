@@ -6,7 +6,8 @@
 namespace tessmol {
 namespace {
 
-// Residues with the given solvent scores, in chains of the given lengths.
+// Residues with the given solvent scores (their overall scores too), in chains of the given
+// lengths.
 struct Made {
   Structure structure;
   ScoreResult scores;
@@ -55,6 +56,18 @@ TEST(ProfileWindow, WindowsKeepToTheirChainAndShrinkAtItsEnds) {
   EXPECT_EQ(v.lowRuns[0].last, 4);
   EXPECT_EQ(v.lowRuns[1].first, 5);
   EXPECT_EQ(v.lowRuns[1].last, 12);
+}
+
+// A membrane protein's helices are judged as they sit, in the bilayer: within a
+// transmembrane segment the overall score is KAVELIN's, and the window averages it, not the
+// Profiles-3D score that takes the lipid for a cavity.
+TEST(ProfileWindow, TransmembraneResiduesAreJudgedByTheirOverallScore) {
+  Made m = Chains({{'A', std::vector<float>(11, -1.0f)}});
+  for (int i = 0; i < 11; ++i) m.scores.residues[i].overallScore = i < 8 ? 1.0f : -1.0f;
+  const ProfileVerdict v = JudgeProfile(m.structure, m.scores);
+  // Every window of a chain of 11 holds the whole chain: (8 - 3) / 11 for every residue.
+  for (const float w : v.windowScores) EXPECT_NEAR(w, 5.0f / 11.0f, 1e-6f);
+  EXPECT_TRUE(v.passes);
 }
 
 TEST(ProfileWindow, EightyPercentPasses) {
