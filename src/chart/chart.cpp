@@ -315,7 +315,9 @@ void DrawTracks(DrawingSurface& surface, const Protein& protein, const ChartLayo
                 int64_t g0, int n) {
   const auto& membrane = protein.transmembrane.residues;
   DrawTrack(surface, chain, g, g0, n, layout.tmRow, [&](int32_t i) -> std::optional<Pen> {
-    if (static_cast<size_t>(i) >= membrane.size() || !membrane[i].transmembrane) return std::nullopt;
+    if (static_cast<size_t>(i) >= membrane.size()) return std::nullopt;
+    if (membrane[i].kind == SegmentKind::kSignalPeptide) return kSignalPeptidePen;
+    if (!membrane[i].transmembrane) return std::nullopt;
     return IsReEntrant(membrane[i]) ? kReEntrantPen : kTransmembranePen;
   });
   const auto& residues = protein.structure.residues;
@@ -486,7 +488,8 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
   }
   if (!input.structureLoaded || input.protein == nullptr) return entries;
   const Protein& p = *input.protein;
-  bool crossing = false, reEntrant = false, helix = false, strand = false, slab = false, failing = false;
+  bool crossing = false, reEntrant = false, signal = false, helix = false, strand = false, slab = false,
+       failing = false;
   bool bands[4] = {false, false, false, false};
   const bool plddt = HasConfidence(p.structure);
   const std::vector<bool> below = BelowWindowTest(p);
@@ -495,6 +498,8 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
       if (static_cast<size_t>(i) < p.transmembrane.residues.size() &&
           p.transmembrane.residues[i].transmembrane)
         (IsReEntrant(p.transmembrane.residues[i]) ? reEntrant : crossing) = true;
+      signal = signal || (static_cast<size_t>(i) < p.transmembrane.residues.size() &&
+                          p.transmembrane.residues[i].kind == SegmentKind::kSignalPeptide);
       helix = helix || p.structure.residues[i].secStruct == SecondaryStructure::kHelix;
       strand = strand || p.structure.residues[i].secStruct == SecondaryStructure::kSheet;
       if (plddt) bands[PlddtBand(p.structure.confidence[i])] = true;
@@ -504,6 +509,7 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
   for (const MembranePlacement& m : p.membranes) slab = slab || (m.placed && !m.segments.empty());
   if (crossing) entries.push_back({kTransmembranePen, "Transmembrane segment"});
   if (reEntrant) entries.push_back({kReEntrantPen, "Re-entrant segment"});
+  if (signal) entries.push_back({kSignalPeptidePen, "Signal peptide"});
   if (slab) entries.push_back({kMembranePen, "In the placed membrane"});
   if (helix) entries.push_back({kHelixPen, "Helix"});
   if (strand) entries.push_back({kStrandPen, "Strand"});
@@ -733,6 +739,9 @@ std::string HoverText(const ChartInput& input, int x) {
     if (static_cast<size_t>(index) < input.protein->transmembrane.residues.size() &&
         input.protein->transmembrane.residues[index].transmembrane)
       text += "  transmembrane";
+    else if (static_cast<size_t>(index) < input.protein->transmembrane.residues.size() &&
+             input.protein->transmembrane.residues[index].kind == SegmentKind::kSignalPeptide)
+      text += "  signal peptide";
     if (HasConfidence(s)) text += "  pLDDT " + FormatFixed(s.confidence[index], 1);
     if (BelowWindowTest(*input.protein)[index]) text += "  below the 3D-1D window test";
     return text;

@@ -150,6 +150,8 @@ inline const char* const kSeriesNames[3] = {"Profiles 3D", "KAVELIN", "Overall"}
 // Pens of the tracks above the plot.
 inline constexpr Pen kTransmembranePen{3, 0, 0, 0};
 inline constexpr Pen kReEntrantPen{3, 0, 150, 150};
+// An N-terminal signal peptide (Spanner2D), on the segments' row: cleaved, no segment.
+inline constexpr Pen kSignalPeptidePen{3, 30, 150, 60};
 inline constexpr Pen kHelixPen{6, 210, 40, 140};
 inline constexpr Pen kStrandPen{6, 240, 170, 0};
 // Grey, so that the slab keeps apart from the confidence row's light blue below it.

@@ -126,7 +126,12 @@ struct ModelCharts {
     if (args.chart.empty()) return;
     const std::string path = outputs.PathFor(args.chart, doc.entries().back().resultName, several);
     FileStatus status = outputs.CheckNotInput(path);
-    if (status) status = WriteChartFile(model, ChartTitle(model.fileName, doc), path, width, height, options);
+    // A file of many records charts each: the title names the record, not only the file.
+    const std::string title = model.fastaRecord.empty()
+                                  ? ChartTitle(model.fileName, doc)
+                                  : StructureName(model.fileName) + "  " + model.fastaRecord + "  (" +
+                                        doc.scoreTable().fileName + ")";
+    if (status) status = WriteChartFile(model, title, path, width, height, options);
     if (!status) {
       std::cerr << status.Describe() << '\n';
       written = false;

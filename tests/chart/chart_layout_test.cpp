@@ -228,6 +228,22 @@ TEST(ChartTracks, SecondaryStructureMatchesTheResidues) {
   EXPECT_TRUE(texts.count("Helix") && texts.count("Strand"));
 }
 
+// The pen of the bar drawn on row y over residue position i (of n drawn), or none.
+std::optional<Pen> BarAt(const RecordingSurface& surface, const ChartLayout& layout, int y, int i, int n) {
+  const ChartGeometry g(layout.plot, VerticalScale{0.0f, 1.0f}, n);
+  const int mid = (g.X(i) + g.X(i + 1)) / 2;
+  std::optional<Pen> drawn;
+  for (const Segment& s : surface.segments)
+    if (s.y1 == y && s.y2 == y && mid >= std::min(s.x1, s.x2) && mid <= std::max(s.x1, s.x2)) drawn = s.pen;
+  return drawn;
+}
+
+bool HasLabel(const RecordingSurface& surface, const std::string& text) {
+  for (const Label& l : surface.labels)
+    if (l.text == text) return true;
+  return false;
+}
+
 // Transmembrane segments run along the top with their legend entry; a segment kind that
 // says re-entrant is drawn apart, once the membrane records carry one.
 TEST(ChartTracks, TransmembraneSegmentsAndReEntrantOnes) {
@@ -241,6 +257,20 @@ TEST(ChartTracks, TransmembraneSegmentsAndReEntrantOnes) {
   bool entry = false;
   for (const Label& l : surface.labels) entry = entry || l.text == "Transmembrane segment";
   EXPECT_TRUE(entry);
+  // A signal peptide (residues 0-19 here) is drawn on the same row in its own colour,
+  // named in the legend and at the pointer, and is no segment.
+  for (int i = 0; i < 20; ++i) p.transmembrane.residues[i].kind = SegmentKind::kSignalPeptide;
+  RecordingSurface signal;
+  const ChartInput figure = InputOf(p, 1200, 600, "1U19");
+  const ChartLayout signalLayout = DrawChart(signal, figure);
+  const int n = static_cast<int>(p.structure.residues.size());
+  EXPECT_EQ(BarAt(signal, signalLayout, signalLayout.tmRow, 10, n), kSignalPeptidePen);
+  EXPECT_EQ(BarAt(signal, signalLayout, signalLayout.tmRow, 40, n), kTransmembranePen);
+  EXPECT_FALSE(BarAt(signal, signalLayout, signalLayout.tmRow, 25, n).has_value());
+  EXPECT_TRUE(HasLabel(signal, "Signal peptide"));
+  const ChartInput pane = InputOf(p, 1200, 600);
+  const ChartGeometry g(LayoutChart(pane, 0).plot, VerticalScale{0.0f, 1.0f}, n);
+  EXPECT_NE(HoverText(pane, g.X(10)).find("  signal peptide"), std::string::npos) << HoverText(pane, g.X(10));
   struct WithKind {
     enum class Kind { kCrossing, kReEntrant } kind;
   };
@@ -273,22 +303,6 @@ TEST(ChartTracks, ThePlacedMembrane) {
   EXPECT_TRUE(entry);
   p.membranes.front().placed = false;
   EXPECT_EQ(LayoutChart(InputOf(p, 1200, 600), 0).membraneRow, -1);
-}
-
-// The pen of the bar drawn on row y over residue position i (of n drawn), or none.
-std::optional<Pen> BarAt(const RecordingSurface& surface, const ChartLayout& layout, int y, int i, int n) {
-  const ChartGeometry g(layout.plot, VerticalScale{0.0f, 1.0f}, n);
-  const int mid = (g.X(i) + g.X(i + 1)) / 2;
-  std::optional<Pen> drawn;
-  for (const Segment& s : surface.segments)
-    if (s.y1 == y && s.y2 == y && mid >= std::min(s.x1, s.x2) && mid <= std::max(s.x1, s.x2)) drawn = s.pen;
-  return drawn;
-}
-
-bool HasLabel(const RecordingSurface& surface, const std::string& text) {
-  for (const Label& l : surface.labels)
-    if (l.text == text) return true;
-  return false;
 }
 
 // The model's confidence row shows each residue in the colour AlphaFold gives its pLDDT,
