@@ -74,8 +74,9 @@ void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
     command
         .add_option("--method", method,
                     "segments: exact segmentation of a fitted membrane score, with signal peptides and "
-                    "topology; window: the scan of ideal-helix models")
-        ->check(CLI::IsMember({"window", "segments"}))
+                    "topology; window: the scan of ideal-helix models; auto: segments, as on a structure "
+                    "where no membrane is placed (a sequence has none)")
+        ->check(CLI::IsMember({"window", "segments", "auto"}))
         ->capture_default_str();
     return;
   }

@@ -516,6 +516,9 @@ TEST(CliSpanner, FastaInAnyCaseGivesTheSameLabelsAndAnErrorFailsTheRun) {
     EXPECT_FALSE(std::filesystem::exists(" upper.tsm")) << method;
     EXPECT_FALSE(std::filesystem::exists(" lower.tsm")) << method;
   }
+  // auto, as the desktop's default names it, segments a sequence.
+  EXPECT_EQ(test::RunCommand(Cli("spanner2d --format 3line --method auto ' upper.fasta'")).out,
+            test::RunCommand(Cli("spanner2d --format 3line --method segments ' upper.fasta'")).out);
   std::ofstream("bad.fasta") << ">a\nMKV\n>b\nMKLL\nLL-LL\n";
   for (const char* method : {"window", "segments"}) {
     const auto bad =
