@@ -298,8 +298,16 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
                               : options.method == "auto"   ? TmMethod::kSlabElseSegments
                                                            : TmMethod::kWindow;
   if (!options.settings.workingDirectory.empty()) {
-    std::error_code error;  // Validate names the folder when it cannot be made
+    std::error_code error;
     std::filesystem::create_directories(options.settings.workingDirectory, error);
+    // Validate names a folder that is missing or a file; the system says why one cannot be
+    // made (a read-only parent, a full disk).
+    if (error && !std::filesystem::exists(options.settings.workingDirectory)) {
+      std::cerr << "Error: --out-dir: cannot make the folder " << options.settings.workingDirectory << ": "
+                << error.message() << '\n';
+      status_ = 2;
+      return;
+    }
   }
   if (auto problem = options.settings.Validate()) {
     std::cerr << "Error: --" << KebabCase(problem->field) << ": " << problem->message << '\n';
