@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 #include "base/parallel.h"
@@ -386,6 +387,29 @@ constexpr int32_t kMinDipLength = 10;
 // two residues over that depth.
 constexpr float kFlatDepth = 2.5f;
 constexpr int32_t kFlatEnd = 4;
+// Within a crossing, a stretch of at least kFlatMiddle residues whose depth stays within
+// 2 kFlatDepth does not cross: a loop folded into a barrel's pore at mid-depth (the porins'
+// constriction loop L3) between the strand that enters and the one that leaves. It is cut
+// out, and the rising pieces either side are segments of their own.
+constexpr int32_t kFlatMiddle = 8;
+
+// The longest stretch of the CAs' depths within first..last that stays within 2 kFlatDepth
+// over at least kFlatMiddle residues, or {-1, -1}. Unsmoothed: the strands either side
+// would blur into it.
+std::pair<int32_t, int32_t> FlatMiddle(const std::vector<float>& depth, int32_t first, int32_t last) {
+  std::pair<int32_t, int32_t> best{-1, -1};
+  for (int32_t i = first; i <= last; ++i) {
+    float low = depth[i], high = depth[i];
+    int32_t j = i;
+    while (j + 1 <= last && std::max(high, depth[j + 1]) - std::min(low, depth[j + 1]) <= 2 * kFlatDepth) {
+      ++j;
+      low = std::min(low, depth[j]);
+      high = std::max(high, depth[j]);
+    }
+    if (j - i + 1 >= kFlatMiddle && j - i > best.second - best.first) best = {i, j};
+  }
+  return best;
+}
 
 std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacement& slab, int minLength,
                                         const Selection& use) {
@@ -478,19 +502,31 @@ std::vector<SlabSegment> SegmentsInSlab(const Structure& s, const MembranePlacem
             // that lies flat along a face beyond the helix's end (rhodopsin's extracellular
             // hairpin in a thick slab) is no part of it.
             const float rise = to > from ? 1.0f : -1.0f;
-            float low = rise * smooth[a], high = low;
-            for (int32_t i = a; i <= b; ++i) {
-              low = std::min(low, rise * smooth[i]);
-              high = std::max(high, rise * smooth[i]);
-            }
-            // The first residue near the top and the last near the bottom: a helix covers
-            // the last few angstrom in two residues, a stretch along the face in many.
-            int32_t nearTop = a, nearBottom = b;
-            while (high - rise * smooth[nearTop] > kFlatDepth) ++nearTop;
-            while (rise * smooth[nearBottom] - low > kFlatDepth) --nearBottom;
-            const int32_t first = nearBottom - a >= kFlatEnd ? nearBottom : a;
-            const int32_t last = b - nearTop >= kFlatEnd ? nearTop : b;
-            add(static_cast<int32_t>(k), r + first, r + last, depth, r, true);
+            // Trims a rising piece's flat ends, then cuts out a flat middle and trims the
+            // pieces either side the same way.
+            std::function<void(int32_t, int32_t)> crossing = [&](int32_t a, int32_t b) {
+              if (b - a + 1 < minLength) return;
+              float low = rise * smooth[a], high = low;
+              for (int32_t i = a; i <= b; ++i) {
+                low = std::min(low, rise * smooth[i]);
+                high = std::max(high, rise * smooth[i]);
+              }
+              // The first residue near the top and the last near the bottom: a helix covers
+              // the last few angstrom in two residues, a stretch along the face in many.
+              int32_t nearTop = a, nearBottom = b;
+              while (high - rise * smooth[nearTop] > kFlatDepth) ++nearTop;
+              while (rise * smooth[nearBottom] - low > kFlatDepth) --nearBottom;
+              const int32_t first = nearBottom - a >= kFlatEnd ? nearBottom : a;
+              const int32_t last = b - nearTop >= kFlatEnd ? nearTop : b;
+              const auto [flatFirst, flatLast] = FlatMiddle(depth, first, last);
+              if (flatFirst < 0) {
+                add(static_cast<int32_t>(k), r + first, r + last, depth, r, true);
+                return;
+              }
+              crossing(first, flatFirst - 1);
+              crossing(flatLast + 1, last);
+            };
+            crossing(a, b);
           } else {
             if (dipFirst < 0) dipFirst = r + a;
             dipLast = r + b;

@@ -127,6 +127,15 @@ TEST(MembraneSlab, PorinTrimerSitsInItsMembraneFrame) {
   }
   EXPECT_EQ(annotated, 46);
   EXPECT_EQ(found, annotated);
+  // Every segment ends near a strand's annotated end: none takes in the constriction loop
+  // L3 (74-117 in each chain), which folds into the pore at mid-depth after the strand
+  // 68-73.
+  for (const SlabSegment& s : m.segments) {
+    const int32_t from = porin.structure.residues[s.first].resSeq,
+                  to = porin.structure.residues[s.last].resSeq;
+    EXPECT_FALSE(from <= 80 && to >= 80) << from << "-" << to;
+    EXPECT_LE(s.last - s.first + 1, 16) << from << "-" << to;
+  }
   // Neighbouring strands of a barrel run antiparallel: along each chain the crossing
   // segments alternate in direction.
   int alternating = 0, pairs = 0;
