@@ -381,8 +381,9 @@ std::string FailureText(CTessmolDoc::OpenResult result, const FileStatus& file) 
   return {};
 }
 
-std::string ChartTitle(const std::string& name, const CTessmolDoc& doc) {
-  return StructureName(name) + "  (" + doc.scoreTable().fileName + ")";
+std::string ChartTitle(const std::string& name, const CTessmolDoc& doc, const std::string& record) {
+  return StructureName(name) + (record.empty() ? "" : "  " + record) + "  (" + doc.scoreTable().fileName +
+         ")";
 }
 
 void PrintTabbed(const std::vector<std::string>& cells) {

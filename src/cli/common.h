@@ -131,8 +131,9 @@ bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const Fil
 // Why a structure file was not analysed, for the JSON document's failures.
 std::string FailureText(CTessmolDoc::OpenResult result, const FileStatus& file);
 
-// A chart's title: the structure's name and the score table it was scored with.
-std::string ChartTitle(const std::string& name, const CTessmolDoc& doc);
+// A chart's title: the structure's name (and a sequence's FASTA record) and the score table it
+// was scored with.
+std::string ChartTitle(const std::string& name, const CTessmolDoc& doc, const std::string& record = {});
 
 void PrintTabbed(const std::vector<std::string>& cells);
 void PrintResidueTable(const Protein& protein);

@@ -127,10 +127,7 @@ struct ModelCharts {
     const std::string path = outputs.PathFor(args.chart, doc.entries().back().resultName, several);
     FileStatus status = outputs.CheckNotInput(path);
     // A file of many records charts each: the title names the record, not only the file.
-    const std::string title = model.fastaRecord.empty()
-                                  ? ChartTitle(model.fileName, doc)
-                                  : StructureName(model.fileName) + "  " + model.fastaRecord + "  (" +
-                                        doc.scoreTable().fileName + ")";
+    const std::string title = ChartTitle(model.fileName, doc, model.fastaRecord);
     if (status) status = WriteChartFile(model, title, path, width, height, options);
     if (!status) {
       std::cerr << status.Describe() << '\n';

@@ -984,6 +984,12 @@ TEST(CliChart, SvgAndPngCharts) {
   ASSERT_EQ(test::RunCommand(Cli("spanner2d --chart p.svg pair.fasta >/dev/null")).status, 0);
   for (const char* name : {"p-pair.svg", "p-pair-2.svg"}) EXPECT_TRUE(std::filesystem::exists(name)) << name;
   EXPECT_FALSE(std::filesystem::exists("p.svg"));
+  // ... and each is titled with its record, which the file's name alone cannot tell.
+  for (const auto& [name, record] : {std::pair{"p-pair.svg", "first"}, std::pair{"p-pair-2.svg", "second"}}) {
+    std::ifstream chart(name);
+    const std::string text((std::istreambuf_iterator<char>(chart)), {});
+    EXPECT_NE(text.find(">pair  " + std::string(record) + "  (Default.stb)<"), std::string::npos) << name;
+  }
   for (const char* bad : {"--chart-size 12", "--chart-size 100x100", "--chart-size axb"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("analyse --chart c.svg ") + bad + " " +
                                    test::DataPath("1CRN.pdb") + " >/dev/null"))
