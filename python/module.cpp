@@ -402,14 +402,15 @@ py::object ConfidentScore(const PyResult& r, Get get) {
 // ---- arguments ----
 
 TmMethod MethodNamed(const std::string& name, bool structures) {
-  // Structures: the slab where a membrane is placed, else segments; sequences: the window scan.
-  if (name == "default") return structures ? TmMethod::kSlabElseSegments : TmMethod::kWindow;
-  if (name == "auto" && structures) return TmMethod::kSlabElseSegments;
+  // Structures: the slab where a membrane is placed, else segments; sequences, which have no
+  // membrane to place: segments, as the command line's default and auto.
+  if (name == "default" || name == "auto")
+    return structures ? TmMethod::kSlabElseSegments : TmMethod::kSegments;
   if (name == "window") return TmMethod::kWindow;
   if (name == "segments") return TmMethod::kSegments;
   if (name == "slab" && structures) return TmMethod::kSlab;
   RaiseValue((structures ? "spanner3d must be None, a bool, 'default', 'auto', 'window', 'segments' or 'slab'"
-                         : "method must be 'window' or 'segments'") +
+                         : "method must be 'segments', 'auto', 'default' or 'window'") +
              std::string(", not '") + name + "'");
 }
 

@@ -236,7 +236,7 @@ def read_result(path: _Path, *, score_table: Union[None, ScoreTable, _Path] = ..
 def spanner2d(
     sequences: Union[_Path, Sequence[Tuple[str, str]]],
     *,
-    method: Literal["window", "segments"] = ...,
+    method: Literal["segments", "auto", "default", "window"] = ...,
     resolution: int = ...,
     ignore_het: bool = ...,
     threads: int = ...,

@@ -80,6 +80,17 @@ def test_score_table_object_scores_as_the_command_line(workdir):
     assert s.parameters.score_table == s.settings["score_table"] == "doubled.stb"
 
 
+def test_spanner2d_default_and_auto_segment_as_the_command_line_does(workdir):
+    fasta = data("bacteriorhodopsin_4xxjA.fasta")
+    segmented = [(d.first_number, d.last_number) for d in tessmol.spanner2d(fasta, method="segments")[0].domains]
+    for name in ("default", "auto"):
+        model = tessmol.spanner2d(fasta, method=name)[0]
+        assert model.parameters.method == "segments", name
+        assert [(d.first_number, d.last_number) for d in model.domains] == segmented, name
+    with pytest.raises(ValueError, match="method must be"):
+        tessmol.spanner2d(fasta, method="slab")
+
+
 @pytest.mark.parametrize("method", ["window", "segments"])
 def test_spanner2d_equals_the_command_line(method, workdir):
     # Three records in one file: one model each, in the file's order; the last, the sodium

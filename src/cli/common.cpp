@@ -302,7 +302,8 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
     std::filesystem::create_directories(options.settings.workingDirectory, error);
     // Validate names a folder that is missing or a file; the system says why one cannot be
     // made (a read-only parent, a full disk).
-    if (error && !std::filesystem::exists(options.settings.workingDirectory)) {
+    std::error_code exists;
+    if (error && !std::filesystem::exists(options.settings.workingDirectory, exists)) {
       std::cerr << "Error: --out-dir: cannot make the folder " << options.settings.workingDirectory << ": "
                 << error.message() << '\n';
       status_ = 2;

@@ -51,9 +51,8 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
   int status = 0;
   for (const std::string& path : args.files) {
     FastaReader reader(path);
-    const FileProblem problem = reader.status().problem;
-    if (problem == FileProblem::kMissing || problem == FileProblem::kUnreadable) {
-      std::cerr << "Error: Failed to open " << path << '\n';
+    if (const std::string failure = FastaOpenFailure(reader.status(), path); !failure.empty()) {
+      std::cerr << failure << '\n';
       status = 1;
       continue;
     }

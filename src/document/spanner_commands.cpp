@@ -237,13 +237,17 @@ bool CTessmolDoc::FinishSpanner3D() {
   return ok;
 }
 
+std::string FastaOpenFailure(const FileStatus& status, const std::string& path) {
+  if (status.problem == FileProblem::kMissing) return "Error: Failed to open " + path;
+  if (status.problem != FileProblem::kUnreadable) return {};
+  return "Error: Failed to open " + path + (status.detail.empty() ? "" : ": " + status.detail);
+}
+
 namespace {
 
 // Why a FASTA file cannot be read at all, or nothing when its records can be.
 std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
-  const FileProblem problem = reader.status().problem;
-  if (problem == FileProblem::kMissing || problem == FileProblem::kUnreadable)
-    return "Error: Failed to open " + path;
+  if (std::string failure = FastaOpenFailure(reader.status(), path); !failure.empty()) return failure;
   if (!reader.status()) return WithFile(kNotFasta, path);
   return {};
 }

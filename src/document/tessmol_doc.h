@@ -110,6 +110,9 @@ inline constexpr const char* kSpanner3DWriteFailed =
 inline constexpr const char* kSpanner2DWriteFailed =
     "Error: Failed to create output (.tsm) file for the residues";
 inline constexpr const char* kNotFasta = "Error: file not in FASTA format";
+// "Error: Failed to open PATH", with the reason when the system or the unpacking gave one
+// (a folder, no permission, a damaged gzip stream); empty when the file could be opened.
+std::string FastaOpenFailure(const FileStatus& status, const std::string& path);
 inline constexpr const char* kFastaNotProcessed = "Error: Could not process FASTA file";
 
 // A fixed message with the file it is about: "TEXT: PATH".

@@ -37,6 +37,7 @@
 #include "app/main_frame.h"
 #include "app/options_sheet.h"
 #include "base/version.h"
+#include "chart/qt/qt_painter_surface.h"
 #include "document/report.h"
 #include "document/result_file.h"
 #include "test_support.h"
@@ -155,6 +156,25 @@ class AppTest : public QObject {
     frame_ = std::make_unique<CMainFrame>(*state_, *dialogs_);
     frame_->showMaximized();
     frame_->NewDocument();
+  }
+
+  // A bar drawn on the desktop, a PNG or a print ends where the SVG's does: at its
+  // residues' last pixel, not half its width beyond, which joined stretches one residue apart.
+  void barsEndWhereTheirResiduesEnd() {
+    QImage image(60, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      QtPainterSurface surface(painter);
+      surface.SetPen(Pen{6, 0, 0, 0});
+      surface.MoveTo(10, 10);
+      surface.LineTo(20, 10);
+      surface.MoveTo(23, 10);
+      surface.LineTo(33, 10);
+    }
+    QCOMPARE(image.pixelColor(15, 10), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(28, 10), QColor(Qt::black));
+    for (int x : {7, 21, 22, 35}) QCOMPARE(image.pixelColor(x, 10), QColor(Qt::white));
   }
 
   void cleanup() {

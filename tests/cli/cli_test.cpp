@@ -921,6 +921,11 @@ TEST(CliAnalyse, ResultFilesGoToTheOutputFolder) {
       test::RunCommand(Cli("analyse --out-dir plain-file " + test::DataPath("1CRN.pdb") + " 2>&1"));
   EXPECT_EQ(file.status, 2);
   EXPECT_NE(file.out.find("Working Directory: not a folder: plain-file"), std::string::npos) << file.out;
+  // A name longer than the system takes is said to be, not thrown at the user.
+  const auto tooLong = test::RunCommand(
+      Cli("analyse --out-dir " + std::string(300, 'y') + " " + test::DataPath("1CRN.pdb") + " 2>&1"));
+  EXPECT_EQ(tooLong.status, 2);
+  EXPECT_NE(tooLong.out.find(": File name too long"), std::string::npos) << tooLong.out;
 }
 
 TEST(CliChart, TheProgramNeedsNoToolkitUntilAPngIsAsked) {

@@ -64,7 +64,11 @@ TEST(Fasta, HeadersEmptyLinesAndSkippedCharacters) {
   std::ifstream whole("h.fasta.gz", std::ios::binary);
   const std::string packed((std::istreambuf_iterator<char>(whole)), {});
   Write("cut.fasta.gz", packed.substr(0, packed.size() - 6));
-  EXPECT_FALSE(ReadFasta("cut.fasta.gz").status.ok());
+  const FileStatus cut = ReadFasta("cut.fasta.gz").status;
+  EXPECT_EQ(
+      FastaOpenFailure(cut, "cut.fasta.gz").rfind("Error: Failed to open cut.fasta.gz: the gzip stream", 0),
+      0u)
+      << cut.Describe();
   EXPECT_EQ(ReadFasta("missing.fasta").status.problem, FileProblem::kMissing);
   EXPECT_EQ(ReadFasta(scratch.path().string()).status.problem, FileProblem::kUnreadable);
 }

@@ -13,6 +13,9 @@ void QtPainterSurface::SetPen(const Pen& pen) {
   QPen qpen(QColor(std::clamp(pen.red, 0, 255), std::clamp(pen.green, 0, 255), std::clamp(pen.blue, 0, 255)));
   qpen.setWidth(std::max(0, pen.width));
   qpen.setStyle(Qt::SolidLine);
+  // Bars end where their residues end, as in the SVG (butt ends): Qt's default square cap
+  // adds half the width at each end and joins the bars of stretches one residue apart.
+  qpen.setCapStyle(Qt::FlatCap);
   painter_.setPen(qpen);
 }
 
