@@ -14,8 +14,9 @@ void QtPainterSurface::SetPen(const Pen& pen) {
   qpen.setWidth(std::max(0, pen.width));
   qpen.setStyle(Qt::SolidLine);
   // Bars end where their residues end, as in the SVG (butt ends): Qt's default square cap
-  // adds half the width at each end and joins the bars of stretches one residue apart.
-  qpen.setCapStyle(Qt::FlatCap);
+  // adds half the width at each end and joins the bars of stretches one residue apart. A
+  // thin line (a curve, an axis) keeps it, so that its last pixel is drawn.
+  if (pen.width > 1) qpen.setCapStyle(Qt::FlatCap);
   painter_.setPen(qpen);
 }
 
