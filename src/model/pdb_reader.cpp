@@ -47,6 +47,18 @@ void NotePredictor(std::string_view line, std::string& predictor) {
   predictor += words;
 }
 
+// The experiment whose details a REMARK of this number records (wwPDB format 3.3: 200
+// X-ray or fibre diffraction, 210 NMR, 230 neutron diffraction, 240 and 245-247 electron
+// microscopy), or "" for any other.
+std::string ExperimentRemark(std::string_view number) {
+  const std::string n = Trimmed(number);
+  if (n == "200") return "X-RAY DIFFRACTION, by its REMARK 200";
+  if (n == "210") return "NMR, by its REMARK 210";
+  if (n == "230") return "NEUTRON DIFFRACTION, by its REMARK 230";
+  if (n == "240" || n == "245" || n == "247") return "ELECTRON MICROSCOPY, by its REMARK " + n;
+  return {};
+}
+
 // A coordinate field, or nothing when it holds no number a float can hold: a blank field,
 // "xx.yy", a number cut in two by a digit lost in transfer.
 std::optional<float> Coordinate(std::string_view field) {
@@ -96,6 +108,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   bool stopped = false;   // after the first ENDMDL of a model that held atoms
   bool measured = false;  // an EXPDTA record names an experiment
   std::string predictor;  // the header's words for the predictor, when it names one
+  std::string remarked;   // the experiment its REMARK 200-247 records describe
   // A coordinate line takes 81 bytes: room for every atom the text can hold is set
   // aside at once (pages never touched cost nothing), so the atoms are never moved.
   builder_.Reserve(text.size() / 81 + 1);
@@ -133,6 +146,9 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
       }
     } else if (StartsWith(line, "TITLE") || StartsWith(line, "HEADER") || StartsWith(line, "REMARK")) {
       NotePredictor(line, predictor);
+      // A file cut down to its coordinates and remarks (a membrane-frame copy) may have lost
+      // EXPDTA but keeps the remarks that describe the experiment.
+      if (remarked.empty() && StartsWith(line, "REMARK")) remarked = ExperimentRemark(Field(line, 7, 3));
     } else if (StartsWith(line, "MODRES")) {
       builder_.AddModifiedResidue(Trimmed(Field(line, 12, 3)), Trimmed(Field(line, 24, 3)));
     } else if (StartsWith(line, "HELIX")) {
@@ -151,6 +167,10 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     }
     // ANISOU, SIGATM and SIGUIJ lines belong to the ATOM line before them and, like every
     // other record, change nothing.
+  }
+  if (!remarked.empty() && builder_.evidence().experiment.empty()) {
+    measured = true;
+    builder_.evidence().experiment = remarked;
   }
   // Experimental entries name AlphaFold too (a search model for molecular replacement):
   // only a file that names no experiment is taken for a prediction.

@@ -63,11 +63,11 @@ TEST(CliRead, SaysWhatWasLeftOutMappedAndAssigned) {
 
 // Asked to read B-factors as pLDDT, the program says why it does not where they are no
 // confidence, rather than quietly analyse a crystal structure: rhodopsin's file names the
-// experiment (EXPDTA X-RAY DIFFRACTION); its membrane-frame copy names none, but its CA
-// B-factors run to 116.44 (in the file), beyond pLDDT's 0 to 100.
+// experiment (EXPDTA X-RAY DIFFRACTION); OmpA's OPM copy names none, but its CA B-factors
+// run to 117.43 (in the file), beyond pLDDT's 0 to 100.
 TEST(CliRead, BFactorsThatAreNoPlddtAreSaidToBeNoConfidence) {
   const std::string rhodopsin = " " + test::DataPath("1U19.pdb");
-  const std::string frame = " " + test::DataPath("1U19_tr.pdb");
+  const std::string frame = " " + test::DataPath("1QJP_opm.pdb");
   const auto read = test::RunCommand(Cli("read --confidence plddt" + rhodopsin));
   ASSERT_EQ(read.status, 0);
   EXPECT_NE(
@@ -76,13 +76,13 @@ TEST(CliRead, BFactorsThatAreNoPlddtAreSaidToBeNoConfidence) {
       << read.out;
   EXPECT_EQ(read.out.find("predicted model"), std::string::npos) << read.out;
   const auto readFrame = test::RunCommand(Cli("read --confidence plddt" + frame));
-  EXPECT_NE(readFrame.out.find("Confidence: none (the values read as pLDDT run to 116.44, beyond 0 to 100)"),
+  EXPECT_NE(readFrame.out.find("Confidence: none (the values read as pLDDT run to 117.43, beyond 0 to 100)"),
             std::string::npos)
       << readFrame.out;
   const auto analysed = test::RunCommand(Cli("analyse --confidence plddt" + frame + " 2>&1 >/dev/null"));
   EXPECT_EQ(analysed.status, 0);
   EXPECT_NE(analysed.out.find(
-                "Warning: the pLDDT read from 1U19_tr.pdb runs to 116.44, beyond 0 to 100: 1U19_tr.pdb "
+                "Warning: the pLDDT read from 1QJP_opm.pdb runs to 117.43, beyond 0 to 100: 1QJP_opm.pdb "
                 "is analysed as an experimental structure, without confidence"),
             std::string::npos)
       << analysed.out;

@@ -160,11 +160,16 @@ TEST(PredictedModels, AHeaderlessFileIsAModelOnlyWhenTheUserSaysSo) {
 TEST(PredictedModels, ExperimentalStructuresAreNeverModels) {
   // Not even when the user asks for B-factors as pLDDT over a list that mixes models with
   // them: the file's experiment is what it keeps instead.
-  const std::pair<const char*, const char*> experiments[] = {{"1U19.pdb", "X-RAY DIFFRACTION"},
-                                                             {"1CRN.pdb", "X-RAY DIFFRACTION"},
-                                                             {"1D3Z.pdb", "SOLUTION NMR"},
-                                                             {"mmcif/1CRN.cif", "X-RAY DIFFRACTION"},
-                                                             {"mmcif/4HHB.cif.gz", "X-RAY DIFFRACTION"}};
+  const std::pair<const char*, const char*> experiments[] = {
+      {"1U19.pdb", "X-RAY DIFFRACTION"},
+      {"1CRN.pdb", "X-RAY DIFFRACTION"},
+      {"1D3Z.pdb", "SOLUTION NMR"},
+      {"mmcif/1CRN.cif", "X-RAY DIFFRACTION"},
+      {"mmcif/4HHB.cif.gz", "X-RAY DIFFRACTION"},
+      // Membrane-frame copies lost EXPDTA; their
+      // experiment's remarks stay.
+      {"1U19_tr.pdb", "X-RAY DIFFRACTION, by its REMARK 200"},
+      {"1AFO_tr.pdb", "NMR, by its REMARK 210"}};
   for (const auto& [name, experiment] : experiments) {
     SCOPED_TRACE(name);
     const StructureFile file = Read(name);
@@ -186,13 +191,17 @@ TEST(PredictedModels, ExperimentalStructuresAreNeverModels) {
       "REMARK 200 STARTING MODEL: ALPHAFOLD\n" +
       text;
   EXPECT_TRUE(ReadStructureText(named, "1CRN.pdb", test::StandardHetRadii()).structure.confidence.empty());
-  // Without EXPDTA the same title makes a model.
-  std::string unmeasured;
+  // Without EXPDTA, the remarks on the experiment (REMARK 200) still say it was measured;
+  // without both, the same title makes a model.
+  std::string noExpdta, unmeasured;
   std::istringstream lines(named);
   std::string line;
   while (std::getline(lines, line)) {
-    if (line.rfind("EXPDTA", 0) != 0) unmeasured += line + '\n';
+    if (line.rfind("EXPDTA", 0) == 0) continue;
+    noExpdta += line + '\n';
+    if (line.rfind("REMARK 200", 0) != 0) unmeasured += line + '\n';
   }
+  EXPECT_TRUE(ReadStructureText(noExpdta, "x.pdb", test::StandardHetRadii()).structure.confidence.empty());
   EXPECT_EQ(ReadStructureText(unmeasured, "x.pdb", test::StandardHetRadii()).structure.confidence.size(),
             46u);
 }
