@@ -639,7 +639,11 @@ py::object ManyNext(PyMany& many) {
     run.reset();
   }
   if (!next) throw py::stop_iteration();
-  if (next->ok()) return py::cast(MakeResult(std::move(*next->value), many.settings));
+  if (next->ok()) {
+    // As analyse() does: a structure's warnings (its pLDDT refused) as Python warnings too.
+    Warn(next->value->messages);
+    return py::cast(MakeResult(std::move(*next->value), many.settings));
+  }
   if (!many.recordFailures) Raise(next->failure);
   FailureRecord record{next->failure.status.path, KindName(next->failure), next->failure.message,
                        next->failure.status.line};

@@ -154,6 +154,11 @@ def test_model_confidence_is_the_files_and_survives_many_and_stored(workdir):
     assert many[1].is_model and [r.plddt for r in many[1].residues] == [r.plddt for r in s.residues]
     assert (many[1].confident_average_score, many[1].confident_expected_score) == (
         s.confident_average_score, s.confident_expected_score)
+    # Asked to read B-factors as pLDDT, a crystal structure keeps none and says so, as a
+    # Python warning in a run over many files as in analyse().
+    with pytest.warns(UserWarning, match="names the experiment that measured it"):
+        told = list(tessmol.analyse_many([data("1CRN.pdb"), pdb], resolution=0, confidence="plddt"))
+    assert not told[0].is_model and told[1].is_model
     # A stored model keeps its pLDDT, to the file's two decimals, read alike by the command line.
     stored_path = os.path.join(workdir, "model.tsm")
     s.write_result(stored_path)
