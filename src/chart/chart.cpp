@@ -38,6 +38,12 @@ bool HasScores(const Protein& p) {
   return !p.structure.residues.empty() && p.scores.residues.size() == p.structure.residues.size();
 }
 
+// A residue's membrane flags; none past the flags (a structure only read has none).
+ResidueMembrane MembraneAt(const Protein& p, int32_t i) {
+  const std::vector<ResidueMembrane>& flags = p.transmembrane.residues;
+  return static_cast<size_t>(i) < flags.size() ? flags[static_cast<size_t>(i)] : ResidueMembrane{};
+}
+
 // Per residue: whether it lies on a stretch that fails the 3D-1D window test.
 std::vector<bool> BelowWindowTest(const Protein& p) {
   std::vector<bool> below(p.structure.residues.size(), false);
@@ -313,12 +319,11 @@ void DrawTrack(DrawingSurface& surface, const Chain& chain, const ChartGeometry&
 void DrawTracks(DrawingSurface& surface, const Protein& protein, const ChartLayout& layout,
                 const std::vector<bool>& belowWindowTest, const Chain& chain, const ChartGeometry& g,
                 int64_t g0, int n) {
-  const auto& membrane = protein.transmembrane.residues;
   DrawTrack(surface, chain, g, g0, n, layout.tmRow, [&](int32_t i) -> std::optional<Pen> {
-    if (static_cast<size_t>(i) >= membrane.size()) return std::nullopt;
-    if (membrane[i].kind == SegmentKind::kSignalPeptide) return kSignalPeptidePen;
-    if (!membrane[i].transmembrane) return std::nullopt;
-    return IsReEntrant(membrane[i]) ? kReEntrantPen : kTransmembranePen;
+    const ResidueMembrane m = MembraneAt(protein, i);
+    if (m.kind == SegmentKind::kSignalPeptide) return kSignalPeptidePen;
+    if (!m.transmembrane) return std::nullopt;
+    return IsReEntrant(m) ? kReEntrantPen : kTransmembranePen;
   });
   const auto& residues = protein.structure.residues;
   DrawTrack(surface, chain, g, g0, n, layout.ssRow, [&](int32_t i) -> std::optional<Pen> {
@@ -495,11 +500,9 @@ std::vector<LegendEntry> FigureLegend(const ChartInput& input, const std::vector
   const std::vector<bool> below = BelowWindowTest(p);
   for (const Chain& c : ranges) {
     for (int32_t i = c.firstResidue; i <= c.lastResidue; ++i) {
-      if (static_cast<size_t>(i) < p.transmembrane.residues.size() &&
-          p.transmembrane.residues[i].transmembrane)
-        (IsReEntrant(p.transmembrane.residues[i]) ? reEntrant : crossing) = true;
-      signal = signal || (static_cast<size_t>(i) < p.transmembrane.residues.size() &&
-                          p.transmembrane.residues[i].kind == SegmentKind::kSignalPeptide);
+      const ResidueMembrane m = MembraneAt(p, i);
+      if (m.transmembrane) (IsReEntrant(m) ? reEntrant : crossing) = true;
+      signal = signal || m.kind == SegmentKind::kSignalPeptide;
       helix = helix || p.structure.residues[i].secStruct == SecondaryStructure::kHelix;
       strand = strand || p.structure.residues[i].secStruct == SecondaryStructure::kSheet;
       if (plddt) bands[PlddtBand(p.structure.confidence[i])] = true;
@@ -736,11 +739,10 @@ std::string HoverText(const ChartInput& input, int x) {
     }
     if (r.secStruct == SecondaryStructure::kHelix) text += "  helix";
     if (r.secStruct == SecondaryStructure::kSheet) text += "  strand";
-    if (static_cast<size_t>(index) < input.protein->transmembrane.residues.size() &&
-        input.protein->transmembrane.residues[index].transmembrane)
+    const ResidueMembrane m = MembraneAt(*input.protein, index);
+    if (m.transmembrane)
       text += "  transmembrane";
-    else if (static_cast<size_t>(index) < input.protein->transmembrane.residues.size() &&
-             input.protein->transmembrane.residues[index].kind == SegmentKind::kSignalPeptide)
+    else if (m.kind == SegmentKind::kSignalPeptide)
       text += "  signal peptide";
     if (HasConfidence(s)) text += "  pLDDT " + FormatFixed(s.confidence[index], 1);
     if (BelowWindowTest(*input.protein)[index]) text += "  below the 3D-1D window test";

@@ -293,12 +293,12 @@ int Run(MultiArgs args) {
   std::vector<AnalysisEntry> entries = doc.entries();
   for (AnalysisEntry& e : entries) {
     if (e.inputIndex < 0) continue;
+    const int inRun = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
     // An analysed file whose result could not be written is a failure too (its row stays).
     if (!e.unstored.empty())
-      failures.push_back(FailureJson(request.filePaths[static_cast<size_t>(e.inputIndex)],
-                                     static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts),
-                                     e.unstored));
-    e.inputIndex = static_cast<int>(part - 1 + static_cast<size_t>(e.inputIndex) * parts);
+      failures.push_back(
+          FailureJson(request.filePaths[static_cast<size_t>(e.inputIndex)], inRun, e.unstored));
+    e.inputIndex = inRun;
   }
   // Unreadable inputs (status 3) are told apart from results that could not be written (1).
   bool ok = report.unwritten.empty() && report.customTable.ok();
