@@ -84,8 +84,9 @@ void PrintFailures(const nlohmann::json& failures) {
   std::cout << '\n';
   PrintTabbed({"Not analysed", "Reason"});
   for (const nlohmann::json& f : failures) {
-    PrintTabbed({f.at("file").get<std::string>(),
-                 std::string(WithoutErrorPrefix(f.at("message").get<std::string>()))});
+    std::string input = f.at("file").get<std::string>();
+    if (f.contains("record")) input += " (record " + f.at("record").get<std::string>() + ")";
+    PrintTabbed({input, std::string(WithoutErrorPrefix(f.at("message").get<std::string>()))});
   }
   std::cout.flush();
 }
@@ -191,9 +192,12 @@ bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entri
       entries.push_back(e);
     }
     if (doc.contains("failures")) {
+      // Kept whole: a Spanner2D failure names its FASTA record beside the file.
       for (const nlohmann::json& f : doc.at("failures")) {
-        failures.push_back(FailureJson(f.at("file").get<std::string>(), f.at("input_index").get<int>(),
-                                       f.at("message").get<std::string>()));
+        nlohmann::json failure = FailureJson(f.at("file").get<std::string>(), f.at("input_index").get<int>(),
+                                             f.at("message").get<std::string>());
+        if (f.contains("record")) failure["record"] = f.at("record").get<std::string>();
+        failures.push_back(std::move(failure));
       }
     }
   } catch (const std::exception& error) {
@@ -211,23 +215,26 @@ int MergeLists(const std::vector<std::string>& lists, const std::string& format)
     if (!ReadAnalysisList(path, entries, failures)) return 1;
   }
   // Shards of one run hold each input once: a list given twice, or lists of other runs,
-  // would count structures twice.
-  std::set<int> seen;
-  auto once = [&seen](int index) {
-    if (index < 0 || seen.insert(index).second) return true;
-    std::cerr << "Error: input " << index
-              << " of the run is in more than one list: the lists are not the shards of one run\n";
+  // would count structures twice. A FASTA file is one input whose records each have a row
+  // or a failure of their own.
+  using Input = std::pair<int, std::string>;  // place in the run, record
+  std::set<Input> seen;
+  auto once = [&seen](const Input& input) {
+    if (input.first < 0 || seen.insert(input).second) return true;
+    std::cerr << "Error: input " << input.first;
+    if (!input.second.empty()) std::cerr << " (record " << input.second << ")";
+    std::cerr << " of the run is in more than one list: the lists are not the shards of one run\n";
     return false;
   };
   // A row whose result could not be written has its failure beside it, in the same list.
-  std::set<int> unstored;
+  std::set<Input> unstored;
   for (const AnalysisEntry& e : entries) {
-    if (!once(e.inputIndex)) return 1;
-    if (!e.unstored.empty()) unstored.insert(e.inputIndex);
+    if (!once({e.inputIndex, std::string()})) return 1;
+    if (!e.unstored.empty()) unstored.insert({e.inputIndex, std::string()});
   }
   for (const nlohmann::json& f : failures) {
-    const int index = f.at("input_index").get<int>();
-    if (unstored.erase(index) == 0 && !once(index)) return 1;
+    const Input input{f.at("input_index").get<int>(), f.value("record", std::string())};
+    if (unstored.erase(input) == 0 && !once(input)) return 1;
   }
   // Highest average first, equal ones in the order of the file list.
   std::stable_sort(entries.begin(), entries.end(), [](const AnalysisEntry& a, const AnalysisEntry& b) {

@@ -352,6 +352,27 @@ TEST(CliJson, UnwrittenResultsAreFailuresNotFiles) {
       EXPECT_EQ(row["result_file"].is_null(), row["input_index"] == 0) << row;
   }
   EXPECT_TRUE(fs::is_regular_file(folder / "1UBQ.tsm"));
+
+  // Two records of one FASTA file, neither result written: one input with two failures,
+  // each naming its record, which a merged list keeps.
+  {
+    std::ofstream fasta(folder / "two.fasta");
+    fasta << ">first\nMKTLLLTLVVVTIVCLDLGYTLKCNKLVPLFYKTCPAGKNLCYKMFMVATPKVPVKRGCIDVCPKSSLLVKYVCCNTDRCN\n"
+          << ">second\nMALWMRLLPLLALLALWGPDPAAAFVNQHLCGSHLVEALYLVCGERGFFYTPKTRREAEDLQVGQVELGGGPGAGSLQ\n";
+  }
+  fs::create_directories(folder / "two.tsm");
+  fs::create_directories(folder / "two-2.tsm");
+  EXPECT_EQ(test::RunCommand(in + Cli("spanner2d --format json two.fasta > records.json")).status, 1);
+  const auto records = test::RunCommand(in + Cli("merge-lists --format json records.json"));
+  ASSERT_EQ(records.status, 0) << records.err;
+  const auto recordRun = nlohmann::json::parse(records.out);
+  ASSERT_EQ(recordRun["failures"].size(), 2u) << recordRun;
+  EXPECT_EQ(recordRun["failures"][0]["record"], "first");
+  EXPECT_EQ(recordRun["failures"][1]["record"], "second");
+  const auto recordText = test::RunCommand(in + Cli("merge-lists records.json"));
+  EXPECT_NE(recordText.out.find("two.fasta (record second)"), std::string::npos) << recordText.out;
+  // The same list twice is still refused.
+  EXPECT_EQ(test::RunCommand(in + Cli("merge-lists records.json records.json")).status, 1);
 }
 
 // ---- B-factor files ---------------------------------------------------------------------
