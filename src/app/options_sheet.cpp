@@ -185,12 +185,18 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
     target = c.toUInt(field(id)->text().trimmed(), &ok);
     return ok || refuse(id, label(id) + QStringLiteral("Please enter a whole number of 0 or more."));
   };
-  // The two fields with a range come first in the page's order: their ranges are checked
-  // before the later fields are read.
+  // The ranges are checked as soon as their fields are read, in the page's order, before
+  // the later fields are.
   auto checkRanges = [&]() {
     const auto problem = settings.Validate();
     if (!problem) return true;
-    const int id = problem->field == "movingAverage" ? 1051 : problem->field == "tmLengthMin" ? 1053 : 1049;
+    static const std::map<std::string, int> kFieldIds = {{"movingAverage", 1051},
+                                                         {"tmLengthMin", 1053},
+                                                         {"kavelinMin", 1055},
+                                                         {"profilesMin", 1057},
+                                                         {"lengthAreaMin", 1059}};
+    const auto found = kFieldIds.find(problem->field);
+    const int id = found != kFieldIds.end() ? found->second : 1049;
     return refuse(id, QString::fromStdString(problem->message));
   };
   const bool ok = readFloat(1049, v.minAreaDifference) && readUnsigned(1051, v.movingAverage) &&
@@ -198,7 +204,7 @@ bool Spanner2DParam::Read(AnalysisSettings& out, QString& error) {
                   readUnsigned(1054, v.tmLengthMax) && checkRanges() && readFloat(1055, v.kavelinMin) &&
                   readFloat(1056, v.kavelinMax) && readFloat(1057, v.profilesMin) &&
                   readFloat(1058, v.profilesMax) && readFloat(1059, v.lengthAreaMin) &&
-                  readFloat(1060, v.lengthAreaMax) && readFloat(1050, v.minDifference);
+                  readFloat(1060, v.lengthAreaMax) && checkRanges() && readFloat(1050, v.minDifference);
   settings.tmMethod = static_cast<TmMethod>(method_->currentData().toInt());
   if (ok) out = settings;
   return ok;

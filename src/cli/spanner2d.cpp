@@ -256,7 +256,9 @@ void SetupSpanner2D(CLI::App& app, int& status) {
   // only what the models' surface pass takes.
   AddSurfaceOptions(*command, args->options);
   command->add_flag("--residues", args->residues, "Print each model's residue table as tab-separated values");
-  command->add_flag("--inspection", args->inspection, "Also write each model to ./helixtest.pdb");
+  command->add_flag("--inspection", args->inspection,
+                    "Also write the helix model to ./helixtest.pdb, each model replacing the last (a "
+                    "debugging aid in a layout of its own, not a PDB file)");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
       ->check(ChartFileType());

@@ -31,6 +31,16 @@ std::optional<AnalysisSettings::Problem> AnalysisSettings::Validate() const {
   if (scan.tmLengthMin > scan.tmLengthMax) {
     return Problem{"tmLengthMin", "Transmembrane Length: the minimum may not exceed the maximum."};
   }
+  // A window's means must lie strictly between each pair: a pair with nothing between it
+  // (or NaN) would make every scan find nothing, and say nothing of why.
+  if (!(scan.kavelinMin < scan.kavelinMax))
+    return Problem{"kavelinMin", "Ave KAVELIN score range: the minimum must be below the maximum."};
+  if (!(scan.profilesMin < scan.profilesMax))
+    return Problem{"profilesMin", "Ave. 3D-Profiles score range: the minimum must be below the maximum."};
+  if (!(scan.lengthAreaMin < scan.lengthAreaMax)) {
+    return Problem{"lengthAreaMin",
+                   "Transmem length/area Difference: the minimum must be below the maximum."};
+  }
   if (sasaResolution < 0 || sasaResolution >= kSasaResolutionCount)
     return Problem{"resolution", IntegerRange("0", "6")};
   if (threads < 0 || threads > 1024) return Problem{"threads", IntegerRange("0", "1024")};

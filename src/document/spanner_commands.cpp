@@ -181,8 +181,11 @@ bool CTessmolDoc::RunSpanner3D(ModelHelixRange range) {
   if (!AnalyseModel(model)) return false;
   const TransmembraneResult scanned =
       ScanTransmembrane(model.structure, model.surface, model.scores, settings_.spanner2DParams);
-  // A missing template was reported: the flags come from a model lacking side chains.
-  const bool complete = builder.missingTemplates.empty();
+  // A missing amino-acid template was reported: the flags come from a model lacking side
+  // chains. Residues of other names (UNK, modified residues) have no template by design.
+  const bool complete = !builder.MissesAminoAcidTemplate();
+  if (complete && !builder.missingNames.empty())
+    feedback_.ShowMessage(NoTemplateWarning(builder.missingNames));
 
   // The model has the structure's residues in order; the scan gives no orientation.
   std::vector<ResidueMembrane>& residues = protein_.transmembrane.residues;
@@ -294,8 +297,9 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
         feedback_.ShowMessage(warning);
       Protein model;
       model.structure = builder.BuildFromSequences({record.sequence});
-      // A missing template leaves residues without side chains: a wrong model, not a result.
-      if (!builder.missingTemplates.empty()) ok = false;
+      // A missing amino-acid template leaves residues without side chains: a wrong model,
+      // not a result.
+      if (builder.MissesAminoAcidTemplate()) ok = false;
       model.fileName = BareName(path);
       model.fastaRecord = record.name;
       model.ignoreHeteroAtoms = settings_.ignoreHeteroAtoms;

@@ -171,6 +171,19 @@ const std::vector<HelixBuilder::TemplateAtom>* HelixBuilder::Template(const std:
   return found->second ? &*found->second : nullptr;
 }
 
+std::string NoTemplateWarning(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return "Warning: no side-chain template for " + list +
+         ": those residues of the helix model keep their main chain only";
+}
+
+bool HelixBuilder::MissesAminoAcidTemplate() const {
+  return std::any_of(missingNames.begin(), missingNames.end(), [](const std::string& name) {
+    return std::find(kResidueNames.begin(), kResidueNames.end(), name) != kResidueNames.end();
+  });
+}
+
 void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
   std::string path;
   const std::vector<TemplateAtom>* atoms = Template(residue.name, path);
@@ -178,6 +191,7 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
     // Once per template, not once per residue: a long sequence would repeat it hundreds of times.
     if (std::find(missingTemplates.begin(), missingTemplates.end(), path) == missingTemplates.end()) {
       missingTemplates.push_back(path);
+      missingNames.push_back(residue.name);
       feedback_.ShowMessage("Error: Cant find file\n" + path);
     }
     return;

@@ -32,15 +32,26 @@ enum class ModelHelixRange {
   kWholeModel,  // every residue is a helix residue, as in models from sequences
 };
 
+// The warning after a build in which residues of these names (none of the 20 amino acids)
+// found no template.
+std::string NoTemplateWarning(const std::vector<std::string>& names);
+
 class HelixBuilder {
  public:
   // Templates are read from `programFolder` + "/Amino_Acids/NAME.pdb"; missing ones are
   // reported through `feedback`.
   HelixBuilder(std::string programFolder, Feedback& feedback);
 
-  // The template files found missing, each reported once through `feedback`; a model
-  // built while one is missing lacks those side chains.
+  // The template files found missing, each reported once through `feedback`, and the
+  // residue names they were looked up for; a model built while one is missing lacks those
+  // side chains.
   std::vector<std::string> missingTemplates;
+  std::vector<std::string> missingNames;
+
+  // Whether one of the 20 amino acids' templates is missing: an installation without its
+  // data, whose models are wrong. Other names (UNK, a modified residue the file does not relate to its amino
+  // acid) have no template by design, and their residues keep their main chain only.
+  bool MissesAminoAcidTemplate() const;
 
   // The inspection file every build writes; empty: none.
   std::string inspectionPath = kInspectionFile;

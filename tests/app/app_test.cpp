@@ -334,6 +334,23 @@ class AppTest : public QObject {
     QCOMPARE(dialogs_->messages.first(),
              QStringLiteral("Moving Average: Please enter a whole number of 0 or more."));
     QCOMPARE(doc.settings().spanner2DParams.movingAverage, 10u);
+    // A score range with nothing between its ends is refused on its minimum's field.
+    bool rangeFocused = false;
+    dialogs_->messages.clear();
+    dialogs_->run.push_back([&](QDialog& dialog) {
+      auto& sheet = dynamic_cast<OptionsSheet&>(dialog);
+      sheet.show();
+      sheet.spanner()->field(1057)->setText(QStringLiteral("0.5"));
+      sheet.OnOk();
+      rangeFocused = QApplication::focusWidget() == sheet.spanner()->field(1057) || !sheet.isActiveWindow();
+      return sheet.result();
+    });
+    child->OnOptions();
+    QCOMPARE(dialogs_->messages.size(), 1);
+    QCOMPARE(dialogs_->messages.first(),
+             QStringLiteral("Ave. 3D-Profiles score range: the minimum must be below the maximum."));
+    QVERIFY(rangeFocused);
+    QCOMPARE(doc.settings().spanner2DParams.profilesMin, -0.6f);
   }
 
   void multipleAnalysisRecalculationAndDoubleClick() {

@@ -381,7 +381,10 @@ TEST(CliSpanner, ParametersAreValidatedLikeTheOptionsPage) {
   const std::string fasta = " " + test::DataPath("rhodopsin_1gzmA.fasta") + " >/dev/null";
   for (const char* bad :
        {"--minAreaDifference 0.5", "--minAreaDifference 11", "--movingAverage 0", "--movingAverage 101",
-        "--tmLengthMin -3", "--kavelinMin abc", "--tmLengthMin 40 --tmLengthMax 12"}) {
+        "--tmLengthMin -3", "--kavelinMin abc", "--tmLengthMin 40 --tmLengthMax 12",
+        // a pair with nothing strictly between it: no window could ever pass
+        "--kavelin-min 0.9", "--profiles-min 0.5 --profiles-max -0.5", "--length-area-min 1.8",
+        "--kavelin-max nan"}) {
     EXPECT_EQ(test::RunCommand(Cli(std::string("spanner2d --method window ") + bad + fasta)).status, 2)
         << bad;
   }

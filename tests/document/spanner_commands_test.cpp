@@ -420,6 +420,34 @@ TEST(Spanner3D, FlagsRescoringAndResultFile) {
   for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(again[i].transmembrane, first[i]);
 }
 
+// Residues without a template of their own (UNK, an unmapped modified residue) keep their main chain in
+// the window scan's model: said in a warning, and no failure of the command.
+TEST(Spanner3D, ResiduesWithoutATemplateAreWarnedOfNotAFailure) {
+  test::ScratchFolder scratch;
+  std::ifstream in(test::DataPath("1CRN.pdb"));
+  std::ofstream out("odd.pdb");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("ATOM", 0) == 0 && line.size() > 26) {
+      const int number = std::atoi(line.substr(22, 4).c_str());
+      if (number == 10) line.replace(17, 3, "UNK");
+      if (number == 20) line.replace(17, 3, "ABA");
+    }
+    out << line << '\n';
+  }
+  out.close();
+  Session s(scratch);
+  AnalysisSettings window = s.doc.settings();
+  window.tmMethod = TmMethod::kWindow;
+  s.doc.SetSettings(window);
+  ASSERT_EQ(s.doc.OpenStructure("odd.pdb"), CTessmolDoc::OpenResult::kOpened);
+  s.feedback.messages.clear();
+  EXPECT_TRUE(s.doc.RunSpanner3D());
+  ASSERT_FALSE(s.feedback.messages.empty());
+  EXPECT_EQ(s.feedback.messages.back(),
+            "Warning: no side-chain template for UNK, ABA: those residues of the helix model keep their main "
+            "chain only");
+}
+
 TEST(Spanner3D, TheSlabFlagsWhatLiesInTheMembraneAndSpanner2DRefusesIt) {
   test::ScratchFolder scratch;
   Session s(scratch);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "test_support.h"
@@ -202,6 +203,27 @@ TEST(HelixModels, ChainsFromSequencesAndUnknownLetters) {
   // Chain C's first N is placed from chain A's last residue: the helix goes on.
   EXPECT_NEAR(Distance(At(s, s.residues[2].cIndex), At(s, s.residues[3].nIndex)), 1.329, 2e-3);
   EXPECT_EQ(ResidueNameForLetter('w'), "UNK");  // lower case is no residue
+}
+
+// UNK has no template by design; an amino acid's missing template is a broken installation.
+TEST(HelixModels, OnlyAMissingAminoAcidTemplateSpoilsTheModel) {
+  test::ScratchFolder scratch;
+  RecordingFeedback feedback;
+  HelixBuilder unknown(test::ProgramFolder(), feedback);
+  unknown.inspectionPath.clear();
+  unknown.BuildFromSequences({"GxAx"});
+  EXPECT_FALSE(unknown.MissesAminoAcidTemplate());
+  EXPECT_EQ(unknown.missingNames, std::vector<std::string>{"UNK"});
+  EXPECT_EQ(NoTemplateWarning(unknown.missingNames),
+            "Warning: no side-chain template for UNK: those residues of the helix model keep their main "
+            "chain only");
+
+  std::filesystem::create_directories("empty/Amino_Acids");
+  HelixBuilder bare("empty", feedback);
+  bare.inspectionPath.clear();
+  bare.BuildFromSequences({"GA"});
+  EXPECT_TRUE(bare.MissesAminoAcidTemplate());
+  EXPECT_EQ(bare.missingNames, (std::vector<std::string>{"GLY", "ALA"}));
 }
 
 TEST(HelixModels, ModelOfAStructureAndTheInspectionFile) {
