@@ -251,7 +251,10 @@ namespace {
 // Why a FASTA file cannot be read at all, or nothing when its records can be.
 std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
   if (std::string failure = FastaOpenFailure(reader.status(), path); !failure.empty()) return failure;
-  if (!reader.status()) return WithFile(kNotFasta, path);
+  if (!reader.status()) {
+    const std::string& detail = reader.status().detail;
+    return WithFile(kNotFasta, path) + (detail == kFastaNoHeader ? "" : ": " + detail);
+  }
   return {};
 }
 

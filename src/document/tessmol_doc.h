@@ -131,7 +131,8 @@ inline std::string FastaRecordPlace(const std::string& path, const FastaRecord& 
   return path + " (" + record.name + ", line " + std::to_string(record.headerLine) + ")";
 }
 inline std::string FastaRecordFault(const std::string& path, const FastaRecord& record) {
-  if (record.sequence.empty()) return WithFile(kFastaNotProcessed, FastaRecordPlace(path, record));
+  if (record.sequence.empty())
+    return WithFile(kFastaNotProcessed, FastaRecordPlace(path, record)) + ": the record has no sequence";
   return record.fault.Describe();
 }
 // Said when the shipped default score table cannot be read, so the built-in Profiles-3D

@@ -57,6 +57,11 @@ FastaReader::FastaReader(const std::string& path) : path_(path), status_(FileSta
     status_ = ReadFailed(*in_) ? FileStatus::Unreadable(path, "read error")
                                : FileStatus::Format(path, 1, kFastaNoHeader);
     ended_ = true;
+  } else if (header_.find('\r') != std::string::npos) {
+    // Lines ended by a carriage return alone (classic Mac OS) read as one line: the whole
+    // file would be one header without a sequence.
+    status_ = FileStatus::Format(path, 1, kFastaCarriageReturns);
+    ended_ = true;
   }
 }
 

@@ -25,6 +25,9 @@ namespace tessmol {
 
 // What a FASTA file that is no FASTA at all gets (its first line is not a header).
 inline constexpr const char* kFastaNoHeader = "the first line is not a '>' header";
+// What a file whose lines end in a carriage return alone gets.
+inline constexpr const char* kFastaCarriageReturns =
+    "its lines end in a carriage return alone (classic Mac OS): save it with Unix or Windows line ends";
 
 struct FastaRecord {
   std::string name;         // the header's first word
@@ -47,8 +50,8 @@ class FastaReader {
   // The next record, which may hold a fault of its own; false at the end of the file or
   // at a fault of the file, which status() names.
   bool Next(FastaRecord& record);
-  // Ok, Missing/Unreadable (cannot open, read error), or Format with kFastaNoHeader on
-  // line 1 for a file that does not start with a header.
+  // Ok, Missing/Unreadable (cannot open, read error), or Format on line 1 with
+  // kFastaNoHeader for a file that does not start with a header, or kFastaCarriageReturns.
   const FileStatus& status() const { return status_; }
 
  private:

@@ -413,7 +413,12 @@ TEST(CliSpanner, SegmentsInTheThreeLineLayoutAndWithTopology) {
   // Nor in the formats that build a model, which the builder gives alanines.
   const auto json = nlohmann::json::parse(test::RunCommand(Cli("spanner2d --format json unknown.fasta")).out);
   EXPECT_TRUE(json["structures"][0]["transmembrane_segments"].empty()) << json.dump();
-  EXPECT_FALSE(json["structures"][0].contains("signal_peptides")) << json.dump();
+  // The method reports signal peptides: none found is an empty list, not a missing key.
+  ASSERT_TRUE(json["structures"][0].contains("signal_peptides")) << json.dump();
+  EXPECT_TRUE(json["structures"][0]["signal_peptides"].empty());
+  const auto window = nlohmann::json::parse(
+      test::RunCommand(Cli("spanner2d --method window --format json unknown.fasta")).out);
+  EXPECT_FALSE(window["structures"][0].contains("signal_peptides")) << window.dump();
   const auto structure =
       test::RunCommand(Cli("analyse --spanner3d --method segments " + test::DataPath("1U19.pdb")));
   ASSERT_EQ(structure.status, 0);
@@ -545,8 +550,10 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
     EXPECT_EQ(run.status, 1) << format;
     std::stringstream err;
     err << std::ifstream("err.txt").rdbuf();
-    EXPECT_NE(err.str().find("Error: Could not process FASTA file: mixed.fasta (empty, line 3)"),
-              std::string::npos)
+    EXPECT_NE(
+        err.str().find(
+            "Error: Could not process FASTA file: mixed.fasta (empty, line 3): the record has no sequence"),
+        std::string::npos)
         << format << err.str();
     EXPECT_NE(
         err.str().find("on line 7: 'L' after the '*' that ends the sequence; record bad is not modelled"),

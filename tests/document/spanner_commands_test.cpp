@@ -154,12 +154,23 @@ TEST(Spanner2D, BadFilesStopTheCommand) {
   // A record without residues fails the run; the other files are still done.
   EXPECT_FALSE(s.doc.RunSpanner2D({"good.txt", "header.txt", "good.txt"}));
   EXPECT_EQ(s.doc.entries().size(), 2u);
-  EXPECT_EQ(s.feedback.messages.back(), "Error: Could not process FASTA file: header.txt (x, line 1)");
+  EXPECT_EQ(s.feedback.messages.back(),
+            "Error: Could not process FASTA file: header.txt (x, line 1): the record has no sequence");
   EXPECT_FALSE(s.doc.RunSpanner2D({"plain.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: file not in FASTA format: plain.txt");
   EXPECT_FALSE(s.doc.RunSpanner2D({"missing.txt"}));
   EXPECT_EQ(s.feedback.messages.back(), "Error: Failed to open missing.txt");
-  EXPECT_EQ(s.feedback.documentChanges, 1);
+  // Lines ended by carriage returns alone read as one header: the file says why.
+  Write("mac.txt", ">x\rMKVLLAGLLW\r");
+  EXPECT_FALSE(s.doc.RunSpanner2D({"mac.txt"}));
+  EXPECT_EQ(
+      s.feedback.messages.back(),
+      "Error: file not in FASTA format: mac.txt: its lines end in a carriage return alone (classic Mac OS): "
+      "save it with Unix or Windows line ends");
+  // Windows line ends are read as usual.
+  Write("windows.txt", ">x\r\nMKV\r\n");
+  EXPECT_TRUE(s.doc.RunSpanner2D({"windows.txt"}));
+  EXPECT_EQ(s.feedback.documentChanges, 2);
 }
 
 // The flags of each record's residues, as 0/1 text, by record name.
