@@ -54,6 +54,10 @@
 
 namespace {
 
+// The single-anchor rule (SegmentParams::isolatedGap).
+constexpr int kIsolatedGap = 60;
+constexpr float kIsolatedHydropathy = 1.5f;
+
 using tessmol::ChainTopology;
 using tessmol::SegmentParams;
 using tessmol::TmSegment;
@@ -922,6 +926,16 @@ int main(int argc, char** argv) {
       fits.push_back(std::async(std::launch::async, [&train, k, seed] { return FitJoint(train, seed + k); }));
     SegmentParams p = fits[0].get();
     for (int k = 1; k < members; ++k) p.others.push_back(fits[k].get());
+    // The single-anchor rule's two values are not searched here: they were chosen on the
+    // cross-validated predictions of topology_train's membrane chains, each fold's pair on
+    // the other four folds (the mean of single-pass and multi-pass Qok), and every fold
+    // chose these.
+    p.isolatedGap = kIsolatedGap;
+    p.isolatedHydropathy = kIsolatedHydropathy;
+    for (SegmentParams& other : p.others) {
+      other.isolatedGap = kIsolatedGap;
+      other.isolatedHydropathy = kIsolatedHydropathy;
+    }
     return p;
   };
   const std::string folder = argv[1];
@@ -1064,7 +1078,10 @@ int main(int argc, char** argv) {
       " residues of\n"
       "# the C-terminus: a GPI-attachment signal): logistic models over the decodings,\n"
       "# fitted with the rest; a chain called a membrane protein with two helices or more is\n"
-      "# labelled again with MEMBRANEBIAS more on every helix residue.\n"
+      "# labelled again with MEMBRANEBIAS more on every helix residue; one whose helices but\n"
+      "# the most hydrophobic all lie ISOLATEDGAP residues or more from their neighbours with\n"
+      "# a mean hydropathy (Kyte-Doolittle) below ISOLATEDHYDROPATHY is labelled again with\n"
+      "# that one alone (each fold's pair chosen on the other folds' predictions).\n"
       "# MEMBER lines start the ensemble's further members: the same fit with the residues\n"
       "# in other training orders (seeds " +
       std::to_string(seed) + " on, one apart, " + std::to_string(members) +

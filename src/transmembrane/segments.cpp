@@ -155,6 +155,10 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       read.signalLoop = ParseInt(f[1]);
     else if (key == "MEMBRANEBIAS")
       read.membraneBias = ParseFloat(f[1]);
+    else if (key == "ISOLATEDGAP")
+      read.isolatedGap = ParseInt(f[1]);
+    else if (key == "ISOLATEDHYDROPATHY")
+      read.isolatedHydropathy = ParseFloat(f[1]);
     else
       return FileStatus::Format(path, lineNumber, "unknown key " + key);
   }
@@ -202,6 +206,10 @@ void WriteMember(std::ostream& out, const SegmentParams& p) {
     model("JOINTCHAINMODEL", p.jointChainModel);
     out << "SIGNALBIAS\t" << FormatNumber(p.signalBias) << "\nSIGNALCOST\t" << FormatNumber(p.signalCost)
         << "\nSIGNALLOOP\t" << p.signalLoop << "\nMEMBRANEBIAS\t" << FormatNumber(p.membraneBias) << '\n';
+    if (p.isolatedGap > 0) {
+      out << "ISOLATEDGAP\t" << p.isolatedGap << "\nISOLATEDHYDROPATHY\t"
+          << FormatNumber(p.isolatedHydropathy) << '\n';
+    }
   }
   if (!p.signalModel.empty() || !p.labelModel.empty()) {
     out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
@@ -1000,6 +1008,34 @@ LabelPath MembraneLabelling(const LabelScores& scores, const SegmentParams& p, b
   return path.valid ? path : first;
 }
 
+LabelPath SingleAnchorLabelling(const std::vector<int>& types, const LabelScores& scores,
+                                const SegmentParams& p, bool signal, const LabelPath& path) {
+  const std::vector<TmSegment>& s = path.segments;
+  if (p.isolatedGap <= 0 || s.size() < 2) return path;
+  std::vector<double> hydropathy(s.size(), 0.0);
+  size_t strongest = 0;
+  for (size_t k = 0; k < s.size(); ++k) {
+    for (int i = s[k].first; i <= s[k].last; ++i)
+      hydropathy[k] += types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0;
+    hydropathy[k] /= s[k].last - s[k].first + 1;
+    if (hydropathy[k] > hydropathy[strongest]) strongest = k;
+  }
+  LabelScores again = scores;
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (k == strongest) continue;
+    const int before = k > 0 ? s[k].first - s[k - 1].last - 1 : std::numeric_limits<int>::max();
+    const int after = k + 1 < s.size() ? s[k + 1].first - s[k].last - 1 : std::numeric_limits<int>::max();
+    if (std::min(before, after) < p.isolatedGap || hydropathy[k] >= p.isolatedHydropathy) return path;
+    // No helix there, nor a few residues either side (the same stretch shifted a little).
+    const int from = std::max(0, s[k].first - kCapLength),
+              to = std::min(scores.size() - 1, s[k].last + kCapLength);
+    for (int c : kHelixLabels)
+      for (int i = from; i <= to; ++i) again.score[c][i] = -1e4f;
+  }
+  LabelPath single = DecodeLabels(again, p, signal).withHelix;
+  return single.valid && single.segments.size() == 1 ? single : path;
+}
+
 namespace {
 
 ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p,
@@ -1027,7 +1063,9 @@ ChainTopology PredictJoint(const std::vector<int>& types, const SegmentParams& p
       membrane = Dot(f.data(), f.size(), p.jointChainModel) >= 0.0;
     }
   }
-  const LabelPath path = membrane ? MembraneLabelling(scores, p, signal, d.withHelix) : d.withoutHelix;
+  const LabelPath path = membrane ? SingleAnchorLabelling(types, scores, p, signal,
+                                                          MembraneLabelling(scores, p, signal, d.withHelix))
+                                  : d.withoutHelix;
   result.signalEnd = signal ? path.signalEnd : 0;
   if (membrane) result.segments = path.segments;
   return result;

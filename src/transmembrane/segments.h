@@ -177,6 +177,13 @@ struct SegmentParams {
   float membraneBias = 0.0f;
   std::vector<float> jointSignalDecision;
   std::vector<float> jointChainModel;
+  // A membrane protein of one clear anchor: when every helix but the most hydrophobic one
+  // lies at least isolatedGap residues from its neighbours and is less hydrophobic than
+  // isolatedHydropathy (mean Kyte-Doolittle), they are the weakly hydrophobic stretches of
+  // its soluble domains (the domains either side of a single-pass anchor are soluble), and
+  // the chain is labelled again without them. 0 leaves every helix.
+  int isolatedGap = 0;
+  float isolatedHydropathy = 0.0f;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both
   // log-odds) when a structure is segmented.
   float structureWeight = 1.0f;
@@ -196,7 +203,8 @@ inline constexpr const char* kSegmentParamsFile = "/Tessmol_Files/TM_Segments.tx
 // CHAINMODEL (8 values); the joint labelling's LABELMODELI, LABELMODELO, LABELMODELM,
 // LABELMODELS and the optional LABELMODELC and LABELMODELE (kLabelModelSize values each),
 // SIGNALBIAS, SIGNALCOST, SIGNALLOOP, JOINTSIGNALDECISION (12 values), JOINTCHAINMODEL
-// (10 values; a file fitted before the last gives it no weight), MEMBRANEBIAS. A line
+// (10 values; a file fitted before the last gives it no weight), MEMBRANEBIAS,
+// ISOLATEDGAP, ISOLATEDHYDROPATHY. A line
 // "MEMBER<TAB>N" starts the ensemble's member N (from 2) with keys of its own: `others`.
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params);
 FileStatus SaveSegmentParams(const std::string& path, const SegmentParams& params,
@@ -324,6 +332,10 @@ struct LabelDecoding {
   LabelPath withHelix, withoutHelix;
 };
 LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& params, bool signal);
+
+// The path labelled again as a single anchor's (SegmentParams::isolatedGap), or as it is.
+LabelPath SingleAnchorLabelling(const std::vector<int>& types, const LabelScores& scores,
+                                const SegmentParams& p, bool signal, const LabelPath& path);
 
 // A labelling's value from its per-residue labels (tests compare the decoder with
 // enumeration); the labels are i, o, M and S.
