@@ -1078,10 +1078,11 @@ int main(int argc, char** argv) {
       " residues of\n"
       "# the C-terminus: a GPI-attachment signal): logistic models over the decodings,\n"
       "# fitted with the rest; a chain called a membrane protein with two helices or more is\n"
-      "# labelled again with MEMBRANEBIAS more on every helix residue; one whose helices but\n"
-      "# the most hydrophobic all lie ISOLATEDGAP residues or more from their neighbours with\n"
-      "# a mean hydropathy (Kyte-Doolittle) below ISOLATEDHYDROPATHY is labelled again with\n"
-      "# that one alone (each fold's pair chosen on the other folds' predictions).\n"
+      "# labelled again with MEMBRANEBIAS more on every helix residue; one with a signal\n"
+      "# peptide whose helices but the most hydrophobic all lie ISOLATEDGAP residues or more\n"
+      "# from their neighbours with a mean hydropathy (Kyte-Doolittle) below\n"
+      "# ISOLATEDHYDROPATHY is labelled again with that one alone (each fold's pair chosen\n"
+      "# on the other folds' predictions).\n"
       "# MEMBER lines start the ensemble's further members: the same fit with the residues\n"
       "# in other training orders (seeds " +
       std::to_string(seed) + " on, one apart, " + std::to_string(members) +

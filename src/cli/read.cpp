@@ -86,6 +86,7 @@ void PrintStructure(const std::string& path, const StructureFile& file, bool com
               << last.resSeq << " (" << chain.lastResidue - chain.firstResidue + 1 << " residues, index "
               << chain.firstResidue << '-' << chain.lastResidue << ")\n";
   }
+  if (const std::string assembly = AssemblyLine(s); !assembly.empty()) std::cout << assembly << '\n';
   std::cout << "Residues: " << s.residues.size() << '\n';
   std::cout << "Atoms: " << s.atoms.size() << '\n';
   std::cout << "Heteroatoms: " << s.hetAtoms.size() << '\n';

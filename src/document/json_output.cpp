@@ -1,5 +1,6 @@
 #include "document/json_output.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -157,6 +158,12 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   }
   // Only where the slab (or the default method) placed one: older readers see nothing new.
   if (!protein.membranes.empty()) j["membranes"] = MembranesJson(s, protein.membranes);
+  // A membrane placed on part of the biological assembly (one protomer of a channel) may
+  // sit otherwise on the whole: said where it happened.
+  const bool placed = std::any_of(protein.membranes.begin(), protein.membranes.end(),
+                                  [](const MembranePlacement& m) { return m.placed; });
+  if (const int missing = s.MissingAssemblyChains(); placed && missing > 0)
+    j["assembly_missing_chains"] = missing;
   if (row != nullptr) {
     if (row->expectedKnown) {
       j["expected_score"] = JsonNumber(row->expectedScore);

@@ -145,7 +145,30 @@ std::vector<std::string> MembraneReport(const Structure& s, const std::vector<Me
   }
   if (membranes.front().lowConfidence > 0)
     lines.push_back(LowConfidenceLine(membranes.front().lowConfidence));
+  const bool placed =
+      std::any_of(membranes.begin(), membranes.end(), [](const MembranePlacement& m) { return m.placed; });
+  if (const int missing = s.MissingAssemblyChains(); placed && missing > 0) {
+    lines.push_back("Placed on the file's " + std::to_string(s.chains.size()) + " chains alone: its first " +
+                    "biological assembly has " + std::to_string(s.chains.size() + missing) +
+                    ", and on the whole assembly the normal and the tilts may differ");
+  }
   return lines;
+}
+
+std::string AssemblyLine(const Structure& s) {
+  if (s.assemblyCopies <= 0) return {};
+  std::string chains;
+  for (const std::string& name : s.assemblyChains) chains += (chains.empty() ? "" : ", ") + name;
+  std::string line = "Biological assembly: " + std::to_string(s.assemblyCopies) +
+                     (s.assemblyCopies == 1 ? " copy" : " copies");
+  if (!chains.empty())
+    line += std::string(" of chain") + (s.assemblyChains.size() == 1 ? " " : "s ") + chains;
+  const int missing = s.MissingAssemblyChains();
+  if (missing > 0) {
+    line += " (the file holds " + std::to_string(s.chains.size()) + " of its " +
+            std::to_string(s.chains.size() + missing) + " chains)";
+  }
+  return line;
 }
 
 std::vector<LowStretch> LowStretches(const Structure& s, const ProfileVerdict& verdict) {

@@ -56,6 +56,10 @@ std::vector<std::string> MembraneLines(const Structure& structure, const Membran
 std::vector<std::string> MembraneReport(const Structure& structure,
                                         const std::vector<MembranePlacement>& membranes);
 
+// "Biological assembly: 4 copies of chains A, B, C (the file holds 3 of its 12 chains)" for
+// a file that describes its first biological assembly; empty for one that does not.
+std::string AssemblyLine(const Structure& structure);
+
 // The line that counts the residues of a predicted model left out for low confidence.
 std::string LowConfidenceLine(int32_t count);
 

@@ -532,6 +532,36 @@ void ReadMetadata(gemmi::cif::Block& block, StructureBuilder& builder, bool& isN
   // "SOLUTION NMR", "SOLID-STATE NMR", or a hybrid method list naming NMR.
   isNMR = st.get_info("_exptl.method").find("NMR") != std::string::npos;
   ReadModelEvidence(block, builder.evidence());
+  // The first biological assembly: the author chains of its polymer subchains, and the
+  // most operators one generator applies.
+  if (!st.assemblies.empty()) {
+    // Polymer subchains by their author chain: the sequence scheme names both.
+    std::map<std::string, std::string> chainOfSubchain;
+    for (auto row : block.find("_pdbx_poly_seq_scheme.", {"asym_id", "pdb_strand_id"})) {
+      if (row.has2(0) && row.has2(1)) chainOfSubchain.emplace(row.str(0), row.str(1));
+    }
+    if (!st.models.empty()) {
+      for (const gemmi::Chain& chain : st.models.front().chains) {
+        for (const gemmi::Residue& residue : chain.residues) {
+          if (IsStandardPolymerResidue(residue.name)) chainOfSubchain.emplace(residue.subchain, chain.name);
+        }
+      }
+    }
+    std::vector<std::string> chains;
+    int copies = 0;
+    for (const gemmi::Assembly::Gen& gen : st.assemblies.front().generators) {
+      copies = std::max(copies, static_cast<int>(gen.operators.size()));
+      for (const std::string& sub : gen.subchains) {
+        const auto found = chainOfSubchain.find(sub);
+        if (found != chainOfSubchain.end() &&
+            std::find(chains.begin(), chains.end(), found->second) == chains.end())
+          chains.push_back(found->second);
+      }
+      for (const std::string& name : gen.chains)
+        if (std::find(chains.begin(), chains.end(), name) == chains.end()) chains.push_back(name);
+    }
+    builder.SetAssembly(std::move(chains), copies);
+  }
 }
 
 // The whole file through gemmi, for what the fast loop reader does not take.

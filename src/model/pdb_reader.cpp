@@ -101,6 +101,37 @@ FileStatus PdbReader::Read(std::istream& in, const std::string& name) {
   return Read(std::string_view(text), name);
 }
 
+namespace {
+
+// One REMARK 350 line of the first biomolecule: "BIOMOLECULE: 1", "APPLY THE FOLLOWING TO
+// CHAINS: A, B" (continued by "AND CHAINS: C"), then a BIOMT1-3 triple per operator.
+void ReadAssemblyRemark(std::string_view line, int& biomolecule, int& operators, int& copies,
+                        std::vector<std::string>& chains) {
+  const std::string_view text = line.size() > 11 ? line.substr(11) : std::string_view();
+  if (text.find("BIOMOLECULE:") != std::string_view::npos) {
+    ++biomolecule;
+    return;
+  }
+  if (biomolecule != 1) return;
+  const bool apply = text.find("APPLY THE FOLLOWING TO CHAINS:") != std::string_view::npos;
+  if (apply || text.find("AND CHAINS:") != std::string_view::npos) {
+    if (apply) operators = 0;
+    std::string_view list = text.substr(text.find(':') + 1);
+    while (!list.empty()) {
+      const size_t comma = list.find(',');
+      const std::string name = Trimmed(list.substr(0, comma));
+      if (!name.empty() && std::find(chains.begin(), chains.end(), name) == chains.end())
+        chains.push_back(name);
+      if (comma == std::string_view::npos) break;
+      list.remove_prefix(comma + 1);
+    }
+    return;
+  }
+  if (Trimmed(Field(line, 13, 6)) == "BIOMT1") copies = std::max(copies, ++operators);
+}
+
+}  // namespace
+
 FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   int lineNumber = 0;
   bool sawModel = false;
@@ -109,6 +140,10 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   bool measured = false;  // an EXPDTA record names an experiment
   std::string predictor;  // the header's words for the predictor, when it names one
   std::string remarked;   // the experiment its REMARK 200-247 records describe
+  // REMARK 350's first biomolecule: its chains, and the most BIOMT operators one APPLY
+  // line's chains take.
+  int biomolecule = 0, operators = 0, copies = 0;
+  std::vector<std::string> assemblyChains;
   // A coordinate line takes 81 bytes: room for every atom the text can hold is set
   // aside at once (pages never touched cost nothing), so the atoms are never moved.
   builder_.Reserve(text.size() / 81 + 1);
@@ -149,6 +184,8 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
       // A file cut down to its coordinates and remarks (a membrane-frame copy) may have lost
       // EXPDTA but keeps the remarks that describe the experiment.
       if (remarked.empty() && StartsWith(line, "REMARK")) remarked = ExperimentRemark(Field(line, 7, 3));
+      if (StartsWith(line, "REMARK 350"))
+        ReadAssemblyRemark(line, biomolecule, operators, copies, assemblyChains);
     } else if (StartsWith(line, "MODRES")) {
       builder_.AddModifiedResidue(Trimmed(Field(line, 12, 3)), Trimmed(Field(line, 24, 3)));
     } else if (StartsWith(line, "HELIX")) {
@@ -168,6 +205,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     // ANISOU, SIGATM and SIGUIJ lines belong to the ATOM line before them and, like every
     // other record, change nothing.
   }
+  builder_.SetAssembly(std::move(assemblyChains), copies);
   if (!remarked.empty() && builder_.evidence().experiment.empty()) {
     measured = true;
     builder_.evidence().experiment = remarked;

@@ -74,6 +74,21 @@ std::string Structure::ChainNameOfResidue(size_t index) const {
   return std::string(1, residues[index].chainId == '\0' ? ' ' : residues[index].chainId);
 }
 
+int Structure::MissingAssemblyChains() const {
+  if (assemblyCopies < 2) return 0;
+  int named = 0;
+  for (const std::string& name : assemblyChains) {
+    for (size_t k = 0; k < chains.size(); ++k) {
+      if (ChainName(k) == name) {
+        ++named;
+        break;
+      }
+    }
+  }
+  const int needed = assemblyCopies * named;
+  return needed > static_cast<int>(chains.size()) ? needed - static_cast<int>(chains.size()) : 0;
+}
+
 void Structure::CloseLastChain(int32_t lastResidue) {
   if (!chains.empty()) chains.back().lastResidue = lastResidue;
 }

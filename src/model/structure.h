@@ -182,6 +182,11 @@ struct Structure {
   std::vector<float> confidence;
   // What made the model, as its file says ("AlphaFold", ...); empty when not a model.
   std::string modelSource;
+  // The file's first biological assembly (PDB REMARK 350, mmCIF _pdbx_struct_assembly_gen):
+  // the author chains it is built from and how many copies of them it takes (the most
+  // operators applied to one set of them); 0 copies when the file gives none.
+  std::vector<std::string> assemblyChains;
+  int assemblyCopies = 0;
 
   // The atom behind a neighbour reference.
   const Atom& AtomAt(AtomRef ref) const {
@@ -195,6 +200,10 @@ struct Structure {
   // author's full name when longer than one character, else the residue's chain
   // identifier, blank for code 0 (a line too short to hold one).
   std::string ChainNameOfResidue(size_t index) const;
+  // How many chains the first biological assembly has beyond those the file holds: a
+  // channel's file of one protomer whose assembly makes four. 0 when the file holds all
+  // of it (the copies already made, or the assembly is the file's own chains) or gives none.
+  int MissingAssemblyChains() const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);
 

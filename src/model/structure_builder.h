@@ -96,6 +96,11 @@ class StructureBuilder {
   void EndChain();
   // Closes what is open and computes the box. Call once, after the last atom.
   Structure Finish();
+  // The first biological assembly the file describes (Structure::assemblyChains).
+  void SetAssembly(std::vector<std::string> chains, int copies) {
+    s_.assemblyChains = std::move(chains);
+    s_.assemblyCopies = copies;
+  }
 
   const ReadSummary& summary() const { return summary_; }
   ReadSummary& summary() { return summary_; }

@@ -1011,7 +1011,9 @@ LabelPath MembraneLabelling(const LabelScores& scores, const SegmentParams& p, b
 LabelPath SingleAnchorLabelling(const std::vector<int>& types, const LabelScores& scores,
                                 const SegmentParams& p, bool signal, const LabelPath& path) {
   const std::vector<TmSegment>& s = path.segments;
-  if (p.isolatedGap <= 0 || s.size() < 2) return path;
+  // Only after a signal peptide: a type I protein's ectodomain is soluble, while a channel
+  // of two helices with a large loop between them (ASIC, ENaC) has none and keeps both.
+  if (p.isolatedGap <= 0 || s.size() < 2 || !signal || path.signalEnd <= 0) return path;
   std::vector<double> hydropathy(s.size(), 0.0);
   size_t strongest = 0;
   for (size_t k = 0; k < s.size(); ++k) {

@@ -177,11 +177,12 @@ struct SegmentParams {
   float membraneBias = 0.0f;
   std::vector<float> jointSignalDecision;
   std::vector<float> jointChainModel;
-  // A membrane protein of one clear anchor: when every helix but the most hydrophobic one
-  // lies at least isolatedGap residues from its neighbours and is less hydrophobic than
-  // isolatedHydropathy (mean Kyte-Doolittle), they are the weakly hydrophobic stretches of
-  // its soluble domains (the domains either side of a single-pass anchor are soluble), and
-  // the chain is labelled again without them. 0 leaves every helix.
+  // A type I membrane protein: when a chain with a signal peptide has helices that all but
+  // the most hydrophobic one lie at least isolatedGap residues from their neighbours and
+  // are less hydrophobic than isolatedHydropathy (mean Kyte-Doolittle), they are weakly
+  // hydrophobic stretches of its soluble ectodomain, and the chain is labelled again with
+  // its anchor alone. Chains without a signal peptide keep every helix: two-helix channels
+  // (ASIC, ENaC) have helices hundreds of residues apart. 0 leaves every helix.
   int isolatedGap = 0;
   float isolatedHydropathy = 0.0f;
   // Weight of the structure's own evidence (KAVELIN less Profiles-3D score, both

@@ -895,6 +895,18 @@ TEST(CliMembrane, JsonNamesReEntrantSegmentsAndEachPlacementsChains) {
   for (const auto& s : segments)
     kinds.push_back(s["kind"].get<std::string>() + " " + s["orientation"].get<std::string>());
   EXPECT_EQ(kinds, (std::vector<std::string>{"crossing in-out", "re-entrant out-out", "crossing out-in"}));
+  // The file holds one of the four copies of its chains the channel is made of (REMARK
+  // 350): said in the document and in the text, and not for the porin's whole trimer.
+  EXPECT_EQ(nlohmann::json::parse(kcsa.out)["structures"][0]["assembly_missing_chains"], 9);
+  EXPECT_NE(test::RunCommand(Cli("membrane " + test::DataPath("1K4C.pdb")))
+                .out.find("Placed on the file's 3 chains alone: its first biological assembly has 12"),
+            std::string::npos);
+  const auto porin =
+      test::RunCommand(Cli("membrane --format json " + test::DataPath("2POR_tr.pdb") + " > p.json"));
+  ASSERT_EQ(porin.status, 0);
+  EXPECT_FALSE(nlohmann::json::parse(ReadAll("p.json"))["structures"][0].contains("assembly_missing_chains"));
+  std::ofstream("k.json") << kcsa.out;
+  EXPECT_EQ(ValidatesAgainstTheSchema("k.json"), 0);
   // Rhodopsin's crystal copies: one membrane each, each naming its chain.
   const auto copies =
       test::RunCommand(Cli("membrane --format json " + test::DataPath("1U19.pdb") + " x.pdb > m.json"));

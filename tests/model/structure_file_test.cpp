@@ -309,6 +309,29 @@ TEST(StructureFiles, GzipGivesTheSameAsPlainAndFormatsGoByContent) {
   EXPECT_EQ(ReadStructure("bad.cif", test::StandardHetRadii()).status.problem, FileProblem::kFormat);
 }
 
+// The first biological assembly as each file's header gives it (REMARK 350, or
+// _pdbx_struct_assembly_gen): KcsA's file holds one of the four copies of its channel and
+// Fab chains, Kv1.2's mmCIF one of the four copies of its thirteen subchains' four chains,
+// the porin's membrane-frame copy all three of its trimer, rhodopsin's its dimer.
+TEST(StructureFiles, TheFirstBiologicalAssemblyAndWhatTheFileLacksOfIt) {
+  struct Case {
+    const char* file;
+    int copies;
+    std::vector<std::string> chains;
+    int missing;
+  };
+  for (const Case& c : {Case{"1K4C.pdb", 4, {"A", "B", "C"}, 9},
+                        Case{"mmcif/2A79_updated.cif.gz", 4, {"A", "B", "C", "D"}, 12},
+                        Case{"2POR_tr.pdb", 3, {"A"}, 0}, Case{"1U19.pdb", 1, {"A", "B"}, 0},
+                        Case{"mmcif/1CRN.cif", 1, {"A"}, 0}, Case{"1AFO_tr.pdb", 0, {}, 0}}) {
+    const StructureFile file = ReadStructure(DataPath(c.file), test::StandardHetRadii());
+    ASSERT_TRUE(file.status.ok()) << c.file;
+    EXPECT_EQ(file.structure.assemblyCopies, c.copies) << c.file;
+    EXPECT_EQ(file.structure.assemblyChains, c.chains) << c.file;
+    EXPECT_EQ(file.structure.MissingAssemblyChains(), c.missing) << c.file;
+  }
+}
+
 TEST(StructureFiles, LongChainNamesAreKeptAndMappedToOneCharacter) {
   // A biological assembly: chains A, A-2 and A-3 of bacteriorhodopsin.
   const StructureFile file = ReadStructure(DataPath("mmcif/1E0P_assembly1.cif.gz"), test::StandardHetRadii());
