@@ -47,7 +47,8 @@ ResidueMembrane MembraneAt(const Protein& p, int32_t i) {
 // Per residue: whether it lies on a stretch that fails the 3D-1D window test.
 std::vector<bool> BelowWindowTest(const Protein& p) {
   std::vector<bool> below(p.structure.residues.size(), false);
-  if (!HasScores(p)) return below;
+  // A sequence's model is an ideal helix, not a fold the test judges.
+  if (!HasScores(p) || p.FromSequence()) return below;
   for (const ResidueRun& run : JudgeProfile(p.structure, p.scores).lowRuns)
     for (int32_t i = run.first; i <= run.last; ++i) below[static_cast<size_t>(i)] = true;
   return below;
@@ -641,7 +642,7 @@ ChartLayout LayoutChart(const ChartInput& input, int headerHeight) {
     const Protein& p = *input.protein;
     if (std::any_of(p.membranes.begin(), p.membranes.end(), placed)) layout.membraneRow = lastRow += 14;
     if (HasConfidence(p.structure)) layout.confidenceRow = lastRow += 14;
-    if (HasScores(p)) layout.windowTestRow = lastRow += 14;
+    if (HasScores(p) && !p.FromSequence()) layout.windowTestRow = lastRow += 14;
   }
   // Room at the left for score labels such as -0.25, at the bottom for three bands.
   layout.plot = {f.left + 52, lastRow + 14, f.right - 12, f.bottom - 64};

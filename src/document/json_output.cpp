@@ -60,9 +60,12 @@ void AddQuality(nlohmann::json& j, const Protein& protein) {
                    {"first_number", stretch.firstResSeq},
                    {"last_number", stretch.lastResSeq}});
   }
-  j["window_pass_fraction"] = JsonNumber(verdict.passFraction);
-  j["window_test_passed"] = verdict.passes;
-  j["below_window_test"] = low;
+  // A sequence's model is an ideal helix, not a fold to judge.
+  if (!protein.FromSequence()) {
+    j["window_pass_fraction"] = JsonNumber(verdict.passFraction);
+    j["window_test_passed"] = verdict.passes;
+    j["below_window_test"] = low;
+  }
   const ConfidentScores c = ScoreConfident(s, protein.scores, protein.confidentPlddt);
   if (!c.model) return;
   j["model_source"] = s.modelSource;

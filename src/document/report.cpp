@@ -97,9 +97,11 @@ std::vector<std::string> SummaryLines(const Protein& protein, std::optional<floa
   // The window test and a model's confident scores come last, so the lines above keep
   // their places.
   const ProfileVerdict verdict = JudgeProfile(s, protein.scores);
-  lines.emplace_back();
-  for (std::string& line : QualityLines(protein, verdict)) lines.push_back(std::move(line));
-  if (!verdict.lowRuns.empty()) {
+  if (std::vector<std::string> quality = QualityLines(protein, verdict); !quality.empty()) {
+    lines.emplace_back();
+    for (std::string& line : quality) lines.push_back(std::move(line));
+  }
+  if (!verdict.lowRuns.empty() && !protein.FromSequence()) {
     lines.insert(lines.end(), {"", "Below the 3D-1D Window Test:", "           Chain           Residues"});
     for (const LowStretch& stretch : LowStretches(s, verdict)) {
       lines.push_back(std::string(13, ' ') + stretch.chain + std::string(21, ' ') +
@@ -196,6 +198,8 @@ std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdi
                     (confident.confident > 0 ? FormatFixed(confident.averageScore) : std::string("-")) +
                     ", left out: " + std::to_string(confident.leftOut));
   }
+  // A sequence's model is an ideal helix, not a fold to judge.
+  if (protein.FromSequence()) return lines;
   lines.push_back("3D-1D Window Test: " + PercentText(verdict.passFraction) + " of residues score at least " +
                   FormatFixed(kWindowPassScore, 1) + " over " + std::to_string(kProfileWindow) +
                   " residues (" + (verdict.passes ? "pass" : "fail") + ", " +

@@ -35,8 +35,9 @@ struct LowStretch {
 };
 std::vector<LowStretch> LowStretches(const Structure& structure, const ProfileVerdict& verdict);
 
-// The window test's line for every structure; for a predicted model also ModelLine and the
-// scores over its confident residues (pLDDT at least protein.confidentPlddt).
+// The window test's line for every structure (none for a sequence's ideal-helix model); for
+// a predicted model also ModelLine and the scores over its confident residues (pLDDT at
+// least protein.confidentPlddt).
 std::vector<std::string> QualityLines(const Protein& protein, const ProfileVerdict& verdict);
 
 // "predicted model (AlphaFold ...), mean pLDDT X, N residues below 50" for a structure with

@@ -21,6 +21,8 @@ struct Protein {
   std::string fileName;  // without folder
   // The FASTA record a sequence's model was built from (Spanner2D); empty for a structure.
   std::string fastaRecord;
+  // A sequence's ideal-helix model, which no test of a fold (the 3D-1D window test) judges.
+  bool FromSequence() const { return !fastaRecord.empty(); }
   bool ignoreHeteroAtoms = false;
   // The pLDDT from which a predicted model's residue counts as confident, as the analysis
   // was asked for.

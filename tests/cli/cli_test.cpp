@@ -491,6 +491,24 @@ TEST(CliSpanner, ASingleAnchorsOutsideDomainHoldsNoHelix) {
   EXPECT_EQ(predicted.back(), 'i');
 }
 
+// A sequence's model is an ideal helix: the 3D-1D window test, which judges folds, is not
+// reported for it (text, JSON, chart legend), while a structure keeps it.
+TEST(CliSpanner, ASequencesModelIsNoFoldForTheWindowTest) {
+  const std::string fasta = test::DataPath("bacteriorhodopsin_4xxjA.fasta");
+  const auto text = test::RunCommand(Cli("spanner2d --chart model.svg " + fasta));
+  ASSERT_EQ(text.status, 0);
+  EXPECT_EQ(text.out.find("3D-1D Window Test"), std::string::npos) << text.out;
+  std::ifstream svg("model.svg");
+  const std::string drawn((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(drawn.find("window test"), std::string::npos);
+  const auto json = nlohmann::json::parse(test::RunCommand(Cli("spanner2d --format json " + fasta)).out);
+  EXPECT_FALSE(json["structures"][0].contains("window_pass_fraction"));
+  EXPECT_FALSE(json["structures"][0].contains("below_window_test"));
+  const auto structure = test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb")));
+  EXPECT_NE(structure.out.find("3D-1D Window Test"), std::string::npos);
+}
+
 TEST(CliSpanner, SegmentsReadEachRecordOnItsOwn) {
   // The real proteins of topology_examples.3line (a secreted protein, signal peptides with
   // anchors, single-pass anchors, a GPI-anchored protein) and bacteriorhodopsin, in one file and each in a
