@@ -49,8 +49,9 @@ class HelixBuilder {
   std::vector<std::string> missingNames;
 
   // Whether one of the 20 amino acids' templates is missing: an installation without its
-  // data, whose models are wrong. Other names (UNK, a modified residue the file does not relate to its amino
-  // acid) have no template by design, and their residues keep their main chain only.
+  // data, whose models are wrong. Other names (UNK, a modified residue the file does not
+  // relate to its amino acid) have no template by design; their residues keep their main
+  // chain only.
   bool MissesAminoAcidTemplate() const;
 
   // The inspection file every build writes; empty: none.

@@ -45,6 +45,8 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
     if (m.window < 1 || m.minLength < 1 || m.maxLength < m.minLength || m.minLoop < 0)
       return FileStatus::Format(path, lineNumber, "window, lengths or loop out of range");
+    if (m.isolatedGap < 0 || !std::isfinite(m.isolatedHydropathy))
+      return FileStatus::Format(path, lineNumber, "ISOLATEDGAP or ISOLATEDHYDROPATHY out of range");
     return FileStatus::Ok(path);
   };
   std::string line;
