@@ -14,7 +14,9 @@ FileStatus WritePng(const ChartInput& input, int width, int height, const std::s
 
 // The sizes --chart-size takes: room for the bands around the plot, and no larger than
 // an image a viewer still opens (a 20000 x 20000 PNG is 1.6 GB in memory).
-inline constexpr int kMinChartWidth = 400, kMinChartHeight = 300, kMaxChartSide = 20000;
+// The smallest size whose legend, tracks, plot and axis labels all fit (a predicted
+// membrane protein's legend takes five rows at 400 pixels wide).
+inline constexpr int kMinChartWidth = 600, kMinChartHeight = 400, kMaxChartSide = 20000;
 
 enum class ChartType { kNone, kSvg, kPng, kPdf };
 // The kind of file a chart path asks for, by its extension (any letter case).
