@@ -180,6 +180,7 @@ bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entri
         e.resultPath = row.at("result_file").get<std::string>();
       e.inputIndex = row.value("input_index", -1);
       e.passFraction = row.value("window_pass_fraction", 0.0f);
+      e.judged = row.contains("window_pass_fraction");  // absent for a sequence's model
       e.model = row.contains("confident_average_score");
       // null where no residue of the model is confident
       const auto number = [&row](const char* key) {

@@ -199,7 +199,7 @@ nlohmann::json RowJson(const std::vector<AnalysisEntry>& entries, size_t index) 
       {"compatible_score", Compatible(e.expectedScore)},
       {"result_file", e.unstored.empty() ? nlohmann::json(e.resultPath) : nlohmann::json()}};
   if (e.inputIndex >= 0) row["input_index"] = e.inputIndex;
-  row["window_pass_fraction"] = JsonNumber(e.passFraction);
+  if (e.judged) row["window_pass_fraction"] = JsonNumber(e.passFraction);
   if (e.model) {
     row["confident_average_score"] = OverConfident(JsonNumber(e.confidentAverage), e.confidentCount);
     row["confident_expected_score"] = OverConfident(JsonNumber(e.confidentExpected), e.confidentCount);

@@ -85,7 +85,7 @@ std::vector<std::string> AnalysisQualityHeadings() {
 }
 
 std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& e) {
-  const std::string pass = FormatFixed(100.0f * e.passFraction, 1);
+  const std::string pass = e.judged ? FormatFixed(100.0f * e.passFraction, 1) : std::string("-");
   if (!e.model) return {pass, "-", "-", "-", "-"};
   // No confident residue: no average and no score to compare it with.
   if (e.confidentCount == 0) return {pass, "-", "-", "0", std::to_string(e.leftOut)};
@@ -257,6 +257,7 @@ void ScoreRow(AnalysisEntry& row, const Protein& protein, const std::string& tab
   row.expectedKnown = tableName == table.fileName;
   row.expectedScore = table.ExpectedResidueScore(static_cast<int32_t>(protein.structure.residues.size()));
   row.passFraction = JudgeProfile(protein.structure, protein.scores).passFraction;
+  row.judged = !protein.FromSequence();
   const ConfidentScores confident = ScoreConfident(protein.structure, protein.scores, confidentPlddt);
   row.model = confident.model;
   row.confidentAverage = confident.averageScore;

@@ -39,9 +39,11 @@ struct AnalysisEntry {
   // empty when it was.
   std::string unstored;
   int inputIndex = -1;  // the structure's place in a multiple analysis's file list
-  // The 3D-1D window test (every structure) and, for a predicted model, the scores over its
-  // confident residues with the compatible score for their number.
+  // The 3D-1D window test (every structure; a sequence's ideal-helix model is not judged)
+  // and, for a predicted model, the scores over its confident residues with the compatible
+  // score for their number.
   float passFraction = 0.0f;
+  bool judged = true;
   bool model = false;
   float confidentAverage = 0.0f;
   float confidentExpected = 0.0f;

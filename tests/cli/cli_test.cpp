@@ -505,6 +505,27 @@ TEST(CliSpanner, ASequencesModelIsNoFoldForTheWindowTest) {
   const auto json = nlohmann::json::parse(test::RunCommand(Cli("spanner2d --format json " + fasta)).out);
   EXPECT_FALSE(json["structures"][0].contains("window_pass_fraction"));
   EXPECT_FALSE(json["structures"][0].contains("below_window_test"));
+  EXPECT_FALSE(json["analysis_list"][0].contains("window_pass_fraction"));
+  // Nor in the analysis list's row (as merge-lists shows it): its Window Pass % cell is empty.
+  ASSERT_EQ(test::RunCommand(Cli("spanner2d --format json " + fasta + " > list.json")).status, 0);
+  const auto merged = test::RunCommand(Cli("merge-lists list.json"));
+  ASSERT_EQ(merged.status, 0) << merged.err;
+  const auto lines = Lines(merged.out);
+  const auto heading = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.find("Window Pass %") != std::string::npos;
+  });
+  ASSERT_NE(heading, lines.end());
+  ASSERT_NE(heading + 1, lines.end());
+  const auto tabs = [](const std::string& line) {
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
+    return cells;
+  };
+  const std::vector<std::string> names = tabs(*heading), cells = tabs(*(heading + 1));
+  const size_t column = std::find(names.begin(), names.end(), "Window Pass %") - names.begin();
+  ASSERT_LT(column, cells.size());
+  EXPECT_EQ(cells[column], "-");
   const auto structure = test::RunCommand(Cli("analyse " + test::DataPath("1CRN.pdb")));
   EXPECT_NE(structure.out.find("3D-1D Window Test"), std::string::npos);
 }
