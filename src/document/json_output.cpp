@@ -1,6 +1,5 @@
 #include "document/json_output.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -153,7 +152,8 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   // key on every such structure; absent for the methods that never report one.
   const std::string& method = protein.parameters.method;
   if (const std::vector<TransmembraneDomain> peptides = SignalPeptides(protein);
-      !peptides.empty() || method == "segments" || method == "auto") {
+      !peptides.empty() || method == MethodName(TmMethod::kSegments) ||
+      method == MethodName(TmMethod::kSlabElseSegments)) {
     nlohmann::json list = nlohmann::json::array();
     for (const TransmembraneDomain& d : peptides)
       list.push_back({{"chain", d.chain}, {"first_number", d.firstResSeq}, {"last_number", d.lastResSeq}});
@@ -163,9 +163,7 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   if (!protein.membranes.empty()) j["membranes"] = MembranesJson(s, protein.membranes);
   // A membrane placed on part of the biological assembly (one protomer of a channel) may
   // sit otherwise on the whole: said where it happened.
-  const bool placed = std::any_of(protein.membranes.begin(), protein.membranes.end(),
-                                  [](const MembranePlacement& m) { return m.placed; });
-  if (const int missing = s.MissingAssemblyChains(); placed && missing > 0)
+  if (const int missing = ChainsBesidesThePlacement(s, protein.membranes); missing > 0)
     j["assembly_missing_chains"] = missing;
   if (row != nullptr) {
     if (row->expectedKnown) {

@@ -147,14 +147,18 @@ std::vector<std::string> MembraneReport(const Structure& s, const std::vector<Me
   }
   if (membranes.front().lowConfidence > 0)
     lines.push_back(LowConfidenceLine(membranes.front().lowConfidence));
-  const bool placed =
-      std::any_of(membranes.begin(), membranes.end(), [](const MembranePlacement& m) { return m.placed; });
-  if (const int missing = s.MissingAssemblyChains(); placed && missing > 0) {
+  if (const int missing = ChainsBesidesThePlacement(s, membranes); missing > 0) {
     lines.push_back("Placed on the file's " + std::to_string(s.chains.size()) + " chains alone: its first " +
                     "biological assembly has " + std::to_string(s.chains.size() + missing) +
                     ", and on the whole assembly the normal and the tilts may differ");
   }
   return lines;
+}
+
+int ChainsBesidesThePlacement(const Structure& s, const std::vector<MembranePlacement>& membranes) {
+  const bool placed =
+      std::any_of(membranes.begin(), membranes.end(), [](const MembranePlacement& m) { return m.placed; });
+  return placed ? s.MissingAssemblyChains() : 0;
 }
 
 std::string AssemblyLine(const Structure& s) {

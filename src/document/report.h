@@ -57,6 +57,10 @@ std::vector<std::string> MembraneLines(const Structure& structure, const Membran
 std::vector<std::string> MembraneReport(const Structure& structure,
                                         const std::vector<MembranePlacement>& membranes);
 
+// The chains of the first biological assembly the file lacks, when a membrane was placed on
+// the chains it holds (a channel's single protomer); 0 otherwise.
+int ChainsBesidesThePlacement(const Structure& structure, const std::vector<MembranePlacement>& membranes);
+
 // "Biological assembly: 4 copies of chains A, B, C (the file holds 3 of its 12 chains)" for
 // a file that describes its first biological assembly; empty for one that does not.
 std::string AssemblyLine(const Structure& structure);

@@ -189,8 +189,7 @@ void HelixBuilder::AddSideChain(Structure& structure, Residue& residue) {
   const std::vector<TemplateAtom>* atoms = Template(residue.name, path);
   if (atoms == nullptr) {
     // Once per template, not once per residue: a long sequence would repeat it hundreds of times.
-    if (std::find(missingTemplates.begin(), missingTemplates.end(), path) == missingTemplates.end()) {
-      missingTemplates.push_back(path);
+    if (std::find(missingNames.begin(), missingNames.end(), residue.name) == missingNames.end()) {
       missingNames.push_back(residue.name);
       feedback_.ShowMessage("Error: Cant find file\n" + path);
     }

@@ -42,10 +42,8 @@ class HelixBuilder {
   // reported through `feedback`.
   HelixBuilder(std::string programFolder, Feedback& feedback);
 
-  // The template files found missing, each reported once through `feedback`, and the
-  // residue names they were looked up for; a model built while one is missing lacks those
-  // side chains.
-  std::vector<std::string> missingTemplates;
+  // The residue names whose template file was found missing, each reported once through
+  // `feedback`; a model built while one is missing lacks those side chains.
   std::vector<std::string> missingNames;
 
   // Whether one of the 20 amino acids' templates is missing: an installation without its

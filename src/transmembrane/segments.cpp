@@ -18,6 +18,13 @@ namespace {
 constexpr float kKyteDoolittle[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,  1.8f,  -0.4f, -1.6f,
                                       2.5f,  -0.7f, -0.8f, -3.5f, -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
 
+// The mean hydropathy of residues first..last (other residue types count 0).
+double MeanHydropathy(const std::vector<int>& types, int first, int last) {
+  double sum = 0.0;
+  for (int i = first; i <= last; ++i) sum += types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0;
+  return sum / (last - first + 1);
+}
+
 }  // namespace
 
 FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
@@ -466,14 +473,11 @@ std::array<float, kChainFeatureCount> ChainFeatures(const std::vector<int>& type
     if (k != strongest) second = std::max(second, values[k]);
   }
   const TmSegment& s = segments[strongest];
-  double hydropathy = 0.0;
-  for (int i = s.first; i <= s.last; ++i)
-    hydropathy += types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0;
   f[1] = static_cast<float>(values[strongest]);
   f[2] = static_cast<float>(second);
   f[3] = static_cast<float>(std::min<size_t>(segments.size(), 15));
   f[4] = static_cast<float>(s.last - s.first + 1);
-  f[5] = static_cast<float>(hydropathy / (s.last - s.first + 1));
+  f[5] = static_cast<float>(MeanHydropathy(types, s.first, s.last));
   f[6] = s.first - signalEnd < 10 ? 1.0f : 0.0f;
   return f;
 }
@@ -1016,12 +1020,10 @@ LabelPath SingleAnchorLabelling(const std::vector<int>& types, const LabelScores
   // Only after a signal peptide: a type I protein's ectodomain is soluble, while a channel
   // of two helices with a large loop between them (ASIC, ENaC) has none and keeps both.
   if (p.isolatedGap <= 0 || s.size() < 2 || !signal || path.signalEnd <= 0) return path;
-  std::vector<double> hydropathy(s.size(), 0.0);
+  std::vector<double> hydropathy(s.size());
   size_t strongest = 0;
   for (size_t k = 0; k < s.size(); ++k) {
-    for (int i = s[k].first; i <= s[k].last; ++i)
-      hydropathy[k] += types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0;
-    hydropathy[k] /= s[k].last - s[k].first + 1;
+    hydropathy[k] = MeanHydropathy(types, s[k].first, s[k].last);
     if (hydropathy[k] > hydropathy[strongest]) strongest = k;
   }
   LabelScores again = scores;
