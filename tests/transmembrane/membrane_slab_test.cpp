@@ -370,6 +370,45 @@ TEST(MembraneSlab, GlycophorinsNormalRunsAlongItsTwoFold) {
             0);
 }
 
+TEST(MembraneSlab, LacYsNormalRunsAlongItsPseudoTwoFold) {
+  // A monomer has no copies to take an axis from, but the major facilitator fold is two
+  // six-helix halves related by a turn of 180 degrees about the membrane normal (Abramson et
+  // al. 2003). The placement never looks for that turn, so its axis is an oracle of its own:
+  // the span-derived frame of this file lies some 8.5 degrees from it.
+  const Protein lacY = Analysed("2CFQ_tr.pdb");
+  const Structure& s = lacY.structure;
+  // The cores of helices I-VI and of VII-XII, residue k of helix h paired with residue k of
+  // helix h + 6, each 16 residues about the helix's middle.
+  const std::array<std::pair<int, int>, 12> helices = {std::pair{10, 34}, {43, 64},   {74, 96},   {104, 127},
+                                                       {143, 162},        {166, 187}, {220, 247}, {258, 279},
+                                                       {288, 309},        {313, 334}, {350, 372}, {381, 400}};
+  std::vector<Vec3d> first, second;
+  for (int h = 0; h < 6; ++h) {
+    const int a = (helices[h].first + helices[h].second) / 2;
+    const int b = (helices[h + 6].first + helices[h + 6].second) / 2;
+    for (int k = -8; k < 8; ++k) {
+      const int32_t ra = ResidueAt(s, 'A', a + k), rb = ResidueAt(s, 'A', b + k);
+      ASSERT_GE(ra, 0);
+      ASSERT_GE(rb, 0);
+      const Atom& ca = s.atoms[static_cast<size_t>(s.residues[ra].caIndex)];
+      const Atom& cb = s.atoms[static_cast<size_t>(s.residues[rb].caIndex)];
+      first.push_back({ca.x, ca.y, ca.z});
+      second.push_back({cb.x, cb.y, cb.z});
+    }
+  }
+  const Superposition turn = Superpose(first, second);
+  EXPECT_GT(turn.angle / kDegrees, 170.0);  // a two-fold, as the fold has
+  const Vec3 axis{static_cast<float>(turn.axis.x), static_cast<float>(turn.axis.y),
+                  static_cast<float>(turn.axis.z)};
+  SilentFeedback quiet;
+  const MembranePlacement m = PlaceMembrane(s, lacY.surface, SlabSearch{}, quiet);
+  ASSERT_TRUE(m.placed);
+  EXPECT_EQ(m.symmetryOrder, 0);
+  EXPECT_LT(AngleToAxis(m.normal, axis), 4.0);
+  EXPECT_GT(AngleToAxis({0, 0, 1}, axis), 7.0);  // the file's own frame is the looser one
+  EXPECT_EQ(m.segments.size(), 12u);             // helix VI too, which the file's span list leaves out
+}
+
 // No placement says why: too little gained, or enough gained with nothing crossing the slab
 // (a file of scattered residues).
 TEST(MembraneSlab, NoPlacementSaysWhy) {
