@@ -1076,22 +1076,26 @@ into it, with no copy.)")
           "The arguments of the call that made this result, as a dict")
       .def_property_readonly(
           "window_pass_fraction",
-          [](const PyResult& r) {
-            return JudgeProfile(r.data->protein.structure, r.data->protein.scores).passFraction;
+          [](const PyResult& r) -> py::object {
+            // A sequence's ideal-helix model is not judged, as the command line's outputs say.
+            if (r.data->protein.FromSequence()) return py::none();
+            return py::cast(JudgeProfile(r.data->protein.structure, r.data->protein.scores).passFraction);
           },
           "3D-1D window test: the fraction of residues whose solvent score averaged over 21 residues is "
-          "at least 0.2")
+          "at least 0.2; None for a model built from a sequence (spanner2d), which is not judged")
       .def_property_readonly(
           "window_test_passed",
-          [](const PyResult& r) {
-            return JudgeProfile(r.data->protein.structure, r.data->protein.scores).passes;
+          [](const PyResult& r) -> py::object {
+            if (r.data->protein.FromSequence()) return py::none();
+            return py::cast(JudgeProfile(r.data->protein.structure, r.data->protein.scores).passes);
           },
-          "Whether at least 80 % of the residues pass the window test")
+          "Whether at least 80 % of the residues pass the window test; None for a sequence's model")
       .def_property_readonly(
           "below_window_test",
           [](const PyResult& r) {
             const Structure& s = r.data->protein.structure;
             std::vector<StretchRecord> stretches;
+            if (r.data->protein.FromSequence()) return stretches;
             for (const LowStretch& low : LowStretches(s, JudgeProfile(s, r.data->protein.scores)))
               stretches.push_back({low.chain, low.firstResSeq, low.lastResSeq});
             return stretches;

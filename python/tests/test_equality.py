@@ -252,3 +252,19 @@ def test_a_spanner2d_summary_is_the_one_the_command_line_prints(workdir):
     _, out, _ = run_cli(["spanner2d", fasta], workdir)
     assert model.summary().endswith("FASTA record: 4xxjA\n")
     assert out.startswith(model.summary())
+
+
+def test_a_sequences_json_fields_equal_the_module_and_it_is_not_judged(workdir):
+    # An ideal-helix model built from a sequence gets no 3D-1D window test: the JSON leaves
+    # its keys out, and the module gives None (and no stretches) for them.
+    fasta = data("bacteriorhodopsin_4xxjA.fasta")
+    expected = cli_json(["spanner2d", fasta], workdir)
+    model = tessmol.spanner2d(fasta)[0]
+    for key, value in expected.items():
+        if key in NOT_IN_MODULE or key in MODEL_ONLY:
+            continue
+        same(value, STRUCTURE[key](model), key)
+    judged = {"window_pass_fraction", "window_test_passed", "below_window_test"}
+    assert not judged & expected.keys()
+    assert model.window_pass_fraction is None and model.window_test_passed is None
+    assert model.below_window_test == []

@@ -168,10 +168,17 @@ int Run(const AnalyseArgs& args) {
     // A row whose result file could not be written has been named by the document.
     if (!file.ok()) status = 1;
     WarnMissingMainChain(doc.protein(), path);
+    const AnalysisEntry* current =
+        doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
     if (args.spanner3d && !doc.RunSpanner3D()) {
-      std::cerr << "Error: Spanner3D failed on " << path << '\n';
+      // A result file that could not be written has been named; the segments are found.
+      if (current == nullptr || current->unstored.empty())
+        std::cerr << "Error: Spanner3D failed on " << path << '\n';
       status = 1;
     }
+    // The JSON names every failure that the status reports: here a result not written.
+    if (current != nullptr && !current->unstored.empty())
+      failures.push_back(FailureJson(path, static_cast<int>(f), current->unstored));
     if (!WriteFileOutputs(args, doc, path, chart, outputs)) status = 1;
     if (json) {
       const AnalysisEntry* row =

@@ -230,11 +230,20 @@ bool CTessmolDoc::FinishSpanner3D() {
   const std::string path =
       hasRow ? entries_[*currentEntry_].resultPath : ResultFolder() + ResultNameFor(protein_.fileName);
   bool ok = true;
+  if (hasRow) {
+    // The row shows what the analysis gave, written or not: the average and the window
+    // test now take the segments' scores.
+    AnalysisEntry& row = entries_[*currentEntry_];
+    ScoreRow(row, protein_, row.scoreTableName.empty() ? scoreTable_.fileName : row.scoreTableName,
+             scoreTable_, protein_.confidentPlddt);
+  }
   if (const FileStatus written = WriteResult(protein_, path); !written) {
-    feedback_.ShowMessage(WithFile(kSpanner3DWriteFailed, written));
+    const std::string message = WithFile(kSpanner3DWriteFailed, written);
+    feedback_.ShowMessage(message);
+    if (hasRow) entries_[*currentEntry_].unstored = message;
     ok = false;
   } else if (hasRow) {
-    entries_[*currentEntry_].averageScore = protein_.scores.averageScore;
+    entries_[*currentEntry_].unstored.clear();  // the row's file now holds it
   }
   feedback_.DocumentChanged();
   return ok;
@@ -280,9 +289,11 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   for (size_t file = 0; file < paths.size(); ++file) {
     const std::string& path = paths[file];
     FastaReader reader(path);
+    // A file that cannot be read is named, and the files after it are still modelled.
     if (const std::string error = FastaOpenError(reader, path); !error.empty()) {
       feedback_.ShowMessage(error);
-      return false;
+      ok = false;
+      continue;
     }
     // One record is modelled at a time; each is its own model, so a record's result does
     // not depend on its neighbours in the file.

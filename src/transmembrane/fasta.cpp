@@ -1,5 +1,6 @@
 #include "transmembrane/fasta.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "base/gzip.h"
@@ -10,9 +11,13 @@ namespace tessmol {
 
 namespace {
 
-std::string NameOf(const std::string& header) {
-  const std::string text = header.substr(1);
-  return text.substr(0, text.find_first_of(" \t"));
+// The header's first word, after any blanks; a header without one names the record by its
+// line, so that every record has a name to be told by (and a model from a sequence is
+// known for one by it).
+std::string NameOf(const std::string& header, int line) {
+  const size_t start = std::min(header.size(), header.find_first_not_of(" \t", 1));
+  std::string name = header.substr(start, header.find_first_of(" \t", start) - start);
+  return name.empty() ? "unnamed_line_" + std::to_string(line) : name;
 }
 
 bool IsRare(char letter) {
@@ -67,7 +72,7 @@ FastaReader::FastaReader(const std::string& path) : path_(path), status_(FileSta
 
 bool FastaReader::Next(FastaRecord& record) {
   if (ended_) return false;
-  record.name = NameOf(header_);
+  record.name = NameOf(header_, line_);
   record.sequence.clear();
   record.rareLetters.clear();
   record.headerLine = line_;

@@ -30,7 +30,7 @@ inline constexpr const char* kFastaCarriageReturns =
     "its lines end in a carriage return alone (classic Mac OS): save it with Unix or Windows line ends";
 
 struct FastaRecord {
-  std::string name;         // the header's first word
+  std::string name;         // the header's first word; "unnamed_line_N" for a header without one
   std::string sequence;     // upper-case one-letter codes, nothing else
   std::string rareLetters;  // which of B, J, O, U, X, Z the sequence holds, each once, as met
   int headerLine = 0;       // counted from 1

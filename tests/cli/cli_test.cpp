@@ -643,6 +643,27 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
   err << std::ifstream("err.txt").rdbuf();
   EXPECT_NE(err.str().find("Error: file not in FASTA format: headless.fasta"), std::string::npos)
       << err.str();
+  // A file that cannot be read, or is no FASTA file, fails the run but not the files after
+  // it; a header without a name gives its record one from its line, and its model is a
+  // sequence's (no window test).
+  std::ofstream("empty.fasta");
+  std::ofstream("unnamed.fasta") << ">\nMKVLLAGWLLLLLAVLLLAGWKKR\n>   spaced  name\nMKVLLAGW\n";
+  for (const std::string format : {"text", "json", "3line"}) {
+    const auto run =
+        test::RunCommand(Cli("spanner2d --format " + format +
+                             " empty.fasta missing.fasta headless.fasta unnamed.fasta 2>err.txt"));
+    EXPECT_EQ(run.status, 1) << format;
+    for (const char* name : {"unnamed_line_1", "spaced"})
+      EXPECT_NE(run.out.find(shows(format, name)), std::string::npos) << format << name << run.out;
+    EXPECT_EQ(run.out.find("3D-1D Window Test"), std::string::npos) << format;
+  }
+  const auto all = nlohmann::json::parse(
+      test::RunCommand(Cli("spanner2d --format json empty.fasta missing.fasta unnamed.fasta")).out);
+  EXPECT_EQ(all.at("structures").size(), 2u);
+  ASSERT_EQ(all.at("failures").size(), 2u);
+  EXPECT_EQ(all["failures"][0]["file"], "empty.fasta");
+  EXPECT_EQ(all["failures"][1]["file"], "missing.fasta");
+  EXPECT_FALSE(all["structures"][0].contains("window_pass_fraction"));
 }
 
 TEST(CliSpanner, SegmentsAreSpanner2DsDefaultAndTheWindowScanIsAskedFor) {
@@ -671,6 +692,31 @@ TEST(CliSpanner, Spanner3DMarksTheHelicesOfRhodopsin) {
   }
   EXPECT_GE(domains, 10u);  // seven helices in each of the two chains, some merged
   EXPECT_GT(flagged, 300u);
+}
+
+TEST(CliSpanner, TheListRowShowsTheSpanner3DResultWrittenOrNot) {
+  // The analysis list's row and the structure's summary give one average and one window
+  // test: those with the segments' scores, whether the result file could be written or not.
+  const std::string receptor = test::DataPath("2RH1.pdb");
+  for (const bool writable : {true, false}) {
+    std::filesystem::remove_all("2RH1.tsm");
+    if (!writable) std::filesystem::create_directory("2RH1.tsm");  // no file can take its place
+    const auto run = test::RunCommand(Cli("analyse --spanner3d --format json " + receptor + " 2>err.txt"));
+    EXPECT_EQ(run.status, writable ? 0 : 1);
+    const auto json = nlohmann::json::parse(run.out);
+    const auto& structure = json.at("structures").at(0);
+    const auto& row = json.at("analysis_list").at(0);
+    EXPECT_EQ(row.at("average_score"), structure.at("average_score")) << writable;
+    EXPECT_EQ(row.at("window_pass_fraction"), structure.at("window_pass_fraction")) << writable;
+    EXPECT_EQ(row.at("result_file").is_null(), !writable);
+    // The status's failure is in the JSON too, and the segments were found: no other error.
+    EXPECT_EQ(json.contains("failures"), !writable);
+    if (!writable) EXPECT_EQ(json["failures"][0]["file"], receptor);
+    std::stringstream err;
+    err << std::ifstream("err.txt").rdbuf();
+    EXPECT_EQ(err.str().find("Spanner3D failed"), std::string::npos) << err.str();
+  }
+  std::filesystem::remove_all("2RH1.tsm");
 }
 
 // The three numbers after a label such as "Membrane normal: ".
