@@ -295,4 +295,40 @@ std::string FormatFixed(double value, int decimals) {
   return std::string(buffer, result.ptr);
 }
 
+std::string ValidUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(at);
+    size_t length = 0;
+    uint32_t code = 0;
+    if (lead < 0x80) {
+      length = 1, code = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, code = lead & 0x07u;
+    }
+    bool ok = length > 0 && at + length <= text.size();
+    for (size_t k = 1; ok && k < length; ++k) {
+      ok = (byte(at + k) & 0xC0u) == 0x80u;
+      code = (code << 6) | (byte(at + k) & 0x3Fu);
+    }
+    // The shortest form only, no surrogate halves, nothing beyond U+10FFFF.
+    if (ok && length == 3) ok = code >= 0x800 && (code < 0xD800 || code > 0xDFFF);
+    if (ok && length == 4) ok = code >= 0x10000 && code <= 0x10FFFF;
+    if (!ok) {
+      out += "\xEF\xBF\xBD";
+      ++at;
+      continue;
+    }
+    out.append(text.substr(at, length));
+    at += length;
+  }
+  return out;
+}
+
 }  // namespace tessmol

@@ -85,4 +85,9 @@ char* FormatNumberTo(char* out, double value);
 // printf-style "%f" (six decimals), independent of the locale.
 std::string FormatFixed(double value, int decimals = 6);
 
+// `text` with every byte that is not part of well-formed UTF-8 (RFC 3629: no overlong
+// forms, surrogates or code points beyond U+10FFFF) replaced by U+FFFD: names read from a
+// user's files may be in another encoding, and XML and JSON take UTF-8 only.
+std::string ValidUtf8(std::string_view text);
+
 }  // namespace tessmol

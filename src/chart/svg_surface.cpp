@@ -1,12 +1,17 @@
 #include "chart/svg_surface.h"
 
+#include "base/text.h"
+
 namespace tessmol {
 
 namespace {
 
+// XML text: the markup characters escaped, bytes that are no UTF-8 made U+FFFD and control
+// characters (which XML 1.0 does not allow) made spaces.
 std::string Escaped(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (char c : ValidUtf8(text)) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     switch (c) {
       case '&':
         out += "&amp;";

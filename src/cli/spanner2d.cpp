@@ -94,7 +94,7 @@ int RunThreeLineWindow(const Spanner2DArgs& args, CTessmolDoc& doc) {
         }
         PrintThreeLine(record.name, record.sequence, segments, false);
       },
-      {}, false);
+      {}, false, true);
   return completed ? 0 : 1;
 }
 
@@ -173,7 +173,8 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
                                        FastaRecordFault(args.files[file], record)));
         failures.back()["record"] = record.name;
         named.insert(file);
-      });
+      },
+      true, true);
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     if (modelled.count(BareName(path)) > 0 || named.count(f) > 0) continue;
@@ -185,8 +186,10 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
 
 int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   bool first = true;
-  const bool completed =
-      doc.RunSpanner2D(args.files, [&](size_t, const Protein& model, const FastaRecord& record) {
+  // A batch: a file that cannot be read is named, and the files after it are still modelled.
+  const bool completed = doc.RunSpanner2D(
+      args.files,
+      [&](size_t, const Protein& model, const FastaRecord& record) {
         charts(model);
         if (!first) std::cout << '\n';
         first = false;
@@ -201,7 +204,8 @@ int RunText(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
           PrintResidueTable(model);
         }
         std::cout.flush();
-      });
+      },
+      {}, true, true);
   return completed && charts.written ? 0 : 1;
 }
 

@@ -465,10 +465,12 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
   EditPdb(edited, text, ValuesByResidue(protein, SegmentFlags(s, membranes)));
   std::string body = edited.str();
   // The planes go into the first model (the one analysed), before its ENDMDL, so that a
-  // viewer shows them with the protein; without models, before the END record. They are
-  // numbered on from the file's largest serial (TER records take serials too), and their
-  // lines end as the file's do.
-  size_t end = std::string::npos, lastEnd = std::string::npos;
+  // viewer shows them with the protein; without models, after the coordinates: before the
+  // CONECT and MASTER records that follow them, else before END. They are numbered on from
+  // the file's largest serial (TER records take serials too), their lines end as the file's
+  // do, and a MASTER record counts them among the coordinates.
+  size_t end = std::string::npos, lastEnd = std::string::npos, trailer = std::string::npos;
+  size_t master = std::string::npos;
   int serial = 0;
   bool crlf = false;
   for (size_t at = 0, index = 0; at < body.size(); ++index) {
@@ -484,9 +486,12 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
       serial = std::max(serial, ParseInt(Field(line, 6, 5)));
     if (end == std::string::npos && line.rfind("ENDMDL", 0) == 0) end = at;
     if (line == "END" || line.rfind("END ", 0) == 0) lastEnd = at;
+    const bool isMaster = line.rfind("MASTER", 0) == 0;
+    if (isMaster) master = at;
+    if (trailer == std::string::npos && (isMaster || line.rfind("CONECT", 0) == 0)) trailer = at;
     at = next == std::string::npos ? body.size() : next + 1;
   }
-  if (end == std::string::npos) end = lastEnd;
+  if (end == std::string::npos) end = trailer != std::string::npos ? trailer : lastEnd;
   if (end == std::string::npos) {
     // No END: the planes close the file, on a line of their own.
     if (!body.empty() && body.back() != '\n') body += crlf ? "\r\n" : "\n";
@@ -496,6 +501,20 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
   for (const MembranePlacement& m : membranes)
     if (m.placed) WritePlanes(planes, s, m, serial);
   std::string added = planes.str();
+  if (master != std::string::npos && master >= end) {
+    // MASTER's coordinate count (columns 51-55) takes the planes' atoms in.
+    const size_t count = static_cast<size_t>(std::count(added.begin(), added.end(), '\n'));
+    const size_t field = master + 50;
+    const size_t lineEnd = body.find_first_of("\r\n", master);
+    if (lineEnd != std::string::npos ? lineEnd >= field + 5 : body.size() >= field + 5) {
+      const std::string old = body.substr(field, 5);
+      if (old.find_first_not_of(' ') != std::string::npos &&
+          old.find_first_not_of(" 0123456789") == std::string::npos) {
+        std::string now = std::to_string(ParseInt(old) + static_cast<int>(count));
+        if (now.size() <= 5) body.replace(field, 5, std::string(5 - now.size(), ' ') + now);
+      }
+    }
+  }
   if (crlf) {
     std::string converted;
     for (char c : added) {

@@ -272,7 +272,7 @@ std::string FastaOpenError(const FastaReader& reader, const std::string& path) {
 bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
                                const std::function<void(size_t, const Protein&, const FastaRecord&)>& onModel,
                                const std::function<void(size_t, const FastaRecord&)>& onFailure,
-                               bool keepResults) {
+                               bool keepResults, bool pastUnreadable) {
   HelixBuilder builder(state_.programFolder(), feedback_);
   if (!settings_.writeHelixInspection) builder.inspectionPath.clear();
   // A sequence has no structure to place a slab on: `auto` segments it.
@@ -289,9 +289,9 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   for (size_t file = 0; file < paths.size(); ++file) {
     const std::string& path = paths[file];
     FastaReader reader(path);
-    // A file that cannot be read is named, and the files after it are still modelled.
     if (const std::string error = FastaOpenError(reader, path); !error.empty()) {
       feedback_.ShowMessage(error);
+      if (!pastUnreadable) return false;
       ok = false;
       continue;
     }

@@ -229,17 +229,18 @@ class CTessmolDoc {
   // Spanner2D: for each FASTA file, in order, and each of its records, one at a time, a
   // helix model of the record's sequence, analysed and scanned, added to the analysis
   // list with its result file (NAME.tsm, NAME-2.tsm, ... for a file of several records).
-  // Stops at the first file that cannot be opened or is no FASTA; a faulty record (no
-  // residues, a format error) is named and left out, and it, a read error or a missing
-  // template fails the run, the other records and files are still done. `onModel` sees
-  // each model with its file's index and its record, `onFailure` each faulty record with
-  // its file's index.
+  // Stops at the first file that cannot be opened or is no FASTA (the desktop's command),
+  // or with `pastUnreadable` names it, fails the run and goes on with the next (the
+  // command line's batch); a faulty record (no residues, a format error) is named and left
+  // out, and it, a read error or a missing template fails the run, the other records and
+  // files are still done. `onModel` sees each model with its file's index and its record,
+  // `onFailure` each faulty record with its file's index.
   // Without `keepResults` the models go only to `onModel`: no row, no result file (a
   // stream of labels writes nothing beside it).
   bool RunSpanner2D(const std::vector<std::string>& paths,
                     const std::function<void(size_t, const Protein&, const FastaRecord&)>& onModel = {},
                     const std::function<void(size_t, const FastaRecord&)>& onFailure = {},
-                    bool keepResults = true);
+                    bool keepResults = true, bool pastUnreadable = false);
 
   // ---- state ----
 

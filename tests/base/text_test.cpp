@@ -153,5 +153,20 @@ TEST(TextNumbers, SixSignificantDigitsAsPrintfGivesThem) {
     expectPrintf(other);
 }
 
+TEST(TextUtf8, WellFormedTextStaysAndEveryOtherByteBecomesTheReplacementCharacter) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  // ASCII, Latin-1 "e acute" as UTF-8, a CJK character and an emoji pass as they are.
+  const std::string good = "P13806 \xC3\xA9 \xE6\xB0\xB4 \xF0\x9F\x98\x80";
+  EXPECT_EQ(ValidUtf8(good), good);
+  // Latin-1 bytes (a name from another encoding), a cut sequence, an overlong '/', a
+  // surrogate half and a code point beyond U+10FFFF: each offending byte replaced.
+  EXPECT_EQ(ValidUtf8("bad\xff\xfename"), "bad" + fffd + fffd + "name");
+  EXPECT_EQ(ValidUtf8("cut\xE6\xB0"), "cut" + fffd + fffd);
+  EXPECT_EQ(ValidUtf8("\xC0\xAF"), fffd + fffd);
+  EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), fffd + fffd + fffd);
+  EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);
+  EXPECT_EQ(ValidUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
 }  // namespace
 }  // namespace tessmol

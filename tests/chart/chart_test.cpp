@@ -464,6 +464,12 @@ TEST(ChartSvg, WritesAWellFormedDocument) {
   EXPECT_NE(text.find("stroke=\"rgb(0,0,255)\""), std::string::npos);
   EXPECT_NE(text.find("> Chain A --&gt;</text>"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
+  // Text from a user's file in another encoding, or with control characters, still makes
+  // well-formed XML (UTF-8 only, no characters below 0x20 but white space).
+  SvgSurface named(640, 420);
+  named.Text(10, 10, "bad\xff\xfename\x01<", TextAlign::kLeftTop);
+  const std::string written = named.Finish();
+  EXPECT_NE(written.find(">bad\xEF\xBF\xBD\xEF\xBF\xBDname &lt;</text>"), std::string::npos) << written;
 }
 
 TEST(ChartOptionsShipped, TheInstalledFileHoldsTheDefaults) {

@@ -887,8 +887,17 @@ TEST(CliMembrane, CrystalCopiesGetAMembraneEachAndBothSetsOfPlanes) {
   std::ifstream written("slabs.pdb");
   std::string line;
   std::array<int, 2> onPlanes{};
-  int dummies = 0;
+  int dummies = 0, coordinates = 0, masterCount = -1;
+  bool afterConnections = false;
   while (std::getline(written, line)) {
+    // The planes are coordinates: before the file's CONECT and MASTER records, and counted
+    // by MASTER (columns 51-55).
+    if (line.rfind("CONECT", 0) == 0) afterConnections = true;
+    if (line.rfind("MASTER", 0) == 0) masterCount = std::stoi(line.substr(50, 5));
+    if (line.rfind("ATOM  ", 0) == 0 || line.rfind("HETATM", 0) == 0) {
+      ++coordinates;
+      EXPECT_FALSE(afterConnections) << line;
+    }
     if (line.rfind("HETATM", 0) != 0 || line.substr(17, 3) != "DUM") continue;
     ++dummies;
     const std::array<double, 3> p = {std::stod(line.substr(30, 8)), std::stod(line.substr(38, 8)),
@@ -902,6 +911,7 @@ TEST(CliMembrane, CrystalCopiesGetAMembraneEachAndBothSetsOfPlanes) {
   EXPECT_GT(onPlanes[0], 200);
   EXPECT_GT(onPlanes[1], 200);
   EXPECT_LE(onPlanes[0] + onPlanes[1], dummies + dummies / 10);  // few lie on both by chance
+  EXPECT_EQ(masterCount, coordinates);
 }
 
 TEST(CliMembrane, MembraneAndSpanner3DGiveOnePlacement) {
