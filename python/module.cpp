@@ -1218,6 +1218,17 @@ into it, with no copy.)")
           },
           "The first of membranes (placed or not: see its placed), where Spanner3D's slab or default "
           "method sought one; else None")
+      .def_property_readonly(
+          "assembly_missing_chains",
+          [](const PyResult& r) -> py::object {
+            const Protein& p = r.data->protein;
+            const int missing = ChainsBesidesThePlacement(p.structure, p.membranes);
+            if (missing <= 0) return py::none();
+            return py::cast(missing);
+          },
+          "How many chains of the file's first biological assembly the membrane was placed without "
+          "(a channel's file of one protomer): on the whole assembly the normal and the tilts may "
+          "differ; None when it was placed on the whole assembly, or not placed")
       .def(
           "summary",
           [](const PyResult& r) {

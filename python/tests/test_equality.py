@@ -43,6 +43,7 @@ STRUCTURE = {
     "transmembrane_segments": lambda s: s.domains,
     "signal_peptides": lambda s: s.signal_peptides,
     "membranes": lambda s: s.membranes,
+    "assembly_missing_chains": lambda s: s.assembly_missing_chains,
     "residues": lambda s: list(s.residues),
     "parameters": lambda s: s.parameters,
     "window_pass_fraction": lambda s: s.window_pass_fraction,
@@ -268,3 +269,13 @@ def test_a_sequences_json_fields_equal_the_module_and_it_is_not_judged(workdir):
     assert not judged & expected.keys()
     assert model.window_pass_fraction is None and model.window_test_passed is None
     assert model.below_window_test == []
+
+
+def test_a_placement_on_part_of_the_assembly_says_how_many_chains_it_lacks(workdir):
+    # KcsA 1K4C holds three chains of its twelve-chain assembly (four copies of A, B, C):
+    # the JSON's count and the module's are one; a file holding its whole assembly has none.
+    expected = cli_json(["analyse", "--spanner3d", "--method", "slab", data("1K4C.pdb")], workdir)
+    s = tessmol.analyse(data("1K4C.pdb"), spanner3d="slab", resolution=0)
+    assert expected["assembly_missing_chains"] == 9
+    assert s.assembly_missing_chains == 9
+    assert tessmol.analyse(data("1U19.pdb"), spanner3d="slab", resolution=0).assembly_missing_chains is None

@@ -50,7 +50,7 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
   }
   int status = 0;
   for (const std::string& path : args.files) {
-    FastaReader reader(path);
+    FastaReader reader(path, MebibytesToBytes(args.options.settings.maxUnpackedMiB));
     if (const std::string failure = FastaOpenFailure(reader.status(), path); !failure.empty()) {
       std::cerr << failure << '\n';
       status = 1;
@@ -65,8 +65,9 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
         status = 1;
         continue;
       }
-      const std::string warning = RareLetterWarning(FastaRecordPlace(path, record), record, true);
-      if (!warning.empty()) std::cerr << warning << '\n';
+      for (const std::string& warning : {NucleotideWarning(FastaRecordPlace(path, record), record),
+                                         RareLetterWarning(FastaRecordPlace(path, record), record, true)})
+        if (!warning.empty()) std::cerr << warning << '\n';
       const ChainTopology topology = PredictTopology(TypesOfSequence(record.sequence), state.segmentParams);
       PrintThreeLine(record.name, record.sequence, topology.segments, true, topology.signalEnd);
     }
@@ -112,9 +113,9 @@ struct ModelCharts {
   // the others are).
   bool several = args.files.size() > 1 || (!args.chart.empty() && SeveralRecords(args.files));
 
-  static bool SeveralRecords(const std::vector<std::string>& files) {
+  bool SeveralRecords(const std::vector<std::string>& files) const {
     if (files.empty()) return false;
-    FastaReader reader(files.front());
+    FastaReader reader(files.front(), MebibytesToBytes(args.options.settings.maxUnpackedMiB));
     FastaRecord record;
     int records = 0;
     while (records < 2 && reader.Next(record)) ++records;
@@ -137,10 +138,10 @@ struct ModelCharts {
 
 // Why a file gave no model, as stderr says it: it cannot be read, it is no FASTA file,
 // or its records were all faulty (each already listed).
-std::string UnmodelledFileReason(const std::string& path) {
+std::string UnmodelledFileReason(const std::string& path, int maxUnpackedMiB) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return ReadFailure(path).Describe();
-  FastaReader reader(path);
+  FastaReader reader(path, MebibytesToBytes(maxUnpackedMiB));
   FastaRecord record;
   while (reader.Next(record)) {
   }
@@ -178,7 +179,8 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     if (modelled.count(BareName(path)) > 0 || named.count(f) > 0) continue;
-    failures.push_back(FailureJson(path, static_cast<int>(f), UnmodelledFileReason(path)));
+    failures.push_back(FailureJson(path, static_cast<int>(f),
+                                   UnmodelledFileReason(path, args.options.settings.maxUnpackedMiB)));
   }
   PrintJson("spanner2d", structures, doc.entries(), failures.empty() ? nlohmann::json() : failures);
   return completed && charts.written ? 0 : 1;
@@ -264,6 +266,7 @@ void SetupSpanner2D(CLI::App& app, int& status) {
                     "Also write the helix model to ./helixtest.pdb, each model replacing the last (a "
                     "debugging aid in a layout of its own, not a PDB file)");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
+  AddMaxUnpackedOption(*command, args->options.settings.maxUnpackedMiB);
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
       ->check(ChartFileType());
   command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")

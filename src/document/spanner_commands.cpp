@@ -288,7 +288,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
   SurfacePoints points;
   for (size_t file = 0; file < paths.size(); ++file) {
     const std::string& path = paths[file];
-    FastaReader reader(path);
+    FastaReader reader(path, MebibytesToBytes(settings_.maxUnpackedMiB));
     if (const std::string error = FastaOpenError(reader, path); !error.empty()) {
       feedback_.ShowMessage(error);
       if (!pastUnreadable) return false;
@@ -307,6 +307,8 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
         if (onFailure) onFailure(file, record);
         continue;
       }
+      if (const std::string warning = NucleotideWarning(where, record); !warning.empty())
+        feedback_.ShowMessage(warning);
       if (const std::string warning = RareLetterWarning(where, record); !warning.empty())
         feedback_.ShowMessage(warning);
       Protein model;

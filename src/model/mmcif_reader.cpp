@@ -654,6 +654,20 @@ int LineInMessage(const std::string& message, const std::string& name) {
   return ParseInt(std::string_view(message).substr(name.size() + 1));
 }
 
+// gemmi's message without the "NAME:LINE:COLUMN: " it starts with: the error names the file
+// and the line already.
+std::string WithoutPlace(const std::string& message, const std::string& name) {
+  if (LineInMessage(message, name) <= 0) return message;
+  size_t at = name.size() + 1;
+  for (int field = 0; field < 2 && at < message.size(); ++field) {
+    const size_t colon = message.find(':', at);
+    if (colon == std::string::npos || message.find_first_not_of("0123456789", at) != colon) return message;
+    at = colon + 1;
+  }
+  while (at < message.size() && message[at] == ' ') ++at;
+  return at < message.size() ? message.substr(at) : message;
+}
+
 // The line of the row that holds the `index`-th value of the loop whose tags start at
 // line `loopLine`, by the CIF tokens (text fields, quotes and comments included); 0 when
 // it cannot be found.
@@ -879,7 +893,8 @@ FileStatus ReadMmcif(const std::string& text, const std::string& name, Structure
     // gemmi names the line of what it cannot parse; what it cannot convert is an atom's
     // value as a rule, so the atom loop's line stands in.
     const int line = LineInMessage(error.what(), name);
-    return FileStatus::Format(name, line > 0 ? line : std::max(atomLoopLine, 1), error.what());
+    return FileStatus::Format(name, line > 0 ? line : std::max(atomLoopLine, 1),
+                              WithoutPlace(error.what(), name));
   }
 }
 

@@ -32,7 +32,8 @@ std::string Shown(unsigned char c) {
 
 }  // namespace
 
-FastaReader::FastaReader(const std::string& path) : path_(path), status_(FileStatus::Ok(path)) {
+FastaReader::FastaReader(const std::string& path, uint64_t maxUnpackedBytes)
+    : path_(path), status_(FileStatus::Ok(path)) {
   if (!OpenForReading(file_, path)) {
     status_ = ReadFailure(path);
     ended_ = true;
@@ -45,8 +46,7 @@ FastaReader::FastaReader(const std::string& path) : path_(path), status_(FileSta
   file_.seekg(0);
   if (gzipped) {
     std::string text;
-    if (FileStatus unpacked = Gunzip(file_, path, text, MebibytesToBytes(kDefaultMaxUnpackedMiB));
-        !unpacked) {
+    if (FileStatus unpacked = Gunzip(file_, path, text, maxUnpackedBytes); !unpacked) {
       status_ = unpacked;
       ended_ = true;
       return;
@@ -128,6 +128,17 @@ FastaFile ReadFasta(const std::string& path) {
   while (reader.Next(record)) file.records.push_back(record);
   file.status = reader.status();
   return file;
+}
+
+std::string NucleotideWarning(const std::string& where, const FastaRecord& record) {
+  const std::string& s = record.sequence;
+  if (s.size() < 20) return {};
+  const size_t codes = static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) {
+    return c == 'A' || c == 'C' || c == 'G' || c == 'T' || c == 'U' || c == 'N';
+  }));
+  if (codes * 10 < s.size() * 9) return {};
+  return "Warning: " + where + " looks like a nucleotide sequence (" +
+         std::to_string(codes * 100 / s.size()) + " % A, C, G, T, U and N): it is read as protein";
 }
 
 std::string RareLetterWarning(const std::string& where, const FastaRecord& record, bool segmentationOnly) {

@@ -14,12 +14,14 @@
 //     that still has a CB, so an unknown position bends nothing).
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/file_status.h"
+#include "base/gzip.h"
 
 namespace tessmol {
 
@@ -44,7 +46,10 @@ struct FastaRecord {
 // Windows editors save UTF-8) is skipped.
 class FastaReader {
  public:
-  explicit FastaReader(const std::string& path);
+  // A gzip-compressed file is unpacked to at most `maxUnpackedBytes` (a guard against files
+  // that unpack to more than the machine holds).
+  explicit FastaReader(const std::string& path,
+                       uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB));
   FastaReader(const FastaReader&) = delete;  // in_ points into the reader itself
   FastaReader& operator=(const FastaReader&) = delete;
   // The next record, which may hold a fault of its own; false at the end of the file or
@@ -71,6 +76,12 @@ struct FastaFile {
   std::vector<FastaRecord> records;
 };
 FastaFile ReadFasta(const std::string& path);
+
+// "Warning: WHERE looks like a nucleotide sequence (97 % A, C, G, T, U and N): it is read as
+// protein" for a record of 20 letters or more, nine in ten of them nucleotide codes (a DNA
+// or RNA file given by mistake reads as a valid protein of alanines, cysteines, glycines
+// and threonines); empty otherwise.
+std::string NucleotideWarning(const std::string& where, const FastaRecord& record);
 
 // "Warning: NAME holds B, X: modelled as ASN, ALA" for a record with rare letters; empty
 // when it has none. Where no model is built, only the segmentation reads the sequence:

@@ -666,6 +666,51 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
   EXPECT_FALSE(all["structures"][0].contains("window_pass_fraction"));
 }
 
+TEST(CliSpanner, ANucleotideSequenceIsReadAsProteinWithAWarning) {
+  // DNA reads as a valid protein of A, C, G and T: it is modelled, but not silently. A
+  // protein rich in those residues (a 20-residue stretch of 15 of them) is no DNA.
+  std::ofstream("dna.fasta") << ">dna\nACGTACGTTAGCATCGATCGATCGATCGATCGTAGCTAGC\n"
+                             << ">protein\nMKVLLAGWLLAVLLAGWKKR\n>rich\nGATTACAGATTACAGKWKWL\n";
+  for (const std::string format : {"text", "3line"}) {
+    const auto run = test::RunCommand(Cli("spanner2d --format " + format + " dna.fasta 2>err.txt"));
+    EXPECT_EQ(run.status, 0) << format;
+    std::stringstream err;
+    err << std::ifstream("err.txt").rdbuf();
+    EXPECT_NE(
+        err.str().find("Warning: dna.fasta (dna, line 1) looks like a nucleotide sequence (100 % A, C, G, T, "
+                       "U and N): it is read as protein"),
+        std::string::npos)
+        << format << err.str();
+    EXPECT_EQ(err.str().find("(protein, line"), std::string::npos) << format << err.str();
+    EXPECT_EQ(err.str().find("(rich, line"), std::string::npos) << format << err.str();
+  }
+}
+
+TEST(CliSpanner, ACompressedFastaIsUnpackedWithinTheLimitTheMessageNames) {
+  // 2.2 MB of sequence in a few kilobytes of gzip: refused under a 1 MiB limit in every
+  // format, with advice that the command takes, and read under a larger one.
+  {
+    std::ofstream big("big.fasta");
+    big << ">big\n";
+    for (int i = 0; i < 200000; ++i) big << "MKVLLAGWLLA";
+    big << '\n';
+  }
+  ASSERT_EQ(std::system("gzip -f big.fasta"), 0);
+  for (const std::string format : {"text", "json", "3line"}) {
+    const auto refused = test::RunCommand(
+        Cli("spanner2d --max-unpacked-mib 1 --format " + format + " big.fasta.gz 2>err.txt"));
+    EXPECT_EQ(refused.status, 1) << format;
+    std::stringstream err;
+    err << std::ifstream("err.txt").rdbuf();
+    EXPECT_NE(err.str().find("unpacks to more than 1 MiB; raise --max-unpacked-mib to read it"),
+              std::string::npos)
+        << format << err.str();
+  }
+  const auto read = test::RunCommand(Cli("spanner2d --max-unpacked-mib 3 --format 3line big.fasta.gz"));
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out.rfind(">big\nMKVLLAGWLLA", 0), 0u);
+}
+
 TEST(CliSpanner, SegmentsAreSpanner2DsDefaultAndTheWindowScanIsAskedFor) {
   const std::string fasta = test::DataPath("bacteriorhodopsin_4xxjA.fasta");
   const auto byDefault = test::RunCommand(Cli("spanner2d --format 3line " + fasta));

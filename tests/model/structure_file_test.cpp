@@ -228,6 +228,10 @@ TEST(MmcifEdits, ErrorsNameTheFilesOwnLine) {
     const Read read = ReadText(shortRow, fast);
     EXPECT_FALSE(read.fast);
     EXPECT_EQ(read.status.line, LineNumberOf(original, loop)) << read.status.Describe();
+    // The message names the file and the line once: gemmi's own "NAME:LINE:COLUMN: " is cut.
+    EXPECT_EQ(read.status.detail.find(":" + std::to_string(read.status.line) + ":"), std::string::npos)
+        << read.status.Describe();
+    EXPECT_NE(read.status.detail.find("Wrong number of values"), std::string::npos) << read.status.Describe();
   }
   // Only label_* columns: gemmi reads no atoms without auth_seq_id; the loop is named.
   std::istringstream in(original);
