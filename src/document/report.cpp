@@ -148,7 +148,8 @@ std::vector<std::string> MembraneReport(const Structure& s, const std::vector<Me
   if (membranes.front().lowConfidence > 0)
     lines.push_back(LowConfidenceLine(membranes.front().lowConfidence));
   if (const int missing = ChainsBesidesThePlacement(s, membranes); missing > 0) {
-    lines.push_back("Placed on the file's " + std::to_string(s.chains.size()) + " chains alone: its first " +
+    lines.push_back("Placed on the file's " + std::to_string(s.chains.size()) +
+                    (s.chains.size() == 1 ? " chain" : " chains") + " alone: its first " +
                     "biological assembly has " + std::to_string(s.chains.size() + missing) +
                     ", and on the whole assembly the normal and the tilts may differ");
   }

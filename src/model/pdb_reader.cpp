@@ -144,6 +144,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   // line's chains take.
   int biomolecule = 0, operators = 0, copies = 0;
   std::vector<std::string> assemblyChains;
+  std::string recordChains;  // every chain identifier on a coordinate record, each once
   // A coordinate line takes 81 bytes: room for every atom the text can hold is set
   // aside at once (pages never touched cost nothing), so the atoms are never moved.
   builder_.Reserve(text.size() / 81 + 1);
@@ -165,6 +166,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
         continue;
       }
       modelHasAtoms = true;
+      if (line.size() > 21 && recordChains.find(line[21]) == std::string::npos) recordChains += line[21];
       if (const char* fault = ReadAtomLine(line, het)) return FileStatus::Format(name, lineNumber, fault);
     } else if (newline == std::string_view::npos && !stopped && CutAtomRecord(line)) {
       return FileStatus::Format(name, lineNumber, kAtomLineTooShort);
@@ -205,7 +207,12 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     // ANISOU, SIGATM and SIGUIJ lines belong to the ATOM line before them and, like every
     // other record, change nothing.
   }
-  builder_.SetAssembly(std::move(assemblyChains), copies);
+  // Chains the assembly names but no record of the file holds: a chain cut out of its
+  // complex with the header kept (one protomer of a channel).
+  int absent = 0;
+  for (const std::string& chain : assemblyChains)
+    absent += chain.size() == 1 && recordChains.find(chain[0]) == std::string::npos;
+  builder_.SetAssembly(std::move(assemblyChains), copies, absent);
   if (!remarked.empty() && builder_.evidence().experiment.empty()) {
     measured = true;
     builder_.evidence().experiment = remarked;

@@ -75,8 +75,8 @@ std::string Structure::ChainNameOfResidue(size_t index) const {
 }
 
 int Structure::MissingAssemblyChains() const {
-  if (assemblyCopies < 2) return 0;
-  int named = 0;
+  if (assemblyCopies < 1 || (assemblyCopies < 2 && assemblyAbsentChains == 0)) return 0;
+  int named = assemblyAbsentChains;
   for (const std::string& name : assemblyChains) {
     for (size_t k = 0; k < chains.size(); ++k) {
       if (ChainName(k) == name) {

@@ -187,6 +187,9 @@ struct Structure {
   // operators applied to one set of them); 0 copies when the file gives none.
   std::vector<std::string> assemblyChains;
   int assemblyCopies = 0;
+  // Of assemblyChains, those no coordinate record of the file holds (a chain cut out of its
+  // complex with the header kept).
+  int assemblyAbsentChains = 0;
 
   // The atom behind a neighbour reference.
   const Atom& AtomAt(AtomRef ref) const {
@@ -201,8 +204,10 @@ struct Structure {
   // identifier, blank for code 0 (a line too short to hold one).
   std::string ChainNameOfResidue(size_t index) const;
   // How many chains the first biological assembly has beyond those the file holds: a
-  // channel's file of one protomer whose assembly makes four. 0 when the file holds all
-  // of it (the copies already made, or the assembly is the file's own chains) or gives none.
+  // channel's file of one protomer whose assembly makes four, or one chain cut out of the
+  // complex the header describes. 0 when the file holds all of it (the copies already made,
+  // or the assembly is the file's own chains) or gives none. Chains the file holds but
+  // that are no protein (DNA, ligands of their own chain) are not counted as missing.
   int MissingAssemblyChains() const;
   void CloseLastChain(int32_t lastResidue);
   void OpenChain(int32_t firstResidue, char chainId);

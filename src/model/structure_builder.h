@@ -97,9 +97,10 @@ class StructureBuilder {
   // Closes what is open and computes the box. Call once, after the last atom.
   Structure Finish();
   // The first biological assembly the file describes (Structure::assemblyChains).
-  void SetAssembly(std::vector<std::string> chains, int copies) {
+  void SetAssembly(std::vector<std::string> chains, int copies, int absent = 0) {
     s_.assemblyChains = std::move(chains);
     s_.assemblyCopies = copies;
+    s_.assemblyAbsentChains = absent;
   }
 
   const ReadSummary& summary() const { return summary_; }

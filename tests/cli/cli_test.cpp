@@ -1041,6 +1041,21 @@ TEST(CliMembrane, JsonNamesReEntrantSegmentsAndEachPlacementsChains) {
   EXPECT_NE(test::RunCommand(Cli("membrane " + test::DataPath("1K4C.pdb")))
                 .out.find("Placed on the file's 3 chains alone: its first biological assembly has 12"),
             std::string::npos);
+  // One protomer cut out of it with the header kept: one chain, said as one.
+  {
+    std::ifstream in(test::DataPath("1K4C.pdb"));
+    std::ofstream out("1K4C_C.pdb");
+    std::string line;
+    while (std::getline(in, line)) {
+      const bool coordinates = line.rfind("ATOM", 0) == 0 || line.rfind("HETATM", 0) == 0 ||
+                               line.rfind("ANISOU", 0) == 0 || line.rfind("TER", 0) == 0;
+      if (!coordinates || (line.size() > 21 && line[21] == 'C')) out << line << '\n';
+    }
+  }
+  const auto protomer = test::RunCommand(Cli("membrane 1K4C_C.pdb"));
+  EXPECT_NE(protomer.out.find("Placed on the file's 1 chain alone: its first biological assembly has 12"),
+            std::string::npos)
+      << protomer.out;
   const auto porin =
       test::RunCommand(Cli("membrane --format json " + test::DataPath("2POR_tr.pdb") + " > p.json"));
   ASSERT_EQ(porin.status, 0);

@@ -334,6 +334,39 @@ TEST(StructureFiles, TheFirstBiologicalAssemblyAndWhatTheFileLacksOfIt) {
     EXPECT_EQ(file.structure.assemblyChains, c.chains) << c.file;
     EXPECT_EQ(file.structure.MissingAssemblyChains(), c.missing) << c.file;
   }
+  // One chain cut out of KcsA's file with its header kept: the assembly's other two chains
+  // are on no record, so the file holds 1 of its 12 chains; rhodopsin's chain A alone, 1
+  // of 2 (one copy). A protein chain whose partner is a chain of the file's ligands or DNA
+  // (on HETATM or nucleotide records) misses nothing.
+  std::string kcsa;
+  ASSERT_TRUE(ReadFileText(DataPath("1K4C.pdb"), kcsa).ok());
+  const auto keepChain = [](const std::string& text, char keep) {
+    std::istringstream in(text);
+    std::string line, out;
+    while (std::getline(in, line)) {
+      const bool coordinates = line.rfind("ATOM", 0) == 0 || line.rfind("HETATM", 0) == 0 ||
+                               line.rfind("ANISOU", 0) == 0 || line.rfind("TER", 0) == 0;
+      if (!coordinates || (line.size() > 21 && line[21] == keep)) out += line + "\n";
+    }
+    return out;
+  };
+  std::ofstream("1K4C_C.pdb") << keepChain(kcsa, 'C');
+  std::string rhodopsin;
+  ASSERT_TRUE(ReadFileText(DataPath("1U19.pdb"), rhodopsin).ok());
+  std::ofstream("1U19_A.pdb") << keepChain(rhodopsin, 'A');
+  std::string partnered = keepChain(rhodopsin, 'A'), hetB = keepChain(rhodopsin, 'B');
+  std::istringstream lines(hetB);
+  std::string line, ligand;
+  while (std::getline(lines, line))
+    if (line.rfind("HETATM", 0) == 0) ligand += line + "\n";
+  partnered.insert(partnered.rfind("END"), ligand);
+  std::ofstream("1U19_A_ligandsB.pdb") << partnered;
+  for (const auto& [name, missing] : std::vector<std::pair<std::string, int>>{
+           {"1K4C_C.pdb", 11}, {"1U19_A.pdb", 1}, {"1U19_A_ligandsB.pdb", 0}}) {
+    const StructureFile file = ReadStructure(name, test::StandardHetRadii());
+    ASSERT_TRUE(file.status.ok()) << name;
+    EXPECT_EQ(file.structure.MissingAssemblyChains(), missing) << name;
+  }
 }
 
 TEST(StructureFiles, LongChainNamesAreKeptAndMappedToOneCharacter) {
