@@ -355,7 +355,8 @@ bool Analysed(CTessmolDoc::OpenResult result, const std::string& path, const Fil
     case CTessmolDoc::OpenResult::kOpened:
       return true;
     case CTessmolDoc::OpenResult::kNoAtoms:
-      std::cerr << "Error: no atoms could be read from " << path << '\n';
+      std::cerr << "Error: no atoms could be read from " << path
+                << (file.detail.empty() ? "" : ": " + file.detail) << '\n';
       return false;
     case CTessmolDoc::OpenResult::kResultFile:
       std::cerr << "Error: " << path << " is a Tessmol result file, not a structure"
@@ -373,7 +374,7 @@ std::string FailureText(CTessmolDoc::OpenResult result, const FileStatus& file) 
     case CTessmolDoc::OpenResult::kOpened:
       break;
     case CTessmolDoc::OpenResult::kNoAtoms:
-      return "no atoms could be read";
+      return "no atoms could be read" + (file.detail.empty() ? std::string() : ": " + file.detail);
     case CTessmolDoc::OpenResult::kResultFile:
       return "a Tessmol result file, not a structure";
     case CTessmolDoc::OpenResult::kFailed:

@@ -164,7 +164,8 @@ int Run(const ReadArgs& args) {
       continue;
     }
     if (file.structure.atoms.empty()) {
-      std::cerr << "Error: no atoms in " << path << '\n';
+      std::cerr << "Error: no atoms could be read from " << path
+                << (file.structure.hetAtoms.empty() ? "" : std::string(": ") + kHeteroAtomsOnly) << '\n';
       status = 1;
       continue;
     }

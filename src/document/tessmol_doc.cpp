@@ -148,6 +148,7 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
                                      settings_.confidenceSource);
   read.status = file.status;
   read.hadAtoms = !file.structure.atoms.empty();
+  read.heteroOnly = !read.hadAtoms && !file.structure.hetAtoms.empty();
   read.resultFile = file.format == StructureFormat::kResult;
   if (!read.status || !read.hadAtoms) return std::nullopt;
   if (const std::string text = ConfidenceRefusedWarning(file, BareName(path)); !text.empty()) {
@@ -210,7 +211,11 @@ CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protei
   if (status) *status = read.status;
   if (read.resultFile) return OpenResult::kResultFile;
   if (!read.status) return OpenResult::kFailed;
-  if (!result) return read.hadAtoms ? OpenResult::kFailed : OpenResult::kNoAtoms;
+  if (!result) {
+    if (read.hadAtoms) return OpenResult::kFailed;
+    if (status && read.heteroOnly) *status = FileStatus::Format(path, 0, kHeteroAtomsOnly);
+    return OpenResult::kNoAtoms;
+  }
   analysed = std::move(*result);
   return OpenResult::kOpened;
 }
@@ -310,8 +315,11 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
   outcome.status = read.status;
   outcome.warnings = std::move(read.warnings);
   if (outcome.status && !outcome.protein) {
-    outcome.status = FileStatus::Format(
-        path, 0, read.hadAtoms ? "its surface could not be measured" : "no atoms could be read");
+    outcome.status =
+        FileStatus::Format(path, 0,
+                           read.hadAtoms     ? "its surface could not be measured"
+                           : read.heteroOnly ? std::string("no atoms could be read: ") + kHeteroAtomsOnly
+                                             : "no atoms could be read");
   }
   outcome.log = log.str();
   if (outcome.protein) {

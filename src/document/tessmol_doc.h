@@ -103,6 +103,8 @@ std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& entry);
 
 inline constexpr const char* kResultFileFailed =
     "Error: Failed to create output (.tsm) file to create and add protein summary to view";
+// Why a file of HETATM records alone gives no protein to analyse.
+inline constexpr const char* kHeteroAtomsOnly = "it holds heteroatoms only (HETATM records), no protein";
 inline constexpr const char* kLogFileFailed = "Error: Could not find LogFile.Log";
 inline constexpr const char* kNoStructureSelected = "Error no structure selected";
 inline constexpr const char* kSlabNeedsStructure =
@@ -269,6 +271,7 @@ class CTessmolDoc {
   struct ReadOutcome {
     FileStatus status;
     bool hadAtoms = false;
+    bool heteroOnly = false;  // no protein atom, but heteroatoms (a ligand or solvent file)
     bool resultFile = false;
     std::vector<std::string> warnings;  // said of a file that was analysed (its pLDDT refused)
   };

@@ -39,6 +39,30 @@ TEST(CliRead, DescribesTheBundledRhodopsin) {
   EXPECT_NE(out.find("Bounding box: x ["), std::string::npos);
 }
 
+TEST(CliRead, AFileOfHeteroatomsAloneIsRefusedAlikeByEveryCommand) {
+  // Rhodopsin's ligands, sugars and waters without the protein: nothing to analyse, and
+  // every command says why in the same words.
+  {
+    std::ifstream in(test::DataPath("1U19.pdb"));
+    std::ofstream out("hetero.pdb");
+    std::string line;
+    while (std::getline(in, line))
+      if (line.rfind("HETATM", 0) == 0) out << line << '\n';
+  }
+  const std::string expected =
+      "Error: no atoms could be read from hetero.pdb: it holds heteroatoms only (HETATM records), no protein";
+  for (const std::string command : {"read", "analyse", "membrane"}) {
+    const auto run = test::RunCommand(Cli(command + " hetero.pdb 2>err.txt"));
+    EXPECT_EQ(run.status, 1) << command;
+    std::stringstream err;
+    err << std::ifstream("err.txt").rdbuf();
+    EXPECT_EQ(err.str(), expected + "\n") << command;
+  }
+  const auto multi = test::RunCommand(Cli("multi hetero.pdb " + test::DataPath("1CRN.pdb") + " 2>/dev/null"));
+  EXPECT_NE(multi.out.find("no atoms could be read: it holds heteroatoms only"), std::string::npos)
+      << multi.out;
+}
+
 TEST(CliRead, SaysWhatWasLeftOutMappedAndAssigned) {
   const auto mse =
       test::RunCommand(Cli("read " + test::DataPath("1A8O.pdb") + " " + test::DataPath("mmcif/5PTI.cif")));
