@@ -47,6 +47,11 @@ int RunRecalc(const StoredArgs& args) {
 }
 
 int RunShow(const StoredArgs& args) {
+  if (args.files.size() > 1) {
+    std::cerr << "Error: show takes one result file (" << args.files.size()
+              << " given): recalc takes several\n";
+    return 2;
+  }
   if (const int refused = RefuseLog(args)) return refused;
   Session session(args.options);
   if (session.status() != 0) return session.status();
@@ -87,7 +92,9 @@ void SetupRecalc(CLI::App& app, int& status) {
 void SetupShow(CLI::App& app, int& status) {
   auto args = std::make_shared<StoredArgs>();
   CLI::App* show = app.add_subcommand("show", "The summary of a stored result (.tsm)");
-  show->add_option("RESULT", args->files, "Result file (.tsm)")->required()->expected(1);
+  // Any number is taken so that an option show does not know is named as such, rather than
+  // its value counted as a second result file; the run then takes one.
+  show->add_option("RESULT", args->files, "Result file (.tsm)")->required()->expected(-1);
   show->add_flag("--residues", args->residues, "Print the residue table as tab-separated values");
   show->add_option("--score-table", args->options.scoreTable,
                    "The score table (.stb) the result was scored with, for its expected and compatible "

@@ -303,6 +303,17 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
   for (const char* key : {"score_table", "average_score", "expected_score", "compatible_score"})
     EXPECT_EQ(stored.value(key, nlohmann::json()), row[key]) << key;
   EXPECT_NE(test::RunCommand(Cli("show 1CRN.tsm")).out.find("Expected"), std::string::npos);
+  // An option show does not take is named as such, not counted as a second result file;
+  // two result files are refused with what takes several.
+  for (const auto& [arguments, says] : std::vector<std::pair<std::string, std::string>>{
+           {"--log l.log 1CRN.tsm", "The following argument was not expected: --log"},
+           {"1CRN.tsm 1CRN.tsm", "Error: show takes one result file (2 given): recalc takes several"}}) {
+    const auto refused = test::RunCommand(Cli("show " + arguments + " 2>err.txt"));
+    EXPECT_EQ(refused.status, 2) << arguments;
+    std::stringstream err;
+    err << std::ifstream("err.txt").rdbuf();
+    EXPECT_NE(err.str().find(says), std::string::npos) << arguments << err.str();
+  }
   const auto shown = test::RunCommand(Cli("show --residues 1CRN.tsm"));
   ASSERT_EQ(shown.status, 0);
   EXPECT_EQ(
