@@ -165,11 +165,12 @@ SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value)
   return SecondaryStructureSource::kRecordsElseComputed;
 }
 
-void AddMaxUnpackedOption(CLI::App& command, int& mebibytes) {
+void AddMaxUnpackedOption(CLI::App& command, int& mebibytes, const std::string& what) {
   command
       .add_option("--max-unpacked-mib", mebibytes,
-                  "Largest text one gzip-compressed structure may unpack to, in MiB (a guard against "
-                  "files that unpack to more than the machine holds)")
+                  "Largest text one gzip-compressed " + what +
+                      " may unpack to, in MiB (a guard against files that unpack to more than the machine "
+                      "holds)")
       ->check(CLI::Range(1, kMaxUnpackedMiBLimit))
       ->capture_default_str();
 }

@@ -83,7 +83,7 @@ inline constexpr const char* kStructureFilesHelp =
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
 // --max-unpacked-mib: what one compressed structure may unpack to.
-void AddMaxUnpackedOption(CLI::App& command, int& mebibytes);
+void AddMaxUnpackedOption(CLI::App& command, int& mebibytes, const std::string& what = "structure");
 // --secondary-structure auto|records|computed.
 void AddSecondaryStructureOption(CLI::App& command, std::string& value);
 SecondaryStructureSource SecondaryStructureSourceNamed(const std::string& value);

@@ -266,7 +266,7 @@ void SetupSpanner2D(CLI::App& app, int& status) {
                     "Also write the helix model to ./helixtest.pdb, each model replacing the last (a "
                     "debugging aid in a layout of its own, not a PDB file)");
   AddFormatOption(*command, args->format, {"text", "json", "3line"});
-  AddMaxUnpackedOption(*command, args->options.settings.maxUnpackedMiB);
+  AddMaxUnpackedOption(*command, args->options.settings.maxUnpackedMiB, "FASTA file");
   command->add_option("--chart", args->chart, "Also draw each model's chart (.svg, .png or .pdf)")
       ->check(ChartFileType());
   command->add_option("--chart-size", args->chartSize, "Chart size in pixels, WIDTHxHEIGHT")
