@@ -168,26 +168,22 @@ int Run(const AnalyseArgs& args) {
     // A row whose result file could not be written has been named by the document.
     if (!file.ok()) status = 1;
     WarnMissingMainChain(doc.protein(), path);
-    const AnalysisEntry* current =
+    // The structure's row in the list (Spanner3D rescores it in place).
+    const AnalysisEntry* row =
         doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
     if (args.spanner3d && !doc.RunSpanner3D()) {
       // A result file that could not be written has been named; the segments are found.
-      if (current == nullptr || current->unstored.empty())
-        std::cerr << "Error: Spanner3D failed on " << path << '\n';
+      if (row == nullptr || row->unstored.empty()) std::cerr << "Error: Spanner3D failed on " << path << '\n';
       status = 1;
     }
     // The JSON names every failure that the status reports: here a result not written.
-    if (current != nullptr && !current->unstored.empty())
-      failures.push_back(FailureJson(path, static_cast<int>(f), current->unstored));
+    if (row != nullptr && !row->unstored.empty())
+      failures.push_back(FailureJson(path, static_cast<int>(f), row->unstored));
     if (!WriteFileOutputs(args, doc, path, chart, outputs)) status = 1;
     if (json) {
-      const AnalysisEntry* row =
-          doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
       structures.push_back(StructureJson(doc.protein(), row, args.residues));
       continue;
     }
-    const AnalysisEntry* row =
-        doc.currentEntry() ? &doc.entries()[static_cast<size_t>(*doc.currentEntry())] : nullptr;
     if (args.quiet) {
       // The residue table alone, ready for a data-analysis program: one table, however
       // many structures, told apart by its first column.

@@ -1,6 +1,7 @@
 #include "cli/spanner2d.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -26,6 +27,9 @@ struct Spanner2DArgs {
   std::string format = "text";
   std::string chart;
   std::string chartSize = "1200x600";
+
+  // How far one gzip-compressed FASTA file may unpack, in bytes.
+  uint64_t MaxUnpackedBytes() const { return MebibytesToBytes(options.settings.maxUnpackedMiB); }
 };
 
 // One chain in the 3-line layout: ">name", the sequence, a label per residue: S in a
@@ -50,7 +54,7 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
   }
   int status = 0;
   for (const std::string& path : args.files) {
-    FastaReader reader(path, MebibytesToBytes(args.options.settings.maxUnpackedMiB));
+    FastaReader reader(path, args.MaxUnpackedBytes());
     if (const std::string failure = FastaOpenFailure(reader.status(), path); !failure.empty()) {
       std::cerr << failure << '\n';
       status = 1;
@@ -65,9 +69,8 @@ int RunThreeLineSegments(const Spanner2DArgs& args, CTessmolDoc& doc) {
         status = 1;
         continue;
       }
-      for (const std::string& warning : {NucleotideWarning(FastaRecordPlace(path, record), record),
-                                         RareLetterWarning(FastaRecordPlace(path, record), record, true)})
-        if (!warning.empty()) std::cerr << warning << '\n';
+      for (const std::string& warning : RecordWarnings(FastaRecordPlace(path, record), record, true))
+        std::cerr << warning << '\n';
       const ChainTopology topology = PredictTopology(TypesOfSequence(record.sequence), state.segmentParams);
       PrintThreeLine(record.name, record.sequence, topology.segments, true, topology.signalEnd);
     }
@@ -115,7 +118,7 @@ struct ModelCharts {
 
   bool SeveralRecords(const std::vector<std::string>& files) const {
     if (files.empty()) return false;
-    FastaReader reader(files.front(), MebibytesToBytes(args.options.settings.maxUnpackedMiB));
+    FastaReader reader(files.front(), args.MaxUnpackedBytes());
     FastaRecord record;
     int records = 0;
     while (records < 2 && reader.Next(record)) ++records;
@@ -138,10 +141,10 @@ struct ModelCharts {
 
 // Why a file gave no model, as stderr says it: it cannot be read, it is no FASTA file,
 // or its records were all faulty (each already listed).
-std::string UnmodelledFileReason(const std::string& path, int maxUnpackedMiB) {
+std::string UnmodelledFileReason(const std::string& path, uint64_t maxUnpackedBytes) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return ReadFailure(path).Describe();
-  FastaReader reader(path, MebibytesToBytes(maxUnpackedMiB));
+  FastaReader reader(path, maxUnpackedBytes);
   FastaRecord record;
   while (reader.Next(record)) {
   }
@@ -179,8 +182,8 @@ int RunJson(const Spanner2DArgs& args, CTessmolDoc& doc, ModelCharts& charts) {
   for (size_t f = 0; f < args.files.size(); ++f) {
     const std::string& path = args.files[f];
     if (modelled.count(BareName(path)) > 0 || named.count(f) > 0) continue;
-    failures.push_back(FailureJson(path, static_cast<int>(f),
-                                   UnmodelledFileReason(path, args.options.settings.maxUnpackedMiB)));
+    failures.push_back(
+        FailureJson(path, static_cast<int>(f), UnmodelledFileReason(path, args.MaxUnpackedBytes())));
   }
   PrintJson("spanner2d", structures, doc.entries(), failures.empty() ? nlohmann::json() : failures);
   return completed && charts.written ? 0 : 1;

@@ -505,8 +505,7 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
     // MASTER's coordinate count (columns 51-55) takes the planes' atoms in.
     const size_t count = static_cast<size_t>(std::count(added.begin(), added.end(), '\n'));
     const size_t field = master + 50;
-    const size_t lineEnd = body.find_first_of("\r\n", master);
-    if (lineEnd != std::string::npos ? lineEnd >= field + 5 : body.size() >= field + 5) {
+    if (std::min(body.find_first_of("\r\n", master), body.size()) >= field + 5) {
       const std::string old = body.substr(field, 5);
       if (old.find_first_not_of(' ') != std::string::npos &&
           old.find_first_not_of(" 0123456789") == std::string::npos) {

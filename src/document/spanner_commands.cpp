@@ -307,10 +307,7 @@ bool CTessmolDoc::RunSpanner2D(const std::vector<std::string>& paths,
         if (onFailure) onFailure(file, record);
         continue;
       }
-      if (const std::string warning = NucleotideWarning(where, record); !warning.empty())
-        feedback_.ShowMessage(warning);
-      if (const std::string warning = RareLetterWarning(where, record); !warning.empty())
-        feedback_.ShowMessage(warning);
+      for (const std::string& warning : RecordWarnings(where, record)) feedback_.ShowMessage(warning);
       Protein model;
       model.structure = builder.BuildFromSequences({record.sequence});
       // A missing amino-acid template leaves residues without side chains: a wrong model,

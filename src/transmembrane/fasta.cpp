@@ -158,4 +158,13 @@ std::string RareLetterWarning(const std::string& where, const FastaRecord& recor
          names + (!segmentationOnly && unknown ? " (X read as unknown by the segmentation)" : "");
 }
 
+std::vector<std::string> RecordWarnings(const std::string& where, const FastaRecord& record,
+                                        bool segmentationOnly) {
+  std::vector<std::string> warnings;
+  for (std::string warning :
+       {NucleotideWarning(where, record), RareLetterWarning(where, record, segmentationOnly)})
+    if (!warning.empty()) warnings.push_back(std::move(warning));
+  return warnings;
+}
+
 }  // namespace tessmol

@@ -89,4 +89,8 @@ std::string NucleotideWarning(const std::string& where, const FastaRecord& recor
 std::string RareLetterWarning(const std::string& where, const FastaRecord& record,
                               bool segmentationOnly = false);
 
+// Every warning a modelled record gets, in order: NucleotideWarning, RareLetterWarning.
+std::vector<std::string> RecordWarnings(const std::string& where, const FastaRecord& record,
+                                        bool segmentationOnly = false);
+
 }  // namespace tessmol

@@ -19,15 +19,9 @@ namespace tessmol {
 namespace {
 
 using test::Cli;
+using test::ReadAll;
 
 const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new test::ScratchEnvironment);
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -13,6 +15,12 @@ namespace tessmol::test {
 
 inline std::string Cli(const std::string& args) {
   return std::string(TESSMOL_CLI) + " " + args;
+}
+
+// A file's whole content, as bytes (empty when it cannot be read).
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 class ScratchEnvironment : public testing::Environment {

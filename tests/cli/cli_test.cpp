@@ -21,6 +21,7 @@ namespace tessmol {
 namespace {
 
 using test::Cli;
+using test::ReadAll;
 
 const testing::Environment* const kScratch = testing::AddGlobalTestEnvironment(new test::ScratchEnvironment);
 
@@ -54,9 +55,8 @@ TEST(CliRead, AFileOfHeteroatomsAloneIsRefusedAlikeByEveryCommand) {
   for (const std::string command : {"read", "analyse", "membrane"}) {
     const auto run = test::RunCommand(Cli(command + " hetero.pdb 2>err.txt"));
     EXPECT_EQ(run.status, 1) << command;
-    std::stringstream err;
-    err << std::ifstream("err.txt").rdbuf();
-    EXPECT_EQ(err.str(), expected + "\n") << command;
+    const std::string err = ReadAll("err.txt");
+    EXPECT_EQ(err, expected + "\n") << command;
   }
   const auto multi = test::RunCommand(Cli("multi hetero.pdb " + test::DataPath("1CRN.pdb") + " 2>/dev/null"));
   EXPECT_NE(multi.out.find("no atoms could be read: it holds heteroatoms only"), std::string::npos)
@@ -310,9 +310,8 @@ TEST(CliStored, ShowAndRecalcReadResultFiles) {
            {"1CRN.tsm 1CRN.tsm", "Error: show takes one result file (2 given): recalc takes several"}}) {
     const auto refused = test::RunCommand(Cli("show " + arguments + " 2>err.txt"));
     EXPECT_EQ(refused.status, 2) << arguments;
-    std::stringstream err;
-    err << std::ifstream("err.txt").rdbuf();
-    EXPECT_NE(err.str().find(says), std::string::npos) << arguments << err.str();
+    const std::string err = ReadAll("err.txt");
+    EXPECT_NE(err.find(says), std::string::npos) << arguments << err;
   }
   const auto shown = test::RunCommand(Cli("show --residues 1CRN.tsm"));
   ASSERT_EQ(shown.status, 0);
@@ -647,17 +646,15 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
   for (const std::string format : {"text", "json", "3line"}) {
     const auto run = test::RunCommand(Cli("spanner2d --format " + format + " mixed.fasta 2>err.txt"));
     EXPECT_EQ(run.status, 1) << format;
-    std::stringstream err;
-    err << std::ifstream("err.txt").rdbuf();
+    const std::string err = ReadAll("err.txt");
     EXPECT_NE(
-        err.str().find(
+        err.find(
             "Error: Could not process FASTA file: mixed.fasta (empty, line 3): the record has no sequence"),
         std::string::npos)
-        << format << err.str();
-    EXPECT_NE(
-        err.str().find("on line 7: 'L' after the '*' that ends the sequence; record bad is not modelled"),
-        std::string::npos)
-        << format << err.str();
+        << format << err;
+    EXPECT_NE(err.find("on line 7: 'L' after the '*' that ends the sequence; record bad is not modelled"),
+              std::string::npos)
+        << format << err;
     for (const char* good : {"one", "two", "three"})
       EXPECT_NE(run.out.find(shows(format, good)), std::string::npos) << format << good;
     // JSON lists the records it left out under failures; no other format shows them as results.
@@ -674,10 +671,8 @@ TEST(CliSpanner, FaultyRecordsAreNamedAndSkippedInEveryFormat) {
   EXPECT_EQ(headless.status, 1);
   const auto failure = nlohmann::json::parse(headless.out).at("failures").at(0);
   EXPECT_EQ(failure.at("message"), "Error: file not in FASTA format: headless.fasta") << failure;
-  std::stringstream err;
-  err << std::ifstream("err.txt").rdbuf();
-  EXPECT_NE(err.str().find("Error: file not in FASTA format: headless.fasta"), std::string::npos)
-      << err.str();
+  const std::string err = ReadAll("err.txt");
+  EXPECT_NE(err.find("Error: file not in FASTA format: headless.fasta"), std::string::npos) << err;
   // A file that cannot be read, or is no FASTA file, fails the run but not the files after
   // it; a header without a name gives its record one from its line, and its model is a
   // sequence's (no window test).
@@ -709,15 +704,13 @@ TEST(CliSpanner, ANucleotideSequenceIsReadAsProteinWithAWarning) {
   for (const std::string format : {"text", "3line"}) {
     const auto run = test::RunCommand(Cli("spanner2d --format " + format + " dna.fasta 2>err.txt"));
     EXPECT_EQ(run.status, 0) << format;
-    std::stringstream err;
-    err << std::ifstream("err.txt").rdbuf();
-    EXPECT_NE(
-        err.str().find("Warning: dna.fasta (dna, line 1) looks like a nucleotide sequence (100 % A, C, G, T, "
+    const std::string err = ReadAll("err.txt");
+    EXPECT_NE(err.find("Warning: dna.fasta (dna, line 1) looks like a nucleotide sequence (100 % A, C, G, T, "
                        "U and N): it is read as protein"),
-        std::string::npos)
-        << format << err.str();
-    EXPECT_EQ(err.str().find("(protein, line"), std::string::npos) << format << err.str();
-    EXPECT_EQ(err.str().find("(rich, line"), std::string::npos) << format << err.str();
+              std::string::npos)
+        << format << err;
+    EXPECT_EQ(err.find("(protein, line"), std::string::npos) << format << err;
+    EXPECT_EQ(err.find("(rich, line"), std::string::npos) << format << err;
   }
 }
 
@@ -735,11 +728,9 @@ TEST(CliSpanner, ACompressedFastaIsUnpackedWithinTheLimitTheMessageNames) {
     const auto refused = test::RunCommand(
         Cli("spanner2d --max-unpacked-mib 1 --format " + format + " big.fasta.gz 2>err.txt"));
     EXPECT_EQ(refused.status, 1) << format;
-    std::stringstream err;
-    err << std::ifstream("err.txt").rdbuf();
-    EXPECT_NE(err.str().find("unpacks to more than 1 MiB; raise --max-unpacked-mib to read it"),
-              std::string::npos)
-        << format << err.str();
+    const std::string err = ReadAll("err.txt");
+    EXPECT_NE(err.find("unpacks to more than 1 MiB; raise --max-unpacked-mib to read it"), std::string::npos)
+        << format << err;
   }
   const auto read = test::RunCommand(Cli("spanner2d --max-unpacked-mib 3 --format 3line big.fasta.gz"));
   EXPECT_EQ(read.status, 0);
@@ -791,10 +782,11 @@ TEST(CliSpanner, TheListRowShowsTheSpanner3DResultWrittenOrNot) {
     EXPECT_EQ(row.at("result_file").is_null(), !writable);
     // The status's failure is in the JSON too, and the segments were found: no other error.
     EXPECT_EQ(json.contains("failures"), !writable);
-    if (!writable) EXPECT_EQ(json["failures"][0]["file"], receptor);
-    std::stringstream err;
-    err << std::ifstream("err.txt").rdbuf();
-    EXPECT_EQ(err.str().find("Spanner3D failed"), std::string::npos) << err.str();
+    if (!writable) {
+      EXPECT_EQ(json["failures"][0]["file"], receptor);
+    }
+    const std::string err = ReadAll("err.txt");
+    EXPECT_EQ(err.find("Spanner3D failed"), std::string::npos) << err;
   }
   std::filesystem::remove_all("2RH1.tsm");
 }
@@ -805,11 +797,6 @@ std::array<double, 3> Triple(const std::string& out, const std::string& label) {
   const size_t at = out.find(label);
   if (at != std::string::npos) std::istringstream(out.substr(at + label.size())) >> v[0] >> v[1] >> v[2];
   return v;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 // Validates `file` against the repository's schema with Debian's python3-jsonschema.

@@ -334,6 +334,7 @@ TEST(StructureFiles, TheFirstBiologicalAssemblyAndWhatTheFileLacksOfIt) {
     EXPECT_EQ(file.structure.assemblyChains, c.chains) << c.file;
     EXPECT_EQ(file.structure.MissingAssemblyChains(), c.missing) << c.file;
   }
+  const test::ScratchFolder scratch;
   // One chain cut out of KcsA's file with its header kept: the assembly's other two chains
   // are on no record, so the file holds 1 of its 12 chains; rhodopsin's chain A alone, 1
   // of 2 (one copy). A protein chain whose partner is a chain of the file's ligands or DNA
