@@ -137,10 +137,18 @@ int TakeOver(int fd, const OldFile& old) {
 
 // Why `path` may not be written over: anything there but a regular file (a device such
 // as /dev/null, a pipe, a folder, a symbolic link to anywhere) is the user's or the
-// system's, and renaming a new file over it would destroy it. Empty when it may.
-std::string NotAFile(const std::string& path) {
+// system's, and renaming a new file over it would destroy it; so would it a
+// write-protected file. Empty when it may.
+std::string NotWrittenOver(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  if (::lstat(path.c_str(), &st) != 0) return {};
+  if (S_ISREG(st.st_mode)) {
+    // A write-protected file is one its owner means to keep: renaming over it would
+    // replace it all the same (the folder, not the file, decides), and so would root.
+    if ((st.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES))
+      return "it is write-protected; nothing is written over it";
+    return {};
+  }
   const char* what = S_ISLNK(st.st_mode)    ? "a symbolic link"
                      : S_ISDIR(st.st_mode)  ? "a folder"
                      : S_ISFIFO(st.st_mode) ? "a pipe"
@@ -228,7 +236,7 @@ PendingFile PendingFile::Write(const std::string& path, const std::function<void
     file.status_ = FileStatus::WriteFailed(path, "no file name");
     return file;
   }
-  if (const std::string refused = NotAFile(path); !refused.empty()) {
+  if (const std::string refused = NotWrittenOver(path); !refused.empty()) {
     file.status_ = FileStatus::WriteFailed(path, refused);
     return file;
   }
@@ -275,7 +283,7 @@ PendingFile PendingFile::Write(const std::string& path, const std::function<void
 FileStatus PendingFile::Commit(const std::string& path) {
   if (!status_) return FileStatus::WriteFailed(path, status_.detail);
   if (temporary_.empty()) return FileStatus::WriteFailed(path, "nothing was written");
-  if (const std::string refused = NotAFile(path); !refused.empty())
+  if (const std::string refused = NotWrittenOver(path); !refused.empty())
     return FileStatus::WriteFailed(path, refused);
   if (path != writtenFor_) {
     // Named later than written: the old file of this name decides the mode.

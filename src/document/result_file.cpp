@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -471,7 +472,25 @@ void WriteResult(const Protein& protein, std::ostream& out) {
   WriteRecords(out, protein);
 }
 
+FileStatus CheckResultName(const std::string& path) {
+  // Nothing there, or no regular file (a pipe would block the read; the writer refuses it).
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
+    return FileStatus::Ok(path);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return FileStatus::Ok(path);  // unreadable: the writer's own checks decide
+  constexpr std::string_view kStart = "STRUCTURE\t";
+  std::string start(kStart.size(), '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<size_t>(in.gcount()));
+  if (start.empty() || start == kStart) return FileStatus::Ok(path);
+  return FileStatus::WriteFailed(path,
+                                 "it holds no result (a result file begins with STRUCTURE); "
+                                 "nothing is written over it");
+}
+
 FileStatus WriteResult(const Protein& protein, const std::string& path) {
+  if (FileStatus name = CheckResultName(path); !name) return name;
   return WriteFileAtomically(path, [&](std::ostream& out) { WriteRecords(out, protein); });
 }
 

@@ -12,10 +12,13 @@
 namespace tessmol {
 
 // Writes the structure (heteroatoms excepted) with the protein's results through a
-// temporary file, so a failed
-// write never destroys the file that was there. Names are written printable and without
-// TAB, so every record reads back with its fields in place.
+// temporary file, so a failed write never destroys the file that was there. Names are
+// written printable and without TAB, so every record reads back with its fields in place.
+// Only a result file (or an empty one) is written over (CheckResultName).
 FileStatus WriteResult(const Protein& protein, const std::string& path);
+// Refuses a name that holds a file other than a result (a structure, a table, anything
+// that does not begin with a STRUCTURE record): a result never replaces the user's data.
+FileStatus CheckResultName(const std::string& path);
 // The same records into a stream (tests and fuzzing compare them in memory).
 void WriteResult(const Protein& protein, std::ostream& out);
 

@@ -280,6 +280,7 @@ FileStatus CTessmolDoc::AddSummaryEntry(const Protein& analysed, PendingFile* pe
   entries_.push_back(entry);
   // A structure file named NAME.tsm is its own result's name: it is kept, and the result lost.
   FileStatus written = runNames_.CheckNotInput(entry.resultPath);
+  if (written) written = CheckResultName(entry.resultPath);
   if (written)
     written =
         pending != nullptr ? pending->Commit(entry.resultPath) : WriteResult(analysed, entry.resultPath);

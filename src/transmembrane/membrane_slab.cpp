@@ -837,7 +837,7 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
   // carry more lysines and arginines is the cytoplasm. The normal points away from it.
   // Only the chains that cross the slab count: a soluble partner bound on one side (an
   // antibody fragment on a channel's outer mouth) follows no such rule.
-  Selection crossingChains(s.residues.size(), 0);
+  Selection crossingChains(s.residues.size(), 0), inSegment(s.residues.size(), 0);
   int crossings = 0, crossingResidues = 0;
   for (const SlabSegment& segment : SegmentsInSlab(s, placement, p.minSegmentLength, use)) {
     if (segment.kind != SegmentKind::kCrossing) continue;
@@ -845,6 +845,22 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
     crossingResidues += segment.last - segment.first + 1;
     const Chain& chain = s.chains[static_cast<size_t>(segment.chain)];
     for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue; ++r) crossingChains[r] = use[r];
+    for (int32_t r = segment.first; r <= segment.last; ++r) inSegment[r] = 1;
+  }
+  // The rule speaks of loops (and tails) short enough to stay on their side whole, not of
+  // translocated domains: each residue's loop, the run between crossings along its chain.
+  std::vector<int32_t> loopLength(s.residues.size(), 0);
+  for (const Chain& chain : s.chains) {
+    for (int32_t r = chain.firstResidue; r >= 0 && r <= chain.lastResidue;) {
+      if (inSegment[r]) {
+        ++r;
+        continue;
+      }
+      int32_t end = r;
+      while (end + 1 <= chain.lastResidue && !inSegment[end + 1]) ++end;
+      for (int32_t k = r; k <= end; ++k) loopLength[k] = end - r + 1;
+      r = end + 1;
+    }
   }
   // A beta strand rises about 3.3 A a residue, a helix 1.5 A: across a bilayer of some 30 A
   // strands take about ten residues, helices twenty. Outer-membrane barrels follow no
@@ -863,7 +879,8 @@ MembranePlacement FinishPlacement(const Structure& s, const Exposed& e, Vec3 nor
       if (beyond > 0.0f) (depth > 0.0f ? minus : plus) += 1;
       continue;
     }
-    if ((r.type != kLys && r.type != kArg) || beyond <= 0.0f || beyond > 10.0f) continue;
+    if ((r.type != kLys && r.type != kArg) || beyond <= 0.0f) continue;
+    if (beyond > 10.0f && loopLength[k] > p.shortLoop) continue;
     (depth > 0.0f ? plus : minus) += 1;
   }
   if (plus > minus) {

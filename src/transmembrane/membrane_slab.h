@@ -56,6 +56,9 @@ struct SlabSearch {
   // often with at least this excess of lysines and arginines on one side; two such chains
   // share one membrane unless their normals differ by more than the angle (or point
   // opposite ways) or their slabs lie apart.
+  // Lysines and arginines count for their side within 10 A of a face, and anywhere in a loop
+  // or tail of at most this many residues (0: never past 10 A).
+  int shortLoop = 60;
   int minChainCrossings = 3;
   int minInsideMargin = 2;
   float maxChainAngle = 50.0f;  // degrees

@@ -115,6 +115,29 @@ TEST(SafeWriter, RefusesToReplaceWhatIsNoRegularFile) {
   EXPECT_EQ(ReadAll("outside"), "not ours");
 }
 
+// A write-protected file is kept although its folder would let a rename replace it (as it
+// would for root whatever the mode): named when written, or only when committed.
+TEST(SafeWriter, RefusesToReplaceAWriteProtectedFile) {
+  test::ScratchFolder scratch;
+  WriteText("kept.cif", "data_1ABC");
+  fs::permissions("kept.cif", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const auto before = Listing(".");
+  const FileStatus status = WriteBytesAtomically("kept.cif", "replaced");
+  EXPECT_EQ(status.Describe(),
+            "Error: cannot write kept.cif: it is write-protected; nothing is written over it");
+  {
+    PendingFile late = PendingFile::Write("elsewhere.tsv", [](std::ostream& out) { out << "x"; });
+    EXPECT_FALSE(late.Commit("kept.cif").ok());
+  }
+  EXPECT_EQ(Listing("."), before);
+  EXPECT_EQ(ReadAll("kept.cif"), "data_1ABC");
+  // Write permission given back: written over as before, its mode kept.
+  fs::permissions("kept.cif", fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_TRUE(WriteBytesAtomically("kept.cif", "replaced").ok());
+  EXPECT_EQ(ReadAll("kept.cif"), "replaced");
+  EXPECT_EQ(ModeOf("kept.cif") & 07777, 0644u);
+}
+
 // Ctrl-C or a cancelled job while a file is being written: the program ends by that
 // signal, the old file is whole and no temporary is left beside it; an ignored signal
 // stays ignored.

@@ -306,6 +306,31 @@ TEST(ResultFile, FailedWritesKeepTheOldFileAndSayWhy) {
   EXPECT_EQ(ReadAll("keep.tsm"), "STRUCTURE\t1\t2\nEND");
 }
 
+// A result is written over an earlier result, or an empty file, and never over the user's
+// data: a structure given the result's name, a table, a write-protected result.
+TEST(ResultFile, NeverWritesOverAFileThatHoldsNoResult) {
+  test::ScratchFolder scratch;
+  const std::string structure = ReadAll(test::DataPath("1CRN.pdb"));
+  WriteText("1CRN.pdb", structure);
+  WriteText("table.tsm", "Index\tResidue\n1\tTHR\n");
+  for (const char* name : {"1CRN.pdb", "table.tsm"}) {
+    const FileStatus refused = WriteResult(Analysed("1CRN.pdb"), name);
+    EXPECT_EQ(refused.Describe(), std::string("Error: cannot write ") + name +
+                                      ": it holds no result (a result file begins with STRUCTURE); "
+                                      "nothing is written over it");
+  }
+  EXPECT_EQ(ReadAll("1CRN.pdb"), structure);
+  EXPECT_EQ(ReadAll("table.tsm"), "Index\tResidue\n1\tTHR\n");
+  WriteText("empty.tsm", "");
+  EXPECT_TRUE(WriteResult(Analysed("1CRN.pdb"), "empty.tsm").ok());
+  EXPECT_TRUE(WriteResult(Analysed("1CRN.pdb"), "empty.tsm").ok());  // now a result: replaced
+  std::filesystem::permissions("empty.tsm", std::filesystem::perms::owner_read);
+  EXPECT_EQ(WriteResult(Protein(), "empty.tsm").detail, "it is write-protected; nothing is written over it");
+  Protein back;
+  EXPECT_TRUE(ReadResult(back, "empty.tsm").ok());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);  // no temporary left
+}
+
 // An assembly of 100 copies of crambin's chain: past the 84 identifiers of the pool the
 // letters repeat, but every chain keeps its full name, also through a result file.
 TEST(StructureFiles, AHundredChainsKeepTheirNames) {

@@ -234,29 +234,38 @@ const SlabSegment* SegmentAt(const std::vector<MembranePlacement>& placements, i
 }
 
 TEST(MembraneSlab, KcsAsPoreHelixDipsInFromOutside) {
-  // KcsA (1K4C, chain C; its tetramer is the crystal's symmetry): the outer helix M1
-  // (23-52) runs from inside out, the inner helix M2 (85-122) from outside in, and the
-  // pore helix (62-74) with the selectivity filter (75-79) dips into the outer half of the
-  // bilayer and leaves it on the same side (Doyle et al. 1998; Zhou et al. 2001).
-  const Protein kcsa = Analysed("1K4C.pdb");
-  const std::vector<MembranePlacement> placements = Placements(kcsa);
-  ASSERT_FALSE(placements.empty());
-  ASSERT_TRUE(placements.front().placed);
-  const Structure& s = kcsa.structure;
-  const SlabSegment* m1 = SegmentAt(placements, ResidueAt(s, 'C', 40));
-  const SlabSegment* pore = SegmentAt(placements, ResidueAt(s, 'C', 70));
-  const SlabSegment* m2 = SegmentAt(placements, ResidueAt(s, 'C', 100));
-  ASSERT_NE(m1, nullptr);
-  ASSERT_NE(pore, nullptr);
-  ASSERT_NE(m2, nullptr);
-  EXPECT_EQ(m1->kind, SegmentKind::kCrossing);
-  EXPECT_TRUE(m1->nInside);
-  EXPECT_EQ(m2->kind, SegmentKind::kCrossing);
-  EXPECT_FALSE(m2->nInside);
-  EXPECT_EQ(pore->kind, SegmentKind::kReEntrant);
-  EXPECT_FALSE(pore->nInside) << "the pore helix enters from outside";
-  EXPECT_NE(pore, m1);
-  EXPECT_NE(pore, m2);
+  // KcsA: the outer helix M1 (23-52) runs from inside out, the inner helix M2 (85-122)
+  // from outside in, and the pore helix (62-74) with the selectivity filter (75-79) dips
+  // into the outer half of the bilayer and leaves it on the same side (Doyle et al. 1998;
+  // Zhou et al. 2001). 1K4C holds one protomer (chain C) with a Fab on the outer mouth;
+  // 3PJS the full-length tetramer (chains K-N) with its cytoplasmic domain (to 160), whose
+  // arginines next to the bilayer (117, 121, 122) are engineered to glutamines: only the
+  // domain's arginines farther out, in the 46-residue tail, tell its inside.
+  for (const auto& [file, chains] : {std::pair{"1K4C.pdb", "C"}, {"3PJS_KcsA.pdb.gz", "KLMN"}}) {
+    SCOPED_TRACE(file);
+    const Protein kcsa = Analysed(file);
+    const std::vector<MembranePlacement> placements = Placements(kcsa);
+    ASSERT_FALSE(placements.empty());
+    ASSERT_TRUE(placements.front().placed);
+    const Structure& s = kcsa.structure;
+    for (const char chain : std::string(chains)) {
+      SCOPED_TRACE(chain);
+      const SlabSegment* m1 = SegmentAt(placements, ResidueAt(s, chain, 40));
+      const SlabSegment* pore = SegmentAt(placements, ResidueAt(s, chain, 70));
+      const SlabSegment* m2 = SegmentAt(placements, ResidueAt(s, chain, 100));
+      ASSERT_NE(m1, nullptr);
+      ASSERT_NE(pore, nullptr);
+      ASSERT_NE(m2, nullptr);
+      EXPECT_EQ(m1->kind, SegmentKind::kCrossing);
+      EXPECT_TRUE(m1->nInside);
+      EXPECT_EQ(m2->kind, SegmentKind::kCrossing);
+      EXPECT_FALSE(m2->nInside);
+      EXPECT_EQ(pore->kind, SegmentKind::kReEntrant);
+      EXPECT_FALSE(pore->nInside) << "the pore helix enters from outside";
+      EXPECT_NE(pore, m1);
+      EXPECT_NE(pore, m2);
+    }
+  }
 }
 
 TEST(MembraneSlab, LysozymeFusedOutsideDoesNotTurnTheReceptor) {
