@@ -81,13 +81,14 @@ VerticalScale ComputeVerticalScale(const ScoreResult& scores) {
   return {low, high - low};
 }
 
-VerticalScale ComputeCurveScale(const ScoreResult& scores, const ChartOptions& options,
+VerticalScale ComputeCurveScale(const Structure& s, const ScoreResult& scores, const ChartOptions& options,
                                 const std::vector<Chain>& chains) {
   double low = 0.0, high = 0.0;
   for (const Chain& chain : chains) {
+    const Chain whole = ChainHolding(s, chain);
     for (int k = 0; k < 3; ++k) {
       if (!options.series[k].show || chain.lastResidue < chain.firstResidue) continue;
-      for (double v : MovingAverage(scores, chain, k, options.series[k].movingAverage)) {
+      for (double v : MovingAverage(scores, chain, k, options.series[k].movingAverage, &whole)) {
         if (!std::isfinite(v)) continue;
         low = std::min(low, v);
         high = std::max(high, v);
@@ -242,21 +243,33 @@ std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptio
   return chains;  // the To residue never came: the open range is dropped
 }
 
-std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window) {
+std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window,
+                                  const Chain* within) {
   window = std::max(window, 1);
   const int behind = window % 2 == 1 ? (window - 1) / 2 : window / 2;
   const int ahead = window % 2 == 1 ? (window - 1) / 2 : window / 2 - 1;
+  // The window's reach: the whole chain's residues that have scores, never fewer than the range's.
+  const int32_t count = static_cast<int32_t>(scores.residues.size());
+  const int32_t first = within != nullptr ? std::min(chain.firstResidue, std::max(within->firstResidue, 0))
+                                          : chain.firstResidue;
+  const int32_t last = within != nullptr
+                           ? std::max(chain.lastResidue, std::min(within->lastResidue, count - 1))
+                           : chain.lastResidue;
   std::vector<double> values;
   for (int32_t i = chain.firstResidue; i <= chain.lastResidue; ++i) {
     double sum = Score(scores.residues[i], series);
     int added = 1;
-    for (int k = 1; k <= behind && i - k >= chain.firstResidue; ++k, ++added)
-      sum += Score(scores.residues[i - k], series);
-    for (int k = 1; k <= ahead && i + k <= chain.lastResidue; ++k, ++added)
-      sum += Score(scores.residues[i + k], series);
+    for (int k = 1; k <= behind && i - k >= first; ++k, ++added) sum += Score(scores.residues[i - k], series);
+    for (int k = 1; k <= ahead && i + k <= last; ++k, ++added) sum += Score(scores.residues[i + k], series);
     values.push_back(sum / added);
   }
   return values;
+}
+
+Chain ChainHolding(const Structure& s, const Chain& range) {
+  for (const Chain& chain : s.chains)
+    if (chain.firstResidue <= range.firstResidue && range.lastResidue <= chain.lastResidue) return chain;
+  return range;
 }
 
 namespace {
@@ -280,13 +293,14 @@ int RangeSize(const Chain& c) {
 }
 
 // The moving-average curves of one chain, starting at position g0 across the drawn chains.
-void DrawSeries(DrawingSurface& surface, const ScoreResult& scores, const ChartOptions& options,
-                const Chain& chain, const ChartGeometry& g, int64_t g0, int n) {
+void DrawSeries(DrawingSurface& surface, const Structure& s, const ScoreResult& scores,
+                const ChartOptions& options, const Chain& chain, const ChartGeometry& g, int64_t g0, int n) {
+  const Chain whole = ChainHolding(s, chain);
   for (int k = 0; k < 3; ++k) {
     const ChartSeriesOptions& series = options.series[k];
     if (!series.show) continue;
     surface.SetPen({series.lineThickness, series.red, series.green, series.blue});
-    const std::vector<double> values = MovingAverage(scores, chain, k, series.movingAverage);
+    const std::vector<double> values = MovingAverage(scores, chain, k, series.movingAverage, &whole);
     // A score range the user set may leave points outside: they lie on the plot's edge.
     const int top = std::min(g.TopY(), g.BottomY()), bottom = std::max(g.TopY(), g.BottomY());
     for (int i = 0; i < n; ++i) {
@@ -624,8 +638,9 @@ std::vector<Chain> DrawnRanges(const ChartInput& input) {
 
 VerticalScale ScaleOfChart(const ChartInput& input, const std::vector<Chain>& ranges) {
   const ScoreResult& scores = input.protein->scores;
-  return input.options.axes[1].automatic ? ComputeCurveScale(scores, input.options, ranges)
-                                         : ComputeVerticalScale(scores, input.options.axes[1]);
+  return input.options.axes[1].automatic
+             ? ComputeCurveScale(input.protein->structure, scores, input.options, ranges)
+             : ComputeVerticalScale(scores, input.options.axes[1]);
 }
 
 ChartLayout LayoutChart(const ChartInput& input, int headerHeight) {
@@ -691,7 +706,7 @@ ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input) {
       surface.MoveTo(g.X(g0), layout.plot.top);
       surface.LineTo(g.X(g0), layout.plot.bottom);
     }
-    DrawSeries(surface, scores, options, chain, g, g0, n);
+    DrawSeries(surface, s, scores, options, chain, g, g0, n);
     DrawTracks(surface, *input.protein, layout, below, chain, g, g0, n);
     g0 += n;
   }
@@ -735,7 +750,9 @@ std::string HoverText(const ChartInput& input, int x) {
     for (int k = 0; k < 3; ++k) {
       const ChartSeriesOptions& series = input.options.series[k];
       if (!series.show) continue;
-      const double v = MovingAverage(scores, chain, k, series.movingAverage)[static_cast<size_t>(position)];
+      const Chain whole = ChainHolding(s, chain);
+      const double v =
+          MovingAverage(scores, chain, k, series.movingAverage, &whole)[static_cast<size_t>(position)];
       text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);
     }
     if (r.secStruct == SecondaryStructure::kHelix) text += "  helix";

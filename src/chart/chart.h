@@ -84,8 +84,13 @@ bool IsReEntrant(const M& membrane) {
 std::vector<Chain> ChainsToDraw(const Structure& structure, const ChartAxisOptions& residueAxis);
 
 // Moving average of series k (0 solvent, 1 KAVELIN, 2 overall) at every residue of a
-// chain, the window cut at the chain's ends.
-std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window);
+// chain, the window cut at the chain's ends. For a range drawn out of a chain, `within` is
+// the whole chain: the window reaches past the range's ends as far as the chain's, so a
+// zoomed chart plots the values of the whole one.
+std::vector<double> MovingAverage(const ScoreResult& scores, const Chain& chain, int series, int window,
+                                  const Chain* within = nullptr);
+// The structure's chain that holds a drawn range (the range itself when none does).
+Chain ChainHolding(const Structure& structure, const Chain& range);
 
 // What the command line picks for drawing beside the options' own range: chains by name
 // (empty: all) and residue numbers from..to within them.

@@ -50,6 +50,23 @@ TEST(ChartMath, MovingAveragesAreCutAtChainEnds) {
   EXPECT_DOUBLE_EQ(MovingAverage(s, c, 0, 0)[7], 7.0);  // a window below 1 is a window of 1
 }
 
+// A range drawn out of a chain (a zoom) averages over the chain's residues beyond the
+// range's ends, so each residue keeps the value the whole chart gives it.
+TEST(ChartMath, AZoomedRangeKeepsTheWholeChainsAverages) {
+  const Protein ramp = Ramp(30);
+  const ScoreResult& s = ramp.scores;
+  const Chain& whole = ramp.structure.chains[0];
+  const Chain zoom{10, 14, 'A'};
+  EXPECT_EQ(ChainHolding(ramp.structure, zoom).lastResidue, 29);
+  const auto zoomed = MovingAverage(s, zoom, 0, 10, &whole);
+  const auto full = MovingAverage(s, whole, 0, 10);
+  ASSERT_EQ(zoomed.size(), 5u);
+  for (int i = 0; i < 5; ++i) EXPECT_DOUBLE_EQ(zoomed[i], full[10 + i]);
+  EXPECT_DOUBLE_EQ(zoomed[0], (5 + 14) / 2.0);  // residues 5..14, by hand
+  // Without the chain the window is cut at the range: residue 10 averages 10..14 alone.
+  EXPECT_DOUBLE_EQ(MovingAverage(s, zoom, 0, 10)[0], 12.0);
+}
+
 TEST(ChartMath, VerticalScaleAndPixels) {
   ScoreResult s = Ramp(5, 'A', 1.0f).scores;
   for (ResidueScore& r : s.residues) r.kavelinScore = 2.0f;
@@ -275,6 +292,33 @@ TEST(ChartDrawing, HoverNamesTheResidueDrawnUnderThePointer) {
   s.structure.residues[5].secStruct = SecondaryStructure::kHelix;
   EXPECT_EQ(HoverText(in, g.X(5)), expected.substr(0, expected.size() - 15) + "  helix  transmembrane");
   EXPECT_EQ(HoverText(in, g.X(30) + 5), "");
+}
+
+// The command line's --chart-range on a chart with a fixed score axis: the zoomed curve
+// passes through the whole chart's values, and the hover names them too.
+TEST(ChartDrawing, AZoomedChartPlotsTheWholeChartsValues) {
+  const Protein s = Ramp(40);
+  ChartInput in = Input(s);
+  in.options.axes[1].automatic = false;
+  in.selection.hasRange = true;
+  in.selection.fromResSeq = 11;
+  in.selection.toResSeq = 15;
+  RecordingSurface surface;
+  const ChartLayout layout = DrawChart(surface, in);
+  const ChartGeometry g(layout.plot, ComputeVerticalScale(s.scores, in.options.axes[1]), 5);
+  const auto full = MovingAverage(s.scores, s.structure.chains[0], 0, in.options.series[0].movingAverage);
+  std::vector<std::pair<int, int>> drawn;  // the curve's lines (the legend's sample lies beside)
+  for (const Segment& seg : surface.segments)
+    if (seg.pen.red == in.options.series[0].red && seg.pen.green == in.options.series[0].green &&
+        seg.pen.blue == in.options.series[0].blue && seg.pen.width == in.options.series[0].lineThickness &&
+        seg.x2 == g.X(static_cast<int64_t>(drawn.size()) + 1))
+      drawn.push_back({seg.x1, seg.y1});
+  ASSERT_EQ(drawn.size(), 4u);  // five points, four lines
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(drawn[static_cast<size_t>(i)].first, g.X(i));
+    EXPECT_EQ(drawn[static_cast<size_t>(i)].second, g.Y(full[10 + i])) << i;
+  }
+  EXPECT_NE(HoverText(in, g.X(0)).find("Profiles 3D " + FormatFixed(full[10], 3)), std::string::npos);
 }
 
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
