@@ -229,6 +229,8 @@ int MergeLists(const std::vector<std::string>& lists, const std::string& format)
   };
   // A row whose result could not be written has its failure beside it, in the same list.
   std::set<Input> unstored;
+  const bool unstoredRows =
+      std::any_of(entries.begin(), entries.end(), [](const AnalysisEntry& e) { return !e.unstored.empty(); });
   for (const AnalysisEntry& e : entries) {
     if (!once({e.inputIndex, std::string()})) return 1;
     if (!e.unstored.empty()) unstored.insert({e.inputIndex, std::string()});
@@ -252,7 +254,10 @@ int MergeLists(const std::vector<std::string>& lists, const std::string& format)
     PrintAnalysisList(entries);
     PrintFailures(failureList);
   }
-  return 0;
+  // The status the one run would have ended with: 1 for a result it could not write, 3 when
+  // the only failures were inputs it could not read, so a script sees them as it would there.
+  if (!unstoredRows) return failures.empty() ? 0 : 3;
+  return 1;
 }
 
 int Run(MultiArgs args) {

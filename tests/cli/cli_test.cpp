@@ -1651,8 +1651,13 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
     }
     ASSERT_EQ(test::RunCommand(Cli("merge-counts --custom-table merged.stb" + counts)).status, 0);
     EXPECT_EQ(ReadAll("merged.stb"), table);
-    EXPECT_EQ(test::RunCommand(Cli("merge-lists" + lists)).out, single.out);
+    const auto merged = test::RunCommand(Cli("merge-lists" + lists));
+    EXPECT_EQ(merged.out, single.out);
+    EXPECT_EQ(merged.status, 3);  // as the run's: a file not analysed is no success
   }
+  ASSERT_EQ(
+      test::RunCommand(Cli("multi --format json " + test::DataPath("1CRN.pdb") + " > clean.json")).status, 0);
+  EXPECT_EQ(test::RunCommand(Cli("merge-lists clean.json")).status, 0);
   // A shard given twice would count its structures twice.
   const auto twice = test::RunCommand(Cli("merge-lists shard1.json shard1.json 2>&1"));
   EXPECT_EQ(twice.status, 1);
