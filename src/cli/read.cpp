@@ -58,6 +58,8 @@ void PrintReading(const StructureFile& file, bool computed) {
   if (r.duplicateAtoms > 0) std::cout << "Duplicate atoms left out: " << r.duplicateAtoms << '\n';
   if (r.membraneMarkers > 0)
     std::cout << "Membrane pseudo-atoms (DUM) left out: " << r.membraneMarkers << '\n';
+  if (r.nucleotides > 0)
+    std::cout << "Nucleotides (DNA, RNA) read as heteroatoms, not scored: " << r.nucleotides << '\n';
   for (const auto& [name, parent] : r.modifiedResidues)
     std::cout << "Modified residue " << name << " read as " << parent << '\n';
   if (const std::string why = ConfidenceRefusedReason(file); !why.empty())

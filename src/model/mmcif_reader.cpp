@@ -36,9 +36,7 @@ std::string PdbField(const std::string& name, const std::string& element) {
 // nucleotide, but mmCIF files may call a polymer's caps (ACE, NH2) ATOM; the PDB's rule
 // keeps an mmCIF file and its PDB twin alike.
 bool IsStandardPolymerResidue(const std::string& name) {
-  static const std::set<std::string> kNucleotides = {"A",  "C",  "G",  "U",  "I",  "N",  "DA",
-                                                     "DC", "DG", "DT", "DU", "DI", "DN", "UNK"};
-  return ResidueTypeOf(name) != kUnknownResidueType || kNucleotides.count(name) > 0;
+  return ResidueTypeOf(name) != kUnknownResidueType || name == "UNK" || IsNucleotide(name);
 }
 
 // Whether a _struct_conf helix counts as the PDB format's reader counts its HELIX twin.

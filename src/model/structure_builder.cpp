@@ -89,6 +89,15 @@ char StructureBuilder::ChainIdFor(const std::string& chainName) {
   return id;
 }
 
+bool IsNucleotide(std::string_view residueName) {
+  while (!residueName.empty() && residueName.front() == ' ') residueName.remove_prefix(1);
+  while (!residueName.empty() && residueName.back() == ' ') residueName.remove_suffix(1);
+  // The wwPDB's standard nucleotides: ribo- A, C, G, U, I and N (unknown), deoxyribo- the same with D.
+  static constexpr std::string_view kNames[] = {"A",  "C",  "G",  "U",  "I",  "N", "DA",
+                                                "DC", "DG", "DT", "DU", "DI", "DN"};
+  return std::find(std::begin(kNames), std::end(kNames), residueName) != std::end(kNames);
+}
+
 bool PlausibleCoordinates(const AtomRecord& r) {
   constexpr float kLimit = 1.0e6f;
   for (float v : {r.x, r.y, r.z}) {
@@ -108,6 +117,16 @@ void StructureBuilder::AddAtom(AtomRecord record) {
   if (IsHydrogen(record.element, record.field)) {
     ++summary_.hydrogens;
     return;
+  }
+  // DNA and RNA are no protein: scored as residues they would be residues without a main
+  // chain that lower the average and fail the window test. Like a ligand they still cover
+  // the protein's surface (a repressor's DNA-binding face is buried), as heteroatoms.
+  if (!record.hetero && IsNucleotide(record.residueName)) {
+    record.hetero = true;
+    const std::string key =
+        record.chainName + '|' + std::to_string(record.resSeq) + record.iCode + record.residueName;
+    if (key != nucleotideKey_) ++summary_.nucleotides;
+    nucleotideKey_ = key;
   }
   // A modified residue is its parent whether the file calls its atoms ATOM or HETATM.
   auto parent = parents_.find(record.residueName);

@@ -52,6 +52,9 @@ struct ModelEvidence {
 // Coordinates a structure can hold: numbers, within a million angstrom of the origin.
 // Readers refuse a file with any other (text like "1e30" or "nan" parses as a number).
 bool PlausibleCoordinates(const AtomRecord& record);
+// Whether a residue name (blanks around it allowed) is one of the standard DNA and RNA
+// nucleotides, which the builder reads as heteroatoms.
+bool IsNucleotide(std::string_view residueName);
 inline constexpr const char* kImplausibleCoordinates =
     "coordinates that are no number or beyond 1e6 angstrom";
 
@@ -61,6 +64,7 @@ struct ReadSummary {
   int conformerAtoms = 0;                               // atoms of other conformers left out
   int duplicateAtoms = 0;                               // atoms lying on another atom of their residue
   int membraneMarkers = 0;                              // DUM pseudo-atoms left out
+  int nucleotides = 0;                                  // DNA and RNA residues, read as heteroatoms
   bool modelsSkipped = false;                           // models after the first
   std::map<std::string, std::string> modifiedResidues;  // name -> parent, those met
 };
@@ -157,6 +161,7 @@ class StructureBuilder {
   char conformer_ = ' ';
   // The heteroatom residue being read, for its conformers.
   std::string hetKey_;
+  std::string nucleotideKey_;  // the last nucleotide counted
   char hetConformer_ = ' ';
   size_t hetStart_ = 0;
   RangeIndex helixIndex_, sheetIndex_;

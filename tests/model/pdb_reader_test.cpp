@@ -334,6 +334,40 @@ TEST(ReaderHetAtoms, RadiiAndPolarityFromTheTable) {
   EXPECT_EQ(iron.index, std::stoi(before.out));
 }
 
+// The lac repressor headpiece on its operator DNA (1LCD, first NMR model): the two DNA
+// strands, written as ATOM records, are no protein. They become heteroatoms (which cover
+// the protein's surface as a ligand's do) and never residues with scores.
+TEST(ReaderHetAtoms, DnaAndRnaAreHeteroatomsNotResidues) {
+  const std::string path = DataPath("1LCD_model1.pdb");
+  const StructureFile file = ReadStructure(path, test::StandardHetRadii());
+  const Structure& s = file.structure;
+  auto count = [&](const std::string& awk) {
+    return std::stoi(test::RunCommand("awk '" + awk + "' " + path).out);
+  };
+  const int proteinResidues = count("/^ATOM/ && substr($0,13,4)==\" CA \"{n++} END{print n+0}");
+  const int dnaResidues =
+      count("/^ATOM/ && substr($0,18,3)~/^ D[ACGT]$/ && !seen[substr($0,22,5)]++{n++} END{print n+0}");
+  const int dnaAtoms = count("/^ATOM/ && substr($0,18,3)~/^ D[ACGT]$/{n++} END{print n+0}");
+  ASSERT_EQ(proteinResidues, 51);
+  ASSERT_EQ(dnaResidues, 22);  // two strands of eleven
+  EXPECT_EQ(static_cast<int>(s.residues.size()), proteinResidues);
+  ASSERT_EQ(s.chains.size(), 1u);
+  EXPECT_EQ(s.chains[0].chainId, 'A');
+  EXPECT_EQ(file.summary.nucleotides, dnaResidues);
+  int dnaHet = 0;
+  for (const HetAtom& h : s.hetAtoms) dnaHet += h.residueName.find('D') != std::string::npos;
+  EXPECT_EQ(dnaHet, dnaAtoms);
+  // RNA's names are one letter; ALA and a ligand named like none stay what they were.
+  const Structure rna = ReadText(AtomLine(1, "N", ' ', "ALA", 'A', 1, ' ', 0, 0, 0) +
+                                 AtomLine(2, "CA", ' ', "ALA", 'A', 1, ' ', 1.5f, 0, 0) +
+                                 AtomLine(3, "P", ' ', "U", 'R', 1, ' ', 9, 9, 9) +
+                                 AtomLine(4, "P", ' ', "G", 'R', 2, ' ', 12, 9, 9));
+  EXPECT_EQ(rna.residues.size(), 1u);
+  EXPECT_EQ(rna.hetAtoms.size(), 2u);
+  EXPECT_TRUE(IsNucleotide("  U") && IsNucleotide(" DT") && IsNucleotide("DN"));
+  EXPECT_FALSE(IsNucleotide("ALA") || IsNucleotide("ATP") || IsNucleotide("D") || IsNucleotide(""));
+}
+
 TEST(ReaderHetAtoms, UnknownKeysGetTheDefaultRadius) {
   const Structure s = ReadText(AtomLine(1, "XX1", ' ', "LIG", 'A', 1, ' ', 0, 0, 0, "HETATM"));
   ASSERT_EQ(s.hetAtoms.size(), 1u);
