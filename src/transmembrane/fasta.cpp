@@ -76,6 +76,8 @@ bool FastaReader::Next(FastaRecord& record) {
   record.sequence.clear();
   record.rareLetters.clear();
   record.headerLine = line_;
+  const auto [first, added] = firstLines_.try_emplace(record.name, line_);
+  record.sameNameLine = added ? 0 : first->second;
   record.fault = FileStatus::Ok(path_);
   // A record's fault is its own: the rest of it is skipped and the next header read as usual.
   const auto fault = [&](int line, const std::string& what) {
@@ -158,11 +160,17 @@ std::string RareLetterWarning(const std::string& where, const FastaRecord& recor
          names + (!segmentationOnly && unknown ? " (X read as unknown by the segmentation)" : "");
 }
 
+std::string SameNameWarning(const std::string& where, const FastaRecord& record) {
+  if (record.sameNameLine <= 0) return {};
+  return "Warning: " + where + " has the name of the record at line " + std::to_string(record.sameNameLine) +
+         ": outputs that name records alone (3-line, the analysis list) cannot tell them apart";
+}
+
 std::vector<std::string> RecordWarnings(const std::string& where, const FastaRecord& record,
                                         bool segmentationOnly) {
   std::vector<std::string> warnings;
-  for (std::string warning :
-       {NucleotideWarning(where, record), RareLetterWarning(where, record, segmentationOnly)})
+  for (std::string warning : {SameNameWarning(where, record), NucleotideWarning(where, record),
+                              RareLetterWarning(where, record, segmentationOnly)})
     if (!warning.empty()) warnings.push_back(std::move(warning));
   return warnings;
 }

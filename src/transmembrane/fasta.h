@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/file_status.h"
@@ -36,6 +37,7 @@ struct FastaRecord {
   std::string sequence;     // upper-case one-letter codes, nothing else
   std::string rareLetters;  // which of B, J, O, U, X, Z the sequence holds, each once, as met
   int headerLine = 0;       // counted from 1
+  int sameNameLine = 0;     // the header line of an earlier record of this name; 0 when none
   // Ok, or Format naming the line of the record's first fault (a character that is no
   // residue, or no sequence at all): such a record is not to be modelled.
   FileStatus fault;
@@ -67,6 +69,7 @@ class FastaReader {
   std::string header_;  // the header of the record Next reads, already read
   int line_ = 0;
   bool ended_ = false;
+  std::unordered_map<std::string, int> firstLines_;  // each name's first header line
   FileStatus status_;
 };
 
@@ -89,7 +92,13 @@ std::string NucleotideWarning(const std::string& where, const FastaRecord& recor
 std::string RareLetterWarning(const std::string& where, const FastaRecord& record,
                               bool segmentationOnly = false);
 
-// Every warning a modelled record gets, in order: NucleotideWarning, RareLetterWarning.
+// "Warning: WHERE has the name of the record at line 3: outputs that name records alone
+// (3-line, the analysis list) cannot tell them apart" for a record whose name an earlier
+// record of its file has; empty otherwise.
+std::string SameNameWarning(const std::string& where, const FastaRecord& record);
+
+// Every warning a modelled record gets, in order: SameNameWarning, NucleotideWarning,
+// RareLetterWarning.
 std::vector<std::string> RecordWarnings(const std::string& where, const FastaRecord& record,
                                         bool segmentationOnly = false);
 

@@ -93,6 +93,25 @@ TEST(Fasta, AnyOtherCharacterIsAFormatErrorOnItsLine) {
   EXPECT_EQ(Sequences(f), (std::vector<std::string>{"MK", "MKV", "", "WW"}));
 }
 
+// Two records of one name (a header's description differing) come out under one name in
+// the 3-line output and the list: each later one is warned about, naming the first.
+TEST(Fasta, ARepeatedNameIsWarnedAbout) {
+  test::ScratchFolder scratch;
+  Write("dup.fasta", ">dup isoform 1\nMKV\n>other\nWW\n>dup isoform 2\nMKW\n>dup isoform 3\nMKY\n");
+  const FastaFile f = ReadFasta("dup.fasta");
+  ASSERT_EQ(f.records.size(), 4u);
+  EXPECT_EQ(f.records[0].sameNameLine, 0);
+  EXPECT_EQ(f.records[1].sameNameLine, 0);
+  EXPECT_EQ(f.records[2].sameNameLine, 1);
+  EXPECT_EQ(f.records[3].sameNameLine, 1);
+  EXPECT_TRUE(RecordWarnings("w", f.records[0]).empty());
+  EXPECT_EQ(RecordWarnings("w", f.records[3]),
+            std::vector<std::string>{"Warning: w has the name of the record at line 1: outputs that name "
+                                     "records alone (3-line, the analysis list) cannot tell them apart"});
+  // Names are the file's own: a second file starts afresh.
+  EXPECT_EQ(ReadFasta("dup.fasta").records[0].sameNameLine, 0);
+}
+
 TEST(Fasta, RareLettersAreResiduesNamedOnceInAWarning) {
   test::ScratchFolder scratch;
   Write("r.fasta", ">r\nXXbuXoZjXB\n>plain\nMKV\n");
