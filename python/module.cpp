@@ -677,9 +677,14 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
       if (name.empty() || name.find_first_of(" \t\r\n>") != std::string::npos)
         RaiseValue("a sequence name must be one word: '" + name + "'");
       if (sequence.empty()) RaiseValue("the sequence of " + name + " is empty");
-      for (char c : sequence) {
-        if (!std::isalpha(static_cast<unsigned char>(c)))
-          RaiseValue("the sequence of " + name + " holds '" + std::string(1, c) + "', not a residue letter");
+      for (size_t at = 0; at < sequence.size(); ++at) {
+        const auto c = static_cast<unsigned char>(sequence[at]);
+        if (c < 0x80 && std::isalpha(c)) continue;
+        // The whole character (text from Python is UTF-8), not its first byte alone.
+        size_t end = at + 1;
+        while (end < sequence.size() && (static_cast<unsigned char>(sequence[end]) & 0xC0) == 0x80) ++end;
+        RaiseValue("the sequence of " + name + " holds '" + sequence.substr(at, end - at) +
+                   "', not a residue letter");
       }
       records.emplace_back(std::move(name), std::move(sequence));
     }

@@ -131,6 +131,10 @@ def test_bad_arguments_are_value_errors(workdir):
         tessmol.spanner2d([("a b", "MKV")])
     with pytest.raises(ValueError):
         tessmol.spanner2d([("x", "MK1V")])
+    # A letter of another alphabet is named whole (its UTF-8 bytes would make no text).
+    for letter in ("é", "Ｍ", "α"):
+        with pytest.raises(ValueError, match=f"holds '{letter}', not a residue letter"):
+            tessmol.spanner2d([("x", "MK" + letter + "V")])
     with pytest.raises(ValueError):
         tessmol.spanner2d([("x", "MKV")], method="slab")
     s = tessmol.analyse(crambin, resolution=0)
@@ -185,6 +189,24 @@ def test_a_result_is_never_written_over_its_input(workdir):
     with pytest.raises(tessmol.FileError):
         tessmol.analyse(structure, log=os.path.join(workdir, "x.TSM"))
     assert {path: open(path, "rb").read() for path in before} == before
+
+
+def test_a_result_is_never_written_over_other_data(workdir):
+    # Another structure, or a write-protected result, from another result's hands (the
+    # rename that replaces a file would take a write-protected one too).
+    other = os.path.join(workdir, "other.pdb")
+    shutil.copy(data("1UBQ.pdb"), other)
+    kept = os.path.join(workdir, "kept.tsm")
+    s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
+    s.write_result(kept)
+    os.chmod(kept, 0o444)
+    before = {path: open(path, "rb").read() for path in (other, kept)}
+    for path, why in ((other, "it holds no result"), (kept, "it is write-protected")):
+        with pytest.raises(tessmol.FileError, match=why) as raised:
+            s.write_result(path)
+        assert raised.value.kind == "write failed"
+    assert {path: open(path, "rb").read() for path in before} == before
+    assert sorted(os.listdir(workdir)) == ["kept.tsm", "other.pdb"]  # no temporary left
 
 
 def test_a_result_file_given_as_a_structure_names_itself(workdir):
