@@ -831,6 +831,25 @@ line); bad arguments raise ValueError.)";
                     "A predicted model's confidence (pLDDT, 0 to 100); None for an experimental structure "
                     "(NaN in to_numpy())")
       .def_readonly("confidence", &ResidueRecord::plddt, "The same as plddt")
+      // A row is a value: two rows are equal when every field is (a residue read twice, or
+      // the same residue of two runs with the same results).
+      .def("__eq__",
+           [](const ResidueRecord& a, const py::object& other) -> py::object {
+             if (!py::isinstance<ResidueRecord>(other))
+               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             const auto& b = other.cast<const ResidueRecord&>();
+             const auto fields = [](const ResidueRecord& r) {
+               return std::tie(r.index, r.chain, r.number, r.insertion_code, r.name, r.ss, r.area_buried,
+                               r.fraction_polar, r.kavelin_fp, r.category, r.kavelin_category, r.main_sasa,
+                               r.side_sasa, r.sasa, r.solvent_score, r.kavelin_score, r.overall_score,
+                               r.transmembrane, r.topology, r.plddt);
+             };
+             return py::bool_(fields(a) == fields(b));
+           })
+      .def("__hash__",
+           [](const ResidueRecord& r) {
+             return py::hash(py::make_tuple(r.index, r.chain, r.number, r.insertion_code, r.name));
+           })
       .def("__repr__", [](const ResidueRecord& r) {
         return "<Residue " + std::to_string(r.index) + " " + r.name + " " + r.chain +
                std::to_string(r.number) + r.insertion_code +

@@ -43,6 +43,8 @@ class Residue:
     topology: int
     plddt: Optional[float]  # a predicted model's pLDDT; None for an experimental structure
     confidence: Optional[float]  # the same as plddt
+    def __eq__(self, other: object) -> bool: ...  # every field equal
+    def __hash__(self) -> int: ...
 
 class Chain:
     name: str
@@ -109,7 +111,8 @@ class ScoreTable:
     def path(self) -> str: ...
     def expected_score(self, residue_count: int) -> float: ...
 
-class Residues(Sequence[Residue]):
+class Residues:
+    # Indexable and iterable (not a collections.abc.Sequence: no index() or count()).
     def __len__(self) -> int: ...
     @overload
     def __getitem__(self, index: int) -> Residue: ...

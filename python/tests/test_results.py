@@ -61,6 +61,19 @@ def test_tsv_and_bfactor_files_equal_the_command_lines(workdir):
     assert atoms("stored.pdb") == atoms("module.pdb") and len(atoms("stored.pdb")) == 327
 
 
+def test_residue_rows_are_values(workdir):
+    # Each access makes a new row object: rows compare by their fields, so a row is found
+    # among the residues and a second run's rows equal the first's.
+    s = tessmol.analyse(data("1CRN.pdb"), resolution=0)
+    rows = s.residues
+    assert rows[5] == rows[5] and hash(rows[5]) == hash(rows[5])
+    assert rows[5] in rows and rows[4] != rows[5]
+    assert len(set(rows)) == len(rows)
+    assert rows[5] != "THR" and (rows[5] == object()) is False
+    assert list(tessmol.analyse(data("1CRN.pdb"), resolution=0).residues) == list(rows)
+    assert list(tessmol.analyse(data("1CRN.pdb"), resolution=1).residues) != list(rows)
+
+
 def test_score_table_object_scores_as_the_command_line(workdir):
     # A table with every Profiles-3D score doubled: the averages double, the expected scores stay.
     rows = open(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb")).read().splitlines()
