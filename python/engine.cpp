@@ -200,7 +200,8 @@ Outcome<Analysis> AnalyseIn(Workspace& ws, const std::string& path, const Option
   return out;
 }
 
-Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fastaPath, bool recordNames) {
+Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fastaPath, bool recordNames,
+                                           bool keepFaulty) {
   Outcome<std::vector<Analysis>> out;
   {
     FastaReader reader(fastaPath);
@@ -214,6 +215,8 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
   CTessmolDoc& doc = *ws.doc;
   std::vector<Analysis> models;
   std::optional<FastaRecord> faulty;  // the first record that could not be modelled
+  size_t faults = 0;
+  const std::string shownPath = recordNames ? std::string("sequences") : fastaPath;
   const bool ok = doc.RunSpanner2D(
       {fastaPath},
       [&](size_t, const Protein& model, const FastaRecord& record) {
@@ -225,6 +228,13 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
       },
       [&](size_t, const FastaRecord& record) {
         if (!faulty) faulty = record;
+        ++faults;
+        if (!keepFaulty) return;
+        Analysis failed;
+        failed.name = record.name;
+        failed.recordFailure = FileFailure(record.fault);
+        failed.recordFailure->message = FastaRecordFault(shownPath, record);
+        models.push_back(std::move(failed));
       });
   // Sequences given as pairs were written to a scratch file, which is no place of the
   // caller's: its messages name the sequences instead.
@@ -233,22 +243,26 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
       for (size_t at; (at = message.find(fastaPath)) != std::string::npos;)
         message.replace(at, fastaPath.size(), "sequences");
   }
-  if (!ok) {
-    // A faulty record is a format error on its line, in the command line's words.
+  // Each model added one row, in the order the models came; a kept faulty record none.
+  const size_t modelled = models.size() - (keepFaulty ? faults : 0);
+  if (!ok && !(keepFaulty && faulty && doc.entries().size() == modelled)) {
+    // A faulty record is a format error on its line, in the command line's words (the
+    // others were modelled, but a call that raises returns nothing).
     if (faulty) {
       out.failure = FileFailure(faulty->fault);
-      out.failure.message = FastaRecordFault(recordNames ? std::string("sequences") : fastaPath, *faulty);
+      out.failure.message = FastaRecordFault(shownPath, *faulty);
     } else {
       out.failure = OtherFailure(JoinMessages(ws.feedback.messages));
     }
     return out;
   }
-  // Each model added one row, in the order the models came.
-  for (size_t k = 0; k < models.size() && k < doc.entries().size(); ++k) {
-    models[k].row = doc.entries()[k];
-    models[k].row.resultPath.clear();
-    models[k].path = recordNames ? std::string() : fastaPath;
-    models[k].messages = ws.feedback.messages;
+  size_t row = 0;
+  for (Analysis& model : models) {
+    if (model.recordFailure) continue;
+    if (row < doc.entries().size()) model.row = doc.entries()[row++];
+    model.row.resultPath.clear();
+    model.path = recordNames ? std::string() : fastaPath;
+    model.messages = ws.feedback.messages;
   }
   out.value = std::move(models);
   return out;
@@ -329,11 +343,12 @@ Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_pt
   return out;
 }
 
-Outcome<std::vector<Analysis>> RunSpanner2D(const std::string& fastaPath, const Options& options) {
+Outcome<std::vector<Analysis>> RunSpanner2D(const std::string& fastaPath, const Options& options,
+                                            bool keepFaulty) {
   try {
     Workspace ws(options);
     if (!ws.ready) return {std::nullopt, ws.failure};
-    return Spanner2DIn(ws, fastaPath, false);
+    return Spanner2DIn(ws, fastaPath, false, keepFaulty);
   } catch (const std::bad_alloc&) {
     return {std::nullopt, FileFailure(OutOfMemory(fastaPath))};
   } catch (const std::exception& e) {
@@ -351,7 +366,7 @@ Outcome<std::vector<Analysis>> RunSpanner2D(const std::vector<std::pair<std::str
       for (const auto& [name, sequence] : records) out << '>' << name << '\n' << sequence << '\n';
     });
     if (!written) return {std::nullopt, FileFailure(written)};
-    return Spanner2DIn(ws, fasta, true);
+    return Spanner2DIn(ws, fasta, true, false);
   } catch (const std::bad_alloc&) {
     return {std::nullopt, FileFailure(OutOfMemory("sequences"))};
   } catch (const std::exception& e) {

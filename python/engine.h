@@ -51,6 +51,9 @@ struct Analysis {
   std::string name;               // the FASTA record's name for a Spanner2D model, else the file name
   std::vector<std::string> messages;
   bool fromResultFile = false;
+  // Set for a FASTA record that could not be modelled, where the caller keeps such records
+  // in their place (spanner2d errors='record'); nothing else is then set.
+  std::optional<Failure> recordFailure;
 };
 
 template <typename T>
@@ -69,7 +72,10 @@ Outcome<Analysis> AnalyseStructure(const std::string& path, const Options& optio
 // expected score from `table` (null: the program's default table).
 Outcome<Analysis> ReadStoredResult(const std::string& path, const std::shared_ptr<const ScoreTable>& table);
 // Spanner2D over every record of a FASTA file, one analysis per record in file order.
-Outcome<std::vector<Analysis>> RunSpanner2D(const std::string& fastaPath, const Options& options);
+// With keepFaulty, a record that cannot be modelled takes its place in the list as an
+// Analysis holding only its recordFailure; otherwise it fails the whole call.
+Outcome<std::vector<Analysis>> RunSpanner2D(const std::string& fastaPath, const Options& options,
+                                            bool keepFaulty = false);
 // The same over sequences given as (name, sequence) pairs.
 Outcome<std::vector<Analysis>> RunSpanner2D(const std::vector<std::pair<std::string, std::string>>& records,
                                             const Options& options);

@@ -651,7 +651,10 @@ py::object ManyNext(PyMany& many) {
 }
 
 py::list Spanner2D(const py::object& source, const std::string& method, int resolution, bool ignoreHet,
-                   int threads, const py::object& scoreTable, const py::object& scan, const py::object& log) {
+                   int threads, const py::object& scoreTable, const py::object& scan, const py::object& log,
+                   const std::string& errors) {
+  if (errors != "raise" && errors != "record")
+    RaiseValue("errors must be 'raise' or 'record', not '" + errors + "'");
   Call call = MakeOptions(py::none(), method, resolution, ignoreHet, threads, scoreTable, "auto",
                           kDefaultMaxUnpackedMiB, scan, log, false);
   Outcome<std::vector<Analysis>> out;
@@ -659,7 +662,7 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
     const std::string path = FsPath(source);
     RefuseLogOnInput(call, {path});
     py::gil_scoped_release release;
-    out = RunSpanner2D(path, call.options);
+    out = RunSpanner2D(path, call.options, errors == "record");
   } else {
     std::vector<std::pair<std::string, std::string>> records;
     for (py::handle item : source) {
@@ -695,6 +698,11 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
   if (!out.ok()) Raise(out.failure);
   py::list results;
   for (Analysis& a : *out.value) {
+    if (a.recordFailure) {
+      const Failure& f = *a.recordFailure;
+      results.append(py::cast(FailureRecord{f.status.path, KindName(f), f.message, f.status.line}));
+      continue;
+    }
     Warn(a.messages);
     results.append(MakeResult(std::move(a), call.settings));
   }
@@ -973,7 +981,9 @@ line); bad arguments raise ValueError.)";
       });
 
   py::class_<FailureRecord>(
-      m, "Failure", "A file analyse_many(errors='record') could not analyse, in its place in the order.")
+      m, "Failure",
+      "A file analyse_many(errors='record') could not analyse, or a FASTA record spanner2d(errors='record') "
+      "could not model, in its place in the order.")
       .def_property_readonly("path", [](const FailureRecord& f) { return Text(f.path); })
       .def_readonly("kind", &FailureRecord::kind,
                     "'missing', 'unreadable', 'format', 'write failed' or 'analysis'")
@@ -1419,8 +1429,11 @@ from score_table (default: Default.stb). FormatError names the offending line.)"
   m.def("spanner2d", &Spanner2D, py::arg("sequences"), py::kw_only(), py::arg("method") = "segments",
         py::arg("resolution") = 2, py::arg("ignore_het") = false, py::arg("threads") = 0,
         py::arg("score_table") = py::none(), py::arg("scan") = py::none(), py::arg("log") = py::none(),
+        py::arg("errors") = "raise",
         R"(Spanner2D: transmembrane segments of sequences, from ideal-helix models analysed as
 structures. `sequences` is a FASTA file's path or a list of (name, sequence) pairs; method
 'segments' (the segmentation method, the default) or 'window' (the scan). Returns one Result per record,
-in order, named by the record.)");
+in order, named by the record. errors='raise' (default): a record of the file that cannot be
+modelled (no sequence, a character that is no residue letter) raises FormatError on its line;
+errors='record': it gives a tessmol.Failure in its place and the other records their Results.)");
 }

@@ -248,4 +248,5 @@ def spanner2d(
     score_table: Union[None, ScoreTable, _Path] = ...,
     scan: Optional[Mapping[str, float]] = ...,
     log: Optional[_Path] = ...,
-) -> list[Result]: ...
+    errors: Literal["raise", "record"] = ...,
+) -> list[Union[Result, Failure]]: ...  # Failure only with errors="record"

@@ -70,6 +70,21 @@ def test_a_faulty_fasta_record_is_a_format_error_on_its_line(workdir):
     assert (error.path, error.kind, error.line) == (path, "format", 4)
     status, _, err = run_cli(["spanner2d", path], workdir, check=False)
     assert status == 1 and str(error) in err.splitlines()
+    # errors='record' keeps every record in its place: the faulty ones as Failures with
+    # the same words, the others as the Results a file without the faulty ones gives.
+    with open(path, "a") as out:
+        out.write(">empty\n>last\nMKKLLAVLLLALLVLAILLVGRR\n")
+    kept = tessmol.spanner2d(path, errors="record")
+    assert [type(x).__name__ for x in kept] == ["Result", "Failure", "Failure", "Result"]
+    assert (kept[1].kind, kept[1].line, kept[1].message) == ("format", 4, str(error))
+    assert (kept[2].kind, kept[2].line) == ("format", 5)
+    assert kept[2].message in run_cli(["spanner2d", path], workdir, check=False)[2].splitlines()
+    clean = tessmol.spanner2d([("good", "MLLLLAVLLLALLVLAILLVGKK"), ("last", "MKKLLAVLLLALLVLAILLVGRR")])
+    for got, want in zip((kept[0], kept[3]), clean):
+        assert (got.name, got.average_score, [d.first_number for d in got.domains]) == (
+            want.name, want.average_score, [d.first_number for d in want.domains])
+    with pytest.raises(ValueError, match="errors must be"):
+        tessmol.spanner2d(path, errors="skip")
 
 
 def test_warnings_on_given_sequences_name_them_not_a_scratch_file():
