@@ -91,6 +91,16 @@ int Run(const AnalyseArgs& args) {
               << " sets the window scan, which only runs with --method window\n";
     return 2;
   }
+  // The desktop takes the method after --spanner3d; here it is an option of its own, and a
+  // method's name among the files is that slip (unless a file has that name).
+  for (const std::string& path : args.files) {
+    if ((path == "auto" || path == "window" || path == "segments" || path == "slab") &&
+        !std::filesystem::exists(path)) {
+      std::cerr << "Error: " << path << " is no file: Spanner3D's method is chosen with --method " << path
+                << '\n';
+      return 2;
+    }
+  }
   if (args.inspection && (!args.spanner3d || args.options.method != "window")) {
     std::cerr << "Error: --inspection writes the window scan's helix model, which only runs with --spanner3d "
                  "--method window\n";

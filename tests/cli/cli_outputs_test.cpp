@@ -208,6 +208,7 @@ TEST(CliOptions, TransmembraneSettingsWithoutATransmembraneRunAreRefused) {
       {"analyse --inspection", "only runs with --spanner3d --method window"},
       {"analyse --spanner3d --inspection", "only runs with --spanner3d --method window"},
       {"analyse --spanner3d --method slab --inspection", "only runs with --spanner3d --method window"},
+      {"analyse --spanner3d slab", "slab is no file: Spanner3D's method is chosen with --method slab"},
       {"analyse --chart-size 800x400", "which is only drawn with --chart"},
       {"analyse --chart-range 1-20", "which is only drawn with --chart"},
       {"analyse --chart-chains A", "which is only drawn with --chart"},
