@@ -451,10 +451,15 @@ void DrawChainNames(DrawingSurface& surface, const Structure& s, const std::vect
     // The room up to the next range's start (or the frame's edge).
     const int limit = k + 1 < ranges.size() ? g.X(g0) : layout.frame.right - 2;
     const std::string name = s.ChainNameOfResidue(chain.firstResidue);
-    for (const std::string& text : {" Chain " + name + " -->", " " + name}) {
+    // The full label, the name, and for a range too narrow for either (a small chain beside
+    // large ones: GroES beside GroEL) the name alone, closer to its neighbours.
+    const std::string texts[] = {" Chain " + name + " -->", " " + name, name};
+    for (size_t t = 0; t < std::size(texts); ++t) {
+      const std::string& text = texts[t];
+      const int gap = t + 1 < std::size(texts) ? kLabelGap : 2;
       const int width = surface.TextWidth(text);
-      const int room = k + 1 < ranges.size() ? limit - kLabelGap : limit;
-      if (xc < lastRight + kLabelGap || xc + width > room) continue;
+      const int room = k + 1 < ranges.size() ? limit - gap : limit;
+      if (xc < lastRight + gap || xc + width > room) continue;
       surface.Text(xc, layout.chainLabelTop, text, TextAlign::kLeftTop);
       lastRight = xc + width;
       break;

@@ -321,6 +321,40 @@ TEST(ChartDrawing, AZoomedChartPlotsTheWholeChartsValues) {
   EXPECT_NE(HoverText(in, g.X(0)).find("Profiles 3D " + FormatFixed(full[10], 3)), std::string::npos);
 }
 
+// Small chains beside a large one (GroES beside GroEL) keep their names: the full label
+// where it fits, else the name alone, never on top of another.
+TEST(ChartDrawing, EveryChainIsNamedWithoutOverlap) {
+  Protein p = Ramp(2000, 'A');
+  for (char id = 'B'; id <= 'F'; ++id) {
+    const Protein small = Ramp(45, id);
+    const int32_t first = static_cast<int32_t>(p.structure.residues.size());
+    for (size_t i = 0; i < small.structure.residues.size(); ++i) {
+      p.structure.residues.push_back(small.structure.residues[i]);
+      p.scores.residues.push_back(small.scores.residues[i]);
+    }
+    p.structure.chains.push_back({first, first + 44, id});
+  }
+  p.surface.residues.resize(p.structure.residues.size());
+  p.transmembrane = TransmembraneResult::None(p.structure.residues.size());
+  const ChartInput in = Input(p);
+  RecordingSurface surface;
+  const ChartLayout layout = DrawChart(surface, in);
+  std::vector<test::Box> boxes;
+  std::string named;
+  for (const Label& l : surface.labels) {
+    if (l.y != layout.chainLabelTop) continue;
+    boxes.push_back(surface.BoxOf(l));
+    const size_t start = l.text.find_first_not_of(" "), end = l.text.find(" -->");
+    if (l.text.rfind(" Chain ", 0) == 0)
+      named += l.text.substr(7, end - 7);
+    else
+      named += l.text.substr(start);
+  }
+  EXPECT_EQ(named, "ABCDEF");
+  for (size_t a = 0; a < boxes.size(); ++a)
+    for (size_t b = a + 1; b < boxes.size(); ++b) EXPECT_FALSE(boxes[a].Overlaps(boxes[b])) << a << " " << b;
+}
+
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   Protein flat = Ramp(10);
   for (ResidueScore& r : flat.scores.residues) r.solventScore = r.kavelinScore = r.overallScore = 0.0f;
