@@ -208,7 +208,11 @@ std::vector<MembranePlacement> CTessmolDoc::PlaceMembranes(const Protein& protei
   SlabSearch search;
   search.threads = settings_.threads;
   SilentFeedback quiet;
-  if (protein.ignoreHeteroAtoms || protein.structure.hetAtoms.empty())
+  // The areas at hand serve when no heteroatom covered them. A stored result keeps no
+  // heteroatoms but areas that they covered (its parameters count them): those are measured
+  // again, so that a result gets the placement of the structure it came from.
+  const bool covered = !protein.structure.hetAtoms.empty() || protein.parameters.coveringHetAtoms > 0;
+  if (protein.ignoreHeteroAtoms || !covered)
     return tessmol::PlaceMembranes(protein.structure, protein.surface, search, quiet);
   Protein bare;
   bare.structure = protein.structure;

@@ -552,7 +552,8 @@ TEST(Spanner3D, TheDefaultPlacesTheMembraneAndLeavesSolubleProteinsAlone) {
 
 TEST(Spanner3D, OnePlacementWhetherHeteroatomsWereAnalysedOrNot) {
   // The beta2-adrenergic receptor (2RH1) with its lipids, ligand and waters: the surface
-  // analysed with them and without them gives one placement, as `membrane` gives it.
+  // analysed with them and without them gives one placement, as `membrane` gives it, and
+  // so does its result file opened again.
   test::ScratchFolder scratch;
   std::vector<MembranePlacement> placements;
   for (bool ignore : {false, true}) {
@@ -572,6 +573,24 @@ TEST(Spanner3D, OnePlacementWhetherHeteroatomsWereAnalysedOrNot) {
     const std::vector<MembranePlacement> asked = s.doc.PlaceMembranes(protein);
     ASSERT_EQ(asked.size(), 1u);
     placements.push_back(asked.front());
+  }
+  // And its result file, which keeps no heteroatoms but areas they covered, opened again.
+  {
+    Session s(scratch);
+    AnalysisSettings settings = s.doc.settings();
+    settings.tmMethod = TmMethod::kSlab;
+    s.doc.SetSettings(settings);
+    ASSERT_EQ(s.doc.OpenStructure(test::DataPath("2RH1.pdb")), CTessmolDoc::OpenResult::kOpened);
+    const std::string stored = s.doc.entries().back().resultPath;
+    Session again(scratch);
+    again.doc.SetSettings(settings);
+    const int row = again.doc.AddStoredEntry(stored);
+    ASSERT_TRUE(again.doc.LoadEntry(row, again.doc.entries()[static_cast<size_t>(row)].resultName));
+    ASSERT_TRUE(again.doc.protein().structure.hetAtoms.empty());
+    ASSERT_GT(again.doc.protein().parameters.coveringHetAtoms, 0);
+    ASSERT_TRUE(again.doc.RunSpanner3D());
+    ASSERT_EQ(again.doc.protein().membranes.size(), 1u);
+    placements.push_back(again.doc.protein().membranes.front());
   }
   for (const MembranePlacement& m : placements) {
     ASSERT_TRUE(m.placed);
