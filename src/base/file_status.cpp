@@ -145,9 +145,7 @@ std::string NotWrittenOver(const std::string& path) {
   if (S_ISREG(st.st_mode)) {
     // A write-protected file is one its owner means to keep: renaming over it would
     // replace it all the same (the folder, not the file, decides), and so would root.
-    if ((st.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES))
-      return "it is write-protected; nothing is written over it";
-    return {};
+    return IsWriteProtected(path) ? kWriteProtected : std::string();
   }
   const char* what = S_ISLNK(st.st_mode)    ? "a symbolic link"
                      : S_ISDIR(st.st_mode)  ? "a folder"
@@ -322,6 +320,12 @@ void RemoveTemporariesOnTermination() {
     if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
     ::sigaction(signal, &action, nullptr);
   }
+}
+
+bool IsWriteProtected(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES);
 }
 
 FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes) {

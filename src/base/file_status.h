@@ -60,6 +60,10 @@ FileStatus ReadFailure(const std::string& path);
 FileStatus WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
 // The same for bytes already in memory (a rendered image).
 FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes);
+// A regular file its owner has made read-only (no write bit), or that this process may
+// not write: what every writer keeps, even one (root) whom the mode would not stop.
+bool IsWriteProtected(const std::string& path);
+inline constexpr const char* kWriteProtected = "it is write-protected; nothing is written over it";
 
 // A program ended by SIGINT, SIGTERM or SIGHUP (Ctrl-C, a scheduler's cancel, a closed
 // terminal) first removes the temporaries it is writing, then ends by that signal as it

@@ -91,9 +91,19 @@ int Run(const MembraneArgs& args) {
       // The name is the structure's whether written or not: a later one of the same name
       // never takes it.
       const std::string out = outputs.PathFor(args.write, path, args.files.size() > 1);
+      // Which file holds this structure's planes (null in JSON: none), since two inputs of
+      // one name get different files.
+      const auto wrote = [&](const std::string* file) {
+        if (json) {
+          structures.back()["planes_file"] = file != nullptr ? nlohmann::json(*file) : nlohmann::json();
+        } else if (file != nullptr) {
+          std::cout << "Planes written to " << *file << '\n';
+        }
+      };
       if (!placed) {
         std::cerr << "Note: no membrane placement found for " << path << "; nothing written to " << out
                   << '\n';
+        wrote(nullptr);
         continue;
       }
       FileStatus written = outputs.CheckNotInput(out);
@@ -102,8 +112,11 @@ int Run(const MembraneArgs& args) {
                                           MebibytesToBytes(args.options.settings.maxUnpackedMiB));
       if (!written) {
         std::cerr << written.Describe() << '\n';
+        // In the JSON too, so that a script reading it alone sees the run failed.
+        failures.push_back(FailureJson(path, static_cast<int>(f), written.Describe()));
         status = 1;
       }
+      wrote(written ? &out : nullptr);
     }
   }
   if (json) PrintJson("membrane", structures, {}, failures.empty() ? nlohmann::json() : failures);

@@ -47,6 +47,8 @@ ProcessState::ProcessState(std::string programFolder)
 
 FileStatus ProcessState::OpenLog(const std::string& path) {
   CloseLog();
+  // A run empties its log: never a file its owner has write-protected.
+  if (IsWriteProtected(path)) return FileStatus::WriteFailed(path, kWriteProtected);
   // Not blocking: a FIFO with no reader is refused, not waited on.
   const int fd =
       ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);

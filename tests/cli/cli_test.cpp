@@ -1348,10 +1348,33 @@ TEST(CliFailures, OutputsNamedAfterTheStructureNeverCollideInARun) {
   std::filesystem::create_directories("twins/m2");
   std::filesystem::copy_file(test::DataPath("1U19_tr.pdb"), "twins/m1/rho.pdb");
   std::filesystem::copy_file(test::DataPath("1U19.pdb"), "twins/m2/rho.pdb");
-  ASSERT_EQ(test::RunCommand(In("twins", Cli("membrane --write s.pdb m1/rho.pdb m2/rho.pdb"))).status, 0);
+  const auto rho = test::RunCommand(In("twins", Cli("membrane --write s.pdb m1/rho.pdb m2/rho.pdb")));
+  ASSERT_EQ(rho.status, 0);
   EXPECT_EQ(count("ATOM", "twins/s-rho.pdb"), count("ATOM", "twins/m1/rho.pdb"));
   EXPECT_EQ(count("ATOM", "twins/s-rho-2.pdb"), count("ATOM", "twins/m2/rho.pdb"));
   EXPECT_NE(count("ATOM", "twins/m1/rho.pdb"), count("ATOM", "twins/m2/rho.pdb"));
+  // Both are "rho.pdb": the output says which file holds whose planes, in that order.
+  const size_t first = rho.out.find("Planes written to s-rho.pdb\n");
+  EXPECT_NE(first, std::string::npos) << rho.out;
+  EXPECT_GT(rho.out.find("Planes written to s-rho-2.pdb\n"), first) << rho.out;
+  const auto json =
+      test::RunCommand(In("twins", Cli("membrane --format json --write j.pdb m1/rho.pdb m2/rho.pdb")));
+  const auto run = nlohmann::json::parse(json.out);
+  EXPECT_EQ(run["structures"][0]["planes_file"], "j-rho.pdb");
+  EXPECT_EQ(run["structures"][1]["planes_file"], "j-rho-2.pdb");
+  EXPECT_FALSE(run.contains("failures"));
+  // A file that could not be written fails the run in the JSON as on stderr.
+  std::filesystem::create_directories("twins/f-rho.pdb");
+  const auto failed = test::RunCommand(
+      In("twins", Cli("membrane --format json --write f.pdb m1/rho.pdb m2/rho.pdb 2>/dev/null")));
+  EXPECT_EQ(failed.status, 1);
+  const auto failedRun = nlohmann::json::parse(failed.out);
+  ASSERT_EQ(failedRun["failures"].size(), 1u);
+  EXPECT_EQ(failedRun["failures"][0]["input_index"], 0);
+  EXPECT_NE(failedRun["failures"][0]["message"].get<std::string>().find("f-rho.pdb: it is a folder"),
+            std::string::npos);
+  EXPECT_TRUE(failedRun["structures"][0]["planes_file"].is_null());
+  EXPECT_EQ(failedRun["structures"][1]["planes_file"], "f-rho-2.pdb");
 }
 
 TEST(CliFailures, AnOutputNeverReplacesAnInput) {
@@ -1839,6 +1862,16 @@ TEST(CliWrites, SymlinksPlantedInASharedFolderAreNeverFollowed) {
       test::RunCommand("cd shared && " + Cli("analyse --log my.log " + crambin) + " 2>&1 >/dev/null");
   EXPECT_EQ(logged.status, 1);
   EXPECT_NE(logged.out.find("Error: Could not find LogFile.Log: my.log: "), std::string::npos) << logged.out;
+  // A write-protected file named as the log is kept whole, as every other output keeps it
+  // (the mode would not stop root, nor the emptying a run gives its log).
+  std::ofstream("shared/kept.log") << "a user's notes";
+  fs::permissions("shared/kept.log", fs::perms::owner_read | fs::perms::group_read);
+  const auto kept =
+      test::RunCommand("cd shared && " + Cli("analyse --log kept.log " + crambin) + " 2>&1 >/dev/null");
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_NE(kept.out.find("kept.log: it is write-protected; nothing is written over it"), std::string::npos)
+      << kept.out;
+  EXPECT_EQ(ReadAll("shared/kept.log"), "a user's notes");
   EXPECT_EQ(ReadAll("precious"), "root's own");
   EXPECT_EQ(ReadAll("precious2"), "root's own");
   for (const std::string& name : names) EXPECT_TRUE(fs::is_symlink("shared/" + name)) << name;
