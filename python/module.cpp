@@ -7,9 +7,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <thread>
 
@@ -445,20 +447,28 @@ void SetScan(ScanParams& p, const py::object& scan) {
   }
 }
 
+// A parameter held as a 32-bit float, as the number it was set to (0.2, not the float's
+// 0.20000000298023224): the shortest decimal that reads back to the same float.
+double AsSet(float v) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  return std::strtod(std::string(text, end).c_str(), nullptr);
+}
+
 py::dict ScanDict(const ScanParams& p) {
   py::dict d;
-  d["minAreaDifference"] = p.minAreaDifference;
+  d["minAreaDifference"] = AsSet(p.minAreaDifference);
   d["movingAverage"] = p.movingAverage;
-  d["minDifference"] = p.minDifference;
-  d["minAveSASA"] = p.minAveSASA;
+  d["minDifference"] = AsSet(p.minDifference);
+  d["minAveSASA"] = AsSet(p.minAveSASA);
   d["tmLengthMin"] = p.tmLengthMin;
   d["tmLengthMax"] = p.tmLengthMax;
-  d["kavelinMin"] = p.kavelinMin;
-  d["kavelinMax"] = p.kavelinMax;
-  d["profilesMin"] = p.profilesMin;
-  d["profilesMax"] = p.profilesMax;
-  d["lengthAreaMin"] = p.lengthAreaMin;
-  d["lengthAreaMax"] = p.lengthAreaMax;
+  d["kavelinMin"] = AsSet(p.kavelinMin);
+  d["kavelinMax"] = AsSet(p.kavelinMax);
+  d["profilesMin"] = AsSet(p.profilesMin);
+  d["profilesMax"] = AsSet(p.profilesMax);
+  d["lengthAreaMin"] = AsSet(p.lengthAreaMin);
+  d["lengthAreaMax"] = AsSet(p.lengthAreaMax);
   return d;
 }
 
@@ -1014,10 +1024,12 @@ line); bad arguments raise ValueError.)";
           "path", [](const PyScoreTable& t) { return t.path; }, "The path it was read from")
       .def(
           "expected_score",
-          [](const PyScoreTable& t, int residues) {
-            // No structure has fewer than one residue: such a count is a caller's slip.
-            if (residues < 1) RaiseValue("residue_count must be at least 1, not " + std::to_string(residues));
-            return t.table->ExpectedResidueScore(residues);
+          [](const PyScoreTable& t, long long residues) {
+            // No structure has fewer than one residue: such a count is a caller's slip; nor
+            // more than a structure can hold.
+            if (residues < 1 || residues > std::numeric_limits<int32_t>::max())
+              RaiseValue("residue_count must be 1 to 2147483647, not " + std::to_string(residues));
+            return t.table->ExpectedResidueScore(static_cast<int>(residues));
           },
           py::arg("residue_count"), "Expected average residue score of a structure of that many residues")
       .def("__repr__", [](const PyScoreTable& t) { return "<ScoreTable " + t.path + ">"; });

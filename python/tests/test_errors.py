@@ -132,8 +132,10 @@ def test_bad_arguments_are_value_errors(workdir):
         tessmol.spanner2d([("x", "MKV")], scan={"movingAverage": 5})
     with pytest.raises(ValueError):
         tessmol.analyse_many([crambin], jobs=-1)
-    with pytest.raises(ValueError):
-        tessmol.ScoreTable(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb")).expected_score(0)
+    table = tessmol.ScoreTable(os.path.join(tessmol.data_folder, "Tessmol_Files", "Default.stb"))
+    for count in (0, 10**12):  # no structure, and more residues than a structure holds
+        with pytest.raises(ValueError, match="residue_count must be 1 to 2147483647"):
+            table.expected_score(count)
     with pytest.raises(ValueError):
         tessmol.analyse_many([crambin], errors="ignore")
     # One path, as text or bytes, is not a list of its letters (a pathlib path is no list).

@@ -61,6 +61,16 @@ def test_tsv_and_bfactor_files_equal_the_command_lines(workdir):
     assert atoms("stored.pdb") == atoms("module.pdb") and len(atoms("stored.pdb")) == 327
 
 
+def test_settings_give_the_scan_parameters_as_set():
+    # Held as 32-bit floats, given back as the numbers they were set to (0.35, not
+    # 0.3499999940395355), so that a run's settings can be passed to the next run as they are.
+    r = tessmol.analyse(data("1CRN.pdb"), resolution=0, spanner3d="window", scan={"kavelinMin": 0.35})
+    scan = r.settings["scan"]
+    assert scan["kavelinMin"] == 0.35 and scan["minDifference"] == 0.2 and scan["profilesMin"] == -0.6
+    again = tessmol.analyse(data("1CRN.pdb"), resolution=0, spanner3d="window", scan=scan)
+    assert again.settings["scan"] == scan and again.average_score == r.average_score
+
+
 def test_residue_rows_are_values(workdir):
     # Each access makes a new row object: rows compare by their fields, so a row is found
     # among the residues and a second run's rows equal the first's.
