@@ -137,8 +137,10 @@ std::optional<Failure> OpenFailure(CTessmolDoc::OpenResult result, const std::st
       if (!file) return FileFailure(file);
       return std::nullopt;
     case CTessmolDoc::OpenResult::kNoAtoms: {
+      // With the reason the command line gives (heteroatoms or nucleic acids only).
+      const std::string why = !file && !file.detail.empty() ? file.detail : std::string();
       Failure failure = FileFailure(FileStatus::Format(path, 0, "no atoms could be read"));
-      failure.message = "Error: no atoms could be read from " + path;
+      failure.message = "Error: no atoms could be read from " + path + (why.empty() ? "" : ": " + why);
       return failure;
     }
     case CTessmolDoc::OpenResult::kResultFile: {

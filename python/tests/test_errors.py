@@ -208,6 +208,18 @@ def test_a_result_is_never_written_over_its_input(workdir):
     assert {path: open(path, "rb").read() for path in before} == before
 
 
+def test_a_file_without_protein_says_what_it_holds(workdir):
+    # As the command line says it: a ligand file, or DNA (read as heteroatoms) alone.
+    dna = os.path.join(workdir, "dna.pdb")
+    with open(data("1LCD_model1.pdb")) as source, open(dna, "w") as out:
+        out.writelines(l for l in source if l.startswith("ATOM") and l[17:19] == " D")
+    with pytest.raises(tessmol.FormatError) as raised:
+        tessmol.analyse(dna)
+    _, _, err = run_cli(["analyse", dna], workdir, check=False)
+    assert str(raised.value) == "Error: no atoms could be read from " + dna + ": it holds DNA or RNA and no protein"
+    assert str(raised.value) in err.splitlines()
+
+
 def test_a_result_is_never_written_over_other_data(workdir):
     # Another structure, or a write-protected result, from another result's hands (the
     # rename that replaces a file would take a write-protected one too).

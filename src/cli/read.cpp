@@ -167,7 +167,10 @@ int Run(const ReadArgs& args) {
     }
     if (file.structure.atoms.empty()) {
       std::cerr << "Error: no atoms could be read from " << path
-                << (file.structure.hetAtoms.empty() ? "" : std::string(": ") + kHeteroAtomsOnly) << '\n';
+                << (file.structure.hetAtoms.empty()
+                        ? ""
+                        : std::string(": ") + NoProteinReason(file.summary.nucleotides))
+                << '\n';
       status = 1;
       continue;
     }

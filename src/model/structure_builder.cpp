@@ -62,8 +62,10 @@ StructureBuilder::StructureBuilder(const HetAtomRadii& hetRadii) : hetRadii_(het
 }
 
 void StructureBuilder::AddModifiedResidue(const std::string& name, const std::string& parent) {
-  if (ResidueTypeOf(parent) != kUnknownResidueType && ResidueTypeOf(name) == kUnknownResidueType)
-    parents_[name] = parent;
+  if (ResidueTypeOf(name) != kUnknownResidueType) return;
+  if (ResidueTypeOf(parent) != kUnknownResidueType) parents_[name] = parent;
+  // A modified nucleotide (5-methylcytidine 5CM of DC) is a nucleotide too.
+  if (IsNucleotide(parent)) modifiedNucleotides_.insert(name);
 }
 
 char StructureBuilder::ChainIdFor(const std::string& chainName) {
@@ -121,7 +123,8 @@ void StructureBuilder::AddAtom(AtomRecord record) {
   // DNA and RNA are no protein: scored as residues they would be residues without a main
   // chain that lower the average and fail the window test. Like a ligand they still cover
   // the protein's surface (a repressor's DNA-binding face is buried), as heteroatoms.
-  if (!record.hetero && IsNucleotide(record.residueName)) {
+  if (!record.hetero &&
+      (IsNucleotide(record.residueName) || modifiedNucleotides_.count(record.residueName) > 0)) {
     record.hetero = true;
     const std::string key =
         record.chainName + '|' + std::to_string(record.resSeq) + record.iCode + record.residueName;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -161,7 +162,8 @@ class StructureBuilder {
   char conformer_ = ' ';
   // The heteroatom residue being read, for its conformers.
   std::string hetKey_;
-  std::string nucleotideKey_;  // the last nucleotide counted
+  std::string nucleotideKey_;                  // the last nucleotide counted
+  std::set<std::string> modifiedNucleotides_;  // MODRES names whose parent is a nucleotide
   char hetConformer_ = ' ';
   size_t hetStart_ = 0;
   RangeIndex helixIndex_, sheetIndex_;

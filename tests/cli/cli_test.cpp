@@ -43,20 +43,28 @@ TEST(CliRead, DescribesTheBundledRhodopsin) {
 TEST(CliRead, AFileOfHeteroatomsAloneIsRefusedAlikeByEveryCommand) {
   // Rhodopsin's ligands, sugars and waters without the protein: nothing to analyse, and
   // every command says why in the same words.
+  // So does a file of DNA alone (1LCD's operator, its protein cut away), in its own words.
   {
     std::ifstream in(test::DataPath("1U19.pdb"));
     std::ofstream out("hetero.pdb");
     std::string line;
     while (std::getline(in, line))
       if (line.rfind("HETATM", 0) == 0) out << line << '\n';
+    std::ifstream dna(test::DataPath("1LCD_model1.pdb"));
+    std::ofstream dnaOut("dna.pdb");
+    while (std::getline(dna, line))
+      if (line.rfind("ATOM", 0) == 0 && line[17] == ' ' && line[18] == 'D') dnaOut << line << '\n';
   }
-  const std::string expected =
-      "Error: no atoms could be read from hetero.pdb: it holds heteroatoms only (HETATM records), no protein";
-  for (const std::string command : {"read", "analyse", "membrane"}) {
-    const auto run = test::RunCommand(Cli(command + " hetero.pdb 2>err.txt"));
-    EXPECT_EQ(run.status, 1) << command;
-    const std::string err = ReadAll("err.txt");
-    EXPECT_EQ(err, expected + "\n") << command;
+  for (const auto& [file, why] : {std::pair<std::string, std::string>{
+                                      "hetero.pdb", "it holds heteroatoms only (HETATM records), no protein"},
+                                  {"dna.pdb", "it holds DNA or RNA and no protein"}}) {
+    const std::string expected = "Error: no atoms could be read from " + file + ": " + why;
+    for (const std::string command : {"read", "analyse", "membrane"}) {
+      const auto run = test::RunCommand(Cli(command + " " + file + " 2>err.txt"));
+      EXPECT_EQ(run.status, 1) << command;
+      const std::string err = ReadAll("err.txt");
+      EXPECT_EQ(err, expected + "\n") << command;
+    }
   }
   const auto multi = test::RunCommand(Cli("multi hetero.pdb " + test::DataPath("1CRN.pdb") + " 2>/dev/null"));
   EXPECT_NE(multi.out.find("no atoms could be read: it holds heteroatoms only"), std::string::npos)

@@ -357,6 +357,16 @@ TEST(ReaderHetAtoms, DnaAndRnaAreHeteroatomsNotResidues) {
   int dnaHet = 0;
   for (const HetAtom& h : s.hetAtoms) dnaHet += h.residueName.find('D') != std::string::npos;
   EXPECT_EQ(dnaHet, dnaAtoms);
+  // Its cytidines methylated (5CM), as the file's MODRES records say: still no residues.
+  std::ifstream in(path);
+  std::string text = "MODRES 1LCD 5CM B    3   DC  5-METHYL-2'-DEOXY-CYTIDINE\n", line;
+  while (std::getline(in, line)) {
+    if ((line.rfind("ATOM", 0) == 0) && line.substr(17, 3) == " DC") line.replace(17, 3, "5CM");
+    text += line + "\n";
+  }
+  const Structure methylated = ReadText(text);
+  EXPECT_EQ(methylated.residues.size(), s.residues.size());
+  EXPECT_EQ(methylated.hetAtoms.size(), s.hetAtoms.size());
   // RNA's names are one letter; ALA and a ligand named like none stay what they were.
   const Structure rna = ReadText(AtomLine(1, "N", ' ', "ALA", 'A', 1, ' ', 0, 0, 0) +
                                  AtomLine(2, "CA", ' ', "ALA", 'A', 1, ' ', 1.5f, 0, 0) +
