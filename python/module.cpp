@@ -1118,7 +1118,11 @@ into it, with no copy.)")
           "How the structure was analysed, as the outputs record it (a tessmol.Parameters; "
           ".to_dict() for a dict); None for a result file of a version that did not record it")
       .def_property_readonly(
-          "settings", [](const PyResult& r) { return py::dict(r.settings); },
+          "settings",
+          [](const PyResult& r) {
+            // A copy, nested scan included: the caller's changes never reach the record.
+            return py::module_::import("copy").attr("deepcopy")(r.settings).cast<py::dict>();
+          },
           "The arguments of the call that made this result, as a dict")
       .def_property_readonly(
           "window_pass_fraction",

@@ -69,6 +69,11 @@ def test_settings_give_the_scan_parameters_as_set():
     assert scan["kavelinMin"] == 0.35 and scan["minDifference"] == 0.2 and scan["profilesMin"] == -0.6
     again = tessmol.analyse(data("1CRN.pdb"), resolution=0, spanner3d="window", scan=scan)
     assert again.settings["scan"] == scan and again.average_score == r.average_score
+    # The record of the call is the result's own: what the caller does to a copy stays there.
+    copy = r.settings
+    copy["resolution"] = 99
+    copy["scan"]["kavelinMin"] = 9.0
+    assert r.settings["resolution"] == 0 and r.settings["scan"]["kavelinMin"] == 0.35
 
 
 def test_residue_rows_are_values(workdir):
