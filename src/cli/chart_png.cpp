@@ -152,10 +152,13 @@ FileStatus WriteChartFile(const Protein& protein, const std::string& title, cons
     bool found = false;
     for (size_t k = 0; k < protein.structure.chains.size() && !found; ++k)
       found = protein.structure.ChainName(k) == name;
-    if (!found) return FileStatus::WriteFailed(path, "the structure has no chain " + name);
+    if (!found)
+      return FileStatus::WriteFailed(path, "nothing to draw: the structure has no chain " + name +
+                                               " (named by --chart-chains)");
   }
   if (DrawnRanges(input).empty())
-    return FileStatus::WriteFailed(path, "no residue of the structure is within the chains and range chosen");
+    return FileStatus::WriteFailed(
+        path, "nothing to draw: no residue of the structure is within the chains and range chosen");
   if (ChartTypeOf(path) == ChartType::kSvg) {
     SvgSurface svg(width, height);
     DrawChart(svg, input);
