@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -202,6 +203,29 @@ Outcome<Analysis> AnalyseIn(Workspace& ws, const std::string& path, const Option
   return out;
 }
 
+// A message about sequences given as pairs, which were written to a scratch file (a header
+// line and a sequence line each): it names "sequences" and the pair's place, not the file
+// and its lines.
+std::string AsGivenSequences(std::string message, const std::string& fastaPath) {
+  for (size_t at; (at = message.find(fastaPath)) != std::string::npos;)
+    message.replace(at, fastaPath.size(), "sequences");
+  std::string out;
+  size_t from = 0;
+  for (size_t at; (at = message.find("line ", from)) != std::string::npos;) {
+    size_t end = at + 5;
+    while (end < message.size() && std::isdigit(static_cast<unsigned char>(message[end]))) ++end;
+    out += message.substr(from, at - from);
+    if (end == at + 5) {
+      out += "line ";
+    } else {
+      const long line = std::stol(message.substr(at + 5, end - at - 5));
+      out += "sequence " + std::to_string((line + 1) / 2);
+    }
+    from = end;
+  }
+  return out + message.substr(from);
+}
+
 Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fastaPath, bool recordNames,
                                            bool keepFaulty) {
   Outcome<std::vector<Analysis>> out;
@@ -219,18 +243,31 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
   std::optional<FastaRecord> faulty;  // the first record that could not be modelled
   size_t faults = 0;
   const std::string shownPath = recordNames ? std::string("sequences") : fastaPath;
+  // Each record's messages are those said since the record before it: its own warnings,
+  // never another record's.
+  size_t said = 0;
+  const auto ownMessages = [&]() {
+    const std::vector<std::string>& all = ws.feedback.messages;
+    std::vector<std::string> own(all.begin() + static_cast<long>(std::min(said, all.size())), all.end());
+    said = all.size();
+    if (recordNames)
+      for (std::string& message : own) message = AsGivenSequences(message, fastaPath);
+    return own;
+  };
   const bool ok = doc.RunSpanner2D(
       {fastaPath},
       [&](size_t, const Protein& model, const FastaRecord& record) {
         Analysis analysis;
         analysis.protein = model;
         analysis.name = record.name;
+        analysis.messages = ownMessages();
         if (recordNames) analysis.protein.fileName = record.name;
         models.push_back(std::move(analysis));
       },
       [&](size_t, const FastaRecord& record) {
         if (!faulty) faulty = record;
         ++faults;
+        (void)ownMessages();  // its fault, which its Failure (or the exception) carries
         if (!keepFaulty) return;
         Analysis failed;
         failed.name = record.name;
@@ -240,11 +277,8 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
       });
   // Sequences given as pairs were written to a scratch file, which is no place of the
   // caller's: its messages name the sequences instead.
-  if (recordNames) {
-    for (std::string& message : ws.feedback.messages)
-      for (size_t at; (at = message.find(fastaPath)) != std::string::npos;)
-        message.replace(at, fastaPath.size(), "sequences");
-  }
+  if (recordNames)
+    for (std::string& message : ws.feedback.messages) message = AsGivenSequences(message, fastaPath);
   // Each model added one row, in the order the models came; a kept faulty record none.
   const size_t modelled = models.size() - (keepFaulty ? faults : 0);
   if (!ok && !(keepFaulty && faulty && doc.entries().size() == modelled)) {
@@ -258,13 +292,15 @@ Outcome<std::vector<Analysis>> Spanner2DIn(Workspace& ws, const std::string& fas
     }
     return out;
   }
+  // What is said after the last record is the file's, and every record's.
+  const std::vector<std::string> trailing = ownMessages();
   size_t row = 0;
   for (Analysis& model : models) {
     if (model.recordFailure) continue;
     if (row < doc.entries().size()) model.row = doc.entries()[row++];
     model.row.resultPath.clear();
     model.path = recordNames ? std::string() : fastaPath;
-    model.messages = ws.feedback.messages;
+    model.messages.insert(model.messages.end(), trailing.begin(), trailing.end());
   }
   out.value = std::move(models);
   return out;

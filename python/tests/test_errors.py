@@ -2,6 +2,7 @@
 arguments as ValueError; none of them harms the interpreter."""
 
 import os
+import warnings
 import pathlib
 import shutil
 
@@ -91,7 +92,26 @@ def test_warnings_on_given_sequences_name_them_not_a_scratch_file():
     with pytest.warns(UserWarning) as caught:
         tessmol.spanner2d([("y", "MKTAYIAKQRXQISFVKSHFSRQ")])
     texts = [str(w.message) for w in caught]
-    assert any(t.startswith("Warning: sequences (y, line 1) holds X") for t in texts), texts
+    assert any(t.startswith("Warning: sequences (y, sequence 1) holds X") for t in texts), texts
+
+
+def test_each_record_keeps_its_own_warnings(workdir):
+    # A rare letter in the first record, a repeated name in the third: the second is clean,
+    # from a file or as pairs (whose places are sequences, not a scratch file's lines).
+    records = [("a", "MKVLLAAGLLLLVVAXIILLGGAKRK"), ("b", "MKVLLAAGLLLLVVAAIILLGGAKRK"),
+               ("a", "MKWLLAAGLLLLVVAAIILLGGAKRK")]
+    path = os.path.join(workdir, "three.fasta")
+    with open(path, "w") as out:
+        out.writelines(f">{name}\n{sequence}\n" for name, sequence in records)
+    for source, place in ((path, "line"), (records, "sequence")):
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            models = tessmol.spanner2d(source)
+        assert [len(m.messages) for m in models] == [1, 0, 1]
+        assert "holds X" in models[0].messages[0]
+        first = 1
+        third = 5 if place == "line" else 3
+        assert f"(a, {place} {third}) has the name of the record at {place} {first}" in models[2].messages[0]
 
 
 def test_damaged_result_file_names_its_line(workdir):

@@ -153,8 +153,8 @@ FileStatus WriteChartFile(const Protein& protein, const std::string& title, cons
     for (size_t k = 0; k < protein.structure.chains.size() && !found; ++k)
       found = protein.structure.ChainName(k) == name;
     if (!found)
-      return FileStatus::WriteFailed(path, "nothing to draw: the structure has no chain " + name +
-                                               " (named by --chart-chains)");
+      return FileStatus::WriteFailed(
+          path, "nothing to draw: the structure has no chain " + name + " (named by --chart-chains)");
   }
   if (DrawnRanges(input).empty())
     return FileStatus::WriteFailed(
