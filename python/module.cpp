@@ -660,6 +660,35 @@ py::object ManyNext(PyMany& many) {
   return py::cast(record);
 }
 
+// One (name, sequence) pair given to spanner2d, checked as a FASTA record would be;
+// ValueError naming what is wrong.
+std::pair<std::string, std::string> CheckedPair(py::handle item) {
+  py::tuple pair;
+  try {
+    pair = py::reinterpret_borrow<py::object>(item).cast<py::tuple>();
+  } catch (const py::cast_error&) {
+    RaiseValue("each sequence must be a (name, sequence) pair");
+  }
+  if (pair.size() != 2 || !py::isinstance<py::str>(pair[0]) || !py::isinstance<py::str>(pair[1]))
+    RaiseValue("each sequence must be a (name, sequence) pair of text");
+  std::string name = pair[0].cast<std::string>(), sequence = pair[1].cast<std::string>();
+  // A translation's stop, as a FASTA file may end its record with it.
+  if (!sequence.empty() && sequence.back() == '*') sequence.pop_back();
+  if (name.empty() || name.find_first_of(" \t\r\n>") != std::string::npos)
+    RaiseValue("a sequence name must be one word: '" + name + "'");
+  if (sequence.empty()) RaiseValue("the sequence of " + name + " is empty");
+  for (size_t at = 0; at < sequence.size(); ++at) {
+    const auto c = static_cast<unsigned char>(sequence[at]);
+    if (c < 0x80 && std::isalpha(c)) continue;
+    // The whole character (text from Python is UTF-8), not its first byte alone.
+    size_t end = at + 1;
+    while (end < sequence.size() && (static_cast<unsigned char>(sequence[end]) & 0xC0) == 0x80) ++end;
+    RaiseValue("the sequence of " + name + " holds '" + sequence.substr(at, end - at) +
+               "', not a residue letter");
+  }
+  return {std::move(name), std::move(sequence)};
+}
+
 py::list Spanner2D(const py::object& source, const std::string& method, int resolution, bool ignoreHet,
                    int threads, const py::object& scoreTable, const py::object& scan, const py::object& log,
                    const std::string& errors) {
@@ -675,35 +704,40 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
     out = RunSpanner2D(path, call.options, errors == "record");
   } else {
     std::vector<std::pair<std::string, std::string>> records;
+    // With errors='record', a pair that is no sequence takes its place as a Failure.
+    std::vector<std::pair<size_t, FailureRecord>> refused;
+    size_t place = 0;
     for (py::handle item : source) {
-      py::tuple pair;
-      try {
-        pair = py::reinterpret_borrow<py::object>(item).cast<py::tuple>();
-      } catch (const py::cast_error&) {
-        RaiseValue("each sequence must be a (name, sequence) pair");
+      ++place;
+      if (errors == "record") {
+        try {
+          records.push_back(CheckedPair(item));
+        } catch (const py::value_error& error) {
+          refused.push_back(
+              {place - 1, FailureRecord{"sequences", "format", std::string("Error: ") + error.what(), 0}});
+        }
+        continue;
       }
-      if (pair.size() != 2 || !py::isinstance<py::str>(pair[0]) || !py::isinstance<py::str>(pair[1]))
-        RaiseValue("each sequence must be a (name, sequence) pair of text");
-      std::string name = pair[0].cast<std::string>(), sequence = pair[1].cast<std::string>();
-      // A translation's stop, as a FASTA file may end its record with it.
-      if (!sequence.empty() && sequence.back() == '*') sequence.pop_back();
-      if (name.empty() || name.find_first_of(" \t\r\n>") != std::string::npos)
-        RaiseValue("a sequence name must be one word: '" + name + "'");
-      if (sequence.empty()) RaiseValue("the sequence of " + name + " is empty");
-      for (size_t at = 0; at < sequence.size(); ++at) {
-        const auto c = static_cast<unsigned char>(sequence[at]);
-        if (c < 0x80 && std::isalpha(c)) continue;
-        // The whole character (text from Python is UTF-8), not its first byte alone.
-        size_t end = at + 1;
-        while (end < sequence.size() && (static_cast<unsigned char>(sequence[end]) & 0xC0) == 0x80) ++end;
-        RaiseValue("the sequence of " + name + " holds '" + sequence.substr(at, end - at) +
-                   "', not a residue letter");
-      }
-      records.emplace_back(std::move(name), std::move(sequence));
+      records.push_back(CheckedPair(item));
     }
-    if (records.empty()) RaiseValue("no sequences given");
-    py::gil_scoped_release release;
-    out = RunSpanner2D(records, call.options);
+    if (records.empty() && refused.empty()) RaiseValue("no sequences given");
+    if (!records.empty()) {
+      py::gil_scoped_release release;
+      out = RunSpanner2D(records, call.options);
+    } else {
+      out.value.emplace();
+    }
+    if (!out.ok()) Raise(out.failure);
+    py::list results;
+    size_t next = 0;
+    for (Analysis& a : *out.value) {
+      for (; next < refused.size() && refused[next].first == results.size(); ++next)
+        results.append(py::cast(refused[next].second));
+      Warn(a.messages);
+      results.append(MakeResult(std::move(a), call.settings));
+    }
+    for (; next < refused.size(); ++next) results.append(py::cast(refused[next].second));
+    return results;
   }
   if (!out.ok()) Raise(out.failure);
   py::list results;
@@ -1451,5 +1485,6 @@ structures. `sequences` is a FASTA file's path or a list of (name, sequence) pai
 'segments' (the segmentation method, the default) or 'window' (the scan). Returns one Result per record,
 in order, named by the record. errors='raise' (default): a record of the file that cannot be
 modelled (no sequence, a character that is no residue letter) raises FormatError on its line;
-errors='record': it gives a tessmol.Failure in its place and the other records their Results.)");
+errors='record': it gives a tessmol.Failure in its place and the other records their Results
+(likewise a (name, sequence) pair that is no sequence).)");
 }

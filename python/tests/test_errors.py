@@ -86,6 +86,15 @@ def test_a_faulty_fasta_record_is_a_format_error_on_its_line(workdir):
             want.name, want.average_score, [d.first_number for d in want.domains])
     with pytest.raises(ValueError, match="errors must be"):
         tessmol.spanner2d(path, errors="skip")
+    # Pairs alike: one that is no sequence is a Failure in its place, the others are modelled.
+    pairs = [("empty", ""), ("good", "MLLLLAVLLLALLVLAILLVGKK"), ("bad", "MKV#LLL"), ("last", "MKKLLAVLLLALLVLAILLVGRR")]
+    kept = tessmol.spanner2d(pairs, errors="record")
+    assert [type(x).__name__ for x in kept] == ["Failure", "Result", "Failure", "Result"]
+    assert kept[0].message == "Error: the sequence of empty is empty"
+    assert kept[2].message == "Error: the sequence of bad holds '#', not a residue letter"
+    assert [(x.name, x.average_score) for x in (kept[1], kept[3])] == [(x.name, x.average_score) for x in clean]
+    with pytest.raises(ValueError, match="holds '#'"):
+        tessmol.spanner2d(pairs[1:])
 
 
 def test_warnings_on_given_sequences_name_them_not_a_scratch_file():
