@@ -274,6 +274,15 @@ Chain ChainHolding(const Structure& s, const Chain& range) {
 
 namespace {
 
+// Whether drawn range k continues the chain of range k - 1: a residue range cut the chain
+// where its numbering left the range (2RH1's lysozyme insert), which is a jump in the
+// numbering, not a new chain.
+bool ContinuesChain(const Structure& s, const std::vector<Chain>& ranges, size_t k) {
+  return k > 0 && k < ranges.size() &&
+         ChainHolding(s, ranges[k]).firstResidue == ChainHolding(s, ranges[k - 1]).firstResidue &&
+         ranges[k - 1].lastResidue < ranges[k].firstResidue;
+}
+
 const Pen kAxisPen{1, 0, 0, 0};
 const Pen kSeparatorPen{1, 170, 170, 170};
 // Labels keep this much room between them.
@@ -386,17 +395,22 @@ void DrawResidueAxis(DrawingSurface& surface, const Structure& s, const ChartAxi
   const PlotRect& plot = layout.plot;
   surface.SetPen(kAxisPen);
   int64_t g0 = 0;
-  for (const Chain& chain : ranges) {
+  const auto slashes = [&](int64_t before) {
+    const int gap = (g.X(before + 1) + g.X(before)) / 2;
+    surface.MoveTo(gap - 4, plot.bottom + 5);
+    surface.LineTo(gap - 1, plot.bottom - 5);
+    surface.MoveTo(gap + 1, plot.bottom + 5);
+    surface.LineTo(gap + 4, plot.bottom - 5);
+  };
+  for (size_t k = 0; k < ranges.size(); ++k) {
+    const Chain& chain = ranges[k];
     const int n = RangeSize(chain);
+    if (n > 0 && ContinuesChain(s, ranges, k)) slashes(g0 - 1);
     for (int i = 1; i < n; ++i) {
       const int32_t jump =
           s.residues[chain.firstResidue + i].resSeq - s.residues[chain.firstResidue + i - 1].resSeq;
       if (jump == 1 || jump == 0) continue;
-      const int gap = (g.X(g0 + i) + g.X(g0 + i - 1)) / 2;
-      surface.MoveTo(gap - 4, plot.bottom + 5);
-      surface.LineTo(gap - 1, plot.bottom - 5);
-      surface.MoveTo(gap + 1, plot.bottom + 5);
-      surface.LineTo(gap + 4, plot.bottom - 5);
+      slashes(g0 + i - 1);
     }
     g0 += n;
   }
@@ -448,6 +462,7 @@ void DrawChainNames(DrawingSurface& surface, const Structure& s, const std::vect
     if (n == 0) continue;
     const int xc = g.X(g0);
     g0 += n;
+    if (ContinuesChain(s, ranges, k)) continue;  // the same chain, past a jump in its numbering
     // The room up to the next range's start (or the frame's edge).
     const int limit = k + 1 < ranges.size() ? g.X(g0) : layout.frame.right - 2;
     const std::string name = s.ChainNameOfResidue(chain.firstResidue);
@@ -706,7 +721,7 @@ ChartLayout DrawChart(DrawingSurface& surface, const ChartInput& input) {
   for (size_t k = 0; k < ranges.size(); ++k) {
     const Chain& chain = ranges[k];
     const int n = RangeSize(chain);
-    if (k > 0) {  // chain separator
+    if (k > 0 && !ContinuesChain(s, ranges, k)) {  // chain separator
       surface.SetPen(kSeparatorPen);
       surface.MoveTo(g.X(g0), layout.plot.top);
       surface.LineTo(g.X(g0), layout.plot.bottom);

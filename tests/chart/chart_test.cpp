@@ -355,6 +355,33 @@ TEST(ChartDrawing, EveryChainIsNamedWithoutOverlap) {
     for (size_t b = a + 1; b < boxes.size(); ++b) EXPECT_FALSE(boxes[a].Overlaps(boxes[b])) << a << " " << b;
 }
 
+// A residue range that leaves out an insert numbered apart (2RH1's lysozyme, 1002-1161
+// between 230 and 263) cuts its chain in two drawn pieces: one chain, named once, no chain
+// separator between them, and the numbering's jump marked by slashes as within a piece.
+TEST(ChartDrawing, ARangeAroundAnInsertIsOneChainWithAJump) {
+  Protein p = Ramp(60);
+  for (int i = 0; i < 60; ++i) p.structure.residues[i].resSeq = i < 20 ? i + 1 : i < 40 ? 981 + i : i - 19;
+  ChartInput in = Input(p);
+  in.selection.hasRange = true;
+  in.selection.fromResSeq = 1;
+  in.selection.toResSeq = 40;
+  ASSERT_EQ(DrawnRanges(in).size(), 2u);
+  RecordingSurface surface;
+  const ChartLayout layout = DrawChart(surface, in);
+  int names = 0;
+  for (const Label& l : surface.labels) names += l.y == layout.chainLabelTop;
+  EXPECT_EQ(names, 1);
+  const ChartGeometry g(layout.plot, ComputeVerticalScale(p.scores, in.options.axes[1]), 40);
+  const int gap = (g.X(20) + g.X(19)) / 2;
+  int separators = 0, slashes = 0;
+  for (const Segment& seg : surface.segments) {
+    separators += seg.x1 == seg.x2 && seg.x1 == g.X(20) && seg.y1 == layout.plot.top;
+    slashes += seg.x1 == gap - 4 && seg.x2 == gap - 1 && seg.y1 == layout.plot.bottom + 5;
+  }
+  EXPECT_EQ(separators, 0);
+  EXPECT_EQ(slashes, 1);
+}
+
 TEST(ChartDrawing, DegenerateOptionsStayFinite) {
   Protein flat = Ramp(10);
   for (ResidueScore& r : flat.scores.residues) r.solventScore = r.kavelinScore = r.overallScore = 0.0f;
