@@ -137,8 +137,8 @@ int TakeOver(int fd, const OldFile& old) {
 
 // Why `path` may not be written over: anything there but a regular file (a device such
 // as /dev/null, a pipe, a folder, a symbolic link to anywhere) is the user's or the
-// system's, and renaming a new file over it would destroy it; so would it a
-// write-protected file. Empty when it may.
+// system's, and renaming a new file over it would destroy it, as it would a write-protected
+// file. Empty when it may.
 std::string NotWrittenOver(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return {};
