@@ -704,8 +704,9 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
     out = RunSpanner2D(path, call.options, errors == "record");
   } else {
     std::vector<std::pair<std::string, std::string>> records;
-    // With errors='record', a pair that is no sequence takes its place as a Failure.
-    std::vector<std::pair<size_t, FailureRecord>> refused;
+    // With errors='record', a pair that is no sequence takes its place as a Failure, as a
+    // FASTA record does.
+    std::vector<std::pair<size_t, Analysis>> refused;  // place among the pairs
     size_t place = 0;
     for (py::handle item : source) {
       ++place;
@@ -713,8 +714,10 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
         try {
           records.push_back(CheckedPair(item));
         } catch (const py::value_error& error) {
-          refused.push_back(
-              {place - 1, FailureRecord{"sequences", "format", std::string("Error: ") + error.what(), 0}});
+          Analysis failed;
+          failed.recordFailure = FileFailure(FileStatus::Format("sequences", 0, error.what()));
+          failed.recordFailure->message = std::string("Error: ") + error.what();
+          refused.emplace_back(place - 1, std::move(failed));
         }
         continue;
       }
@@ -727,17 +730,9 @@ py::list Spanner2D(const py::object& source, const std::string& method, int reso
     } else {
       out.value.emplace();
     }
-    if (!out.ok()) Raise(out.failure);
-    py::list results;
-    size_t next = 0;
-    for (Analysis& a : *out.value) {
-      for (; next < refused.size() && refused[next].first == results.size(); ++next)
-        results.append(py::cast(refused[next].second));
-      Warn(a.messages);
-      results.append(MakeResult(std::move(a), call.settings));
-    }
-    for (; next < refused.size(); ++next) results.append(py::cast(refused[next].second));
-    return results;
+    if (out.ok())
+      for (auto& [at, failed] : refused)
+        out.value->insert(out.value->begin() + static_cast<long>(at), std::move(failed));
   }
   if (!out.ok()) Raise(out.failure);
   py::list results;

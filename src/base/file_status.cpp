@@ -139,13 +139,19 @@ int TakeOver(int fd, const OldFile& old) {
 // as /dev/null, a pipe, a folder, a symbolic link to anywhere) is the user's or the
 // system's, and renaming a new file over it would destroy it, as it would a write-protected
 // file. Empty when it may.
+// A regular file `st` describes that its owner means to keep: no write bit, or none for us.
+bool ProtectedFile(const struct stat& st, const std::string& path) {
+  return S_ISREG(st.st_mode) &&
+         ((st.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES));
+}
+
 std::string NotWrittenOver(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return {};
   if (S_ISREG(st.st_mode)) {
     // A write-protected file is one its owner means to keep: renaming over it would
     // replace it all the same (the folder, not the file, decides), and so would root.
-    return IsWriteProtected(path) ? kWriteProtected : std::string();
+    return ProtectedFile(st, path) ? kWriteProtected : std::string();
   }
   const char* what = S_ISLNK(st.st_mode)    ? "a symbolic link"
                      : S_ISDIR(st.st_mode)  ? "a folder"
@@ -324,8 +330,7 @@ void RemoveTemporariesOnTermination() {
 
 bool IsWriteProtected(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return (st.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES);
+  return ::lstat(path.c_str(), &st) == 0 && ProtectedFile(st, path);
 }
 
 FileStatus WriteBytesAtomically(const std::string& path, std::string_view bytes) {

@@ -767,10 +767,10 @@ std::string HoverText(const ChartInput& input, int x) {
     std::string text =
         "Chain " + s.ChainNameOfResidue(index) + "  " + r.name + " " + std::to_string(r.resSeq);
     if (r.iCode != ' ' && r.iCode != '\0') text += r.iCode;
+    const Chain whole = ChainHolding(s, chain);
     for (int k = 0; k < 3; ++k) {
       const ChartSeriesOptions& series = input.options.series[k];
       if (!series.show) continue;
-      const Chain whole = ChainHolding(s, chain);
       const double v =
           MovingAverage(scores, chain, k, series.movingAverage, &whole)[static_cast<size_t>(position)];
       text += std::string("  ") + kSeriesNames[k] + " " + FormatFixed(v, 3);

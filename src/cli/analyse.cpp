@@ -1,5 +1,6 @@
 #include "cli/analyse.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -94,7 +95,7 @@ int Run(const AnalyseArgs& args) {
   // The desktop takes the method after --spanner3d; here it is an option of its own, and a
   // method's name among the files is that slip (unless a file has that name).
   for (const std::string& path : args.files) {
-    if ((path == "auto" || path == "window" || path == "segments" || path == "slab") &&
+    if (std::find(kStructureMethods.begin(), kStructureMethods.end(), path) != kStructureMethods.end() &&
         !std::filesystem::exists(path)) {
       std::cerr << "Error: " << path << " is no file: Spanner3D's method is chosen with --method " << path
                 << '\n';

@@ -89,7 +89,7 @@ void AddMethodOption(CLI::App& command, std::string& method, bool structures) {
                   "slab: the residues inside the lipid slab placed on the structure. The slab leaves "
                   "heteroatoms out (waters, lipids, ligands), whatever --ignore-het says, and a predicted "
                   "model's residues of confidence (pLDDT) below 50")
-      ->check(CLI::IsMember({"auto", "window", "segments", "slab"}))
+      ->check(CLI::IsMember(kStructureMethods))
       ->capture_default_str();
 }
 

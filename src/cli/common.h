@@ -83,6 +83,9 @@ inline constexpr const char* kStructureFilesHelp =
 // Only --score-table and --log, for commands that measure nothing.
 void AddTableOptions(CLI::App& command, AnalysisOptions& options);
 // --max-unpacked-mib: what one compressed structure may unpack to.
+// Spanner3D's methods on a structure, as --method takes them.
+inline const std::vector<std::string> kStructureMethods = {"auto", "window", "segments", "slab"};
+
 void AddMaxUnpackedOption(CLI::App& command, int& mebibytes, const std::string& what = "structure");
 // --secondary-structure auto|records|computed.
 void AddSecondaryStructureOption(CLI::App& command, std::string& value);

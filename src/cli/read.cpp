@@ -167,10 +167,7 @@ int Run(const ReadArgs& args) {
     }
     if (file.structure.atoms.empty()) {
       std::cerr << "Error: no atoms could be read from " << path
-                << (file.structure.hetAtoms.empty()
-                        ? ""
-                        : std::string(": ") + NoProteinReason(file.summary.nucleotides))
-                << '\n';
+                << (NoProteinReason(file).empty() ? "" : ": " + NoProteinReason(file)) << '\n';
       status = 1;
       continue;
     }

@@ -148,8 +148,7 @@ std::optional<Protein> CTessmolDoc::AnalyseOrThrow(const std::string& path, Feed
                                      settings_.confidenceSource);
   read.status = file.status;
   read.hadAtoms = !file.structure.atoms.empty();
-  read.heteroOnly = !read.hadAtoms && !file.structure.hetAtoms.empty();
-  read.nucleotides = file.summary.nucleotides;
+  read.noProtein = NoProteinReason(file);
   read.resultFile = file.format == StructureFormat::kResult;
   if (!read.status || !read.hadAtoms) return std::nullopt;
   if (const std::string text = ConfidenceRefusedWarning(file, BareName(path)); !text.empty()) {
@@ -214,7 +213,7 @@ CTessmolDoc::OpenResult CTessmolDoc::AnalyseFile(const std::string& path, Protei
   if (!read.status) return OpenResult::kFailed;
   if (!result) {
     if (read.hadAtoms) return OpenResult::kFailed;
-    if (status && read.heteroOnly) *status = FileStatus::Format(path, 0, NoProteinReason(read.nucleotides));
+    if (status && !read.noProtein.empty()) *status = FileStatus::Format(path, 0, read.noProtein);
     return OpenResult::kNoAtoms;
   }
   analysed = std::move(*result);
@@ -317,11 +316,11 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
   outcome.status = read.status;
   outcome.warnings = std::move(read.warnings);
   if (outcome.status && !outcome.protein) {
-    outcome.status = FileStatus::Format(
-        path, 0,
-        read.hadAtoms     ? "its surface could not be measured"
-        : read.heteroOnly ? std::string("no atoms could be read: ") + NoProteinReason(read.nucleotides)
-                          : "no atoms could be read");
+    outcome.status =
+        FileStatus::Format(path, 0,
+                           read.hadAtoms             ? "its surface could not be measured"
+                           : !read.noProtein.empty() ? "no atoms could be read: " + read.noProtein
+                                                     : "no atoms could be read");
   }
   outcome.log = log.str();
   if (outcome.protein) {

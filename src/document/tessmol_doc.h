@@ -103,13 +103,6 @@ std::vector<std::string> AnalysisQualityCells(const AnalysisEntry& entry);
 
 inline constexpr const char* kResultFileFailed =
     "Error: Failed to create output (.tsm) file to create and add protein summary to view";
-// Why a file of HETATM records alone gives no protein to analyse.
-inline constexpr const char* kHeteroAtomsOnly = "it holds heteroatoms only (HETATM records), no protein";
-inline constexpr const char* kNucleicAcidsOnly = "it holds DNA or RNA and no protein";
-// Why a file with atoms gave no protein: nucleotides (read as heteroatoms) or heteroatoms.
-inline const char* NoProteinReason(int nucleotides) {
-  return nucleotides > 0 ? kNucleicAcidsOnly : kHeteroAtomsOnly;
-}
 inline constexpr const char* kLogFileFailed = "Error: Could not find LogFile.Log";
 inline constexpr const char* kNoStructureSelected = "Error no structure selected";
 inline constexpr const char* kSlabNeedsStructure =
@@ -276,8 +269,7 @@ class CTessmolDoc {
   struct ReadOutcome {
     FileStatus status;
     bool hadAtoms = false;
-    bool heteroOnly = false;  // no protein atom, but heteroatoms (a ligand or solvent file)
-    int nucleotides = 0;      // DNA and RNA residues, read as heteroatoms
+    std::string noProtein;  // why a file with atoms gave no protein (NoProteinReason)
     bool resultFile = false;
     std::vector<std::string> warnings;  // said of a file that was analysed (its pLDDT refused)
   };

@@ -46,6 +46,12 @@ std::string ConfidenceRefusedWarning(const StructureFile& file, const std::strin
   return {};
 }
 
+std::string NoProteinReason(const StructureFile& file) {
+  if (!file.structure.atoms.empty() || file.structure.hetAtoms.empty()) return {};
+  return file.summary.nucleotides > 0 ? "it holds DNA or RNA and no protein"
+                                      : "it holds heteroatoms only (HETATM records), no protein";
+}
+
 std::string ConfidenceRefusedReason(const StructureFile& file) {
   if (file.confidenceOutOfRange)
     return "the values read as pLDDT run to " + FormatNumber(*file.confidenceOutOfRange) +

@@ -65,6 +65,11 @@ std::string ConfidenceRefusedWarning(const StructureFile& file, const std::strin
 // "the file names the experiment that measured it, METHOD"; "" when nothing was refused.
 std::string ConfidenceRefusedReason(const StructureFile& file);
 
+// Why a file whose atoms make no protein has nothing to analyse: DNA or RNA (read as
+// heteroatoms) alone, or heteroatoms (HETATM records) alone; empty when it holds protein
+// atoms, or no atom at all.
+std::string NoProteinReason(const StructureFile& file);
+
 // Reads a structure file of either format; a result file is refused with kResult.
 StructureFile ReadStructure(const std::string& path, const HetAtomRadii& hetRadii,
                             uint64_t maxUnpackedBytes = MebibytesToBytes(kDefaultMaxUnpackedMiB),
