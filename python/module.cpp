@@ -671,7 +671,12 @@ std::pair<std::string, std::string> CheckedPair(py::handle item) {
   }
   if (pair.size() != 2 || !py::isinstance<py::str>(pair[0]) || !py::isinstance<py::str>(pair[1]))
     RaiseValue("each sequence must be a (name, sequence) pair of text");
-  std::string name = pair[0].cast<std::string>(), sequence = pair[1].cast<std::string>();
+  std::string name = pair[0].cast<std::string>(), sequence;
+  // Blanks, line ends and position numbers, as a sequence pasted from a database entry has
+  // them, are skipped as the FASTA reader skips them.
+  for (char c : pair[1].cast<std::string>())
+    if (!std::isspace(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)))
+      sequence += c;
   // A translation's stop, as a FASTA file may end its record with it.
   if (!sequence.empty() && sequence.back() == '*') sequence.pop_back();
   if (name.empty() || name.find_first_of(" \t\r\n>") != std::string::npos)
@@ -1477,7 +1482,8 @@ from score_table (default: Default.stb). FormatError names the offending line.)"
         py::arg("errors") = "raise",
         R"(Spanner2D: transmembrane segments of sequences, from ideal-helix models analysed as
 structures. `sequences` is a FASTA file's path or a list of (name, sequence) pairs; method
-'segments' (the segmentation method, the default) or 'window' (the scan). Returns one Result per record,
+'segments' (the segmentation method, the default; 'auto' and 'default' name it too) or 'window'
+(the scan). Returns one Result per record,
 in order, named by the record. errors='raise' (default): a record of the file that cannot be
 modelled (no sequence, a character that is no residue letter) raises FormatError on its line;
 errors='record': it gives a tessmol.Failure in its place and the other records their Results

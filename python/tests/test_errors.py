@@ -176,7 +176,7 @@ def test_bad_arguments_are_value_errors(workdir):
     with pytest.raises(ValueError):
         tessmol.spanner2d([("a b", "MKV")])
     with pytest.raises(ValueError):
-        tessmol.spanner2d([("x", "MK1V")])
+        tessmol.spanner2d([("x", "MK-V")])
     # A letter of another alphabet is named whole (its UTF-8 bytes would make no text).
     for letter in ("é", "Ｍ", "α"):
         with pytest.raises(ValueError, match=f"holds '{letter}', not a residue letter"):

@@ -143,7 +143,10 @@ def test_spanner2d_equals_the_command_line(method, workdir):
         assert "signal_peptides" in structures[2] and models[2].signal_peptides[0].kind == "signal-peptide"
     # The same sequences given as pairs give the same models, named by their records.
     records = [block.splitlines() for block in open(fasta).read().split(">")[1:]]
-    pairs = tessmol.spanner2d([(r[0].split()[0], "".join(r[1:])) for r in records], method=method)
+    # Pasted as a database entry shows it (numbered lines, blocks of ten), a pair reads as
+    # its FASTA record does.
+    pasted = lambda lines: " ".join(f"{k + 1} {line[:10]} {line[10:]}\n" for k, line in enumerate(lines))
+    pairs = tessmol.spanner2d([(r[0].split()[0], pasted(r[1:])) for r in records], method=method)
     # A translation's final stop, which the FASTA reader passes over, is passed over here too.
     stops = tessmol.spanner2d([(r[0].split()[0], "".join(r[1:]) + "*") for r in records], method=method)
     for a, b, c in zip(pairs, models, stops):
