@@ -18,11 +18,46 @@ namespace {
 constexpr float kKyteDoolittle[20] = {-0.9f, 2.8f,  -1.3f, 3.8f,  4.5f,  4.2f,  1.9f,  1.8f,  -0.4f, -1.6f,
                                       2.5f,  -0.7f, -0.8f, -3.5f, -3.5f, -3.5f, -3.5f, -3.2f, -3.9f, -4.5f};
 
-// The mean hydropathy of residues first..last (other residue types count 0).
+// How common each residue type is (UniProtKB/Swiss-Prot composition, per cent), in the
+// order of the residue types: what an unknown residue is expected to be.
+constexpr float kComposition[20] = {1.10f, 3.86f, 2.92f, 9.65f, 5.91f, 6.86f, 2.41f, 8.25f, 7.07f, 4.74f,
+                                    1.38f, 5.36f, 6.63f, 3.93f, 4.06f, 6.72f, 5.46f, 2.27f, 5.80f, 5.53f};
+
+bool Known(int type) {
+  return type >= 0 && type < 20;
+}
+
+// The mean hydropathy of the known residues among first..last (0 when none is known): an
+// unknown residue is no evidence either way.
 double MeanHydropathy(const std::vector<int>& types, int first, int last) {
   double sum = 0.0;
-  for (int i = first; i <= last; ++i) sum += types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0;
-  return sum / (last - first + 1);
+  int known = 0;
+  for (int i = first; i <= last; ++i) {
+    if (!Known(types[i])) continue;
+    sum += kKyteDoolittle[types[i]];
+    ++known;
+  }
+  return known > 0 ? sum / known : 0.0;
+}
+
+// A label model whose weights for an unknown residue (X, and letters that are no residue)
+// are, at every offset, the weights of the twenty residues averaged by their composition:
+// the contribution a residue of unknown type is expected to make. The fitted weights of
+// "other" came from a few unknown residues in loops of the training chains, and they made
+// one X in a helix count as evidence against it.
+LabelModel WithUnknownExpected(const LabelModel& model) {
+  LabelModel out = model;
+  double total = 0.0;
+  for (float f : kComposition) total += f;
+  for (WindowModel& label : out.labels) {
+    if (label.empty()) continue;
+    for (int offset = -kWindowHalf; offset <= kWindowHalf; ++offset) {
+      double expected = 0.0;
+      for (int type = 0; type < 20; ++type) expected += kComposition[type] * label.At(offset, type);
+      label.At(offset, 20) = static_cast<float>(expected / total);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -610,16 +645,22 @@ int SignalPeptideEnd(const std::vector<int>& types, const SegmentParams& p) {
 
 std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::vector<int>& types) {
   const int n = static_cast<int>(types.size());
+  // Sums of hydropathy and counts of known residues: an unknown residue, like one beyond
+  // the chain's end, is left out of a stretch's mean.
   std::vector<double> sum(types.size() + 1, 0.0);
-  for (int i = 0; i < n; ++i)
-    sum[i + 1] = sum[i] + (types[i] >= 0 && types[i] < 20 ? kKyteDoolittle[types[i]] : 0.0);
+  std::vector<int> known(types.size() + 1, 0);
+  for (int i = 0; i < n; ++i) {
+    sum[i + 1] = sum[i] + (Known(types[i]) ? kKyteDoolittle[types[i]] : 0.0);
+    known[i + 1] = known[i] + Known(types[i]);
+  }
   std::vector<std::array<int, kHydropathyReaches>> out(types.size());
   for (int i = 0; i < n; ++i) {
     for (int r = 0; r < kHydropathyReaches; ++r) {
       const int centre = i + kHydropathyCentre[r];
       const int from = std::clamp(centre - kHydropathyReach[r], 0, n);
       const int to = std::clamp(centre + kHydropathyReach[r] + 1, 0, n);
-      const double mean = to > from ? (sum[to] - sum[from]) / (to - from) : -10.0;
+      const int count = known[to] - known[from];
+      const double mean = count > 0 ? (sum[to] - sum[from]) / count : -10.0;
       const int bin = std::clamp(static_cast<int>(std::floor((mean + 1.5) / 0.5)), 0, kHydropathyBins - 1);
       out[i][r] = kWindowModelSize + r * kHydropathyBins + bin;
     }
@@ -627,12 +668,14 @@ std::vector<std::array<int, kHydropathyReaches>> HydropathyFeatures(const std::v
   return out;
 }
 
-std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
-                                                                  const LabelModel& model) {
+namespace {
+
+// LabelLogProbabilities with the model's weights as they are.
+std::array<std::vector<float>, kLabelCount> LogProbabilitiesOf(const std::vector<int>& types,
+                                                               const LabelModel& model) {
   const int n = static_cast<int>(types.size());
   std::array<std::vector<float>, kLabelCount> out;
   for (auto& v : out) v.resize(types.size());
-  if (model.empty()) return out;
   const int labels = model.caps() ? kLabelCount : kCoreLabelCount;
   std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
   for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
@@ -658,6 +701,20 @@ std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vec
   }
   if (!model.caps()) out[kLabelCapInside] = out[kLabelCapOutside] = out[kLabelMembrane];
   return out;
+}
+
+}  // namespace
+
+std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
+                                                                  const LabelModel& model) {
+  if (model.empty()) {
+    std::array<std::vector<float>, kLabelCount> out;
+    for (auto& v : out) v.resize(types.size());
+    return out;
+  }
+  if (std::any_of(types.begin(), types.end(), [](int type) { return !Known(type); }))
+    return LogProbabilitiesOf(types, WithUnknownExpected(model));
+  return LogProbabilitiesOf(types, model);
 }
 
 int HelixLabel(int offset, int length, bool fromInside, int capLength) {

@@ -104,7 +104,10 @@ struct LabelModel {
   bool caps() const { return !labels[kLabelCapInside].empty(); }
 };
 
-// Each residue's log-probability of each label (log-softmax of the label models).
+// Each residue's log-probability of each label (log-softmax of the label models). An
+// unknown residue (type outside 0 to 19) takes, at each offset, the twenty types' weights
+// averaged by their composition, and is left out of the hydropathy means: it is what an
+// average residue would be there, neither for a helix nor against one.
 std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
                                                                   const LabelModel& model);
 

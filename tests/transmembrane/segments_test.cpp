@@ -537,6 +537,18 @@ TEST(Topology, UnknownResiduesAreNoEvidence) {
   EXPECT_EQ(tailed.signalEnd, alone.signalEnd);
   EXPECT_EQ(tailed.segments[0].first, alone.segments[0].first);
   EXPECT_EQ(tailed.segments[0].last, alone.segments[0].last);
+  // One unknown residue within a helix is what an average residue would be there, not
+  // evidence against the helix: human phospholamban (P26678) keeps its C-terminal anchor
+  // (31-52) whichever of its residues is unknown. The weights fitted for "other" came from
+  // unknown residues in loops and took the helix away with an X at 35 or 38.
+  const std::string phospholamban = "MEKVQYLTRSAIRRASTIEMPQQARQKLQNLFINFCLILICLLLICIIVMLL";
+  ASSERT_EQ(PredictTopology(TypesOfSequence(phospholamban), p).segments.size(), 1u);
+  for (size_t at = 30; at < phospholamban.size(); ++at) {
+    std::string x = phospholamban;
+    x[at] = 'X';
+    const ChainTopology t = PredictTopology(TypesOfSequence(x), p);
+    EXPECT_EQ(t.segments.size(), 1u) << "X at " << at + 1;
+  }
 }
 
 TEST(Topology, GpiAttachmentSignalIsNoAnchor) {
