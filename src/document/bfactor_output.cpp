@@ -29,6 +29,7 @@
 #include <tuple>
 
 #include "base/text.h"
+#include "model/pdb_reader.h"
 #include "model/structure_file.h"
 
 namespace tessmol {
@@ -371,6 +372,24 @@ void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueK
   }
 }
 
+// A predicted model's PDB text whose B-factors (its pLDDT) were written over: the remark
+// that says so goes before the first coordinate or MODEL record, so that the file read
+// again is no model with that column for its confidence.
+std::string MarkedNotConfidence(const std::string& text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    const std::string_view line = std::string_view(text).substr(at, 6);
+    if (line == "ATOM  " || line == "HETATM" || line == "MODEL ") break;
+    const size_t next = text.find('\n', at);
+    at = next == std::string::npos ? text.size() : next + 1;
+  }
+  const bool crlf = text.find("\r\n") != std::string::npos;
+  std::string marked = text;
+  if (at == text.size() && !text.empty() && text.back() != '\n') marked += crlf ? "\r\n" : "\n";
+  return marked.insert(std::min(at, marked.size()),
+                       std::string(kNotConfidenceRemark) + (crlf ? "\r\n" : "\n"));
+}
+
 // mmCIF: the B_iso_or_equiv column of _atom_site, matched by author chain, number and
 // insertion code as the reader names residues.
 bool EditMmcif(std::ostream& out, const std::string& text, const std::string& name,
@@ -426,10 +445,11 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
   const bool sourceCif = DetectFormat(text) == StructureFormat::kMmcif;
   const bool cif = path.size() > 4 && EndsWithAnyCase(path, ".cif");
   const std::string name = StructureName(protein.fileName);
+  const bool model = !protein.structure.confidence.empty();
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
       if (!sourceCif && !cif) {
-        EditPdb(out, text, values);
+        EditPdb(out, model ? MarkedNotConfidence(text) : text, values);
       } else if (sourceCif && cif) {
         if (!EditMmcif(out, text, name, values)) throw std::runtime_error("no data block in " + source);
       } else {
@@ -444,7 +464,9 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
           // PDB holds one character per chain: assembly names are shortened as
           // gemmi convert --shorten does.
           gemmi::shorten_chain_names(st);
-          gemmi::write_pdb(st, out);
+          std::ostringstream pdb;
+          gemmi::write_pdb(st, pdb);
+          out << (model ? MarkedNotConfidence(pdb.str()) : pdb.str());
         }
       }
     });
@@ -462,7 +484,8 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
   if (DetectFormat(text) == StructureFormat::kMmcif) return WriteMembraneFile(protein, membranes, path);
   const Structure& s = protein.structure;
   std::ostringstream edited;
-  EditPdb(edited, text, ValuesByResidue(protein, SegmentFlags(s, membranes)));
+  EditPdb(edited, s.confidence.empty() ? text : MarkedNotConfidence(text),
+          ValuesByResidue(protein, SegmentFlags(s, membranes)));
   std::string body = edited.str();
   // The planes go into the first model (the one analysed), before its ENDMDL, so that a
   // viewer shows them with the protein; without models, after the coordinates: before the

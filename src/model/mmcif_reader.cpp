@@ -9,6 +9,7 @@
 #include <cmath>
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -375,7 +376,11 @@ void FillAtomRecord(const std::vector<Token>& row, const AtomColumns& c, char al
   r.x = static_cast<float>(ParseReal(row[c.x].text));
   r.y = static_cast<float>(ParseReal(row[c.y].text));
   r.z = static_cast<float>(ParseReal(row[c.z].text));
-  r.bFactor = Missing(row[c.b]) ? 0.0f : static_cast<float>(ParseReal(row[c.b].text));
+  // Missing or no number: no confidence (NaN, as the PDB reader gives it).
+  const std::optional<double> b = Missing(row[c.b]) ? std::nullopt : ParseWholeReal(row[c.b].text);
+  r.bFactor = b && std::fabs(*b) <= std::numeric_limits<float>::max()
+                  ? static_cast<float>(*b)
+                  : std::numeric_limits<float>::quiet_NaN();
   r.labelAsym = Missing(row[c.labelAsym]) ? std::string() : std::string(row[c.labelAsym].text);
   r.labelSeq = c.labelSeq >= 0 && !Missing(row[c.labelSeq]) ? ParseInt(row[c.labelSeq].text) : 0;
 }
@@ -507,8 +512,8 @@ void ReadModelEvidence(gemmi::cif::Block& block, ModelEvidence& evidence) {
   bool metricTable = false;
   for (auto row : block.find("_ma_qa_metric.", {"id", "?type", "?name"})) {
     metricTable = true;
-    const bool typed = row.has2(1) && gemmi::iequal(row.str(1), "pLDDT");
-    const bool named = row.has2(2) && gemmi::iequal(row.str(2), "pLDDT");
+    const bool typed = row.has2(1) && gemmi::iequal(row.str(1), "plddt");
+    const bool named = row.has2(2) && gemmi::iequal(row.str(2), "plddt");
     if (row.has2(0) && (typed || named)) plddt.insert(row.str(0));
   }
   for (auto row :
@@ -843,8 +848,9 @@ std::string MissingAtomColumns(const gemmi::cif::Item& loop) {
   for (const char* required : {"id", "type_symbol", "label_alt_id", "label_asym_id", "Cartn_x", "Cartn_y",
                                "Cartn_z", "occupancy", "B_iso_or_equiv", "auth_seq_id"}) {
     const std::string tag = std::string("_atom_site.") + required;
-    const bool found = std::any_of(loop.loop.tags.begin(), loop.loop.tags.end(),
-                                   [&](const std::string& t) { return gemmi::iequal(t, tag); });
+    const bool found = std::any_of(loop.loop.tags.begin(), loop.loop.tags.end(), [&](const std::string& t) {
+      return gemmi::iequal(t, gemmi::to_lower(tag));
+    });
     if (!found) missing += (missing.empty() ? "" : ", ") + std::string(required);
   }
   return missing;

@@ -136,10 +136,11 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   int lineNumber = 0;
   bool sawModel = false;
   bool modelHasAtoms = false;
-  bool stopped = false;   // after the first ENDMDL of a model that held atoms
-  bool measured = false;  // an EXPDTA record names an experiment
-  std::string predictor;  // the header's words for the predictor, when it names one
-  std::string remarked;   // the experiment its REMARK 200-247 records describe
+  bool stopped = false;        // after the first ENDMDL of a model that held atoms
+  bool measured = false;       // an EXPDTA record names an experiment
+  std::string predictor;       // the header's words for the predictor, when it names one
+  std::string remarked;        // the experiment its REMARK 200-247 records describe
+  bool notConfidence = false;  // its B-factors were written over (kNotConfidenceRemark)
   // REMARK 350's first biomolecule: its chains, and the most BIOMT operators one APPLY
   // line's chains take.
   int biomolecule = 0, operators = 0, copies = 0;
@@ -183,6 +184,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
       }
     } else if (StartsWith(line, "TITLE") || StartsWith(line, "HEADER") || StartsWith(line, "REMARK")) {
       NotePredictor(line, predictor);
+      notConfidence = notConfidence || StartsWith(line, kNotConfidenceRemark);
       // A file cut down to its coordinates and remarks (a membrane-frame copy) may have lost
       // EXPDTA but keeps the remarks that describe the experiment.
       if (remarked.empty() && StartsWith(line, "REMARK")) remarked = ExperimentRemark(Field(line, 7, 3));
@@ -219,7 +221,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   }
   // Experimental entries name AlphaFold too (a search model for molecular replacement):
   // only a file that names no experiment is taken for a prediction.
-  if (!predictor.empty() && !measured) {
+  if (!predictor.empty() && !measured && !notConfidence) {
     builder_.evidence().predicted = true;
     builder_.evidence().source = predictor;
   }
@@ -250,7 +252,12 @@ const char* PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
   r.y = *y;
   r.z = *z;
   r.element = std::string(Field(line, 76, 2));
-  r.bFactor = ParseFloat(Field(line, 60, 6));
+  // A B-factor field that is no number (blank, stars) is no confidence either: NaN, which
+  // the confidence check refuses, not the 0 that would read as pLDDT 0.
+  const std::optional<double> b = ParseWholeReal(Field(line, 60, 6));
+  r.bFactor = b && std::fabs(*b) <= std::numeric_limits<float>::max()
+                  ? static_cast<float>(*b)
+                  : std::numeric_limits<float>::quiet_NaN();
   if (!PlausibleCoordinates(r)) return kImplausibleCoordinates;
   builder_.AddAtom(std::move(r));
   return nullptr;

@@ -17,6 +17,12 @@ namespace tessmol {
 inline constexpr const char* kAtomLineTooShort =
     "an atom line too short to hold its coordinates (columns 31-54)";
 
+// The remark a file gets when its B-factor column, a predicted model's pLDDT, is written
+// over with other values (--bfactor-out, the membrane's copy): read back, its header's
+// predictor no longer makes the column confidence.
+inline constexpr const char* kNotConfidenceRemark =
+    "REMARK 999 THE B-FACTOR COLUMN HOLDS VALUES OF AN ANALYSIS, NOT PLDDT";
+
 class PdbReader {
  public:
   // Heteroatoms get their radii from `hetRadii`, which must outlive the reader.

@@ -35,6 +35,8 @@ StructureFormat DetectFormat(const std::string& text) {
 
 std::string ConfidenceRefusedWarning(const StructureFile& file, const std::string& name) {
   const std::string experimental = name + " is analysed as an experimental structure, without confidence";
+  if (file.confidenceOutOfRange && std::isnan(*file.confidenceOutOfRange))
+    return "Warning: a value read as pLDDT from " + name + " is no number: " + experimental;
   if (file.confidenceOutOfRange) {
     return "Warning: the pLDDT read from " + name + " runs to " + FormatNumber(*file.confidenceOutOfRange) +
            ", beyond 0 to 100: " + experimental;
@@ -53,6 +55,8 @@ std::string NoProteinReason(const StructureFile& file) {
 }
 
 std::string ConfidenceRefusedReason(const StructureFile& file) {
+  if (file.confidenceOutOfRange && std::isnan(*file.confidenceOutOfRange))
+    return "a value read as pLDDT is no number";
   if (file.confidenceOutOfRange)
     return "the values read as pLDDT run to " + FormatNumber(*file.confidenceOutOfRange) +
            ", beyond 0 to 100";

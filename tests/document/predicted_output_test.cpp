@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "document/result_file.h"
+#include "model/pdb_reader.h"
 #include "model/structure_file.h"
 #include "scoring/residue_scores.h"
 #include "surface/sasa.h"
@@ -113,6 +114,34 @@ TEST(PredictedOutputs, MultiRanksAFolderOfModelsInJson) {
 
 // --confident-plddt moves residues between the confident and the left out; the residue
 // table carries each residue's pLDDT.
+TEST(PredictedOutputs, AModelsCopyWithItsBFactorsWrittenOverIsNoModel) {
+  // --bfactor-out and the membrane's copy keep a model's header and write other values
+  // into its pLDDT column: read back, the 0/1 segment flags were pLDDT 0 and 100 (scaled
+  // as a fraction), and half the model was left out as disordered. Each copy now says in
+  // a remark that the column is no confidence; the model itself still reads as one.
+  test::ScratchFolder scratch;
+  const std::string model = test::DataPath("predicted/AF-P76011-F1-model_v4.pdb.gz");
+  ASSERT_FALSE(ReadStructure(model, test::StandardHetRadii()).structure.confidence.empty());
+  const test::CommandResult flags =
+      test::RunCommand(Cli("analyse --spanner3d --bfactor transmembrane --bfactor-out flags.pdb " + model));
+  ASSERT_EQ(flags.status, 0) << flags.err;
+  const test::CommandResult planes = test::RunCommand(Cli("membrane --write planes.pdb " + model));
+  ASSERT_NE(planes.status, 2) << planes.err;
+  for (const char* copy : {"flags.pdb", "planes.pdb"}) {
+    if (!std::filesystem::exists(copy)) continue;  // no membrane placed: no planes file
+    const StructureFile read = ReadStructure(copy, test::StandardHetRadii());
+    ASSERT_TRUE(read.status.ok()) << copy;
+    EXPECT_TRUE(read.structure.confidence.empty()) << copy;
+    EXPECT_TRUE(read.structure.modelSource.empty()) << copy;
+    EXPECT_NE(ReadText(copy).find(kNotConfidenceRemark), std::string::npos) << copy;
+  }
+  ASSERT_TRUE(std::filesystem::exists("flags.pdb"));
+  // A crystal structure's copy is left as it was: no remark.
+  ASSERT_EQ(test::RunCommand(Cli("analyse --bfactor-out crambin.pdb " + test::DataPath("1CRN.pdb"))).status,
+            0);
+  EXPECT_EQ(ReadText("crambin.pdb").find("REMARK 999"), std::string::npos);
+}
+
 TEST(PredictedOutputs, TheThresholdIsAnOption) {
   test::ScratchFolder scratch;
   const std::string model = test::DataPath("predicted/AF-P76011-F1-model_v4.pdb.gz");

@@ -113,6 +113,48 @@ TEST(PredictedModels, PlddtIsTheFilesValueResidueByResidue) {
   }
 }
 
+TEST(PredictedModels, ModelCifsLocalScoresAreReadNotItsBFactors) {
+  // Where a ModelCIF file's _ma_qa_metric_local and its B-factor column disagree, the local
+  // metric is the confidence: here each local value is halved and the B-factors are left.
+  // (The metric table names pLDDT as "pLDDT"; it was compared with a case-blind match that
+  // wants its second argument in lower case, and so the B-factors were read instead.)
+  std::string text;
+  ASSERT_TRUE(ReadFileText(DataPath(kAlphaFoldCif), text).ok());
+  const std::vector<float> before =
+      ReadStructureText(text, "model.cif", test::StandardHetRadii()).structure.confidence;
+  ASSERT_EQ(before.size(), 84u);
+  std::istringstream in(text);
+  std::ostringstream out;
+  std::vector<std::string> tags;
+  bool rows = false;
+  int halved = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("_ma_qa_metric_local.", 0) == 0) {
+      tags.push_back(line.substr(0, line.find_last_not_of(" \t\r") + 1));
+      rows = true;
+    } else if (rows && !line.empty() && line[0] != '#' && line[0] != '_' && line.rfind("loop_", 0) != 0) {
+      std::istringstream fields(line);
+      std::vector<std::string> f;
+      for (std::string v; fields >> v;) f.push_back(v);
+      const size_t value =
+          std::find(tags.begin(), tags.end(), "_ma_qa_metric_local.metric_value") - tags.begin();
+      ASSERT_EQ(f.size(), tags.size()) << line;
+      f[value] = std::to_string(std::stod(f[value]) / 2);
+      line.clear();
+      for (const std::string& v : f) line += v + " ";
+      ++halved;
+    } else {
+      rows = false;
+    }
+    out << line << '\n';
+  }
+  ASSERT_EQ(halved, 84);
+  const StructureFile file = ReadStructureText(out.str(), "model.cif", test::StandardHetRadii());
+  ASSERT_TRUE(file.status.ok()) << file.status.Describe();
+  ASSERT_EQ(file.structure.confidence.size(), 84u);
+  for (size_t k = 0; k < 84; ++k) EXPECT_NEAR(file.structure.confidence[k], before[k] / 2, 0.01) << k;
+}
+
 // A value beyond 0 to 100 is no pLDDT (found by fuzzing: a "model" with a B-factor of 233
 // was written to a result file that could not be read back). Such a file has no confidence.
 TEST(PredictedModels, ValuesBeyondAHundredAreNoConfidence) {
@@ -127,6 +169,20 @@ TEST(PredictedModels, ValuesBeyondAHundredAreNoConfidence) {
   EXPECT_FALSE(Read(kAlphaFoldPdb).structure.confidence.empty());
   EXPECT_TRUE(damaged.structure.confidence.empty());
   EXPECT_TRUE(damaged.structure.modelSource.empty());
+  // Nor is a field that holds no number (stars where a value overflowed it, blanks): it
+  // read as pLDDT 0, so that a model's well-predicted helix was left out as disordered.
+  for (const char* field : {"******", "      ", " abcd "}) {
+    std::string other;
+    ASSERT_TRUE(ReadFileText(DataPath(kAlphaFoldPdb), other).ok());
+    other.replace(atom + 1 + 60, 6, field);
+    const StructureFile refused = ReadStructureText(other, "stars.pdb", test::StandardHetRadii());
+    ASSERT_TRUE(refused.status.ok());
+    EXPECT_TRUE(refused.structure.confidence.empty()) << field;
+    EXPECT_EQ(ConfidenceRefusedReason(refused), "a value read as pLDDT is no number");
+    EXPECT_EQ(ConfidenceRefusedWarning(refused, "stars.pdb"),
+              "Warning: a value read as pLDDT from stars.pdb is no number: stars.pdb is analysed as an "
+              "experimental structure, without confidence");
+  }
 }
 
 TEST(PredictedModels, AHeaderlessFileIsAModelOnlyWhenTheUserSaysSo) {
