@@ -837,11 +837,7 @@ SegmentParams FitJoint(const std::vector<const Chain*>& train, unsigned seed) {
   for (const Chain* c : train) (c->truth.size() == 1 ? single : multi) += c->membrane;
   std::vector<JointChain> chains;
   for (const Chain* c : train) {
-    JointChain j{c,
-                 c->membrane && c->truth.size() == 1 && single > 0
-                     ? (std::getenv("TESSMOL_FULL_SINGLE") ? multi / single : std::sqrt(multi / single))
-                     : 1.0,
-                 {}};
+    JointChain j{c, c->membrane && c->truth.size() == 1 && single > 0 ? std::sqrt(multi / single) : 1.0, {}};
     j.logProbabilities = tessmol::LabelLogProbabilities(c->types, p.labelModel);
     chains.push_back(std::move(j));
   }
