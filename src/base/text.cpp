@@ -133,6 +133,13 @@ std::optional<double> ParseWholeReal(std::string_view text) {
   return value;
 }
 
+float ParseWholeFloatOrNan(std::string_view text) {
+  const std::optional<double> value = ParseWholeReal(text);
+  return value && std::fabs(*value) <= std::numeric_limits<float>::max()
+             ? static_cast<float>(*value)
+             : std::numeric_limits<float>::quiet_NaN();
+}
+
 float ParseFloat(std::string_view text) {
   const double value = ParseReal(text);
   return std::fabs(value) > std::numeric_limits<float>::max() ? 0.0f : static_cast<float>(value);

@@ -36,6 +36,9 @@ float ParseFloat(std::string_view text);
 
 // The number when the whole field (blanks around it aside) is one, else nothing.
 std::optional<double> ParseWholeReal(std::string_view text);
+// The whole field as a 32-bit float; NaN when it is no number or lies beyond float range
+// (a field read for a value that may be absent, such as a B-factor read as confidence).
+float ParseWholeFloatOrNan(std::string_view text);
 // The same for a whole number of 32 bits (an optional sign and digits only).
 std::optional<int32_t> ParseWholeInt(std::string_view text);
 

@@ -342,17 +342,28 @@ const double* Lookup(const std::map<ResidueKey, double>& values, const std::stri
 }
 
 // PDB text edited in place: only columns 61 to 66 of the analysed residues' ATOM and
-// HETATM lines change.
-void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueKey, double>& values) {
+// HETATM lines change. `notConfidence`: the text is a predicted model's, whose B-factors
+// (its pLDDT) are written over, and the remark that says so goes before the first
+// coordinate or MODEL record, so that the file read again is no model with that column for
+// its confidence.
+void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueKey, double>& values,
+             bool notConfidence) {
   size_t start = 0;
+  bool crlf = false;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     const bool lineEnd = end != std::string::npos;
     if (!lineEnd) end = text.size();
     std::string line = text.substr(start, end - start);
     const bool cr = !line.empty() && line.back() == '\r';
+    crlf = crlf || cr;
     if (cr) line.pop_back();
-    if ((line.compare(0, 6, "ATOM  ") == 0 || line.compare(0, 6, "HETATM") == 0) && line.size() >= 27) {
+    const std::string_view record = std::string_view(line).substr(0, 6);
+    if (notConfidence && (record == "ATOM  " || record == "HETATM" || record == "MODEL ")) {
+      out << kNotConfidenceRemark << (cr ? "\r\n" : "\n");
+      notConfidence = false;
+    }
+    if ((record == "ATOM  " || record == "HETATM") && line.size() >= 27) {
       const std::string residueName = Trim(std::string_view(line).substr(17, 3));
       const std::string number = Trim(std::string_view(line).substr(22, 4));
       char* numberEnd = nullptr;
@@ -370,24 +381,11 @@ void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueK
     out << line << (cr ? "\r" : "") << (lineEnd ? "\n" : "");
     start = end + 1;
   }
-}
-
-// A predicted model's PDB text whose B-factors (its pLDDT) were written over: the remark
-// that says so goes before the first coordinate or MODEL record, so that the file read
-// again is no model with that column for its confidence.
-std::string MarkedNotConfidence(const std::string& text) {
-  size_t at = 0;
-  while (at < text.size()) {
-    const std::string_view line = std::string_view(text).substr(at, 6);
-    if (line == "ATOM  " || line == "HETATM" || line == "MODEL ") break;
-    const size_t next = text.find('\n', at);
-    at = next == std::string::npos ? text.size() : next + 1;
+  // No coordinate record: the remark closes the text, on a line of its own.
+  if (notConfidence) {
+    if (!text.empty() && text.back() != '\n') out << (crlf ? "\r\n" : "\n");
+    out << kNotConfidenceRemark << (crlf ? "\r\n" : "\n");
   }
-  const bool crlf = text.find("\r\n") != std::string::npos;
-  std::string marked = text;
-  if (at == text.size() && !text.empty() && text.back() != '\n') marked += crlf ? "\r\n" : "\n";
-  return marked.insert(std::min(at, marked.size()),
-                       std::string(kNotConfidenceRemark) + (crlf ? "\r\n" : "\n"));
 }
 
 // mmCIF: the B_iso_or_equiv column of _atom_site, matched by author chain, number and
@@ -449,7 +447,7 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
   try {
     return WriteFileAtomically(path, [&](std::ostream& out) {
       if (!sourceCif && !cif) {
-        EditPdb(out, model ? MarkedNotConfidence(text) : text, values);
+        EditPdb(out, text, values, model);
       } else if (sourceCif && cif) {
         if (!EditMmcif(out, text, name, values)) throw std::runtime_error("no data block in " + source);
       } else {
@@ -464,9 +462,14 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
           // PDB holds one character per chain: assembly names are shortened as
           // gemmi convert --shorten does.
           gemmi::shorten_chain_names(st);
-          std::ostringstream pdb;
-          gemmi::write_pdb(st, pdb);
-          out << (model ? MarkedNotConfidence(pdb.str()) : pdb.str());
+          if (model) {
+            // gemmi writes the model's title too: the written text gets the remark.
+            std::ostringstream pdb;
+            gemmi::write_pdb(st, pdb);
+            EditPdb(out, pdb.str(), {}, true);
+          } else {
+            gemmi::write_pdb(st, out);
+          }
         }
       }
     });
@@ -484,8 +487,7 @@ FileStatus WriteMembraneIntoSource(const Protein& protein, const std::vector<Mem
   if (DetectFormat(text) == StructureFormat::kMmcif) return WriteMembraneFile(protein, membranes, path);
   const Structure& s = protein.structure;
   std::ostringstream edited;
-  EditPdb(edited, s.confidence.empty() ? text : MarkedNotConfidence(text),
-          ValuesByResidue(protein, SegmentFlags(s, membranes)));
+  EditPdb(edited, text, ValuesByResidue(protein, SegmentFlags(s, membranes)), !s.confidence.empty());
   std::string body = edited.str();
   // The planes go into the first model (the one analysed), before its ENDMDL, so that a
   // viewer shows them with the protein; without models, after the coordinates: before the

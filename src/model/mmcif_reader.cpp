@@ -377,10 +377,8 @@ void FillAtomRecord(const std::vector<Token>& row, const AtomColumns& c, char al
   r.y = static_cast<float>(ParseReal(row[c.y].text));
   r.z = static_cast<float>(ParseReal(row[c.z].text));
   // Missing or no number: no confidence (NaN, as the PDB reader gives it).
-  const std::optional<double> b = Missing(row[c.b]) ? std::nullopt : ParseWholeReal(row[c.b].text);
-  r.bFactor = b && std::fabs(*b) <= std::numeric_limits<float>::max()
-                  ? static_cast<float>(*b)
-                  : std::numeric_limits<float>::quiet_NaN();
+  r.bFactor =
+      Missing(row[c.b]) ? std::numeric_limits<float>::quiet_NaN() : ParseWholeFloatOrNan(row[c.b].text);
   r.labelAsym = Missing(row[c.labelAsym]) ? std::string() : std::string(row[c.labelAsym].text);
   r.labelSeq = c.labelSeq >= 0 && !Missing(row[c.labelSeq]) ? ParseInt(row[c.labelSeq].text) : 0;
 }

@@ -254,10 +254,7 @@ const char* PdbReader::ReadAtomLine(std::string_view line, bool hetero) {
   r.element = std::string(Field(line, 76, 2));
   // A B-factor field that is no number (blank, stars) is no confidence either: NaN, which
   // the confidence check refuses, not the 0 that would read as pLDDT 0.
-  const std::optional<double> b = ParseWholeReal(Field(line, 60, 6));
-  r.bFactor = b && std::fabs(*b) <= std::numeric_limits<float>::max()
-                  ? static_cast<float>(*b)
-                  : std::numeric_limits<float>::quiet_NaN();
+  r.bFactor = ParseWholeFloatOrNan(Field(line, 60, 6));
   if (!PlausibleCoordinates(r)) return kImplausibleCoordinates;
   builder_.AddAtom(std::move(r));
   return nullptr;

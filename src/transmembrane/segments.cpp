@@ -306,7 +306,7 @@ std::vector<float> WindowLogOdds(const std::vector<int>& types, const WindowMode
   // The chain's types with kWindowHalf "beyond the end" on each side: the inner loop has
   // no test for the ends.
   std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
-  for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
+  for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = Known(types[i]) ? types[i] : 20;
   for (int i = 0; i < n; ++i) {
     float v = model.weights.back();
     const int* t = padded.data() + i;
@@ -676,9 +676,10 @@ std::array<std::vector<float>, kLabelCount> LogProbabilitiesOf(const std::vector
   const int n = static_cast<int>(types.size());
   std::array<std::vector<float>, kLabelCount> out;
   for (auto& v : out) v.resize(types.size());
+  if (model.empty()) return out;
   const int labels = model.caps() ? kLabelCount : kCoreLabelCount;
   std::vector<int> padded(types.size() + 2 * kWindowHalf, kWindowTypes - 1);
-  for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = types[i] >= 0 && types[i] < 20 ? types[i] : 20;
+  for (int i = 0; i < n; ++i) padded[i + kWindowHalf] = Known(types[i]) ? types[i] : 20;
   constexpr int positionBase = (2 * kWindowHalf + 1) * kWindowTypes;
   const auto hydropathy = HydropathyFeatures(types);
   for (int i = 0; i < n; ++i) {
@@ -707,12 +708,7 @@ std::array<std::vector<float>, kLabelCount> LogProbabilitiesOf(const std::vector
 
 std::array<std::vector<float>, kLabelCount> LabelLogProbabilities(const std::vector<int>& types,
                                                                   const LabelModel& model) {
-  if (model.empty()) {
-    std::array<std::vector<float>, kLabelCount> out;
-    for (auto& v : out) v.resize(types.size());
-    return out;
-  }
-  if (std::any_of(types.begin(), types.end(), [](int type) { return !Known(type); }))
+  if (!model.empty() && std::any_of(types.begin(), types.end(), [](int type) { return !Known(type); }))
     return LogProbabilitiesOf(types, WithUnknownExpected(model));
   return LogProbabilitiesOf(types, model);
 }
