@@ -83,7 +83,7 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
     }
     if (m.labelModel.empty() && m.labelModel.caps())
       return FileStatus::Format(path, lineNumber, "LABELMODELC and E need LABELMODELI, O, M and S");
-    if (m.signalMin < 1 || m.signalMax < m.signalMin)
+    if (m.signalMin < 1 || m.signalMax < m.signalMin || m.signalMature < 0)
       return FileStatus::Format(path, lineNumber, "signal peptide lengths out of range");
     if (m.window < 1 || m.minLength < 1 || m.maxLength < m.minLength || m.minLoop < 0)
       return FileStatus::Format(path, lineNumber, "window, lengths or loop out of range");
@@ -189,6 +189,8 @@ FileStatus LoadSegmentParams(const std::string& path, SegmentParams& params) {
       read.signalMin = ParseInt(f[1]);
     else if (key == "SIGNALMAX")
       read.signalMax = ParseInt(f[1]);
+    else if (key == "SIGNALMATURE")
+      read.signalMature = ParseInt(f[1]);
     else if (key == "SIGNALTHRESHOLD")
       read.signalThreshold = ParseFloat(f[1]);
     else if (key == "SIGNALBIAS")
@@ -256,8 +258,8 @@ void WriteMember(std::ostream& out, const SegmentParams& p) {
     }
   }
   if (!p.signalModel.empty() || !p.labelModel.empty()) {
-    out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALTHRESHOLD\t"
-        << FormatNumber(p.signalThreshold) << '\n';
+    out << "SIGNALMIN\t" << p.signalMin << "\nSIGNALMAX\t" << p.signalMax << "\nSIGNALMATURE\t"
+        << p.signalMature << "\nSIGNALTHRESHOLD\t" << FormatNumber(p.signalThreshold) << '\n';
   }
 }
 
@@ -526,13 +528,14 @@ double ChainLogOdds(const std::array<float, kChainFeatureCount>& features, const
 double SignalPeptideScore(const std::vector<int>& types, const SegmentParams& p, int& end) {
   end = 0;
   double best = -std::numeric_limits<double>::infinity();
-  if (p.signalModel.empty() || static_cast<int>(types.size()) < p.signalMin) return best;
+  const int last = std::min(p.signalMax, static_cast<int>(types.size()) - p.signalMature);
+  if (p.signalModel.empty() || last < p.signalMin) return best;
   // Only the chain's first residues matter: score them alone.
   const size_t reach = std::min(types.size(), static_cast<size_t>(p.signalMax + kWindowHalf));
   const std::vector<float> logOdds =
       WindowLogOdds(std::vector<int>(types.begin(), types.begin() + static_cast<long>(reach)), p.signalModel);
   double sum = 0.0;
-  for (int i = 0; i < p.signalMax && i < static_cast<int>(types.size()); ++i) {
+  for (int i = 0; i < last; ++i) {
     sum += logOdds[i];
     if (i + 1 >= p.signalMin && sum > best) {
       best = sum;
@@ -796,7 +799,7 @@ LabelDecoding DecodeLabels(const LabelScores& scores, const SegmentParams& p, bo
            range(fromInside ? kLabelCapOutside : kLabelCapInside, exit, end);
   };
   const int loop = JointMinLoop(p), signalLoop = std::max(p.signalLoop, 1);
-  const int signalLast = std::min(p.signalMax, n);
+  const int signalLast = std::min(p.signalMax, n - p.signalMature);
   auto signalValue = [&](int end) { return range(kLabelSignal, 0, end) - p.signalCost; };
   if (signal && (p.signalMin < 1 || p.signalMin > signalLast)) return out;
 

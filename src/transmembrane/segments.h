@@ -156,6 +156,11 @@ struct SegmentParams {
   WindowModel signalModel;
   int signalMin = 12;
   int signalMax = 45;  // below signalMin: no signal peptide (a chain that cannot have one)
+  // The fewest residues a signal peptide leaves after it: a secreted protein's mature part
+  // (the shortest in the training data's signal-peptide chains is 23 residues). A short
+  // chain that begins with a hydrophobic helix (the small subunits of photosystems and
+  // respiratory complexes, 30 to 40 residues) is anchored by it, not secreted.
+  int signalMature = 20;
   float signalThreshold = 0.0f;
   // When present, the decision whether the best prefix is a signal peptide; it replaces
   // signalThreshold.

@@ -73,7 +73,8 @@ TEST(Segmentation, DynamicProgrammingEqualsEnumeration) {
 }
 
 // The joint labelling's grammar, written out on its own: an optional signal peptide of
-// signalMin to signalMax residues at the start, then outside; helices of minLength to
+// signalMin to signalMax residues at the start that leaves signalMature or more after it,
+// then outside; helices of minLength to
 // maxLength residues; between two helices a loop of at least max(minLoop, 1) residues on
 // one side, between the signal peptide and a helix one of at least signalLoop; the loops
 // on the two sides of a helix differ.
@@ -81,7 +82,7 @@ bool Grammatical(const std::string& labels, const SegmentParams& p) {
   const int n = static_cast<int>(labels.size());
   int at = 0;
   while (at < n && labels[at] == 'S') ++at;
-  if (at > 0 && (at < p.signalMin || at > p.signalMax)) return false;
+  if (at > 0 && (at < p.signalMin || at > p.signalMax || n - at < p.signalMature)) return false;
   const bool signal = at > 0;
   char side = signal ? 'o' : 0;  // the side the chain is on; 0 before anything says
   int loop = 0;                  // loop residues since the last helix or the signal peptide
@@ -132,6 +133,7 @@ TEST(JointLabelling, DecoderEqualsEnumeration) {
     p.signalMax = p.signalMin + static_cast<int>(random() % 3);
     p.signalCost = score(random) + 1.5f;
     p.signalLoop = 1 + static_cast<int>(random() % 3);
+    p.signalMature = static_cast<int>(random() % 4);
     p.topologyWeight = random() % 2 == 0 ? 0.0f : -score(random) / 2;
     p.topologyReach = 1 + static_cast<int>(random() % 3);
     const int n = 4 + static_cast<int>(random() % 5);
@@ -506,6 +508,25 @@ TEST(Topology, SecretedProteinHasASignalPeptideAndNoSegment) {
   EXPECT_LT(t.signalEnd, 32);
   EXPECT_TRUE(t.segments.empty());
   EXPECT_TRUE(PredictSegments(e.sequence, Shipped()).empty());
+}
+
+TEST(Topology, ShortChainThatBeginsWithItsHelixIsAnchoredNotSecreted) {
+  // Photosystem II's PsbI (spinach, 36 residues) is one helix from its N-terminus, the
+  // shape of the small subunits of photosystems and respiratory complexes. Taken as a
+  // signal peptide (residues 1-25), it left an 11-residue "secreted protein"; a signal
+  // peptide leaves a mature part behind it.
+  const SegmentParams p = Shipped();
+  const std::string psbI = "MLTLKLFVYTVVIFFVSLFIFGFLSNDPGRNPGREE";
+  const ChainTopology t = PredictTopology(TypesOfSequence(psbI), p);
+  EXPECT_EQ(t.signalEnd, 0);
+  ASSERT_EQ(t.segments.size(), 1u);
+  EXPECT_TRUE(Overlaps(t.segments[0], {4, 22}, 5));
+  // A short secreted precursor keeps its signal peptide: P01499 (50 residues, signal
+  // peptide 1-27, the shortest mature part in the training data).
+  const std::string precursor = "MISMLRCTFFFLSVILITSYFVTPTMSIKCNCKRHVIKPHICRKICGKNG";
+  const ChainTopology secreted = PredictTopology(TypesOfSequence(precursor), p);
+  EXPECT_GT(secreted.signalEnd, 20);
+  EXPECT_TRUE(secreted.segments.empty());
 }
 
 TEST(Topology, SinglePassAnchorIsAMembraneProtein) {
