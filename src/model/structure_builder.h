@@ -47,6 +47,9 @@ struct ModelEvidence {
   // The experiment the file says measured it (PDB's EXPDTA, mmCIF's _exptl.method), empty
   // when it names none or calls itself a theoretical model.
   std::string experiment;
+  // The file says its B-factor column holds an analysis's values (a model's copy with them
+  // written over): no pLDDT, whatever the user asks of the column.
+  bool analysisValues = false;
   std::map<std::pair<std::string, int32_t>, float> localScores;  // by label_asym_id, label_seq_id
 };
 

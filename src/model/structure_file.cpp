@@ -45,6 +45,10 @@ std::string ConfidenceRefusedWarning(const StructureFile& file, const std::strin
     return "Warning: " + name + " names the experiment that measured it (" + file.confidenceExperiment +
            "): its B-factors are not read as pLDDT, and " + experimental;
   }
+  if (file.confidenceAnalysis) {
+    return "Warning: " + name +
+           " says its B-factor column holds values of an analysis, not pLDDT: " + experimental;
+  }
   return {};
 }
 
@@ -62,6 +66,7 @@ std::string ConfidenceRefusedReason(const StructureFile& file) {
            ", beyond 0 to 100";
   if (!file.confidenceExperiment.empty())
     return "the file names the experiment that measured it, " + file.confidenceExperiment;
+  if (file.confidenceAnalysis) return "the file says its B-factor column holds values of an analysis";
   return {};
 }
 
@@ -74,6 +79,10 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
   // list that mixes them with models.
   if (!evidence.predicted && !evidence.experiment.empty()) {
     file.confidenceExperiment = evidence.experiment;
+    return;
+  }
+  if (evidence.analysisValues) {
+    file.confidenceAnalysis = true;
     return;
   }
   s.confidence = bFactors;

@@ -44,6 +44,9 @@ struct StructureFile {
   // measured it ("X-RAY DIFFRACTION"): its B-factors are no confidence either. A folder of
   // models and crystal structures read with --confidence plddt keeps the crystals' own.
   std::string confidenceExperiment;
+  // When the B-factors were to be read as pLDDT but the file says they hold an analysis's
+  // values (kNotConfidenceRemark: a copy this program wrote of a model).
+  bool confidenceAnalysis = false;
 };
 
 // Sets structure.confidence and modelSource of a predicted model: from ModelCIF's local

@@ -134,8 +134,21 @@ TEST(PredictedOutputs, AModelsCopyWithItsBFactorsWrittenOverIsNoModel) {
     EXPECT_TRUE(read.structure.confidence.empty()) << copy;
     EXPECT_TRUE(read.structure.modelSource.empty()) << copy;
     EXPECT_NE(ReadText(copy).find(kNotConfidenceRemark), std::string::npos) << copy;
+    // Nor when the user asks for the column as pLDDT (a folder of models and copies read
+    // with --confidence plddt): the 0/1 flags left 169 of P15409's residues out and
+    // turned its membrane by 35 degrees.
+    const StructureFile forced =
+        ReadStructure(copy, test::StandardHetRadii(), MebibytesToBytes(kDefaultMaxUnpackedMiB),
+                      ConfidenceSource::kBFactors);
+    EXPECT_TRUE(forced.structure.confidence.empty()) << copy;
+    EXPECT_NE(ConfidenceRefusedWarning(forced, copy).find("holds values of an analysis, not pLDDT"),
+              std::string::npos)
+        << copy;
   }
   ASSERT_TRUE(std::filesystem::exists("flags.pdb"));
+  const test::CommandResult read = test::RunCommand(Cli("read --confidence plddt flags.pdb 2>&1"));
+  EXPECT_EQ(read.out.find("predicted model"), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("holds values of an analysis"), std::string::npos) << read.out;
   // A crystal structure's copy is left as it was: no remark.
   ASSERT_EQ(test::RunCommand(Cli("analyse --bfactor-out crambin.pdb " + test::DataPath("1CRN.pdb"))).status,
             0);
