@@ -14,6 +14,7 @@
 #include "base/gzip.h"
 #include "base/text.h"
 #include "document/process_state.h"
+#include "document/report.h"
 #include "document/result_file.h"
 #include "scoring/residue_scores.h"
 #include "transmembrane/fasta.h"
@@ -118,17 +119,6 @@ struct Workspace {
   bool ready = false;
 };
 
-// The command line's warning for residues without their main chain.
-void WarnMissingMainChain(const Protein& protein, const std::string& path,
-                          std::vector<std::string>& messages) {
-  size_t missing = 0;
-  for (const Residue& residue : protein.structure.residues) missing += residue.HasMainChain() ? 0 : 1;
-  if (missing == 0) return;
-  messages.push_back("Warning: " + std::to_string(missing) + " of " +
-                     std::to_string(protein.structure.residues.size()) + " residues of " + path +
-                     " lack main-chain atoms (N, CA, C, O); their areas and scores are not to be trusted");
-}
-
 // Why a structure was not analysed, as the command line says it; nullopt when it was.
 std::optional<Failure> OpenFailure(CTessmolDoc::OpenResult result, const std::string& path,
                                    const FileStatus& file, const Workspace& ws) {
@@ -198,7 +188,8 @@ Outcome<Analysis> AnalyseIn(Workspace& ws, const std::string& path, const Option
   analysis.source = path;
   analysis.maxUnpackedBytes = MebibytesToBytes(options.settings.maxUnpackedMiB);
   analysis.messages = std::move(ws.feedback.messages);
-  WarnMissingMainChain(analysis.protein, path, analysis.messages);
+  if (const std::string warning = MissingMainChainWarning(analysis.protein, path); !warning.empty())
+    analysis.messages.push_back(warning);
   out.value = std::move(analysis);
   return out;
 }

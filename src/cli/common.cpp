@@ -415,11 +415,8 @@ void PrintSummary(const Protein& protein, bool residues, const AnalysisEntry* ro
 }
 
 void WarnMissingMainChain(const Protein& protein, const std::string& path) {
-  size_t missing = 0;
-  for (const Residue& residue : protein.structure.residues) missing += residue.HasMainChain() ? 0 : 1;
-  if (missing == 0) return;
-  std::cerr << "Warning: " << missing << " of " << protein.structure.residues.size() << " residues of "
-            << path << " lack main-chain atoms (N, CA, C, O); their areas and scores are not to be trusted\n";
+  if (const std::string warning = MissingMainChainWarning(protein, path); !warning.empty())
+    std::cerr << warning << '\n';
 }
 
 void PrintAnalysisList(const std::vector<AnalysisEntry>& entries) {

@@ -123,6 +123,15 @@ std::string DomainOrientationText(const TransmembraneDomain& d) {
   return d.topology > 0 ? "in\u2192out" : d.topology < 0 ? "out\u2192in" : "";
 }
 
+std::string MissingMainChainWarning(const Protein& protein, const std::string& name) {
+  size_t missing = 0;
+  for (const Residue& residue : protein.structure.residues) missing += residue.HasMainChain() ? 0 : 1;
+  if (missing == 0) return {};
+  return "Warning: " + std::to_string(missing) + " of " + std::to_string(protein.structure.residues.size()) +
+         " residues of " + name +
+         " lack main-chain atoms (N, CA, C, O); their areas and scores are not to be trusted";
+}
+
 std::string LowConfidenceLine(int32_t count) {
   return "Residues left out for low confidence (pLDDT below 50): " + std::to_string(count);
 }

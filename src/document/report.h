@@ -68,6 +68,10 @@ std::string AssemblyLine(const Structure& structure);
 // The line that counts the residues of a predicted model left out for low confidence.
 std::string LowConfidenceLine(int32_t count);
 
+// "Warning: N of M residues of NAME lack main-chain atoms (N, CA, C, O); their areas and
+// scores are not to be trusted" (a CA-only or damaged file), or "" when every residue has them.
+std::string MissingMainChainWarning(const Protein& protein, const std::string& name);
+
 // A predicted transmembrane domain as the summary and the JSON output list it.
 struct TransmembraneDomain {
   std::string chain;  // the chain's name, as the residue table shows it

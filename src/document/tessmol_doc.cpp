@@ -315,6 +315,10 @@ CTessmolDoc::ListOutcome CTessmolDoc::AnalyseForList(const std::string& path, bo
   outcome.protein = Analyse(path, quiet, logging ? &log : nullptr, threads, read);
   outcome.status = read.status;
   outcome.warnings = std::move(read.warnings);
+  if (outcome.protein) {
+    if (std::string warning = MissingMainChainWarning(*outcome.protein, path); !warning.empty())
+      outcome.warnings.push_back(std::move(warning));
+  }
   if (outcome.status && !outcome.protein) {
     outcome.status =
         FileStatus::Format(path, 0,
