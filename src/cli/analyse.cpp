@@ -50,18 +50,19 @@ struct ChartSettings {
 };
 
 // The chart, residue table and B-factor file of the structure just analysed from PATH, when
-// asked for; false when one could not be written (said).
-bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std::string& path,
-                      const ChartSettings& chart, RunOutputs& outputs) {
-  bool ok = true;
+// asked for; what could not be written is said and returned.
+std::vector<std::string> WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc,
+                                          const std::string& path, const ChartSettings& chart,
+                                          RunOutputs& outputs) {
+  std::vector<std::string> unwritten;
   auto write = [&](const std::string& file, const std::function<FileStatus(const std::string&)>& to) {
     if (file.empty()) return;
     const std::string out = outputs.PathFor(file, path, args.files.size() > 1);
     FileStatus written = outputs.CheckNotInput(out);
     if (written) written = to(out);
     if (!written) {
-      std::cerr << written.Describe() << '\n';
-      ok = false;
+      unwritten.push_back(written.Describe());
+      std::cerr << unwritten.back() << '\n';
     }
   };
   write(args.chart, [&](const std::string& out) {
@@ -77,7 +78,7 @@ bool WriteFileOutputs(const AnalyseArgs& args, const CTessmolDoc& doc, const std
                                    args.bfactorWindow,
                                    MebibytesToBytes(args.options.settings.maxUnpackedMiB));
   });
-  return ok;
+  return unwritten;
 }
 
 int Run(const AnalyseArgs& args) {
@@ -190,7 +191,11 @@ int Run(const AnalyseArgs& args) {
     // The JSON names every failure that the status reports: here a result not written.
     if (row != nullptr && !row->unstored.empty())
       failures.push_back(FailureJson(path, static_cast<int>(f), row->unstored));
-    if (!WriteFileOutputs(args, doc, path, chart, outputs)) status = 1;
+    // A chart, table or copy not written is a failure the JSON names as well.
+    for (const std::string& unwritten : WriteFileOutputs(args, doc, path, chart, outputs)) {
+      failures.push_back(FailureJson(path, static_cast<int>(f), unwritten));
+      status = 1;
+    }
     if (json) {
       structures.push_back(StructureJson(doc.protein(), row, args.residues));
       continue;

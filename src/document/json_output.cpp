@@ -147,15 +147,12 @@ nlohmann::json StructureJson(const Protein& protein, const AnalysisEntry* row, b
   AddQuality(j, protein);
   // A sequence's model names its FASTA record: a file of many records gives many models.
   if (!protein.fastaRecord.empty()) j["record"] = protein.fastaRecord;
-  // Signal peptides wherever the method reports them (the segmentation, alone or as the
-  // default's fallback), an empty list when it found none, so that a script can read the
-  // key on every such structure; absent for the methods that never report one.
-  const std::string& method = protein.parameters.method;
-  if (const std::vector<TransmembraneDomain> peptides = SignalPeptides(protein);
-      !peptides.empty() || method == MethodName(TmMethod::kSegments) ||
-      method == MethodName(TmMethod::kSlabElseSegments)) {
+  // Signal peptides (the segmentation's, alone or as the default's fallback): an empty list
+  // when there are none, whatever the method, so that a script can read the key on every
+  // structure.
+  {
     nlohmann::json list = nlohmann::json::array();
-    for (const TransmembraneDomain& d : peptides)
+    for (const TransmembraneDomain& d : SignalPeptides(protein))
       list.push_back({{"chain", d.chain}, {"first_number", d.firstResSeq}, {"last_number", d.lastResSeq}});
     j["signal_peptides"] = list;
   }

@@ -348,6 +348,13 @@ TEST(CliJson, UnwrittenResultsAreFailuresNotFiles) {
       EXPECT_EQ(row["result_file"].is_null(), row["input_index"] == 0) << row;
   }
   EXPECT_TRUE(fs::is_regular_file(folder / "1UBQ.tsm"));
+  // So is a chart that could not be drawn into its file (it exited 1 with no failure).
+  const auto chart =
+      test::RunCommand(in + Cli("analyse --format json --chart nodir/x.svg " + test::DataPath("1UBQ.pdb")));
+  EXPECT_EQ(chart.status, 1);
+  const auto charted = nlohmann::json::parse(chart.out);
+  ASSERT_EQ(charted["failures"].size(), 1u) << charted;
+  EXPECT_NE(charted["failures"][0]["message"].get<std::string>().find("nodir/x.svg"), std::string::npos);
 
   // Two records of one FASTA file, neither result written: one input with two failures,
   // each naming its record, which a merged list keeps.
