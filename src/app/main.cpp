@@ -131,8 +131,44 @@ std::optional<DesktopOptions> ParseOptions(const QStringList& arguments) {
   return options;
 }
 
+// The arguments without the options QGuiApplication and QApplication take for themselves
+// (with one dash or two, and their values), as QApplication::arguments() will give them:
+// the program's own can be checked before a window system is asked for, which aborts the
+// program where there is none.
+QStringList WithoutQtOptions(int argc, char** argv) {
+  static const QStringList withValue = {
+      QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+      QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+      QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+      QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+      QStringLiteral("style"),           QStringLiteral("stylesheet"),
+      QStringLiteral("display"),         QStringLiteral("geometry"),
+      QStringLiteral("title"),           QStringLiteral("name"),
+      QStringLiteral("qmljsdebugger")};
+  static const QStringList alone = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                    QStringLiteral("sync"), QStringLiteral("nograb"),
+                                    QStringLiteral("dograb")};
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) {
+    const QString arg = QString::fromLocal8Bit(argv[i]);
+    QString name = arg.startsWith(QLatin1String("--")) ? arg.mid(2)
+                   : arg.startsWith(QLatin1Char('-'))  ? arg.mid(1)
+                                                       : QString();
+    const bool inline_ = name.contains(QLatin1Char('='));
+    name = name.section(QLatin1Char('='), 0, 0);
+    if (withValue.contains(name)) {
+      if (!inline_) ++i;
+      continue;
+    }
+    if (alone.contains(name)) continue;
+    arguments.push_back(arg);
+  }
+  return arguments;
+}
+
 int Run(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInformationOptions(argc, argv)) return *answered;
+  if (!ParseOptions(WithoutQtOptions(argc, argv))) return 2;
   Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessmol"));
   QApplication::setOrganizationName(QString::fromLatin1(tessmol::kSettingsKey));
