@@ -53,6 +53,8 @@ std::string ConfidenceRefusedWarning(const StructureFile& file, const std::strin
 }
 
 std::string NoProteinReason(const StructureFile& file) {
+  if (file.sequenceText && file.structure.atoms.empty() && file.structure.hetAtoms.empty())
+    return "it is a FASTA file of sequences, which spanner2d reads";
   if (!file.structure.atoms.empty() || file.structure.hetAtoms.empty()) return {};
   return file.summary.nucleotides > 0 ? "it holds DNA or RNA and no protein"
                                       : "it holds heteroatoms only (HETATM records), no protein";
@@ -136,6 +138,10 @@ StructureFile ReadStructureText(const std::string& text, const std::string& name
     AssignConfidence(file, reader.evidence(), reader.residueBFactors(), {}, confidence);
   }
   file.hadSecondaryStructure = !file.structure.helices.empty() || !file.structure.sheets.empty();
+  if (file.structure.atoms.empty() && file.structure.hetAtoms.empty()) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    file.sequenceText = first != std::string::npos && text[first] == '>';
+  }
   return file;
 }
 

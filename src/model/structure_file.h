@@ -47,6 +47,8 @@ struct StructureFile {
   // When the B-factors were to be read as pLDDT but the file says they hold an analysis's
   // values (kNotConfidenceRemark: a copy this program wrote of a model).
   bool confidenceAnalysis = false;
+  // No atoms, and the text begins with a FASTA header ('>'): sequences, not a structure.
+  bool sequenceText = false;
 };
 
 // Sets structure.confidence and modelSource of a predicted model: from ModelCIF's local
@@ -69,8 +71,8 @@ std::string ConfidenceRefusedWarning(const StructureFile& file, const std::strin
 std::string ConfidenceRefusedReason(const StructureFile& file);
 
 // Why a file whose atoms make no protein has nothing to analyse: DNA or RNA (read as
-// heteroatoms) alone, or heteroatoms (HETATM records) alone; empty when it holds protein
-// atoms, or no atom at all.
+// heteroatoms) alone, heteroatoms (HETATM records) alone, or sequences (a FASTA file);
+// empty when it holds protein atoms, or no atom and no sequence.
 std::string NoProteinReason(const StructureFile& file);
 
 // Reads a structure file of either format; a result file is refused with kResult.

@@ -43,7 +43,8 @@ TEST(CliRead, DescribesTheBundledRhodopsin) {
 TEST(CliRead, AFileOfHeteroatomsAloneIsRefusedAlikeByEveryCommand) {
   // Rhodopsin's ligands, sugars and waters without the protein: nothing to analyse, and
   // every command says why in the same words.
-  // So does a file of DNA alone (1LCD's operator, its protein cut away), in its own words.
+  // So does a file of DNA alone (1LCD's operator, its protein cut away), in its own words,
+  // and a file of sequences.
   {
     std::ifstream in(test::DataPath("1U19.pdb"));
     std::ofstream out("hetero.pdb");
@@ -54,10 +55,13 @@ TEST(CliRead, AFileOfHeteroatomsAloneIsRefusedAlikeByEveryCommand) {
     std::ofstream dnaOut("dna.pdb");
     while (std::getline(dna, line))
       if (line.rfind("ATOM", 0) == 0 && line[17] == ' ' && line[18] == 'D') dnaOut << line << '\n';
+    // And a FASTA file given where a structure goes.
+    std::ofstream("seq.fasta") << "\n>sarcolipin\nMGINTRELFLNFTIVLITVILMWLLVRSYQY\n";
   }
   for (const auto& [file, why] : {std::pair<std::string, std::string>{
                                       "hetero.pdb", "it holds heteroatoms only (HETATM records), no protein"},
-                                  {"dna.pdb", "it holds DNA or RNA and no protein"}}) {
+                                  {"dna.pdb", "it holds DNA or RNA and no protein"},
+                                  {"seq.fasta", "it is a FASTA file of sequences, which spanner2d reads"}}) {
     const std::string expected = "Error: no atoms could be read from " + file + ": " + why;
     for (const std::string command : {"read", "analyse", "membrane"}) {
       const auto run = test::RunCommand(Cli(command + " " + file + " 2>err.txt"));
