@@ -390,8 +390,13 @@ void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueK
 
 // mmCIF: the B_iso_or_equiv column of _atom_site, matched by author chain, number and
 // insertion code as the reader names residues.
+// Says in an mmCIF block that its B-factor column holds an analysis's values.
+void MarkNotConfidence(gemmi::cif::Block& block) {
+  block.set_pair(kNotConfidenceItem, gemmi::cif::quote(kNotConfidenceText));
+}
+
 bool EditMmcif(std::ostream& out, const std::string& text, const std::string& name,
-               const std::map<ResidueKey, double>& values) {
+               const std::map<ResidueKey, double>& values, bool notConfidence) {
   gemmi::cif::Document doc = gemmi::cif::read_string(text);
   if (doc.blocks.empty()) return false;
   gemmi::cif::Block& block = doc.blocks.front();
@@ -414,6 +419,7 @@ bool EditMmcif(std::ostream& out, const std::string& text, const std::string& na
     }
   }
   block.name = name;
+  if (notConfidence) MarkNotConfidence(block);
   gemmi::cif::write_cif_to_stream(out, doc);
   return true;
 }
@@ -449,7 +455,8 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
       if (!sourceCif && !cif) {
         EditPdb(out, text, values, model);
       } else if (sourceCif && cif) {
-        if (!EditMmcif(out, text, name, values)) throw std::runtime_error("no data block in " + source);
+        if (!EditMmcif(out, text, name, values, model))
+          throw std::runtime_error("no data block in " + source);
       } else {
         // The other format: gemmi reads the whole file and writes it anew.
         gemmi::Structure st = sourceCif ? gemmi::make_structure(gemmi::cif::read_string(text))
@@ -457,7 +464,9 @@ FileStatus WriteBFactorsIntoSource(const Protein& protein, const std::string& so
         st.name = name;
         SetGemmiBFactors(st, values);
         if (cif) {
-          gemmi::cif::write_cif_to_stream(out, gemmi::make_mmcif_document(st));
+          gemmi::cif::Document doc = gemmi::make_mmcif_document(st);
+          if (model) MarkNotConfidence(doc.blocks.front());
+          gemmi::cif::write_cif_to_stream(out, doc);
         } else {
           // PDB holds one character per chain: assembly names are shortened as
           // gemmi convert --shorten does.

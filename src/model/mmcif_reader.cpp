@@ -472,6 +472,7 @@ bool ContainsNoCase(const std::string& text, std::string_view word) {
 // _ma_qa_metric_local, those of the metrics _ma_qa_metric calls pLDDT (all when it is
 // absent).
 void ReadModelEvidence(gemmi::cif::Block& block, ModelEvidence& evidence) {
+  evidence.analysisValues = block.find_value(kNotConfidenceItem) != nullptr;
   bool modelCif = false;
   for (const gemmi::cif::Item& item : block.items) {
     const std::string* tag = item.type == gemmi::cif::ItemType::Pair ? &item.pair[0]
@@ -521,6 +522,12 @@ void ReadModelEvidence(gemmi::cif::Block& block, ModelEvidence& evidence) {
     const double value = gemmi::cif::as_number(row[2]);
     if (!std::isfinite(value)) continue;
     evidence.localScores[{row.str(0), ParseInt(row.str(1))}] = static_cast<float>(value);
+  }
+  // A copy whose B-factor column was written over is a model only where its own scores
+  // remain.
+  if (evidence.analysisValues && evidence.localScores.empty()) {
+    evidence.predicted = false;
+    evidence.source.clear();
   }
 }
 

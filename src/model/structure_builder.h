@@ -53,6 +53,12 @@ struct ModelEvidence {
   std::map<std::pair<std::string, int32_t>, float> localScores;  // by label_asym_id, label_seq_id
 };
 
+// What an mmCIF copy of a model whose B-factor column was written over with an analysis's
+// values says of it (the PDB copy's remark, kNotConfidenceRemark): this item, whose value
+// is kNotConfidenceText. A ModelCIF file's own pLDDT (_ma_qa_metric_local) still holds.
+inline constexpr const char* kNotConfidenceItem = "_tessmol_bfactor_column.content";
+inline constexpr const char* kNotConfidenceText = "values of an analysis, not pLDDT";
+
 // Coordinates a structure can hold: numbers, within a million angstrom of the origin.
 // Readers refuse a file with any other (text like "1e30" or "nan" parses as a number).
 bool PlausibleCoordinates(const AtomRecord& record);

@@ -83,7 +83,7 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
     file.confidenceExperiment = evidence.experiment;
     return;
   }
-  if (evidence.analysisValues) {
+  if (evidence.analysisValues && evidence.localScores.empty()) {
     file.confidenceAnalysis = true;
     return;
   }

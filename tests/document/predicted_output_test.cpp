@@ -127,13 +127,18 @@ TEST(PredictedOutputs, AModelsCopyWithItsBFactorsWrittenOverIsNoModel) {
   ASSERT_EQ(flags.status, 0) << flags.err;
   const test::CommandResult planes = test::RunCommand(Cli("membrane --write planes.pdb " + model));
   ASSERT_NE(planes.status, 2) << planes.err;
-  for (const char* copy : {"flags.pdb", "planes.pdb"}) {
+  // An mmCIF copy (gemmi writes the PDB model's title into it) says so in an item of its own.
+  ASSERT_EQ(
+      test::RunCommand(Cli("analyse --spanner3d --bfactor transmembrane --bfactor-out flags.cif " + model))
+          .status,
+      0);
+  EXPECT_NE(ReadText("flags.cif").find(kNotConfidenceItem), std::string::npos);
+  for (const char* copy : {"flags.pdb", "planes.pdb", "flags.cif"}) {
     if (!std::filesystem::exists(copy)) continue;  // no membrane placed: no planes file
     const StructureFile read = ReadStructure(copy, test::StandardHetRadii());
     ASSERT_TRUE(read.status.ok()) << copy;
     EXPECT_TRUE(read.structure.confidence.empty()) << copy;
     EXPECT_TRUE(read.structure.modelSource.empty()) << copy;
-    EXPECT_NE(ReadText(copy).find(kNotConfidenceRemark), std::string::npos) << copy;
     // Nor when the user asks for the column as pLDDT (a folder of models and copies read
     // with --confidence plddt): the 0/1 flags left 169 of P15409's residues out and
     // turned its membrane by 35 degrees.
@@ -146,6 +151,16 @@ TEST(PredictedOutputs, AModelsCopyWithItsBFactorsWrittenOverIsNoModel) {
         << copy;
   }
   ASSERT_TRUE(std::filesystem::exists("flags.pdb"));
+  EXPECT_NE(ReadText("flags.pdb").find(kNotConfidenceRemark), std::string::npos);
+  // A ModelCIF model's copy keeps its own pLDDT (_ma_qa_metric_local), whatever its
+  // B-factor column now holds.
+  const std::string modelCif = test::DataPath("predicted/AF-P76011-F1-model_v4.cif.gz");
+  ASSERT_EQ(test::RunCommand(
+                Cli("analyse --spanner3d --bfactor transmembrane --bfactor-out cifcopy.cif " + modelCif))
+                .status,
+            0);
+  EXPECT_EQ(ReadStructure("cifcopy.cif", test::StandardHetRadii()).structure.confidence,
+            ReadStructure(modelCif, test::StandardHetRadii()).structure.confidence);
   const test::CommandResult read = test::RunCommand(Cli("read --confidence plddt flags.pdb 2>&1"));
   EXPECT_EQ(read.out.find("predicted model"), std::string::npos) << read.out;
   EXPECT_NE(read.out.find("holds values of an analysis"), std::string::npos) << read.out;
