@@ -742,7 +742,14 @@ double EvaluateJoint(const std::vector<JointChain>& chains, SegmentParams& q) {
     std::vector<double> labels, weights;
     for (size_t k = 0; k < n; ++k) {
       const Chain& c = *chains[k].chain;
-      if (c.source != Source::kTopology || !(with[k].withHelix.valid || with[k].withoutHelix.valid)) continue;
+      // A train328 chain whose first helix (seen in its structure) starts where a signal
+      // peptide would lie has none there: the first helices of structures' chains, which
+      // the UniProt chains give few examples of, are the decision's hardest negatives.
+      const bool helixAtStart =
+          c.source == Source::kTrain328 && !c.truth.empty() && c.truth.front().first < q.signalMax;
+      if ((c.source != Source::kTopology && !helixAtStart) ||
+          !(with[k].withHelix.valid || with[k].withoutHelix.valid))
+        continue;
       rows.emplace_back(signalFeatures[k].begin(), signalFeatures[k].end());
       labels.push_back(c.signalEnd > 0 ? 1.0 : 0.0);
       weights.push_back(c.membrane ? kMembraneSignalWeight : 1.0);
@@ -1077,7 +1084,9 @@ int main(int argc, char** argv) {
       std::to_string(tessmol::kGpiTail) +
       " residues of\n"
       "# the C-terminus: a GPI-attachment signal): logistic models over the decodings,\n"
-      "# fitted with the rest; a chain called a membrane protein with two helices or more is\n"
+      "# fitted with the rest (the signal decision on topology_train's chains and on the\n"
+      "# train328 chains whose first helix starts within SIGNALMAX residues, which have no\n"
+      "# signal peptide there); a chain called a membrane protein with two helices or more is\n"
       "# labelled again with MEMBRANEBIAS more on every helix residue; one with a signal\n"
       "# peptide whose helices but the most hydrophobic all lie ISOLATEDGAP residues or more\n"
       "# from their neighbours with a mean hydropathy (Kyte-Doolittle) below\n"
