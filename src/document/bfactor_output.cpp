@@ -388,13 +388,13 @@ void EditPdb(std::ostream& out, const std::string& text, const std::map<ResidueK
   }
 }
 
-// mmCIF: the B_iso_or_equiv column of _atom_site, matched by author chain, number and
-// insertion code as the reader names residues.
 // Says in an mmCIF block that its B-factor column holds an analysis's values.
 void MarkNotConfidence(gemmi::cif::Block& block) {
   block.set_pair(kNotConfidenceItem, gemmi::cif::quote(kNotConfidenceText));
 }
 
+// mmCIF: the B_iso_or_equiv column of _atom_site, matched by author chain, number and
+// insertion code as the reader names residues; `notConfidence` as EditPdb's.
 bool EditMmcif(std::ostream& out, const std::string& text, const std::string& name,
                const std::map<ResidueKey, double>& values, bool notConfidence) {
   gemmi::cif::Document doc = gemmi::cif::read_string(text);

@@ -219,9 +219,9 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     measured = true;
     builder_.evidence().experiment = remarked;
   }
+  builder_.evidence().analysisValues = notConfidence;
   // Experimental entries name AlphaFold too (a search model for molecular replacement):
   // only a file that names no experiment is taken for a prediction.
-  builder_.evidence().analysisValues = notConfidence;
   if (!predictor.empty() && !measured && !notConfidence) {
     builder_.evidence().predicted = true;
     builder_.evidence().source = predictor;

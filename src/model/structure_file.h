@@ -56,7 +56,8 @@ struct StructureFile {
 // whose values all lie within 0 to 1 is taken to give pLDDT as a fraction and scaled by
 // 100. Nothing changes for a file that says it is no model unless `source` is kBFactors,
 // nor for one whose values do not all lie within 0 to 100 (they are no pLDDT), nor under
-// kBFactors for one that names the experiment that measured it.
+// kBFactors for one that names the experiment that measured it or says its B-factor
+// column holds an analysis's values.
 void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
                       const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source);
 
@@ -64,10 +65,12 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
 // "Warning: the pLDDT read from NAME runs to VALUE, beyond 0 to 100: NAME is analysed as
 // an experimental structure, without confidence", or "Warning: NAME names the experiment
 // that measured it (METHOD): its B-factors are not read as pLDDT, and it is analysed as
-// an experimental structure, without confidence".
+// an experimental structure, without confidence", and likewise for a value that is no
+// number and for a copy that says its B-factor column holds an analysis's values.
 std::string ConfidenceRefusedWarning(const StructureFile& file, const std::string& name);
-// Why, in `read`'s words: "the values read as pLDDT run to VALUE, beyond 0 to 100" or
-// "the file names the experiment that measured it, METHOD"; "" when nothing was refused.
+// Why, in `read`'s words: "the values read as pLDDT run to VALUE, beyond 0 to 100", "the
+// file names the experiment that measured it, METHOD" and the like; "" when nothing was
+// refused.
 std::string ConfidenceRefusedReason(const StructureFile& file);
 
 // Why a file whose atoms make no protein has nothing to analyse: DNA or RNA (read as
