@@ -39,7 +39,18 @@ int RunRecalc(const StoredArgs& args) {
   std::vector<AnalysisEntry> done(doc.entries().begin(),
                                   doc.entries().begin() + static_cast<long>(result.done));
   if (args.format == "json") {
-    PrintJson("recalc", nlohmann::json::array(), done);
+    // The file it stopped at, and those after it, which it never reached.
+    nlohmann::json failures;
+    if (!result.status.ok()) {
+      failures = nlohmann::json::array();
+      for (size_t k = result.done; k < args.files.size(); ++k) {
+        failures.push_back(FailureJson(args.files[k], static_cast<int>(k),
+                                       k == result.done ? result.status.Describe()
+                                                        : "not recalculated: recalc stopped at " +
+                                                              args.files[result.done]));
+      }
+    }
+    PrintJson("recalc", nlohmann::json::array(), done, failures);
   } else {
     PrintAnalysisList(done);
   }

@@ -1530,6 +1530,16 @@ TEST(CliFailures, RecalcPrintsOnlyWhatItDid) {
   ASSERT_EQ(rows.size(), 2u);  // the heading and 1CRN
   EXPECT_EQ(rows[1][1], "1CRN.tsm");
   EXPECT_NE(result.err.find("on line 2: bad.tsm"), std::string::npos) << result.err;
+  // JSON names the file it stopped at and the one it never reached (it named neither).
+  const auto json = test::RunCommand(Cli("recalc --format json 1CRN.tsm bad.tsm 1UBQ.tsm"));
+  EXPECT_EQ(json.status, 1);
+  const auto document = nlohmann::json::parse(json.out);
+  EXPECT_EQ(document["analysis_list"].size(), 1u);
+  ASSERT_EQ(document["failures"].size(), 2u) << document;
+  EXPECT_EQ(document["failures"][0]["file"], "bad.tsm");
+  EXPECT_NE(document["failures"][0]["message"].get<std::string>().find("line 2"), std::string::npos);
+  EXPECT_EQ(document["failures"][1]["file"], "1UBQ.tsm");
+  EXPECT_EQ(document["failures"][1]["input_index"], 2);
 }
 
 TEST(CliFailures, TheLogGoesWhereTheUserAsked) {
