@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -166,9 +167,30 @@ QStringList WithoutQtOptions(int argc, char** argv) {
   return arguments;
 }
 
+// Whether Qt has a window system to start: a platform named (QT_QPA_PLATFORM, -platform)
+// or a display to connect to. Without one Qt aborts the program.
+bool WindowSystemNamed(int argc, char** argv) {
+  for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-platform" || arg == "--platform" || arg.rfind("-platform=", 0) == 0 ||
+        arg.rfind("--platform=", 0) == 0)
+      return true;
+  }
+  return false;
+}
+
 int Run(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInformationOptions(argc, argv)) return *answered;
   if (!ParseOptions(WithoutQtOptions(argc, argv))) return 2;
+  if (!WindowSystemNamed(argc, argv)) {
+    std::cerr << "Error: no display to draw on: set DISPLAY, run under xvfb-run, or set "
+                 "QT_QPA_PLATFORM=offscreen\n";
+    return 1;
+  }
   Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessmol"));
   QApplication::setOrganizationName(QString::fromLatin1(tessmol::kSettingsKey));
