@@ -133,7 +133,8 @@ bool ParseChartRange(const std::string& text, ChartSelection& selection) {
 void AddChartSelectionOptions(CLI::App& command, ChartSelection& selection) {
   command
       .add_option("--chart-chains", selection.chains, "Draw only these chains in the chart, by name (A,B)")
-      ->delimiter(',');
+      ->delimiter(',')
+      ->allow_extra_args(false);  // one value (A,B): the structure files follow it
   command
       .add_option_function<std::string>(
           "--chart-range", [&selection](const std::string& text) { ParseChartRange(text, selection); },
