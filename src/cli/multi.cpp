@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/gzip.h"
 #include "base/program_folder.h"
 #include "cli/common.h"
 #include "cli/run_outputs.h"
@@ -164,9 +165,19 @@ int MergeCounts(const std::vector<std::string>& counts, const std::string& table
 // file cannot be read as one.
 bool ReadAnalysisList(const std::string& path, std::vector<AnalysisEntry>& entries,
                       std::vector<nlohmann::json>& failures) {
-  std::ifstream in(path);
+  std::string text;
+  if (const FileStatus read = ReadFileText(path, text); !read) {
+    std::cerr << read.Describe() << '\n';
+    return false;
+  }
+  const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+  if (doc.is_discarded() || !doc.is_object() || !doc.contains("analysis_list")) {
+    std::cerr << "Error: cannot read " << path << ": "
+              << (doc.is_discarded() ? "it is no JSON document" : "it holds no analysis_list")
+              << " (merge-lists merges the output of multi --format json)\n";
+    return false;
+  }
   try {
-    const nlohmann::json doc = nlohmann::json::parse(in);
     for (const nlohmann::json& row : doc.at("analysis_list")) {
       AnalysisEntry e;
       e.resultName = row.at("structure").get<std::string>();

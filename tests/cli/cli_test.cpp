@@ -1713,6 +1713,17 @@ TEST(CliShards, MergedShardsEqualOneRunByteForByte) {
   const auto twice = test::RunCommand(Cli("merge-lists shard1.json shard1.json 2>&1"));
   EXPECT_EQ(twice.status, 1);
   EXPECT_NE(twice.out.find("is in more than one list"), std::string::npos) << twice.out;
+  // A list that is missing, no JSON, or another document is named in words, not in the
+  // JSON library's ("[json.exception.parse_error.101] ...").
+  std::ofstream("other.json") << "{}";
+  std::ofstream("text.json") << "x";
+  for (const auto& [list, why] : {std::pair<std::string, std::string>{"gone.json", "no such file"},
+                                  {"text.json", "it is no JSON document"},
+                                  {"other.json", "it holds no analysis_list"}}) {
+    const auto refused = test::RunCommand(Cli("merge-lists clean.json " + list + " 2>&1"));
+    EXPECT_EQ(refused.status, 1) << list;
+    EXPECT_NE(refused.out.find("Error: cannot read " + list + ": " + why), std::string::npos) << refused.out;
+  }
   // So would a copy of a shard's counts, or the whole run's counts beside its shards; and
   // a counts file cut short (its last samples lost at a line's end) is no whole file.
   std::filesystem::copy_file("shard2.counts", "copy.counts");
