@@ -317,6 +317,7 @@ Session::Session(const AnalysisOptions& given) : state_(ExecutableFolder()) {
     return;
   }
   if (!options.logPath.empty()) state_.RequestLogPath(options.logPath);
+  if (!options.log) state_.RequestNoLog();
   doc_ = std::make_unique<CTessmolDoc>(state_, feedback_);
   CTessmolDoc& doc = *doc_;
   doc.SetSettings(options.settings);

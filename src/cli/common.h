@@ -36,6 +36,9 @@ struct AnalysisOptions {
   std::string scoreTable;
   std::string logPath;
   std::string confidence = "auto";
+  // False for a run with nothing to log (show, a 3-line stream): it opens no log, and so
+  // leaves the last run's default log as it was.
+  bool log = true;
 };
 
 // --confidence auto|plddt and --confident-plddt: predicted models' pLDDT.

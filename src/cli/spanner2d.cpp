@@ -231,6 +231,7 @@ int Run(const Spanner2DArgs& args) {
   }
   AnalysisOptions options = args.options;
   options.settings.writeHelixInspection = args.inspection;
+  options.log = args.format != "3line";
   int chartWidth = 0, chartHeight = 0;
   if (!args.chart.empty() && !ParseChartSize(args.chartSize, chartWidth, chartHeight)) return 2;
   Session session(options);

@@ -44,10 +44,10 @@ int RunRecalc(const StoredArgs& args) {
     if (!result.status.ok()) {
       failures = nlohmann::json::array();
       for (size_t k = result.done; k < args.files.size(); ++k) {
-        failures.push_back(FailureJson(args.files[k], static_cast<int>(k),
-                                       k == result.done ? result.status.Describe()
-                                                        : "not recalculated: recalc stopped at " +
-                                                              args.files[result.done]));
+        failures.push_back(
+            FailureJson(args.files[k], static_cast<int>(k),
+                        k == result.done ? result.status.Describe()
+                                         : "not recalculated: recalc stopped at " + args.files[result.done]));
       }
     }
     PrintJson("recalc", nlohmann::json::array(), done, failures);
@@ -64,7 +64,9 @@ int RunShow(const StoredArgs& args) {
     return 2;
   }
   if (const int refused = RefuseLog(args)) return refused;
-  Session session(args.options);
+  AnalysisOptions options = args.options;
+  options.log = false;  // a stored result is read, not analysed: nothing to log
+  Session session(options);
   if (session.status() != 0) return session.status();
   CTessmolDoc& doc = session.doc();
   const int index = doc.AddStoredEntry(args.files.front());

@@ -40,6 +40,9 @@ class ProcessState {
   // Where the first document opens the log instead of the default (the command line's
   // --log); set before the first document is made.
   void RequestLogPath(std::string path) { requestedLogPath_ = std::move(path); }
+  // No log at all, for a run with nothing to log (it would empty the last run's default log).
+  void RequestNoLog() { noLog_ = true; }
+  bool noLogRequested() const { return noLog_; }
   const std::string& requestedLogPath() const { return requestedLogPath_; }
   // Writes out and closes the log; then logStatus() says whether every line reached it.
   void CloseLog();
@@ -64,6 +67,7 @@ class ProcessState {
  private:
   std::string programFolder_;
   std::string requestedLogPath_;
+  bool noLog_ = false;
   // The open log: its descriptor (which holds the lock) under a line-keeping buffer.
   struct Log {
     explicit Log(int fd) : fd(fd), buffer(fd, true), stream(&buffer) {}

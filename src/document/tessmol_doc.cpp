@@ -107,7 +107,7 @@ CTessmolDoc::CTessmolDoc(ProcessState& state, Feedback& feedback) : state_(state
   if (!state_.segmentParamsStatus)
     state_.segmentParamsStatus = LoadSegmentParams(folder + kSegmentParamsFile, state_.segmentParams);
   workFolder_ += "/temp/";
-  if (state_.logFile() == nullptr) {
+  if (state_.logFile() == nullptr && !state_.noLogRequested()) {
     const std::string& requested = state_.requestedLogPath();
     const FileStatus opened =
         requested.empty() ? state_.OpenDefaultLog(feedback_) : state_.OpenLog(requested);

@@ -1568,6 +1568,25 @@ TEST(CliFailures, TheLogGoesWhereTheUserAsked) {
   EXPECT_EQ(test::RunCommand(cli + " --log no/such/folder/my.log").status, 1);
 }
 
+TEST(CliFailures, ARunWithNothingToLogLeavesTheLastRunsLog) {
+  // The default log beside a program of its own: show and a 3-line stream emptied it.
+  namespace fs = std::filesystem;
+  const fs::path program = fs::current_path() / "logged";
+  fs::create_directories(program / "temp");
+  fs::copy_file(TESSMOL_CLI, program / "tessmol-cli");
+  for (const char* data : {"Sphere_Points", "Tessmol_Files"})
+    fs::copy(fs::path(TESSMOL_PROGRAM_FOLDER) / data, program / data, fs::copy_options::recursive);
+  const std::string cli = (program / "tessmol-cli").string();
+  ASSERT_EQ(test::RunCommand(cli + " analyse " + test::DataPath("1CRN.pdb")).status, 0);
+  const std::string log = ReadAll((program / "temp" / "Logfile.log").string());
+  ASSERT_NE(log.find("Creating structure 1CRN.pdb"), std::string::npos);
+  ASSERT_EQ(test::RunCommand(cli + " show 1CRN.tsm").status, 0);
+  ASSERT_EQ(
+      test::RunCommand(cli + " spanner2d --format 3line " + test::DataPath("rhodopsin_1gzmA.fasta")).status,
+      0);
+  EXPECT_EQ(ReadAll((program / "temp" / "Logfile.log").string()), log);
+}
+
 TEST(CliFailures, MissingMainChainsAreSaidOnStderr) {
   std::ofstream ca("ca_only.pdb");
   std::ifstream full(test::DataPath("1CRN.pdb"));
