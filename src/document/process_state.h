@@ -40,10 +40,10 @@ class ProcessState {
   // Where the first document opens the log instead of the default (the command line's
   // --log); set before the first document is made.
   void RequestLogPath(std::string path) { requestedLogPath_ = std::move(path); }
+  const std::string& requestedLogPath() const { return requestedLogPath_; }
   // No log at all, for a run with nothing to log (it would empty the last run's default log).
   void RequestNoLog() { noLog_ = true; }
   bool noLogRequested() const { return noLog_; }
-  const std::string& requestedLogPath() const { return requestedLogPath_; }
   // Writes out and closes the log; then logStatus() says whether every line reached it.
   void CloseLog();
   // Whether the log took every line written to it so far: a failure names the log and
