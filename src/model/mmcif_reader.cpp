@@ -523,12 +523,6 @@ void ReadModelEvidence(gemmi::cif::Block& block, ModelEvidence& evidence) {
     if (!std::isfinite(value)) continue;
     evidence.localScores[{row.str(0), ParseInt(row.str(1))}] = static_cast<float>(value);
   }
-  // A copy whose B-factor column was written over is a model only where its own scores
-  // remain.
-  if (evidence.analysisValues && evidence.localScores.empty()) {
-    evidence.predicted = false;
-    evidence.source.clear();
-  }
 }
 
 // Metadata through gemmi: modified residues, the method, helix and sheet ranges.

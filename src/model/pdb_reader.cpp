@@ -136,11 +136,10 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
   int lineNumber = 0;
   bool sawModel = false;
   bool modelHasAtoms = false;
-  bool stopped = false;        // after the first ENDMDL of a model that held atoms
-  bool measured = false;       // an EXPDTA record names an experiment
-  std::string predictor;       // the header's words for the predictor, when it names one
-  std::string remarked;        // the experiment its REMARK 200-247 records describe
-  bool notConfidence = false;  // its B-factors were written over (kNotConfidenceRemark)
+  bool stopped = false;   // after the first ENDMDL of a model that held atoms
+  bool measured = false;  // an EXPDTA record names an experiment
+  std::string predictor;  // the header's words for the predictor, when it names one
+  std::string remarked;   // the experiment its REMARK 200-247 records describe
   // REMARK 350's first biomolecule: its chains, and the most BIOMT operators one APPLY
   // line's chains take.
   int biomolecule = 0, operators = 0, copies = 0;
@@ -184,7 +183,7 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
       }
     } else if (StartsWith(line, "TITLE") || StartsWith(line, "HEADER") || StartsWith(line, "REMARK")) {
       NotePredictor(line, predictor);
-      notConfidence = notConfidence || StartsWith(line, kNotConfidenceRemark);
+      if (StartsWith(line, kNotConfidenceRemark)) builder_.evidence().analysisValues = true;
       // A file cut down to its coordinates and remarks (a membrane-frame copy) may have lost
       // EXPDTA but keeps the remarks that describe the experiment.
       if (remarked.empty() && StartsWith(line, "REMARK")) remarked = ExperimentRemark(Field(line, 7, 3));
@@ -219,10 +218,9 @@ FileStatus PdbReader::Read(std::string_view text, const std::string& name) {
     measured = true;
     builder_.evidence().experiment = remarked;
   }
-  builder_.evidence().analysisValues = notConfidence;
   // Experimental entries name AlphaFold too (a search model for molecular replacement):
   // only a file that names no experiment is taken for a prediction.
-  if (!predictor.empty() && !measured && !notConfidence) {
+  if (!predictor.empty() && !measured) {
     builder_.evidence().predicted = true;
     builder_.evidence().source = predictor;
   }

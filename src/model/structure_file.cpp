@@ -83,8 +83,10 @@ void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const 
     file.confidenceExperiment = evidence.experiment;
     return;
   }
+  // A copy whose B-factor column was written over (the readers note its remark or item)
+  // is a model only where its own scores, ModelCIF's, remain; refused only when asked for.
   if (evidence.analysisValues && evidence.localScores.empty()) {
-    file.confidenceAnalysis = true;
+    file.confidenceAnalysis = source == ConfidenceSource::kBFactors;
     return;
   }
   s.confidence = bFactors;

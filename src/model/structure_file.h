@@ -55,9 +55,9 @@ struct StructureFile {
 // pLDDT scores where the file has them, else from the B-factor of each residue's CA. A file
 // whose values all lie within 0 to 1 is taken to give pLDDT as a fraction and scaled by
 // 100. Nothing changes for a file that says it is no model unless `source` is kBFactors,
-// nor for one whose values do not all lie within 0 to 100 (they are no pLDDT), nor under
-// kBFactors for one that names the experiment that measured it or says its B-factor
-// column holds an analysis's values.
+// nor for one whose values do not all lie within 0 to 100 (they are no pLDDT), nor for a
+// copy that says its B-factor column holds an analysis's values (unless ModelCIF's own
+// scores remain), nor under kBFactors for one that names the experiment that measured it.
 void AssignConfidence(StructureFile& file, const ModelEvidence& evidence, const std::vector<float>& bFactors,
                       const std::vector<std::pair<std::string, int32_t>>& labels, ConfidenceSource source);
 
